@@ -1,0 +1,440 @@
+#include "JSON.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+class Parser {
+public:
+    explicit Parser(const std::string& text)
+        : m_text(text)
+    {
+    }
+
+    std::optional<Value> parseDocument(JSONError* error)
+    {
+        skipSpace();
+        auto value = parseValue(0);
+        if (value) {
+            skipSpace();
+            if (m_pos != m_text.size()) {
+                fail("unexpected text after the value");
+                value.reset();
+            }
+        }
+        if (!value && error)
+            *error = m_error;
+        return value;
+    }
+
+private:
+    static constexpr int kMaxDepth = 512;
+
+    void fail(const std::string& message)
+    {
+        if (!m_error.message.empty())
+            return;
+        size_t line = 1, column = 1;
+        for (size_t i = 0; i < m_pos && i < m_text.size(); ++i) {
+            if (m_text[i] == '\n') {
+                ++line;
+                column = 1;
+            } else {
+                ++column;
+            }
+        }
+        m_error = { message, line, column };
+    }
+
+    void skipSpace()
+    {
+        while (m_pos < m_text.size() && (m_text[m_pos] == ' ' || m_text[m_pos] == '\t' || m_text[m_pos] == '\n' || m_text[m_pos] == '\r'))
+            ++m_pos;
+    }
+
+    bool literal(const char* word)
+    {
+        size_t n = std::char_traits<char>::length(word);
+        if (m_text.compare(m_pos, n, word) == 0) {
+            m_pos += n;
+            return true;
+        }
+        return false;
+    }
+
+    std::optional<Value> parseValue(int depth)
+    {
+        if (depth > kMaxDepth) {
+            fail("nesting too deep");
+            return std::nullopt;
+        }
+        if (m_pos >= m_text.size()) {
+            fail("unexpected end of text");
+            return std::nullopt;
+        }
+        char c = m_text[m_pos];
+        if (c == '{')
+            return parseObject(depth);
+        if (c == '[')
+            return parseArray(depth);
+        if (c == '"') {
+            auto s = parseString();
+            if (!s)
+                return std::nullopt;
+            return Value(std::move(*s));
+        }
+        if (c == '-' || (c >= '0' && c <= '9'))
+            return parseNumber();
+        if (literal("true"))
+            return Value(true);
+        if (literal("false"))
+            return Value(false);
+        if (literal("null"))
+            return Value();
+        fail("unexpected character");
+        return std::nullopt;
+    }
+
+    std::optional<Value> parseObject(int depth)
+    {
+        ++m_pos;
+        Value::Dictionary dict;
+        skipSpace();
+        if (m_pos < m_text.size() && m_text[m_pos] == '}') {
+            ++m_pos;
+            return Value(std::move(dict));
+        }
+        for (;;) {
+            skipSpace();
+            if (m_pos >= m_text.size() || m_text[m_pos] != '"') {
+                fail("expected a string key");
+                return std::nullopt;
+            }
+            auto key = parseString();
+            if (!key)
+                return std::nullopt;
+            skipSpace();
+            if (m_pos >= m_text.size() || m_text[m_pos] != ':') {
+                fail("expected ':'");
+                return std::nullopt;
+            }
+            ++m_pos;
+            skipSpace();
+            auto value = parseValue(depth + 1);
+            if (!value)
+                return std::nullopt;
+            dict[*key] = std::move(*value);
+            skipSpace();
+            if (m_pos < m_text.size() && m_text[m_pos] == ',') {
+                ++m_pos;
+                continue;
+            }
+            if (m_pos < m_text.size() && m_text[m_pos] == '}') {
+                ++m_pos;
+                return Value(std::move(dict));
+            }
+            fail("expected ',' or '}'");
+            return std::nullopt;
+        }
+    }
+
+    std::optional<Value> parseArray(int depth)
+    {
+        ++m_pos;
+        Value::Array array;
+        skipSpace();
+        if (m_pos < m_text.size() && m_text[m_pos] == ']') {
+            ++m_pos;
+            return Value(std::move(array));
+        }
+        for (;;) {
+            skipSpace();
+            auto value = parseValue(depth + 1);
+            if (!value)
+                return std::nullopt;
+            array.push_back(std::move(*value));
+            skipSpace();
+            if (m_pos < m_text.size() && m_text[m_pos] == ',') {
+                ++m_pos;
+                continue;
+            }
+            if (m_pos < m_text.size() && m_text[m_pos] == ']') {
+                ++m_pos;
+                return Value(std::move(array));
+            }
+            fail("expected ',' or ']'");
+            return std::nullopt;
+        }
+    }
+
+    static void appendUtf8(std::string& out, uint32_t cp)
+    {
+        if (cp < 0x80) {
+            out += static_cast<char>(cp);
+        } else if (cp < 0x800) {
+            out += static_cast<char>(0xC0 | (cp >> 6));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            out += static_cast<char>(0xE0 | (cp >> 12));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (cp >> 18));
+            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        }
+    }
+
+    std::optional<uint32_t> hex4()
+    {
+        if (m_pos + 4 > m_text.size()) {
+            fail("bad \\u escape");
+            return std::nullopt;
+        }
+        uint32_t v = 0;
+        for (int i = 0; i < 4; ++i) {
+            char c = m_text[m_pos++];
+            v <<= 4;
+            if (c >= '0' && c <= '9')
+                v |= c - '0';
+            else if (c >= 'a' && c <= 'f')
+                v |= c - 'a' + 10;
+            else if (c >= 'A' && c <= 'F')
+                v |= c - 'A' + 10;
+            else {
+                fail("bad \\u escape");
+                return std::nullopt;
+            }
+        }
+        return v;
+    }
+
+    std::optional<std::string> parseString()
+    {
+        ++m_pos;
+        std::string out;
+        while (m_pos < m_text.size()) {
+            char c = m_text[m_pos++];
+            if (c == '"')
+                return out;
+            if (static_cast<unsigned char>(c) < 0x20) {
+                --m_pos;
+                fail("control character in string");
+                return std::nullopt;
+            }
+            if (c != '\\') {
+                out += c;
+                continue;
+            }
+            if (m_pos >= m_text.size())
+                break;
+            char e = m_text[m_pos++];
+            switch (e) {
+            case '"':
+            case '\\':
+            case '/':
+                out += e;
+                break;
+            case 'b':
+                out += '\b';
+                break;
+            case 'f':
+                out += '\f';
+                break;
+            case 'n':
+                out += '\n';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            case 't':
+                out += '\t';
+                break;
+            case 'u': {
+                auto cp = hex4();
+                if (!cp)
+                    return std::nullopt;
+                uint32_t code = *cp;
+                if (code >= 0xD800 && code < 0xDC00 && m_text.compare(m_pos, 2, "\\u") == 0) {
+                    m_pos += 2;
+                    auto low = hex4();
+                    if (!low)
+                        return std::nullopt;
+                    if (*low >= 0xDC00 && *low < 0xE000)
+                        code = 0x10000 + ((code - 0xD800) << 10) + (*low - 0xDC00);
+                    else {
+                        appendUtf8(out, 0xFFFD);
+                        code = *low;
+                    }
+                } else if (code >= 0xD800 && code < 0xE000) {
+                    code = 0xFFFD;
+                }
+                appendUtf8(out, code);
+                break;
+            }
+            default:
+                --m_pos;
+                fail("bad escape");
+                return std::nullopt;
+            }
+        }
+        fail("unterminated string");
+        return std::nullopt;
+    }
+
+    std::optional<Value> parseNumber()
+    {
+        size_t start = m_pos;
+        if (m_text[m_pos] == '-')
+            ++m_pos;
+        auto digits = [&] {
+            size_t s = m_pos;
+            while (m_pos < m_text.size() && m_text[m_pos] >= '0' && m_text[m_pos] <= '9')
+                ++m_pos;
+            return m_pos - s;
+        };
+        if (digits() == 0) {
+            fail("bad number");
+            return std::nullopt;
+        }
+        bool integral = true;
+        if (m_pos < m_text.size() && m_text[m_pos] == '.') {
+            integral = false;
+            ++m_pos;
+            if (digits() == 0) {
+                fail("bad number");
+                return std::nullopt;
+            }
+        }
+        if (m_pos < m_text.size() && (m_text[m_pos] == 'e' || m_text[m_pos] == 'E')) {
+            integral = false;
+            ++m_pos;
+            if (m_pos < m_text.size() && (m_text[m_pos] == '+' || m_text[m_pos] == '-'))
+                ++m_pos;
+            if (digits() == 0) {
+                fail("bad number");
+                return std::nullopt;
+            }
+        }
+        std::string text = m_text.substr(start, m_pos - start);
+        if (integral) {
+            errno = 0;
+            long long v = std::strtoll(text.c_str(), nullptr, 10);
+            if (errno == 0)
+                return Value(static_cast<int64_t>(v));
+        }
+        return Value(std::strtod(text.c_str(), nullptr));
+    }
+
+    const std::string& m_text;
+    size_t m_pos { 0 };
+    JSONError m_error;
+};
+
+void writeString(std::string& out, const std::string& s)
+{
+    out += '"';
+    for (unsigned char c : s) {
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (c < 0x20) {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                out += buf;
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
+    }
+    out += '"';
+}
+
+void write(std::string& out, const Value& v, bool pretty, int indent)
+{
+    auto newline = [&](int level) {
+        if (pretty) {
+            out += '\n';
+            out.append(level * 2, ' ');
+        }
+    };
+    switch (v.type()) {
+    case Value::Type::Bool:
+        out += v.boolValue() ? "true" : "false";
+        break;
+    case Value::Type::Integer:
+        out += std::to_string(v.integerValue());
+        break;
+    case Value::Type::Double: {
+        double d = v.doubleValue();
+        out += std::isfinite(d) ? v.stringValue() : "null";
+        break;
+    }
+    case Value::Type::String:
+        writeString(out, *v.string());
+        break;
+    case Value::Type::Array: {
+        out += '[';
+        bool first = true;
+        for (const auto& item : *v.array()) {
+            if (!first)
+                out += ',';
+            first = false;
+            newline(indent + 1);
+            write(out, item, pretty, indent + 1);
+        }
+        if (!first)
+            newline(indent);
+        out += ']';
+        break;
+    }
+    case Value::Type::Dictionary: {
+        out += '{';
+        bool first = true;
+        for (const auto& [k, item] : *v.dictionary()) {
+            if (!first)
+                out += ',';
+            first = false;
+            newline(indent + 1);
+            writeString(out, k);
+            out += pretty ? ": " : ":";
+            write(out, item, pretty, indent + 1);
+        }
+        if (!first)
+            newline(indent);
+        out += '}';
+        break;
+    }
+    default:
+        out += "null";
+    }
+}
+
+}
+
+std::optional<Value> parseJSON(const std::string& text, JSONError* error) { return Parser(text).parseDocument(error); }
+
+std::string serializeJSON(const Value& value, bool pretty)
+{
+    std::string out;
+    write(out, value, pretty, 0);
+    return out;
+}

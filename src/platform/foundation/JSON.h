@@ -1,0 +1,21 @@
+// JSON text to and from Value (NSJSONSerialization's job).
+#pragma once
+
+#include "Value.h"
+
+#include <optional>
+#include <string>
+
+struct JSONError {
+    std::string message;
+    size_t line { 0 };
+    size_t column { 0 };
+};
+
+// Parses a complete JSON text. Integers that fit become integers, other
+// numbers doubles. On failure returns nothing and fills the error.
+std::optional<Value> parseJSON(const std::string& text, JSONError* error = nullptr);
+
+// Writes a value as JSON. Data, dates and objects have no JSON form and are
+// written as null. Keys come out sorted.
+std::string serializeJSON(const Value& value, bool pretty = false);

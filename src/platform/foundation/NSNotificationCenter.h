@@ -1,0 +1,52 @@
+// Named notifications: the default centre, and separate centres for the
+// workspace and for distributed notifications.
+#pragma once
+
+#include "Dispatch.h"
+#include "NSObject.h"
+#include "Token.h"
+#include "Value.h"
+
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+struct NSNotification {
+    std::string name;
+    Ref<NSObject> object;
+    Value userInfo;
+};
+
+class NSNotificationCenter : public NSObject {
+public:
+    using Block = std::function<void(const NSNotification&)>;
+
+    static NSNotificationCenter& defaultCenter();
+    // The distributed centre (screen-parameter changes and the like).
+    static NSNotificationCenter& distributedCenter();
+
+    // Observes a name (empty: every name) from an object (null: any sender).
+    // With a queue the block runs there (at once when already on it);
+    // without one it runs on the posting thread.
+    [[nodiscard]] Token addObserverForName(
+        const std::string& name, const NSObject* object, dispatch_queue_t queue, Block block);
+    void postNotification(const NSNotification& notification);
+    void postNotificationName(const std::string& name, const Ref<NSObject>& object, const Value& userInfo = {});
+
+    size_t observerCount(const std::string& name) const;
+    // Drops every observer (test isolation).
+    void removeAllObservers();
+
+private:
+    struct Entry {
+        uint64_t id;
+        std::string name;
+        const NSObject* object;
+        dispatch_queue_t queue;
+        std::shared_ptr<Block> block;
+    };
+    mutable std::mutex m_mutex;
+    std::vector<Entry> m_entries;
+    uint64_t m_nextId { 1 };
+};
