@@ -1,1 +1,5 @@
-int main() { return 0; }
+#include <app/QuorvexCommand.h>
+
+#include <iostream>
+
+int main(int argc, char** argv) { return runQuorvex(argc, argv, std::cout, std::cerr); }

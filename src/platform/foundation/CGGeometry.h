@@ -50,6 +50,15 @@ inline NSPoint NSMakePoint(CGFloat x, CGFloat y) { return { x, y }; }
 inline NSSize NSMakeSize(CGFloat w, CGFloat h) { return { w, h }; }
 inline NSRect NSMakeRect(CGFloat x, CGFloat y, CGFloat w, CGFloat h) { return { { x, y }, { w, h } }; }
 
+// Rounds to the nearest single-precision value, as code that passes a value
+// through a float does. The store through volatile keeps the optimiser from
+// folding the round trip away, which g++ does at -O2.
+inline double roundToFloat(double v)
+{
+    volatile float narrowed = static_cast<float>(v);
+    return narrowed;
+}
+
 bool CGRectIsNull(const CGRect&);
 bool CGRectIsEmpty(const CGRect&);
 bool CGRectIsInfinite(const CGRect&);

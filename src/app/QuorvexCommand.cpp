@@ -1,0 +1,78 @@
+#include "QuorvexCommand.h"
+
+#include <appkit/NSScreen.h>
+#include <desktop/sim/SimDesktop.h>
+#include <foundation/Format.h>
+#include <model/AccessHelper.h>
+#include <model/NSScreenExtension.h>
+#include <model/SWAccessibilityElement.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+std::string rectText(const CGRect& r)
+{
+    if (CGRectIsNull(r))
+        return "(null)";
+    return stringWithFormat("(%g, %g, %g, %g)", r.origin.x, r.origin.y, r.size.width, r.size.height);
+}
+
+void usage(std::ostream& err) { err << "usage: quorvex [--desktop FILE]\n"; }
+
+}
+
+void printAccessibilityReport(std::ostream& out)
+{
+    auto screens = NSScreen::screens();
+    out << "Screens (top-left coordinates):\n";
+    for (size_t i = 0; i < screens.size(); ++i) {
+        out << "  screen " << i + 1 << ": frame " << rectText(frameIncludingDockAndMenu(*screens[i])) << ", usable frame "
+            << rectText(frameWithoutDockOrMenu(*screens[i])) << "\n";
+    }
+    out << "Windows (through accessibility):\n";
+    for (const auto& app : Desktop::current().runningApplications()) {
+        auto element = SWAccessibilityElement::elementWithAXElement(AXUIElementCreateApplication(app.pid));
+        Value windows = element->arrayForKey("AXWindows");
+        if (!windows.isArray())
+            continue;
+        out << "  " << app.name << " (pid " << app.pid << ")\n";
+        for (const auto& value : *windows.array()) {
+            auto window = SWAccessibilityElement::elementWithAXElement(value.objectAs<AXUIElement>());
+            if (!window)
+                continue;
+            auto title = window->stringForKey("AXTitle");
+            out << "    \"" << title.value_or("") << "\" frame " << rectText(window->frame()) << "\n";
+        }
+    }
+    out << "Permissions:\n";
+    out << "  Accessibility: " << (AccessHelper::accessibilityGranted() ? "granted" : "not granted") << "\n";
+    out << "  Screen Recording: " << (AccessHelper::recordScreenGranted() ? "granted" : "not granted") << "\n";
+}
+
+int runQuorvex(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
+{
+    std::string desktopFile;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--desktop") == 0 && i + 1 < argc) {
+            desktopFile = argv[++i];
+        } else if (std::strcmp(argv[i], "--help") == 0) {
+            usage(out);
+            return 0;
+        } else {
+            err << "quorvex: unknown argument \"" << argv[i] << "\"\n";
+            usage(err);
+            return 2;
+        }
+    }
+    std::string error;
+    auto desktop = SimDesktop::fromFile(desktopFile.empty() ? SimDesktop::demoScenarioPath() : desktopFile, &error);
+    if (!desktop) {
+        err << "quorvex: " << error << "\n";
+        return 1;
+    }
+    Desktop::setCurrent(desktop);
+    printAccessibilityReport(out);
+    return 0;
+}

@@ -1,0 +1,46 @@
+#include "AccessHelper.h"
+
+#include <desktop/Desktop.h>
+#include <services/AXUIElement.h>
+#include <services/CGWindow.h>
+
+bool AccessHelper::allAccessGranted() { return accessibilityGranted() && recordScreenGranted(); }
+
+bool AccessHelper::accessibilityEnabled()
+{
+    return AXIsProcessTrustedWithOptions(Value(Value::Dictionary { { kAXTrustedCheckOptionPrompt, Value(false) } }));
+}
+
+bool AccessHelper::accessibilityGranted() { return accessibilityEnabled(); }
+
+void AccessHelper::openAccessibility()
+{
+    AXIsProcessTrustedWithOptions(Value(Value::Dictionary { { kAXTrustedCheckOptionPrompt, Value(true) } }));
+}
+
+void AccessHelper::requestAccessibilityAccess() { openAccessibility(); }
+
+bool AccessHelper::recordScreenGranted()
+{
+    Value list = CGWindowListCopyWindowInfo(kCGWindowListOptionOnScreenOnly, kCGNullWindowID);
+    if (!list.isArray())
+        return false;
+    // The process always sees its own windows' names, so only another
+    // application's window can tell whether the permission is granted.
+    pid_t own = Desktop::current().ownProcessIdentifier();
+    for (const auto& entry : *list.array()) {
+        if (entry[kCGWindowOwnerPID].integerValue() == own)
+            continue;
+        return !entry[kCGWindowName].isNil();
+    }
+    return false;
+}
+
+void AccessHelper::requestScreenRecordingAccess()
+{
+    // 'BGRA' as a four-character code.
+    constexpr int32_t kPixelFormatBGRA = ('B' << 24) | ('G' << 16) | ('R' << 8) | 'A';
+    auto stream = CGDisplayStreamCreate(CGMainDisplayID(), 1, 1, kPixelFormatBGRA, Value(), [](int, uint64_t) { });
+    // The request is made by creating the stream; it is never started.
+    stream.reset();
+}

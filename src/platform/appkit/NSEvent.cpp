@@ -1,0 +1,14 @@
+#include "NSEvent.h"
+
+#include <desktop/Desktop.h>
+
+NSPoint NSEvent::mouseLocation()
+{
+    auto& desktop = Desktop::current();
+    auto screens = desktop.screens();
+    double height = screens.empty() ? 0 : screens.front().frame.size.height;
+    CGPoint p = desktop.mouseLocation();
+    return { p.x, height - p.y };
+}
+
+uint32_t NSEvent::pressedMouseButtons() { return Desktop::current().pressedMouseButtons(); }

@@ -1,0 +1,154 @@
+// The vocabulary shared by the desktop backends and the platform services
+// that talk to them. Geometry here is in the accessibility space: origin at
+// the top-left corner of the primary screen, y growing downwards, in points.
+#pragma once
+
+#include <foundation/CGGeometry.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <sys/types.h>
+#include <variant>
+#include <vector>
+
+using CGWindowID = uint32_t;
+using CGDirectDisplayID = uint32_t;
+
+// The accessibility interface's status codes, with the platform's numbers.
+using AXError = int32_t;
+inline constexpr AXError kAXErrorSuccess = 0;
+inline constexpr AXError kAXErrorFailure = -25200;
+inline constexpr AXError kAXErrorIllegalArgument = -25201;
+inline constexpr AXError kAXErrorInvalidUIElement = -25202;
+inline constexpr AXError kAXErrorInvalidUIElementObserver = -25203;
+inline constexpr AXError kAXErrorCannotComplete = -25204;
+inline constexpr AXError kAXErrorAttributeUnsupported = -25205;
+inline constexpr AXError kAXErrorActionUnsupported = -25206;
+inline constexpr AXError kAXErrorNotificationUnsupported = -25207;
+inline constexpr AXError kAXErrorNotImplemented = -25208;
+inline constexpr AXError kAXErrorNotificationAlreadyRegistered = -25209;
+inline constexpr AXError kAXErrorNotificationNotRegistered = -25210;
+inline constexpr AXError kAXErrorAPIDisabled = -25211;
+inline constexpr AXError kAXErrorNoValue = -25212;
+
+// Which user-interface element of which process.
+struct DesktopElement {
+    enum class Kind { SystemWide, Application, Window, CloseButton, ZoomButton, MinimizeButton };
+    Kind kind { Kind::SystemWide };
+    pid_t pid { 0 };
+    CGWindowID window { 0 };
+    bool operator==(const DesktopElement&) const = default;
+};
+
+// An attribute value as the desktop answers it.
+using DesktopAXValue = std::variant<std::monostate, bool, int64_t, double, std::string, CGPoint, CGSize, CGRect,
+    DesktopElement, std::vector<DesktopElement>>;
+
+enum class ActivationPolicy { Regular = 0, Accessory = 1, Prohibited = 2 };
+
+struct DesktopScreen {
+    CGDirectDisplayID displayID { 0 };
+    CGRect frame;
+    CGRect visibleFrame;
+    // Path of the screen's desktop picture; empty when it has none.
+    std::string desktopPicture;
+};
+
+struct DesktopApp {
+    pid_t pid { 0 };
+    std::string name;
+    std::string bundleId;
+    // Path of the application bundle; empty for a bare process.
+    std::string bundlePath;
+    ActivationPolicy policy { ActivationPolicy::Regular };
+    bool hidden { false };
+    // A hung application answers no accessibility request in time.
+    bool hung { false };
+    // An agent (its bundle's information says LSUIElement).
+    bool agent { false };
+    // Colour of the generated icon, 0xRRGGBB.
+    uint32_t iconColor { 0x808080 };
+    double launchDate { 0 };
+};
+
+struct DesktopWindow {
+    CGWindowID number { 0 };
+    pid_t pid { 0 };
+    // No value means the window has no title at all.
+    std::optional<std::string> title;
+    std::string role { "AXWindow" };
+    // No value means the attribute is absent.
+    std::optional<std::string> subrole { "AXStandardWindow" };
+    CGRect frame;
+    int layer { 0 };
+    double alpha { 1 };
+    bool minimized { false };
+    // The desktop space the window is on; 0 means every space.
+    uint64_t space { 1 };
+    bool hasCloseButton { true };
+    bool hasZoomButton { true };
+    bool hasMinimizeButton { true };
+    bool movable { true };
+    bool resizable { true };
+    // A window that refuses to become main through accessibility.
+    bool refusesMain { false };
+    bool isMain { false };
+    // Identifier of one of the system's own windows (empty for others).
+    std::string identifier;
+    // Whether the window currently shows on screen (not minimised, its
+    // application not hidden, on the current space).
+    bool onScreen { false };
+};
+
+// A picture of pixels: RGBA, 8 bits per component, premultiplied alpha.
+struct DesktopImage {
+    int width { 0 };
+    int height { 0 };
+    std::vector<uint8_t> rgba;
+    bool empty() const { return width <= 0 || height <= 0; }
+};
+
+// What the desktop tells the services about, as it happens.
+struct DesktopEvent {
+    enum class Kind {
+        AXNotification,
+        ApplicationLaunched,
+        ApplicationTerminated,
+        ApplicationActivated,
+        ApplicationHidden,
+        ApplicationUnhidden,
+        ActiveSpaceChanged,
+        ScreensChanged,
+        PermissionsChanged,
+    };
+    DesktopEvent() = default;
+    DesktopEvent(Kind k, pid_t p = 0)
+        : kind(k)
+        , pid(p)
+    {
+    }
+    DesktopEvent(Kind k, pid_t p, DesktopElement e, std::string name)
+        : kind(k)
+        , pid(p)
+        , element(e)
+        , notification(std::move(name))
+    {
+    }
+
+    Kind kind { Kind::AXNotification };
+    pid_t pid { 0 };
+    // The element the accessibility notification is about.
+    DesktopElement element;
+    std::string notification;
+};
+
+// Window-list options with the platform's values.
+using CGWindowListOption = uint32_t;
+inline constexpr CGWindowListOption kCGWindowListOptionAll = 0;
+inline constexpr CGWindowListOption kCGWindowListOptionOnScreenOnly = 1 << 0;
+inline constexpr CGWindowListOption kCGWindowListOptionOnScreenAboveWindow = 1 << 1;
+inline constexpr CGWindowListOption kCGWindowListOptionOnScreenBelowWindow = 1 << 2;
+inline constexpr CGWindowListOption kCGWindowListOptionIncludingWindow = 1 << 3;
+inline constexpr CGWindowListOption kCGWindowListExcludeDesktopElements = 1 << 4;
+inline constexpr CGWindowID kCGNullWindowID = 0;

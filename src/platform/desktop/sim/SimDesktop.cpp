@@ -1,0 +1,1138 @@
+#include "SimDesktop.h"
+
+#include <foundation/Clock.h>
+#include <foundation/Format.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+std::string elementText(const DesktopElement& e)
+{
+    switch (e.kind) {
+    case DesktopElement::Kind::SystemWide:
+        return "systemwide";
+    case DesktopElement::Kind::Application:
+        return "app:" + std::to_string(e.pid);
+    case DesktopElement::Kind::Window:
+        return "window:" + std::to_string(e.window);
+    case DesktopElement::Kind::CloseButton:
+        return "close:" + std::to_string(e.window);
+    case DesktopElement::Kind::ZoomButton:
+        return "zoom:" + std::to_string(e.window);
+    case DesktopElement::Kind::MinimizeButton:
+        return "minimize:" + std::to_string(e.window);
+    }
+    return "?";
+}
+
+DesktopElement windowElement(const DesktopWindow& w) { return { DesktopElement::Kind::Window, w.pid, w.number }; }
+
+}
+
+SimDesktop::SimDesktop()
+{
+    // The system's own process is always running.
+    DesktopApp own;
+    own.pid = kOwnPid;
+    own.name = "Quorvex";
+    own.bundleId = "org.quorvex.Quorvex";
+    own.bundlePath = "/Applications/Quorvex.app";
+    own.iconColor = 0x3b6fd8;
+    m_apps[kOwnPid] = { own, kAXErrorSuccess };
+    m_launchOrder.push_back(kOwnPid);
+}
+
+void SimDesktop::log(const std::string& entry) const
+{
+    std::lock_guard lock(m_mutex);
+    m_callLog.push_back(entry);
+}
+
+std::vector<std::string> SimDesktop::callLog() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_callLog;
+}
+
+void SimDesktop::clearCallLog()
+{
+    std::lock_guard lock(m_mutex);
+    m_callLog.clear();
+}
+
+size_t SimDesktop::countCalls(const std::string& prefix) const
+{
+    std::lock_guard lock(m_mutex);
+    return std::count_if(m_callLog.begin(), m_callLog.end(), [&](const std::string& s) { return s.rfind(prefix, 0) == 0; });
+}
+
+Token SimDesktop::subscribe(Listener listener)
+{
+    std::lock_guard lock(m_listeners->mutex);
+    uint64_t id = m_listeners->next++;
+    m_listeners->entries[id] = std::make_shared<Listener>(std::move(listener));
+    std::weak_ptr<Listeners> weak = m_listeners;
+    return Token([weak, id] {
+        if (auto listeners = weak.lock()) {
+            std::lock_guard lock(listeners->mutex);
+            listeners->entries.erase(id);
+        }
+    });
+}
+
+void SimDesktop::emit(const std::vector<DesktopEvent>& events)
+{
+    if (events.empty())
+        return;
+    std::vector<std::shared_ptr<Listener>> listeners;
+    {
+        std::lock_guard lock(m_listeners->mutex);
+        for (auto& [id, l] : m_listeners->entries)
+            listeners.push_back(l);
+    }
+    for (const auto& event : events)
+        for (const auto& l : listeners)
+            (*l)(event);
+}
+
+// Screens.
+
+std::vector<DesktopScreen> SimDesktop::screens() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_screens;
+}
+
+void SimDesktop::addScreen(const CGRect& frame, const CGRect& visibleFrame, const std::string& picture)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_screens.push_back({ m_nextDisplay++, frame, visibleFrame, picture });
+    }
+    emit({ { DesktopEvent::Kind::ScreensChanged } });
+}
+
+void SimDesktop::removeScreen(CGDirectDisplayID display)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        std::erase_if(m_screens, [&](const DesktopScreen& s) { return s.displayID == display; });
+    }
+    emit({ { DesktopEvent::Kind::ScreensChanged } });
+}
+
+CGDirectDisplayID SimDesktop::mainDisplay() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_screens.empty() ? 0 : m_screens.front().displayID;
+}
+
+bool SimDesktop::requestDisplayProbe(CGDirectDisplayID display, uint32_t options)
+{
+    std::lock_guard lock(m_mutex);
+    log(stringWithFormat("IOServiceRequestProbe display:%u options:0x%x", display, options));
+    bool known = std::any_of(m_screens.begin(), m_screens.end(), [&](const DesktopScreen& s) { return s.displayID == display; });
+    if (known)
+        m_probes.emplace_back(display, options);
+    return known;
+}
+
+std::vector<std::pair<CGDirectDisplayID, uint32_t>> SimDesktop::probeRequests() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_probes;
+}
+
+// Mouse.
+
+CGPoint SimDesktop::mouseLocation() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_mouse;
+}
+
+uint32_t SimDesktop::pressedMouseButtons() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_buttons;
+}
+
+void SimDesktop::moveMouse(const CGPoint& location)
+{
+    std::lock_guard lock(m_mutex);
+    m_mouse = location;
+}
+
+void SimDesktop::setPressedMouseButtons(uint32_t buttons)
+{
+    std::lock_guard lock(m_mutex);
+    m_buttons = buttons;
+}
+
+// Permissions.
+
+bool SimDesktop::isAccessibilityTrusted() const
+{
+    std::lock_guard lock(m_mutex);
+    log("AXIsProcessTrusted");
+    return m_axTrusted;
+}
+
+void SimDesktop::promptForAccessibility()
+{
+    bool changed = false;
+    {
+        std::lock_guard lock(m_mutex);
+        log("AXPrompt");
+        if (m_axTrusted)
+            return;
+        ++m_promptCount;
+        if (m_grantOnPrompt) {
+            m_axTrusted = true;
+            changed = true;
+        }
+    }
+    if (changed)
+        emit({ { DesktopEvent::Kind::PermissionsChanged } });
+}
+
+int SimDesktop::accessibilityPromptCount() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_promptCount;
+}
+
+bool SimDesktop::isScreenRecordingGranted() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_screenRecording;
+}
+
+bool SimDesktop::createDisplayStream(CGDirectDisplayID display)
+{
+    std::lock_guard lock(m_mutex);
+    log(stringWithFormat("CGDisplayStreamCreate display:%u", display));
+    return m_displayStreamAvailable;
+}
+
+bool SimDesktop::isAssistiveAccessEnabled() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_assistiveAccess;
+}
+
+void SimDesktop::setAccessibilityTrusted(bool trusted)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_axTrusted = trusted;
+    }
+    emit({ { DesktopEvent::Kind::PermissionsChanged } });
+}
+
+void SimDesktop::setScreenRecordingGranted(bool granted)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_screenRecording = granted;
+    }
+    emit({ { DesktopEvent::Kind::PermissionsChanged } });
+}
+
+void SimDesktop::setAssistiveAccessEnabled(bool enabled)
+{
+    std::lock_guard lock(m_mutex);
+    m_assistiveAccess = enabled;
+}
+
+void SimDesktop::setDisplayStreamAvailable(bool available)
+{
+    std::lock_guard lock(m_mutex);
+    m_displayStreamAvailable = available;
+}
+
+void SimDesktop::setGrantOnPrompt(bool grant)
+{
+    std::lock_guard lock(m_mutex);
+    m_grantOnPrompt = grant;
+}
+
+// Applications.
+
+std::vector<DesktopApp> SimDesktop::runningApplications() const
+{
+    std::lock_guard lock(m_mutex);
+    std::vector<DesktopApp> result;
+    for (pid_t pid : m_launchOrder)
+        result.push_back(m_apps.at(pid).app);
+    return result;
+}
+
+std::optional<DesktopApp> SimDesktop::application(pid_t pid) const
+{
+    std::lock_guard lock(m_mutex);
+    auto it = m_apps.find(pid);
+    if (it == m_apps.end())
+        return std::nullopt;
+    return it->second.app;
+}
+
+pid_t SimDesktop::frontmostApplication() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_frontmost;
+}
+
+std::vector<CGWindowID> SimDesktop::appWindowsLocked(pid_t pid) const
+{
+    std::vector<CGWindowID> result;
+    for (CGWindowID n : m_order)
+        if (m_windows.at(n).pid == pid)
+            result.push_back(n);
+    return result;
+}
+
+std::optional<CGWindowID> SimDesktop::frontWindowOfAppLocked(pid_t pid) const
+{
+    for (CGWindowID n : m_order) {
+        const auto& w = m_windows.at(n);
+        if (w.pid == pid && windowOnScreenLocked(w) && w.layer == 0)
+            return n;
+    }
+    return std::nullopt;
+}
+
+void SimDesktop::raiseLocked(CGWindowID number)
+{
+    auto it = std::find(m_order.begin(), m_order.end(), number);
+    if (it == m_order.end())
+        return;
+    m_order.erase(it);
+    m_order.insert(m_order.begin(), number);
+}
+
+void SimDesktop::activateLocked(pid_t pid, bool frontWindowOnly, std::vector<DesktopEvent>& events)
+{
+    auto it = m_apps.find(pid);
+    if (it == m_apps.end())
+        return;
+    if (it->second.app.hidden) {
+        it->second.app.hidden = false;
+        events.push_back({ DesktopEvent::Kind::ApplicationUnhidden, pid });
+    }
+    auto appWindows = appWindowsLocked(pid);
+    if (frontWindowOnly) {
+        if (auto front = frontWindowOfAppLocked(pid))
+            raiseLocked(*front);
+    } else {
+        // Raise every window of the application, keeping their order.
+        for (auto rit = appWindows.rbegin(); rit != appWindows.rend(); ++rit)
+            if (!m_windows.at(*rit).minimized)
+                raiseLocked(*rit);
+    }
+    if (m_frontmost != pid) {
+        m_frontmost = pid;
+        events.push_back({ DesktopEvent::Kind::ApplicationActivated, pid });
+    }
+}
+
+void SimDesktop::passFrontmostLocked(pid_t leaving, std::vector<DesktopEvent>& events)
+{
+    if (m_frontmost != leaving)
+        return;
+    m_frontmost = 0;
+    for (CGWindowID n : m_order) {
+        const auto& w = m_windows.at(n);
+        if (w.pid != leaving && windowOnScreenLocked(w) && w.layer == 0) {
+            m_frontmost = w.pid;
+            break;
+        }
+    }
+    if (m_frontmost)
+        events.push_back({ DesktopEvent::Kind::ApplicationActivated, m_frontmost });
+}
+
+bool SimDesktop::activateApplication(pid_t pid, bool frontWindowOnly)
+{
+    std::vector<DesktopEvent> events;
+    {
+        std::lock_guard lock(m_mutex);
+        log(stringWithFormat("SetFrontProcess pid:%d frontWindowOnly:%d", pid, frontWindowOnly ? 1 : 0));
+        if (!m_apps.count(pid))
+            return false;
+        activateLocked(pid, frontWindowOnly, events);
+    }
+    emit(events);
+    return true;
+}
+
+bool SimDesktop::hideApplication(pid_t pid)
+{
+    std::vector<DesktopEvent> events;
+    {
+        std::lock_guard lock(m_mutex);
+        log(stringWithFormat("hide pid:%d", pid));
+        auto it = m_apps.find(pid);
+        if (it == m_apps.end())
+            return false;
+        if (it->second.app.hidden)
+            return true;
+        it->second.app.hidden = true;
+        events.push_back({ DesktopEvent::Kind::ApplicationHidden, pid });
+        passFrontmostLocked(pid, events);
+    }
+    emit(events);
+    return true;
+}
+
+bool SimDesktop::unhideApplication(pid_t pid)
+{
+    std::vector<DesktopEvent> events;
+    {
+        std::lock_guard lock(m_mutex);
+        log(stringWithFormat("unhide pid:%d", pid));
+        auto it = m_apps.find(pid);
+        if (it == m_apps.end())
+            return false;
+        if (!it->second.app.hidden)
+            return true;
+        it->second.app.hidden = false;
+        events.push_back({ DesktopEvent::Kind::ApplicationUnhidden, pid });
+    }
+    emit(events);
+    return true;
+}
+
+bool SimDesktop::terminateApplication(pid_t pid, bool force)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        log(stringWithFormat("terminate pid:%d force:%d", pid, force ? 1 : 0));
+        auto it = m_apps.find(pid);
+        if (it == m_apps.end() || pid == kOwnPid)
+            return false;
+        // A hung application cannot answer a polite request to quit.
+        if (it->second.app.hung && !force)
+            return false;
+    }
+    quitApplication(pid);
+    return true;
+}
+
+void SimDesktop::launchApplication(const DesktopApp& app, const std::vector<DesktopWindow>& windows)
+{
+    std::vector<DesktopEvent> events;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_apps.count(app.pid))
+            return;
+        AppState state { app, kAXErrorSuccess };
+        if (state.app.launchDate == 0)
+            state.app.launchDate = Clock::current().now() + (m_launchClock += 0.001);
+        m_apps[app.pid] = state;
+        m_launchOrder.push_back(app.pid);
+        events.push_back({ DesktopEvent::Kind::ApplicationLaunched, app.pid });
+        for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+            DesktopWindow w = *it;
+            w.pid = app.pid;
+            if (w.number == 0)
+                w.number = m_nextWindowNumber++;
+            m_nextWindowNumber = std::max(m_nextWindowNumber, w.number + 1);
+            m_windows[w.number] = w;
+            m_order.insert(m_order.begin(), w.number);
+            events.push_back({ DesktopEvent::Kind::AXNotification, app.pid, windowElement(w), "AXWindowCreated" });
+        }
+        activateLocked(app.pid, false, events);
+    }
+    emit(events);
+}
+
+void SimDesktop::quitApplication(pid_t pid)
+{
+    std::vector<DesktopEvent> events;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_apps.count(pid) || pid == kOwnPid)
+            return;
+        for (CGWindowID n : appWindowsLocked(pid)) {
+            m_windows.erase(n);
+            m_vanished.erase(n);
+            std::erase(m_order, n);
+        }
+        m_apps.erase(pid);
+        std::erase(m_launchOrder, pid);
+        events.push_back({ DesktopEvent::Kind::ApplicationTerminated, pid });
+        passFrontmostLocked(pid, events);
+    }
+    emit(events);
+}
+
+void SimDesktop::setApplicationHung(pid_t pid, bool hung)
+{
+    std::lock_guard lock(m_mutex);
+    if (auto it = m_apps.find(pid); it != m_apps.end())
+        it->second.app.hung = hung;
+}
+
+void SimDesktop::setApplicationAXError(pid_t pid, AXError error)
+{
+    std::lock_guard lock(m_mutex);
+    if (auto it = m_apps.find(pid); it != m_apps.end())
+        it->second.forcedError = error;
+}
+
+// Windows.
+
+bool SimDesktop::windowOnScreenLocked(const DesktopWindow& w) const
+{
+    if (w.minimized)
+        return false;
+    auto it = m_apps.find(w.pid);
+    if (it == m_apps.end() || it->second.app.hidden)
+        return false;
+    return w.space == 0 || w.space == m_currentSpace;
+}
+
+std::vector<DesktopWindow> SimDesktop::windows() const
+{
+    std::lock_guard lock(m_mutex);
+    log("CGWindowList");
+    std::vector<DesktopWindow> result;
+    result.reserve(m_order.size());
+    for (CGWindowID n : m_order) {
+        DesktopWindow w = m_windows.at(n);
+        w.onScreen = windowOnScreenLocked(w);
+        result.push_back(std::move(w));
+    }
+    return result;
+}
+
+std::optional<DesktopWindow> SimDesktop::window(CGWindowID number) const
+{
+    std::lock_guard lock(m_mutex);
+    auto it = m_windows.find(number);
+    if (it == m_windows.end())
+        return std::nullopt;
+    DesktopWindow w = it->second;
+    w.onScreen = windowOnScreenLocked(w);
+    return w;
+}
+
+CGWindowID SimDesktop::openWindow(DesktopWindow window)
+{
+    std::vector<DesktopEvent> events;
+    CGWindowID number;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_apps.count(window.pid))
+            return 0;
+        if (window.number == 0 || m_windows.count(window.number))
+            window.number = m_nextWindowNumber;
+        m_nextWindowNumber = std::max(m_nextWindowNumber, window.number + 1);
+        number = window.number;
+        m_windows[number] = window;
+        m_order.insert(m_order.begin(), number);
+        events.push_back({ DesktopEvent::Kind::AXNotification, window.pid, windowElement(window), "AXWindowCreated" });
+    }
+    emit(events);
+    return number;
+}
+
+void SimDesktop::closeWindowLocked(CGWindowID number, std::vector<DesktopEvent>& events)
+{
+    auto it = m_windows.find(number);
+    if (it == m_windows.end())
+        return;
+    DesktopWindow w = it->second;
+    m_windows.erase(it);
+    m_vanished.erase(number);
+    m_ownContent.erase(number);
+    std::erase(m_order, number);
+    events.push_back({ DesktopEvent::Kind::AXNotification, w.pid, windowElement(w), "AXUIElementDestroyed" });
+}
+
+void SimDesktop::closeWindow(CGWindowID number)
+{
+    std::vector<DesktopEvent> events;
+    {
+        std::lock_guard lock(m_mutex);
+        closeWindowLocked(number, events);
+    }
+    emit(events);
+}
+
+void SimDesktop::setMinimizedLocked(CGWindowID number, bool minimized, std::vector<DesktopEvent>& events)
+{
+    auto it = m_windows.find(number);
+    if (it == m_windows.end() || it->second.minimized == minimized)
+        return;
+    it->second.minimized = minimized;
+    if (!minimized)
+        raiseLocked(number);
+    events.push_back({ DesktopEvent::Kind::AXNotification, it->second.pid, windowElement(it->second),
+        minimized ? "AXWindowMiniaturized" : "AXWindowDeminiaturized" });
+}
+
+void SimDesktop::setWindowMinimized(CGWindowID number, bool minimized)
+{
+    std::vector<DesktopEvent> events;
+    {
+        std::lock_guard lock(m_mutex);
+        setMinimizedLocked(number, minimized, events);
+    }
+    emit(events);
+}
+
+void SimDesktop::setWindowTitle(CGWindowID number, const std::optional<std::string>& title)
+{
+    std::vector<DesktopEvent> events;
+    {
+        std::lock_guard lock(m_mutex);
+        auto it = m_windows.find(number);
+        if (it == m_windows.end())
+            return;
+        it->second.title = title;
+        events.push_back({ DesktopEvent::Kind::AXNotification, it->second.pid, windowElement(it->second), "AXTitleChanged" });
+    }
+    emit(events);
+}
+
+void SimDesktop::setWindowFrame(CGWindowID number, const CGRect& frame)
+{
+    std::lock_guard lock(m_mutex);
+    if (auto it = m_windows.find(number); it != m_windows.end())
+        it->second.frame = frame;
+}
+
+void SimDesktop::setWindowSpace(CGWindowID number, uint64_t space)
+{
+    std::lock_guard lock(m_mutex);
+    if (auto it = m_windows.find(number); it != m_windows.end())
+        it->second.space = space;
+}
+
+void SimDesktop::focusWindow(CGWindowID number)
+{
+    std::vector<DesktopEvent> events;
+    {
+        std::lock_guard lock(m_mutex);
+        auto it = m_windows.find(number);
+        if (it == m_windows.end())
+            return;
+        setMinimizedLocked(number, false, events);
+        raiseLocked(number);
+        for (auto& [n, w] : m_windows)
+            if (w.pid == it->second.pid)
+                w.isMain = n == number;
+        activateLocked(it->second.pid, true, events);
+    }
+    emit(events);
+}
+
+CGWindowID SimDesktop::focusedWindow() const
+{
+    std::lock_guard lock(m_mutex);
+    if (auto front = frontWindowOfAppLocked(m_frontmost))
+        return *front;
+    return 0;
+}
+
+void SimDesktop::switchToSpace(uint64_t space)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_currentSpace == space)
+            return;
+        m_currentSpace = space;
+    }
+    emit({ { DesktopEvent::Kind::ActiveSpaceChanged } });
+}
+
+uint64_t SimDesktop::currentSpace() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_currentSpace;
+}
+
+void SimDesktop::vanishWindowElement(CGWindowID number)
+{
+    std::lock_guard lock(m_mutex);
+    if (m_windows.count(number))
+        m_vanished.insert(number);
+}
+
+void SimDesktop::failWindowAttribute(CGWindowID number, const std::string& attribute, AXError error)
+{
+    std::lock_guard lock(m_mutex);
+    if (error == kAXErrorSuccess)
+        m_failingAttributes.erase({ number, attribute });
+    else
+        m_failingAttributes[{ number, attribute }] = error;
+}
+
+// The system's own windows.
+
+CGWindowID SimDesktop::registerOwnWindow(DesktopWindow window)
+{
+    std::lock_guard lock(m_mutex);
+    window.pid = kOwnPid;
+    window.number = m_nextWindowNumber++;
+    m_windows[window.number] = window;
+    // A new window stays out of sight until it is ordered front.
+    m_order.push_back(window.number);
+    return window.number;
+}
+
+void SimDesktop::updateOwnWindow(const DesktopWindow& window)
+{
+    std::lock_guard lock(m_mutex);
+    auto it = m_windows.find(window.number);
+    if (it == m_windows.end() || it->second.pid != kOwnPid)
+        return;
+    it->second = window;
+    it->second.pid = kOwnPid;
+}
+
+void SimDesktop::removeOwnWindow(CGWindowID number)
+{
+    std::vector<DesktopEvent> events;
+    {
+        std::lock_guard lock(m_mutex);
+        auto it = m_windows.find(number);
+        if (it == m_windows.end() || it->second.pid != kOwnPid)
+            return;
+        closeWindowLocked(number, events);
+    }
+    emit(events);
+}
+
+void SimDesktop::setOwnWindowContent(CGWindowID number, std::function<DesktopImage()> content)
+{
+    std::lock_guard lock(m_mutex);
+    m_ownContent[number] = std::move(content);
+}
+
+void SimDesktop::orderOwnWindow(CGWindowID number, bool front)
+{
+    std::lock_guard lock(m_mutex);
+    auto it = m_windows.find(number);
+    if (it == m_windows.end() || it->second.pid != kOwnPid)
+        return;
+    std::erase(m_order, number);
+    if (front)
+        m_order.insert(m_order.begin(), number);
+    else
+        m_order.push_back(number);
+}
+
+// Accessibility.
+
+AXError SimDesktop::checkElementLocked(const DesktopElement& e) const
+{
+    if (!m_axTrusted)
+        return kAXErrorAPIDisabled;
+    if (e.kind == DesktopElement::Kind::SystemWide)
+        return kAXErrorSuccess;
+    auto app = m_apps.find(e.pid);
+    if (app == m_apps.end())
+        return kAXErrorInvalidUIElement;
+    if (app->second.app.hung) {
+        log("timeout " + elementText(e));
+        return kAXErrorCannotComplete;
+    }
+    if (app->second.forcedError != kAXErrorSuccess)
+        return app->second.forcedError;
+    if (e.kind == DesktopElement::Kind::Application)
+        return kAXErrorSuccess;
+    auto w = m_windows.find(e.window);
+    if (w == m_windows.end() || w->second.pid != e.pid || m_vanished.count(e.window))
+        return kAXErrorInvalidUIElement;
+    if (e.kind == DesktopElement::Kind::CloseButton && !w->second.hasCloseButton)
+        return kAXErrorInvalidUIElement;
+    if (e.kind == DesktopElement::Kind::ZoomButton && !w->second.hasZoomButton)
+        return kAXErrorInvalidUIElement;
+    if (e.kind == DesktopElement::Kind::MinimizeButton && !w->second.hasMinimizeButton)
+        return kAXErrorInvalidUIElement;
+    return kAXErrorSuccess;
+}
+
+bool SimDesktop::axElementIsValid(const DesktopElement& e) const
+{
+    std::lock_guard lock(m_mutex);
+    if (e.kind == DesktopElement::Kind::SystemWide)
+        return true;
+    if (!m_apps.count(e.pid))
+        return false;
+    if (e.kind == DesktopElement::Kind::Application)
+        return true;
+    auto w = m_windows.find(e.window);
+    return w != m_windows.end() && w->second.pid == e.pid && !m_vanished.count(e.window);
+}
+
+CGRect SimDesktop::buttonFrameLocked(const DesktopWindow& w, DesktopElement::Kind kind) const
+{
+    // The three title-bar buttons, 14 points wide, 20 apart, from the left.
+    int index = kind == DesktopElement::Kind::CloseButton ? 0 : kind == DesktopElement::Kind::MinimizeButton ? 1 : 2;
+    return { { w.frame.origin.x + 7 + 20 * index, w.frame.origin.y + 6 }, { 14, 16 } };
+}
+
+AXError SimDesktop::axCopyAttribute(const DesktopElement& e, const std::string& attribute, DesktopAXValue& value)
+{
+    std::lock_guard lock(m_mutex);
+    log("AXUIElementCopyAttributeValue " + elementText(e) + " " + attribute);
+    value = std::monostate {};
+    if (AXError error = checkElementLocked(e); error != kAXErrorSuccess)
+        return error;
+    switch (e.kind) {
+    case DesktopElement::Kind::SystemWide:
+        if (attribute == "AXRole") {
+            value = std::string("AXSystemWide");
+            return kAXErrorSuccess;
+        }
+        if (attribute == "AXFocusedApplication") {
+            if (!m_frontmost)
+                return kAXErrorNoValue;
+            value = DesktopElement { DesktopElement::Kind::Application, m_frontmost, 0 };
+            return kAXErrorSuccess;
+        }
+        return kAXErrorAttributeUnsupported;
+    case DesktopElement::Kind::Application: {
+        const auto& app = m_apps.at(e.pid).app;
+        if (attribute == "AXRole") {
+            value = std::string("AXApplication");
+        } else if (attribute == "AXTitle") {
+            value = app.name;
+        } else if (attribute == "AXHidden") {
+            value = app.hidden;
+        } else if (attribute == "AXFrontmost") {
+            value = m_frontmost == e.pid;
+        } else if (attribute == "AXWindows") {
+            std::vector<DesktopElement> list;
+            for (CGWindowID n : appWindowsLocked(e.pid))
+                list.push_back(windowElement(m_windows.at(n)));
+            value = list;
+        } else if (attribute == "AXFocusedWindow" || attribute == "AXMainWindow") {
+            auto front = frontWindowOfAppLocked(e.pid);
+            if (!front)
+                return kAXErrorNoValue;
+            value = windowElement(m_windows.at(*front));
+        } else {
+            return kAXErrorAttributeUnsupported;
+        }
+        return kAXErrorSuccess;
+    }
+    case DesktopElement::Kind::Window: {
+        const auto& w = m_windows.at(e.window);
+        if (auto failing = m_failingAttributes.find({ e.window, attribute }); failing != m_failingAttributes.end())
+            return failing->second;
+        if (attribute == "AXRole") {
+            value = w.role;
+        } else if (attribute == "AXSubrole") {
+            if (!w.subrole)
+                return kAXErrorNoValue;
+            value = *w.subrole;
+        } else if (attribute == "AXTitle") {
+            if (!w.title)
+                return kAXErrorNoValue;
+            value = *w.title;
+        } else if (attribute == "AXPosition") {
+            value = w.frame.origin;
+        } else if (attribute == "AXSize") {
+            value = w.frame.size;
+        } else if (attribute == "AXMinimized") {
+            value = w.minimized;
+        } else if (attribute == "AXMain") {
+            value = w.isMain;
+        } else if (attribute == "AXFocused") {
+            auto front = frontWindowOfAppLocked(m_frontmost);
+            value = front && *front == w.number;
+        } else if (attribute == "AXParent") {
+            if (w.role == "AXSheet" && w.layer != 0)
+                return kAXErrorNoValue;
+            value = DesktopElement { DesktopElement::Kind::Application, w.pid, 0 };
+        } else if (attribute == "AXCloseButton" || attribute == "AXZoomButton" || attribute == "AXMinimizeButton") {
+            bool has = attribute == "AXCloseButton" ? w.hasCloseButton : attribute == "AXZoomButton" ? w.hasZoomButton : w.hasMinimizeButton;
+            if (!has)
+                return kAXErrorNoValue;
+            auto kind = attribute == "AXCloseButton" ? DesktopElement::Kind::CloseButton
+                : attribute == "AXZoomButton"        ? DesktopElement::Kind::ZoomButton
+                                                     : DesktopElement::Kind::MinimizeButton;
+            value = DesktopElement { kind, w.pid, w.number };
+        } else {
+            return kAXErrorAttributeUnsupported;
+        }
+        return kAXErrorSuccess;
+    }
+    default: {
+        const auto& w = m_windows.at(e.window);
+        if (attribute == "AXRole") {
+            value = std::string("AXButton");
+        } else if (attribute == "AXSubrole") {
+            value = std::string(e.kind == DesktopElement::Kind::CloseButton ? "AXCloseButton"
+                    : e.kind == DesktopElement::Kind::ZoomButton            ? "AXZoomButton"
+                                                                            : "AXMinimizeButton");
+        } else if (attribute == "AXPosition") {
+            value = buttonFrameLocked(w, e.kind).origin;
+        } else if (attribute == "AXSize") {
+            value = buttonFrameLocked(w, e.kind).size;
+        } else if (attribute == "AXParent") {
+            value = windowElement(w);
+        } else {
+            return kAXErrorAttributeUnsupported;
+        }
+        return kAXErrorSuccess;
+    }
+    }
+}
+
+AXError SimDesktop::axAttributeNames(const DesktopElement& e, std::vector<std::string>& names)
+{
+    std::lock_guard lock(m_mutex);
+    log("AXUIElementCopyAttributeNames " + elementText(e));
+    names.clear();
+    if (AXError error = checkElementLocked(e); error != kAXErrorSuccess)
+        return error;
+    switch (e.kind) {
+    case DesktopElement::Kind::SystemWide:
+        names = { "AXRole", "AXFocusedApplication" };
+        break;
+    case DesktopElement::Kind::Application:
+        names = { "AXRole", "AXTitle", "AXHidden", "AXFrontmost", "AXWindows", "AXFocusedWindow", "AXMainWindow" };
+        break;
+    case DesktopElement::Kind::Window:
+        names = { "AXRole", "AXSubrole", "AXTitle", "AXPosition", "AXSize", "AXMinimized", "AXMain", "AXFocused",
+            "AXParent", "AXCloseButton", "AXZoomButton", "AXMinimizeButton" };
+        break;
+    default:
+        names = { "AXRole", "AXSubrole", "AXPosition", "AXSize", "AXParent" };
+    }
+    return kAXErrorSuccess;
+}
+
+AXError SimDesktop::axIsAttributeSettable(const DesktopElement& e, const std::string& attribute, bool& settable)
+{
+    std::lock_guard lock(m_mutex);
+    log("AXUIElementIsAttributeSettable " + elementText(e) + " " + attribute);
+    settable = false;
+    if (AXError error = checkElementLocked(e); error != kAXErrorSuccess)
+        return error;
+    if (e.kind == DesktopElement::Kind::Application) {
+        settable = attribute == "AXHidden" || attribute == "AXFrontmost";
+        return kAXErrorSuccess;
+    }
+    if (e.kind != DesktopElement::Kind::Window)
+        return kAXErrorSuccess;
+    const auto& w = m_windows.at(e.window);
+    if (attribute == "AXPosition")
+        settable = w.movable;
+    else if (attribute == "AXSize")
+        settable = w.resizable;
+    else if (attribute == "AXMain" || attribute == "AXMinimized" || attribute == "AXFocused")
+        settable = true;
+    else if (attribute != "AXTitle" && attribute != "AXRole" && attribute != "AXSubrole")
+        return kAXErrorAttributeUnsupported;
+    return kAXErrorSuccess;
+}
+
+AXError SimDesktop::axSetAttribute(const DesktopElement& e, const std::string& attribute, const DesktopAXValue& value)
+{
+    std::vector<DesktopEvent> events;
+    AXError result = kAXErrorSuccess;
+    {
+        std::lock_guard lock(m_mutex);
+        log("AXUIElementSetAttributeValue " + elementText(e) + " " + attribute);
+        if (AXError error = checkElementLocked(e); error != kAXErrorSuccess)
+            return error;
+        auto asBool = [&](bool& out) {
+            if (auto b = std::get_if<bool>(&value)) {
+                out = *b;
+                return true;
+            }
+            if (auto i = std::get_if<int64_t>(&value)) {
+                out = *i != 0;
+                return true;
+            }
+            if (auto d = std::get_if<double>(&value)) {
+                out = *d != 0;
+                return true;
+            }
+            return false;
+        };
+        if (e.kind == DesktopElement::Kind::Application) {
+            bool flag;
+            if (!asBool(flag))
+                return kAXErrorIllegalArgument;
+            if (attribute == "AXHidden") {
+                auto& app = m_apps.at(e.pid).app;
+                if (app.hidden != flag) {
+                    app.hidden = flag;
+                    events.push_back({ flag ? DesktopEvent::Kind::ApplicationHidden : DesktopEvent::Kind::ApplicationUnhidden, e.pid });
+                    if (flag)
+                        passFrontmostLocked(e.pid, events);
+                }
+            } else if (attribute == "AXFrontmost") {
+                if (flag)
+                    activateLocked(e.pid, false, events);
+            } else {
+                return kAXErrorAttributeUnsupported;
+            }
+        } else if (e.kind == DesktopElement::Kind::Window) {
+            auto& w = m_windows.at(e.window);
+            if (attribute == "AXPosition") {
+                auto p = std::get_if<CGPoint>(&value);
+                if (!p || !std::isfinite(p->x) || !std::isfinite(p->y))
+                    return kAXErrorIllegalArgument;
+                if (!w.movable)
+                    return kAXErrorAttributeUnsupported;
+                w.frame.origin = *p;
+            } else if (attribute == "AXSize") {
+                auto s = std::get_if<CGSize>(&value);
+                if (!s || !std::isfinite(s->width) || !std::isfinite(s->height) || s->width < 0 || s->height < 0)
+                    return kAXErrorIllegalArgument;
+                if (!w.resizable)
+                    return kAXErrorAttributeUnsupported;
+                w.frame.size = *s;
+            } else if (attribute == "AXMinimized") {
+                bool flag;
+                if (!asBool(flag))
+                    return kAXErrorIllegalArgument;
+                setMinimizedLocked(e.window, flag, events);
+            } else if (attribute == "AXMain" || attribute == "AXFocused") {
+                bool flag;
+                if (!asBool(flag))
+                    return kAXErrorIllegalArgument;
+                if (w.refusesMain || w.minimized)
+                    return kAXErrorCannotComplete;
+                if (flag) {
+                    // The window becomes its application's main window and
+                    // moves in front of the application's other windows.
+                    auto appWindows = appWindowsLocked(w.pid);
+                    std::erase(m_order, w.number);
+                    auto firstOfApp = std::find_if(m_order.begin(), m_order.end(),
+                        [&](CGWindowID n) { return m_windows.at(n).pid == w.pid; });
+                    m_order.insert(firstOfApp, w.number);
+                    for (CGWindowID n : appWindows)
+                        m_windows.at(n).isMain = n == w.number;
+                    w.isMain = true;
+                }
+            } else {
+                return kAXErrorAttributeUnsupported;
+            }
+        } else {
+            return kAXErrorAttributeUnsupported;
+        }
+        (void)result;
+    }
+    emit(events);
+    return kAXErrorSuccess;
+}
+
+CGRect SimDesktop::usableFrameForLocked(const CGRect& frame) const
+{
+    // The usable frame of the screen the window overlaps most.
+    const DesktopScreen* best = nullptr;
+    double bestArea = 0;
+    for (const auto& s : m_screens) {
+        auto i = CGRectIntersection(s.frame, frame);
+        double area = CGRectIsNull(i) ? 0 : i.size.width * i.size.height;
+        if (area > bestArea) {
+            bestArea = area;
+            best = &s;
+        }
+    }
+    if (!best && !m_screens.empty())
+        best = &m_screens.front();
+    return best ? best->visibleFrame : frame;
+}
+
+AXError SimDesktop::axPerformAction(const DesktopElement& e, const std::string& action)
+{
+    std::vector<DesktopEvent> events;
+    {
+        std::lock_guard lock(m_mutex);
+        log("AXUIElementPerformAction " + elementText(e) + " " + action);
+        if (AXError error = checkElementLocked(e); error != kAXErrorSuccess)
+            return error;
+        if (action != "AXPress" && action != "AXRaise")
+            return kAXErrorActionUnsupported;
+        switch (e.kind) {
+        case DesktopElement::Kind::CloseButton:
+            if (action != "AXPress")
+                return kAXErrorActionUnsupported;
+            closeWindowLocked(e.window, events);
+            break;
+        case DesktopElement::Kind::MinimizeButton:
+            if (action != "AXPress")
+                return kAXErrorActionUnsupported;
+            setMinimizedLocked(e.window, true, events);
+            break;
+        case DesktopElement::Kind::ZoomButton: {
+            if (action != "AXPress")
+                return kAXErrorActionUnsupported;
+            auto& w = m_windows.at(e.window);
+            if (w.resizable)
+                w.frame = usableFrameForLocked(w.frame);
+            break;
+        }
+        case DesktopElement::Kind::Window:
+            if (action != "AXRaise")
+                return kAXErrorActionUnsupported;
+            raiseLocked(e.window);
+            break;
+        default:
+            return kAXErrorActionUnsupported;
+        }
+    }
+    emit(events);
+    return kAXErrorSuccess;
+}
+
+AXError SimDesktop::axWindowNumber(const DesktopElement& e, CGWindowID& number)
+{
+    std::lock_guard lock(m_mutex);
+    log("_AXUIElementGetWindow " + elementText(e));
+    number = 0;
+    if (AXError error = checkElementLocked(e); error != kAXErrorSuccess)
+        return error;
+    if (e.kind != DesktopElement::Kind::Window)
+        return kAXErrorIllegalArgument;
+    number = e.window;
+    return kAXErrorSuccess;
+}
+
+AXError SimDesktop::axProcessIdentifier(const DesktopElement& e, pid_t& pid)
+{
+    std::lock_guard lock(m_mutex);
+    pid = 0;
+    if (e.kind == DesktopElement::Kind::SystemWide)
+        return kAXErrorIllegalArgument;
+    // The process id travels with the element, so it can be read even after
+    // the process has gone.
+    pid = e.pid;
+    return kAXErrorSuccess;
+}
+
+std::optional<DesktopImage> SimDesktop::captureWindow(CGWindowID number)
+{
+    std::lock_guard lock(m_mutex);
+    log(stringWithFormat("CGWindowListCreateImage window:%u", number));
+    auto it = m_windows.find(number);
+    if (it == m_windows.end())
+        return std::nullopt;
+    // Without the Screen Recording permission only the system's own windows
+    // can be captured.
+    if (!m_screenRecording && it->second.pid != kOwnPid)
+        return std::nullopt;
+    return contentLocked(it->second);
+}
+
+DesktopImage SimDesktop::windowContent(CGWindowID number) const
+{
+    std::lock_guard lock(m_mutex);
+    auto it = m_windows.find(number);
+    if (it == m_windows.end())
+        return {};
+    return contentLocked(it->second);
+}

@@ -1,0 +1,175 @@
+// The simulated desktop: screens, spaces, running applications and their
+// windows, stacking order, focus, mouse and keyboard state and the two
+// permissions. The services answer from it; tests and the quorvex command
+// drive it through the driver calls below, and read its call log.
+#pragma once
+
+#include "../Desktop.h"
+
+#include <foundation/Value.h>
+
+#include <map>
+#include <mutex>
+#include <set>
+
+class SimDesktop final : public Desktop {
+public:
+    // The pid and bundle of the system's own process.
+    static constexpr pid_t kOwnPid = 4242;
+
+    SimDesktop();
+
+    // A desktop described by a scenario (JSON, see docs/simulated-desktop.md).
+    // On a problem returns null and sets the error, which names the file and
+    // the key.
+    static std::shared_ptr<SimDesktop> fromScenario(
+        const std::string& json, const std::string& sourceName, std::string* error);
+    static std::shared_ptr<SimDesktop> fromFile(const std::string& path, std::string* error);
+    // The demo desktop shipped in resources/desktops/demo.json.
+    static std::shared_ptr<SimDesktop> demo();
+    static std::string demoScenarioPath();
+
+    // Desktop.
+    std::vector<DesktopScreen> screens() const override;
+    CGPoint mouseLocation() const override;
+    uint32_t pressedMouseButtons() const override;
+    bool isAccessibilityTrusted() const override;
+    void promptForAccessibility() override;
+    bool isScreenRecordingGranted() const override;
+    bool createDisplayStream(CGDirectDisplayID display) override;
+    bool isAssistiveAccessEnabled() const override;
+    pid_t ownProcessIdentifier() const override { return kOwnPid; }
+    std::vector<DesktopApp> runningApplications() const override;
+    std::optional<DesktopApp> application(pid_t pid) const override;
+    pid_t frontmostApplication() const override;
+    bool hideApplication(pid_t pid) override;
+    bool unhideApplication(pid_t pid) override;
+    bool terminateApplication(pid_t pid, bool force) override;
+    bool activateApplication(pid_t pid, bool frontWindowOnly) override;
+    std::vector<DesktopWindow> windows() const override;
+    std::optional<DesktopWindow> window(CGWindowID number) const override;
+    std::optional<DesktopImage> captureWindow(CGWindowID number) override;
+    AXError axCopyAttribute(const DesktopElement&, const std::string& attribute, DesktopAXValue& value) override;
+    AXError axAttributeNames(const DesktopElement&, std::vector<std::string>& names) override;
+    AXError axIsAttributeSettable(const DesktopElement&, const std::string& attribute, bool& settable) override;
+    AXError axSetAttribute(const DesktopElement&, const std::string& attribute, const DesktopAXValue& value) override;
+    AXError axPerformAction(const DesktopElement&, const std::string& action) override;
+    AXError axWindowNumber(const DesktopElement&, CGWindowID& number) override;
+    AXError axProcessIdentifier(const DesktopElement&, pid_t& pid) override;
+    bool axElementIsValid(const DesktopElement&) const override;
+    CGDirectDisplayID mainDisplay() const override;
+    bool requestDisplayProbe(CGDirectDisplayID display, uint32_t options) override;
+    [[nodiscard]] Token subscribe(Listener listener) override;
+
+    // Driver: the world changes as a person or another program would change it.
+    void addScreen(const CGRect& frame, const CGRect& visibleFrame, const std::string& picture = {});
+    void removeScreen(CGDirectDisplayID display);
+    // Starts an application with its windows (front one first); it becomes
+    // the frontmost application.
+    void launchApplication(const DesktopApp& app, const std::vector<DesktopWindow>& windows = {});
+    void quitApplication(pid_t pid);
+    // Opens a window in front of all others; returns its number (the given
+    // one, or a fresh one when it is 0).
+    CGWindowID openWindow(DesktopWindow window);
+    void closeWindow(CGWindowID number);
+    void setWindowMinimized(CGWindowID number, bool minimized);
+    void setWindowTitle(CGWindowID number, const std::optional<std::string>& title);
+    void setWindowFrame(CGWindowID number, const CGRect& frame);
+    void setWindowSpace(CGWindowID number, uint64_t space);
+    // Clicks a window: raises it and activates its application.
+    void focusWindow(CGWindowID number);
+    void switchToSpace(uint64_t space);
+    uint64_t currentSpace() const;
+    void moveMouse(const CGPoint& location);
+    void setPressedMouseButtons(uint32_t buttons);
+    void setAccessibilityTrusted(bool trusted);
+    void setScreenRecordingGranted(bool granted);
+    void setAssistiveAccessEnabled(bool enabled);
+    void setDisplayStreamAvailable(bool available);
+    // Grants accessibility when the user answers the next prompt.
+    void setGrantOnPrompt(bool grant);
+
+    // Faults.
+    // The application stops answering accessibility requests in time.
+    void setApplicationHung(pid_t pid, bool hung);
+    // Every accessibility request to the application fails with the code.
+    void setApplicationAXError(pid_t pid, AXError error);
+    // The window's element stops answering while the window stays listed.
+    void vanishWindowElement(CGWindowID number);
+    // Reads of one attribute of the window fail with the code.
+    void failWindowAttribute(CGWindowID number, const std::string& attribute, AXError error);
+
+    // The system's own windows (from the interface layer).
+    CGWindowID registerOwnWindow(DesktopWindow window);
+    void updateOwnWindow(const DesktopWindow& window);
+    void removeOwnWindow(CGWindowID number);
+    void setOwnWindowContent(CGWindowID number, std::function<DesktopImage()> content);
+    // Puts one of the system's windows in front of the others (or behind all).
+    void orderOwnWindow(CGWindowID number, bool front);
+
+    // Observation.
+    std::vector<std::string> callLog() const;
+    void clearCallLog();
+    size_t countCalls(const std::string& prefix) const;
+    int accessibilityPromptCount() const;
+    std::vector<std::pair<CGDirectDisplayID, uint32_t>> probeRequests() const;
+    CGWindowID focusedWindow() const;
+    // The whole desktop as a person would see it: pictures, windows back to
+    // front with their content, the system's windows on top.
+    DesktopImage screenshot() const;
+    // The generated content of one window, as the window server draws it.
+    DesktopImage windowContent(CGWindowID number) const;
+
+private:
+    struct AppState {
+        DesktopApp app;
+        AXError forcedError { kAXErrorSuccess };
+    };
+
+    void log(const std::string& entry) const;
+    void emit(const std::vector<DesktopEvent>& events);
+    bool windowOnScreenLocked(const DesktopWindow& w) const;
+    std::vector<CGWindowID> appWindowsLocked(pid_t pid) const;
+    std::optional<CGWindowID> frontWindowOfAppLocked(pid_t pid) const;
+    void raiseLocked(CGWindowID number);
+    void activateLocked(pid_t pid, bool frontWindowOnly, std::vector<DesktopEvent>& events);
+    void passFrontmostLocked(pid_t leaving, std::vector<DesktopEvent>& events);
+    AXError checkElementLocked(const DesktopElement& e) const;
+    void closeWindowLocked(CGWindowID number, std::vector<DesktopEvent>& events);
+    void setMinimizedLocked(CGWindowID number, bool minimized, std::vector<DesktopEvent>& events);
+    CGRect buttonFrameLocked(const DesktopWindow& w, DesktopElement::Kind kind) const;
+    CGRect usableFrameForLocked(const CGRect& frame) const;
+    DesktopImage contentLocked(const DesktopWindow& w) const;
+
+    mutable std::recursive_mutex m_mutex;
+    std::vector<DesktopScreen> m_screens;
+    std::map<pid_t, AppState> m_apps;
+    std::vector<pid_t> m_launchOrder;
+    std::map<CGWindowID, DesktopWindow> m_windows;
+    // Front to back.
+    std::vector<CGWindowID> m_order;
+    std::set<CGWindowID> m_vanished;
+    std::map<std::pair<CGWindowID, std::string>, AXError> m_failingAttributes;
+    std::map<CGWindowID, std::function<DesktopImage()>> m_ownContent;
+    pid_t m_frontmost { 0 };
+    uint64_t m_currentSpace { 1 };
+    CGPoint m_mouse;
+    uint32_t m_buttons { 0 };
+    bool m_axTrusted { true };
+    bool m_screenRecording { true };
+    bool m_assistiveAccess { true };
+    bool m_displayStreamAvailable { true };
+    bool m_grantOnPrompt { false };
+    int m_promptCount { 0 };
+    CGWindowID m_nextWindowNumber { 1000 };
+    CGDirectDisplayID m_nextDisplay { 1 };
+    std::vector<std::pair<CGDirectDisplayID, uint32_t>> m_probes;
+    mutable std::vector<std::string> m_callLog;
+    struct Listeners {
+        std::mutex mutex;
+        std::map<uint64_t, std::shared_ptr<Listener>> entries;
+        uint64_t next { 1 };
+    };
+    std::shared_ptr<Listeners> m_listeners { std::make_shared<Listeners>() };
+    double m_launchClock { 0 };
+};

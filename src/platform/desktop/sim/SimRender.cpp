@@ -1,0 +1,229 @@
+// What the simulated window server shows: generated window content and the
+// picture of the whole desktop.
+#include "SimDesktop.h"
+
+#include <cairo.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+// Largest side of a generated picture; bigger windows are drawn at this size.
+constexpr int kMaxContentSide = 8192;
+constexpr double kTitleBarHeight = 28;
+
+struct Rgb {
+    double r, g, b;
+};
+
+Rgb hsl(double hue, double saturation, double lightness)
+{
+    auto f = [&](double n) {
+        double k = std::fmod(n + hue / 30.0, 12.0);
+        double a = saturation * std::min(lightness, 1 - lightness);
+        return lightness - a * std::max(-1.0, std::min({ k - 3, 9 - k, 1.0 }));
+    };
+    return { f(0), f(8), f(4) };
+}
+
+DesktopImage fromSurface(cairo_surface_t* surface)
+{
+    cairo_surface_flush(surface);
+    DesktopImage image;
+    image.width = cairo_image_surface_get_width(surface);
+    image.height = cairo_image_surface_get_height(surface);
+    int stride = cairo_image_surface_get_stride(surface);
+    const unsigned char* data = cairo_image_surface_get_data(surface);
+    image.rgba.resize(static_cast<size_t>(image.width) * image.height * 4);
+    for (int y = 0; y < image.height; ++y) {
+        const uint32_t* row = reinterpret_cast<const uint32_t*>(data + static_cast<size_t>(y) * stride);
+        uint8_t* out = image.rgba.data() + static_cast<size_t>(y) * image.width * 4;
+        for (int x = 0; x < image.width; ++x) {
+            uint32_t p = row[x];
+            out[x * 4 + 0] = (p >> 16) & 0xff;
+            out[x * 4 + 1] = (p >> 8) & 0xff;
+            out[x * 4 + 2] = p & 0xff;
+            out[x * 4 + 3] = (p >> 24) & 0xff;
+        }
+    }
+    return image;
+}
+
+cairo_surface_t* toSurface(const DesktopImage& image)
+{
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, image.width, image.height);
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS)
+        return surface;
+    cairo_surface_flush(surface);
+    int stride = cairo_image_surface_get_stride(surface);
+    unsigned char* data = cairo_image_surface_get_data(surface);
+    for (int y = 0; y < image.height; ++y) {
+        uint32_t* row = reinterpret_cast<uint32_t*>(data + static_cast<size_t>(y) * stride);
+        const uint8_t* in = image.rgba.data() + static_cast<size_t>(y) * image.width * 4;
+        for (int x = 0; x < image.width; ++x)
+            row[x] = (uint32_t(in[x * 4 + 3]) << 24) | (uint32_t(in[x * 4]) << 16) | (uint32_t(in[x * 4 + 1]) << 8) | in[x * 4 + 2];
+    }
+    cairo_surface_mark_dirty(surface);
+    return surface;
+}
+
+void drawWindow(cairo_t* cr, const DesktopWindow& w, const std::string& appName, double width, double height)
+{
+    // Every window gets its own hue and stripe angle so that previews can be
+    // told apart at a glance.
+    double hue = std::fmod(w.number * 137.508, 360.0);
+    Rgb body = hsl(hue, 0.55, 0.82);
+    Rgb stripe = hsl(hue, 0.55, 0.68);
+    cairo_set_source_rgb(cr, body.r, body.g, body.b);
+    cairo_paint(cr);
+
+    cairo_save(cr);
+    cairo_rectangle(cr, 0, kTitleBarHeight, width, std::max(0.0, height - kTitleBarHeight));
+    cairo_clip(cr);
+    cairo_set_source_rgb(cr, stripe.r, stripe.g, stripe.b);
+    cairo_set_line_width(cr, 10);
+    double angle = (w.number % 4) * M_PI / 4 + M_PI / 8;
+    double span = width + height;
+    cairo_translate(cr, width / 2, height / 2);
+    cairo_rotate(cr, angle);
+    for (double x = -span; x < span; x += 36) {
+        cairo_move_to(cr, x, -span);
+        cairo_line_to(cr, x, span);
+    }
+    cairo_stroke(cr);
+    cairo_restore(cr);
+
+    cairo_set_source_rgb(cr, 0.93, 0.93, 0.93);
+    cairo_rectangle(cr, 0, 0, width, std::min(height, kTitleBarHeight));
+    cairo_fill(cr);
+    const Rgb lights[3] = { { 0.99, 0.37, 0.34 }, { 0.99, 0.74, 0.18 }, { 0.16, 0.78, 0.25 } };
+    for (int i = 0; i < 3; ++i) {
+        cairo_set_source_rgb(cr, lights[i].r, lights[i].g, lights[i].b);
+        cairo_arc(cr, 14 + 20 * i, 14, 6, 0, 2 * M_PI);
+        cairo_fill(cr);
+    }
+    cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
+    cairo_set_font_size(cr, 13);
+    cairo_set_source_rgb(cr, 0.2, 0.2, 0.2);
+    std::string title = w.title.value_or("");
+    cairo_text_extents_t extents;
+    cairo_text_extents(cr, title.c_str(), &extents);
+    cairo_move_to(cr, std::max(70.0, (width - extents.x_advance) / 2), 19);
+    cairo_show_text(cr, title.c_str());
+
+    // The window's number and application in the middle.
+    std::string label = "#" + std::to_string(w.number);
+    double size = std::clamp(std::min(width, height) / 4, 10.0, 140.0);
+    cairo_set_font_size(cr, size);
+    cairo_text_extents(cr, label.c_str(), &extents);
+    cairo_set_source_rgba(cr, 0.1, 0.1, 0.1, 0.75);
+    cairo_move_to(cr, (width - extents.x_advance) / 2, height / 2 + extents.height / 2);
+    cairo_show_text(cr, label.c_str());
+    cairo_set_font_size(cr, std::max(9.0, size / 3));
+    cairo_text_extents(cr, appName.c_str(), &extents);
+    cairo_move_to(cr, (width - extents.x_advance) / 2, height / 2 + size * 0.9);
+    cairo_show_text(cr, appName.c_str());
+}
+
+}
+
+DesktopImage SimDesktop::contentLocked(const DesktopWindow& w) const
+{
+    if (auto own = m_ownContent.find(w.number); own != m_ownContent.end() && own->second)
+        return own->second();
+    int width = static_cast<int>(std::clamp(std::round(w.frame.size.width), 1.0, double(kMaxContentSide)));
+    int height = static_cast<int>(std::clamp(std::round(w.frame.size.height), 1.0, double(kMaxContentSide)));
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+    cairo_t* cr = cairo_create(surface);
+    auto app = m_apps.find(w.pid);
+    drawWindow(cr, w, app != m_apps.end() ? app->second.app.name : std::string(), width, height);
+    cairo_destroy(cr);
+    DesktopImage image = fromSurface(surface);
+    cairo_surface_destroy(surface);
+    return image;
+}
+
+DesktopImage SimDesktop::screenshot() const
+{
+    std::lock_guard lock(m_mutex);
+    if (m_screens.empty())
+        return {};
+    CGRect bounds = CGRectNull;
+    for (const auto& s : m_screens)
+        bounds = CGRectUnion(bounds, s.frame);
+    int width = static_cast<int>(std::min(bounds.size.width, double(kMaxContentSide)));
+    int height = static_cast<int>(std::min(bounds.size.height, double(kMaxContentSide)));
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+    cairo_t* cr = cairo_create(surface);
+    cairo_set_source_rgb(cr, 0.05, 0.05, 0.05);
+    cairo_paint(cr);
+    cairo_translate(cr, -bounds.origin.x, -bounds.origin.y);
+
+    for (const auto& s : m_screens) {
+        cairo_save(cr);
+        cairo_rectangle(cr, s.frame.origin.x, s.frame.origin.y, s.frame.size.width, s.frame.size.height);
+        cairo_clip(cr);
+        cairo_surface_t* picture = s.desktopPicture.empty() ? nullptr : cairo_image_surface_create_from_png(s.desktopPicture.c_str());
+        if (picture && cairo_surface_status(picture) == CAIRO_STATUS_SUCCESS) {
+            double pw = cairo_image_surface_get_width(picture), ph = cairo_image_surface_get_height(picture);
+            double scale = std::max(s.frame.size.width / pw, s.frame.size.height / ph);
+            cairo_translate(cr, s.frame.origin.x, s.frame.origin.y);
+            cairo_scale(cr, scale, scale);
+            cairo_set_source_surface(cr, picture, 0, 0);
+            cairo_paint(cr);
+        } else {
+            cairo_pattern_t* gradient = cairo_pattern_create_linear(s.frame.origin.x, s.frame.origin.y, s.frame.origin.x,
+                s.frame.origin.y + s.frame.size.height);
+            cairo_pattern_add_color_stop_rgb(gradient, 0, 0.22, 0.36, 0.62);
+            cairo_pattern_add_color_stop_rgb(gradient, 1, 0.55, 0.36, 0.58);
+            cairo_set_source(cr, gradient);
+            cairo_paint(cr);
+            cairo_pattern_destroy(gradient);
+        }
+        if (picture)
+            cairo_surface_destroy(picture);
+        cairo_restore(cr);
+        // The menu bar above the usable frame.
+        double barHeight = s.visibleFrame.origin.y - s.frame.origin.y;
+        if (barHeight > 0) {
+            cairo_set_source_rgba(cr, 1, 1, 1, 0.7);
+            cairo_rectangle(cr, s.frame.origin.x, s.frame.origin.y, s.frame.size.width, barHeight);
+            cairo_fill(cr);
+        }
+    }
+
+    // Back to front, lower layers first.
+    std::vector<const DesktopWindow*> visible;
+    for (auto it = m_order.rbegin(); it != m_order.rend(); ++it) {
+        const auto& w = m_windows.at(*it);
+        if (windowOnScreenLocked(w) && w.alpha > 0)
+            visible.push_back(&w);
+    }
+    std::stable_sort(visible.begin(), visible.end(), [](const DesktopWindow* a, const DesktopWindow* b) { return a->layer < b->layer; });
+    for (const DesktopWindow* w : visible) {
+        DesktopImage content = contentLocked(*w);
+        if (content.empty())
+            continue;
+        cairo_surface_t* source = toSurface(content);
+        cairo_save(cr);
+        cairo_translate(cr, w->frame.origin.x, w->frame.origin.y);
+        if (content.width > 0 && content.height > 0)
+            cairo_scale(cr, w->frame.size.width / content.width, w->frame.size.height / content.height);
+        cairo_set_source_surface(cr, source, 0, 0);
+        cairo_paint_with_alpha(cr, std::clamp(w->alpha, 0.0, 1.0));
+        cairo_restore(cr);
+        if (w->pid != kOwnPid) {
+            cairo_set_source_rgba(cr, 0, 0, 0, 0.35);
+            cairo_set_line_width(cr, 1);
+            cairo_rectangle(cr, w->frame.origin.x + 0.5, w->frame.origin.y + 0.5, w->frame.size.width - 1, w->frame.size.height - 1);
+            cairo_stroke(cr);
+        }
+        cairo_surface_destroy(source);
+    }
+    cairo_destroy(cr);
+    DesktopImage image = fromSurface(surface);
+    cairo_surface_destroy(surface);
+    return image;
+}

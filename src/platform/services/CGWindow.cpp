@@ -1,0 +1,123 @@
+#include "CGWindow.h"
+
+#include <desktop/Desktop.h>
+#include <foundation/Format.h>
+
+#include <algorithm>
+
+namespace {
+
+std::vector<DesktopWindow> select(const std::vector<DesktopWindow>& all, CGWindowListOption option, CGWindowID relativeTo)
+{
+    bool onScreenOnly = option & kCGWindowListOptionOnScreenOnly;
+    bool above = option & kCGWindowListOptionOnScreenAboveWindow;
+    bool below = option & kCGWindowListOptionOnScreenBelowWindow;
+    bool including = option & kCGWindowListOptionIncludingWindow;
+    bool excludeDesktop = option & kCGWindowListExcludeDesktopElements;
+
+    std::vector<DesktopWindow> result;
+    auto relative = std::find_if(all.begin(), all.end(), [&](const DesktopWindow& w) { return w.number == relativeTo; });
+    bool haveRelative = relativeTo != kCGNullWindowID && relative != all.end();
+
+    if ((above || below) && haveRelative) {
+        size_t index = relative - all.begin();
+        for (size_t i = 0; i < all.size(); ++i) {
+            bool take = (above && i < index) || (below && i > index) || (including && i == index);
+            if (take && (all[i].onScreen || i == index))
+                result.push_back(all[i]);
+        }
+    } else if (including && !above && !below) {
+        if (haveRelative)
+            result.push_back(*relative);
+    } else {
+        for (const auto& w : all)
+            if (!(onScreenOnly || above || below) || w.onScreen)
+                result.push_back(w);
+    }
+    if (excludeDesktop)
+        std::erase_if(result, [](const DesktopWindow& w) { return w.layer < 0; });
+    return result;
+}
+
+}
+
+Value CGWindowListCopyWindowInfo(CGWindowListOption option, CGWindowID relativeToWindow)
+{
+    auto& desktop = Desktop::current();
+    auto windows = select(desktop.windows(), option, relativeToWindow);
+    bool namesVisible = desktop.isScreenRecordingGranted();
+    pid_t own = desktop.ownProcessIdentifier();
+    Value::Array list;
+    list.reserve(windows.size());
+    for (const auto& w : windows) {
+        Value::Dictionary info;
+        info[kCGWindowNumber] = Value(static_cast<int64_t>(w.number));
+        info[kCGWindowOwnerPID] = Value(static_cast<int64_t>(w.pid));
+        if (auto app = desktop.application(w.pid))
+            info[kCGWindowOwnerName] = Value(app->name);
+        if (w.title && (namesVisible || w.pid == own))
+            info[kCGWindowName] = Value(*w.title);
+        info[kCGWindowLayer] = Value(static_cast<int64_t>(w.layer));
+        info[kCGWindowAlpha] = Value(w.alpha);
+        info[kCGWindowBounds] = Value(Value::Dictionary {
+            { "X", Value(w.frame.origin.x) },
+            { "Y", Value(w.frame.origin.y) },
+            { "Width", Value(w.frame.size.width) },
+            { "Height", Value(w.frame.size.height) },
+        });
+        if (w.onScreen)
+            info[kCGWindowIsOnscreen] = Value(true);
+        info[kCGWindowSharingState] = Value(static_cast<int64_t>(1));
+        info[kCGWindowStoreType] = Value(static_cast<int64_t>(1));
+        info[kCGWindowMemoryUsage] = Value(static_cast<int64_t>(w.frame.size.width * w.frame.size.height * 4));
+        list.emplace_back(std::move(info));
+    }
+    return Value(std::move(list));
+}
+
+std::vector<CGWindowID> CGWindowListCreate(CGWindowListOption option, CGWindowID relativeToWindow)
+{
+    std::vector<CGWindowID> numbers;
+    for (const auto& w : select(Desktop::current().windows(), option, relativeToWindow))
+        numbers.push_back(w.number);
+    return numbers;
+}
+
+CGDirectDisplayID CGMainDisplayID() { return Desktop::current().mainDisplay(); }
+
+CGError CGGetDisplaysWithRect(CGRect rect, uint32_t maxDisplays, CGDirectDisplayID* displays, uint32_t* matchingDisplayCount)
+{
+    if (!matchingDisplayCount)
+        return kCGErrorIllegalArgument;
+    *matchingDisplayCount = 0;
+    if (CGRectIsNull(rect))
+        return kCGErrorIllegalArgument;
+    for (const auto& screen : Desktop::current().screens()) {
+        auto overlap = CGRectIntersection(screen.frame, rect);
+        if (CGRectIsNull(overlap) || overlap.size.width <= 0 || overlap.size.height <= 0)
+            continue;
+        if (displays && *matchingDisplayCount < maxDisplays)
+            displays[*matchingDisplayCount] = screen.displayID;
+        ++*matchingDisplayCount;
+    }
+    if (displays && *matchingDisplayCount > maxDisplays)
+        *matchingDisplayCount = maxDisplays;
+    return kCGErrorSuccess;
+}
+
+CGDisplayStreamRef CGDisplayStreamCreate(CGDirectDisplayID display, size_t outputWidth, size_t outputHeight,
+    int32_t pixelFormat, const Value&, CGDisplayStream::FrameHandler handler)
+{
+    if (outputWidth == 0 || outputHeight == 0)
+        return nullptr;
+    if (!Desktop::current().createDisplayStream(display))
+        return nullptr;
+    return makeRef<CGDisplayStream>(display, outputWidth, outputHeight, pixelFormat, std::move(handler));
+}
+
+io_service_t CGDisplayIOServicePort(CGDirectDisplayID display) { return display; }
+
+kern_return_t IOServiceRequestProbe(io_service_t service, uint32_t options)
+{
+    return Desktop::current().requestDisplayProbe(service, options) ? KERN_SUCCESS : kIOReturnNotFound;
+}

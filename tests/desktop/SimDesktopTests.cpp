@@ -1,0 +1,186 @@
+#include <desktop/sim/SimDesktop.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace {
+
+const char* kTwoApps = R"({
+  "screens": [ { "frame": [0, 0, 1440, 900], "visibleFrame": [0, 25, 1440, 875] } ],
+  "apps": [
+    { "pid": 1, "name": "One", "windows": [ { "id": 10, "title": "a", "frame": [0, 30, 400, 300] },
+                                            { "id": 11, "title": "b", "frame": [50, 60, 400, 300] } ] },
+    { "pid": 2, "name": "Two", "windows": [ { "id": 20, "title": "c", "frame": [100, 90, 400, 300] } ] }
+  ],
+  "order": [20, 10, 11], "focus": 20 })";
+
+std::shared_ptr<SimDesktop> load(const char* json)
+{
+    std::string error;
+    auto d = SimDesktop::fromScenario(json, "t", &error);
+    EXPECT_TRUE(d) << error;
+    return d;
+}
+
+std::vector<CGWindowID> order(SimDesktop& d)
+{
+    std::vector<CGWindowID> result;
+    for (const auto& w : d.windows())
+        result.push_back(w.number);
+    return result;
+}
+
+struct Recorder {
+    std::vector<DesktopEvent> events;
+    Token token;
+    explicit Recorder(SimDesktop& d)
+        : token(d.subscribe([this](const DesktopEvent& e) { events.push_back(e); }))
+    {
+    }
+    bool has(DesktopEvent::Kind kind, pid_t pid, const std::string& notification = {}) const
+    {
+        return std::any_of(events.begin(), events.end(), [&](const DesktopEvent& e) {
+            return e.kind == kind && e.pid == pid && (notification.empty() || e.notification == notification);
+        });
+    }
+};
+
+}
+
+TEST(SimDesktop, ActivationRaisesTheFrontWindowOrAllWindows)
+{
+    auto d = load(kTwoApps);
+    d->activateApplication(1, true);
+    EXPECT_EQ(order(*d), (std::vector<CGWindowID> { 10, 20, 11 }));
+    EXPECT_EQ(d->frontmostApplication(), 1);
+    d->activateApplication(2, false);
+    d->activateApplication(1, false);
+    EXPECT_EQ(order(*d), (std::vector<CGWindowID> { 10, 11, 20 }));
+}
+
+TEST(SimDesktop, WindowsComeAndGoWithTheirNotifications)
+{
+    auto d = load(kTwoApps);
+    Recorder r(*d);
+    DesktopWindow w;
+    w.pid = 2;
+    w.title = "new";
+    w.frame = CGRectMake(0, 0, 100, 100);
+    CGWindowID n = d->openWindow(w);
+    EXPECT_GT(n, 20u);
+    EXPECT_EQ(order(*d).front(), n);
+    EXPECT_TRUE(r.has(DesktopEvent::Kind::AXNotification, 2, "AXWindowCreated"));
+    d->setWindowMinimized(n, true);
+    EXPECT_TRUE(r.has(DesktopEvent::Kind::AXNotification, 2, "AXWindowMiniaturized"));
+    d->closeWindow(n);
+    EXPECT_TRUE(r.has(DesktopEvent::Kind::AXNotification, 2, "AXUIElementDestroyed"));
+    EXPECT_FALSE(d->window(n));
+}
+
+TEST(SimDesktop, HidingAndQuittingPassTheFrontToTheNextApplication)
+{
+    auto d = load(kTwoApps);
+    Recorder r(*d);
+    d->hideApplication(2);
+    EXPECT_TRUE(r.has(DesktopEvent::Kind::ApplicationHidden, 2));
+    EXPECT_EQ(d->frontmostApplication(), 1);
+    EXPECT_TRUE(r.has(DesktopEvent::Kind::ApplicationActivated, 1));
+    d->unhideApplication(2);
+    d->quitApplication(1);
+    EXPECT_TRUE(r.has(DesktopEvent::Kind::ApplicationTerminated, 1));
+    EXPECT_FALSE(d->application(1));
+    EXPECT_EQ(order(*d), (std::vector<CGWindowID> { 20 }));
+    EXPECT_EQ(d->frontmostApplication(), 2);
+}
+
+TEST(SimDesktop, PoliteQuitOfAHungApplicationIsRefused)
+{
+    auto d = load(kTwoApps);
+    d->setApplicationHung(1, true);
+    EXPECT_FALSE(d->terminateApplication(1, false));
+    EXPECT_TRUE(d->application(1));
+    EXPECT_TRUE(d->terminateApplication(1, true));
+    EXPECT_FALSE(d->application(1));
+    EXPECT_FALSE(d->terminateApplication(SimDesktop::kOwnPid, true)) << "the system's own process cannot be quit";
+}
+
+TEST(SimDesktop, FaultsMakeAccessibilityRequestsFail)
+{
+    auto d = load(kTwoApps);
+    DesktopElement window { DesktopElement::Kind::Window, 1, 10 };
+    DesktopAXValue v;
+    EXPECT_EQ(d->axCopyAttribute(window, "AXTitle", v), kAXErrorSuccess);
+    EXPECT_EQ(std::get<std::string>(v), "a");
+
+    d->setApplicationHung(1, true);
+    EXPECT_EQ(d->axCopyAttribute(window, "AXTitle", v), kAXErrorCannotComplete);
+    EXPECT_EQ(d->countCalls("timeout window:10"), 1u);
+    d->setApplicationHung(1, false);
+
+    d->setApplicationAXError(1, kAXErrorFailure);
+    EXPECT_EQ(d->axCopyAttribute(window, "AXTitle", v), kAXErrorFailure);
+    d->setApplicationAXError(1, kAXErrorSuccess);
+
+    d->vanishWindowElement(10);
+    EXPECT_EQ(d->axCopyAttribute(window, "AXTitle", v), kAXErrorInvalidUIElement);
+    EXPECT_TRUE(d->window(10)) << "the window itself is still listed";
+
+    d->setAccessibilityTrusted(false);
+    EXPECT_EQ(d->axCopyAttribute({ DesktopElement::Kind::Window, 2, 20 }, "AXTitle", v), kAXErrorAPIDisabled);
+}
+
+TEST(SimDesktop, MainAttributeMovesTheWindowInFrontOfItsApplication)
+{
+    auto d = load(kTwoApps);
+    DesktopElement eleven { DesktopElement::Kind::Window, 1, 11 };
+    EXPECT_EQ(d->axSetAttribute(eleven, "AXMain", true), kAXErrorSuccess);
+    EXPECT_EQ(order(*d), (std::vector<CGWindowID> { 20, 11, 10 }));
+    EXPECT_EQ(d->axSetAttribute(eleven, "AXPosition", CGPoint { NAN, 0 }), kAXErrorIllegalArgument);
+    EXPECT_EQ(d->axSetAttribute(eleven, "AXSize", CGSize { -5, 10 }), kAXErrorIllegalArgument);
+}
+
+TEST(SimDesktop, ButtonsPerformTheirActions)
+{
+    auto d = load(kTwoApps);
+    EXPECT_EQ(d->axPerformAction({ DesktopElement::Kind::ZoomButton, 1, 10 }, "AXPress"), kAXErrorSuccess);
+    EXPECT_EQ(d->window(10)->frame, CGRectMake(0, 25, 1440, 875));
+    EXPECT_EQ(d->axPerformAction({ DesktopElement::Kind::CloseButton, 1, 10 }, "AXPress"), kAXErrorSuccess);
+    EXPECT_FALSE(d->window(10));
+}
+
+TEST(SimDesktop, SpacesDecideWhatIsOnScreen)
+{
+    auto d = load(kTwoApps);
+    Recorder r(*d);
+    d->setWindowSpace(11, 2);
+    d->switchToSpace(2);
+    EXPECT_TRUE(r.has(DesktopEvent::Kind::ActiveSpaceChanged, 0));
+    for (const auto& w : d->windows())
+        EXPECT_EQ(w.onScreen, w.number == 11) << w.number;
+}
+
+TEST(SimDesktop, ScreenshotShowsWindowsOverTheDesktop)
+{
+    auto d = load(kTwoApps);
+    auto shot = d->screenshot();
+    ASSERT_EQ(shot.width, 1440);
+    ASSERT_EQ(shot.height, 900);
+    auto pixel = [&](int x, int y) {
+        const uint8_t* p = &shot.rgba[(static_cast<size_t>(y) * shot.width + x) * 4];
+        return std::array<int, 4> { p[0], p[1], p[2], p[3] };
+    };
+    // The title bar of window 20 (front) is light grey; far away is the
+    // desktop's background.
+    auto bar = pixel(300, 100);
+    EXPECT_GT(bar[0], 200);
+    EXPECT_EQ(bar[3], 255);
+    auto content10 = d->windowContent(10);
+    auto content20 = d->windowContent(20);
+    ASSERT_EQ(content10.width, 400);
+    EXPECT_NE(content10.rgba, content20.rgba) << "every window looks different";
+    auto background = pixel(1400, 850);
+    EXPECT_NE(background, bar);
+}
