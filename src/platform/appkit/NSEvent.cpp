@@ -12,3 +12,10 @@ NSPoint NSEvent::mouseLocation()
 }
 
 uint32_t NSEvent::pressedMouseButtons() { return Desktop::current().pressedMouseButtons(); }
+
+Ref<NSEvent> NSEvent::eventWithCGEvent(const CGEventRef& event)
+{
+    if (!event)
+        return nullptr;
+    return makeRef<NSEvent>(CGEventCreateCopy(event));
+}

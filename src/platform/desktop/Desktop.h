@@ -69,8 +69,15 @@ public:
     // Asks the display's framebuffer service for a probe with the options.
     virtual bool requestDisplayProbe(CGDirectDisplayID display, uint32_t options) = 0;
 
+    // Posts an input event into the window server's stream.
+    virtual void postEvent(const DesktopInputEvent& event) = 0;
+
     // Events, delivered synchronously on the thread that caused them; the
     // services move them to the main run loop.
     using Listener = std::function<void(const DesktopEvent&)>;
     [[nodiscard]] virtual Token subscribe(Listener listener) = 0;
+
+    // Events of whichever desktop is current: the registration moves along
+    // when another desktop is installed.
+    [[nodiscard]] static Token subscribeToCurrent(Listener listener);
 };

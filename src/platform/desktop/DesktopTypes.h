@@ -143,6 +143,26 @@ struct DesktopEvent {
     std::string notification;
 };
 
+// An input event as it travels through the window server: keys, modifier
+// changes, mouse and scroll wheel. Type and flag values are the platform's.
+struct DesktopInputEvent {
+    uint32_t type { 0 };
+    uint16_t keyCode { 0 };
+    uint64_t flags { 0 };
+    CGPoint location;
+    double timestamp { 0 };
+    int64_t mouseButton { 0 };
+    int64_t clickState { 0 };
+    bool autorepeat { false };
+    double scrollDeltaX { 0 };
+    double scrollDeltaY { 0 };
+    bool scrollContinuous { false };
+    // Where the event was posted: 0 the HID system, 1 the session.
+    uint32_t tapLocation { 0 };
+    // The process that posted it (0: the hardware).
+    pid_t sourcePid { 0 };
+};
+
 // Window-list options with the platform's values.
 using CGWindowListOption = uint32_t;
 inline constexpr CGWindowListOption kCGWindowListOptionAll = 0;

@@ -59,6 +59,7 @@ public:
     bool axElementIsValid(const DesktopElement&) const override;
     CGDirectDisplayID mainDisplay() const override;
     bool requestDisplayProbe(CGDirectDisplayID display, uint32_t options) override;
+    void postEvent(const DesktopInputEvent& event) override;
     [[nodiscard]] Token subscribe(Listener listener) override;
 
     // Driver: the world changes as a person or another program would change it.
@@ -108,6 +109,7 @@ public:
     void orderOwnWindow(CGWindowID number, bool front);
 
     // Observation.
+    std::vector<DesktopInputEvent> postedEvents() const;
     std::vector<std::string> callLog() const;
     void clearCallLog();
     size_t countCalls(const std::string& prefix) const;
@@ -165,6 +167,7 @@ private:
     CGDirectDisplayID m_nextDisplay { 1 };
     std::vector<std::pair<CGDirectDisplayID, uint32_t>> m_probes;
     mutable std::vector<std::string> m_callLog;
+    std::vector<DesktopInputEvent> m_posted;
     struct Listeners {
         std::mutex mutex;
         std::map<uint64_t, std::shared_ptr<Listener>> entries;

@@ -1,0 +1,52 @@
+// The shared workspace: running applications, the frontmost one, and the
+// notifications of launches, quits, activations, hiding and space changes,
+// posted on its own notification centre on the main thread.
+#pragma once
+
+#include "NSRunningApplication.h"
+
+#include <foundation/NSNotificationCenter.h>
+
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+inline const std::string NSWorkspaceDidLaunchApplicationNotification = "NSWorkspaceDidLaunchApplicationNotification";
+inline const std::string NSWorkspaceDidTerminateApplicationNotification = "NSWorkspaceDidTerminateApplicationNotification";
+inline const std::string NSWorkspaceDidActivateApplicationNotification = "NSWorkspaceDidActivateApplicationNotification";
+inline const std::string NSWorkspaceDidHideApplicationNotification = "NSWorkspaceDidHideApplicationNotification";
+inline const std::string NSWorkspaceDidUnhideApplicationNotification = "NSWorkspaceDidUnhideApplicationNotification";
+inline const std::string NSWorkspaceActiveSpaceDidChangeNotification = "NSWorkspaceActiveSpaceDidChangeNotification";
+inline const std::string NSWorkspaceApplicationKey = "NSWorkspaceApplicationKey";
+inline const std::string NSApplicationDidChangeScreenParametersNotification = "NSApplicationDidChangeScreenParametersNotification";
+
+class NSImage;
+
+class NSWorkspace final : public NSObject {
+public:
+    static NSWorkspace& sharedWorkspace();
+
+    // In launch order.
+    std::vector<Ref<NSRunningApplication>> runningApplications() const;
+    Ref<NSRunningApplication> frontmostApplication() const;
+    NSNotificationCenter& notificationCenter() { return m_center; }
+
+    // Opens a web or mail address. Nothing leaves the machine here: the
+    // address is recorded. False for an empty address.
+    bool openURL(const std::string& url);
+    std::vector<std::string> openedURLs() const;
+    void resetOpenedURLs();
+
+private:
+    NSWorkspace();
+    void handle(const DesktopEvent& event);
+
+    NSNotificationCenter m_center;
+    Token m_subscription;
+    mutable std::mutex m_mutex;
+    std::vector<std::string> m_opened;
+    // The last application known under each pid, so that a quit can still
+    // name what quit.
+    std::map<pid_t, Ref<NSRunningApplication>> m_known;
+};
