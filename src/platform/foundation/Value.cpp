@@ -101,11 +101,19 @@ std::string formatDouble(double d)
         return "nan";
     if (std::isinf(d))
         return d > 0 ? "inf" : "-inf";
-    // The shortest text that reads back to the same value, whatever the
-    // process's locale says a decimal point is.
+    // The shortest digits that read back to the same value, laid out as
+    // "%.17g" would lay them out: plain from 1e-4 up to 1e17, with an
+    // exponent outside. Independent of the process's locale.
     char buf[64];
-    auto result = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::general);
-    return std::string(buf, result.ptr);
+    auto scientific = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::scientific);
+    std::string text(buf, scientific.ptr);
+    auto e = text.find('e');
+    int exponent = e == std::string::npos ? 0 : std::atoi(text.c_str() + e + 1);
+    if (d == 0 || (exponent >= -4 && exponent < 17)) {
+        auto fixed = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::fixed);
+        return std::string(buf, fixed.ptr);
+    }
+    return text;
 }
 
 double parseLeadingDouble(const std::string& s)
