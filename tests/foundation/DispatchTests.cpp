@@ -74,7 +74,8 @@ TEST_F(DispatchTest, AfterOnTheMainQueueFollowsTheVirtualClock)
 TEST_F(DispatchTest, AfterRunsDuringModalAndTrackingRuns)
 {
     bool ran = false;
-    dispatch_after(dispatch_time(DISPATCH_TIME_NOW, NSEC_PER_SEC), dispatch_get_main_queue(), [&] { ran = true; });
+    dispatch_after(
+        dispatch_time(DISPATCH_TIME_NOW, NSEC_PER_SEC), dispatch_get_main_queue(), [&] { ran = true; });
     loop.runFor(1, NSModalPanelRunLoopMode);
     EXPECT_TRUE(ran);
 }
@@ -179,8 +180,7 @@ TEST_F(DispatchTest, SerialQueueRunsOneBlockAtATimeInOrder)
     std::atomic<bool> overlapped { false };
     for (int i = 0; i < 200; ++i) {
         dispatch_async(serial, [&, i] {
-            if (++running > 1)
-                overlapped = true;
+            if (++running > 1) overlapped = true;
             order.push_back(i);
             --running;
         });
@@ -219,7 +219,7 @@ TEST_F(DispatchTest, NullQueueOrBlockIsIgnored)
 
 TEST_F(DispatchTest, OnceRunsOnceAcrossThreads)
 {
-    static dispatch_once_t once;
+    dispatch_once_t once;
     std::atomic<int> runs { 0 };
     std::vector<std::thread> threads;
     for (int i = 0; i < 8; ++i)

@@ -14,14 +14,14 @@ JSONError failure(const std::string& text)
 std::string parsedString(const std::string& jsonText)
 {
     auto v = parseJSON(jsonText);
-    if (!v || !v->isString())
-        return "<no string>";
+    if (!v || !v->isString()) return "<no string>";
     return *v->string();
 }
 
 TEST(JSON, ParsesEveryKindOfValue)
 {
-    auto v = parseJSON(R"( {"a": [1, -2.5, true, false, null, "s"], "b": {"c": 1e2}, "big": 12345678901234567890} )");
+    auto v = parseJSON(
+        R"( {"a": [1, -2.5, true, false, null, "s"], "b": {"c": 1e2}, "big": 12345678901234567890} )");
     ASSERT_TRUE(v);
     const Value& a = (*v)["a"];
     ASSERT_EQ(a.count(), 6u);
@@ -64,8 +64,8 @@ TEST(JSON, ErrorsCarryLineAndColumn)
 
 TEST(JSON, RefusesMalformedText)
 {
-    for (const char* text : { "[1,]", "{\"a\":1,}", "{a:1}", "'s'", "\"unterminated", "[1 2]", "-", "1.", ".5",
-             "1e", "\"\\x\"", "\"\\u12G4\"", "\"tab\there\"", "nul", "[] []", "+1" })
+    for (const char* text : { "[1,]", "{\"a\":1,}", "{a:1}", "'s'", "\"unterminated", "[1 2]", "-", "1.",
+             ".5", "1e", "\"\\x\"", "\"\\u12G4\"", "\"tab\there\"", "nul", "[] []", "+1" })
         failure(text);
 }
 
@@ -91,8 +91,8 @@ TEST(JSON, LoneSurrogatesBecomeReplacementCharacters)
 
 TEST(JSON, RefusesInvalidUtf8)
 {
-    for (const char* text : { "\"\xFF\"", "\"\xC3\"", "\"\xC0\xAF\"", "\"\xED\xA0\x80\"", "\"\xF4\x90\x80\x80\"",
-             "\"\xE2\x82\"" })
+    for (const char* text : { "\"\xFF\"", "\"\xC3\"", "\"\xC0\xAF\"", "\"\xED\xA0\x80\"",
+             "\"\xF4\x90\x80\x80\"", "\"\xE2\x82\"" })
         failure(text);
 }
 

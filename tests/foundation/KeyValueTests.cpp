@@ -17,16 +17,11 @@ public:
 
     Value valueForKey(const std::string& key) const override
     {
-        if (key == "value")
-            return m_value;
-        if (key == "name")
-            return m_name;
-        if (key == "child")
-            return m_child;
-        if (key == "items")
-            return m_items;
-        if (key == "info")
-            return m_info;
+        if (key == "value") return m_value;
+        if (key == "name") return m_name;
+        if (key == "child") return m_child;
+        if (key == "items") return m_items;
+        if (key == "info") return m_info;
         return NSObject::valueForKey(key);
     }
     void setValueForKey(const Value& v, const std::string& key) override
@@ -50,7 +45,8 @@ private:
 
 std::string describe(const KVOChange& c)
 {
-    return (c.isPrior ? "prior " : "") + c.key + " old=" + c.oldValue.description() + " new=" + c.newValue.description();
+    return (c.isPrior ? "prior " : "") + c.key + " old=" + c.oldValue.description()
+        + " new=" + c.newValue.description();
 }
 
 TEST(KeyValueObserving, OldAndNewValues)
@@ -69,11 +65,13 @@ TEST(KeyValueObserving, OptionsLimitWhatTheNoticeCarries)
     Counter counter;
     counter.setValue(5);
     std::vector<std::string> seen;
-    auto plain = counter.addObserver("value", 0, [&](const KVOChange& c) { seen.push_back("plain " + describe(c)); });
-    auto newOnly = counter.addObserver(
-        "value", NSKeyValueObservingOptionNew, [&](const KVOChange& c) { seen.push_back("new " + describe(c)); });
+    auto plain = counter.addObserver(
+        "value", 0, [&](const KVOChange& c) { seen.push_back("plain " + describe(c)); });
+    auto newOnly = counter.addObserver("value", NSKeyValueObservingOptionNew,
+        [&](const KVOChange& c) { seen.push_back("new " + describe(c)); });
     counter.setValue(6);
-    EXPECT_EQ(seen, (std::vector<std::string> { "plain value old=(null) new=(null)", "new value old=(null) new=6" }));
+    EXPECT_EQ(seen,
+        (std::vector<std::string> { "plain value old=(null) new=(null)", "new value old=(null) new=6" }));
 }
 
 TEST(KeyValueObserving, InitialNoticeComesAtOnceWithTheCurrentValue)
@@ -96,7 +94,8 @@ TEST(KeyValueObserving, PriorNoticeComesFromWillChangeBeforeTheChange)
         NSKeyValueObservingOptionPrior | NSKeyValueObservingOptionOld | NSKeyValueObservingOptionNew,
         [&](const KVOChange& c) { seen.push_back(describe(c) + " now=" + std::to_string(counter.value())); });
     counter.setValue(2);
-    EXPECT_EQ(seen, (std::vector<std::string> { "prior value old=1 new=(null) now=1", "value old=1 new=2 now=2" }));
+    EXPECT_EQ(
+        seen, (std::vector<std::string> { "prior value old=1 new=(null) now=1", "value old=1 new=2 now=2" }));
 }
 
 TEST(KeyValueObserving, WillAndDidOrderAcrossObservers)
@@ -170,8 +169,7 @@ TEST(KeyValueObserving, ObserverAddedDuringANoticeWaitsForTheNextChange)
     Token late;
     auto first = counter.addObserver("value", 0, [&](const KVOChange&) {
         seen.push_back("first");
-        if (!late)
-            late = counter.addObserver("value", 0, [&](const KVOChange&) { seen.push_back("late"); });
+        if (!late) late = counter.addObserver("value", 0, [&](const KVOChange&) { seen.push_back("late"); });
     });
     counter.setValue(1);
     EXPECT_EQ(seen, (std::vector<std::string> { "first" }));
@@ -184,19 +182,17 @@ TEST(KeyValueObserving, NestedChangesOfOneKeyPairTheirOldValues)
     Counter counter;
     counter.setValue(1);
     std::vector<std::string> seen;
-    auto token = counter.addObserver("value", NSKeyValueObservingOptionOld | NSKeyValueObservingOptionNew,
-        [&](const KVOChange& c) {
+    auto token = counter.addObserver(
+        "value", NSKeyValueObservingOptionOld | NSKeyValueObservingOptionNew, [&](const KVOChange& c) {
             seen.push_back(describe(c));
             // The first notice changes the value again, inside its own change.
-            if (c.newValue.integerValue() == 2)
-                counter.setValue(3);
+            if (c.newValue.integerValue() == 2) counter.setValue(3);
         });
     counter.willChangeValueForKey("value");
     counter.setValue(2);
     counter.didChangeValueForKey("value");
-    EXPECT_EQ(seen,
-        (std::vector<std::string> {
-            "value old=1 new=2", "value old=2 new=3", "value old=1 new=3" }));
+    EXPECT_EQ(
+        seen, (std::vector<std::string> { "value old=1 new=2", "value old=2 new=3", "value old=1 new=3" }));
 }
 
 TEST(KeyValueObserving, NestedChangeWhileTheOnlyObserverLeavesAndReturns)
@@ -205,11 +201,13 @@ TEST(KeyValueObserving, NestedChangeWhileTheOnlyObserverLeavesAndReturns)
     counter.setValue(1);
     std::vector<std::string> seen;
     auto handler = [&](const KVOChange& c) { seen.push_back(describe(c)); };
-    auto token = counter.addObserver("value", NSKeyValueObservingOptionOld | NSKeyValueObservingOptionNew, handler);
+    auto token
+        = counter.addObserver("value", NSKeyValueObservingOptionOld | NSKeyValueObservingOptionNew, handler);
     counter.willChangeValueForKey("value"); // outer, old 1
     token.reset();
     counter.setValue(2); // inner, unobserved
-    token = counter.addObserver("value", NSKeyValueObservingOptionOld | NSKeyValueObservingOptionNew, handler);
+    token
+        = counter.addObserver("value", NSKeyValueObservingOptionOld | NSKeyValueObservingOptionNew, handler);
     counter.didChangeValueForKey("value"); // outer ends: its own old value
     EXPECT_EQ(seen, (std::vector<std::string> { "value old=1 new=2" }));
 }
@@ -233,7 +231,8 @@ TEST(KeyValueCoding, UnknownKeyLogsAndReadsNil)
     LogCapture capture;
     Counter counter;
     EXPECT_TRUE(counter.valueForKey("nope").isNil());
-    EXPECT_TRUE(capture.contains("valueForUndefinedKey:]: this class is not key value coding-compliant for the key nope."));
+    EXPECT_TRUE(capture.contains(
+        "valueForUndefinedKey:]: this class is not key value coding-compliant for the key nope."));
     counter.setValueForKey(1, "nope");
     EXPECT_TRUE(capture.contains("setValue:forUndefinedKey:]"));
 }
@@ -273,7 +272,8 @@ TEST(KeyValueCoding, KeyPathThroughDictionariesAndArrays)
     auto b = makeRef<Counter>();
     b->m_name = "b";
     counter.m_items = { Value(a), Value(b) };
-    counter.m_info = { { "size", Value::Dictionary { { "width", 3 } } }, { "tags", Value::Array { "x", "y", "z" } } };
+    counter.m_info
+        = { { "size", Value::Dictionary { { "width", 3 } } }, { "tags", Value::Array { "x", "y", "z" } } };
 
     EXPECT_EQ(counter.valueForKeyPath("items.name"), Value(Value::Array { "a", "b" }));
     EXPECT_EQ(counter.valueForKeyPath("items.@count"), Value(2));
@@ -294,7 +294,8 @@ TEST(KeyValueCoding, CountOfAnEmptyArrayIsZeroNotNil)
 
 TEST(KeyValueCoding, KeyPathOnAPlainValue)
 {
-    Value root = Value::Dictionary { { "list", Value::Array { Value::Dictionary { { "n", 1 } }, Value::Dictionary { { "n", 2 } } } } };
+    Value root = Value::Dictionary { { "list",
+        Value::Array { Value::Dictionary { { "n", 1 } }, Value::Dictionary { { "n", 2 } } } } };
     EXPECT_EQ(valueForKeyPathOf(root, "list.n"), Value(Value::Array { 1, 2 }));
     EXPECT_EQ(valueForKeyPathOf(root, "list.@count"), Value(2));
     EXPECT_TRUE(valueForKeyPathOf(Value(), "a.b").isNil());
@@ -306,7 +307,8 @@ TEST(ObjectModel, ClassNameDescriptionAndSelfRef)
 {
     auto counter = makeRef<Counter>();
     EXPECT_EQ(counter->className(), "Counter");
-    EXPECT_EQ(counter->description(), stringWithFormat("<Counter: %p>", static_cast<const void*>(counter.get())));
+    EXPECT_EQ(
+        counter->description(), stringWithFormat("<Counter: %p>", static_cast<const void*>(counter.get())));
     EXPECT_EQ(counter->selfRef<Counter>(), counter);
     Counter onStack;
     EXPECT_EQ(onStack.selfRef(), nullptr);

@@ -46,7 +46,8 @@ TEST_F(NotificationCenterTest, UserInfoTravelsWithTheNotification)
 
 TEST_F(NotificationCenterTest, DroppingTheTokenRemovesTheObserver)
 {
-    auto token = center.addObserverForName("N", nullptr, nullptr, [&](const NSNotification&) { seen.push_back("x"); });
+    auto token = center.addObserverForName(
+        "N", nullptr, nullptr, [&](const NSNotification&) { seen.push_back("x"); });
     EXPECT_EQ(center.observerCount("N"), 1u);
     token.reset();
     EXPECT_EQ(center.observerCount("N"), 0u);
@@ -61,7 +62,8 @@ TEST_F(NotificationCenterTest, ObserverRemovedDuringAPostIsNotCalled)
         seen.push_back("first");
         second.reset();
     });
-    second = center.addObserverForName("N", nullptr, nullptr, [&](const NSNotification&) { seen.push_back("second"); });
+    second = center.addObserverForName(
+        "N", nullptr, nullptr, [&](const NSNotification&) { seen.push_back("second"); });
     center.postNotificationName("N", nullptr);
     center.postNotificationName("N", nullptr);
     EXPECT_EQ(seen, (std::vector<std::string> { "first", "first" }));
@@ -82,10 +84,11 @@ TEST_F(NotificationCenterTest, ObserverRemovingItselfDuringAPost)
 TEST_F(NotificationCenterTest, MainQueueObserverGetsAWorkerPostOnTheMainThread)
 {
     bool onMain = false;
-    auto token = center.addObserverForName("FromWorker", nullptr, dispatch_get_main_queue(), [&](const NSNotification& n) {
-        onMain = isMainThread();
-        seen.push_back(n.name);
-    });
+    auto token = center.addObserverForName(
+        "FromWorker", nullptr, dispatch_get_main_queue(), [&](const NSNotification& n) {
+            onMain = isMainThread();
+            seen.push_back(n.name);
+        });
     dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0),
         [&] { center.postNotificationName("FromWorker", nullptr); });
     dispatchWaitForBackgroundWork();
@@ -118,8 +121,10 @@ TEST_F(NotificationCenterTest, DeliveryQueuedForMainIsDroppedWhenTheTokenEndsFir
 TEST_F(NotificationCenterTest, ObserverWithoutAQueueRunsOnThePostingThread)
 {
     std::atomic<bool> onMain { true };
-    auto token = center.addObserverForName("N", nullptr, nullptr, [&](const NSNotification&) { onMain = isMainThread(); });
-    dispatch_sync(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0), [&] { center.postNotificationName("N", nullptr); });
+    auto token = center.addObserverForName(
+        "N", nullptr, nullptr, [&](const NSNotification&) { onMain = isMainThread(); });
+    dispatch_sync(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0),
+        [&] { center.postNotificationName("N", nullptr); });
     EXPECT_FALSE(onMain);
 }
 
@@ -138,7 +143,8 @@ TEST_F(NotificationCenterTest, RemoveAllObserversAlsoDropsQueuedDeliveries)
 {
     auto token = center.addObserverForName(
         "N", nullptr, dispatch_get_main_queue(), [&](const NSNotification&) { seen.push_back("x"); });
-    dispatch_sync(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0), [&] { center.postNotificationName("N", nullptr); });
+    dispatch_sync(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0),
+        [&] { center.postNotificationName("N", nullptr); });
     center.removeAllObservers();
     RunLoop::main().runUntilIdle();
     EXPECT_TRUE(seen.empty());

@@ -217,7 +217,8 @@ TEST_F(RunLoopTest, ResetDropsPendingWork)
 TEST_F(RunLoopTest, RepeatingTimerFiresAtEachInterval)
 {
     std::vector<double> fires;
-    auto timer = NSTimer::scheduledTimerWithTimeInterval(0.5, true, [&](NSTimer&) { fires.push_back(elapsed()); });
+    auto timer
+        = NSTimer::scheduledTimerWithTimeInterval(0.5, true, [&](NSTimer&) { fires.push_back(elapsed()); });
     loop.runFor(2.2);
     EXPECT_EQ(fires, (std::vector<double> { 0.5, 1, 1.5, 2 }));
     EXPECT_TRUE(timer->isValid());
@@ -227,7 +228,8 @@ TEST_F(RunLoopTest, RepeatingTimerFiresAtEachInterval)
 TEST_F(RunLoopTest, LateRepeatingTimerFiresOnceAndKeepsItsPhase)
 {
     std::vector<double> fires;
-    auto timer = NSTimer::scheduledTimerWithTimeInterval(1, true, [&](NSTimer&) { fires.push_back(elapsed()); });
+    auto timer
+        = NSTimer::scheduledTimerWithTimeInterval(1, true, [&](NSTimer&) { fires.push_back(elapsed()); });
     time.advance(3.5);
     loop.runUntilIdle();
     EXPECT_EQ(fires, (std::vector<double> { 3.5 }));
@@ -270,8 +272,7 @@ TEST_F(RunLoopTest, InvalidateInsideItsOwnBlockStopsARepeatingTimer)
 {
     int count = 0;
     auto timer = NSTimer::scheduledTimerWithTimeInterval(1, true, [&](NSTimer& t) {
-        if (++count == 3)
-            t.invalidate();
+        if (++count == 3) t.invalidate();
     });
     loop.runFor(10);
     EXPECT_EQ(count, 3);
@@ -283,9 +284,8 @@ TEST_F(RunLoopTest, TimerPostponedByAnEarlierTimerOfTheSameTurnWaits)
     // A debounce: the first timer pushes the second one back although both
     // fell due at the same moment.
     std::vector<std::string> fires;
-    auto debounced = NSTimer::scheduledTimerWithTimeInterval(1, false, [&](NSTimer&) {
-        fires.push_back("debounced@" + formatDouble(elapsed()));
-    });
+    auto debounced = NSTimer::scheduledTimerWithTimeInterval(
+        1, false, [&](NSTimer&) { fires.push_back("debounced@" + formatDouble(elapsed())); });
     auto postpone = NSTimer::scheduledTimerWithTimeInterval(1, false, [&](NSTimer&) {
         fires.push_back("postpone");
         debounced->setFireDate(Clock::current().now() + 0.5);

@@ -14,11 +14,32 @@ TEST(ValueCoercion, StringToBoolFollowsThePlatformRule)
         bool expected;
     };
     const Case cases[] = {
-        { "YES", true }, { "yes", true }, { "true", true }, { "T", true }, { "1", true }, { "9", true },
-        { "-5", true }, { "+7", true }, { "  y", true }, { "\t\n1", true }, { "0001", true }, { "-0002", true },
-        { "no", false }, { "NO", false }, { "false", false }, { "0", false }, { " 0", false }, { "000", false },
-        { "", false }, { "   ", false }, { "-", false }, { "+-1", false }, { "x1", false }, { "0x1", false },
-        { "nil", false }, { "0.5", false },
+        { "YES", true },
+        { "yes", true },
+        { "true", true },
+        { "T", true },
+        { "1", true },
+        { "9", true },
+        { "-5", true },
+        { "+7", true },
+        { "  y", true },
+        { "\t\n1", true },
+        { "0001", true },
+        { "-0002", true },
+        { "no", false },
+        { "NO", false },
+        { "false", false },
+        { "0", false },
+        { " 0", false },
+        { "000", false },
+        { "", false },
+        { "   ", false },
+        { "-", false },
+        { "+-1", false },
+        { "x1", false },
+        { "0x1", false },
+        { "nil", false },
+        { "0.5", false },
     };
     for (const auto& c : cases)
         EXPECT_EQ(Value(c.text).boolValue(), c.expected) << '"' << c.text << '"';
@@ -138,7 +159,8 @@ TEST(ValueAccess, TypedAccessAndLookups)
 TEST(ValueDescription, PropertyListTextForm)
 {
     Value v = Value::Dictionary { { "name", "two words" }, { "ids", Value::Array { 1000, 1001 } } };
-    EXPECT_EQ(v.description(), "{\n    ids = (\n        1000,\n        1001\n    );\n    name = \"two words\";\n}");
+    EXPECT_EQ(
+        v.description(), "{\n    ids = (\n        1000,\n        1001\n    );\n    name = \"two words\";\n}");
     EXPECT_EQ(Value(Value::Array {}).description(), "(\n)");
     EXPECT_EQ(Value("bare").description(), "bare");
     EXPECT_EQ(Value().description(), "(null)");
