@@ -53,7 +53,9 @@ public:
     // secure coding, when only plain values are accepted.
     virtual Value decodeObjectForKey(const std::string& key);
     // Restricted decoding: the object, and every element of a collection,
-    // must be of one of the named classes.
+    // must be of one of the named classes. Object classes among them are
+    // built through the unarchiver's class table, so they must be registered;
+    // decodeObjectOfClass<T> brings T's own factory instead.
     virtual Value decodeObjectOfClasses(const std::set<std::string>& classNames, const std::string& key);
     std::optional<std::string> decodeStringForKey(const std::string& key);
     template <class T>
