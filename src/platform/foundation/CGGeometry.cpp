@@ -1,5 +1,7 @@
 #include "CGGeometry.h"
 
+#include "Value.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -90,8 +92,10 @@ CGRect CGRectIntersection(const CGRect& a, const CGRect& b)
 
 bool CGRectIntersectsRect(const CGRect& a, const CGRect& b)
 {
+    // Rectangles intersect when they share an area: two that only touch
+    // along an edge do not, nor does an empty one.
     auto i = CGRectIntersection(a, b);
-    return !CGRectIsNull(i) && !(i.size.width == 0 && i.size.height == 0 && (a.size.width == 0 || b.size.width == 0));
+    return !CGRectIsNull(i) && i.size.width > 0 && i.size.height > 0;
 }
 
 CGRect CGRectUnion(const CGRect& a, const CGRect& b)
@@ -154,12 +158,9 @@ bool NSMouseInRect(const NSPoint& p, const NSRect& r, bool flipped)
     return p.y > s.origin.y && p.y <= s.origin.y + s.size.height;
 }
 
-static std::string num(CGFloat v)
-{
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%g", v);
-    return buf;
-}
+// The shortest text that reads back to the value: "%g" would print
+// 1234567 as "1.23457e+06".
+static std::string num(CGFloat v) { return formatDouble(v); }
 
 std::string NSStringFromPoint(const CGPoint& p) { return "{" + num(p.x) + ", " + num(p.y) + "}"; }
 std::string NSStringFromSize(const CGSize& s) { return "{" + num(s.width) + ", " + num(s.height) + "}"; }

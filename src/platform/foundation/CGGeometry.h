@@ -77,7 +77,10 @@ bool CGSizeEqualToSize(const CGSize&, const CGSize&);
 // Half-open containment: the maximum edges are outside.
 bool CGRectContainsPoint(const CGRect&, const CGPoint&);
 bool CGRectContainsRect(const CGRect&, const CGRect&);
+// True when the rectangles share an area; touching edges do not count.
 bool CGRectIntersectsRect(const CGRect&, const CGRect&);
+// The common part; null when there is none, a zero-width or zero-height
+// rectangle when the two only touch.
 CGRect CGRectIntersection(const CGRect&, const CGRect&);
 CGRect CGRectUnion(const CGRect&, const CGRect&);
 CGRect CGRectOffset(const CGRect&, CGFloat dx, CGFloat dy);

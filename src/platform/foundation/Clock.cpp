@@ -2,16 +2,23 @@
 
 #include <chrono>
 #include <mutex>
+#include <vector>
 
 namespace {
 // Seconds from 1970-01-01 to 2001-01-01.
 constexpr double kUnixToReference = 978307200.0;
 
 std::mutex gClockMutex;
+const std::shared_ptr<Clock>& systemClock()
+{
+    static auto* clock = new std::shared_ptr<Clock>(std::make_shared<SystemClock>());
+    return *clock;
+}
+
 std::shared_ptr<Clock>& clockSlot()
 {
-    static std::shared_ptr<Clock> clock = std::make_shared<SystemClock>();
-    return clock;
+    static auto* clock = new std::shared_ptr<Clock>(systemClock());
+    return *clock;
 }
 
 double monotonicSeconds()
@@ -38,8 +45,13 @@ std::shared_ptr<Clock> Clock::currentShared()
 
 void Clock::setCurrent(std::shared_ptr<Clock> clock)
 {
+    // Callers of current() hold a plain reference, so a clock once installed
+    // is never freed. Tests install one small clock each; that is all it costs.
+    static auto* retired = new std::vector<std::shared_ptr<Clock>>();
     std::lock_guard lock(gClockMutex);
-    clockSlot() = clock ? std::move(clock) : std::make_shared<SystemClock>();
+    if (clockSlot() != systemClock())
+        retired->push_back(clockSlot());
+    clockSlot() = clock ? std::move(clock) : systemClock();
 }
 
 double CFAbsoluteTimeGetCurrent() { return Clock::current().now(); }

@@ -12,6 +12,9 @@ public:
     virtual double now() const = 0;
     virtual bool isVirtual() const { return false; }
 
+    // The reference stays valid for the life of the process: a clock that is
+    // replaced is kept, so that a thread still reading it is never left with
+    // a dangling reference.
     static Clock& current();
     static std::shared_ptr<Clock> currentShared();
     static void setCurrent(std::shared_ptr<Clock>);
@@ -41,15 +44,18 @@ public:
     }
     double now() const override { return m_now.load(); }
     bool isVirtual() const override { return true; }
+    // Moves the clock forward to t; time never runs backwards.
     void set(double t)
     {
-        if (t > m_now.load())
-            m_now.store(t);
+        double current = m_now.load();
+        while (t > current && !m_now.compare_exchange_weak(current, t)) { }
     }
     void advance(double seconds)
     {
-        if (seconds > 0)
-            m_now.store(m_now.load() + seconds);
+        if (!(seconds > 0))
+            return;
+        double current = m_now.load();
+        while (!m_now.compare_exchange_weak(current, current + seconds)) { }
     }
 
 private:

@@ -208,19 +208,25 @@ void dispatch_sync(dispatch_queue_t queue, dispatch_block_t block)
         block();
         return;
     }
-    std::mutex mutex;
-    std::condition_variable done;
-    bool finished = false;
-    queue->async([&] {
+    // The waiter may return the moment it sees the flag, while the block's
+    // thread is still inside notify, so the two share the state rather than
+    // the block reaching into the waiter's stack.
+    struct Completion {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool finished { false };
+    };
+    auto completion = std::make_shared<Completion>();
+    queue->async([completion, &block] {
         block();
         {
-            std::lock_guard lock(mutex);
-            finished = true;
+            std::lock_guard lock(completion->mutex);
+            completion->finished = true;
         }
-        done.notify_all();
+        completion->done.notify_all();
     });
-    std::unique_lock lock(mutex);
-    done.wait(lock, [&] { return finished; });
+    std::unique_lock lock(completion->mutex);
+    completion->done.wait(lock, [&] { return completion->finished; });
 }
 
 dispatch_time_t dispatch_time(dispatch_time_t when, int64_t delta)

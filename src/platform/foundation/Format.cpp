@@ -2,6 +2,7 @@
 
 #include "NSObject.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -82,11 +83,32 @@ static double argAsDouble(const FormatArg& a)
     return 0;
 }
 
+// snprintf into a string of whatever length the conversion needs.
+template <class T>
+static void appendPrintf(std::string& out, const std::string& spec, T value)
+{
+    char buf[128];
+    int n = std::snprintf(buf, sizeof buf, spec.c_str(), value);
+    if (n < 0)
+        return;
+    if (static_cast<size_t>(n) < sizeof buf) {
+        out.append(buf, n);
+        return;
+    }
+    size_t at = out.size();
+    out.resize(at + n + 1);
+    std::snprintf(out.data() + at, n + 1, spec.c_str(), value);
+    out.resize(at + n);
+}
+
 std::string formatString(const char* format, const std::vector<FormatArg>& args)
 {
     std::string out;
+    if (!format)
+        return out;
     size_t next = 0;
     auto take = [&]() -> const FormatArg* { return next < args.size() ? &args[next++] : nullptr; };
+    auto isDigit = [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; };
     for (const char* p = format; *p; ++p) {
         if (*p != '%') {
             out += *p;
@@ -100,61 +122,87 @@ std::string formatString(const char* format, const std::vector<FormatArg>& args)
         std::string spec = "%";
         while (*p && std::strchr("-+ #0", *p))
             spec += *p++;
-        while (*p && (std::isdigit(static_cast<unsigned char>(*p)) || *p == '*')) {
-            if (*p == '*') {
-                auto a = take();
-                spec += std::to_string(a ? argAsSigned(*a) : 0);
-                ++p;
-            } else {
+        if (*p == '*') {
+            auto a = take();
+            spec += std::to_string(a ? argAsSigned(*a) : 0);
+            ++p;
+        } else {
+            while (isDigit(*p))
                 spec += *p++;
-            }
         }
         if (*p == '.') {
             spec += *p++;
-            while (*p && std::isdigit(static_cast<unsigned char>(*p)))
-                spec += *p++;
+            if (*p == '*') {
+                auto a = take();
+                int64_t precision = a ? argAsSigned(*a) : 0;
+                // A negative precision is taken as if it were omitted.
+                if (precision >= 0)
+                    spec += std::to_string(precision);
+                else
+                    spec.pop_back();
+                ++p;
+            } else {
+                while (isDigit(*p))
+                    spec += *p++;
+            }
         }
-        while (*p && std::strchr("hlqztjL", *p))
+        // Only hh and h narrow an integer; the wider modifiers are what the
+        // typed argument already carries.
+        int lengthBits = 64;
+        while (*p && std::strchr("hlqztjL", *p)) {
+            if (*p == 'h')
+                lengthBits = lengthBits == 16 ? 8 : 16;
             ++p;
+        }
         if (!*p) {
             out += start;
             break;
         }
         char conv = *p;
-        const FormatArg* a = take();
-        char buf[512];
         switch (conv) {
         case '@':
         case 's': {
+            const FormatArg* a = take();
             std::string text = a ? argAsText(*a) : "(null)";
-            spec += 's';
-            if (spec == "%s")
+            if (spec == "%")
                 out += text;
-            else {
-                std::snprintf(buf, sizeof buf, spec.c_str(), text.c_str());
-                out += buf;
-            }
+            else
+                appendPrintf(out, spec + 's', text.c_str());
             break;
         }
         case 'd':
-        case 'i':
-            spec += "lld";
-            std::snprintf(buf, sizeof buf, spec.c_str(), static_cast<long long>(a ? argAsSigned(*a) : 0));
-            out += buf;
+        case 'i': {
+            const FormatArg* a = take();
+            int64_t value = a ? argAsSigned(*a) : 0;
+            if (lengthBits == 16)
+                value = static_cast<int16_t>(value);
+            else if (lengthBits == 8)
+                value = static_cast<int8_t>(value);
+            appendPrintf(out, spec + "lld", static_cast<long long>(value));
             break;
+        }
         case 'u':
         case 'x':
         case 'X':
-        case 'o':
-            spec += "ll";
-            spec += conv;
-            std::snprintf(buf, sizeof buf, spec.c_str(), static_cast<unsigned long long>(a ? argAsSigned(*a) : 0));
-            out += buf;
+        case 'o': {
+            const FormatArg* a = take();
+            uint64_t value = a ? static_cast<uint64_t>(argAsSigned(*a)) : 0;
+            int bits = std::min(lengthBits, a ? a->bits : 64);
+            if (bits < 64)
+                value &= (uint64_t(1) << bits) - 1;
+            appendPrintf(out, spec + "ll" + conv, static_cast<unsigned long long>(value));
             break;
-        case 'c':
-            out += static_cast<char>(a ? argAsSigned(*a) : 0);
+        }
+        case 'c': {
+            const FormatArg* a = take();
+            char c = static_cast<char>(a ? argAsSigned(*a) : 0);
+            // A NUL would cut the line short wherever it is handed to C.
+            if (c)
+                out += c;
             break;
+        }
         case 'p': {
+            const FormatArg* a = take();
             const void* ptr = nullptr;
             if (a) {
                 if (auto pp = std::get_if<const void*>(&a->v))
@@ -162,8 +210,10 @@ std::string formatString(const char* format, const std::vector<FormatArg>& args)
                 else
                     ptr = reinterpret_cast<const void*>(static_cast<intptr_t>(argAsSigned(*a)));
             }
-            std::snprintf(buf, sizeof buf, "%p", ptr);
-            out += ptr ? buf : "0x0";
+            if (ptr)
+                appendPrintf(out, "%p", ptr);
+            else
+                out += "0x0";
             break;
         }
         case 'f':
@@ -173,12 +223,13 @@ std::string formatString(const char* format, const std::vector<FormatArg>& args)
         case 'g':
         case 'G':
         case 'a':
-        case 'A':
-            spec += conv;
-            std::snprintf(buf, sizeof buf, spec.c_str(), a ? argAsDouble(*a) : 0.0);
-            out += buf;
+        case 'A': {
+            const FormatArg* a = take();
+            appendPrintf(out, spec + conv, a ? argAsDouble(*a) : 0.0);
             break;
+        }
         default:
+            // Not a conversion: copied as it stands, taking no argument.
             out.append(start, p + 1);
         }
     }

@@ -1,5 +1,7 @@
 // printf-style formatting with the platform's "%@" (an object's or value's
-// description), used for log lines and the system's own messages.
+// description), used for log lines and the system's own messages. Arguments
+// are typed, so a missing one prints as nil ("(null)", 0) instead of reading
+// garbage, and "%n" writes nothing.
 #pragma once
 
 #include "Ref.h"
@@ -15,23 +17,29 @@ class NSObject;
 
 struct FormatArg {
     std::variant<int64_t, uint64_t, double, std::string, const void*, std::monostate> v;
+    // The width of an integer argument in bits: an int of -1 printed with %x
+    // is "ffffffff", as in C.
+    int bits { 64 };
 
     template <class I>
         requires(std::is_integral_v<I> && std::is_signed_v<I> && !std::is_same_v<I, bool>)
     FormatArg(I i)
         : v(static_cast<int64_t>(i))
+        , bits(sizeof(I) * 8)
     {
     }
     template <class I>
         requires(std::is_integral_v<I> && std::is_unsigned_v<I> && !std::is_same_v<I, bool>)
     FormatArg(I i)
         : v(static_cast<uint64_t>(i))
+        , bits(sizeof(I) * 8)
     {
     }
     template <class E>
         requires std::is_enum_v<E>
     FormatArg(E e)
         : v(static_cast<int64_t>(e))
+        , bits(sizeof(E) * 8)
     {
     }
     FormatArg(bool b)

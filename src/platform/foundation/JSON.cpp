@@ -1,9 +1,10 @@
 #include "JSON.h"
 
-#include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 
 namespace {
 
@@ -213,12 +214,76 @@ private:
         return v;
     }
 
+    // A \\u escape is one UTF-16 code unit. A high surrogate waits for the
+    // low one that should follow; a surrogate without its partner becomes
+    // U+FFFD, so that the text stays valid UTF-8.
+    void appendEscapedCodeUnit(std::string& out, uint32_t unit)
+    {
+        if (unit >= 0xDC00 && unit < 0xE000 && m_highSurrogate) {
+            appendUtf8(out, 0x10000 + ((m_highSurrogate - 0xD800) << 10) + (unit - 0xDC00));
+            m_highSurrogate = 0;
+            return;
+        }
+        flushHighSurrogate(out);
+        if (unit >= 0xD800 && unit < 0xDC00)
+            m_highSurrogate = unit;
+        else if (unit >= 0xDC00 && unit < 0xE000)
+            appendUtf8(out, 0xFFFD);
+        else
+            appendUtf8(out, unit);
+    }
+
+    void flushHighSurrogate(std::string& out)
+    {
+        if (m_highSurrogate)
+            appendUtf8(out, 0xFFFD);
+        m_highSurrogate = 0;
+    }
+
+    // The length of the valid UTF-8 sequence at the position, 0 when the
+    // bytes there are not one (overlong forms and surrogates included).
+    size_t utf8SequenceLength(size_t pos) const
+    {
+        auto byte = [&](size_t i) { return i < m_text.size() ? static_cast<unsigned char>(m_text[i]) : 0u; };
+        unsigned c = byte(pos);
+        auto continuation = [&](size_t i) { return (byte(i) & 0xC0) == 0x80; };
+        if (c >= 0xC2 && c <= 0xDF)
+            return continuation(pos + 1) ? 2 : 0;
+        if (c >= 0xE0 && c <= 0xEF) {
+            unsigned c1 = byte(pos + 1);
+            if ((c == 0xE0 && c1 < 0xA0) || (c == 0xED && c1 >= 0xA0))
+                return 0;
+            return continuation(pos + 1) && continuation(pos + 2) ? 3 : 0;
+        }
+        if (c >= 0xF0 && c <= 0xF4) {
+            unsigned c1 = byte(pos + 1);
+            if ((c == 0xF0 && c1 < 0x90) || (c == 0xF4 && c1 >= 0x90))
+                return 0;
+            return continuation(pos + 1) && continuation(pos + 2) && continuation(pos + 3) ? 4 : 0;
+        }
+        return 0;
+    }
+
     std::optional<std::string> parseString()
     {
         ++m_pos;
         std::string out;
+        m_highSurrogate = 0;
         while (m_pos < m_text.size()) {
+            if (static_cast<unsigned char>(m_text[m_pos]) >= 0x80) {
+                size_t length = utf8SequenceLength(m_pos);
+                if (!length) {
+                    fail("invalid UTF-8");
+                    return std::nullopt;
+                }
+                flushHighSurrogate(out);
+                out.append(m_text, m_pos, length);
+                m_pos += length;
+                continue;
+            }
             char c = m_text[m_pos++];
+            if (c != '\\')
+                flushHighSurrogate(out);
             if (c == '"')
                 return out;
             if (static_cast<unsigned char>(c) < 0x20) {
@@ -233,6 +298,8 @@ private:
             if (m_pos >= m_text.size())
                 break;
             char e = m_text[m_pos++];
+            if (e != 'u')
+                flushHighSurrogate(out);
             switch (e) {
             case '"':
             case '\\':
@@ -258,22 +325,7 @@ private:
                 auto cp = hex4();
                 if (!cp)
                     return std::nullopt;
-                uint32_t code = *cp;
-                if (code >= 0xD800 && code < 0xDC00 && m_text.compare(m_pos, 2, "\\u") == 0) {
-                    m_pos += 2;
-                    auto low = hex4();
-                    if (!low)
-                        return std::nullopt;
-                    if (*low >= 0xDC00 && *low < 0xE000)
-                        code = 0x10000 + ((code - 0xD800) << 10) + (*low - 0xDC00);
-                    else {
-                        appendUtf8(out, 0xFFFD);
-                        code = *low;
-                    }
-                } else if (code >= 0xD800 && code < 0xE000) {
-                    code = 0xFFFD;
-                }
-                appendUtf8(out, code);
+                appendEscapedCodeUnit(out, *cp);
                 break;
             }
             default:
@@ -320,18 +372,31 @@ private:
                 return std::nullopt;
             }
         }
-        std::string text = m_text.substr(start, m_pos - start);
+        const char* first = m_text.data() + start;
+        const char* last = m_text.data() + m_pos;
         if (integral) {
-            errno = 0;
-            long long v = std::strtoll(text.c_str(), nullptr, 10);
-            if (errno == 0)
-                return Value(static_cast<int64_t>(v));
+            int64_t v = 0;
+            if (std::from_chars(first, last, v).ec == std::errc())
+                return Value(v);
         }
-        return Value(std::strtod(text.c_str(), nullptr));
+        double d = 0;
+        auto result = std::from_chars(first, last, d);
+        if (result.ec == std::errc::result_out_of_range) {
+            // Too small to tell from zero reads as zero; too large has no
+            // finite value and is refused.
+            if (std::string_view(first, last - first).find("e-") != std::string_view::npos
+                || std::string_view(first, last - first).find("E-") != std::string_view::npos)
+                return Value(0.0);
+            m_pos = start;
+            fail("number out of range");
+            return std::nullopt;
+        }
+        return Value(d);
     }
 
     const std::string& m_text;
     size_t m_pos { 0 };
+    uint32_t m_highSurrogate { 0 };
     JSONError m_error;
 };
 

@@ -17,39 +17,53 @@ NSNotificationCenter& NSNotificationCenter::distributedCenter()
 Token NSNotificationCenter::addObserverForName(
     const std::string& name, const NSObject* object, dispatch_queue_t queue, Block block)
 {
-    uint64_t id;
+    auto entry = std::make_shared<Entry>(Entry { name, object, queue, std::move(block) });
     {
-        std::lock_guard lock(m_mutex);
-        id = m_nextId++;
-        m_entries.push_back({ id, name, object, queue, std::make_shared<Block>(std::move(block)) });
+        std::lock_guard lock(m_state->mutex);
+        m_state->entries.push_back(entry);
     }
-    return Token([this, id] {
-        std::lock_guard lock(m_mutex);
-        std::erase_if(m_entries, [id](const Entry& e) { return e.id == id; });
+    std::weak_ptr<State> weakState = m_state;
+    std::weak_ptr<Entry> weakEntry = entry;
+    return Token([weakState, weakEntry] {
+        auto state = weakState.lock();
+        auto entry = weakEntry.lock();
+        if (!state || !entry)
+            return;
+        std::lock_guard lock(state->mutex);
+        entry->active = false;
+        std::erase(state->entries, entry);
     });
+}
+
+bool NSNotificationCenter::isActive(State& state, const Entry& entry)
+{
+    std::lock_guard lock(state.mutex);
+    return entry.active;
 }
 
 void NSNotificationCenter::postNotification(const NSNotification& notification)
 {
-    std::vector<Entry> matching;
+    std::vector<std::shared_ptr<Entry>> matching;
     {
-        std::lock_guard lock(m_mutex);
-        for (const auto& e : m_entries)
-            if ((e.name.empty() || e.name == notification.name) && (!e.object || e.object == notification.object.get()))
+        std::lock_guard lock(m_state->mutex);
+        for (const auto& e : m_state->entries)
+            if ((e->name.empty() || e->name == notification.name) && (!e->object || e->object == notification.object.get()))
                 matching.push_back(e);
     }
     for (const auto& e : matching) {
         // An observer removed by an earlier one in this post is not called.
-        {
-            std::lock_guard lock(m_mutex);
-            if (std::none_of(m_entries.begin(), m_entries.end(), [&](const Entry& x) { return x.id == e.id; }))
-                continue;
+        if (!isActive(*m_state, *e))
+            continue;
+        bool runHere = !e->queue || (e->queue->isMain() ? isMainThread() : dispatch_get_current_queue() == e->queue);
+        if (runHere) {
+            e->block(notification);
+            continue;
         }
-        bool runHere = !e.queue || (e.queue->isMain() ? isMainThread() : dispatch_get_current_queue() == e.queue);
-        if (runHere)
-            (*e.block)(notification);
-        else
-            dispatch_async(e.queue, [block = e.block, notification] { (*block)(notification); });
+        // Nor is one removed while the delivery waited for its queue.
+        dispatch_async(e->queue, [state = m_state, e, notification] {
+            if (isActive(*state, *e))
+                e->block(notification);
+        });
     }
 }
 
@@ -60,12 +74,15 @@ void NSNotificationCenter::postNotificationName(const std::string& name, const R
 
 size_t NSNotificationCenter::observerCount(const std::string& name) const
 {
-    std::lock_guard lock(m_mutex);
-    return std::count_if(m_entries.begin(), m_entries.end(), [&](const Entry& e) { return e.name == name; });
+    std::lock_guard lock(m_state->mutex);
+    return std::count_if(m_state->entries.begin(), m_state->entries.end(),
+        [&](const std::shared_ptr<Entry>& e) { return e->name == name; });
 }
 
 void NSNotificationCenter::removeAllObservers()
 {
-    std::lock_guard lock(m_mutex);
-    m_entries.clear();
+    std::lock_guard lock(m_state->mutex);
+    for (auto& e : m_state->entries)
+        e->active = false;
+    m_state->entries.clear();
 }

@@ -40,13 +40,19 @@ public:
 
 private:
     struct Entry {
-        uint64_t id;
         std::string name;
         const NSObject* object;
         dispatch_queue_t queue;
-        std::shared_ptr<Block> block;
+        Block block;
+        // Cleared under the state's lock when the token ends, so that a
+        // delivery already queued for another thread is dropped.
+        bool active { true };
     };
-    mutable std::mutex m_mutex;
-    std::vector<Entry> m_entries;
-    uint64_t m_nextId { 1 };
+    // Shared with the tokens, which may outlive the centre.
+    struct State {
+        std::mutex mutex;
+        std::vector<std::shared_ptr<Entry>> entries;
+    };
+    static bool isActive(State&, const Entry&);
+    std::shared_ptr<State> m_state { std::make_shared<State>() };
 };

@@ -189,11 +189,12 @@ void NSObject::willChangeValueForKey(const std::string& key) const
     if (!table)
         return;
     auto entries = entriesFor(*table, key);
-    if (entries.empty())
-        return;
     bool wantsOld = std::any_of(entries.begin(), entries.end(),
         [](const auto& e) { return e->options & NSKeyValueObservingOptionOld; });
     Value old = wantsOld ? valueForKey(key) : Value();
+    // Every willChange pushes, observed or not, so that each didChange pops
+    // the value of its own willChange even when observers come and go
+    // between nested changes of one key.
     {
         std::lock_guard lock(table->mutex);
         table->pendingOld[key].push_back(old);

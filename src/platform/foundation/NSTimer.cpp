@@ -17,8 +17,9 @@ Ref<NSTimer> NSTimer::timerWithTimeInterval(double interval, bool repeats, Block
 }
 
 NSTimer::NSTimer(double interval, bool repeats, Block block)
-    // The platform raises intervals at or below zero to a tenth of a millisecond.
-    : m_interval(interval <= 0 ? 0.0001 : interval)
+    // The platform raises intervals at or below zero to a tenth of a
+    // millisecond; an interval that is not a number is treated the same way.
+    : m_interval(interval > 0 ? interval : 0.0001)
     , m_repeats(repeats)
     , m_block(std::move(block))
     , m_record(makeRef<RunLoopTimer>())

@@ -175,7 +175,9 @@ bool RunLoop::runOnce(const RunLoopMode& mode)
         return a->fireDate != b->fireDate ? a->fireDate < b->fireDate : a->m_sequence < b->m_sequence;
     });
     for (auto& t : due) {
-        if (!t->isValid())
+        // An earlier action in this turn may have invalidated the timer,
+        // postponed it (a debounce), or fired it from a nested run.
+        if (!t->isValid() || !(t->fireDate <= now))
             continue;
         if (t->repeats && t->interval > 0) {
             double next = t->fireDate + t->interval;
@@ -246,7 +248,9 @@ void RunLoop::runFor(double seconds, const RunLoopMode& mode)
         for (;;) {
             runUntilIdle(mode);
             auto next = nextTimerDate(mode);
-            if (!next || *next > target)
+            // Written so that a fire date that is not a number ends the run
+            // instead of spinning on it.
+            if (!next || !(*next <= target))
                 break;
             virtualClock->set(*next);
         }
@@ -333,10 +337,18 @@ void RunLoop::wakeUp()
 
 void RunLoop::reset()
 {
-    std::lock_guard lock(m_mutex);
-    m_blocks.clear();
-    for (auto& t : m_timers)
-        t->invalidate();
-    m_timers.clear();
-    m_stopRequested = false;
+    std::deque<PendingBlock> blocks;
+    std::vector<Ref<RunLoopTimer>> timers;
+    {
+        std::lock_guard lock(m_mutex);
+        blocks.swap(m_blocks);
+        timers.swap(m_timers);
+        for (auto& t : timers)
+            t->invalidate();
+        m_commonModes = { kCFRunLoopDefaultMode, NSEventTrackingRunLoopMode, NSModalPanelRunLoopMode };
+        m_stopRequested = false;
+        m_woken = false;
+    }
+    // The dropped blocks and actions are destroyed outside the lock: what
+    // they capture may post to this loop from its destructor.
 }

@@ -2,7 +2,9 @@
 
 #include "NSObject.h"
 
+#include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -85,7 +87,7 @@ double Value::doubleValue() const
     case Type::Double:
         return std::get<double>(m_v);
     case Type::String:
-        return std::strtod(std::get<std::string>(m_v).c_str(), nullptr);
+        return parseLeadingDouble(std::get<std::string>(m_v));
     case Type::Date:
         return std::get<NSDate>(m_v).timeIntervalSinceReferenceDate;
     default:
@@ -93,18 +95,50 @@ double Value::doubleValue() const
     }
 }
 
-static std::string formatDouble(double d)
+std::string formatDouble(double d)
 {
+    if (std::isnan(d))
+        return "nan";
+    if (std::isinf(d))
+        return d > 0 ? "inf" : "-inf";
+    // The shortest digits that read back to the same value, laid out as
+    // "%.17g" would lay them out: plain from 1e-4 up to 1e17, with an
+    // exponent outside. Independent of the process's locale.
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.17g", d);
-    // Prefer the shortest text that reads back to the same value.
-    for (int precision = 1; precision <= 17; ++precision) {
-        char shortBuf[64];
-        std::snprintf(shortBuf, sizeof shortBuf, "%.*g", precision, d);
-        if (std::strtod(shortBuf, nullptr) == d)
-            return shortBuf;
+    auto scientific = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::scientific);
+    std::string text(buf, scientific.ptr);
+    auto e = text.find('e');
+    int exponent = e == std::string::npos ? 0 : std::atoi(text.c_str() + e + 1);
+    if (d == 0 || (exponent >= -4 && exponent < 17)) {
+        auto fixed = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::fixed);
+        return std::string(buf, fixed.ptr);
     }
-    return buf;
+    return text;
+}
+
+double parseLeadingDouble(const std::string& s)
+{
+    size_t i = 0;
+    while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i])))
+        ++i;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
+        negative = s[i++] == '-';
+    // Decimal text only: no hexadecimal, no "inf" or "nan" words.
+    if (i >= s.size() || !(std::isdigit(static_cast<unsigned char>(s[i])) || s[i] == '.'))
+        return 0;
+    double value = 0;
+    auto result = std::from_chars(s.data() + i, s.data() + s.size(), value, std::chars_format::general);
+    if (result.ec == std::errc::result_out_of_range) {
+        // Out of range is too large (infinite) unless a negative exponent
+        // made it too small (zero).
+        auto e = std::find_if(s.begin() + i, s.begin() + (result.ptr - s.data()), [](char c) { return c == 'e' || c == 'E'; });
+        bool tiny = e != s.end() && e + 1 != s.end() && e[1] == '-';
+        value = tiny ? 0 : HUGE_VAL;
+    } else if (result.ec != std::errc()) {
+        return 0;
+    }
+    return negative ? -value : value;
 }
 
 std::string Value::stringValue() const
@@ -151,11 +185,25 @@ size_t Value::count() const
     return 0;
 }
 
+// An integer equals a double only when the double is that very integer; a
+// round trip through double would make 2^53 + 1 equal 2^53.
+static bool integerEqualsDouble(int64_t i, double d)
+{
+    if (!(d >= -9.2233720368547758e18 && d < 9.2233720368547758e18) || d != std::trunc(d))
+        return false;
+    return static_cast<int64_t>(d) == i;
+}
+
 bool Value::operator==(const Value& other) const
 {
     if (isNumber() && other.isNumber()) {
-        if (type() == Type::Double || other.type() == Type::Double)
+        bool aDouble = type() == Type::Double, bDouble = other.type() == Type::Double;
+        if (aDouble && bDouble)
             return doubleValue() == other.doubleValue();
+        if (aDouble)
+            return integerEqualsDouble(other.integerValue(), doubleValue());
+        if (bDouble)
+            return integerEqualsDouble(integerValue(), other.doubleValue());
         return integerValue() == other.integerValue();
     }
     if (type() != other.type())

@@ -131,3 +131,10 @@ public:
 private:
     std::variant<std::monostate, bool, int64_t, double, std::string, Bytes, NSDate, Array, Dictionary, Ref<NSObject>> m_v;
 };
+
+// The shortest decimal text that reads back to the same double ("0.1", "1e+21").
+std::string formatDouble(double);
+// The leading decimal number of a text, as the platform's strings read it:
+// white space, a sign, digits with an optional fraction and exponent; 0 when
+// the text does not start with one. Independent of the process's locale.
+double parseLeadingDouble(const std::string&);

@@ -1,0 +1,49 @@
+// libplist trees, owned and checked: the common ground of property-list
+// serialization, keyed archives and the user-defaults file. Internal to the
+// foundation layer.
+#pragma once
+
+#include "NSPropertyListSerialization.h"
+#include "Value.h"
+
+#include <memory>
+#include <optional>
+#include <plist/plist.h>
+#include <string>
+
+struct PlistDeleter {
+    void operator()(void* node) const
+    {
+        if (node)
+            plist_free(static_cast<plist_t>(node));
+    }
+};
+using PlistPtr = std::unique_ptr<void, PlistDeleter>;
+
+// Containers nested deeper than this are refused, in data read and values
+// written alike, so that no recursion (ours or the library's) can exhaust
+// the stack on hostile input.
+inline constexpr size_t kMaxPropertyListDepth = 512;
+
+bool isValidUTF8(const std::string& text);
+
+// Parses XML or binary property-list data. Binary data is checked for
+// consistent offsets, reference cycles and nesting depth before the library
+// sees it. Null and an error on failure.
+PlistPtr parsePropertyListData(const uint8_t* bytes, size_t length, NSPropertyListFormat* format, std::string* error);
+
+// Serializes a tree; nothing and an error when the library produces nothing.
+std::optional<Value::Bytes> serializePropertyList(plist_t node, NSPropertyListFormat format, std::string* error);
+
+// Value to tree and back. The conversion refuses what has no property-list
+// form. UIDs come back as {"CF$UID": n}, and such a one-entry dictionary
+// is written as a UID again, as the XML form of keyed archives has it.
+PlistPtr plistFromValue(const Value& value, std::string* error);
+std::optional<Value> valueFromPlist(plist_t node, std::string* error);
+
+// Strings of the tree; the empty string for other node types.
+std::string plistStringValue(plist_t node);
+// A keyed-archive reference: a UID node, or its XML form {"CF$UID": n}.
+bool plistUIDValue(plist_t node, uint64_t* out);
+// Integers as signed 64-bit values, the way binary property lists store them.
+bool plistIntegerValue(plist_t node, int64_t* out);
