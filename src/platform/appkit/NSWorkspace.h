@@ -31,6 +31,10 @@ public:
     std::vector<Ref<NSRunningApplication>> runningApplications() const;
     Ref<NSRunningApplication> frontmostApplication() const;
     NSNotificationCenter& notificationCenter() { return m_center; }
+    // The icon of a file: an application bundle of a running application
+    // shows that application's icon, anything else a plain document icon.
+    // 128 by 128 points.
+    Ref<NSImage> iconForFile(const std::string& path) const;
 
     // Opens a web or mail address. Nothing leaves the machine here: the
     // address is recorded. False for an empty address.

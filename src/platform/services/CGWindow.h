@@ -72,3 +72,22 @@ inline constexpr kern_return_t kIOReturnNotFound = static_cast<kern_return_t>(0x
 inline constexpr uint32_t kIOFBSetTransform = 0x00000400;
 io_service_t CGDisplayIOServicePort(CGDirectDisplayID display);
 kern_return_t IOServiceRequestProbe(io_service_t service, uint32_t options);
+
+class CGImage;
+using CGImageRef = std::shared_ptr<CGImage>;
+
+using CGWindowImageOption = uint32_t;
+inline constexpr CGWindowImageOption kCGWindowImageDefault = 0;
+inline constexpr CGWindowImageOption kCGWindowImageBoundsIgnoreFraming = 1 << 0;
+inline constexpr CGWindowImageOption kCGWindowImageShouldBeOpaque = 1 << 1;
+inline constexpr CGWindowImageOption kCGWindowImageOnlyShadows = 1 << 2;
+inline constexpr CGWindowImageOption kCGWindowImageBestResolution = 1 << 3;
+inline constexpr CGWindowImageOption kCGWindowImageNominalResolution = 1 << 4;
+
+// A picture of one window (list option kCGWindowListOptionIncludingWindow
+// with the window's number; the null rectangle means the window's own
+// bounds). Null when the window is gone or cannot be captured (another
+// process's window without the Screen Recording permission). Other list
+// options are not supported and give null.
+CGImageRef CGWindowListCreateImage(
+    CGRect screenBounds, CGWindowListOption listOption, CGWindowID windowID, CGWindowImageOption imageOption);

@@ -1,0 +1,42 @@
+// Window previews: captured on a background queue, stored on the main queue
+// with change notices so that bound views update.
+#include "SWApplication.h"
+#include "SWWindow.h"
+
+#include <foundation/Dispatch.h>
+#include <graphics/NSBitmapImageRep.h>
+#include <graphics/NSImage.h>
+#include <services/CGWindow.h>
+
+void SWWindow::updatePreview()
+{
+    auto self = selfRef<SWWindow>();
+    if (!self)
+        return;
+    dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0), [self] {
+        auto picture = self->generatePreviewImage();
+        dispatch_async(dispatch_get_main_queue(), [self, picture] {
+            self->willChangeValueForKey("previewImage");
+            self->setPreviewImage(picture);
+            self->didChangeValueForKey("previewImage");
+            self->willChangeValueForKey("title");
+            self->didChangeValueForKey("title");
+        });
+    });
+}
+
+Ref<NSImage> SWWindow::generatePreviewImage() const
+{
+    CGWindowID number = windowID();
+    if (number == 0)
+        return nullptr;
+    auto captured = CGWindowListCreateImage(CGRectNull, kCGWindowListOptionIncludingWindow, number,
+        kCGWindowImageBoundsIgnoreFraming | kCGWindowImageBestResolution | kCGWindowImageNominalResolution);
+    Ref<NSImage> picture;
+    if (captured) {
+        auto rep = NSBitmapImageRep::createWithCGImage(captured);
+        picture = NSImage::create();
+        picture->addRepresentation(rep);
+    }
+    return picture;
+}

@@ -1,0 +1,73 @@
+// Icons of files and applications, drawn: a rounded square in the
+// application's colour with the first letter of its name.
+#include "NSWorkspace.h"
+
+#include <desktop/Desktop.h>
+#include <graphics/CGImage.h>
+#include <graphics/NSImage.h>
+
+#include <cairo.h>
+
+#include <cmath>
+
+namespace {
+
+constexpr int kIconSide = 128;
+
+void roundedSquare(cairo_t* cr, double inset, double radius)
+{
+    double a = inset, b = kIconSide - inset;
+    cairo_new_sub_path(cr);
+    cairo_arc(cr, b - radius, a + radius, radius, -M_PI / 2, 0);
+    cairo_arc(cr, b - radius, b - radius, radius, 0, M_PI / 2);
+    cairo_arc(cr, a + radius, b - radius, radius, M_PI / 2, M_PI);
+    cairo_arc(cr, a + radius, a + radius, radius, M_PI, 3 * M_PI / 2);
+    cairo_close_path(cr);
+}
+
+Ref<NSImage> drawIcon(uint32_t colour, const std::string& name, bool document)
+{
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kIconSide, kIconSide);
+    cairo_t* cr = cairo_create(surface);
+    double r = ((colour >> 16) & 0xff) / 255.0, g = ((colour >> 8) & 0xff) / 255.0, b = (colour & 0xff) / 255.0;
+    if (document) {
+        cairo_rectangle(cr, 24, 8, 80, 112);
+        cairo_set_source_rgb(cr, 0.97, 0.97, 0.97);
+        cairo_fill_preserve(cr);
+        cairo_set_source_rgb(cr, 0.6, 0.6, 0.6);
+        cairo_set_line_width(cr, 2);
+        cairo_stroke(cr);
+    } else {
+        roundedSquare(cr, 8, 24);
+        cairo_pattern_t* shade = cairo_pattern_create_linear(0, 8, 0, kIconSide - 8);
+        cairo_pattern_add_color_stop_rgb(shade, 0, std::min(1.0, r * 1.15 + 0.05), std::min(1.0, g * 1.15 + 0.05), std::min(1.0, b * 1.15 + 0.05));
+        cairo_pattern_add_color_stop_rgb(shade, 1, r * 0.8, g * 0.8, b * 0.8);
+        cairo_set_source(cr, shade);
+        cairo_fill(cr);
+        cairo_pattern_destroy(shade);
+        if (!name.empty()) {
+            std::string letter(1, name[0]);
+            cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
+            cairo_set_font_size(cr, 72);
+            cairo_text_extents_t extents;
+            cairo_text_extents(cr, letter.c_str(), &extents);
+            cairo_move_to(cr, (kIconSide - extents.width) / 2 - extents.x_bearing, (kIconSide - extents.height) / 2 - extents.y_bearing);
+            cairo_set_source_rgb(cr, 1, 1, 1);
+            cairo_show_text(cr, letter.c_str());
+        }
+    }
+    cairo_destroy(cr);
+    auto image = CGImageCreateWithCairoSurface(surface);
+    cairo_surface_destroy(surface);
+    return NSImage::imageWithCGImage(image, CGSizeMake(kIconSide, kIconSide));
+}
+
+}
+
+Ref<NSImage> NSWorkspace::iconForFile(const std::string& path) const
+{
+    for (const auto& app : Desktop::current().runningApplications())
+        if (!app.bundlePath.empty() && app.bundlePath == path)
+            return drawIcon(app.iconColor, app.name, false);
+    return drawIcon(0xdddddd, {}, true);
+}

@@ -1,0 +1,28 @@
+#include "CGWindow.h"
+
+#include <desktop/Desktop.h>
+#include <graphics/CGColorSpace.h>
+#include <graphics/CGDataProvider.h>
+#include <graphics/CGImage.h>
+
+CGImageRef CGWindowListCreateImage(CGRect screenBounds, CGWindowListOption listOption, CGWindowID windowID, CGWindowImageOption)
+{
+    if (listOption != kCGWindowListOptionIncludingWindow || windowID == kCGNullWindowID)
+        return nullptr;
+    auto& desktop = Desktop::current();
+    auto picture = desktop.captureWindow(windowID);
+    if (!picture || picture->empty())
+        return nullptr;
+    int width = picture->width, height = picture->height;
+    auto provider = CGDataProviderCreateWithBytes(std::move(picture->rgba));
+    auto image = CGImageCreate(width, height, 8, 32, static_cast<size_t>(width) * 4, CGColorSpaceCreateDeviceRGB(),
+        kCGImageAlphaPremultipliedLast | kCGBitmapByteOrder32Big, provider);
+    if (!image || CGRectIsNull(screenBounds))
+        return image;
+    // A rectangle in global coordinates crops the window's picture.
+    auto window = desktop.window(windowID);
+    if (!window)
+        return image;
+    CGRect local = CGRectOffset(screenBounds, -window->frame.origin.x, -window->frame.origin.y);
+    return CGImageCreateWithImageInRect(image, local);
+}
