@@ -73,6 +73,8 @@ public:
     // cancels all of them.
     void cancelPerforms(const void* target, const std::string& selector = {});
     size_t pendingPerformCount(const void* target, const std::string& selector = {}) const;
+    // Queued blocks not yet run, in any mode.
+    size_t pendingBlockCount() const;
 
     // The mode of the run in progress, or empty when the loop is not running.
     RunLoopMode currentMode() const;
