@@ -99,7 +99,8 @@ public:
     std::optional<double> nextTimerDate(const RunLoopMode& mode) const;
     void wakeUp();
 
-    // Drops every pending perform and timer (test isolation).
+    // Drops every pending perform and timer and restores the common modes
+    // (test isolation). A dispatch_sync waiting on a dropped block returns.
     void reset();
 
 private:
