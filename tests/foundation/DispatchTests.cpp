@@ -129,6 +129,21 @@ TEST_F(DispatchTest, SyncFromAWorkerToMainDoesNotDeadlockWhileMainRunsUntilIdle)
     EXPECT_EQ(seenByWorker, 7);
 }
 
+TEST_F(DispatchTest, SyncToMainIsReleasedWhenTheLoopDropsItsBlock)
+{
+    std::atomic<bool> ran { false }, returned { false };
+    std::thread worker([&] {
+        dispatch_sync(dispatch_get_main_queue(), [&] { ran = true; });
+        returned = true;
+    });
+    while (loop.pendingBlockCount() == 0)
+        std::this_thread::yield();
+    loop.reset();
+    worker.join();
+    EXPECT_TRUE(returned);
+    EXPECT_FALSE(ran);
+}
+
 TEST_F(DispatchTest, SyncToMainFromMainRunsAtOnce)
 {
     bool ran = false;

@@ -123,6 +123,15 @@ TEST(KeyValueObserving, EndingTheTokenEndsTheNotices)
     EXPECT_EQ(count, 1);
 }
 
+TEST(KeyValueObserving, ObserverWithoutAHandlerIsNotRegistered)
+{
+    Counter counter;
+    auto token = counter.addObserver("value", NSKeyValueObservingOptionInitial, nullptr);
+    EXPECT_FALSE(token.isActive());
+    EXPECT_EQ(counter.observerCount("value"), 0u);
+    counter.setValue(1);
+}
+
 TEST(KeyValueObserving, TokenMayOutliveTheObservedObject)
 {
     Token token;

@@ -128,6 +128,14 @@ TEST_F(NotificationCenterTest, ObserverWithoutAQueueRunsOnThePostingThread)
     EXPECT_FALSE(onMain);
 }
 
+TEST_F(NotificationCenterTest, ObserverWithoutABlockIsNotRegistered)
+{
+    auto token = center.addObserverForName("N", nullptr, nullptr, nullptr);
+    EXPECT_FALSE(token.isActive());
+    EXPECT_EQ(center.observerCount("N"), 0u);
+    center.postNotificationName("N", nullptr);
+}
+
 TEST_F(NotificationCenterTest, TokenMayOutliveItsCentre)
 {
     Token token;

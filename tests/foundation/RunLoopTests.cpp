@@ -201,6 +201,17 @@ TEST_F(RunLoopTest, RunReturnsOnStopFromABlock)
     EXPECT_EQ(turns, 3);
 }
 
+TEST_F(RunLoopTest, EmptyBlocksAreIgnored)
+{
+    loop.perform(nullptr);
+    loop.perform(std::function<void()>(), { NSModalPanelRunLoopMode });
+    EXPECT_EQ(loop.pendingBlockCount(), 0u);
+    Target a;
+    a.performAfterDelay("empty", 0, nullptr);
+    loop.runFor(1);
+    EXPECT_EQ(loop.pendingPerformCount(&a), 0u);
+}
+
 TEST_F(RunLoopTest, ResetDropsPendingWork)
 {
     Target a;

@@ -3,10 +3,13 @@
 #include <foundation/Dispatch.h>
 #include <foundation/RunLoop.h>
 
-// Background work of the previous test may still post to the main loop, so
-// it is waited for before the loop is emptied, on the way in and on the way out.
+// Background work of a test may still post to the main loop. The loop is
+// emptied first, which also releases a worker waiting in dispatch_sync on a
+// block the test never ran; then the background work is waited for, and
+// what it posted meanwhile is dropped too.
 static void settle()
 {
+    RunLoop::main().reset();
     dispatchWaitForBackgroundWork();
     RunLoop::main().reset();
 }

@@ -210,21 +210,37 @@ void dispatch_sync(dispatch_queue_t queue, dispatch_block_t block)
     }
     // The waiter may return the moment it sees the flag, while the block's
     // thread is still inside notify, so the two share the state rather than
-    // the block reaching into the waiter's stack.
+    // the block reaching into the waiter's stack. The flag is raised when
+    // the posted block is destroyed: after it ran, or when its queue dropped
+    // it unrun (a run loop reset), which must not leave the caller waiting
+    // for ever.
     struct Completion {
         std::mutex mutex;
         std::condition_variable done;
         bool finished { false };
     };
-    auto completion = std::make_shared<Completion>();
-    queue->async([completion, &block] {
-        block();
+    struct Signal {
+        std::shared_ptr<Completion> completion;
+        ~Signal()
         {
-            std::lock_guard lock(completion->mutex);
-            completion->finished = true;
+            if (!completion)
+                return;
+            {
+                std::lock_guard lock(completion->mutex);
+                completion->finished = true;
+            }
+            completion->done.notify_all();
         }
-        completion->done.notify_all();
-    });
+    };
+    auto completion = std::make_shared<Completion>();
+    {
+        auto signal = std::make_shared<Signal>();
+        signal->completion = completion;
+        queue->async([signal = std::move(signal), &block]() mutable {
+            block();
+            signal.reset();
+        });
+    }
     std::unique_lock lock(completion->mutex);
     completion->done.wait(lock, [&] { return completion->finished; });
 }

@@ -17,6 +17,8 @@ NSNotificationCenter& NSNotificationCenter::distributedCenter()
 Token NSNotificationCenter::addObserverForName(
     const std::string& name, const NSObject* object, dispatch_queue_t queue, Block block)
 {
+    if (!block)
+        return {};
     auto entry = std::make_shared<Entry>(Entry { name, object, queue, std::move(block) });
     {
         std::lock_guard lock(m_state->mutex);

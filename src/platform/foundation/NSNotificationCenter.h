@@ -28,7 +28,9 @@ public:
 
     // Observes a name (empty: every name) from an object (null: any sender).
     // With a queue the block runs there (at once when already on it);
-    // without one it runs on the posting thread.
+    // without one it runs on the posting thread. Once the token has ended,
+    // deliveries still waiting for their queue are dropped; a call already
+    // running on another thread is not waited for.
     [[nodiscard]] Token addObserverForName(
         const std::string& name, const NSObject* object, dispatch_queue_t queue, Block block);
     void postNotification(const NSNotification& notification);

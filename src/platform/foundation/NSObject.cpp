@@ -138,6 +138,8 @@ std::shared_ptr<KVOTable> NSObject::kvoTable(bool create) const
 
 Token NSObject::addObserver(const std::string& key, unsigned options, KVOHandler handler) const
 {
+    if (!handler)
+        return {};
     auto table = kvoTable(true);
     auto entry = std::make_shared<KVOEntry>();
     entry->key = key;

@@ -54,6 +54,8 @@ void RunLoop::perform(std::function<void()> block, const RunLoopMode& mode)
 
 void RunLoop::perform(std::function<void()> block, const std::vector<RunLoopMode>& modes)
 {
+    if (!block)
+        return;
     {
         std::lock_guard lock(m_mutex);
         m_blocks.push_back({ std::move(block), { modes.begin(), modes.end() } });
@@ -108,6 +110,12 @@ size_t RunLoop::pendingPerformCount(const void* target, const std::string& selec
     return std::count_if(m_timers.begin(), m_timers.end(), [&](const Ref<RunLoopTimer>& t) {
         return t->isValid() && t->target == target && (selector.empty() || t->selector == selector);
     });
+}
+
+size_t RunLoop::pendingBlockCount() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_blocks.size();
 }
 
 RunLoopMode RunLoop::currentMode() const

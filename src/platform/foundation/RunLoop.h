@@ -73,6 +73,8 @@ public:
     // cancels all of them.
     void cancelPerforms(const void* target, const std::string& selector = {});
     size_t pendingPerformCount(const void* target, const std::string& selector = {}) const;
+    // Queued blocks not yet run, in any mode.
+    size_t pendingBlockCount() const;
 
     // The mode of the run in progress, or empty when the loop is not running.
     RunLoopMode currentMode() const;
@@ -97,7 +99,8 @@ public:
     std::optional<double> nextTimerDate(const RunLoopMode& mode) const;
     void wakeUp();
 
-    // Drops every pending perform and timer (test isolation).
+    // Drops every pending perform and timer and restores the common modes
+    // (test isolation). A dispatch_sync waiting on a dropped block returns.
     void reset();
 
 private:
