@@ -6,6 +6,10 @@
 #include <model/AccessHelper.h>
 #include <model/NSScreenExtension.h>
 #include <model/SWAccessibilityElement.h>
+#include <model/SWApplication.h>
+#include <model/SWWindow.h>
+#include <foundation/Dispatch.h>
+#include <foundation/RunLoop.h>
 
 #include <cstring>
 #include <string>
@@ -32,18 +36,15 @@ void printAccessibilityReport(std::ostream& out)
             << rectText(frameWithoutDockOrMenu(*screens[i])) << "\n";
     }
     out << "Windows (through accessibility):\n";
-    for (const auto& app : Desktop::current().runningApplications()) {
-        auto element = SWAccessibilityElement::elementWithAXElement(AXUIElementCreateApplication(app.pid));
-        Value windows = element->arrayForKey("AXWindows");
-        if (!windows.isArray())
+    for (const auto& app : SWApplication::runningApplications()) {
+        auto windows = app->windows();
+        if (windows.empty())
             continue;
-        out << "  " << app.name << " (pid " << app.pid << ")\n";
-        for (const auto& value : *windows.array()) {
-            auto window = SWAccessibilityElement::elementWithAXElement(value.objectAs<AXUIElement>());
-            if (!window)
-                continue;
-            auto title = window->stringForKey("AXTitle");
-            out << "    \"" << title.value_or("") << "\" frame " << rectText(window->frame()) << "\n";
+        out << "  " << app->appName().value_or("?") << " (pid " << app->processIdentifier() << ")\n";
+        for (const auto& window : windows) {
+            out << "    #" << window->windowID() << " \"" << window->title().value_or("") << "\" frame "
+                << rectText(window->frame()) << (window->isWindowMinimized() ? ", minimised" : "")
+                << (window->isOnScreen() ? ", on screen" : ", off screen") << "\n";
         }
     }
     out << "Permissions:\n";
@@ -74,5 +75,7 @@ int runQuorvex(int argc, const char* const* argv, std::ostream& out, std::ostrea
     }
     Desktop::setCurrent(desktop);
     printAccessibilityReport(out);
+    // Window records start their preview captures; let them finish.
+    RunLoop::main().runUntilIdle();
     return 0;
 }

@@ -4,6 +4,7 @@
 #include <appkit/NSWorkspace.h>
 #include <foundation/Log.h>
 #include <foundation/NSPropertyListSerialization.h>
+#include <graphics/NSImage.h>
 #include <model/SWApplication.h>
 #include <model/SWWindow.h>
 

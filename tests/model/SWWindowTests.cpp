@@ -9,6 +9,14 @@
 
 namespace {
 
+void expectRect(const CGRect& actual, const CGRect& expected)
+{
+    EXPECT_NEAR(actual.origin.x, expected.origin.x, 1e-9) << NSStringFromRect(actual);
+    EXPECT_NEAR(actual.origin.y, expected.origin.y, 1e-9) << NSStringFromRect(actual);
+    EXPECT_NEAR(actual.size.width, expected.size.width, 1e-9) << NSStringFromRect(actual);
+    EXPECT_NEAR(actual.size.height, expected.size.height, 1e-9) << NSStringFromRect(actual);
+}
+
 const char* kScenario = R"({
   "screens": [ { "frame": [0, 0, 1440, 900], "visibleFrame": [0, 25, 1440, 875] },
                { "frame": [1440, 0, 1920, 1080], "visibleFrame": [1440, 25, 1920, 1055] } ],
@@ -21,7 +29,7 @@ const char* kScenario = R"({
         { "id": 14, "title": "stubborn", "frame": [60, 60, 300, 200], "refusesMain": true },
         { "id": 15, "title": "lost", "frame": [5000, 5000, 100, 100] } ] },
     { "pid": 2, "name": "Two", "windows": [
-        { "id": 20, "title": "straddle", "frame": [1240, 100, 400, 300] } ] }
+        { "id": 20, "title": "straddle", "frame": [1300, 100, 400, 300] } ] }
   ],
   "order": [10, 20, 12, 13, 14, 15, 11], "focus": 10 })";
 
@@ -82,8 +90,7 @@ TEST(SWWindow, TheScreenIsTheOneWithTheLargestOverlapAndTheFirstWinsATie)
     SimWorld world(kScenario);
     auto screens = NSScreen::screens();
     EXPECT_EQ(window(10)->screen(), screens[0]);
-    EXPECT_EQ(window(20, 2)->screen(), screens[1]) << "240 of 400 points lie on the second screen";
-    world.desktop().setWindowFrame(20, CGRectMake(1240, 100, 400, 300));
+    EXPECT_EQ(window(20, 2)->screen(), screens[1]) << "260 of 400 points lie on the second screen";
     world.desktop().setWindowFrame(20, CGRectMake(1340, 100, 200, 300));
     EXPECT_EQ(window(20, 2)->screen(), screens[0]) << "an equal split goes to the first screen";
     EXPECT_FALSE(window(15)->screen());
@@ -156,17 +163,17 @@ TEST(SWWindow, PresetPositionsOnAUsableFrame)
 {
     SimWorld world(kScenario);
     auto s = primary();
-    EXPECT_EQ(SWWindow::resizedFrameForPosition(7, s), CGRectMake(0, 25, 720, 437.5));
-    EXPECT_EQ(SWWindow::resizedFrameForPosition(6, s), CGRectMake(0, 462.5, 720, 437.5));
-    EXPECT_EQ(SWWindow::resizedFrameForPosition(1, s), CGRectMake(0, 25, 1440, 437.5));
-    EXPECT_EQ(SWWindow::resizedFrameForPosition(3, s), CGRectMake(0, 25, 720, 875));
-    EXPECT_EQ(SWWindow::resizedFrameForPosition(4, s), CGRectMake(0, 25, 432, 875));
-    EXPECT_EQ(SWWindow::resizedFrameForPosition(5, s), CGRectMake(0, 25, 864, 875));
-    EXPECT_EQ(SWWindow::resizedFrameForPosition(8, s), CGRectMake(720, 25, 720, 875));
-    EXPECT_EQ(SWWindow::resizedFrameForPosition(9, s), CGRectMake(1008, 25, 432, 875));
-    EXPECT_EQ(SWWindow::resizedFrameForPosition(10, s), CGRectMake(576, 25, 864, 875));
-    EXPECT_EQ(SWWindow::resizedFrameForPosition(11, s), CGRectMake(720, 462.5, 720, 437.5));
-    EXPECT_EQ(SWWindow::resizedFrameForPosition(12, s), CGRectMake(720, 25, 720, 437.5));
+    expectRect(SWWindow::resizedFrameForPosition(7, s), CGRectMake(0, 25, 720, 437.5));
+    expectRect(SWWindow::resizedFrameForPosition(6, s), CGRectMake(0, 462.5, 720, 437.5));
+    expectRect(SWWindow::resizedFrameForPosition(1, s), CGRectMake(0, 25, 1440, 437.5));
+    expectRect(SWWindow::resizedFrameForPosition(3, s), CGRectMake(0, 25, 720, 875));
+    expectRect(SWWindow::resizedFrameForPosition(4, s), CGRectMake(0, 25, 432, 875));
+    expectRect(SWWindow::resizedFrameForPosition(5, s), CGRectMake(0, 25, 864, 875));
+    expectRect(SWWindow::resizedFrameForPosition(8, s), CGRectMake(720, 25, 720, 875));
+    expectRect(SWWindow::resizedFrameForPosition(9, s), CGRectMake(1008, 25, 432, 875));
+    expectRect(SWWindow::resizedFrameForPosition(10, s), CGRectMake(576, 25, 864, 875));
+    expectRect(SWWindow::resizedFrameForPosition(11, s), CGRectMake(720, 462.5, 720, 437.5));
+    expectRect(SWWindow::resizedFrameForPosition(12, s), CGRectMake(720, 25, 720, 437.5));
     for (int code : { 0, 14, -1 })
         EXPECT_EQ(SWWindow::resizedFrameForPosition(code, s), CGRectMake(0, 25, 1440, 875)) << code;
     CGRect none = SWWindow::resizedFrameForPosition(13, s);

@@ -1,0 +1,61 @@
+#include "support/SimWorld.h"
+#include "support/TemporaryDirectory.h"
+
+#include <app/QuorvexCommand.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+int run(std::vector<const char*> args, std::string& out, std::string& err)
+{
+    args.insert(args.begin(), "quorvex");
+    std::ostringstream o, e;
+    int status = runQuorvex(static_cast<int>(args.size()), args.data(), o, e);
+    out = o.str();
+    err = e.str();
+    return status;
+}
+
+}
+
+TEST(QuorvexCommand, TheDemoDesktopReportShowsScreensWindowsAndPermissions)
+{
+    SimWorld world;
+    std::string out, err;
+    ASSERT_EQ(run({}, out, err), 0) << err;
+    EXPECT_NE(out.find("screen 1: frame (0, 0, 1440, 900), usable frame (0, 25, 1440, 805)"), std::string::npos) << out;
+    EXPECT_NE(out.find("#11 \"notes.txt\" frame (100, 80, 800, 600), on screen"), std::string::npos) << out;
+    EXPECT_NE(out.find("#23 \"Downloads\" frame (300, 200, 900, 600), minimised, off screen"), std::string::npos) << out;
+    EXPECT_NE(out.find("Accessibility: granted"), std::string::npos);
+    EXPECT_NE(out.find("Screen Recording: granted"), std::string::npos);
+    EXPECT_EQ(out.find("loginwindow"), std::string::npos) << "an application without windows is not listed";
+}
+
+TEST(QuorvexCommand, ADesktopFileWithAProblemIsRefusedWithItsReason)
+{
+    SimWorld world;
+    TemporaryDirectory dir;
+    std::ofstream(dir.file("bad.json")) << R"({ "screens": [ { "frame": [0, 0, 10, 10], "size": 3 } ] })";
+    std::string out, err;
+    EXPECT_EQ(run({ "--desktop", dir.file("bad.json").c_str() }, out, err), 1);
+    EXPECT_NE(err.find("bad.json"), std::string::npos) << err;
+    EXPECT_NE(err.find("screens[0].size"), std::string::npos) << err;
+    EXPECT_EQ(run({ "--frobnicate" }, out, err), 2);
+    EXPECT_NE(err.find("--frobnicate"), std::string::npos);
+}
+
+TEST(QuorvexCommand, PermissionsAreReportedAsTheDesktopHasThem)
+{
+    SimWorld world;
+    TemporaryDirectory dir;
+    std::ofstream(dir.file("locked.json")) << R"({ "screens": [ { "frame": [0, 0, 800, 600] } ],
+        "apps": [ { "pid": 5, "name": "Five", "windows": [ { "id": 1, "title": "t", "frame": [0, 30, 100, 100] } ] } ],
+        "permissions": { "accessibility": false, "screenRecording": false } })";
+    std::string out, err;
+    ASSERT_EQ(run({ "--desktop", dir.file("locked.json").c_str() }, out, err), 0) << err;
+    EXPECT_NE(out.find("Accessibility: not granted"), std::string::npos) << out;
+    EXPECT_NE(out.find("Screen Recording: not granted"), std::string::npos) << out;
+    EXPECT_EQ(out.find("Five"), std::string::npos) << "nothing is seen through accessibility without it";
+}
