@@ -25,7 +25,10 @@ protected:
         Clock::setCurrent(nullptr);
     }
 
-    Ref<NSUserDefaultsController> controller() const { return NSUserDefaultsController::sharedUserDefaultsController(); }
+    Ref<NSUserDefaultsController> controller() const
+    {
+        return NSUserDefaultsController::sharedUserDefaultsController();
+    }
     Ref<NSUserDefaults> defaults() const { return NSUserDefaults::standardUserDefaults(); }
 
     std::shared_ptr<VirtualClock> m_clock = std::make_shared<VirtualClock>();
@@ -52,7 +55,8 @@ TEST_F(NSUserDefaultsControllerTest, ValuesKeyPathsWriteTheStandardDefaults)
 {
     controller()->setValueForKeyPath(Value(3), "values.LayoutType");
     EXPECT_EQ(defaults()->integerForKey("LayoutType"), 3);
-    controller()->setValueForKey(Value("GeneralPreferences"), "values.KSPreferences Selected Identifier View");
+    controller()->setValueForKey(
+        Value("GeneralPreferences"), "values.KSPreferences Selected Identifier View");
     EXPECT_EQ(defaults()->stringForKey("KSPreferences Selected Identifier View"), "GeneralPreferences");
     controller()->setValueForKeyPath(Value(), "values.LayoutType");
     EXPECT_TRUE(defaults()->objectForKey("LayoutType").isNil());

@@ -20,7 +20,8 @@ public:
 
     // The archive of one object under the key "root"; nothing, with the
     // reason logged and in error, when something in it cannot be archived.
-    static std::optional<Value::Bytes> archivedDataWithRootObject(const Value& root, std::string* error = nullptr);
+    static std::optional<Value::Bytes> archivedDataWithRootObject(
+        const Value& root, std::string* error = nullptr);
 
     void encodeInteger(int64_t value, const std::string& key) override;
     void encodeBool(bool value, const std::string& key) override;

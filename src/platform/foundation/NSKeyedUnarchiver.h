@@ -20,15 +20,16 @@ public:
     // The process's table of classes that unrestricted decoding may build,
     // by archived class name. A later registration of a name replaces it.
     static void setClass(const std::string& className, Factory factory);
-    template <class T>
-    static void registerClass()
+    template <class T> static void registerClass()
     {
-        setClass(codingClassName<T>(), [](NSCoder& coder) -> Ref<NSObject> { return T::initWithCoder(coder); });
+        setClass(
+            codingClassName<T>(), [](NSCoder& coder) -> Ref<NSObject> { return T::initWithCoder(coder); });
     }
     static bool isClassRegistered(const std::string& className);
 
     // Null, with the reason in error, when the data is no keyed archive.
-    static Ref<NSKeyedUnarchiver> initForReadingFromData(const Value::Bytes& data, std::string* error = nullptr);
+    static Ref<NSKeyedUnarchiver> initForReadingFromData(
+        const Value::Bytes& data, std::string* error = nullptr);
 
     // The root object "root" of an archive. On failure these log the reason,
     // put it in error and return nil.
@@ -42,7 +43,8 @@ public:
     static Ref<T> unarchivedObjectOfClass(const Value::Bytes& data, std::string* error = nullptr)
     {
         return unarchivedRootObject(
-            codingClassName<T>(), [](NSCoder& coder) -> Ref<NSObject> { return T::initWithCoder(coder); }, data, error)
+            codingClassName<T>(), [](NSCoder& coder) -> Ref<NSObject> { return T::initWithCoder(coder); },
+            data, error)
             .template objectAs<T>();
     }
 
@@ -59,7 +61,8 @@ public:
     ~NSKeyedUnarchiver() override;
 
 protected:
-    Value decodeRegisteredObject(const std::string& className, Factory factory, const std::string& key) override;
+    Value decodeRegisteredObject(
+        const std::string& className, Factory factory, const std::string& key) override;
 
 private:
     // What a decode may build: any registered class or only named ones, and
@@ -75,7 +78,8 @@ private:
 
     static Value unarchivedRootObject(
         const std::string& className, Factory factory, const Value::Bytes& data, std::string* error);
-    static Value finish(NSKeyedUnarchiver* coder, Value value, const std::string& parseError, std::string* error);
+    static Value finish(
+        NSKeyedUnarchiver* coder, Value value, const std::string& parseError, std::string* error);
 
     plist_t lookup(const std::string& key) const;
     plist_t numberNode(const std::string& key, const char* what);

@@ -3,15 +3,17 @@
 #include "PlistSupport.h"
 
 namespace {
-bool writable(NSPropertyListFormat format) { return format == NSPropertyListXMLFormat_v1_0 || format == NSPropertyListBinaryFormat_v1_0; }
+bool writable(NSPropertyListFormat format)
+{
+    return format == NSPropertyListXMLFormat_v1_0 || format == NSPropertyListBinaryFormat_v1_0;
+}
 }
 
 bool NSPropertyListSerialization::propertyListIsValidForFormat(
     const Value& plist, NSPropertyListFormat format, std::string* reason)
 {
     if (!writable(format)) {
-        if (reason)
-            *reason = "property lists are written in the XML or binary format only";
+        if (reason) *reason = "property lists are written in the XML or binary format only";
         return false;
     }
     return plistFromValue(plist, reason) != nullptr;
@@ -21,13 +23,11 @@ std::optional<Value::Bytes> NSPropertyListSerialization::dataWithPropertyList(
     const Value& plist, NSPropertyListFormat format, std::string* error)
 {
     if (!writable(format)) {
-        if (error)
-            *error = "property lists are written in the XML or binary format only";
+        if (error) *error = "property lists are written in the XML or binary format only";
         return std::nullopt;
     }
     auto tree = plistFromValue(plist, error);
-    if (!tree)
-        return std::nullopt;
+    if (!tree) return std::nullopt;
     return serializePropertyList(tree.get(), format, error);
 }
 
@@ -35,7 +35,6 @@ std::optional<Value> NSPropertyListSerialization::propertyListWithData(
     const Value::Bytes& data, NSPropertyListFormat* format, std::string* error)
 {
     auto tree = parsePropertyListData(data.data(), data.size(), format, error);
-    if (!tree)
-        return std::nullopt;
+    if (!tree) return std::nullopt;
     return valueFromPlist(tree.get(), error);
 }

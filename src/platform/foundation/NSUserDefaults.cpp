@@ -1,5 +1,6 @@
 #include "NSUserDefaults.h"
 
+#include "AtomicFile.h"
 #include "Clock.h"
 #include "Log.h"
 #include "NSNotificationCenter.h"
@@ -11,7 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
 #include <filesystem>
 #include <pwd.h>
 #include <strings.h>
@@ -56,14 +56,12 @@ void saveStandardAtExit()
         std::lock_guard lock(gStandardMutex);
         defaults = standardSlot();
     }
-    if (defaults)
-        defaults->synchronize();
+    if (defaults) defaults->synchronize();
 }
 
 std::string homeDirectory()
 {
-    if (const char* home = std::getenv("HOME"); home && *home)
-        return home;
+    if (const char* home = std::getenv("HOME"); home && *home) return home;
     std::vector<char> buffer(16384);
     passwd entry {};
     passwd* result = nullptr;
@@ -73,37 +71,6 @@ std::string homeDirectory()
 }
 
 std::string errnoText(int error) { return std::strerror(error); }
-
-bool writeAll(int fd, const Value::Bytes& data)
-{
-    size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-bool readAll(int fd, Value::Bytes& data)
-{
-    uint8_t buffer[65536];
-    while (true) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (n == 0)
-            return true;
-        data.insert(data.end(), buffer, buffer + n);
-    }
-}
 
 std::string timestamp()
 {
@@ -117,10 +84,8 @@ std::string timestamp()
 
 bool boolFromString(const std::string& s)
 {
-    if (strcasecmp(s.c_str(), "yes") == 0 || strcasecmp(s.c_str(), "true") == 0)
-        return true;
-    if (strcasecmp(s.c_str(), "no") == 0 || strcasecmp(s.c_str(), "false") == 0)
-        return false;
+    if (strcasecmp(s.c_str(), "yes") == 0 || strcasecmp(s.c_str(), "true") == 0) return true;
+    if (strcasecmp(s.c_str(), "no") == 0 || strcasecmp(s.c_str(), "false") == 0) return false;
     return Value(s).integerValue() != 0;
 }
 
@@ -136,8 +101,7 @@ std::string NSUserDefaults::storageDirectory()
 {
     {
         std::lock_guard lock(gDirectoryMutex);
-        if (!gDirectoryOverride.empty())
-            return gDirectoryOverride;
+        if (!gDirectoryOverride.empty()) return gDirectoryOverride;
     }
     // A relative XDG_CONFIG_HOME is invalid and ignored.
     if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && config[0] == '/')
@@ -174,7 +138,10 @@ void NSUserDefaults::resetStandardUserDefaults()
     }
 }
 
-Ref<NSUserDefaults> NSUserDefaults::defaultsWithFile(const std::string& path) { return makeRef<NSUserDefaults>(path); }
+Ref<NSUserDefaults> NSUserDefaults::defaultsWithFile(const std::string& path)
+{
+    return makeRef<NSUserDefaults>(path);
+}
 
 Token NSUserDefaults::addStandardChangeHandler(ChangeHandler handler)
 {
@@ -195,36 +162,26 @@ NSUserDefaults::NSUserDefaults(std::string path)
 
 NSUserDefaults::~NSUserDefaults()
 {
-    if (m_saveTimer)
-        m_saveTimer->invalidate();
+    if (m_saveTimer) m_saveTimer->invalidate();
     bool pending;
     {
         std::lock_guard lock(m_mutex);
         pending = m_changeCount != m_savedCount;
     }
-    if (pending)
-        synchronize();
+    if (pending) synchronize();
 }
 
 void NSUserDefaults::load()
 {
-    int fd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    int readError = 0;
+    auto data = readFileContents(m_path, &readError);
+    if (!data) {
         // No file, or no directory for it yet: a first run.
-        if (errno != ENOENT && errno != ENOTDIR)
-            moveAside(errnoText(errno));
-        return;
-    }
-    Value::Bytes data;
-    bool readOK = readAll(fd, data);
-    int readError = errno;
-    ::close(fd);
-    if (!readOK) {
-        moveAside(errnoText(readError));
+        if (readError != ENOENT && readError != ENOTDIR) moveAside(errnoText(readError));
         return;
     }
     std::string error;
-    auto contents = NSPropertyListSerialization::propertyListWithData(data, nullptr, &error);
+    auto contents = NSPropertyListSerialization::propertyListWithData(*data, nullptr, &error);
     if (!contents) {
         moveAside(error);
         return;
@@ -244,63 +201,27 @@ void NSUserDefaults::moveAside(const std::string& reason)
     for (int n = 2; ::lstat(target.c_str(), &st) == 0; ++n)
         target = base + "-" + std::to_string(n);
     if (::rename(m_path.c_str(), target.c_str()) == 0) {
-        NSLog("The user defaults file %@ could not be read (%@); it was moved to %@ and the defaults apply.", m_path,
-            reason, target);
+        NSLog("The user defaults file %@ could not be read (%@); it was moved to %@ and the defaults apply.",
+            m_path, reason, target);
     } else {
-        NSLog("The user defaults file %@ could not be read (%@) nor moved aside (%@); the defaults apply.", m_path,
-            reason, errnoText(errno));
+        NSLog("The user defaults file %@ could not be read (%@) nor moved aside (%@); the defaults apply.",
+            m_path, reason, errnoText(errno));
     }
 }
 
 bool NSUserDefaults::writeFile(const Value::Dictionary& contents, std::string* error) const
 {
-    auto data = NSPropertyListSerialization::dataWithPropertyList(Value(contents), NSPropertyListBinaryFormat_v1_0, error);
-    if (!data)
-        return false;
-    std::filesystem::path target(m_path);
-    std::filesystem::path directory = target.parent_path();
-    if (directory.empty())
-        directory = ".";
+    auto data = NSPropertyListSerialization::dataWithPropertyList(
+        Value(contents), NSPropertyListBinaryFormat_v1_0, error);
+    if (!data) return false;
+    auto directory = std::filesystem::path(m_path).parent_path();
     std::error_code made;
-    std::filesystem::create_directories(directory, made);
+    if (!directory.empty()) std::filesystem::create_directories(directory, made);
     if (made) {
         *error = "the directory " + directory.string() + " cannot be created: " + made.message();
         return false;
     }
-    std::string temporary = (directory / ("." + target.filename().string() + ".XXXXXX")).string();
-    int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) {
-        *error = "no temporary file can be made in " + directory.string() + ": " + errnoText(errno);
-        return false;
-    }
-    auto abandon = [&](const char* step) {
-        *error = std::string(step) + " failed: " + errnoText(errno);
-        ::unlink(temporary.c_str());
-        return false;
-    };
-    if (!writeAll(fd, *data)) {
-        int saved = errno;
-        ::close(fd);
-        errno = saved;
-        return abandon("writing the temporary file");
-    }
-    if (::fsync(fd) != 0) {
-        int saved = errno;
-        ::close(fd);
-        errno = saved;
-        return abandon("flushing the temporary file");
-    }
-    if (::close(fd) != 0)
-        return abandon("closing the temporary file");
-    if (::rename(temporary.c_str(), m_path.c_str()) != 0)
-        return abandon("replacing the file");
-    // The rename itself reaches the disk once the directory is flushed.
-    int dirfd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirfd >= 0) {
-        ::fsync(dirfd);
-        ::close(dirfd);
-    }
-    return true;
+    return writeFileAtomically(m_path, *data, error);
 }
 
 bool NSUserDefaults::synchronize()
@@ -310,8 +231,7 @@ bool NSUserDefaults::synchronize()
     uint64_t count;
     {
         std::lock_guard lock(m_mutex);
-        if (m_changeCount == m_savedCount)
-            return true;
+        if (m_changeCount == m_savedCount) return true;
         snapshot = m_persistent;
         count = m_changeCount;
     }
@@ -329,15 +249,12 @@ void NSUserDefaults::scheduleSave()
 {
     {
         std::lock_guard lock(m_mutex);
-        if (m_saveTimer && m_saveTimer->isValid())
-            return;
+        if (m_saveTimer && m_saveTimer->isValid()) return;
     }
     Weak<NSUserDefaults> weak = std::static_pointer_cast<NSUserDefaults>(weak_from_this().lock());
-    auto timer = RunLoop::main().performAfterDelay(
-        this, "synchronize", kSaveDelay,
+    auto timer = RunLoop::main().performAfterDelay(this, "synchronize", kSaveDelay,
         [weak] {
-            if (auto defaults = weak.lock())
-                defaults->synchronize();
+            if (auto defaults = weak.lock()) defaults->synchronize();
         },
         { kCFRunLoopCommonModes });
     std::lock_guard lock(m_mutex);
@@ -346,8 +263,7 @@ void NSUserDefaults::scheduleSave()
 
 void NSUserDefaults::announce(const std::string& key, bool prior) const
 {
-    if (!m_isStandard)
-        return;
+    if (!m_isStandard) return;
     std::vector<std::shared_ptr<ChangeHandler>> handlers;
     {
         std::lock_guard lock(gHandlersMutex);
@@ -365,8 +281,7 @@ void NSUserDefaults::change(const std::string& key, const std::function<void()>&
     {
         std::lock_guard lock(m_mutex);
         mutate();
-        if (persistent)
-            ++m_changeCount;
+        if (persistent) ++m_changeCount;
     }
     didChangeValueForKey(key);
     announce(key, false);
@@ -390,22 +305,18 @@ void NSUserDefaults::registerDefaults(const Value::Dictionary& registrationDicti
         {
             std::lock_guard lock(m_mutex);
             shadowed = m_persistent.count(key) > 0;
-            if (shadowed)
-                mutate();
+            if (shadowed) mutate();
         }
         // Only a key the user has not set reads differently now.
-        if (!shadowed)
-            change(key, mutate, false);
+        if (!shadowed) change(key, mutate, false);
     }
 }
 
 Value NSUserDefaults::lookup(const std::string& key) const
 {
     std::lock_guard lock(m_mutex);
-    if (auto it = m_persistent.find(key); it != m_persistent.end())
-        return it->second;
-    if (auto it = m_registered.find(key); it != m_registered.end())
-        return it->second;
+    if (auto it = m_persistent.find(key); it != m_persistent.end()) return it->second;
+    if (auto it = m_registered.find(key); it != m_registered.end()) return it->second;
     return {};
 }
 
@@ -437,7 +348,10 @@ int64_t NSUserDefaults::integerForKey(const std::string& key) const
     return value.isNumber() || value.isString() ? value.integerValue() : 0;
 }
 
-float NSUserDefaults::floatForKey(const std::string& key) const { return static_cast<float>(doubleForKey(key)); }
+float NSUserDefaults::floatForKey(const std::string& key) const
+{
+    return static_cast<float>(doubleForKey(key));
+}
 
 double NSUserDefaults::doubleForKey(const std::string& key) const
 {
@@ -448,32 +362,28 @@ double NSUserDefaults::doubleForKey(const std::string& key) const
 std::optional<std::string> NSUserDefaults::stringForKey(const std::string& key) const
 {
     Value value = lookup(key);
-    if (value.isString() || value.isNumber())
-        return value.stringValue();
+    if (value.isString() || value.isNumber()) return value.stringValue();
     return std::nullopt;
 }
 
 std::optional<Value::Bytes> NSUserDefaults::dataForKey(const std::string& key) const
 {
     Value value = lookup(key);
-    if (auto data = value.data())
-        return *data;
+    if (auto data = value.data()) return *data;
     return std::nullopt;
 }
 
 std::optional<Value::Array> NSUserDefaults::arrayForKey(const std::string& key) const
 {
     Value value = lookup(key);
-    if (auto array = value.array())
-        return *array;
+    if (auto array = value.array()) return *array;
     return std::nullopt;
 }
 
 std::optional<Value::Dictionary> NSUserDefaults::dictionaryForKey(const std::string& key) const
 {
     Value value = lookup(key);
-    if (auto dict = value.dictionary())
-        return *dict;
+    if (auto dict = value.dictionary()) return *dict;
     return std::nullopt;
 }
 
@@ -488,11 +398,13 @@ void NSUserDefaults::setObject(const Value& value, const std::string& key)
     std::string reason;
     if (!NSPropertyListSerialization::propertyListIsValidForFormat(
             Value(Value::Dictionary { { key, value } }), NSPropertyListBinaryFormat_v1_0, &reason)) {
-        NSLog("Attempt to set a non-property-list object %@ as an NSUserDefaults value for key %@ (%@); nothing was stored.",
+        NSLog("Attempt to set a non-property-list object %@ as an NSUserDefaults value for key %@ (%@); "
+              "nothing was stored.",
             value, key, reason);
         return;
     }
-    change(key, [this, &key, &value] { m_persistent[key] = value; }, true);
+    change(
+        key, [this, &key, &value] { m_persistent[key] = value; }, true);
 }
 
 void NSUserDefaults::setBool(bool value, const std::string& key) { setObject(Value(value), key); }
@@ -507,8 +419,8 @@ void NSUserDefaults::removeObjectForKey(const std::string& key)
 {
     {
         std::lock_guard lock(m_mutex);
-        if (!m_persistent.count(key))
-            return;
+        if (!m_persistent.count(key)) return;
     }
-    change(key, [this, &key] { m_persistent.erase(key); }, true);
+    change(
+        key, [this, &key] { m_persistent.erase(key); }, true);
 }
