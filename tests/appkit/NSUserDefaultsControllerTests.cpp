@@ -55,8 +55,7 @@ TEST_F(NSUserDefaultsControllerTest, ValuesKeyPathsWriteTheStandardDefaults)
 {
     controller()->setValueForKeyPath(Value(3), "values.LayoutType");
     EXPECT_EQ(defaults()->integerForKey("LayoutType"), 3);
-    controller()->setValueForKey(
-        Value("GeneralPreferences"), "values.KSPreferences Selected Identifier View");
+    controller()->setValueForKey(Value("GeneralPreferences"), "values.KSPreferences Selected Identifier View");
     EXPECT_EQ(defaults()->stringForKey("KSPreferences Selected Identifier View"), "GeneralPreferences");
     controller()->setValueForKeyPath(Value(), "values.LayoutType");
     EXPECT_TRUE(defaults()->objectForKey("LayoutType").isNil());

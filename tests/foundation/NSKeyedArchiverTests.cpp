@@ -26,9 +26,10 @@ public:
     // Refuses an archive without a key code rather than reading it as 0.
     static Ref<ArchiveTestShortcut> initWithCoder(NSCoder& coder)
     {
-        if (!coder.containsValueForKey("KeyCode")) return nullptr;
-        return makeRef<ArchiveTestShortcut>(coder.decodeIntegerForKey("KeyCode"),
-            static_cast<uint64_t>(coder.decodeIntegerForKey("ModifierFlags")));
+        if (!coder.containsValueForKey("KeyCode"))
+            return nullptr;
+        return makeRef<ArchiveTestShortcut>(
+            coder.decodeIntegerForKey("KeyCode"), static_cast<uint64_t>(coder.decodeIntegerForKey("ModifierFlags")));
     }
     int64_t keyCode;
     uint64_t flags;
@@ -66,10 +67,10 @@ public:
         node->flag = coder.decodeBoolForKey("flag");
         node->weight = coder.decodeDoubleForKey("weight");
         node->payload = coder.decodeObjectForKey("payload");
-        Value kids = coder.decodeObjectOfClasses(
-            { NSArrayClassName, codingClassName<ArchiveTestNode>() }, "children");
+        Value kids = coder.decodeObjectOfClasses({ NSArrayClassName, codingClassName<ArchiveTestNode>() }, "children");
         for (size_t i = 0; i < kids.count(); ++i)
-            if (auto child = kids.at(i).objectAs<ArchiveTestNode>()) node->children.push_back(child);
+            if (auto child = kids.at(i).objectAs<ArchiveTestNode>())
+                node->children.push_back(child);
         node->shortcut = coder.decodeObjectOfClass<ArchiveTestShortcut>("shortcut");
         node->link = coder.decodeObjectOfClass<ArchiveTestNode>("link");
         if (coder.decodeIntegerForKey("$class") != 7)
@@ -112,15 +113,13 @@ TEST(NSKeyedArchiver, WritesThePlatformArchiveLayout)
     EXPECT_EQ(shortcut["KeyCode"].type(), Value::Type::Integer);
     const Value& description = objects.at(uid(shortcut["$class"]));
     EXPECT_EQ(description["$classname"], Value("ArchiveTestShortcut"));
-    EXPECT_EQ(
-        description["$classes"], Value(Value::Array { Value("ArchiveTestShortcut"), Value("NSObject") }));
+    EXPECT_EQ(description["$classes"], Value(Value::Array { Value("ArchiveTestShortcut"), Value("NSObject") }));
 }
 
 TEST(NSKeyedArchiver, RoundTripsAnObjectRestrictedToItsClass)
 {
     for (int64_t keyCode : { int64_t(0), int64_t(50), int64_t(-1), std::numeric_limits<int64_t>::max() }) {
-        auto data = NSKeyedArchiver::archivedDataWithRootObject(
-            Value(makeRef<ArchiveTestShortcut>(keyCode, 0x1E0000)));
+        auto data = NSKeyedArchiver::archivedDataWithRootObject(Value(makeRef<ArchiveTestShortcut>(keyCode, 0x1E0000)));
         ASSERT_TRUE(data);
         auto back = NSKeyedUnarchiver::unarchivedObjectOfClass<ArchiveTestShortcut>(*data);
         ASSERT_TRUE(back) << keyCode;
@@ -175,8 +174,7 @@ TEST(NSKeyedArchiver, RoundTripsNestedObjectsFieldsAndPlainValues)
 
 TEST(NSKeyedArchiver, UnrestrictedDecodingBuildsOnlyRegisteredClasses)
 {
-    auto data
-        = NSKeyedArchiver::archivedDataWithRootObject(Value(makeRef<ArchiveTestShortcut>(12, 0x100000)));
+    auto data = NSKeyedArchiver::archivedDataWithRootObject(Value(makeRef<ArchiveTestShortcut>(12, 0x100000)));
     ASSERT_TRUE(data);
     NSKeyedUnarchiver::setClass("ArchiveTestShortcut", nullptr);
     {
@@ -218,16 +216,14 @@ TEST(NSKeyedArchiver, RestrictedCollectionsCheckEveryElement)
     Value strings(Value::Array { Value("a"), Value("b") });
     auto data = NSKeyedArchiver::archivedDataWithRootObject(strings);
     ASSERT_TRUE(data);
-    EXPECT_EQ(NSKeyedUnarchiver::unarchivedObjectOfClasses({ NSArrayClassName, NSStringClassName }, *data),
-        strings);
+    EXPECT_EQ(NSKeyedUnarchiver::unarchivedObjectOfClasses({ NSArrayClassName, NSStringClassName }, *data), strings);
     EXPECT_TRUE(NSKeyedUnarchiver::unarchivedObjectOfClasses({ NSArrayClassName }, *data).isNil());
 
     Value mixed(Value::Dictionary {
         { "n", Value(1) }, { "s", Value(Value::Array { Value(makeRef<ArchiveTestShortcut>(1, 0)) }) } });
     auto mixedData = NSKeyedArchiver::archivedDataWithRootObject(mixed);
     ASSERT_TRUE(mixedData);
-    std::set<std::string> plain { NSDictionaryClassName, NSStringClassName, NSNumberClassName,
-        NSArrayClassName };
+    std::set<std::string> plain { NSDictionaryClassName, NSStringClassName, NSNumberClassName, NSArrayClassName };
     EXPECT_TRUE(NSKeyedUnarchiver::unarchivedObjectOfClasses(plain, *mixedData).isNil());
     plain.insert("ArchiveTestShortcut");
     NSKeyedUnarchiver::registerClass<ArchiveTestShortcut>();
@@ -243,16 +239,14 @@ TEST(NSKeyedArchiver, MissingKeysDecodeAsZeroAndCanBeRefused)
     Value archive(Value::Dictionary {
         { "$archiver", Value("NSKeyedArchiver") },
         { "$version", Value(100000) },
-        { "$top",
-            Value(Value::Dictionary { { "root", Value(Value::Dictionary { { "CF$UID", Value(1) } }) } }) },
+        { "$top", Value(Value::Dictionary { { "root", Value(Value::Dictionary { { "CF$UID", Value(1) } }) } }) },
         { "$objects",
             Value(Value::Array {
                 Value("$null"),
                 Value(Value::Dictionary { { "ModifierFlags", Value(0x80000) },
                     { "$class", Value(Value::Dictionary { { "CF$UID", Value(2) } }) } }),
                 Value(Value::Dictionary { { "$classname", Value("ArchiveTestShortcut") },
-                    { "$classes",
-                        Value(Value::Array { Value("ArchiveTestShortcut"), Value("NSObject") }) } }),
+                    { "$classes", Value(Value::Array { Value("ArchiveTestShortcut"), Value("NSObject") }) } }),
             }) },
     });
     auto data = NSPropertyListSerialization::dataWithPropertyList(archive, NSPropertyListBinaryFormat_v1_0);
@@ -296,8 +290,7 @@ TEST(NSKeyedArchiver, AValueOfTheWrongTypeFailsTheDecode)
         }
     auto dict = *archive.dictionary();
     dict["$objects"] = Value(objects);
-    auto renamed
-        = NSPropertyListSerialization::dataWithPropertyList(Value(dict), NSPropertyListBinaryFormat_v1_0);
+    auto renamed = NSPropertyListSerialization::dataWithPropertyList(Value(dict), NSPropertyListBinaryFormat_v1_0);
     ASSERT_TRUE(renamed);
     std::string error;
     LogCapture log;
@@ -380,16 +373,14 @@ TEST(NSKeyedArchiver, RefusesObjectsNestedTooDeeplyInBothDirections)
     Value::Array objects { Value("$null") };
     const int depth = 5000;
     for (int i = 1; i <= depth; ++i) {
-        Value::Dictionary object { { "$class",
-            Value(Value::Dictionary { { "CF$UID", Value(depth + 1) } }) } };
-        if (i < depth) object["link"] = Value(Value::Dictionary { { "CF$UID", Value(i + 1) } });
+        Value::Dictionary object { { "$class", Value(Value::Dictionary { { "CF$UID", Value(depth + 1) } }) } };
+        if (i < depth)
+            object["link"] = Value(Value::Dictionary { { "CF$UID", Value(i + 1) } });
         objects.emplace_back(std::move(object));
     }
     objects.push_back(Value(Value::Dictionary { { "$classname", Value("ArchiveTestNode") } }));
-    Value archive(Value::Dictionary { { "$archiver", Value("NSKeyedArchiver") },
-        { "$version", Value(100000) },
-        { "$top",
-            Value(Value::Dictionary { { "root", Value(Value::Dictionary { { "CF$UID", Value(1) } }) } }) },
+    Value archive(Value::Dictionary { { "$archiver", Value("NSKeyedArchiver") }, { "$version", Value(100000) },
+        { "$top", Value(Value::Dictionary { { "root", Value(Value::Dictionary { { "CF$UID", Value(1) } }) } }) },
         { "$objects", Value(objects) } });
     auto data = NSPropertyListSerialization::dataWithPropertyList(archive, NSPropertyListBinaryFormat_v1_0);
     ASSERT_TRUE(data);

@@ -24,11 +24,8 @@ Value richPropertyList()
         { "empty", Value("") },
         { "data", Value(Value::Bytes { 0, 1, 2, 0xFF, 0 }) },
         { "date", Value(NSDate { 788918400.25 }) },
-        { "list",
-            Value(Value::Array {
-                Value(1), Value("two"), Value(Value::Array {}), Value(Value::Dictionary {}) }) },
-        { "nested",
-            Value(Value::Dictionary { { "inner", Value(Value::Dictionary { { "x", Value(1.5) } }) } }) },
+        { "list", Value(Value::Array { Value(1), Value("two"), Value(Value::Array {}), Value(Value::Dictionary {}) }) },
+        { "nested", Value(Value::Dictionary { { "inner", Value(Value::Dictionary { { "x", Value(1.5) } }) } }) },
     });
 }
 
@@ -151,20 +148,16 @@ TEST(NSPropertyListSerialization, RefusesWhatHasNoPropertyListForm)
     for (const auto& c : cases) {
         for (auto format : { NSPropertyListBinaryFormat_v1_0, NSPropertyListXMLFormat_v1_0 }) {
             std::string reason;
-            EXPECT_FALSE(NSPropertyListSerialization::propertyListIsValidForFormat(c.value, format, &reason))
-                << c.name;
+            EXPECT_FALSE(NSPropertyListSerialization::propertyListIsValidForFormat(c.value, format, &reason)) << c.name;
             EXPECT_FALSE(reason.empty()) << c.name;
             std::string error;
-            EXPECT_FALSE(NSPropertyListSerialization::dataWithPropertyList(c.value, format, &error))
-                << c.name;
+            EXPECT_FALSE(NSPropertyListSerialization::dataWithPropertyList(c.value, format, &error)) << c.name;
             EXPECT_FALSE(error.empty()) << c.name;
         }
     }
-    EXPECT_TRUE(
-        NSPropertyListSerialization::propertyListIsValidForFormat(Value(1), NSPropertyListXMLFormat_v1_0));
+    EXPECT_TRUE(NSPropertyListSerialization::propertyListIsValidForFormat(Value(1), NSPropertyListXMLFormat_v1_0));
     std::string error;
-    EXPECT_FALSE(
-        NSPropertyListSerialization::dataWithPropertyList(Value(1), NSPropertyListOpenStepFormat, &error));
+    EXPECT_FALSE(NSPropertyListSerialization::dataWithPropertyList(Value(1), NSPropertyListOpenStepFormat, &error));
     EXPECT_FALSE(error.empty());
 }
 
@@ -179,8 +172,7 @@ TEST(NSPropertyListSerialization, BadDataGivesNothingAndAnError)
         { "other binary version", bytesOf("bplist15" + std::string(64, '\0')) },
         { "broken XML", bytesOf("<?xml version=\"1.0\"?><plist><dict><key>a</key>") },
         { "XML not a plist", bytesOf("<html><body>hi</body></html>") },
-        { "NUL in XML text",
-            bytesOf(std::string("<?xml version=\"1.0\"?><plist><string>a\0b</string></plist>", 56)) },
+        { "NUL in XML text", bytesOf(std::string("<?xml version=\"1.0\"?><plist><string>a\0b</string></plist>", 56)) },
     };
     for (const auto& [name, data] : cases) {
         std::string error;
@@ -191,12 +183,10 @@ TEST(NSPropertyListSerialization, BadDataGivesNothingAndAnError)
 
 TEST(NSPropertyListSerialization, ChecksEachBinaryObjectBeforeTheLibrarySeesIt)
 {
-    auto ascii
-        = NSPropertyListSerialization::propertyListWithData(singleObjectBinary({ 0x53, 'a', 'b', 'c' }));
+    auto ascii = NSPropertyListSerialization::propertyListWithData(singleObjectBinary({ 0x53, 'a', 'b', 'c' }));
     ASSERT_TRUE(ascii);
     EXPECT_EQ(*ascii, Value("abc"));
-    auto utf16 = NSPropertyListSerialization::propertyListWithData(
-        singleObjectBinary({ 0x62, 0x00, 'h', 0x00, 'i' }));
+    auto utf16 = NSPropertyListSerialization::propertyListWithData(singleObjectBinary({ 0x62, 0x00, 'h', 0x00, 'i' }));
     ASSERT_TRUE(utf16);
     EXPECT_EQ(*utf16, Value("hi"));
 
@@ -211,8 +201,7 @@ TEST(NSPropertyListSerialization, ChecksEachBinaryObjectBeforeTheLibrarySeesIt)
     };
     for (const auto& [name, object] : bad) {
         std::string error;
-        EXPECT_FALSE(
-            NSPropertyListSerialization::propertyListWithData(singleObjectBinary(object), nullptr, &error))
+        EXPECT_FALSE(NSPropertyListSerialization::propertyListWithData(singleObjectBinary(object), nullptr, &error))
             << name;
         EXPECT_FALSE(error.empty()) << name;
     }
@@ -220,8 +209,7 @@ TEST(NSPropertyListSerialization, ChecksEachBinaryObjectBeforeTheLibrarySeesIt)
 
 TEST(NSPropertyListSerialization, EveryTruncationOfBinaryDataIsRefused)
 {
-    auto data = NSPropertyListSerialization::dataWithPropertyList(
-        richPropertyList(), NSPropertyListBinaryFormat_v1_0);
+    auto data = NSPropertyListSerialization::dataWithPropertyList(richPropertyList(), NSPropertyListBinaryFormat_v1_0);
     ASSERT_TRUE(data);
     for (size_t length = 0; length < data->size(); ++length) {
         Value::Bytes prefix(data->begin(), data->begin() + length);
@@ -264,8 +252,7 @@ TEST(NSPropertyListSerialization, RefusesNestingDeeperThanTheLimit)
 
     // Deep enough to overflow the stack of a recursive reader.
     std::string error;
-    EXPECT_FALSE(
-        NSPropertyListSerialization::propertyListWithData(nestedBinaryArrays(400000), nullptr, &error));
+    EXPECT_FALSE(NSPropertyListSerialization::propertyListWithData(nestedBinaryArrays(400000), nullptr, &error));
     EXPECT_NE(error.find("deeply"), std::string::npos) << error;
 
     std::string xml = "<?xml version=\"1.0\"?><plist version=\"1.0\">";
@@ -289,24 +276,21 @@ TEST(NSPropertyListSerialization, RefusesNestingDeeperThanTheLimit)
 TEST(NSPropertyListSerialization, RefusesBinaryDataThatRefersToItself)
 {
     std::string error;
-    EXPECT_FALSE(
-        NSPropertyListSerialization::propertyListWithData(nestedBinaryArrays(1, true), nullptr, &error));
+    EXPECT_FALSE(NSPropertyListSerialization::propertyListWithData(nestedBinaryArrays(1, true), nullptr, &error));
     EXPECT_FALSE(error.empty());
-    EXPECT_FALSE(
-        NSPropertyListSerialization::propertyListWithData(nestedBinaryArrays(3, true), nullptr, &error));
+    EXPECT_FALSE(NSPropertyListSerialization::propertyListWithData(nestedBinaryArrays(3, true), nullptr, &error));
 }
 
 TEST(NSPropertyListSerialization, ArchiveReferencesReadAsCFUIDDictionariesAndWriteBack)
 {
-    Value withReference(
-        Value::Dictionary { { "root", Value(Value::Dictionary { { "CF$UID", Value(7) } }) } });
-    auto binary
-        = NSPropertyListSerialization::dataWithPropertyList(withReference, NSPropertyListBinaryFormat_v1_0);
+    Value withReference(Value::Dictionary { { "root", Value(Value::Dictionary { { "CF$UID", Value(7) } }) } });
+    auto binary = NSPropertyListSerialization::dataWithPropertyList(withReference, NSPropertyListBinaryFormat_v1_0);
     ASSERT_TRUE(binary);
     // A UID object in binary form is marker 0x8n.
     bool hasUIDMarker = false;
     for (size_t i = 8; i + 1 < binary->size(); ++i)
-        if ((*binary)[i] == 0x80 && (*binary)[i + 1] == 7) hasUIDMarker = true;
+        if ((*binary)[i] == 0x80 && (*binary)[i + 1] == 7)
+            hasUIDMarker = true;
     EXPECT_TRUE(hasUIDMarker);
     auto back = NSPropertyListSerialization::propertyListWithData(*binary);
     ASSERT_TRUE(back);
@@ -314,8 +298,7 @@ TEST(NSPropertyListSerialization, ArchiveReferencesReadAsCFUIDDictionariesAndWri
 
     // A dictionary that merely contains the key stays a dictionary.
     Value notReference(Value::Dictionary { { "CF$UID", Value(1) }, { "other", Value(2) } });
-    auto plain
-        = NSPropertyListSerialization::dataWithPropertyList(notReference, NSPropertyListBinaryFormat_v1_0);
+    auto plain = NSPropertyListSerialization::dataWithPropertyList(notReference, NSPropertyListBinaryFormat_v1_0);
     ASSERT_TRUE(plain);
     EXPECT_EQ(*NSPropertyListSerialization::propertyListWithData(*plain), notReference);
 }

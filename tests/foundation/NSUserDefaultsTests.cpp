@@ -102,12 +102,11 @@ TEST_F(NSUserDefaultsTest, TypedReadsCoerceAsThePlatformDoes)
         Value stored;
         bool expected;
     };
-    for (const auto& [stored, expected] :
-        std::vector<BoolCase> { { Value("YES"), true }, { Value("yes"), true }, { Value("TRUE"), true },
-            { Value("NO"), false }, { Value("false"), false }, { Value("1"), true }, { Value("0"), false },
-            { Value("17"), true }, { Value("Tiger"), false }, { Value(""), false }, { Value(2), true },
-            { Value(0), false }, { Value(0.5), true }, { Value(0.0), false },
-            { Value(Value::Bytes { 1 }), false }, { Value(Value::Array { Value(1) }), false } }) {
+    for (const auto& [stored, expected] : std::vector<BoolCase> { { Value("YES"), true }, { Value("yes"), true },
+             { Value("TRUE"), true }, { Value("NO"), false }, { Value("false"), false }, { Value("1"), true },
+             { Value("0"), false }, { Value("17"), true }, { Value("Tiger"), false }, { Value(""), false },
+             { Value(2), true }, { Value(0), false }, { Value(0.5), true }, { Value(0.0), false },
+             { Value(Value::Bytes { 1 }), false }, { Value(Value::Array { Value(1) }), false } }) {
         d->setObject(stored, "B");
         EXPECT_EQ(d->boolForKey("B"), expected) << stored.description();
     }
@@ -117,11 +116,10 @@ TEST_F(NSUserDefaultsTest, TypedReadsCoerceAsThePlatformDoes)
         int64_t integer;
         double real;
     };
-    for (const auto& [stored, integer, real] :
-        std::vector<NumberCase> { { Value("42"), 42, 42.0 }, { Value(" 3.75"), 3, 3.75 },
-            { Value("abc"), 0, 0.0 }, { Value(2.9), 2, 2.9 }, { Value(-2.9), -2, -2.9 },
-            { Value(true), 1, 1.0 }, { Value(int64_t(1) << 40), int64_t(1) << 40, 1099511627776.0 },
-            { Value(NSDate { 100 }), 0, 0.0 }, { Value(Value::Dictionary {}), 0, 0.0 } }) {
+    for (const auto& [stored, integer, real] : std::vector<NumberCase> { { Value("42"), 42, 42.0 },
+             { Value(" 3.75"), 3, 3.75 }, { Value("abc"), 0, 0.0 }, { Value(2.9), 2, 2.9 }, { Value(-2.9), -2, -2.9 },
+             { Value(true), 1, 1.0 }, { Value(int64_t(1) << 40), int64_t(1) << 40, 1099511627776.0 },
+             { Value(NSDate { 100 }), 0, 0.0 }, { Value(Value::Dictionary {}), 0, 0.0 } }) {
         d->setObject(stored, "N");
         EXPECT_EQ(d->integerForKey("N"), integer) << stored.description();
         EXPECT_DOUBLE_EQ(d->doubleForKey("N"), real) << stored.description();
@@ -181,8 +179,7 @@ TEST_F(NSUserDefaultsTest, ValuesPersistAcrossANewInstanceWithTheirTypes)
         { "Data", Value(Value::Bytes { 0, 255, 7 }) },
         { "Date", Value(NSDate { 788918400.5 }) },
         { "Array", Value(Value::Array { Value(1), Value("x") }) },
-        { "Dictionary",
-            Value(Value::Dictionary { { "keyCode", Value(50) }, { "modifierFlags", Value(0x80000) } }) },
+        { "Dictionary", Value(Value::Dictionary { { "keyCode", Value(50) }, { "modifierFlags", Value(0x80000) } }) },
     };
     auto d = defaults();
     for (const auto& [key, value] : values)
@@ -231,8 +228,7 @@ TEST_F(NSUserDefaultsTest, WritesReplaceTheFileAtomically)
     ASSERT_TRUE(d->synchronize());
     EXPECT_EQ(fileContents(oldFile)["LayoutType"], Value(1));
     EXPECT_EQ(fileContents(filePath())["LayoutType"], Value(3));
-    EXPECT_EQ(
-        directoryEntries(m_directory.path()), (std::vector<std::string> { "defaults.plist", "old-link" }));
+    EXPECT_EQ(directoryEntries(m_directory.path()), (std::vector<std::string> { "defaults.plist", "old-link" }));
 
     struct stat st;
     ASSERT_EQ(::stat(filePath().c_str(), &st), 0);
@@ -267,8 +263,7 @@ TEST_F(NSUserDefaultsTest, AFailedWriteKeepsValuesAndTheOldFile)
     {
         LogCapture log;
         saved = d->synchronize();
-        EXPECT_TRUE(log.contains("Could not save the user defaults"))
-            << (log.lines().empty() ? "" : log.lines()[0]);
+        EXPECT_TRUE(log.contains("Could not save the user defaults")) << (log.lines().empty() ? "" : log.lines()[0]);
     }
     ::setrlimit(RLIMIT_FSIZE, &oldLimit);
     ::sigaction(SIGXFSZ, &previous, nullptr);
@@ -411,9 +406,8 @@ TEST_F(NSUserDefaultsTest, PostsTheDidChangeNotificationForStoredChangesOnly)
 {
     auto d = defaults();
     std::vector<Ref<NSObject>> senders;
-    auto observer
-        = NSNotificationCenter::defaultCenter().addObserverForName(NSUserDefaultsDidChangeNotification,
-            nullptr, nullptr, [&](const NSNotification& n) { senders.push_back(n.object); });
+    auto observer = NSNotificationCenter::defaultCenter().addObserverForName(NSUserDefaultsDidChangeNotification,
+        nullptr, nullptr, [&](const NSNotification& n) { senders.push_back(n.object); });
     d->registerDefaults({ { "A", Value(1) } });
     EXPECT_TRUE(senders.empty());
     d->setBool(true, "A");
@@ -489,7 +483,8 @@ TEST_F(NSUserDefaultsTest, ConcurrentWritersLoseNothing)
         threads.emplace_back([d, t] {
             for (int i = 0; i < kKeys; ++i) {
                 d->setInteger(i, "thread" + std::to_string(t) + "." + std::to_string(i));
-                if (i % 50 == 0) d->synchronize();
+                if (i % 50 == 0)
+                    d->synchronize();
             }
         });
     }

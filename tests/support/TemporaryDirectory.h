@@ -12,12 +12,14 @@ public:
     {
         auto base = std::filesystem::temp_directory_path() / "quorvex-test-XXXXXX";
         std::string pattern = base.string();
-        if (char* made = ::mkdtemp(pattern.data())) m_path = made;
+        if (char* made = ::mkdtemp(pattern.data()))
+            m_path = made;
     }
     ~TemporaryDirectory()
     {
         std::error_code ignored;
-        if (!m_path.empty()) std::filesystem::remove_all(m_path, ignored);
+        if (!m_path.empty())
+            std::filesystem::remove_all(m_path, ignored);
     }
     TemporaryDirectory(const TemporaryDirectory&) = delete;
     TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;

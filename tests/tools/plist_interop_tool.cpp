@@ -36,7 +36,8 @@ public:
         coder.encodeInteger(modifierFlags, "ModifierFlags");
         coder.encodeBool(enabled, "Enabled");
         coder.encodeDouble(ratio, "Ratio");
-        if (title) coder.encodeObject(Value(*title), "Title");
+        if (title)
+            coder.encodeObject(Value(*title), "Title");
         coder.encodeObject(payload, "Payload");
         coder.encodeObject(Value(child), "Child");
     }
@@ -90,7 +91,8 @@ Value jsonForm(const Value& value)
 
 Value recordForm(const Ref<QVInteropRecord>& record)
 {
-    if (!record) return {};
+    if (!record)
+        return {};
     return Value(Value::Dictionary {
         { "KeyCode", Value(record->keyCode) },
         { "HadKeyCode", Value(record->hadKeyCode) },
@@ -139,7 +141,8 @@ int writeArchive(const std::string& path)
 {
     std::string error;
     auto data = NSKeyedArchiver::archivedDataWithRootObject(Value(sampleRecord()), &error);
-    if (!data) return fail("archiving failed: " + error);
+    if (!data)
+        return fail("archiving failed: " + error);
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(data->data()), static_cast<std::streamsize>(data->size()));
     return out ? 0 : fail("cannot write " + path);
@@ -148,7 +151,8 @@ int writeArchive(const std::string& path)
 int readArchive(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
-    if (!in) return fail("cannot read " + path);
+    if (!in)
+        return fail("cannot read " + path);
     Value::Bytes data((std::istreambuf_iterator<char>(in)), {});
     std::string error;
     auto record = NSKeyedUnarchiver::unarchivedObjectOfClass<QVInteropRecord>(data, &error);
@@ -203,10 +207,13 @@ int readDefaults(const std::string& directory, int count, char** keys)
 int main(int argc, char** argv)
 {
     std::string command = argc > 1 ? argv[1] : "";
-    if (command == "write-archive" && argc == 3) return writeArchive(argv[2]);
-    if (command == "read-archive" && argc == 3) return readArchive(argv[2]);
-    if (command == "write-defaults" && argc == 3) return writeDefaults(argv[2]);
-    if (command == "read-defaults" && argc >= 3) return readDefaults(argv[2], argc - 3, argv + 3);
-    return fail(
-        "usage: write-archive FILE | read-archive FILE | write-defaults DIR | read-defaults DIR KEY...");
+    if (command == "write-archive" && argc == 3)
+        return writeArchive(argv[2]);
+    if (command == "read-archive" && argc == 3)
+        return readArchive(argv[2]);
+    if (command == "write-defaults" && argc == 3)
+        return writeDefaults(argv[2]);
+    if (command == "read-defaults" && argc >= 3)
+        return readDefaults(argv[2], argc - 3, argv + 3);
+    return fail("usage: write-archive FILE | read-archive FILE | write-defaults DIR | read-defaults DIR KEY...");
 }

@@ -10,7 +10,8 @@ constexpr const char* kValuesPrefix = "values.";
 bool splitValuesPath(const std::string& key, std::string& defaultsKey)
 {
     const size_t prefix = std::char_traits<char>::length(kValuesPrefix);
-    if (key.size() <= prefix || key.compare(0, prefix, kValuesPrefix) != 0) return false;
+    if (key.size() <= prefix || key.compare(0, prefix, kValuesPrefix) != 0)
+        return false;
     defaultsKey = key.substr(prefix);
     return true;
 }
@@ -51,7 +52,8 @@ void NSUserDefaultsController::followStandardDefaults()
     Weak<NSUserDefaultsController> weak = selfRef<NSUserDefaultsController>();
     m_changes = NSUserDefaults::addStandardChangeHandler([weak](const std::string& key, bool prior) {
         auto self = weak.lock();
-        if (!self) return;
+        if (!self)
+            return;
         std::string path = kValuesPrefix + key;
         if (prior) {
             self->willChangeValueForKey(path);
@@ -63,16 +65,15 @@ void NSUserDefaultsController::followStandardDefaults()
     });
 }
 
-Ref<NSUserDefaults> NSUserDefaultsController::defaults() const
-{
-    return NSUserDefaults::standardUserDefaults();
-}
+Ref<NSUserDefaults> NSUserDefaultsController::defaults() const { return NSUserDefaults::standardUserDefaults(); }
 
 Value NSUserDefaultsController::valueForKey(const std::string& key) const
 {
-    if (key == kValuesKey) return Value(m_values);
+    if (key == kValuesKey)
+        return Value(m_values);
     std::string defaultsKey;
-    if (splitValuesPath(key, defaultsKey)) return defaults()->objectForKey(defaultsKey);
+    if (splitValuesPath(key, defaultsKey))
+        return defaults()->objectForKey(defaultsKey);
     return NSObject::valueForKey(key);
 }
 

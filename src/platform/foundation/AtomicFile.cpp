@@ -14,7 +14,8 @@ bool writeAll(int fd, const Value::Bytes& data)
     while (done < data.size()) {
         ssize_t n = ::write(fd, data.data() + done, data.size() - done);
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             return false;
         }
         done += static_cast<size_t>(n);
@@ -28,7 +29,8 @@ bool writeFileAtomically(const std::string& path, const Value::Bytes& data, std:
 {
     std::filesystem::path target(path);
     std::filesystem::path directory = target.parent_path();
-    if (directory.empty()) directory = ".";
+    if (directory.empty())
+        directory = ".";
     std::string temporary = (directory / ("." + target.filename().string() + ".XXXXXX")).string();
     int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) {
@@ -52,7 +54,8 @@ bool writeFileAtomically(const std::string& path, const Value::Bytes& data, std:
     }
     if (failedStep) {
         ::unlink(temporary.c_str());
-        if (error) *error = std::string(failedStep) + " failed: " + std::strerror(savedErrno);
+        if (error)
+            *error = std::string(failedStep) + " failed: " + std::strerror(savedErrno);
         return false;
     }
     // The rename itself reaches the disk once the directory is flushed.
@@ -68,7 +71,8 @@ std::optional<Value::Bytes> readFileContents(const std::string& path, int* error
 {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        if (errorNumber) *errorNumber = errno;
+        if (errorNumber)
+            *errorNumber = errno;
         return std::nullopt;
     }
     Value::Bytes data;
@@ -76,13 +80,16 @@ std::optional<Value::Bytes> readFileContents(const std::string& path, int* error
     while (true) {
         ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             int saved = errno;
             ::close(fd);
-            if (errorNumber) *errorNumber = saved;
+            if (errorNumber)
+                *errorNumber = saved;
             return std::nullopt;
         }
-        if (n == 0) break;
+        if (n == 0)
+            break;
         data.insert(data.end(), buffer, buffer + n);
     }
     ::close(fd);

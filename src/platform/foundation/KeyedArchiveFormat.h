@@ -31,9 +31,6 @@ inline constexpr size_t kMaxObjectDepth = 256;
 
 // Keys of the coder's own that begin with "$" get one more "$", so that they
 // never collide with the archive's reserved keys.
-inline std::string escapedKey(const std::string& key)
-{
-    return !key.empty() && key[0] == '$' ? "$" + key : key;
-}
+inline std::string escapedKey(const std::string& key) { return !key.empty() && key[0] == '$' ? "$" + key : key; }
 
 }

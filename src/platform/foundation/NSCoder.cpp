@@ -24,10 +24,7 @@ void notForDecoding(const NSCoder& coder, const char* method)
 void NSCoder::encodeInteger(int64_t, const std::string&) { notForEncoding(*this, "encodeInteger:forKey:"); }
 void NSCoder::encodeBool(bool, const std::string&) { notForEncoding(*this, "encodeBool:forKey:"); }
 void NSCoder::encodeDouble(double, const std::string&) { notForEncoding(*this, "encodeDouble:forKey:"); }
-void NSCoder::encodeObject(const Value&, const std::string&)
-{
-    notForEncoding(*this, "encodeObject:forKey:");
-}
+void NSCoder::encodeObject(const Value&, const std::string&) { notForEncoding(*this, "encodeObject:forKey:"); }
 
 bool NSCoder::containsValueForKey(const std::string&) const
 {
@@ -65,8 +62,7 @@ Value NSCoder::decodeObjectOfClasses(const std::set<std::string>&, const std::st
     return {};
 }
 
-Value NSCoder::decodeRegisteredObject(
-    const std::string&, std::function<Ref<NSObject>(NSCoder&)>, const std::string&)
+Value NSCoder::decodeRegisteredObject(const std::string&, std::function<Ref<NSObject>(NSCoder&)>, const std::string&)
 {
     notForDecoding(*this, "decodeObjectOfClass:forKey:");
     return {};
@@ -75,11 +71,13 @@ Value NSCoder::decodeRegisteredObject(
 std::optional<std::string> NSCoder::decodeStringForKey(const std::string& key)
 {
     auto value = decodeObjectOfClasses({ NSStringClassName }, key);
-    if (auto s = value.string()) return *s;
+    if (auto s = value.string())
+        return *s;
     return std::nullopt;
 }
 
 void NSCoder::failWithError(const std::string& description)
 {
-    if (m_error.empty()) m_error = description.empty() ? "decoding failed" : description;
+    if (m_error.empty())
+        m_error = description.empty() ? "decoding failed" : description;
 }

@@ -30,15 +30,13 @@ std::optional<Value::Bytes> NSKeyedArchiver::archivedDataWithRootObject(const Va
     auto data = archiver.encodedData(&why);
     if (!data) {
         NSLog("NSKeyedArchiver: could not archive %@: %@", root, why);
-        if (error) *error = why;
+        if (error)
+            *error = why;
     }
     return data;
 }
 
-plist_t NSKeyedArchiver::currentContainer() const
-{
-    return m_containers.empty() ? m_top : m_containers.back();
-}
+plist_t NSKeyedArchiver::currentContainer() const { return m_containers.empty() ? m_top : m_containers.back(); }
 
 void NSKeyedArchiver::setItem(const std::string& key, plist_t item)
 {
@@ -58,24 +56,29 @@ void NSKeyedArchiver::fail(const std::string& description) { failWithError(descr
 
 void NSKeyedArchiver::encodeInteger(int64_t value, const std::string& key)
 {
-    if (ready("encodeInteger:forKey:")) setItem(key, plist_new_uint(static_cast<uint64_t>(value)));
+    if (ready("encodeInteger:forKey:"))
+        setItem(key, plist_new_uint(static_cast<uint64_t>(value)));
 }
 
 void NSKeyedArchiver::encodeBool(bool value, const std::string& key)
 {
-    if (ready("encodeBool:forKey:")) setItem(key, plist_new_bool(value ? 1 : 0));
+    if (ready("encodeBool:forKey:"))
+        setItem(key, plist_new_bool(value ? 1 : 0));
 }
 
 void NSKeyedArchiver::encodeDouble(double value, const std::string& key)
 {
-    if (ready("encodeDouble:forKey:")) setItem(key, plist_new_real(value));
+    if (ready("encodeDouble:forKey:"))
+        setItem(key, plist_new_real(value));
 }
 
 void NSKeyedArchiver::encodeObject(const Value& object, const std::string& key)
 {
-    if (!ready("encodeObject:forKey:")) return;
+    if (!ready("encodeObject:forKey:"))
+        return;
     uint64_t reference = encodeValue(object);
-    if (!hasFailed()) setItem(key, plist_new_uid(reference));
+    if (!hasFailed())
+        setItem(key, plist_new_uid(reference));
 }
 
 uint64_t NSKeyedArchiver::append(plist_t node)
@@ -85,10 +88,10 @@ uint64_t NSKeyedArchiver::append(plist_t node)
     return index;
 }
 
-uint64_t NSKeyedArchiver::classReference(
-    const std::string& className, const std::vector<std::string>& hierarchy)
+uint64_t NSKeyedArchiver::classReference(const std::string& className, const std::vector<std::string>& hierarchy)
 {
-    if (auto it = m_classReferences.find(className); it != m_classReferences.end()) return it->second;
+    if (auto it = m_classReferences.find(className); it != m_classReferences.end())
+        return it->second;
     plist_t description = plist_new_dict();
     plist_t classes = plist_new_array();
     for (const auto& name : hierarchy)
@@ -100,8 +103,8 @@ uint64_t NSKeyedArchiver::classReference(
     return index;
 }
 
-uint64_t NSKeyedArchiver::encodeCollectionObject(const std::string& className,
-    const std::vector<const Value*>& keys, const std::vector<const Value*>& objects)
+uint64_t NSKeyedArchiver::encodeCollectionObject(
+    const std::string& className, const std::vector<const Value*>& keys, const std::vector<const Value*>& objects)
 {
     // The container is entered before its elements, as the platform does, so
     // that its reference is smaller than theirs.
@@ -111,7 +114,8 @@ uint64_t NSKeyedArchiver::encodeCollectionObject(const std::string& className,
         plist_t array = plist_new_array();
         for (const Value* value : values) {
             uint64_t reference = encodeValue(*value);
-            if (hasFailed()) break;
+            if (hasFailed())
+                break;
             plist_array_append_item(array, plist_new_uid(reference));
         }
         return array;
@@ -125,7 +129,8 @@ uint64_t NSKeyedArchiver::encodeCollectionObject(const std::string& className,
 
 uint64_t NSKeyedArchiver::encodeValue(const Value& value)
 {
-    if (hasFailed()) return 0;
+    if (hasFailed())
+        return 0;
     if (m_depth >= kMaxObjectDepth) {
         fail("the object graph is nested too deeply");
         return 0;
@@ -157,7 +162,8 @@ uint64_t NSKeyedArchiver::encodeValue(const Value& value)
     }
     case Value::Type::String: {
         const std::string& s = *value.string();
-        if (auto it = m_stringReferences.find(s); it != m_stringReferences.end()) return it->second;
+        if (auto it = m_stringReferences.find(s); it != m_stringReferences.end())
+            return it->second;
         std::string why;
         auto node = plistFromValue(value, &why);
         if (!node) {
@@ -170,8 +176,8 @@ uint64_t NSKeyedArchiver::encodeValue(const Value& value)
             plist_t dict = plist_new_dict();
             plist_dict_set_item(dict, kStringKey, node.release());
             index = append(dict);
-            plist_dict_set_item(dict, kClassKey,
-                plist_new_uid(classReference(NSStringClassName, { NSStringClassName, "NSObject" })));
+            plist_dict_set_item(
+                dict, kClassKey, plist_new_uid(classReference(NSStringClassName, { NSStringClassName, "NSObject" })));
         } else {
             index = append(node.release());
         }
@@ -206,7 +212,8 @@ uint64_t NSKeyedArchiver::encodeValue(const Value& value)
     }
     case Value::Type::Object: {
         auto object = value.object();
-        if (auto it = m_objectReferences.find(object); it != m_objectReferences.end()) return it->second;
+        if (auto it = m_objectReferences.find(object); it != m_objectReferences.end())
+            return it->second;
         auto coding = dynamic_cast<const NSCoding*>(object.get());
         if (!coding) {
             fail("objects of class " + object->className() + " cannot be archived");
@@ -221,8 +228,7 @@ uint64_t NSKeyedArchiver::encodeValue(const Value& value)
         coding->encodeWithCoder(*this);
         m_containers.pop_back();
         std::string className = object->className();
-        plist_dict_set_item(
-            dict, kClassKey, plist_new_uid(classReference(className, { className, "NSObject" })));
+        plist_dict_set_item(dict, kClassKey, plist_new_uid(classReference(className, { className, "NSObject" })));
         return index;
     }
     }
@@ -241,9 +247,11 @@ std::optional<Value::Bytes> NSKeyedArchiver::encodedData(std::string* error)
         if (!hasFailed()) {
             std::string why;
             m_encoded = serializePropertyList(root.get(), NSPropertyListBinaryFormat_v1_0, &why);
-            if (!m_encoded) fail(why);
+            if (!m_encoded)
+                fail(why);
         }
     }
-    if (!m_encoded && error) *error = this->error();
+    if (!m_encoded && error)
+        *error = this->error();
     return m_encoded;
 }

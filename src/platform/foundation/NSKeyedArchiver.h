@@ -20,8 +20,7 @@ public:
 
     // The archive of one object under the key "root"; nothing, with the
     // reason logged and in error, when something in it cannot be archived.
-    static std::optional<Value::Bytes> archivedDataWithRootObject(
-        const Value& root, std::string* error = nullptr);
+    static std::optional<Value::Bytes> archivedDataWithRootObject(const Value& root, std::string* error = nullptr);
 
     void encodeInteger(int64_t value, const std::string& key) override;
     void encodeBool(bool value, const std::string& key) override;
@@ -40,8 +39,8 @@ private:
     uint64_t append(plist_t node);
     uint64_t encodeValue(const Value& value);
     uint64_t classReference(const std::string& className, const std::vector<std::string>& hierarchy);
-    uint64_t encodeCollectionObject(const std::string& className, const std::vector<const Value*>& keys,
-        const std::vector<const Value*>& objects);
+    uint64_t encodeCollectionObject(
+        const std::string& className, const std::vector<const Value*>& keys, const std::vector<const Value*>& objects);
 
     plist_t m_top;
     plist_t m_objects;

@@ -29,12 +29,16 @@ NSKeyedUnarchiver::Factory registeredFactory(const std::string& className)
 // Mutable variants decode as the plain value of their immutable class.
 std::string plainClassName(const std::string& className)
 {
-    if (className == NSStringClassName || className == "NSMutableString") return NSStringClassName;
-    if (className == NSDataClassName || className == "NSMutableData") return NSDataClassName;
-    if (className == NSArrayClassName || className == "NSMutableArray") return NSArrayClassName;
+    if (className == NSStringClassName || className == "NSMutableString")
+        return NSStringClassName;
+    if (className == NSDataClassName || className == "NSMutableData")
+        return NSDataClassName;
+    if (className == NSArrayClassName || className == "NSMutableArray")
+        return NSArrayClassName;
     if (className == NSDictionaryClassName || className == "NSMutableDictionary")
         return NSDictionaryClassName;
-    if (className == NSDateClassName) return NSDateClassName;
+    if (className == NSDateClassName)
+        return NSDateClassName;
     return {};
 }
 
@@ -85,15 +89,16 @@ Ref<NSKeyedUnarchiver> NSKeyedUnarchiver::initForReadingFromData(const Value::By
             why = "the property list is not a keyed archive";
         else if (!plistIntegerValue(plist_dict_get_item(root, kVersionKey), &version))
             why = "the keyed archive has no version";
-        else if (!(objects = plist_dict_get_item(root, kObjectsKey))
-            || plist_get_node_type(objects) != PLIST_ARRAY || plist_array_get_size(objects) == 0)
+        else if (!(objects = plist_dict_get_item(root, kObjectsKey)) || plist_get_node_type(objects) != PLIST_ARRAY
+            || plist_array_get_size(objects) == 0)
             why = "the keyed archive has no object table";
         else if (!(top = plist_dict_get_item(root, kTopKey)) || plist_get_node_type(top) != PLIST_DICT)
             why = "the keyed archive has no top-level dictionary";
         else
             return Ref<NSKeyedUnarchiver>(new NSKeyedUnarchiver(tree.release(), objects, top));
     }
-    if (error) *error = why;
+    if (error)
+        *error = why;
     return nullptr;
 }
 
@@ -101,9 +106,11 @@ Value NSKeyedUnarchiver::finish(
     NSKeyedUnarchiver* coder, Value value, const std::string& parseError, std::string* error)
 {
     std::string why = coder ? coder->error() : parseError;
-    if (why.empty()) return value;
+    if (why.empty())
+        return value;
     NSLog("NSKeyedUnarchiver: could not decode the archive: %@", why);
-    if (error) *error = why;
+    if (error)
+        *error = why;
     return {};
 }
 
@@ -111,8 +118,10 @@ Value NSKeyedUnarchiver::unarchiveObjectWithData(const Value::Bytes& data, std::
 {
     std::string why;
     auto coder = initForReadingFromData(data, &why);
-    if (!coder) return finish(nullptr, {}, why, error);
-    if (!coder->containsValueForKey(kRootKey)) coder->failWithError("the archive has no root object");
+    if (!coder)
+        return finish(nullptr, {}, why, error);
+    if (!coder->containsValueForKey(kRootKey))
+        coder->failWithError("the archive has no root object");
     auto value = coder->decodeObjectForKey(kRootKey);
     return finish(coder.get(), std::move(value), {}, error);
 }
@@ -122,9 +131,11 @@ Value NSKeyedUnarchiver::unarchivedObjectOfClasses(
 {
     std::string why;
     auto coder = initForReadingFromData(data, &why);
-    if (!coder) return finish(nullptr, {}, why, error);
+    if (!coder)
+        return finish(nullptr, {}, why, error);
     coder->setRequiresSecureCoding(true);
-    if (!coder->containsValueForKey(kRootKey)) coder->failWithError("the archive has no root object");
+    if (!coder->containsValueForKey(kRootKey))
+        coder->failWithError("the archive has no root object");
     auto value = coder->decodeObjectOfClasses(classNames, kRootKey);
     return finish(coder.get(), std::move(value), {}, error);
 }
@@ -134,9 +145,11 @@ Value NSKeyedUnarchiver::unarchivedRootObject(
 {
     std::string why;
     auto coder = initForReadingFromData(data, &why);
-    if (!coder) return finish(nullptr, {}, why, error);
+    if (!coder)
+        return finish(nullptr, {}, why, error);
     coder->setRequiresSecureCoding(true);
-    if (!coder->containsValueForKey(kRootKey)) coder->failWithError("the archive has no root object");
+    if (!coder->containsValueForKey(kRootKey))
+        coder->failWithError("the archive has no root object");
     auto value = coder->decodeRegisteredObject(className, std::move(factory), kRootKey);
     return finish(coder.get(), std::move(value), {}, error);
 }
@@ -151,9 +164,11 @@ bool NSKeyedUnarchiver::containsValueForKey(const std::string& key) const { retu
 
 plist_t NSKeyedUnarchiver::numberNode(const std::string& key, const char* what)
 {
-    if (hasFailed()) return nullptr;
+    if (hasFailed())
+        return nullptr;
     plist_t node = lookup(key);
-    if (!node) return nullptr;
+    if (!node)
+        return nullptr;
     uint64_t index;
     if (uidValue(node, &index) && index < plist_array_get_size(m_objects))
         node = plist_array_get_item(m_objects, static_cast<uint32_t>(index));
@@ -167,7 +182,8 @@ plist_t NSKeyedUnarchiver::numberNode(const std::string& key, const char* what)
 int64_t NSKeyedUnarchiver::decodeIntegerForKey(const std::string& key)
 {
     plist_t node = numberNode(key, "an integer");
-    if (!node) return 0;
+    if (!node)
+        return 0;
     auto value = valueFromPlist(node, nullptr);
     return value ? value->integerValue() : 0;
 }
@@ -175,7 +191,8 @@ int64_t NSKeyedUnarchiver::decodeIntegerForKey(const std::string& key)
 bool NSKeyedUnarchiver::decodeBoolForKey(const std::string& key)
 {
     plist_t node = numberNode(key, "a boolean");
-    if (!node) return false;
+    if (!node)
+        return false;
     auto value = valueFromPlist(node, nullptr);
     return value && value->boolValue();
 }
@@ -183,7 +200,8 @@ bool NSKeyedUnarchiver::decodeBoolForKey(const std::string& key)
 double NSKeyedUnarchiver::decodeDoubleForKey(const std::string& key)
 {
     plist_t node = numberNode(key, "a number");
-    if (!node) return 0;
+    if (!node)
+        return 0;
     auto value = valueFromPlist(node, nullptr);
     return value ? value->doubleValue() : 0;
 }
@@ -195,16 +213,14 @@ Value NSKeyedUnarchiver::decodeObjectForKey(const std::string& key)
     return decodeReference(key, allowance);
 }
 
-Value NSKeyedUnarchiver::decodeObjectOfClasses(
-    const std::set<std::string>& classNames, const std::string& key)
+Value NSKeyedUnarchiver::decodeObjectOfClasses(const std::set<std::string>& classNames, const std::string& key)
 {
     Allowance allowance;
     allowance.classNames = &classNames;
     return decodeReference(key, allowance);
 }
 
-Value NSKeyedUnarchiver::decodeRegisteredObject(
-    const std::string& className, Factory factory, const std::string& key)
+Value NSKeyedUnarchiver::decodeRegisteredObject(const std::string& className, Factory factory, const std::string& key)
 {
     std::set<std::string> classNames { className };
     Allowance allowance;
@@ -216,9 +232,11 @@ Value NSKeyedUnarchiver::decodeRegisteredObject(
 
 Value NSKeyedUnarchiver::decodeReference(const std::string& key, const Allowance& allowance)
 {
-    if (hasFailed()) return {};
+    if (hasFailed())
+        return {};
     plist_t node = lookup(key);
-    if (!node) return {};
+    if (!node)
+        return {};
     uint64_t index;
     if (!uidValue(node, &index)) {
         failWithError("the value for key \"" + key + "\" is not an object reference");
@@ -246,7 +264,8 @@ bool NSKeyedUnarchiver::allows(const Allowance& allowance, const std::string& cl
 
 Value NSKeyedUnarchiver::decodeIndex(uint64_t index, const Allowance& allowance)
 {
-    if (hasFailed() || index == 0) return {};
+    if (hasFailed() || index == 0)
+        return {};
     if (index >= plist_array_get_size(m_objects)) {
         failWithError("the archive refers to an object it does not hold");
         return {};
@@ -264,7 +283,8 @@ Value NSKeyedUnarchiver::decodeIndex(uint64_t index, const Allowance& allowance)
         }
         return valueFromPlist(node, nullptr).value_or(Value());
     case PLIST_DATA:
-        if (!allows(allowance, NSDataClassName)) return {};
+        if (!allows(allowance, NSDataClassName))
+            return {};
         return valueFromPlist(node, nullptr).value_or(Value());
     case PLIST_DICT:
         return decodeObjectDictionary(index, node, allowance);
@@ -291,7 +311,8 @@ Value NSKeyedUnarchiver::decodeReferenceArray(plist_t array, const Allowance& al
         }
         elements.push_back(decodeIndex(index, allowance));
     }
-    if (hasFailed()) return {};
+    if (hasFailed())
+        return {};
     return Value(std::move(elements));
 }
 
@@ -299,8 +320,7 @@ Value NSKeyedUnarchiver::decodeObjectDictionary(uint64_t index, plist_t dict, co
 {
     uint64_t classIndex;
     plist_t description = nullptr;
-    if (uidValue(plist_dict_get_item(dict, kClassKey), &classIndex)
-        && classIndex < plist_array_get_size(m_objects))
+    if (uidValue(plist_dict_get_item(dict, kClassKey), &classIndex) && classIndex < plist_array_get_size(m_objects))
         description = plist_array_get_item(m_objects, static_cast<uint32_t>(classIndex));
     std::string className = description && plist_get_node_type(description) == PLIST_DICT
         ? plistStringValue(plist_dict_get_item(description, kClassNameKey))
@@ -309,8 +329,10 @@ Value NSKeyedUnarchiver::decodeObjectDictionary(uint64_t index, plist_t dict, co
         failWithError("an object in the archive has no valid class");
         return {};
     }
-    if (!allows(allowance, className)) return {};
-    if (auto it = m_decoded.find(index); it != m_decoded.end()) return it->second;
+    if (!allows(allowance, className))
+        return {};
+    if (auto it = m_decoded.find(index); it != m_decoded.end())
+        return it->second;
     if (m_inProgress.count(index)) {
         failWithError("the archive refers to an object that is still being decoded");
         return {};
@@ -345,10 +367,8 @@ Value NSKeyedUnarchiver::decodeObjectDictionary(uint64_t index, plist_t dict, co
     } else if (plain == NSArrayClassName) {
         result = decodeReferenceArray(plist_dict_get_item(dict, kArrayObjectsKey), allowance, "array");
     } else if (plain == NSDictionaryClassName) {
-        Value keys
-            = decodeReferenceArray(plist_dict_get_item(dict, kDictionaryKeysKey), allowance, "dictionary");
-        Value objects
-            = decodeReferenceArray(plist_dict_get_item(dict, kArrayObjectsKey), allowance, "dictionary");
+        Value keys = decodeReferenceArray(plist_dict_get_item(dict, kDictionaryKeysKey), allowance, "dictionary");
+        Value objects = decodeReferenceArray(plist_dict_get_item(dict, kArrayObjectsKey), allowance, "dictionary");
         if (!hasFailed() && keys.count() != objects.count())
             failWithError("an archived dictionary has unequal key and value lists");
         Value::Dictionary entries;
@@ -360,13 +380,12 @@ Value NSKeyedUnarchiver::decodeObjectDictionary(uint64_t index, plist_t dict, co
             }
             entries.emplace(*key, objects.at(i));
         }
-        if (!hasFailed()) result = Value(std::move(entries));
+        if (!hasFailed())
+            result = Value(std::move(entries));
     } else {
-        Factory factory
-            = className == allowance.factoryClass ? allowance.factory : registeredFactory(className);
+        Factory factory = className == allowance.factoryClass ? allowance.factory : registeredFactory(className);
         if (!factory) {
-            failWithError(
-                "the archive holds an object of class " + className + ", which this program cannot decode");
+            failWithError("the archive holds an object of class " + className + ", which this program cannot decode");
         } else {
             m_containers.push_back(dict);
             auto object = factory(*this);
@@ -377,7 +396,8 @@ Value NSKeyedUnarchiver::decodeObjectDictionary(uint64_t index, plist_t dict, co
 
     --m_depth;
     m_inProgress.erase(index);
-    if (hasFailed()) return {};
+    if (hasFailed())
+        return {};
     m_decoded.emplace(index, result);
     return result;
 }

@@ -22,14 +22,12 @@ public:
     static void setClass(const std::string& className, Factory factory);
     template <class T> static void registerClass()
     {
-        setClass(
-            codingClassName<T>(), [](NSCoder& coder) -> Ref<NSObject> { return T::initWithCoder(coder); });
+        setClass(codingClassName<T>(), [](NSCoder& coder) -> Ref<NSObject> { return T::initWithCoder(coder); });
     }
     static bool isClassRegistered(const std::string& className);
 
     // Null, with the reason in error, when the data is no keyed archive.
-    static Ref<NSKeyedUnarchiver> initForReadingFromData(
-        const Value::Bytes& data, std::string* error = nullptr);
+    static Ref<NSKeyedUnarchiver> initForReadingFromData(const Value::Bytes& data, std::string* error = nullptr);
 
     // The root object "root" of an archive. On failure these log the reason,
     // put it in error and return nil.
@@ -39,12 +37,10 @@ public:
     static Value unarchivedObjectOfClasses(
         const std::set<std::string>& classNames, const Value::Bytes& data, std::string* error = nullptr);
     // Secure, for one class that decodes with T::initWithCoder.
-    template <class T>
-    static Ref<T> unarchivedObjectOfClass(const Value::Bytes& data, std::string* error = nullptr)
+    template <class T> static Ref<T> unarchivedObjectOfClass(const Value::Bytes& data, std::string* error = nullptr)
     {
         return unarchivedRootObject(
-            codingClassName<T>(), [](NSCoder& coder) -> Ref<NSObject> { return T::initWithCoder(coder); },
-            data, error)
+            codingClassName<T>(), [](NSCoder& coder) -> Ref<NSObject> { return T::initWithCoder(coder); }, data, error)
             .template objectAs<T>();
     }
 
@@ -61,8 +57,7 @@ public:
     ~NSKeyedUnarchiver() override;
 
 protected:
-    Value decodeRegisteredObject(
-        const std::string& className, Factory factory, const std::string& key) override;
+    Value decodeRegisteredObject(const std::string& className, Factory factory, const std::string& key) override;
 
 private:
     // What a decode may build: any registered class or only named ones, and
@@ -78,8 +73,7 @@ private:
 
     static Value unarchivedRootObject(
         const std::string& className, Factory factory, const Value::Bytes& data, std::string* error);
-    static Value finish(
-        NSKeyedUnarchiver* coder, Value value, const std::string& parseError, std::string* error);
+    static Value finish(NSKeyedUnarchiver* coder, Value value, const std::string& parseError, std::string* error);
 
     plist_t lookup(const std::string& key) const;
     plist_t numberNode(const std::string& key, const char* what);

@@ -13,7 +13,8 @@ bool NSPropertyListSerialization::propertyListIsValidForFormat(
     const Value& plist, NSPropertyListFormat format, std::string* reason)
 {
     if (!writable(format)) {
-        if (reason) *reason = "property lists are written in the XML or binary format only";
+        if (reason)
+            *reason = "property lists are written in the XML or binary format only";
         return false;
     }
     return plistFromValue(plist, reason) != nullptr;
@@ -23,11 +24,13 @@ std::optional<Value::Bytes> NSPropertyListSerialization::dataWithPropertyList(
     const Value& plist, NSPropertyListFormat format, std::string* error)
 {
     if (!writable(format)) {
-        if (error) *error = "property lists are written in the XML or binary format only";
+        if (error)
+            *error = "property lists are written in the XML or binary format only";
         return std::nullopt;
     }
     auto tree = plistFromValue(plist, error);
-    if (!tree) return std::nullopt;
+    if (!tree)
+        return std::nullopt;
     return serializePropertyList(tree.get(), format, error);
 }
 
@@ -35,6 +38,7 @@ std::optional<Value> NSPropertyListSerialization::propertyListWithData(
     const Value::Bytes& data, NSPropertyListFormat* format, std::string* error)
 {
     auto tree = parsePropertyListData(data.data(), data.size(), format, error);
-    if (!tree) return std::nullopt;
+    if (!tree)
+        return std::nullopt;
     return valueFromPlist(tree.get(), error);
 }

@@ -56,12 +56,14 @@ void saveStandardAtExit()
         std::lock_guard lock(gStandardMutex);
         defaults = standardSlot();
     }
-    if (defaults) defaults->synchronize();
+    if (defaults)
+        defaults->synchronize();
 }
 
 std::string homeDirectory()
 {
-    if (const char* home = std::getenv("HOME"); home && *home) return home;
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return home;
     std::vector<char> buffer(16384);
     passwd entry {};
     passwd* result = nullptr;
@@ -84,8 +86,10 @@ std::string timestamp()
 
 bool boolFromString(const std::string& s)
 {
-    if (strcasecmp(s.c_str(), "yes") == 0 || strcasecmp(s.c_str(), "true") == 0) return true;
-    if (strcasecmp(s.c_str(), "no") == 0 || strcasecmp(s.c_str(), "false") == 0) return false;
+    if (strcasecmp(s.c_str(), "yes") == 0 || strcasecmp(s.c_str(), "true") == 0)
+        return true;
+    if (strcasecmp(s.c_str(), "no") == 0 || strcasecmp(s.c_str(), "false") == 0)
+        return false;
     return Value(s).integerValue() != 0;
 }
 
@@ -101,7 +105,8 @@ std::string NSUserDefaults::storageDirectory()
 {
     {
         std::lock_guard lock(gDirectoryMutex);
-        if (!gDirectoryOverride.empty()) return gDirectoryOverride;
+        if (!gDirectoryOverride.empty())
+            return gDirectoryOverride;
     }
     // A relative XDG_CONFIG_HOME is invalid and ignored.
     if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && config[0] == '/')
@@ -138,10 +143,7 @@ void NSUserDefaults::resetStandardUserDefaults()
     }
 }
 
-Ref<NSUserDefaults> NSUserDefaults::defaultsWithFile(const std::string& path)
-{
-    return makeRef<NSUserDefaults>(path);
-}
+Ref<NSUserDefaults> NSUserDefaults::defaultsWithFile(const std::string& path) { return makeRef<NSUserDefaults>(path); }
 
 Token NSUserDefaults::addStandardChangeHandler(ChangeHandler handler)
 {
@@ -162,13 +164,15 @@ NSUserDefaults::NSUserDefaults(std::string path)
 
 NSUserDefaults::~NSUserDefaults()
 {
-    if (m_saveTimer) m_saveTimer->invalidate();
+    if (m_saveTimer)
+        m_saveTimer->invalidate();
     bool pending;
     {
         std::lock_guard lock(m_mutex);
         pending = m_changeCount != m_savedCount;
     }
-    if (pending) synchronize();
+    if (pending)
+        synchronize();
 }
 
 void NSUserDefaults::load()
@@ -177,7 +181,8 @@ void NSUserDefaults::load()
     auto data = readFileContents(m_path, &readError);
     if (!data) {
         // No file, or no directory for it yet: a first run.
-        if (readError != ENOENT && readError != ENOTDIR) moveAside(errnoText(readError));
+        if (readError != ENOENT && readError != ENOTDIR)
+            moveAside(errnoText(readError));
         return;
     }
     std::string error;
@@ -201,22 +206,24 @@ void NSUserDefaults::moveAside(const std::string& reason)
     for (int n = 2; ::lstat(target.c_str(), &st) == 0; ++n)
         target = base + "-" + std::to_string(n);
     if (::rename(m_path.c_str(), target.c_str()) == 0) {
-        NSLog("The user defaults file %@ could not be read (%@); it was moved to %@ and the defaults apply.",
-            m_path, reason, target);
+        NSLog("The user defaults file %@ could not be read (%@); it was moved to %@ and the defaults apply.", m_path,
+            reason, target);
     } else {
-        NSLog("The user defaults file %@ could not be read (%@) nor moved aside (%@); the defaults apply.",
-            m_path, reason, errnoText(errno));
+        NSLog("The user defaults file %@ could not be read (%@) nor moved aside (%@); the defaults apply.", m_path,
+            reason, errnoText(errno));
     }
 }
 
 bool NSUserDefaults::writeFile(const Value::Dictionary& contents, std::string* error) const
 {
-    auto data = NSPropertyListSerialization::dataWithPropertyList(
-        Value(contents), NSPropertyListBinaryFormat_v1_0, error);
-    if (!data) return false;
+    auto data
+        = NSPropertyListSerialization::dataWithPropertyList(Value(contents), NSPropertyListBinaryFormat_v1_0, error);
+    if (!data)
+        return false;
     auto directory = std::filesystem::path(m_path).parent_path();
     std::error_code made;
-    if (!directory.empty()) std::filesystem::create_directories(directory, made);
+    if (!directory.empty())
+        std::filesystem::create_directories(directory, made);
     if (made) {
         *error = "the directory " + directory.string() + " cannot be created: " + made.message();
         return false;
@@ -231,7 +238,8 @@ bool NSUserDefaults::synchronize()
     uint64_t count;
     {
         std::lock_guard lock(m_mutex);
-        if (m_changeCount == m_savedCount) return true;
+        if (m_changeCount == m_savedCount)
+            return true;
         snapshot = m_persistent;
         count = m_changeCount;
     }
@@ -249,12 +257,14 @@ void NSUserDefaults::scheduleSave()
 {
     {
         std::lock_guard lock(m_mutex);
-        if (m_saveTimer && m_saveTimer->isValid()) return;
+        if (m_saveTimer && m_saveTimer->isValid())
+            return;
     }
     Weak<NSUserDefaults> weak = std::static_pointer_cast<NSUserDefaults>(weak_from_this().lock());
     auto timer = RunLoop::main().performAfterDelay(this, "synchronize", kSaveDelay,
         [weak] {
-            if (auto defaults = weak.lock()) defaults->synchronize();
+            if (auto defaults = weak.lock())
+                defaults->synchronize();
         },
         { kCFRunLoopCommonModes });
     std::lock_guard lock(m_mutex);
@@ -263,7 +273,8 @@ void NSUserDefaults::scheduleSave()
 
 void NSUserDefaults::announce(const std::string& key, bool prior) const
 {
-    if (!m_isStandard) return;
+    if (!m_isStandard)
+        return;
     std::vector<std::shared_ptr<ChangeHandler>> handlers;
     {
         std::lock_guard lock(gHandlersMutex);
@@ -281,7 +292,8 @@ void NSUserDefaults::change(const std::string& key, const std::function<void()>&
     {
         std::lock_guard lock(m_mutex);
         mutate();
-        if (persistent) ++m_changeCount;
+        if (persistent)
+            ++m_changeCount;
     }
     didChangeValueForKey(key);
     announce(key, false);
@@ -305,18 +317,22 @@ void NSUserDefaults::registerDefaults(const Value::Dictionary& registrationDicti
         {
             std::lock_guard lock(m_mutex);
             shadowed = m_persistent.count(key) > 0;
-            if (shadowed) mutate();
+            if (shadowed)
+                mutate();
         }
         // Only a key the user has not set reads differently now.
-        if (!shadowed) change(key, mutate, false);
+        if (!shadowed)
+            change(key, mutate, false);
     }
 }
 
 Value NSUserDefaults::lookup(const std::string& key) const
 {
     std::lock_guard lock(m_mutex);
-    if (auto it = m_persistent.find(key); it != m_persistent.end()) return it->second;
-    if (auto it = m_registered.find(key); it != m_registered.end()) return it->second;
+    if (auto it = m_persistent.find(key); it != m_persistent.end())
+        return it->second;
+    if (auto it = m_registered.find(key); it != m_registered.end())
+        return it->second;
     return {};
 }
 
@@ -348,10 +364,7 @@ int64_t NSUserDefaults::integerForKey(const std::string& key) const
     return value.isNumber() || value.isString() ? value.integerValue() : 0;
 }
 
-float NSUserDefaults::floatForKey(const std::string& key) const
-{
-    return static_cast<float>(doubleForKey(key));
-}
+float NSUserDefaults::floatForKey(const std::string& key) const { return static_cast<float>(doubleForKey(key)); }
 
 double NSUserDefaults::doubleForKey(const std::string& key) const
 {
@@ -362,28 +375,32 @@ double NSUserDefaults::doubleForKey(const std::string& key) const
 std::optional<std::string> NSUserDefaults::stringForKey(const std::string& key) const
 {
     Value value = lookup(key);
-    if (value.isString() || value.isNumber()) return value.stringValue();
+    if (value.isString() || value.isNumber())
+        return value.stringValue();
     return std::nullopt;
 }
 
 std::optional<Value::Bytes> NSUserDefaults::dataForKey(const std::string& key) const
 {
     Value value = lookup(key);
-    if (auto data = value.data()) return *data;
+    if (auto data = value.data())
+        return *data;
     return std::nullopt;
 }
 
 std::optional<Value::Array> NSUserDefaults::arrayForKey(const std::string& key) const
 {
     Value value = lookup(key);
-    if (auto array = value.array()) return *array;
+    if (auto array = value.array())
+        return *array;
     return std::nullopt;
 }
 
 std::optional<Value::Dictionary> NSUserDefaults::dictionaryForKey(const std::string& key) const
 {
     Value value = lookup(key);
-    if (auto dict = value.dictionary()) return *dict;
+    if (auto dict = value.dictionary())
+        return *dict;
     return std::nullopt;
 }
 
@@ -419,7 +436,8 @@ void NSUserDefaults::removeObjectForKey(const std::string& key)
 {
     {
         std::lock_guard lock(m_mutex);
-        if (!m_persistent.count(key)) return;
+        if (!m_persistent.count(key))
+            return;
     }
     change(
         key, [this, &key] { m_persistent.erase(key); }, true);

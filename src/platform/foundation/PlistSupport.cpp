@@ -33,9 +33,11 @@ bool isValidUTF8(const std::string& text)
         } else {
             return false;
         }
-        if (n - i <= extra) return false;
+        if (n - i <= extra)
+            return false;
         for (size_t k = 1; k <= extra; ++k) {
-            if ((s[i + k] & 0xC0) != 0x80) return false;
+            if ((s[i + k] & 0xC0) != 0x80)
+                return false;
             cp = (cp << 6) | (s[i + k] & 0x3F);
         }
         // Overlong forms, surrogates and values past U+10FFFF.
@@ -63,7 +65,8 @@ uint64_t readBigEndian(const uint8_t* p, size_t n)
 
 void setError(std::string* error, const std::string& text)
 {
-    if (error) *error = text;
+    if (error)
+        *error = text;
 }
 
 // Walks the object graph of binary data the way the library will, without
@@ -89,8 +92,8 @@ public:
         uint64_t top = readBigEndian(trailer + 16, 8);
         m_tableOffset = readBigEndian(trailer + 24, 8);
         size_t tableLimit = m_length - kBinaryTrailerLength;
-        if (m_offsetSize < 1 || m_offsetSize > 8 || m_refSize < 1 || m_refSize > 8 || m_count == 0
-            || top >= m_count || m_tableOffset <= kBinaryHeaderLength || m_tableOffset > tableLimit
+        if (m_offsetSize < 1 || m_offsetSize > 8 || m_refSize < 1 || m_refSize > 8 || m_count == 0 || top >= m_count
+            || m_tableOffset <= kBinaryHeaderLength || m_tableOffset > tableLimit
             || m_count > (tableLimit - m_tableOffset) / m_offsetSize) {
             why = "the binary property list has an invalid trailer or offset table";
             return false;
@@ -114,11 +117,14 @@ private:
     bool readCount(uint8_t marker, uint64_t& pos, uint64_t& count) const
     {
         count = marker & 0x0F;
-        if (count != 0x0F) return true;
-        if (pos >= m_tableOffset || (m_data[pos] >> 4) != 0x1) return false;
+        if (count != 0x0F)
+            return true;
+        if (pos >= m_tableOffset || (m_data[pos] >> 4) != 0x1)
+            return false;
         unsigned size = 1u << (m_data[pos] & 0x0F);
         ++pos;
-        if (size > 8 || size > m_tableOffset - pos) return false;
+        if (size > 8 || size > m_tableOffset - pos)
+            return false;
         count = readBigEndian(m_data + pos, size);
         pos += size;
         return true;
@@ -137,7 +143,8 @@ private:
         out.clear();
         isContainer = false;
         uint64_t offset = readBigEndian(m_data + m_tableOffset + object * m_offsetSize, m_offsetSize);
-        if (offset < kBinaryHeaderLength || offset >= m_tableOffset) return false;
+        if (offset < kBinaryHeaderLength || offset >= m_tableOffset)
+            return false;
         uint8_t marker = m_data[offset];
         unsigned type = marker >> 4;
         unsigned info = marker & 0x0F;
@@ -155,12 +162,15 @@ private:
         case 0x4:
             return readCount(marker, pos, count) && fits(pos, count, 1);
         case 0x5:
-            if (!readCount(marker, pos, count) || !fits(pos, count, 1)) return false;
+            if (!readCount(marker, pos, count) || !fits(pos, count, 1))
+                return false;
             return std::memchr(m_data + pos, 0, count) == nullptr;
         case 0x6:
-            if (!readCount(marker, pos, count) || !fits(pos, count, 2)) return false;
+            if (!readCount(marker, pos, count) || !fits(pos, count, 2))
+                return false;
             for (uint64_t i = 0; i < count; ++i)
-                if (m_data[pos + 2 * i] == 0 && m_data[pos + 2 * i + 1] == 0) return false;
+                if (m_data[pos + 2 * i] == 0 && m_data[pos + 2 * i + 1] == 0)
+                    return false;
             return true;
         case 0x8:
             return fits(pos, 1, info + 1);
@@ -172,17 +182,21 @@ private:
             return false;
         }
         isContainer = true;
-        if (!readCount(marker, pos, count)) return false;
+        if (!readCount(marker, pos, count))
+            return false;
         uint64_t refs = count;
         if (type == 0xD) {
-            if (count > std::numeric_limits<uint64_t>::max() / 2) return false;
+            if (count > std::numeric_limits<uint64_t>::max() / 2)
+                return false;
             refs = count * 2;
         }
-        if (!fits(pos, refs, m_refSize)) return false;
+        if (!fits(pos, refs, m_refSize))
+            return false;
         out.reserve(refs);
         for (uint64_t r = 0; r < refs; ++r) {
             uint64_t index = readBigEndian(m_data + pos + r * m_refSize, m_refSize);
-            if (index >= m_count) return false;
+            if (index >= m_count)
+                return false;
             out.push_back(index);
         }
         return true;
@@ -213,7 +227,8 @@ private:
             stack.push_back(std::move(frame));
             return true;
         };
-        if (!enter(top)) return false;
+        if (!enter(top))
+            return false;
         while (!stack.empty()) {
             Frame& frame = stack.back();
             if (frame.next < frame.children.size()) {
@@ -223,8 +238,10 @@ private:
                     return false;
                 }
                 if (height[child] == kUnvisited) {
-                    if (!enter(child)) return false;
-                    if (height[child] == kOnStack) continue;
+                    if (!enter(child))
+                        return false;
+                    if (height[child] == kOnStack)
+                        continue;
                 }
                 if (stack.size() + height[child] > kMaxPropertyListDepth) {
                     why = "the property list is nested too deeply";
@@ -236,7 +253,8 @@ private:
             uint32_t h = frame.tallestChild + 1;
             height[frame.object] = h;
             stack.pop_back();
-            if (!stack.empty()) stack.back().tallestChild = std::max(stack.back().tallestChild, h);
+            if (!stack.empty())
+                stack.back().tallestChild = std::max(stack.back().tallestChild, h);
         }
         return true;
     }
@@ -252,8 +270,10 @@ private:
 bool matchesTag(const uint8_t* data, size_t length, size_t at, const char* name)
 {
     size_t n = std::strlen(name);
-    if (at + n > length || std::memcmp(data + at, name, n) != 0) return false;
-    if (at + n == length) return true;
+    if (at + n > length || std::memcmp(data + at, name, n) != 0)
+        return false;
+    if (at + n == length)
+        return true;
     uint8_t next = data[at + n];
     return next == '>' || next == '/' || next == ' ' || next == '\t' || next == '\r' || next == '\n';
 }
@@ -264,19 +284,25 @@ bool xmlNestingWithinLimit(const uint8_t* data, size_t length)
 {
     size_t depth = 0;
     for (size_t i = 0; i < length; ++i) {
-        if (data[i] != '<') continue;
+        if (data[i] != '<')
+            continue;
         bool closing = i + 1 < length && data[i + 1] == '/';
         size_t name = i + 1 + (closing ? 1 : 0);
-        if (!matchesTag(data, length, name, "array") && !matchesTag(data, length, name, "dict")) continue;
+        if (!matchesTag(data, length, name, "array") && !matchesTag(data, length, name, "dict"))
+            continue;
         if (closing) {
-            if (depth > 0) --depth;
+            if (depth > 0)
+                --depth;
             continue;
         }
         const void* end = std::memchr(data + name, '>', length - name);
-        if (!end) return true;
+        if (!end)
+            return true;
         size_t close = static_cast<const uint8_t*>(end) - data;
-        if (data[close - 1] == '/') continue;
-        if (++depth > kMaxPropertyListDepth) return false;
+        if (data[close - 1] == '/')
+            continue;
+        if (++depth > kMaxPropertyListDepth)
+            return false;
     }
     return true;
 }
@@ -284,7 +310,8 @@ bool xmlNestingWithinLimit(const uint8_t* data, size_t length)
 bool looksLikeXML(const uint8_t* data, size_t length)
 {
     size_t i = 0;
-    if (length >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF) i = 3;
+    if (length >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF)
+        i = 3;
     while (i < length && (data[i] == ' ' || data[i] == '\t' || data[i] == '\r' || data[i] == '\n'))
         ++i;
     return i < length && data[i] == '<';
@@ -292,8 +319,7 @@ bool looksLikeXML(const uint8_t* data, size_t length)
 
 } // namespace
 
-PlistPtr parsePropertyListData(
-    const uint8_t* bytes, size_t length, NSPropertyListFormat* format, std::string* error)
+PlistPtr parsePropertyListData(const uint8_t* bytes, size_t length, NSPropertyListFormat* format, std::string* error)
 {
     if (!bytes || length == 0) {
         setError(error, "the data is empty");
@@ -311,7 +337,8 @@ PlistPtr parsePropertyListData(
             return nullptr;
         }
         plist_from_bin(reinterpret_cast<const char*>(bytes), static_cast<uint32_t>(length), &root);
-        if (format) *format = NSPropertyListBinaryFormat_v1_0;
+        if (format)
+            *format = NSPropertyListBinaryFormat_v1_0;
     } else if (looksLikeXML(bytes, length)) {
         // XML has no NUL character, and the library aborts on one in text.
         if (std::memchr(bytes, 0, length)) {
@@ -323,17 +350,18 @@ PlistPtr parsePropertyListData(
             return nullptr;
         }
         plist_from_xml(reinterpret_cast<const char*>(bytes), static_cast<uint32_t>(length), &root);
-        if (format) *format = NSPropertyListXMLFormat_v1_0;
+        if (format)
+            *format = NSPropertyListXMLFormat_v1_0;
     } else {
         setError(error, "the data is not a binary or XML property list");
         return nullptr;
     }
-    if (!root) setError(error, "the property list data is corrupt");
+    if (!root)
+        setError(error, "the property list data is corrupt");
     return PlistPtr(root);
 }
 
-std::optional<Value::Bytes> serializePropertyList(
-    plist_t node, NSPropertyListFormat format, std::string* error)
+std::optional<Value::Bytes> serializePropertyList(plist_t node, NSPropertyListFormat format, std::string* error)
 {
     char* out = nullptr;
     uint32_t length = 0;
@@ -400,9 +428,11 @@ bool validString(const std::string& s, std::string* error)
 std::optional<uint64_t> plistUIDFromDictionary(const Value& value)
 {
     auto dict = value.dictionary();
-    if (!dict || dict->size() != 1) return std::nullopt;
+    if (!dict || dict->size() != 1)
+        return std::nullopt;
     const Value& uid = value["CF$UID"];
-    if (uid.type() != Value::Type::Integer || uid.integerValue() < 0) return std::nullopt;
+    if (uid.type() != Value::Type::Integer || uid.integerValue() < 0)
+        return std::nullopt;
     return static_cast<uint64_t>(uid.integerValue());
 }
 
@@ -420,7 +450,8 @@ plist_t build(const Value& value, size_t depth, std::string* error)
     case Value::Type::Double:
         return plist_new_real(value.doubleValue());
     case Value::Type::String:
-        if (!validString(*value.string(), error)) return nullptr;
+        if (!validString(*value.string(), error))
+            return nullptr;
         return plist_new_string(value.string()->c_str());
     case Value::Type::Data: {
         const auto& bytes = *value.data();
@@ -432,19 +463,23 @@ plist_t build(const Value& value, size_t depth, std::string* error)
         PlistPtr array(plist_new_array());
         for (const auto& element : *value.array()) {
             plist_t item = build(element, depth + 1, error);
-            if (!item) return nullptr;
+            if (!item)
+                return nullptr;
             plist_array_append_item(array.get(), item);
         }
         return array.release();
     }
     case Value::Type::Dictionary: {
         // The XML form of a keyed-archive reference becomes one again.
-        if (auto uid = plistUIDFromDictionary(value)) return plist_new_uid(*uid);
+        if (auto uid = plistUIDFromDictionary(value))
+            return plist_new_uid(*uid);
         PlistPtr dict(plist_new_dict());
         for (const auto& [key, element] : *value.dictionary()) {
-            if (!validString(key, error)) return nullptr;
+            if (!validString(key, error))
+                return nullptr;
             plist_t item = build(element, depth + 1, error);
-            if (!item) return nullptr;
+            if (!item)
+                return nullptr;
             plist_dict_set_item(dict.get(), key.c_str(), item);
         }
         return dict.release();
@@ -488,7 +523,8 @@ std::optional<Value> read(plist_t node, size_t depth, std::string* error)
         uint64_t length = 0;
         plist_get_data_val(node, &bytes, &length);
         Value::Bytes data;
-        if (bytes) data.assign(bytes, bytes + length);
+        if (bytes)
+            data.assign(bytes, bytes + length);
         std::free(bytes);
         return Value(std::move(data));
     }
@@ -511,7 +547,8 @@ std::optional<Value> read(plist_t node, size_t depth, std::string* error)
         array.reserve(count);
         for (uint32_t i = 0; i < count; ++i) {
             auto element = read(plist_array_get_item(node, i), depth + 1, error);
-            if (!element) return std::nullopt;
+            if (!element)
+                return std::nullopt;
             array.push_back(std::move(*element));
         }
         return Value(std::move(array));
@@ -537,7 +574,8 @@ std::optional<Value> read(plist_t node, size_t depth, std::string* error)
             std::free(key);
         }
         std::free(it);
-        if (!ok) return std::nullopt;
+        if (!ok)
+            return std::nullopt;
         return Value(std::move(dict));
     }
     default:
@@ -561,7 +599,8 @@ std::optional<Value> valueFromPlist(plist_t node, std::string* error)
 
 std::string plistStringValue(plist_t node)
 {
-    if (!node || plist_get_node_type(node) != PLIST_STRING) return {};
+    if (!node || plist_get_node_type(node) != PLIST_STRING)
+        return {};
     char* s = nullptr;
     plist_get_string_val(node, &s);
     std::string result = s ? s : "";
@@ -571,21 +610,25 @@ std::string plistStringValue(plist_t node)
 
 bool plistUIDValue(plist_t node, uint64_t* out)
 {
-    if (!node) return false;
+    if (!node)
+        return false;
     if (plist_get_node_type(node) == PLIST_UID) {
         plist_get_uid_val(node, out);
         return true;
     }
-    if (plist_get_node_type(node) != PLIST_DICT || plist_dict_get_size(node) != 1) return false;
+    if (plist_get_node_type(node) != PLIST_DICT || plist_dict_get_size(node) != 1)
+        return false;
     int64_t value = 0;
-    if (!plistIntegerValue(plist_dict_get_item(node, "CF$UID"), &value) || value < 0) return false;
+    if (!plistIntegerValue(plist_dict_get_item(node, "CF$UID"), &value) || value < 0)
+        return false;
     *out = static_cast<uint64_t>(value);
     return true;
 }
 
 bool plistIntegerValue(plist_t node, int64_t* out)
 {
-    if (!node || plist_get_node_type(node) != PLIST_UINT) return false;
+    if (!node || plist_get_node_type(node) != PLIST_UINT)
+        return false;
     uint64_t raw = 0;
     plist_get_uint_val(node, &raw);
     *out = static_cast<int64_t>(raw);

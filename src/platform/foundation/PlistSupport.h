@@ -14,7 +14,8 @@
 struct PlistDeleter {
     void operator()(void* node) const
     {
-        if (node) plist_free(static_cast<plist_t>(node));
+        if (node)
+            plist_free(static_cast<plist_t>(node));
     }
 };
 using PlistPtr = std::unique_ptr<void, PlistDeleter>;
@@ -29,12 +30,10 @@ bool isValidUTF8(const std::string& text);
 // Parses XML or binary property-list data. Binary data is checked for
 // consistent offsets, reference cycles and nesting depth before the library
 // sees it. Null and an error on failure.
-PlistPtr parsePropertyListData(
-    const uint8_t* bytes, size_t length, NSPropertyListFormat* format, std::string* error);
+PlistPtr parsePropertyListData(const uint8_t* bytes, size_t length, NSPropertyListFormat* format, std::string* error);
 
 // Serializes a tree; nothing and an error when the library produces nothing.
-std::optional<Value::Bytes> serializePropertyList(
-    plist_t node, NSPropertyListFormat format, std::string* error);
+std::optional<Value::Bytes> serializePropertyList(plist_t node, NSPropertyListFormat format, std::string* error);
 
 // Value to tree and back. The conversion refuses what has no property-list
 // form. UIDs come back as {"CF$UID": n}, and such a one-entry dictionary
