@@ -219,7 +219,8 @@ TEST(NSKeyedArchiver, RestrictedCollectionsCheckEveryElement)
     EXPECT_EQ(NSKeyedUnarchiver::unarchivedObjectOfClasses({ NSArrayClassName, NSStringClassName }, *data), strings);
     EXPECT_TRUE(NSKeyedUnarchiver::unarchivedObjectOfClasses({ NSArrayClassName }, *data).isNil());
 
-    Value mixed(Value::Dictionary { { "n", Value(1) }, { "s", Value(Value::Array { Value(makeRef<ArchiveTestShortcut>(1, 0)) }) } });
+    Value mixed(Value::Dictionary {
+        { "n", Value(1) }, { "s", Value(Value::Array { Value(makeRef<ArchiveTestShortcut>(1, 0)) }) } });
     auto mixedData = NSKeyedArchiver::archivedDataWithRootObject(mixed);
     ASSERT_TRUE(mixedData);
     std::set<std::string> plain { NSDictionaryClassName, NSStringClassName, NSNumberClassName, NSArrayClassName };
@@ -242,7 +243,8 @@ TEST(NSKeyedArchiver, MissingKeysDecodeAsZeroAndCanBeRefused)
         { "$objects",
             Value(Value::Array {
                 Value("$null"),
-                Value(Value::Dictionary { { "ModifierFlags", Value(0x80000) }, { "$class", Value(Value::Dictionary { { "CF$UID", Value(2) } }) } }),
+                Value(Value::Dictionary { { "ModifierFlags", Value(0x80000) },
+                    { "$class", Value(Value::Dictionary { { "CF$UID", Value(2) } }) } }),
                 Value(Value::Dictionary { { "$classname", Value("ArchiveTestShortcut") },
                     { "$classes", Value(Value::Array { Value("ArchiveTestShortcut"), Value("NSObject") }) } }),
             }) },

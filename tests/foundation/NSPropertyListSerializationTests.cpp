@@ -1,5 +1,5 @@
-#include <foundation/NSPropertyListSerialization.h>
 #include <foundation/NSObject.h>
+#include <foundation/NSPropertyListSerialization.h>
 
 #include <gtest/gtest.h>
 
@@ -201,7 +201,8 @@ TEST(NSPropertyListSerialization, ChecksEachBinaryObjectBeforeTheLibrarySeesIt)
     };
     for (const auto& [name, object] : bad) {
         std::string error;
-        EXPECT_FALSE(NSPropertyListSerialization::propertyListWithData(singleObjectBinary(object), nullptr, &error)) << name;
+        EXPECT_FALSE(NSPropertyListSerialization::propertyListWithData(singleObjectBinary(object), nullptr, &error))
+            << name;
         EXPECT_FALSE(error.empty()) << name;
     }
 }

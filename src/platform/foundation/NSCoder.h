@@ -58,8 +58,7 @@ public:
     // decodeObjectOfClass<T> brings T's own factory instead.
     virtual Value decodeObjectOfClasses(const std::set<std::string>& classNames, const std::string& key);
     std::optional<std::string> decodeStringForKey(const std::string& key);
-    template <class T>
-    Ref<T> decodeObjectOfClass(const std::string& key);
+    template <class T> Ref<T> decodeObjectOfClass(const std::string& key);
 
     virtual bool requiresSecureCoding() const { return false; }
 
@@ -78,14 +77,9 @@ private:
 };
 
 // The name an object of class T is archived under.
-template <class T>
-std::string codingClassName()
-{
-    return demangledClassName(typeid(T));
-}
+template <class T> std::string codingClassName() { return demangledClassName(typeid(T)); }
 
-template <class T>
-Ref<T> NSCoder::decodeObjectOfClass(const std::string& key)
+template <class T> Ref<T> NSCoder::decodeObjectOfClass(const std::string& key)
 {
     auto value = decodeRegisteredObject(
         codingClassName<T>(), [](NSCoder& coder) -> Ref<NSObject> { return T::initWithCoder(coder); }, key);

@@ -38,7 +38,10 @@ std::optional<Value::Bytes> NSKeyedArchiver::archivedDataWithRootObject(const Va
 
 plist_t NSKeyedArchiver::currentContainer() const { return m_containers.empty() ? m_top : m_containers.back(); }
 
-void NSKeyedArchiver::setItem(const std::string& key, plist_t item) { plist_dict_set_item(currentContainer(), escapedKey(key).c_str(), item); }
+void NSKeyedArchiver::setItem(const std::string& key, plist_t item)
+{
+    plist_dict_set_item(currentContainer(), escapedKey(key).c_str(), item);
+}
 
 bool NSKeyedArchiver::ready(const char* method)
 {
@@ -185,7 +188,8 @@ uint64_t NSKeyedArchiver::encodeValue(const Value& value)
         plist_t dict = plist_new_dict();
         plist_dict_set_item(dict, kTimeKey, plist_new_real(value.date()->timeIntervalSinceReferenceDate));
         uint64_t index = append(dict);
-        plist_dict_set_item(dict, kClassKey, plist_new_uid(classReference(NSDateClassName, { NSDateClassName, "NSObject" })));
+        plist_dict_set_item(
+            dict, kClassKey, plist_new_uid(classReference(NSDateClassName, { NSDateClassName, "NSObject" })));
         return index;
     }
     case Value::Type::Array: {

@@ -39,8 +39,8 @@ private:
     uint64_t append(plist_t node);
     uint64_t encodeValue(const Value& value);
     uint64_t classReference(const std::string& className, const std::vector<std::string>& hierarchy);
-    uint64_t encodeCollectionObject(const std::string& className, const std::vector<const Value*>& keys,
-        const std::vector<const Value*>& objects);
+    uint64_t encodeCollectionObject(
+        const std::string& className, const std::vector<const Value*>& keys, const std::vector<const Value*>& objects);
 
     plist_t m_top;
     plist_t m_objects;

@@ -61,7 +61,10 @@ void NSKeyedUnarchiver::setClass(const std::string& className, Factory factory)
         classTable().erase(className);
 }
 
-bool NSKeyedUnarchiver::isClassRegistered(const std::string& className) { return registeredFactory(className) != nullptr; }
+bool NSKeyedUnarchiver::isClassRegistered(const std::string& className)
+{
+    return registeredFactory(className) != nullptr;
+}
 
 NSKeyedUnarchiver::NSKeyedUnarchiver(plist_t root, plist_t objects, plist_t top)
     : m_root(root)
@@ -99,7 +102,8 @@ Ref<NSKeyedUnarchiver> NSKeyedUnarchiver::initForReadingFromData(const Value::By
     return nullptr;
 }
 
-Value NSKeyedUnarchiver::finish(NSKeyedUnarchiver* coder, Value value, const std::string& parseError, std::string* error)
+Value NSKeyedUnarchiver::finish(
+    NSKeyedUnarchiver* coder, Value value, const std::string& parseError, std::string* error)
 {
     std::string why = coder ? coder->error() : parseError;
     if (why.empty())
@@ -318,8 +322,9 @@ Value NSKeyedUnarchiver::decodeObjectDictionary(uint64_t index, plist_t dict, co
     plist_t description = nullptr;
     if (uidValue(plist_dict_get_item(dict, kClassKey), &classIndex) && classIndex < plist_array_get_size(m_objects))
         description = plist_array_get_item(m_objects, static_cast<uint32_t>(classIndex));
-    std::string className
-        = description && plist_get_node_type(description) == PLIST_DICT ? plistStringValue(plist_dict_get_item(description, kClassNameKey)) : "";
+    std::string className = description && plist_get_node_type(description) == PLIST_DICT
+        ? plistStringValue(plist_dict_get_item(description, kClassNameKey))
+        : "";
     if (className.empty()) {
         failWithError("an object in the archive has no valid class");
         return {};

@@ -20,8 +20,7 @@ public:
     // The process's table of classes that unrestricted decoding may build,
     // by archived class name. A later registration of a name replaces it.
     static void setClass(const std::string& className, Factory factory);
-    template <class T>
-    static void registerClass()
+    template <class T> static void registerClass()
     {
         setClass(codingClassName<T>(), [](NSCoder& coder) -> Ref<NSObject> { return T::initWithCoder(coder); });
     }
@@ -38,8 +37,7 @@ public:
     static Value unarchivedObjectOfClasses(
         const std::set<std::string>& classNames, const Value::Bytes& data, std::string* error = nullptr);
     // Secure, for one class that decodes with T::initWithCoder.
-    template <class T>
-    static Ref<T> unarchivedObjectOfClass(const Value::Bytes& data, std::string* error = nullptr)
+    template <class T> static Ref<T> unarchivedObjectOfClass(const Value::Bytes& data, std::string* error = nullptr)
     {
         return unarchivedRootObject(
             codingClassName<T>(), [](NSCoder& coder) -> Ref<NSObject> { return T::initWithCoder(coder); }, data, error)

@@ -3,7 +3,10 @@
 #include "PlistSupport.h"
 
 namespace {
-bool writable(NSPropertyListFormat format) { return format == NSPropertyListXMLFormat_v1_0 || format == NSPropertyListBinaryFormat_v1_0; }
+bool writable(NSPropertyListFormat format)
+{
+    return format == NSPropertyListXMLFormat_v1_0 || format == NSPropertyListBinaryFormat_v1_0;
+}
 }
 
 bool NSPropertyListSerialization::propertyListIsValidForFormat(

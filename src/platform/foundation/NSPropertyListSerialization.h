@@ -18,7 +18,8 @@ public:
     // without NUL characters), data, dates, arrays and dictionaries of them.
     // Nil and objects have no property-list form. The old text format is
     // read by nothing here and written by nothing.
-    static bool propertyListIsValidForFormat(const Value& plist, NSPropertyListFormat format, std::string* reason = nullptr);
+    static bool propertyListIsValidForFormat(
+        const Value& plist, NSPropertyListFormat format, std::string* reason = nullptr);
 
     // Nothing, with the reason in error, when the value is no property list.
     static std::optional<Value::Bytes> dataWithPropertyList(

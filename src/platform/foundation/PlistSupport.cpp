@@ -41,7 +41,8 @@ bool isValidUTF8(const std::string& text)
             cp = (cp << 6) | (s[i + k] & 0x3F);
         }
         // Overlong forms, surrogates and values past U+10FFFF.
-        if ((extra == 2 && cp < 0x800) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)) || (cp >= 0xD800 && cp <= 0xDFFF))
+        if ((extra == 2 && cp < 0x800) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF))
+            || (cp >= 0xD800 && cp <= 0xDFFF))
             return false;
         i += extra + 1;
     }

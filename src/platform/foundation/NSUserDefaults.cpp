@@ -1,0 +1,444 @@
+#include "NSUserDefaults.h"
+
+#include "AtomicFile.h"
+#include "Clock.h"
+#include "Log.h"
+#include "NSNotificationCenter.h"
+#include "NSPropertyListSerialization.h"
+#include "RunLoop.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <pwd.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+const std::string NSUserDefaultsDidChangeNotification = "NSUserDefaultsDidChangeNotification";
+
+namespace {
+
+// Changes are saved this long after the first of a burst (a window being
+// dragged writes its frame on every move), so one write covers them all.
+constexpr double kSaveDelay = 1.0;
+constexpr const char* kFileName = "defaults.plist";
+constexpr const char* kDirectoryName = "quorvex";
+// Seconds from 1970-01-01 to 2001-01-01.
+constexpr double kUnixToReference = 978307200.0;
+
+std::mutex gDirectoryMutex;
+std::string gDirectoryOverride;
+
+std::mutex gStandardMutex;
+Ref<NSUserDefaults>& standardSlot()
+{
+    static auto* slot = new Ref<NSUserDefaults>();
+    return *slot;
+}
+
+struct HandlerEntry {
+    uint64_t id;
+    std::shared_ptr<NSUserDefaults::ChangeHandler> handler;
+};
+std::mutex gHandlersMutex;
+std::vector<HandlerEntry> gHandlers;
+uint64_t gNextHandlerId = 1;
+
+void saveStandardAtExit()
+{
+    Ref<NSUserDefaults> defaults;
+    {
+        std::lock_guard lock(gStandardMutex);
+        defaults = standardSlot();
+    }
+    if (defaults)
+        defaults->synchronize();
+}
+
+std::string homeDirectory()
+{
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return home;
+    std::vector<char> buffer(16384);
+    passwd entry {};
+    passwd* result = nullptr;
+    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &result) == 0 && result && result->pw_dir)
+        return result->pw_dir;
+    return ".";
+}
+
+std::string errnoText(int error) { return std::strerror(error); }
+
+std::string timestamp()
+{
+    auto seconds = static_cast<time_t>(std::floor(Clock::current().now() + kUnixToReference));
+    std::tm parts {};
+    gmtime_r(&seconds, &parts);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &parts);
+    return text;
+}
+
+bool boolFromString(const std::string& s)
+{
+    if (strcasecmp(s.c_str(), "yes") == 0 || strcasecmp(s.c_str(), "true") == 0)
+        return true;
+    if (strcasecmp(s.c_str(), "no") == 0 || strcasecmp(s.c_str(), "false") == 0)
+        return false;
+    return Value(s).integerValue() != 0;
+}
+
+} // namespace
+
+void NSUserDefaults::setStorageDirectory(const std::string& directory)
+{
+    std::lock_guard lock(gDirectoryMutex);
+    gDirectoryOverride = directory;
+}
+
+std::string NSUserDefaults::storageDirectory()
+{
+    {
+        std::lock_guard lock(gDirectoryMutex);
+        if (!gDirectoryOverride.empty())
+            return gDirectoryOverride;
+    }
+    // A relative XDG_CONFIG_HOME is invalid and ignored.
+    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && config[0] == '/')
+        return std::string(config) + "/" + kDirectoryName;
+    return homeDirectory() + "/.config/" + kDirectoryName;
+}
+
+std::string NSUserDefaults::storageFilePath() { return storageDirectory() + "/" + kFileName; }
+
+Ref<NSUserDefaults> NSUserDefaults::standardUserDefaults()
+{
+    std::lock_guard lock(gStandardMutex);
+    auto& slot = standardSlot();
+    if (!slot) {
+        static std::once_flag atExit;
+        std::call_once(atExit, [] { std::atexit(saveStandardAtExit); });
+        slot = makeRef<NSUserDefaults>(storageFilePath());
+        slot->m_isStandard = true;
+    }
+    return slot;
+}
+
+void NSUserDefaults::resetStandardUserDefaults()
+{
+    Ref<NSUserDefaults> previous;
+    {
+        std::lock_guard lock(gStandardMutex);
+        previous = std::move(standardSlot());
+        standardSlot() = nullptr;
+    }
+    if (previous) {
+        previous->m_isStandard = false;
+        previous->synchronize();
+    }
+}
+
+Ref<NSUserDefaults> NSUserDefaults::defaultsWithFile(const std::string& path) { return makeRef<NSUserDefaults>(path); }
+
+Token NSUserDefaults::addStandardChangeHandler(ChangeHandler handler)
+{
+    std::lock_guard lock(gHandlersMutex);
+    uint64_t id = gNextHandlerId++;
+    gHandlers.push_back({ id, std::make_shared<ChangeHandler>(std::move(handler)) });
+    return Token([id] {
+        std::lock_guard lock(gHandlersMutex);
+        std::erase_if(gHandlers, [id](const HandlerEntry& e) { return e.id == id; });
+    });
+}
+
+NSUserDefaults::NSUserDefaults(std::string path)
+    : m_path(std::move(path))
+{
+    load();
+}
+
+NSUserDefaults::~NSUserDefaults()
+{
+    if (m_saveTimer)
+        m_saveTimer->invalidate();
+    bool pending;
+    {
+        std::lock_guard lock(m_mutex);
+        pending = m_changeCount != m_savedCount;
+    }
+    if (pending)
+        synchronize();
+}
+
+void NSUserDefaults::load()
+{
+    int readError = 0;
+    auto data = readFileContents(m_path, &readError);
+    if (!data) {
+        // No file, or no directory for it yet: a first run.
+        if (readError != ENOENT && readError != ENOTDIR)
+            moveAside(errnoText(readError));
+        return;
+    }
+    std::string error;
+    auto contents = NSPropertyListSerialization::propertyListWithData(*data, nullptr, &error);
+    if (!contents) {
+        moveAside(error);
+        return;
+    }
+    if (!contents->isDictionary()) {
+        moveAside("it does not hold a dictionary");
+        return;
+    }
+    m_persistent = *contents->dictionary();
+}
+
+void NSUserDefaults::moveAside(const std::string& reason)
+{
+    std::string base = m_path + ".corrupt-" + timestamp();
+    std::string target = base;
+    struct stat st;
+    for (int n = 2; ::lstat(target.c_str(), &st) == 0; ++n)
+        target = base + "-" + std::to_string(n);
+    if (::rename(m_path.c_str(), target.c_str()) == 0) {
+        NSLog("The user defaults file %@ could not be read (%@); it was moved to %@ and the defaults apply.", m_path,
+            reason, target);
+    } else {
+        NSLog("The user defaults file %@ could not be read (%@) nor moved aside (%@); the defaults apply.", m_path,
+            reason, errnoText(errno));
+    }
+}
+
+bool NSUserDefaults::writeFile(const Value::Dictionary& contents, std::string* error) const
+{
+    auto data
+        = NSPropertyListSerialization::dataWithPropertyList(Value(contents), NSPropertyListBinaryFormat_v1_0, error);
+    if (!data)
+        return false;
+    auto directory = std::filesystem::path(m_path).parent_path();
+    std::error_code made;
+    if (!directory.empty())
+        std::filesystem::create_directories(directory, made);
+    if (made) {
+        *error = "the directory " + directory.string() + " cannot be created: " + made.message();
+        return false;
+    }
+    return writeFileAtomically(m_path, *data, error);
+}
+
+bool NSUserDefaults::synchronize()
+{
+    std::lock_guard writeLock(m_writeMutex);
+    Value::Dictionary snapshot;
+    uint64_t count;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_changeCount == m_savedCount)
+            return true;
+        snapshot = m_persistent;
+        count = m_changeCount;
+    }
+    std::string error;
+    if (!writeFile(snapshot, &error)) {
+        NSLog("Could not save the user defaults to %@: %@. The values stay in memory.", m_path, error);
+        return false;
+    }
+    std::lock_guard lock(m_mutex);
+    m_savedCount = std::max(m_savedCount, count);
+    return true;
+}
+
+void NSUserDefaults::scheduleSave()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_saveTimer && m_saveTimer->isValid())
+            return;
+    }
+    Weak<NSUserDefaults> weak = std::static_pointer_cast<NSUserDefaults>(weak_from_this().lock());
+    auto timer = RunLoop::main().performAfterDelay(this, "synchronize", kSaveDelay,
+        [weak] {
+            if (auto defaults = weak.lock())
+                defaults->synchronize();
+        },
+        { kCFRunLoopCommonModes });
+    std::lock_guard lock(m_mutex);
+    m_saveTimer = timer;
+}
+
+void NSUserDefaults::announce(const std::string& key, bool prior) const
+{
+    if (!m_isStandard)
+        return;
+    std::vector<std::shared_ptr<ChangeHandler>> handlers;
+    {
+        std::lock_guard lock(gHandlersMutex);
+        for (const auto& entry : gHandlers)
+            handlers.push_back(entry.handler);
+    }
+    for (const auto& handler : handlers)
+        (*handler)(key, prior);
+}
+
+void NSUserDefaults::change(const std::string& key, const std::function<void()>& mutate, bool persistent)
+{
+    announce(key, true);
+    willChangeValueForKey(key);
+    {
+        std::lock_guard lock(m_mutex);
+        mutate();
+        if (persistent)
+            ++m_changeCount;
+    }
+    didChangeValueForKey(key);
+    announce(key, false);
+    if (persistent) {
+        scheduleSave();
+        NSNotificationCenter::defaultCenter().postNotificationName(
+            NSUserDefaultsDidChangeNotification, selfRef<NSObject>(), {});
+    }
+}
+
+void NSUserDefaults::registerDefaults(const Value::Dictionary& registrationDictionary)
+{
+    for (const auto& [key, value] : registrationDictionary) {
+        auto mutate = [this, &key, &value] {
+            if (value.isNil())
+                m_registered.erase(key);
+            else
+                m_registered[key] = value;
+        };
+        bool shadowed;
+        {
+            std::lock_guard lock(m_mutex);
+            shadowed = m_persistent.count(key) > 0;
+            if (shadowed)
+                mutate();
+        }
+        // Only a key the user has not set reads differently now.
+        if (!shadowed)
+            change(key, mutate, false);
+    }
+}
+
+Value NSUserDefaults::lookup(const std::string& key) const
+{
+    std::lock_guard lock(m_mutex);
+    if (auto it = m_persistent.find(key); it != m_persistent.end())
+        return it->second;
+    if (auto it = m_registered.find(key); it != m_registered.end())
+        return it->second;
+    return {};
+}
+
+Value NSUserDefaults::objectForKey(const std::string& key) const { return lookup(key); }
+
+Value NSUserDefaults::valueForKey(const std::string& key) const { return lookup(key); }
+
+void NSUserDefaults::setValueForKey(const Value& value, const std::string& key) { setObject(value, key); }
+
+bool NSUserDefaults::boolForKey(const std::string& key) const
+{
+    Value value = lookup(key);
+    switch (value.type()) {
+    case Value::Type::Bool:
+    case Value::Type::Integer:
+        return value.boolValue();
+    case Value::Type::Double:
+        return value.doubleValue() != 0 && !std::isnan(value.doubleValue());
+    case Value::Type::String:
+        return boolFromString(*value.string());
+    default:
+        return false;
+    }
+}
+
+int64_t NSUserDefaults::integerForKey(const std::string& key) const
+{
+    Value value = lookup(key);
+    return value.isNumber() || value.isString() ? value.integerValue() : 0;
+}
+
+float NSUserDefaults::floatForKey(const std::string& key) const { return static_cast<float>(doubleForKey(key)); }
+
+double NSUserDefaults::doubleForKey(const std::string& key) const
+{
+    Value value = lookup(key);
+    return value.isNumber() || value.isString() ? value.doubleValue() : 0;
+}
+
+std::optional<std::string> NSUserDefaults::stringForKey(const std::string& key) const
+{
+    Value value = lookup(key);
+    if (value.isString() || value.isNumber())
+        return value.stringValue();
+    return std::nullopt;
+}
+
+std::optional<Value::Bytes> NSUserDefaults::dataForKey(const std::string& key) const
+{
+    Value value = lookup(key);
+    if (auto data = value.data())
+        return *data;
+    return std::nullopt;
+}
+
+std::optional<Value::Array> NSUserDefaults::arrayForKey(const std::string& key) const
+{
+    Value value = lookup(key);
+    if (auto array = value.array())
+        return *array;
+    return std::nullopt;
+}
+
+std::optional<Value::Dictionary> NSUserDefaults::dictionaryForKey(const std::string& key) const
+{
+    Value value = lookup(key);
+    if (auto dict = value.dictionary())
+        return *dict;
+    return std::nullopt;
+}
+
+void NSUserDefaults::setObject(const Value& value, const std::string& key)
+{
+    if (value.isNil()) {
+        removeObjectForKey(key);
+        return;
+    }
+    // The key is checked with the value: one entry the file cannot hold
+    // would make every later write of the store fail.
+    std::string reason;
+    if (!NSPropertyListSerialization::propertyListIsValidForFormat(
+            Value(Value::Dictionary { { key, value } }), NSPropertyListBinaryFormat_v1_0, &reason)) {
+        NSLog("Attempt to set a non-property-list object %@ as an NSUserDefaults value for key %@ (%@); "
+              "nothing was stored.",
+            value, key, reason);
+        return;
+    }
+    change(
+        key, [this, &key, &value] { m_persistent[key] = value; }, true);
+}
+
+void NSUserDefaults::setBool(bool value, const std::string& key) { setObject(Value(value), key); }
+
+void NSUserDefaults::setInteger(int64_t value, const std::string& key) { setObject(Value(value), key); }
+
+void NSUserDefaults::setFloat(float value, const std::string& key) { setObject(Value(value), key); }
+
+void NSUserDefaults::setDouble(double value, const std::string& key) { setObject(Value(value), key); }
+
+void NSUserDefaults::removeObjectForKey(const std::string& key)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_persistent.count(key))
+            return;
+    }
+    change(
+        key, [this, &key] { m_persistent.erase(key); }, true);
+}
