@@ -72,6 +72,25 @@ public:
     // Posts an input event into the window server's stream.
     virtual void postEvent(const DesktopInputEvent& event) = 0;
 
+    // The keyboard as it is now: the modifier flags held (event flag bits:
+    // Caps Lock, Shift, Control, Option, Command, Function) and the virtual
+    // key codes of every key down, modifier keys included.
+    virtual uint64_t keyboardModifierFlags() const = 0;
+    virtual std::vector<uint16_t> pressedKeyCodes() const = 0;
+    // The desktop's own keyboard shortcuts.
+    virtual std::vector<DesktopSymbolicHotKey> symbolicHotKeys() const = 0;
+
+    // Input. Every key, modifier and mouse event the desktop receives, from
+    // the hardware or posted by a process, is routed: through the input
+    // router when one is installed (the event services install theirs:
+    // event taps, then hot keys), then to deliverInput. Without a router the
+    // event is delivered on the main run loop.
+    using InputRouter = std::function<void(const DesktopInputEvent&)>;
+    static void setInputRouter(InputRouter router);
+    // Gives the event to the frontmost application; returns its pid, 0 when
+    // no application is frontmost.
+    virtual pid_t deliverInput(const DesktopInputEvent& event) = 0;
+
     // Events, delivered synchronously on the thread that caused them; the
     // services move them to the main run loop.
     using Listener = std::function<void(const DesktopEvent&)>;
@@ -80,4 +99,8 @@ public:
     // Events of whichever desktop is current: the registration moves along
     // when another desktop is installed.
     [[nodiscard]] static Token subscribeToCurrent(Listener listener);
+
+protected:
+    // Sends an event that the desktop received on its way (see above).
+    static void routeInput(const DesktopInputEvent& event);
 };

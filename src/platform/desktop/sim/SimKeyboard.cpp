@@ -1,0 +1,272 @@
+// The simulated desktop's keyboard: key and modifier state, the events a
+// person's typing makes, the desktop's own shortcuts and what applications
+// received.
+#include "SimDesktop.h"
+
+#include "../KeyboardLayout.h"
+
+#include <foundation/Clock.h>
+
+#include <algorithm>
+
+namespace {
+
+// Event types and flags with the platform's values.
+constexpr uint32_t kKeyDown = 10;
+constexpr uint32_t kKeyUp = 11;
+constexpr uint32_t kFlagsChanged = 12;
+
+constexpr uint64_t kCapsLockFlag = 0x10000;
+constexpr uint64_t kShiftFlag = 0x20000;
+constexpr uint64_t kControlFlag = 0x40000;
+constexpr uint64_t kOptionFlag = 0x80000;
+constexpr uint64_t kCommandFlag = 0x100000;
+constexpr uint64_t kNumericPadFlag = 0x200000;
+constexpr uint64_t kFunctionFlag = 0x800000;
+
+// Carbon modifier bits of the symbolic hot-key table.
+constexpr uint32_t kCarbonCommand = 0x100;
+constexpr uint32_t kCarbonShift = 0x200;
+constexpr uint32_t kCarbonOption = 0x800;
+constexpr uint32_t kCarbonControl = 0x1000;
+
+// The modifier keys, in the order their changes are reported.
+struct ModifierKey {
+    uint64_t flag;
+    uint16_t keyCode;
+};
+constexpr ModifierKey kModifierKeys[] = {
+    { kControlFlag, kVK_Control },
+    { kOptionFlag, kVK_Option },
+    { kShiftFlag, kVK_Shift },
+    { kCommandFlag, kVK_Command },
+    { kFunctionFlag, kVK_Function },
+    { kCapsLockFlag, kVK_CapsLock },
+};
+constexpr uint64_t kModifierMask
+    = kCapsLockFlag | kShiftFlag | kControlFlag | kOptionFlag | kCommandFlag | kFunctionFlag;
+
+std::optional<uint64_t> modifierFlagOfKey(uint16_t keyCode)
+{
+    switch (keyCode) {
+    case kVK_Command:
+    case kVK_RightCommand:
+        return kCommandFlag;
+    case kVK_Shift:
+    case kVK_RightShift:
+        return kShiftFlag;
+    case kVK_Option:
+    case kVK_RightOption:
+        return kOptionFlag;
+    case kVK_Control:
+    case kVK_RightControl:
+        return kControlFlag;
+    case kVK_Function:
+        return kFunctionFlag;
+    case kVK_CapsLock:
+        return kCapsLockFlag;
+    default:
+        return std::nullopt;
+    }
+}
+
+// Flags the hardware adds to some keys' events, as the platform's keyboard
+// does: the arrows are on the numeric pad and need the function key on
+// small keyboards; the navigation and function keys carry the function flag.
+uint64_t deviceFlagsOfKey(uint16_t keyCode)
+{
+    switch (keyCode) {
+    case kVK_LeftArrow:
+    case kVK_RightArrow:
+    case kVK_DownArrow:
+    case kVK_UpArrow:
+        return kNumericPadFlag | kFunctionFlag;
+    case kVK_Help:
+    case kVK_Home:
+    case kVK_PageUp:
+    case kVK_ForwardDelete:
+    case kVK_End:
+    case kVK_PageDown:
+    case 122: case 120: case 99: case 118: case 96: case 97: case 98: case 100: case 101: case 109:
+    case 103: case 111: case 105: case 107: case 113: case 106: case 64: case 79: case 80: case 90:
+        return kFunctionFlag;
+    case 65: case 67: case 69: case 71: case 75: case 76: case 78: case 81:
+    case 82: case 83: case 84: case 85: case 86: case 87: case 88: case 89: case 91: case 92:
+        return kNumericPadFlag;
+    default:
+        return 0;
+    }
+}
+
+}
+
+std::vector<DesktopSymbolicHotKey> SimDesktop::defaultSymbolicHotKeys()
+{
+    return {
+        { 1, 48, kCarbonCommand, true, "Application switcher" },
+        { 2, 48, kCarbonCommand | kCarbonShift, true, "Application switcher, backwards" },
+        { 27, 50, kCarbonCommand, true, "Move focus to the next window" },
+        { 28, 20, kCarbonCommand | kCarbonShift, true, "Save picture of screen as a file" },
+        { 30, 21, kCarbonCommand | kCarbonShift, true, "Save picture of selected area as a file" },
+        { 32, 126, kCarbonControl, true, "Show all windows" },
+        { 33, 125, kCarbonControl, true, "Show application windows" },
+        { 60, 49, kCarbonControl, false, "Select the previous input source" },
+        { 64, 49, kCarbonCommand, true, "Show the search field" },
+        { 65, 49, kCarbonCommand | kCarbonOption, true, "Show the search window" },
+        { 79, 123, kCarbonControl, true, "Move left a space" },
+        { 81, 124, kCarbonControl, true, "Move right a space" },
+    };
+}
+
+std::vector<DesktopSymbolicHotKey> SimDesktop::symbolicHotKeys() const
+{
+    std::lock_guard lock(m_mutex);
+    log("CopySymbolicHotKeys");
+    return m_symbolicHotKeys;
+}
+
+void SimDesktop::setSymbolicHotKeys(std::vector<DesktopSymbolicHotKey> hotKeys)
+{
+    std::lock_guard lock(m_mutex);
+    m_symbolicHotKeys = std::move(hotKeys);
+}
+
+uint64_t SimDesktop::keyboardModifierFlags() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_modifierFlags;
+}
+
+std::vector<uint16_t> SimDesktop::pressedKeyCodes() const
+{
+    std::lock_guard lock(m_mutex);
+    return { m_keysDown.begin(), m_keysDown.end() };
+}
+
+DesktopInputEvent SimDesktop::keyboardEventLocked(uint32_t type, uint16_t keyCode) const
+{
+    DesktopInputEvent e;
+    e.type = type;
+    e.keyCode = keyCode;
+    e.flags = m_modifierFlags | (type == kFlagsChanged ? 0 : deviceFlagsOfKey(keyCode));
+    e.location = m_mouse;
+    e.timestamp = Clock::current().now();
+    e.tapLocation = 0;
+    e.sourcePid = 0;
+    return e;
+}
+
+void SimDesktop::applyKeyboardEventLocked(const DesktopInputEvent& event)
+{
+    switch (event.type) {
+    case kKeyDown:
+        m_keysDown.insert(event.keyCode);
+        break;
+    case kKeyUp:
+        m_keysDown.erase(event.keyCode);
+        break;
+    case kFlagsChanged: {
+        uint64_t flags = event.flags & kModifierMask;
+        if (auto flag = modifierFlagOfKey(event.keyCode); flag && event.keyCode != kVK_CapsLock) {
+            if (flags & *flag)
+                m_keysDown.insert(event.keyCode);
+            else
+                m_keysDown.erase(event.keyCode);
+        }
+        m_modifierFlags = flags;
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void SimDesktop::changeModifiersLocked(uint64_t flags, std::vector<DesktopInputEvent>& events)
+{
+    flags &= kModifierMask;
+    for (const auto& key : kModifierKeys) {
+        bool want = flags & key.flag;
+        bool have = m_modifierFlags & key.flag;
+        if (want == have)
+            continue;
+        m_modifierFlags = want ? (m_modifierFlags | key.flag) : (m_modifierFlags & ~key.flag);
+        // Caps Lock locks: its key is not held down.
+        if (key.keyCode != kVK_CapsLock) {
+            if (want)
+                m_keysDown.insert(key.keyCode);
+            else
+                m_keysDown.erase(key.keyCode);
+        }
+        events.push_back(keyboardEventLocked(kFlagsChanged, key.keyCode));
+    }
+}
+
+void SimDesktop::send(const std::vector<DesktopInputEvent>& events)
+{
+    for (const auto& e : events)
+        routeInput(e);
+}
+
+void SimDesktop::setModifierFlags(uint64_t flags)
+{
+    std::vector<DesktopInputEvent> events;
+    {
+        std::lock_guard lock(m_mutex);
+        changeModifiersLocked(flags, events);
+    }
+    send(events);
+}
+
+void SimDesktop::pressKey(uint16_t keyCode, std::optional<uint64_t> flags)
+{
+    std::vector<DesktopInputEvent> events;
+    {
+        std::lock_guard lock(m_mutex);
+        if (flags)
+            changeModifiersLocked(*flags, events);
+        auto e = keyboardEventLocked(kKeyDown, keyCode);
+        e.autorepeat = m_keysDown.count(keyCode) > 0;
+        m_keysDown.insert(keyCode);
+        events.push_back(e);
+    }
+    send(events);
+}
+
+void SimDesktop::releaseKey(uint16_t keyCode, std::optional<uint64_t> flags)
+{
+    std::vector<DesktopInputEvent> events;
+    {
+        std::lock_guard lock(m_mutex);
+        events.push_back(keyboardEventLocked(kKeyUp, keyCode));
+        m_keysDown.erase(keyCode);
+        if (flags)
+            changeModifiersLocked(*flags, events);
+    }
+    send(events);
+}
+
+void SimDesktop::typeKey(uint16_t keyCode, uint64_t flags)
+{
+    uint64_t before = keyboardModifierFlags();
+    pressKey(keyCode, flags);
+    releaseKey(keyCode, before);
+}
+
+pid_t SimDesktop::deliverInput(const DesktopInputEvent& event)
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_frontmost)
+        return 0;
+    m_received.emplace_back(m_frontmost, event);
+    return m_frontmost;
+}
+
+std::vector<DesktopInputEvent> SimDesktop::receivedEvents(pid_t pid) const
+{
+    std::lock_guard lock(m_mutex);
+    std::vector<DesktopInputEvent> result;
+    for (const auto& [receiver, event] : m_received)
+        if (receiver == pid)
+            result.push_back(event);
+    return result;
+}

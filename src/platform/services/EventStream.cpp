@@ -1,0 +1,175 @@
+#include "EventStream.h"
+
+#include "CarbonEvents.h"
+
+#include <desktop/Desktop.h>
+#include <foundation/Clock.h>
+
+#include <algorithm>
+
+struct EventStream::InFlight {
+    CGEventRef event;
+    CGEventTapLocation enteredAt { kCGHIDEventTap };
+    std::vector<Weak<CFMachPort>> taps;
+    size_t next { 0 };
+};
+
+EventStream& EventStream::shared()
+{
+    static auto* stream = new EventStream();
+    return *stream;
+}
+
+EventStream::EventStream()
+{
+    Desktop::setInputRouter([this](const DesktopInputEvent& record) { route(record); });
+}
+
+Token EventStream::setApplicationEventHandler(ApplicationEventHandler handler)
+{
+    std::lock_guard lock(m_mutex);
+    m_applicationHandler = std::move(handler);
+    uint64_t generation = ++m_handlerGeneration;
+    return Token([this, generation] {
+        std::lock_guard lock(m_mutex);
+        if (m_handlerGeneration == generation)
+            m_applicationHandler = nullptr;
+    });
+}
+
+std::vector<CFMachPortRef> EventStream::taps() const
+{
+    std::lock_guard lock(m_mutex);
+    std::vector<CFMachPortRef> result;
+    for (const auto& e : m_taps)
+        if (auto tap = e.weak.lock())
+            result.push_back(tap);
+    return result;
+}
+
+void EventStream::addTap(const CFMachPortRef& tap, bool atHead)
+{
+    std::lock_guard lock(m_mutex);
+    // Taps are grouped by location, in the order events reach the locations.
+    auto location = tap->location();
+    auto first = std::find_if(m_taps.begin(), m_taps.end(), [&](const Entry& e) { return e.port->location() >= location; });
+    auto last = std::find_if(first, m_taps.end(), [&](const Entry& e) { return e.port->location() > location; });
+    m_taps.insert(atHead ? first : last, { tap.get(), tap });
+}
+
+void EventStream::removeTap(CFMachPort* tap)
+{
+    std::lock_guard lock(m_mutex);
+    std::erase_if(m_taps, [&](const Entry& e) { return e.port == tap; });
+}
+
+void EventStream::route(const DesktopInputEvent& record)
+{
+    auto flight = std::make_shared<InFlight>();
+    flight->event = makeRef<CGEvent>(record);
+    flight->enteredAt = record.tapLocation;
+    {
+        std::lock_guard lock(m_mutex);
+        for (const auto& e : m_taps)
+            flight->taps.push_back(e.weak);
+    }
+    advance(flight);
+}
+
+void EventStream::advance(const std::shared_ptr<InFlight>& flight)
+{
+    while (flight->next < flight->taps.size()) {
+        auto tap = flight->taps[flight->next].lock();
+        std::vector<RunLoopMode> modes;
+        RunLoop* loop = nullptr;
+        if (tap && tap->wants(CGEventGetType(flight->event), flight->enteredAt)) {
+            std::lock_guard lock(tap->m_mutex);
+            if (tap->m_source)
+                loop = tap->m_source->firstLoop(&modes);
+        }
+        if (!loop) {
+            ++flight->next;
+            continue;
+        }
+        Weak<CFMachPort> weak = tap;
+        loop->perform(
+            [this, flight, weak] {
+                ++flight->next;
+                // The tap may have gone or been disabled while the event waited.
+                auto tap = weak.lock();
+                if (tap && tap->wants(CGEventGetType(flight->event), flight->enteredAt) && !runTap(tap, flight))
+                    return;
+                advance(flight);
+            },
+            modes);
+        return;
+    }
+    auto event = flight->event;
+    RunLoop::main().perform([this, event] { finish(event); }, kCFRunLoopCommonModes);
+}
+
+bool EventStream::runTap(const CFMachPortRef& tap, const std::shared_ptr<InFlight>& flight)
+{
+    const CGEventRef event = flight->event;
+    const DesktopInputEvent before = event->record();
+    const double start = Clock::current().now();
+    CGEventRef result = tap->m_callback(tap.get(), before.type, event, tap->m_userInfo);
+    const double elapsed = Clock::current().now() - start;
+
+    // A listening tap only watches: whatever its callback did, the event
+    // passes on as it came.
+    if (tap->options() == kCGEventTapOptionListenOnly) {
+        event->record() = before;
+        return true;
+    }
+    if (elapsed > kCGEventTapCallbackTimeLimit) {
+        event->record() = before;
+        if (tap->m_enabled.exchange(false))
+            notifyDisabled(tap, kCGEventTapDisabledByTimeout);
+        return true;
+    }
+    if (!result || CGEventGetType(result) == kCGEventNull)
+        return false;
+    flight->event = result;
+    return true;
+}
+
+void EventStream::notifyDisabled(const CFMachPortRef& tap, CGEventType reason)
+{
+    std::vector<RunLoopMode> modes;
+    RunLoop* loop = nullptr;
+    {
+        std::lock_guard lock(tap->m_mutex);
+        if (tap->m_source)
+            loop = tap->m_source->firstLoop(&modes);
+    }
+    if (!loop)
+        return;
+    Weak<CFMachPort> weak = tap;
+    loop->perform(
+        [weak, reason] {
+            auto tap = weak.lock();
+            if (!tap || !tap->isValid())
+                return;
+            auto notice = CGEventCreate(nullptr);
+            tap->m_callback(tap.get(), reason, notice, tap->m_userInfo);
+        },
+        modes);
+}
+
+void EventStream::finish(const CGEventRef& event)
+{
+    if (dispatchHotKeyForEvent(event))
+        return;
+    auto& desktop = Desktop::current();
+    pid_t receiver = desktop.deliverInput(event->record());
+    if (receiver == 0 || receiver != desktop.ownProcessIdentifier())
+        return;
+    ApplicationEventHandler handler;
+    {
+        std::lock_guard lock(m_mutex);
+        handler = m_applicationHandler;
+    }
+    if (handler)
+        handler(event);
+}

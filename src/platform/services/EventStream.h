@@ -1,0 +1,62 @@
+// The window server's input stream as this process takes part in it. Every
+// key, modifier and mouse event the desktop receives (from the hardware or
+// posted by a process) travels, one after the other:
+//   1. through the active event taps, HID taps before session taps and,
+//      at each location, in list order (a head-inserted tap comes first);
+//      each callback runs on the run loop its tap's source is on;
+//   2. to the Carbon hot keys: a registered combination swallows its key
+//      events and sends hot-key events to its target (CarbonEvents.h);
+//   3. to the frontmost application, on the main run loop. When that is the
+//      system's own process, the application event handler gets the event
+//      (the application layer connects it to its event dispatch); every
+//      application's events are recorded by the desktop.
+#pragma once
+
+#include "CGEventTap.h"
+
+#include <foundation/Token.h>
+
+#include <functional>
+#include <mutex>
+#include <vector>
+
+class EventStream {
+public:
+    // The stream; using it installs it as the desktop's input router.
+    static EventStream& shared();
+
+    using ApplicationEventHandler = std::function<void(const CGEventRef& event)>;
+    // The system's own application receives its events through the handler
+    // (one at a time; a later one replaces it until its token ends).
+    [[nodiscard]] Token setApplicationEventHandler(ApplicationEventHandler handler);
+
+    // The taps in the order events reach them.
+    std::vector<CFMachPortRef> taps() const;
+
+private:
+    friend class CFMachPort;
+    friend CFMachPortRef CGEventTapCreate(
+        CGEventTapLocation, CGEventTapPlacement, CGEventTapOptions, CGEventMask, CGEventTapCallBack, void*);
+    friend void CFMachPortInvalidate(const CFMachPortRef&);
+
+    struct Entry {
+        CFMachPort* port;
+        Weak<CFMachPort> weak;
+    };
+    struct InFlight;
+
+    EventStream();
+    void addTap(const CFMachPortRef& tap, bool atHead);
+    void removeTap(CFMachPort* tap);
+    void route(const DesktopInputEvent& record);
+    void advance(const std::shared_ptr<InFlight>& flight);
+    // Runs one tap's callback; NO when the tap swallowed the event.
+    bool runTap(const CFMachPortRef& tap, const std::shared_ptr<InFlight>& flight);
+    void notifyDisabled(const CFMachPortRef& tap, CGEventType reason);
+    void finish(const CGEventRef& event);
+
+    mutable std::mutex m_mutex;
+    std::vector<Entry> m_taps;
+    ApplicationEventHandler m_applicationHandler;
+    uint64_t m_handlerGeneration { 0 };
+};
