@@ -32,97 +32,98 @@ private:
     std::vector<uint8_t> m_table;
 };
 
-struct Channels {
-    int c[3] { 0, 0, 0 };
-    void add(const Channels& o)
-    {
-        c[0] += o.c[0], c[1] += o.c[1], c[2] += o.c[2];
-    }
-    void sub(const Channels& o)
-    {
-        c[0] -= o.c[0], c[1] -= o.c[1], c[2] -= o.c[2];
-    }
-    void addWeighted(const Channels& o, int w)
-    {
-        c[0] += o.c[0] * w, c[1] += o.c[1] * w, c[2] += o.c[2] * w;
-    }
-};
-
-// One pass along lines of n samples. read(i) gives the channels of sample i
-// of the current line, write(i, q) stores its quotients. The ring buffer
-// holds the 2r + 1 samples of the window; each step drops the oldest, whose
-// slot receives the sample entering the window.
-template <class Read, class Write>
-void blurLine(int n, int r, const Divider& divide, std::vector<Channels>& stack, Read read, Write write)
-{
-    const int div = 2 * r + 1;
-    const int r1 = r + 1;
-    Channels sum, inSum, outSum;
-    for (int i = -r; i <= r; ++i) {
-        Channels p = read(std::min(n - 1, std::max(i, 0)));
-        stack[size_t(i + r)] = p;
-        sum.addWeighted(p, r1 - std::abs(i));
-        if (i > 0)
-            inSum.add(p);
-        else
-            outSum.add(p);
-    }
-    int sp = r;
-    for (int x = 0; x < n; ++x) {
-        write(x, divide(sum.c[0]), divide(sum.c[1]), divide(sum.c[2]));
-        sum.sub(outSum);
-        Channels& slot = stack[size_t((sp + r + 1) % div)];
-        outSum.sub(slot);
-        slot = read(std::min(x + r + 1, n - 1));
-        inSum.add(slot);
-        sum.add(inSum);
-        sp = (sp + 1) % div;
-        const Channels& middle = stack[size_t(sp)];
-        outSum.add(middle);
-        inSum.sub(middle);
-    }
-}
-
 } // namespace
 
+// Both passes follow the published ring-buffer steps: the window's weighted
+// sum, the sums of its incoming (right or lower) and outgoing (left or
+// upper, centre included) halves, and a ring of the 2r + 1 samples in the
+// window. Each step writes the quotient, drops the outgoing half from the
+// sum, replaces the ring slot of the sample leaving the window by the one
+// entering it, and moves the centre one slot on. The vertical pass keeps
+// this state for every column at once, so that it walks memory row by row.
 void NSImageStackBlur::applyStackBlurToBuffer(uint8_t* buffer, int w, int h, int radius)
 {
     if (!buffer || w < 1 || h < 1 || radius < 1)
         return;
     const int r = std::min(radius, kMaxRadius);
+    const int div = 2 * r + 1;
+    const int r1 = r + 1;
+    const size_t W = size_t(w);
     Divider divide(r);
-    std::vector<Channels> stack(size_t(2 * r + 1));
-    // The horizontal pass's results, one plane per channel.
-    std::vector<uint8_t> planes[3];
-    for (auto& plane : planes)
-        plane.resize(size_t(w) * size_t(h));
+    auto next = [div](int i) { return i + 1 == div ? 0 : i + 1; };
 
-    for (int y = 0; y < h; ++y) {
-        const uint8_t* row = buffer + size_t(y) * size_t(w) * 4;
-        size_t base = size_t(y) * size_t(w);
-        blurLine(
-            w, r, divide, stack,
-            [row](int x) {
-                const uint8_t* p = row + size_t(x) * 4;
-                return Channels { { p[0], p[1], p[2] } };
-            },
-            [&](int x, uint8_t a, uint8_t b, uint8_t c) {
-                planes[0][base + size_t(x)] = a;
-                planes[1][base + size_t(x)] = b;
-                planes[2][base + size_t(x)] = c;
-            });
+    // The horizontal pass's results, three channels per pixel.
+    std::vector<uint8_t> pass(W * size_t(h) * 3);
+    {
+        std::vector<uint8_t> ring(size_t(div) * 3);
+        for (int y = 0; y < h; ++y) {
+            const uint8_t* row = buffer + size_t(y) * W * 4;
+            uint8_t* out = pass.data() + size_t(y) * W * 3;
+            int sum[3] = {}, inSum[3] = {}, outSum[3] = {};
+            for (int i = -r; i <= r; ++i) {
+                const uint8_t* p = row + size_t(std::min(w - 1, std::max(i, 0))) * 4;
+                uint8_t* slot = &ring[size_t(i + r) * 3];
+                for (int c = 0; c < 3; ++c) {
+                    slot[c] = p[c];
+                    sum[c] += p[c] * (r1 - std::abs(i));
+                    (i > 0 ? inSum : outSum)[c] += p[c];
+                }
+            }
+            int sp = r;
+            int leaving = (r + r + 1) % div;
+            for (int x = 0; x < w; ++x) {
+                const uint8_t* entering = row + size_t(std::min(x + r + 1, w - 1)) * 4;
+                uint8_t* slot = &ring[size_t(leaving) * 3];
+                sp = next(sp);
+                const uint8_t* middle = &ring[size_t(sp) * 3];
+                for (int c = 0; c < 3; ++c) {
+                    out[size_t(x) * 3 + c] = divide(sum[c]);
+                    sum[c] -= outSum[c];
+                    outSum[c] -= slot[c];
+                    slot[c] = entering[c];
+                    inSum[c] += slot[c];
+                    sum[c] += inSum[c];
+                    outSum[c] += middle[c];
+                    inSum[c] -= middle[c];
+                }
+                leaving = next(leaving);
+            }
+        }
     }
-    for (int x = 0; x < w; ++x) {
-        blurLine(
-            h, r, divide, stack,
-            [&](int y) {
-                size_t i = size_t(y) * size_t(w) + size_t(x);
-                return Channels { { planes[0][i], planes[1][i], planes[2][i] } };
-            },
-            [&](int y, uint8_t a, uint8_t b, uint8_t c) {
-                uint8_t* p = buffer + (size_t(y) * size_t(w) + size_t(x)) * 4;
-                p[0] = a, p[1] = b, p[2] = c;
-            });
+
+    const size_t lanes = W * 3;
+    std::vector<int> sum(lanes), inSum(lanes), outSum(lanes);
+    std::vector<uint8_t> ring(size_t(div) * lanes);
+    for (int i = -r; i <= r; ++i) {
+        const uint8_t* p = pass.data() + size_t(std::min(h - 1, std::max(i, 0))) * lanes;
+        uint8_t* slot = &ring[size_t(i + r) * lanes];
+        int weight = r1 - std::abs(i);
+        auto& half = i > 0 ? inSum : outSum;
+        for (size_t k = 0; k < lanes; ++k) {
+            slot[k] = p[k];
+            sum[k] += p[k] * weight;
+            half[k] += p[k];
+        }
+    }
+    int sp = r;
+    int leaving = (r + r + 1) % div;
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* entering = pass.data() + size_t(std::min(y + r + 1, h - 1)) * lanes;
+        uint8_t* slot = &ring[size_t(leaving) * lanes];
+        sp = next(sp);
+        const uint8_t* middle = &ring[size_t(sp) * lanes];
+        uint8_t* out = buffer + size_t(y) * W * 4;
+        for (size_t k = 0; k < lanes; ++k) {
+            out[(k / 3) * 4 + k % 3] = divide(sum[k]);
+            sum[k] -= outSum[k];
+            outSum[k] -= slot[k];
+            slot[k] = entering[k];
+            inSum[k] += slot[k];
+            sum[k] += inSum[k];
+            outSum[k] += middle[k];
+            inSum[k] -= middle[k];
+        }
+        leaving = next(leaving);
     }
 }
 
@@ -177,13 +178,13 @@ Ref<NSImage> NSImageStackBlur::stackBlur(const Ref<NSImage>& image, int radius)
     }
     try {
         std::vector<uint8_t> buffer = CGDataProviderCopyData(CGImageGetDataProvider(cg));
-        auto context = CGBitmapContextCreate(buffer.data(), CGImageGetWidth(cg), CGImageGetHeight(cg),
-            CGImageGetBitsPerComponent(cg), CGImageGetBytesPerRow(cg), CGImageGetColorSpace(cg),
-            CGImageGetBitmapInfo(cg));
-        if (!context)
-            return nullptr;
         applyStackBlurToBuffer(buffer.data(), w, h, radius);
-        return imageWithCGImage(CGBitmapContextCreateImage(context));
+        // The blurred buffer becomes the new image's pixels as they are,
+        // without the further copy a bitmap context over it would make.
+        auto blurred = CGImageCreate(CGImageGetWidth(cg), CGImageGetHeight(cg), CGImageGetBitsPerComponent(cg),
+            CGImageGetBitsPerPixel(cg), CGImageGetBytesPerRow(cg), CGImageGetColorSpace(cg), CGImageGetBitmapInfo(cg),
+            CGDataProviderCreateWithBytes(std::move(buffer)));
+        return imageWithCGImage(blurred);
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
