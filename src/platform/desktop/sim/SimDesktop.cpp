@@ -580,6 +580,7 @@ void SimDesktop::closeWindowLocked(CGWindowID number, std::vector<DesktopEvent>&
     m_windows.erase(it);
     m_vanished.erase(number);
     m_ownContent.erase(number);
+    m_contentCache.erase(number);
     std::erase(m_order, number);
     events.push_back({ DesktopEvent::Kind::AXNotification, w.pid, windowElement(w), "AXUIElementDestroyed" });
 }
@@ -1145,8 +1146,21 @@ AXError SimDesktop::axProcessIdentifier(const DesktopElement& e, pid_t& pid)
     return kAXErrorSuccess;
 }
 
+void SimDesktop::setCaptureHook(std::function<void(CGWindowID)> hook)
+{
+    std::lock_guard lock(m_mutex);
+    m_captureHook = std::move(hook);
+}
+
 std::optional<DesktopImage> SimDesktop::captureWindow(CGWindowID number)
 {
+    std::function<void(CGWindowID)> hook;
+    {
+        std::lock_guard lock(m_mutex);
+        hook = m_captureHook;
+    }
+    if (hook)
+        hook(number);
     std::lock_guard lock(m_mutex);
     log(stringWithFormat("CGWindowListCreateImage window:%u", number));
     auto it = m_windows.find(number);

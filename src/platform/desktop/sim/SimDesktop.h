@@ -109,6 +109,8 @@ public:
     void orderOwnWindow(CGWindowID number, bool front);
 
     // Observation.
+    // Called on the capturing thread at every window capture.
+    void setCaptureHook(std::function<void(CGWindowID)> hook);
     std::vector<DesktopInputEvent> postedEvents() const;
     std::vector<std::string> callLog() const;
     void clearCallLog();
@@ -168,6 +170,13 @@ private:
     std::vector<std::pair<CGDirectDisplayID, uint32_t>> m_probes;
     mutable std::vector<std::string> m_callLog;
     std::vector<DesktopInputEvent> m_posted;
+    std::function<void(CGWindowID)> m_captureHook;
+    // Generated window content, kept until what it shows changes.
+    struct CachedContent {
+        std::string key;
+        DesktopImage image;
+    };
+    mutable std::map<CGWindowID, CachedContent> m_contentCache;
     struct Listeners {
         std::mutex mutex;
         std::map<uint64_t, std::shared_ptr<Listener>> entries;
