@@ -841,9 +841,14 @@ AXError SimDesktop::axCopyAttribute(const DesktopElement& e, const std::string& 
         } else if (attribute == "AXFrontmost") {
             value = m_frontmost == e.pid;
         } else if (attribute == "AXWindows") {
+            // Like the platform's, the list holds the windows of the current
+            // space (minimised ones included), not those of other spaces.
             std::vector<DesktopElement> list;
-            for (CGWindowID n : appWindowsLocked(e.pid))
-                list.push_back(windowElement(m_windows.at(n)));
+            for (CGWindowID n : appWindowsLocked(e.pid)) {
+                const auto& w = m_windows.at(n);
+                if (w.space == 0 || w.space == m_currentSpace)
+                    list.push_back(windowElement(w));
+            }
             value = list;
         } else if (attribute == "AXFocusedWindow" || attribute == "AXMainWindow") {
             auto front = frontWindowOfAppLocked(e.pid);
