@@ -8,6 +8,8 @@
 #include <model/SWAccessibilityElement.h>
 #include <model/SWApplication.h>
 #include <model/SWWindow.h>
+#include <model/EBEventful.h>
+#include <model/WindowManager.h>
 #include <graphics/NSBitmapImageRep.h>
 #include <graphics/NSImage.h>
 #include <foundation/Dispatch.h>
@@ -69,6 +71,29 @@ void printAccessibilityReport(std::ostream& out)
     out << "Permissions:\n";
     out << "  Accessibility: " << (AccessHelper::accessibilityGranted() ? "granted" : "not granted") << "\n";
     out << "  Screen Recording: " << (AccessHelper::recordScreenGranted() ? "granted" : "not granted") << "\n";
+}
+
+void printModelLists(std::ostream& out)
+{
+    auto model = WindowManager::create();
+    RunLoop::main().runUntilIdle();
+    const std::pair<WindowFilterType, const char*> filters[] = {
+        { WindowFilterAll, "all windows" },
+        { WindowFilterOnScreen, "on-screen windows" },
+        { WindowFilterActiveApplication, "windows of the active application" },
+    };
+    for (const auto& [type, name] : filters) {
+        model->setFilterType(type);
+        RunLoop::main().runUntilIdle();
+        auto list = model->windows();
+        std::stable_sort(list.begin(), list.end(), [](const Ref<SWWindow>& a, const Ref<SWWindow>& b) { return a->sortOrder() < b->sortOrder(); });
+        out << "Model, " << name << " (most recent first):\n";
+        for (const auto& window : list) {
+            auto badge = window->hotkeyIndexText().value_or("");
+            out << "  [" << (badge.empty() ? " " : badge) << "] " << window->appName().value_or("?") << ": \""
+                << window->title().value_or("") << "\"\n";
+        }
+    }
 }
 
 bool writePreviews(const std::string& directory, std::ostream& out, std::ostream& err)
@@ -134,6 +159,7 @@ int runQuorvex(int argc, const char* const* argv, std::ostream& out, std::ostrea
     }
     Desktop::setCurrent(desktop);
     printAccessibilityReport(out);
+    printModelLists(out);
     if (!writePreviews(outDirectory + "/previews", out, err))
         return 1;
     return 0;

@@ -361,6 +361,8 @@ void WindowManager::setFilterType(WindowFilterType type)
     m_filterType = type;
     setFilter();
     setSortOrder();
+    // The new order numbers may move windows in and out of the first nine.
+    setBadges();
 }
 
 void WindowManager::setSortOrder()
