@@ -8,10 +8,16 @@
 #include <model/SWAccessibilityElement.h>
 #include <model/SWApplication.h>
 #include <model/SWWindow.h>
+#include <model/EBEventful.h>
+#include <model/WindowManager.h>
+#include <graphics/NSBitmapImageRep.h>
+#include <graphics/NSImage.h>
 #include <foundation/Dispatch.h>
 #include <foundation/RunLoop.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 namespace {
@@ -23,7 +29,22 @@ std::string rectText(const CGRect& r)
     return stringWithFormat("(%g, %g, %g, %g)", r.origin.x, r.origin.y, r.size.width, r.size.height);
 }
 
-void usage(std::ostream& err) { err << "usage: quorvex [--desktop FILE]\n"; }
+void usage(std::ostream& err) { err << "usage: quorvex [--desktop FILE] [--out DIR]\n"; }
+
+// A file name from a window's number and title: letters, digits and dashes.
+std::string previewFileName(CGWindowID number, const std::string& title)
+{
+    std::string name = std::to_string(number) + "-";
+    for (unsigned char c : title) {
+        if (std::isalnum(c))
+            name += static_cast<char>(std::tolower(c));
+        else if (name.back() != '-')
+            name += '-';
+    }
+    while (name.size() > 1 && name.back() == '-')
+        name.pop_back();
+    return name + ".png";
+}
 
 }
 
@@ -52,12 +73,75 @@ void printAccessibilityReport(std::ostream& out)
     out << "  Screen Recording: " << (AccessHelper::recordScreenGranted() ? "granted" : "not granted") << "\n";
 }
 
+void printModelLists(std::ostream& out)
+{
+    auto model = WindowManager::create();
+    RunLoop::main().runUntilIdle();
+    const std::pair<WindowFilterType, const char*> filters[] = {
+        { WindowFilterAll, "all windows" },
+        { WindowFilterOnScreen, "on-screen windows" },
+        { WindowFilterActiveApplication, "windows of the active application" },
+    };
+    for (const auto& [type, name] : filters) {
+        model->setFilterType(type);
+        RunLoop::main().runUntilIdle();
+        auto list = model->windows();
+        std::stable_sort(list.begin(), list.end(), [](const Ref<SWWindow>& a, const Ref<SWWindow>& b) { return a->sortOrder() < b->sortOrder(); });
+        out << "Model, " << name << " (most recent first):\n";
+        for (const auto& window : list) {
+            auto badge = window->hotkeyIndexText().value_or("");
+            out << "  [" << (badge.empty() ? " " : badge) << "] " << window->appName().value_or("?") << ": \""
+                << window->title().value_or("") << "\"\n";
+        }
+    }
+}
+
+bool writePreviews(const std::string& directory, std::ostream& out, std::ostream& err)
+{
+    std::error_code error;
+    std::filesystem::create_directories(directory, error);
+    if (error) {
+        err << "quorvex: cannot create " << directory << ": " << error.message() << "\n";
+        return false;
+    }
+    std::vector<Ref<SWWindow>> windows;
+    for (const auto& app : SWApplication::runningApplications())
+        for (const auto& window : app->windows()) {
+            // Windows off screen start no capture of their own.
+            if (!window->isOnScreen())
+                window->updatePreview();
+            windows.push_back(window);
+        }
+    RunLoop::main().runUntilIdle();
+    size_t written = 0;
+    for (const auto& window : windows) {
+        auto image = window->previewImage();
+        auto rep = image && !image->representations().empty() ? dynamicRef<NSBitmapImageRep>(image->representations().front()) : nullptr;
+        auto png = rep ? rep->representationUsingType(NSBitmapImageFileTypePNG) : std::nullopt;
+        if (!png)
+            continue;
+        std::string path = directory + "/" + previewFileName(window->windowID(), window->title().value_or(""));
+        std::ofstream file(path, std::ios::binary);
+        file.write(reinterpret_cast<const char*>(png->data()), static_cast<std::streamsize>(png->size()));
+        if (!file) {
+            err << "quorvex: cannot write " << path << "\n";
+            return false;
+        }
+        ++written;
+    }
+    out << "Window previews: " << written << " written to " << directory << "\n";
+    return true;
+}
+
 int runQuorvex(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
 {
     std::string desktopFile;
+    std::string outDirectory = "out";
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--desktop") == 0 && i + 1 < argc) {
             desktopFile = argv[++i];
+        } else if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc) {
+            outDirectory = argv[++i];
         } else if (std::strcmp(argv[i], "--help") == 0) {
             usage(out);
             return 0;
@@ -75,7 +159,8 @@ int runQuorvex(int argc, const char* const* argv, std::ostream& out, std::ostrea
     }
     Desktop::setCurrent(desktop);
     printAccessibilityReport(out);
-    // Window records start their preview captures; let them finish.
-    RunLoop::main().runUntilIdle();
+    printModelLists(out);
+    if (!writePreviews(outDirectory + "/previews", out, err))
+        return 1;
     return 0;
 }

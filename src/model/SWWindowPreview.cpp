@@ -7,6 +7,7 @@
 #include <graphics/NSBitmapImageRep.h>
 #include <graphics/NSImage.h>
 #include <services/CGWindow.h>
+#include <toolkit/NSImageTKExtensions.h>
 
 void SWWindow::updatePreview()
 {
@@ -38,5 +39,14 @@ Ref<NSImage> SWWindow::generatePreviewImage() const
         picture = NSImage::create();
         picture->addRepresentation(rep);
     }
+    // Minimised windows and those of hidden applications show faded.
+    constexpr float kHiddenPreviewAlpha = 0.8f;
+    bool faded = isWindowMinimized();
+    if (!faded) {
+        auto application = app();
+        faded = application && application->isHidden();
+    }
+    if (faded)
+        return NSImageTKExtensions::imageWithAlpha(picture, kHiddenPreviewAlpha);
     return picture;
 }

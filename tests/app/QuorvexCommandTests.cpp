@@ -23,14 +23,18 @@ int run(std::vector<const char*> args, std::string& out, std::string& err)
 TEST(QuorvexCommand, TheDemoDesktopReportShowsScreensWindowsAndPermissions)
 {
     SimWorld world;
+    TemporaryDirectory dir;
     std::string out, err;
-    ASSERT_EQ(run({}, out, err), 0) << err;
+    ASSERT_EQ(run({ "--out", dir.path().c_str() }, out, err), 0) << err;
     EXPECT_NE(out.find("screen 1: frame (0, 0, 1440, 900), usable frame (0, 25, 1440, 805)"), std::string::npos) << out;
     EXPECT_NE(out.find("#11 \"notes.txt\" frame (100, 80, 800, 600), on screen"), std::string::npos) << out;
     EXPECT_NE(out.find("#23 \"Downloads\" frame (300, 200, 900, 600), minimised, off screen"), std::string::npos) << out;
     EXPECT_NE(out.find("Accessibility: granted"), std::string::npos);
     EXPECT_NE(out.find("Screen Recording: granted"), std::string::npos);
     EXPECT_EQ(out.find("loginwindow"), std::string::npos) << "an application without windows is not listed";
+    EXPECT_NE(out.find("Window previews: 11 written to " + dir.path() + "/previews"), std::string::npos) << out;
+    EXPECT_TRUE(std::filesystem::exists(dir.file("previews/21-quorvex-home.png")));
+    EXPECT_TRUE(std::filesystem::exists(dir.file("previews/23-downloads.png"))) << "minimised windows are written too";
 }
 
 TEST(QuorvexCommand, ADesktopFileWithAProblemIsRefusedWithItsReason)
@@ -54,7 +58,7 @@ TEST(QuorvexCommand, PermissionsAreReportedAsTheDesktopHasThem)
         "apps": [ { "pid": 5, "name": "Five", "windows": [ { "id": 1, "title": "t", "frame": [0, 30, 100, 100] } ] } ],
         "permissions": { "accessibility": false, "screenRecording": false } })";
     std::string out, err;
-    ASSERT_EQ(run({ "--desktop", dir.file("locked.json").c_str() }, out, err), 0) << err;
+    ASSERT_EQ(run({ "--desktop", dir.file("locked.json").c_str(), "--out", dir.path().c_str() }, out, err), 0) << err;
     EXPECT_NE(out.find("Accessibility: not granted"), std::string::npos) << out;
     EXPECT_NE(out.find("Screen Recording: not granted"), std::string::npos) << out;
     EXPECT_EQ(out.find("Five"), std::string::npos) << "nothing is seen through accessibility without it";

@@ -97,7 +97,11 @@ TEST(QuorvexHelper, LaunchesAndSpaceChangesRefreshTheTable)
     world.desktop().launchApplication(app, { window(4, 40) });
     world.settle();
     EXPECT_EQ(keys(helper), (std::vector<std::string> { "10", "11", "30", "40" }));
-    world.desktop().openWindow(window(4, 41));
+    auto other = window(4, 41);
+    other.space = 2;
+    world.desktop().openWindow(other);
+    world.settle();
+    EXPECT_EQ(keys(helper).size(), 4u) << "a window on another space is not seen through accessibility";
     world.desktop().switchToSpace(2);
     world.settle();
     EXPECT_EQ(keys(helper), (std::vector<std::string> { "10", "11", "30", "40", "41" }));

@@ -5,6 +5,8 @@
 #include <services/AXObserver.h>
 #include <services/Processes.h>
 
+#include <filesystem>
+
 namespace {
 
 const char* kScenario = R"({
@@ -177,4 +179,16 @@ TEST(NSWindow, WindowNumbersByApplicationAndSpace)
     EXPECT_EQ(NSWindow::windowNumbersWithOptions(NSWindowNumberListAllApplications), V { 10 });
     EXPECT_EQ(NSWindow::windowNumbersWithOptions(NSWindowNumberListAllApplications | NSWindowNumberListAllSpaces), (V { 10, 20 }));
     EXPECT_TRUE(NSWindow::windowNumbersWithOptions(0).empty());
+}
+
+TEST(NSWorkspace, DesktopPicturesOfScreens)
+{
+    SimWorld world;
+    auto screens = NSScreen::screens();
+    auto path = NSWorkspace::sharedWorkspace().desktopImageURLForScreen(screens[0]);
+    ASSERT_TRUE(path);
+    EXPECT_TRUE(std::filesystem::exists(*path)) << *path;
+    world.desktop().addScreen(CGRectMake(0, 900, 800, 600), CGRectMake(0, 900, 800, 600));
+    EXPECT_FALSE(NSWorkspace::sharedWorkspace().desktopImageURLForScreen(NSScreen::screens().back()));
+    EXPECT_FALSE(NSWorkspace::sharedWorkspace().desktopImageURLForScreen(nullptr));
 }

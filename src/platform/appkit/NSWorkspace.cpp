@@ -103,3 +103,13 @@ void NSWorkspace::resetOpenedURLs()
     std::lock_guard lock(m_mutex);
     m_opened.clear();
 }
+
+std::optional<std::string> NSWorkspace::desktopImageURLForScreen(const Ref<NSScreen>& screen) const
+{
+    if (!screen)
+        return std::nullopt;
+    for (const auto& s : Desktop::current().screens())
+        if (s.displayID == screen->displayID() && !s.desktopPicture.empty())
+            return s.desktopPicture;
+    return std::nullopt;
+}

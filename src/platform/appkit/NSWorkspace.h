@@ -4,11 +4,13 @@
 #pragma once
 
 #include "NSRunningApplication.h"
+#include "NSScreen.h"
 
 #include <foundation/NSNotificationCenter.h>
 
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +37,8 @@ public:
     // shows that application's icon, anything else a plain document icon.
     // 128 by 128 points.
     Ref<NSImage> iconForFile(const std::string& path) const;
+    // The path of the screen's desktop picture; nothing when it has none.
+    std::optional<std::string> desktopImageURLForScreen(const Ref<NSScreen>& screen) const;
 
     // Opens a web or mail address. Nothing leaves the machine here: the
     // address is recorded. False for an empty address.

@@ -85,10 +85,10 @@ static double argAsDouble(const FormatArg& a)
 
 // snprintf into a string of whatever length the conversion needs.
 template <class T>
-static void appendPrintf(std::string& out, const std::string& spec, T value)
+static void appendPrintf(std::string& out, const std::string& conversion, T value)
 {
     char buf[128];
-    int n = std::snprintf(buf, sizeof buf, spec.c_str(), value);
+    int n = std::snprintf(buf, sizeof buf, conversion.c_str(), value);
     if (n < 0)
         return;
     if (static_cast<size_t>(n) < sizeof buf) {
@@ -97,7 +97,7 @@ static void appendPrintf(std::string& out, const std::string& spec, T value)
     }
     size_t at = out.size();
     out.resize(at + n + 1);
-    std::snprintf(out.data() + at, n + 1, spec.c_str(), value);
+    std::snprintf(out.data() + at, n + 1, conversion.c_str(), value);
     out.resize(at + n);
 }
 
@@ -119,31 +119,31 @@ std::string formatString(const char* format, const std::vector<FormatArg>& args)
             out += '%';
             continue;
         }
-        std::string spec = "%";
+        std::string conversion = "%";
         while (*p && std::strchr("-+ #0", *p))
-            spec += *p++;
+            conversion += *p++;
         if (*p == '*') {
             auto a = take();
-            spec += std::to_string(a ? argAsSigned(*a) : 0);
+            conversion += std::to_string(a ? argAsSigned(*a) : 0);
             ++p;
         } else {
             while (isDigit(*p))
-                spec += *p++;
+                conversion += *p++;
         }
         if (*p == '.') {
-            spec += *p++;
+            conversion += *p++;
             if (*p == '*') {
                 auto a = take();
                 int64_t precision = a ? argAsSigned(*a) : 0;
                 // A negative precision is taken as if it were omitted.
                 if (precision >= 0)
-                    spec += std::to_string(precision);
+                    conversion += std::to_string(precision);
                 else
-                    spec.pop_back();
+                    conversion.pop_back();
                 ++p;
             } else {
                 while (isDigit(*p))
-                    spec += *p++;
+                    conversion += *p++;
             }
         }
         // Only hh and h narrow an integer; the wider modifiers are what the
@@ -164,10 +164,10 @@ std::string formatString(const char* format, const std::vector<FormatArg>& args)
         case 's': {
             const FormatArg* a = take();
             std::string text = a ? argAsText(*a) : "(null)";
-            if (spec == "%")
+            if (conversion == "%")
                 out += text;
             else
-                appendPrintf(out, spec + 's', text.c_str());
+                appendPrintf(out, conversion + 's', text.c_str());
             break;
         }
         case 'd':
@@ -178,7 +178,7 @@ std::string formatString(const char* format, const std::vector<FormatArg>& args)
                 value = static_cast<int16_t>(value);
             else if (lengthBits == 8)
                 value = static_cast<int8_t>(value);
-            appendPrintf(out, spec + "lld", static_cast<long long>(value));
+            appendPrintf(out, conversion + "lld", static_cast<long long>(value));
             break;
         }
         case 'u':
@@ -190,7 +190,7 @@ std::string formatString(const char* format, const std::vector<FormatArg>& args)
             int bits = std::min(lengthBits, a ? a->bits : 64);
             if (bits < 64)
                 value &= (uint64_t(1) << bits) - 1;
-            appendPrintf(out, spec + "ll" + conv, static_cast<unsigned long long>(value));
+            appendPrintf(out, conversion + "ll" + conv, static_cast<unsigned long long>(value));
             break;
         }
         case 'c': {
@@ -225,7 +225,7 @@ std::string formatString(const char* format, const std::vector<FormatArg>& args)
         case 'a':
         case 'A': {
             const FormatArg* a = take();
-            appendPrintf(out, spec + conv, a ? argAsDouble(*a) : 0.0);
+            appendPrintf(out, conversion + conv, a ? argAsDouble(*a) : 0.0);
             break;
         }
         default:

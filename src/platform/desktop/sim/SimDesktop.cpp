@@ -585,6 +585,7 @@ void SimDesktop::closeWindowLocked(CGWindowID number, std::vector<DesktopEvent>&
     m_windows.erase(it);
     m_vanished.erase(number);
     m_ownContent.erase(number);
+    m_contentCache.erase(number);
     std::erase(m_order, number);
     events.push_back({ DesktopEvent::Kind::AXNotification, w.pid, windowElement(w), "AXUIElementDestroyed" });
 }
@@ -845,9 +846,14 @@ AXError SimDesktop::axCopyAttribute(const DesktopElement& e, const std::string& 
         } else if (attribute == "AXFrontmost") {
             value = m_frontmost == e.pid;
         } else if (attribute == "AXWindows") {
+            // Like the platform's, the list holds the windows of the current
+            // space (minimised ones included), not those of other spaces.
             std::vector<DesktopElement> list;
-            for (CGWindowID n : appWindowsLocked(e.pid))
-                list.push_back(windowElement(m_windows.at(n)));
+            for (CGWindowID n : appWindowsLocked(e.pid)) {
+                const auto& w = m_windows.at(n);
+                if (w.space == 0 || w.space == m_currentSpace)
+                    list.push_back(windowElement(w));
+            }
             value = list;
         } else if (attribute == "AXFocusedWindow" || attribute == "AXMainWindow") {
             auto front = frontWindowOfAppLocked(e.pid);
@@ -1150,8 +1156,21 @@ AXError SimDesktop::axProcessIdentifier(const DesktopElement& e, pid_t& pid)
     return kAXErrorSuccess;
 }
 
+void SimDesktop::setCaptureHook(std::function<void(CGWindowID)> hook)
+{
+    std::lock_guard lock(m_mutex);
+    m_captureHook = std::move(hook);
+}
+
 std::optional<DesktopImage> SimDesktop::captureWindow(CGWindowID number)
 {
+    std::function<void(CGWindowID)> hook;
+    {
+        std::lock_guard lock(m_mutex);
+        hook = m_captureHook;
+    }
+    if (hook)
+        hook(number);
     std::lock_guard lock(m_mutex);
     log(stringWithFormat("CGWindowListCreateImage window:%u", number));
     auto it = m_windows.find(number);

@@ -138,6 +138,8 @@ public:
     void orderOwnWindow(CGWindowID number, bool front);
 
     // Observation.
+    // Called on the capturing thread at every window capture.
+    void setCaptureHook(std::function<void(CGWindowID)> hook);
     std::vector<DesktopInputEvent> postedEvents() const;
     // The input events an application received, in order (the system's own
     // process included).
@@ -208,6 +210,13 @@ private:
     std::set<uint16_t> m_keysDown;
     std::vector<DesktopSymbolicHotKey> m_symbolicHotKeys { defaultSymbolicHotKeys() };
     std::vector<std::pair<pid_t, DesktopInputEvent>> m_received;
+    std::function<void(CGWindowID)> m_captureHook;
+    // Generated window content, kept until what it shows changes.
+    struct CachedContent {
+        std::string key;
+        DesktopImage image;
+    };
+    mutable std::map<CGWindowID, CachedContent> m_contentCache;
     struct Listeners {
         std::mutex mutex;
         std::map<uint64_t, std::shared_ptr<Listener>> entries;

@@ -135,13 +135,19 @@ DesktopImage SimDesktop::contentLocked(const DesktopWindow& w) const
         return own->second();
     int width = static_cast<int>(std::clamp(std::round(w.frame.size.width), 1.0, double(kMaxContentSide)));
     int height = static_cast<int>(std::clamp(std::round(w.frame.size.height), 1.0, double(kMaxContentSide)));
+    auto app = m_apps.find(w.pid);
+    std::string appName = app != m_apps.end() ? app->second.app.name : std::string();
+    // What the content shows: anything else may change without redrawing.
+    std::string key = std::to_string(width) + "x" + std::to_string(height) + "|" + (w.title ? "t" + *w.title : "-") + "|" + appName;
+    if (auto cached = m_contentCache.find(w.number); cached != m_contentCache.end() && cached->second.key == key)
+        return cached->second.image;
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
     cairo_t* cr = cairo_create(surface);
-    auto app = m_apps.find(w.pid);
-    drawWindow(cr, w, app != m_apps.end() ? app->second.app.name : std::string(), width, height);
+    drawWindow(cr, w, appName, width, height);
     cairo_destroy(cr);
     DesktopImage image = fromSurface(surface);
     cairo_surface_destroy(surface);
+    m_contentCache[w.number] = { key, image };
     return image;
 }
 

@@ -1,0 +1,55 @@
+// Capturing a full-HD window and making the 240x150 thumbnail the grid shows,
+// beside a plain copy of the same bytes.
+#include "support/SimWorld.h"
+
+#include <graphics/NSImage.h>
+#include <model/SWWindow.h>
+#include <toolkit/NSImageTKExtensions.h>
+
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr int kWidth = 1920, kHeight = 1080;
+
+std::shared_ptr<SimDesktop> fullHDDesktop()
+{
+    std::string error;
+    auto desktop = SimDesktop::fromScenario(R"({ "screens": [ { "frame": [0, 0, 1920, 1080] } ],
+        "apps": [ { "pid": 1, "name": "Big", "windows": [ { "id": 1, "title": "full", "frame": [0, 0, 1920, 1080] } ] } ] })",
+        "bench", &error);
+    return desktop;
+}
+
+void captureAndThumbnail(benchmark::State& state)
+{
+    auto desktop = fullHDDesktop();
+    Desktop::setCurrent(desktop);
+    auto window = SWWindow::windowWithAXElement(makeRef<AXUIElement>(DesktopElement { DesktopElement::Kind::Window, 1, 1 }));
+    for (auto _ : state) {
+        auto picture = window->generatePreviewImage();
+        auto thumbnail = NSImageTKExtensions::imageWithSize(picture, CGSizeMake(240, 150));
+        benchmark::DoNotOptimize(thumbnail);
+    }
+    state.SetBytesProcessed(state.iterations() * int64_t(kWidth) * kHeight * 4);
+    Desktop::setCurrent(nullptr);
+}
+
+void copyOfTheSameBytes(benchmark::State& state)
+{
+    std::vector<uint8_t> from(size_t(kWidth) * kHeight * 4, 7), to(from.size());
+    for (auto _ : state) {
+        std::memcpy(to.data(), from.data(), from.size());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * int64_t(from.size()));
+}
+
+}
+
+BENCHMARK(captureAndThumbnail)->Unit(benchmark::kMillisecond);
+BENCHMARK(copyOfTheSameBytes)->Unit(benchmark::kMillisecond);
+BENCHMARK_MAIN();

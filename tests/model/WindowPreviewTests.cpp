@@ -1,0 +1,134 @@
+#include "support/SimWorld.h"
+
+#include <foundation/Dispatch.h>
+#include <graphics/NSBitmapImageRep.h>
+#include <graphics/NSColor.h>
+#include <graphics/NSImage.h>
+#include <model/SWApplication.h>
+#include <model/SWWindow.h>
+
+#include <mutex>
+
+namespace {
+
+const char* kScenario = R"({
+  "screens": [ { "frame": [0, 0, 1440, 900], "visibleFrame": [0, 25, 1440, 875] } ],
+  "apps": [
+    { "pid": 1, "name": "One", "windows": [
+        { "id": 10, "title": "shown", "frame": [100, 100, 400, 300] },
+        { "id": 11, "title": "mini", "frame": [200, 200, 300, 200], "minimized": true } ] },
+    { "pid": 2, "name": "Two", "windows": [ { "id": 20, "title": "other", "frame": [0, 30, 200, 100] } ] }
+  ], "order": [10, 20, 11] })";
+
+Ref<SWWindow> record(CGWindowID number, pid_t pid = 1)
+{
+    return SWWindow::windowWithAXElement(makeRef<AXUIElement>(DesktopElement { DesktopElement::Kind::Window, pid, number }));
+}
+
+// The alpha of a pixel in the middle of a preview.
+double middleAlpha(const Ref<NSImage>& image)
+{
+    auto rep = dynamicRef<NSBitmapImageRep>(image->representations().front());
+    EXPECT_TRUE(rep);
+    if (!rep)
+        return -1;
+    return rep->colorAtX(rep->pixelsWide() / 2, rep->pixelsHigh() / 2)->alphaComponent();
+}
+
+}
+
+TEST(WindowPreview, ARecordOnScreenCapturesInTheBackgroundAndStoresOnTheMainQueue)
+{
+    SimWorld world(kScenario);
+    std::mutex mutex;
+    std::vector<bool> onMain;
+    std::vector<long> priorities;
+    world.desktop().setCaptureHook([&](CGWindowID) {
+        std::lock_guard lock(mutex);
+        onMain.push_back(isMainThread());
+        auto queue = dispatch_get_current_queue();
+        priorities.push_back(queue ? queue->priority() : 999);
+    });
+    auto w = record(10);
+    std::vector<std::string> notices;
+    auto a = w->addObserver("previewImage", NSKeyValueObservingOptionPrior, [&](const KVOChange& c) {
+        notices.push_back(std::string(c.isPrior ? "will " : "did ") + "previewImage" + (w->previewImage() ? " set" : " empty"));
+    });
+    auto b = w->addObserver("title", NSKeyValueObservingOptionPrior,
+        [&](const KVOChange& c) { notices.push_back(std::string(c.isPrior ? "will " : "did ") + "title"); });
+    EXPECT_FALSE(w->previewImage());
+    world.settle();
+    ASSERT_EQ(onMain.size(), 1u);
+    EXPECT_FALSE(onMain[0]) << "the main thread never captures";
+    EXPECT_EQ(priorities[0], DISPATCH_QUEUE_PRIORITY_DEFAULT);
+    EXPECT_EQ(notices, (std::vector<std::string> { "will previewImage empty", "did previewImage set", "will title", "did title" }));
+    ASSERT_TRUE(w->previewImage());
+    EXPECT_EQ(w->previewImage()->size(), CGSizeMake(400, 300));
+    EXPECT_DOUBLE_EQ(middleAlpha(w->previewImage()), 1.0);
+}
+
+TEST(WindowPreview, AWindowOffScreenStartsNoCaptureUntilAsked)
+{
+    SimWorld world(kScenario);
+    auto mini = record(11);
+    world.settle();
+    EXPECT_EQ(world.desktop().countCalls("CGWindowListCreateImage"), 0u);
+    EXPECT_FALSE(mini->previewImage());
+    mini->updatePreview();
+    world.settle();
+    ASSERT_TRUE(mini->previewImage());
+    EXPECT_NEAR(middleAlpha(mini->previewImage()), 0.8, 1.0 / 255) << "a minimised window shows faded";
+    mini->unMinimize();
+    world.settle();
+    EXPECT_DOUBLE_EQ(middleAlpha(mini->previewImage()), 1.0) << "restored, it shows at full opacity";
+}
+
+TEST(WindowPreview, AHiddenApplicationsWindowIsFaded)
+{
+    SimWorld world(kScenario);
+    auto other = record(20, 2);
+    world.settle();
+    world.desktop().hideApplication(2);
+    other->updatePreview();
+    world.settle();
+    ASSERT_TRUE(other->previewImage());
+    EXPECT_NEAR(middleAlpha(other->previewImage()), 0.8, 1.0 / 255);
+}
+
+TEST(WindowPreview, AFailedCaptureStoresNothingAndStillAnnounces)
+{
+    SimWorld world(kScenario);
+    auto w = record(10);
+    world.settle();
+    ASSERT_TRUE(w->previewImage());
+    int titleNotices = 0;
+    auto token = w->addObserver("title", 0, [&](const KVOChange&) { ++titleNotices; });
+    world.desktop().setScreenRecordingGranted(false);
+    w->updatePreview();
+    world.settle();
+    EXPECT_FALSE(w->previewImage()) << "without Screen Recording nothing can be captured";
+    EXPECT_EQ(titleNotices, 1);
+
+    auto unknown = SWWindow::windowWithAXElement(makeRef<AXUIElement>(DesktopElement { DesktopElement::Kind::Window, 1, 77 }));
+    unknown->updatePreview();
+    world.settle();
+    EXPECT_FALSE(unknown->previewImage());
+    EXPECT_EQ(world.desktop().countCalls("CGWindowListCreateImage window:77"), 0u) << "no window number, no capture";
+}
+
+TEST(WindowPreview, QuickRefreshesAllAnnounceAndTheLastStoredWins)
+{
+    SimWorld world(kScenario);
+    auto w = record(10);
+    world.settle();
+    int notices = 0;
+    auto token = w->addObserver("previewImage", 0, [&](const KVOChange&) { ++notices; });
+    w->updatePreview();
+    w->updatePreview();
+    world.settle();
+    EXPECT_EQ(notices, 2);
+    world.desktop().closeWindow(10);
+    w->updatePreview();
+    world.settle();
+    EXPECT_FALSE(w->previewImage()) << "a window that closed leaves no picture";
+}
