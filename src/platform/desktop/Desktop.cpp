@@ -118,5 +118,11 @@ void Desktop::routeInput(const DesktopInputEvent& event)
         route(event);
         return;
     }
-    RunLoop::main().perform([event] { Desktop::current().deliverInput(event); }, kCFRunLoopCommonModes);
+    RunLoop::main().perform(
+        [event] {
+            auto& desktop = Desktop::current();
+            desktop.takeInput(event);
+            desktop.deliverInput(event);
+        },
+        kCFRunLoopCommonModes);
 }

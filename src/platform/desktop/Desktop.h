@@ -72,9 +72,10 @@ public:
     // Posts an input event into the window server's stream.
     virtual void postEvent(const DesktopInputEvent& event) = 0;
 
-    // The keyboard as it is now: the modifier flags held (event flag bits:
-    // Caps Lock, Shift, Control, Option, Command, Function) and the virtual
-    // key codes of every key down, modifier keys included.
+    // The keyboard as the input stream has taken it so far: the modifier
+    // flags held (event flag bits: Caps Lock, Shift, Control, Option,
+    // Command, Function) and the virtual key codes of every key down,
+    // modifier keys included.
     virtual uint64_t keyboardModifierFlags() const = 0;
     virtual std::vector<uint16_t> pressedKeyCodes() const = 0;
     // The desktop's own keyboard shortcuts.
@@ -83,10 +84,13 @@ public:
     // Input. Every key, modifier and mouse event the desktop receives, from
     // the hardware or posted by a process, is routed: through the input
     // router when one is installed (the event services install theirs:
-    // event taps, then hot keys), then to deliverInput. Without a router the
-    // event is delivered on the main run loop.
+    // event taps, then hot keys), which takes the events one at a time with
+    // takeInput and ends each with deliverInput. Without a router each event
+    // is taken and delivered on the main run loop.
     using InputRouter = std::function<void(const DesktopInputEvent&)>;
     static void setInputRouter(InputRouter router);
+    // The stream takes the event: the keyboard state follows it.
+    virtual void takeInput(const DesktopInputEvent& event) = 0;
     // Gives the event to the frontmost application; returns its pid, 0 when
     // no application is frontmost.
     virtual pid_t deliverInput(const DesktopInputEvent& event) = 0;

@@ -68,15 +68,51 @@ void EventStream::route(const DesktopInputEvent& record)
     auto flight = std::make_shared<InFlight>();
     flight->event = makeRef<CGEvent>(record);
     flight->enteredAt = record.tapLocation;
+    auto desktop = Desktop::currentShared();
+    bool schedule = false;
     {
         std::lock_guard lock(m_mutex);
-        for (const auto& e : m_taps)
-            flight->taps.push_back(e.weak);
+        // Events of a desktop that was replaced, and the pump that was to
+        // carry them, are gone with it. The weak reference keeps the old
+        // desktop's identity, so a new one is never taken for it.
+        bool sameDesktop = !m_desktop.owner_before(desktop) && !desktop.owner_before(m_desktop);
+        if (!sameDesktop) {
+            m_desktop = desktop;
+            m_queue.clear();
+            m_busy = false;
+        }
+        m_queue.push_back(flight);
+        if (!m_busy) {
+            m_busy = true;
+            schedule = true;
+        }
     }
-    advance(flight);
+    if (schedule)
+        RunLoop::main().perform([this] { pump(); }, kCFRunLoopCommonModes);
 }
 
-void EventStream::advance(const std::shared_ptr<InFlight>& flight)
+void EventStream::pump()
+{
+    for (;;) {
+        std::shared_ptr<InFlight> flight;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_queue.empty()) {
+                m_busy = false;
+                return;
+            }
+            flight = m_queue.front();
+            m_queue.pop_front();
+            for (const auto& e : m_taps)
+                flight->taps.push_back(e.weak);
+        }
+        Desktop::current().takeInput(flight->event->record());
+        if (!advance(flight))
+            return;
+    }
+}
+
+bool EventStream::advance(const std::shared_ptr<InFlight>& flight)
 {
     while (flight->next < flight->taps.size()) {
         auto tap = flight->taps[flight->next].lock();
@@ -91,21 +127,37 @@ void EventStream::advance(const std::shared_ptr<InFlight>& flight)
             ++flight->next;
             continue;
         }
-        Weak<CFMachPort> weak = tap;
-        loop->perform(
-            [this, flight, weak] {
-                ++flight->next;
-                // The tap may have gone or been disabled while the event waited.
-                auto tap = weak.lock();
-                if (tap && tap->wants(CGEventGetType(flight->event), flight->enteredAt) && !runTap(tap, flight))
-                    return;
-                advance(flight);
-            },
-            modes);
-        return;
+        // The callback runs here when this is its run loop in one of its
+        // modes; otherwise the event, and every event after it, waits there.
+        RunLoopMode mode = RunLoop::current().currentMode();
+        bool here = loop == &RunLoop::current() && !mode.empty()
+            && std::any_of(modes.begin(), modes.end(), [&](const RunLoopMode& m) {
+                   return m == mode || (m == kCFRunLoopCommonModes && loop->isCommonMode(mode));
+               });
+        if (!here) {
+            loop->perform(
+                [this, flight] {
+                    if (advance(flight))
+                        pump();
+                },
+                modes);
+            return false;
+        }
+        ++flight->next;
+        if (!runTap(tap, flight))
+            return true;
     }
-    auto event = flight->event;
-    RunLoop::main().perform([this, event] { finish(event); }, kCFRunLoopCommonModes);
+    if (!RunLoop::current().isMain()) {
+        RunLoop::main().perform(
+            [this, flight] {
+                finish(flight->event);
+                pump();
+            },
+            kCFRunLoopCommonModes);
+        return false;
+    }
+    finish(flight->event);
+    return true;
 }
 
 bool EventStream::runTap(const CFMachPortRef& tap, const std::shared_ptr<InFlight>& flight)

@@ -1,6 +1,7 @@
 // The window server's input stream as this process takes part in it. Every
 // key, modifier and mouse event the desktop receives (from the hardware or
-// posted by a process) travels, one after the other:
+// posted by a process) is taken one at a time, in order; the keyboard state
+// follows it as it is taken, and it travels on before the next one is taken:
 //   1. through the active event taps, HID taps before session taps and,
 //      at each location, in list order (a head-inserted tap comes first);
 //      each callback runs on the run loop its tap's source is on;
@@ -16,9 +17,14 @@
 
 #include <foundation/Token.h>
 
+#include <memory>
+
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <vector>
+
+class Desktop;
 
 class EventStream {
 public:
@@ -49,7 +55,12 @@ private:
     void addTap(const CFMachPortRef& tap, bool atHead);
     void removeTap(CFMachPort* tap);
     void route(const DesktopInputEvent& record);
-    void advance(const std::shared_ptr<InFlight>& flight);
+    // Takes the queued events one after the other until none is left or one
+    // has to wait for a tap's run loop or mode.
+    void pump();
+    // Carries one event on from its next tap; NO when it has to wait, and
+    // then resumes the pump itself.
+    bool advance(const std::shared_ptr<InFlight>& flight);
     // Runs one tap's callback; NO when the tap swallowed the event.
     bool runTap(const CFMachPortRef& tap, const std::shared_ptr<InFlight>& flight);
     void notifyDisabled(const CFMachPortRef& tap, CGEventType reason);
@@ -59,4 +70,9 @@ private:
     std::vector<Entry> m_taps;
     ApplicationEventHandler m_applicationHandler;
     uint64_t m_handlerGeneration { 0 };
+    std::deque<std::shared_ptr<InFlight>> m_queue;
+    // Whether a pump is scheduled or an event is on its way, and for which
+    // desktop: a new desktop starts a new stream.
+    bool m_busy { false };
+    std::weak_ptr<Desktop> m_desktop;
 };

@@ -104,7 +104,6 @@ void SimDesktop::postEvent(const DesktopInputEvent& event)
         log(stringWithFormat("CGEventPost type:%u keyCode:%u flags:0x%llx at:(%g, %g)", event.type, event.keyCode,
             static_cast<unsigned long long>(event.flags), event.location.x, event.location.y));
         m_posted.push_back(event);
-        applyKeyboardEventLocked(event);
         // Posted mouse events move the pointer and its buttons as real ones do.
         switch (event.type) {
         case 1: // left mouse down

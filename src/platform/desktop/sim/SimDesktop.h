@@ -63,6 +63,7 @@ public:
     uint64_t keyboardModifierFlags() const override;
     std::vector<uint16_t> pressedKeyCodes() const override;
     std::vector<DesktopSymbolicHotKey> symbolicHotKeys() const override;
+    void takeInput(const DesktopInputEvent& event) override;
     pid_t deliverInput(const DesktopInputEvent& event) override;
     [[nodiscard]] Token subscribe(Listener listener) override;
 
@@ -92,9 +93,10 @@ public:
     // into the input stream, where they pass the event taps and the hot keys
     // before the frontmost application receives them on the main run loop.
     // The keyboard state that GetCurrentKeyModifiers and GetKeys read
-    // changes at once. Flags are event flag bits (Shift 0x20000, Control
-    // 0x40000, Option 0x80000, Command 0x100000, Caps Lock 0x10000,
-    // Function 0x800000).
+    // follows the events as the stream takes them, so a quick Command+Tab
+    // still has Command held when its Tab is taken. Flags are event flag
+    // bits (Shift 0x20000, Control 0x40000, Option 0x80000, Command
+    // 0x100000, Caps Lock 0x10000, Function 0x800000).
     // Holds exactly the modifier keys of the flags: one flags-changed event
     // per modifier key that goes down or up.
     void setModifierFlags(uint64_t flags);
@@ -177,7 +179,7 @@ private:
     CGRect usableFrameForLocked(const CGRect& frame) const;
     DesktopImage contentLocked(const DesktopWindow& w) const;
     DesktopInputEvent keyboardEventLocked(uint32_t type, uint16_t keyCode) const;
-    void applyKeyboardEventLocked(const DesktopInputEvent& event);
+    static void applyKeyboardEvent(const DesktopInputEvent& event, uint64_t& flags, std::set<uint16_t>& keys);
     void changeModifiersLocked(uint64_t flags, std::vector<DesktopInputEvent>& events);
     static void send(const std::vector<DesktopInputEvent>& events);
 
@@ -206,6 +208,10 @@ private:
     std::vector<std::pair<CGDirectDisplayID, uint32_t>> m_probes;
     mutable std::vector<std::string> m_callLog;
     std::vector<DesktopInputEvent> m_posted;
+    // The keys the person holds, and the keys as the input stream has taken
+    // them.
+    uint64_t m_heldFlags { 0 };
+    std::set<uint16_t> m_heldKeys;
     uint64_t m_modifierFlags { 0 };
     std::set<uint16_t> m_keysDown;
     std::vector<DesktopSymbolicHotKey> m_symbolicHotKeys { defaultSymbolicHotKeys() };

@@ -148,7 +148,7 @@ DesktopInputEvent SimDesktop::keyboardEventLocked(uint32_t type, uint16_t keyCod
     DesktopInputEvent e;
     e.type = type;
     e.keyCode = keyCode;
-    e.flags = m_modifierFlags | (type == kFlagsChanged ? 0 : deviceFlagsOfKey(keyCode));
+    e.flags = m_heldFlags | (type == kFlagsChanged ? 0 : deviceFlagsOfKey(keyCode));
     e.location = m_mouse;
     e.timestamp = Clock::current().now();
     e.tapLocation = 0;
@@ -156,29 +156,34 @@ DesktopInputEvent SimDesktop::keyboardEventLocked(uint32_t type, uint16_t keyCod
     return e;
 }
 
-void SimDesktop::applyKeyboardEventLocked(const DesktopInputEvent& event)
+void SimDesktop::applyKeyboardEvent(const DesktopInputEvent& event, uint64_t& flags, std::set<uint16_t>& keys)
 {
     switch (event.type) {
     case kKeyDown:
-        m_keysDown.insert(event.keyCode);
+        keys.insert(event.keyCode);
         break;
     case kKeyUp:
-        m_keysDown.erase(event.keyCode);
+        keys.erase(event.keyCode);
         break;
-    case kFlagsChanged: {
-        uint64_t flags = event.flags & kModifierMask;
+    case kFlagsChanged:
+        flags = event.flags & kModifierMask;
+        // Caps Lock locks: its key is not held down.
         if (auto flag = modifierFlagOfKey(event.keyCode); flag && event.keyCode != kVK_CapsLock) {
             if (flags & *flag)
-                m_keysDown.insert(event.keyCode);
+                keys.insert(event.keyCode);
             else
-                m_keysDown.erase(event.keyCode);
+                keys.erase(event.keyCode);
         }
-        m_modifierFlags = flags;
         break;
-    }
     default:
         break;
     }
+}
+
+void SimDesktop::takeInput(const DesktopInputEvent& event)
+{
+    std::lock_guard lock(m_mutex);
+    applyKeyboardEvent(event, m_modifierFlags, m_keysDown);
 }
 
 void SimDesktop::changeModifiersLocked(uint64_t flags, std::vector<DesktopInputEvent>& events)
@@ -186,18 +191,13 @@ void SimDesktop::changeModifiersLocked(uint64_t flags, std::vector<DesktopInputE
     flags &= kModifierMask;
     for (const auto& key : kModifierKeys) {
         bool want = flags & key.flag;
-        bool have = m_modifierFlags & key.flag;
+        bool have = m_heldFlags & key.flag;
         if (want == have)
             continue;
-        m_modifierFlags = want ? (m_modifierFlags | key.flag) : (m_modifierFlags & ~key.flag);
-        // Caps Lock locks: its key is not held down.
-        if (key.keyCode != kVK_CapsLock) {
-            if (want)
-                m_keysDown.insert(key.keyCode);
-            else
-                m_keysDown.erase(key.keyCode);
-        }
-        events.push_back(keyboardEventLocked(kFlagsChanged, key.keyCode));
+        m_heldFlags = want ? (m_heldFlags | key.flag) : (m_heldFlags & ~key.flag);
+        auto e = keyboardEventLocked(kFlagsChanged, key.keyCode);
+        applyKeyboardEvent(e, m_heldFlags, m_heldKeys);
+        events.push_back(e);
     }
 }
 
@@ -225,8 +225,8 @@ void SimDesktop::pressKey(uint16_t keyCode, std::optional<uint64_t> flags)
         if (flags)
             changeModifiersLocked(*flags, events);
         auto e = keyboardEventLocked(kKeyDown, keyCode);
-        e.autorepeat = m_keysDown.count(keyCode) > 0;
-        m_keysDown.insert(keyCode);
+        e.autorepeat = m_heldKeys.count(keyCode) > 0;
+        m_heldKeys.insert(keyCode);
         events.push_back(e);
     }
     send(events);
@@ -238,7 +238,7 @@ void SimDesktop::releaseKey(uint16_t keyCode, std::optional<uint64_t> flags)
     {
         std::lock_guard lock(m_mutex);
         events.push_back(keyboardEventLocked(kKeyUp, keyCode));
-        m_keysDown.erase(keyCode);
+        m_heldKeys.erase(keyCode);
         if (flags)
             changeModifiersLocked(*flags, events);
     }
@@ -247,7 +247,11 @@ void SimDesktop::releaseKey(uint16_t keyCode, std::optional<uint64_t> flags)
 
 void SimDesktop::typeKey(uint16_t keyCode, uint64_t flags)
 {
-    uint64_t before = keyboardModifierFlags();
+    uint64_t before;
+    {
+        std::lock_guard lock(m_mutex);
+        before = m_heldFlags;
+    }
     pressKey(keyCode, flags);
     releaseKey(keyCode, before);
 }
