@@ -62,8 +62,11 @@ Value NSValueTransformer::reverseTransformedValue(const Value& value) const
 Value NSKeyedUnarchiveFromDataTransformer::transformedValue(const Value& value) const
 {
     const auto* data = value.data();
-    if (!data)
+    if (!data) {
+        if (!value.isNil())
+            NSLog("%@: the value is not data: %@", NSKeyedUnarchiveFromDataTransformerName, value);
         return {};
+    }
     return NSKeyedUnarchiver::unarchiveObjectWithData(*data);
 }
 

@@ -30,7 +30,7 @@ class NSKeyedUnarchiveFromDataTransformer final : public NSValueTransformer {
 public:
     bool allowsReverseTransformation() const override { return true; }
     // Data gives its unarchived object; anything else, and data that does
-    // not unarchive, gives nil (the unarchiver logs why).
+    // not unarchive, gives nil with a log line.
     Value transformedValue(const Value& value) const override;
     // An object gives its archive; nil gives nil.
     Value reverseTransformedValue(const Value& value) const override;
