@@ -39,6 +39,16 @@ struct CALayer::AnimationRecord {
     CGRect snapshotRect {};
 };
 
+namespace {
+// Innermost transaction first, so that its block runs before the blocks of
+// the transactions around it.
+void endGroups(const std::vector<std::shared_ptr<CATransactionGroup>>& groups)
+{
+    for (auto it = groups.rbegin(); it != groups.rend(); ++it)
+        (*it)->animationEnded();
+}
+}
+
 // MARK: Delegate
 
 CALayerDelegate::CALayerDelegate()
@@ -510,8 +520,7 @@ void CALayer::scheduleAnimation(const std::shared_ptr<AnimationRecord>& record)
         record->startTimer->invalidate();
         if (auto d = record->animation->delegate())
             d->animationDidStop(*record->animation, attached);
-        for (auto& group : record->groups)
-            group->animationEnded();
+        endGroups(record->groups);
     };
     RunLoop::main().addTimer(record->endTimer, kCFRunLoopCommonModes);
 }
@@ -525,8 +534,7 @@ void CALayer::endAnimation(const std::shared_ptr<AnimationRecord>& record, bool 
     record->endTimer->invalidate();
     if (auto d = record->animation->delegate())
         d->animationDidStop(*record->animation, finished);
-    for (auto& group : record->groups)
-        group->animationEnded();
+    endGroups(record->groups);
 }
 
 Ref<CAAnimation> CALayer::animationForKey(const std::string& key) const
