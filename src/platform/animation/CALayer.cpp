@@ -169,7 +169,10 @@ void CALayer::setContentsScale(CGFloat scale)
     if (!(scale > 0) || scale == m_contentsScale)
         return;
     m_contentsScale = scale;
-    setNeedsDisplay();
+    // Content a delegate draws is drawn again at the new scale; contents set
+    // from outside stay as they are.
+    if (delegate())
+        setNeedsDisplay();
 }
 
 void CALayer::setMask(Ref<CALayer> mask)

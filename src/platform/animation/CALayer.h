@@ -152,7 +152,8 @@ public:
     CGImageRef contentsImage() const;
     const CALayerContentsGravity& contentsGravity() const { return m_contentsGravity; }
     void setContentsGravity(CALayerContentsGravity);
-    // Pixels per point of the backing store that display() makes.
+    // Pixels per point of the backing store that display() makes. A change
+    // asks a layer with a delegate to display again.
     CGFloat contentsScale() const { return m_contentsScale; }
     void setContentsScale(CGFloat);
     // Kept for the layer's clients; the renderer picks its own resolution
