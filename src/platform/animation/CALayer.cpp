@@ -695,11 +695,14 @@ Ref<CALayer> CALayer::hitTest(CGPoint pointInSuperlayer)
         return nullptr;
     if (m_masksToBounds && !containsPoint(*local))
         return nullptr;
-    // Front to back: the reverse of the drawing order.
+    // Front to back by the depth of each sublayer's plane at the point, the
+    // later sibling first between equals.
     std::vector<std::pair<double, size_t>> order;
     order.reserve(m_sublayers.size());
-    for (size_t i = 0; i < m_sublayers.size(); ++i)
-        order.push_back({ ca::layerDepth(*m_sublayers[i], m_sublayers[i]->transformToSuperlayer()), i });
+    for (size_t i = 0; i < m_sublayers.size(); ++i) {
+        auto depth = ca::depthAtPoint(m_sublayers[i]->transformToSuperlayer(), *local);
+        order.push_back({ depth.value_or(-std::numeric_limits<double>::infinity()), i });
+    }
     std::stable_sort(order.begin(), order.end(), [](auto& a, auto& b) { return a.first < b.first; });
     for (auto it = order.rbegin(); it != order.rend(); ++it) {
         if (auto hit = m_sublayers[it->second]->hitTest(*local))

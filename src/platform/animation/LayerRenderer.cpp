@@ -107,16 +107,15 @@ struct Ordered {
     Ref<CALayer> copy;
     const CALayer* state;
     CATransform3D toSuperlayer;
-    double depth;
 };
 
 // The visible sublayers with their shown values, back to front.
 std::vector<Ordered> drawingOrder(const CALayer& model, const CALayer& state)
 {
-    std::vector<Ordered> order;
-    order.reserve(model.sublayers().size());
+    std::vector<Ordered> visible;
+    visible.reserve(model.sublayers().size());
     for (const auto& sublayer : model.sublayers()) {
-        Ordered o { sublayer.get(), nullptr, sublayer.get(), {}, 0 };
+        Ordered o { sublayer.get(), nullptr, sublayer.get(), {} };
         if (sublayer->hasAnimations()) {
             o.copy = sublayer->presentationLayer();
             o.state = o.copy.get();
@@ -124,10 +123,16 @@ std::vector<Ordered> drawingOrder(const CALayer& model, const CALayer& state)
         if (o.state->isHidden() || !(o.state->opacity() > 0))
             continue;
         o.toSuperlayer = layerToSuperlayerTransform(*o.state, &state);
-        o.depth = layerDepth(*o.state, o.toSuperlayer);
-        order.push_back(std::move(o));
+        visible.push_back(std::move(o));
     }
-    std::stable_sort(order.begin(), order.end(), [](const Ordered& a, const Ordered& b) { return a.depth < b.depth; });
+    std::vector<DepthItem> items;
+    items.reserve(visible.size());
+    for (const auto& o : visible)
+        items.push_back({ o.toSuperlayer, o.state->bounds() });
+    std::vector<Ordered> order;
+    order.reserve(visible.size());
+    for (size_t i : ca::drawingOrder(items))
+        order.push_back(std::move(visible[i]));
     return order;
 }
 
