@@ -383,6 +383,18 @@ TEST_F(Transactions, SettingsOutsideATransactionLastUntilTheTurnEnds)
     EXPECT_EQ(CATransaction::depth(), 0u);
 }
 
+TEST_F(Transactions, TheImplicitTransactionCommitsEvenWhenItsTurnIsDropped)
+{
+    auto layer = CALayer::layer();
+    CATransaction::setDisableActions(true);
+    ASSERT_EQ(CATransaction::depth(), 1u);
+    RunLoop::main().reset();
+    EXPECT_EQ(CATransaction::depth(), 0u);
+    EXPECT_FALSE(CATransaction::disableActions());
+    layer->setOpacity(0.5);
+    EXPECT_TRUE(layer->animationForKey("opacity")) << "the layer was committed with the transaction";
+}
+
 // MARK: Implicit animations
 
 class ImplicitAnimations : public AnimationTest { };
