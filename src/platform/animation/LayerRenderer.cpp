@@ -146,13 +146,15 @@ inline uint32_t blend(uint32_t a, uint32_t b, uint32_t f)
     return rb | (ag << 8);
 }
 
-// Premultiplied ARGB32 sample at pixel-centre coordinates, transparent
-// outside the image.
+// Premultiplied ARGB32 sample at pixel-centre coordinates greater than -1,
+// transparent outside the image.
 inline uint32_t sampleBilinear(const uint8_t* data, int width, int height, int stride, double x, double y)
 {
-    double fx = std::floor(x), fy = std::floor(y);
-    int x0 = static_cast<int>(fx), y0 = static_cast<int>(fy);
-    auto tx = static_cast<uint32_t>((x - fx) * 256), ty = static_cast<uint32_t>((y - fy) * 256);
+    // Truncation floors here, since both are above -1, and is much cheaper.
+    int x0 = static_cast<int>(x + 1) - 1, y0 = static_cast<int>(y + 1) - 1;
+    // Held in range: x + 1 may round up to the next whole number.
+    auto tx = static_cast<uint32_t>(std::clamp((x - x0) * 256, 0.0, 255.0));
+    auto ty = static_cast<uint32_t>(std::clamp((y - y0) * 256, 0.0, 255.0));
     const auto* row0 = reinterpret_cast<const uint32_t*>(data + static_cast<ptrdiff_t>(y0) * stride);
     if (x0 >= 0 && y0 >= 0 && x0 + 1 < width && y0 + 1 < height) {
         const auto* row1 = reinterpret_cast<const uint32_t*>(reinterpret_cast<const uint8_t*>(row0) + stride);
@@ -504,7 +506,8 @@ void LayerRenderer::drawProjected(cairo_t* cr, const CALayer& model, const CALay
         auto* out = reinterpret_cast<uint32_t*>(dst + static_cast<ptrdiff_t>(row) * dstStride);
         for (int col = first; col <= last; ++col) {
             if (qw > 0 && qw <= maxW) {
-                double px = qx / qw - 0.5, py = qy / qw - 0.5;
+                double inverseW = 1 / qw;
+                double px = qx * inverseW - 0.5, py = qy * inverseW - 0.5;
                 if (px > -1 && py > -1 && px < srcWidth && py < srcHeight)
                     out[col] = sampleBilinear(src, srcWidth, srcHeight, srcStride, px, py);
             }
