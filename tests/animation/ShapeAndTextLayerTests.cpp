@@ -162,8 +162,9 @@ TEST_F(TextLayers, TextIsDrawnInTheForegroundColourInsideTheBounds)
         for (int x = 0; x < 120; ++x) {
             RGBA p = pixelAt(c, x, y);
             bool inFrame = CGRectContainsPoint(f, { x + 0.5, y + 0.5 });
-            if (!inFrame)
+            if (!inFrame) {
                 EXPECT_EQ(p.r + p.g + p.b, 0) << x << ", " << y;
+            }
             lit += inFrame && p.r > 128;
         }
     }

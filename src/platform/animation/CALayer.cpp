@@ -372,7 +372,7 @@ bool assign(const CAValue& value, F&& store)
 }
 }
 
-bool CALayer::setAnimatableValue(const std::string& key, const CAValue& value)
+bool CALayer::storeAnimatableValue(const std::string& key, const CAValue& value)
 {
     if (key == "bounds")
         return assign<CGRect>(value, [&](CGRect v) { m_bounds = v; });
@@ -405,6 +405,25 @@ bool CALayer::setAnimatableValue(const std::string& key, const CAValue& value)
     if (key == "shadowRadius")
         return assign<double>(value, [&](double v) { m_shadowRadius = v; });
     return false;
+}
+
+bool CALayer::setAnimatableValue(const std::string& key, const CAValue& value)
+{
+    CAValue current = animatableValue(key);
+    if (CAValueIsEmpty(current) || current.index() != value.index())
+        return false;
+    if (CAValueEqual(current, value))
+        return true;
+    bool animate = isCommitted() && !CATransaction::disableActions();
+    CAValue old = animate ? presentationValue(key) : CAValue {};
+    CGSize oldSize = m_bounds.size;
+    if (!storeAnimatableValue(key, value))
+        return false;
+    if (animate)
+        runImplicitAction(key, old);
+    if (m_needsDisplayOnBoundsChange && m_bounds.size != oldSize)
+        setNeedsDisplay();
+    return true;
 }
 
 // MARK: Actions
@@ -587,7 +606,7 @@ void CALayer::applyAnimations(CALayer& copy, double time) const
         if (!progress)
             continue;
         const std::string& key = property->keyPath();
-        copy.setAnimatableValue(key, property->valueAtProgress(*progress, animatableValue(key)));
+        copy.storeAnimatableValue(key, property->valueAtProgress(*progress, animatableValue(key)));
     }
 }
 

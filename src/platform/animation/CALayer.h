@@ -239,12 +239,13 @@ public:
     Ref<CAAction> actionForKey(const std::string& key);
     virtual Ref<CAAction> defaultActionForKey(const std::string& key) const;
 
-    // Animatable properties by key path ("opacity", "position", ...): the
-    // model value, or empty for a key the layer does not animate.
+    // Animatable properties by key path ("opacity", "position",
+    // "backgroundColor", ...): the model value, or empty for a key the layer
+    // does not animate.
     virtual CAValue animatableValue(const std::string& key) const;
-    // Writes the value without running any action; NO for an unknown key or
-    // a value of the wrong kind.
-    virtual bool setAnimatableValue(const std::string& key, const CAValue& value);
+    // Sets the property as its own setter does, running its action when the
+    // value changes; NO for an unknown key or a value of the wrong kind.
+    bool setAnimatableValue(const std::string& key, const CAValue& value);
 
     // MARK: Hit testing and conversion
     // The farthest descendant (or this layer) containing the point, given in
@@ -285,6 +286,9 @@ protected:
     }
     // Brings subclass content up to date before a render.
     virtual void prepareForRender() { }
+    // Writes an animatable property without running any action; NO for an
+    // unknown key or a value of the wrong kind. Subclasses add their keys.
+    virtual bool storeAnimatableValue(const std::string& key, const CAValue& value);
     // Stores a value and runs the action for the key when it changed.
     template <class T>
     void changeProperty(T& field, T value, const char* key);

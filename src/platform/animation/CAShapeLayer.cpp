@@ -35,7 +35,7 @@ CAValue CAShapeLayer::animatableValue(const std::string& key) const
     return CALayer::animatableValue(key);
 }
 
-bool CAShapeLayer::setAnimatableValue(const std::string& key, const CAValue& value)
+bool CAShapeLayer::storeAnimatableValue(const std::string& key, const CAValue& value)
 {
     if (key == "fillColor" || key == "strokeColor") {
         auto* color = std::get_if<CGColorRef>(&value);
@@ -51,7 +51,7 @@ bool CAShapeLayer::setAnimatableValue(const std::string& key, const CAValue& val
         m_lineWidth = *width;
         return true;
     }
-    return CALayer::setAnimatableValue(key, value);
+    return CALayer::storeAnimatableValue(key, value);
 }
 
 Ref<CALayer> CAShapeLayer::makePresentationCopy() const

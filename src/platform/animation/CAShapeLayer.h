@@ -27,9 +27,9 @@ public:
     void setFillRule(CAShapeLayerFillRule rule) { m_fillRule = std::move(rule); }
 
     CAValue animatableValue(const std::string& key) const override;
-    bool setAnimatableValue(const std::string& key, const CAValue& value) override;
 
 protected:
+    bool storeAnimatableValue(const std::string& key, const CAValue& value) override;
     Ref<CALayer> makePresentationCopy() const override;
     void drawOwnContent(cairo_t*, const CALayer& presentation) const override;
 

@@ -118,7 +118,7 @@ CAValue CATextLayer::animatableValue(const std::string& key) const
     return CALayer::animatableValue(key);
 }
 
-bool CATextLayer::setAnimatableValue(const std::string& key, const CAValue& value)
+bool CATextLayer::storeAnimatableValue(const std::string& key, const CAValue& value)
 {
     if (key == "foregroundColor") {
         auto* color = std::get_if<CGColorRef>(&value);
@@ -127,7 +127,7 @@ bool CATextLayer::setAnimatableValue(const std::string& key, const CAValue& valu
         m_foregroundColor = *color;
         return true;
     }
-    return CALayer::setAnimatableValue(key, value);
+    return CALayer::storeAnimatableValue(key, value);
 }
 
 Ref<CALayer> CATextLayer::makePresentationCopy() const

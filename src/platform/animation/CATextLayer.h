@@ -40,9 +40,9 @@ public:
     void drawInContext(const CGContextRef&) override;
 
     CAValue animatableValue(const std::string& key) const override;
-    bool setAnimatableValue(const std::string& key, const CAValue& value) override;
 
 protected:
+    bool storeAnimatableValue(const std::string& key, const CAValue& value) override;
     Ref<CALayer> makePresentationCopy() const override;
     void drawOwnContent(cairo_t*, const CALayer& presentation) const override;
     void prepareForRender() override;
