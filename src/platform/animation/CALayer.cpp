@@ -28,8 +28,18 @@ struct CALayer::AnimationRecord {
     Ref<CAAnimation> animation;
     double begin { 0 };
     double duration { 0 };
-    Ref<RunLoopTimer> startTimer;
-    Ref<RunLoopTimer> endTimer;
+    // The run loop owns the timers; the end timer owns the record until it
+    // fires or is invalidated.
+    Weak<RunLoopTimer> startTimer;
+    Weak<RunLoopTimer> endTimer;
+
+    void invalidateTimers() const
+    {
+        if (auto t = startTimer.lock())
+            t->invalidate();
+        if (auto t = endTimer.lock())
+            t->invalidate();
+    }
     bool started { false };
     bool ended { false };
     std::vector<std::shared_ptr<CATransactionGroup>> groups;
@@ -505,9 +515,10 @@ void CALayer::scheduleAnimation(const std::shared_ptr<AnimationRecord>& record)
     std::weak_ptr<NSObject> weakLayer = weak_from_this();
     std::weak_ptr<AnimationRecord> weakRecord = record;
 
-    record->startTimer = makeRef<RunLoopTimer>();
-    record->startTimer->fireDate = std::max(record->begin, CACurrentMediaTime());
-    record->startTimer->action = [weakRecord] {
+    auto startTimer = makeRef<RunLoopTimer>();
+    record->startTimer = startTimer;
+    startTimer->fireDate = std::max(record->begin, CACurrentMediaTime());
+    startTimer->action = [weakRecord] {
         auto r = weakRecord.lock();
         if (!r || r->ended || r->started)
             return;
@@ -515,13 +526,14 @@ void CALayer::scheduleAnimation(const std::shared_ptr<AnimationRecord>& record)
         if (auto d = r->animation->delegate())
             d->animationDidStart(*r->animation);
     };
-    RunLoop::main().addTimer(record->startTimer, kCFRunLoopCommonModes);
+    RunLoop::main().addTimer(startTimer, kCFRunLoopCommonModes);
 
-    record->endTimer = makeRef<RunLoopTimer>();
-    record->endTimer->fireDate = record->begin + record->duration;
+    auto endTimer = makeRef<RunLoopTimer>();
+    record->endTimer = endTimer;
+    endTimer->fireDate = record->begin + record->duration;
     // The timer keeps the record: it reports the end even when the layer is
     // gone by then.
-    record->endTimer->action = [weakLayer, record] {
+    endTimer->action = [weakLayer, record] {
         auto layer = std::static_pointer_cast<CALayer>(weakLayer.lock());
         if (record->ended)
             return;
@@ -539,12 +551,13 @@ void CALayer::scheduleAnimation(const std::shared_ptr<AnimationRecord>& record)
                 d->animationDidStart(*record->animation);
         }
         record->ended = true;
-        record->startTimer->invalidate();
+        if (auto t = record->startTimer.lock())
+            t->invalidate();
         if (auto d = record->animation->delegate())
             d->animationDidStop(*record->animation, attached);
         endGroups(record->groups);
     };
-    RunLoop::main().addTimer(record->endTimer, kCFRunLoopCommonModes);
+    RunLoop::main().addTimer(endTimer, kCFRunLoopCommonModes);
 }
 
 void CALayer::endAnimation(const std::shared_ptr<AnimationRecord>& record, bool finished)
@@ -552,8 +565,7 @@ void CALayer::endAnimation(const std::shared_ptr<AnimationRecord>& record, bool 
     if (record->ended)
         return;
     record->ended = true;
-    record->startTimer->invalidate();
-    record->endTimer->invalidate();
+    record->invalidateTimers();
     if (auto d = record->animation->delegate())
         d->animationDidStop(*record->animation, finished);
     endGroups(record->groups);
