@@ -109,8 +109,8 @@ struct Ordered {
     CATransform3D toSuperlayer;
 };
 
-// The visible sublayers with their shown values, back to front.
-std::vector<Ordered> drawingOrder(const CALayer& model, const CALayer& state)
+// The visible sublayers with their shown values, in sublayer order.
+std::vector<Ordered> visibleSublayers(const CALayer& model, const CALayer& state)
 {
     std::vector<Ordered> visible;
     visible.reserve(model.sublayers().size());
@@ -125,6 +125,13 @@ std::vector<Ordered> drawingOrder(const CALayer& model, const CALayer& state)
         o.toSuperlayer = layerToSuperlayerTransform(*o.state, &state);
         visible.push_back(std::move(o));
     }
+    return visible;
+}
+
+// The visible sublayers, back to front.
+std::vector<Ordered> drawingOrder(const CALayer& model, const CALayer& state)
+{
+    std::vector<Ordered> visible = visibleSublayers(model, state);
     std::vector<DepthItem> items;
     items.reserve(visible.size());
     for (const auto& o : visible)
@@ -251,9 +258,11 @@ void LayerRenderer::prepare(CALayer& layer)
         return;
     layer.displayIfNeeded();
     layer.prepareForRender();
-    if (layer.mask())
-        prepare(*layer.mask());
-    for (auto& sublayer : layer.sublayers())
+    if (auto mask = layer.mask())
+        prepare(*mask);
+    // A copy: drawing delegates may change the tree.
+    auto sublayers = layer.sublayers();
+    for (auto& sublayer : sublayers)
         prepare(*sublayer);
 }
 
@@ -311,7 +320,7 @@ CGRect LayerRenderer::extent(const CALayer& model, const CALayer& state, bool wi
         }
     }
     if (!state.masksToBounds()) {
-        for (auto& o : drawingOrder(model, state)) {
+        for (auto& o : visibleSublayers(model, state)) {
             CGRect sub = extent(*o.model, *o.state);
             auto points = projectRect(Homography::fromTransform(o.toSuperlayer), sub);
             CGRect box = boundingBox(points);
