@@ -134,7 +134,17 @@ void CALayer::setSublayerTransform(const CATransform3D& t)
     changeProperty(m_sublayerTransform, t, "sublayerTransform");
 }
 
-CATransform3D CALayer::transformToSuperlayer() const { return ca::layerToSuperlayerTransform(*this, m_superlayer); }
+CATransform3D CALayer::transformToSuperlayer() const
+{
+    // A presentation copy has no superlayer of its own: it answers for the
+    // place of the layer it shows.
+    const CALayer* super = m_superlayer;
+    if (!super) {
+        if (auto model = m_model.lock())
+            super = model->superlayer();
+    }
+    return ca::layerToSuperlayerTransform(*this, super);
+}
 
 // MARK: Appearance
 

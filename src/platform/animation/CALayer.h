@@ -262,7 +262,8 @@ public:
     // The bounding box of the converted corners.
     CGRect convertRectFromLayer(CGRect, const CALayer* layer) const;
     CGRect convertRectToLayer(CGRect, const CALayer* layer) const;
-    // The transform from this layer's space to its superlayer's space.
+    // The transform from this layer's space to its superlayer's space (for a
+    // presentation copy, to the superlayer of the layer it shows).
     CATransform3D transformToSuperlayer() const;
 
     // MARK: Rendering
