@@ -1,0 +1,93 @@
+// Immutable bitmap images of Core Graphics, image masks, and images drawn
+// through a mask. Images are shared (CGImageRef is a shared pointer): a
+// function that "creates" an image hands the caller its own reference.
+//
+// Row 0 of an image's data is its top row.
+#pragma once
+
+#include "CGColorSpace.h"
+#include "CGDataProvider.h"
+#include "GraphicsTypes.h"
+#include "internal/PixelFormat.h"
+
+#include <foundation/CGGeometry.h>
+
+#include <mutex>
+
+typedef struct _cairo_surface cairo_surface_t;
+
+class CGImage {
+public:
+    CGImage(const gfx::PixelFormat& format, CGColorSpaceRef space, CGDataProviderRef provider, bool shouldInterpolate);
+    ~CGImage();
+    CGImage(const CGImage&) = delete;
+    CGImage& operator=(const CGImage&) = delete;
+
+    size_t width() const { return m_format.width; }
+    size_t height() const { return m_format.height; }
+    size_t bitsPerComponent() const { return m_format.bitsPerComponent; }
+    size_t bitsPerPixel() const { return m_format.bitsPerPixel; }
+    size_t bytesPerRow() const { return m_format.bytesPerRow; }
+    const CGColorSpaceRef& colorSpace() const { return m_space; }
+    CGImageAlphaInfo alphaInfo() const { return m_format.alpha; }
+    CGBitmapInfo bitmapInfo() const { return m_format.bitmapInfo(); }
+    const CGDataProviderRef& dataProvider() const { return m_provider; }
+    bool isMask() const { return m_format.model == gfx::PixelFormat::Model::Mask; }
+    bool shouldInterpolate() const { return m_shouldInterpolate; }
+    const gfx::PixelFormat& format() const { return m_format; }
+
+    // The pixels as a Cairo ARGB32 surface with premultiplied colour, made
+    // on first use and kept by the image (the caller must not destroy it).
+    // Masks and alpha-only images give black with their coverage as alpha.
+    cairo_surface_t* cairoSurface() const;
+
+private:
+    gfx::PixelFormat m_format;
+    CGColorSpaceRef m_space;
+    CGDataProviderRef m_provider;
+    bool m_shouldInterpolate;
+    mutable std::once_flag m_surfaceOnce;
+    mutable cairo_surface_t* m_surface { nullptr };
+};
+
+using CGImageRef = Ref<CGImage>;
+
+enum CGColorRenderingIntent : int32_t { kCGRenderingIntentDefault = 0 };
+
+// Null for a layout the platform does not support, a missing provider or a
+// provider with fewer bytes than the layout needs. Supported: 8 bits per
+// component; RGB at 32 bits per pixel with any alpha placement and byte
+// order, or 24 bits without alpha; gray at 8 bits, or 16 with alpha; no
+// colour space with kCGImageAlphaOnly at 8 bits.
+CGImageRef CGImageCreate(size_t width, size_t height, size_t bitsPerComponent, size_t bitsPerPixel,
+    size_t bytesPerRow, const CGColorSpaceRef& space, CGBitmapInfo bitmapInfo, const CGDataProviderRef& provider,
+    const CGFloat* decode = nullptr, bool shouldInterpolate = true,
+    CGColorRenderingIntent intent = kCGRenderingIntentDefault);
+// A stencil of 1 or 8 bits per pixel: sample 0 paints, the maximum masks out.
+CGImageRef CGImageMaskCreate(size_t width, size_t height, size_t bitsPerComponent, size_t bitsPerPixel,
+    size_t bytesPerRow, const CGDataProviderRef& provider, const CGFloat* decode = nullptr,
+    bool shouldInterpolate = true);
+// The image with its alpha multiplied by the mask, scaled to the image's
+// size. An image mask acts as inverted coverage (0 paints); a gray or
+// alpha-only image acts as coverage (the maximum paints). Null for a null
+// argument, a mask image with colour, or an image that is itself a mask.
+CGImageRef CGImageCreateWithMask(const CGImageRef& image, const CGImageRef& mask);
+// The part of the image inside rect (in pixels, origin top-left as the data
+// is stored), or null when nothing of the image is inside.
+CGImageRef CGImageCreateWithImageInRect(const CGImageRef& image, CGRect rect);
+
+size_t CGImageGetWidth(const CGImageRef&);
+size_t CGImageGetHeight(const CGImageRef&);
+size_t CGImageGetBitsPerComponent(const CGImageRef&);
+size_t CGImageGetBitsPerPixel(const CGImageRef&);
+size_t CGImageGetBytesPerRow(const CGImageRef&);
+CGColorSpaceRef CGImageGetColorSpace(const CGImageRef&);
+CGImageAlphaInfo CGImageGetAlphaInfo(const CGImageRef&);
+CGBitmapInfo CGImageGetBitmapInfo(const CGImageRef&);
+CGDataProviderRef CGImageGetDataProvider(const CGImageRef&);
+bool CGImageIsMask(const CGImageRef&);
+
+// Builds an image that owns a copy of a premultiplied ARGB32 surface's
+// pixels, in the native layout (kCGImageAlphaPremultipliedFirst with
+// kCGBitmapByteOrder32Little). Null for an empty or failed surface.
+CGImageRef CGImageCreateWithCairoSurface(cairo_surface_t* argb32);

@@ -1,0 +1,21 @@
+// Everything of the graphics layer in one include.
+#pragma once
+
+#include "CGAffineTransform.h"
+#include "CGColor.h"
+#include "CGColorSpace.h"
+#include "CGContext.h"
+#include "CGDataProvider.h"
+#include "CGGradient.h"
+#include "CGImage.h"
+#include "CGPath.h"
+#include "GraphicsTypes.h"
+#include "ImageIO.h"
+#include "NSAffineTransform.h"
+#include "NSBezierPath.h"
+#include "NSBitmapImageRep.h"
+#include "NSCachedImageRep.h"
+#include "NSColor.h"
+#include "NSGraphicsContext.h"
+#include "NSImage.h"
+#include "NSImageRep.h"

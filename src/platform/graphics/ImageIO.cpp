@@ -1,0 +1,152 @@
+#include "ImageIO.h"
+
+#include "internal/PixelFormat.h"
+
+#include <cairo.h>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <png.h>
+
+namespace {
+
+constexpr uint8_t kPNGSignature[8] = { 0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n' };
+// Refuse pictures whose decoded pixels would not fit a context anyway.
+constexpr png_uint_32 kMaxDimension = 32767;
+
+bool readFile(const std::string& path, std::vector<uint8_t>& out)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+} // namespace
+
+CGImageSourceRef CGImageSourceCreateWithData(const std::vector<uint8_t>& data)
+{
+    if (data.size() < sizeof(kPNGSignature) || std::memcmp(data.data(), kPNGSignature, sizeof(kPNGSignature)))
+        return nullptr;
+    return makeRef<CGImageSource>(data);
+}
+
+CGImageSourceRef CGImageSourceCreateWithURL(const std::string& path)
+{
+    std::vector<uint8_t> data;
+    if (!readFile(path, data))
+        return nullptr;
+    return CGImageSourceCreateWithData(data);
+}
+
+size_t CGImageSourceGetCount(const CGImageSourceRef& source) { return source ? 1 : 0; }
+
+std::string CGImageSourceGetType(const CGImageSourceRef& source) { return source ? source->type() : std::string(); }
+
+CGImageRef CGImageSourceCreateImageAtIndex(const CGImageSourceRef& source, size_t index)
+{
+    if (!source || index != 0)
+        return nullptr;
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    const auto& data = source->data();
+    if (!png_image_begin_read_from_memory(&image, data.data(), data.size()))
+        return nullptr;
+    if (image.width == 0 || image.height == 0 || image.width > kMaxDimension || image.height > kMaxDimension) {
+        png_image_free(&image);
+        return nullptr;
+    }
+    bool hasAlpha = image.format & PNG_FORMAT_FLAG_ALPHA;
+    image.format = PNG_FORMAT_RGBA;
+    size_t bytesPerRow = size_t(image.width) * 4;
+    std::vector<uint8_t> pixels(bytesPerRow * image.height);
+    if (!png_image_finish_read(&image, nullptr, pixels.data(), png_int_32(bytesPerRow), nullptr)) {
+        png_image_free(&image);
+        return nullptr;
+    }
+    png_image_free(&image);
+    return CGImageCreate(image.width, image.height, 8, 32, bytesPerRow, CGColorSpaceCreateDeviceRGB(),
+        hasAlpha ? kCGImageAlphaLast : kCGImageAlphaNoneSkipLast, CGDataProviderCreateWithBytes(std::move(pixels)));
+}
+
+std::vector<uint8_t> CGImageCreatePNGData(const CGImageRef& cg)
+{
+    if (!cg)
+        return {};
+    cairo_surface_t* surface = cg->cairoSurface();
+    if (!surface)
+        return {};
+    cairo_surface_flush(surface);
+    size_t w = cg->width(), h = cg->height();
+    const uint8_t* base = cairo_image_surface_get_data(surface);
+    int stride = cairo_image_surface_get_stride(surface);
+    std::vector<uint8_t> rgba(w * h * 4);
+    for (size_t y = 0; y < h; ++y) {
+        auto* row = reinterpret_cast<const uint32_t*>(base + y * stride);
+        uint8_t* out = rgba.data() + y * w * 4;
+        for (size_t x = 0; x < w; ++x, out += 4) {
+            uint32_t p = row[x];
+            uint8_t a = uint8_t(p >> 24);
+            out[0] = gfx::unpremultiply(uint8_t(p >> 16), a);
+            out[1] = gfx::unpremultiply(uint8_t(p >> 8), a);
+            out[2] = gfx::unpremultiply(uint8_t(p), a);
+            out[3] = a;
+        }
+    }
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    image.width = png_uint_32(w);
+    image.height = png_uint_32(h);
+    image.format = PNG_FORMAT_RGBA;
+    png_alloc_size_t size = 0;
+    if (!png_image_write_get_memory_size(image, size, 0, rgba.data(), 0, nullptr))
+        return {};
+    std::vector<uint8_t> out(size);
+    if (!png_image_write_to_memory(&image, out.data(), &size, 0, rgba.data(), 0, nullptr))
+        return {};
+    out.resize(size);
+    return out;
+}
+
+CGImageDestinationRef CGImageDestinationCreateWithData(std::vector<uint8_t>* data, const std::string& type,
+    size_t count)
+{
+    if (!data || type != kUTTypePNG || count != 1)
+        return nullptr;
+    return makeRef<CGImageDestination>(data, std::string());
+}
+
+CGImageDestinationRef CGImageDestinationCreateWithURL(const std::string& path, const std::string& type, size_t count)
+{
+    if (path.empty() || type != kUTTypePNG || count != 1)
+        return nullptr;
+    return makeRef<CGImageDestination>(nullptr, path);
+}
+
+void CGImageDestinationAddImage(const CGImageDestinationRef& destination, const CGImageRef& image)
+{
+    if (destination)
+        destination->m_image = image;
+}
+
+bool CGImageDestinationFinalize(const CGImageDestinationRef& destination)
+{
+    if (!destination || !destination->m_image)
+        return false;
+    auto png = CGImageCreatePNGData(destination->m_image);
+    if (png.empty())
+        return false;
+    if (destination->m_data) {
+        *destination->m_data = std::move(png);
+        return true;
+    }
+    std::ofstream out(destination->m_path, std::ios::binary | std::ios::trunc);
+    if (!out)
+        return false;
+    out.write(reinterpret_cast<const char*>(png.data()), std::streamsize(png.size()));
+    out.close();
+    return bool(out);
+}

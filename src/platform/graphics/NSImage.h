@@ -1,0 +1,75 @@
+// Images of the application framework: a size in points and a list of
+// representations that hold the pixels. Drawing picks the representation
+// whose pixels best fit the destination and scales it from the image's
+// points to the destination. One point is one pixel of a context.
+#pragma once
+
+#include "CGImage.h"
+#include "GraphicsTypes.h"
+#include "NSImageRep.h"
+
+#include <foundation/NSObject.h>
+
+#include <vector>
+
+class NSGraphicsContext;
+class NSCachedImageRep;
+
+class NSImage : public NSObject {
+public:
+    // initWithSize:. An image without representations draws nothing.
+    static Ref<NSImage> create(CGSize size = CGSizeZero);
+    // initWithCGImage:size:; a zero size takes the CGImage's pixel size.
+    // Null for a null image.
+    static Ref<NSImage> imageWithCGImage(const CGImageRef& image, CGSize size);
+    // initWithData: / initWithContentsOfFile:, PNG; null when it does not decode.
+    static Ref<NSImage> imageWithData(const std::vector<uint8_t>& data);
+    static Ref<NSImage> imageWithContentsOfFile(const std::string& path);
+
+    explicit NSImage(CGSize size);
+
+    // The size set, or without one, the first representation's size.
+    CGSize size() const;
+    void setSize(CGSize);
+    bool isTemplate() const { return m_template; }
+    void setTemplate(bool flag) { m_template = flag; }
+    const std::vector<Ref<NSImageRep>>& representations() const { return m_reps; }
+    void addRepresentation(const Ref<NSImageRep>&);
+    void removeRepresentation(const Ref<NSImageRep>&);
+    bool isValid() const;
+    // The representation drawing into rect (device pixels) would use.
+    Ref<NSImageRep> bestRepresentationForRect(CGRect rect, const Ref<NSGraphicsContext>& context = nullptr,
+        const void* hints = nullptr) const;
+
+    // Makes an offscreen copy of the image the current graphics context
+    // (origin bottom-left, the image's size in points) until unlockFocus,
+    // which makes that copy the image's only representation. Focus nests
+    // like NSGraphicsContext::saveGraphicsState.
+    void lockFocus();
+    void unlockFocus();
+
+    // Draws the part src (image points; the zero rect for all) into dst in
+    // the current context. Nothing happens without a context.
+    void drawInRect(CGRect dst, CGRect src, NSCompositingOperation op, CGFloat fraction);
+    void drawInRect(CGRect dst);
+    void drawAtPoint(CGPoint point, CGRect src, NSCompositingOperation op, CGFloat fraction);
+    // The deprecated compositing calls: natural size, placed at the point in
+    // the current space but drawn upright and unscaled in device space.
+    void compositeToPoint(CGPoint point, NSCompositingOperation op, CGFloat fraction = 1);
+    void compositeToPoint(CGPoint point, CGRect src, NSCompositingOperation op, CGFloat fraction = 1);
+
+    // The pixels of the best representation as a CGImage that the caller
+    // shares; null without representations.
+    CGImageRef CGImageForProposedRect(CGRect* proposedRect, const Ref<NSGraphicsContext>& context,
+        const void* hints = nullptr);
+
+    // A new image with copies of the representations.
+    Ref<NSImage> copy() const;
+    std::string description() const override;
+
+private:
+    CGSize m_size;
+    bool m_template { false };
+    std::vector<Ref<NSImageRep>> m_reps;
+    std::vector<Ref<NSCachedImageRep>> m_focusStack;
+};
