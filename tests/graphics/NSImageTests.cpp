@@ -211,6 +211,17 @@ TEST(NSImage, LockFocusDrawsOnTopAndNests)
     EXPECT_EQ(bitmap->colorAtX(0, 1)->redComponent(), 1.0);
     EXPECT_EQ(bitmap->colorAtX(1, 0)->blueComponent(), 1.0);
 
+    // Reading pixels through the image's own focus.
+    image->lockFocus();
+    auto red = NSReadPixel(CGPointMake(0.5, 0.5));
+    auto blue = NSReadPixel(CGPointMake(1.5, 1.5));
+    EXPECT_FALSE(NSReadPixel(CGPointMake(2, 0)));
+    image->unlockFocus();
+    ASSERT_TRUE(red && blue);
+    EXPECT_EQ(red->redComponent(), 1.0);
+    EXPECT_EQ(blue->blueComponent(), 1.0);
+    EXPECT_FALSE(NSReadPixel(CGPointMake(0, 0)));
+
     LogCapture log;
     image->unlockFocus();
     EXPECT_EQ(log.lines().size(), 1u);

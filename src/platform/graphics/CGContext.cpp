@@ -103,7 +103,9 @@ cairo_filter_t cairoFilter(CGInterpolationQuality q)
     case kCGInterpolationLow:
         return CAIRO_FILTER_BILINEAR;
     case kCGInterpolationHigh:
-        return CAIRO_FILTER_BEST;
+        // Cairo's good filter already averages by area when shrinking; its
+        // best filter costs about eight times as much on the thumbnails the
+        // system makes without a visible difference.
     case kCGInterpolationMedium:
     case kCGInterpolationDefault:
         return CAIRO_FILTER_GOOD;

@@ -16,6 +16,8 @@
 #include "NSBitmapImageRep.h"
 #include "NSCachedImageRep.h"
 #include "NSColor.h"
+#include "NSFont.h"
 #include "NSGraphicsContext.h"
 #include "NSImage.h"
 #include "NSImageRep.h"
+#include "NSStringDrawing.h"

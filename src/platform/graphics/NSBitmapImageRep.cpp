@@ -268,3 +268,28 @@ std::optional<std::vector<uint8_t>> NSBitmapImageRep::representationUsingType(NS
         return std::nullopt;
     return png;
 }
+
+Ref<NSColor> NSReadPixel(CGPoint point)
+{
+    auto context = NSGraphicsContext::currentContext();
+    if (!context)
+        return nullptr;
+    const auto& cg = context->CGContext();
+    CGPoint device = CGContextConvertPointToDeviceSpace(cg, point);
+    double x = std::floor(device.x), yUp = std::floor(device.y);
+    double w = double(cg->width()), h = double(cg->height());
+    if (x < 0 || yUp < 0 || x >= w || yUp >= h)
+        return nullptr;
+    PixelFormat one = cg->store().format();
+    size_t row = size_t(h - 1 - yUp);
+    const uint8_t* bytes = cg->store().bytes() + row * one.bytesPerRow + size_t(x) * one.bitsPerPixel / 8;
+    one.width = 1;
+    uint32_t pixel;
+    if (one.model == PixelFormat::Model::AlphaOnly)
+        pixel = gfx::argb(bytes[0], 0, 0, 0);
+    else
+        gfx::unpackRow(one, bytes, &pixel);
+    uint8_t a = uint8_t(pixel >> 24);
+    return NSColor::colorWithCalibratedRed(gfx::unpremultiply(uint8_t(pixel >> 16), a) / 255.0,
+        gfx::unpremultiply(uint8_t(pixel >> 8), a) / 255.0, gfx::unpremultiply(uint8_t(pixel), a) / 255.0, a / 255.0);
+}

@@ -79,3 +79,7 @@ private:
     CGImageRef m_cachedImage;
     uint64_t m_cachedGeneration { 0 };
 };
+
+// The colour of the pixel under a point of the current context's user
+// space, unpremultiplied; null without a context or outside its bitmap.
+Ref<NSColor> NSReadPixel(CGPoint point);

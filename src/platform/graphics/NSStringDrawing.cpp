@@ -1,0 +1,202 @@
+#include "NSStringDrawing.h"
+
+#include "NSGraphicsContext.h"
+
+#include <cairo.h>
+#include <cmath>
+#include <pango/pangocairo.h>
+
+namespace {
+
+// One Pango context per thread for layouts, with metrics that do not
+// depend on the device, so that measuring and drawing agree.
+PangoContext* layoutContext()
+{
+    thread_local struct Holder {
+        PangoContext* context;
+        Holder()
+        {
+            context = pango_font_map_create_context(pango_cairo_font_map_get_default());
+            cairo_font_options_t* options = cairo_font_options_create();
+            cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
+            cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
+            cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
+            pango_cairo_context_set_font_options(context, options);
+            cairo_font_options_destroy(options);
+        }
+        ~Holder() { g_object_unref(context); }
+    } holder;
+    return holder.context;
+}
+
+Ref<NSFont> fontOrDefault(const NSStringAttributes& a) { return a.font ? a.font : NSFont::systemFontOfSize(12); }
+
+guint16 channel16(CGFloat v) { return guint16(std::lround(std::clamp(v, 0.0, 1.0) * 65535)); }
+
+void insertColour(PangoAttrList* list, const Ref<NSColor>& colour, guint start, guint end)
+{
+    PangoAttribute* fg = pango_attr_foreground_new(channel16(colour->redComponent()),
+        channel16(colour->greenComponent()), channel16(colour->blueComponent()));
+    fg->start_index = start, fg->end_index = end;
+    pango_attr_list_insert(list, fg);
+    PangoAttribute* alpha = pango_attr_foreground_alpha_new(std::max<guint16>(1, channel16(colour->alphaComponent())));
+    alpha->start_index = start, alpha->end_index = end;
+    pango_attr_list_insert(list, alpha);
+}
+
+} // namespace
+
+size_t utf16Length(const std::string& s)
+{
+    size_t units = 0;
+    for (size_t i = 0; i < s.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(s[i]);
+        if ((c & 0xC0) == 0x80)
+            continue;
+        units += c >= 0xF0 ? 2 : 1;
+    }
+    return units;
+}
+
+size_t utf8OffsetForUTF16(const std::string& s, size_t position)
+{
+    size_t units = 0;
+    size_t i = 0;
+    while (i < s.size() && units < position) {
+        unsigned char c = static_cast<unsigned char>(s[i]);
+        size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+        units += c >= 0xF0 ? 2 : 1;
+        i = std::min(s.size(), i + length);
+    }
+    return i;
+}
+
+TextLayout::TextLayout(const std::string& text, const NSStringAttributes& attributes)
+    : m_text(text)
+    , m_base(attributes)
+{
+    m_layout = pango_layout_new(layoutContext());
+    pango_layout_set_text(m_layout, m_text.c_str(), int(m_text.size()));
+    pango_layout_set_font_description(m_layout, fontOrDefault(m_base)->pangoDescription());
+    PangoAttrList* list = pango_attr_list_new();
+    pango_layout_set_attributes(m_layout, list);
+    pango_attr_list_unref(list);
+    if (m_base.underlineStyle)
+        addAttributes({ 0, utf16Length(m_text) }, { nullptr, nullptr, m_base.underlineStyle });
+}
+
+TextLayout::~TextLayout() { g_object_unref(m_layout); }
+
+void TextLayout::addAttributes(NSRange range, const NSStringAttributes& attributes)
+{
+    guint start = guint(utf8OffsetForUTF16(m_text, range.location));
+    guint end = guint(utf8OffsetForUTF16(m_text, range.location + range.length));
+    if (start >= end)
+        return;
+    PangoAttrList* list = pango_layout_get_attributes(m_layout);
+    if (attributes.font) {
+        PangoAttribute* font = pango_attr_font_desc_new(attributes.font->pangoDescription());
+        font->start_index = start, font->end_index = end;
+        pango_attr_list_change(list, font);
+    }
+    if (attributes.foregroundColor)
+        insertColour(list, attributes.foregroundColor, start, end);
+    if (attributes.underlineStyle) {
+        PangoAttribute* underline = pango_attr_underline_new(
+            attributes.underlineStyle == 9 ? PANGO_UNDERLINE_DOUBLE : PANGO_UNDERLINE_SINGLE);
+        underline->start_index = start, underline->end_index = end;
+        pango_attr_list_change(list, underline);
+    }
+    pango_layout_context_changed(m_layout);
+}
+
+void TextLayout::setMaximumWidth(CGFloat width, NSLineBreakMode mode)
+{
+    pango_layout_set_width(m_layout, int(std::max(0.0, width) * PANGO_SCALE));
+    switch (mode) {
+    case NSLineBreakByWordWrapping:
+        pango_layout_set_wrap(m_layout, PANGO_WRAP_WORD);
+        pango_layout_set_ellipsize(m_layout, PANGO_ELLIPSIZE_NONE);
+        break;
+    case NSLineBreakByCharWrapping:
+        pango_layout_set_wrap(m_layout, PANGO_WRAP_CHAR);
+        pango_layout_set_ellipsize(m_layout, PANGO_ELLIPSIZE_NONE);
+        break;
+    case NSLineBreakByClipping:
+        // Clipping keeps one line; drawing cuts it at the width.
+        pango_layout_set_width(m_layout, -1);
+        pango_layout_set_ellipsize(m_layout, PANGO_ELLIPSIZE_NONE);
+        break;
+    case NSLineBreakByTruncatingHead:
+        pango_layout_set_ellipsize(m_layout, PANGO_ELLIPSIZE_START);
+        break;
+    case NSLineBreakByTruncatingTail:
+        pango_layout_set_ellipsize(m_layout, PANGO_ELLIPSIZE_END);
+        break;
+    case NSLineBreakByTruncatingMiddle:
+        pango_layout_set_ellipsize(m_layout, PANGO_ELLIPSIZE_MIDDLE);
+        break;
+    }
+}
+
+CGSize TextLayout::size() const
+{
+    PangoRectangle logical;
+    pango_layout_get_extents(m_layout, nullptr, &logical);
+    return CGSizeMake(double(logical.width) / PANGO_SCALE, double(logical.height) / PANGO_SCALE);
+}
+
+void TextLayout::drawAtPoint(const CGContextRef& context, CGPoint point, bool flipped) const
+{
+    if (!context || m_text.empty())
+        return;
+    CGSize s = size();
+    Ref<NSColor> colour = m_base.foregroundColor ? m_base.foregroundColor : NSColor::blackColor();
+    context->draw([&](cairo_t* cr) {
+        cairo_save(cr);
+        if (flipped) {
+            cairo_translate(cr, point.x, point.y);
+        } else {
+            // Pango lays text out downwards; turn the y-up space over.
+            cairo_translate(cr, point.x, point.y + s.height);
+            cairo_scale(cr, 1, -1);
+        }
+        cairo_push_group(cr);
+        cairo_set_source_rgba(cr, colour->redComponent(), colour->greenComponent(), colour->blueComponent(),
+            colour->alphaComponent());
+        pango_cairo_update_layout(cr, m_layout);
+        pango_cairo_show_layout(cr, m_layout);
+        cairo_pop_group_to_source(cr);
+        context->paintSource();
+        cairo_restore(cr);
+    });
+}
+
+CGSize sizeWithAttributes(const std::string& text, const NSStringAttributes& attributes)
+{
+    return TextLayout(text, attributes).size();
+}
+
+void drawAtPoint(const std::string& text, CGPoint point, const NSStringAttributes& attributes)
+{
+    auto context = NSGraphicsContext::currentContext();
+    if (!context)
+        return;
+    TextLayout(text, attributes).drawAtPoint(context->CGContext(), point, context->isFlipped());
+}
+
+void drawInRect(const std::string& text, CGRect rect, const NSStringAttributes& attributes)
+{
+    auto context = NSGraphicsContext::currentContext();
+    if (!context)
+        return;
+    TextLayout layout(text, attributes);
+    layout.setMaximumWidth(rect.size.width, NSLineBreakByTruncatingTail);
+    CGSize s = layout.size();
+    const auto& cg = context->CGContext();
+    CGContextStateSaver saver(cg);
+    CGContextClipToRect(cg, rect);
+    CGPoint origin = context->isFlipped() ? rect.origin
+                                          : CGPointMake(rect.origin.x, rect.origin.y + rect.size.height - s.height);
+    layout.drawAtPoint(cg, origin, context->isFlipped());
+}

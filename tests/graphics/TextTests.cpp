@@ -1,0 +1,117 @@
+#include "GraphicsTestSupport.h"
+
+#include <gtest/gtest.h>
+
+// The bounding box of pixels with any ink, in rows from the top.
+struct Ink {
+    long minX { 1 << 30 }, minY { 1 << 30 }, maxX { -1 }, maxY { -1 };
+    bool any() const { return maxX >= 0; }
+};
+
+static Ink inkOf(const CGContextRef& c)
+{
+    Ink ink;
+    for (size_t y = 0; y < CGBitmapContextGetHeight(c); ++y)
+        for (size_t x = 0; x < CGBitmapContextGetWidth(c); ++x)
+            if (pixelAt(c, x, y)[3] > 0) {
+                ink.minX = std::min(ink.minX, long(x));
+                ink.maxX = std::max(ink.maxX, long(x));
+                ink.minY = std::min(ink.minY, long(y));
+                ink.maxY = std::max(ink.maxY, long(y));
+            }
+    return ink;
+}
+
+TEST(NSFont, NamesSizesAndStyles)
+{
+    auto bold = NSFont::fontWithName("Helvetica-Bold", 12);
+    ASSERT_TRUE(bold);
+    EXPECT_EQ(bold->familyName(), "Helvetica");
+    EXPECT_TRUE(bold->isBold());
+    EXPECT_EQ(bold->pointSize(), 12);
+    EXPECT_FALSE(NSFont::fontWithName("Helvetica", 12)->isBold());
+    EXPECT_TRUE(NSFont::fontWithName("Helvetica-Oblique", 12)->isItalic());
+    EXPECT_FALSE(NSFont::fontWithName("", 12));
+    EXPECT_FALSE(NSFont::fontWithName("Helvetica", 0));
+    auto system = NSFont::systemFontOfSize(12.6);
+    EXPECT_EQ(system->pointSize(), 12.6);
+    EXPECT_TRUE(NSFont::boldSystemFontOfSize(12)->isBold());
+    EXPECT_GT(system->ascender(), 5);
+    EXPECT_LT(system->descender(), 0);
+    EXPECT_TRUE(NSFont::systemFontOfSize(12)->isEqual(NSFont::systemFontOfSize(12)));
+}
+
+TEST(NSStringDrawing, MeasuringFollowsTheTextAndFont)
+{
+    NSStringAttributes small { NSFont::systemFontOfSize(12), nullptr, 0 };
+    NSStringAttributes large { NSFont::systemFontOfSize(24), nullptr, 0 };
+    CGSize i = sizeWithAttributes("i", small);
+    CGSize www = sizeWithAttributes("WWW", small);
+    EXPECT_GT(www.width, 3 * i.width);
+    EXPECT_GT(i.height, 12);
+    EXPECT_LT(i.height, 20);
+    CGSize big = sizeWithAttributes("WWW", large);
+    EXPECT_NEAR(big.width, 2 * www.width, 1.0);
+    EXPECT_EQ(sizeWithAttributes("", small).width, 0);
+    EXPECT_GT(sizeWithAttributes("", small).height, 0);
+    NSStringAttributes bold { NSFont::boldSystemFontOfSize(12), nullptr, 0 };
+    EXPECT_GT(sizeWithAttributes("WWW", bold).width, www.width);
+
+    TextLayout layout("a fairly long window title that will not fit", small);
+    layout.setMaximumWidth(80, NSLineBreakByTruncatingMiddle);
+    EXPECT_LE(layout.size().width, 80);
+    EXPECT_NEAR(layout.size().height, i.height, 0.5);
+}
+
+TEST(NSStringDrawing, DrawsAtTheOriginInBothSpaces)
+{
+    NSStringAttributes attributes { NSFont::systemFontOfSize(12), NSColor::redColor(), 0 };
+    CGSize s = sizeWithAttributes("Hg", attributes);
+    // Unflipped: the point is the text's bottom-left corner.
+    auto c = makeRGBAContext(60, 40);
+    {
+        CurrentContextScope scope(NSGraphicsContext::graphicsContextWithCGContext(c, false));
+        drawAtPoint("Hg", CGPointMake(10, 5), attributes);
+    }
+    Ink ink = inkOf(c);
+    ASSERT_TRUE(ink.any());
+    EXPECT_GE(ink.minX, 10);
+    EXPECT_LE(ink.maxX, 10 + long(s.width) + 1);
+    EXPECT_LE(ink.maxY, 40 - 5);
+    EXPECT_GE(ink.minY, 40 - 5 - long(s.height) - 1);
+    RGBA sample = pixelAt(c, size_t(ink.minX + 1), size_t((ink.minY + ink.maxY) / 2));
+    EXPECT_EQ(sample[1], 0);
+
+    // Flipped: the point is the top-left corner.
+    auto d = makeRGBAContext(60, 40);
+    CGContextTranslateCTM(d, 0, 40);
+    CGContextScaleCTM(d, 1, -1);
+    {
+        CurrentContextScope scope(NSGraphicsContext::graphicsContextWithCGContext(d, true));
+        drawAtPoint("Hg", CGPointMake(10, 5), attributes);
+    }
+    Ink flipped = inkOf(d);
+    EXPECT_GE(flipped.minY, 5);
+    EXPECT_LE(flipped.maxY, 5 + long(s.height) + 1);
+    // The same glyphs, upright in both.
+    EXPECT_EQ(flipped.maxX - flipped.minX, ink.maxX - ink.minX);
+    EXPECT_EQ(flipped.maxY - flipped.minY, ink.maxY - ink.minY);
+}
+
+TEST(NSStringDrawing, RangesAreUTF16Units)
+{
+    // "←" is one UTF-16 unit in three bytes; "𝄞" is two units in four bytes.
+    std::string text = "a←𝄞b";
+    EXPECT_EQ(utf16Length(text), 5u);
+    EXPECT_EQ(utf8OffsetForUTF16(text, 1), 1u);
+    EXPECT_EQ(utf8OffsetForUTF16(text, 2), 4u);
+    EXPECT_EQ(utf8OffsetForUTF16(text, 4), 8u);
+    EXPECT_EQ(utf8OffsetForUTF16(text, 99), text.size());
+
+    NSStringAttributes base { NSFont::systemFontOfSize(12), NSColor::blackColor(), 0 };
+    TextLayout layout("Tab Quit", base);
+    CGSize before = layout.size();
+    layout.addAttributes({ 0, 1 }, { nullptr, nullptr, 1 });
+    layout.addAttributes({ 4, 4 }, { NSFont::boldSystemFontOfSize(12), NSColor::whiteColor(), 0 });
+    EXPECT_GT(layout.size().width, before.width);
+}
