@@ -1,0 +1,10 @@
+// Everything of the layer library in one include.
+#pragma once
+
+#include "CABase.h"
+#include "CAAnimation.h"
+#include "CALayer.h"
+#include "CAMediaTimingFunction.h"
+#include "CATransaction.h"
+#include "CATransform3D.h"
+#include "CAValue.h"
