@@ -51,6 +51,7 @@ void NSView::setBounds(CGRect bounds)
     if (bounds == m_bounds)
         return;
     m_bounds = bounds;
+    syncLayerGeometry();
     setNeedsDisplay(true);
     if (m_window)
         m_window->trackingGeometryChanged();
@@ -62,6 +63,7 @@ void NSView::setBoundsSize(CGSize size) { setBounds({ m_bounds.origin, size }); 
 
 void NSView::frameChanged(CGRect old)
 {
+    syncLayerGeometry();
     if (old.size != m_frame.size) {
         if (m_autoresizesSubviews)
             resizeSubviewsWithOldSize(old.size);
@@ -481,6 +483,7 @@ void NSView::drawSubtree(const CGContextRef& context, CGRect dirty)
 
     CGContextStateSaver saver(context);
     CGContextClipToRect(context, area);
+    clipToLayer(context);
     {
         CurrentContextScope scope(context, isFlipped());
         drawLayerBackground(context);

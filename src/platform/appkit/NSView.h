@@ -18,6 +18,8 @@
 #include "NSLayoutConstraint.h"
 #include "NSResponder.h"
 
+#include <animation/CALayer.h>
+
 #include <foundation/CGGeometry.h>
 #include <graphics/CGContext.h>
 
@@ -27,7 +29,6 @@ class NSWindow;
 class NSScrollView;
 class NSTrackingArea;
 class NSViewController;
-class CALayer;
 
 using NSAutoresizingMaskOptions = uint64_t;
 inline constexpr NSAutoresizingMaskOptions NSViewNotSizable = 0;
@@ -40,7 +41,7 @@ inline constexpr NSAutoresizingMaskOptions NSViewMaxYMargin = 32;
 
 enum class NSWindowOrderingMode { Below = -1, Out = 0, Above = 1 };
 
-class NSView : public NSResponder {
+class NSView : public NSResponder, public CALayerDelegate {
 public:
     // initWithFrame:.
     explicit NSView(CGRect frame = CGRectZero);
@@ -132,6 +133,12 @@ public:
     const Ref<CALayer>& layer() const { return m_layer; }
     void setLayer(const Ref<CALayer>& layer);
     virtual Ref<CALayer> makeBackingLayer();
+    // A view's layers change without implicit animations; explicit ones
+    // (addAnimation) run as usual.
+    Ref<CAAction> actionForLayer(CALayer&, const std::string& key) override;
+    // Whether the view's layer tree looks different from when the view was
+    // last painted, or is animating (the window then repaints the view).
+    bool layerNeedsRepaint();
 
     // Tracking areas, kept by the view; the window delivers their events.
     void addTrackingArea(const Ref<NSTrackingArea>& area);
@@ -214,7 +221,10 @@ private:
     void detachFromSuperview(bool needsDisplay);
     void insertSubviewAt(const Ref<NSView>& view, size_t index);
     void drawLayerBackground(const CGContextRef& context);
+    void clipToLayer(const CGContextRef& context);
     void drawLayerForeground(const CGContextRef& context);
+    void syncLayerGeometry();
+    CGAffineTransform layerToView() const;
     void clearNeedsDisplayRecursively();
 
     CGRect m_frame;
@@ -226,6 +236,7 @@ private:
     std::vector<Ref<NSTrackingArea>> m_trackingAreas;
     std::vector<Ref<NSLayoutConstraint>> m_constraints;
     Ref<CALayer> m_layer;
+    size_t m_layerSignature { 0 };
     long m_tag { 0 };
     std::string m_identifier;
     NSAutoresizingMaskOptions m_autoresizingMask { NSViewNotSizable };

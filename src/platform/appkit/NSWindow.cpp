@@ -722,9 +722,24 @@ void NSWindow::layoutIfNeeded()
     }
 }
 
+// Layers change without telling their views, so a layer-backed view is
+// repainted whenever its layer tree differs from the last painting or is
+// animating; painting is what makes a window's content current.
+static void damageChangedLayers(NSView* view)
+{
+    if (view->isHidden())
+        return;
+    if (view->layer() && view->layerNeedsRepaint())
+        view->setNeedsDisplay(true);
+    for (const auto& sub : view->subviews())
+        damageChangedLayers(sub.get());
+}
+
 void NSWindow::displayIfNeeded()
 {
     layoutIfNeeded();
+    if (m_contentView)
+        damageChangedLayers(m_contentView.get());
     int width = static_cast<int>(std::ceil(m_frame.size.width));
     int height = static_cast<int>(std::ceil(m_frame.size.height));
     if (width <= 0 || height <= 0)
