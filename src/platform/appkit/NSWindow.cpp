@@ -127,6 +127,14 @@ void NSWindow::setFrameTopLeftPoint(CGPoint point)
     setFrame({ { point.x, point.y - m_frame.size.height }, m_frame.size }, false);
 }
 
+CGPoint NSWindow::cascadeTopLeftFromPoint(CGPoint point)
+{
+    if (point != CGPointZero)
+        setFrameTopLeftPoint(point);
+    CGPoint topLeft = { m_frame.origin.x, CGRectGetMaxY(m_frame) };
+    return { topLeft.x + kCascadeOffset, topLeft.y - kCascadeOffset };
+}
+
 void NSWindow::setContentSize(CGSize size)
 {
     // The top edge stays where it is, as on the platform.
@@ -319,6 +327,8 @@ void NSWindow::unregisterFromDesktop()
 }
 
 // MARK: Ordering and status
+
+bool NSWindow::isVisible() const { return m_visible && !NSApp().isHidden(); }
 
 bool NSWindow::isKeyWindow() const { return NSApp().keyWindow().get() == this; }
 

@@ -120,6 +120,11 @@ public:
     void setFrame(CGRect frame, bool display, bool animate);
     void setFrameOrigin(CGPoint origin);
     void setFrameTopLeftPoint(CGPoint point);
+    // Puts the window's top-left corner at the point (a zero point leaves
+    // it) and answers the point for the next window of a cascade, offset
+    // right and down.
+    CGPoint cascadeTopLeftFromPoint(CGPoint point);
+    static constexpr CGFloat kCascadeOffset = 20;
     void setContentSize(CGSize size);
     CGRect contentRectForFrameRect(CGRect frame) const { return frame; }
     CGRect frameRectForContentRect(CGRect content) const { return content; }
@@ -192,7 +197,8 @@ public:
     long windowNumber() const { return m_number; }
 
     // Ordering and status.
-    bool isVisible() const { return m_visible; }
+    // Ordered in, and the application not hidden.
+    bool isVisible() const;
     bool isKeyWindow() const;
     bool isMainWindow() const;
     // By default titled or resizable windows can become key, and titled
