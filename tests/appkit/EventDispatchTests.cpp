@@ -186,7 +186,10 @@ TEST_F(EventFixture, EventsOfOtherApplicationsGoToGlobalMonitorsOnly)
     EXPECT_TRUE(global.empty());
     EXPECT_TRUE(localSaw);
 
-    world.desktop().launchApplication(DesktopApp { .pid = 300, .name = "Other" });
+    DesktopApp other;
+    other.pid = 300;
+    other.name = "Other";
+    world.desktop().launchApplication(other);
     world.settle();
     localSaw = false;
     log.clear();

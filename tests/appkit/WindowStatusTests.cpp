@@ -214,3 +214,33 @@ TEST(WindowAlpha, AnimationsFollowTheClockAndALaterChangeWins)
     world.advance(0.5);
     EXPECT_DOUBLE_EQ(w->alphaValue(), 0.2);
 }
+
+TEST(ModalRuns, RunInTheModalModeUntilStopped)
+{
+    SimWorld world;
+    auto w = titled("Grant");
+    int defaultModeRuns = 0;
+    int polls = 0;
+    RunLoop::main().performAfterDelay(nullptr, "default", 1.0, [&] { defaultModeRuns++; }, { kCFRunLoopDefaultMode });
+    // A poll in the modal mode, as the permission window's timer is.
+    std::function<void()> poll = [&] {
+        polls++;
+        if (polls == 3)
+            NSApp().stopModalWithCode(7);
+        else
+            RunLoop::main().performAfterDelay(nullptr, "poll", 3.0, poll, { kCFRunLoopDefaultMode, NSModalPanelRunLoopMode });
+    };
+    RunLoop::main().performAfterDelay(nullptr, "poll", 3.0, poll, { kCFRunLoopDefaultMode, NSModalPanelRunLoopMode });
+    double start = Clock::current().now();
+    EXPECT_EQ(NSApp().runModalForWindow(w), 7);
+    EXPECT_EQ(polls, 3);
+    EXPECT_DOUBLE_EQ(Clock::current().now() - start, 9.0);
+    EXPECT_TRUE(w->isVisible());
+    // Default-mode work waited.
+    EXPECT_EQ(defaultModeRuns, 0);
+    EXPECT_EQ(NSApp().modalWindow(), nullptr);
+    world.settle();
+    EXPECT_EQ(defaultModeRuns, 1);
+    // Nothing can end a run with nothing pending: it ends as aborted.
+    EXPECT_EQ(NSApp().runModalForWindow(w), NSModalResponseAbort);
+}

@@ -159,6 +159,42 @@ Ref<NSWindow> NSApplication::windowAtScreenPoint(NSPoint point) const
     return nullptr;
 }
 
+// MARK: Modal runs
+
+NSModalResponse NSApplication::runModalForWindow(const Ref<NSWindow>& window)
+{
+    if (!window)
+        return NSModalResponseAbort;
+    m_modalRuns.push_back({ window, std::nullopt });
+    size_t depth = m_modalRuns.size();
+    window->makeKeyAndOrderFront(nullptr);
+    while (!m_modalRuns[depth - 1].response) {
+        if (!RunLoop::main().runMode(NSModalPanelRunLoopMode, kDistantFuture))
+            m_modalRuns[depth - 1].response = NSModalResponseAbort;
+    }
+    NSModalResponse response = *m_modalRuns[depth - 1].response;
+    m_modalRuns.resize(depth - 1);
+    return response;
+}
+
+void NSApplication::stopModalWithCode(NSModalResponse code)
+{
+    for (auto it = m_modalRuns.rbegin(); it != m_modalRuns.rend(); ++it) {
+        if (!it->response) {
+            it->response = code;
+            return;
+        }
+    }
+}
+
+Ref<NSWindow> NSApplication::modalWindow() const
+{
+    for (auto it = m_modalRuns.rbegin(); it != m_modalRuns.rend(); ++it)
+        if (!it->response)
+            return it->window.lock();
+    return nullptr;
+}
+
 // MARK: Actions
 
 Ref<NSObject> NSApplication::targetForAction(const std::string& action) const

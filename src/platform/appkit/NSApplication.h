@@ -9,9 +9,11 @@
 // chain. An event for another application is shown to the global monitors.
 #pragma once
 
+#include "NSAlert.h"
 #include "NSEvent.h"
 #include "NSResponder.h"
 
+#include <optional>
 #include <vector>
 
 class NSWindow;
@@ -23,6 +25,10 @@ inline constexpr NSApplicationActivationPolicy NSApplicationActivationPolicyProh
 
 inline const std::string NSApplicationDidBecomeActiveNotification = "NSApplicationDidBecomeActiveNotification";
 inline const std::string NSApplicationDidResignActiveNotification = "NSApplicationDidResignActiveNotification";
+
+inline constexpr NSModalResponse NSModalResponseStop = -1000;
+inline constexpr NSModalResponse NSModalResponseAbort = -1001;
+inline constexpr NSModalResponse NSModalResponseContinue = -1002;
 
 // Where an input filter sits in the event's way.
 enum class NSInputFilterStage { EventTap = 0, HotKeys = 1 };
@@ -61,6 +67,16 @@ public:
     bool sendAction(const std::string& action, const Ref<NSObject>& target, const Ref<NSObject>& sender);
     // The object sendAction would reach with a null target, or null.
     Ref<NSObject> targetForAction(const std::string& action) const;
+
+    // Modal runs: shows the window and runs the main run loop in the modal
+    // panel mode until stopModal (or stopModalWithCode, abortModal) ends
+    // the innermost run, whose answer it returns. A run that nothing could
+    // ever end (a virtual clock with nothing pending) ends as aborted.
+    NSModalResponse runModalForWindow(const Ref<NSWindow>& window);
+    void stopModal() { stopModalWithCode(NSModalResponseStop); }
+    void stopModalWithCode(NSModalResponse code);
+    void abortModal() { stopModalWithCode(NSModalResponseAbort); }
+    Ref<NSWindow> modalWindow() const;
 
     // Input.
     // Delivers an input event as if a person made it (see above); returns
@@ -120,6 +136,11 @@ private:
     std::vector<Monitor> m_localMonitors;
     std::vector<Monitor> m_globalMonitors;
     std::vector<Filter> m_filters;
+    struct ModalRun {
+        Weak<NSWindow> window;
+        std::optional<NSModalResponse> response;
+    };
+    std::vector<ModalRun> m_modalRuns;
     uint64_t m_nextId { 1 };
     NSApplicationActivationPolicy m_policy { NSApplicationActivationPolicyRegular };
     bool m_wasActive { false };

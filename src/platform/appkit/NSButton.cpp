@@ -13,10 +13,9 @@ constexpr CGFloat kSwitchSide = 14;
 constexpr CGFloat kTitleGap = 4;
 constexpr CGFloat kBezelCorner = 5;
 
-void fillRoundedRect(const CGContextRef& cg, CGRect r, CGFloat radius, const Ref<NSColor>& color)
+void addRoundedRect(const CGContextRef& cg, CGRect r, CGFloat radius)
 {
     radius = std::min({ radius, r.size.width / 2, r.size.height / 2 });
-    CGContextSetFillColorWithColor(cg, color->CGColor());
     CGContextBeginPath(cg);
     CGContextMoveToPoint(cg, r.origin.x + radius, r.origin.y);
     CGContextAddArcToPoint(cg, CGRectGetMaxX(r), r.origin.y, CGRectGetMaxX(r), CGRectGetMaxY(r), radius);
@@ -24,7 +23,21 @@ void fillRoundedRect(const CGContextRef& cg, CGRect r, CGFloat radius, const Ref
     CGContextAddArcToPoint(cg, r.origin.x, CGRectGetMaxY(r), r.origin.x, r.origin.y, radius);
     CGContextAddArcToPoint(cg, r.origin.x, r.origin.y, CGRectGetMaxX(r), r.origin.y, radius);
     CGContextClosePath(cg);
+}
+
+void fillRoundedRect(const CGContextRef& cg, CGRect r, CGFloat radius, const Ref<NSColor>& color)
+{
+    CGContextSetFillColorWithColor(cg, color->CGColor());
+    addRoundedRect(cg, r, radius);
     CGContextFillPath(cg);
+}
+
+void strokeRoundedRect(const CGContextRef& cg, CGRect r, CGFloat radius, const Ref<NSColor>& color)
+{
+    CGContextSetStrokeColorWithColor(cg, color->CGColor());
+    CGContextSetLineWidth(cg, 1);
+    addRoundedRect(cg, r, radius);
+    CGContextStrokePath(cg);
 }
 
 }
@@ -82,9 +95,7 @@ void NSButtonCell::drawWithFrame(CGRect frame, NSView* view)
         bool pushedIn = isHighlighted() || (togglesState() && state() == NSControlStateValueOn);
         fillRoundedRect(cg, CGRectInset(frame, 0.5, 0.5), kBezelCorner,
             NSColor::colorWithDeviceWhite(pushedIn ? 0.72 : 0.94, isEnabled() ? 1.0 : 0.6));
-        CGContextSetStrokeColorWithColor(cg, NSColor::colorWithDeviceWhite(0.6, 1)->CGColor());
-        CGContextSetLineWidth(cg, 1);
-        CGContextStrokeRect(cg, CGRectInset(frame, 0.5, 0.5));
+        strokeRoundedRect(cg, CGRectInset(frame, 0.5, 0.5), kBezelCorner, NSColor::colorWithDeviceWhite(0.6, 1));
     }
     drawInteriorWithFrame(frame, view);
 }
@@ -102,8 +113,8 @@ void NSButtonCell::drawInteriorWithFrame(CGRect frame, NSView* view)
         CGRect box = CGRectMake(frame.origin.x + 1, y, kSwitchSide, kSwitchSide);
         fillRoundedRect(cg, box, m_buttonType == NSButtonTypeRadio ? kSwitchSide / 2 : 3,
             state() == NSControlStateValueOn ? NSColor::alternateSelectedControlColor() : NSColor::whiteColor());
-        CGContextSetStrokeColorWithColor(cg, NSColor::grayColor()->CGColor());
-        CGContextStrokeRect(cg, CGRectInset(box, 0.5, 0.5));
+        strokeRoundedRect(cg, CGRectInset(box, 0.5, 0.5), m_buttonType == NSButtonTypeRadio ? kSwitchSide / 2 : 3,
+            NSColor::grayColor());
         content.origin.x += kSwitchSide + kTitleGap + 1;
         content.size.width -= kSwitchSide + kTitleGap + 1;
     }
