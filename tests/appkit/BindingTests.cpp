@@ -93,6 +93,22 @@ TEST(KeyPathObservation, FollowsThePathThroughAReplacedIntermediateObject)
     EXPECT_EQ(first->observerCount("name"), 0u);
 }
 
+TEST(KeyPathObservation, ARootThatGoesAwayEndsTheObservationQuietly)
+{
+    auto partner = makeRef<Person>("P");
+    int calls = 0;
+    Token token;
+    {
+        auto root = makeRef<Person>("Root");
+        root->setValueForKey(Value(partner), "partner");
+        token = NSObserveKeyPath(*root, "partner.name", NSKeyValueObservingOptionNew, [&](const KVOChange&) { calls++; });
+        partner->setValueForKey("Q", "name");
+    }
+    // The intermediate object outlives the root and changes again.
+    partner->setValueForKey("R", "name");
+    EXPECT_EQ(calls, 1);
+}
+
 TEST(KeyPathObservation, CountsArraysAtTheEndOfThePath)
 {
     auto root = makeRef<Person>("Root");

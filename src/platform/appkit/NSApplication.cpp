@@ -12,8 +12,10 @@
 
 NSApplication& NSApplication::sharedApplication()
 {
-    static auto* app = new NSApplication();
-    return *app;
+    // Held by a Ref so that it can be a sender and a notification's object;
+    // never destroyed, as the process's application object.
+    static auto* app = new Ref<NSApplication>(new NSApplication());
+    return **app;
 }
 
 NSApplication& NSApp() { return NSApplication::sharedApplication(); }

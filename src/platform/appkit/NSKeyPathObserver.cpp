@@ -22,6 +22,8 @@ class KeyPathObservation : public std::enable_shared_from_this<KeyPathObservatio
 public:
     KeyPathObservation(const NSObject& root, std::string keyPath, unsigned options, KVOHandler handler)
         : m_root(&root)
+        , m_rootWeak(root.weak_from_this())
+        , m_rootShared(!m_rootWeak.expired())
         , m_keyPath(std::move(keyPath))
         , m_keys(splitKeyPath(m_keyPath))
         , m_options(options)
@@ -53,12 +55,20 @@ private:
         Token token;
     };
 
-    Value currentValue() const { return m_root->valueForKeyPath(m_keyPath); }
+    // A root owned by a Ref may go away while an intermediate object lives
+    // on; the observation then goes quiet.
+    bool rootGone() const { return m_rootShared && m_rootWeak.expired(); }
+
+    Value currentValue() const { return rootGone() ? Value() : m_root->valueForKeyPath(m_keyPath); }
 
     // Observes the path from the key at the given depth on, reading the
     // object that holds that key afresh.
     void rebuild(size_t from)
     {
+        if (rootGone()) {
+            m_levels.clear();
+            return;
+        }
         m_levels.resize(from);
         m_objects.resize(from > 0 ? from - 1 : 0);
         const NSObject* object = m_root;
@@ -98,7 +108,7 @@ private:
 
     void changed(size_t depth, bool prior)
     {
-        if (m_stopped || prior)
+        if (m_stopped || prior || rootGone())
             return;
         if (depth + 1 < m_keys.size())
             rebuild(depth + 1);
@@ -115,6 +125,8 @@ private:
     }
 
     const NSObject* m_root;
+    std::weak_ptr<const NSObject> m_rootWeak;
+    bool m_rootShared;
     std::string m_keyPath;
     std::vector<std::string> m_keys;
     unsigned m_options;

@@ -11,7 +11,9 @@
 #include <memory>
 #include <string>
 
-// The root must outlive the token; intermediate objects are not kept alive.
+// A root held by a Ref is not kept alive: once it is gone the handler runs
+// no more. A root that is not (a stack object) must outlive the token.
+// Intermediate objects are not kept alive either.
 // The change carries the whole key path and the values at its end; the
 // handler runs on every change notice of any object on the path, and once
 // at the start when the options ask for the initial value.
