@@ -383,6 +383,18 @@ TEST_F(Transactions, SettingsOutsideATransactionLastUntilTheTurnEnds)
     EXPECT_EQ(CATransaction::depth(), 0u);
 }
 
+TEST_F(Transactions, TheImplicitTransactionCommitsEvenWhenItsTurnIsDropped)
+{
+    auto layer = CALayer::layer();
+    CATransaction::setDisableActions(true);
+    ASSERT_EQ(CATransaction::depth(), 1u);
+    RunLoop::main().reset();
+    EXPECT_EQ(CATransaction::depth(), 0u);
+    EXPECT_FALSE(CATransaction::disableActions());
+    layer->setOpacity(0.5);
+    EXPECT_TRUE(layer->animationForKey("opacity")) << "the layer was committed with the transaction";
+}
+
 // MARK: Implicit animations
 
 class ImplicitAnimations : public AnimationTest { };
@@ -511,4 +523,25 @@ TEST_F(ImplicitAnimations, ImplicitAnimationsHoldTheTransactionCompletion)
     EXPECT_FALSE(done);
     runFor(0.2);
     EXPECT_TRUE(done);
+}
+
+TEST_F(ImplicitAnimations, PropertiesByKeyActAsTheirSetters)
+{
+    auto layer = CALayer::layer();
+    settle();
+    EXPECT_TRUE(layer->setAnimatableValue("backgroundColor", color(kRed)));
+    EXPECT_TRUE(CGColorEqualToColor(layer->backgroundColor(), color(kRed)));
+    EXPECT_TRUE(layer->animationForKey("backgroundColor"));
+    EXPECT_TRUE(layer->setAnimatableValue("backgroundColor", CGColorRef {}));
+    EXPECT_FALSE(layer->backgroundColor());
+    EXPECT_FALSE(layer->setAnimatableValue("opacity", CGPoint { 1, 2 }));
+    EXPECT_FALSE(layer->setAnimatableValue("no such key", 1.0));
+    EXPECT_TRUE(CAValueEqual(layer->animatableValue("opacity"), 1.0));
+    EXPECT_TRUE(CAValueIsEmpty(layer->animatableValue("hidden")));
+
+    auto text = CATextLayer::layer();
+    settle();
+    EXPECT_TRUE(text->setAnimatableValue("foregroundColor", color(kBlue)));
+    EXPECT_TRUE(CGColorEqualToColor(text->foregroundColor(), color(kBlue)));
+    EXPECT_TRUE(text->animationForKey("foregroundColor"));
 }

@@ -230,7 +230,10 @@ TEST_F(HitTesting, ConversionBetweenLayers)
     EXPECT_EQ(b->convertPointToLayer({ 60, 50 }, a.get()), CGPointMake(120, 100));
     EXPECT_EQ(b->convertRectToLayer({ 50, 50, 10, 10 }, parent.get()), CGRectMake(100, 100, 20, 20));
     EXPECT_EQ(parent->convertRectFromLayer({ 50, 50, 10, 10 }, b.get()), CGRectMake(100, 100, 20, 20));
-    // A sublayerTransform acts about the superlayer's anchor point.
-    parent->setSublayerTransform(CATransform3DMakeTranslation(5, 0, 0));
-    EXPECT_EQ(a->convertPointToLayer({ 0, 0 }, parent.get()), CGPointMake(5, 0));
+    // A sublayerTransform acts about the superlayer's anchor point; a
+    // presentation copy answers for the layer's place in its superlayer.
+    parent->setSublayerTransform(CATransform3DMakeScale(2, 1, 1));
+    EXPECT_EQ(a->convertPointToLayer({ 0, 0 }, parent.get()), CGPointMake(-150, 0));
+    EXPECT_EQ(a->presentationLayer()->transformToSuperlayer(), a->transformToSuperlayer());
+    EXPECT_EQ(a->presentationLayer()->superlayer(), nullptr);
 }

@@ -28,8 +28,18 @@ struct CALayer::AnimationRecord {
     Ref<CAAnimation> animation;
     double begin { 0 };
     double duration { 0 };
-    Ref<RunLoopTimer> startTimer;
-    Ref<RunLoopTimer> endTimer;
+    // The run loop owns the timers; the end timer owns the record until it
+    // fires or is invalidated.
+    Weak<RunLoopTimer> startTimer;
+    Weak<RunLoopTimer> endTimer;
+
+    void invalidateTimers() const
+    {
+        if (auto t = startTimer.lock())
+            t->invalidate();
+        if (auto t = endTimer.lock())
+            t->invalidate();
+    }
     bool started { false };
     bool ended { false };
     std::vector<std::shared_ptr<CATransactionGroup>> groups;
@@ -124,7 +134,17 @@ void CALayer::setSublayerTransform(const CATransform3D& t)
     changeProperty(m_sublayerTransform, t, "sublayerTransform");
 }
 
-CATransform3D CALayer::transformToSuperlayer() const { return ca::layerToSuperlayerTransform(*this, m_superlayer); }
+CATransform3D CALayer::transformToSuperlayer() const
+{
+    // A presentation copy has no superlayer of its own: it answers for the
+    // place of the layer it shows.
+    const CALayer* super = m_superlayer;
+    if (!super) {
+        if (auto model = m_model.lock())
+            super = model->superlayer();
+    }
+    return ca::layerToSuperlayerTransform(*this, super);
+}
 
 // MARK: Appearance
 
@@ -169,7 +189,10 @@ void CALayer::setContentsScale(CGFloat scale)
     if (!(scale > 0) || scale == m_contentsScale)
         return;
     m_contentsScale = scale;
-    setNeedsDisplay();
+    // Content a delegate draws is drawn again at the new scale; contents set
+    // from outside stay as they are.
+    if (delegate())
+        setNeedsDisplay();
 }
 
 void CALayer::setMask(Ref<CALayer> mask)
@@ -369,7 +392,7 @@ bool assign(const CAValue& value, F&& store)
 }
 }
 
-bool CALayer::setAnimatableValue(const std::string& key, const CAValue& value)
+bool CALayer::storeAnimatableValue(const std::string& key, const CAValue& value)
 {
     if (key == "bounds")
         return assign<CGRect>(value, [&](CGRect v) { m_bounds = v; });
@@ -402,6 +425,25 @@ bool CALayer::setAnimatableValue(const std::string& key, const CAValue& value)
     if (key == "shadowRadius")
         return assign<double>(value, [&](double v) { m_shadowRadius = v; });
     return false;
+}
+
+bool CALayer::setAnimatableValue(const std::string& key, const CAValue& value)
+{
+    CAValue current = animatableValue(key);
+    if (CAValueIsEmpty(current) || current.index() != value.index())
+        return false;
+    if (CAValueEqual(current, value))
+        return true;
+    bool animate = isCommitted() && !CATransaction::disableActions();
+    CAValue old = animate ? presentationValue(key) : CAValue {};
+    CGSize oldSize = m_bounds.size;
+    if (!storeAnimatableValue(key, value))
+        return false;
+    if (animate)
+        runImplicitAction(key, old);
+    if (m_needsDisplayOnBoundsChange && m_bounds.size != oldSize)
+        setNeedsDisplay();
+    return true;
 }
 
 // MARK: Actions
@@ -483,9 +525,10 @@ void CALayer::scheduleAnimation(const std::shared_ptr<AnimationRecord>& record)
     std::weak_ptr<NSObject> weakLayer = weak_from_this();
     std::weak_ptr<AnimationRecord> weakRecord = record;
 
-    record->startTimer = makeRef<RunLoopTimer>();
-    record->startTimer->fireDate = std::max(record->begin, CACurrentMediaTime());
-    record->startTimer->action = [weakRecord] {
+    auto startTimer = makeRef<RunLoopTimer>();
+    record->startTimer = startTimer;
+    startTimer->fireDate = std::max(record->begin, CACurrentMediaTime());
+    startTimer->action = [weakRecord] {
         auto r = weakRecord.lock();
         if (!r || r->ended || r->started)
             return;
@@ -493,13 +536,14 @@ void CALayer::scheduleAnimation(const std::shared_ptr<AnimationRecord>& record)
         if (auto d = r->animation->delegate())
             d->animationDidStart(*r->animation);
     };
-    RunLoop::main().addTimer(record->startTimer, kCFRunLoopCommonModes);
+    RunLoop::main().addTimer(startTimer, kCFRunLoopCommonModes);
 
-    record->endTimer = makeRef<RunLoopTimer>();
-    record->endTimer->fireDate = record->begin + record->duration;
+    auto endTimer = makeRef<RunLoopTimer>();
+    record->endTimer = endTimer;
+    endTimer->fireDate = record->begin + record->duration;
     // The timer keeps the record: it reports the end even when the layer is
     // gone by then.
-    record->endTimer->action = [weakLayer, record] {
+    endTimer->action = [weakLayer, record] {
         auto layer = std::static_pointer_cast<CALayer>(weakLayer.lock());
         if (record->ended)
             return;
@@ -517,12 +561,13 @@ void CALayer::scheduleAnimation(const std::shared_ptr<AnimationRecord>& record)
                 d->animationDidStart(*record->animation);
         }
         record->ended = true;
-        record->startTimer->invalidate();
+        if (auto t = record->startTimer.lock())
+            t->invalidate();
         if (auto d = record->animation->delegate())
             d->animationDidStop(*record->animation, attached);
         endGroups(record->groups);
     };
-    RunLoop::main().addTimer(record->endTimer, kCFRunLoopCommonModes);
+    RunLoop::main().addTimer(endTimer, kCFRunLoopCommonModes);
 }
 
 void CALayer::endAnimation(const std::shared_ptr<AnimationRecord>& record, bool finished)
@@ -530,8 +575,7 @@ void CALayer::endAnimation(const std::shared_ptr<AnimationRecord>& record, bool 
     if (record->ended)
         return;
     record->ended = true;
-    record->startTimer->invalidate();
-    record->endTimer->invalidate();
+    record->invalidateTimers();
     if (auto d = record->animation->delegate())
         d->animationDidStop(*record->animation, finished);
     endGroups(record->groups);
@@ -584,7 +628,7 @@ void CALayer::applyAnimations(CALayer& copy, double time) const
         if (!progress)
             continue;
         const std::string& key = property->keyPath();
-        copy.setAnimatableValue(key, property->valueAtProgress(*progress, animatableValue(key)));
+        copy.storeAnimatableValue(key, property->valueAtProgress(*progress, animatableValue(key)));
     }
 }
 
@@ -692,11 +736,14 @@ Ref<CALayer> CALayer::hitTest(CGPoint pointInSuperlayer)
         return nullptr;
     if (m_masksToBounds && !containsPoint(*local))
         return nullptr;
-    // Front to back: the reverse of the drawing order.
+    // Front to back by the depth of each sublayer's plane at the point, the
+    // later sibling first between equals.
     std::vector<std::pair<double, size_t>> order;
     order.reserve(m_sublayers.size());
-    for (size_t i = 0; i < m_sublayers.size(); ++i)
-        order.push_back({ ca::layerDepth(*m_sublayers[i], m_sublayers[i]->transformToSuperlayer()), i });
+    for (size_t i = 0; i < m_sublayers.size(); ++i) {
+        auto depth = ca::depthAtPoint(m_sublayers[i]->transformToSuperlayer(), *local);
+        order.push_back({ depth.value_or(-std::numeric_limits<double>::infinity()), i });
+    }
     std::stable_sort(order.begin(), order.end(), [](auto& a, auto& b) { return a.first < b.first; });
     for (auto it = order.rbegin(); it != order.rend(); ++it) {
         if (auto hit = m_sublayers[it->second]->hitTest(*local))

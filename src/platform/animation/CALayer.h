@@ -152,7 +152,8 @@ public:
     CGImageRef contentsImage() const;
     const CALayerContentsGravity& contentsGravity() const { return m_contentsGravity; }
     void setContentsGravity(CALayerContentsGravity);
-    // Pixels per point of the backing store that display() makes.
+    // Pixels per point of the backing store that display() makes. A change
+    // asks a layer with a delegate to display again.
     CGFloat contentsScale() const { return m_contentsScale; }
     void setContentsScale(CGFloat);
     // Kept for the layer's clients; the renderer picks its own resolution
@@ -238,12 +239,13 @@ public:
     Ref<CAAction> actionForKey(const std::string& key);
     virtual Ref<CAAction> defaultActionForKey(const std::string& key) const;
 
-    // Animatable properties by key path ("opacity", "position", ...): the
-    // model value, or empty for a key the layer does not animate.
+    // Animatable properties by key path ("opacity", "position",
+    // "backgroundColor", ...): the model value, or empty for a key the layer
+    // does not animate.
     virtual CAValue animatableValue(const std::string& key) const;
-    // Writes the value without running any action; NO for an unknown key or
-    // a value of the wrong kind.
-    virtual bool setAnimatableValue(const std::string& key, const CAValue& value);
+    // Sets the property as its own setter does, running its action when the
+    // value changes; NO for an unknown key or a value of the wrong kind.
+    bool setAnimatableValue(const std::string& key, const CAValue& value);
 
     // MARK: Hit testing and conversion
     // The farthest descendant (or this layer) containing the point, given in
@@ -260,7 +262,8 @@ public:
     // The bounding box of the converted corners.
     CGRect convertRectFromLayer(CGRect, const CALayer* layer) const;
     CGRect convertRectToLayer(CGRect, const CALayer* layer) const;
-    // The transform from this layer's space to its superlayer's space.
+    // The transform from this layer's space to its superlayer's space (for a
+    // presentation copy, to the superlayer of the layer it shows).
     CATransform3D transformToSuperlayer() const;
 
     // MARK: Rendering
@@ -284,6 +287,9 @@ protected:
     }
     // Brings subclass content up to date before a render.
     virtual void prepareForRender() { }
+    // Writes an animatable property without running any action; NO for an
+    // unknown key or a value of the wrong kind. Subclasses add their keys.
+    virtual bool storeAnimatableValue(const std::string& key, const CAValue& value);
     // Stores a value and runs the action for the key when it changed.
     template <class T>
     void changeProperty(T& field, T value, const char* key);

@@ -24,8 +24,10 @@ struct Transaction {
 
 std::vector<Transaction>& stack()
 {
-    static std::vector<Transaction> transactions;
-    return transactions;
+    // Never destroyed: a pending commit of the implicit transaction may be
+    // dropped by the run loop during exit.
+    static auto* transactions = new std::vector<Transaction>;
+    return *transactions;
 }
 
 void commitTop()
@@ -47,6 +49,28 @@ void commitTop()
         group->seal();
 }
 
+void commitImplicit()
+{
+    auto& transactions = stack();
+    if (transactions.empty() || !transactions.front().implicit)
+        return;
+    if (transactions.size() == 1)
+        commitTop();
+    else
+        transactions.front().commitWhenUncovered = true;
+}
+
+// Commits the implicit transaction when the run loop gets to it, or when
+// the run loop drops it unrun (a reset), so that it never stays open.
+struct ImplicitCommit {
+    bool done { false };
+    ~ImplicitCommit()
+    {
+        if (!done)
+            commitImplicit();
+    }
+};
+
 // The transaction that setters write to, opening the implicit one when none
 // is open.
 Transaction& writable()
@@ -56,14 +80,10 @@ Transaction& writable()
         Transaction implicitTransaction;
         implicitTransaction.implicit = true;
         s.push_back(std::move(implicitTransaction));
-        RunLoop::main().perform([] {
-            auto& transactions = stack();
-            if (transactions.empty() || !transactions.front().implicit)
-                return;
-            if (transactions.size() == 1)
-                commitTop();
-            else
-                transactions.front().commitWhenUncovered = true;
+        auto commit = std::make_shared<ImplicitCommit>();
+        RunLoop::main().perform([commit] {
+            commit->done = true;
+            commitImplicit();
         });
     }
     return s.back();

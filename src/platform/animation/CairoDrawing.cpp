@@ -162,23 +162,22 @@ CGRect deviceClipExtents(cairo_t* cr)
 
 namespace {
 
-// One box pass of the given radius along a line of n samples, stride apart.
-void boxPass(const uint8_t* src, uint8_t* dst, int n, int stride, int radius)
+// One box pass of the given radius from a line of n contiguous samples to
+// n samples stride apart.
+void boxPass(const uint8_t* src, uint8_t* dst, int n, int dstStride, int radius)
 {
     int window = 2 * radius + 1;
     int sum = 0;
-    for (int i = -radius; i <= radius; ++i) {
-        if (i >= 0 && i < n)
-            sum += src[i * stride];
-    }
+    for (int i = 0; i <= radius && i < n; ++i)
+        sum += src[i];
     for (int i = 0; i < n; ++i) {
-        dst[i * stride] = static_cast<uint8_t>((sum + window / 2) / window);
+        dst[static_cast<ptrdiff_t>(i) * dstStride] = static_cast<uint8_t>((sum + window / 2) / window);
         int out = i - radius;
         int in = i + radius + 1;
         if (out >= 0)
-            sum -= src[out * stride];
+            sum -= src[out];
         if (in < n)
-            sum += src[in * stride];
+            sum += src[in];
     }
 }
 

@@ -132,10 +132,144 @@ std::optional<CGPoint> unproject(const Homography& h, CGPoint p)
     return local;
 }
 
-double layerDepth(const CALayer& layer, const CATransform3D& toSuperlayer)
+std::optional<double> depthAtPoint(const CATransform3D& t, CGPoint p)
 {
-    CGRect b = layer.bounds();
-    return CATransform3DApply(toSuperlayer, b.origin.x + b.size.width / 2, b.origin.y + b.size.height / 2).z;
+    auto local = unproject(Homography::fromTransform(t), p);
+    if (!local)
+        return std::nullopt;
+    auto q = CATransform3DApply(t, local->x, local->y, 0);
+    if (!(q.w > 0))
+        return std::nullopt;
+    return q.z / q.w;
+}
+
+namespace {
+
+double signedArea(const std::vector<CGPoint>& polygon)
+{
+    double area = 0;
+    for (size_t i = 0; i < polygon.size(); ++i) {
+        const CGPoint& a = polygon[i];
+        const CGPoint& b = polygon[(i + 1) % polygon.size()];
+        area += a.x * b.y - b.x * a.y;
+    }
+    return area / 2;
+}
+
+// The part of a convex polygon inside another convex polygon.
+std::vector<CGPoint> clipConvex(std::vector<CGPoint> subject, const std::vector<CGPoint>& clip)
+{
+    double orientation = signedArea(clip) >= 0 ? 1 : -1;
+    for (size_t i = 0; i < clip.size() && !subject.empty(); ++i) {
+        const CGPoint& a = clip[i];
+        const CGPoint& b = clip[(i + 1) % clip.size()];
+        auto side = [&](const CGPoint& p) { return orientation * ((b.x - a.x) * (p.y - a.y) - (b.y - a.y) * (p.x - a.x)); };
+        std::vector<CGPoint> out;
+        for (size_t j = 0; j < subject.size(); ++j) {
+            const CGPoint& p = subject[j];
+            const CGPoint& q = subject[(j + 1) % subject.size()];
+            double sp = side(p), sq = side(q);
+            if (sp >= 0)
+                out.push_back(p);
+            if ((sp >= 0) != (sq >= 0)) {
+                double t = sp / (sp - sq);
+                out.push_back({ p.x + (q.x - p.x) * t, p.y + (q.y - p.y) * t });
+            }
+        }
+        subject = std::move(out);
+    }
+    return subject;
+}
+
+bool isFlat(const CATransform3D& t)
+{
+    return t.m13 == 0 && t.m23 == 0 && t.m14 == 0 && t.m24 == 0 && t.m44 == 1;
+}
+
+}
+
+std::vector<size_t> drawingOrder(const std::vector<DepthItem>& items)
+{
+    size_t n = items.size();
+    std::vector<double> centreDepth(n);
+    bool flat = true;
+    for (size_t i = 0; i < n; ++i) {
+        const CGRect& b = items[i].bounds;
+        centreDepth[i]
+            = CATransform3DApply(items[i].toSuperlayer, b.origin.x + b.size.width / 2, b.origin.y + b.size.height / 2).z;
+        flat = flat && isFlat(items[i].toSuperlayer);
+    }
+    std::vector<size_t> byCentre(n);
+    for (size_t i = 0; i < n; ++i)
+        byCentre[i] = i;
+    std::stable_sort(byCentre.begin(), byCentre.end(), [&](size_t a, size_t b) { return centreDepth[a] < centreDepth[b]; });
+    // Pairs grow with the square of the count; past a few hundred siblings
+    // the centre order has to do.
+    constexpr size_t kMaxPairwise = 256;
+    if (flat || n < 2 || n > kMaxPairwise)
+        return byCentre;
+
+    std::vector<std::vector<CGPoint>> pictures(n);
+    for (size_t i = 0; i < n; ++i)
+        pictures[i] = projectRect(Homography::fromTransform(items[i].toSuperlayer), items[i].bounds);
+
+    // behind[j] lists the siblings that must be drawn before j.
+    std::vector<std::vector<size_t>> before(n);
+    std::vector<size_t> pending(n, 0);
+    constexpr double kMinOverlap = 1e-3;
+    constexpr double kDepthMargin = 1e-9;
+    for (size_t a = 0; a < n; ++a) {
+        if (pictures[a].size() < 3)
+            continue;
+        for (size_t b = a + 1; b < n; ++b) {
+            if (pictures[b].size() < 3)
+                continue;
+            auto overlap = clipConvex(pictures[a], pictures[b]);
+            if (overlap.size() < 3 || std::fabs(signedArea(overlap)) < kMinOverlap)
+                continue;
+            CGPoint centre {};
+            for (const CGPoint& p : overlap) {
+                centre.x += p.x / overlap.size();
+                centre.y += p.y / overlap.size();
+            }
+            auto da = depthAtPoint(items[a].toSuperlayer, centre);
+            auto db = depthAtPoint(items[b].toSuperlayer, centre);
+            if (!da || !db || std::fabs(*da - *db) <= kDepthMargin)
+                continue;
+            size_t back = *da < *db ? a : b, front = back == a ? b : a;
+            before[back].push_back(front);
+            ++pending[front];
+        }
+    }
+    // Kahn's order, taking the earliest ready sibling in centre order; a
+    // cycle is broken at its earliest member.
+    std::vector<size_t> order;
+    std::vector<bool> done(n, false);
+    order.reserve(n);
+    while (order.size() < n) {
+        size_t pick = n;
+        for (size_t i : byCentre) {
+            if (!done[i] && pending[i] == 0) {
+                pick = i;
+                break;
+            }
+        }
+        if (pick == n) {
+            for (size_t i : byCentre) {
+                if (!done[i]) {
+                    pick = i;
+                    break;
+                }
+            }
+        }
+        done[pick] = true;
+        order.push_back(pick);
+        for (size_t f : before[pick]) {
+            if (pending[f] > 0)
+                --pending[f];
+        }
+    }
+    return order;
 }
 
 std::vector<CGPoint> projectRect(const Homography& h, CGRect rect)

@@ -52,9 +52,22 @@ std::optional<CGPoint> unproject(const Homography& layerToSuperlayer, CGPoint po
 // A single-sided layer whose projection reverses orientation faces away.
 inline bool facesAway(const Homography& h) { return h.determinant() < 0; }
 
-// Depth of a sublayer in its superlayer's space: the z of its bounds'
-// centre after transform.
-double layerDepth(const CALayer& layer, const CATransform3D& toSuperlayer);
+// Depth (z / w, larger is nearer) of the layer's plane where it shows at a
+// point of the superlayer's plane; nothing when the plane is not there.
+std::optional<double> depthAtPoint(const CATransform3D& toSuperlayer, CGPoint pointInSuperlayer);
+
+struct DepthItem {
+    CATransform3D toSuperlayer;
+    CGRect bounds;
+};
+
+// The order to draw siblings in, back to front. Flat siblings go by the
+// depth of their centres (zPosition), then by their order. Once any sibling
+// leaves the plane, every pair whose pictures overlap is ordered by their
+// depths at a point of the overlap, which puts parallel planes at one depth
+// (the two wings of a cover flow) in the order the eye sees them; the
+// centre depths settle the rest, and cycles.
+std::vector<size_t> drawingOrder(const std::vector<DepthItem>& items);
 
 // The polygon of the rectangle's corners mapped through h, cut at the near
 // plane (w >= kNearPlaneW) and divided through: empty when the rectangle is

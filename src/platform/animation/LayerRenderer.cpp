@@ -107,16 +107,15 @@ struct Ordered {
     Ref<CALayer> copy;
     const CALayer* state;
     CATransform3D toSuperlayer;
-    double depth;
 };
 
-// The visible sublayers with their shown values, back to front.
-std::vector<Ordered> drawingOrder(const CALayer& model, const CALayer& state)
+// The visible sublayers with their shown values, in sublayer order.
+std::vector<Ordered> visibleSublayers(const CALayer& model, const CALayer& state)
 {
-    std::vector<Ordered> order;
-    order.reserve(model.sublayers().size());
+    std::vector<Ordered> visible;
+    visible.reserve(model.sublayers().size());
     for (const auto& sublayer : model.sublayers()) {
-        Ordered o { sublayer.get(), nullptr, sublayer.get(), {}, 0 };
+        Ordered o { sublayer.get(), nullptr, sublayer.get(), {} };
         if (sublayer->hasAnimations()) {
             o.copy = sublayer->presentationLayer();
             o.state = o.copy.get();
@@ -124,36 +123,74 @@ std::vector<Ordered> drawingOrder(const CALayer& model, const CALayer& state)
         if (o.state->isHidden() || !(o.state->opacity() > 0))
             continue;
         o.toSuperlayer = layerToSuperlayerTransform(*o.state, &state);
-        o.depth = layerDepth(*o.state, o.toSuperlayer);
-        order.push_back(std::move(o));
+        visible.push_back(std::move(o));
     }
-    std::stable_sort(order.begin(), order.end(), [](const Ordered& a, const Ordered& b) { return a.depth < b.depth; });
+    return visible;
+}
+
+// The visible sublayers, back to front.
+std::vector<Ordered> drawingOrder(const CALayer& model, const CALayer& state)
+{
+    std::vector<Ordered> visible = visibleSublayers(model, state);
+    std::vector<DepthItem> items;
+    items.reserve(visible.size());
+    for (const auto& o : visible)
+        items.push_back({ o.toSuperlayer, o.state->bounds() });
+    std::vector<Ordered> order;
+    order.reserve(visible.size());
+    for (size_t i : ca::drawingOrder(items))
+        order.push_back(std::move(visible[i]));
     return order;
 }
 
-// Premultiplied ARGB32 sample at pixel-centre coordinates, transparent
-// outside the image.
+// Blends two premultiplied ARGB32 pixels, f / 256 of the way from a to b,
+// two channels at a time.
+inline uint32_t blend(uint32_t a, uint32_t b, uint32_t f)
+{
+    uint32_t g = 256 - f;
+    uint32_t rb = (((a & 0x00ff00ffu) * g + (b & 0x00ff00ffu) * f) >> 8) & 0x00ff00ffu;
+    uint32_t ag = ((((a >> 8) & 0x00ff00ffu) * g + ((b >> 8) & 0x00ff00ffu) * f) >> 8) & 0x00ff00ffu;
+    return rb | (ag << 8);
+}
+
+// Premultiplied ARGB32 sample at pixel-centre coordinates greater than -1,
+// transparent outside the image.
 inline uint32_t sampleBilinear(const uint8_t* data, int width, int height, int stride, double x, double y)
 {
-    double fx = std::floor(x), fy = std::floor(y);
-    int x0 = static_cast<int>(fx), y0 = static_cast<int>(fy);
-    double tx = x - fx, ty = y - fy;
+    // Truncation floors here, since both are above -1, and is much cheaper.
+    int x0 = static_cast<int>(x + 1) - 1, y0 = static_cast<int>(y + 1) - 1;
+    // Held in range: x + 1 may round up to the next whole number.
+    auto tx = static_cast<uint32_t>(std::clamp((x - x0) * 256, 0.0, 255.0));
+    auto ty = static_cast<uint32_t>(std::clamp((y - y0) * 256, 0.0, 255.0));
+    const auto* row0 = reinterpret_cast<const uint32_t*>(data + static_cast<ptrdiff_t>(y0) * stride);
+    if (x0 >= 0 && y0 >= 0 && x0 + 1 < width && y0 + 1 < height) {
+        const auto* row1 = reinterpret_cast<const uint32_t*>(reinterpret_cast<const uint8_t*>(row0) + stride);
+        return blend(blend(row0[x0], row0[x0 + 1], tx), blend(row1[x0], row1[x0 + 1], tx), ty);
+    }
     auto texel = [&](int px, int py) -> uint32_t {
         if (px < 0 || py < 0 || px >= width || py >= height)
             return 0;
         return reinterpret_cast<const uint32_t*>(data + static_cast<ptrdiff_t>(py) * stride)[px];
     };
-    uint32_t c00 = texel(x0, y0), c10 = texel(x0 + 1, y0), c01 = texel(x0, y0 + 1), c11 = texel(x0 + 1, y0 + 1);
-    if ((c00 | c10 | c01 | c11) == 0)
-        return 0;
-    double w00 = (1 - tx) * (1 - ty), w10 = tx * (1 - ty), w01 = (1 - tx) * ty, w11 = tx * ty;
-    uint32_t result = 0;
-    for (int shift = 0; shift < 32; shift += 8) {
-        double v = w00 * ((c00 >> shift) & 0xff) + w10 * ((c10 >> shift) & 0xff) + w01 * ((c01 >> shift) & 0xff)
-            + w11 * ((c11 >> shift) & 0xff);
-        result |= static_cast<uint32_t>(std::min(255.0, v + 0.5)) << shift;
+    return blend(blend(texel(x0, y0), texel(x0 + 1, y0), tx), blend(texel(x0, y0 + 1), texel(x0 + 1, y0 + 1), tx), ty);
+}
+
+// The columns a convex polygon covers on the horizontal line at y.
+bool spanAt(const std::vector<CGPoint>& polygon, double y, double& from, double& to)
+{
+    from = INFINITY;
+    to = -INFINITY;
+    for (size_t i = 0; i < polygon.size(); ++i) {
+        const CGPoint& a = polygon[i];
+        const CGPoint& b = polygon[(i + 1) % polygon.size()];
+        if ((a.y <= y && b.y >= y) || (b.y <= y && a.y >= y)) {
+            double x = a.y == b.y ? std::min(a.x, b.x) : a.x + (y - a.y) / (b.y - a.y) * (b.x - a.x);
+            double x2 = a.y == b.y ? std::max(a.x, b.x) : x;
+            from = std::min(from, x);
+            to = std::max(to, x2);
+        }
     }
-    return result;
+    return from <= to;
 }
 
 // The largest stretch, in device pixels per layer point, of the map at a
@@ -221,9 +258,11 @@ void LayerRenderer::prepare(CALayer& layer)
         return;
     layer.displayIfNeeded();
     layer.prepareForRender();
-    if (layer.mask())
-        prepare(*layer.mask());
-    for (auto& sublayer : layer.sublayers())
+    if (auto mask = layer.mask())
+        prepare(*mask);
+    // A copy: drawing delegates may change the tree.
+    auto sublayers = layer.sublayers();
+    for (auto& sublayer : sublayers)
         prepare(*sublayer);
 }
 
@@ -281,7 +320,7 @@ CGRect LayerRenderer::extent(const CALayer& model, const CALayer& state, bool wi
         }
     }
     if (!state.masksToBounds()) {
-        for (auto& o : drawingOrder(model, state)) {
+        for (auto& o : visibleSublayers(model, state)) {
             CGRect sub = extent(*o.model, *o.state);
             auto points = projectRect(Homography::fromTransform(o.toSuperlayer), sub);
             CGRect box = boundingBox(points);
@@ -456,18 +495,31 @@ void LayerRenderer::drawProjected(cairo_t* cr, const CALayer& model, const CALay
     const double maxW = 1 / kNearPlaneW;
     for (int row = 0; row < height; ++row) {
         double dy = area.origin.y + row + 0.5;
-        double dx = area.origin.x + 0.5;
+        // Only the columns the picture covers on this row, with a pixel to
+        // spare on either side for the soft edge.
+        double spanFrom, spanTo;
+        if (!spanAt(polygon, dy, spanFrom, spanTo)) {
+            // The row may still touch the picture within half a pixel.
+            double a, b, c, d;
+            bool above = spanAt(polygon, dy - 0.5, a, b), below = spanAt(polygon, dy + 0.5, c, d);
+            if (!above && !below)
+                continue;
+            spanFrom = std::min(above ? a : INFINITY, below ? c : INFINITY);
+            spanTo = std::max(above ? b : -INFINITY, below ? d : -INFINITY);
+        }
+        int first = std::max(0, static_cast<int>(std::floor(spanFrom - area.origin.x)) - 1);
+        int last = std::min(width - 1, static_cast<int>(std::ceil(spanTo - area.origin.x)) + 1);
+        double dx = area.origin.x + first + 0.5;
         double qx, qy, qw;
         k.apply(dx, dy, qx, qy, qw);
         auto* out = reinterpret_cast<uint32_t*>(dst + static_cast<ptrdiff_t>(row) * dstStride);
-        for (int col = 0; col < width; ++col) {
-            uint32_t pixel = 0;
+        for (int col = first; col <= last; ++col) {
             if (qw > 0 && qw <= maxW) {
-                double px = qx / qw - 0.5, py = qy / qw - 0.5;
+                double inverseW = 1 / qw;
+                double px = qx * inverseW - 0.5, py = qy * inverseW - 0.5;
                 if (px > -1 && py > -1 && px < srcWidth && py < srcHeight)
-                    pixel = sampleBilinear(src, srcWidth, srcHeight, srcStride, px, py);
+                    out[col] = sampleBilinear(src, srcWidth, srcHeight, srcStride, px, py);
             }
-            out[col] = pixel;
             qx += k.m[0][0];
             qy += k.m[0][1];
             qw += k.m[0][2];

@@ -5,6 +5,8 @@
 #include "CAAnimation.h"
 #include "CALayer.h"
 #include "CAMediaTimingFunction.h"
+#include "CAShapeLayer.h"
+#include "CATextLayer.h"
 #include "CATransaction.h"
 #include "CATransform3D.h"
 #include "CAValue.h"
