@@ -6,6 +6,7 @@
 #include <appkit/NSButton.h>
 #include <appkit/NSImageView.h>
 #include <appkit/NSTextField.h>
+#include <animation/CATextLayer.h>
 #include <appkit/NSVisualEffectView.h>
 #include <graphics/NSBezierPath.h>
 
@@ -323,6 +324,33 @@ TEST_F(ControlFixture, LayerBackedViewsDrawTheirLayerAndFollowItsChanges)
     // Unchanged layers cost no painting.
     window->renderedImage();
     EXPECT_EQ(view->drawCount, draws + 1);
+}
+
+TEST_F(ControlFixture, TextSublayersOfAViewShowAndFollowTheirString)
+{
+    auto view = makeRef<NSView>(CGRectMake(0, 0, 300, 200));
+    view->setWantsLayer(true);
+    auto text = CATextLayer::layer();
+    text->setFrame(CGRectMake(10, 10, 280, 40));
+    text->setFontSize(24);
+    text->setForegroundColor(CGColorCreateGenericRGB(0, 0, 0, 1));
+    view->layer()->addSublayer(text);
+    window->contentView()->addSubview(view);
+    auto inkIn = [](const DesktopImage& image) {
+        int ink = 0;
+        // The text layer covers image rows 150..189.
+        for (int y = 150; y < 190; ++y)
+            for (int x = 0; x < 300; ++x)
+                if (pixelAt(image, x, y) != kWhite)
+                    ink++;
+        return ink;
+    };
+    EXPECT_EQ(inkIn(window->renderedImage()), 0);
+    text->setString("Hello");
+    int shortInk = inkIn(window->renderedImage());
+    EXPECT_GT(shortInk, 0);
+    text->setString("Hello, world of windows");
+    EXPECT_GT(inkIn(window->renderedImage()), shortInk);
 }
 
 TEST_F(ControlFixture, BoxesFillAndFrameTheirContent)

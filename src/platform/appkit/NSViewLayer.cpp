@@ -7,6 +7,8 @@
 
 #include "NSWindow.h"
 
+#include <animation/CAShapeLayer.h>
+#include <animation/CATextLayer.h>
 #include <animation/CATransaction.h>
 #include <graphics/CGPath.h>
 
@@ -53,6 +55,17 @@ void signatureOf(const CALayer& layer, size_t& seed, bool& animating)
     hashCombine(seed, layer.masksToBounds());
     hashCombine(seed, std::hash<const void*>()(layer.contentsImage().get()));
     hashCombine(seed, std::hash<const void*>()(layer.mask().get()));
+    if (auto text = dynamic_cast<const CATextLayer*>(&layer)) {
+        hashCombine(seed, std::hash<std::string>()(text->string()));
+        hashCombine(seed, std::hash<const void*>()(text->font().get()));
+        hashCombine(seed, std::hash<double>()(text->fontSize()));
+        hashCombine(seed, std::hash<std::string>()(CAValueDescription(text->foregroundColor())));
+    }
+    if (auto shape = dynamic_cast<const CAShapeLayer*>(&layer)) {
+        hashCombine(seed, std::hash<const void*>()(shape->path().get()));
+        hashCombine(seed, std::hash<std::string>()(CAValueDescription(shape->fillColor())));
+        hashCombine(seed, std::hash<std::string>()(CAValueDescription(shape->strokeColor())));
+    }
     if (layer.hasAnimations() || layer.needsDisplay())
         animating = true;
     for (const auto& sub : layer.sublayers()) {
