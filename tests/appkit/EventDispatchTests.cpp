@@ -161,6 +161,38 @@ TEST_F(EventFixture, AMonitorOrFilterThatReturnsNothingSwallowsTheEvent)
     EXPECT_TRUE(log.empty());
 }
 
+TEST_F(EventFixture, MonitorsSeeTheWindowTheEventGoesTo)
+{
+    Ref<NSWindow> seen;
+    NSPoint location;
+    Token monitor = NSEvent::addLocalMonitorForEventsMatchingMask(
+        NSEventMaskKeyDown | NSEventMaskLeftMouseDown, [&](const Ref<NSEvent>& e) {
+            seen = e->window();
+            location = e->locationInWindow();
+            return e;
+        });
+    type(4);
+    EXPECT_EQ(seen, window);
+    seen.reset();
+    mouse(NSEventTypeLeftMouseDown, { 110, 120 });
+    EXPECT_EQ(seen, window);
+    EXPECT_EQ(location, CGPointMake(10, 20));
+}
+
+TEST_F(EventFixture, ATapSwallowsByMakingTheEventNull)
+{
+    window->makeFirstResponder(inner);
+    Token tap = NSApp().addInputFilter(NSInputFilterStage::EventTap, [](const Ref<NSEvent>& e) {
+        if (e->keyCode() == 48)
+            CGEventSetType(e->CGEvent(), kCGEventNull);
+        return e;
+    });
+    EXPECT_FALSE(type(48, NSEventModifierFlagCommand));
+    EXPECT_TRUE(log.empty());
+    EXPECT_TRUE(type(4));
+    EXPECT_EQ(log.front(), "inner keyDown h");
+}
+
 TEST_F(EventFixture, AMonitorCanReplaceTheEvent)
 {
     window->makeFirstResponder(inner);

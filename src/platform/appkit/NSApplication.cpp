@@ -319,7 +319,9 @@ bool NSApplication::deliverInputEvent(const Ref<NSEvent>& input)
             if (f.stage != stage || !*f.alive)
                 continue;
             event = f.filter(event);
-            if (!event)
+            // An event tap swallows an event by returning none or by making
+            // it a null event.
+            if (!event || event->type() == kCGEventNull)
                 return false;
         }
     }
@@ -344,6 +346,9 @@ bool NSApplication::deliverInputEvent(const Ref<NSEvent>& input)
                 m.global(event);
         return false;
     }
+    // Monitors see the event with the window it is going to.
+    if (!event->window())
+        event->setWindow(targetWindowFor(event, false));
     auto monitors = m_localMonitors;
     for (const auto& m : monitors) {
         if (!*m.alive || !(m.mask & NSEventMaskFromType(event->type())))
@@ -356,36 +361,40 @@ bool NSApplication::deliverInputEvent(const Ref<NSEvent>& input)
     return true;
 }
 
+Ref<NSWindow> NSApplication::targetWindowFor(const Ref<NSEvent>& event, bool dispatching)
+{
+    switch (event->type()) {
+    case NSEventTypeKeyDown:
+    case NSEventTypeKeyUp:
+    case NSEventTypeFlagsChanged:
+        return keyWindow();
+    case NSEventTypeLeftMouseDragged:
+    case NSEventTypeLeftMouseUp: {
+        auto window = m_mouseDownWindow.lock();
+        if (!window)
+            window = windowAtScreenPoint(event->locationInScreen());
+        if (dispatching && event->type() == NSEventTypeLeftMouseUp)
+            m_mouseDownWindow.reset();
+        return window;
+    }
+    default: {
+        auto window = event->window();
+        if (!window)
+            window = windowAtScreenPoint(event->locationInScreen());
+        if (dispatching && event->type() == NSEventTypeLeftMouseDown)
+            m_mouseDownWindow = window;
+        return window;
+    }
+    }
+}
+
 void NSApplication::sendEvent(const Ref<NSEvent>& event)
 {
     if (!event)
         return;
     Ref<NSEvent> previous = m_currentEvent;
     m_currentEvent = event;
-    Ref<NSWindow> window;
-    switch (event->type()) {
-    case NSEventTypeKeyDown:
-    case NSEventTypeKeyUp:
-    case NSEventTypeFlagsChanged:
-        window = keyWindow();
-        break;
-    case NSEventTypeLeftMouseDragged:
-    case NSEventTypeLeftMouseUp:
-        window = m_mouseDownWindow.lock();
-        if (!window)
-            window = windowAtScreenPoint(event->locationInScreen());
-        if (event->type() == NSEventTypeLeftMouseUp)
-            m_mouseDownWindow.reset();
-        break;
-    default:
-        window = event->window();
-        if (!window)
-            window = windowAtScreenPoint(event->locationInScreen());
-        if (event->type() == NSEventTypeLeftMouseDown)
-            m_mouseDownWindow = window;
-        break;
-    }
-    if (window) {
+    if (auto window = targetWindowFor(event, true)) {
         event->setWindow(window);
         window->sendEvent(event);
     }

@@ -106,6 +106,9 @@ private:
     void setMainWindowInternal(NSWindow* window);
     void activationChanged(bool active);
     bool isEventForThisApplication(const Ref<NSEvent>& event) const;
+    // The window an event goes to; dispatching also records or ends the
+    // press that drags and the release follow.
+    Ref<NSWindow> targetWindowFor(const Ref<NSEvent>& event, bool dispatching);
     void updateTracking(const Ref<NSEvent>& event);
 
     struct Monitor {

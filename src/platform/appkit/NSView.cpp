@@ -77,8 +77,12 @@ void NSView::frameChanged(CGRect old)
     } else {
         setNeedsDisplay(true);
     }
-    if (m_window)
+    if (m_window) {
+        // As on the platform, a view whose geometry changed in a window
+        // rebuilds its tracking areas.
+        updateTrackingAreas();
         m_window->trackingGeometryChanged();
+    }
 }
 
 CGAffineTransform NSView::transformToSuperview() const
