@@ -182,6 +182,34 @@ TEST(ViewLayout, WidthAndCentreAnchorsInAFlippedSuperview)
     EXPECT_EQ(child->frame(), CGRectMake(75, 5, 50, 10));
 }
 
+TEST(ViewLayout, ANaturalSizeFillsWhatTheConstraintsLeaveOpen)
+{
+    class Natural : public NSView {
+    public:
+        using NSView::NSView;
+        CGSize size { 60, 20 };
+        CGSize intrinsicContentSize() const override { return size; }
+    };
+    auto root = makeRef<FlippedView>(CGRectMake(0, 0, 200, 100));
+    auto child = makeRef<Natural>();
+    child->setTranslatesAutoresizingMaskIntoConstraints(false);
+    root->addSubview(child);
+    NSLayoutConstraint::activateConstraints({
+        child->leadingAnchor().constraintEqualToAnchor(root->leadingAnchor(), 10),
+        child->topAnchor().constraintEqualToAnchor(root->topAnchor(), 5),
+    });
+    root->layoutSubtreeIfNeeded();
+    EXPECT_EQ(child->frame(), CGRectMake(10, 5, 60, 20));
+    child->size = { 80, 20 };
+    child->invalidateIntrinsicContentSize();
+    root->layoutSubtreeIfNeeded();
+    EXPECT_EQ(child->frame(), CGRectMake(10, 5, 80, 20));
+    // Both edges pinned: the constraints win.
+    NSLayoutConstraint::activateConstraints({ child->trailingAnchor().constraintEqualToAnchor(root->trailingAnchor()) });
+    root->layoutSubtreeIfNeeded();
+    EXPECT_EQ(child->frame(), CGRectMake(10, 5, 190, 20));
+}
+
 namespace {
 class RecordingController : public NSViewController {
 public:

@@ -28,7 +28,7 @@ public:
     const Value& objectValue() const { return m_cell->objectValue(); }
     virtual void setObjectValue(const Value& value);
     std::string stringValue() const { return m_cell->stringValue(); }
-    void setStringValue(const std::string& value) { setObjectValue(Value(value)); }
+    virtual void setStringValue(const std::string& value) { setObjectValue(Value(value)); }
     int64_t integerValue() const { return m_cell->integerValue(); }
     void setIntegerValue(int64_t value) { setObjectValue(Value(value)); }
     double doubleValue() const { return m_cell->doubleValue(); }
@@ -47,7 +47,7 @@ public:
     void setHighlighted(bool flag);
 
     // The size the cell needs.
-    CGSize intrinsicContentSize() const { return m_cell->cellSize(); }
+    CGSize intrinsicContentSize() const override { return m_cell->cellSize(); }
     virtual void sizeToFit();
 
     void drawRect(CGRect dirtyRect) override;

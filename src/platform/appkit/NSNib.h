@@ -1,7 +1,8 @@
 // Interface files. Each is a C++ builder registered under the file's name;
 // loading the file runs the builder with the file's owner, and the builder
 // makes the views and windows, sets the owner's outlets (its view or window
-// first), tags, targets and bindings.
+// first), tags, targets and bindings, and then sends awakeFromNib to the
+// objects it made, as loading a file does on the platform.
 //
 // Register from the .cpp file of the class that loads the file, with a
 // static NSNibRegistration: that file is always linked in, so its

@@ -37,6 +37,10 @@ public:
     virtual void mouseExited(const Ref<NSEvent>& event);
     virtual void scrollWheel(const Ref<NSEvent>& event);
 
+    // Sent by interface-file builders to each object they made, once all
+    // outlets are set (awakeFromNib).
+    virtual void awakeFromNib() { }
+
     // Sends the action to the first responder of the chain that starts here
     // and answers it; false when none does.
     bool tryToPerform(const std::string& action, const Ref<NSObject>& sender);

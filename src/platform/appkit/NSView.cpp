@@ -729,6 +729,17 @@ void NSView::layout()
             }
             known[static_cast<int>(mine)] = value;
         }
+        // A view with a natural size takes it on an axis that its
+        // constraints leave open.
+        CGSize natural = sub->intrinsicContentSize();
+        using L = NSLayoutAttribute;
+        auto open = [&](L start, L end, L length) {
+            return !known[static_cast<int>(length)] && !(known[static_cast<int>(start)] && known[static_cast<int>(end)]);
+        };
+        if (natural.width != NSViewNoIntrinsicMetric && open(L::Leading, L::Trailing, L::Width))
+            known[static_cast<int>(L::Width)] = natural.width;
+        if (natural.height != NSViewNoIntrinsicMetric && open(L::Top, L::Bottom, L::Height))
+            known[static_cast<int>(L::Height)] = natural.height;
         Edges current = edgesOf(*sub, *this);
         CGFloat x = current.left, w = current.width, top = current.top, h = current.height;
         using A = NSLayoutAttribute;
@@ -739,6 +750,12 @@ void NSView::layout()
         CGFloat y = isFlipped() ? b.origin.y + top : b.origin.y + b.size.height - top - h;
         sub->setFrame(CGRectMake(b.origin.x + x, y, w, h));
     }
+}
+
+void NSView::invalidateIntrinsicContentSize()
+{
+    if (m_superview)
+        m_superview->setNeedsLayout(true);
 }
 
 void NSView::layoutSubtreeIfNeeded()

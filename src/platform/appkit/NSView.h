@@ -39,6 +39,8 @@ inline constexpr NSAutoresizingMaskOptions NSViewMinYMargin = 8;
 inline constexpr NSAutoresizingMaskOptions NSViewHeightSizable = 16;
 inline constexpr NSAutoresizingMaskOptions NSViewMaxYMargin = 32;
 
+inline constexpr CGFloat NSViewNoIntrinsicMetric = -1;
+
 enum class NSWindowOrderingMode { Below = -1, Out = 0, Above = 1 };
 
 class NSView : public NSResponder, public CALayerDelegate {
@@ -179,6 +181,12 @@ public:
     // Places constrained subviews, then lays out the subviews' own trees.
     virtual void layout();
     void layoutSubtreeIfNeeded();
+
+    // The size the view's content needs; NSViewNoIntrinsicMetric (-1) on
+    // an axis that has none.
+    virtual CGSize intrinsicContentSize() const { return { NSViewNoIntrinsicMetric, NSViewNoIntrinsicMetric }; }
+    // The content size changed: constraints that use it are re-solved.
+    void invalidateIntrinsicContentSize();
 
     // Responder: an explicit next responder, else the view's controller,
     // else the natural one (the superview, or the window for its content
