@@ -36,7 +36,7 @@ KSShortcutBinder::~KSShortcutBinder()
 void KSShortcutBinder::bindShortcutWithDefaultsKey(const std::string& key, std::function<void()> toAction)
 {
     m_actions[key] = std::move(toAction);
-    bind(key, NSUserDefaultsController::sharedUserDefaultsController(), "values." + key, m_bindingOptions);
+    bind(key, NSUserDefaultsController::sharedUserDefaultsController(), "values." + key, Value(m_bindingOptions));
 }
 
 void KSShortcutBinder::breakBindingWithDefaultsKey(const std::string& key)
@@ -47,19 +47,9 @@ void KSShortcutBinder::breakBindingWithDefaultsKey(const std::string& key)
     unbind(key);
 }
 
-Ref<NSValueTransformer> KSShortcutBinder::transformerOfOptions(const Value::Dictionary& options) const
-{
-    if (auto it = options.find(NSValueTransformerBindingOption); it != options.end())
-        if (auto transformer = it->second.objectAs<NSValueTransformer>())
-            return transformer;
-    if (auto it = options.find(NSValueTransformerNameBindingOption); it != options.end() && it->second.isString())
-        return NSValueTransformer::valueTransformerForName(*it->second.string());
-    return nullptr;
-}
-
 void KSShortcutBinder::registerDefaultShortcuts(const std::map<std::string, Ref<KSShortcut>>& defaultShortcuts)
 {
-    auto transformer = transformerOfOptions(m_bindingOptions);
+    auto transformer = transformerFromOptions(Value(m_bindingOptions));
     auto defaults = NSUserDefaults::standardUserDefaults();
     for (const auto& [key, shortcut] : defaultShortcuts) {
         Value stored = transformer ? transformer->reverseTransformedValue(Value(shortcut)) : Value(shortcut);
@@ -103,27 +93,3 @@ void KSShortcutBinder::setValueForKey(const Value& value, const std::string& key
     if (m_shortcutMonitor && m_shortcutMonitor->registerShortcut(shortcut, m_actions[key]))
         m_registeredKeys.insert(key);
 }
-
-void KSShortcutBinder::bind(const std::string& binding, const Ref<NSObject>& toObject, const std::string& withKeyPath,
-    const Value::Dictionary& options)
-{
-    unbind(binding);
-    if (!toObject)
-        return;
-    auto transformer = transformerOfOptions(options);
-    Weak<KSShortcutBinder> weakSelf = selfRef<KSShortcutBinder>();
-    Weak<NSObject> weakObject = toObject;
-    auto update = [weakSelf, weakObject, transformer, binding, withKeyPath] {
-        auto self = weakSelf.lock();
-        auto object = weakObject.lock();
-        if (!self || !object)
-            return;
-        Value value = object->valueForKeyPath(withKeyPath);
-        self->setValueForKey(transformer ? transformer->transformedValue(value) : value, binding);
-    };
-    m_bindings[binding]
-        = toObject->addObserver(withKeyPath, NSKeyValueObservingOptionNew, [update](const KVOChange&) { update(); });
-    update();
-}
-
-void KSShortcutBinder::unbind(const std::string& binding) { m_bindings.erase(binding); }

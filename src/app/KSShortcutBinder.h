@@ -5,14 +5,13 @@
 
 #include "KSShortcutMonitor.h"
 
+#include <appkit/NSKeyValueBinding.h>
 #include <appkit/NSValueTransformer.h>
-
-#include <foundation/Token.h>
 
 #include <map>
 #include <set>
 
-class KSShortcutBinder : public NSObject {
+class KSShortcutBinder : public NSObject, public NSKeyValueBindingCreation {
 public:
     static Ref<KSShortcutBinder> sharedBinder();
     ~KSShortcutBinder() override;
@@ -38,17 +37,9 @@ public:
     // without one. Other keys as for any object.
     void setValueForKey(const Value& value, const std::string& key) override;
 
-    // A one-way binding: the value at the key path of the object, through
-    // the options' transformer, is set under the binding's name, at once and
-    // whenever it changes.
-    void bind(const std::string& binding, const Ref<NSObject>& toObject, const std::string& withKeyPath,
-        const Value::Dictionary& options);
-    void unbind(const std::string& binding);
-
     KSShortcutBinder();
 
 private:
-    Ref<NSValueTransformer> transformerOfOptions(const Value::Dictionary& options) const;
     void unregisterCurrentShortcut(const std::string& key);
 
     Ref<KSShortcutMonitor> m_shortcutMonitor;
@@ -58,5 +49,4 @@ private:
     // Keys whose current shortcut the monitor registered for them; a key
     // whose combination another key holds registered nothing of its own.
     std::set<std::string> m_registeredKeys;
-    std::map<std::string, Token> m_bindings;
 };

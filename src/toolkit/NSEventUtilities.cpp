@@ -1,9 +1,9 @@
 #include "NSEventUtilities.h"
 
-#include <appkit/NSEventCharacters.h>
 #include <foundation/Log.h>
 
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -28,9 +28,33 @@ bool liveModifier(uint32_t bit) { return (GetCurrentKeyModifiers() >> bit) & 1; 
 
 bool flag(const NSEvent& event, uint32_t bit) { return (event.modifierFlags() >> bit) & 1; }
 
+// The first UTF-16 unit of a UTF-8 text, as the platform's strings count
+// characters; nothing for an empty text.
+std::optional<char16_t> firstUTF16Unit(const std::string& text)
+{
+    if (text.empty())
+        return std::nullopt;
+    auto byte = [&](size_t i) { return i < text.size() ? static_cast<uint8_t>(text[i]) : 0; };
+    uint8_t lead = byte(0);
+    char32_t c;
+    if (lead < 0x80)
+        c = lead;
+    else if ((lead >> 5) == 0x6)
+        c = ((lead & 0x1F) << 6) | (byte(1) & 0x3F);
+    else if ((lead >> 4) == 0xE)
+        c = ((lead & 0x0F) << 12) | ((byte(1) & 0x3F) << 6) | (byte(2) & 0x3F);
+    else if ((lead >> 3) == 0x1E)
+        c = ((lead & 0x07) << 18) | ((byte(1) & 0x3F) << 12) | ((byte(2) & 0x3F) << 6) | (byte(3) & 0x3F);
+    else
+        return char16_t(0xFFFD);
+    if (c >= 0x10000)
+        return static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+    return static_cast<char16_t>(c);
+}
+
 int32_t clickCount(const NSEvent& event)
 {
-    return static_cast<int32_t>(CGEventGetIntegerValueField(event.CGEvent(), kCGMouseEventClickState));
+    return static_cast<int32_t>(event.clickCount());
 }
 
 }
@@ -83,8 +107,8 @@ bool NSEventUtilities::isDoubleClick(const NSEvent& event)
 
 bool NSEventUtilities::characterIsDown(const NSEvent& event, char16_t character)
 {
-    auto characters = NSEventCharacters(event);
-    return !characters.empty() && characters.front() == character;
+    auto first = firstUTF16Unit(event.characters());
+    return first && *first == character;
 }
 
 bool NSEventUtilities::isArrowEvent(const NSEvent& event)

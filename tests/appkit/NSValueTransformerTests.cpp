@@ -22,9 +22,7 @@ TEST(NSValueTransformer, RegistersTransformersByName)
     EXPECT_EQ(NSValueTransformer::valueTransformerForName("Doubler"), doubler);
     EXPECT_EQ(doubler->transformedValue(Value(21)), Value(42));
 
-    LogCapture log;
     EXPECT_TRUE(doubler->reverseTransformedValue(Value(42)).isNil()) << "a one-way transformer refuses the reverse";
-    EXPECT_TRUE(log.contains("reverse transformation is not allowed"));
 
     NSValueTransformer::setValueTransformer(nullptr, "Doubler");
     EXPECT_FALSE(NSValueTransformer::valueTransformerForName("Doubler"));

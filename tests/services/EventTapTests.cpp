@@ -296,32 +296,53 @@ TEST(EventTap, NeedsTheUsersTrust)
     EXPECT_FALSE(CFMachPortCreateRunLoopSource(kCFAllocatorDefault, port, 0));
 }
 
-TEST(EventStream, TheSystemsOwnApplicationGetsItsEventsThroughTheHandler)
+TEST(EventStream, TheApplicationHandlerHearsOfEveryEventWithItsReceiver)
 {
     SimWorld world(kScenario);
-    std::vector<Seen> handled;
-    world.desktop().typeKey(kKeyQ);
-    world.settle();
-    EXPECT_TRUE(handled.empty());
-
+    std::vector<std::pair<Seen, pid_t>> handled;
+    auto seen = [](const CGEventRef& event) {
+        return Seen { CGEventGetType(event), static_cast<uint16_t>(CGEventGetIntegerValueField(event, kCGKeyboardEventKeycode)) };
+    };
     world.desktop().activateApplication(SimDesktop::kOwnPid, false);
     world.desktop().typeKey(kKeyQ);
     world.settle();
     EXPECT_EQ(world.desktop().receivedEvents(SimDesktop::kOwnPid).size(), 2u) << "recorded without a handler";
 
     {
-        auto token = EventStream::shared().setApplicationEventHandler([&](const CGEventRef& event) {
-            handled.push_back({ CGEventGetType(event), static_cast<uint16_t>(CGEventGetIntegerValueField(event, kCGKeyboardEventKeycode)) });
-        });
-        world.desktop().typeKey(kKeyH);
+        auto token = EventStream::shared().setApplicationEventHandler(
+            [&](const CGEventRef& event, pid_t receiver) { handled.push_back({ seen(event), receiver }); });
+        world.desktop().pressKey(kKeyH);
         world.settle();
-        EXPECT_EQ(handled, (std::vector<Seen> { { kCGEventKeyDown, kKeyH }, { kCGEventKeyUp, kKeyH } }));
-        EXPECT_EQ(world.desktop().receivedEvents(kEditor).size(), 2u) << "only the frontmost application receives";
+        world.desktop().activateApplication(kEditor, false);
+        world.desktop().releaseKey(kKeyH);
+        world.settle();
+        ASSERT_EQ(handled.size(), 2u);
+        EXPECT_EQ(handled[0].first, (Seen { kCGEventKeyDown, kKeyH }));
+        EXPECT_EQ(handled[0].second, SimDesktop::kOwnPid);
+        EXPECT_EQ(handled[1].second, kEditor);
     }
     world.desktop().typeKey(kKeyH);
     world.settle();
     EXPECT_EQ(handled.size(), 2u) << "the handler ends with its token";
-    EXPECT_EQ(world.desktop().receivedEvents(SimDesktop::kOwnPid).size(), 6u);
+}
+
+TEST(EventStream, MouseEventsGoToTheApplicationUnderThePointer)
+{
+    SimWorld world(R"({
+      "screens": [ { "frame": [0, 0, 1440, 900] } ],
+      "apps": [ { "pid": 7, "name": "Editor", "windows": [ { "id": 70, "title": "a", "frame": [0, 30, 400, 300] } ] },
+                { "pid": 8, "name": "Viewer", "windows": [ { "id": 80, "title": "b", "frame": [500, 30, 400, 300] } ] } ],
+      "order": [70, 80] })");
+    auto post = [](CGEventType type, CGPoint at) { CGEventPost(kCGHIDEventTap, CGEventCreateMouseEvent(nullptr, type, at, 0)); };
+    post(kCGEventLeftMouseDown, CGPointMake(600, 100));
+    post(kCGEventLeftMouseDragged, CGPointMake(100, 100));
+    post(kCGEventLeftMouseUp, CGPointMake(100, 100));
+    post(kCGEventMouseMoved, CGPointMake(100, 100));
+    world.desktop().typeKey(kKeyQ);
+    world.settle();
+    EXPECT_EQ(world.desktop().receivedEvents(8).size(), 3u) << "the press, and the drag and release that follow it";
+    auto editor = seenOf(world.desktop().receivedEvents(kEditor));
+    EXPECT_EQ(editor, (std::vector<Seen> { { kCGEventMouseMoved, 0 }, { kCGEventKeyDown, kKeyQ }, { kCGEventKeyUp, kKeyQ } }));
 }
 
 TEST(EventTap, TheLiveKeyStateIsTheStreamsWhenTheTapRuns)

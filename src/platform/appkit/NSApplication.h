@@ -1,14 +1,39 @@
-// The application object of this process.
+// The application object of this process: its windows, the key and main
+// window, activation, action messages and the dispatch of input events.
+//
+// Input travels as on the platform: an event first passes the input filters
+// (the event tap, then hot keys), each of which may change or swallow it.
+// An event for this application (keys while it is active, mouse events over
+// its windows) then passes the local monitors and is sent to the key window
+// (keys) or the window under the mouse, which hands it to its responder
+// chain. An event for another application is shown to the global monitors.
 #pragma once
 
-#include <foundation/NSObject.h>
+#include "NSAlert.h"
+#include "NSEvent.h"
+#include "NSResponder.h"
+
+#include <optional>
+#include <vector>
+
+class NSWindow;
 
 using NSApplicationActivationPolicy = long;
 inline constexpr NSApplicationActivationPolicy NSApplicationActivationPolicyRegular = 0;
 inline constexpr NSApplicationActivationPolicy NSApplicationActivationPolicyAccessory = 1;
 inline constexpr NSApplicationActivationPolicy NSApplicationActivationPolicyProhibited = 2;
 
-class NSApplication : public NSObject {
+inline const std::string NSApplicationDidBecomeActiveNotification = "NSApplicationDidBecomeActiveNotification";
+inline const std::string NSApplicationDidResignActiveNotification = "NSApplicationDidResignActiveNotification";
+
+inline constexpr NSModalResponse NSModalResponseStop = -1000;
+inline constexpr NSModalResponse NSModalResponseAbort = -1001;
+inline constexpr NSModalResponse NSModalResponseContinue = -1002;
+
+// Where an input filter sits in the event's way.
+enum class NSInputFilterStage { EventTap = 0, HotKeys = 1 };
+
+class NSApplication : public NSResponder {
 public:
     static NSApplication& sharedApplication();
 
@@ -16,6 +41,113 @@ public:
     // application is active.
     void activateIgnoringOtherApps(bool flag);
     bool isActive() const;
+    bool isHidden() const;
+    NSApplicationActivationPolicy activationPolicy() const { return m_policy; }
+    bool setActivationPolicy(NSApplicationActivationPolicy policy);
+
+    // Windows.
+    // Every window of the process, in the order they were made.
+    std::vector<Ref<NSWindow>> windows() const;
+    // The visible windows, front to back (higher levels first).
+    std::vector<Ref<NSWindow>> orderedWindows() const;
+    Ref<NSWindow> keyWindow() const { return m_keyWindow.lock(); }
+    Ref<NSWindow> mainWindow() const { return m_mainWindow.lock(); }
+    Ref<NSWindow> windowWithWindowNumber(long number) const;
+    // The frontmost visible window that contains a point in screen
+    // coordinates, or null.
+    Ref<NSWindow> windowAtScreenPoint(NSPoint point) const;
+
+    Ref<NSObject> delegate() const { return m_delegate.lock(); }
+    void setDelegate(const Ref<NSObject>& delegate) { m_delegate = delegate; }
+
+    // Sends an action to the target, or with none, along the key window's
+    // responder chain (first responder, views, window, its controller, its
+    // delegate), then to the application and its delegate. False when
+    // nothing answered.
+    bool sendAction(const std::string& action, const Ref<NSObject>& target, const Ref<NSObject>& sender);
+    // The object sendAction would reach with a null target, or null.
+    Ref<NSObject> targetForAction(const std::string& action) const;
+
+    // Modal runs: shows the window and runs the main run loop in the modal
+    // panel mode until stopModal (or stopModalWithCode, abortModal) ends
+    // the innermost run, whose answer it returns. A run that nothing could
+    // ever end (a virtual clock with nothing pending) ends as aborted.
+    NSModalResponse runModalForWindow(const Ref<NSWindow>& window);
+    void stopModal() { stopModalWithCode(NSModalResponseStop); }
+    void stopModalWithCode(NSModalResponse code);
+    void abortModal() { stopModalWithCode(NSModalResponseAbort); }
+    Ref<NSWindow> modalWindow() const;
+
+    // Input.
+    // Delivers an input event as if a person made it (see above); returns
+    // whether it reached this application.
+    bool deliverInputEvent(const Ref<NSEvent>& event);
+    // Dispatches an event of this application to its window.
+    virtual void sendEvent(const Ref<NSEvent>& event);
+    // The event being dispatched, or null.
+    Ref<NSEvent> currentEvent() const { return m_currentEvent; }
+    // A filter returns the event to pass on (changed or not) or null to
+    // swallow it. Filters of a stage run in the order they were added.
+    using InputFilter = std::function<Ref<NSEvent>(const Ref<NSEvent>&)>;
+    [[nodiscard]] Token addInputFilter(NSInputFilterStage stage, InputFilter filter);
+
+    [[nodiscard]] Token addLocalMonitor(NSEventMask mask, NSEvent::LocalMonitor handler);
+    [[nodiscard]] Token addGlobalMonitor(NSEventMask mask, NSEvent::GlobalMonitor handler);
+    size_t localMonitorCount() const;
+
+private:
+    NSApplication();
+    friend class NSWindow;
+    void registerWindow(NSWindow* window);
+    void unregisterWindow(NSWindow* window);
+    void windowOrderedFront(NSWindow* window);
+    void windowOrderedOut(NSWindow* window);
+    void setKeyWindowInternal(NSWindow* window);
+    void setMainWindowInternal(NSWindow* window);
+    void activationChanged(bool active);
+    bool isEventForThisApplication(const Ref<NSEvent>& event) const;
+    // The window an event goes to; dispatching also records or ends the
+    // press that drags and the release follow.
+    Ref<NSWindow> targetWindowFor(const Ref<NSEvent>& event, bool dispatching);
+    void updateTracking(const Ref<NSEvent>& event);
+
+    struct Monitor {
+        uint64_t id;
+        NSEventMask mask;
+        NSEvent::LocalMonitor local;
+        NSEvent::GlobalMonitor global;
+        std::shared_ptr<bool> alive;
+    };
+    struct Filter {
+        uint64_t id;
+        NSInputFilterStage stage;
+        InputFilter filter;
+        std::shared_ptr<bool> alive;
+    };
+
+    // Plain pointers: windows register on creation and leave on destruction.
+    std::vector<NSWindow*> m_windows;
+    // Visible windows, most recently ordered front first.
+    std::vector<NSWindow*> m_order;
+    Weak<NSWindow> m_keyWindow;
+    Weak<NSWindow> m_mainWindow;
+    // The key window when the application was deactivated, to restore.
+    Weak<NSWindow> m_inactiveKeyWindow;
+    Weak<NSWindow> m_mouseDownWindow;
+    Weak<NSObject> m_delegate;
+    Ref<NSEvent> m_currentEvent;
+    std::vector<Monitor> m_localMonitors;
+    std::vector<Monitor> m_globalMonitors;
+    std::vector<Filter> m_filters;
+    struct ModalRun {
+        Weak<NSWindow> window;
+        std::optional<NSModalResponse> response;
+    };
+    std::vector<ModalRun> m_modalRuns;
+    uint64_t m_nextId { 1 };
+    NSApplicationActivationPolicy m_policy { NSApplicationActivationPolicyRegular };
+    bool m_wasActive { false };
+    Token m_desktopSubscription;
 };
 
 // The shared application (NSApp).

@@ -1,5 +1,8 @@
 #include "NSScreen.h"
 
+#include "NSApplication.h"
+#include "NSWindow.h"
+
 #include <desktop/Desktop.h>
 #include <foundation/Format.h>
 
@@ -39,6 +42,9 @@ std::vector<Ref<NSScreen>> NSScreen::screens()
 
 Ref<NSScreen> NSScreen::mainScreen()
 {
+    if (auto key = NSApp().keyWindow())
+        if (auto screen = key->screen())
+            return screen;
     auto list = screens();
     return list.empty() ? nullptr : list.front();
 }

@@ -7,55 +7,80 @@
 #include <map>
 #include <mutex>
 
-const std::string NSKeyedUnarchiveFromDataTransformerName = "NSKeyedUnarchiveFromData";
-const std::string NSValueTransformerNameBindingOption = "NSValueTransformerName";
-const std::string NSValueTransformerBindingOption = "NSValueTransformer";
-
 namespace {
 
-std::mutex gRegistryMutex;
+class NegateBooleanTransformer final : public NSValueTransformer {
+public:
+    std::string transformedValueClass() const override { return "NSNumber"; }
+    bool allowsReverseTransformation() const override { return true; }
+    Value transformedValue(const Value& value) const override { return Value(!value.boolValue()); }
+};
 
-std::map<std::string, Ref<NSValueTransformer>>& registry()
+class IsNilTransformer final : public NSValueTransformer {
+public:
+    explicit IsNilTransformer(bool negate)
+        : m_negate(negate)
+    {
+    }
+    std::string transformedValueClass() const override { return "NSNumber"; }
+    Value transformedValue(const Value& value) const override { return Value(value.isNil() != m_negate); }
+
+private:
+    bool m_negate;
+};
+
+struct Registry {
+    std::mutex mutex;
+    std::map<std::string, Ref<NSValueTransformer>> transformers;
+    Registry()
+    {
+        transformers[NSNegateBooleanTransformerName] = makeRef<NegateBooleanTransformer>();
+        transformers[NSIsNilTransformerName] = makeRef<IsNilTransformer>(false);
+        transformers[NSIsNotNilTransformerName] = makeRef<IsNilTransformer>(true);
+        transformers[NSKeyedUnarchiveFromDataTransformerName] = makeRef<NSKeyedUnarchiveFromDataTransformer>();
+    }
+};
+
+Registry& registry()
 {
-    static auto* transformers = new std::map<std::string, Ref<NSValueTransformer>> {
-        { NSKeyedUnarchiveFromDataTransformerName, makeRef<NSKeyedUnarchiveFromDataTransformer>() },
-    };
-    return *transformers;
+    static auto* r = new Registry();
+    return *r;
 }
 
-}
-
-void NSValueTransformer::setValueTransformer(const Ref<NSValueTransformer>& transformer, const std::string& name)
-{
-    std::lock_guard lock(gRegistryMutex);
-    if (transformer)
-        registry()[name] = transformer;
-    else
-        registry().erase(name);
 }
 
 Ref<NSValueTransformer> NSValueTransformer::valueTransformerForName(const std::string& name)
 {
-    std::lock_guard lock(gRegistryMutex);
-    auto it = registry().find(name);
-    return it == registry().end() ? nullptr : it->second;
+    auto& r = registry();
+    std::lock_guard lock(r.mutex);
+    auto it = r.transformers.find(name);
+    return it == r.transformers.end() ? nullptr : it->second;
+}
+
+void NSValueTransformer::setValueTransformer(const Ref<NSValueTransformer>& transformer, const std::string& name)
+{
+    auto& r = registry();
+    std::lock_guard lock(r.mutex);
+    if (transformer)
+        r.transformers[name] = transformer;
+    else
+        r.transformers.erase(name);
 }
 
 std::vector<std::string> NSValueTransformer::valueTransformerNames()
 {
-    std::lock_guard lock(gRegistryMutex);
+    auto& r = registry();
+    std::lock_guard lock(r.mutex);
     std::vector<std::string> names;
-    for (const auto& [name, transformer] : registry())
+    for (const auto& [name, _] : r.transformers)
         names.push_back(name);
     return names;
 }
 
 Value NSValueTransformer::reverseTransformedValue(const Value& value) const
 {
-    if (!allowsReverseTransformation()) {
-        NSLog("%@: reverse transformation is not allowed", className());
+    if (!allowsReverseTransformation())
         return {};
-    }
     return transformedValue(value);
 }
 

@@ -1,5 +1,6 @@
-// Value transformers: conversions that bindings apply between a bound
-// value and the value shown, and a process-wide registry of them by name.
+// Value transformers: named converters that bindings apply between a model
+// value and what a view shows. The registry is process-wide; registering a
+// transformer under a taken name replaces the earlier one.
 #pragma once
 
 #include <foundation/NSObject.h>
@@ -7,27 +8,34 @@
 #include <string>
 #include <vector>
 
+inline const std::string NSNegateBooleanTransformerName = "NSNegateBoolean";
+inline const std::string NSIsNilTransformerName = "NSIsNil";
+inline const std::string NSIsNotNilTransformerName = "NSIsNotNil";
+inline const std::string NSKeyedUnarchiveFromDataTransformerName = "NSKeyedUnarchiveFromData";
+
 class NSValueTransformer : public NSObject {
 public:
-    // Registers the transformer under the name; null removes the name.
-    static void setValueTransformer(const Ref<NSValueTransformer>& transformer, const std::string& name);
-    // Null when no transformer has the name.
+    // Null when nothing is registered under the name.
     static Ref<NSValueTransformer> valueTransformerForName(const std::string& name);
+    // A null transformer removes the name.
+    static void setValueTransformer(const Ref<NSValueTransformer>& transformer, const std::string& name);
     static std::vector<std::string> valueTransformerNames();
 
-    // Whether reverseTransformedValue works (a class operation on the
-    // platform; NO unless a subclass says otherwise).
+    // The class of the values transformedValue gives (informational).
+    virtual std::string transformedValueClass() const { return "NSObject"; }
     virtual bool allowsReverseTransformation() const { return false; }
-    // The value unchanged, unless a subclass says otherwise.
+    // The identity unless a subclass says otherwise.
     virtual Value transformedValue(const Value& value) const { return value; }
-    // For a transformer that allows it, the forward transformation unless a
-    // subclass says otherwise; for others a logged refusal and nil.
+    // Nil unless reverse transformation is allowed; then the forward
+    // transformation unless a subclass says otherwise.
     virtual Value reverseTransformedValue(const Value& value) const;
 };
 
-// Archived data to the object it holds, and back.
+// Archived data to the object it holds, and back (registered as
+// NSKeyedUnarchiveFromDataTransformerName).
 class NSKeyedUnarchiveFromDataTransformer final : public NSValueTransformer {
 public:
+    std::string transformedValueClass() const override { return "NSObject"; }
     bool allowsReverseTransformation() const override { return true; }
     // Data gives its unarchived object; anything else, and data that does
     // not unarchive, gives nil with a log line.
@@ -35,10 +43,3 @@ public:
     // An object gives its archive; nil gives nil.
     Value reverseTransformedValue(const Value& value) const override;
 };
-
-// Registered names of the platform's own transformers.
-extern const std::string NSKeyedUnarchiveFromDataTransformerName; // "NSKeyedUnarchiveFromData"
-
-// Binding options that name a transformer or give one.
-extern const std::string NSValueTransformerNameBindingOption; // "NSValueTransformerName"
-extern const std::string NSValueTransformerBindingOption; // "NSValueTransformer"

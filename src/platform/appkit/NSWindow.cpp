@@ -1,6 +1,25 @@
 #include "NSWindow.h"
 
+#include "NSAnimationContext.h"
+#include "NSApplication.h"
+#include "NSEvent.h"
+#include "NSScreen.h"
+#include "NSTrackingArea.h"
+#include "NSView.h"
+#include "NSViewController.h"
+#include "NSWindowController.h"
+
 #include <desktop/Desktop.h>
+#include <desktop/sim/SimDesktop.h>
+#include <foundation/NSNotificationCenter.h>
+#include <foundation/RunLoop.h>
+#include <graphics/CGColorSpace.h>
+#include <graphics/ImageIO.h>
+#include <graphics/NSColor.h>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
 
 std::vector<CGWindowID> NSWindow::windowNumbersWithOptions(NSWindowNumberListOptions options)
 {
@@ -20,4 +39,809 @@ std::vector<CGWindowID> NSWindow::windowNumbersWithOptions(NSWindowNumberListOpt
         numbers.push_back(w.number);
     }
     return numbers;
+}
+
+namespace {
+
+SimDesktop* simDesktop() { return dynamic_cast<SimDesktop*>(&Desktop::current()); }
+
+CGFloat area(CGRect r) { return CGRectIsNull(r) ? 0 : r.size.width * r.size.height; }
+
+Ref<NSScreen> screenHolding(CGRect frame)
+{
+    Ref<NSScreen> best;
+    CGFloat bestArea = 0;
+    for (const auto& s : NSScreen::screens()) {
+        CGFloat a = area(CGRectIntersection(s->frame(), frame));
+        if (a > bestArea) {
+            bestArea = a;
+            best = s;
+        }
+    }
+    return best;
+}
+
+Ref<NSScreen> screenAtPoint(CGPoint p)
+{
+    for (const auto& s : NSScreen::screens())
+        if (CGRectContainsPoint(s->frame(), p))
+            return s;
+    return nullptr;
+}
+
+}
+
+NSWindow::NSWindow(CGRect contentRect, NSWindowStyleMask style, NSBackingStoreType, bool)
+    : m_frame(contentRect)
+    , m_styleMask(style)
+    , m_backgroundColor(NSColor::windowBackgroundColor())
+{
+    m_contentView = makeRef<NSView>(CGRectMake(0, 0, contentRect.size.width, contentRect.size.height));
+    m_contentView->setWindowRecursively(this);
+    NSApp().registerWindow(this);
+}
+
+NSWindow::~NSWindow()
+{
+    *m_alive = false;
+    unregisterFromDesktop();
+    if (m_contentView)
+        m_contentView->setWindowRecursively(nullptr);
+    NSApp().unregisterWindow(this);
+}
+
+// MARK: Frame
+
+void NSWindow::setFrame(CGRect frame, bool display)
+{
+    frame.size.width = std::max(0.0, frame.size.width);
+    frame.size.height = std::max(0.0, frame.size.height);
+    if (frame == m_frame) {
+        if (display)
+            displayIfNeeded();
+        return;
+    }
+    CGRect old = m_frame;
+    m_frame = frame;
+    if (old.size != frame.size) {
+        if (m_contentView)
+            m_contentView->setFrame(CGRectMake(0, 0, frame.size.width, frame.size.height));
+        invalidateRect(CGRectMake(0, 0, frame.size.width, frame.size.height));
+    }
+    syncWithDesktop();
+    if (old.origin != frame.origin)
+        postNotification(NSWindowDidMoveNotification);
+    if (old.size != frame.size)
+        postNotification(NSWindowDidResizeNotification);
+    trackingGeometryChanged();
+    if (display)
+        displayIfNeeded();
+}
+
+void NSWindow::setFrame(CGRect frame, bool display, bool) { setFrame(frame, display); }
+
+void NSWindow::setFrameOrigin(CGPoint origin) { setFrame({ origin, m_frame.size }, false); }
+
+void NSWindow::setFrameTopLeftPoint(CGPoint point)
+{
+    setFrame({ { point.x, point.y - m_frame.size.height }, m_frame.size }, false);
+}
+
+CGPoint NSWindow::cascadeTopLeftFromPoint(CGPoint point)
+{
+    if (point != CGPointZero)
+        setFrameTopLeftPoint(point);
+    CGPoint topLeft = { m_frame.origin.x, CGRectGetMaxY(m_frame) };
+    return { topLeft.x + kCascadeOffset, topLeft.y - kCascadeOffset };
+}
+
+void NSWindow::setContentSize(CGSize size)
+{
+    // The top edge stays where it is, as on the platform.
+    CGFloat top = CGRectGetMaxY(m_frame);
+    setFrame({ { m_frame.origin.x, top - size.height }, size }, false);
+}
+
+Ref<NSScreen> NSWindow::screen() const { return screenHolding(m_frame); }
+
+CGRect NSWindow::constrainFrameRect(CGRect frame, const Ref<NSScreen>& screen) const
+{
+    if (!screen)
+        return frame;
+    CGRect target = screen->frame();
+    CGPoint center = { CGRectGetMidX(frame), CGRectGetMidY(frame) };
+    if (!CGRectContainsPoint(target, center)) {
+        auto from = screenAtPoint(center);
+        if (!from)
+            from = NSScreen::mainScreen();
+        CGPoint base = from ? from->frame().origin : CGPointZero;
+        frame.origin.x += target.origin.x - base.x;
+        frame.origin.y += target.origin.y - base.y;
+    }
+    if (m_styleMask & NSWindowStyleMaskTitled) {
+        CGFloat top = CGRectGetMaxY(screen->visibleFrame());
+        if (CGRectGetMaxY(frame) > top)
+            frame.origin.y = top - frame.size.height;
+    }
+    return frame;
+}
+
+void NSWindow::center()
+{
+    auto screen = this->screen();
+    if (!screen)
+        screen = NSScreen::mainScreen();
+    CGRect frame = constrainFrameRect(m_frame, screen);
+    auto holder = screenHolding(frame);
+    if (!holder)
+        holder = screen;
+    if (!holder)
+        return;
+    CGRect visible = holder->visibleFrame();
+    frame.origin.x = std::floor(visible.origin.x + (visible.size.width - frame.size.width) / 2);
+    frame.origin.y = std::floor(visible.origin.y + (visible.size.height - frame.size.height) / 2);
+    setFrame(frame, false);
+}
+
+CGPoint NSWindow::convertPointToScreen(CGPoint p) const { return { p.x + m_frame.origin.x, p.y + m_frame.origin.y }; }
+
+CGPoint NSWindow::convertPointFromScreen(CGPoint p) const { return { p.x - m_frame.origin.x, p.y - m_frame.origin.y }; }
+
+CGRect NSWindow::convertRectToScreen(CGRect r) const { return { convertPointToScreen(r.origin), r.size }; }
+
+CGRect NSWindow::convertRectFromScreen(CGRect r) const { return { convertPointFromScreen(r.origin), r.size }; }
+
+// MARK: Content
+
+void NSWindow::setContentView(const Ref<NSView>& view)
+{
+    if (view == m_contentView)
+        return;
+    if (m_contentView)
+        m_contentView->setWindowRecursively(nullptr);
+    m_contentView = view;
+    if (view) {
+        if (view->superview())
+            view->removeFromSuperview();
+        view->setFrame(CGRectMake(0, 0, m_frame.size.width, m_frame.size.height));
+        view->setWindowRecursively(this);
+    }
+    invalidateRect(CGRectMake(0, 0, m_frame.size.width, m_frame.size.height));
+}
+
+void NSWindow::setContentViewController(const Ref<NSViewController>& controller)
+{
+    if (controller == m_contentViewController)
+        return;
+    m_contentViewController = controller;
+    if (controller)
+        setContentView(controller->view());
+}
+
+// MARK: Attributes
+
+void NSWindow::setTitle(const std::string& title)
+{
+    m_title = title;
+    syncWithDesktop();
+}
+
+void NSWindow::setIdentifier(const std::string& identifier)
+{
+    m_identifier = identifier;
+    syncWithDesktop();
+}
+
+void NSWindow::setLevel(NSWindowLevel level)
+{
+    if (level == m_level)
+        return;
+    m_level = level;
+    syncWithDesktop();
+}
+
+void NSWindow::setStyleMask(NSWindowStyleMask mask)
+{
+    m_styleMask = mask;
+    syncWithDesktop();
+}
+
+void NSWindow::setAlphaValue(CGFloat alpha)
+{
+    NSAnimationContext::cancelAnimation(this, "alphaValue");
+    setAlphaValueDirectly(alpha);
+}
+
+void NSWindow::setAlphaValueDirectly(CGFloat alpha)
+{
+    alpha = std::clamp(alpha, 0.0, 1.0);
+    if (alpha == m_alpha)
+        return;
+    m_alpha = alpha;
+    syncWithDesktop();
+}
+
+void NSWindowAnimator::setAlphaValue(CGFloat alpha)
+{
+    NSWindow* window = m_window;
+    std::weak_ptr<bool> alive = window->m_alive;
+    NSAnimationContext::animate(window, "alphaValue", window->alphaValue(), alpha, [window, alive](CGFloat v) {
+        if (!alive.expired())
+            window->setAlphaValueDirectly(v);
+    });
+}
+
+void NSWindowAnimator::setFrame(CGRect frame, bool display) { m_window->setFrame(frame, display); }
+
+void NSWindow::setBackgroundColor(const Ref<NSColor>& color)
+{
+    m_backgroundColor = color;
+    invalidateRect(CGRectMake(0, 0, m_frame.size.width, m_frame.size.height));
+}
+
+// MARK: Desktop
+
+void NSWindow::syncWithDesktop()
+{
+    if (!m_visible)
+        return;
+    auto* desktop = simDesktop();
+    if (!desktop)
+        return;
+    DesktopWindow w;
+    w.number = static_cast<CGWindowID>(m_number);
+    w.title = m_title;
+    w.frame = NSScreenFlipRect(m_frame);
+    w.layer = static_cast<int>(m_level);
+    w.alpha = m_alpha;
+    w.space = 0;
+    w.identifier = m_identifier;
+    w.hasCloseButton = m_styleMask & NSWindowStyleMaskClosable;
+    w.hasMinimizeButton = m_styleMask & NSWindowStyleMaskMiniaturizable;
+    w.hasZoomButton = m_styleMask & NSWindowStyleMaskResizable;
+    w.resizable = m_styleMask & NSWindowStyleMaskResizable;
+    w.isMain = isMainWindow();
+    if (!(m_styleMask & NSWindowStyleMaskTitled))
+        w.subrole = "AXSystemDialog";
+    if (m_number == 0) {
+        m_number = desktop->registerOwnWindow(w);
+        std::weak_ptr<bool> alive = m_alive;
+        NSWindow* self = this;
+        desktop->setOwnWindowContent(static_cast<CGWindowID>(m_number), [self, alive]() -> DesktopImage {
+            if (alive.expired())
+                return {};
+            return self->renderedImage();
+        });
+    } else {
+        desktop->updateOwnWindow(w);
+    }
+}
+
+void NSWindow::unregisterFromDesktop()
+{
+    if (m_number == 0)
+        return;
+    if (auto* desktop = simDesktop())
+        desktop->removeOwnWindow(static_cast<CGWindowID>(m_number));
+    m_number = 0;
+}
+
+// MARK: Ordering and status
+
+bool NSWindow::isVisible() const { return m_visible && !NSApp().isHidden(); }
+
+bool NSWindow::isKeyWindow() const { return NSApp().keyWindow().get() == this; }
+
+bool NSWindow::isMainWindow() const { return NSApp().mainWindow().get() == this; }
+
+bool NSWindow::canBecomeKeyWindow() const
+{
+    return (m_styleMask & (NSWindowStyleMaskTitled | NSWindowStyleMaskResizable)) != 0;
+}
+
+bool NSWindow::canBecomeMainWindow() const { return (m_styleMask & NSWindowStyleMaskTitled) != 0; }
+
+void NSWindow::makeKeyWindow()
+{
+    if (!canBecomeKeyWindow() || isKeyWindow())
+        return;
+    NSApp().setKeyWindowInternal(this);
+    if (canBecomeMainWindow())
+        makeMainWindow();
+}
+
+void NSWindow::makeMainWindow()
+{
+    if (!canBecomeMainWindow() || isMainWindow())
+        return;
+    NSApp().setMainWindowInternal(this);
+}
+
+void NSWindow::becomeKeyWindow()
+{
+    postNotification(NSWindowDidBecomeKeyNotification);
+    trackingGeometryChanged();
+}
+
+void NSWindow::resignKeyWindow()
+{
+    postNotification(NSWindowDidResignKeyNotification);
+    trackingGeometryChanged();
+}
+
+void NSWindow::becomeMainWindow()
+{
+    syncWithDesktop();
+    postNotification(NSWindowDidBecomeMainNotification);
+}
+
+void NSWindow::resignMainWindow()
+{
+    syncWithDesktop();
+    postNotification(NSWindowDidResignMainNotification);
+}
+
+void NSWindow::makeKeyAndOrderFront(const Ref<NSObject>& sender)
+{
+    orderFront(sender);
+    makeKeyWindow();
+}
+
+void NSWindow::orderFront(const Ref<NSObject>&)
+{
+    if (!m_visible) {
+        auto keep = selfRef<NSWindow>();
+        auto screen = this->screen();
+        CGRect constrained = constrainFrameRect(m_frame, screen ? screen : NSScreen::mainScreen());
+        NSView::notifyAppearance(m_contentView.get(), true, false);
+        m_visible = true;
+        setFrame(constrained, false);
+        layoutIfNeeded();
+        invalidateRect(CGRectMake(0, 0, m_frame.size.width, m_frame.size.height));
+        NSView::notifyAppearance(m_contentView.get(), true, true);
+    }
+    syncWithDesktop();
+    if (auto* desktop = simDesktop())
+        desktop->orderOwnWindow(static_cast<CGWindowID>(m_number), true);
+    NSApp().windowOrderedFront(this);
+    trackingGeometryChanged();
+}
+
+void NSWindow::orderFrontRegardless() { orderFront(nullptr); }
+
+void NSWindow::orderBack(const Ref<NSObject>& sender)
+{
+    orderFront(sender);
+    if (auto* desktop = simDesktop())
+        desktop->orderOwnWindow(static_cast<CGWindowID>(m_number), false);
+}
+
+void NSWindow::orderOut(const Ref<NSObject>&)
+{
+    if (!m_visible)
+        return;
+    auto keep = selfRef<NSWindow>();
+    NSView::notifyAppearance(m_contentView.get(), false, false);
+    m_visible = false;
+    unregisterFromDesktop();
+    NSView::notifyAppearance(m_contentView.get(), false, true);
+    resetTracking();
+    auto& app = NSApp();
+    bool wasKey = isKeyWindow();
+    bool wasMain = isMainWindow();
+    app.windowOrderedOut(this);
+    if (wasKey)
+        app.setKeyWindowInternal(nullptr);
+    if (wasMain)
+        app.setMainWindowInternal(nullptr);
+    // As on the platform, the frontmost remaining window that can takes
+    // over the key status.
+    if (wasKey) {
+        for (const auto& w : app.orderedWindows()) {
+            if (w.get() != this && w->canBecomeKeyWindow()) {
+                w->makeKeyWindow();
+                break;
+            }
+        }
+    }
+}
+
+void NSWindow::performClose(const Ref<NSObject>&)
+{
+    if (auto delegate = dynamic_cast<NSWindowDelegate*>(m_delegate.lock().get()))
+        if (!delegate->windowShouldClose(*this))
+            return;
+    close();
+}
+
+void NSWindow::close()
+{
+    postNotification(NSWindowWillCloseNotification);
+    if (auto delegate = dynamic_cast<NSWindowDelegate*>(m_delegate.lock().get()))
+        delegate->windowWillClose(*this);
+    orderOut(nullptr);
+}
+
+void NSWindow::postNotification(const std::string& name)
+{
+    auto self = selfRef<NSObject>();
+    if (!self)
+        return;
+    NSNotificationCenter::defaultCenter().postNotificationName(name, self);
+}
+
+// MARK: Responders
+
+Ref<NSResponder> NSWindow::firstResponder() const
+{
+    if (auto r = m_firstResponder.lock())
+        return r;
+    return selfRef<NSResponder>();
+}
+
+bool NSWindow::makeFirstResponder(const Ref<NSResponder>& responder)
+{
+    auto current = m_firstResponder.lock();
+    bool isSelf = !responder || responder.get() == this;
+    if ((isSelf && !current) || (current && current == responder))
+        return true;
+    if (!isSelf && !responder->acceptsFirstResponder())
+        return false;
+    if (current && !current->resignFirstResponder())
+        return false;
+    m_firstResponder.reset();
+    if (isSelf)
+        return true;
+    if (!responder->becomeFirstResponder())
+        return false;
+    m_firstResponder = responder;
+    trackingGeometryChanged();
+    return true;
+}
+
+Ref<NSResponder> NSWindow::nextResponder() const
+{
+    if (hasExplicitNextResponder())
+        return NSResponder::nextResponder();
+    if (m_windowController)
+        return m_windowController->selfRef<NSResponder>();
+    return nullptr;
+}
+
+void NSWindow::viewWillLeaveWindow(NSView* view)
+{
+    if (auto first = dynamic_cast<NSView*>(m_firstResponder.lock().get()); first && first->isDescendantOf(view))
+        m_firstResponder.reset();
+    if (auto down = m_mouseDownView.lock(); down && down->isDescendantOf(view))
+        m_mouseDownView.reset();
+    std::vector<NSView*> stack { view };
+    while (!stack.empty()) {
+        NSView* v = stack.back();
+        stack.pop_back();
+        for (const auto& area : v->trackingAreas()) {
+            area->m_inside = (area->m_options & NSTrackingAssumeInside) != 0;
+            area->m_checked = false;
+        }
+        for (const auto& sub : v->subviews())
+            stack.push_back(sub.get());
+    }
+}
+
+// MARK: Events
+
+void NSWindow::sendEvent(const Ref<NSEvent>& event)
+{
+    if (!event)
+        return;
+    auto self = selfRef<NSWindow>();
+    switch (event->type()) {
+    case NSEventTypeKeyDown:
+        firstResponder()->keyDown(event);
+        return;
+    case NSEventTypeKeyUp:
+        firstResponder()->keyUp(event);
+        return;
+    case NSEventTypeFlagsChanged:
+        firstResponder()->flagsChanged(event);
+        return;
+    default:
+        break;
+    }
+    if (!m_contentView)
+        return;
+    CGPoint point = event->locationInWindow();
+    switch (event->type()) {
+    case NSEventTypeLeftMouseDown: {
+        auto hit = m_contentView->hitTest(point);
+        if (!isKeyWindow() && canBecomeKeyWindow())
+            makeKeyWindow();
+        if (hit && hit->acceptsFirstResponder())
+            makeFirstResponder(hit);
+        m_mouseDownView = hit;
+        if (hit)
+            hit->mouseDown(event);
+        return;
+    }
+    case NSEventTypeLeftMouseDragged:
+    case NSEventTypeLeftMouseUp: {
+        auto target = m_mouseDownView.lock();
+        if (!target)
+            target = m_contentView->hitTest(point);
+        if (event->type() == NSEventTypeLeftMouseUp)
+            m_mouseDownView.reset();
+        if (!target)
+            return;
+        if (event->type() == NSEventTypeLeftMouseUp)
+            target->mouseUp(event);
+        else
+            target->mouseDragged(event);
+        return;
+    }
+    case NSEventTypeRightMouseDown:
+        if (auto hit = m_contentView->hitTest(point))
+            hit->rightMouseDown(event);
+        return;
+    case NSEventTypeRightMouseUp:
+        if (auto hit = m_contentView->hitTest(point))
+            hit->rightMouseUp(event);
+        return;
+    case NSEventTypeScrollWheel:
+        if (auto hit = m_contentView->hitTest(point))
+            hit->scrollWheel(event);
+        return;
+    default:
+        return;
+    }
+}
+
+// MARK: Tracking areas
+
+void NSWindow::trackMouse(const Ref<NSEvent>& event, bool topmost)
+{
+    if (!m_contentView)
+        return;
+    CGPoint screenPoint = event ? event->locationInScreen() : NSEvent::mouseLocation();
+    CGPoint base = convertPointFromScreen(screenPoint);
+    bool moved = event && (event->type() == NSEventTypeMouseMoved || event->type() == NSEventTypeLeftMouseDragged);
+    bool dragging = event && event->type() == NSEventTypeLeftMouseDragged;
+    auto& app = NSApp();
+    auto first = m_firstResponder.lock();
+
+    struct Pending {
+        Ref<NSTrackingArea> area;
+        NSEventType type;
+    };
+    std::vector<Pending> pending;
+    std::vector<NSView*> stack { m_contentView.get() };
+    while (!stack.empty()) {
+        NSView* view = stack.back();
+        stack.pop_back();
+        for (auto it = view->subviews().rbegin(); it != view->subviews().rend(); ++it)
+            stack.push_back(it->get());
+        for (const auto& area : view->trackingAreas()) {
+            auto options = area->options();
+            bool active = (options & NSTrackingActiveAlways) || ((options & NSTrackingActiveInKeyWindow) && isKeyWindow())
+                || ((options & NSTrackingActiveInActiveApp) && app.isActive())
+                || ((options & NSTrackingActiveWhenFirstResponder) && first.get() == view);
+            if (dragging && !(options & NSTrackingEnabledDuringMouseDrag))
+                active = false;
+            bool inside = m_visible && topmost && !view->isHiddenOrHasHiddenAncestor()
+                && view->mouse(view->convertPointFromView(base, nullptr), area->effectiveRect());
+            bool was = area->m_inside;
+            area->m_checked = true;
+            if (!active)
+                continue;
+            area->m_inside = inside;
+            if (inside != was && (options & NSTrackingMouseEnteredAndExited))
+                pending.push_back({ area, inside ? NSEventTypeMouseEntered : NSEventTypeMouseExited });
+            else if (inside && was && moved && (options & NSTrackingMouseMoved))
+                pending.push_back({ area, NSEventTypeMouseMoved });
+        }
+    }
+    // Deliver after the walk: owners may change the view tree.
+    for (const auto& p : pending) {
+        auto owner = p.area->owner();
+        if (!owner)
+            continue;
+        if (p.type == NSEventTypeMouseMoved) {
+            owner->mouseMoved(event);
+            continue;
+        }
+        auto e = NSEvent::enterExitEvent(p.type, event, p.area);
+        e->setWindow(selfRef<NSWindow>());
+        if (p.type == NSEventTypeMouseEntered)
+            owner->mouseEntered(e);
+        else
+            owner->mouseExited(e);
+    }
+}
+
+void NSWindow::resetTracking()
+{
+    if (m_contentView)
+        viewWillLeaveWindow(m_contentView.get());
+}
+
+void NSWindow::trackingGeometryChanged()
+{
+    if (m_trackingRecheckScheduled || !m_visible)
+        return;
+    m_trackingRecheckScheduled = true;
+    std::weak_ptr<bool> alive = m_alive;
+    RunLoop::main().perform([this, alive] {
+        if (alive.expired())
+            return;
+        m_trackingRecheckScheduled = false;
+        recheckTracking();
+    });
+}
+
+void NSWindow::recheckTracking()
+{
+    auto top = NSApp().windowAtScreenPoint(NSEvent::mouseLocation());
+    trackMouse(nullptr, top.get() == this);
+}
+
+void NSWindow::trackingAreaRemoved(NSTrackingArea*) { }
+
+// MARK: Display
+
+void NSWindow::invalidateRect(CGRect rect)
+{
+    CGRect bounds = CGRectMake(0, 0, m_frame.size.width, m_frame.size.height);
+    rect = CGRectIntersection(CGRectIntegral(rect), bounds);
+    if (CGRectIsNull(rect) || CGRectIsEmpty(rect))
+        return;
+    m_dirty = CGRectUnion(m_dirty, rect);
+    scheduleDisplay();
+}
+
+void NSWindow::layoutNeeded()
+{
+    m_layoutNeeded = true;
+    scheduleDisplay();
+}
+
+void NSWindow::scheduleDisplay()
+{
+    if (m_displayScheduled)
+        return;
+    m_displayScheduled = true;
+    std::weak_ptr<bool> alive = m_alive;
+    RunLoop::main().perform(
+        [this, alive] {
+            if (alive.expired())
+                return;
+            m_displayScheduled = false;
+            if (m_visible)
+                displayIfNeeded();
+        },
+        kCFRunLoopCommonModes);
+}
+
+void NSWindow::layoutIfNeeded()
+{
+    // Layout may change frames, which may ask for layout again; a few
+    // rounds settle any tree of anchors between a view and its superview.
+    for (int round = 0; round < 4; ++round) {
+        m_layoutNeeded = false;
+        if (m_contentView)
+            m_contentView->layoutSubtreeIfNeeded();
+        if (!m_layoutNeeded)
+            break;
+    }
+}
+
+// Layers change without telling their views, so a layer-backed view is
+// repainted whenever its layer tree differs from the last painting or is
+// animating; painting is what makes a window's content current.
+static void damageChangedLayers(NSView* view)
+{
+    if (view->isHidden())
+        return;
+    if (view->layer() && view->layerNeedsRepaint())
+        view->setNeedsDisplay(true);
+    for (const auto& sub : view->subviews())
+        damageChangedLayers(sub.get());
+}
+
+void NSWindow::displayIfNeeded()
+{
+    layoutIfNeeded();
+    if (m_contentView)
+        damageChangedLayers(m_contentView.get());
+    int width = static_cast<int>(std::ceil(m_frame.size.width));
+    int height = static_cast<int>(std::ceil(m_frame.size.height));
+    if (width <= 0 || height <= 0)
+        return;
+    if (!m_backing || static_cast<int>(CGBitmapContextGetWidth(m_backing)) != width
+        || static_cast<int>(CGBitmapContextGetHeight(m_backing)) != height) {
+        m_backing = CGBitmapContextCreate(nullptr, width, height, 8, 0, CGColorSpaceCreateDeviceRGB(),
+            kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little);
+        m_dirty = CGRectMake(0, 0, width, height);
+    }
+    if (!m_backing || CGRectIsNull(m_dirty))
+        return;
+    CGRect dirty = m_dirty;
+    m_dirty = CGRectNull;
+    {
+        CGContextStateSaver saver(m_backing);
+        CGContextClipToRect(m_backing, dirty);
+        CGContextClearRect(m_backing, dirty);
+        if (m_backgroundColor && m_backgroundColor->alphaComponent() > 0) {
+            CGContextSetFillColorWithColor(m_backing, m_backgroundColor->CGColor());
+            CGContextFillRect(m_backing, dirty);
+        }
+        if (m_contentView) {
+            CGContextStateSaver viewSaver(m_backing);
+            CGContextConcatCTM(m_backing, m_contentView->transformToSuperview());
+            CGRect local = CGRectApplyAffineTransform(dirty, CGAffineTransformInvert(m_contentView->transformToSuperview()));
+            m_contentView->drawSubtree(m_backing, local);
+        }
+    }
+    if (m_contentView)
+        m_contentView->clearNeedsDisplayRecursively();
+}
+
+void NSWindow::display()
+{
+    invalidateRect(CGRectMake(0, 0, m_frame.size.width, m_frame.size.height));
+    displayIfNeeded();
+}
+
+CGImageRef NSWindow::renderedCGImage()
+{
+    displayIfNeeded();
+    return m_backing ? CGBitmapContextCreateImage(m_backing) : nullptr;
+}
+
+DesktopImage NSWindow::renderedImage()
+{
+    displayIfNeeded();
+    DesktopImage image;
+    if (!m_backing)
+        return image;
+    image.width = static_cast<int>(CGBitmapContextGetWidth(m_backing));
+    image.height = static_cast<int>(CGBitmapContextGetHeight(m_backing));
+    size_t stride = CGBitmapContextGetBytesPerRow(m_backing);
+    const auto* data = static_cast<const uint8_t*>(CGBitmapContextGetData(m_backing));
+    image.rgba.resize(static_cast<size_t>(image.width) * image.height * 4);
+    for (int y = 0; y < image.height; ++y) {
+        const uint8_t* row = data + stride * y;
+        uint8_t* out = image.rgba.data() + static_cast<size_t>(y) * image.width * 4;
+        for (int x = 0; x < image.width; ++x) {
+            // Native ARGB32 on a little-endian machine: B, G, R, A in memory.
+            out[x * 4 + 0] = row[x * 4 + 2];
+            out[x * 4 + 1] = row[x * 4 + 1];
+            out[x * 4 + 2] = row[x * 4 + 0];
+            out[x * 4 + 3] = row[x * 4 + 3];
+        }
+    }
+    return image;
+}
+
+bool NSWindow::writeRenderedPNG(const std::string& path)
+{
+    auto image = renderedCGImage();
+    if (!image)
+        return false;
+    auto png = CGImageCreatePNGData(image);
+    if (png.empty())
+        return false;
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+    return static_cast<bool>(out);
+}
+
+Value NSWindow::valueForKey(const std::string& key) const
+{
+    if (key == "title")
+        return Value(m_title);
+    if (key == "identifier")
+        return Value(m_identifier);
+    if (key == "alphaValue")
+        return Value(m_alpha);
+    if (key == "visible")
+        return Value(m_visible);
+    return NSResponder::valueForKey(key);
 }

@@ -91,8 +91,10 @@ public:
     static void setInputRouter(InputRouter router);
     // The stream takes the event: the keyboard state follows it.
     virtual void takeInput(const DesktopInputEvent& event) = 0;
-    // Gives the event to the frontmost application; returns its pid, 0 when
-    // no application is frontmost.
+    // Gives the event to an application: a key event to the frontmost one,
+    // a mouse event to the one whose window is under the pointer (the one
+    // that took the press, for drags and the release). Returns its pid, 0
+    // when no application takes it.
     virtual pid_t deliverInput(const DesktopInputEvent& event) = 0;
 
     // Events, delivered synchronously on the thread that caused them; the

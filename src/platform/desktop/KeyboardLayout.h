@@ -43,29 +43,32 @@ private:
     std::string m_localizedName;
 };
 
-// Virtual key codes of keys that do not type text, with the platform's values.
-inline constexpr uint16_t kVK_Return = 36;
-inline constexpr uint16_t kVK_Tab = 48;
-inline constexpr uint16_t kVK_Space = 49;
-inline constexpr uint16_t kVK_Delete = 51;
-inline constexpr uint16_t kVK_Escape = 53;
-inline constexpr uint16_t kVK_RightCommand = 54;
-inline constexpr uint16_t kVK_Command = 55;
-inline constexpr uint16_t kVK_Shift = 56;
-inline constexpr uint16_t kVK_CapsLock = 57;
-inline constexpr uint16_t kVK_Option = 58;
-inline constexpr uint16_t kVK_Control = 59;
-inline constexpr uint16_t kVK_RightShift = 60;
-inline constexpr uint16_t kVK_RightOption = 61;
-inline constexpr uint16_t kVK_RightControl = 62;
-inline constexpr uint16_t kVK_Function = 63;
-inline constexpr uint16_t kVK_Help = 114;
-inline constexpr uint16_t kVK_Home = 115;
-inline constexpr uint16_t kVK_PageUp = 116;
-inline constexpr uint16_t kVK_ForwardDelete = 117;
-inline constexpr uint16_t kVK_End = 119;
-inline constexpr uint16_t kVK_PageDown = 121;
-inline constexpr uint16_t kVK_LeftArrow = 123;
-inline constexpr uint16_t kVK_RightArrow = 124;
-inline constexpr uint16_t kVK_DownArrow = 125;
-inline constexpr uint16_t kVK_UpArrow = 126;
+// Virtual key codes of keys that do not type text, with the platform's
+// values (the platform's kVK_ names without the prefix).
+namespace VirtualKey {
+inline constexpr uint16_t Return = 36;
+inline constexpr uint16_t Tab = 48;
+inline constexpr uint16_t Space = 49;
+inline constexpr uint16_t Delete = 51;
+inline constexpr uint16_t Escape = 53;
+inline constexpr uint16_t RightCommand = 54;
+inline constexpr uint16_t Command = 55;
+inline constexpr uint16_t Shift = 56;
+inline constexpr uint16_t CapsLock = 57;
+inline constexpr uint16_t Option = 58;
+inline constexpr uint16_t Control = 59;
+inline constexpr uint16_t RightShift = 60;
+inline constexpr uint16_t RightOption = 61;
+inline constexpr uint16_t RightControl = 62;
+inline constexpr uint16_t Function = 63;
+inline constexpr uint16_t Help = 114;
+inline constexpr uint16_t Home = 115;
+inline constexpr uint16_t PageUp = 116;
+inline constexpr uint16_t ForwardDelete = 117;
+inline constexpr uint16_t End = 119;
+inline constexpr uint16_t PageDown = 121;
+inline constexpr uint16_t LeftArrow = 123;
+inline constexpr uint16_t RightArrow = 124;
+inline constexpr uint16_t DownArrow = 125;
+inline constexpr uint16_t UpArrow = 126;
+}

@@ -213,15 +213,12 @@ void EventStream::finish(const CGEventRef& event)
 {
     if (dispatchHotKeyForEvent(event))
         return;
-    auto& desktop = Desktop::current();
-    pid_t receiver = desktop.deliverInput(event->record());
-    if (receiver == 0 || receiver != desktop.ownProcessIdentifier())
-        return;
+    pid_t receiver = Desktop::current().deliverInput(event->record());
     ApplicationEventHandler handler;
     {
         std::lock_guard lock(m_mutex);
         handler = m_applicationHandler;
     }
     if (handler)
-        handler(event);
+        handler(event, receiver);
 }

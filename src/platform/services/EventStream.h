@@ -7,10 +7,13 @@
 //      each callback runs on the run loop its tap's source is on;
 //   2. to the Carbon hot keys: a registered combination swallows its key
 //      events and sends hot-key events to its target (CarbonEvents.h);
-//   3. to the frontmost application, on the main run loop. When that is the
-//      system's own process, the application event handler gets the event
-//      (the application layer connects it to its event dispatch); every
-//      application's events are recorded by the desktop.
+//   3. to an application, on the main run loop: key events to the
+//      frontmost one, mouse events to the one whose window is under the
+//      pointer. The desktop records what every application received, and
+//      the application event handler is told of each event with its
+//      receiver: the application layer connects it to NSApplication's event
+//      dispatch (its own events to its windows, other applications' to its
+//      global monitors).
 #pragma once
 
 #include "CGEventTap.h"
@@ -31,9 +34,9 @@ public:
     // The stream; using it installs it as the desktop's input router.
     static EventStream& shared();
 
-    using ApplicationEventHandler = std::function<void(const CGEventRef& event)>;
-    // The system's own application receives its events through the handler
-    // (one at a time; a later one replaces it until its token ends).
+    // The event and the process it went to (0: none).
+    using ApplicationEventHandler = std::function<void(const CGEventRef& event, pid_t receiver)>;
+    // One handler at a time; a later one replaces it until its token ends.
     [[nodiscard]] Token setApplicationEventHandler(ApplicationEventHandler handler);
 
     // The taps in the order events reach them.

@@ -179,6 +179,7 @@ private:
     CGRect usableFrameForLocked(const CGRect& frame) const;
     DesktopImage contentLocked(const DesktopWindow& w) const;
     DesktopInputEvent keyboardEventLocked(uint32_t type, uint16_t keyCode) const;
+    std::optional<pid_t> applicationUnderPointLocked(const CGPoint& location) const;
     static void applyKeyboardEvent(const DesktopInputEvent& event, uint64_t& flags, std::set<uint16_t>& keys);
     void changeModifiersLocked(uint64_t flags, std::vector<DesktopInputEvent>& events);
     static void send(const std::vector<DesktopInputEvent>& events);
@@ -216,6 +217,7 @@ private:
     std::set<uint16_t> m_keysDown;
     std::vector<DesktopSymbolicHotKey> m_symbolicHotKeys { defaultSymbolicHotKeys() };
     std::vector<std::pair<pid_t, DesktopInputEvent>> m_received;
+    pid_t m_mouseDownReceiver { 0 };
     std::function<void(CGWindowID)> m_captureHook;
     // Generated window content, kept until what it shows changes.
     struct CachedContent {

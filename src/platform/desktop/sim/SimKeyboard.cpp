@@ -36,12 +36,12 @@ struct ModifierKey {
     uint16_t keyCode;
 };
 constexpr ModifierKey kModifierKeys[] = {
-    { kControlFlag, kVK_Control },
-    { kOptionFlag, kVK_Option },
-    { kShiftFlag, kVK_Shift },
-    { kCommandFlag, kVK_Command },
-    { kFunctionFlag, kVK_Function },
-    { kCapsLockFlag, kVK_CapsLock },
+    { kControlFlag, VirtualKey::Control },
+    { kOptionFlag, VirtualKey::Option },
+    { kShiftFlag, VirtualKey::Shift },
+    { kCommandFlag, VirtualKey::Command },
+    { kFunctionFlag, VirtualKey::Function },
+    { kCapsLockFlag, VirtualKey::CapsLock },
 };
 constexpr uint64_t kModifierMask
     = kCapsLockFlag | kShiftFlag | kControlFlag | kOptionFlag | kCommandFlag | kFunctionFlag;
@@ -49,21 +49,21 @@ constexpr uint64_t kModifierMask
 std::optional<uint64_t> modifierFlagOfKey(uint16_t keyCode)
 {
     switch (keyCode) {
-    case kVK_Command:
-    case kVK_RightCommand:
+    case VirtualKey::Command:
+    case VirtualKey::RightCommand:
         return kCommandFlag;
-    case kVK_Shift:
-    case kVK_RightShift:
+    case VirtualKey::Shift:
+    case VirtualKey::RightShift:
         return kShiftFlag;
-    case kVK_Option:
-    case kVK_RightOption:
+    case VirtualKey::Option:
+    case VirtualKey::RightOption:
         return kOptionFlag;
-    case kVK_Control:
-    case kVK_RightControl:
+    case VirtualKey::Control:
+    case VirtualKey::RightControl:
         return kControlFlag;
-    case kVK_Function:
+    case VirtualKey::Function:
         return kFunctionFlag;
-    case kVK_CapsLock:
+    case VirtualKey::CapsLock:
         return kCapsLockFlag;
     default:
         return std::nullopt;
@@ -76,17 +76,17 @@ std::optional<uint64_t> modifierFlagOfKey(uint16_t keyCode)
 uint64_t deviceFlagsOfKey(uint16_t keyCode)
 {
     switch (keyCode) {
-    case kVK_LeftArrow:
-    case kVK_RightArrow:
-    case kVK_DownArrow:
-    case kVK_UpArrow:
+    case VirtualKey::LeftArrow:
+    case VirtualKey::RightArrow:
+    case VirtualKey::DownArrow:
+    case VirtualKey::UpArrow:
         return kNumericPadFlag | kFunctionFlag;
-    case kVK_Help:
-    case kVK_Home:
-    case kVK_PageUp:
-    case kVK_ForwardDelete:
-    case kVK_End:
-    case kVK_PageDown:
+    case VirtualKey::Help:
+    case VirtualKey::Home:
+    case VirtualKey::PageUp:
+    case VirtualKey::ForwardDelete:
+    case VirtualKey::End:
+    case VirtualKey::PageDown:
     case 122: case 120: case 99: case 118: case 96: case 97: case 98: case 100: case 101: case 109:
     case 103: case 111: case 105: case 107: case 113: case 106: case 64: case 79: case 80: case 90:
         return kFunctionFlag;
@@ -168,7 +168,7 @@ void SimDesktop::applyKeyboardEvent(const DesktopInputEvent& event, uint64_t& fl
     case kFlagsChanged:
         flags = event.flags & kModifierMask;
         // Caps Lock locks: its key is not held down.
-        if (auto flag = modifierFlagOfKey(event.keyCode); flag && event.keyCode != kVK_CapsLock) {
+        if (auto flag = modifierFlagOfKey(event.keyCode); flag && event.keyCode != VirtualKey::CapsLock) {
             if (flags & *flag)
                 keys.insert(event.keyCode);
             else
@@ -259,10 +259,44 @@ void SimDesktop::typeKey(uint16_t keyCode, uint64_t flags)
 pid_t SimDesktop::deliverInput(const DesktopInputEvent& event)
 {
     std::lock_guard lock(m_mutex);
-    if (!m_frontmost)
+    pid_t receiver = m_frontmost;
+    switch (event.type) {
+    case 1: // mouse down
+    case 3:
+    case 25:
+    case 5: // moved
+    case 22: // scroll wheel
+        receiver = applicationUnderPointLocked(event.location).value_or(m_frontmost);
+        if (event.type == 1 || event.type == 3 || event.type == 25)
+            m_mouseDownReceiver = receiver;
+        break;
+    case 6: // dragged and up
+    case 7:
+    case 27:
+    case 2:
+    case 4:
+    case 26:
+        receiver = m_mouseDownReceiver ? m_mouseDownReceiver : applicationUnderPointLocked(event.location).value_or(m_frontmost);
+        if (event.type == 2 || event.type == 4 || event.type == 26)
+            m_mouseDownReceiver = 0;
+        break;
+    default:
+        break;
+    }
+    if (!receiver)
         return 0;
-    m_received.emplace_back(m_frontmost, event);
-    return m_frontmost;
+    m_received.emplace_back(receiver, event);
+    return receiver;
+}
+
+std::optional<pid_t> SimDesktop::applicationUnderPointLocked(const CGPoint& location) const
+{
+    for (CGWindowID n : m_order) {
+        const auto& w = m_windows.at(n);
+        if (windowOnScreenLocked(w) && w.alpha > 0 && CGRectContainsPoint(w.frame, location))
+            return w.pid;
+    }
+    return std::nullopt;
 }
 
 std::vector<DesktopInputEvent> SimDesktop::receivedEvents(pid_t pid) const

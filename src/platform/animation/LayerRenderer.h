@@ -1,0 +1,46 @@
+// Internal: draws layer trees with Cairo.
+//
+// Each layer draws, in its bounds space: its shadow, its background (rounded
+// by cornerRadius), its contents image, its own content (paths, text), its
+// sublayers back to front (clipped to the rounded bounds with masksToBounds),
+// and its border on top; then its mask and opacity apply to the whole.
+// A sublayer whose transform keeps its plane affine is drawn straight
+// through the Cairo transform. Any other (a 3D rotation under perspective)
+// is flattened into an offscreen image at a resolution fitting its on-screen
+// size, then drawn by inverse-homography sampling: every destination pixel
+// is mapped back onto the layer's plane and the image sampled there,
+// bilinearly. The part of the plane behind the eye is cut away first.
+#pragma once
+
+#include "LayerGeometry.h"
+
+#include <graphics/CGContext.h>
+
+#include <cairo.h>
+
+class CALayer;
+
+namespace ca {
+
+class LayerRenderer {
+public:
+    static void render(CALayer& root, const CGContextRef& context);
+    // The layer's content (background, contents, sublayers, border; no
+    // shadow, mask or opacity) as an image; rect receives the part of the
+    // layer's space it covers.
+    static CGImageRef snapshot(CALayer& layer, CGRect& rect);
+
+private:
+    static void prepare(CALayer&);
+    static void drawBody(cairo_t*, const CALayer& model, const CALayer& state);
+    static void drawContent(cairo_t*, const CALayer& model, const CALayer& state);
+    static void drawSublayer(cairo_t*, const CALayer& model, const CALayer& state, const CATransform3D& toSuperlayer);
+    static void drawProjected(cairo_t*, const CALayer& model, const CALayer& state, const Homography& toSuperlayer);
+    static void drawShadow(cairo_t*, const CALayer& model, const CALayer& state, cairo_pattern_t* content);
+    static cairo_pattern_t* applyTransition(cairo_t*, const CALayer& model, cairo_pattern_t* content);
+    static cairo_pattern_t* applyMask(cairo_t*, const CALayer& model, const CALayer& state, cairo_pattern_t* content);
+    // The part of the layer's space its drawing may cover.
+    static CGRect extent(const CALayer& model, const CALayer& state, bool withShadow = true);
+};
+
+}

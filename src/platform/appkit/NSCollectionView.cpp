@@ -1,0 +1,226 @@
+#include "NSCollectionView.h"
+
+#include "NSEvent.h"
+#include "NSKeyValueBinding.h"
+#include "NSScrollView.h"
+
+#include <graphics/NSGraphicsContext.h>
+
+#include <cmath>
+
+Ref<NSCollectionViewItem> NSCollectionViewItem::copyItem() const { return makeRef<NSCollectionViewItem>(nibName()); }
+
+NSCollectionView::NSCollectionView(CGRect frame)
+    : NSView(frame)
+{
+}
+
+NSCollectionView::~NSCollectionView()
+{
+    for (const auto& item : m_items)
+        item->m_collectionView = nullptr;
+}
+
+void NSCollectionView::setItemPrototype(const Ref<NSCollectionViewItem>& prototype)
+{
+    m_prototype = prototype;
+    reloadData();
+}
+
+void NSCollectionView::setContent(const Value& content)
+{
+    willChangeValueForKey("content");
+    m_content = content.array() ? *content.array() : Value::Array {};
+    didChangeValueForKey("content");
+    reloadData();
+}
+
+void NSCollectionView::setBackgroundColors(const std::vector<Ref<NSColor>>& colors)
+{
+    m_backgroundColors = colors;
+    setNeedsDisplay(true);
+}
+
+void NSCollectionView::setMaxNumberOfColumns(NSUInteger columns)
+{
+    m_maxColumns = columns;
+    tile();
+}
+
+Ref<NSCollectionViewItem> NSCollectionView::itemAtIndex(NSUInteger index) const
+{
+    return index < m_items.size() ? m_items[index] : nullptr;
+}
+
+CGSize NSCollectionView::itemSize() const
+{
+    if (!m_prototype)
+        return CGSizeZero;
+    return m_prototype->view()->frame().size;
+}
+
+NSUInteger NSCollectionView::numberOfColumns() const
+{
+    CGSize item = itemSize();
+    NSUInteger columns = item.width > 0 ? static_cast<NSUInteger>(std::floor(bounds().size.width / item.width)) : 1;
+    columns = std::max<NSUInteger>(columns, 1);
+    if (m_maxColumns > 0)
+        columns = std::min(columns, m_maxColumns);
+    return columns;
+}
+
+CGRect NSCollectionView::frameForItemAtIndex(NSUInteger index) const
+{
+    CGSize item = itemSize();
+    NSUInteger columns = numberOfColumns();
+    return CGRectMake(static_cast<CGFloat>(index % columns) * item.width, static_cast<CGFloat>(index / columns) * item.height,
+        item.width, item.height);
+}
+
+NSUInteger NSCollectionView::indexOfItemAtPoint(CGPoint point) const
+{
+    for (NSUInteger i = 0; i < m_items.size(); ++i)
+        if (mouse(point, frameForItemAtIndex(i)))
+            return i;
+    return NSNotFound;
+}
+
+void NSCollectionView::reloadData()
+{
+    for (const auto& item : m_items) {
+        item->m_collectionView = nullptr;
+        if (item->isViewLoaded())
+            item->view()->removeFromSuperview();
+    }
+    m_items.clear();
+    if (m_prototype) {
+        for (const auto& object : m_content) {
+            auto item = m_prototype->copyItem();
+            if (!item)
+                continue;
+            item->m_collectionView = this;
+            item->setRepresentedObject(object);
+            m_items.push_back(item);
+        }
+    }
+    std::set<NSUInteger> selection;
+    for (NSUInteger i : m_selection)
+        if (i < m_items.size())
+            selection.insert(i);
+    m_selection = selection;
+    tile();
+    for (NSUInteger i = 0; i < m_items.size(); ++i) {
+        addSubview(m_items[i]->view());
+        m_items[i]->setSelected(m_selection.count(i) > 0);
+    }
+    setNeedsDisplay(true);
+}
+
+void NSCollectionView::tile()
+{
+    if (m_tiling)
+        return;
+    m_tiling = true;
+    for (NSUInteger i = 0; i < m_items.size(); ++i)
+        m_items[i]->view()->setFrame(frameForItemAtIndex(i));
+    // In a scroll view the grid is as tall as its rows.
+    if (dynamic_cast<NSClipView*>(superview())) {
+        NSUInteger columns = numberOfColumns();
+        NSUInteger rows = (m_items.size() + columns - 1) / columns;
+        setFrameSize({ frame().size.width, static_cast<CGFloat>(rows) * itemSize().height });
+    }
+    m_tiling = false;
+}
+
+void NSCollectionView::setFrame(CGRect frame)
+{
+    NSView::setFrame(frame);
+    tile();
+}
+
+void NSCollectionView::setSelectionIndexes(const Ref<NSIndexSet>& indexes)
+{
+    std::set<NSUInteger> selection;
+    if (indexes)
+        for (NSUInteger i : indexes->indexes())
+            if (i < m_items.size())
+                selection.insert(i);
+    applySelection(selection, false);
+}
+
+void NSCollectionView::applySelection(const std::set<NSUInteger>& selection, bool fromUser)
+{
+    if (selection == m_selection)
+        return;
+    std::set<NSIndexPath> deselected, selected;
+    for (NSUInteger i : m_selection)
+        if (!selection.count(i))
+            deselected.insert({ 0, i });
+    for (NSUInteger i : selection)
+        if (!m_selection.count(i))
+            selected.insert({ 0, i });
+    willChangeValueForKey("selectionIndexes");
+    m_selection = selection;
+    didChangeValueForKey("selectionIndexes");
+    for (const auto& path : deselected)
+        if (auto item = itemAtIndex(path.item))
+            item->setSelected(false);
+    for (const auto& path : selected)
+        if (auto item = itemAtIndex(path.item))
+            item->setSelected(true);
+    if (fromUser)
+        propagateValue(Value(selectionIndexes()), NSSelectionIndexesBinding);
+    auto keep = delegate();
+    if (auto d = dynamic_cast<NSCollectionViewDelegate*>(keep.get())) {
+        if (!deselected.empty())
+            d->collectionViewDidDeselectItemsAtIndexPaths(*this, deselected);
+        if (!selected.empty())
+            d->collectionViewDidSelectItemsAtIndexPaths(*this, selected);
+    }
+}
+
+void NSCollectionView::drawRect(CGRect dirtyRect)
+{
+    if (m_backgroundColors.empty() || !m_backgroundColors.front())
+        return;
+    auto context = NSGraphicsContext::currentContext();
+    CGContextSetFillColorWithColor(context->CGContext(), m_backgroundColors.front()->CGColor());
+    CGContextFillRect(context->CGContext(), dirtyRect);
+}
+
+void NSCollectionView::mouseDown(const Ref<NSEvent>& event)
+{
+    if (!m_selectable)
+        return;
+    NSUInteger index = indexOfItemAtPoint(convertPointFromView(event->locationInWindow(), nullptr));
+    applySelection(index == NSNotFound ? std::set<NSUInteger> {} : std::set<NSUInteger> { index }, true);
+}
+
+Value NSCollectionView::valueForKey(const std::string& key) const
+{
+    if (key == "content")
+        return Value(m_content);
+    if (key == "selectionIndexes")
+        return Value(selectionIndexes());
+    return NSView::valueForKey(key);
+}
+
+void NSCollectionView::setValueForKey(const Value& value, const std::string& key)
+{
+    if (key == "content")
+        setContent(value);
+    else if (key == "selectionIndexes")
+        setSelectionIndexes(value.objectAs<NSIndexSet>());
+    else
+        NSView::setValueForKey(value, key);
+}
+
+void NSCollectionView::setValueForBinding(const Value& value, const std::string& binding)
+{
+    if (binding == NSContentBinding)
+        setContent(value);
+    else if (binding == NSSelectionIndexesBinding)
+        setSelectionIndexes(value.objectAs<NSIndexSet>());
+    else
+        NSView::setValueForBinding(value, binding);
+}

@@ -1,0 +1,258 @@
+// Views: rectangles in a tree that draw themselves and receive events.
+//
+// Geometry. A view's frame is its rectangle in its superview's coordinate
+// system; its bounds are the same rectangle in its own. A view whose
+// isFlipped answers YES has y growing downwards from the top edge of its
+// bounds; otherwise y grows upwards from the bottom edge. A window's base
+// coordinate system (what "to view nil" means) is unflipped with its origin
+// at the bottom-left corner of the window.
+//
+// Ownership. A superview owns its subviews; a subview keeps a plain pointer
+// to its superview and to its window, cleared when it is removed.
+//
+// Drawing. setNeedsDisplay marks damage in the window; the window repaints
+// once per run-loop turn, calling drawRect: with the damaged part of each
+// view, clipped to it, into the current NSGraphicsContext.
+#pragma once
+
+#include "NSLayoutConstraint.h"
+#include "NSResponder.h"
+
+#include <animation/CALayer.h>
+
+#include <foundation/CGGeometry.h>
+#include <graphics/CGContext.h>
+
+#include <vector>
+
+class NSWindow;
+class NSScrollView;
+class NSTrackingArea;
+class NSViewController;
+
+using NSAutoresizingMaskOptions = uint64_t;
+inline constexpr NSAutoresizingMaskOptions NSViewNotSizable = 0;
+inline constexpr NSAutoresizingMaskOptions NSViewMinXMargin = 1;
+inline constexpr NSAutoresizingMaskOptions NSViewWidthSizable = 2;
+inline constexpr NSAutoresizingMaskOptions NSViewMaxXMargin = 4;
+inline constexpr NSAutoresizingMaskOptions NSViewMinYMargin = 8;
+inline constexpr NSAutoresizingMaskOptions NSViewHeightSizable = 16;
+inline constexpr NSAutoresizingMaskOptions NSViewMaxYMargin = 32;
+
+inline constexpr CGFloat NSViewNoIntrinsicMetric = -1;
+
+enum class NSWindowOrderingMode { Below = -1, Out = 0, Above = 1 };
+
+class NSView : public NSResponder, public CALayerDelegate {
+public:
+    // initWithFrame:.
+    explicit NSView(CGRect frame = CGRectZero);
+    ~NSView() override;
+
+    // Geometry.
+    CGRect frame() const { return m_frame; }
+    virtual void setFrame(CGRect frame);
+    void setFrameOrigin(CGPoint origin);
+    void setFrameSize(CGSize size);
+    CGRect bounds() const { return m_bounds; }
+    void setBounds(CGRect bounds);
+    void setBoundsOrigin(CGPoint origin);
+    void setBoundsSize(CGSize size);
+    virtual bool isFlipped() const { return false; }
+
+    // The tree.
+    NSView* superview() const { return m_superview; }
+    const std::vector<Ref<NSView>>& subviews() const { return m_subviews; }
+    NSWindow* window() const { return m_window; }
+    // Adds on top of the other subviews; a view that has another superview
+    // is removed from it first. Adding an ancestor of this view does nothing.
+    void addSubview(const Ref<NSView>& view);
+    void addSubview(const Ref<NSView>& view, NSWindowOrderingMode place, const Ref<NSView>& otherView);
+    void removeFromSuperview();
+    void removeFromSuperviewWithoutNeedingDisplay();
+    void replaceSubview(const Ref<NSView>& oldView, const Ref<NSView>& newView);
+    void setSubviews(const std::vector<Ref<NSView>>& views);
+    // YES for the view itself and its descendants.
+    bool isDescendantOf(const NSView* view) const;
+    Ref<NSView> viewWithTag(long tag);
+    virtual long tag() const { return m_tag; }
+    void setTag(long tag) { m_tag = tag; }
+    const std::string& identifier() const { return m_identifier; }
+    void setIdentifier(const std::string& identifier) { m_identifier = identifier; }
+    NSScrollView* enclosingScrollView() const;
+
+    // Tree notifications for subclasses.
+    virtual void viewWillMoveToSuperview(NSView*) { }
+    virtual void viewDidMoveToSuperview() { }
+    virtual void viewWillMoveToWindow(NSWindow*) { }
+    virtual void viewDidMoveToWindow() { }
+    virtual void didAddSubview(NSView*) { }
+    virtual void willRemoveSubview(NSView*) { }
+
+    // Hit testing: the deepest visible view under a point given in the
+    // superview's coordinates, or null. Hidden views and their subviews are
+    // never hit.
+    virtual Ref<NSView> hitTest(CGPoint pointInSuperview);
+    // Whether a point in this view's coordinates lies in it, by the
+    // platform's rule for the view's flippedness.
+    bool mouse(CGPoint point, CGRect rect) const;
+
+    // Coordinate conversion between views of one window; a null view means
+    // the window's base coordinates.
+    CGPoint convertPointFromView(CGPoint point, const NSView* view) const;
+    CGPoint convertPointToView(CGPoint point, const NSView* view) const;
+    CGRect convertRectFromView(CGRect rect, const NSView* view) const;
+    CGRect convertRectToView(CGRect rect, const NSView* view) const;
+    CGSize convertSizeToView(CGSize size, const NSView* view) const;
+    // The view's part not clipped by its ancestors, in its own coordinates.
+    CGRect visibleRect() const;
+
+    // Drawing.
+    virtual void drawRect(CGRect dirtyRect);
+    bool needsDisplay() const { return m_needsDisplay; }
+    void setNeedsDisplay(bool flag);
+    void setNeedsDisplayInRect(CGRect rect);
+    // Paints the window's damage now (the view's window, when it has one).
+    void displayIfNeeded();
+    void display();
+    virtual bool isOpaque() const { return false; }
+    bool isHidden() const { return m_hidden; }
+    virtual void setHidden(bool hidden);
+    bool isHiddenOrHasHiddenAncestor() const;
+    CGFloat alphaValue() const { return m_alpha; }
+    void setAlphaValue(CGFloat alpha);
+    // Draws the view and its subviews into a context whose user space is
+    // this view's coordinate system, limited to a rectangle of it. The
+    // window's paint pass uses this; so can a caller capturing a view.
+    void displayRectIgnoringOpacityInContext(CGRect rect, const CGContextRef& context);
+
+    // Layer backing: a view that wants a layer gets one (made by
+    // makeBackingLayer); its background colour, border, corner radius and
+    // masking are drawn behind the view's own drawing, and its sublayers in
+    // front.
+    bool wantsLayer() const { return m_wantsLayer; }
+    virtual void setWantsLayer(bool flag);
+    const Ref<CALayer>& layer() const { return m_layer; }
+    void setLayer(const Ref<CALayer>& layer);
+    virtual Ref<CALayer> makeBackingLayer();
+    // A view's layers change without implicit animations; explicit ones
+    // (addAnimation) run as usual.
+    Ref<CAAction> actionForLayer(CALayer&, const std::string& key) override;
+    // Whether the view's layer tree looks different from when the view was
+    // last painted, or is animating (the window then repaints the view).
+    bool layerNeedsRepaint();
+
+    // Tracking areas, kept by the view; the window delivers their events.
+    void addTrackingArea(const Ref<NSTrackingArea>& area);
+    void removeTrackingArea(const Ref<NSTrackingArea>& area);
+    const std::vector<Ref<NSTrackingArea>>& trackingAreas() const { return m_trackingAreas; }
+    // Called when the view's geometry or window changed so that its areas
+    // may need rebuilding; subclasses re-add theirs here.
+    virtual void updateTrackingAreas() { }
+
+    // Autoresizing.
+    NSAutoresizingMaskOptions autoresizingMask() const { return m_autoresizingMask; }
+    void setAutoresizingMask(NSAutoresizingMaskOptions mask) { m_autoresizingMask = mask; }
+    bool autoresizesSubviews() const { return m_autoresizesSubviews; }
+    void setAutoresizesSubviews(bool flag) { m_autoresizesSubviews = flag; }
+    virtual void resizeSubviewsWithOldSize(CGSize oldSize);
+    virtual void resizeWithOldSuperviewSize(CGSize oldSize);
+
+    // Constraints: equalities between edge and size anchors.
+    bool translatesAutoresizingMaskIntoConstraints() const { return m_translatesMask; }
+    void setTranslatesAutoresizingMaskIntoConstraints(bool flag);
+    NSLayoutXAxisAnchor leadingAnchor() { return { this, NSLayoutAttribute::Leading }; }
+    NSLayoutXAxisAnchor trailingAnchor() { return { this, NSLayoutAttribute::Trailing }; }
+    NSLayoutXAxisAnchor leftAnchor() { return { this, NSLayoutAttribute::Leading }; }
+    NSLayoutXAxisAnchor rightAnchor() { return { this, NSLayoutAttribute::Trailing }; }
+    NSLayoutXAxisAnchor centerXAnchor() { return { this, NSLayoutAttribute::CenterX }; }
+    NSLayoutYAxisAnchor topAnchor() { return { this, NSLayoutAttribute::Top }; }
+    NSLayoutYAxisAnchor bottomAnchor() { return { this, NSLayoutAttribute::Bottom }; }
+    NSLayoutYAxisAnchor centerYAnchor() { return { this, NSLayoutAttribute::CenterY }; }
+    NSLayoutDimension widthAnchor() { return { this, NSLayoutAttribute::Width }; }
+    NSLayoutDimension heightAnchor() { return { this, NSLayoutAttribute::Height }; }
+    // The active constraints this view holds (those between its subviews
+    // and itself).
+    const std::vector<Ref<NSLayoutConstraint>>& constraints() const { return m_constraints; }
+    void addConstraint(const Ref<NSLayoutConstraint>& constraint);
+    void removeConstraint(const Ref<NSLayoutConstraint>& constraint);
+    bool needsLayout() const { return m_needsLayout; }
+    void setNeedsLayout(bool flag);
+    // Places constrained subviews, then lays out the subviews' own trees.
+    virtual void layout();
+    void layoutSubtreeIfNeeded();
+
+    // The size the view's content needs; NSViewNoIntrinsicMetric (-1) on
+    // an axis that has none.
+    virtual CGSize intrinsicContentSize() const { return { NSViewNoIntrinsicMetric, NSViewNoIntrinsicMetric }; }
+    // The content size changed: constraints that use it are re-solved.
+    void invalidateIntrinsicContentSize();
+
+    // Responder: an explicit next responder, else the view's controller,
+    // else the natural one (the superview, or the window for its content
+    // view).
+    Ref<NSResponder> nextResponder() const override;
+    Ref<NSResponder> naturalNextResponder() const;
+    virtual bool acceptsFirstMouse(const Ref<NSEvent>&) const { return false; }
+    virtual bool canBecomeKeyView() const { return false; }
+
+    // The controller whose view this is (set by the controller).
+    NSViewController* viewController() const { return m_viewController; }
+    void setViewController(NSViewController* controller) { m_viewController = controller; }
+
+    // Scrolling: asks the enclosing clip view to show a point or rectangle.
+    void scrollPoint(CGPoint point);
+    bool scrollRectToVisible(CGRect rect);
+
+    // Key-value coding of the geometry and state ("frame" as a string,
+    // "hidden", "alphaValue", "tag", "identifier").
+    Value valueForKey(const std::string& key) const override;
+    void setValueForKey(const Value& value, const std::string& key) override;
+
+    // The transform from this view's coordinates to its superview's (or,
+    // for a view without one, to the window's base coordinates).
+    CGAffineTransform transformToSuperview() const;
+
+protected:
+    // Called by the window when the view becomes part of it (or leaves).
+    friend class NSWindow;
+    void setWindowRecursively(NSWindow* window);
+    // Tells the controllers of a subtree that it appears in (or disappears
+    // from) a visible window.
+    static void notifyAppearance(NSView* root, bool appearing, bool done);
+    void drawSubtree(const CGContextRef& context, CGRect dirty);
+
+private:
+    CGAffineTransform transformToWindow() const;
+    void moveToWindow(NSWindow* window);
+    void frameChanged(CGRect oldFrame);
+    void detachFromSuperview(bool needsDisplay);
+    void insertSubviewAt(const Ref<NSView>& view, size_t index);
+    void drawLayerBackground(const CGContextRef& context);
+    void clipToLayer(const CGContextRef& context);
+    void drawLayerForeground(const CGContextRef& context);
+    void syncLayerGeometry();
+    CGAffineTransform layerToView() const;
+    void clearNeedsDisplayRecursively();
+
+    CGRect m_frame;
+    CGRect m_bounds;
+    NSView* m_superview { nullptr };
+    NSWindow* m_window { nullptr };
+    NSViewController* m_viewController { nullptr };
+    std::vector<Ref<NSView>> m_subviews;
+    std::vector<Ref<NSTrackingArea>> m_trackingAreas;
+    std::vector<Ref<NSLayoutConstraint>> m_constraints;
+    Ref<CALayer> m_layer;
+    size_t m_layerSignature { 0 };
+    long m_tag { 0 };
+    std::string m_identifier;
+    NSAutoresizingMaskOptions m_autoresizingMask { NSViewNotSizable };
+    CGFloat m_alpha { 1 };
+    bool m_hidden { false };
+    bool m_needsDisplay { false };
+    bool m_needsLayout { false };
+    bool m_wantsLayer { false };
+    bool m_autoresizesSubviews { true };
+    bool m_translatesMask { true };
+};

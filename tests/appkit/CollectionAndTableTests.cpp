@@ -1,0 +1,206 @@
+#include "AppKitTestSupport.h"
+
+#include <support/SimWorld.h>
+
+#include <appkit/NSArrayController.h>
+#include <appkit/NSCollectionView.h>
+#include <appkit/NSNib.h>
+#include <appkit/NSScrollView.h>
+#include <appkit/NSTableView.h>
+#include <appkit/NSTextField.h>
+
+namespace {
+
+class Entry : public NSObject {
+public:
+    explicit Entry(std::string title)
+        : m_title(std::move(title))
+    {
+    }
+    Value valueForKey(const std::string& key) const override
+    {
+        return key == "title" ? Value(m_title) : NSObject::valueForKey(key);
+    }
+
+private:
+    std::string m_title;
+};
+
+Value::Array entries(int n)
+{
+    Value::Array list;
+    for (int i = 0; i < n; ++i)
+        list.push_back(Value(makeRef<Entry>("Entry " + std::to_string(i))));
+    return list;
+}
+
+class Cell : public NSCollectionViewItem {
+public:
+    Cell()
+        : NSCollectionViewItem("TestGridCell")
+    {
+    }
+    Ref<NSCollectionViewItem> copyItem() const override { return makeRef<Cell>(); }
+    std::vector<bool> selections;
+    void setSelected(bool flag) override
+    {
+        NSCollectionViewItem::setSelected(flag);
+        selections.push_back(flag);
+    }
+};
+
+class GridDelegate : public NSObject, public NSCollectionViewDelegate {
+public:
+    std::vector<std::string> calls;
+    void collectionViewDidSelectItemsAtIndexPaths(NSCollectionView&, const std::set<NSIndexPath>& paths) override
+    {
+        calls.push_back("select " + std::to_string(paths.begin()->item));
+    }
+    void collectionViewDidDeselectItemsAtIndexPaths(NSCollectionView&, const std::set<NSIndexPath>& paths) override
+    {
+        calls.push_back("deselect " + std::to_string(paths.begin()->item));
+    }
+};
+
+struct GridFixture : public ::testing::Test {
+    SimWorld world { SimWorld::emptyScenario() };
+    NSNibRegistration nib { "TestGridCell", [](NSObject& owner) {
+                               dynamic_cast<NSViewController&>(owner).setView(makeRef<NSView>(CGRectMake(0, 0, 280, 208)));
+                           } };
+    ~GridFixture() override { NSNib::unregisterNibNamed("TestGridCell"); }
+};
+
+}
+
+TEST_F(GridFixture, ItemsFollowTheContentAndTheSelectionBinding)
+{
+    auto controller = makeRef<NSArrayController>(entries(5));
+    auto grid = makeRef<NSCollectionView>(CGRectMake(0, 0, 1160, 416));
+    auto delegate = makeRef<GridDelegate>();
+    grid->setDelegate(delegate);
+    grid->setMaxNumberOfColumns(4);
+    grid->setItemPrototype(makeRef<Cell>());
+    grid->bind(NSContentBinding, controller, "arrangedObjects");
+    grid->bind(NSSelectionIndexesBinding, controller, "selectionIndexes");
+    ASSERT_EQ(grid->numberOfItems(), 5u);
+    EXPECT_EQ(grid->itemAtIndex(3)->representedObject(), controller->arrangedObjects()[3]);
+    EXPECT_EQ(grid->itemAtIndex(3)->collectionView(), grid.get());
+    // Four to a row, from the top.
+    EXPECT_EQ(grid->itemAtIndex(3)->view()->frame(), CGRectMake(840, 0, 280, 208));
+    EXPECT_EQ(grid->itemAtIndex(4)->view()->frame(), CGRectMake(0, 208, 280, 208));
+    // The controller's first entry is selected from the start.
+    EXPECT_TRUE(grid->itemAtIndex(0)->isSelected());
+
+    delegate->calls.clear();
+    controller->setSelectionIndex(2);
+    EXPECT_FALSE(grid->itemAtIndex(0)->isSelected());
+    EXPECT_TRUE(grid->itemAtIndex(2)->isSelected());
+    EXPECT_EQ(delegate->calls, (std::vector<std::string> { "deselect 0", "select 2" }));
+
+    // Fewer windows: fewer items, and the selection stays valid.
+    controller->setContent(Value(entries(2)));
+    EXPECT_EQ(grid->numberOfItems(), 2u);
+    EXPECT_EQ(grid->selectionIndexes()->firstIndex(), 1u);
+}
+
+TEST_F(GridFixture, AClickSelectsAndWritesTheSelectionBack)
+{
+    auto controller = makeRef<NSArrayController>(entries(3));
+    auto window = makeWindow(CGRectMake(0, 0, 1160, 416));
+    auto grid = makeRef<NSCollectionView>(CGRectMake(0, 0, 1160, 416));
+    grid->setItemPrototype(makeRef<Cell>());
+    grid->bind(NSContentBinding, controller, "arrangedObjects");
+    grid->bind(NSSelectionIndexesBinding, controller, "selectionIndexes");
+    window->contentView()->addSubview(grid);
+    window->orderFront(nullptr);
+    // The grid is flipped: item 1 is at the top, x 280..559; screen y 300
+    // is 116 points below the top.
+    NSApp().deliverInputEvent(NSEvent::mouseEventWithType(NSEventTypeLeftMouseDown, { 300, 300 }));
+    EXPECT_EQ(controller->selectionIndex(), 1u);
+}
+
+TEST_F(GridFixture, InAScrollViewTheGridGrowsToItsRows)
+{
+    auto scroll = makeRef<NSScrollView>(CGRectMake(0, 0, 600, 300));
+    auto grid = makeRef<NSCollectionView>(CGRectMake(0, 0, 600, 300));
+    scroll->setDocumentView(grid);
+    grid->setItemPrototype(makeRef<Cell>());
+    grid->setContent(Value(entries(5)));
+    // Two columns fit in 600 points: three rows.
+    EXPECT_EQ(grid->numberOfColumns(), 2u);
+    EXPECT_EQ(grid->frame().size.height, 3 * 208);
+}
+
+namespace {
+
+class ListDelegate : public NSObject, public NSTableViewDelegate {
+public:
+    int changes { 0 };
+    void tableViewSelectionDidChange(NSTableView&) override { changes++; }
+};
+
+struct TableFixture : public ::testing::Test {
+    SimWorld world { SimWorld::emptyScenario() };
+    Ref<NSArrayController> controller = makeRef<NSArrayController>(entries(5));
+    Ref<NSScrollView> scroll = makeRef<NSScrollView>(CGRectMake(0, 0, 800, 90));
+    Ref<NSTableView> table = makeRef<NSTableView>(CGRectMake(0, 0, 800, 90));
+    Ref<ListDelegate> delegate = makeRef<ListDelegate>();
+
+    TableFixture()
+    {
+        table->setRowHeight(30);
+        table->setDelegate(delegate);
+        auto title = makeRef<NSTableColumn>("title", 500);
+        auto app = makeRef<NSTableColumn>("app", 200);
+        table->registerCellBuilder("title", [] {
+            auto cell = makeRef<NSTableCellView>();
+            cell->textField = NSTextField::labelWithString("");
+            cell->addSubview(cell->textField);
+            cell->textField->bind(NSValueBinding, cell, "objectValue.title");
+            return cell;
+        });
+        table->registerCellBuilder("app", [] { return makeRef<NSTableCellView>(); });
+        table->addTableColumn(title);
+        table->addTableColumn(app);
+        scroll->setDocumentView(table);
+        table->bind(NSContentBinding, controller, "arrangedObjects");
+        table->bind(NSSelectionIndexesBinding, controller, "selectionIndexes");
+    }
+};
+
+}
+
+TEST_F(TableFixture, RowsShowTheirObjectsInColumns)
+{
+    ASSERT_EQ(table->numberOfRows(), 5);
+    EXPECT_EQ(table->frame().size.height, 150);
+    auto cell = std::dynamic_pointer_cast<NSTableCellView>(table->viewAtColumn(0, 2));
+    ASSERT_TRUE(cell);
+    EXPECT_EQ(cell->textField->stringValue(), "Entry 2");
+    EXPECT_EQ(cell->frame(), CGRectMake(0, 60, 500, 30));
+    // The last column takes the rest of the width.
+    EXPECT_EQ(table->viewAtColumn(1, 2)->frame(), CGRectMake(500, 60, 300, 30));
+    // A hidden column takes no room and has no cells.
+    table->tableColumns()[1]->setHidden(true);
+    EXPECT_EQ(table->viewAtColumn(1, 2), nullptr);
+    EXPECT_EQ(table->viewAtColumn(0, 2)->frame(), CGRectMake(0, 60, 800, 30));
+}
+
+TEST_F(TableFixture, RowsUnderPointsAndSelection)
+{
+    EXPECT_EQ(table->rowAtPoint({ 10, 45 }), 1);
+    EXPECT_EQ(table->rowAtPoint({ 10, 149 }), 4);
+    // Below the rows: none.
+    EXPECT_EQ(table->rowAtPoint({ 10, 150 }), -1);
+    EXPECT_EQ(table->selectedRow(), 0);
+    int changes = delegate->changes;
+    table->selectRowIndexes(NSIndexSet::indexSetWithIndex(3), false);
+    EXPECT_EQ(controller->selectionIndex(), 3u);
+    EXPECT_EQ(delegate->changes, changes + 1);
+    controller->setSelectionIndex(4);
+    EXPECT_EQ(table->selectedRow(), 4);
+    table->scrollRowToVisible(4);
+    EXPECT_EQ(scroll->documentVisibleRect(), CGRectMake(0, 60, 800, 90));
+    table->scrollRowToVisible(0);
+    EXPECT_EQ(scroll->documentVisibleRect(), CGRectMake(0, 0, 800, 90));
+}

@@ -1,0 +1,166 @@
+#include "AppKitTestSupport.h"
+
+#include <support/SimWorld.h>
+
+#include <appkit/NSPanel.h>
+#include <graphics/ImageIO.h>
+
+#include <cstdio>
+#include <filesystem>
+
+namespace {
+
+const Pixel kWhite { 255, 255, 255, 255 };
+const Pixel kRed { 255, 0, 0, 255 };
+const Pixel kBlue { 0, 0, 255, 255 };
+
+class FlippedContainer : public NSView {
+public:
+    using NSView::NSView;
+    bool isFlipped() const override { return true; }
+};
+
+struct RenderFixture : public ::testing::Test {
+    SimWorld world { SimWorld::emptyScenario() };
+    Ref<NSWindow> window = makeWindow(CGRectMake(100, 500, 100, 80));
+    Ref<ColorView> red = makeRef<ColorView>(CGRectMake(10, 10, 20, 20), NSColor::redColor());
+    Ref<ColorView> blue = makeRef<ColorView>(CGRectMake(60, 10, 20, 20), NSColor::blueColor());
+
+    RenderFixture()
+    {
+        window->setBackgroundColor(NSColor::whiteColor());
+        auto container = makeRef<FlippedContainer>(CGRectMake(0, 0, 100, 80));
+        container->addSubview(red);
+        window->contentView()->addSubview(container);
+        window->contentView()->addSubview(blue);
+    }
+};
+
+}
+
+TEST_F(RenderFixture, ViewsLandWhereTheirFlippednessPutsThem)
+{
+    auto image = window->renderedImage();
+    ASSERT_EQ(image.width, 100);
+    ASSERT_EQ(image.height, 80);
+    // The red square is 10 points below the top (flipped container), the
+    // blue one 10 points above the bottom (unflipped content view).
+    EXPECT_EQ(pixelAt(image, 15, 15), kRed);
+    EXPECT_EQ(pixelAt(image, 35, 15), kWhite);
+    EXPECT_EQ(pixelAt(image, 15, 35), kWhite);
+    EXPECT_EQ(pixelAt(image, 65, 60), kBlue);
+    EXPECT_EQ(pixelAt(image, 65, 15), kWhite);
+    // Edges: the square spans columns and rows 10..29.
+    EXPECT_EQ(pixelAt(image, 10, 10), kRed);
+    EXPECT_EQ(pixelAt(image, 29, 29), kRed);
+    EXPECT_EQ(pixelAt(image, 30, 29), kWhite);
+}
+
+TEST_F(RenderFixture, HiddenViewsAreNotDrawnAndAlphaBlends)
+{
+    red->setHidden(true);
+    blue->setAlphaValue(0.5);
+    auto image = window->renderedImage();
+    EXPECT_EQ(pixelAt(image, 15, 15), kWhite);
+    Pixel mixed = pixelAt(image, 65, 60);
+    EXPECT_NEAR(mixed.r, 128, 2);
+    EXPECT_NEAR(mixed.g, 128, 2);
+    EXPECT_EQ(mixed.b, 255);
+    EXPECT_EQ(mixed.a, 255);
+}
+
+TEST_F(RenderFixture, NeedsDisplayIsCoalescedToOnePaintPerTurn)
+{
+    window->orderFront(nullptr);
+    world.settle();
+    EXPECT_EQ(red->drawCount, 1);
+    red->setNeedsDisplay(true);
+    red->setNeedsDisplay(true);
+    red->setNeedsDisplayInRect(CGRectMake(0, 0, 5, 5));
+    EXPECT_EQ(red->drawCount, 1);
+    EXPECT_TRUE(window->viewsNeedDisplay());
+    world.settle();
+    EXPECT_EQ(red->drawCount, 2);
+    EXPECT_FALSE(window->viewsNeedDisplay());
+    EXPECT_FALSE(red->needsDisplay());
+    // Nothing marked, nothing painted.
+    world.settle();
+    EXPECT_EQ(red->drawCount, 2);
+    // A view outside the damage is not asked to draw.
+    EXPECT_EQ(blue->drawCount, 1);
+}
+
+TEST_F(RenderFixture, DrawingIsClippedToTheDamage)
+{
+    auto before = window->renderedImage();
+    ASSERT_EQ(pixelAt(before, 20, 20), kRed);
+    // The view paints its whole bounds blue from now on, but only its
+    // bottom-left 5 × 5 corner is damaged.
+    red->setColorQuietly(NSColor::blueColor());
+    red->dirtyRects.clear();
+    red->setNeedsDisplayInRect(CGRectMake(0, 0, 5, 5));
+    window->displayIfNeeded();
+    ASSERT_EQ(red->dirtyRects.size(), 1u);
+    EXPECT_EQ(red->dirtyRects[0], CGRectMake(0, 0, 5, 5));
+    auto after = window->renderedImage();
+    // The view is unflipped inside a flipped container: its bottom edge is
+    // image row 29, so the corner covers rows 25..29, columns 10..14.
+    EXPECT_EQ(pixelAt(after, 12, 27), kBlue);
+    EXPECT_EQ(pixelAt(after, 12, 24), kRed);
+    EXPECT_EQ(pixelAt(after, 15, 27), kRed);
+    EXPECT_EQ(pixelAt(after, 20, 20), kRed);
+}
+
+TEST_F(RenderFixture, AVisibleWindowIsOneOfTheDesktopsOwnWindows)
+{
+    window->setIdentifier("SwitcherWindowIdentifier");
+    window->setLevel(NSFloatingWindowLevel);
+    EXPECT_EQ(window->windowNumber(), 0);
+    window->orderFront(nullptr);
+    world.settle();
+    ASSERT_NE(window->windowNumber(), 0);
+    auto listed = world.desktop().window(static_cast<CGWindowID>(window->windowNumber()));
+    ASSERT_TRUE(listed);
+    EXPECT_EQ(listed->identifier, "SwitcherWindowIdentifier");
+    EXPECT_EQ(listed->pid, SimDesktop::kOwnPid);
+    EXPECT_EQ(listed->layer, NSFloatingWindowLevel);
+    // Screen (100, 500) with a 900-point primary screen is the desktop's
+    // (100, 320) from the top.
+    EXPECT_EQ(listed->frame, CGRectMake(100, 320, 100, 80));
+
+    auto shot = world.desktop().screenshot();
+    EXPECT_EQ(pixelAt(shot, 100 + 20, 320 + 20), kRed);
+    EXPECT_EQ(pixelAt(shot, 100 + 65, 320 + 60), kBlue);
+
+    // Moving the window moves it on the desktop.
+    window->setFrameOrigin({ 200, 500 });
+    EXPECT_EQ(world.desktop().window(static_cast<CGWindowID>(window->windowNumber()))->frame.origin, CGPointMake(200, 320));
+
+    CGWindowID number = static_cast<CGWindowID>(window->windowNumber());
+    window->orderOut(nullptr);
+    EXPECT_FALSE(world.desktop().window(number));
+    EXPECT_EQ(window->windowNumber(), 0);
+    auto hidden = world.desktop().screenshot();
+    EXPECT_NE(pixelAt(hidden, 200 + 20, 320 + 20), kRed);
+}
+
+TEST_F(RenderFixture, TheRenderingSavesAsPNG)
+{
+    auto path = std::filesystem::temp_directory_path() / ("qv-window-" + std::to_string(::getpid()) + ".png");
+    ASSERT_TRUE(window->writeRenderedPNG(path.string()));
+    auto source = CGImageSourceCreateWithURL(path.string());
+    auto image = CGImageSourceCreateImageAtIndex(source, 0);
+    std::filesystem::remove(path);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(CGImageGetWidth(image), 100u);
+    EXPECT_EQ(CGImageGetHeight(image), 80u);
+}
+
+TEST_F(RenderFixture, AClearBackgroundLeavesTransparentPixels)
+{
+    window->setBackgroundColor(NSColor::clearColor());
+    window->setOpaque(false);
+    auto image = window->renderedImage();
+    EXPECT_EQ(pixelAt(image, 50, 5).a, 0);
+    EXPECT_EQ(pixelAt(image, 20, 20), kRed);
+}
