@@ -1,8 +1,12 @@
 #include "NSEventUtilities.h"
 
+#include <appkit/NSApplication.h>
+#include <foundation/Clock.h>
 #include <foundation/Log.h>
+#include <foundation/RunLoop.h>
 
 #include <cstdio>
+#include <deque>
 #include <optional>
 
 namespace {
@@ -78,6 +82,58 @@ uint32_t NSEventUtilities::carbonModifierFlagsToCocoaModifierFlags(uint32_t carb
     auto moved = [&](uint32_t from, uint32_t to) { return ((carbonFlags >> from) & 1u) << to; };
     return moved(kCarbonCommandBit, kCommandBit) | moved(kCarbonShiftBit, kShiftBit) | moved(kCarbonOptionBit, kOptionBit)
         | moved(kCarbonControlBit, kControlBit) | moved(kCarbonFunctionBit, kFunctionBit);
+}
+
+bool NSEventUtilities::isDragEvent(
+    const Ref<NSEvent>& event, const Ref<NSView>& forView, float dragSlop, std::optional<double> timeOut)
+{
+    if (!event)
+        return false;
+    NSPoint press = event->locationInWindow();
+    CGRect square = CGRectInset(CGRectMake(press.x, press.y, 0, 0), -dragSlop, -dragSlop);
+    bool flipped = forView && forView->isFlipped();
+
+    // This application's drags and releases, in order, taken before dispatch.
+    std::deque<Ref<NSEvent>> queue;
+    Token monitor = NSEvent::addLocalMonitorForEventsMatchingMask(NSEventMaskLeftMouseUp | NSEventMaskLeftMouseDragged,
+        [&queue](const Ref<NSEvent>& e) -> Ref<NSEvent> {
+            queue.push_back(e);
+            return nullptr;
+        });
+    // What was taken but not consumed goes on to its window once the caller
+    // is done with the press, as if it had waited in the queue.
+    auto answer = [&](bool drag) {
+        monitor.reset();
+        if (!queue.empty()) {
+            std::vector<Ref<NSEvent>> rest(queue.begin(), queue.end());
+            RunLoop::main().perform(
+                [rest] {
+                    for (const auto& e : rest)
+                        NSApp().sendEvent(e);
+                },
+                kCFRunLoopCommonModes);
+        }
+        return drag;
+    };
+
+    for (;;) {
+        double deadline = timeOut ? *timeOut : Clock::current().now() + kDragWaitInterval;
+        while (queue.empty() && Clock::current().now() < deadline) {
+            if (!RunLoop::main().runMode(NSEventTrackingRunLoopMode, deadline))
+                break;
+        }
+        if (queue.empty()) {
+            if (timeOut || !isMouseButtonDown())
+                return answer(false);
+            continue;
+        }
+        if (queue.front()->type() == NSEventTypeLeftMouseUp)
+            return answer(false);
+        auto drag = queue.front();
+        queue.pop_front();
+        if (!NSMouseInRect(drag->locationInWindow(), square, flipped))
+            return answer(true);
+    }
 }
 
 bool NSEventUtilities::shiftKeyDown(const NSEvent& event) { return flag(event, kShiftBit); }

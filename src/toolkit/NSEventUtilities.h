@@ -5,9 +5,11 @@
 #pragma once
 
 #include <appkit/NSEvent.h>
+#include <appkit/NSView.h>
 #include <services/CarbonEvents.h>
 
 #include <cstdint>
+#include <optional>
 
 class NSEventUtilities {
 public:
@@ -23,6 +25,17 @@ public:
     // Carbon modifier bits to event modifier flags: Command, Shift, Option,
     // Control and Function; Caps Lock and the right-hand bits give nothing.
     static uint32_t carbonModifierFlagsToCocoaModifierFlags(uint32_t carbonFlags);
+    // Whether the press of a mouse-down event becomes a drag. Runs the main
+    // run loop in the event-tracking mode, taking this application's drag
+    // and release events before they are dispatched: YES at the first drag
+    // outside the square of side 2 x slop around the press (drags inside it
+    // are consumed); NO at a release, which is dispatched afterwards, or when
+    // the deadline passes. Without a deadline the wait lasts 2 seconds and
+    // starts over for as long as the button is held.
+    static bool isDragEvent(
+        const Ref<NSEvent>& event, const Ref<NSView>& forView, float dragSlop, std::optional<double> timeOut);
+    // How long one wait lasts when no deadline is given.
+    static constexpr double kDragWaitInterval = 2.0;
 
     // What an event carries.
     static bool shiftKeyDown(const NSEvent& event);
@@ -65,3 +78,4 @@ void KeyMapInvert(KeyMap& map);
 bool KeyMapIntersects(const KeyMap& a, const KeyMap& b);
 // One log line "KeyMap" with the sixteen bytes in hexadecimal, byte 0 first.
 void KeyMapLog(const KeyMap& map);
+
