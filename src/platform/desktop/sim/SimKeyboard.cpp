@@ -75,27 +75,20 @@ std::optional<uint64_t> modifierFlagOfKey(uint16_t keyCode)
 // small keyboards; the navigation and function keys carry the function flag.
 uint64_t deviceFlagsOfKey(uint16_t keyCode)
 {
-    switch (keyCode) {
-    case VirtualKey::LeftArrow:
-    case VirtualKey::RightArrow:
-    case VirtualKey::DownArrow:
-    case VirtualKey::UpArrow:
+    static constexpr uint16_t functionKeys[] = { VirtualKey::Help, VirtualKey::Home, VirtualKey::PageUp,
+        VirtualKey::ForwardDelete, VirtualKey::End, VirtualKey::PageDown, 122, 120, 99, 118, 96, 97, 98, 100,
+        101, 109, 103, 111, 105, 107, 113, 106, 64, 79, 80, 90 };
+    static constexpr uint16_t keypadKeys[] = { 65, 67, 69, 71, 75, 76, 78, 81, 82, 83, 84, 85, 86, 87, 88, 89, 91, 92 };
+    auto in = [keyCode](const auto& keys) {
+        return std::find(std::begin(keys), std::end(keys), keyCode) != std::end(keys);
+    };
+    if (keyCode >= VirtualKey::LeftArrow && keyCode <= VirtualKey::UpArrow)
         return kNumericPadFlag | kFunctionFlag;
-    case VirtualKey::Help:
-    case VirtualKey::Home:
-    case VirtualKey::PageUp:
-    case VirtualKey::ForwardDelete:
-    case VirtualKey::End:
-    case VirtualKey::PageDown:
-    case 122: case 120: case 99: case 118: case 96: case 97: case 98: case 100: case 101: case 109:
-    case 103: case 111: case 105: case 107: case 113: case 106: case 64: case 79: case 80: case 90:
+    if (in(functionKeys))
         return kFunctionFlag;
-    case 65: case 67: case 69: case 71: case 75: case 76: case 78: case 81:
-    case 82: case 83: case 84: case 85: case 86: case 87: case 88: case 89: case 91: case 92:
+    if (in(keypadKeys))
         return kNumericPadFlag;
-    default:
-        return 0;
-    }
+    return 0;
 }
 
 }
