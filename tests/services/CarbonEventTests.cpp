@@ -95,6 +95,7 @@ TEST_F(CarbonEvents, AHandlerSeesOnlyItsEventTypesAndCanCallTheRestOfTheChain)
 
     install(GetApplicationEventTarget(), &log, "lower", noErr);
     EventHandlerRef wrapper;
+    int context = 42;
     const EventTypeSpec pressed { kEventClassKeyboard, kEventHotKeyPressed };
     InstallEventHandler(
         GetApplicationEventTarget(),
@@ -104,7 +105,7 @@ TEST_F(CarbonEvents, AHandlerSeesOnlyItsEventTypesAndCanCallTheRestOfTheChain)
             log.push_back("after");
             return status;
         },
-        1, &pressed, new int(42), &wrapper);
+        1, &pressed, &context, &wrapper);
     handlers.push_back(wrapper);
     SendEventToEventTarget(hotKeyEvent({ kSignature, 2 }), GetApplicationEventTarget());
     EXPECT_EQ(log, (std::vector<std::string> { "before 42", "lower pressed 2", "after" }));
