@@ -372,13 +372,23 @@ void NSWindow::resignKeyWindow()
 void NSWindow::becomeMainWindow()
 {
     syncWithDesktop();
+    redisplayForStatusChange();
     postNotification(NSWindowDidBecomeMainNotification);
 }
 
 void NSWindow::resignMainWindow()
 {
     syncWithDesktop();
+    redisplayForStatusChange();
     postNotification(NSWindowDidResignMainNotification);
+}
+
+// Controls draw dimmed in a window that is not main, so the whole content
+// is drawn again when the status changes.
+void NSWindow::redisplayForStatusChange()
+{
+    if (m_contentView)
+        m_contentView->setNeedsDisplay(true);
 }
 
 void NSWindow::makeKeyAndOrderFront(const Ref<NSObject>& sender)

@@ -263,6 +263,7 @@ private:
     friend class NSWindowAnimator;
     void setAlphaValueDirectly(CGFloat alpha);
     void syncWithDesktop();
+    void redisplayForStatusChange();
     void unregisterFromDesktop();
     void scheduleDisplay();
     void postNotification(const std::string& name);
