@@ -5,6 +5,8 @@
 #include <appkit/NSScrollView.h>
 #include <appkit/NSTrackingArea.h>
 #include <appkit/NSWindowController.h>
+#include <services/CGEventTap.h>
+#include <services/CarbonEvents.h>
 
 namespace {
 
@@ -66,6 +68,48 @@ private:
     std::vector<std::string>& m_log;
 };
 
+// An event tap on the main run loop, for the test's lifetime.
+struct EventTap {
+    explicit EventTap(std::function<CGEventRef(const CGEventRef&)> behaviour)
+    {
+        port = CGEventTapCreate(kCGHIDEventTap, kCGHeadInsertEventTap, kCGEventTapOptionDefault,
+            kCGEventMaskForAllEvents,
+            [behaviour](CGEventTapProxy, CGEventType, const CGEventRef& event, void*) { return behaviour(event); },
+            nullptr);
+        CFRunLoopAddSource(RunLoop::main(), CFMachPortCreateRunLoopSource(kCFAllocatorDefault, port, 0),
+            kCFRunLoopCommonModes);
+    }
+    ~EventTap() { CFMachPortInvalidate(port); }
+    CFMachPortRef port;
+};
+
+// A Carbon hot key for a key without modifiers, for the test's lifetime.
+struct HotKey {
+    HotKey(uint16_t keyCode, std::function<void()> pressed)
+    {
+        static constexpr OSType kSignature = FourCharCode("TEST");
+        const EventTypeSpec spec { kEventClassKeyboard, kEventHotKeyPressed };
+        InstallEventHandler(GetEventDispatcherTarget(),
+            [pressed](EventHandlerCallRef, EventRef event, void*) -> OSStatus {
+                EventHotKeyID id {};
+                GetEventParameter(event, kEventParamDirectObject, typeEventHotKeyID, nullptr, sizeof id, nullptr, &id);
+                if (id.signature != kSignature)
+                    return eventNotHandledErr;
+                pressed();
+                return noErr;
+            },
+            1, &spec, nullptr, &handler);
+        RegisterEventHotKey(keyCode, 0, { kSignature, 1 }, GetEventDispatcherTarget(), 0, &hotKey);
+    }
+    ~HotKey()
+    {
+        UnregisterEventHotKey(hotKey);
+        RemoveEventHandler(handler);
+    }
+    EventHandlerRef handler;
+    EventHotKeyRef hotKey;
+};
+
 struct EventFixture : public ::testing::Test {
     SimWorld world { SimWorld::emptyScenario() };
     std::vector<std::string> log;
@@ -98,18 +142,15 @@ struct EventFixture : public ::testing::Test {
 
 }
 
-TEST_F(EventFixture, KeysGoThroughFiltersThenMonitorsThenTheResponderChain)
+TEST_F(EventFixture, KeysGoThroughTapsAndHotKeysThenMonitorsThenTheResponderChain)
 {
     window->makeFirstResponder(inner);
     std::vector<std::string> order;
-    Token hotKeys = NSApp().addInputFilter(NSInputFilterStage::HotKeys, [&](const Ref<NSEvent>& e) {
-        order.push_back("hot keys");
+    EventTap tap([&](const CGEventRef& e) {
+        order.push_back("tap " + std::to_string(CGEventGetIntegerValueField(e, kCGKeyboardEventKeycode)));
         return e;
     });
-    Token tap = NSApp().addInputFilter(NSInputFilterStage::EventTap, [&](const Ref<NSEvent>& e) {
-        order.push_back("tap");
-        return e;
-    });
+    HotKey hotKeyW(13, [&] { order.push_back("hot key"); });
     Token first = NSEvent::addLocalMonitorForEventsMatchingMask(NSEventMaskKeyDown, [&](const Ref<NSEvent>& e) {
         order.push_back("monitor 1");
         return e;
@@ -123,13 +164,21 @@ TEST_F(EventFixture, KeysGoThroughFiltersThenMonitorsThenTheResponderChain)
         return e;
     });
     EXPECT_TRUE(type(4));
-    EXPECT_EQ(order, (std::vector<std::string> { "tap", "hot keys", "monitor 1", "monitor 2" }));
+    EXPECT_EQ(order, (std::vector<std::string> { "tap 4", "monitor 1", "monitor 2" }));
     // The key climbs from the first responder through the views and the
     // window to its controller.
     EXPECT_EQ(log, (std::vector<std::string> { "inner keyDown h", "outer keyDown h", "controller keyDown h" }));
+
+    // A hot key's combination passes the tap and goes to the hot key, never
+    // to the application.
+    order.clear();
+    log.clear();
+    EXPECT_FALSE(type(13));
+    EXPECT_EQ(order, (std::vector<std::string> { "tap 13", "hot key" }));
+    EXPECT_TRUE(log.empty());
 }
 
-TEST_F(EventFixture, AMonitorOrFilterThatReturnsNothingSwallowsTheEvent)
+TEST_F(EventFixture, AMonitorOrTapThatReturnsNothingSwallowsTheEvent)
 {
     window->makeFirstResponder(inner);
     bool laterMonitorSaw = false;
@@ -152,10 +201,10 @@ TEST_F(EventFixture, AMonitorOrFilterThatReturnsNothingSwallowsTheEvent)
     type(12);
     EXPECT_EQ(log.front(), "inner keyDown q");
 
-    // A filter can swallow before any monitor sees the event.
+    // A tap can swallow before any monitor sees the event.
     log.clear();
     laterMonitorSaw = false;
-    Token tap = NSApp().addInputFilter(NSInputFilterStage::EventTap, [](const Ref<NSEvent>&) { return nullptr; });
+    EventTap tap([](const CGEventRef&) -> CGEventRef { return nullptr; });
     EXPECT_FALSE(type(12));
     EXPECT_FALSE(laterMonitorSaw);
     EXPECT_TRUE(log.empty());
@@ -182,9 +231,9 @@ TEST_F(EventFixture, MonitorsSeeTheWindowTheEventGoesTo)
 TEST_F(EventFixture, ATapSwallowsByMakingTheEventNull)
 {
     window->makeFirstResponder(inner);
-    Token tap = NSApp().addInputFilter(NSInputFilterStage::EventTap, [](const Ref<NSEvent>& e) {
-        if (e->keyCode() == 48)
-            CGEventSetType(e->CGEvent(), kCGEventNull);
+    EventTap tap([](const CGEventRef& e) {
+        if (CGEventGetIntegerValueField(e, kCGKeyboardEventKeycode) == 48)
+            CGEventSetType(e, kCGEventNull);
         return e;
     });
     EXPECT_FALSE(type(48, NSEventModifierFlagCommand));

@@ -4,7 +4,6 @@
 #include "NSWindowController.h"
 
 #include <desktop/Desktop.h>
-#include <desktop/sim/SimDesktop.h>
 #include <foundation/NSNotificationCenter.h>
 #include <foundation/RunLoop.h>
 
@@ -22,6 +21,8 @@ NSApplication& NSApp() { return NSApplication::sharedApplication(); }
 
 NSApplication::NSApplication()
 {
+    Desktop::setProcessInputHandler(
+        [this](const DesktopInputEvent& record, pid_t receiver) { receiveInputEvent(record, receiver); });
     m_desktopSubscription = Desktop::subscribeToCurrent([this](const DesktopEvent& event) {
         if (event.kind != DesktopEvent::Kind::ApplicationActivated && event.kind != DesktopEvent::Kind::ApplicationHidden)
             return;
@@ -239,17 +240,6 @@ bool NSApplication::sendAction(const std::string& action, const Ref<NSObject>& t
 
 // MARK: Input
 
-Token NSApplication::addInputFilter(NSInputFilterStage stage, InputFilter filter)
-{
-    auto alive = std::make_shared<bool>(true);
-    uint64_t id = m_nextId++;
-    m_filters.push_back({ id, stage, std::move(filter), alive });
-    return Token([this, id, alive] {
-        *alive = false;
-        std::erase_if(m_filters, [id](const Filter& f) { return f.id == id; });
-    });
-}
-
 Token NSApplication::addLocalMonitor(NSEventMask mask, NSEvent::LocalMonitor handler)
 {
     auto alive = std::make_shared<bool>(true);
@@ -274,33 +264,6 @@ Token NSApplication::addGlobalMonitor(NSEventMask mask, NSEvent::GlobalMonitor h
 
 size_t NSApplication::localMonitorCount() const { return m_localMonitors.size(); }
 
-static bool isMouseType(NSEventType type)
-{
-    switch (type) {
-    case NSEventTypeLeftMouseDown:
-    case NSEventTypeLeftMouseUp:
-    case NSEventTypeRightMouseDown:
-    case NSEventTypeRightMouseUp:
-    case NSEventTypeMouseMoved:
-    case NSEventTypeLeftMouseDragged:
-    case NSEventTypeRightMouseDragged:
-    case NSEventTypeScrollWheel:
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool NSApplication::isEventForThisApplication(const Ref<NSEvent>& event) const
-{
-    NSEventType type = event->type();
-    if (!isMouseType(type))
-        return isActive();
-    if ((type == NSEventTypeLeftMouseDragged || type == NSEventTypeLeftMouseUp) && m_mouseDownWindow.lock())
-        return true;
-    return static_cast<bool>(windowAtScreenPoint(event->locationInScreen()));
-}
-
 void NSApplication::updateTracking(const Ref<NSEvent>& event)
 {
     auto top = windowAtScreenPoint(event->locationInScreen());
@@ -308,44 +271,54 @@ void NSApplication::updateTracking(const Ref<NSEvent>& event)
         w->trackMouse(event, w == top);
 }
 
-bool NSApplication::deliverInputEvent(const Ref<NSEvent>& input)
+static bool sameRecord(const DesktopInputEvent& a, const DesktopInputEvent& b)
 {
-    if (!input)
+    return a.type == b.type && a.keyCode == b.keyCode && a.flags == b.flags && a.location == b.location
+        && a.timestamp == b.timestamp && a.mouseButton == b.mouseButton && a.clickState == b.clickState
+        && a.autorepeat == b.autorepeat && a.scrollDeltaX == b.scrollDeltaX && a.scrollDeltaY == b.scrollDeltaY
+        && a.scrollContinuous == b.scrollContinuous;
+}
+
+bool NSApplication::deliverInputEvent(const Ref<NSEvent>& event)
+{
+    if (!event)
         return false;
-    Ref<NSEvent> event = input;
-    for (auto stage : { NSInputFilterStage::EventTap, NSInputFilterStage::HotKeys }) {
-        auto filters = m_filters;
-        for (const auto& f : filters) {
-            if (f.stage != stage || !*f.alive)
-                continue;
-            event = f.filter(event);
-            // An event tap swallows an event by returning none or by making
-            // it a null event.
-            if (!event || event->type() == kCGEventNull)
-                return false;
+    auto injected = std::make_shared<InjectedEvent>();
+    injected->event = event;
+    injected->record = event->CGEvent()->record();
+    m_injected.push_back(injected);
+    Desktop::current().sendHardwareInput(injected->record, true);
+    std::erase(m_injected, injected);
+    return injected->reached;
+}
+
+void NSApplication::receiveInputEvent(const DesktopInputEvent& record, pid_t receiver)
+{
+    Ref<NSEvent> event;
+    std::shared_ptr<InjectedEvent> injected;
+    for (const auto& i : m_injected) {
+        if (!i->arrived && sameRecord(i->record, record)) {
+            injected = i;
+            injected->arrived = true;
+            event = i->event;
+            break;
         }
     }
+    if (!event)
+        event = NSEvent::eventWithCGEvent(makeRef<::CGEvent>(record));
+
     NSEventType type = event->type();
-    if (isMouseType(type)) {
-        // The pointer and its buttons follow the events, as a real mouse's do.
-        if (auto* desktop = dynamic_cast<SimDesktop*>(&Desktop::current())) {
-            desktop->moveMouse(event->CGEvent()->record().location);
-            uint32_t buttons = desktop->pressedMouseButtons();
-            if (type == NSEventTypeLeftMouseDown)
-                desktop->setPressedMouseButtons(buttons | 1);
-            else if (type == NSEventTypeLeftMouseUp)
-                desktop->setPressedMouseButtons(buttons & ~1u);
-        }
-        if (type == NSEventTypeMouseMoved || type == NSEventTypeLeftMouseDragged)
-            updateTracking(event);
-    }
-    if (!isEventForThisApplication(event)) {
+    if (type == NSEventTypeMouseMoved || type == NSEventTypeLeftMouseDragged)
+        updateTracking(event);
+    if (receiver == 0 || receiver != Desktop::current().ownProcessIdentifier()) {
         auto monitors = m_globalMonitors;
         for (const auto& m : monitors)
             if (*m.alive && (m.mask & NSEventMaskFromType(type)))
                 m.global(event);
-        return false;
+        return;
     }
+    if (injected)
+        injected->reached = true;
     // Monitors see the event with the window it is going to.
     if (!event->window())
         event->setWindow(targetWindowFor(event, false));
@@ -355,10 +328,9 @@ bool NSApplication::deliverInputEvent(const Ref<NSEvent>& input)
             continue;
         event = m.local(event);
         if (!event)
-            return true;
+            return;
     }
     sendEvent(event);
-    return true;
 }
 
 Ref<NSWindow> NSApplication::targetWindowFor(const Ref<NSEvent>& event, bool dispatching)

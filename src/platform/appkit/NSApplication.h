@@ -1,12 +1,13 @@
 // The application object of this process: its windows, the key and main
 // window, activation, action messages and the dispatch of input events.
 //
-// Input travels as on the platform: an event first passes the input filters
-// (the event tap, then hot keys), each of which may change or swallow it.
-// An event for this application (keys while it is active, mouse events over
-// its windows) then passes the local monitors and is sent to the key window
-// (keys) or the window under the mouse, which hands it to its responder
-// chain. An event for another application is shown to the global monitors.
+// Input travels as on the platform, along one road for every event of the
+// desktop: the desktop's input stream (the event taps, then the hot keys)
+// gives it to an application (keys to the frontmost one, mouse events to
+// the one under the pointer). An event given to this process passes the
+// local monitors and is sent to the key window (keys) or the window under
+// the mouse, which hands it to its responder chain. An event given to
+// another application is shown to the global monitors.
 #pragma once
 
 #include "NSAlert.h"
@@ -29,9 +30,6 @@ inline const std::string NSApplicationDidResignActiveNotification = "NSApplicati
 inline constexpr NSModalResponse NSModalResponseStop = -1000;
 inline constexpr NSModalResponse NSModalResponseAbort = -1001;
 inline constexpr NSModalResponse NSModalResponseContinue = -1002;
-
-// Where an input filter sits in the event's way.
-enum class NSInputFilterStage { EventTap = 0, HotKeys = 1 };
 
 class NSApplication : public NSResponder {
 public:
@@ -79,18 +77,17 @@ public:
     Ref<NSWindow> modalWindow() const;
 
     // Input.
-    // Delivers an input event as if a person made it (see above); returns
-    // whether it reached this application.
+    // Delivers an input event as if a person made it with the keyboard or
+    // the mouse: it enters the desktop's input stream and travels the whole
+    // road (see above) before this returns. Returns whether it reached this
+    // application's dispatch: NO when a tap or a hot key took it, when it
+    // went to another application, or when it still waits behind an earlier
+    // event (it then follows when the main run loop runs).
     bool deliverInputEvent(const Ref<NSEvent>& event);
     // Dispatches an event of this application to its window.
     virtual void sendEvent(const Ref<NSEvent>& event);
     // The event being dispatched, or null.
     Ref<NSEvent> currentEvent() const { return m_currentEvent; }
-    // A filter returns the event to pass on (changed or not) or null to
-    // swallow it. Filters of a stage run in the order they were added.
-    using InputFilter = std::function<Ref<NSEvent>(const Ref<NSEvent>&)>;
-    [[nodiscard]] Token addInputFilter(NSInputFilterStage stage, InputFilter filter);
-
     [[nodiscard]] Token addLocalMonitor(NSEventMask mask, NSEvent::LocalMonitor handler);
     [[nodiscard]] Token addGlobalMonitor(NSEventMask mask, NSEvent::GlobalMonitor handler);
     size_t localMonitorCount() const;
@@ -105,7 +102,8 @@ private:
     void setKeyWindowInternal(NSWindow* window);
     void setMainWindowInternal(NSWindow* window);
     void activationChanged(bool active);
-    bool isEventForThisApplication(const Ref<NSEvent>& event) const;
+    // The end of the road: an event the desktop gave to an application.
+    void receiveInputEvent(const DesktopInputEvent& record, pid_t receiver);
     // The window an event goes to; dispatching also records or ends the
     // press that drags and the release follow.
     Ref<NSWindow> targetWindowFor(const Ref<NSEvent>& event, bool dispatching);
@@ -118,11 +116,15 @@ private:
         NSEvent::GlobalMonitor global;
         std::shared_ptr<bool> alive;
     };
-    struct Filter {
-        uint64_t id;
-        NSInputFilterStage stage;
-        InputFilter filter;
-        std::shared_ptr<bool> alive;
+    // An event deliverInputEvent sent on its way: when it arrives unchanged
+    // the application dispatches the very object, with what the desktop's
+    // record of it does not carry (explicit characters, the scroll
+    // direction).
+    struct InjectedEvent {
+        Ref<NSEvent> event;
+        DesktopInputEvent record;
+        bool arrived { false };
+        bool reached { false };
     };
 
     // Plain pointers: windows register on creation and leave on destruction.
@@ -138,7 +140,7 @@ private:
     Ref<NSEvent> m_currentEvent;
     std::vector<Monitor> m_localMonitors;
     std::vector<Monitor> m_globalMonitors;
-    std::vector<Filter> m_filters;
+    std::vector<std::shared_ptr<InjectedEvent>> m_injected;
     struct ModalRun {
         Weak<NSWindow> window;
         std::optional<NSModalResponse> response;

@@ -4,6 +4,7 @@
 
 #include <foundation/RunLoop.h>
 
+#include <deque>
 #include <map>
 #include <mutex>
 
@@ -99,6 +100,11 @@ Desktop::InputRouter& router()
     static auto* installed = new Desktop::InputRouter();
     return *installed;
 }
+Desktop::ProcessInputHandler& processHandler()
+{
+    static auto* installed = new Desktop::ProcessInputHandler();
+    return *installed;
+}
 }
 
 void Desktop::setInputRouter(InputRouter newRouter)
@@ -107,7 +113,31 @@ void Desktop::setInputRouter(InputRouter newRouter)
     router() = std::move(newRouter);
 }
 
-void Desktop::routeInput(const DesktopInputEvent& event)
+void Desktop::setProcessInputHandler(ProcessInputHandler handler)
+{
+    std::lock_guard lock(gRouterMutex);
+    processHandler() = std::move(handler);
+}
+
+pid_t Desktop::dispatchInput(const DesktopInputEvent& event)
+{
+    pid_t receiver = deliverInput(event);
+    processInput(event, receiver);
+    return receiver;
+}
+
+void Desktop::processInput(const DesktopInputEvent& event, pid_t receiver)
+{
+    ProcessInputHandler handler;
+    {
+        std::lock_guard lock(gRouterMutex);
+        handler = processHandler();
+    }
+    if (handler)
+        handler(event, receiver);
+}
+
+void Desktop::routeInput(const DesktopInputEvent& event, bool now)
 {
     InputRouter route;
     {
@@ -115,14 +145,79 @@ void Desktop::routeInput(const DesktopInputEvent& event)
         route = router();
     }
     if (route) {
-        route(event);
+        route(event, now);
         return;
     }
-    RunLoop::main().perform(
-        [event] {
-            auto& desktop = Desktop::current();
-            desktop.takeInput(event);
-            desktop.deliverInput(event);
-        },
-        kCFRunLoopCommonModes);
+    // Without a router the events still go one at a time, in order, and an
+    // event sent now takes the ones that came before it along. As with a
+    // router, the next event may be taken while an application handles one
+    // in a loop of its own. Events of a desktop that was replaced are
+    // dropped with it.
+    struct Pending {
+        std::weak_ptr<Desktop> desktop;
+        DesktopInputEvent event;
+    };
+    static auto* pending = new std::deque<Pending>();
+    static bool scheduled = false;
+    static std::mutex pendingMutex;
+    static std::function<void()> drain = [] {
+        for (;;) {
+            Pending next;
+            bool schedule = false;
+            {
+                std::lock_guard lock(pendingMutex);
+                if (pending->empty())
+                    return;
+                next = pending->front();
+                pending->pop_front();
+                if (!pending->empty() && !scheduled)
+                    schedule = scheduled = true;
+            }
+            if (schedule) {
+                RunLoop::main().perform(
+                    [] {
+                        {
+                            std::lock_guard lock(pendingMutex);
+                            scheduled = false;
+                        }
+                        drain();
+                    },
+                    kCFRunLoopCommonModes);
+            }
+            auto desktop = next.desktop.lock();
+            if (!desktop || desktop != Desktop::currentShared())
+                continue;
+            desktop->takeInput(next.event);
+            desktop->dispatchInput(next.event);
+        }
+    };
+    static auto* stream = new std::weak_ptr<Desktop>();
+    auto desktop = Desktop::currentShared();
+    bool schedule = false;
+    {
+        std::lock_guard lock(pendingMutex);
+        // A new desktop starts a new stream: what was pending, and the drain
+        // that a reset run loop dropped, are gone.
+        if (stream->owner_before(desktop) || desktop.owner_before(*stream)) {
+            *stream = desktop;
+            pending->clear();
+            scheduled = false;
+        }
+        pending->push_back({ desktop, event });
+        if (!(now && isMainThread()) && !scheduled)
+            schedule = scheduled = true;
+    }
+    if (now && isMainThread()) {
+        drain();
+    } else if (schedule) {
+        RunLoop::main().perform(
+            [] {
+                {
+                    std::lock_guard lock(pendingMutex);
+                    scheduled = false;
+                }
+                drain();
+            },
+            kCFRunLoopCommonModes);
+    }
 }

@@ -85,10 +85,19 @@ public:
     // the hardware or posted by a process, is routed: through the input
     // router when one is installed (the event services install theirs:
     // event taps, then hot keys), which takes the events one at a time with
-    // takeInput and ends each with deliverInput. Without a router each event
-    // is taken and delivered on the main run loop.
-    using InputRouter = std::function<void(const DesktopInputEvent&)>;
+    // takeInput and ends each with dispatchInput. Without a router each
+    // event is taken and dispatched on the main run loop. With `now`, the
+    // router carries the event before the call returns when it can (see
+    // sendHardwareInput).
+    using InputRouter = std::function<void(const DesktopInputEvent&, bool now)>;
     static void setInputRouter(InputRouter router);
+    // An event of the hardware (a person's keyboard or mouse): the pointer
+    // and the buttons follow a mouse event at once, and the event enters the
+    // stream at the HID level. With `now`, called on the main thread, the
+    // event travels the whole way before the call returns, unless an earlier
+    // event is still on its way through the event taps or has to wait for a
+    // tap's run loop; it then follows in turn.
+    virtual void sendHardwareInput(const DesktopInputEvent& event, bool now) = 0;
     // The stream takes the event: the keyboard state follows it.
     virtual void takeInput(const DesktopInputEvent& event) = 0;
     // Gives the event to an application: a key event to the frontmost one,
@@ -96,6 +105,16 @@ public:
     // that took the press, for drags and the release). Returns its pid, 0
     // when no application takes it.
     virtual pid_t deliverInput(const DesktopInputEvent& event) = 0;
+    // The stream's last step: deliverInput, then processInput. Returns the
+    // receiver.
+    pid_t dispatchInput(const DesktopInputEvent& event);
+    // This process's input handler hears of an event and its receiver.
+    static void processInput(const DesktopInputEvent& event, pid_t receiver);
+    // This process's end of the stream: the application framework takes
+    // every event the desktop gives an application, its own (to dispatch to
+    // its windows) and other applications' (for its global monitors).
+    using ProcessInputHandler = std::function<void(const DesktopInputEvent& event, pid_t receiver)>;
+    static void setProcessInputHandler(ProcessInputHandler handler);
 
     // Events, delivered synchronously on the thread that caused them; the
     // services move them to the main run loop.
@@ -108,5 +127,5 @@ public:
 
 protected:
     // Sends an event that the desktop received on its way (see above).
-    static void routeInput(const DesktopInputEvent& event);
+    static void routeInput(const DesktopInputEvent& event, bool now = false);
 };

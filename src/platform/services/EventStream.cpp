@@ -4,6 +4,7 @@
 
 #include <desktop/Desktop.h>
 #include <foundation/Clock.h>
+#include <foundation/RunLoop.h>
 
 #include <algorithm>
 
@@ -12,6 +13,7 @@ struct EventStream::InFlight {
     CGEventTapLocation enteredAt { kCGHIDEventTap };
     std::vector<Weak<CFMachPort>> taps;
     size_t next { 0 };
+    uint64_t stream { 0 };
 };
 
 EventStream& EventStream::shared()
@@ -22,7 +24,7 @@ EventStream& EventStream::shared()
 
 EventStream::EventStream()
 {
-    Desktop::setInputRouter([this](const DesktopInputEvent& record) { route(record); });
+    Desktop::setInputRouter([this](const DesktopInputEvent& record, bool now) { route(record, now); });
 }
 
 Token EventStream::setApplicationEventHandler(ApplicationEventHandler handler)
@@ -63,12 +65,13 @@ void EventStream::removeTap(CFMachPort* tap)
     std::erase_if(m_taps, [&](const Entry& e) { return e.port == tap; });
 }
 
-void EventStream::route(const DesktopInputEvent& record)
+void EventStream::route(const DesktopInputEvent& record, bool now)
 {
     auto flight = std::make_shared<InFlight>();
     flight->event = makeRef<CGEvent>(record);
     flight->enteredAt = record.tapLocation;
     auto desktop = Desktop::currentShared();
+    bool carryNow = false;
     bool schedule = false;
     {
         std::lock_guard lock(m_mutex);
@@ -79,40 +82,65 @@ void EventStream::route(const DesktopInputEvent& record)
         if (!sameDesktop) {
             m_desktop = desktop;
             m_queue.clear();
-            m_busy = false;
+            m_scheduled = false;
+            m_carrying = false;
+            ++m_streamGeneration;
         }
+        flight->stream = m_streamGeneration;
         m_queue.push_back(flight);
-        if (!m_busy) {
-            m_busy = true;
+        if (now && isMainThread() && !m_carrying) {
+            carryNow = true;
+        } else if (!m_scheduled) {
+            m_scheduled = true;
             schedule = true;
         }
     }
+    if (carryNow)
+        pump(true);
     if (schedule)
-        RunLoop::main().perform([this] { pump(); }, kCFRunLoopCommonModes);
+        schedulePump();
 }
 
-void EventStream::pump()
+void EventStream::schedulePump()
+{
+    RunLoop::main().perform(
+        [this] {
+            {
+                std::lock_guard lock(m_mutex);
+                m_scheduled = false;
+            }
+            pump(false);
+        },
+        kCFRunLoopCommonModes);
+}
+
+bool EventStream::isCurrent(const std::shared_ptr<InFlight>& flight) const
+{
+    std::lock_guard lock(m_mutex);
+    return flight->stream == m_streamGeneration;
+}
+
+void EventStream::pump(bool now)
 {
     for (;;) {
         std::shared_ptr<InFlight> flight;
         {
             std::lock_guard lock(m_mutex);
-            if (m_queue.empty()) {
-                m_busy = false;
+            if (m_carrying || m_queue.empty())
                 return;
-            }
             flight = m_queue.front();
             m_queue.pop_front();
+            m_carrying = true;
             for (const auto& e : m_taps)
                 flight->taps.push_back(e.weak);
         }
         Desktop::current().takeInput(flight->event->record());
-        if (!advance(flight))
+        if (!advance(flight, now))
             return;
     }
 }
 
-bool EventStream::advance(const std::shared_ptr<InFlight>& flight)
+bool EventStream::advance(const std::shared_ptr<InFlight>& flight, bool now)
 {
     while (flight->next < flight->taps.size()) {
         auto tap = flight->taps[flight->next].lock();
@@ -130,6 +158,8 @@ bool EventStream::advance(const std::shared_ptr<InFlight>& flight)
         // The callback runs here when this is its run loop in one of its
         // modes; otherwise the event, and every event after it, waits there.
         RunLoopMode mode = RunLoop::current().currentMode();
+        if (mode.empty() && now && RunLoop::current().isMain())
+            mode = kCFRunLoopDefaultMode;
         bool here = loop == &RunLoop::current() && !mode.empty()
             && std::any_of(modes.begin(), modes.end(), [&](const RunLoopMode& m) {
                    return m == mode || (m == kCFRunLoopCommonModes && loop->isCommonMode(mode));
@@ -137,26 +167,30 @@ bool EventStream::advance(const std::shared_ptr<InFlight>& flight)
         if (!here) {
             loop->perform(
                 [this, flight] {
-                    if (advance(flight))
-                        pump();
+                    if (isCurrent(flight) && advance(flight, false))
+                        pump(false);
                 },
                 modes);
             return false;
         }
         ++flight->next;
-        if (!runTap(tap, flight))
+        if (!runTap(tap, flight)) {
+            finish(flight, true);
             return true;
+        }
     }
     if (!RunLoop::current().isMain()) {
         RunLoop::main().perform(
             [this, flight] {
-                finish(flight->event);
-                pump();
+                if (!isCurrent(flight))
+                    return;
+                finish(flight, false);
+                pump(false);
             },
             kCFRunLoopCommonModes);
         return false;
     }
-    finish(flight->event);
+    finish(flight, false);
     return true;
 }
 
@@ -209,16 +243,34 @@ void EventStream::notifyDisabled(const CFMachPortRef& tap, CGEventType reason)
         modes);
 }
 
-void EventStream::finish(const CGEventRef& event)
+void EventStream::finish(const std::shared_ptr<InFlight>& flight, bool swallowed)
 {
-    if (dispatchHotKeyForEvent(event))
+    if (swallowed || dispatchHotKeyForEvent(flight->event)) {
+        std::lock_guard lock(m_mutex);
+        m_carrying = false;
         return;
-    pid_t receiver = Desktop::current().deliverInput(event->record());
+    }
+    const DesktopInputEvent record = flight->event->record();
+    auto& desktop = Desktop::current();
+    pid_t receiver = desktop.deliverInput(record);
     ApplicationEventHandler handler;
     {
         std::lock_guard lock(m_mutex);
         handler = m_applicationHandler;
     }
     if (handler)
-        handler(event, receiver);
+        handler(flight->event, receiver);
+    // The application has it now; the stream may take the next event while
+    // the application is busy with this one, from a loop the application
+    // runs inside its handling (tracking a drag).
+    bool schedule = false;
+    {
+        std::lock_guard lock(m_mutex);
+        m_carrying = false;
+        if (!m_queue.empty() && !m_scheduled)
+            schedule = m_scheduled = true;
+    }
+    if (schedule)
+        schedulePump();
+    Desktop::processInput(record, receiver);
 }

@@ -9,11 +9,14 @@
 //      events and sends hot-key events to its target (CarbonEvents.h);
 //   3. to an application, on the main run loop: key events to the
 //      frontmost one, mouse events to the one whose window is under the
-//      pointer. The desktop records what every application received, and
-//      the application event handler is told of each event with its
-//      receiver: the application layer connects it to NSApplication's event
-//      dispatch (its own events to its windows, other applications' to its
-//      global monitors).
+//      pointer. The desktop records what every application received, the
+//      application event handler below hears of each event with its
+//      receiver, and this process's application framework gets it
+//      (Desktop::setProcessInputHandler): its own events for its windows,
+//      other applications' for its global monitors.
+// Once an event has reached its application the stream takes the next one,
+// even while the application is still handling the first: an application
+// that runs a nested loop (tracking a drag) gets the events that follow.
 #pragma once
 
 #include "CGEventTap.h"
@@ -36,7 +39,9 @@ public:
 
     // The event and the process it went to (0: none).
     using ApplicationEventHandler = std::function<void(const CGEventRef& event, pid_t receiver)>;
-    // One handler at a time; a later one replaces it until its token ends.
+    // An observer of what reaches the applications, told before this
+    // process's framework dispatches the event. One handler at a time; a
+    // later one replaces it until its token ends.
     [[nodiscard]] Token setApplicationEventHandler(ApplicationEventHandler handler);
 
     // The taps in the order events reach them.
@@ -57,25 +62,40 @@ private:
     EventStream();
     void addTap(const CFMachPortRef& tap, bool atHead);
     void removeTap(CFMachPort* tap);
-    void route(const DesktopInputEvent& record);
+    void route(const DesktopInputEvent& record, bool now);
     // Takes the queued events one after the other until none is left or one
-    // has to wait for a tap's run loop or mode.
-    void pump();
+    // has to wait for a tap's run loop. `now`: called to carry an event at
+    // once from the top of the main thread, where the main run loop's taps
+    // run as in its default mode.
+    void pump(bool now);
+    // Queues a pump on the main run loop, in the common modes.
+    void schedulePump();
     // Carries one event on from its next tap; NO when it has to wait, and
     // then resumes the pump itself.
-    bool advance(const std::shared_ptr<InFlight>& flight);
+    bool advance(const std::shared_ptr<InFlight>& flight, bool now);
     // Runs one tap's callback; NO when the tap swallowed the event.
     bool runTap(const CFMachPortRef& tap, const std::shared_ptr<InFlight>& flight);
     void notifyDisabled(const CFMachPortRef& tap, CGEventType reason);
-    void finish(const CGEventRef& event);
+    // The hot keys, then the application; or, for a swallowed event, only
+    // the end of its way.
+    void finish(const std::shared_ptr<InFlight>& flight, bool swallowed);
+    // Whether the flight belongs to the current desktop's stream.
+    bool isCurrent(const std::shared_ptr<InFlight>& flight) const;
 
     mutable std::mutex m_mutex;
     std::vector<Entry> m_taps;
     ApplicationEventHandler m_applicationHandler;
     uint64_t m_handlerGeneration { 0 };
     std::deque<std::shared_ptr<InFlight>> m_queue;
-    // Whether a pump is scheduled or an event is on its way, and for which
-    // desktop: a new desktop starts a new stream.
-    bool m_busy { false };
+    // A pump is queued on the main run loop.
+    bool m_scheduled { false };
+    // An event is between being taken and reaching its application (in the
+    // taps, at the hot keys, or waiting for a tap's run loop); the next one
+    // is taken after it.
+    bool m_carrying { false };
+    // The desktop the stream carries events of, and a count of the streams:
+    // a new desktop starts a new stream and the old one's events are
+    // dropped.
     std::weak_ptr<Desktop> m_desktop;
+    uint64_t m_streamGeneration { 0 };
 };

@@ -63,6 +63,7 @@ public:
     uint64_t keyboardModifierFlags() const override;
     std::vector<uint16_t> pressedKeyCodes() const override;
     std::vector<DesktopSymbolicHotKey> symbolicHotKeys() const override;
+    void sendHardwareInput(const DesktopInputEvent& event, bool now) override;
     void takeInput(const DesktopInputEvent& event) override;
     pid_t deliverInput(const DesktopInputEvent& event) override;
     [[nodiscard]] Token subscribe(Listener listener) override;

@@ -249,6 +249,41 @@ void SimDesktop::typeKey(uint16_t keyCode, uint64_t flags)
     releaseKey(keyCode, before);
 }
 
+void SimDesktop::sendHardwareInput(const DesktopInputEvent& event, bool now)
+{
+    DesktopInputEvent e = event;
+    e.tapLocation = 0;
+    e.sourcePid = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        // The pointer and the buttons are where the mouse's events say.
+        switch (e.type) {
+        case 1: // left, right and other button down
+        case 3:
+        case 25:
+            m_buttons |= 1u << (e.type == 1 ? 0 : e.type == 3 ? 1 : 2);
+            m_mouse = e.location;
+            break;
+        case 2: // and up
+        case 4:
+        case 26:
+            m_buttons &= ~(1u << (e.type == 2 ? 0 : e.type == 4 ? 1 : 2));
+            m_mouse = e.location;
+            break;
+        case 5: // moved, dragged, scroll wheel
+        case 6:
+        case 7:
+        case 27:
+        case 22:
+            m_mouse = e.location;
+            break;
+        default:
+            break;
+        }
+    }
+    routeInput(e, now);
+}
+
 pid_t SimDesktop::deliverInput(const DesktopInputEvent& event)
 {
     std::lock_guard lock(m_mutex);
@@ -284,12 +319,15 @@ pid_t SimDesktop::deliverInput(const DesktopInputEvent& event)
 
 std::optional<pid_t> SimDesktop::applicationUnderPointLocked(const CGPoint& location) const
 {
+    // Windows of a higher layer (floating panels) lie above the others.
+    const DesktopWindow* top = nullptr;
     for (CGWindowID n : m_order) {
         const auto& w = m_windows.at(n);
-        if (windowOnScreenLocked(w) && w.alpha > 0 && CGRectContainsPoint(w.frame, location))
-            return w.pid;
+        if (windowOnScreenLocked(w) && w.alpha > 0 && CGRectContainsPoint(w.frame, location)
+            && (!top || w.layer > top->layer))
+            top = &w;
     }
-    return std::nullopt;
+    return top ? std::optional<pid_t>(top->pid) : std::nullopt;
 }
 
 std::vector<DesktopInputEvent> SimDesktop::receivedEvents(pid_t pid) const
