@@ -1,0 +1,59 @@
+#include "SwitcherTestSupport.h"
+
+#include <foundation/Log.h>
+
+namespace {
+
+constexpr SwitcherLayout kCode = 42;
+
+class NotALayout : public NSViewController { };
+
+}
+
+TEST(SwitcherLayoutRegistry, ACodeWithoutFactoryFindsNoLayout)
+{
+    EXPECT_FALSE(SwitcherLayoutRegistry::hasLayout(kCode));
+    EXPECT_EQ(SwitcherLayoutRegistry::makeLayout(kCode), nullptr);
+}
+
+TEST(SwitcherLayoutRegistry, TheLatestRegistrationWinsUntilItEnds)
+{
+    auto first
+        = SwitcherLayoutRegistry::registerLayout(kCode, [] { return makeRef<TestLayoutController>(1); });
+    auto made = dynamicRef<TestLayoutController>(SwitcherLayoutRegistry::makeLayout(kCode));
+    ASSERT_TRUE(made);
+    EXPECT_EQ(made->code, 1);
+    EXPECT_NE(SwitcherLayoutRegistry::makeLayout(kCode), made) << "a new controller every time";
+    {
+        auto second
+            = SwitcherLayoutRegistry::registerLayout(kCode, [] { return makeRef<TestLayoutController>(2); });
+        EXPECT_EQ(dynamicRef<TestLayoutController>(SwitcherLayoutRegistry::makeLayout(kCode))->code, 2);
+    }
+    EXPECT_EQ(dynamicRef<TestLayoutController>(SwitcherLayoutRegistry::makeLayout(kCode))->code, 1);
+    first.reset();
+    EXPECT_FALSE(SwitcherLayoutRegistry::hasLayout(kCode));
+    EXPECT_FALSE(SwitcherLayoutRegistry::hasLayout(kCode + 1));
+}
+
+TEST(SwitcherLayoutRegistry, ControllersThatAreNotLayoutsAreRefused)
+{
+    LogCapture log;
+    auto token = SwitcherLayoutRegistry::registerLayout(kCode, [] { return makeRef<NotALayout>(); });
+    EXPECT_EQ(SwitcherLayoutRegistry::makeLayout(kCode), nullptr);
+    EXPECT_TRUE(log.contains("is not a switcher layout"));
+}
+
+TEST(SwitcherLayoutRegistry, ALayoutClassRegistersByItsPlainInitialiser)
+{
+    struct Plain : TestLayoutController {
+        Plain()
+            : TestLayoutController(7)
+        {
+        }
+    };
+    auto token = SwitcherLayoutRegistry::registerLayout<Plain>(kCode);
+    auto made = SwitcherLayoutRegistry::makeLayout(kCode);
+    ASSERT_TRUE(made);
+    EXPECT_TRUE(switcherLayoutProtocol(made));
+    EXPECT_EQ(dynamicRef<TestLayoutController>(made)->code, 7);
+}
