@@ -13,6 +13,7 @@
 #include <graphics/NSColor.h>
 #include <graphics/NSImage.h>
 #include <model/EBEventful.h>
+#include <services/CarbonEvents.h>
 #include <toolkit/NSImageStackBlur.h>
 #include <toolkit/NSWindowUtilities.h>
 
@@ -25,6 +26,9 @@ namespace {
 constexpr CGRect kInterfaceFileFrame = { { 0, 0 }, { 600, 300 } };
 
 const std::string kOrderOutSelector = "orderOut:";
+
+// The modifiers (Carbon bits) whose release ends a switch.
+constexpr uint32_t kSwitchModifiers = cmdKey | shiftKey | optionKey | controlKey;
 
 Ref<NSUserDefaults> defaults() { return NSUserDefaults::standardUserDefaults(); }
 
@@ -145,7 +149,7 @@ void SwitchWindowController::handleHotkeyWithWindowListWithArrayController(
     // The modifier may have gone up before the panel became key, and its
     // release then went elsewhere: the panel would wait for a release that
     // never comes. The keyboard's live state tells.
-    if (!(NSEvent::currentModifierFlags() & kSwitchModifiers)) switchAndHide();
+    if (!(GetCurrentKeyModifiers() & kSwitchModifiers)) switchAndHide();
 }
 
 void SwitchWindowController::observeValueForKeyPath(const std::string&, const NSObject* object)

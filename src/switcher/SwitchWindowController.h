@@ -50,10 +50,6 @@ public:
     static constexpr int kBackgroundBlurRadius = 20;
     static constexpr NSWindowLevel kFullScreenLevel = 1000;
     static constexpr CGPoint kHintOrigin = { 20, 10 };
-    // The modifiers whose release ends a switch.
-    static constexpr NSEventModifierFlags kSwitchModifiers = NSEventModifierFlagShift
-        | NSEventModifierFlagControl | NSEventModifierFlagOption | NSEventModifierFlagCommand;
-
     // The hint line and the ranges (UTF-16) of the keys it underlines.
     static const std::string kHintText;
     static const std::vector<NSRange>& hintUnderlineRanges();

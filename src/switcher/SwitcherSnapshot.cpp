@@ -2,7 +2,6 @@
 
 #include "SwitchWindowController.h"
 
-#include <appkit/NSApplication.h>
 #include <desktop/sim/SimDesktop.h>
 #include <foundation/NSUserDefaults.h>
 #include <foundation/RunLoop.h>
@@ -79,7 +78,9 @@ bool writeSwitcherSnapshot(SwitcherTheme theme, const std::string& pngPath, std:
     auto arrayController = makeRef<NSArrayController>();
     arrayController->bind("contentArray", model, "windows");
 
-    NSApp().deliverInputEvent(NSEvent::flagsChangedEventWithModifierFlags(kHeldModifier, kVK_Option));
+    uint64_t heldBefore = desktop->keyboardModifierFlags();
+    desktop->setModifierFlags(heldBefore | kHeldModifier);
+    RunLoop::main().runUntilIdle();
     auto controller = SwitchWindowController::create();
     controller->handleHotkeyWithWindowListWithArrayController(arrayController);
     bool opened
@@ -89,7 +90,7 @@ bool writeSwitcherSnapshot(SwitcherTheme theme, const std::string& pngPath, std:
     auto screenshot = desktop->screenshot();
 
     controller->_hideWindowWhitOutAnimation();
-    NSApp().deliverInputEvent(NSEvent::flagsChangedEventWithModifierFlags(0, kVK_Option));
+    desktop->setModifierFlags(heldBefore);
     if (frontmost && frontmost != desktop->ownProcessIdentifier())
         desktop->activateApplication(frontmost, true);
     RunLoop::main().runUntilIdle();

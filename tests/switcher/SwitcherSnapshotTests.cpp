@@ -67,7 +67,7 @@ TEST_F(SwitcherSnapshotTest, TheDesktopIsSavedWithThePanelOnTop)
     EXPECT_EQ(layouts[0]->arrayController->selectionIndex(), 1u);
     EXPECT_EQ(world.desktop().focusedWindow(), focused) << "closed without switching";
     EXPECT_TRUE(defaults()->objectForKey("ThemeIndex").isNil()) << "the stored theme comes back";
-    EXPECT_EQ(NSEvent::currentModifierFlags(), 0u);
+    EXPECT_EQ(world.desktop().keyboardModifierFlags(), 0u) << "the keyboard is left as it was";
 }
 
 TEST_F(SwitcherSnapshotTest, TheStoredThemeIsKept)

@@ -121,21 +121,22 @@ protected:
                           : nullptr;
     }
 
+    // The keyboard holds exactly these modifiers, and the application hears
+    // of the change as its key window would.
     void holdModifiers(NSEventModifierFlags flags = NSEventModifierFlagCommand)
     {
+        world.desktop().setModifierFlags(flags);
+        world.settle();
         NSApp().deliverInputEvent(NSEvent::flagsChangedEventWithModifierFlags(flags, kVK_Command));
     }
-    void releaseModifiers()
-    {
-        NSApp().deliverInputEvent(NSEvent::flagsChangedEventWithModifierFlags(0, kVK_Command));
-    }
+    void releaseModifiers() { holdModifiers(0); }
     // A hotkey press with its modifier held: the model's list, a controller
     // made on first use.
     void pressHotkey(const Ref<NSArrayController>& list = nullptr)
     {
         if (!controller) makeController();
         // The modifier goes down once; a further press keeps it held.
-        if (!(NSEvent::currentModifierFlags() & NSEventModifierFlagCommand)) holdModifiers();
+        if (!(world.desktop().keyboardModifierFlags() & NSEventModifierFlagCommand)) holdModifiers();
         controller->handleHotkeyWithWindowListWithArrayController(list ? list : arrayController);
     }
     bool pressKey(uint16_t keyCode, NSEventModifierFlags flags = NSEventModifierFlagCommand)

@@ -1,6 +1,5 @@
 #include "NSApplication.h"
 
-#include "NSEventModifierState.h"
 #include "NSWindow.h"
 #include "NSWindowController.h"
 
@@ -313,8 +312,6 @@ bool NSApplication::deliverInputEvent(const Ref<NSEvent>& input)
 {
     if (!input)
         return false;
-    // The keyboard's state follows the event before anything can swallow it.
-    NSEventModifierState::take(*input);
     Ref<NSEvent> event = input;
     for (auto stage : { NSInputFilterStage::EventTap, NSInputFilterStage::HotKeys }) {
         auto filters = m_filters;

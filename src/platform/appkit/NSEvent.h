@@ -89,9 +89,6 @@ public:
     // The event a Quartz event describes (a copy of it). Key events get
     // their characters from the US layout.
     static Ref<NSEvent> eventWithCGEvent(const CGEventRef& event);
-    // The modifier keys held now (the class property modifierFlags); see
-    // NSEventModifierState.h.
-    static NSEventModifierFlags currentModifierFlags();
 
     // Events as a person makes them, stamped with the clock's current time.
     // Key events type the US layout's characters for the key and flags.
