@@ -1,4 +1,4 @@
-#include "SwitcherTestSupport.h"
+#include "PanelTestSupport.h"
 
 #include <appkit/NSNib.h>
 #include <appkit/NSWorkspace.h>
@@ -58,7 +58,7 @@ Ref<NSArrayController> listOf(const std::vector<Ref<SWWindow>>& windows, size_t 
 
 // MARK: Construction
 
-TEST_F(SwitcherTest, TheInterfaceFileGivesAnUntitledFloatingPanel)
+TEST_F(PanelTest, TheInterfaceFileGivesAnUntitledFloatingPanel)
 {
     makeController();
     auto window = controller->window();
@@ -79,7 +79,7 @@ TEST_F(SwitcherTest, TheInterfaceFileGivesAnUntitledFloatingPanel)
     EXPECT_EQ(controller->showDelay(), 0.0);
 }
 
-TEST_F(SwitcherTest, AWindowWithoutTheTitledFlagKeepsItsStyle)
+TEST_F(PanelTest, AWindowWithoutTheTitledFlagKeepsItsStyle)
 {
     // Taking one off the style mask would turn closable into titled here.
     NSNib::registerNibNamed("SwitchWindowController", [](NSObject& owner) {
@@ -92,7 +92,7 @@ TEST_F(SwitcherTest, AWindowWithoutTheTitledFlagKeepsItsStyle)
     EXPECT_EQ(controller->window()->styleMask(), NSWindowStyleMaskClosable | NSWindowStyleMaskResizable);
 }
 
-TEST_F(SwitcherTest, TheBackdropFillsTheContentViewWithRoundedCorners)
+TEST_F(PanelTest, TheBackdropFillsTheContentViewWithRoundedCorners)
 {
     defaults()->setInteger(SwitcherThemeUltraDark, "ThemeIndex");
     makeController();
@@ -111,7 +111,7 @@ TEST_F(SwitcherTest, TheBackdropFillsTheContentViewWithRoundedCorners)
     EXPECT_EQ(effect->frame(), CGRectMake(0, 0, 500, 300));
 }
 
-TEST_F(SwitcherTest, ThemesPickAppearanceAndMaterial)
+TEST_F(PanelTest, ThemesPickAppearanceAndMaterial)
 {
     makeController();
     const std::tuple<int, int, NSVisualEffectMaterial, std::string> cases[] = {
@@ -130,7 +130,7 @@ TEST_F(SwitcherTest, ThemesPickAppearanceAndMaterial)
     }
 }
 
-TEST_F(SwitcherTest, TheControllerListensForQuitHideAndListChanges)
+TEST_F(PanelTest, TheControllerListensForQuitHideAndListChanges)
 {
     makeController();
     auto& bus = EBEventful::sharedInstance();
@@ -147,7 +147,7 @@ TEST_F(SwitcherTest, TheControllerListensForQuitHideAndListChanges)
 
 // MARK: Layouts
 
-TEST_F(SwitcherTest, TheFirstLayoutComesFromTheRegistry)
+TEST_F(PanelTest, TheFirstLayoutComesFromTheRegistry)
 {
     makeController();
     EXPECT_EQ(controller->layoutType(), SwitcherLayoutGrid);
@@ -161,7 +161,7 @@ TEST_F(SwitcherTest, TheFirstLayoutComesFromTheRegistry)
     EXPECT_EQ(content->subviews()[0], controller->visualEffectView()) << "the layout lies above the backdrop";
 }
 
-TEST_F(SwitcherTest, TheLayoutSitsTwentyPointsLowerAtBothEdges)
+TEST_F(PanelTest, TheLayoutSitsTwentyPointsLowerAtBothEdges)
 {
     makeController();
     auto window = controller->window();
@@ -171,7 +171,7 @@ TEST_F(SwitcherTest, TheLayoutSitsTwentyPointsLowerAtBothEdges)
     EXPECT_EQ(layouts[0]->view()->frame(), CGRectMake(0, -20, 640, 300));
 }
 
-TEST_F(SwitcherTest, AnotherValidLayoutTypeSwapsTheLayoutAtTheNextOpening)
+TEST_F(PanelTest, AnotherValidLayoutTypeSwapsTheLayoutAtTheNextOpening)
 {
     startModel();
     pressHotkey();
@@ -194,7 +194,7 @@ TEST_F(SwitcherTest, AnotherValidLayoutTypeSwapsTheLayoutAtTheNextOpening)
     EXPECT_EQ(layouts.size(), 2u) << "the same code makes no new layout";
 }
 
-TEST_F(SwitcherTest, InvalidOrUnavailableLayoutTypesKeepTheLayout)
+TEST_F(PanelTest, InvalidOrUnavailableLayoutTypesKeepTheLayout)
 {
     startModel();
     pressHotkey();
@@ -218,7 +218,7 @@ TEST_F(SwitcherTest, InvalidOrUnavailableLayoutTypesKeepTheLayout)
     EXPECT_EQ(panelFrame().size, CGSizeMake(600, 240));
 }
 
-TEST_F(SwitcherTest, WithNoLayoutAtAllThePanelStaysEmpty)
+TEST_F(PanelTest, WithNoLayoutAtAllThePanelStaysEmpty)
 {
     registrations.clear();
     startModel();
@@ -230,7 +230,7 @@ TEST_F(SwitcherTest, WithNoLayoutAtAllThePanelStaysEmpty)
 
 // MARK: Sizing
 
-TEST_F(SwitcherTest, HintsAddTwentyPointsForTwoOrMoreWindows)
+TEST_F(PanelTest, HintsAddTwentyPointsForTwoOrMoreWindows)
 {
     startModel();
     auto windows = arrangedWindows();
@@ -254,7 +254,7 @@ TEST_F(SwitcherTest, HintsAddTwentyPointsForTwoOrMoreWindows)
     }
 }
 
-TEST_F(SwitcherTest, ANegativeContentHeightLeavesOnlyTheMargins)
+TEST_F(PanelTest, ANegativeContentHeightLeavesOnlyTheMargins)
 {
     // A layout measures a negative height when it finds no screen.
     for (const auto& screen : NSScreen::screens())
@@ -267,7 +267,7 @@ TEST_F(SwitcherTest, ANegativeContentHeightLeavesOnlyTheMargins)
     EXPECT_EQ(panelFrame().size, CGSizeMake(1160, 40));
 }
 
-TEST_F(SwitcherTest, TheListResizesTheOpenPanel)
+TEST_F(PanelTest, TheListResizesTheOpenPanel)
 {
     startModel();
     auto windows = arrangedWindows();
@@ -286,7 +286,7 @@ TEST_F(SwitcherTest, TheListResizesTheOpenPanel)
     EXPECT_EQ(layout()->contentSizeRequests, requests) << "a hidden panel is not resized";
 }
 
-TEST_F(SwitcherTest, AReplacedArrayControllerIsNoLongerObserved)
+TEST_F(PanelTest, AReplacedArrayControllerIsNoLongerObserved)
 {
     startModel();
     auto windows = arrangedWindows();
@@ -305,7 +305,7 @@ TEST_F(SwitcherTest, AReplacedArrayControllerIsNoLongerObserved)
     EXPECT_TRUE(second->sortDescriptors()[0]->ascending());
 }
 
-TEST_F(SwitcherTest, AHotkeyWhileOpenResizesAndStepsForward)
+TEST_F(PanelTest, AHotkeyWhileOpenResizesAndStepsForward)
 {
     startModel();
     pressHotkey();
@@ -321,7 +321,7 @@ TEST_F(SwitcherTest, AHotkeyWhileOpenResizesAndStepsForward)
 
 // MARK: Full screen
 
-TEST_F(SwitcherTest, FullScreenFillsTheScreenOverTheBlurredPicture)
+TEST_F(PanelTest, FullScreenFillsTheScreenOverTheBlurredPicture)
 {
     defaults()->setBool(true, "FullScreenMode");
     startModel();
@@ -344,7 +344,7 @@ TEST_F(SwitcherTest, FullScreenFillsTheScreenOverTheBlurredPicture)
     EXPECT_LT(largestStep(pattern) * 3, largestStep(NSImageStackBlur::normalize(picture)));
 }
 
-TEST_F(SwitcherTest, FullScreenGoesToTheChosenScreenAtItsSize)
+TEST_F(PanelTest, FullScreenGoesToTheChosenScreenAtItsSize)
 {
     defaults()->setBool(true, "FullScreenMode");
     defaults()->setInteger(ScreenChoiceUnderMouse, "ShowOnScreen");
@@ -358,7 +358,7 @@ TEST_F(SwitcherTest, FullScreenGoesToTheChosenScreenAtItsSize)
     EXPECT_EQ(pattern->size(), kSecondScreen.size);
 }
 
-TEST_F(SwitcherTest, AfterFullScreenTheNormalPanelStaysBorderlessAtLevelThousand)
+TEST_F(PanelTest, AfterFullScreenTheNormalPanelStaysBorderlessAtLevelThousand)
 {
     defaults()->setBool(true, "FullScreenMode");
     startModel();
@@ -372,7 +372,7 @@ TEST_F(SwitcherTest, AfterFullScreenTheNormalPanelStaysBorderlessAtLevelThousand
     EXPECT_EQ(panelFrame().size, CGSizeMake(600, 240));
 }
 
-TEST_F(SwitcherTest, FullScreenAtConstructionComesFromTheSettingAlone)
+TEST_F(PanelTest, FullScreenAtConstructionComesFromTheSettingAlone)
 {
     defaults()->setBool(true, "FullScreenMode");
     makeController();
@@ -382,7 +382,7 @@ TEST_F(SwitcherTest, FullScreenAtConstructionComesFromTheSettingAlone)
 
 // MARK: Showing and hiding
 
-TEST_F(SwitcherTest, OpeningMakesThePanelKeyAndOpaque)
+TEST_F(PanelTest, OpeningMakesThePanelKeyAndOpaque)
 {
     startModel();
     pressHotkey();
@@ -395,7 +395,7 @@ TEST_F(SwitcherTest, OpeningMakesThePanelKeyAndOpaque)
     EXPECT_EQ(selectedWindowID(), arrangedWindows()[1]->windowID());
 }
 
-TEST_F(SwitcherTest, LosingKeyStatusHidesThePanel)
+TEST_F(PanelTest, LosingKeyStatusHidesThePanel)
 {
     startModel();
     pressHotkey();
@@ -415,7 +415,7 @@ TEST_F(SwitcherTest, LosingKeyStatusHidesThePanel)
     EXPECT_FALSE(panelVisible()) << "another window of this application took the key status";
 }
 
-TEST_F(SwitcherTest, AReleasedModifierBeforeOpeningSwitchesAtOnce)
+TEST_F(PanelTest, AReleasedModifierBeforeOpeningSwitchesAtOnce)
 {
     startModel();
     makeController();
@@ -431,7 +431,7 @@ TEST_F(SwitcherTest, AReleasedModifierBeforeOpeningSwitchesAtOnce)
 
 // MARK: Screens
 
-TEST_F(SwitcherTest, ThePanelShowsOnTheScreenTheSettingNames)
+TEST_F(PanelTest, ThePanelShowsOnTheScreenTheSettingNames)
 {
     startModel();
     makeController();
@@ -463,7 +463,7 @@ TEST_F(SwitcherTest, ThePanelShowsOnTheScreenTheSettingNames)
     EXPECT_EQ(panelFrame().origin, centredOrigin(size, kPrimaryVisible));
 }
 
-TEST_F(SwitcherTest, TheWindowConstrainsEveryFrameToTheChosenScreen)
+TEST_F(PanelTest, TheWindowConstrainsEveryFrameToTheChosenScreen)
 {
     makeController();
     auto window = controller->window();
@@ -479,7 +479,7 @@ TEST_F(SwitcherTest, TheWindowConstrainsEveryFrameToTheChosenScreen)
 
 // MARK: The bus
 
-TEST_F(SwitcherTest, AListChangeRearrangesOnTheMainThread)
+TEST_F(PanelTest, AListChangeRearrangesOnTheMainThread)
 {
     startModel();
     pressHotkey();

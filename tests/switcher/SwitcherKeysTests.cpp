@@ -1,4 +1,4 @@
-#include "SwitcherTestSupport.h"
+#include "PanelTestSupport.h"
 
 #include <appkit/NSAttributedString.h>
 #include <graphics/NSColor.h>
@@ -25,7 +25,7 @@ Ref<NSArrayController> entries(int count)
     return makeRef<NSArrayController>(content);
 }
 
-class SwitcherKeysTest : public SwitcherTest {
+class PanelKeysTest : public PanelTest {
 protected:
     // Opens the panel on the demo desktop's list with the second window
     // selected, and answers that window.
@@ -50,7 +50,7 @@ protected:
 
 // MARK: Digits
 
-TEST_F(SwitcherKeysTest, DigitsSelectTheirEntryAndZeroTheTenth)
+TEST_F(PanelKeysTest, DigitsSelectTheirEntryAndZeroTheTenth)
 {
     auto list = entries(10);
     pressHotkey(list);
@@ -62,7 +62,7 @@ TEST_F(SwitcherKeysTest, DigitsSelectTheirEntryAndZeroTheTenth)
     EXPECT_EQ(list->selectionIndex(), 9u);
 }
 
-TEST_F(SwitcherKeysTest, DigitsBeyondTheListDoNothing)
+TEST_F(PanelKeysTest, DigitsBeyondTheListDoNothing)
 {
     auto nine = entries(9);
     pressHotkey(nine);
@@ -79,7 +79,7 @@ TEST_F(SwitcherKeysTest, DigitsBeyondTheListDoNothing)
     EXPECT_EQ(three->selectionIndex(), 2u);
 }
 
-TEST_F(SwitcherKeysTest, AKeyWithoutModifierDoesNothing)
+TEST_F(PanelKeysTest, AKeyWithoutModifierDoesNothing)
 {
     auto selected = openOnDemoList();
     pressKey(kDigitKeys[5], 0);
@@ -93,7 +93,7 @@ TEST_F(SwitcherKeysTest, AKeyWithoutModifierDoesNothing)
     EXPECT_TRUE(panelVisible());
 }
 
-TEST_F(SwitcherKeysTest, TheMonitorOnlyLooks)
+TEST_F(PanelKeysTest, TheMonitorOnlyLooks)
 {
     auto list = entries(4);
     pressHotkey(list);
@@ -116,7 +116,7 @@ TEST_F(SwitcherKeysTest, TheMonitorOnlyLooks)
 
 // MARK: Commands
 
-TEST_F(SwitcherKeysTest, HTogglesTheApplicationsHiddenStateAndRefreshesThePreview)
+TEST_F(PanelKeysTest, HTogglesTheApplicationsHiddenStateAndRefreshesThePreview)
 {
     auto selected = openOnDemoList();
     std::atomic<int> captures { 0 };
@@ -134,7 +134,7 @@ TEST_F(SwitcherKeysTest, HTogglesTheApplicationsHiddenStateAndRefreshesThePrevie
     world.desktop().setCaptureHook(nullptr);
 }
 
-TEST_F(SwitcherKeysTest, CommandHFromTheEventTapActsLikeH)
+TEST_F(PanelKeysTest, CommandHFromTheEventTapActsLikeH)
 {
     auto selected = openOnDemoList();
     EBEventful::sharedInstance().sendEvent(HideAppKeyEvent, nullptr, Value());
@@ -143,7 +143,7 @@ TEST_F(SwitcherKeysTest, CommandHFromTheEventTapActsLikeH)
     EXPECT_FALSE(appOf(selected)->hidden);
 }
 
-TEST_F(SwitcherKeysTest, QQuitsTheApplication)
+TEST_F(PanelKeysTest, QQuitsTheApplication)
 {
     auto selected = openOnDemoList();
     pid_t pid = selected->processIdentifier();
@@ -153,7 +153,7 @@ TEST_F(SwitcherKeysTest, QQuitsTheApplication)
     EXPECT_EQ(arrayController->selectionIndex(), 1u);
 }
 
-TEST_F(SwitcherKeysTest, CommandQFromTheEventTapActsLikeQ)
+TEST_F(PanelKeysTest, CommandQFromTheEventTapActsLikeQ)
 {
     auto selected = openOnDemoList();
     pid_t pid = selected->processIdentifier();
@@ -162,7 +162,7 @@ TEST_F(SwitcherKeysTest, CommandQFromTheEventTapActsLikeQ)
     EXPECT_FALSE(world.desktop().application(pid));
 }
 
-TEST_F(SwitcherKeysTest, WClosesTheWindowAndTheIndexThenShowsTheNextOne)
+TEST_F(PanelKeysTest, WClosesTheWindowAndTheIndexThenShowsTheNextOne)
 {
     auto selected = openOnDemoList();
     auto next = arrangedWindows().at(2);
@@ -177,7 +177,7 @@ TEST_F(SwitcherKeysTest, WClosesTheWindowAndTheIndexThenShowsTheNextOne)
     EXPECT_EQ(controller->selectedWindow(), next);
 }
 
-TEST_F(SwitcherKeysTest, ClosingTheLastEntryLeavesTheSelectionToTheList)
+TEST_F(PanelKeysTest, ClosingTheLastEntryLeavesTheSelectionToTheList)
 {
     openOnDemoList();
     auto list = arrangedWindows();
@@ -191,7 +191,7 @@ TEST_F(SwitcherKeysTest, ClosingTheLastEntryLeavesTheSelectionToTheList)
     EXPECT_EQ(controller->selectedWindow(), list[list.size() - 2]);
 }
 
-TEST_F(SwitcherKeysTest, MMinimisesAndRestores)
+TEST_F(PanelKeysTest, MMinimisesAndRestores)
 {
     auto selected = openOnDemoList();
     pressKey(kKeyM);
@@ -200,7 +200,7 @@ TEST_F(SwitcherKeysTest, MMinimisesAndRestores)
     EXPECT_FALSE(world.desktop().window(selected->windowID())->minimized);
 }
 
-TEST_F(SwitcherKeysTest, ReturnSwitchesAndTheLostKeyStatusHidesThePanel)
+TEST_F(PanelKeysTest, ReturnSwitchesAndTheLostKeyStatusHidesThePanel)
 {
     auto selected = openOnDemoList();
     pressKey(kVK_Return);
@@ -210,7 +210,7 @@ TEST_F(SwitcherKeysTest, ReturnSwitchesAndTheLostKeyStatusHidesThePanel)
     EXPECT_FALSE(panelVisible());
 }
 
-TEST_F(SwitcherKeysTest, EscapeHidesWithoutSwitching)
+TEST_F(PanelKeysTest, EscapeHidesWithoutSwitching)
 {
     openOnDemoList();
     CGWindowID focused = world.desktop().focusedWindow();
@@ -221,7 +221,7 @@ TEST_F(SwitcherKeysTest, EscapeHidesWithoutSwitching)
     EXPECT_EQ(world.desktop().focusedWindow(), focused);
 }
 
-TEST_F(SwitcherKeysTest, CommandsWithNothingSelectedDoNothing)
+TEST_F(PanelKeysTest, CommandsWithNothingSelectedDoNothing)
 {
     auto list = entries(3);
     pressHotkey(list);
@@ -236,7 +236,7 @@ TEST_F(SwitcherKeysTest, CommandsWithNothingSelectedDoNothing)
 
 // MARK: Modifiers
 
-TEST_F(SwitcherKeysTest, ReleasingTheModifierSwitchesAndHidesAtOnce)
+TEST_F(PanelKeysTest, ReleasingTheModifierSwitchesAndHidesAtOnce)
 {
     startModel();
     pressHotkey();
@@ -247,7 +247,7 @@ TEST_F(SwitcherKeysTest, ReleasingTheModifierSwitchesAndHidesAtOnce)
     EXPECT_EQ(world.desktop().focusedWindow(), third->windowID());
 }
 
-TEST_F(SwitcherKeysTest, PressingAnotherModifierSwitchesToo)
+TEST_F(PanelKeysTest, PressingAnotherModifierSwitchesToo)
 {
     auto selected = openOnDemoList();
     holdModifiers(NSEventModifierFlagCommand | NSEventModifierFlagShift);
@@ -255,7 +255,7 @@ TEST_F(SwitcherKeysTest, PressingAnotherModifierSwitchesToo)
     EXPECT_EQ(world.desktop().focusedWindow(), selected->windowID());
 }
 
-TEST_F(SwitcherKeysTest, AModifierChangeWithThePanelHiddenDoesNothing)
+TEST_F(PanelKeysTest, AModifierChangeWithThePanelHiddenDoesNothing)
 {
     openOnDemoList();
     CGWindowID focused = world.desktop().focusedWindow();
@@ -266,7 +266,7 @@ TEST_F(SwitcherKeysTest, AModifierChangeWithThePanelHiddenDoesNothing)
 
 // MARK: The hint line
 
-TEST_F(SwitcherKeysTest, TheHintLineNamesTheKeysWithTheirLettersUnderlined)
+TEST_F(PanelKeysTest, TheHintLineNamesTheKeysWithTheirLettersUnderlined)
 {
     defaults()->setBool(true, "ShotcutsHints");
     defaults()->setInteger(SwitcherThemeLight, "ThemeIndex");
@@ -301,7 +301,7 @@ TEST_F(SwitcherKeysTest, TheHintLineNamesTheKeysWithTheirLettersUnderlined)
     }
 }
 
-TEST_F(SwitcherKeysTest, TheHintLineIsWhiteOnDarkThemes)
+TEST_F(PanelKeysTest, TheHintLineIsWhiteOnDarkThemes)
 {
     defaults()->setBool(true, "ShotcutsHints");
     defaults()->setInteger(SwitcherThemeDark, "ThemeIndex");
@@ -310,7 +310,7 @@ TEST_F(SwitcherKeysTest, TheHintLineIsWhiteOnDarkThemes)
     EXPECT_TRUE(text->attributesAtIndex(50).foregroundColor->isEqual(NSColor::whiteColor()));
 }
 
-TEST_F(SwitcherKeysTest, NoHintLineForOneWindowOrWithHintsOff)
+TEST_F(PanelKeysTest, NoHintLineForOneWindowOrWithHintsOff)
 {
     startModel();
     defaults()->setBool(false, "ShotcutsHints");

@@ -1,4 +1,4 @@
-#include "SwitcherTestSupport.h"
+#include "PanelTestSupport.h"
 
 #include <foundation/Log.h>
 
@@ -18,18 +18,17 @@ TEST(SwitcherLayoutRegistry, ACodeWithoutFactoryFindsNoLayout)
 
 TEST(SwitcherLayoutRegistry, TheLatestRegistrationWinsUntilItEnds)
 {
-    auto first
-        = SwitcherLayoutRegistry::registerLayout(kCode, [] { return makeRef<TestLayoutController>(1); });
-    auto made = dynamicRef<TestLayoutController>(SwitcherLayoutRegistry::makeLayout(kCode));
+    auto first = SwitcherLayoutRegistry::registerLayout(kCode, [] { return makeRef<PanelTestLayout>(1); });
+    auto made = dynamicRef<PanelTestLayout>(SwitcherLayoutRegistry::makeLayout(kCode));
     ASSERT_TRUE(made);
     EXPECT_EQ(made->code, 1);
     EXPECT_NE(SwitcherLayoutRegistry::makeLayout(kCode), made) << "a new controller every time";
     {
         auto second
-            = SwitcherLayoutRegistry::registerLayout(kCode, [] { return makeRef<TestLayoutController>(2); });
-        EXPECT_EQ(dynamicRef<TestLayoutController>(SwitcherLayoutRegistry::makeLayout(kCode))->code, 2);
+            = SwitcherLayoutRegistry::registerLayout(kCode, [] { return makeRef<PanelTestLayout>(2); });
+        EXPECT_EQ(dynamicRef<PanelTestLayout>(SwitcherLayoutRegistry::makeLayout(kCode))->code, 2);
     }
-    EXPECT_EQ(dynamicRef<TestLayoutController>(SwitcherLayoutRegistry::makeLayout(kCode))->code, 1);
+    EXPECT_EQ(dynamicRef<PanelTestLayout>(SwitcherLayoutRegistry::makeLayout(kCode))->code, 1);
     first.reset();
     EXPECT_FALSE(SwitcherLayoutRegistry::hasLayout(kCode));
     EXPECT_FALSE(SwitcherLayoutRegistry::hasLayout(kCode + 1));
@@ -45,9 +44,9 @@ TEST(SwitcherLayoutRegistry, ControllersThatAreNotLayoutsAreRefused)
 
 TEST(SwitcherLayoutRegistry, ALayoutClassRegistersByItsPlainInitialiser)
 {
-    struct Plain : TestLayoutController {
+    struct Plain : PanelTestLayout {
         Plain()
-            : TestLayoutController(7)
+            : PanelTestLayout(7)
         {
         }
     };
@@ -55,5 +54,5 @@ TEST(SwitcherLayoutRegistry, ALayoutClassRegistersByItsPlainInitialiser)
     auto made = SwitcherLayoutRegistry::makeLayout(kCode);
     ASSERT_TRUE(made);
     EXPECT_TRUE(switcherLayoutProtocol(made));
-    EXPECT_EQ(dynamicRef<TestLayoutController>(made)->code, 7);
+    EXPECT_EQ(dynamicRef<PanelTestLayout>(made)->code, 7);
 }

@@ -1,4 +1,4 @@
-#include "SwitcherTestSupport.h"
+#include "PanelTestSupport.h"
 
 #include <graphics/NSBitmapImageRep.h>
 #include <switcher/SwitcherSnapshot.h>
@@ -30,7 +30,7 @@ Pixel pixelAt(const DesktopImage& image, int x, int y)
     return { p[0], p[1], p[2], p[3] };
 }
 
-class SwitcherSnapshotTest : public SwitcherTest {
+class SwitcherSnapshotTest : public PanelTest {
 protected:
     // The panel of the test layout (600 by 200, no hints) centred on the
     // primary screen's usable area, in desktop coordinates (top-left).

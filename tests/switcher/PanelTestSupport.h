@@ -1,4 +1,4 @@
-// What the switcher tests share: a layout controller of their own that
+// What the panel tests share: a layout controller of their own that
 // follows the layout protocol, and a fixture with the demo desktop, the
 // window model, a user-defaults store in a temporary directory, a clean bus,
 // and the test layout registered for the grid and list codes.
@@ -24,9 +24,9 @@
 // A layout that asks for a fixed size (or, in full-screen mode, the size of
 // the screen holding its window, as the real layouts do), moves the
 // selection the way the grid does, and records what the panel asks of it.
-class TestLayoutController : public NSViewController, public SwitchViewControllerProtocol {
+class PanelTestLayout : public NSViewController, public SwitchViewControllerProtocol {
 public:
-    explicit TestLayoutController(SwitcherLayout code)
+    explicit PanelTestLayout(SwitcherLayout code)
         : code(code)
     {
     }
@@ -72,22 +72,22 @@ public:
     Ref<NSArrayController> arrayController;
 };
 
-class SwitcherTest : public ::testing::Test {
+class PanelTest : public ::testing::Test {
 protected:
-    SwitcherTest()
+    PanelTest()
     {
         EBEventful::resetForTesting();
         NSUserDefaults::setStorageDirectory(directory.path());
         NSUserDefaults::resetStandardUserDefaults();
         for (SwitcherLayout code : { SwitcherLayoutGrid, SwitcherLayoutList }) {
             registrations.push_back(SwitcherLayoutRegistry::registerLayout(code, [this, code] {
-                auto layout = makeRef<TestLayoutController>(code);
+                auto layout = makeRef<PanelTestLayout>(code);
                 layouts.push_back(layout);
                 return layout;
             }));
         }
     }
-    ~SwitcherTest() override
+    ~PanelTest() override
     {
         controller.reset();
         registrations.clear();
@@ -115,9 +115,9 @@ protected:
         return controller;
     }
     // The layout the panel shows, as the test layout.
-    TestLayoutController* layout() const
+    PanelTestLayout* layout() const
     {
-        return controller ? dynamic_cast<TestLayoutController*>(controller->currentViewController().get())
+        return controller ? dynamic_cast<PanelTestLayout*>(controller->currentViewController().get())
                           : nullptr;
     }
 
@@ -163,7 +163,7 @@ protected:
     SimWorld world;
     TemporaryDirectory directory;
     std::vector<Token> registrations;
-    std::vector<Ref<TestLayoutController>> layouts;
+    std::vector<Ref<PanelTestLayout>> layouts;
     Ref<WindowManager> model;
     Ref<NSArrayController> arrayController;
     Ref<SwitchWindowController> controller;
