@@ -10,7 +10,11 @@
 // Opens the panel with the theme ("ThemeIndex" for the duration of the
 // call; the stored value comes back afterwards) and the layout "LayoutType"
 // names, with the list's second entry selected, and writes a screenshot of
-// the desktop to the path. The panel is then closed without switching.
+// the desktop to the path. The list comes from a window model and a panel
+// controller of the call's own; Option is held on the desktop's keyboard
+// while the panel is open. Afterwards the panel is closed without
+// switching, and the keyboard and the frontmost application are as they
+// were.
 // False, with the reason in the error, when the desktop is not a simulated
 // one, no layout is available for "LayoutType", or the file cannot be
 // written.
