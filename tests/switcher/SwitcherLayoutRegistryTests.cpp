@@ -56,3 +56,14 @@ TEST(SwitcherLayoutRegistry, ALayoutClassRegistersByItsPlainInitialiser)
     EXPECT_TRUE(switcherLayoutProtocol(made));
     EXPECT_EQ(dynamicRef<PanelTestLayout>(made)->code, 7);
 }
+
+TEST(SwitcherLayoutRegistry, AStaticRegistrationLastsForTheProcess)
+{
+    constexpr SwitcherLayout code = 4242;
+    {
+        SwitcherLayoutRegistration registration(
+            code, [code] { return Ref<NSViewController>(makeRef<PanelTestLayout>(code)); });
+    }
+    ASSERT_TRUE(SwitcherLayoutRegistry::hasLayout(code));
+    EXPECT_EQ(dynamicRef<PanelTestLayout>(SwitcherLayoutRegistry::makeLayout(code))->code, code);
+}
