@@ -463,20 +463,6 @@ TEST_F(PanelTest, ThePanelShowsOnTheScreenTheSettingNames)
     EXPECT_EQ(panelFrame().origin, centredOrigin(size, kPrimaryVisible));
 }
 
-TEST_F(PanelTest, TheWindowConstrainsEveryFrameToTheChosenScreen)
-{
-    makeController();
-    auto window = controller->window();
-    defaults()->setInteger(ScreenChoiceFirst, "ShowOnScreen");
-    CGRect onSecond = CGRectMake(1600, 100, 300, 200);
-    EXPECT_EQ(window->constrainFrameRect(onSecond, NSScreen::screens()[1]), CGRectMake(160, 280, 300, 200))
-        << "the same place relative to the first screen";
-    world.desktop().moveMouse(CGPointMake(2400, 500));
-    defaults()->setInteger(ScreenChoiceUnderMouse, "ShowOnScreen");
-    EXPECT_EQ(window->constrainFrameRect(onSecond, NSScreen::screens()[0]), onSecond);
-    EXPECT_EQ(controller->getActualScreen(), NSScreen::screens()[1]);
-}
-
 // MARK: The bus
 
 TEST_F(PanelTest, AListChangeRearrangesOnTheMainThread)
