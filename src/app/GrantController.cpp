@@ -49,20 +49,24 @@ static NSNibRegistration grantControllerNib("GrantController", [](NSObject& owne
     window->setTitle("Quorvex Permissions");
     auto content = window->contentView();
 
-    content->addSubview(label("Quorvex needs two permissions to list and switch windows.", CGRectMake(20, 286, 520, 20), true));
+    content->addSubview(
+        label("Quorvex needs two permissions to list and switch windows.", CGRectMake(20, 286, 520, 20), true));
 
     auto screenStatus = light(CGRectMake(20, 238, 16, 16));
     content->addSubview(screenStatus);
     content->addSubview(label("Screen Recording", CGRectMake(44, 238, 300, 18), true));
-    content->addSubview(label("Shows window previews and the titles of other applications' windows.", CGRectMake(44, 218, 340, 16)));
+    content->addSubview(
+        label("Shows window previews and the titles of other applications' windows.", CGRectMake(44, 218, 340, 16)));
     auto screenBtn = button(GrantController::kRequestTitle, CGRectMake(400, 226, 140, 28), self, "screen:");
     content->addSubview(screenBtn);
 
     auto accessibilityStatus = light(CGRectMake(20, 178, 16, 16));
     content->addSubview(accessibilityStatus);
     content->addSubview(label("Accessibility", CGRectMake(44, 178, 300, 18), true));
-    content->addSubview(label("Lists, focuses and arranges the windows of other applications.", CGRectMake(44, 158, 340, 16)));
-    auto accessibilityBtn = button(GrantController::kRequestTitle, CGRectMake(400, 166, 140, 28), self, "accessibility:");
+    content->addSubview(
+        label("Lists, focuses and arranges the windows of other applications.", CGRectMake(44, 158, 340, 16)));
+    auto accessibilityBtn
+        = button(GrantController::kRequestTitle, CGRectMake(400, 166, 140, 28), self, "accessibility:");
     content->addSubview(accessibilityBtn);
 
     // Kept in the file for a third permission; hidden and never changed.
@@ -73,7 +77,8 @@ static NSNibRegistration grantControllerNib("GrantController", [](NSObject& owne
     finderBtn->setHidden(true);
     content->addSubview(finderBtn);
 
-    content->addSubview(label("If a permission does not take, reset it in Terminal and grant it again:", CGRectMake(20, 104, 520, 16)));
+    content->addSubview(label(
+        "If a permission does not take, reset it in Terminal and grant it again:", CGRectMake(20, 104, 520, 16)));
     auto terminalField = NSTextField::labelWithString("tccutil reset All " + NSBundle::mainBundle().bundleIdentifier());
     terminalField->setFrame(CGRectMake(20, 74, 370, 22));
     terminalField->setSelectable(true);

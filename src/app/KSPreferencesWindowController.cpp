@@ -18,7 +18,8 @@ static NSNibRegistration preferencesWindowNib("KSPreferencesWindow", [](NSObject
     auto& controller = dynamic_cast<KSPreferencesWindowController&>(owner);
     auto self = controller.selfRef<NSObject>();
     auto window = makeRef<NSWindow>(CGRectMake(196, 240, 480, 270),
-        NSWindowStyleMaskTitled | NSWindowStyleMaskClosable | NSWindowStyleMaskMiniaturizable | NSWindowStyleMaskResizable);
+        NSWindowStyleMaskTitled | NSWindowStyleMaskClosable | NSWindowStyleMaskMiniaturizable
+            | NSWindowStyleMaskResizable);
     auto toolbar = makeRef<NSToolbar>("KSPreferencesToolbar");
     toolbar->setAllowsUserCustomization(false);
     toolbar->setDelegate(self);
@@ -28,7 +29,8 @@ static NSNibRegistration preferencesWindowNib("KSPreferencesWindow", [](NSObject
     controller.setWindow(window);
 });
 
-KSPreferencesWindowController::KSPreferencesWindowController(std::vector<Ref<NSViewController>> viewControllers, std::string title)
+KSPreferencesWindowController::KSPreferencesWindowController(
+    std::vector<Ref<NSViewController>> viewControllers, std::string title)
     : NSWindowController("KSPreferencesWindow")
     , m_title(std::move(title))
 {

@@ -20,7 +20,7 @@ void NSToolbarItem::validate()
         m_enabled = answering && answering->respondsToAction(m_action);
         return;
     }
-    m_enabled = static_cast<bool>(NSApp().targetForAction(m_action));
+    m_enabled = NSApp().targetForAction(m_action) || NSApp().respondsToAction(m_action);
 }
 
 bool NSToolbarItem::performClick()

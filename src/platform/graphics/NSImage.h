@@ -43,7 +43,8 @@ public:
     // The name the image is registered under, or empty.
     const std::string& name() const { return m_name; }
     // Registers the image under the name, dropping its earlier name; an
-    // empty name only drops it. False when another image holds the name.
+    // empty name only drops it. False when another image holds the name,
+    // and for the names of the system's images.
     bool setName(const std::string& name);
 
     // The size set, or without one, the first representation's size.

@@ -41,6 +41,12 @@ Ref<NSImage> statusLight(uint32_t rgb, bool filled)
     return NSImage::imageWithCGImage(CGBitmapContextCreateImage(context), CGSizeMake(kSide, kSide));
 }
 
+bool isSystemImageName(const std::string& name)
+{
+    return name == NSImageNameStatusAvailable || name == NSImageNameStatusPartiallyAvailable
+        || name == NSImageNameStatusUnavailable || name == NSImageNameStatusNone;
+}
+
 Ref<NSImage> systemImageNamed(const std::string& name)
 {
     if (name == NSImageNameStatusAvailable)
@@ -88,7 +94,7 @@ bool NSImage::setName(const std::string& name)
     std::lock_guard lock(images.mutex);
     if (!name.empty()) {
         auto it = images.byName.find(name);
-        if (it != images.byName.end() && it->second.get() != this)
+        if (it != images.byName.end() ? it->second.get() != this : isSystemImageName(name))
             return false;
     }
     auto self = selfRef<NSImage>();
