@@ -42,6 +42,8 @@ public:
     std::optional<bool> hasResizableWidth() const override { return resizableWidth; }
     std::optional<bool> hasResizableHeight() const override { return resizableHeight; }
     std::optional<Ref<NSView>> initialKeyView() const override { return initialView; }
+    void viewWillAppear() override { appearances++; }
+    void viewDidDisappear() override { disappearances++; }
     bool commitEditing() override
     {
         commitRequests++;
@@ -54,6 +56,8 @@ public:
     std::optional<Ref<NSView>> initialView;
     bool commits { true };
     int commitRequests { 0 };
+    int appearances { 0 };
+    int disappearances { 0 };
     Ref<NSTextField> field;
 
 private:
@@ -175,6 +179,9 @@ TEST_F(KSPreferencesTest, ClickingAToolbarItemSwitchesThePaneAboutTheWindowsTopE
     EXPECT_TRUE(window->showsResizeIndicator());
     EXPECT_TRUE(window->standardWindowButton(NSWindowZoomButton)->isEnabled());
     EXPECT_EQ(general->view()->window(), nullptr) << "the old pane's view left the window";
+    EXPECT_EQ(general->disappearances, 1);
+    EXPECT_EQ(style->appearances, 1);
+    EXPECT_EQ(general->commitRequests, 1) << "the old pane was asked to commit its edits";
     EXPECT_EQ(changes, 1);
 
     ASSERT_TRUE(item(controller, "updates")->performClick());
