@@ -40,8 +40,14 @@ public:
     void activateIgnoringOtherApps(bool flag);
     bool isActive() const;
     bool isHidden() const;
-    NSApplicationActivationPolicy activationPolicy() const { return m_policy; }
+    // The policy is the desktop's record of this process (on the simulated
+    // desktop), so the Dock and the process list see it.
+    NSApplicationActivationPolicy activationPolicy() const;
     bool setActivationPolicy(NSApplicationActivationPolicy policy);
+
+    // Shows the standard About panel. Here it only counts the requests.
+    void orderFrontStandardAboutPanel(const Ref<NSObject>& sender);
+    int aboutPanelRequestCount() const { return m_aboutPanelRequests; }
 
     // Windows.
     // Every window of the process, in the order they were made.
@@ -57,6 +63,16 @@ public:
 
     Ref<NSObject> delegate() const { return m_delegate.lock(); }
     void setDelegate(const Ref<NSObject>& delegate) { m_delegate = delegate; }
+
+    // The life cycle (NSApplicationLifeCycle.cpp): the launch tells the
+    // delegate it finished launching; a reopen (the application launched
+    // again, or its Dock icon clicked) asks the delegate; terminate tells
+    // the delegate, marks the application ended and stops the main run loop.
+    void finishLaunching();
+    bool isRunning() const { return m_launched && !m_terminated; }
+    void reopen();
+    void terminate(const Ref<NSObject>& sender);
+    bool hasTerminated() const { return m_terminated; }
 
     // Sends an action to the target, or with none, along the key window's
     // responder chain (first responder, views, window, its controller, its
@@ -148,6 +164,9 @@ private:
     std::vector<ModalRun> m_modalRuns;
     uint64_t m_nextId { 1 };
     NSApplicationActivationPolicy m_policy { NSApplicationActivationPolicyRegular };
+    int m_aboutPanelRequests { 0 };
+    bool m_launched { false };
+    bool m_terminated { false };
     bool m_wasActive { false };
     Token m_desktopSubscription;
 };

@@ -708,7 +708,14 @@ void SimDesktop::failWindowAttribute(CGWindowID number, const std::string& attri
         m_failingAttributes[{ number, attribute }] = error;
 }
 
-// The system's own windows.
+// The system's own process and windows.
+
+void SimDesktop::setOwnActivationPolicy(ActivationPolicy policy)
+{
+    std::lock_guard lock(m_mutex);
+    log("setActivationPolicy " + std::to_string(static_cast<int>(policy)));
+    m_apps[kOwnPid].app.policy = policy;
+}
 
 CGWindowID SimDesktop::registerOwnWindow(DesktopWindow window)
 {

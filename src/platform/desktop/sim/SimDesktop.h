@@ -132,6 +132,11 @@ public:
     // Reads of one attribute of the window fail with the code.
     void failWindowAttribute(CGWindowID number, const std::string& attribute, AXError error);
 
+    // The system's own process (from the interface layer): its activation
+    // policy (a Dock icon only when regular), logged as
+    // "setActivationPolicy <n>".
+    void setOwnActivationPolicy(ActivationPolicy policy);
+
     // The system's own windows (from the interface layer).
     CGWindowID registerOwnWindow(DesktopWindow window);
     void updateOwnWindow(const DesktopWindow& window);
