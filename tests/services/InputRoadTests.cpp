@@ -8,6 +8,7 @@
 #include <services/CGEventTap.h>
 #include <services/CarbonEvents.h>
 #include <services/EventStream.h>
+#include <foundation/Dispatch.h>
 #include <toolkit/NSEventUtilities.h>
 
 namespace {
@@ -212,4 +213,17 @@ TEST_F(InputRoad, AFloatingWindowTakesTheClicksOverAnotherApplicationsWindow)
     EXPECT_EQ(log, (std::vector<std::string> { "mouseDown" }));
     NSApp().deliverInputEvent(NSEvent::mouseEventWithType(NSEventTypeLeftMouseUp, { 800, 500 }));
     EXPECT_TRUE(world.desktop().receivedEvents(kEditor).empty());
+}
+
+TEST_F(InputRoad, WhatATapQueuesOnTheMainQueueRunsBeforeTheNextEventIsTaken)
+{
+    Tap tap([&](CGEventType type, const CGEventRef& event) {
+        if (type == kCGEventKeyDown && CGEventGetIntegerValueField(event, kCGKeyboardEventKeycode) == kKeyH)
+            dispatch_async(dispatch_get_main_queue(), [&] { log.push_back("queued by the tap"); });
+        return event;
+    });
+    world.desktop().typeKey(kKeyH);
+    world.desktop().typeKey(kKeyQ);
+    world.settle();
+    EXPECT_EQ(log, (std::vector<std::string> { "keyDown h", "queued by the tap", "keyUp h", "keyDown q", "keyUp q" }));
 }

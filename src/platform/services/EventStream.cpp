@@ -137,6 +137,20 @@ void EventStream::pump(bool now)
         Desktop::current().takeInput(flight->event->record());
         if (!advance(flight, now))
             return;
+        if (now)
+            continue;
+        // One event per turn of the run loop, as events arrive from the
+        // window server: what a tap or a hot key queued on the main queue
+        // for this event runs before the next event is taken.
+        bool schedule = false;
+        {
+            std::lock_guard lock(m_mutex);
+            if (!m_queue.empty() && !m_scheduled)
+                schedule = m_scheduled = true;
+        }
+        if (schedule)
+            schedulePump();
+        return;
     }
 }
 

@@ -14,9 +14,12 @@
 //      receiver, and this process's application framework gets it
 //      (Desktop::setProcessInputHandler): its own events for its windows,
 //      other applications' for its global monitors.
-// Once an event has reached its application the stream takes the next one,
-// even while the application is still handling the first: an application
-// that runs a nested loop (tracking a drag) gets the events that follow.
+// The stream takes one event per turn of the main run loop, so what a tap
+// or a hot key queues on the main queue runs before the next event is
+// taken. Once an event has reached its application the stream takes the
+// next one, even while the application is still handling the first: an
+// application that runs a nested loop (tracking a drag) gets the events
+// that follow.
 #pragma once
 
 #include "CGEventTap.h"
@@ -63,10 +66,11 @@ private:
     void addTap(const CFMachPortRef& tap, bool atHead);
     void removeTap(CFMachPort* tap);
     void route(const DesktopInputEvent& record, bool now);
-    // Takes the queued events one after the other until none is left or one
-    // has to wait for a tap's run loop. `now`: called to carry an event at
-    // once from the top of the main thread, where the main run loop's taps
-    // run as in its default mode.
+    // Takes the next queued event and carries it, then leaves the rest to
+    // the next turn of the main run loop. `now`: called to carry an event at
+    // once from the top of the main thread; then every queued event goes,
+    // until none is left or one has to wait for a tap's run loop, and the
+    // main run loop's taps run as in its default mode.
     void pump(bool now);
     // Queues a pump on the main run loop, in the common modes.
     void schedulePump();
