@@ -7,15 +7,14 @@
 
 #include <appkit/NSEvent.h>
 #include <foundation/NSCoder.h>
+#include <foundation/NSObjCRuntime.h>
 
 #include <cstdint>
 #include <limits>
 #include <optional>
 #include <string>
 
-// The platform's "no such index": a shortcut with this key code has no key.
-inline constexpr int64_t NSNotFound = std::numeric_limits<int64_t>::max();
-
+// A shortcut whose key code is NSNotFound has no key.
 class KSShortcut : public NSObject, public NSCoding {
 public:
     // The flags a shortcut keeps: Shift, Control, Option and Command.

@@ -199,11 +199,11 @@ TEST(ArrayController, SortsAndTracksTheSelectionByTheRules)
     // Out of range: ignored.
     EXPECT_FALSE(controller.setSelectionIndex(3));
     EXPECT_EQ(controller.selectionIndex(), 1u);
-    // All ones: no selection.
+    // No selection.
     EXPECT_TRUE(controller.setSelectionIndex(NSNotFound));
     EXPECT_EQ(controller.selectionIndex(), NSNotFound);
     EXPECT_TRUE(controller.selectedObjects().empty());
-    EXPECT_EQ(controller.valueForKey("selectionIndex").integerValue(), -1);
+    EXPECT_EQ(controller.valueForKey("selectionIndex").integerValue(), NSNotFound);
 }
 
 TEST(ArrayController, ASelectedObjectThatGoesAwayHandsTheSelectionToItsSuccessor)

@@ -1,14 +1,12 @@
 // Sets of indexes (NSIndexSet with the mutations of NSMutableIndexSet).
-// NSNotFound, the all-ones index, stands for "no index".
+// NSNotFound stands for "no index".
 #pragma once
 
+#include <foundation/NSObjCRuntime.h>
 #include <foundation/NSObject.h>
 
 #include <cstdint>
 #include <set>
-
-using NSUInteger = uint64_t;
-inline constexpr NSUInteger NSNotFound = ~NSUInteger(0);
 
 class NSIndexSet : public NSObject {
 public:
