@@ -39,9 +39,8 @@ Ref<AppController> AppController::sharedInstance()
 Ref<AppController> AppController::create(const Ref<WindowManager>& windowManager)
 {
     auto controller = makeRef<AppController>();
+    controller->m_windowManager = windowManager;
     controller->setUp();
-    if (windowManager && controller->m_windowManager)
-        controller->setWindowManager(windowManager);
     return controller;
 }
 
@@ -56,13 +55,16 @@ AppController::~AppController()
 
 void AppController::setUp()
 {
-    if (!accessibilityEnabled())
+    if (!accessibilityEnabled()) {
+        m_windowManager = nullptr;
         return;
+    }
     m_monitoringActive = false;
     setupEventLoop();
     setupHotkeys();
     m_windowsArrayController = makeRef<NSArrayController>();
-    m_windowManager = WindowManager::sharedInstance();
+    if (!m_windowManager)
+        m_windowManager = WindowManager::sharedInstance();
     Weak<AppController> weak = selfRef<AppController>();
     m_startMonitoringObservation = NSNotificationCenter::defaultCenter().addObserverForName(
         kStartMonitoringChangeHotkeysNotification, nullptr, nullptr, [weak](const NSNotification&) {

@@ -40,7 +40,8 @@ public:
     // The process's controller, made and set up once.
     static Ref<AppController> sharedInstance();
     // A controller of its own, set up, on the given window model (the
-    // shared one when none is given).
+    // shared one when none is given). Without accessibility it is not set
+    // up and has no model.
     static Ref<AppController> create(const Ref<WindowManager>& windowManager = nullptr);
     ~AppController() override;
 

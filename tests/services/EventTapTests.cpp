@@ -376,3 +376,27 @@ TEST(EventTap, ANewDesktopStartsAFreshStream)
     EXPECT_EQ(seenOf(world.desktop().receivedEvents(kEditor)),
         (std::vector<Seen> { { kCGEventKeyDown, kKeyH }, { kCGEventKeyUp, kKeyH } }));
 }
+
+TEST(EventTap, TheWindowServerCanDisableATapForUserInput)
+{
+    SimWorld world(kScenario);
+    Tap tap;
+    std::vector<CGEventType> notices;
+    tap.behaviour = [&](CGEventType type, const CGEventRef& event) -> CGEventRef {
+        if (type == kCGEventTapDisabledByTimeout || type == kCGEventTapDisabledByUserInput)
+            notices.push_back(type);
+        return event;
+    };
+    EventStream::shared().disableTap(tap.port, kCGEventTapDisabledByUserInput);
+    EXPECT_FALSE(CGEventTapIsEnabled(tap.port));
+    EXPECT_TRUE(notices.empty()) << "the notice comes on the tap's run loop";
+    world.settle();
+    EXPECT_EQ(notices, (std::vector<CGEventType> { kCGEventTapDisabledByUserInput }));
+    // A tap that is off already hears nothing more.
+    EventStream::shared().disableTap(tap.port, kCGEventTapDisabledByTimeout);
+    world.settle();
+    EXPECT_EQ(notices.size(), 1u);
+    world.desktop().typeKey(kKeyQ);
+    world.settle();
+    EXPECT_EQ(tap.seen.size(), 1u) << "only the notice";
+}

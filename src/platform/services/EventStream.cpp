@@ -234,6 +234,12 @@ bool EventStream::runTap(const CFMachPortRef& tap, const std::shared_ptr<InFligh
     return true;
 }
 
+void EventStream::disableTap(const CFMachPortRef& tap, CGEventType reason)
+{
+    if (tap && tap->isValid() && tap->m_enabled.exchange(false))
+        notifyDisabled(tap, reason);
+}
+
 void EventStream::notifyDisabled(const CFMachPortRef& tap, CGEventType reason)
 {
     std::vector<RunLoopMode> modes;

@@ -50,6 +50,13 @@ public:
     // The taps in the order events reach them.
     std::vector<CFMachPortRef> taps() const;
 
+    // A fault, as the window server makes it: disables an enabled tap for
+    // the reason (kCGEventTapDisabledByTimeout, as for a callback past the
+    // time limit, or kCGEventTapDisabledByUserInput, as for secure text
+    // entry) and tells its callback on its run loop, which may enable it
+    // again.
+    void disableTap(const CFMachPortRef& tap, CGEventType reason);
+
 private:
     friend class CFMachPort;
     friend CFMachPortRef CGEventTapCreate(
