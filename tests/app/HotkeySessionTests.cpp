@@ -1,0 +1,149 @@
+// A session script on the hotkey controller, end to end: the script types on
+// the simulated desktop, the keys travel through the event tap and the hot
+// keys, and the switcher panel opens, steps and switches.
+#include <support/SimWorld.h>
+#include <support/TemporaryDirectory.h>
+
+#include <app/AppController.h>
+#include <app/KSShortcutMonitor.h>
+#include <app/QuorvexSession.h>
+#include <appkit/NSArrayController.h>
+#include <foundation/NSUserDefaults.h>
+#include <model/EBEventful.h>
+#include <model/SWWindow.h>
+#include <model/WindowManager.h>
+#include <switcher/SwitchWindowController.h>
+#include <switcher/SwitcherLayoutRegistry.h>
+
+#include <sstream>
+
+namespace {
+
+// Front to back: draft (Editor), photo (Viewer), notes (Editor), inbox
+// (Mail), and the editor's minimised "old".
+const char* kScenario = R"({
+  "screens": [ { "frame": [0, 0, 1440, 900], "visibleFrame": [0, 25, 1440, 875] } ],
+  "apps": [
+    { "pid": 7, "name": "Editor", "windows": [
+        { "id": 70, "title": "draft", "frame": [100, 100, 600, 400] },
+        { "id": 71, "title": "notes", "frame": [150, 150, 600, 400] },
+        { "id": 72, "title": "old", "frame": [200, 200, 600, 400], "minimized": true } ] },
+    { "pid": 8, "name": "Viewer", "windows": [ { "id": 80, "title": "photo", "frame": [800, 100, 500, 400] } ] },
+    { "pid": 9, "name": "Mail", "windows": [ { "id": 90, "title": "inbox", "frame": [700, 300, 500, 400] } ] } ],
+  "order": [70, 80, 71, 90, 72], "focus": 70 })";
+
+// A layout that moves the selection as the grid does.
+class StepLayout : public NSViewController, public SwitchViewControllerProtocol {
+public:
+    void loadView() override { setView(makeRef<NSView>(CGRectMake(0, 0, 600, 200))); }
+    CGSize getContentSize() override { return { 600, 200 }; }
+    void selectSecond() override { select(count() > 1 ? 1 : 0); }
+    void selectNext() override
+    {
+        NSUInteger index = m_list ? m_list->selectionIndex() : NSNotFound;
+        select(index == NSNotFound || index + 1 >= count() ? 0 : index + 1);
+    }
+    void selectPrev() override { }
+    void setArrayController(const Ref<NSArrayController>& controller) override { m_list = controller; }
+    void startMonitoringControlKeysEvent() override { }
+    void processControlKeys(uint16_t) override { }
+
+private:
+    size_t count() const { return m_list ? m_list->arrangedObjects().size() : 0; }
+    void select(NSUInteger index)
+    {
+        if (count() > 0)
+            m_list->setSelectionIndex(index);
+    }
+    Ref<NSArrayController> m_list;
+};
+
+// What the session asks, answered from the controller's panel.
+class PanelHost : public QuorvexSessionHost {
+public:
+    explicit PanelHost(AppController& controller)
+        : m_controller(controller)
+    {
+    }
+    bool isPanelVisible() override { return m_controller.switcherVisible(); }
+    std::optional<std::string> selectedTitle() override
+    {
+        auto window = m_controller.windowController()->selectedWindow();
+        return window ? window->title() : std::nullopt;
+    }
+    size_t shownCount() override
+    {
+        auto list = m_controller.windowsArrayController();
+        return list ? list->arrangedObjects().size() : 0;
+    }
+
+private:
+    AppController& m_controller;
+};
+
+}
+
+TEST(HotkeySession, AScriptOpensStepsAndSwitchesThroughEveryHotkey)
+{
+    SimWorld world { kScenario };
+    TemporaryDirectory directory;
+    EBEventful::resetForTesting();
+    NSUserDefaults::setStorageDirectory(directory.path());
+    NSUserDefaults::resetStandardUserDefaults();
+    Token layouts = SwitcherLayoutRegistry::registerLayout(SwitcherLayoutGrid, [] { return makeRef<StepLayout>(); });
+    auto model = WindowManager::create();
+    world.settle();
+    world.advance(std::max(WindowManager::kFirstSortOrderDelay, WindowManager::kBadgesDelay));
+    {
+        auto controller = AppController::create(model);
+        PanelHost host(*controller);
+        std::ostringstream out, err;
+        QuorvexSession session(world.desktop(), host, directory.path(), out, err);
+        // The first-run hotkeys: Command+Tab all windows, Option+Tab
+        // on-screen windows, Option+` the active application's windows.
+        std::istringstream script(R"(
+press cmd+tab
+expect panel visible
+expect count 5
+expect selected "photo"
+tap tab
+expect selected "notes"
+release cmd
+expect panel hidden
+expect focus "notes"
+
+press alt+tab
+expect panel visible
+expect count 4
+expect selected "draft"
+release all
+expect focus "draft"
+
+press cmd+q
+expect panel hidden
+expect focus "draft"
+release all
+
+press alt+grave
+expect count 2
+expect selected "notes"
+tap grave
+expect selected "draft"
+tap escape
+expect panel hidden
+release all
+)");
+        EXPECT_EQ(session.run(script, "hotkeys.session"), QuorvexSession::Passed) << err.str();
+        // Command+Q with the panel hidden went to the editor, untouched.
+        auto received = world.desktop().receivedEvents(7);
+        EXPECT_TRUE(std::any_of(received.begin(), received.end(),
+            [](const DesktopInputEvent& e) { return e.type == kCGEventKeyDown && e.keyCode == 12; }));
+        if (auto monitor = KSShortcutMonitor::sharedMonitor())
+            monitor->unregisterAllShortcuts();
+    }
+    layouts.reset();
+    world.settle();
+    NSUserDefaults::resetStandardUserDefaults();
+    NSUserDefaults::setStorageDirectory("");
+    EBEventful::resetForTesting();
+}
