@@ -265,6 +265,7 @@ private:
     void syncWithDesktop();
     void unregisterFromDesktop();
     void scheduleDisplay();
+    void scheduleAnimationFrame(std::vector<Weak<NSView>> views);
     void postNotification(const std::string& name);
     void trackMouse(const Ref<NSEvent>& event, bool topmost);
     void resetTracking();
@@ -299,6 +300,7 @@ private:
     CGContextRef m_backing;
     CGRect m_dirty { CGRectNull };
     bool m_displayScheduled { false };
+    bool m_animationFrameScheduled { false };
     bool m_layoutNeeded { false };
     bool m_trackingRecheckScheduled { false };
     std::shared_ptr<bool> m_alive { std::make_shared<bool>(true) };
