@@ -7,6 +7,8 @@
 
 #include <graphics/Graphics.h>
 
+#include "BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -15,7 +17,6 @@
 
 namespace {
 
-using Seconds = std::chrono::duration<double>;
 
 std::vector<uint8_t> randomOpaquePixels(size_t w, size_t h)
 {
@@ -32,27 +33,6 @@ Ref<NSImage> imageOver(const CGDataProviderRef& provider, size_t w, size_t h)
 {
     auto cg = CGImageCreate(w, h, 8, 32, w * 4, CGColorSpaceCreateDeviceRGB(), kCGImageAlphaPremultipliedLast, provider);
     return NSImage::imageWithCGImage(cg, CGSizeZero);
-}
-
-template <class Operation>
-void runBesideMemcpy(benchmark::State& state, size_t bytes, Operation operation)
-{
-    std::vector<uint8_t> from(bytes, 7), to(bytes);
-    double operationSeconds = 0, copySeconds = 0;
-    for (auto _ : state) {
-        auto t0 = std::chrono::steady_clock::now();
-        operation();
-        auto t1 = std::chrono::steady_clock::now();
-        std::memcpy(to.data(), from.data(), bytes);
-        benchmark::ClobberMemory();
-        auto t2 = std::chrono::steady_clock::now();
-        operationSeconds += Seconds(t1 - t0).count();
-        copySeconds += Seconds(t2 - t1).count();
-    }
-    double n = double(state.iterations());
-    state.counters["operation_ms"] = operationSeconds / n * 1e3;
-    state.counters["memcpy_ms"] = copySeconds / n * 1e3;
-    state.counters["ratio_to_memcpy"] = copySeconds > 0 ? operationSeconds / copySeconds : 0;
 }
 
 void BM_StackBlurDesktopRadius20(benchmark::State& state)

@@ -1,5 +1,6 @@
 // Capturing a full-HD window and making the 240x150 thumbnail the grid shows,
 // beside a plain copy of the same bytes.
+#include "BenchSupport.h"
 #include "support/SimWorld.h"
 
 #include <graphics/NSImage.h>
@@ -8,8 +9,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cstring>
-#include <vector>
 
 namespace {
 
@@ -29,27 +28,15 @@ void captureAndThumbnail(benchmark::State& state)
     auto desktop = fullHDDesktop();
     Desktop::setCurrent(desktop);
     auto window = SWWindow::windowWithAXElement(makeRef<AXUIElement>(DesktopElement { DesktopElement::Kind::Window, 1, 1 }));
-    for (auto _ : state) {
+    runBesideMemcpy(state, size_t(kWidth) * kHeight * 4, [&] {
         auto picture = window->generatePreviewImage();
         auto thumbnail = NSImageTKExtensions::imageWithSize(picture, CGSizeMake(240, 150));
         benchmark::DoNotOptimize(thumbnail);
-    }
-    state.SetBytesProcessed(state.iterations() * int64_t(kWidth) * kHeight * 4);
+    });
     Desktop::setCurrent(nullptr);
-}
-
-void copyOfTheSameBytes(benchmark::State& state)
-{
-    std::vector<uint8_t> from(size_t(kWidth) * kHeight * 4, 7), to(from.size());
-    for (auto _ : state) {
-        std::memcpy(to.data(), from.data(), from.size());
-        benchmark::ClobberMemory();
-    }
-    state.SetBytesProcessed(state.iterations() * int64_t(from.size()));
 }
 
 }
 
 BENCHMARK(captureAndThumbnail)->Unit(benchmark::kMillisecond);
-BENCHMARK(copyOfTheSameBytes)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

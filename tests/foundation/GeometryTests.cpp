@@ -111,4 +111,16 @@ TEST(Geometry, StringForms)
     EXPECT_EQ(NSStringFromSize(CGSizeMake(1234567, 2560)), "{1234567, 2560}");
 }
 
+TEST(Geometry, StringFormsReadBack)
+{
+    CGRect odd = CGRectMake(-12.25, 0.1, 1e-3, 1.7976931348623157e308);
+    EXPECT_EQ(NSRectFromString(NSStringFromRect(odd)), odd);
+    EXPECT_EQ(NSPointFromString(NSStringFromPoint(CGPointMake(-0.5, 900))), CGPointMake(-0.5, 900));
+    EXPECT_EQ(NSSizeFromString("{3,4}"), CGSizeMake(3, 4));
+    // Missing numbers read as 0, and text that is no geometry as all zeros.
+    EXPECT_EQ(NSRectFromString("{{5, 6}}"), CGRectMake(5, 6, 0, 0));
+    EXPECT_EQ(NSPointFromString("top left"), CGPointZero);
+    EXPECT_EQ(NSRectFromString(""), CGRectZero);
+}
+
 } // namespace

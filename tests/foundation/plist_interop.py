@@ -205,6 +205,82 @@ class ArchivesWrittenByPython(unittest.TestCase):
         self.assertEqual(result.returncode, 2)
 
 
+def shortcut_archive(fields, class_name="KSShortcut"):
+    """A shortcut archived by plistlib, as another writer of the defaults would."""
+    record = dict(fields)
+    record["$class"] = uid(2)
+    return {"$archiver": "NSKeyedArchiver", "$version": 100000, "$top": {"root": uid(1)},
+            "$objects": ["$null", record, class_entry(class_name)]}
+
+
+class ShortcutArchives(unittest.TestCase):
+    def setUp(self):
+        self.directory = tempfile.TemporaryDirectory()
+        self.path = os.path.join(self.directory.name, "shortcut.archive")
+
+    def tearDown(self):
+        self.directory.cleanup()
+
+    def written_by_the_project(self, key_code, flags):
+        run_tool("write-shortcut", self.path, str(key_code), str(flags))
+        with open(self.path, "rb") as f:
+            archive = plistlib.loads(f.read())
+        return resolve(archive["$objects"], archive["$top"]["root"])
+
+    def read_by_the_project(self, archive, fmt=plistlib.FMT_BINARY):
+        with open(self.path, "wb") as f:
+            f.write(plistlib.dumps(archive, fmt=fmt))
+        return run_tool("read-shortcut", self.path, check=False)
+
+    def test_written_by_the_project(self):
+        shortcut = self.written_by_the_project(50, 0x80000)
+        self.assertEqual(shortcut["$classname"], "KSShortcut")
+        self.assertEqual(shortcut["KeyCode"], 50)
+        self.assertEqual(shortcut["ModifierFlags"], 0x80000)
+        # Flags outside Shift, Control, Option and Command are not stored.
+        shortcut = self.written_by_the_project(48, 0x40000 | 0x10000 | 0x800000)
+        self.assertEqual((shortcut["KeyCode"], shortcut["ModifierFlags"]), (48, 0x40000))
+
+    def test_no_key_is_stored_as_minus_one(self):
+        shortcut = self.written_by_the_project(-1, 0x100000)
+        self.assertEqual(shortcut["KeyCode"], -1)
+
+    def test_written_by_python(self):
+        result = self.read_by_the_project(shortcut_archive({"KeyCode": 48, "ModifierFlags": 0x40000}))
+        self.assertEqual(result.returncode, 0, result.stderr)
+        shortcut = json.loads(result.stdout)
+        self.assertEqual(shortcut["keyCode"], 48)
+        self.assertEqual(shortcut["modifierFlags"], 0x40000)
+        self.assertEqual(shortcut["description"], "\u2303\u21e5")
+
+    def test_written_by_python_as_xml(self):
+        archive = shortcut_archive({"KeyCode": 12, "ModifierFlags": 0x100000})
+        archive["$top"]["root"] = {"CF$UID": 1}
+        archive["$objects"][1]["$class"] = {"CF$UID": 2}
+        result = self.read_by_the_project(archive, fmt=plistlib.FMT_XML)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(json.loads(result.stdout)["description"], "\u2318Q")
+
+    def test_minus_one_reads_as_no_key(self):
+        result = self.read_by_the_project(shortcut_archive({"KeyCode": -1, "ModifierFlags": 0}))
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(json.loads(result.stdout)["keyCode"], "NSNotFound")
+
+    def test_damaged_shortcuts_are_refused(self):
+        for fields, why in (({"ModifierFlags": 0x100000}, "no key code"),
+                            ({"KeyCode": 0}, "no flags"),
+                            ({"KeyCode": "0", "ModifierFlags": 0x100000}, "a key code of text"),
+                            ({"KeyCode": 65536, "ModifierFlags": 0x100000}, "a key code no key has")):
+            result = self.read_by_the_project(shortcut_archive(fields))
+            self.assertEqual(result.returncode, 2, why)
+            self.assertEqual(result.stdout.strip(), "null", why)
+
+    def test_foreign_class_is_refused(self):
+        result = self.read_by_the_project(shortcut_archive({"KeyCode": 12, "ModifierFlags": 0}, "NSWindow"))
+        self.assertEqual(result.returncode, 2)
+        self.assertIn("NSWindow", result.stderr)
+
+
 class DefaultsFile(unittest.TestCase):
     def setUp(self):
         self.directory = tempfile.TemporaryDirectory()

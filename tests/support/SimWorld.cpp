@@ -1,8 +1,10 @@
 #include "SimWorld.h"
 
 #include <appkit/NSAlert.h>
+#include <appkit/NSPasteboard.h>
 #include <foundation/Dispatch.h>
 #include <services/NSAppleScript.h>
+#include <services/SUUpdater.h>
 
 SimWorld::SimWorld()
 {
@@ -31,6 +33,8 @@ void SimWorld::install(std::shared_ptr<SimDesktop> desktop)
     Desktop::setCurrent(m_desktop);
     NSAlert::resetRecords();
     NSAppleScript::resetRecords();
+    SUUpdater::sharedUpdater()->reset();
+    NSPasteboard::generalPasteboard()->clearContents();
 }
 
 SimWorld::~SimWorld()

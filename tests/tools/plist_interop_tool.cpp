@@ -6,6 +6,9 @@
 //   plist_interop_tool read-archive FILE        (JSON of the record, or exit 2)
 //   plist_interop_tool write-defaults DIRECTORY
 //   plist_interop_tool read-defaults DIRECTORY KEY...   (JSON of typed reads)
+//   plist_interop_tool write-shortcut FILE KEYCODE FLAGS   (KEYCODE -1: no key)
+//   plist_interop_tool read-shortcut FILE       (JSON of the shortcut, or exit 2)
+#include <app/KSShortcut.h>
 #include <foundation/JSON.h>
 #include <foundation/NSKeyedArchiver.h>
 #include <foundation/NSKeyedUnarchiver.h>
@@ -202,6 +205,47 @@ int readDefaults(const std::string& directory, int count, char** keys)
     return 0;
 }
 
+Value::Bytes readFile(const std::string& path, bool* ok)
+{
+    std::ifstream in(path, std::ios::binary);
+    *ok = static_cast<bool>(in);
+    return Value::Bytes((std::istreambuf_iterator<char>(in)), {});
+}
+
+int writeShortcut(const std::string& path, const std::string& keyCode, const std::string& flags)
+{
+    int64_t code = std::stoll(keyCode);
+    auto shortcut = KSShortcut::shortcutWithKeyCode(code < 0 ? NSNotFound : code, std::stoull(flags, nullptr, 0));
+    std::string error;
+    auto data = NSKeyedArchiver::archivedDataWithRootObject(Value(shortcut), &error);
+    if (!data)
+        return fail("archiving failed: " + error);
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(data->data()), static_cast<std::streamsize>(data->size()));
+    return out ? 0 : fail("cannot write " + path);
+}
+
+int readShortcut(const std::string& path)
+{
+    bool ok;
+    auto data = readFile(path, &ok);
+    if (!ok)
+        return fail("cannot read " + path);
+    std::string error;
+    auto shortcut = NSKeyedUnarchiver::unarchivedObjectOfClass<KSShortcut>(data, &error);
+    if (!shortcut) {
+        std::cout << "null\n";
+        std::fprintf(stderr, "plist_interop_tool: %s\n", error.c_str());
+        return 2;
+    }
+    std::cout << serializeJSON(Value(Value::Dictionary {
+        { "keyCode", shortcut->keyCode() == NSNotFound ? Value("NSNotFound") : Value(shortcut->keyCode()) },
+        { "modifierFlags", Value(static_cast<int64_t>(shortcut->modifierFlags())) },
+        { "description", Value(shortcut->description()) },
+    })) << "\n";
+    return 0;
+}
+
 }
 
 int main(int argc, char** argv)
@@ -215,5 +259,10 @@ int main(int argc, char** argv)
         return writeDefaults(argv[2]);
     if (command == "read-defaults" && argc >= 3)
         return readDefaults(argv[2], argc - 3, argv + 3);
-    return fail("usage: write-archive FILE | read-archive FILE | write-defaults DIR | read-defaults DIR KEY...");
+    if (command == "write-shortcut" && argc == 5)
+        return writeShortcut(argv[2], argv[3], argv[4]);
+    if (command == "read-shortcut" && argc == 3)
+        return readShortcut(argv[2]);
+    return fail("usage: write-archive FILE | read-archive FILE | write-defaults DIR | read-defaults DIR KEY... | "
+                "write-shortcut FILE KEYCODE FLAGS | read-shortcut FILE");
 }

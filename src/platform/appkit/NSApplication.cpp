@@ -22,6 +22,8 @@ NSApplication& NSApp() { return NSApplication::sharedApplication(); }
 
 NSApplication::NSApplication()
 {
+    setActionHandler("orderFrontStandardAboutPanel:",
+        [this](const Ref<NSObject>& sender) { orderFrontStandardAboutPanel(sender); });
     m_desktopSubscription = Desktop::subscribeToCurrent([this](const DesktopEvent& event) {
         if (event.kind != DesktopEvent::Kind::ApplicationActivated && event.kind != DesktopEvent::Kind::ApplicationHidden)
             return;
@@ -48,13 +50,27 @@ bool NSApplication::isHidden() const
     return app && app->hidden;
 }
 
+NSApplicationActivationPolicy NSApplication::activationPolicy() const
+{
+    if (dynamic_cast<SimDesktop*>(&Desktop::current())) {
+        auto& desktop = Desktop::current();
+        if (auto app = desktop.application(desktop.ownProcessIdentifier()))
+            return static_cast<NSApplicationActivationPolicy>(app->policy);
+    }
+    return m_policy;
+}
+
 bool NSApplication::setActivationPolicy(NSApplicationActivationPolicy policy)
 {
     if (policy < NSApplicationActivationPolicyRegular || policy > NSApplicationActivationPolicyProhibited)
         return false;
     m_policy = policy;
+    if (auto* desktop = dynamic_cast<SimDesktop*>(&Desktop::current()))
+        desktop->setOwnActivationPolicy(static_cast<ActivationPolicy>(policy));
     return true;
 }
+
+void NSApplication::orderFrontStandardAboutPanel(const Ref<NSObject>&) { ++m_aboutPanelRequests; }
 
 // The key window resigns while another application is active and takes
 // its status back when this one is activated again, as on the platform.

@@ -42,8 +42,14 @@ public:
     void activateIgnoringOtherApps(bool flag);
     bool isActive() const;
     bool isHidden() const;
-    NSApplicationActivationPolicy activationPolicy() const { return m_policy; }
+    // The policy is the desktop's record of this process (on the simulated
+    // desktop), so the Dock and the process list see it.
+    NSApplicationActivationPolicy activationPolicy() const;
     bool setActivationPolicy(NSApplicationActivationPolicy policy);
+
+    // Shows the standard About panel. Here it only counts the requests.
+    void orderFrontStandardAboutPanel(const Ref<NSObject>& sender);
+    int aboutPanelRequestCount() const { return m_aboutPanelRequests; }
 
     // Windows.
     // Every window of the process, in the order they were made.
@@ -146,6 +152,7 @@ private:
     std::vector<ModalRun> m_modalRuns;
     uint64_t m_nextId { 1 };
     NSApplicationActivationPolicy m_policy { NSApplicationActivationPolicyRegular };
+    int m_aboutPanelRequests { 0 };
     bool m_wasActive { false };
     Token m_desktopSubscription;
 };

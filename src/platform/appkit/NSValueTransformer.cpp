@@ -1,5 +1,9 @@
 #include "NSValueTransformer.h"
 
+#include <foundation/Log.h>
+#include <foundation/NSKeyedArchiver.h>
+#include <foundation/NSKeyedUnarchiver.h>
+
 #include <map>
 #include <mutex>
 
@@ -33,6 +37,7 @@ struct Registry {
         transformers[NSNegateBooleanTransformerName] = makeRef<NegateBooleanTransformer>();
         transformers[NSIsNilTransformerName] = makeRef<IsNilTransformer>(false);
         transformers[NSIsNotNilTransformerName] = makeRef<IsNilTransformer>(true);
+        transformers[NSKeyedUnarchiveFromDataTransformerName] = makeRef<NSKeyedUnarchiveFromDataTransformer>();
     }
 };
 
@@ -77,4 +82,23 @@ Value NSValueTransformer::reverseTransformedValue(const Value& value) const
     if (!allowsReverseTransformation())
         return {};
     return transformedValue(value);
+}
+
+Value NSKeyedUnarchiveFromDataTransformer::transformedValue(const Value& value) const
+{
+    const auto* data = value.data();
+    if (!data) {
+        if (!value.isNil())
+            NSLog("%@: the value is not data: %@", NSKeyedUnarchiveFromDataTransformerName, value);
+        return {};
+    }
+    return NSKeyedUnarchiver::unarchiveObjectWithData(*data);
+}
+
+Value NSKeyedUnarchiveFromDataTransformer::reverseTransformedValue(const Value& value) const
+{
+    if (value.isNil())
+        return {};
+    auto data = NSKeyedArchiver::archivedDataWithRootObject(value);
+    return data ? Value(std::move(*data)) : Value();
 }

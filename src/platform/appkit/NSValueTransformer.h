@@ -11,6 +11,7 @@
 inline const std::string NSNegateBooleanTransformerName = "NSNegateBoolean";
 inline const std::string NSIsNilTransformerName = "NSIsNil";
 inline const std::string NSIsNotNilTransformerName = "NSIsNotNil";
+inline const std::string NSKeyedUnarchiveFromDataTransformerName = "NSKeyedUnarchiveFromData";
 
 class NSValueTransformer : public NSObject {
 public:
@@ -28,4 +29,17 @@ public:
     // Nil unless reverse transformation is allowed; then the forward
     // transformation unless a subclass says otherwise.
     virtual Value reverseTransformedValue(const Value& value) const;
+};
+
+// Archived data to the object it holds, and back (registered as
+// NSKeyedUnarchiveFromDataTransformerName).
+class NSKeyedUnarchiveFromDataTransformer final : public NSValueTransformer {
+public:
+    std::string transformedValueClass() const override { return "NSObject"; }
+    bool allowsReverseTransformation() const override { return true; }
+    // Data gives its unarchived object; anything else, and data that does
+    // not unarchive, gives nil with a log line.
+    Value transformedValue(const Value& value) const override;
+    // An object gives its archive; nil gives nil.
+    Value reverseTransformedValue(const Value& value) const override;
 };

@@ -2,8 +2,10 @@
 
 #include "NSAnimationContext.h"
 #include "NSApplication.h"
+#include "NSButton.h"
 #include "NSEvent.h"
 #include "NSScreen.h"
+#include "NSToolbar.h"
 #include "NSTrackingArea.h"
 #include "NSView.h"
 #include "NSViewController.h"
@@ -79,11 +81,14 @@ NSWindow::NSWindow(CGRect contentRect, NSWindowStyleMask style, NSBackingStoreTy
     m_contentView = makeRef<NSView>(CGRectMake(0, 0, contentRect.size.width, contentRect.size.height));
     m_contentView->setWindowRecursively(this);
     NSApp().registerWindow(this);
+    setActionHandler("performClose:", [this](const Ref<NSObject>& sender) { performClose(sender); });
 }
 
 NSWindow::~NSWindow()
 {
     *m_alive = false;
+    if (m_toolbar)
+        m_toolbar->setWindow(nullptr);
     unregisterFromDesktop();
     if (m_contentView)
         m_contentView->setWindowRecursively(nullptr);
@@ -243,7 +248,55 @@ void NSWindow::setLevel(NSWindowLevel level)
 void NSWindow::setStyleMask(NSWindowStyleMask mask)
 {
     m_styleMask = mask;
+    if (!(mask & NSWindowStyleMaskTitled))
+        m_standardButtons.clear();
+    for (const auto& [kind, button] : m_standardButtons)
+        button->setEnabled(mask & standardButtonAbility(kind));
     syncWithDesktop();
+}
+
+NSWindowStyleMask NSWindow::standardButtonAbility(NSWindowButton button)
+{
+    switch (button) {
+    case NSWindowCloseButton:
+        return NSWindowStyleMaskClosable;
+    case NSWindowMiniaturizeButton:
+        return NSWindowStyleMaskMiniaturizable;
+    case NSWindowZoomButton:
+        return NSWindowStyleMaskResizable;
+    default:
+        return 0;
+    }
+}
+
+Ref<NSButton> NSWindow::standardWindowButton(NSWindowButton kind)
+{
+    if (!(m_styleMask & NSWindowStyleMaskTitled) || !standardButtonAbility(kind))
+        return nullptr;
+    auto& button = m_standardButtons[kind];
+    if (!button) {
+        button = makeRef<NSButton>(CGRectMake(0, 0, 14, 16));
+        button->setBordered(false);
+        button->setEnabled(m_styleMask & standardButtonAbility(kind));
+        if (kind == NSWindowCloseButton) {
+            button->setTarget(selfRef<NSObject>());
+            button->setAction("performClose:");
+        }
+    }
+    return button;
+}
+
+void NSWindow::setToolbar(const Ref<NSToolbar>& toolbar)
+{
+    if (toolbar == m_toolbar)
+        return;
+    if (m_toolbar)
+        m_toolbar->setWindow(nullptr);
+    m_toolbar = toolbar;
+    if (toolbar) {
+        toolbar->setWindow(this);
+        toolbar->loadItemsIfNeeded();
+    }
 }
 
 void NSWindow::setAlphaValue(CGFloat alpha)
@@ -497,6 +550,34 @@ bool NSWindow::makeFirstResponder(const Ref<NSResponder>& responder)
     m_firstResponder = responder;
     trackingGeometryChanged();
     return true;
+}
+
+void NSWindow::selectKeyViewFollowingView(const Ref<NSView>& view)
+{
+    if (!m_contentView)
+        return;
+    std::vector<NSView*> order;
+    std::vector<NSView*> stack { m_contentView.get() };
+    while (!stack.empty()) {
+        NSView* v = stack.back();
+        stack.pop_back();
+        order.push_back(v);
+        for (auto it = v->subviews().rbegin(); it != v->subviews().rend(); ++it)
+            stack.push_back(it->get());
+    }
+    auto start = std::find(order.begin(), order.end(), view.get());
+    if (start == order.end())
+        return;
+    size_t from = static_cast<size_t>(start - order.begin());
+    for (size_t step = 1; step < order.size(); ++step) {
+        NSView* candidate = order[(from + step) % order.size()];
+        if (candidate->isHiddenOrHasHiddenAncestor())
+            continue;
+        if (candidate->canBecomeKeyView() || candidate->acceptsFirstResponder()) {
+            makeFirstResponder(candidate->selfRef<NSResponder>());
+            return;
+        }
+    }
 }
 
 Ref<NSResponder> NSWindow::nextResponder() const

@@ -15,11 +15,14 @@
 #include <graphics/CGContext.h>
 #include <graphics/CGImage.h>
 
+#include <map>
 #include <vector>
 
+class NSButton;
 class NSColor;
 class NSEvent;
 class NSScreen;
+class NSToolbar;
 class NSTrackingArea;
 class NSView;
 class NSViewController;
@@ -62,6 +65,20 @@ inline constexpr NSWindowCollectionBehavior NSWindowCollectionBehaviorIgnoresCyc
 inline constexpr NSWindowCollectionBehavior NSWindowCollectionBehaviorFullScreenAuxiliary = 1 << 8;
 
 enum class NSWindowTitleVisibility { Visible = 0, Hidden = 1 };
+
+// The title bar's buttons.
+using NSWindowButton = long;
+inline constexpr NSWindowButton NSWindowCloseButton = 0;
+inline constexpr NSWindowButton NSWindowMiniaturizeButton = 1;
+inline constexpr NSWindowButton NSWindowZoomButton = 2;
+
+// How the title bar and the toolbar are arranged.
+using NSWindowToolbarStyle = long;
+inline constexpr NSWindowToolbarStyle NSWindowToolbarStyleAutomatic = 0;
+inline constexpr NSWindowToolbarStyle NSWindowToolbarStyleExpanded = 1;
+inline constexpr NSWindowToolbarStyle NSWindowToolbarStylePreference = 2;
+inline constexpr NSWindowToolbarStyle NSWindowToolbarStyleUnified = 3;
+inline constexpr NSWindowToolbarStyle NSWindowToolbarStyleUnifiedCompact = 4;
 
 inline const std::string NSWindowDidBecomeKeyNotification = "NSWindowDidBecomeKeyNotification";
 inline const std::string NSWindowDidResignKeyNotification = "NSWindowDidResignKeyNotification";
@@ -193,6 +210,19 @@ public:
     const std::string& appearance() const { return m_appearance; }
     void setAppearance(const std::string& name) { m_appearance = name; }
     bool isMiniaturized() const { return false; }
+
+    // Title bar and toolbar. The title bar is not drawn, but its buttons
+    // exist: titled windows have them (others answer null), each enabled
+    // when the style mask has its ability (closable, miniaturizable,
+    // resizable). Clicking the close button is performClose.
+    Ref<NSButton> standardWindowButton(NSWindowButton button);
+    bool showsResizeIndicator() const { return m_showsResizeIndicator; }
+    void setShowsResizeIndicator(bool flag) { m_showsResizeIndicator = flag; }
+    const Ref<NSToolbar>& toolbar() const { return m_toolbar; }
+    // Shows the toolbar, which then fills itself with its default items.
+    void setToolbar(const Ref<NSToolbar>& toolbar);
+    NSWindowToolbarStyle toolbarStyle() const { return m_toolbarStyle; }
+    void setToolbarStyle(NSWindowToolbarStyle style) { m_toolbarStyle = style; }
     // The number of the window on the desktop while it is visible, else 0.
     long windowNumber() const { return m_number; }
 
@@ -230,6 +260,14 @@ public:
     void setInitialFirstResponder(const Ref<NSView>& view) { m_initialFirstResponder = view; }
     Ref<NSResponder> nextResponder() const override;
     bool acceptsFirstResponder() const override { return true; }
+    // The key view loop runs through the visible views that accept first
+    // responder (or can become key views) in the order of the view tree,
+    // and is worked out when it is walked, so recalculating has nothing to
+    // do; it is kept for the callers that ask for it.
+    void recalculateKeyViewLoop() { }
+    // Makes the first view of the loop after the given one first responder,
+    // wrapping round; nothing happens when the loop has no other view.
+    void selectKeyViewFollowingView(const Ref<NSView>& view);
 
     // Events.
     virtual void sendEvent(const Ref<NSEvent>& event);
@@ -262,6 +300,7 @@ private:
     friend class NSApplication;
     friend class NSWindowAnimator;
     void setAlphaValueDirectly(CGFloat alpha);
+    static NSWindowStyleMask standardButtonAbility(NSWindowButton button);
     void syncWithDesktop();
     void unregisterFromDesktop();
     void scheduleDisplay();
@@ -295,6 +334,10 @@ private:
     bool m_opaque { true };
     bool m_hasShadow { true };
     bool m_excludedFromWindowsMenu { false };
+    bool m_showsResizeIndicator { true };
+    std::map<NSWindowButton, Ref<NSButton>> m_standardButtons;
+    Ref<NSToolbar> m_toolbar;
+    NSWindowToolbarStyle m_toolbarStyle { NSWindowToolbarStyleAutomatic };
 
     // Painting.
     CGContextRef m_backing;

@@ -2,6 +2,8 @@
 
 #include "sim/SimDesktop.h"
 
+#include <foundation/RunLoop.h>
+
 #include <map>
 #include <mutex>
 
@@ -88,4 +90,39 @@ Token Desktop::subscribeToCurrent(Listener listener)
         if (listeners.entries.empty())
             listeners.forwarder.reset();
     });
+}
+
+namespace {
+std::mutex gRouterMutex;
+Desktop::InputRouter& router()
+{
+    static auto* installed = new Desktop::InputRouter();
+    return *installed;
+}
+}
+
+void Desktop::setInputRouter(InputRouter newRouter)
+{
+    std::lock_guard lock(gRouterMutex);
+    router() = std::move(newRouter);
+}
+
+void Desktop::routeInput(const DesktopInputEvent& event)
+{
+    InputRouter route;
+    {
+        std::lock_guard lock(gRouterMutex);
+        route = router();
+    }
+    if (route) {
+        route(event);
+        return;
+    }
+    RunLoop::main().perform(
+        [event] {
+            auto& desktop = Desktop::current();
+            desktop.takeInput(event);
+            desktop.deliverInput(event);
+        },
+        kCFRunLoopCommonModes);
 }

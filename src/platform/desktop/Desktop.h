@@ -72,6 +72,31 @@ public:
     // Posts an input event into the window server's stream.
     virtual void postEvent(const DesktopInputEvent& event) = 0;
 
+    // The keyboard as the input stream has taken it so far: the modifier
+    // flags held (event flag bits: Caps Lock, Shift, Control, Option,
+    // Command, Function) and the virtual key codes of every key down,
+    // modifier keys included.
+    virtual uint64_t keyboardModifierFlags() const = 0;
+    virtual std::vector<uint16_t> pressedKeyCodes() const = 0;
+    // The desktop's own keyboard shortcuts.
+    virtual std::vector<DesktopSymbolicHotKey> symbolicHotKeys() const = 0;
+
+    // Input. Every key, modifier and mouse event the desktop receives, from
+    // the hardware or posted by a process, is routed: through the input
+    // router when one is installed (the event services install theirs:
+    // event taps, then hot keys), which takes the events one at a time with
+    // takeInput and ends each with deliverInput. Without a router each event
+    // is taken and delivered on the main run loop.
+    using InputRouter = std::function<void(const DesktopInputEvent&)>;
+    static void setInputRouter(InputRouter router);
+    // The stream takes the event: the keyboard state follows it.
+    virtual void takeInput(const DesktopInputEvent& event) = 0;
+    // Gives the event to an application: a key event to the frontmost one,
+    // a mouse event to the one whose window is under the pointer (the one
+    // that took the press, for drags and the release). Returns its pid, 0
+    // when no application takes it.
+    virtual pid_t deliverInput(const DesktopInputEvent& event) = 0;
+
     // Events, delivered synchronously on the thread that caused them; the
     // services move them to the main run loop.
     using Listener = std::function<void(const DesktopEvent&)>;
@@ -80,4 +105,8 @@ public:
     // Events of whichever desktop is current: the registration moves along
     // when another desktop is installed.
     [[nodiscard]] static Token subscribeToCurrent(Listener listener);
+
+protected:
+    // Sends an event that the desktop received on its way (see above).
+    static void routeInput(const DesktopInputEvent& event);
 };

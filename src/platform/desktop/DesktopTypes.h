@@ -163,6 +163,18 @@ struct DesktopInputEvent {
     pid_t sourcePid { 0 };
 };
 
+// One of the desktop's own keyboard shortcuts (a symbolic hot key): a
+// virtual key code with Carbon modifier bits (Command 0x100, Shift 0x200,
+// Option 0x800, Control 0x1000), and whether the user has it switched on.
+struct DesktopSymbolicHotKey {
+    int32_t identifier { 0 };
+    uint16_t keyCode { 0 };
+    uint32_t modifiers { 0 };
+    bool enabled { true };
+    // What it does, for people reading a test or a log.
+    std::string name;
+};
+
 // Window-list options with the platform's values.
 using CGWindowListOption = uint32_t;
 inline constexpr CGWindowListOption kCGWindowListOptionAll = 0;

@@ -3,6 +3,8 @@
 #include "Value.h"
 
 #include <algorithm>
+#include <charconv>
+#include <vector>
 #include <cstdio>
 
 bool CGRectIsNull(const CGRect& r) { return std::isinf(r.origin.x) && r.origin.x > 0 && std::isinf(r.origin.y) && r.origin.y > 0; }
@@ -165,3 +167,47 @@ static std::string num(CGFloat v) { return formatDouble(v); }
 std::string NSStringFromPoint(const CGPoint& p) { return "{" + num(p.x) + ", " + num(p.y) + "}"; }
 std::string NSStringFromSize(const CGSize& s) { return "{" + num(s.width) + ", " + num(s.height) + "}"; }
 std::string NSStringFromRect(const CGRect& r) { return "{" + NSStringFromPoint(r.origin) + ", " + NSStringFromSize(r.size) + "}"; }
+
+// Up to count numbers of the text, in order; the rest stay 0.
+static std::vector<CGFloat> scanNumbers(const std::string& text, size_t count)
+{
+    std::vector<CGFloat> numbers(count, 0);
+    size_t found = 0;
+    const char* p = text.data();
+    const char* end = p + text.size();
+    while (p < end && found < count) {
+        const char* start = p;
+        bool negative = false;
+        if (*start == '-' || *start == '+') {
+            negative = *start == '-';
+            ++start;
+        }
+        double value = 0;
+        auto [next, error] = std::from_chars(start, end, value);
+        if (error == std::errc() && next != start) {
+            numbers[found++] = negative ? -value : value;
+            p = next;
+        } else {
+            ++p;
+        }
+    }
+    return numbers;
+}
+
+CGPoint NSPointFromString(const std::string& text)
+{
+    auto n = scanNumbers(text, 2);
+    return { n[0], n[1] };
+}
+
+CGSize NSSizeFromString(const std::string& text)
+{
+    auto n = scanNumbers(text, 2);
+    return { n[0], n[1] };
+}
+
+CGRect NSRectFromString(const std::string& text)
+{
+    auto n = scanNumbers(text, 4);
+    return { { n[0], n[1] }, { n[2], n[3] } };
+}

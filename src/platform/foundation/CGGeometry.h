@@ -97,3 +97,8 @@ inline bool NSPointInRect(const NSPoint& p, const NSRect& r) { return NSMouseInR
 std::string NSStringFromRect(const CGRect&);
 std::string NSStringFromPoint(const CGPoint&);
 std::string NSStringFromSize(const CGSize&);
+// The reverse of the above: the numbers of the text in order, so "{{1, 2},
+// {3, 4}}" is a rectangle; numbers the text lacks are 0.
+CGPoint NSPointFromString(const std::string&);
+CGSize NSSizeFromString(const std::string&);
+CGRect NSRectFromString(const std::string&);

@@ -4,6 +4,8 @@
 #include "NSObject.h"
 #include "Value.h"
 
+#include <map>
+#include <mutex>
 #include <string>
 
 class NSBundle : public NSObject {
@@ -24,11 +26,29 @@ public:
     // Reloads from another resource directory (tests).
     void loadFrom(const std::string& resourcePath);
 
+    // A bundle directory whose resources lie directly in it; null when the
+    // directory does not exist.
+    static Ref<NSBundle> bundleWithPath(const std::string& path);
+
+    // The translation of the key in a strings table (default "Localizable")
+    // of the first language that has the table: the user's language
+    // ($LANGUAGE, $LC_ALL, $LC_MESSAGES, $LANG), then "en", then "Base".
+    // A table is LANGUAGE.lproj/TABLE.strings, a property-list dictionary
+    // (XML or binary). A key that no table has gives the value, or the key
+    // when the value is empty.
+    std::string localizedStringForKey(
+        const std::string& key, const std::string& value, const std::string& table = {}) const;
+
 private:
     NSBundle();
+    explicit NSBundle(const std::string& path);
+    const Value::Dictionary& stringsTable(const std::string& table) const;
+
     std::string m_resourcePath;
     std::string m_bundlePath;
     Value m_info;
+    mutable std::mutex m_tablesMutex;
+    mutable std::map<std::string, Value::Dictionary> m_tables;
 };
 
 inline const std::string kCFBundleNameKey = "CFBundleName";

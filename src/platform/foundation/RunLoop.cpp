@@ -124,6 +124,12 @@ RunLoopMode RunLoop::currentMode() const
     return m_modeStack.empty() ? RunLoopMode {} : m_modeStack.back();
 }
 
+bool RunLoop::isCommonMode(const RunLoopMode& mode) const
+{
+    std::lock_guard lock(m_mutex);
+    return m_commonModes.count(mode) > 0;
+}
+
 void RunLoop::addCommonMode(const RunLoopMode& mode)
 {
     std::lock_guard lock(m_mutex);

@@ -79,6 +79,7 @@ public:
     // The mode of the run in progress, or empty when the loop is not running.
     RunLoopMode currentMode() const;
     void addCommonMode(const RunLoopMode& mode);
+    bool isCommonMode(const RunLoopMode& mode) const;
 
     // Runs what is due now in the mode: queued performs, then due timers.
     // Returns whether anything ran.

@@ -15,6 +15,12 @@
 class NSGraphicsContext;
 class NSCachedImageRep;
 
+// Names of the system's own images (imageNamed): the status lights.
+inline const std::string NSImageNameStatusAvailable = "NSStatusAvailable";
+inline const std::string NSImageNameStatusPartiallyAvailable = "NSStatusPartiallyAvailable";
+inline const std::string NSImageNameStatusUnavailable = "NSStatusUnavailable";
+inline const std::string NSImageNameStatusNone = "NSStatusNone";
+
 class NSImage : public NSObject {
 public:
     // initWithSize:. An image without representations draws nothing.
@@ -26,7 +32,20 @@ public:
     static Ref<NSImage> imageWithData(const std::vector<uint8_t>& data);
     static Ref<NSImage> imageWithContentsOfFile(const std::string& path);
 
+    // imageNamed:: the image registered under the name (setName), else a
+    // PNG of that name in the main bundle's resources, else one of the
+    // system's named images; null when there is none. A name gives the same
+    // object every time.
+    static Ref<NSImage> imageNamed(const std::string& name);
+
     explicit NSImage(CGSize size);
+
+    // The name the image is registered under, or empty.
+    const std::string& name() const { return m_name; }
+    // Registers the image under the name, dropping its earlier name; an
+    // empty name only drops it. False when another image holds the name,
+    // and for the names of the system's images.
+    bool setName(const std::string& name);
 
     // The size set, or without one, the first representation's size.
     CGSize size() const;
@@ -69,6 +88,7 @@ public:
 
 private:
     CGSize m_size;
+    std::string m_name;
     bool m_template { false };
     std::vector<Ref<NSImageRep>> m_reps;
     std::vector<Ref<NSCachedImageRep>> m_focusStack;

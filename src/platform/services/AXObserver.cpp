@@ -14,7 +14,7 @@ AXObserver::~AXObserver() = default;
 
 void AXObserver::start()
 {
-    m_source = makeRef<CFRunLoopSource>(selfRef<AXObserver>());
+    m_source = makeRef<CFRunLoopSource>();
     Weak<AXObserver> weak = selfRef<AXObserver>();
     m_subscription = Desktop::subscribeToCurrent([weak](const DesktopEvent& event) {
         if (auto self = weak.lock())
@@ -39,7 +39,7 @@ void AXObserver::receive(const DesktopEvent& event)
 {
     if (event.kind != DesktopEvent::Kind::AXNotification || event.pid != m_pid)
         return;
-    std::vector<CFRunLoopSource::Attachment> attachments;
+    CFRunLoopSourceRef source;
     {
         std::lock_guard lock(m_mutex);
         bool wanted = std::any_of(m_registrations.begin(), m_registrations.end(), [&](const Registration& r) {
@@ -47,8 +47,9 @@ void AXObserver::receive(const DesktopEvent& event)
         });
         if (!wanted || !m_source)
             return;
-        attachments = m_source->m_attachments;
+        source = m_source;
     }
+    auto attachments = source->attachments();
     Weak<AXObserver> weak = selfRef<AXObserver>();
     DesktopElement subject = event.element;
     std::string notification = event.notification;
@@ -145,28 +146,3 @@ AXError AXObserverRemoveNotification(const AXObserverRef& observer, const AXUIEl
 }
 
 CFRunLoopSourceRef AXObserverGetRunLoopSource(const AXObserverRef& observer) { return observer ? observer->m_source : nullptr; }
-
-void CFRunLoopAddSource(RunLoop& loop, const CFRunLoopSourceRef& source, const RunLoopMode& mode)
-{
-    if (!source)
-        return;
-    auto owner = source->m_owner.lock();
-    std::unique_lock<std::mutex> lock;
-    if (owner)
-        lock = std::unique_lock(owner->m_mutex);
-    for (const auto& a : source->m_attachments)
-        if (a.loop == &loop && a.mode == mode)
-            return;
-    source->m_attachments.push_back({ &loop, mode });
-}
-
-void CFRunLoopRemoveSource(RunLoop& loop, const CFRunLoopSourceRef& source, const RunLoopMode& mode)
-{
-    if (!source)
-        return;
-    auto owner = source->m_owner.lock();
-    std::unique_lock<std::mutex> lock;
-    if (owner)
-        lock = std::unique_lock(owner->m_mutex);
-    std::erase_if(source->m_attachments, [&](const CFRunLoopSource::Attachment& a) { return a.loop == &loop && a.mode == mode; });
-}

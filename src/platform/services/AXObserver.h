@@ -3,6 +3,7 @@
 #pragma once
 
 #include "AXUIElement.h"
+#include "CFRunLoopSource.h"
 
 #include <foundation/RunLoop.h>
 #include <foundation/Token.h>
@@ -15,30 +16,6 @@ class AXObserver;
 using AXObserverRef = Ref<AXObserver>;
 using AXObserverCallback = std::function<void(
     const AXObserverRef& observer, const AXUIElementRef& element, const std::string& notification, void* refcon)>;
-
-// The observer's run-loop source: callbacks run only while it is on a run loop.
-class CFRunLoopSource final : public NSObject {
-public:
-    explicit CFRunLoopSource(Weak<AXObserver> owner)
-        : m_owner(std::move(owner))
-    {
-    }
-
-private:
-    friend class AXObserver;
-    friend void CFRunLoopAddSource(RunLoop&, const Ref<CFRunLoopSource>&, const RunLoopMode&);
-    friend void CFRunLoopRemoveSource(RunLoop&, const Ref<CFRunLoopSource>&, const RunLoopMode&);
-    Weak<AXObserver> m_owner;
-    struct Attachment {
-        RunLoop* loop;
-        RunLoopMode mode;
-    };
-    std::vector<Attachment> m_attachments;
-};
-using CFRunLoopSourceRef = Ref<CFRunLoopSource>;
-
-void CFRunLoopAddSource(RunLoop& loop, const CFRunLoopSourceRef& source, const RunLoopMode& mode);
-void CFRunLoopRemoveSource(RunLoop& loop, const CFRunLoopSourceRef& source, const RunLoopMode& mode);
 
 class AXObserver final : public NSObject {
 public:
@@ -53,9 +30,6 @@ private:
     friend AXError AXObserverAddNotification(const AXObserverRef&, const AXUIElementRef&, const std::string&, void*);
     friend AXError AXObserverRemoveNotification(const AXObserverRef&, const AXUIElementRef&, const std::string&);
     friend CFRunLoopSourceRef AXObserverGetRunLoopSource(const AXObserverRef&);
-    friend void CFRunLoopAddSource(RunLoop&, const CFRunLoopSourceRef&, const RunLoopMode&);
-    friend void CFRunLoopRemoveSource(RunLoop&, const CFRunLoopSourceRef&, const RunLoopMode&);
-
     struct Registration {
         AXUIElementRef element;
         std::string notification;

@@ -99,27 +99,31 @@ void SimDesktop::emit(const std::vector<DesktopEvent>& events)
 
 void SimDesktop::postEvent(const DesktopInputEvent& event)
 {
-    std::lock_guard lock(m_mutex);
-    log(stringWithFormat("CGEventPost type:%u keyCode:%u flags:0x%llx at:(%g, %g)", event.type, event.keyCode,
-        static_cast<unsigned long long>(event.flags), event.location.x, event.location.y));
-    m_posted.push_back(event);
-    // Posted mouse events move the pointer and its buttons as real ones do.
-    switch (event.type) {
-    case 1: // left mouse down
-        m_buttons |= 1;
-        m_mouse = event.location;
-        break;
-    case 2: // left mouse up
-        m_buttons &= ~1u;
-        m_mouse = event.location;
-        break;
-    case 5: // mouse moved
-    case 6: // left mouse dragged
-        m_mouse = event.location;
-        break;
-    default:
-        break;
+    {
+        std::lock_guard lock(m_mutex);
+        log(stringWithFormat("CGEventPost type:%u keyCode:%u flags:0x%llx at:(%g, %g)", event.type, event.keyCode,
+            static_cast<unsigned long long>(event.flags), event.location.x, event.location.y));
+        m_posted.push_back(event);
+        // Posted mouse events move the pointer and its buttons as real ones do.
+        switch (event.type) {
+        case 1: // left mouse down
+            m_buttons |= 1;
+            m_mouse = event.location;
+            break;
+        case 2: // left mouse up
+            m_buttons &= ~1u;
+            m_mouse = event.location;
+            break;
+        case 5: // mouse moved
+        case 6: // left mouse dragged
+            m_mouse = event.location;
+            break;
+        default:
+            break;
+        }
     }
+    // Posted events travel the same stream as the hardware's.
+    routeInput(event);
 }
 
 std::vector<DesktopInputEvent> SimDesktop::postedEvents() const
@@ -704,7 +708,14 @@ void SimDesktop::failWindowAttribute(CGWindowID number, const std::string& attri
         m_failingAttributes[{ number, attribute }] = error;
 }
 
-// The system's own windows.
+// The system's own process and windows.
+
+void SimDesktop::setOwnActivationPolicy(ActivationPolicy policy)
+{
+    std::lock_guard lock(m_mutex);
+    log("setActivationPolicy " + std::to_string(static_cast<int>(policy)));
+    m_apps[kOwnPid].app.policy = policy;
+}
 
 CGWindowID SimDesktop::registerOwnWindow(DesktopWindow window)
 {

@@ -60,6 +60,11 @@ public:
     CGDirectDisplayID mainDisplay() const override;
     bool requestDisplayProbe(CGDirectDisplayID display, uint32_t options) override;
     void postEvent(const DesktopInputEvent& event) override;
+    uint64_t keyboardModifierFlags() const override;
+    std::vector<uint16_t> pressedKeyCodes() const override;
+    std::vector<DesktopSymbolicHotKey> symbolicHotKeys() const override;
+    void takeInput(const DesktopInputEvent& event) override;
+    pid_t deliverInput(const DesktopInputEvent& event) override;
     [[nodiscard]] Token subscribe(Listener listener) override;
 
     // Driver: the world changes as a person or another program would change it.
@@ -83,6 +88,32 @@ public:
     uint64_t currentSpace() const;
     void moveMouse(const CGPoint& location);
     void setPressedMouseButtons(uint32_t buttons);
+    // Keyboard: what a person does with it. Each call makes the events the
+    // hardware would make (flags changed, key down, key up) and sends them
+    // into the input stream, where they pass the event taps and the hot keys
+    // before the frontmost application receives them on the main run loop.
+    // The keyboard state that GetCurrentKeyModifiers and GetKeys read
+    // follows the events as the stream takes them, so a quick Command+Tab
+    // still has Command held when its Tab is taken. Flags are event flag
+    // bits (Shift 0x20000, Control 0x40000, Option 0x80000, Command
+    // 0x100000, Caps Lock 0x10000, Function 0x800000).
+    // Holds exactly the modifier keys of the flags: one flags-changed event
+    // per modifier key that goes down or up.
+    void setModifierFlags(uint64_t flags);
+    // Presses a key; with flags, the modifier keys change to them first. A
+    // key that is already down repeats.
+    void pressKey(uint16_t keyCode, std::optional<uint64_t> flags = std::nullopt);
+    // Releases a key; with flags, the modifier keys change to them after.
+    void releaseKey(uint16_t keyCode, std::optional<uint64_t> flags = std::nullopt);
+    // Presses and releases a key with exactly the modifiers of the flags
+    // held, then goes back to the modifiers held before.
+    void typeKey(uint16_t keyCode, uint64_t flags = 0);
+    // The desktop's keyboard shortcuts; the default table has the
+    // application switcher (Command+Tab, Command+Shift+Tab), the search
+    // field (Command+Space), window cycling (Command+`), screenshots and
+    // the space and overview keys (Control+arrows).
+    void setSymbolicHotKeys(std::vector<DesktopSymbolicHotKey> hotKeys);
+    static std::vector<DesktopSymbolicHotKey> defaultSymbolicHotKeys();
     void setAccessibilityTrusted(bool trusted);
     void setScreenRecordingGranted(bool granted);
     void setAssistiveAccessEnabled(bool enabled);
@@ -100,6 +131,11 @@ public:
     // Reads of one attribute of the window fail with the code.
     void failWindowAttribute(CGWindowID number, const std::string& attribute, AXError error);
 
+    // The system's own process (from the interface layer): its activation
+    // policy (a Dock icon only when regular), logged as
+    // "setActivationPolicy <n>".
+    void setOwnActivationPolicy(ActivationPolicy policy);
+
     // The system's own windows (from the interface layer).
     CGWindowID registerOwnWindow(DesktopWindow window);
     void updateOwnWindow(const DesktopWindow& window);
@@ -112,6 +148,9 @@ public:
     // Called on the capturing thread at every window capture.
     void setCaptureHook(std::function<void(CGWindowID)> hook);
     std::vector<DesktopInputEvent> postedEvents() const;
+    // The input events an application received, in order (the system's own
+    // process included).
+    std::vector<DesktopInputEvent> receivedEvents(pid_t pid) const;
     std::vector<std::string> callLog() const;
     void clearCallLog();
     size_t countCalls(const std::string& prefix) const;
@@ -144,6 +183,11 @@ private:
     CGRect buttonFrameLocked(const DesktopWindow& w, DesktopElement::Kind kind) const;
     CGRect usableFrameForLocked(const CGRect& frame) const;
     DesktopImage contentLocked(const DesktopWindow& w) const;
+    DesktopInputEvent keyboardEventLocked(uint32_t type, uint16_t keyCode) const;
+    std::optional<pid_t> applicationUnderPointLocked(const CGPoint& location) const;
+    static void applyKeyboardEvent(const DesktopInputEvent& event, uint64_t& flags, std::set<uint16_t>& keys);
+    void changeModifiersLocked(uint64_t flags, std::vector<DesktopInputEvent>& events);
+    static void send(const std::vector<DesktopInputEvent>& events);
 
     mutable std::recursive_mutex m_mutex;
     std::vector<DesktopScreen> m_screens;
@@ -170,6 +214,15 @@ private:
     std::vector<std::pair<CGDirectDisplayID, uint32_t>> m_probes;
     mutable std::vector<std::string> m_callLog;
     std::vector<DesktopInputEvent> m_posted;
+    // The keys the person holds, and the keys as the input stream has taken
+    // them.
+    uint64_t m_heldFlags { 0 };
+    std::set<uint16_t> m_heldKeys;
+    uint64_t m_modifierFlags { 0 };
+    std::set<uint16_t> m_keysDown;
+    std::vector<DesktopSymbolicHotKey> m_symbolicHotKeys { defaultSymbolicHotKeys() };
+    std::vector<std::pair<pid_t, DesktopInputEvent>> m_received;
+    pid_t m_mouseDownReceiver { 0 };
     std::function<void(CGWindowID)> m_captureHook;
     // Generated window content, kept until what it shows changes.
     struct CachedContent {

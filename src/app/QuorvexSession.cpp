@@ -1,0 +1,352 @@
+#include "QuorvexSession.h"
+
+#include <desktop/KeyboardLayout.h>
+#include <foundation/RunLoop.h>
+
+#include <cairo.h>
+
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+
+namespace {
+
+// Words and double-quoted strings (with \" and \\ inside).
+std::optional<std::vector<std::string>> tokenize(const std::string& line, std::string& problem)
+{
+    std::vector<std::string> tokens;
+    size_t i = 0;
+    while (i < line.size()) {
+        if (std::isspace(static_cast<unsigned char>(line[i]))) {
+            ++i;
+            continue;
+        }
+        if (line[i] == '#')
+            break;
+        std::string token;
+        if (line[i] == '"') {
+            ++i;
+            bool closed = false;
+            while (i < line.size()) {
+                char c = line[i++];
+                if (c == '\\' && i < line.size()) {
+                    token += line[i++];
+                } else if (c == '"') {
+                    closed = true;
+                    break;
+                } else {
+                    token += c;
+                }
+            }
+            if (!closed) {
+                problem = "a quoted text is not closed";
+                return std::nullopt;
+            }
+        } else {
+            while (i < line.size() && !std::isspace(static_cast<unsigned char>(line[i])))
+                token += line[i++];
+        }
+        tokens.push_back(token);
+    }
+    return tokens;
+}
+
+std::string lowercase(std::string s)
+{
+    for (auto& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool writeScreenshot(const DesktopImage& image, const std::string& path)
+{
+    if (image.empty())
+        return false;
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, image.width, image.height);
+    cairo_surface_flush(surface);
+    unsigned char* data = cairo_image_surface_get_data(surface);
+    int stride = cairo_image_surface_get_stride(surface);
+    for (int y = 0; y < image.height; ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(data + static_cast<size_t>(y) * stride);
+        const uint8_t* in = image.rgba.data() + static_cast<size_t>(y) * image.width * 4;
+        for (int x = 0; x < image.width; ++x)
+            row[x] = (uint32_t(in[x * 4 + 3]) << 24) | (uint32_t(in[x * 4]) << 16) | (uint32_t(in[x * 4 + 1]) << 8) | in[x * 4 + 2];
+    }
+    cairo_surface_mark_dirty(surface);
+    bool ok = cairo_surface_write_to_png(surface, path.c_str()) == CAIRO_STATUS_SUCCESS;
+    cairo_surface_destroy(surface);
+    return ok;
+}
+
+}
+
+QuorvexSession::QuorvexSession(SimDesktop& desktop, QuorvexSessionHost& host, std::string outDirectory, std::ostream& out, std::ostream& err)
+    : m_desktop(desktop)
+    , m_host(host)
+    , m_outDirectory(std::move(outDirectory))
+    , m_out(out)
+    , m_err(err)
+{
+}
+
+std::optional<uint16_t> QuorvexSession::keyCodeForName(const std::string& name)
+{
+    static const std::map<std::string, uint16_t> keys = {
+        { "a", 0 }, { "s", 1 }, { "d", 2 }, { "f", 3 }, { "h", 4 }, { "g", 5 }, { "z", 6 }, { "x", 7 }, { "c", 8 }, { "v", 9 },
+        { "b", 11 }, { "q", 12 }, { "w", 13 }, { "e", 14 }, { "r", 15 }, { "y", 16 }, { "t", 17 }, { "1", 18 }, { "2", 19 },
+        { "3", 20 }, { "4", 21 }, { "6", 22 }, { "5", 23 }, { "equal", 24 }, { "9", 25 }, { "7", 26 }, { "minus", 27 },
+        { "8", 28 }, { "0", 29 }, { "o", 31 }, { "u", 32 }, { "i", 34 }, { "p", 35 }, { "l", 37 }, { "j", 38 }, { "k", 40 },
+        { "n", 45 }, { "m", 46 }, { "grave", 50 }, { "`", 50 },
+        { "return", VirtualKey::Return }, { "enter", VirtualKey::Return }, { "tab", VirtualKey::Tab },
+        { "space", VirtualKey::Space }, { "delete", VirtualKey::Delete }, { "escape", VirtualKey::Escape },
+        { "esc", VirtualKey::Escape }, { "left", VirtualKey::LeftArrow }, { "right", VirtualKey::RightArrow },
+        { "down", VirtualKey::DownArrow }, { "up", VirtualKey::UpArrow },
+        { "f1", 122 }, { "f2", 120 }, { "f3", 99 }, { "f4", 118 }, { "f5", 96 }, { "f6", 97 }, { "f7", 98 }, { "f8", 100 },
+        { "f9", 101 }, { "f10", 109 }, { "f11", 103 }, { "f12", 111 },
+    };
+    auto it = keys.find(lowercase(name));
+    if (it == keys.end())
+        return std::nullopt;
+    return it->second;
+}
+
+std::optional<uint64_t> QuorvexSession::modifierForName(const std::string& name)
+{
+    static const std::map<std::string, uint64_t> modifiers = {
+        { "cmd", 1u << 20 }, { "command", 1u << 20 }, { "ctrl", 1u << 18 }, { "control", 1u << 18 }, { "alt", 1u << 19 },
+        { "opt", 1u << 19 }, { "option", 1u << 19 }, { "shift", 1u << 17 }, { "fn", 1u << 23 },
+    };
+    auto it = modifiers.find(lowercase(name));
+    if (it == modifiers.end())
+        return std::nullopt;
+    return it->second;
+}
+
+QuorvexSession::Status QuorvexSession::fail(size_t lineNumber, const std::string& line, const std::string& problem, Status status)
+{
+    m_err << "line " << lineNumber << ": " << line << "\n  " << problem << "\n";
+    return status;
+}
+
+std::optional<pid_t> QuorvexSession::applicationNamed(const std::string& name) const
+{
+    for (const auto& app : m_desktop.runningApplications())
+        if (app.name == name)
+            return app.pid;
+    return std::nullopt;
+}
+
+std::optional<CGWindowID> QuorvexSession::windowTitled(const std::string& title) const
+{
+    for (const auto& w : m_desktop.windows())
+        if (w.title == title && w.pid != m_desktop.ownProcessIdentifier())
+            return w.number;
+    return std::nullopt;
+}
+
+QuorvexSession::Status QuorvexSession::run(std::istream& script, const std::string&)
+{
+    std::string line;
+    size_t number = 0;
+    while (std::getline(script, line)) {
+        ++number;
+        Status status = runLine(line, number);
+        if (status != Passed)
+            return status;
+    }
+    return Passed;
+}
+
+QuorvexSession::Status QuorvexSession::runLine(const std::string& line, size_t lineNumber)
+{
+    std::string problem;
+    auto tokens = tokenize(line, problem);
+    if (!tokens)
+        return fail(lineNumber, line, problem, ScriptError);
+    if (tokens->empty())
+        return Passed;
+    const auto& t = *tokens;
+    const std::string command = t[0];
+    auto arguments = [&](size_t least, size_t most) { return t.size() - 1 >= least && t.size() - 1 <= most; };
+    auto usage = [&](const std::string& form) { return fail(lineNumber, line, "usage: " + form, ScriptError); };
+    auto settle = [] { RunLoop::main().runUntilIdle(); };
+
+    if (command == "press") {
+        if (!arguments(1, 1))
+            return usage("press KEYS (for example cmd+tab)");
+        uint64_t flags = m_desktop.keyboardModifierFlags();
+        std::optional<uint16_t> key;
+        std::string keys = t[1];
+        size_t start = 0;
+        while (start <= keys.size()) {
+            size_t plus = keys.find('+', start);
+            std::string part = keys.substr(start, plus == std::string::npos ? std::string::npos : plus - start);
+            if (auto modifier = modifierForName(part)) {
+                flags |= *modifier;
+            } else if (auto code = keyCodeForName(part); code && !key) {
+                key = code;
+            } else {
+                return fail(lineNumber, line, "unknown key name \"" + part + "\"", ScriptError);
+            }
+            if (plus == std::string::npos)
+                break;
+            start = plus + 1;
+        }
+        m_desktop.setModifierFlags(flags);
+        settle();
+        if (key) {
+            m_desktop.pressKey(*key);
+            settle();
+            m_desktop.releaseKey(*key);
+            settle();
+        }
+        return Passed;
+    }
+    if (command == "tap") {
+        if (!arguments(1, 1))
+            return usage("tap KEY");
+        auto key = keyCodeForName(t[1]);
+        if (!key)
+            return fail(lineNumber, line, "unknown key name \"" + t[1] + "\"", ScriptError);
+        m_desktop.pressKey(*key);
+        settle();
+        m_desktop.releaseKey(*key);
+        settle();
+        return Passed;
+    }
+    if (command == "release") {
+        if (!arguments(1, 1))
+            return usage("release MODIFIER (cmd, ctrl, alt, shift or all)");
+        uint64_t flags = m_desktop.keyboardModifierFlags();
+        if (lowercase(t[1]) == "all") {
+            flags = 0;
+        } else if (auto modifier = modifierForName(t[1])) {
+            flags &= ~*modifier;
+        } else {
+            return fail(lineNumber, line, "unknown modifier \"" + t[1] + "\"", ScriptError);
+        }
+        m_desktop.setModifierFlags(flags);
+        settle();
+        return Passed;
+    }
+    if (command == "wait") {
+        char* end = nullptr;
+        double seconds = arguments(1, 1) ? std::strtod(t[1].c_str(), &end) : -1;
+        if (!end || *end || !std::isfinite(seconds) || seconds < 0 || seconds > 3600)
+            return usage("wait SECONDS (0 to 3600)");
+        RunLoop::main().runFor(seconds);
+        return Passed;
+    }
+    if (command == "shot") {
+        bool plain = arguments(1, 1) && !t[1].empty();
+        for (char c : plain ? t[1] : std::string())
+            plain = plain && (std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_');
+        if (!plain)
+            return usage("shot NAME (letters, digits, - and _)");
+        settle();
+        std::error_code error;
+        std::filesystem::create_directories(m_outDirectory, error);
+        std::string path = m_outDirectory + "/" + t[1] + ".png";
+        if (!writeScreenshot(m_desktop.screenshot(), path))
+            return fail(lineNumber, line, "cannot write " + path, ScriptError);
+        m_out << "shot: " << path << "\n";
+        return Passed;
+    }
+    if (command == "launch") {
+        if (t.size() < 2)
+            return usage("launch APP [\"TITLE\" ...]");
+        if (applicationNamed(t[1]))
+            return fail(lineNumber, line, "an application named \"" + t[1] + "\" is running already", ScriptError);
+        DesktopApp app;
+        app.pid = m_nextPid++;
+        app.name = t[1];
+        app.bundleId = "org.example." + lowercase(t[1]);
+        app.iconColor = static_cast<uint32_t>(app.pid * 2654435761u) & 0xffffff;
+        std::vector<DesktopWindow> windows;
+        for (size_t i = 2; i < t.size(); ++i) {
+            DesktopWindow w;
+            w.title = t[i];
+            w.frame = CGRectMake(120 + 40 * i, 80 + 30 * i, 720, 480);
+            windows.push_back(w);
+        }
+        m_desktop.launchApplication(app, windows);
+        settle();
+        return Passed;
+    }
+    if (command == "quit" || command == "hide") {
+        if (!arguments(1, 1))
+            return usage(command + " APP");
+        auto pid = applicationNamed(t[1]);
+        if (!pid)
+            return fail(lineNumber, line, "no application named \"" + t[1] + "\"", ScriptError);
+        if (command == "quit")
+            m_desktop.quitApplication(*pid);
+        else
+            m_desktop.hideApplication(*pid);
+        settle();
+        return Passed;
+    }
+    if (command == "open") {
+        if (!arguments(2, 2))
+            return usage("open APP \"TITLE\"");
+        auto pid = applicationNamed(t[1]);
+        if (!pid)
+            return fail(lineNumber, line, "no application named \"" + t[1] + "\"", ScriptError);
+        DesktopWindow w;
+        w.pid = *pid;
+        w.title = t[2];
+        w.frame = CGRectMake(200, 140, 720, 480);
+        m_desktop.openWindow(w);
+        settle();
+        return Passed;
+    }
+    if (command == "close" || command == "minimize") {
+        if (!arguments(1, 1))
+            return usage(command + " \"TITLE\"");
+        auto window = windowTitled(t[1]);
+        if (!window)
+            return fail(lineNumber, line, "no window titled \"" + t[1] + "\"", ScriptError);
+        if (command == "close")
+            m_desktop.closeWindow(*window);
+        else
+            m_desktop.setWindowMinimized(*window, true);
+        settle();
+        return Passed;
+    }
+    if (command == "expect") {
+        settle();
+        if (t.size() == 3 && t[1] == "focus") {
+            auto focused = m_desktop.window(m_desktop.focusedWindow());
+            std::string saw = focused ? "\"" + focused->title.value_or("") + "\"" : "no focused window";
+            if (!focused || focused->title != t[2])
+                return fail(lineNumber, line, "saw " + saw, ExpectationFailed);
+            return Passed;
+        }
+        if (t.size() == 3 && t[1] == "panel" && (t[2] == "visible" || t[2] == "hidden")) {
+            bool visible = m_host.isPanelVisible();
+            if (visible != (t[2] == "visible"))
+                return fail(lineNumber, line, std::string("saw the panel ") + (visible ? "visible" : "hidden"), ExpectationFailed);
+            return Passed;
+        }
+        if (t.size() == 3 && t[1] == "selected") {
+            auto selected = m_host.selectedTitle();
+            if (selected != t[2])
+                return fail(lineNumber, line, "saw " + (selected ? "\"" + *selected + "\"" : std::string("nothing selected")), ExpectationFailed);
+            return Passed;
+        }
+        if (t.size() == 3 && t[1] == "count") {
+            char* end = nullptr;
+            long expected = std::strtol(t[2].c_str(), &end, 10);
+            if (!end || *end || expected < 0)
+                return usage("expect count N");
+            size_t count = m_host.shownCount();
+            if (count != static_cast<size_t>(expected))
+                return fail(lineNumber, line, "saw " + std::to_string(count), ExpectationFailed);
+            return Passed;
+        }
+        return usage("expect focus \"TITLE\" | expect panel visible|hidden | expect selected \"TITLE\" | expect count N");
+    }
+    return fail(lineNumber, line, "unknown command \"" + command + "\"", ScriptError);
+}

@@ -1,0 +1,66 @@
+// A session script drives the application on the simulated desktop the way
+// a person would: key presses and releases, waiting, changes to the desktop,
+// screenshots, and expectations that stop the run when they fail. One
+// command per line; "#" starts a comment.
+//
+//   press KEYS           cmd+tab: the modifiers go down and stay held, the key is pressed and released
+//   tap KEY              press and release one key, the held modifiers still held
+//   release MODIFIER     cmd, ctrl, alt, shift or all
+//   wait SECONDS         lets the clock run
+//   shot NAME            the whole desktop to DIR/NAME.png
+//   launch APP ["TITLE"...]   starts an application with windows of these titles
+//   quit APP | hide APP
+//   open APP "TITLE" | close "TITLE" | minimize "TITLE"
+//   expect focus "TITLE" | expect panel visible | expect panel hidden
+//   expect selected "TITLE" | expect count N
+#pragma once
+
+#include <desktop/sim/SimDesktop.h>
+
+#include <cstdint>
+#include <istream>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+// What a session asks of the running application.
+class QuorvexSessionHost {
+public:
+    virtual ~QuorvexSessionHost() = default;
+    virtual bool isPanelVisible() = 0;
+    // The title of the window selected in the panel; nothing when none is.
+    virtual std::optional<std::string> selectedTitle() = 0;
+    // How many entries the panel shows.
+    virtual size_t shownCount() = 0;
+};
+
+class QuorvexSession {
+public:
+    enum Status { Passed = 0, ExpectationFailed = 1, ScriptError = 2 };
+
+    QuorvexSession(SimDesktop& desktop, QuorvexSessionHost& host, std::string outDirectory, std::ostream& out, std::ostream& err);
+
+    // Runs every line; stops at the first failed expectation or error.
+    Status run(std::istream& script, const std::string& sourceName);
+    // Runs one line (its number is used in messages).
+    Status runLine(const std::string& line, size_t lineNumber);
+
+    // Key names: letters, digits, tab, return, escape, space, the arrows
+    // (left, right, up, down), grave, minus, equal, delete, f1 to f12.
+    static std::optional<uint16_t> keyCodeForName(const std::string& name);
+    // Modifier names: cmd/command, ctrl/control, alt/opt/option, shift, fn.
+    static std::optional<uint64_t> modifierForName(const std::string& name);
+
+private:
+    Status fail(size_t lineNumber, const std::string& line, const std::string& problem, Status status);
+    std::optional<pid_t> applicationNamed(const std::string& name) const;
+    std::optional<CGWindowID> windowTitled(const std::string& title) const;
+
+    SimDesktop& m_desktop;
+    QuorvexSessionHost& m_host;
+    std::string m_outDirectory;
+    std::ostream& m_out;
+    std::ostream& m_err;
+    pid_t m_nextPid { 9000 };
+};

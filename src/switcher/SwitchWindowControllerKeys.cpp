@@ -1,0 +1,208 @@
+// The panel's keys, the commands they run on the selected window, and the
+// hint line that names them.
+#include "SwitchWindowController.h"
+
+#include <appkit/NSAttributedString.h>
+#include <foundation/NSUserDefaults.h>
+#include <graphics/NSColor.h>
+#include <graphics/NSFont.h>
+#include <model/SWApplication.h>
+#include <model/SWWindow.h>
+
+#include <algorithm>
+
+namespace {
+
+// Key codes of the panel's commands.
+constexpr uint16_t kKeyH = 4;
+constexpr uint16_t kKeyQ = 12;
+constexpr uint16_t kKeyW = 13;
+constexpr uint16_t kKeyM = 46;
+
+constexpr CGFloat kHintFontSize = 12;
+
+}
+
+const std::string SwitchWindowController::kHintText
+    = "Navigate: Tab, \u2190\u2191\u2193\u2192, Quit App, H - Hide App, "
+      "W - Close Window, Return (\u21A9\uFE0E) - Acitvate, "
+      "Minimize/de-minimize";
+
+const std::vector<NSRange>& SwitchWindowController::hintUnderlineRanges()
+{
+    static const std::vector<NSRange> ranges
+        = { { 10, 1 }, { 21, 1 }, { 31, 1 }, { 45, 1 }, { 71, 2 }, { 87, 1 } };
+    return ranges;
+}
+
+void SwitchWindowController::monitorEvents()
+{
+    // The monitor only looks: every event goes on unchanged.
+    m_eventMonitor = NSEvent::addLocalMonitorForEventsMatchingMask(
+        NSEventMaskKeyDown | NSEventMaskKeyUp | NSEventMaskSystemDefined, [this](const Ref<NSEvent>& event) {
+            auto window = this->window();
+            if (event && event->type() == NSEventTypeKeyDown && window && event->window() == window)
+                processKey(event);
+            return event;
+        });
+}
+
+void SwitchWindowController::processKey(const Ref<NSEvent>& event)
+{
+    // The hotkey's modifier is held while the panel is open; a bare key is
+    // someone typing, not a command.
+    if (!event || !(event->modifierFlags() & NSEventModifierFlagDeviceIndependentFlagsMask)) return;
+    const auto& characters = event->charactersIgnoringModifiers();
+    if (std::find(m_numKeyStrArray.begin(), m_numKeyStrArray.end(), characters) != m_numKeyStrArray.end()) {
+        selectByKey(characters);
+        return;
+    }
+    switch (event->keyCode()) {
+    case kKeyH:
+        performHide();
+        break;
+    case kKeyQ:
+        performQuit();
+        break;
+    case kKeyW:
+        performClose();
+        break;
+    case kVK_Return:
+        performSwitch();
+        break;
+    case kKeyM:
+        performMinimize();
+        break;
+    case kVK_Escape:
+        _hideWindow();
+        break;
+    default:
+        break;
+    }
+}
+
+void SwitchWindowController::selectByKey(const std::string& key)
+{
+    if (!m_arrayController || key.size() != 1 || key[0] < '0' || key[0] > '9') return;
+    // "0" stands for the tenth entry, after "9".
+    size_t position = key[0] == '0' ? 10 : static_cast<size_t>(key[0] - '0');
+    if (position <= m_arrayController->content().size()) m_arrayController->setSelectionIndex(position - 1);
+}
+
+void SwitchWindowController::flagsChanged(const Ref<NSEvent>& event)
+{
+    auto window = this->window();
+    if (window && window->isVisible()) {
+        switchAndHide();
+        return;
+    }
+    NSWindowController::flagsChanged(event);
+}
+
+void SwitchWindowController::switchAndHide()
+{
+    performSwitch();
+    _hideWindowWhitOutAnimation();
+}
+
+Ref<SWWindow> SwitchWindowController::selectedWindow() const
+{
+    if (!m_arrayController) return nullptr;
+    auto selected = m_arrayController->selectedObjects();
+    return selected.empty() ? nullptr : selected.front().objectAs<SWWindow>();
+}
+
+void SwitchWindowController::performSwitch()
+{
+    if (auto window = selectedWindow()) window->activateWindow();
+}
+
+void SwitchWindowController::performMinimize()
+{
+    auto window = selectedWindow();
+    if (!window) return;
+    if (window->isWindowMinimized())
+        window->unMinimize();
+    else
+        window->minimize();
+}
+
+void SwitchWindowController::performClose()
+{
+    auto window = selectedWindow();
+    if (!window) return;
+    m_selection = static_cast<int64_t>(m_arrayController->selectionIndex());
+    window->close();
+    setSelection();
+}
+
+void SwitchWindowController::performQuit()
+{
+    auto window = selectedWindow();
+    if (!window) return;
+    m_selection = static_cast<int64_t>(m_arrayController->selectionIndex());
+    if (auto app = window->app()) app->kill();
+    setSelection();
+}
+
+void SwitchWindowController::performHide()
+{
+    auto window = selectedWindow();
+    if (!window) return;
+    if (auto app = window->app()) {
+        if (app->isHidden())
+            app->unhide();
+        else
+            app->hide();
+    }
+    window->updatePreview();
+}
+
+void SwitchWindowController::setSelection()
+{
+    if (!m_arrayController) return;
+    // The count still includes the window just closed or quit: the model
+    // drops it later, and the same index then shows the next window. When
+    // the closed window was the last entry, the array controller decides.
+    auto count = static_cast<int64_t>(m_arrayController->content().size());
+    if (count == 0) return;
+    if (m_selection >= 0 && m_selection < count - 1)
+        m_arrayController->setSelectionIndex(static_cast<NSUInteger>(m_selection));
+}
+
+void SwitchWindowController::setTooltips()
+{
+    bool show = NSUserDefaults::standardUserDefaults()->boolForKey("ShotcutsHints") && m_arrayController
+        && m_arrayController->content().size() > 1;
+    if (!show) {
+        if (m_toolTipLabel) m_toolTipLabel->setHidden(true);
+        return;
+    }
+
+    auto text = makeRef<NSAttributedString>(kHintText);
+    NSRange whole = { 0, text->length() };
+    NSStringAttributes font;
+    font.font = NSFont::fontWithName("Helvetica", kHintFontSize);
+    text->addAttributes(font, whole);
+    NSStringAttributes underline;
+    underline.underlineStyle = 1;
+    for (const auto& range : hintUnderlineRanges())
+        text->addAttributes(underline, range);
+    NSStringAttributes color;
+    color.foregroundColor = currentTheme() == 1 ? NSColor::blackColor() : NSColor::whiteColor();
+    text->addAttributes(color, whole);
+
+    if (!m_toolTipLabel) {
+        auto label = makeRef<NSTextField>(CGRectZero);
+        label->setDrawsBackground(false);
+        label->setBordered(false);
+        setToolTipLabel(label);
+    }
+    m_toolTipLabel->setHidden(false);
+    m_toolTipLabel->setAttributedStringValue(text);
+    m_toolTipLabel->sizeToFit();
+    m_toolTipLabel->setEditable(false);
+    m_toolTipLabel->setFrameOrigin(kHintOrigin);
+    m_toolTipLabel->removeFromSuperview();
+    if (auto window = this->window()) window->contentView()->addSubview(m_toolTipLabel);
+}

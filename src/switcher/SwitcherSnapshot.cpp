@@ -1,0 +1,106 @@
+#include "SwitcherSnapshot.h"
+
+#include "SwitchWindowController.h"
+
+#include <desktop/sim/SimDesktop.h>
+#include <foundation/NSUserDefaults.h>
+#include <foundation/RunLoop.h>
+#include <graphics/CGColorSpace.h>
+#include <graphics/CGDataProvider.h>
+#include <graphics/ImageIO.h>
+#include <model/WindowManager.h>
+
+#include <fstream>
+
+namespace {
+
+// The modifier held while the panel is open, as a person holds Option.
+constexpr NSEventModifierFlags kHeldModifier = NSEventModifierFlagOption;
+
+bool fail(std::string* error, const std::string& reason)
+{
+    if (error) *error = reason;
+    return false;
+}
+
+bool writePNG(const DesktopImage& image, const std::string& path)
+{
+    auto provider = CGDataProviderCreateWithData(image.rgba.data(), image.rgba.size());
+    auto cg = CGImageCreate(image.width, image.height, 8, 32, image.width * 4, CGColorSpaceCreateDeviceRGB(),
+        kCGImageAlphaPremultipliedLast, provider);
+    auto png = CGImageCreatePNGData(cg);
+    if (png.empty()) return false;
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+    out.close();
+    return static_cast<bool>(out);
+}
+
+// Sets "ThemeIndex" while it lives, then puts back what was stored.
+class ThemeOverride {
+public:
+    explicit ThemeOverride(SwitcherTheme theme)
+        : m_defaults(NSUserDefaults::standardUserDefaults())
+        , m_previous(m_defaults->objectForKey("ThemeIndex"))
+    {
+        m_defaults->setInteger(theme, "ThemeIndex");
+    }
+    ~ThemeOverride()
+    {
+        if (m_previous.isNil())
+            m_defaults->removeObjectForKey("ThemeIndex");
+        else
+            m_defaults->setObject(m_previous, "ThemeIndex");
+    }
+    ThemeOverride(const ThemeOverride&) = delete;
+    ThemeOverride& operator=(const ThemeOverride&) = delete;
+
+private:
+    Ref<NSUserDefaults> m_defaults;
+    Value m_previous;
+};
+
+}
+
+bool writeSwitcherSnapshot(SwitcherTheme theme, const std::string& pngPath, std::string* error)
+{
+    auto* desktop = dynamic_cast<SimDesktop*>(&Desktop::current());
+    if (!desktop) return fail(error, "the desktop is not a simulated one");
+
+    ThemeOverride themeOverride(theme);
+    // Opening the panel activates this process; the application in front
+    // before comes back afterwards, as if the picture had not been taken.
+    pid_t frontmost = desktop->frontmostApplication();
+    auto model = WindowManager::create();
+    // The start-up scan, then the first order numbers and badges.
+    RunLoop::main().runUntilIdle();
+    RunLoop::main().runFor(std::max(WindowManager::kFirstSortOrderDelay, WindowManager::kBadgesDelay));
+    auto arrayController = makeRef<NSArrayController>();
+    arrayController->bind("contentArray", model, "windows");
+
+    uint64_t heldBefore = desktop->keyboardModifierFlags();
+    desktop->setModifierFlags(heldBefore | kHeldModifier);
+    RunLoop::main().runUntilIdle();
+    auto controller = SwitchWindowController::create();
+    controller->handleHotkeyWithWindowListWithArrayController(arrayController);
+    bool opened
+        = controller->currentViewController() && controller->window() && controller->window()->isVisible();
+    if (opened && arrayController->arrangedObjects().size() > 1) arrayController->setSelectionIndex(1);
+    RunLoop::main().runUntilIdle();
+    auto screenshot = desktop->screenshot();
+
+    controller->_hideWindowWhitOutAnimation();
+    desktop->setModifierFlags(heldBefore);
+    if (frontmost && frontmost != desktop->ownProcessIdentifier())
+        desktop->activateApplication(frontmost, true);
+    RunLoop::main().runUntilIdle();
+
+    if (!controller->currentViewController()) {
+        return fail(error,
+            "no switcher layout for LayoutType "
+                + std::to_string(NSUserDefaults::standardUserDefaults()->integerForKey("LayoutType")));
+    }
+    if (!opened) return fail(error, "the switcher panel did not open");
+    if (!writePNG(screenshot, pngPath)) return fail(error, "cannot write " + pngPath);
+    return true;
+}

@@ -1,0 +1,222 @@
+#include "NSEventUtilities.h"
+
+#include <appkit/NSApplication.h>
+#include <foundation/Clock.h>
+#include <foundation/Log.h>
+#include <foundation/RunLoop.h>
+
+#include <cstdio>
+#include <deque>
+#include <optional>
+
+namespace {
+
+// Bits of the Carbon modifier word.
+constexpr uint32_t kCarbonCommandBit = 8;
+constexpr uint32_t kCarbonShiftBit = 9;
+constexpr uint32_t kCarbonCapsLockBit = 10;
+constexpr uint32_t kCarbonOptionBit = 11;
+constexpr uint32_t kCarbonControlBit = 12;
+constexpr uint32_t kCarbonFunctionBit = 17;
+
+// Bits of an event's modifier flags.
+constexpr uint32_t kShiftBit = 17;
+constexpr uint32_t kControlBit = 18;
+constexpr uint32_t kOptionBit = 19;
+constexpr uint32_t kCommandBit = 20;
+constexpr uint32_t kFunctionBit = 23;
+
+constexpr uint16_t kSpaceKeyCode = 49;
+
+bool liveModifier(uint32_t bit) { return (GetCurrentKeyModifiers() >> bit) & 1; }
+
+bool flag(const NSEvent& event, uint32_t bit) { return (event.modifierFlags() >> bit) & 1; }
+
+// The first UTF-16 unit of a UTF-8 text, as the platform's strings count
+// characters; nothing for an empty text.
+std::optional<char16_t> firstUTF16Unit(const std::string& text)
+{
+    if (text.empty())
+        return std::nullopt;
+    auto byte = [&](size_t i) { return i < text.size() ? static_cast<uint8_t>(text[i]) : 0; };
+    uint8_t lead = byte(0);
+    char32_t c;
+    if (lead < 0x80)
+        c = lead;
+    else if ((lead >> 5) == 0x6)
+        c = ((lead & 0x1F) << 6) | (byte(1) & 0x3F);
+    else if ((lead >> 4) == 0xE)
+        c = ((lead & 0x0F) << 12) | ((byte(1) & 0x3F) << 6) | (byte(2) & 0x3F);
+    else if ((lead >> 3) == 0x1E)
+        c = ((lead & 0x07) << 18) | ((byte(1) & 0x3F) << 12) | ((byte(2) & 0x3F) << 6) | (byte(3) & 0x3F);
+    else
+        return char16_t(0xFFFD);
+    if (c >= 0x10000)
+        return static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+    return static_cast<char16_t>(c);
+}
+
+int32_t clickCount(const NSEvent& event)
+{
+    return static_cast<int32_t>(event.clickCount());
+}
+
+}
+
+bool NSEventUtilities::commandKeyDownNow() { return liveModifier(kCarbonCommandBit); }
+bool NSEventUtilities::shiftKeyDownNow() { return liveModifier(kCarbonShiftBit); }
+bool NSEventUtilities::capsLockDownNow() { return liveModifier(kCarbonCapsLockBit); }
+bool NSEventUtilities::optionKeyDownNow() { return liveModifier(kCarbonOptionBit); }
+bool NSEventUtilities::controlKeyDownNow() { return liveModifier(kCarbonControlBit); }
+bool NSEventUtilities::isMouseButtonDown() { return GetCurrentButtonState() & 1; }
+
+bool NSEventUtilities::spaceKeyDownNow()
+{
+    KeyMap keys;
+    GetKeys(keys);
+    return keys[kSpaceKeyCode / 8] & (1u << (kSpaceKeyCode % 8));
+}
+
+uint32_t NSEventUtilities::carbonModifierFlagsToCocoaModifierFlags(uint32_t carbonFlags)
+{
+    auto moved = [&](uint32_t from, uint32_t to) { return ((carbonFlags >> from) & 1u) << to; };
+    return moved(kCarbonCommandBit, kCommandBit) | moved(kCarbonShiftBit, kShiftBit) | moved(kCarbonOptionBit, kOptionBit)
+        | moved(kCarbonControlBit, kControlBit) | moved(kCarbonFunctionBit, kFunctionBit);
+}
+
+bool NSEventUtilities::isDragEvent(
+    const Ref<NSEvent>& event, const Ref<NSView>& forView, float dragSlop, std::optional<double> timeOut)
+{
+    if (!event)
+        return false;
+    NSPoint press = event->locationInWindow();
+    CGRect square = CGRectInset(CGRectMake(press.x, press.y, 0, 0), -dragSlop, -dragSlop);
+    bool flipped = forView && forView->isFlipped();
+
+    // This application's drags and releases, in order, taken before dispatch.
+    std::deque<Ref<NSEvent>> queue;
+    Token monitor = NSEvent::addLocalMonitorForEventsMatchingMask(NSEventMaskLeftMouseUp | NSEventMaskLeftMouseDragged,
+        [&queue](const Ref<NSEvent>& e) -> Ref<NSEvent> {
+            queue.push_back(e);
+            return nullptr;
+        });
+    // What was taken but not consumed goes on to its window once the caller
+    // is done with the press, as if it had waited in the queue.
+    auto answer = [&](bool drag) {
+        monitor.reset();
+        if (!queue.empty()) {
+            std::vector<Ref<NSEvent>> rest(queue.begin(), queue.end());
+            RunLoop::main().perform(
+                [rest] {
+                    for (const auto& e : rest)
+                        NSApp().sendEvent(e);
+                },
+                kCFRunLoopCommonModes);
+        }
+        return drag;
+    };
+
+    for (;;) {
+        double deadline = timeOut ? *timeOut : Clock::current().now() + kDragWaitInterval;
+        while (queue.empty() && Clock::current().now() < deadline) {
+            if (!RunLoop::main().runMode(NSEventTrackingRunLoopMode, deadline))
+                break;
+        }
+        if (queue.empty()) {
+            if (timeOut || !isMouseButtonDown())
+                return answer(false);
+            continue;
+        }
+        if (queue.front()->type() == NSEventTypeLeftMouseUp)
+            return answer(false);
+        auto drag = queue.front();
+        queue.pop_front();
+        if (!NSMouseInRect(drag->locationInWindow(), square, flipped))
+            return answer(true);
+    }
+}
+
+bool NSEventUtilities::shiftKeyDown(const NSEvent& event) { return flag(event, kShiftBit); }
+bool NSEventUtilities::controlKeyDown(const NSEvent& event) { return flag(event, kControlBit); }
+bool NSEventUtilities::optionKeyDown(const NSEvent& event) { return flag(event, kOptionBit); }
+bool NSEventUtilities::commandKeyDown(const NSEvent& event) { return flag(event, kCommandBit); }
+
+bool NSEventUtilities::modifierIsDown(const NSEvent& event)
+{
+    return controlKeyDown(event) || shiftKeyDown(event) || commandKeyDown(event) || optionKeyDown(event);
+}
+
+bool NSEventUtilities::optionXOrCommandKeyDown(const NSEvent& event) { return optionKeyDown(event) != commandKeyDown(event); }
+
+bool NSEventUtilities::openInNewWindowEvent(const NSEvent& event)
+{
+    return commandKeyDown(event) && event.type() != NSEventTypeKeyDown;
+}
+
+bool NSEventUtilities::isSingleClick(const NSEvent& event) { return clickCount(event) % 2 == 1; }
+
+bool NSEventUtilities::isDoubleClick(const NSEvent& event)
+{
+    int32_t count = clickCount(event);
+    return count % 2 == 0 && count != 0;
+}
+
+bool NSEventUtilities::characterIsDown(const NSEvent& event, char16_t character)
+{
+    auto first = firstUTF16Unit(event.characters());
+    return first && *first == character;
+}
+
+bool NSEventUtilities::isArrowEvent(const NSEvent& event)
+{
+    return isLeftArrowEvent(event) || isRightArrowEvent(event) || isUpArrowEvent(event) || isDownArrowEvent(event);
+}
+
+bool NSEventUtilities::isUpArrowEvent(const NSEvent& event) { return characterIsDown(event, 63232); }
+bool NSEventUtilities::isDownArrowEvent(const NSEvent& event) { return characterIsDown(event, 63233); }
+bool NSEventUtilities::isLeftArrowEvent(const NSEvent& event) { return characterIsDown(event, 63234); }
+bool NSEventUtilities::isRightArrowEvent(const NSEvent& event) { return characterIsDown(event, 63235); }
+bool NSEventUtilities::isHomeKeyEvent(const NSEvent& event) { return characterIsDown(event, 63273); }
+bool NSEventUtilities::isEndKeyEvent(const NSEvent& event) { return characterIsDown(event, 63275); }
+bool NSEventUtilities::isPageUpKeyEvent(const NSEvent& event) { return characterIsDown(event, 63276); }
+bool NSEventUtilities::isPageDownKeyEvent(const NSEvent& event) { return characterIsDown(event, 63277); }
+bool NSEventUtilities::isDeleteKeyEvent(const NSEvent& event) { return characterIsDown(event, 127); }
+bool NSEventUtilities::isReturnKeyEvent(const NSEvent& event) { return characterIsDown(event, 13); }
+bool NSEventUtilities::isEscKeyEvent(const NSEvent& event) { return characterIsDown(event, 27); }
+bool NSEventUtilities::isTabKeyEvent(const NSEvent& event) { return characterIsDown(event, 9); }
+bool NSEventUtilities::isShiftTabKeyEvent(const NSEvent& event) { return characterIsDown(event, 25); }
+
+void KeyMapClear(KeyMap& map) { map.fill(0); }
+
+void KeyMapAddKeyCode(KeyMap& map, int32_t keyCode)
+{
+    // A code outside the map would write past its sixteen bytes.
+    if (keyCode < 0 || keyCode >= static_cast<int32_t>(map.size() * 8))
+        return;
+    map[keyCode / 8] |= static_cast<uint8_t>(1u << (keyCode % 8));
+}
+
+void KeyMapInvert(KeyMap& map)
+{
+    for (auto& byte : map)
+        byte = static_cast<uint8_t>(~byte);
+}
+
+bool KeyMapIntersects(const KeyMap& a, const KeyMap& b)
+{
+    for (size_t i = 0; i < a.size(); ++i)
+        if (a[i] & b[i])
+            return true;
+    return false;
+}
+
+void KeyMapLog(const KeyMap& map)
+{
+    std::string bytes;
+    char text[8];
+    for (uint8_t byte : map) {
+        std::snprintf(text, sizeof text, " %02hhX", byte);
+        bytes += text;
+    }
+    NSLog("KeyMap %@", bytes);
+}

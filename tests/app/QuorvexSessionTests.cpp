@@ -1,0 +1,133 @@
+#include "support/SimWorld.h"
+#include "support/TemporaryDirectory.h"
+
+#include <app/QuorvexSession.h>
+
+#include <filesystem>
+#include <sstream>
+
+namespace {
+
+class FakeHost : public QuorvexSessionHost {
+public:
+    bool isPanelVisible() override { return visible; }
+    std::optional<std::string> selectedTitle() override { return selected; }
+    size_t shownCount() override { return count; }
+    bool visible { false };
+    std::optional<std::string> selected;
+    size_t count { 0 };
+};
+
+struct Run {
+    QuorvexSession::Status status;
+    std::string out;
+    std::string err;
+};
+
+Run run(SimWorld& world, FakeHost& host, const std::string& script, const std::string& out = "/tmp")
+{
+    std::ostringstream o, e;
+    QuorvexSession session(world.desktop(), host, out, o, e);
+    std::istringstream in(script);
+    auto status = session.run(in, "test");
+    return { status, o.str(), e.str() };
+}
+
+}
+
+TEST(QuorvexSession, KeysGoDownAndStayHeldUntilReleased)
+{
+    SimWorld world;
+    FakeHost host;
+    auto r = run(world, host, "# hold command and step\npress cmd+tab\ntap tab\n");
+    ASSERT_EQ(r.status, QuorvexSession::Passed) << r.err;
+    EXPECT_EQ(world.desktop().keyboardModifierFlags() & (1u << 20), 1u << 20) << "command stays held";
+    r = run(world, host, "release cmd\n");
+    EXPECT_EQ(world.desktop().keyboardModifierFlags() & (1u << 20), 0u);
+    r = run(world, host, "press ctrl+alt+shift+grave\nrelease all\n");
+    ASSERT_EQ(r.status, QuorvexSession::Passed) << r.err;
+    EXPECT_EQ(world.desktop().keyboardModifierFlags() & 0xff0000u, 0u);
+}
+
+TEST(QuorvexSession, EveryLineIsCheckedAndErrorsNameTheirLine)
+{
+    SimWorld world;
+    FakeHost host;
+    auto r = run(world, host, "press cmd+tab\n\nfrobnicate now\n");
+    EXPECT_EQ(r.status, QuorvexSession::ScriptError);
+    EXPECT_NE(r.err.find("line 3"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("unknown command \"frobnicate\""), std::string::npos) << r.err;
+    r = run(world, host, "press cmd+banana\n");
+    EXPECT_NE(r.err.find("unknown key name \"banana\""), std::string::npos) << r.err;
+    r = run(world, host, "tap tab\nrelease elbow\n");
+    EXPECT_NE(r.err.find("line 2"), std::string::npos);
+    EXPECT_NE(r.err.find("unknown modifier"), std::string::npos);
+    for (const char* bad : { "wait -1", "wait soon", "wait", "shot ../escape", "close \"unterminated", "expect count many",
+             "expect sky blue", "open Nobody \"x\"", "quit Nobody" }) {
+        r = run(world, host, std::string(bad) + "\n");
+        EXPECT_EQ(r.status, QuorvexSession::ScriptError) << bad;
+        EXPECT_NE(r.err.find("line 1"), std::string::npos) << bad;
+    }
+}
+
+TEST(QuorvexSession, WaitLetsTheClockRun)
+{
+    SimWorld world;
+    FakeHost host;
+    double before = world.clock().now();
+    ASSERT_EQ(run(world, host, "wait 0.75\n").status, QuorvexSession::Passed);
+    EXPECT_DOUBLE_EQ(world.clock().now(), before + 0.75);
+}
+
+TEST(QuorvexSession, TheDesktopChangesAsTheScriptSays)
+{
+    SimWorld world;
+    FakeHost host;
+    auto r = run(world, host,
+        "launch Paint \"canvas\" \"palette\"\n"
+        "open Paint \"brushes\"\n"
+        "minimize \"palette\"\n"
+        "close \"canvas\"\n"
+        "hide Editor\n"
+        "expect focus \"brushes\"\n"
+        "quit Paint\n");
+    ASSERT_EQ(r.status, QuorvexSession::Passed) << r.err;
+    bool paintRuns = false;
+    for (const auto& app : world.desktop().runningApplications())
+        paintRuns = paintRuns || app.name == "Paint";
+    EXPECT_FALSE(paintRuns);
+    EXPECT_TRUE(world.desktop().application(101)->hidden);
+}
+
+TEST(QuorvexSession, AFailedExpectationPrintsTheLineAndWhatItSaw)
+{
+    SimWorld world;
+    FakeHost host;
+    auto r = run(world, host, "expect focus \"notes.txt\"\nexpect focus \"todo.md\"\nexpect panel hidden\n");
+    EXPECT_EQ(r.status, QuorvexSession::ExpectationFailed);
+    EXPECT_NE(r.err.find("line 2: expect focus \"todo.md\""), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("saw \"notes.txt\""), std::string::npos) << r.err;
+
+    host.visible = true;
+    host.selected = "todo.md";
+    host.count = 7;
+    EXPECT_EQ(run(world, host, "expect panel visible\nexpect selected \"todo.md\"\nexpect count 7\n").status, QuorvexSession::Passed);
+    r = run(world, host, "expect count 8\n");
+    EXPECT_NE(r.err.find("saw 7"), std::string::npos);
+    r = run(world, host, "expect panel hidden\n");
+    EXPECT_NE(r.err.find("saw the panel visible"), std::string::npos);
+    host.selected.reset();
+    r = run(world, host, "expect selected \"todo.md\"\n");
+    EXPECT_NE(r.err.find("nothing selected"), std::string::npos);
+}
+
+TEST(QuorvexSession, ShotsAreWrittenAsPNG)
+{
+    SimWorld world;
+    FakeHost host;
+    TemporaryDirectory dir;
+    auto r = run(world, host, "shot desktop-1\n", dir.path() + "/shots");
+    ASSERT_EQ(r.status, QuorvexSession::Passed) << r.err;
+    EXPECT_TRUE(std::filesystem::exists(dir.path() + "/shots/desktop-1.png"));
+    EXPECT_NE(r.out.find("desktop-1.png"), std::string::npos);
+}

@@ -1,0 +1,164 @@
+#include "support/SimWorld.h"
+
+#include <desktop/KeyboardLayout.h>
+
+namespace {
+
+const char* kScenario = R"({
+  "screens": [ { "frame": [0, 0, 1440, 900] } ],
+  "apps": [ { "pid": 7, "name": "Editor", "windows": [ { "id": 70, "title": "a", "frame": [0, 30, 400, 300] } ] },
+            { "pid": 8, "name": "Viewer", "windows": [ { "id": 80, "title": "b", "frame": [0, 30, 400, 300] } ] } ],
+  "order": [70, 80] })";
+
+constexpr uint64_t kShift = 0x20000;
+constexpr uint64_t kControl = 0x40000;
+constexpr uint64_t kOption = 0x80000;
+constexpr uint64_t kCommand = 0x100000;
+constexpr uint64_t kNumericPad = 0x200000;
+constexpr uint64_t kFunction = 0x800000;
+
+struct Event {
+    uint32_t type;
+    uint16_t keyCode;
+    uint64_t flags;
+    bool autorepeat;
+    bool operator==(const Event&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Event& e)
+{
+    return out << "{" << e.type << ", " << e.keyCode << ", 0x" << std::hex << e.flags << std::dec << ", " << e.autorepeat << "}";
+}
+
+std::vector<Event> received(SimDesktop& desktop, pid_t pid)
+{
+    std::vector<Event> result;
+    for (const auto& e : desktop.receivedEvents(pid))
+        result.push_back({ e.type, e.keyCode, e.flags, e.autorepeat });
+    return result;
+}
+
+}
+
+TEST(SimKeyboard, ModifierChangesComeOneKeyAtATime)
+{
+    SimWorld world(kScenario);
+    auto& desktop = world.desktop();
+    desktop.setModifierFlags(kCommand | kShift);
+    desktop.setModifierFlags(kShift | kOption);
+    desktop.setModifierFlags(0);
+    world.settle();
+    EXPECT_EQ(received(desktop, 7), (std::vector<Event> {
+                                        { 12, 56, kShift, false },
+                                        { 12, 55, kShift | kCommand, false },
+                                        { 12, 58, kShift | kCommand | kOption, false },
+                                        { 12, 55, kShift | kOption, false },
+                                        { 12, 58, kShift, false },
+                                        { 12, 56, 0, false },
+                                    }));
+    EXPECT_TRUE(received(desktop, 8).empty()) << "only the frontmost application receives";
+}
+
+TEST(SimKeyboard, KeysCarryTheHeldModifiersAndRepeatWhileHeld)
+{
+    SimWorld world(kScenario);
+    auto& desktop = world.desktop();
+    desktop.pressKey(0, kControl);
+    desktop.pressKey(0);
+    desktop.releaseKey(0, 0);
+    desktop.typeKey(VirtualKey::LeftArrow);
+    desktop.typeKey(122, kCommand);
+    world.settle();
+    EXPECT_EQ(received(desktop, 7), (std::vector<Event> {
+                                        { 12, 59, kControl, false },
+                                        { 10, 0, kControl, false },
+                                        { 10, 0, kControl, true },
+                                        { 11, 0, kControl, false },
+                                        { 12, 59, 0, false },
+                                        { 10, VirtualKey::LeftArrow, kNumericPad | kFunction, false },
+                                        { 11, VirtualKey::LeftArrow, kNumericPad | kFunction, false },
+                                        { 12, 55, kCommand, false },
+                                        { 10, 122, kCommand | kFunction, false },
+                                        { 11, 122, kCommand | kFunction, false },
+                                        { 12, 55, 0, false },
+                                    }));
+}
+
+TEST(SimKeyboard, TypingAKeyGoesBackToTheModifiersHeldBefore)
+{
+    SimWorld world(kScenario);
+    auto& desktop = world.desktop();
+    desktop.setModifierFlags(kOption);
+    desktop.typeKey(48, kOption | kShift);
+    world.settle();
+    EXPECT_EQ(desktop.keyboardModifierFlags(), kOption);
+    auto events = received(desktop, 7);
+    ASSERT_EQ(events.size(), 5u);
+    EXPECT_EQ(events[2], (Event { 10, 48, kOption | kShift, false }));
+    EXPECT_EQ(events[4], (Event { 12, 56, kOption, false }));
+}
+
+TEST(SimKeyboard, TheKeyboardStateFollowsTheEventsAsTheyAreTaken)
+{
+    SimWorld world(kScenario);
+    auto& desktop = world.desktop();
+    desktop.pressKey(49, kCommand);
+    EXPECT_EQ(desktop.keyboardModifierFlags(), 0u);
+    EXPECT_TRUE(desktop.pressedKeyCodes().empty());
+    world.settle();
+    EXPECT_EQ(desktop.keyboardModifierFlags(), kCommand);
+    EXPECT_EQ(desktop.pressedKeyCodes(), (std::vector<uint16_t> { 49, 55 }));
+    desktop.releaseKey(49, 0);
+    world.settle();
+    EXPECT_TRUE(desktop.pressedKeyCodes().empty());
+
+    // Posted keyboard events change it the same way.
+    DesktopInputEvent down;
+    down.type = 10;
+    down.keyCode = 3;
+    desktop.postEvent(down);
+    world.settle();
+    EXPECT_EQ(desktop.pressedKeyCodes(), (std::vector<uint16_t> { 3 }));
+    EXPECT_EQ(received(desktop, 7).back(), (Event { 10, 3, 0, false }));
+}
+
+TEST(SimKeyboard, NothingIsReceivedWithoutAFrontmostApplication)
+{
+    SimWorld world(SimWorld::emptyScenario());
+    world.desktop().typeKey(0);
+    world.settle();
+    EXPECT_EQ(world.desktop().keyboardModifierFlags(), 0u);
+    EXPECT_TRUE(world.desktop().receivedEvents(0).empty());
+    EXPECT_TRUE(world.desktop().receivedEvents(SimDesktop::kOwnPid).empty());
+}
+
+TEST(SimKeyboard, SymbolicHotKeysCanBeReplaced)
+{
+    SimWorld world(kScenario);
+    auto defaults = world.desktop().symbolicHotKeys();
+    EXPECT_EQ(defaults.size(), SimDesktop::defaultSymbolicHotKeys().size());
+    world.desktop().setSymbolicHotKeys({ { 9, 1, 0x100, false, "x" } });
+    auto table = world.desktop().symbolicHotKeys();
+    ASSERT_EQ(table.size(), 1u);
+    EXPECT_EQ(table[0].keyCode, 1u);
+    EXPECT_FALSE(table[0].enabled);
+    EXPECT_EQ(world.desktop().countCalls("CopySymbolicHotKeys"), 2u);
+}
+
+TEST(KeyboardLayout, TypesTheUSLayout)
+{
+    const auto& us = KeyboardLayout::unitedStates();
+    uint32_t dead = 0;
+    auto type = [&](uint16_t key, uint32_t modifiers = 0) {
+        return us.translate(key, KeyboardLayout::Action::Down, modifiers, false, dead);
+    };
+    EXPECT_EQ(type(0), u"a");
+    EXPECT_EQ(type(0, KeyboardLayout::CapsLock), u"A");
+    EXPECT_EQ(type(18, KeyboardLayout::CapsLock), u"1") << "Caps Lock changes letters only";
+    EXPECT_EQ(type(50, KeyboardLayout::Shift), u"~");
+    EXPECT_EQ(type(1, KeyboardLayout::Option), u"\u00df");
+    EXPECT_EQ(type(1, KeyboardLayout::Option | KeyboardLayout::Command), u"s") << "Command types the plain key";
+    EXPECT_EQ(type(83, KeyboardLayout::Shift), u"1") << "the keypad ignores Shift";
+    EXPECT_EQ(type(VirtualKey::UpArrow), u"\x1e");
+    EXPECT_EQ(type(200), u"");
+}
