@@ -119,6 +119,17 @@ public:
     }
 };
 
+// YES when a window has no number to show: none at all, or an empty one
+// (the windows past the ninth).
+class NoBadgeTransformer : public NSValueTransformer {
+public:
+    std::string transformedValueClass() const override { return "NSNumber"; }
+    Value transformedValue(const Value& value) const override
+    {
+        return Value(value.isNil() || value.stringValue().empty());
+    }
+};
+
 Value transformerOptions(const std::string& name)
 {
     return Value(Value::Dictionary { { NSValueTransformerNameBindingOption, Value(name) } });
@@ -208,7 +219,8 @@ void buildGridCollectionViewItemInterface(GridCollectionViewItem& item)
     title->bind(NSValueBinding, self, "representedObject.title");
     badge->bind(NSTitleBinding, self, "representedObject.hotkeyIndexText");
     // Windows past the ninth have no number, and show no empty badge.
-    badge->bind(NSHiddenBinding, self, "representedObject.hotkeyIndexText", transformerOptions(NSIsNilTransformerName));
+    badge->bind(NSHiddenBinding, self, "representedObject.hotkeyIndexText",
+        Value(Value::Dictionary { { NSValueTransformerBindingOption, Value(makeRef<NoBadgeTransformer>()) } }));
 
     badge->awakeFromNib();
 }

@@ -2,6 +2,7 @@
 
 #include "GridCellInterface.h"
 #include "GridCollectionViewItem.h"
+#include "SwitcherLayoutRegistry.h"
 
 #include <appkit/NSApplication.h>
 #include <appkit/NSNib.h>
@@ -320,3 +321,6 @@ void GridViewController::collectionViewDidDeselectItemsAtIndexPaths(
 
 static NSNibRegistration gridViewControllerNib("GridViewController",
     [](NSObject& owner) { buildGridViewControllerInterface(dynamic_cast<GridViewController&>(owner)); });
+
+// The panel makes its grid layout through the registry.
+static SwitcherLayoutRegistration gridLayoutRegistration(SwitcherLayoutGrid, [] { return makeGridViewController(); });

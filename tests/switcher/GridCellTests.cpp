@@ -103,6 +103,8 @@ TEST_F(GridCellTest, TheCellsShowTheirWindowsTitleBadgeAndShrunkPreview)
     // Windows past the ninth have no number and show no badge.
     harness.windows[2]->setHotkeyIndexText(std::nullopt);
     EXPECT_TRUE(cell->badgeBtn()->isHidden());
+    harness.windows[2]->setHotkeyIndexText("");
+    EXPECT_TRUE(cell->badgeBtn()->isHidden()) << "the model gives the tenth window on an empty number";
     harness.windows[2]->setHotkeyIndexText("7");
     EXPECT_FALSE(cell->badgeBtn()->isHidden());
     EXPECT_EQ(cell->badgeBtn()->title(), "7");

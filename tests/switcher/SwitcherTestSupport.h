@@ -8,9 +8,12 @@
 #include <appkit/NSWindow.h>
 #include <desktop/DesktopTypes.h>
 #include <foundation/NSUserDefaults.h>
+#include <graphics/NSBitmapImageRep.h>
 #include <model/SWWindow.h>
 #include <services/AXUIElement.h>
 
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -87,4 +90,23 @@ inline Pixel pixelAt(const DesktopImage& image, int x, int y)
 inline Pixel pixelAtBase(const DesktopImage& image, CGPoint base)
 {
     return pixelAt(image, static_cast<int>(std::floor(base.x)), image.height - 1 - static_cast<int>(std::floor(base.y)));
+}
+
+// A PNG file read back as RGBA rows from the top; empty when it does not
+// decode.
+inline DesktopImage readPNGFile(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    auto rep = NSBitmapImageRep::imageRepWithData(bytes);
+    DesktopImage image;
+    if (!rep || rep->bitsPerPixel() != 32)
+        return image;
+    image.width = static_cast<int>(rep->pixelsWide());
+    image.height = static_cast<int>(rep->pixelsHigh());
+    for (int y = 0; y < image.height; ++y) {
+        const uint8_t* row = rep->bitmapData() + static_cast<size_t>(y) * rep->bytesPerRow();
+        image.rgba.insert(image.rgba.end(), row, row + static_cast<size_t>(image.width) * 4);
+    }
+    return image;
 }
