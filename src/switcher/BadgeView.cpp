@@ -25,12 +25,14 @@ BadgeView::BadgeView()
 }
 
 BadgeView::BadgeView(const std::string& string, double scale, bool shining)
-    : BadgeView(string, NSColor::whiteColor(), NSColor::redColor(), true, NSColor::whiteColor(), scale, shining)
+    : BadgeView(
+        string, NSColor::whiteColor(), NSColor::redColor(), true, NSColor::whiteColor(), scale, shining)
 {
 }
 
-BadgeView::BadgeView(const std::string& string, const Ref<NSColor>& stringColor, const Ref<NSColor>& insetColor,
-    bool badgeFrame, const Ref<NSColor>& frameColor, double scale, bool shining)
+BadgeView::BadgeView(const std::string& string, const Ref<NSColor>& stringColor,
+    const Ref<NSColor>& insetColor, bool badgeFrame, const Ref<NSColor>& frameColor, double scale,
+    bool shining)
     : NSView(CGRectMake(0, 0, kBadgeSide, kBadgeSide))
     , m_badgeText(string)
     , m_badgeTextColor(stringColor)
@@ -50,7 +52,8 @@ Ref<BadgeView> BadgeView::customBadgeWithString(const std::string& string)
 }
 
 Ref<BadgeView> BadgeView::customBadgeWithString(const std::string& string, const Ref<NSColor>& stringColor,
-    const Ref<NSColor>& insetColor, bool badgeFrame, const Ref<NSColor>& frameColor, double scale, bool shining)
+    const Ref<NSColor>& insetColor, bool badgeFrame, const Ref<NSColor>& frameColor, double scale,
+    bool shining)
 {
     return makeRef<BadgeView>(string, stringColor, insetColor, badgeFrame, frameColor, scale, shining);
 }
@@ -97,31 +100,27 @@ CGFloat BadgeView::frameLineWidth() const
 CGFloat BadgeView::textFontSize() const
 {
     CGFloat size = kTextFontSize * m_badgeScaleFactor;
-    if (utf16Length(m_badgeText) < 2)
-        size *= kSingleCharacterFontScale;
+    if (utf16Length(m_badgeText) < 2) size *= kSingleCharacterFontScale;
     return size;
 }
 
 void BadgeView::drawRect(CGRect)
 {
     auto current = NSGraphicsContext::currentContext();
-    if (!current)
-        return;
+    if (!current) return;
     const auto& context = current->CGContext();
     drawRoundedRectWithContext(context);
-    if (m_badgeShining)
-        drawShineWithContext(context);
-    if (m_badgeFrame)
-        drawFrameWithContext(context);
-    if (m_badgeText.empty())
-        return;
+    if (m_badgeShining) drawShineWithContext(context);
+    if (m_badgeFrame) drawFrameWithContext(context);
+    if (m_badgeText.empty()) return;
     NSStringAttributes attributes;
     attributes.font = NSFont::systemFontOfSize(textFontSize());
     attributes.foregroundColor = m_badgeTextColor;
     CGSize text = sizeWithAttributes(m_badgeText, attributes);
     CGRect b = bounds();
     drawAtPoint(m_badgeText,
-        CGPointMake(b.size.width * 0.5 - text.width * 0.5, b.size.height * 0.5 - text.height * 0.5 + 1.0), attributes);
+        CGPointMake(b.size.width * 0.5 - text.width * 0.5, b.size.height * 0.5 - text.height * 0.5 + 1.0),
+        attributes);
 }
 
 void BadgeView::drawRoundedRectWithContext(const CGContextRef& context)
@@ -129,8 +128,7 @@ void BadgeView::drawRoundedRectWithContext(const CGContextRef& context)
     CGContextStateSaver saver(context);
     CGContextBeginPath(context);
     CGContextAddPath(context, badgePath());
-    if (m_badgeInsetColor)
-        CGContextSetFillColorWithColor(context, m_badgeInsetColor->CGColor());
+    if (m_badgeInsetColor) CGContextSetFillColorWithColor(context, m_badgeInsetColor->CGColor());
     CGContextFillPath(context);
 }
 
@@ -142,7 +140,8 @@ void BadgeView::drawShineWithContext(const CGContextRef& context)
     CGContextClip(context);
     const CGFloat components[] = { 0.92, 0.92, 0.92, 1.0, 0.82, 0.82, 0.82, 0.4 };
     const CGFloat locations[] = { 0.0, 0.4 };
-    auto gradient = CGGradientCreateWithColorComponents(CGColorSpaceCreateDeviceRGB(), components, locations, 2);
+    auto gradient
+        = CGGradientCreateWithColorComponents(CGColorSpaceCreateDeviceRGB(), components, locations, 2);
     CGFloat top = CGRectGetMaxY(bounds()) - CGRectGetMaxY(bounds()) * kInsetFraction;
     CGContextDrawLinearGradient(context, gradient, CGPointMake(0, 0), CGPointMake(0, top), 0);
 }
@@ -153,7 +152,6 @@ void BadgeView::drawFrameWithContext(const CGContextRef& context)
     CGContextBeginPath(context);
     CGContextAddPath(context, badgePath());
     CGContextClosePath(context);
-    if (m_badgeFrameColor)
-        CGContextSetStrokeColorWithColor(context, m_badgeFrameColor->CGColor());
+    if (m_badgeFrameColor) CGContextSetStrokeColorWithColor(context, m_badgeFrameColor->CGColor());
     CGContextStrokePath(context);
 }

@@ -19,7 +19,8 @@ public:
 
     static Ref<BadgeView> customBadgeWithString(const std::string& string);
     static Ref<BadgeView> customBadgeWithString(const std::string& string, const Ref<NSColor>& stringColor,
-        const Ref<NSColor>& insetColor, bool badgeFrame, const Ref<NSColor>& frameColor, double scale, bool shining);
+        const Ref<NSColor>& insetColor, bool badgeFrame, const Ref<NSColor>& frameColor, double scale,
+        bool shining);
 
     const std::string& badgeText() const { return m_badgeText; }
     void setBadgeText(const std::string& text) { m_badgeText = text; }

@@ -185,8 +185,8 @@ void buildGridCollectionViewItemInterface(GridCollectionViewItem& item)
     view->addSubview(panel);
 
     auto lightFrame = [](int i) {
-        return CGRectMake(kTrafficLightOrigin.x + kTrafficLightStep * i, kTrafficLightOrigin.y, kTrafficLightSide,
-            kTrafficLightSide);
+        return CGRectMake(kTrafficLightOrigin.x + kTrafficLightStep * i, kTrafficLightOrigin.y,
+            kTrafficLightSide, kTrafficLightSide);
     };
     auto close = hoverButton(item, lightFrame(0), GridCollectionViewItem::TagClose,
         roundGlyph(kTrafficLightSide, 1.0, 0.37, 0.34));
@@ -220,19 +220,21 @@ void buildGridCollectionViewItemInterface(GridCollectionViewItem& item)
     badge->bind(NSTitleBinding, self, "representedObject.hotkeyIndexText");
     // Windows past the ninth have no number, and show no empty badge.
     badge->bind(NSHiddenBinding, self, "representedObject.hotkeyIndexText",
-        Value(Value::Dictionary { { NSValueTransformerBindingOption, Value(makeRef<NoBadgeTransformer>()) } }));
+        Value(
+            Value::Dictionary { { NSValueTransformerBindingOption, Value(makeRef<NoBadgeTransformer>()) } }));
 
     badge->awakeFromNib();
 }
 
 void buildGridViewControllerInterface(GridViewController& controller)
 {
-    constexpr CGFloat kWidth = GridViewController::kColumnCount * GridViewController::kItemWidth + 2 * kGridSideMargin;
+    constexpr CGFloat kWidth
+        = GridViewController::kColumnCount * GridViewController::kItemWidth + 2 * kGridSideMargin;
     constexpr CGFloat kHeight = GridViewController::kItemHeight + kGridBottomMargin;
     auto view = makeRef<NSView>(CGRectMake(0, 0, kWidth, kHeight));
 
-    CGRect scrollFrame
-        = CGRectMake(kGridSideMargin, kGridBottomMargin, kWidth - 2 * kGridSideMargin, kHeight - kGridBottomMargin);
+    CGRect scrollFrame = CGRectMake(
+        kGridSideMargin, kGridBottomMargin, kWidth - 2 * kGridSideMargin, kHeight - kGridBottomMargin);
     auto scroll = makeRef<GridScrollView>(scrollFrame);
     scroll->setDrawsBackground(false);
     scroll->setHasVerticalScroller(true);

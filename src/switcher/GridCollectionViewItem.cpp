@@ -25,8 +25,7 @@ GridCollectionViewItem::GridCollectionViewItem()
 GridCollectionViewItem::~GridCollectionViewItem()
 {
     cancelPreviousPerformRequestsWithTarget(this);
-    if (m_trackingArea && m_trackingArea->view())
-        m_trackingArea->view()->removeTrackingArea(m_trackingArea);
+    if (m_trackingArea && m_trackingArea->view()) m_trackingArea->view()->removeTrackingArea(m_trackingArea);
 }
 
 Ref<SWWindow> GridCollectionViewItem::window() const { return representedObject().objectAs<SWWindow>(); }
@@ -56,8 +55,7 @@ void GridCollectionViewItem::viewDidLoad()
 
 void GridCollectionViewItem::setContentView(const Ref<NSView>& contentView)
 {
-    if (!contentView)
-        return;
+    if (!contentView) return;
     contentView->setWantsLayer(true);
     contentView->layer()->setFrame(contentView->frame());
     contentView->layer()->setCornerRadius(kCornerRadius);
@@ -71,8 +69,7 @@ void GridCollectionViewItem::viewWillAppear()
     Weak<GridCollectionViewItem> weak = selfRef<GridCollectionViewItem>();
     cancelPreviousPerformRequestsWithTarget(this, "updateTrackingAreas");
     performAfterDelay("updateTrackingAreas", kTrackingDelay, [weak] {
-        if (auto item = weak.lock())
-            item->updateTrackingAreas();
+        if (auto item = weak.lock()) item->updateTrackingAreas();
     });
     if (auto badge = badgeBtn()) {
         int64_t theme = NSUserDefaults::standardUserDefaults()->integerForKey("ThemeIndex");
@@ -97,8 +94,7 @@ void GridCollectionViewItem::viewDidDisappear()
 {
     NSCollectionViewItem::viewDidDisappear();
     cancelPreviousPerformRequestsWithTarget(this, "updateTrackingAreas");
-    if (m_trackingArea && isViewLoaded())
-        view()->removeTrackingArea(m_trackingArea);
+    if (m_trackingArea && isViewLoaded()) view()->removeTrackingArea(m_trackingArea);
     removeScrollMonitor();
 }
 
@@ -106,10 +102,8 @@ void GridCollectionViewItem::viewDidDisappear()
 
 void GridCollectionViewItem::updateTrackingAreas()
 {
-    if (!isViewLoaded())
-        return;
-    if (m_trackingArea)
-        view()->removeTrackingArea(m_trackingArea);
+    if (!isViewLoaded()) return;
+    if (m_trackingArea) view()->removeTrackingArea(m_trackingArea);
     constexpr NSTrackingAreaOptions kOptions
         = NSTrackingMouseEnteredAndExited | NSTrackingMouseMoved | NSTrackingActiveInKeyWindow;
     m_trackingArea = makeRef<NSTrackingArea>(view()->bounds(), kOptions, selfRef<NSResponder>());
@@ -150,8 +144,7 @@ void GridCollectionViewItem::update()
         Weak<GridCollectionViewItem> weak = selfRef<GridCollectionViewItem>();
         m_scrollKeyMonitor = NSEvent::addLocalMonitorForEventsMatchingMask(
             NSEventMaskScrollWheel, [weak](const Ref<NSEvent>& event) -> Ref<NSEvent> {
-                if (auto item = weak.lock())
-                    return item->handleScrollEvent(event);
+                if (auto item = weak.lock()) return item->handleScrollEvent(event);
                 return nullptr;
             });
     }
@@ -159,22 +152,19 @@ void GridCollectionViewItem::update()
 
 void GridCollectionViewItem::updatePreview()
 {
-    if (auto shown = window())
-        shown->updatePreview();
+    if (auto shown = window()) shown->updatePreview();
 }
 
 void GridCollectionViewItem::updatePreviewNotif()
 {
     auto shown = window();
-    if (auto preview = previewView())
-        preview->setAlphaValue(shown && shown->isWindowMinimized() ? 0.5 : 1.0);
+    if (auto preview = previewView()) preview->setAlphaValue(shown && shown->isWindowMinimized() ? 0.5 : 1.0);
 }
 
 Ref<NSEvent> GridCollectionViewItem::handleScrollEvent(const Ref<NSEvent>& event)
 {
     auto shown = window();
-    if (!event || !shown)
-        return nullptr;
+    if (!event || !shown) return nullptr;
     CGFloat dx = event->scrollingDeltaX(), dy = event->scrollingDeltaY();
     auto direction = [&](CGFloat delta) {
         int s = delta > kScrollThreshold ? 1 : delta < -kScrollThreshold ? -1 : 0;
@@ -201,31 +191,24 @@ Ref<NSEvent> GridCollectionViewItem::handleScrollEvent(const Ref<NSEvent>& event
 void GridCollectionViewItem::setSelected(bool flag)
 {
     NSCollectionViewItem::setSelected(flag);
-    if (!isViewLoaded())
-        return;
+    if (!isViewLoaded()) return;
     auto layer = view()->layer();
     if (flag) {
-        if (layer)
-            layer->setBackgroundColor(CGColorCreateGenericGray(0, kSelectedBackgroundAlpha));
+        if (layer) layer->setBackgroundColor(CGColorCreateGenericGray(0, kSelectedBackgroundAlpha));
     } else {
-        if (layer)
-            layer->setBackgroundColor(NSColor::clearColor()->CGColor());
+        if (layer) layer->setBackgroundColor(NSColor::clearColor()->CGColor());
         setVisibelContorls();
     }
-    if (auto title = titleLabel())
-        title->setNeedsDisplay(true);
+    if (auto title = titleLabel()) title->setNeedsDisplay(true);
 }
 
 void GridCollectionViewItem::setVisibelContorls()
 {
     bool selected = isSelected();
-    if (auto title = titleLabel())
-        title->setHidden(selected);
+    if (auto title = titleLabel()) title->setHidden(selected);
     for (const auto& button : { closeButton(), minimizeButton(), maximizeButton() })
-        if (button)
-            button->setHidden(!selected);
-    if (auto panel = windowManPanel())
-        panel->setHidden(!selected);
+        if (button) button->setHidden(!selected);
+    if (auto panel = windowManPanel()) panel->setHidden(!selected);
 }
 
 // MARK: Actions
@@ -233,8 +216,7 @@ void GridCollectionViewItem::setVisibelContorls()
 void GridCollectionViewItem::windowAction(const Ref<NSObject>& sender)
 {
     auto shown = window();
-    if (!shown)
-        return;
+    if (!shown) return;
     auto view = std::dynamic_pointer_cast<NSView>(sender);
     long tag = view ? view->tag() : 0;
     switch (tag) {
@@ -277,5 +259,6 @@ void GridCollectionViewItem::windowAction(const Ref<NSObject>& sender)
     shown->updatePreview();
 }
 
-static NSNibRegistration gridCollectionViewItemNib("GridCollectionViewItem",
-    [](NSObject& owner) { buildGridCollectionViewItemInterface(dynamic_cast<GridCollectionViewItem&>(owner)); });
+static NSNibRegistration gridCollectionViewItemNib("GridCollectionViewItem", [](NSObject& owner) {
+    buildGridCollectionViewItemInterface(dynamic_cast<GridCollectionViewItem&>(owner));
+});

@@ -91,9 +91,9 @@ public:
     Ref<NSTextField> titleLabel() const { return m_titleLabel.lock(); }
     Ref<FBFlatButton> badgeBtn() const { return m_badgeBtn.lock(); }
     Ref<NSImageView> previewView() const { return m_previewView.lock(); }
-    void setOutlets(const Ref<WindowButton>& close, const Ref<WindowButton>& minimize, const Ref<WindowButton>& maximize,
-        const Ref<WindowManViewPanel>& panel, const Ref<NSTextField>& title, const Ref<FBFlatButton>& badge,
-        const Ref<NSImageView>& preview);
+    void setOutlets(const Ref<WindowButton>& close, const Ref<WindowButton>& minimize,
+        const Ref<WindowButton>& maximize, const Ref<WindowManViewPanel>& panel,
+        const Ref<NSTextField>& title, const Ref<FBFlatButton>& badge, const Ref<NSImageView>& preview);
 
 private:
     void removeScrollMonitor() { m_scrollKeyMonitor.reset(); }

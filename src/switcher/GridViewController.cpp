@@ -31,8 +31,7 @@ Ref<GridViewController> makeGridViewController() { return makeRef<GridViewContro
 void GridViewController::stopReceivingBusEvents()
 {
     // Nothing can have registered before the bus existed.
-    if (auto bus = EBEventful::processBus())
-        bus->stopReceivingEventsForObject(this);
+    if (auto bus = EBEventful::processBus()) bus->stopReceivingEventsForObject(this);
 }
 
 // MARK: Life
@@ -41,8 +40,7 @@ void GridViewController::viewDidLoad()
 {
     NSViewController::viewDidLoad();
     auto grid = collectionView();
-    if (!grid)
-        return;
+    if (!grid) return;
     grid->setItemPrototype(makeRef<GridCollectionViewItem>());
     grid->setBackgroundColors({ NSColor::clearColor() });
     // A list handed over before the view was loaded is bound now.
@@ -51,18 +49,15 @@ void GridViewController::viewDidLoad()
 
 void GridViewController::setArrayController(const Ref<NSArrayController>& arrayController)
 {
-    if (arrayController == m_arrayController)
-        return;
+    if (arrayController == m_arrayController) return;
     m_arrayController = arrayController;
-    if (m_arrayController && collectionView())
-        setUpBindig();
+    if (m_arrayController && collectionView()) setUpBindig();
 }
 
 void GridViewController::setUpBindig()
 {
     auto grid = collectionView();
-    if (!grid || !m_arrayController)
-        return;
+    if (!grid || !m_arrayController) return;
     grid->bind(NSContentBinding, m_arrayController, "arrangedObjects");
     grid->bind(NSSelectionIndexesBinding, m_arrayController, "selectionIndexes");
 }
@@ -75,16 +70,15 @@ void GridViewController::viewWillAppear()
     // One observation of each name, however often the view appears.
     Weak<GridViewController> weak = selfRef<GridViewController>();
     auto& center = NSNotificationCenter::defaultCenter();
-    m_selectedObjectObserver = center.addObserverForName("SelectedObject", nullptr, nullptr, [weak](const NSNotification& n) {
-        if (auto self = weak.lock())
-            self->selectObject(n);
-    });
-    m_quickReloadObserver = center.addObserverForName("QuickReload", nullptr, nullptr, [weak](const NSNotification&) {
-        if (auto self = weak.lock())
-            self->QuickReload();
-    });
-    if (m_arrayController)
-        m_arrayController->rearrangeObjects();
+    m_selectedObjectObserver
+        = center.addObserverForName("SelectedObject", nullptr, nullptr, [weak](const NSNotification& n) {
+              if (auto self = weak.lock()) self->selectObject(n);
+          });
+    m_quickReloadObserver
+        = center.addObserverForName("QuickReload", nullptr, nullptr, [weak](const NSNotification&) {
+              if (auto self = weak.lock()) self->QuickReload();
+          });
+    if (m_arrayController) m_arrayController->rearrangeObjects();
 }
 
 void GridViewController::viewWillDisappear()
@@ -117,8 +111,7 @@ CGSize GridViewController::getContentSize()
     // "0 - 100" would give the panel a negative height.
     if (screen) {
         float usable = static_cast<float>(frameWithoutDockOrMenu(*screen).size.height);
-        if (height >= usable)
-            height = usable - kScreenHeightGap;
+        if (height >= usable) height = usable - kScreenHeightGap;
     }
     return CGSizeMake(width, height);
 }
@@ -135,8 +128,7 @@ NSUInteger GridViewController::columnCount() const
 
 void GridViewController::select(NSUInteger index)
 {
-    if (m_arrayController)
-        m_arrayController->setSelectionIndex(index);
+    if (m_arrayController) m_arrayController->setSelectionIndex(index);
 }
 
 bool GridViewController::isPanelVisible() const
@@ -187,8 +179,7 @@ void GridViewController::selectPrev()
 
 Ref<NSEvent> GridViewController::selectUpForEvent(const Ref<NSEvent>& event)
 {
-    if (count() == 0)
-        return event;
+    if (count() == 0) return event;
     NSUInteger index = selectionIndex();
     NSUInteger columns = columnCount();
     if (index != NSNotFound && index >= columns)
@@ -201,8 +192,7 @@ Ref<NSEvent> GridViewController::selectUpForEvent(const Ref<NSEvent>& event)
 Ref<NSEvent> GridViewController::selectDownForEvent(const Ref<NSEvent>& event)
 {
     NSUInteger n = count();
-    if (n == 0)
-        return event;
+    if (n == 0) return event;
     NSUInteger index = selectionIndex();
     NSUInteger columns = columnCount();
     if (index != NSNotFound && index + columns <= n - 1)
@@ -235,17 +225,16 @@ void GridViewController::processControlKeys(uint16_t keyCode)
 void GridViewController::startMonitoringControlKeysEvent()
 {
     auto self = selfRef<GridViewController>();
-    if (!self)
-        return;
+    if (!self) return;
     auto& bus = EBEventful::sharedInstance();
     // A second subscription would move the selection twice per key.
     bus.stopReceivingEventId(ControlArrowKeyEvent, this);
     Weak<GridViewController> weak = self;
     bus.receiveEvent(ControlArrowKeyEvent, self, [weak](const EBEvent& event) {
         auto controller = weak.lock();
-        if (!controller || !controller->isPanelVisible())
-            return;
-        controller->processControlKeys(static_cast<uint16_t>(event.data()["KeyCode"].integerValue() & 0xFFFF));
+        if (!controller || !controller->isPanelVisible()) return;
+        controller->processControlKeys(
+            static_cast<uint16_t>(event.data()["KeyCode"].integerValue() & 0xFFFF));
     });
 }
 
@@ -255,8 +244,7 @@ void GridViewController::setUpKeyDownEventMonitor()
     m_eventMonitor = NSEvent::addLocalMonitorForEventsMatchingMask(
         NSEventMaskKeyDown, [weak](const Ref<NSEvent>& event) -> Ref<NSEvent> {
             auto controller = weak.lock();
-            if (!controller)
-                return event;
+            if (!controller) return event;
             switch (event->keyCode()) {
             case kVK_LeftArrow:
                 controller->selectPrev();
@@ -277,50 +265,42 @@ void GridViewController::setUpKeyDownEventMonitor()
 void GridViewController::flagsChanged(const Ref<NSEvent>& event)
 {
     NSWindow* window = isViewLoaded() ? view()->window() : nullptr;
-    if (window)
-        window->flagsChanged(event);
+    if (window) window->flagsChanged(event);
 }
 
 void GridViewController::selectObject(const NSNotification& notification)
 {
-    if (!isPanelVisible() || !m_arrayController || !notification.object)
-        return;
+    if (!isPanelVisible() || !m_arrayController || !notification.object) return;
     Value object(notification.object);
     const auto& content = m_arrayController->content();
-    if (std::find(content.begin(), content.end(), object) == content.end())
-        return;
+    if (std::find(content.begin(), content.end(), object) == content.end()) return;
     const auto& arranged = m_arrayController->arrangedObjects();
     auto found = std::find(arranged.begin(), arranged.end(), object);
-    if (found != arranged.end())
-        select(static_cast<NSUInteger>(found - arranged.begin()));
+    if (found != arranged.end()) select(static_cast<NSUInteger>(found - arranged.begin()));
 }
 
 void GridViewController::QuickReload()
 {
-    if (m_arrayController)
-        m_arrayController->rearrangeObjects();
+    if (m_arrayController) m_arrayController->rearrangeObjects();
 }
 
 void GridViewController::collectionViewDidSelectItemsAtIndexPaths(
     NSCollectionView& view, const std::set<NSIndexPath>& paths)
 {
-    if (paths.empty())
-        return;
-    if (auto item = view.itemAtIndexPath(*paths.begin()))
-        item->setSelected(true);
+    if (paths.empty()) return;
+    if (auto item = view.itemAtIndexPath(*paths.begin())) item->setSelected(true);
 }
 
 void GridViewController::collectionViewDidDeselectItemsAtIndexPaths(
     NSCollectionView& view, const std::set<NSIndexPath>& paths)
 {
-    if (paths.empty())
-        return;
-    if (auto item = view.itemAtIndexPath(*paths.begin()))
-        item->setSelected(false);
+    if (paths.empty()) return;
+    if (auto item = view.itemAtIndexPath(*paths.begin())) item->setSelected(false);
 }
 
 static NSNibRegistration gridViewControllerNib("GridViewController",
     [](NSObject& owner) { buildGridViewControllerInterface(dynamic_cast<GridViewController&>(owner)); });
 
 // The panel makes its grid layout through the registry.
-static SwitcherLayoutRegistration gridLayoutRegistration(SwitcherLayoutGrid, [] { return makeGridViewController(); });
+static SwitcherLayoutRegistration gridLayoutRegistration(
+    SwitcherLayoutGrid, [] { return makeGridViewController(); });

@@ -53,8 +53,10 @@ public:
     void selectObject(const NSNotification& notification);
     void QuickReload();
 
-    void collectionViewDidSelectItemsAtIndexPaths(NSCollectionView&, const std::set<NSIndexPath>& paths) override;
-    void collectionViewDidDeselectItemsAtIndexPaths(NSCollectionView&, const std::set<NSIndexPath>& paths) override;
+    void collectionViewDidSelectItemsAtIndexPaths(
+        NSCollectionView&, const std::set<NSIndexPath>& paths) override;
+    void collectionViewDidDeselectItemsAtIndexPaths(
+        NSCollectionView&, const std::set<NSIndexPath>& paths) override;
 
     // The columns the grid shows now, for the up and down steps: the
     // collection view's own count once it is laid out, else kColumnCount.
@@ -69,7 +71,10 @@ public:
 
 private:
     NSUInteger count() const { return m_arrayController ? m_arrayController->arrangedObjects().size() : 0; }
-    NSUInteger selectionIndex() const { return m_arrayController ? m_arrayController->selectionIndex() : NSNotFound; }
+    NSUInteger selectionIndex() const
+    {
+        return m_arrayController ? m_arrayController->selectionIndex() : NSNotFound;
+    }
     void select(NSUInteger index);
     bool isPanelVisible() const;
     void stopReceivingBusEvents();

@@ -6,8 +6,7 @@
 Value QXImageSizeTransformer::transformedValue(const Value& value) const
 {
     auto image = value.objectAs<NSImage>();
-    if (!image)
-        return Value();
+    if (!image) return Value();
     return Value(NSImageTKExtensions::imageWithSize(image, size()));
 }
 

@@ -14,8 +14,7 @@ WindowButton::WindowButton(CGRect frame)
     : NSButton(frame)
 {
     setAlphaValue(kRestingAlpha);
-    if (auto picture = image())
-        picture->setTemplate(true);
+    if (auto picture = image()) picture->setTemplate(true);
     setNeedsDisplay(true);
     updateTrackingAreas();
 }
@@ -24,8 +23,7 @@ void WindowButton::updateTrackingAreas()
 {
     // The area is rebuilt on every geometry change, so the old one goes
     // first; otherwise each change would add another and repeat the events.
-    if (m_trackingArea)
-        removeTrackingArea(m_trackingArea);
+    if (m_trackingArea) removeTrackingArea(m_trackingArea);
     // The owner is this button, which is not yet shared while it is being
     // made; the first geometry change after that adds the area.
     auto self = weak_from_this().lock();
@@ -43,15 +41,13 @@ void WindowButton::animateAlpha(CGFloat alpha)
 {
     Weak<WindowButton> weak = selfRef<WindowButton>();
     NSAnimationContext::animate(this, "alphaValue", alphaValue(), alpha, [weak](CGFloat value) {
-        if (auto button = weak.lock())
-            button->setAlphaValue(value);
+        if (auto button = weak.lock()) button->setAlphaValue(value);
     });
 }
 
 void WindowButton::mouseEntered(const Ref<NSEvent>&)
 {
-    if (alphaValue() != kHoverAlpha)
-        animateAlpha(kHoverAlpha);
+    if (alphaValue() != kHoverAlpha) animateAlpha(kHoverAlpha);
 }
 
 void WindowButton::mouseExited(const Ref<NSEvent>&) { animateAlpha(kRestingAlpha); }

@@ -20,8 +20,7 @@ void WindowManViewPanel::drawRect(CGRect dirtyRect)
 {
     NSView::drawRect(dirtyRect);
     auto current = NSGraphicsContext::currentContext();
-    if (!current)
-        return;
+    if (!current) return;
     const auto& context = current->CGContext();
     CGContextStateSaver saver(context);
     // The fill covers the whole backdrop and the clip keeps it to the part

@@ -80,11 +80,11 @@ void FBFlatButton::setSpacing(CGFloat spacing)
     setupTitleLayer();
 }
 
-#define FB_COLOR_SETTER(Name, member)                                                                                  \
-    void FBFlatButton::set##Name(const Ref<NSColor>& color)                                                            \
-    {                                                                                                                  \
-        member = color;                                                                                                \
-        animateColorWithState(state());                                                                                \
+#define FB_COLOR_SETTER(Name, member)                                                                        \
+    void FBFlatButton::set##Name(const Ref<NSColor>& color)                                                  \
+    {                                                                                                        \
+        member = color;                                                                                      \
+        animateColorWithState(state());                                                                      \
     }
 FB_COLOR_SETTER(BorderNormalColor, m_borderNormalColor)
 FB_COLOR_SETTER(BorderHighlightColor, m_borderHighlightColor)
@@ -279,13 +279,11 @@ void FBFlatButton::animateColorWithState(NSControlStateValue state)
 void FBFlatButton::animateLayer(
     const Ref<CALayer>& layer, const Ref<NSColor>& color, const std::string& keyPath, double duration)
 {
-    if (!layer)
-        return;
+    if (!layer) return;
     CAValue current = layer->animatableValue(keyPath);
     auto currentColor = std::get_if<CGColorRef>(&current);
     CGColorRef target = color ? color->CGColor() : nullptr;
-    if (currentColor && CGColorEqualToColor(*currentColor, target))
-        return;
+    if (currentColor && CGColorEqualToColor(*currentColor, target)) return;
     auto animation = CABasicAnimation::animationWithKeyPath(keyPath);
     animation->setFromValue(current);
     animation->setToValue(target);
@@ -302,8 +300,7 @@ void FBFlatButton::animateLayer(
 
 Ref<NSView> FBFlatButton::hitTest(CGPoint pointInSuperview)
 {
-    if (!isEnabled())
-        return nullptr;
+    if (!isEnabled()) return nullptr;
     return NSButton::hitTest(pointInSuperview);
 }
 
@@ -314,30 +311,26 @@ void FBFlatButton::toggleState()
 
 void FBFlatButton::mouseDown(const Ref<NSEvent>&)
 {
-    if (!isEnabled())
-        return;
+    if (!isEnabled()) return;
     m_mouseDown = true;
     toggleState();
 }
 
 void FBFlatButton::mouseEntered(const Ref<NSEvent>&)
 {
-    if (m_mouseDown)
-        toggleState();
+    if (m_mouseDown) toggleState();
 }
 
 void FBFlatButton::mouseExited(const Ref<NSEvent>&)
 {
-    if (!m_mouseDown)
-        return;
+    if (!m_mouseDown) return;
     m_mouseDown = false;
     toggleState();
 }
 
 void FBFlatButton::mouseUp(const Ref<NSEvent>& event)
 {
-    if (!m_mouseDown)
-        return;
+    if (!m_mouseDown) return;
     m_mouseDown = false;
     // A button without its tracking area (made in code) never hears the
     // mouse leave; a release outside it cancels the press all the same.
@@ -345,7 +338,6 @@ void FBFlatButton::mouseUp(const Ref<NSEvent>& event)
         toggleState();
         return;
     }
-    if (m_momentary)
-        toggleState();
+    if (m_momentary) toggleState();
     NSApp().sendAction(action(), target(), selfRef<NSObject>());
 }

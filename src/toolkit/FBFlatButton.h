@@ -89,7 +89,8 @@ public:
     void setupTitleLayer();
     void removeAllAnimations();
     void animateColorWithState(NSControlStateValue state);
-    void animateLayer(const Ref<CALayer>& layer, const Ref<NSColor>& color, const std::string& keyPath, double duration);
+    void animateLayer(
+        const Ref<CALayer>& layer, const Ref<NSColor>& color, const std::string& keyPath, double duration);
 
 private:
     void toggleState();

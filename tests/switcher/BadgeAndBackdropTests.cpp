@@ -91,8 +91,8 @@ TEST_F(ViewTest, TheBadgeShapeIsInsetAndRoundedByTheHeight)
 
 TEST_F(ViewTest, TheBadgeDrawsShineFrameAndText)
 {
-    auto badge = BadgeView::customBadgeWithString("10", NSColor::blackColor(), NSColor::redColor(), true,
-        NSColor::greenColor(), 1.0, true);
+    auto badge = BadgeView::customBadgeWithString(
+        "10", NSColor::blackColor(), NSColor::redColor(), true, NSColor::greenColor(), 1.0, true);
     auto window = windowWith(badge, NSColor::whiteColor());
     auto image = window->renderedImage();
     CGFloat width = badge->frame().size.width;

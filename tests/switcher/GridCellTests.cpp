@@ -26,10 +26,10 @@ struct GridCellTest : public ::testing::Test {
         auto cellView = harness.cell(index)->view();
         auto button = cellView->viewWithTag(tag);
         EXPECT_TRUE(button) << "tag " << tag;
-        if (!button)
-            return {};
+        if (!button) return {};
         CGRect bounds = button->bounds();
-        CGPoint base = button->convertPointToView(CGPointMake(CGRectGetMidX(bounds), CGRectGetMidY(bounds)), nullptr);
+        CGPoint base
+            = button->convertPointToView(CGPointMake(CGRectGetMidX(bounds), CGRectGetMidY(bounds)), nullptr);
         return harness.panel->convertPointToScreen(base);
     }
     CGRect usableFrame() { return frameWithoutDockOrMenu(*NSScreen::screens().front()); }
@@ -97,8 +97,9 @@ TEST_F(GridCellTest, TheCellsShowTheirWindowsTitleBadgeAndShrunkPreview)
     auto preview = cell->previewView()->image();
     ASSERT_TRUE(preview) << "the capture started by the record arrived";
     EXPECT_EQ(preview->size(), GridCollectionViewItem::kPreviewSize);
-    EXPECT_EQ(NSValueTransformer::valueTransformerForName("QXImageSizeTransformer"),
-        harness.cell(4)->previewVT()) << "the latest cell's transformer holds the name";
+    EXPECT_EQ(
+        NSValueTransformer::valueTransformerForName("QXImageSizeTransformer"), harness.cell(4)->previewVT())
+        << "the latest cell's transformer holds the name";
 
     // Windows past the ninth have no number and show no badge.
     harness.windows[2]->setHotkeyIndexText(std::nullopt);
@@ -118,7 +119,8 @@ TEST_F(GridCellTest, TheBadgeIsStyledForTheTheme)
     EXPECT_TRUE(CGColorEqualToColor(badge->layer()->backgroundColor(), NSColor::darkGrayColor()->CGColor()));
     EXPECT_EQ(badge->layer()->cornerRadius(), 10);
     EXPECT_EQ(badge->layer()->borderWidth(), 2);
-    EXPECT_TRUE(CGColorEqualToColor(badge->titleLayer()->foregroundColor(), NSColor::whiteColor()->CGColor()));
+    EXPECT_TRUE(
+        CGColorEqualToColor(badge->titleLayer()->foregroundColor(), NSColor::whiteColor()->CGColor()));
     EXPECT_TRUE(CGColorEqualToColor(badge->layer()->borderColor(), NSColor::whiteColor()->CGColor()));
 }
 
@@ -263,7 +265,8 @@ TEST_F(GridCellTest, ClosingThePanelRemovesItsMonitors)
     size_t before = NSApp().localMonitorCount();
     harness.showAndTrack();
     harness.hover(0);
-    EXPECT_EQ(NSApp().localMonitorCount(), before + 2) << "the grid's key monitor and the cell's scroll monitor";
+    EXPECT_EQ(NSApp().localMonitorCount(), before + 2)
+        << "the grid's key monitor and the cell's scroll monitor";
     harness.hide();
     EXPECT_EQ(NSApp().localMonitorCount(), before);
     EXPECT_FALSE(harness.cell(0)->hasScrollMonitor());

@@ -23,8 +23,7 @@ public:
         Value::Array content;
         for (int i = 0; i < windowCount; ++i) {
             auto record = windowRecord(static_cast<CGWindowID>(100 + i));
-            if (i < 9)
-                record->setHotkeyIndexText(std::to_string(i + 1));
+            if (i < 9) record->setHotkeyIndexText(std::to_string(i + 1));
             windows.push_back(record);
             content.push_back(Value(record));
         }
@@ -60,8 +59,7 @@ public:
     // selection.
     void show(CGFloat extraHeight = 40)
     {
-        if (!grid->view()->superview())
-            attach();
+        if (!grid->view()->superview()) attach();
         CGSize size = grid->getContentSize();
         panel->setFrame(CGRectMake(0, 0, size.width, size.height + extraHeight), true);
         panel->center();

@@ -120,10 +120,11 @@ TEST_F(GridSelection, ArrowKeysStepAndWrapWhileThePanelIsKey)
 
     // Other keys pass through to the panel.
     int passed = 0;
-    auto counter = NSEvent::addLocalMonitorForEventsMatchingMask(NSEventMaskKeyDown, [&](const Ref<NSEvent>& e) {
-        ++passed;
-        return e;
-    });
+    auto counter
+        = NSEvent::addLocalMonitorForEventsMatchingMask(NSEventMaskKeyDown, [&](const Ref<NSEvent>& e) {
+              ++passed;
+              return e;
+          });
     harness.key(kVK_RightArrow);
     harness.key(kVK_Return);
     EXPECT_EQ(passed, 1) << "the grid uses the arrow and passes Return on";
@@ -183,7 +184,7 @@ TEST_F(GridSelection, TheHoveredWindowIsSelectedOnlyWhileThePanelIsVisible)
     auto& center = NSNotificationCenter::defaultCenter();
     center.postNotificationName("SelectedObject", harness.windows[3]);
     EXPECT_EQ(harness.selection(), 3u);
-    center.postNotificationName("SelectedObject", windowRecord(100)) ;
+    center.postNotificationName("SelectedObject", windowRecord(100));
     EXPECT_EQ(harness.selection(), 0u) << "records of one window are equal";
     center.postNotificationName("SelectedObject", windowRecord(150));
     EXPECT_EQ(harness.selection(), 0u) << "a window not in the list";

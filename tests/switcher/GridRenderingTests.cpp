@@ -1,11 +1,11 @@
 #include "GridHarness.h"
 
+#include <model/WindowManager.h>
 #include <switcher/GridCellInterface.h>
 #include <switcher/SwitchWindowController.h>
 #include <switcher/SwitcherCodes.h>
 #include <switcher/SwitcherLayoutRegistry.h>
 #include <switcher/SwitcherSnapshot.h>
-#include <model/WindowManager.h>
 #include <toolkit/FBFlatButton.h>
 
 namespace {
@@ -14,7 +14,8 @@ const Pixel kWhite { 255, 255, 255, 255 };
 
 bool isGrey(const Pixel& p, int level, int tolerance = 4)
 {
-    return std::abs(p.r - level) <= tolerance && std::abs(p.g - level) <= tolerance && std::abs(p.b - level) <= tolerance;
+    return std::abs(p.r - level) <= tolerance && std::abs(p.g - level) <= tolerance
+        && std::abs(p.b - level) <= tolerance;
 }
 
 // The grid over a window list whose first window is 800 x 300 and the
@@ -98,7 +99,8 @@ TEST_F(GridRendering, BadgesSitOnThePreviewsTopRightCorner)
     for (size_t cell : { 0u, 2u, 4u }) {
         EXPECT_TRUE(isGrey(at(image, cell, { centre.x - 7, centre.y }), 170, 6))
             << "cell " << cell << ": " << at(image, cell, { centre.x - 7, centre.y });
-        EXPECT_FALSE(isGrey(at(image, cell, { kBadgeFrame.origin.x + 0.5, kBadgeFrame.origin.y + 0.5 }), 170, 6))
+        EXPECT_FALSE(
+            isGrey(at(image, cell, { kBadgeFrame.origin.x + 0.5, kBadgeFrame.origin.y + 0.5 }), 170, 6))
             << "the badge is round";
         bool white = false;
         for (int dx = -3; dx <= 3; ++dx)
@@ -115,7 +117,8 @@ TEST_F(GridRendering, BadgesAreDarkOnTheDarkThemes)
     // The first colour pass fades from the unstyled red.
     world.advance(0.5);
     auto image = renderPNG();
-    CGPoint left = { CGRectGetMidX(GridCellLayout::kBadgeFrame) - 7, CGRectGetMidY(GridCellLayout::kBadgeFrame) };
+    CGPoint left
+        = { CGRectGetMidX(GridCellLayout::kBadgeFrame) - 7, CGRectGetMidY(GridCellLayout::kBadgeFrame) };
     EXPECT_TRUE(isGrey(at(image, 3, left), 85, 6)) << at(image, 3, left);
 }
 
@@ -144,8 +147,7 @@ struct GridInPanel : public ::testing::Test {
     }
     ~GridInPanel() override
     {
-        if (controller)
-            controller->_hideWindowWhitOutAnimation();
+        if (controller) controller->_hideWindowWhitOutAnimation();
         world.desktop().setModifierFlags(0);
         world.settle();
         EBEventful::resetForTesting();
@@ -176,10 +178,12 @@ TEST_F(GridInPanel, ThePanelMakesTheGridForLayoutZeroAndSizesItself)
     EXPECT_EQ(list->selectionIndex(), 1u);
     CGSize content = grid->getContentSize();
     EXPECT_EQ(content, CGSizeMake(1160, 624));
-    EXPECT_EQ(controller->window()->frame().size, CGSizeMake(1160, 624 + SwitchWindowController::kExtraHeight));
+    EXPECT_EQ(
+        controller->window()->frame().size, CGSizeMake(1160, 624 + SwitchWindowController::kExtraHeight));
 
     // The panel's keys reach the grid.
-    NSApp().deliverInputEvent(NSEvent::keyEventWithKeyCode(NSEventTypeKeyDown, kVK_DownArrow, NSEventModifierFlagOption));
+    NSApp().deliverInputEvent(
+        NSEvent::keyEventWithKeyCode(NSEventTypeKeyDown, kVK_DownArrow, NSEventModifierFlagOption));
     EXPECT_EQ(list->selectionIndex(), 5u);
     EXPECT_TRUE(grid->collectionView()->itemAtIndex(5)->isSelected());
 }
@@ -194,19 +198,22 @@ TEST_F(GridInPanel, TheRenderedPanelShowsCellsHighlightAndBadges)
     auto image = readPNGFile(path);
     ASSERT_FALSE(image.empty());
     auto cellView = [&](size_t i) { return grid->collectionView()->itemAtIndex(i)->view(); };
-    auto at = [&](size_t i, CGPoint p) { return pixelAtBase(image, cellView(i)->convertPointToView(p, nullptr)); };
+    auto at = [&](size_t i, CGPoint p) {
+        return pixelAtBase(image, cellView(i)->convertPointToView(p, nullptr));
+    };
     // The selected second cell is darker than the first where neither has
     // a preview.
     Pixel selected = at(1, { 10, 100 }), plain = at(0, { 10, 100 });
-    EXPECT_LT(selected.r + selected.g + selected.b, plain.r + plain.g + plain.b - 60) << selected << " " << plain;
+    EXPECT_LT(selected.r + selected.g + selected.b, plain.r + plain.g + plain.b - 60)
+        << selected << " " << plain;
     // The first badge is light grey with a white number.
-    CGPoint badge = { CGRectGetMidX(GridCellLayout::kBadgeFrame) - 7, CGRectGetMidY(GridCellLayout::kBadgeFrame) };
+    CGPoint badge
+        = { CGRectGetMidX(GridCellLayout::kBadgeFrame) - 7, CGRectGetMidY(GridCellLayout::kBadgeFrame) };
     EXPECT_TRUE(isGrey(at(0, badge), 170, 6)) << at(0, badge);
     // Every cell whose window has a preview shows it.
     for (size_t i = 0; i < 10; ++i) {
         auto window = list->arrangedObjects()[i].objectAs<SWWindow>();
-        if (!window->previewImage())
-            continue;
+        if (!window->previewImage()) continue;
         EXPECT_NE(at(i, { 140, 113 }), at(i, { 10, 113 })) << "cell " << i;
     }
 }

@@ -62,8 +62,8 @@ inline std::string scenarioWithWindows(int n, double usableHeight = 875, bool wi
 
 inline Ref<SWWindow> windowRecord(CGWindowID number)
 {
-    return SWWindow::windowWithAXElement(
-        makeRef<AXUIElement>(DesktopElement { DesktopElement::Kind::Window, static_cast<pid_t>(number + 900), number }));
+    return SWWindow::windowWithAXElement(makeRef<AXUIElement>(
+        DesktopElement { DesktopElement::Kind::Window, static_cast<pid_t>(number + 900), number }));
 }
 
 struct Pixel {
@@ -79,8 +79,7 @@ inline std::ostream& operator<<(std::ostream& os, const Pixel& p)
 // The pixel at (x, y) counted from the image's top-left corner.
 inline Pixel pixelAt(const DesktopImage& image, int x, int y)
 {
-    if (x < 0 || y < 0 || x >= image.width || y >= image.height)
-        return { -1, -1, -1, -1 };
+    if (x < 0 || y < 0 || x >= image.width || y >= image.height) return { -1, -1, -1, -1 };
     const uint8_t* p = image.rgba.data() + (static_cast<size_t>(y) * image.width + x) * 4;
     return { p[0], p[1], p[2], p[3] };
 }
@@ -89,7 +88,8 @@ inline Pixel pixelAt(const DesktopImage& image, int x, int y)
 // coordinates (origin bottom-left).
 inline Pixel pixelAtBase(const DesktopImage& image, CGPoint base)
 {
-    return pixelAt(image, static_cast<int>(std::floor(base.x)), image.height - 1 - static_cast<int>(std::floor(base.y)));
+    return pixelAt(
+        image, static_cast<int>(std::floor(base.x)), image.height - 1 - static_cast<int>(std::floor(base.y)));
 }
 
 // A PNG file read back as RGBA rows from the top; empty when it does not
@@ -100,8 +100,7 @@ inline DesktopImage readPNGFile(const std::string& path)
     std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     auto rep = NSBitmapImageRep::imageRepWithData(bytes);
     DesktopImage image;
-    if (!rep || rep->bitsPerPixel() != 32)
-        return image;
+    if (!rep || rep->bitsPerPixel() != 32) return image;
     image.width = static_cast<int>(rep->pixelsWide());
     image.height = static_cast<int>(rep->pixelsHigh());
     for (int y = 0; y < image.height; ++y) {

@@ -25,7 +25,10 @@ Ref<NSImage> squareImage(CGFloat side)
     return image;
 }
 
-bool sameColor(const CGColorRef& a, const Ref<NSColor>& b) { return CGColorEqualToColor(a, b ? b->CGColor() : nullptr); }
+bool sameColor(const CGColorRef& a, const Ref<NSColor>& b)
+{
+    return CGColorEqualToColor(a, b ? b->CGColor() : nullptr);
+}
 
 CGColorRef colorOf(const CAValue& value)
 {
@@ -73,22 +76,25 @@ const LayoutCase kLayoutCases[] = {
     { "Overlaps", NSImageOverlaps, false, imageCentreX, imageCentreY, titleCentreX, titleCentreY },
     { "Left", NSImageLeft, false, [](const Measures& m) { return m.s; }, imageCentreY,
         [](const Measures& m) { return m.W - m.tw - m.s; }, titleCentreY },
-    { "LeftHugging", NSImageLeft, true, [](const Measures& m) { return (m.W - m.iw - m.tw) / 2 - m.s; }, imageCentreY,
-        [](const Measures& m) { return (m.W + m.iw - m.tw) / 2 + m.s; }, titleCentreY },
+    { "LeftHugging", NSImageLeft, true, [](const Measures& m) { return (m.W - m.iw - m.tw) / 2 - m.s; },
+        imageCentreY, [](const Measures& m) { return (m.W + m.iw - m.tw) / 2 + m.s; }, titleCentreY },
     { "LeadingHugging", NSImageLeading, true, [](const Measures& m) { return (m.W - m.iw - m.tw) / 2 - m.s; },
         imageCentreY, [](const Measures& m) { return (m.W + m.iw - m.tw) / 2 + m.s; }, titleCentreY },
     { "Right", NSImageRight, false, [](const Measures& m) { return m.W - m.iw - m.s; }, imageCentreY,
         [](const Measures& m) { return m.s; }, titleCentreY },
-    { "TrailingHugging", NSImageTrailing, true, [](const Measures& m) { return (m.W - m.iw + m.tw) / 2 + m.s; },
-        imageCentreY, [](const Measures& m) { return (m.W - m.iw - m.tw) / 2 - m.s; }, titleCentreY },
-    { "Below", NSImageBelow, false, imageCentreX, [](const Measures& m) { return m.H - m.ih - m.s; }, titleCentreX,
-        [](const Measures& m) { return m.s; } },
-    { "BelowHugging", NSImageBelow, true, imageCentreX, [](const Measures& m) { return (m.H - m.ih + m.th) / 2 + m.s; },
-        titleCentreX, [](const Measures& m) { return (m.H - m.ih - m.th) / 2 - m.s; } },
+    { "TrailingHugging", NSImageTrailing, true,
+        [](const Measures& m) { return (m.W - m.iw + m.tw) / 2 + m.s; }, imageCentreY,
+        [](const Measures& m) { return (m.W - m.iw - m.tw) / 2 - m.s; }, titleCentreY },
+    { "Below", NSImageBelow, false, imageCentreX, [](const Measures& m) { return m.H - m.ih - m.s; },
+        titleCentreX, [](const Measures& m) { return m.s; } },
+    { "BelowHugging", NSImageBelow, true, imageCentreX,
+        [](const Measures& m) { return (m.H - m.ih + m.th) / 2 + m.s; }, titleCentreX,
+        [](const Measures& m) { return (m.H - m.ih - m.th) / 2 - m.s; } },
     { "Above", NSImageAbove, false, imageCentreX, [](const Measures& m) { return m.s; }, titleCentreX,
         [](const Measures& m) { return m.H - m.th - m.s; } },
-    { "AboveHugging", NSImageAbove, true, imageCentreX, [](const Measures& m) { return (m.H - m.ih - m.th) / 2 - m.s; },
-        titleCentreX, [](const Measures& m) { return (m.H + m.ih - m.th) / 2 + m.s; } },
+    { "AboveHugging", NSImageAbove, true, imageCentreX,
+        [](const Measures& m) { return (m.H - m.ih - m.th) / 2 - m.s; }, titleCentreX,
+        [](const Measures& m) { return (m.H + m.ih - m.th) / 2 + m.s; } },
     { "UnknownPosition", static_cast<NSCellImagePosition>(9), false, zero, zero, zero, zero },
 };
 
@@ -248,7 +254,8 @@ TEST_F(FlatButtonTest, TheStatePicksTheColourSetAndItsDuration)
     EXPECT_DOUBLE_EQ(button->layer()->animationForKey("backgroundColor")->duration(), 0.3);
 
     button->setState(NSControlStateValueMixed);
-    EXPECT_TRUE(sameColor(button->layer()->backgroundColor(), NSColor::grayColor())) << "mixed shows the normal set";
+    EXPECT_TRUE(sameColor(button->layer()->backgroundColor(), NSColor::grayColor()))
+        << "mixed shows the normal set";
     EXPECT_DOUBLE_EQ(button->layer()->animationForKey("backgroundColor")->duration(), 0.1);
 
     button->setBorderWidth(2);
@@ -298,11 +305,13 @@ struct FlatButtonPressTest : public ::testing::Test {
         button->setTarget(log);
         button->setAction("pressed:");
         window->contentView()->addSubview(button);
-        if (fromInterfaceFile)
-            button->awakeFromNib();
+        if (fromInterfaceFile) button->awakeFromNib();
         return button;
     }
-    void send(NSEventType type, CGPoint at) { NSApp().deliverInputEvent(NSEvent::mouseEventWithType(type, at)); }
+    void send(NSEventType type, CGPoint at)
+    {
+        NSApp().deliverInputEvent(NSEvent::mouseEventWithType(type, at));
+    }
 };
 
 }
@@ -328,7 +337,8 @@ TEST_F(FlatButtonPressTest, AMomentaryButtonEndsWhereItBegan)
     button->setBackgroundHighlightColor(NSColor::greenColor());
     send(NSEventTypeMouseMoved, inside);
     send(NSEventTypeLeftMouseDown, inside);
-    EXPECT_TRUE(sameColor(button->layer()->backgroundColor(), NSColor::greenColor())) << "on colours while pressed";
+    EXPECT_TRUE(sameColor(button->layer()->backgroundColor(), NSColor::greenColor()))
+        << "on colours while pressed";
     send(NSEventTypeLeftMouseUp, inside);
     EXPECT_EQ(button->state(), NSControlStateValueOff);
     EXPECT_TRUE(sameColor(button->layer()->backgroundColor(), NSColor::grayColor()));
