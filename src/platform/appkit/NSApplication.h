@@ -66,6 +66,16 @@ public:
     Ref<NSObject> delegate() const { return m_delegate.lock(); }
     void setDelegate(const Ref<NSObject>& delegate) { m_delegate = delegate; }
 
+    // The life cycle (NSApplicationLifeCycle.cpp): the launch tells the
+    // delegate it finished launching; a reopen (the application launched
+    // again, or its Dock icon clicked) asks the delegate; terminate tells
+    // the delegate, marks the application ended and stops the main run loop.
+    void finishLaunching();
+    bool isRunning() const { return m_launched && !m_terminated; }
+    void reopen();
+    void terminate(const Ref<NSObject>& sender);
+    bool hasTerminated() const { return m_terminated; }
+
     // Sends an action to the target, or with none, along the key window's
     // responder chain (first responder, views, window, its controller, its
     // delegate), then to the application and its delegate. False when
@@ -153,6 +163,8 @@ private:
     uint64_t m_nextId { 1 };
     NSApplicationActivationPolicy m_policy { NSApplicationActivationPolicyRegular };
     int m_aboutPanelRequests { 0 };
+    bool m_launched { false };
+    bool m_terminated { false };
     bool m_wasActive { false };
     Token m_desktopSubscription;
 };
