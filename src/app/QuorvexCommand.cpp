@@ -10,6 +10,7 @@
 #include <model/SWWindow.h>
 #include <model/EBEventful.h>
 #include <model/WindowManager.h>
+#include <switcher/SwitcherSnapshot.h>
 #include <graphics/NSBitmapImageRep.h>
 #include <graphics/NSImage.h>
 #include <foundation/Dispatch.h>
@@ -133,6 +134,23 @@ bool writePreviews(const std::string& directory, std::ostream& out, std::ostream
     return true;
 }
 
+bool writePanelPictures(const std::string& directory, std::ostream& out, std::ostream& err)
+{
+    const std::pair<SwitcherTheme, const char*> themes[] = {
+        { SwitcherThemeLight, "light" }, { SwitcherThemeDark, "dark" }, { SwitcherThemeUltraDark, "ultra-dark" }
+    };
+    for (const auto& [theme, name] : themes) {
+        std::string path = directory + "/panel-" + name + ".png";
+        std::string error;
+        if (!writeSwitcherSnapshot(theme, path, &error)) {
+            err << "quorvex: the " << name << " panel picture: " << error << "\n";
+            return false;
+        }
+        out << "Switcher panel (" << name << " theme): " << path << "\n";
+    }
+    return true;
+}
+
 int runQuorvex(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
 {
     std::string desktopFile;
@@ -161,6 +179,8 @@ int runQuorvex(int argc, const char* const* argv, std::ostream& out, std::ostrea
     printAccessibilityReport(out);
     printModelLists(out);
     if (!writePreviews(outDirectory + "/previews", out, err))
+        return 1;
+    if (!writePanelPictures(outDirectory, out, err))
         return 1;
     return 0;
 }

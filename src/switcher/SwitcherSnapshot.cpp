@@ -75,6 +75,10 @@ bool writeSwitcherSnapshot(SwitcherTheme theme, const std::string& pngPath, std:
     // The start-up scan, then the first order numbers and badges.
     RunLoop::main().runUntilIdle();
     RunLoop::main().runFor(std::max(WindowManager::kFirstSortOrderDelay, WindowManager::kBadgesDelay));
+    // As the all-windows hotkey does before it opens the panel: the list
+    // filtered, ordered and numbered.
+    model->setFilterType(WindowFilterAll);
+    RunLoop::main().runUntilIdle();
     auto arrayController = makeRef<NSArrayController>();
     arrayController->bind("contentArray", model, "windows");
 

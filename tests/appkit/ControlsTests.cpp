@@ -6,6 +6,7 @@
 #include <appkit/NSButton.h>
 #include <appkit/NSImageView.h>
 #include <appkit/NSTextField.h>
+#include <animation/CAAnimation.h>
 #include <animation/CATextLayer.h>
 #include <appkit/NSVisualEffectView.h>
 #include <graphics/NSBezierPath.h>
@@ -324,6 +325,40 @@ TEST_F(ControlFixture, LayerBackedViewsDrawTheirLayerAndFollowItsChanges)
     // Unchanged layers cost no painting.
     window->renderedImage();
     EXPECT_EQ(view->drawCount, draws + 1);
+}
+
+TEST_F(ControlFixture, AnimatingLayersArePaintedFrameByFrameOnTheClock)
+{
+    auto view = makeRef<ColorView>(CGRectMake(50, 50, 100, 100), nullptr);
+    view->setWantsLayer(true);
+    view->layer()->setBackgroundColor(CGColorCreateGenericRGB(0, 0, 0, 1));
+    window->contentView()->addSubview(view);
+    world.settle();
+    int draws = view->drawCount;
+
+    auto fade = CABasicAnimation::animationWithKeyPath("backgroundColor");
+    fade->setFromValue(CGColorCreateGenericRGB(0, 0, 0, 1));
+    fade->setToValue(CGColorCreateGenericRGB(1, 1, 1, 1));
+    fade->setDuration(0.5);
+    // Kept after its end, as buttons that animate their colours do.
+    fade->setRemovedOnCompletion(false);
+    view->layer()->addAnimation(fade, "backgroundColor");
+    view->layer()->setBackgroundColor(CGColorCreateGenericRGB(1, 1, 1, 1));
+    // The change shows at the next look; from there the run loop goes idle
+    // between frames instead of repainting forever.
+    window->renderedImage();
+    world.settle();
+    EXPECT_LE(view->drawCount, draws + 2);
+    world.advance(0.25);
+    int middle = pixelAt(window->renderedImage(), 100, 100).r;
+    EXPECT_GT(middle, 60);
+    EXPECT_LT(middle, 200);
+    EXPECT_GT(view->drawCount, draws + 5) << "about one paint per frame";
+    world.advance(0.5);
+    EXPECT_EQ(pixelAt(window->renderedImage(), 100, 100), (Pixel { 255, 255, 255, 255 })) << "the last frame";
+    int settled = view->drawCount;
+    world.advance(1);
+    EXPECT_EQ(view->drawCount, settled) << "an ended animation kept on the layer paints nothing more";
 }
 
 TEST_F(ControlFixture, TextSublayersOfAViewShowAndFollowTheirString)

@@ -270,6 +270,18 @@ TEST(CGContext, LinearGradientStaysBetweenItsEndsUnlessExtended)
     EXPECT_EQ(pixelAt(c, 0, 0)[3], 0);
 }
 
+TEST(CGContext, LinearGradientKeepsItsEndColoursBetweenItsLastLocationAndItsEnd)
+{
+    CGFloat components[] = { 1, 0, 0, 1, 0, 0, 1, 1 };
+    CGFloat locations[] = { 0.3, 0.5 };
+    auto gradient = CGGradientCreateWithColorComponents(CGColorSpaceCreateDeviceRGB(), components, locations, 2);
+    auto c = makeRGBAContext(20, 1);
+    CGContextDrawLinearGradient(c, gradient, CGPointMake(0, 0), CGPointMake(10, 0), 0);
+    EXPECT_EQ(pixelAt(c, 1, 0), (RGBA { 255, 0, 0, 255 })) << "before the first location";
+    EXPECT_EQ(pixelAt(c, 8, 0), (RGBA { 0, 0, 255, 255 })) << "after the last location";
+    EXPECT_EQ(pixelAt(c, 15, 0)[3], 0) << "beyond the end point";
+}
+
 TEST(CGContext, PatternColoursTileTheImage)
 {
     auto tile = makeImage(2, 1, kCGImageAlphaPremultipliedLast,

@@ -581,6 +581,12 @@ void CALayer::endAnimation(const std::shared_ptr<AnimationRecord>& record, bool 
     endGroups(record->groups);
 }
 
+size_t CALayer::runningAnimationCount() const
+{
+    return static_cast<size_t>(
+        std::count_if(m_animations.begin(), m_animations.end(), [](const auto& record) { return !record->ended; }));
+}
+
 Ref<CAAnimation> CALayer::animationForKey(const std::string& key) const
 {
     for (auto& record : m_animations) {

@@ -226,6 +226,9 @@ public:
     void removeAllAnimations();
     std::vector<std::string> animationKeys() const;
     bool hasAnimations() const { return !m_animations.empty(); }
+    // Animations that have not ended yet; one kept after its end (not
+    // removed on completion) no longer counts.
+    size_t runningAnimationCount() const;
 
     // A detached copy of the layer's properties as shown now, with its
     // animations applied at the current media time. It has no sublayers.

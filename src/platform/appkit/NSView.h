@@ -141,6 +141,10 @@ public:
     // Whether the view's layer tree looks different from when the view was
     // last painted, or is animating (the window then repaints the view).
     bool layerNeedsRepaint();
+    // Whether the layer tree changed since the view was last painted;
+    // animating tells whether it is animating (then the window paints it
+    // again at the next animation frame).
+    bool layerChanged(bool& animating);
 
     // Tracking areas, kept by the view; the window delivers their events.
     void addTrackingArea(const Ref<NSTrackingArea>& area);

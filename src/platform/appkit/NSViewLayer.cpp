@@ -66,7 +66,12 @@ void signatureOf(const CALayer& layer, size_t& seed, bool& animating)
         hashCombine(seed, std::hash<std::string>()(CAValueDescription(shape->fillColor())));
         hashCombine(seed, std::hash<std::string>()(CAValueDescription(shape->strokeColor())));
     }
-    if (layer.hasAnimations() || layer.needsDisplay())
+    // An animation that ends changes the signature, so that its last frame
+    // is painted; one kept after its end does not keep the view repainting.
+    size_t running = layer.runningAnimationCount();
+    hashCombine(seed, running);
+    hashCombine(seed, layer.needsDisplay());
+    if (running > 0)
         animating = true;
     for (const auto& sub : layer.sublayers()) {
         hashCombine(seed, std::hash<const void*>()(sub.get()));
@@ -134,14 +139,21 @@ CGAffineTransform NSView::layerToView() const
 
 bool NSView::layerNeedsRepaint()
 {
+    bool animating = false;
+    bool changed = layerChanged(animating);
+    return changed || animating;
+}
+
+bool NSView::layerChanged(bool& animating)
+{
+    animating = false;
     if (!m_layer)
         return false;
     size_t seed = 0;
-    bool animating = false;
     signatureOf(*m_layer, seed, animating);
     bool changed = seed != m_layerSignature;
     m_layerSignature = seed;
-    return changed || animating;
+    return changed;
 }
 
 void NSView::drawLayerBackground(const CGContextRef& context)

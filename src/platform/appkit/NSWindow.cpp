@@ -826,21 +826,50 @@ void NSWindow::layoutIfNeeded()
 // Layers change without telling their views, so a layer-backed view is
 // repainted whenever its layer tree differs from the last painting or is
 // animating; painting is what makes a window's content current.
-static void damageChangedLayers(NSView* view)
+// Views whose layers animate are painted again at the next animation frame
+// of the clock, not at once, so that a run loop can go idle between frames.
+static void damageChangedLayers(NSView* view, std::vector<Weak<NSView>>& animating)
 {
     if (view->isHidden())
         return;
-    if (view->layer() && view->layerNeedsRepaint())
-        view->setNeedsDisplay(true);
+    if (view->layer()) {
+        bool running = false;
+        if (view->layerChanged(running))
+            view->setNeedsDisplay(true);
+        if (running)
+            animating.push_back(view->selfRef<NSView>());
+    }
     for (const auto& sub : view->subviews())
-        damageChangedLayers(sub.get());
+        damageChangedLayers(sub.get(), animating);
+}
+
+void NSWindow::scheduleAnimationFrame(std::vector<Weak<NSView>> views)
+{
+    if (m_animationFrameScheduled)
+        return;
+    m_animationFrameScheduled = true;
+    std::weak_ptr<bool> alive = m_alive;
+    RunLoop::main().performAfterDelay(this, "displayAnimationFrame", NSAnimationContext::kFrameInterval,
+        [this, alive, views = std::move(views)] {
+            if (alive.expired())
+                return;
+            m_animationFrameScheduled = false;
+            for (const auto& weak : views)
+                if (auto view = weak.lock(); view && view->window() == this)
+                    view->setNeedsDisplay(true);
+        },
+        { kCFRunLoopCommonModes });
 }
 
 void NSWindow::displayIfNeeded()
 {
     layoutIfNeeded();
-    if (m_contentView)
-        damageChangedLayers(m_contentView.get());
+    if (m_contentView) {
+        std::vector<Weak<NSView>> animating;
+        damageChangedLayers(m_contentView.get(), animating);
+        if (!animating.empty())
+            scheduleAnimationFrame(std::move(animating));
+    }
     int width = static_cast<int>(std::ceil(m_frame.size.width));
     int height = static_cast<int>(std::ceil(m_frame.size.height));
     if (width <= 0 || height <= 0)

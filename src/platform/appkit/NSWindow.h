@@ -305,6 +305,7 @@ private:
     void redisplayForStatusChange();
     void unregisterFromDesktop();
     void scheduleDisplay();
+    void scheduleAnimationFrame(std::vector<Weak<NSView>> views);
     void postNotification(const std::string& name);
     void trackMouse(const Ref<NSEvent>& event, bool topmost);
     void resetTracking();
@@ -343,6 +344,7 @@ private:
     CGContextRef m_backing;
     CGRect m_dirty { CGRectNull };
     bool m_displayScheduled { false };
+    bool m_animationFrameScheduled { false };
     bool m_layoutNeeded { false };
     bool m_trackingRecheckScheduled { false };
     std::shared_ptr<bool> m_alive { std::make_shared<bool>(true) };

@@ -889,8 +889,16 @@ void CGContextDrawLinearGradient(const CGContextRef& c, const CGGradientRef& gra
     c->draw([&](cairo_t* cr) {
         cairo_save(cr);
         cairo_pattern_t* pattern = cairo_pattern_create_linear(start.x, start.y, end.x, end.y);
-        for (const auto& s : gradient->stops())
+        // Between the start and end points the gradient covers the whole
+        // axis: before its first location and after its last it keeps their
+        // colours (Cairo would leave those parts empty without extension).
+        const auto& stops = gradient->stops();
+        if (stops.front().location > 0)
+            cairo_pattern_add_color_stop_rgba(pattern, 0, stops.front().r, stops.front().g, stops.front().b, stops.front().a);
+        for (const auto& s : stops)
             cairo_pattern_add_color_stop_rgba(pattern, s.location, s.r, s.g, s.b, s.a);
+        if (stops.back().location < 1)
+            cairo_pattern_add_color_stop_rgba(pattern, 1, stops.back().r, stops.back().g, stops.back().b, stops.back().a);
         bool before = options & kCGGradientDrawsBeforeStartLocation;
         bool after = options & kCGGradientDrawsAfterEndLocation;
         cairo_pattern_set_extend(pattern, before || after ? CAIRO_EXTEND_PAD : CAIRO_EXTEND_NONE);
