@@ -1,6 +1,6 @@
 // A session script on the hotkey controller, end to end: the script types on
 // the simulated desktop, the keys travel through the event tap and the hot
-// keys, and the switcher panel opens, steps and switches.
+// keys, and the switcher panel (with the grid) opens, steps and switches.
 #include <support/SimWorld.h>
 #include <support/TemporaryDirectory.h>
 
@@ -13,8 +13,8 @@
 #include <model/SWWindow.h>
 #include <model/WindowManager.h>
 #include <switcher/SwitchWindowController.h>
-#include <switcher/SwitcherLayoutRegistry.h>
 
+#include <filesystem>
 #include <sstream>
 
 namespace {
@@ -31,32 +31,6 @@ const char* kScenario = R"({
     { "pid": 8, "name": "Viewer", "windows": [ { "id": 80, "title": "photo", "frame": [800, 100, 500, 400] } ] },
     { "pid": 9, "name": "Mail", "windows": [ { "id": 90, "title": "inbox", "frame": [700, 300, 500, 400] } ] } ],
   "order": [70, 80, 71, 90, 72], "focus": 70 })";
-
-// A layout that moves the selection as the grid does.
-class StepLayout : public NSViewController, public SwitchViewControllerProtocol {
-public:
-    void loadView() override { setView(makeRef<NSView>(CGRectMake(0, 0, 600, 200))); }
-    CGSize getContentSize() override { return { 600, 200 }; }
-    void selectSecond() override { select(count() > 1 ? 1 : 0); }
-    void selectNext() override
-    {
-        NSUInteger index = m_list ? m_list->selectionIndex() : NSNotFound;
-        select(index == NSNotFound || index + 1 >= count() ? 0 : index + 1);
-    }
-    void selectPrev() override { }
-    void setArrayController(const Ref<NSArrayController>& controller) override { m_list = controller; }
-    void startMonitoringControlKeysEvent() override { }
-    void processControlKeys(uint16_t) override { }
-
-private:
-    size_t count() const { return m_list ? m_list->arrangedObjects().size() : 0; }
-    void select(NSUInteger index)
-    {
-        if (count() > 0)
-            m_list->setSelectionIndex(index);
-    }
-    Ref<NSArrayController> m_list;
-};
 
 // What the session asks, answered from the controller's panel.
 class PanelHost : public QuorvexSessionHost {
@@ -90,7 +64,6 @@ TEST(HotkeySession, AScriptOpensStepsAndSwitchesThroughEveryHotkey)
     EBEventful::resetForTesting();
     NSUserDefaults::setStorageDirectory(directory.path());
     NSUserDefaults::resetStandardUserDefaults();
-    Token layouts = SwitcherLayoutRegistry::registerLayout(SwitcherLayoutGrid, [] { return makeRef<StepLayout>(); });
     auto model = WindowManager::create();
     world.settle();
     world.advance(std::max(WindowManager::kFirstSortOrderDelay, WindowManager::kBadgesDelay));
@@ -106,6 +79,7 @@ press cmd+tab
 expect panel visible
 expect count 5
 expect selected "photo"
+shot all-windows
 tap tab
 expect selected "notes"
 release cmd
@@ -134,6 +108,7 @@ expect panel hidden
 release all
 )");
         EXPECT_EQ(session.run(script, "hotkeys.session"), QuorvexSession::Passed) << err.str();
+        EXPECT_TRUE(std::filesystem::exists(directory.file("all-windows.png")));
         // Command+Q with the panel hidden went to the editor, untouched.
         auto received = world.desktop().receivedEvents(7);
         EXPECT_TRUE(std::any_of(received.begin(), received.end(),
@@ -141,7 +116,6 @@ release all
         if (auto monitor = KSShortcutMonitor::sharedMonitor())
             monitor->unregisterAllShortcuts();
     }
-    layouts.reset();
     world.settle();
     NSUserDefaults::resetStandardUserDefaults();
     NSUserDefaults::setStorageDirectory("");
