@@ -46,8 +46,7 @@ Ref<AppController> AppController::create(const Ref<WindowManager>& windowManager
 
 AppController::~AppController()
 {
-    if (m_eventTap)
-        CFMachPortInvalidate(m_eventTap);
+    if (m_eventTap) CFMachPortInvalidate(m_eventTap);
     cancelPreviousPerformRequestsWithTarget(this);
 }
 
@@ -63,30 +62,25 @@ void AppController::setUp()
     setupEventLoop();
     setupHotkeys();
     m_windowsArrayController = makeRef<NSArrayController>();
-    if (!m_windowManager)
-        m_windowManager = WindowManager::sharedInstance();
+    if (!m_windowManager) m_windowManager = WindowManager::sharedInstance();
     Weak<AppController> weak = selfRef<AppController>();
     m_startMonitoringObservation = NSNotificationCenter::defaultCenter().addObserverForName(
         kStartMonitoringChangeHotkeysNotification, nullptr, nullptr, [weak](const NSNotification&) {
-            if (auto self = weak.lock())
-                self->startMonitoringForChangingHotkeys();
+            if (auto self = weak.lock()) self->startMonitoringForChangingHotkeys();
         });
 }
 
 void AppController::setupEventLoop()
 {
-    if (!accessibilityEnabled())
-        return;
+    if (!accessibilityEnabled()) return;
     m_eventTap = CGEventTapCreate(kCGHIDEventTap, kCGHeadInsertEventTap, kCGEventTapOptionDefault,
         kCGEventMaskForAllEvents, eventTapCallback, this);
     if (!m_eventTap) {
         std::cerr << "failed to create event tap\n";
         return;
     }
-    if (!m_runLoopSource)
-        m_runLoopSource = CFMachPortCreateRunLoopSource(kCFAllocatorDefault, m_eventTap, 0);
-    if (m_runLoopSource)
-        CFRunLoopAddSource(RunLoop::current(), m_runLoopSource, kCFRunLoopCommonModes);
+    if (!m_runLoopSource) m_runLoopSource = CFMachPortCreateRunLoopSource(kCFAllocatorDefault, m_eventTap, 0);
+    if (m_runLoopSource) CFRunLoopAddSource(RunLoop::current(), m_runLoopSource, kCFRunLoopCommonModes);
     CGEventTapEnable(m_eventTap, true);
 }
 
@@ -105,14 +99,12 @@ void AppController::setupHotkeys()
         { kActiveAppWindowsHotKeyIndex, kDefaultActiveAppWindowsChoice },
     };
     for (const auto& [key, choice] : firstChoices)
-        if (store->valueForKey(key).isNil())
-            store->setInteger(choice, key);
+        if (store->valueForKey(key).isNil()) store->setInteger(choice, key);
     initCustomActiveAppWindowsHotkey(firstSetUp);
     store->synchronize();
 
     KSShortcutValidator::sharedValidator()->setAllowAnyShortcutWithOptionModifier(true);
-    if (auto monitor = KSShortcutMonitor::sharedMonitor())
-        monitor->unregisterAllShortcuts();
+    if (auto monitor = KSShortcutMonitor::sharedMonitor()) monitor->unregisterAllShortcuts();
     m_commandTabAction = nullptr;
     m_controlActionEnabled = false;
     m_optionActionEnabled = false;
@@ -121,8 +113,7 @@ void AppController::setupHotkeys()
     Weak<AppController> weak = selfRef<AppController>();
     auto action = [weak](WindowFilterType filter) {
         return [weak, filter] {
-            if (auto self = weak.lock())
-                self->handleHotkeys(filter);
+            if (auto self = weak.lock()) self->handleHotkeys(filter);
         };
     };
     registerShortcutForKey(kAllWindowsHotkeyIndex, action(WindowFilterAll));
@@ -148,8 +139,7 @@ void AppController::registerShortcutForKey(const std::string& indexKey, std::fun
         shortcut = KSShortcut::shortcutWithKeyCode(kTabKeyCode, kOptionFlag);
         break;
     case HotkeyChoiceCustom:
-        if (custom != m_keys.end())
-            shortcut = shortCutWithKey(custom->second);
+        if (custom != m_keys.end()) shortcut = shortCutWithKey(custom->second);
         break;
     default:
         NSLog("%@", kNoShortcutMessage);
@@ -165,20 +155,18 @@ void AppController::registerShortcutForKey(const std::string& indexKey, std::fun
 
 void AppController::initCustomActiveAppWindowsHotkey(bool firstSetUp)
 {
-    if (!firstSetUp)
-        return;
+    if (!firstSetUp) return;
     registerShotcutsDefaultsForKey(kShowActiveAppWindows,
         KSShortcut::shortcutWithKeyCode(kDefaultActiveAppKeyCode, kDefaultActiveAppModifierFlags), false);
 }
 
-void AppController::registerShotcutsDefaultsForKey(const std::string& key, const Ref<KSShortcut>& shortCut, bool reset)
+void AppController::registerShotcutsDefaultsForKey(
+    const std::string& key, const Ref<KSShortcut>& shortCut, bool reset)
 {
     auto store = defaults();
-    if (!reset && !store->objectForKey(key).isNil())
-        return;
+    if (!reset && !store->objectForKey(key).isNil()) return;
     auto data = NSKeyedArchiver::archivedDataWithRootObject(Value(shortCut));
-    if (!data)
-        return;
+    if (!data) return;
     store->setObject(Value(std::move(*data)), key);
     store->synchronize();
 }
@@ -190,8 +178,7 @@ Ref<KSShortcut> AppController::shortCutWithKey(const std::string& key) const
 
 Ref<KSShortcut> AppController::shortcutWithData(const std::optional<Value::Bytes>& data)
 {
-    if (!data)
-        return nullptr;
+    if (!data) return nullptr;
     return NSKeyedUnarchiver::unarchiveObjectWithData(*data).objectAs<KSShortcut>();
 }
 
@@ -199,8 +186,7 @@ Ref<KSShortcut> AppController::shortcutWithData(const std::optional<Value::Bytes
 
 void AppController::handleHotkeys(WindowFilterType filterType)
 {
-    if (!m_windowManager || !m_windowsArrayController)
-        return;
+    if (!m_windowManager || !m_windowsArrayController) return;
     auto panel = windowController();
     if (!switcherVisible()) {
         m_windowManager->setFilterType(filterType);
@@ -209,15 +195,13 @@ void AppController::handleHotkeys(WindowFilterType filterType)
         m_windowsArrayController->unbind(kContentArrayBinding);
         m_windowsArrayController->bind(kContentArrayBinding, selfRef<AppController>(), kWindowListKeyPath);
     }
-    if (panel)
-        panel->handleHotkeyWithWindowListWithArrayController(m_windowsArrayController);
+    if (panel) panel->handleHotkeyWithWindowListWithArrayController(m_windowsArrayController);
     m_windowManager->setBadges();
 }
 
 Ref<SwitchWindowController> AppController::windowController()
 {
-    if (!m_windowController)
-        m_windowController = SwitchWindowController::create();
+    if (!m_windowController) m_windowController = SwitchWindowController::create();
     return m_windowController;
 }
 
@@ -243,14 +227,14 @@ void AppController::setWindowManager(const Ref<WindowManager>& windowManager)
 
 Value AppController::valueForKey(const std::string& key) const
 {
-    if (key == "windowManager")
-        return m_windowManager ? Value(m_windowManager) : Value();
+    if (key == "windowManager") return m_windowManager ? Value(m_windowManager) : Value();
     return NSObject::valueForKey(key);
 }
 
 // MARK: The event tap
 
-CGEventRef AppController::eventTapCallback(CGEventTapProxy, CGEventType type, const CGEventRef& event, void* userInfo)
+CGEventRef AppController::eventTapCallback(
+    CGEventTapProxy, CGEventType type, const CGEventRef& event, void* userInfo)
 {
     auto* controller = static_cast<AppController*>(userInfo);
     return controller ? controller->handleTappedEvent(type, event) : event;
@@ -261,9 +245,9 @@ CGEventRef AppController::handleTappedEvent(CGEventType type, const CGEventRef& 
     // The system disabled the tap (time-out or user input): take it back.
     if (type == kCGEventTapDisabledByTimeout || type == kCGEventTapDisabledByUserInput)
         CGEventTapEnable(m_eventTap, true);
-    if (type != kCGEventKeyDown)
-        return event;
-    auto keyCode = static_cast<uint16_t>(CGEventGetIntegerValueField(event, kCGKeyboardEventKeycode) & 0xFFFF);
+    if (type != kCGEventKeyDown) return event;
+    auto keyCode
+        = static_cast<uint16_t>(CGEventGetIntegerValueField(event, kCGKeyboardEventKeycode) & 0xFFFF);
     auto swallow = [&event] {
         CGEventSetType(event, kCGEventNull);
         return event;
@@ -272,8 +256,7 @@ CGEventRef AppController::handleTappedEvent(CGEventType type, const CGEventRef& 
     // Command+Tab (Shift and the other modifiers are not looked at).
     if (keyCode == kTabKeyCode && commandActionEnabled() && NSEventUtilities::commandKeyDownNow()) {
         later([](AppController& self) {
-            if (auto action = self.m_commandTabAction)
-                action();
+            if (auto action = self.m_commandTabAction) action();
         });
         return swallow();
     }
@@ -304,8 +287,7 @@ void AppController::later(std::function<void(AppController&)> work)
 {
     Weak<AppController> weak = selfRef<AppController>();
     dispatch_async(dispatch_get_main_queue(), [weak, work = std::move(work)] {
-        if (auto self = weak.lock())
-            work(*self);
+        if (auto self = weak.lock()) work(*self);
     });
 }
 
@@ -313,12 +295,10 @@ void AppController::later(std::function<void(AppController&)> work)
 
 void AppController::startMonitoringForChangingHotkeys()
 {
-    if (m_monitoringActive)
-        return;
+    if (m_monitoringActive) return;
     Weak<AppController> weak = selfRef<AppController>();
     performAfterDelay("registerForNotifications", kRegisterForNotificationsDelay, [weak] {
-        if (auto self = weak.lock())
-            self->registerForNotifications();
+        if (auto self = weak.lock()) self->registerForNotifications();
     });
     m_monitoringActive = true;
 }
@@ -338,10 +318,10 @@ void AppController::registerForNotifications()
     for (const char* key : watched) {
         std::string keyPath = std::string("values.") + key;
         m_observedKeyPaths.push_back(keyPath);
-        m_settingsObservations.push_back(settings->addObserver(keyPath, NSKeyValueObservingOptionNew, [weak](const KVOChange&) {
-            if (auto self = weak.lock())
-                self->setupHotkeys();
-        }));
+        m_settingsObservations.push_back(
+            settings->addObserver(keyPath, NSKeyValueObservingOptionNew, [weak](const KVOChange&) {
+                if (auto self = weak.lock()) self->setupHotkeys();
+            }));
     }
 }
 
@@ -349,10 +329,12 @@ void AppController::registerForNotifications()
 
 bool AppController::accessibilityEnabled()
 {
-    return AXIsProcessTrustedWithOptions(Value(Value::Dictionary { { kAXTrustedCheckOptionPrompt, Value(false) } }));
+    return AXIsProcessTrustedWithOptions(
+        Value(Value::Dictionary { { kAXTrustedCheckOptionPrompt, Value(false) } }));
 }
 
 bool AppController::openAccessibility()
 {
-    return AXIsProcessTrustedWithOptions(Value(Value::Dictionary { { kAXTrustedCheckOptionPrompt, Value(true) } }));
+    return AXIsProcessTrustedWithOptions(
+        Value(Value::Dictionary { { kAXTrustedCheckOptionPrompt, Value(true) } }));
 }

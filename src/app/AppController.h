@@ -113,7 +113,10 @@ public:
     // Whether the panel is up; asking makes the panel's controller.
     bool switcherVisible();
     const Ref<NSArrayController>& windowsArrayController() const { return m_windowsArrayController; }
-    void setWindowsArrayController(const Ref<NSArrayController>& controller) { m_windowsArrayController = controller; }
+    void setWindowsArrayController(const Ref<NSArrayController>& controller)
+    {
+        m_windowsArrayController = controller;
+    }
     const Ref<WindowManager>& windowManager() const { return m_windowManager; }
     void setWindowManager(const Ref<WindowManager>& windowManager);
     // Index key to custom-shortcut key.
@@ -127,7 +130,8 @@ public:
     AppController() = default;
 
 private:
-    static CGEventRef eventTapCallback(CGEventTapProxy proxy, CGEventType type, const CGEventRef& event, void* userInfo);
+    static CGEventRef eventTapCallback(
+        CGEventTapProxy proxy, CGEventType type, const CGEventRef& event, void* userInfo);
     CGEventRef handleTappedEvent(CGEventType type, const CGEventRef& event);
     // Whether the panel is up, without making its controller: a panel that
     // was never made is not up.

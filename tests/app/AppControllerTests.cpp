@@ -60,8 +60,7 @@ public:
     CGSize getContentSize() override { return { 600, 200 }; }
     void selectSecond() override
     {
-        if (work)
-            work();
+        if (work) work();
         select(arrangedCount() > 1 ? 1 : 0);
     }
     void selectNext() override
@@ -81,8 +80,7 @@ private:
     size_t arrangedCount() const { return m_list ? m_list->arrangedObjects().size() : 0; }
     void select(NSUInteger index)
     {
-        if (m_list && arrangedCount() > 0)
-            m_list->setSelectionIndex(index);
+        if (m_list && arrangedCount() > 0) m_list->setSelectionIndex(index);
     }
     Ref<NSArrayController> m_list;
 };
@@ -96,7 +94,8 @@ struct BusRecord {
 
 Value::Bytes archived(int64_t keyCode, uint64_t flags)
 {
-    return *NSKeyedArchiver::archivedDataWithRootObject(Value(KSShortcut::shortcutWithKeyCode(keyCode, flags)));
+    return *NSKeyedArchiver::archivedDataWithRootObject(
+        Value(KSShortcut::shortcutWithKeyCode(keyCode, flags)));
 }
 
 class HotkeyController : public ::testing::Test {
@@ -116,8 +115,7 @@ protected:
     }
     ~HotkeyController() override
     {
-        if (auto monitor = KSShortcutMonitor::sharedMonitor())
-            monitor->unregisterAllShortcuts();
+        if (auto monitor = KSShortcutMonitor::sharedMonitor()) monitor->unregisterAllShortcuts();
         controller.reset();
         layoutRegistration.reset();
         layout.reset();
@@ -222,28 +220,33 @@ TEST_F(HotkeyController, TheFirstRunWritesTheDefaultChoicesAndRegistersThem)
     EXPECT_TRUE(controller->optionActionEnabled());
     EXPECT_FALSE(controller->controlActionEnabled());
     // Option+Tab and Option+`; Command+Tab is the tap's.
-    EXPECT_EQ(hotKeys(), (std::set<std::pair<uint32_t, uint32_t>> { { kTab, optionKey }, { kGrave, optionKey } }));
+    EXPECT_EQ(
+        hotKeys(), (std::set<std::pair<uint32_t, uint32_t>> { { kTab, optionKey }, { kGrave, optionKey } }));
     EXPECT_TRUE(KSShortcutValidator::sharedValidator()->allowAnyShortcutWithOptionModifier());
     ASSERT_TRUE(controller->eventTap());
     EXPECT_TRUE(CGEventTapIsEnabled(controller->eventTap()));
-    EXPECT_EQ(controller->keys().at(AppController::kActiveAppWindowsHotKeyIndex), AppController::kShowActiveAppWindows);
+    EXPECT_EQ(controller->keys().at(AppController::kActiveAppWindowsHotKeyIndex),
+        AppController::kShowActiveAppWindows);
 }
 
 TEST_F(HotkeyController, StoredChoicesAndShortcutsAreNeverOverwritten)
 {
     defaults()->setInteger(HotkeyChoiceControlTab, AppController::kAllWindowsHotkeyIndex);
     defaults()->setInteger(HotkeyChoiceCustom, AppController::kOnScreenWindowsHotkeyIndex);
-    defaults()->setObject(Value(archived(kKeyK, kCommand | kOption)), AppController::kShowOnScreenWindowsCustomKey);
+    defaults()->setObject(
+        Value(archived(kKeyK, kCommand | kOption)), AppController::kShowOnScreenWindowsCustomKey);
     defaults()->setObject(Value(archived(kKeyK, kControl | kShift)), AppController::kShowActiveAppWindows);
     start();
     EXPECT_EQ(defaults()->integerForKey(AppController::kAllWindowsHotkeyIndex), HotkeyChoiceControlTab);
     EXPECT_EQ(defaults()->integerForKey(AppController::kOnScreenWindowsHotkeyIndex), HotkeyChoiceCustom);
     EXPECT_EQ(defaults()->integerForKey(AppController::kActiveAppWindowsHotKeyIndex), HotkeyChoiceCustom);
-    EXPECT_EQ(controller->shortCutWithKey(AppController::kShowActiveAppWindows)->modifierFlags(), kControl | kShift);
+    EXPECT_EQ(controller->shortCutWithKey(AppController::kShowActiveAppWindows)->modifierFlags(),
+        kControl | kShift);
     EXPECT_FALSE(controller->commandActionEnabled());
     EXPECT_TRUE(controller->controlActionEnabled());
-    EXPECT_EQ(hotKeys(), (std::set<std::pair<uint32_t, uint32_t>> {
-                             { kTab, controlKey }, { kKeyK, cmdKey | optionKey }, { kKeyK, controlKey | shiftKey } }));
+    EXPECT_EQ(hotKeys(),
+        (std::set<std::pair<uint32_t, uint32_t>> {
+            { kTab, controlKey }, { kKeyK, cmdKey | optionKey }, { kKeyK, controlKey | shiftKey } }));
 }
 
 TEST_F(HotkeyController, WithoutAccessibilityNothingIsSetUp)
@@ -290,8 +293,10 @@ struct Slot {
 };
 const Slot kSlots[] = {
     { AppController::kAllWindowsHotkeyIndex, AppController::kShowAllWindowsCustomKey, WindowFilterAll },
-    { AppController::kOnScreenWindowsHotkeyIndex, AppController::kShowOnScreenWindowsCustomKey, WindowFilterOnScreen },
-    { AppController::kActiveAppWindowsHotKeyIndex, AppController::kShowActiveAppWindows, WindowFilterActiveApplication },
+    { AppController::kOnScreenWindowsHotkeyIndex, AppController::kShowOnScreenWindowsCustomKey,
+        WindowFilterOnScreen },
+    { AppController::kActiveAppWindowsHotKeyIndex, AppController::kShowActiveAppWindows,
+        WindowFilterActiveApplication },
 };
 
 struct Combination {
@@ -360,8 +365,8 @@ std::string choiceName(const ::testing::TestParamInfo<EveryChoice::ParamType>& i
 }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    HotkeyController, EveryChoice, ::testing::Combine(::testing::Range(0, 3), ::testing::Range(0, 4)), choiceName);
+INSTANTIATE_TEST_SUITE_P(HotkeyController, EveryChoice,
+    ::testing::Combine(::testing::Range(0, 3), ::testing::Range(0, 4)), choiceName);
 
 // MARK: The event tap
 
@@ -430,11 +435,13 @@ TEST_F(HotkeyController, CommandQAndCommandHGoToThePanelOnlyWhileItIsUp)
     ASSERT_EQ(bus.size(), 1u);
     EXPECT_EQ(bus[0].id, HideAppKeyEvent);
     EXPECT_TRUE(bus[0].fromController);
-    EXPECT_TRUE(world.desktop().application(selectedApp)->hidden) << "the panel hid the selected window's application";
+    EXPECT_TRUE(world.desktop().application(selectedApp)->hidden)
+        << "the panel hid the selected window's application";
     press(kKeyQ, kCommand);
     ASSERT_EQ(bus.size(), 2u);
     EXPECT_EQ(bus[1].id, QuitAppKeyEvent);
-    EXPECT_FALSE(world.desktop().application(selectedApp)) << "the panel quit the selected window's application";
+    EXPECT_FALSE(world.desktop().application(selectedApp))
+        << "the panel quit the selected window's application";
     EXPECT_EQ(keyDowns(SimDesktop::kOwnPid, kKeyQ) + keyDowns(SimDesktop::kOwnPid, kKeyH), 0u);
     EXPECT_EQ(keyDowns(kEditor, kKeyQ), 1u);
 }
@@ -480,7 +487,8 @@ TEST_F(HotkeyController, ControlArrowsPassWhenNoHotkeyUsesControlTab)
 {
     // All windows on the custom Control+Option+K, which holds Control.
     defaults()->setInteger(HotkeyChoiceCustom, AppController::kAllWindowsHotkeyIndex);
-    defaults()->setObject(Value(archived(kKeyK, kControl | kOption)), AppController::kShowAllWindowsCustomKey);
+    defaults()->setObject(
+        Value(archived(kKeyK, kControl | kOption)), AppController::kShowAllWindowsCustomKey);
     start();
     listen({ ControlArrowKeyEvent });
     press(kKeyK, kControl | kOption);
@@ -569,19 +577,22 @@ TEST_F(HotkeyController, OtherHotKeysOfTheProcessKeepTheirEvents)
     std::vector<std::string> heard;
     EventHandlerRef handler;
     const EventTypeSpec spec { kEventClassKeyboard, kEventHotKeyPressed };
-    InstallEventHandler(GetEventDispatcherTarget(),
+    InstallEventHandler(
+        GetEventDispatcherTarget(),
         [&](EventHandlerCallRef, EventRef event, void*) -> OSStatus {
             EventHotKeyID id {};
-            GetEventParameter(event, kEventParamDirectObject, typeEventHotKeyID, nullptr, sizeof id, nullptr, &id);
-            if (id.signature != FourCharCode("OTHR"))
-                return eventNotHandledErr;
+            GetEventParameter(
+                event, kEventParamDirectObject, typeEventHotKeyID, nullptr, sizeof id, nullptr, &id);
+            if (id.signature != FourCharCode("OTHR")) return eventNotHandledErr;
             heard.push_back("other");
             return noErr;
         },
         1, &spec, nullptr, &handler);
     start();
     EventHotKeyRef other;
-    ASSERT_EQ(RegisterEventHotKey(kKeyK, controlKey | optionKey, { FourCharCode("OTHR"), 1 }, GetEventDispatcherTarget(), 0, &other), noErr);
+    ASSERT_EQ(RegisterEventHotKey(kKeyK, controlKey | optionKey, { FourCharCode("OTHR"), 1 },
+                  GetEventDispatcherTarget(), 0, &other),
+        noErr);
     press(kKeyK, kControl | kOption);
     releaseModifiers();
     EXPECT_EQ(heard, (std::vector<std::string> { "other" }));
@@ -614,8 +625,9 @@ TEST_F(HotkeyController, SettingsChangedAfterThePreferencesOpenedRegisterTheHotk
     EXPECT_TRUE(controller->observedKeyPaths().empty());
     world.advance(0.1);
     EXPECT_EQ(controller->observedKeyPaths(),
-        (std::vector<std::string> { "values.OnScreenWindowsHotkeyIndex", "values.ShowOnScreenWindowsCustomKey",
-            "values.AllWindowsHotkeyIndex", "values.ShowAllWindowsCustomKey", "values.ActiveAppWindowsHotKeyIndex",
+        (std::vector<std::string> { "values.OnScreenWindowsHotkeyIndex",
+            "values.ShowOnScreenWindowsCustomKey", "values.AllWindowsHotkeyIndex",
+            "values.ShowAllWindowsCustomKey", "values.ActiveAppWindowsHotKeyIndex",
             "values.ShowActiveAppWindows" }))
         << "watched once, however often the preferences were shown";
 
@@ -633,7 +645,8 @@ TEST_F(HotkeyController, SettingsChangedAfterThePreferencesOpenedRegisterTheHotk
 
     // So does a recorded shortcut.
     settings->setValueForKeyPath(Value(int64_t(HotkeyChoiceCustom)), "values.OnScreenWindowsHotkeyIndex");
-    settings->setValueForKeyPath(Value(archived(kKeyK, kCommand | kShift)), "values.ShowOnScreenWindowsCustomKey");
+    settings->setValueForKeyPath(
+        Value(archived(kKeyK, kCommand | kShift)), "values.ShowOnScreenWindowsCustomKey");
     EXPECT_TRUE(hotKeys().count({ kKeyK, cmdKey | shiftKey }));
     EXPECT_FALSE(hotKeys().count({ kTab, optionKey }));
     press(kKeyK, kCommand | kShift);
@@ -646,7 +659,8 @@ TEST_F(HotkeyController, AClearedCustomShortcutUnregistersItsHotKeyAndStaysClear
 {
     start();
     auto settings = NSUserDefaultsController::sharedUserDefaultsController();
-    NSNotificationCenter::defaultCenter().postNotificationName(kStartMonitoringChangeHotkeysNotification, nullptr);
+    NSNotificationCenter::defaultCenter().postNotificationName(
+        kStartMonitoringChangeHotkeysNotification, nullptr);
     world.advance(AppController::kRegisterForNotificationsDelay);
     ASSERT_TRUE(hotKeys().count({ kGrave, optionKey }));
 
@@ -661,15 +675,15 @@ TEST_F(HotkeyController, AClearedCustomShortcutUnregistersItsHotKeyAndStaysClear
     releaseModifiers();
 
     // Nor at the next launch.
-    if (auto monitor = KSShortcutMonitor::sharedMonitor())
-        monitor->unregisterAllShortcuts();
+    if (auto monitor = KSShortcutMonitor::sharedMonitor()) monitor->unregisterAllShortcuts();
     controller.reset();
     start();
     EXPECT_TRUE(defaults()->objectForKey(AppController::kShowActiveAppWindows).isNil());
     EXPECT_EQ(hotKeys(), (std::set<std::pair<uint32_t, uint32_t>> { { kTab, optionKey } }));
 
     // A shortcut recorded again works again.
-    NSNotificationCenter::defaultCenter().postNotificationName(kStartMonitoringChangeHotkeysNotification, nullptr);
+    NSNotificationCenter::defaultCenter().postNotificationName(
+        kStartMonitoringChangeHotkeysNotification, nullptr);
     world.advance(AppController::kRegisterForNotificationsDelay);
     NSUserDefaultsController::sharedUserDefaultsController()->setValueForKeyPath(
         Value(archived(kGrave, kOption | kShift)), "values.ShowActiveAppWindows");

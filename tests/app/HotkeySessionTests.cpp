@@ -113,8 +113,7 @@ release all
         auto received = world.desktop().receivedEvents(7);
         EXPECT_TRUE(std::any_of(received.begin(), received.end(),
             [](const DesktopInputEvent& e) { return e.type == kCGEventKeyDown && e.keyCode == 12; }));
-        if (auto monitor = KSShortcutMonitor::sharedMonitor())
-            monitor->unregisterAllShortcuts();
+        if (auto monitor = KSShortcutMonitor::sharedMonitor()) monitor->unregisterAllShortcuts();
     }
     world.settle();
     NSUserDefaults::resetStandardUserDefaults();

@@ -5,10 +5,10 @@
 
 #include <appkit/NSApplication.h>
 #include <appkit/NSWindow.h>
+#include <foundation/Dispatch.h>
 #include <services/CGEventTap.h>
 #include <services/CarbonEvents.h>
 #include <services/EventStream.h>
-#include <foundation/Dispatch.h>
 #include <toolkit/NSEventUtilities.h>
 
 namespace {
@@ -37,13 +37,13 @@ public:
     void keyUp(const Ref<NSEvent>& e) override { m_log.push_back("keyUp " + e->characters()); }
     void flagsChanged(const Ref<NSEvent>& e) override
     {
-        m_log.push_back("flagsChanged " + std::to_string(e->modifierFlags() & NSEventModifierFlagDeviceIndependentFlagsMask));
+        m_log.push_back("flagsChanged "
+            + std::to_string(e->modifierFlags() & NSEventModifierFlagDeviceIndependentFlagsMask));
     }
     void mouseDown(const Ref<NSEvent>& e) override
     {
         m_log.push_back("mouseDown");
-        if (onMouseDown)
-            onMouseDown(e);
+        if (onMouseDown) onMouseDown(e);
     }
     void mouseUp(const Ref<NSEvent>&) override { m_log.push_back("mouseUp"); }
     std::function<void(const Ref<NSEvent>&)> onMouseDown;
@@ -55,9 +55,11 @@ private:
 struct Tap {
     explicit Tap(std::function<CGEventRef(CGEventType, const CGEventRef&)> behaviour)
     {
-        port = CGEventTapCreate(kCGHIDEventTap, kCGHeadInsertEventTap, kCGEventTapOptionDefault,
-            kCGEventMaskForAllEvents,
-            [behaviour](CGEventTapProxy, CGEventType type, const CGEventRef& event, void*) { return behaviour(type, event); },
+        port = CGEventTapCreate(
+            kCGHIDEventTap, kCGHeadInsertEventTap, kCGEventTapOptionDefault, kCGEventMaskForAllEvents,
+            [behaviour](CGEventTapProxy, CGEventType type, const CGEventRef& event, void*) {
+                return behaviour(type, event);
+            },
             nullptr);
         CFRunLoopAddSource(RunLoop::main(), CFMachPortCreateRunLoopSource(kCFAllocatorDefault, port, 0),
             kCFRunLoopCommonModes);
@@ -96,7 +98,8 @@ TEST_F(InputRoad, TypingOnTheDesktopReachesTheResponderChainOfTheFrontmostApplic
     EXPECT_TRUE(log.empty()) << "typed events travel when the main run loop runs";
     world.settle();
     EXPECT_EQ(tapped, (std::vector<std::string> { "12", "10", "11", "12" }));
-    EXPECT_EQ(log, (std::vector<std::string> { "flagsChanged 131072", "keyDown H", "keyUp H", "flagsChanged 0" }));
+    EXPECT_EQ(
+        log, (std::vector<std::string> { "flagsChanged 131072", "keyDown H", "keyUp H", "flagsChanged 0" }));
     EXPECT_EQ(world.desktop().receivedEvents(SimDesktop::kOwnPid).size(), 4u);
 
     // Another application in front: the keys are its own, and this process
@@ -121,7 +124,9 @@ TEST_F(InputRoad, WhatATapOrAHotKeyTakesNeverReachesTheApplication)
         return q && type == kCGEventKeyDown ? nullptr : event;
     });
     EventHotKeyRef hotKey;
-    ASSERT_EQ(RegisterEventHotKey(kKeyA, cmdKey, { FourCharCode("TEST"), 1 }, GetEventDispatcherTarget(), 0, &hotKey), noErr);
+    ASSERT_EQ(RegisterEventHotKey(
+                  kKeyA, cmdKey, { FourCharCode("TEST"), 1 }, GetEventDispatcherTarget(), 0, &hotKey),
+        noErr);
     world.desktop().typeKey(kKeyQ);
     world.desktop().typeKey(kKeyA, NSEventModifierFlagCommand);
     world.settle();
@@ -163,7 +168,9 @@ TEST_F(InputRoad, AnApplicationTrackingAPressGetsTheEventsThatFollowIt)
     view->onMouseDown = [&](const Ref<NSEvent>& press) {
         dragged = NSEventUtilities::isDragEvent(press, view, 3, Clock::current().now() + 5);
     };
-    auto post = [](CGEventType type, CGPoint at) { CGEventPost(kCGHIDEventTap, CGEventCreateMouseEvent(nullptr, type, at, 0)); };
+    auto post = [](CGEventType type, CGPoint at) {
+        CGEventPost(kCGHIDEventTap, CGEventCreateMouseEvent(nullptr, type, at, 0));
+    };
     auto pressDragRelease = [&] {
         log.clear();
         dragged.reset();
@@ -225,5 +232,6 @@ TEST_F(InputRoad, WhatATapQueuesOnTheMainQueueRunsBeforeTheNextEventIsTaken)
     world.desktop().typeKey(kKeyH);
     world.desktop().typeKey(kKeyQ);
     world.settle();
-    EXPECT_EQ(log, (std::vector<std::string> { "keyDown h", "queued by the tap", "keyUp h", "keyDown q", "keyUp q" }));
+    EXPECT_EQ(log,
+        (std::vector<std::string> { "keyDown h", "queued by the tap", "keyUp h", "keyDown q", "keyUp q" }));
 }

@@ -107,7 +107,8 @@ TEST_F(LabelFixture, AClickOnTheLabelGoesToTheViewBeneath)
     EXPECT_EQ(label->hitTest(CGPointMake(1000, 1000)), nullptr);
     EXPECT_EQ(window->contentView()->hitTest(CGPointMake(50, 30)), beneath);
     // A click in the middle of the label, screen (150, 140).
-    EXPECT_TRUE(NSApp().deliverInputEvent(NSEvent::mouseEventWithType(NSEventTypeLeftMouseDown, { 150, 140 })));
+    EXPECT_TRUE(
+        NSApp().deliverInputEvent(NSEvent::mouseEventWithType(NSEventTypeLeftMouseDown, { 150, 140 })));
     EXPECT_EQ(beneath->clicks, 1);
     EXPECT_NE(window->firstResponder(), label);
 }
