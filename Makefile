@@ -25,7 +25,7 @@ build: configure
 	cmake --build $(BUILD)
 
 run: build
-	$(BUILD)/quorvex $(ARGS)
+	$(BUILD)/quorvex --session resources/sessions/demo.session $(ARGS)
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure --timeout 600 -j$$(nproc)

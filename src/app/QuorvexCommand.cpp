@@ -1,5 +1,9 @@
 #include "QuorvexCommand.h"
 
+#include "AppController.h"
+#include "AppDelegate.h"
+#include "QuorvexSession.h"
+
 #include <appkit/NSScreen.h>
 #include <desktop/sim/SimDesktop.h>
 #include <foundation/Format.h>
@@ -16,6 +20,11 @@
 #include <foundation/Dispatch.h>
 #include <foundation/RunLoop.h>
 
+#include <appkit/NSApplication.h>
+#include <appkit/NSWindow.h>
+#include <foundation/Clock.h>
+#include <foundation/NSTimer.h>
+
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -30,7 +39,19 @@ std::string rectText(const CGRect& r)
     return stringWithFormat("(%g, %g, %g, %g)", r.origin.x, r.origin.y, r.size.width, r.size.height);
 }
 
-void usage(std::ostream& err) { err << "usage: quorvex [--desktop FILE] [--out DIR]\n"; }
+void usage(std::ostream& err) { err << "usage: quorvex [--desktop FILE] [--session FILE] [--out DIR]\n"; }
+
+// Answers for a session when no hotkey controller runs (no accessibility).
+class NoPanelHost final : public QuorvexSessionHost {
+public:
+    bool isPanelVisible() override { return false; }
+    std::optional<std::string> selectedTitle() override { return std::nullopt; }
+    size_t shownCount() override { return 0; }
+};
+
+// How long the simulated person looks at the permission window before
+// closing it, when the desktop starts without a permission.
+constexpr double kPermissionWindowLookSeconds = 5;
 
 // A file name from a window's number and title: letters, digits and dashes.
 std::string previewFileName(CGWindowID number, const std::string& title)
@@ -154,10 +175,13 @@ bool writePanelPictures(const std::string& directory, std::ostream& out, std::os
 int runQuorvex(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
 {
     std::string desktopFile;
+    std::string sessionFile;
     std::string outDirectory = "out";
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--desktop") == 0 && i + 1 < argc) {
             desktopFile = argv[++i];
+        } else if (std::strcmp(argv[i], "--session") == 0 && i + 1 < argc) {
+            sessionFile = argv[++i];
         } else if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc) {
             outDirectory = argv[++i];
         } else if (std::strcmp(argv[i], "--help") == 0) {
@@ -169,12 +193,22 @@ int runQuorvex(int argc, const char* const* argv, std::ostream& out, std::ostrea
             return 2;
         }
     }
+    std::ifstream sessionStream;
+    if (!sessionFile.empty()) {
+        sessionStream.open(sessionFile);
+        if (!sessionStream) {
+            err << "quorvex: " << sessionFile << ": cannot be read\n";
+            return 2;
+        }
+    }
     std::string error;
     auto desktop = SimDesktop::fromFile(desktopFile.empty() ? SimDesktop::demoScenarioPath() : desktopFile, &error);
     if (!desktop) {
         err << "quorvex: " << error << "\n";
         return 1;
     }
+    // Time moves only when the session waits, so every run is the same.
+    Clock::setCurrent(std::make_shared<VirtualClock>());
     Desktop::setCurrent(desktop);
     printAccessibilityReport(out);
     printModelLists(out);
@@ -182,5 +216,33 @@ int runQuorvex(int argc, const char* const* argv, std::ostream& out, std::ostrea
         return 1;
     if (!writePanelPictures(outDirectory, out, err))
         return 1;
-    return 0;
+
+    auto delegate = makeRef<AppDelegate>();
+    NSApp().setDelegate(delegate);
+    Ref<NSTimer> closePermissionWindow;
+    if (!AccessHelper::allAccessGranted()) {
+        closePermissionWindow = NSTimer::timerWithTimeInterval(kPermissionWindowLookSeconds, false, [&out](NSTimer&) {
+            if (auto window = NSApp().modalWindow()) {
+                out << "The permission window was closed after " << kPermissionWindowLookSeconds << " s.\n";
+                window->performClose(nullptr);
+            }
+        });
+        closePermissionWindow->scheduleIn(RunLoop::main(), NSModalPanelRunLoopMode);
+    }
+    NSApp().finishLaunching();
+    RunLoop::main().runUntilIdle();
+    RunLoop::main().runFor(1);
+    out << (delegate->appController() ? "Quorvex is running: the hotkeys are Command+Tab, Option+Tab and Option+`.\n"
+                                      : "Quorvex is running without hotkeys (no accessibility permission).\n");
+
+    NoPanelHost noPanel;
+    std::unique_ptr<AppControllerSessionHost> panelHost;
+    if (delegate->appController())
+        panelHost = std::make_unique<AppControllerSessionHost>(*delegate->appController());
+    QuorvexSessionHost& host = panelHost ? static_cast<QuorvexSessionHost&>(*panelHost) : noPanel;
+    QuorvexSession session(*desktop, host, outDirectory, out, err);
+    auto status = sessionFile.empty() ? session.run(std::cin, "standard input") : session.run(sessionStream, sessionFile);
+    if (status == QuorvexSession::Passed)
+        out << "Session finished.\n";
+    return status;
 }

@@ -64,3 +64,20 @@ private:
     std::ostream& m_err;
     pid_t m_nextPid { 9000 };
 };
+
+class AppController;
+
+// A host that answers from the hotkey controller's switcher panel.
+class AppControllerSessionHost final : public QuorvexSessionHost {
+public:
+    explicit AppControllerSessionHost(AppController& controller)
+        : m_controller(controller)
+    {
+    }
+    bool isPanelVisible() override;
+    std::optional<std::string> selectedTitle() override;
+    size_t shownCount() override;
+
+private:
+    AppController& m_controller;
+};

@@ -32,29 +32,6 @@ const char* kScenario = R"({
     { "pid": 9, "name": "Mail", "windows": [ { "id": 90, "title": "inbox", "frame": [700, 300, 500, 400] } ] } ],
   "order": [70, 80, 71, 90, 72], "focus": 70 })";
 
-// What the session asks, answered from the controller's panel.
-class PanelHost : public QuorvexSessionHost {
-public:
-    explicit PanelHost(AppController& controller)
-        : m_controller(controller)
-    {
-    }
-    bool isPanelVisible() override { return m_controller.switcherVisible(); }
-    std::optional<std::string> selectedTitle() override
-    {
-        auto window = m_controller.windowController()->selectedWindow();
-        return window ? window->title() : std::nullopt;
-    }
-    size_t shownCount() override
-    {
-        auto list = m_controller.windowsArrayController();
-        return list ? list->arrangedObjects().size() : 0;
-    }
-
-private:
-    AppController& m_controller;
-};
-
 }
 
 TEST(HotkeySession, AScriptOpensStepsAndSwitchesThroughEveryHotkey)
@@ -69,7 +46,7 @@ TEST(HotkeySession, AScriptOpensStepsAndSwitchesThroughEveryHotkey)
     world.advance(std::max(WindowManager::kFirstSortOrderDelay, WindowManager::kBadgesDelay));
     {
         auto controller = AppController::create(model);
-        PanelHost host(*controller);
+        AppControllerSessionHost host(*controller);
         std::ostringstream out, err;
         QuorvexSession session(world.desktop(), host, directory.path(), out, err);
         // The first-run hotkeys: Command+Tab all windows, Option+Tab

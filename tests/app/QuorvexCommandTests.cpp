@@ -24,8 +24,9 @@ TEST(QuorvexCommand, TheDemoDesktopReportShowsScreensWindowsAndPermissions)
 {
     SimWorld world;
     TemporaryDirectory dir;
+    std::ofstream(dir.file("quiet.session")) << "# nothing to do\n";
     std::string out, err;
-    ASSERT_EQ(run({ "--out", dir.path().c_str() }, out, err), 0) << err;
+    ASSERT_EQ(run({ "--out", dir.path().c_str(), "--session", dir.file("quiet.session").c_str() }, out, err), 0) << err;
     EXPECT_NE(out.find("screen 1: frame (0, 0, 1440, 900), usable frame (0, 25, 1440, 805)"), std::string::npos) << out;
     EXPECT_NE(out.find("#11 \"notes.txt\" frame (100, 80, 800, 600), on screen"), std::string::npos) << out;
     EXPECT_NE(out.find("#23 \"Downloads\" frame (300, 200, 900, 600), minimised, off screen"), std::string::npos) << out;
@@ -35,6 +36,10 @@ TEST(QuorvexCommand, TheDemoDesktopReportShowsScreensWindowsAndPermissions)
     EXPECT_NE(out.find("Window previews: 11 written to " + dir.path() + "/previews"), std::string::npos) << out;
     EXPECT_TRUE(std::filesystem::exists(dir.file("previews/21-quorvex-home.png")));
     EXPECT_TRUE(std::filesystem::exists(dir.file("previews/23-downloads.png"))) << "minimised windows are written too";
+    for (const char* theme : { "light", "dark", "ultra-dark" })
+        EXPECT_TRUE(std::filesystem::exists(dir.file(std::string("panel-") + theme + ".png"))) << theme;
+    EXPECT_NE(out.find("Quorvex is running: the hotkeys are"), std::string::npos) << out;
+    EXPECT_NE(out.find("Session finished."), std::string::npos);
 }
 
 TEST(QuorvexCommand, ADesktopFileWithAProblemIsRefusedWithItsReason)
@@ -48,6 +53,19 @@ TEST(QuorvexCommand, ADesktopFileWithAProblemIsRefusedWithItsReason)
     EXPECT_NE(err.find("screens[0].size"), std::string::npos) << err;
     EXPECT_EQ(run({ "--frobnicate" }, out, err), 2);
     EXPECT_NE(err.find("--frobnicate"), std::string::npos);
+    EXPECT_EQ(run({ "--session", "/nonexistent.session" }, out, err), 2);
+    EXPECT_NE(err.find("/nonexistent.session: cannot be read"), std::string::npos);
+}
+
+TEST(QuorvexCommand, AFailedExpectationEndsTheRunWithStatusOne)
+{
+    SimWorld world;
+    TemporaryDirectory dir;
+    std::ofstream(dir.file("wrong.session")) << "press cmd+tab\nexpect selected \"nothing like it\"\n";
+    std::string out, err;
+    EXPECT_EQ(run({ "--out", dir.path().c_str(), "--session", dir.file("wrong.session").c_str() }, out, err), 1);
+    EXPECT_NE(err.find("line 2: expect selected \"nothing like it\""), std::string::npos) << err;
+    EXPECT_NE(err.find("saw \"~/src"), std::string::npos) << err;
 }
 
 TEST(QuorvexCommand, PermissionsAreReportedAsTheDesktopHasThem)
@@ -57,8 +75,15 @@ TEST(QuorvexCommand, PermissionsAreReportedAsTheDesktopHasThem)
     std::ofstream(dir.file("locked.json")) << R"({ "screens": [ { "frame": [0, 0, 800, 600] } ],
         "apps": [ { "pid": 5, "name": "Five", "windows": [ { "id": 1, "title": "t", "frame": [0, 30, 100, 100] } ] } ],
         "permissions": { "accessibility": false, "screenRecording": false } })";
+    std::ofstream(dir.file("quiet.session")) << "expect panel hidden\n";
     std::string out, err;
-    ASSERT_EQ(run({ "--desktop", dir.file("locked.json").c_str(), "--out", dir.path().c_str() }, out, err), 0) << err;
+    ASSERT_EQ(run({ "--desktop", dir.file("locked.json").c_str(), "--out", dir.path().c_str(), "--session",
+                      dir.file("quiet.session").c_str() },
+                  out, err),
+        0)
+        << err;
+    EXPECT_NE(out.find("The permission window was closed after 5 s."), std::string::npos) << out;
+    EXPECT_NE(out.find("without hotkeys"), std::string::npos) << out;
     EXPECT_NE(out.find("Accessibility: not granted"), std::string::npos) << out;
     EXPECT_NE(out.find("Screen Recording: not granted"), std::string::npos) << out;
     EXPECT_EQ(out.find("Five"), std::string::npos) << "nothing is seen through accessibility without it";
