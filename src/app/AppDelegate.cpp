@@ -50,7 +50,6 @@ AppDelegate::AppDelegate()
     setActionHandler("showFeedbackDialog:", [this](const Ref<NSObject>&) { showFeedbackDialog(); });
     setActionHandler("visitHomepage:", [this](const Ref<NSObject>&) { visitHomepage(); });
     setActionHandler("openSystemPreferences:", [this](const Ref<NSObject>&) { openSystemPreferences(); });
-    setActionHandler("terminate:", [](const Ref<NSObject>& sender) { NSApp().terminate(sender); });
 }
 
 AppDelegate::~AppDelegate() { cancelPreviousPerformRequestsWithTarget(this); }

@@ -26,6 +26,7 @@ NSApplication::NSApplication()
         [this](const DesktopInputEvent& record, pid_t receiver) { receiveInputEvent(record, receiver); });
     setActionHandler("orderFrontStandardAboutPanel:",
         [this](const Ref<NSObject>& sender) { orderFrontStandardAboutPanel(sender); });
+    setActionHandler("terminate:", [this](const Ref<NSObject>& sender) { terminate(sender); });
     m_desktopSubscription = Desktop::subscribeToCurrent([this](const DesktopEvent& event) {
         if (event.kind != DesktopEvent::Kind::ApplicationActivated && event.kind != DesktopEvent::Kind::ApplicationHidden)
             return;
