@@ -576,7 +576,7 @@ TEST_F(HotkeyController, OtherHotKeysOfTheProcessKeepTheirEvents)
     // test).
     std::vector<std::string> heard;
     EventHandlerRef handler;
-    const EventTypeSpec spec { kEventClassKeyboard, kEventHotKeyPressed };
+    const EventTypeSpec keyboardEvent { kEventClassKeyboard, kEventHotKeyPressed };
     InstallEventHandler(
         GetEventDispatcherTarget(),
         [&](EventHandlerCallRef, EventRef event, void*) -> OSStatus {
@@ -587,7 +587,7 @@ TEST_F(HotkeyController, OtherHotKeysOfTheProcessKeepTheirEvents)
             heard.push_back("other");
             return noErr;
         },
-        1, &spec, nullptr, &handler);
+        1, &keyboardEvent, nullptr, &handler);
     start();
     EventHotKeyRef other;
     ASSERT_EQ(RegisterEventHotKey(kKeyK, controlKey | optionKey, { FourCharCode("OTHR"), 1 },

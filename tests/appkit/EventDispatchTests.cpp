@@ -88,7 +88,7 @@ struct HotKey {
     HotKey(uint16_t keyCode, std::function<void()> pressed)
     {
         static constexpr OSType kSignature = FourCharCode("TEST");
-        const EventTypeSpec spec { kEventClassKeyboard, kEventHotKeyPressed };
+        const EventTypeSpec keyboardEvent { kEventClassKeyboard, kEventHotKeyPressed };
         InstallEventHandler(GetEventDispatcherTarget(),
             [pressed](EventHandlerCallRef, EventRef event, void*) -> OSStatus {
                 EventHotKeyID id {};
@@ -98,7 +98,7 @@ struct HotKey {
                 pressed();
                 return noErr;
             },
-            1, &spec, nullptr, &handler);
+            1, &keyboardEvent, nullptr, &handler);
         RegisterEventHotKey(keyCode, 0, { kSignature, 1 }, GetEventDispatcherTarget(), 0, &hotKey);
     }
     ~HotKey()

@@ -41,7 +41,7 @@ public:
 
     Ref<NSObject> delegate() const;
     void setDelegate(const Ref<NSObject>& delegate);
-    // The appcast address; empty for none (what an address that does not
+    // The update feed address; empty for none (what an address that does not
     // parse gives).
     std::string feedURL() const;
     void setFeedURL(const std::string& url);
