@@ -17,6 +17,7 @@
 #include <switcher/SwitcherSnapshot.h>
 #include <graphics/NSBitmapImageRep.h>
 #include <graphics/NSImage.h>
+#include <services/CGWindow.h>
 #include <foundation/Dispatch.h>
 #include <foundation/RunLoop.h>
 
@@ -139,13 +140,10 @@ bool writePreviews(const std::string& directory, std::ostream& out, std::ostream
     for (const auto& window : windows) {
         auto image = window->previewImage();
         auto rep = image && !image->representations().empty() ? dynamicRef<NSBitmapImageRep>(image->representations().front()) : nullptr;
-        auto png = rep ? rep->representationUsingType(NSBitmapImageFileTypePNG) : std::nullopt;
-        if (!png)
-            continue;
         std::string path = directory + "/" + previewFileName(window->windowID(), window->title().value_or(""));
-        std::ofstream file(path, std::ios::binary);
-        file.write(reinterpret_cast<const char*>(png->data()), static_cast<std::streamsize>(png->size()));
-        if (!file) {
+        if (!rep)
+            continue;
+        if (!CGImageWritePNGFile(rep->CGImage(), path)) {
             err << "quorvex: cannot write " << path << "\n";
             return false;
         }

@@ -2,8 +2,8 @@
 
 #include <desktop/KeyboardLayout.h>
 #include <foundation/RunLoop.h>
+#include <services/CGWindow.h>
 
-#include <cairo.h>
 
 #include <cctype>
 #include <cmath>
@@ -58,26 +58,6 @@ std::string lowercase(std::string s)
     for (auto& c : s)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
-}
-
-bool writeScreenshot(const DesktopImage& image, const std::string& path)
-{
-    if (image.empty())
-        return false;
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, image.width, image.height);
-    cairo_surface_flush(surface);
-    unsigned char* data = cairo_image_surface_get_data(surface);
-    int stride = cairo_image_surface_get_stride(surface);
-    for (int y = 0; y < image.height; ++y) {
-        auto* row = reinterpret_cast<uint32_t*>(data + static_cast<size_t>(y) * stride);
-        const uint8_t* in = image.rgba.data() + static_cast<size_t>(y) * image.width * 4;
-        for (int x = 0; x < image.width; ++x)
-            row[x] = (uint32_t(in[x * 4 + 3]) << 24) | (uint32_t(in[x * 4]) << 16) | (uint32_t(in[x * 4 + 1]) << 8) | in[x * 4 + 2];
-    }
-    cairo_surface_mark_dirty(surface);
-    bool ok = cairo_surface_write_to_png(surface, path.c_str()) == CAIRO_STATUS_SUCCESS;
-    cairo_surface_destroy(surface);
-    return ok;
 }
 
 }
@@ -249,7 +229,7 @@ QuorvexSession::Status QuorvexSession::runLine(const std::string& line, size_t l
         std::error_code error;
         std::filesystem::create_directories(m_outDirectory, error);
         std::string path = m_outDirectory + "/" + t[1] + ".png";
-        if (!writeScreenshot(m_desktop.screenshot(), path))
+        if (!CGImageWritePNGFile(CGImageCreateWithDesktopImage(m_desktop.screenshot()), path))
             return fail(lineNumber, line, "cannot write " + path, ScriptError);
         m_out << "shot: " << path << "\n";
         return Passed;

@@ -118,13 +118,9 @@ void SWApplication::addWindowsToWindowsCache()
 std::vector<Ref<SWWindow>> SWApplication::visibleWindows()
 {
     std::vector<Ref<SWWindow>> result;
-    for (const auto& w : windows()) {
-        auto application = w->app();
-        if (application && application->isHidden())
-            continue;
-        if (!w->isWindowMinimized() && w->isNormalWindow())
+    for (const auto& w : windows())
+        if (w->isVisibleWindow())
             result.push_back(w);
-    }
     return result;
 }
 

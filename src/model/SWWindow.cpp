@@ -311,18 +311,22 @@ std::vector<Ref<SWWindow>> SWWindow::allWindows()
     return result;
 }
 
+bool SWWindow::isVisibleWindow() const
+{
+    auto application = app();
+    if (application && application->isHidden())
+        return false;
+    return !isWindowMinimized() && isNormalWindow();
+}
+
 std::vector<Ref<SWWindow>> SWWindow::visibleWindows()
 {
     if (!SWUniversalAccessHelper::isAccessibilityTrusted())
         return {};
     std::vector<Ref<SWWindow>> result;
-    for (const auto& w : allWindows()) {
-        auto application = w->app();
-        if (application && application->isHidden())
-            continue;
-        if (!w->isWindowMinimized() && w->isNormalWindow())
+    for (const auto& w : allWindows())
+        if (w->isVisibleWindow())
             result.push_back(w);
-    }
     return result;
 }
 

@@ -79,6 +79,9 @@ public:
     // Class-wide lists; empty unless the process is trusted for accessibility.
     static std::vector<Ref<SWWindow>> allWindows();
     static std::vector<Ref<SWWindow>> visibleWindows();
+    // What the visible-window lists keep: a normal window, not minimised,
+    // whose application is not hidden.
+    bool isVisibleWindow() const;
     static Ref<SWWindow> focusedWindow();
     static std::vector<Ref<SWWindow>> visibleWindowsMostRecentFirst();
     static std::vector<Ref<SWWindow>> allWindowsMostRecentFirst();

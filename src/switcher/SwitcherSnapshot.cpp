@@ -1,5 +1,7 @@
 #include "SwitcherSnapshot.h"
 
+#include <services/CGWindow.h>
+
 #include "SwitchWindowController.h"
 
 #include <desktop/sim/SimDesktop.h>
@@ -21,19 +23,6 @@ bool fail(std::string* error, const std::string& reason)
 {
     if (error) *error = reason;
     return false;
-}
-
-bool writePNG(const DesktopImage& image, const std::string& path)
-{
-    auto provider = CGDataProviderCreateWithData(image.rgba.data(), image.rgba.size());
-    auto cg = CGImageCreate(image.width, image.height, 8, 32, image.width * 4, CGColorSpaceCreateDeviceRGB(),
-        kCGImageAlphaPremultipliedLast, provider);
-    auto png = CGImageCreatePNGData(cg);
-    if (png.empty()) return false;
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
-    out.close();
-    return static_cast<bool>(out);
 }
 
 // Sets "ThemeIndex" while it lives, then puts back what was stored.
@@ -105,6 +94,6 @@ bool writeSwitcherSnapshot(SwitcherTheme theme, const std::string& pngPath, std:
                 + std::to_string(NSUserDefaults::standardUserDefaults()->integerForKey("LayoutType")));
     }
     if (!opened) return fail(error, "the switcher panel did not open");
-    if (!writePNG(screenshot, pngPath)) return fail(error, "cannot write " + pngPath);
+    if (!CGImageWritePNGFile(CGImageCreateWithDesktopImage(std::move(screenshot)), pngPath)) return fail(error, "cannot write " + pngPath);
     return true;
 }

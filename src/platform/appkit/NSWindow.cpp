@@ -942,15 +942,12 @@ DesktopImage NSWindow::renderedImage()
 
 bool NSWindow::writeRenderedPNG(const std::string& path)
 {
+    auto destination = CGImageDestinationCreateWithURL(path, "public.png", 1);
     auto image = renderedCGImage();
-    if (!image)
+    if (!image || !destination)
         return false;
-    auto png = CGImageCreatePNGData(image);
-    if (png.empty())
-        return false;
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
-    return static_cast<bool>(out);
+    CGImageDestinationAddImage(destination, image);
+    return CGImageDestinationFinalize(destination);
 }
 
 Value NSWindow::valueForKey(const std::string& key) const

@@ -84,6 +84,12 @@ inline constexpr CGWindowImageOption kCGWindowImageOnlyShadows = 1 << 2;
 inline constexpr CGWindowImageOption kCGWindowImageBestResolution = 1 << 3;
 inline constexpr CGWindowImageOption kCGWindowImageNominalResolution = 1 << 4;
 
+struct DesktopImage;
+// The desktop's picture as an image (RGBA, premultiplied); null for an empty one.
+CGImageRef CGImageCreateWithDesktopImage(DesktopImage image);
+// Writes an image to a PNG file; false when there is no image or writing fails.
+bool CGImageWritePNGFile(const CGImageRef& image, const std::string& path);
+
 // A picture of one window (list option kCGWindowListOptionIncludingWindow
 // with the window's number; the null rectangle means the window's own
 // bounds). Null when the window is gone or cannot be captured (another

@@ -4,6 +4,26 @@
 #include <graphics/CGColorSpace.h>
 #include <graphics/CGDataProvider.h>
 #include <graphics/CGImage.h>
+#include <graphics/ImageIO.h>
+
+CGImageRef CGImageCreateWithDesktopImage(DesktopImage picture)
+{
+    if (picture.empty())
+        return nullptr;
+    int width = picture.width, height = picture.height;
+    auto provider = CGDataProviderCreateWithBytes(std::move(picture.rgba));
+    return CGImageCreate(width, height, 8, 32, static_cast<size_t>(width) * 4, CGColorSpaceCreateDeviceRGB(),
+        kCGImageAlphaPremultipliedLast | kCGBitmapByteOrder32Big, provider);
+}
+
+bool CGImageWritePNGFile(const CGImageRef& image, const std::string& path)
+{
+    auto destination = CGImageDestinationCreateWithURL(path, "public.png", 1);
+    if (!image || !destination)
+        return false;
+    CGImageDestinationAddImage(destination, image);
+    return CGImageDestinationFinalize(destination);
+}
 
 CGImageRef CGWindowListCreateImage(CGRect screenBounds, CGWindowListOption listOption, CGWindowID windowID, CGWindowImageOption)
 {
@@ -13,10 +33,7 @@ CGImageRef CGWindowListCreateImage(CGRect screenBounds, CGWindowListOption listO
     auto picture = desktop.captureWindow(windowID);
     if (!picture || picture->empty())
         return nullptr;
-    int width = picture->width, height = picture->height;
-    auto provider = CGDataProviderCreateWithBytes(std::move(picture->rgba));
-    auto image = CGImageCreate(width, height, 8, 32, static_cast<size_t>(width) * 4, CGColorSpaceCreateDeviceRGB(),
-        kCGImageAlphaPremultipliedLast | kCGBitmapByteOrder32Big, provider);
+    auto image = CGImageCreateWithDesktopImage(std::move(*picture));
     if (!image || CGRectIsNull(screenBounds))
         return image;
     // A rectangle in global coordinates crops the window's picture.
