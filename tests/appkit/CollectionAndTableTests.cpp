@@ -103,6 +103,62 @@ TEST_F(GridFixture, ItemsFollowTheContentAndTheSelectionBinding)
     EXPECT_EQ(grid->selectionIndexes()->firstIndex(), 1u);
 }
 
+TEST_F(GridFixture, NewContentKeepsTheItemsOfTheObjectsThatStay)
+{
+    auto window = makeWindow(CGRectMake(0, 0, 1160, 416));
+    auto grid = makeRef<NSCollectionView>(CGRectMake(0, 0, 1160, 416));
+    window->contentView()->addSubview(grid);
+    window->orderFront(nullptr);
+    // A view of its own in the grid stays beneath the items.
+    auto decoration = makeRef<NSView>(CGRectMake(0, 0, 10, 10));
+    grid->addSubview(decoration);
+    grid->setItemPrototype(makeRef<Cell>());
+    auto list = entries(5);
+    grid->setContent(Value(list));
+    grid->setSelectionIndexes(makeRef<NSIndexSet>(std::set<NSUInteger> { 4 }));
+    std::vector<Ref<NSCollectionViewItem>> before;
+    for (NSUInteger i = 0; i < 5; ++i)
+        before.push_back(grid->itemAtIndex(i));
+
+    // Entry 4 moves to the front, entry 1 leaves, a new entry comes last.
+    auto added = Value(makeRef<Entry>("new"));
+    grid->setContent(Value(Value::Array { list[4], list[0], list[2], list[3], added }));
+    ASSERT_EQ(grid->numberOfItems(), 5u);
+    EXPECT_EQ(grid->itemAtIndex(0), before[4]);
+    EXPECT_EQ(grid->itemAtIndex(1), before[0]);
+    EXPECT_EQ(grid->itemAtIndex(2), before[2]);
+    EXPECT_EQ(grid->itemAtIndex(3), before[3]);
+    EXPECT_NE(grid->itemAtIndex(4), before[1]);
+    EXPECT_EQ(grid->itemAtIndex(4)->representedObject(), added);
+    EXPECT_EQ(grid->itemAtIndex(4)->collectionView(), grid.get());
+    // The item that left is out of the grid and its view out of the window.
+    EXPECT_EQ(before[1]->collectionView(), nullptr);
+    EXPECT_EQ(before[1]->view()->superview(), nullptr);
+    // Items lie in their new places, their views in item order.
+    EXPECT_EQ(before[4]->view()->frame(), CGRectMake(0, 0, 280, 208));
+    EXPECT_EQ(before[0]->view()->frame(), CGRectMake(280, 0, 280, 208));
+    std::vector<Ref<NSView>> expected { decoration };
+    for (NSUInteger i = 0; i < 5; ++i)
+        expected.push_back(grid->itemAtIndex(i)->view());
+    EXPECT_EQ(grid->subviews(), expected);
+    // The selection is by place: place 4 is now the new entry's.
+    EXPECT_FALSE(before[4]->isSelected());
+    EXPECT_TRUE(grid->itemAtIndex(4)->isSelected());
+
+    // The same object twice gets an item for each place.
+    grid->setContent(Value(Value::Array { list[0], list[0] }));
+    ASSERT_EQ(grid->numberOfItems(), 2u);
+    EXPECT_EQ(grid->itemAtIndex(0), before[0]);
+    EXPECT_NE(grid->itemAtIndex(1), before[0]);
+    EXPECT_EQ(grid->itemAtIndex(1)->representedObject(), list[0]);
+
+    // A new prototype, or an explicit reload, makes every item anew.
+    auto kept = grid->itemAtIndex(0);
+    grid->reloadData();
+    EXPECT_NE(grid->itemAtIndex(0), kept);
+    EXPECT_EQ(kept->view()->superview(), nullptr);
+}
+
 TEST_F(GridFixture, AClickSelectsAndWritesTheSelectionBack)
 {
     auto controller = makeRef<NSArrayController>(entries(3));

@@ -11,6 +11,8 @@
 #include <appkit/NSVisualEffectView.h>
 #include <graphics/NSBezierPath.h>
 
+#include <functional>
+
 namespace {
 
 const Pixel kWhite { 255, 255, 255, 255 };
@@ -325,6 +327,41 @@ TEST_F(ControlFixture, LayerBackedViewsDrawTheirLayerAndFollowItsChanges)
     // Unchanged layers cost no painting.
     window->renderedImage();
     EXPECT_EQ(view->drawCount, draws + 1);
+}
+
+TEST_F(ControlFixture, EveryKindOfLayerValueCountsAsAChange)
+{
+    auto view = makeRef<ColorView>(CGRectMake(50, 50, 100, 100), nullptr);
+    view->setWantsLayer(true);
+    auto sub = CALayer::layer();
+    sub->setFrame(CGRectMake(10, 10, 20, 20));
+    view->layer()->addSublayer(sub);
+    window->contentView()->addSubview(view);
+    window->renderedImage();
+    // Numbers, points, sizes, rectangles, transforms and colours, on the
+    // view's layer and on a sublayer; small steps count too.
+    const std::pair<const char*, std::function<void()>> changes[] = {
+        { "corner radius", [&] { view->layer()->setCornerRadius(3); } },
+        { "opacity", [&] { sub->setOpacity(0.9999999); } },
+        { "position", [&] { sub->setPosition(CGPointMake(20.25, 20)); } },
+        { "anchor point", [&] { sub->setAnchorPoint(CGPointMake(0.5, 0.25)); } },
+        { "bounds", [&] { sub->setBounds(CGRectMake(0, 0, 20, 21)); } },
+        { "transform", [&] { sub->setTransform(CATransform3DMakeScale(1, 1.5, 1)); } },
+        { "border colour", [&] { view->layer()->setBorderColor(CGColorCreateGenericRGB(0, 0, 0.999, 1)); } },
+        { "border colour again", [&] { view->layer()->setBorderColor(CGColorCreateGenericRGB(0, 0, 1, 1)); } },
+        { "background colour", [&] { sub->setBackgroundColor(CGColorCreateGenericRGB(1, 0, 0, 1)); } },
+    };
+    for (const auto& [name, change] : changes) {
+        int draws = view->drawCount;
+        change();
+        window->renderedImage();
+        EXPECT_EQ(view->drawCount, draws + 1) << name;
+    }
+    // The same colour in another object is no change.
+    int draws = view->drawCount;
+    sub->setBackgroundColor(CGColorCreateGenericRGB(1, 0, 0, 1));
+    window->renderedImage();
+    EXPECT_EQ(view->drawCount, draws);
 }
 
 TEST_F(ControlFixture, AnimatingLayersArePaintedFrameByFrameOnTheClock)

@@ -242,6 +242,44 @@ TEST(ViewControllerLifecycle, AppearanceFollowsTheVisibleWindow)
             "viewDidDisappear", "viewWillAppear", "viewDidAppear", "viewWillDisappear", "viewDidDisappear" }));
 }
 
+TEST(ViewTree, SettingTheSubviewsReordersThoseThatStayWithoutTakingThemOut)
+{
+    SimWorld world;
+    auto window = makeWindow(CGRectMake(0, 0, 200, 200));
+    window->orderFront(nullptr);
+    auto root = window->contentView();
+    std::vector<Ref<RecordingController>> controllers;
+    std::vector<Ref<NSView>> views;
+    for (int i = 0; i < 4; ++i) {
+        controllers.push_back(makeRef<RecordingController>("NoSuchInterfaceFile"));
+        views.push_back(controllers.back()->view());
+        root->addSubview(views.back());
+        controllers.back()->calls.clear();
+    }
+    auto fresh = makeRef<RecordingController>("NoSuchInterfaceFile");
+    ASSERT_TRUE(fresh->view());
+    fresh->calls.clear();
+    // 0 goes, 3 and 1 swap places around a new view, 2 stays; duplicates and
+    // nulls are ignored.
+    root->setSubviews({ views[3], fresh->view(), views[2], nullptr, views[1], views[3] });
+    EXPECT_EQ(root->subviews(), (std::vector<Ref<NSView>> { views[3], fresh->view(), views[2], views[1] }));
+    EXPECT_EQ(views[0]->superview(), nullptr);
+    EXPECT_EQ(controllers[0]->calls, (std::vector<std::string> { "viewWillDisappear", "viewDidDisappear" }));
+    for (int i = 1; i < 4; ++i) {
+        EXPECT_TRUE(controllers[i]->calls.empty()) << "view " << i << " left the window for a moment";
+        EXPECT_EQ(views[i]->window(), window.get());
+    }
+    EXPECT_EQ(fresh->calls, (std::vector<std::string> { "viewWillAppear", "viewDidAppear" }));
+    // A view of another superview moves here; an ancestor cannot be added.
+    auto elsewhere = makeRef<NSView>(CGRectMake(0, 0, 10, 10));
+    auto other = makeRef<NSView>(CGRectMake(0, 0, 50, 50));
+    other->addSubview(elsewhere);
+    views[1]->setSubviews({ elsewhere, root });
+    EXPECT_EQ(views[1]->subviews(), (std::vector<Ref<NSView>> { elsewhere }));
+    EXPECT_EQ(elsewhere->superview(), views[1].get());
+    EXPECT_TRUE(other->subviews().empty());
+}
+
 TEST(ViewControllerLifecycle, TheControllerSitsInTheResponderChain)
 {
     auto controller = makeRef<RecordingController>("NoSuchInterfaceFile");

@@ -90,6 +90,31 @@ TEST_F(RenderFixture, NeedsDisplayIsCoalescedToOnePaintPerTurn)
     EXPECT_EQ(blue->drawCount, 1);
 }
 
+TEST_F(RenderFixture, AFrameChangeIsDisplayedAtOnceOnlyWhileTheWindowIsOnScreen)
+{
+    // Off screen: the change waits, however often the frame changes.
+    window->setFrame(CGRectMake(100, 500, 120, 80), true);
+    window->setFrame(CGRectMake(100, 500, 120, 90), true);
+    EXPECT_EQ(red->drawCount, 0);
+    EXPECT_TRUE(window->viewsNeedDisplay());
+    // Its image is painted when asked for, at the last size.
+    auto image = window->renderedImage();
+    EXPECT_EQ(image.width, 120);
+    EXPECT_EQ(image.height, 90);
+    EXPECT_EQ(red->drawCount, 1);
+    // On screen: painted before the call returns.
+    window->orderFront(nullptr);
+    world.settle();
+    int draws = red->drawCount;
+    window->setFrame(CGRectMake(100, 500, 130, 90), true);
+    EXPECT_EQ(red->drawCount, draws + 1);
+    EXPECT_FALSE(window->viewsNeedDisplay());
+    window->setFrame(CGRectMake(100, 500, 140, 90), false);
+    EXPECT_EQ(red->drawCount, draws + 1) << "without display the paint waits for the run loop";
+    world.settle();
+    EXPECT_EQ(red->drawCount, draws + 2);
+}
+
 TEST_F(RenderFixture, DrawingIsClippedToTheDamage)
 {
     auto before = window->renderedImage();

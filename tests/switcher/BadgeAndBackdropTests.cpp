@@ -2,6 +2,7 @@
 
 #include <appkit/NSApplication.h>
 #include <graphics/NSBezierPath.h>
+#include <graphics/NSBitmapImageRep.h>
 #include <graphics/NSFont.h>
 #include <graphics/NSImage.h>
 #include <graphics/NSStringDrawing.h>
@@ -170,4 +171,19 @@ TEST_F(ViewTest, ThePreviewTransformerFitsImagesIntoItsSize)
     EXPECT_EQ(shrunk->size(), CGSizeMake(240, 150));
     transformer->setSize(CGSizeMake(100, 100));
     EXPECT_EQ(transformer->transformedValue(Value(wide)).objectAs<NSImage>()->size(), CGSizeMake(100, 100));
+}
+
+TEST_F(ViewTest, EveryCellsTransformerSharesThePicturesItShrank)
+{
+    auto wide = NSImage::create(CGSizeMake(800, 500));
+    wide->lockFocus();
+    NSColor::redColor()->setFill();
+    NSBezierPath::fillRect(CGRectMake(0, 0, 800, 500));
+    wide->unlockFocus();
+    auto first = makeRef<QXImageSizeTransformer>(CGSizeMake(240, 150))->transformedValue(Value(wide));
+    auto second = makeRef<QXImageSizeTransformer>(CGSizeMake(240, 150))->transformedValue(Value(wide));
+    ASSERT_TRUE(first.objectAs<NSImage>());
+    EXPECT_EQ(first.objectAs<NSImage>(), second.objectAs<NSImage>()) << "the picture was shrunk twice";
+    auto small = makeRef<QXImageSizeTransformer>(CGSizeMake(100, 100))->transformedValue(Value(wide));
+    EXPECT_EQ(small.objectAs<NSImage>()->size(), CGSizeMake(100, 100)) << "another size is another copy";
 }

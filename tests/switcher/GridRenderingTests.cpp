@@ -1,5 +1,8 @@
 #include "GridHarness.h"
 
+#include <graphics/NSBezierPath.h>
+#include <graphics/NSImage.h>
+
 #include <model/WindowManager.h>
 #include <switcher/GridCellInterface.h>
 #include <switcher/SwitchWindowController.h>
@@ -120,6 +123,84 @@ TEST_F(GridRendering, BadgesAreDarkOnTheDarkThemes)
     CGPoint left
         = { CGRectGetMidX(GridCellLayout::kBadgeFrame) - 7, CGRectGetMidY(GridCellLayout::kBadgeFrame) };
     EXPECT_TRUE(isGrey(at(image, 3, left), 85, 6)) << at(image, 3, left);
+}
+
+namespace {
+
+Ref<NSImage> solidImage(CGSize size, const Ref<NSColor>& colour)
+{
+    auto image = NSImage::create(size);
+    image->lockFocus();
+    colour->setFill();
+    NSBezierPath::fillRect(CGRect { {}, size });
+    image->unlockFocus();
+    return image;
+}
+
+void handOver(const Ref<SWWindow>& window, const Ref<NSImage>& preview)
+{
+    window->willChangeValueForKey("previewImage");
+    window->setPreviewImage(preview);
+    window->didChangeValueForKey("previewImage");
+}
+
+}
+
+TEST_F(GridRendering, EveryNewCaptureShowsInItsCell)
+{
+    harness.show();
+    const CGPoint centre { 140, 110 };
+    // Each capture is a new picture of the same size; the shrunk copy of an
+    // earlier one must never stand in for it, even where the new picture
+    // takes the memory of the old (the window lets go of the old first).
+    const std::pair<Ref<NSColor>, Pixel> captures[] = {
+        { NSColor::redColor(), { 255, 0, 0, 255 } },
+        { NSColor::blueColor(), { 0, 0, 255, 255 } },
+        { NSColor::redColor(), { 255, 0, 0, 255 } },
+    };
+    for (const auto& [colour, expected] : captures) {
+        handOver(harness.windows[0], nullptr);
+        handOver(harness.windows[0], solidImage(CGSizeMake(800, 300), colour));
+        world.settle();
+        EXPECT_EQ(at(renderPNG(), 0, centre), expected);
+    }
+    // The same picture in two cells.
+    auto shared = solidImage(CGSizeMake(600, 400), NSColor::blueColor());
+    handOver(harness.windows[1], shared);
+    handOver(harness.windows[2], shared);
+    world.settle();
+    auto image = renderPNG();
+    EXPECT_EQ(at(image, 1, centre), (Pixel { 0, 0, 255, 255 }));
+    EXPECT_EQ(at(image, 2, centre), (Pixel { 0, 0, 255, 255 }));
+}
+
+TEST_F(GridRendering, ARearrangedListShowsEveryWindowInItsNewPlace)
+{
+    for (size_t i = 0; i < harness.windows.size(); ++i)
+        handOver(harness.windows[i],
+            solidImage(CGSizeMake(600, 400), NSColor::colorWithDeviceRed(0.2 * double(i), 0, 1, 1)));
+    harness.show();
+    harness.key(kVK_RightArrow);
+    ASSERT_EQ(harness.selection(), 2u);
+    // The list comes back in the opposite order: the selected window stays
+    // selected, now in place 2 from the end.
+    Value::Array reversed;
+    for (auto it = harness.windows.rbegin(); it != harness.windows.rend(); ++it)
+        reversed.push_back(Value(*it));
+    harness.list->setContent(Value(reversed));
+    world.settle();
+    ASSERT_EQ(harness.selection(), 2u);
+    auto image = renderPNG();
+    for (size_t place = 0; place < 5; ++place) {
+        size_t shown = 4 - place;
+        auto cell = harness.cell(place);
+        EXPECT_EQ(cell->window(), harness.windows[shown]);
+        EXPECT_EQ(cell->titleLabel()->stringValue(), "Window " + std::to_string(shown));
+        EXPECT_EQ(cell->badgeBtn()->title(), std::to_string(shown + 1));
+        EXPECT_NEAR(at(image, place, { 140, 110 }).r, 51 * int(shown), 2) << "place " << place;
+        EXPECT_EQ(cell->isSelected(), place == 2);
+        EXPECT_EQ(isGrey(at(image, place, { 10, 100 }), 204), place == 2) << "the highlight, place " << place;
+    }
 }
 
 // MARK: In the panel

@@ -7,6 +7,8 @@
 #include <graphics/NSGraphicsContext.h>
 
 #include <cmath>
+#include <unordered_map>
+#include <unordered_set>
 
 Ref<NSCollectionViewItem> NSCollectionViewItem::copyItem() const { return makeRef<NSCollectionViewItem>(nibName()); }
 
@@ -32,7 +34,44 @@ void NSCollectionView::setContent(const Value& content)
     willChangeValueForKey("content");
     m_content = content.array() ? *content.array() : Value::Array {};
     didChangeValueForKey("content");
-    reloadData();
+    if (!m_prototype) {
+        reloadData();
+        return;
+    }
+    // Content is set again whenever the list it comes from is arranged, most
+    // often with the same objects: remaking every item (its interface file,
+    // its bindings) each time would be the largest cost of showing the list.
+    std::unordered_multimap<const NSObject*, size_t> unused;
+    for (size_t i = 0; i < m_items.size(); ++i)
+        if (auto object = m_items[i]->representedObject().object()) unused.emplace(object.get(), i);
+    std::vector<bool> kept(m_items.size(), false);
+    std::vector<Ref<NSCollectionViewItem>> items;
+    items.reserve(m_content.size());
+    for (const auto& object : m_content) {
+        Ref<NSCollectionViewItem> item;
+        if (auto instance = object.object()) {
+            auto found = unused.find(instance.get());
+            if (found != unused.end()) {
+                item = m_items[found->second];
+                kept[found->second] = true;
+                unused.erase(found);
+            }
+        }
+        if (!item) {
+            item = m_prototype->copyItem();
+            if (!item) continue;
+            item->m_collectionView = this;
+            item->setRepresentedObject(object);
+        }
+        items.push_back(std::move(item));
+    }
+    for (size_t i = 0; i < m_items.size(); ++i) {
+        if (kept[i]) continue;
+        m_items[i]->m_collectionView = nullptr;
+        if (m_items[i]->isViewLoaded()) m_items[i]->view()->removeFromSuperview();
+    }
+    m_items = std::move(items);
+    showItems();
 }
 
 void NSCollectionView::setBackgroundColors(const std::vector<Ref<NSColor>>& colors)
@@ -89,30 +128,40 @@ void NSCollectionView::reloadData()
 {
     for (const auto& item : m_items) {
         item->m_collectionView = nullptr;
-        if (item->isViewLoaded())
-            item->view()->removeFromSuperview();
+        if (item->isViewLoaded()) item->view()->removeFromSuperview();
     }
     m_items.clear();
     if (m_prototype) {
         for (const auto& object : m_content) {
             auto item = m_prototype->copyItem();
-            if (!item)
-                continue;
+            if (!item) continue;
             item->m_collectionView = this;
             item->setRepresentedObject(object);
             m_items.push_back(item);
         }
     }
+    showItems();
+}
+
+void NSCollectionView::showItems()
+{
     std::set<NSUInteger> selection;
     for (NSUInteger i : m_selection)
-        if (i < m_items.size())
-            selection.insert(i);
+        if (i < m_items.size()) selection.insert(i);
     m_selection = selection;
     tile();
-    for (NSUInteger i = 0; i < m_items.size(); ++i) {
-        addSubview(m_items[i]->view());
+    // Views that are not items stay beneath them.
+    std::unordered_set<const NSView*> itemViews;
+    for (const auto& item : m_items)
+        itemViews.insert(item->view().get());
+    std::vector<Ref<NSView>> views;
+    for (const auto& view : subviews())
+        if (!itemViews.count(view.get())) views.push_back(view);
+    for (const auto& item : m_items)
+        views.push_back(item->view());
+    setSubviews(views);
+    for (NSUInteger i = 0; i < m_items.size(); ++i)
         m_items[i]->setSelected(m_selection.count(i) > 0);
-    }
     setNeedsDisplay(true);
 }
 

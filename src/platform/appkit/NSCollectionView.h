@@ -61,6 +61,9 @@ public:
     const Ref<NSCollectionViewItem>& itemPrototype() const { return m_prototype; }
     void setItemPrototype(const Ref<NSCollectionViewItem>& prototype);
     const Value::Array& content() const { return m_content; }
+    // New content keeps the items of the objects (the same instances) that
+    // are still in it, with their views and state, in their new places;
+    // only objects new to the content get new items.
     void setContent(const Value& content);
     Ref<NSIndexSet> selectionIndexes() const { return makeRef<NSIndexSet>(m_selection); }
     void setSelectionIndexes(const Ref<NSIndexSet>& indexes);
@@ -82,7 +85,7 @@ public:
     NSUInteger numberOfColumns() const;
     // NSNotFound when no item is there.
     NSUInteger indexOfItemAtPoint(CGPoint point) const;
-    // Rebuilds the items from the content.
+    // Rebuilds every item from the content.
     void reloadData();
 
     void setFrame(CGRect frame) override;
@@ -98,6 +101,8 @@ protected:
 private:
     CGSize itemSize() const;
     void tile();
+    // Lays out the items, puts their views in item order and selects them.
+    void showItems();
     void applySelection(const std::set<NSUInteger>& selection, bool fromUser);
 
     Ref<NSCollectionViewItem> m_prototype;

@@ -10,6 +10,7 @@
 #include <graphics/NSGraphicsContext.h>
 
 #include <algorithm>
+#include <unordered_set>
 
 NSView::NSView(CGRect frame)
     : m_frame(frame)
@@ -254,12 +255,40 @@ void NSView::replaceSubview(const Ref<NSView>& oldView, const Ref<NSView>& newVi
 
 void NSView::setSubviews(const std::vector<Ref<NSView>>& views)
 {
-    auto old = m_subviews;
-    for (const auto& v : old)
-        if (std::find(views.begin(), views.end(), v) == views.end())
-            v->removeFromSuperview();
+    // Views that stay are only put in their new order: they never leave the
+    // tree, so they hear nothing of it.
+    std::unordered_set<const NSView*> wanted;
     for (const auto& v : views)
-        addSubview(v);
+        if (v)
+            wanted.insert(v.get());
+    for (const auto& v : std::vector<Ref<NSView>>(m_subviews))
+        if (!wanted.count(v.get()))
+            v->removeFromSuperview();
+    std::vector<Ref<NSView>> kept;
+    std::unordered_set<const NSView*> placed;
+    for (const auto& v : views)
+        if (v && v->m_superview == this && placed.insert(v.get()).second)
+            kept.push_back(v);
+    if (kept != m_subviews) {
+        m_subviews = std::move(kept);
+        setNeedsDisplay(true);
+    }
+    size_t index = 0;
+    for (const auto& v : views) {
+        if (!v)
+            continue;
+        if (v->m_superview == this) {
+            if (index < m_subviews.size() && m_subviews[index] == v)
+                ++index;
+            continue;
+        }
+        if (isDescendantOf(v.get()))
+            continue;
+        Ref<NSView> keep = v;
+        if (v->m_superview)
+            v->detachFromSuperview(true);
+        insertSubviewAt(v, index++);
+    }
 }
 
 void NSView::notifyAppearance(NSView* root, bool appearing, bool done)

@@ -71,6 +71,9 @@ public:
     void removeFromSuperview();
     void removeFromSuperviewWithoutNeedingDisplay();
     void replaceSubview(const Ref<NSView>& oldView, const Ref<NSView>& newView);
+    // Makes the subviews exactly the views, in that order: the others are
+    // removed, new ones added, and those that stay are only reordered
+    // (they never leave the tree).
     void setSubviews(const std::vector<Ref<NSView>>& views);
     // YES for the view itself and its descendants.
     bool isDescendantOf(const NSView* view) const;

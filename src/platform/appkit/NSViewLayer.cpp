@@ -13,6 +13,8 @@
 #include <graphics/CGPath.h>
 
 #include <functional>
+#include <initializer_list>
+#include <variant>
 
 namespace {
 
@@ -45,12 +47,46 @@ void withoutActions(Fn&& fn)
 
 void hashCombine(size_t& seed, size_t value) { seed ^= value + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2); }
 
+// Every paint takes the signature of every layer-backed view, so values are
+// hashed as they are, not through their descriptions.
+void hashValue(size_t& seed, const CAValue& value)
+{
+    hashCombine(seed, value.index());
+    auto numbers = [&seed](std::initializer_list<double> list) {
+        for (double d : list)
+            hashCombine(seed, std::hash<double>()(d));
+    };
+    std::visit(
+        [&](const auto& v) {
+            using T = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<T, double>) {
+                numbers({ v });
+            } else if constexpr (std::is_same_v<T, CGPoint>) {
+                numbers({ v.x, v.y });
+            } else if constexpr (std::is_same_v<T, CGSize>) {
+                numbers({ v.width, v.height });
+            } else if constexpr (std::is_same_v<T, CGRect>) {
+                numbers({ v.origin.x, v.origin.y, v.size.width, v.size.height });
+            } else if constexpr (std::is_same_v<T, CATransform3D>) {
+                numbers({ v.m11, v.m12, v.m13, v.m14, v.m21, v.m22, v.m23, v.m24, v.m31, v.m32, v.m33, v.m34, v.m41,
+                    v.m42, v.m43, v.m44 });
+            } else if constexpr (std::is_same_v<T, CGColorRef>) {
+                if (v) {
+                    CGFloat r, g, b, a;
+                    v->getRGBA(r, g, b, a);
+                    numbers({ r, g, b, a });
+                }
+            }
+        },
+        value);
+}
+
 void signatureOf(const CALayer& layer, size_t& seed, bool& animating)
 {
     static const char* const kKeys[] = { "bounds", "position", "zPosition", "anchorPoint", "transform", "opacity",
         "backgroundColor", "borderColor", "borderWidth", "cornerRadius", "sublayerTransform" };
     for (const char* key : kKeys)
-        hashCombine(seed, std::hash<std::string>()(CAValueDescription(layer.animatableValue(key))));
+        hashValue(seed, layer.animatableValue(key));
     hashCombine(seed, layer.isHidden());
     hashCombine(seed, layer.masksToBounds());
     hashCombine(seed, std::hash<const void*>()(layer.contentsImage().get()));
@@ -59,12 +95,12 @@ void signatureOf(const CALayer& layer, size_t& seed, bool& animating)
         hashCombine(seed, std::hash<std::string>()(text->string()));
         hashCombine(seed, std::hash<const void*>()(text->font().get()));
         hashCombine(seed, std::hash<double>()(text->fontSize()));
-        hashCombine(seed, std::hash<std::string>()(CAValueDescription(text->foregroundColor())));
+        hashValue(seed, text->foregroundColor());
     }
     if (auto shape = dynamic_cast<const CAShapeLayer*>(&layer)) {
         hashCombine(seed, std::hash<const void*>()(shape->path().get()));
-        hashCombine(seed, std::hash<std::string>()(CAValueDescription(shape->fillColor())));
-        hashCombine(seed, std::hash<std::string>()(CAValueDescription(shape->strokeColor())));
+        hashValue(seed, shape->fillColor());
+        hashValue(seed, shape->strokeColor());
     }
     // An animation that ends changes the signature, so that its last frame
     // is painted; one kept after its end does not keep the view repainting.

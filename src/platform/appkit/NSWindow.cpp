@@ -101,6 +101,10 @@ void NSWindow::setFrame(CGRect frame, bool display)
 {
     frame.size.width = std::max(0.0, frame.size.width);
     frame.size.height = std::max(0.0, frame.size.height);
+    // A window that is not on screen shows nothing: its damage waits for the
+    // paint that ordering it in schedules (or for a request of its image),
+    // rather than being painted for every change of its frame.
+    display = display && m_visible;
     if (frame == m_frame) {
         if (display)
             displayIfNeeded();

@@ -1,0 +1,251 @@
+// How long a person waits for the switcher: from Command+Tab entering the
+// event taps to the panel's first frame, rendered and handed to the desktop,
+// on desktops of 10, 100 and 500 windows.
+//
+// The application runs on a virtual clock, so no timer delay is waited for:
+// the elapsed time (steady_clock) is the work on the road. The clock starts in
+// a listen-only tap placed in front of the hotkey controller's tap, when it
+// sees the Tab key go down; the run loop then turns one at a time until the
+// panel is up, registered with the desktop and has no damage left to paint;
+// the clock stops once the desktop has the panel's pixels. Every window's
+// preview has been captured before the first opening (the common case: the
+// model captures on-screen windows as it finds them). Between openings the
+// modifier is released, which switches and closes the panel, and the
+// virtual clock is moved on so that delayed work of the last opening is done
+// outside the measurement.
+#include "support/SimWorld.h"
+#include "support/TemporaryDirectory.h"
+
+#include <app/AppController.h>
+#include <app/KSShortcutMonitor.h>
+#include <foundation/NSUserDefaults.h>
+#include <model/EBEventful.h>
+#include <model/WindowManager.h>
+#include <services/CGEventTap.h>
+#include <switcher/SwitchWindowController.h>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+constexpr double kFrameMs = 1000.0 / 60.0;
+constexpr uint16_t kTabKeyCode = 48;
+constexpr uint64_t kCommandFlag = 0x100000;
+
+// A desktop of the given number of windows over many applications: each
+// application has one to eight windows, of the sizes people keep (from a
+// small utility window to a full screen), spread over the screen.
+std::string scenario(int windowCount)
+{
+    static const int sizes[][2] = { { 480, 360 }, { 640, 480 }, { 800, 600 }, { 1024, 768 }, { 1280, 800 },
+        { 1440, 900 }, { 1920, 1080 } };
+    // Most windows are medium sized; a few fill the screen.
+    static const int sizeWeights[] = { 1, 2, 3, 3, 2, 1, 1 };
+    std::vector<int> sizePool;
+    for (int i = 0; i < 7; ++i)
+        sizePool.insert(sizePool.end(), sizeWeights[i], i);
+
+    uint32_t seed = 12345;
+    auto next = [&seed](uint32_t bound) {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) % bound;
+    };
+
+    std::string apps;
+    int made = 0, pid = 1000, id = 1;
+    while (made < windowCount) {
+        int count = std::min<int>(1 + static_cast<int>(next(8)), windowCount - made);
+        if (!apps.empty()) apps += ",";
+        apps += "{ \"pid\": " + std::to_string(pid) + ", \"name\": \"App " + std::to_string(pid)
+            + "\", \"windows\": [";
+        for (int w = 0; w < count; ++w) {
+            const int* size = sizes[sizePool[next(static_cast<uint32_t>(sizePool.size()))]];
+            int x = static_cast<int>(next(static_cast<uint32_t>(std::max(1, 1920 - size[0]))));
+            int y = 25 + static_cast<int>(next(static_cast<uint32_t>(std::max(1, 1055 - size[1]))));
+            if (w) apps += ",";
+            apps += "{ \"id\": " + std::to_string(id) + ", \"title\": \"Document " + std::to_string(id)
+                + "\", \"frame\": [" + std::to_string(x) + ", " + std::to_string(y) + ", "
+                + std::to_string(size[0]) + ", " + std::to_string(size[1]) + "] }";
+            ++id;
+        }
+        apps += "] }";
+        made += count;
+        ++pid;
+    }
+    return R"({ "screens": [ { "frame": [0, 0, 1920, 1080], "visibleFrame": [0, 25, 1920, 1055] } ], "apps": [)"
+        + apps + "] }";
+}
+
+class PanelWorld {
+public:
+    explicit PanelWorld(int windowCount)
+        : world(scenario(windowCount))
+    {
+        NSUserDefaults::setStorageDirectory(directory.path());
+        NSUserDefaults::resetStandardUserDefaults();
+        EBEventful::resetForTesting();
+        model = WindowManager::create();
+        world.settle();
+        world.advance(1);
+        controller = AppController::create(model);
+        world.settle();
+        // Every preview captured, as after the model has run a while.
+        for (const auto& window : model->allWindows())
+            if (!window->previewImage()) window->updatePreview();
+        world.settle();
+        for (const auto& window : model->allWindows())
+            previews += window->previewImage() ? 1 : 0;
+        windows = model->allWindows().size();
+
+        // In front of the controller's tap: the clock starts as the event
+        // enters the taps.
+        startTap = CGEventTapCreate(kCGHIDEventTap, kCGHeadInsertEventTap, kCGEventTapOptionListenOnly,
+            CGEventMaskBit(kCGEventKeyDown), startCallback, this);
+        startSource = CFMachPortCreateRunLoopSource(kCFAllocatorDefault, startTap, 0);
+        CFRunLoopAddSource(RunLoop::current(), startSource, kCFRunLoopCommonModes);
+        CGEventTapEnable(startTap, true);
+    }
+
+    ~PanelWorld()
+    {
+        if (startTap) CFMachPortInvalidate(startTap);
+        if (auto monitor = KSShortcutMonitor::sharedMonitor()) monitor->unregisterAllShortcuts();
+        controller.reset();
+        model.reset();
+        world.settle();
+        EBEventful::resetForTesting();
+        NSUserDefaults::resetStandardUserDefaults();
+        NSUserDefaults::setStorageDirectory("");
+    }
+
+    Ref<NSWindow> panel() { return controller->windowController()->window(); }
+
+    // Holds Command, presses Tab and runs the main run loop turn by turn
+    // until the panel's first frame is with the desktop. Answers the time
+    // from the Tab entering the taps, in milliseconds, or a negative value
+    // when the panel did not come up.
+    double open()
+    {
+        world.desktop().setModifierFlags(kCommandFlag);
+        world.settle();
+        started = false;
+        world.desktop().pressKey(kTabKeyCode);
+        auto window = panel();
+        auto& loop = RunLoop::main();
+        while (
+            !(started && window->isVisible() && window->windowNumber() != 0 && !window->viewsNeedDisplay())) {
+            if (!loop.runOnce()) return -1;
+        }
+        DesktopImage frame = world.desktop().windowContent(static_cast<CGWindowID>(window->windowNumber()));
+        auto end = SteadyClock::now();
+        benchmark::DoNotOptimize(frame.rgba.data());
+        if (frame.width <= 0 || frame.rgba.empty()) return -1;
+        return std::chrono::duration<double, std::milli>(end - startTime).count();
+    }
+
+    // Lets go of Tab and Command (the panel switches and closes), and lets
+    // the delayed work of this opening run.
+    bool close()
+    {
+        world.desktop().releaseKey(kTabKeyCode);
+        world.desktop().setModifierFlags(0);
+        world.settle();
+        world.advance(1);
+        world.desktop().clearCallLog();
+        return !panel()->isVisible();
+    }
+
+    SimWorld world;
+    TemporaryDirectory directory;
+    Ref<WindowManager> model;
+    Ref<AppController> controller;
+    size_t windows { 0 };
+    size_t previews { 0 };
+
+private:
+    static CGEventRef startCallback(
+        CGEventTapProxy, CGEventType type, const CGEventRef& event, void* userInfo)
+    {
+        auto* self = static_cast<PanelWorld*>(userInfo);
+        if (type == kCGEventKeyDown && !self->started
+            && (CGEventGetIntegerValueField(event, kCGKeyboardEventKeycode) & 0xFFFF) == kTabKeyCode) {
+            self->startTime = SteadyClock::now();
+            self->started = true;
+        }
+        return event;
+    }
+
+    CFMachPortRef startTap;
+    CFRunLoopSourceRef startSource;
+    bool started { false };
+    SteadyClock::time_point startTime;
+};
+
+double percentile(std::vector<double> samples, double p)
+{
+    if (samples.empty()) return 0;
+    std::sort(samples.begin(), samples.end());
+    // Nearest rank: the smallest sample with at least p of all at or below it.
+    size_t rank = static_cast<size_t>(std::ceil(p * static_cast<double>(samples.size())));
+    return samples[std::clamp<size_t>(rank, 1, samples.size()) - 1];
+}
+
+// Argument: the number of windows on the desktop.
+void BM_HotkeyToFirstFrame(benchmark::State& state)
+{
+    PanelWorld panel(static_cast<int>(state.range(0)));
+    if (panel.windows != static_cast<size_t>(state.range(0)) || panel.previews != panel.windows) {
+        state.SkipWithError("the model does not hold every window with its preview");
+        return;
+    }
+    // The first opening also makes the panel and its layout; it is reported
+    // apart from the openings that follow.
+    double first = panel.open();
+    if (first < 0 || !panel.close()) {
+        state.SkipWithError("the panel did not open and close");
+        return;
+    }
+    std::vector<double> samples;
+    for (auto _ : state) {
+        double ms = panel.open();
+        if (ms < 0) {
+            state.SkipWithError("the panel did not come up");
+            return;
+        }
+        state.SetIterationTime(ms / 1000.0);
+        samples.push_back(ms);
+        if (!panel.close()) {
+            state.SkipWithError("the panel did not close");
+            return;
+        }
+    }
+    double p50 = percentile(samples, 0.50), p99 = percentile(samples, 0.99);
+    state.counters["p50_ms"] = p50;
+    state.counters["p99_ms"] = p99;
+    state.counters["max_ms"] = *std::max_element(samples.begin(), samples.end());
+    state.counters["first_open_ms"] = first;
+    state.counters["frame_ms"] = kFrameMs;
+    state.counters["p99_frames"] = p99 / kFrameMs;
+}
+
+}
+
+BENCHMARK(BM_HotkeyToFirstFrame)
+    ->ArgName("windows")
+    ->Arg(10)
+    ->Arg(100)
+    ->Arg(500)
+    ->Iterations(200)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();
