@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <thread>
 
 namespace {
 
@@ -167,6 +168,40 @@ TEST_F(RenderFixture, AVisibleWindowIsOneOfTheDesktopsOwnWindows)
     EXPECT_EQ(window->windowNumber(), 0);
     auto hidden = world.desktop().screenshot();
     EXPECT_NE(pixelAt(hidden, 200 + 20, 320 + 20), kRed);
+}
+
+TEST_F(RenderFixture, AnotherThreadSeesTheLastPaintedFrameAndNeverPaints)
+{
+    CGWindowID number = 0;
+    auto fromAnotherThread = [&] {
+        DesktopImage image;
+        std::thread([&] { image = world.desktop().windowContent(number); }).join();
+        return image;
+    };
+    window->orderFront(nullptr);
+    world.settle();
+    number = static_cast<CGWindowID>(window->windowNumber());
+    ASSERT_NE(number, 0u);
+    EXPECT_EQ(pixelAt(fromAnotherThread(), 15, 15), kRed);
+
+    // Pending damage stays pending: only the main thread paints.
+    red->setHidden(true);
+    int blueDraws = blue->drawCount;
+    window->contentView()->setNeedsDisplay(true);
+    auto stale = fromAnotherThread();
+    EXPECT_EQ(pixelAt(stale, 15, 15), kRed);
+    EXPECT_EQ(blue->drawCount, blueDraws);
+    EXPECT_TRUE(window->viewsNeedDisplay());
+
+    // The main thread paints what is pending, and then the other thread
+    // sees the new frame too.
+    EXPECT_EQ(pixelAt(world.desktop().windowContent(number), 15, 15), kWhite);
+    EXPECT_EQ(blue->drawCount, blueDraws + 1);
+    EXPECT_EQ(pixelAt(fromAnotherThread(), 15, 15), kWhite);
+
+    // A closed window shows nothing to anyone.
+    window->orderOut(nullptr);
+    EXPECT_TRUE(fromAnotherThread().empty());
 }
 
 TEST_F(RenderFixture, TheRenderingSavesAsPNG)

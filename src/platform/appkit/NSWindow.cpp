@@ -47,6 +47,27 @@ namespace {
 
 SimDesktop* simDesktop() { return dynamic_cast<SimDesktop*>(&Desktop::current()); }
 
+// Window pixels (native ARGB32 on a little-endian machine: B, G, R, A in
+// memory) as the desktop's RGBA picture.
+DesktopImage desktopImageFromPixels(const uint8_t* data, int width, int height, size_t stride)
+{
+    DesktopImage image;
+    image.width = width;
+    image.height = height;
+    image.rgba.resize(static_cast<size_t>(width) * height * 4);
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* row = data + stride * y;
+        uint8_t* out = image.rgba.data() + static_cast<size_t>(y) * width * 4;
+        for (int x = 0; x < width; ++x) {
+            out[x * 4 + 0] = row[x * 4 + 2];
+            out[x * 4 + 1] = row[x * 4 + 1];
+            out[x * 4 + 2] = row[x * 4 + 0];
+            out[x * 4 + 3] = row[x * 4 + 3];
+        }
+    }
+    return image;
+}
+
 CGFloat area(CGRect r) { return CGRectIsNull(r) ? 0 : r.size.width * r.size.height; }
 
 Ref<NSScreen> screenHolding(CGRect frame)
@@ -363,11 +384,28 @@ void NSWindow::syncWithDesktop()
     if (m_number == 0) {
         m_number = desktop->registerOwnWindow(w);
         std::weak_ptr<bool> alive = m_alive;
+        std::weak_ptr<PublishedFrame> published = m_published;
         NSWindow* self = this;
-        desktop->setOwnWindowContent(static_cast<CGWindowID>(m_number), [self, alive]() -> DesktopImage {
-            if (alive.expired())
+        desktop->setOwnWindowContent(static_cast<CGWindowID>(m_number), [self, alive, published]() -> DesktopImage {
+            // Only the main thread paints; another thread (a capture on a
+            // background queue) sees the frame painted last.
+            if (isMainThread()) {
+                if (alive.expired())
+                    return {};
+                return self->renderedImage();
+            }
+            auto frame = published.lock();
+            if (!frame)
                 return {};
-            return self->renderedImage();
+            CGImageRef image;
+            {
+                std::lock_guard lock(frame->mutex);
+                image = frame->image;
+            }
+            if (!image)
+                return {};
+            return desktopImageFromPixels(image->dataProvider()->bytes().data(), static_cast<int>(image->width()),
+                static_cast<int>(image->height()), image->bytesPerRow());
         });
     } else {
         desktop->updateOwnWindow(w);
@@ -905,6 +943,11 @@ void NSWindow::displayIfNeeded()
     }
     if (m_contentView)
         m_contentView->clearNeedsDisplayRecursively();
+    if (m_number != 0) {
+        auto frame = CGBitmapContextCreateImage(m_backing);
+        std::lock_guard lock(m_published->mutex);
+        m_published->image = std::move(frame);
+    }
 }
 
 void NSWindow::display()
@@ -922,26 +965,11 @@ CGImageRef NSWindow::renderedCGImage()
 DesktopImage NSWindow::renderedImage()
 {
     displayIfNeeded();
-    DesktopImage image;
     if (!m_backing)
-        return image;
-    image.width = static_cast<int>(CGBitmapContextGetWidth(m_backing));
-    image.height = static_cast<int>(CGBitmapContextGetHeight(m_backing));
-    size_t stride = CGBitmapContextGetBytesPerRow(m_backing);
-    const auto* data = static_cast<const uint8_t*>(CGBitmapContextGetData(m_backing));
-    image.rgba.resize(static_cast<size_t>(image.width) * image.height * 4);
-    for (int y = 0; y < image.height; ++y) {
-        const uint8_t* row = data + stride * y;
-        uint8_t* out = image.rgba.data() + static_cast<size_t>(y) * image.width * 4;
-        for (int x = 0; x < image.width; ++x) {
-            // Native ARGB32 on a little-endian machine: B, G, R, A in memory.
-            out[x * 4 + 0] = row[x * 4 + 2];
-            out[x * 4 + 1] = row[x * 4 + 1];
-            out[x * 4 + 2] = row[x * 4 + 0];
-            out[x * 4 + 3] = row[x * 4 + 3];
-        }
-    }
-    return image;
+        return {};
+    return desktopImageFromPixels(static_cast<const uint8_t*>(CGBitmapContextGetData(m_backing)),
+        static_cast<int>(CGBitmapContextGetWidth(m_backing)), static_cast<int>(CGBitmapContextGetHeight(m_backing)),
+        CGBitmapContextGetBytesPerRow(m_backing));
 }
 
 bool NSWindow::writeRenderedPNG(const std::string& path)

@@ -16,6 +16,8 @@
 #include <graphics/CGImage.h>
 
 #include <map>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 class NSButton;
@@ -348,4 +350,11 @@ private:
     bool m_layoutNeeded { false };
     bool m_trackingRecheckScheduled { false };
     std::shared_ptr<bool> m_alive { std::make_shared<bool>(true) };
+    // The last painted frame, for the desktop to show and capture from
+    // threads other than the main one, which must not paint the window.
+    struct PublishedFrame {
+        std::mutex mutex;
+        CGImageRef image;
+    };
+    std::shared_ptr<PublishedFrame> m_published { std::make_shared<PublishedFrame>() };
 };
