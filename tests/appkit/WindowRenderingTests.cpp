@@ -4,7 +4,10 @@
 
 #include <appkit/NSPanel.h>
 #include <graphics/ImageIO.h>
+#include <graphics/NSBitmapImageRep.h>
+#include <services/CGWindow.h>
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <thread>
@@ -199,9 +202,51 @@ TEST_F(RenderFixture, AnotherThreadSeesTheLastPaintedFrameAndNeverPaints)
     EXPECT_EQ(blue->drawCount, blueDraws + 1);
     EXPECT_EQ(pixelAt(fromAnotherThread(), 15, 15), kWhite);
 
+    // A paint of a small part reaches the other thread as well.
+    blue->setHidden(true);
+    world.settle();
+    auto partial = fromAnotherThread();
+    EXPECT_EQ(pixelAt(partial, 65, 60), kWhite);
+    EXPECT_EQ(pixelAt(partial, 15, 15), kWhite);
+    // And so does a new size.
+    window->setContentSize(CGSizeMake(120, 90));
+    world.settle();
+    EXPECT_EQ(fromAnotherThread().width, 120);
+
     // A closed window shows nothing to anyone.
     window->orderOut(nullptr);
     EXPECT_TRUE(fromAnotherThread().empty());
+}
+
+TEST_F(RenderFixture, ACaptureOfTheWindowKeepsItsColoursAndSize)
+{
+    window->orderFront(nullptr);
+    world.settle();
+    auto captured = CGWindowListCreateImage(CGRectNull, kCGWindowListOptionIncludingWindow,
+        static_cast<CGWindowID>(window->windowNumber()), kCGWindowImageBoundsIgnoreFraming);
+    ASSERT_TRUE(captured);
+    EXPECT_EQ(captured->width(), 100u);
+    EXPECT_EQ(captured->height(), 80u);
+    auto rep = NSBitmapImageRep::createWithCGImage(captured);
+    auto colour = [&](long x, long y) {
+        auto c = rep->colorAtX(x, y);
+        return Pixel { static_cast<uint8_t>(std::lround(c->redComponent() * 255)),
+            static_cast<uint8_t>(std::lround(c->greenComponent() * 255)),
+            static_cast<uint8_t>(std::lround(c->blueComponent() * 255)),
+            static_cast<uint8_t>(std::lround(c->alphaComponent() * 255)) };
+    };
+    EXPECT_EQ(colour(15, 15), kRed);
+    EXPECT_EQ(colour(65, 60), kBlue);
+    EXPECT_EQ(colour(50, 40), kWhite);
+
+    // Drawn into another context, the picture keeps its colours too.
+    auto context = CGBitmapContextCreate(nullptr, 100, 80, 8, 0, CGColorSpaceCreateDeviceRGB(),
+        kCGImageAlphaPremultipliedLast | kCGBitmapByteOrder32Big);
+    CGContextDrawImage(context, CGRectMake(0, 0, 100, 80), captured);
+    const auto* bytes = static_cast<const uint8_t*>(CGBitmapContextGetData(context));
+    size_t stride = CGBitmapContextGetBytesPerRow(context);
+    const uint8_t* red = bytes + 15 * stride + 15 * 4;
+    EXPECT_EQ((Pixel { red[0], red[1], red[2], red[3] }), kRed);
 }
 
 TEST_F(RenderFixture, TheRenderingSavesAsPNG)

@@ -397,15 +397,10 @@ void NSWindow::syncWithDesktop()
             auto frame = published.lock();
             if (!frame)
                 return {};
-            CGImageRef image;
-            {
-                std::lock_guard lock(frame->mutex);
-                image = frame->image;
-            }
-            if (!image)
+            std::lock_guard lock(frame->mutex);
+            if (frame->pixels.empty())
                 return {};
-            return desktopImageFromPixels(image->dataProvider()->bytes().data(), static_cast<int>(image->width()),
-                static_cast<int>(image->height()), image->bytesPerRow());
+            return desktopImageFromPixels(frame->pixels.data(), frame->width, frame->height, frame->stride);
         });
     } else {
         desktop->updateOwnWindow(w);
@@ -943,11 +938,32 @@ void NSWindow::displayIfNeeded()
     }
     if (m_contentView)
         m_contentView->clearNeedsDisplayRecursively();
-    if (m_number != 0) {
-        auto frame = CGBitmapContextCreateImage(m_backing);
-        std::lock_guard lock(m_published->mutex);
-        m_published->image = std::move(frame);
+    if (m_number != 0)
+        publishFrame(dirty);
+}
+
+// Copies the rows just painted to the frame other threads see, into memory
+// kept from frame to frame: a paint of a small part copies only that part.
+void NSWindow::publishFrame(CGRect dirty)
+{
+    int width = static_cast<int>(CGBitmapContextGetWidth(m_backing));
+    int height = static_cast<int>(CGBitmapContextGetHeight(m_backing));
+    size_t stride = CGBitmapContextGetBytesPerRow(m_backing);
+    const auto* data = static_cast<const uint8_t*>(CGBitmapContextGetData(m_backing));
+    auto& frame = *m_published;
+    std::lock_guard lock(frame.mutex);
+    int first = 0, last = height;
+    if (frame.width == width && frame.height == height && frame.stride == stride) {
+        // Rows count from the top; the window's coordinates from the bottom.
+        first = std::clamp(static_cast<int>(std::floor(height - CGRectGetMaxY(dirty))), 0, height);
+        last = std::clamp(static_cast<int>(std::ceil(height - CGRectGetMinY(dirty))), first, height);
+    } else {
+        frame.width = width;
+        frame.height = height;
+        frame.stride = stride;
+        frame.pixels.resize(stride * static_cast<size_t>(height));
     }
+    std::copy(data + stride * first, data + stride * last, frame.pixels.data() + stride * first);
 }
 
 void NSWindow::display()

@@ -354,7 +354,11 @@ private:
     // threads other than the main one, which must not paint the window.
     struct PublishedFrame {
         std::mutex mutex;
-        CGImageRef image;
+        int width { 0 };
+        int height { 0 };
+        size_t stride { 0 };
+        std::vector<uint8_t> pixels;
     };
+    void publishFrame(CGRect dirty);
     std::shared_ptr<PublishedFrame> m_published { std::make_shared<PublishedFrame>() };
 };

@@ -6,14 +6,23 @@
 #include <graphics/CGImage.h>
 #include <graphics/ImageIO.h>
 
+#include <utility>
+
 CGImageRef CGImageCreateWithDesktopImage(DesktopImage picture)
 {
     if (picture.empty())
         return nullptr;
     int width = picture.width, height = picture.height;
-    auto provider = CGDataProviderCreateWithBytes(std::move(picture.rgba));
+    // Window pictures come in the layout the drawing code keeps its pixels
+    // in (premultiplied, alpha first, 32-bit little-endian: B, G, R, A in
+    // memory), so drawing one reads its bytes in place. The reordering
+    // happens here, on the capturing thread, not when the picture is drawn.
+    auto& bytes = picture.rgba;
+    for (size_t i = 0; i + 3 < bytes.size(); i += 4)
+        std::swap(bytes[i], bytes[i + 2]);
+    auto provider = CGDataProviderCreateWithBytes(std::move(bytes));
     return CGImageCreate(width, height, 8, 32, static_cast<size_t>(width) * 4, CGColorSpaceCreateDeviceRGB(),
-        kCGImageAlphaPremultipliedLast | kCGBitmapByteOrder32Big, provider);
+        kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little, provider);
 }
 
 bool CGImageWritePNGFile(const CGImageRef& image, const std::string& path)
