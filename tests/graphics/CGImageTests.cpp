@@ -106,3 +106,102 @@ TEST(CGImage, SubImagesCopyTheirRows)
     EXPECT_EQ(pixelOf(part, 1, 1), (RGBA { 20, 20, 0, 255 }));
     EXPECT_FALSE(CGImageCreateWithImageInRect(image, CGRectMake(5, 5, 1, 1)));
 }
+
+namespace {
+
+// Draws image into a w x h RGBA context filling it, with the given quality.
+CGContextRef drawnSmall(const CGImageRef& image, size_t w, size_t h,
+    CGInterpolationQuality quality = kCGInterpolationHigh)
+{
+    auto context = makeRGBAContext(w, h);
+    CGContextSetInterpolationQuality(context, quality);
+    CGContextDrawImage(context, CGRectMake(0, 0, double(w), double(h)), image);
+    return context;
+}
+
+bool near(RGBA a, RGBA b, int tolerance)
+{
+    for (int i = 0; i < 4; ++i)
+        if (std::abs(a[i] - b[i]) > tolerance)
+            return false;
+    return true;
+}
+
+}
+
+TEST(CGImage, ShrinkingAveragesBlocksUpToTheEdges)
+{
+    // A uniform picture whose size is no multiple of the reduction keeps its
+    // colour in the last column and row: partial blocks count only the
+    // pixels they hold.
+    auto teal = makeImage(1020, 780, kCGImageAlphaPremultipliedLast, [](size_t, size_t) { return RGBA { 0, 128, 128, 255 }; });
+    auto small = drawnSmall(teal, 102, 78);
+    EXPECT_EQ(teal->largestReductionMade(CGImage::kMaxReduction), 8) << "drawn from an averaged copy";
+    for (size_t y : { size_t(0), size_t(38), size_t(77) })
+        for (size_t x : { size_t(0), size_t(50), size_t(101) })
+            EXPECT_TRUE(near(pixelAt(small, x, y), RGBA { 0, 128, 128, 255 }, 1)) << x << "," << y;
+
+    // Fine detail averages to its mean instead of aliasing.
+    auto checker = makeImage(1920, 1080, kCGImageAlphaPremultipliedLast,
+        [](size_t x, size_t y) { return (x + y) % 2 ? RGBA { 255, 255, 255, 255 } : RGBA { 0, 0, 0, 255 }; });
+    auto grey = drawnSmall(checker, 240, 135);
+    for (size_t y : { size_t(0), size_t(67), size_t(134) })
+        for (size_t x : { size_t(0), size_t(120), size_t(239) })
+            EXPECT_TRUE(near(pixelAt(grey, x, y), RGBA { 128, 128, 128, 255 }, 2)) << x << "," << y;
+
+    // Translucent colour stays the same colour at the same opacity.
+    auto glass = makeImage(800, 600, kCGImageAlphaPremultipliedLast, [](size_t, size_t) { return RGBA { 100, 0, 50, 128 }; });
+    EXPECT_TRUE(near(pixelAt(drawnSmall(glass, 80, 60), 40, 30), RGBA { 100, 0, 50, 128 }, 1));
+}
+
+TEST(CGImage, ShrinkingKeepsThingsInTheirPlaces)
+{
+    // Red on the left half, blue on the right, a green band along the top.
+    auto split = makeImage(1600, 1200, kCGImageAlphaPremultipliedLast, [](size_t x, size_t y) {
+        if (y < 120) return RGBA { 0, 255, 0, 255 };
+        return x < 800 ? RGBA { 255, 0, 0, 255 } : RGBA { 0, 0, 255, 255 };
+    });
+    auto small = drawnSmall(split, 160, 120);
+    EXPECT_TRUE(near(pixelAt(small, 10, 5), RGBA { 0, 255, 0, 255 }, 2));
+    EXPECT_TRUE(near(pixelAt(small, 10, 60), RGBA { 255, 0, 0, 255 }, 2));
+    EXPECT_TRUE(near(pixelAt(small, 78, 100), RGBA { 255, 0, 0, 255 }, 2));
+    EXPECT_TRUE(near(pixelAt(small, 81, 100), RGBA { 0, 0, 255, 255 }, 2));
+    EXPECT_TRUE(near(pixelAt(small, 159, 119), RGBA { 0, 0, 255, 255 }, 2));
+
+    // Drawn into a part of a larger context, through a transform.
+    auto context = makeRGBAContext(400, 300);
+    CGContextSetInterpolationQuality(context, kCGInterpolationHigh);
+    CGContextTranslateCTM(context, 100, 50);
+    CGContextScaleCTM(context, 2, 2);
+    CGContextDrawImage(context, CGRectMake(0, 0, 80, 60), split);
+    // The picture covers x 100..259 and, from the top, rows 130..249.
+    EXPECT_EQ(pixelAt(context, 99, 200)[3], 0);
+    EXPECT_TRUE(near(pixelAt(context, 105, 135), RGBA { 0, 255, 0, 255 }, 2));
+    EXPECT_TRUE(near(pixelAt(context, 150, 200), RGBA { 255, 0, 0, 255 }, 2));
+    EXPECT_TRUE(near(pixelAt(context, 250, 245), RGBA { 0, 0, 255, 255 }, 2));
+    EXPECT_EQ(pixelAt(context, 260, 200)[3], 0);
+}
+
+TEST(CGImage, OnlyFilteredDrawingsMuchSmallerThanTheImageAreAveraged)
+{
+    auto make = [] { return makeImage(1024, 768, kCGImageAlphaPremultipliedLast, [](size_t, size_t) { return RGBA { 9, 9, 9, 255 }; }); };
+    auto image = make();
+    drawnSmall(image, 1024, 768);
+    drawnSmall(image, 700, 500);
+    EXPECT_EQ(image->largestReductionMade(CGImage::kMaxReduction), 1) << "not twice as small";
+    drawnSmall(image, 100, 75, kCGInterpolationNone);
+    EXPECT_EQ(image->largestReductionMade(CGImage::kMaxReduction), 1) << "unfiltered drawing reads the pixels themselves";
+    drawnSmall(image, 200, 150);
+    EXPECT_EQ(image->largestReductionMade(CGImage::kMaxReduction), 4) << "the copy keeps at least the drawn size";
+    // An averaged copy already made serves smaller drawings too.
+    drawnSmall(image, 50, 37);
+    EXPECT_EQ(image->largestReductionMade(CGImage::kMaxReduction), 4);
+
+    // Made in advance for thumbnails: at least 240 pixels on the longer side.
+    auto wide = makeImage(1920, 1080, kCGImageAlphaPremultipliedLast, [](size_t, size_t) { return RGBA { 0, 0, 0, 255 }; });
+    wide->prepareReductionForThumbnails();
+    EXPECT_EQ(wide->largestReductionMade(CGImage::kMaxReduction), 8);
+    auto tiny = makeImage(300, 200, kCGImageAlphaPremultipliedLast, [](size_t, size_t) { return RGBA { 0, 0, 0, 255 }; });
+    tiny->prepareReductionForThumbnails();
+    EXPECT_EQ(tiny->largestReductionMade(CGImage::kMaxReduction), 1);
+}

@@ -796,6 +796,31 @@ static void transformForImage(cairo_t* cr, CGRect rect, const CGImage& image)
     cairo_scale(cr, rect.size.width / double(image.width()), -rect.size.height / double(image.height()));
 }
 
+// The whole factor by which an image drawn into rect may be averaged down
+// before it is filtered: the image is drawn at least twice as small on both
+// device axes, and the averaged copy keeps at least as many pixels as the
+// drawing covers. Prefers a copy that is made already to making a larger
+// one, since filtering the rest of the way costs little.
+static int reductionForDrawing(cairo_t* cr, CGRect rect, const CGImage& image)
+{
+    if (image.width() == 0 || image.height() == 0)
+        return 1;
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    double deviceWidth = rect.size.width * std::hypot(m.xx, m.yx);
+    double deviceHeight = rect.size.height * std::hypot(m.xy, m.yy);
+    if (!(deviceWidth > 0) || !(deviceHeight > 0))
+        return 1;
+    double room = std::min(double(image.width()) / deviceWidth, double(image.height()) / deviceHeight);
+    int factor = 1;
+    while (factor * 2 <= CGImage::kMaxReduction && room >= factor * 2)
+        factor *= 2;
+    if (factor < 2)
+        return 1;
+    int made = image.largestReductionMade(factor);
+    return made >= 2 ? made : factor;
+}
+
 void CGContextClipToMask(const CGContextRef& c, CGRect rect, const CGImageRef& mask)
 {
     if (!c || !mask)
@@ -851,7 +876,9 @@ void CGContextDrawImage(const CGContextRef& c, CGRect rect, const CGImageRef& im
     rect = CGRectStandardize(rect);
     if (rect.size.width <= 0 || rect.size.height <= 0)
         return;
-    cairo_surface_t* surface = image->cairoSurface();
+    cairo_filter_t filter = image->shouldInterpolate() ? cairoFilter(c->gstate().interpolation) : CAIRO_FILTER_NEAREST;
+    int reduction = filter == CAIRO_FILTER_NEAREST ? 1 : reductionForDrawing(c->cairo(), rect, *image);
+    cairo_surface_t* surface = reduction > 1 ? image->reducedSurface(reduction) : image->cairoSurface();
     if (!surface)
         return;
     c->draw([&](cairo_t* cr) {
@@ -860,12 +887,13 @@ void CGContextDrawImage(const CGContextRef& c, CGRect rect, const CGImageRef& im
         cairo_rectangle(cr, rect.origin.x, rect.origin.y, rect.size.width, rect.size.height);
         cairo_clip(cr);
         transformForImage(cr, rect, *image);
+        // A reduced copy's pixel stands for a block of the image's pixels.
+        cairo_scale(cr, reduction, reduction);
         cairo_pattern_t* pattern = cairo_pattern_create_for_surface(surface);
         // Edge pixels extend outwards so that scaled edges stay sharp; the
         // clip keeps the image inside its rect.
         cairo_pattern_set_extend(pattern, CAIRO_EXTEND_PAD);
-        cairo_pattern_set_filter(pattern,
-            image->shouldInterpolate() ? cairoFilter(c->gstate().interpolation) : CAIRO_FILTER_NEAREST);
+        cairo_pattern_set_filter(pattern, filter);
         if (image->isMask()) {
             cairo_push_group(cr);
             setColorSource(cr, c->gstate().fillColor);

@@ -1,7 +1,9 @@
 #include "CGImage.h"
 
 #include <cairo.h>
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 CGImage::CGImage(const gfx::PixelFormat& format, CGColorSpaceRef space, CGDataProviderRef provider,
     bool shouldInterpolate)
@@ -14,6 +16,8 @@ CGImage::CGImage(const gfx::PixelFormat& format, CGColorSpaceRef space, CGDataPr
 
 CGImage::~CGImage()
 {
+    for (auto& [factor, reduced] : m_reductions)
+        cairo_surface_destroy(reduced);
     if (m_surface)
         cairo_surface_destroy(m_surface);
 }
@@ -44,6 +48,102 @@ cairo_surface_t* CGImage::cairoSurface() const
         cairo_surface_mark_dirty(m_surface);
     });
     return m_surface;
+}
+
+namespace {
+
+// Averages blocks of factor x factor ARGB32 pixels. Each pixel's four
+// channels are spread into the 16-bit lanes of a 64-bit word so that one
+// addition sums all four; 16 x 16 x 255 still fits in a lane.
+cairo_surface_t* averageBlocks(cairo_surface_t* source, int factor)
+{
+    int width = cairo_image_surface_get_width(source);
+    int height = cairo_image_surface_get_height(source);
+    int stride = cairo_image_surface_get_stride(source);
+    int reducedWidth = (width + factor - 1) / factor;
+    int reducedHeight = (height + factor - 1) / factor;
+    cairo_surface_t* reduced = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, reducedWidth, reducedHeight);
+    if (cairo_surface_status(reduced) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(reduced);
+        return nullptr;
+    }
+    cairo_surface_flush(source);
+    const uint8_t* in = cairo_image_surface_get_data(source);
+    uint8_t* out = cairo_image_surface_get_data(reduced);
+    int outStride = cairo_image_surface_get_stride(reduced);
+    auto spread = [](uint32_t p) {
+        uint64_t v = p;
+        return (v & 0xFF) | ((v & 0xFF00) << 8) | ((v & 0xFF0000) << 16) | ((v & 0xFF000000) << 24);
+    };
+    std::vector<uint64_t> sums(static_cast<size_t>(reducedWidth));
+    for (int y = 0; y < reducedHeight; ++y) {
+        std::fill(sums.begin(), sums.end(), 0);
+        int rows = std::min(factor, height - y * factor);
+        for (int k = 0; k < rows; ++k) {
+            const auto* row = reinterpret_cast<const uint32_t*>(in + static_cast<size_t>(y * factor + k) * stride);
+            for (int x = 0; x < reducedWidth; ++x) {
+                int first = x * factor, last = std::min(first + factor, width);
+                uint64_t sum = 0;
+                for (int i = first; i < last; ++i)
+                    sum += spread(row[i]);
+                sums[x] += sum;
+            }
+        }
+        auto* target = reinterpret_cast<uint32_t*>(out + static_cast<size_t>(y) * outStride);
+        for (int x = 0; x < reducedWidth; ++x) {
+            uint64_t count = static_cast<uint64_t>(rows) * (std::min(x * factor + factor, width) - x * factor);
+            uint64_t sum = sums[x];
+            uint32_t pixel = 0;
+            for (int lane = 0; lane < 4; ++lane) {
+                uint64_t channel = ((sum >> (16 * lane)) & 0xFFFF) + count / 2;
+                pixel |= static_cast<uint32_t>(channel / count) << (8 * lane);
+            }
+            target[x] = pixel;
+        }
+    }
+    cairo_surface_mark_dirty(reduced);
+    return reduced;
+}
+
+}
+
+cairo_surface_t* CGImage::reducedSurface(int factor) const
+{
+    if (factor < 2 || factor > kMaxReduction)
+        return nullptr;
+    std::lock_guard lock(m_reductionsMutex);
+    if (auto found = m_reductions.find(factor); found != m_reductions.end())
+        return found->second;
+    cairo_surface_t* source = cairoSurface();
+    if (!source)
+        return nullptr;
+    cairo_surface_t* reduced = averageBlocks(source, factor);
+    if (reduced)
+        m_reductions[factor] = reduced;
+    return reduced;
+}
+
+int CGImage::largestReductionMade(int limit) const
+{
+    std::lock_guard lock(m_reductionsMutex);
+    int best = 1;
+    for (const auto& [factor, reduced] : m_reductions)
+        if (factor <= limit)
+            best = factor;
+    return best;
+}
+
+void CGImage::prepareReductionForThumbnails() const
+{
+    // Thumbnails are a few hundred points wide: keep at least 240 pixels on
+    // the longer side.
+    constexpr size_t kThumbnailSource = 240;
+    size_t longer = std::max(m_format.width, m_format.height);
+    int factor = 1;
+    while (factor * 2 <= kMaxReduction && longer / static_cast<size_t>(factor * 2) >= kThumbnailSource)
+        factor *= 2;
+    if (factor >= 2)
+        reducedSurface(factor);
 }
 
 static CGImageRef makeImage(const std::optional<gfx::PixelFormat>& format, const CGColorSpaceRef& space,

@@ -12,6 +12,7 @@
 
 #include <foundation/CGGeometry.h>
 
+#include <map>
 #include <mutex>
 
 typedef struct _cairo_surface cairo_surface_t;
@@ -41,6 +42,20 @@ public:
     // Masks and alpha-only images give black with their coverage as alpha.
     cairo_surface_t* cairoSurface() const;
 
+    // A copy of cairoSurface() shrunk by a whole factor (2 to
+    // kMaxReduction), each pixel the average of the block of pixels it
+    // stands for (blocks at the right and bottom edges may be partial). Made
+    // on first use and kept by the image. Drawing the image much smaller
+    // than it is starts from such a copy, so that it reads a fraction of the
+    // pixels.
+    static constexpr int kMaxReduction = 16;
+    cairo_surface_t* reducedSurface(int factor) const;
+    // The largest factor up to limit whose copy is already made, or 1.
+    int largestReductionMade(int limit) const;
+    // Makes the copy that drawing a window-sized picture as a thumbnail
+    // starts from, so that a capturing thread can pay for it.
+    void prepareReductionForThumbnails() const;
+
 private:
     gfx::PixelFormat m_format;
     CGColorSpaceRef m_space;
@@ -48,6 +63,8 @@ private:
     bool m_shouldInterpolate;
     mutable std::once_flag m_surfaceOnce;
     mutable cairo_surface_t* m_surface { nullptr };
+    mutable std::mutex m_reductionsMutex;
+    mutable std::map<int, cairo_surface_t*> m_reductions;
 };
 
 using CGImageRef = Ref<CGImage>;

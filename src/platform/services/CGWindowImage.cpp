@@ -43,12 +43,16 @@ CGImageRef CGWindowListCreateImage(CGRect screenBounds, CGWindowListOption listO
     if (!picture || picture->empty())
         return nullptr;
     auto image = CGImageCreateWithDesktopImage(std::move(*picture));
-    if (!image || CGRectIsNull(screenBounds))
-        return image;
-    // A rectangle in global coordinates crops the window's picture.
-    auto window = desktop.window(windowID);
-    if (!window)
-        return image;
-    CGRect local = CGRectOffset(screenBounds, -window->frame.origin.x, -window->frame.origin.y);
-    return CGImageCreateWithImageInRect(image, local);
+    if (image && !CGRectIsNull(screenBounds)) {
+        // A rectangle in global coordinates crops the window's picture.
+        if (auto window = desktop.window(windowID)) {
+            CGRect local = CGRectOffset(screenBounds, -window->frame.origin.x, -window->frame.origin.y);
+            image = CGImageCreateWithImageInRect(image, local);
+        }
+    }
+    // Captures are mostly shown as thumbnails: the capturing thread makes
+    // the averaged copy they are drawn from.
+    if (image)
+        image->prepareReductionForThumbnails();
+    return image;
 }
