@@ -288,3 +288,67 @@ TEST(ViewControllerLifecycle, TheControllerSitsInTheResponderChain)
     EXPECT_EQ(controller->view()->nextResponder(), controller);
     EXPECT_EQ(controller->nextResponder(), parent);
 }
+
+namespace {
+
+class LayoutCountingView : public NSView {
+public:
+    using NSView::NSView;
+    void layout() override
+    {
+        ++layouts;
+        NSView::layout();
+        if (onLayout)
+            onLayout();
+    }
+    int layouts { 0 };
+    std::function<void()> onLayout;
+};
+
+}
+
+TEST(ViewLayout, APassLaysOutEveryViewThatAsksWhereverItWasAsked)
+{
+    SimWorld world(SimWorld::emptyScenario());
+    auto window = makeWindow(CGRectMake(0, 0, 300, 200));
+    auto branch = makeRef<LayoutCountingView>(CGRectMake(0, 0, 100, 100));
+    auto middle = makeRef<LayoutCountingView>(CGRectMake(0, 0, 50, 50));
+    auto deep = makeRef<LayoutCountingView>(CGRectMake(0, 0, 10, 10));
+    auto other = makeRef<LayoutCountingView>(CGRectMake(0, 0, 10, 10));
+    window->contentView()->addSubview(other);
+    window->orderFront(nullptr);
+    world.settle();
+    other->layouts = 0;
+
+    // Asked while its branch is in no window: laid out once the branch is
+    // put in one, and the views around it are not.
+    branch->addSubview(middle);
+    middle->addSubview(deep);
+    deep->setNeedsLayout(true);
+    window->contentView()->addSubview(branch);
+    window->displayIfNeeded();
+    EXPECT_EQ(deep->layouts, 1);
+    EXPECT_EQ(middle->layouts, 0);
+    EXPECT_EQ(other->layouts, 0);
+
+    // Asked, then moved out and into another branch before any pass.
+    deep->setNeedsLayout(true);
+    deep->removeFromSuperview();
+    other->addSubview(deep);
+    window->displayIfNeeded();
+    EXPECT_EQ(deep->layouts, 2);
+
+    // A layout that asks for the layout of a view elsewhere in the tree,
+    // one the pass has already left behind, is followed in the same pass.
+    middle->onLayout = [&] { deep->setNeedsLayout(true); };
+    middle->setNeedsLayout(true);
+    window->displayIfNeeded();
+    EXPECT_EQ(middle->layouts, 1);
+    EXPECT_EQ(deep->layouts, 3);
+    EXPECT_FALSE(deep->needsLayout());
+
+    // Nothing asked, nothing laid out.
+    window->displayIfNeeded();
+    EXPECT_EQ(deep->layouts, 3);
+    EXPECT_EQ(middle->layouts, 1);
+}

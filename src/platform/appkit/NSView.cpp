@@ -194,6 +194,8 @@ void NSView::insertSubviewAt(const Ref<NSView>& view, size_t index)
     view->viewWillMoveToSuperview(this);
     m_subviews.insert(m_subviews.begin() + static_cast<long>(std::min(index, m_subviews.size())), view);
     view->m_superview = this;
+    if (view->m_needsLayout || view->m_subtreeNeedsLayout)
+        view->markAncestorsNeedLayout();
     view->setWindowRecursively(m_window);
     view->viewDidMoveToSuperview();
     didAddSubview(view.get());
@@ -645,8 +647,18 @@ void NSView::removeConstraint(const Ref<NSLayoutConstraint>& constraint)
 void NSView::setNeedsLayout(bool flag)
 {
     m_needsLayout = flag;
+    if (flag)
+        markAncestorsNeedLayout();
     if (flag && m_window)
         m_window->layoutNeeded();
+}
+
+// An ancestor whose mark is set has all of its own ancestors marked, so the
+// walk stops at the first one.
+void NSView::markAncestorsNeedLayout()
+{
+    for (NSView* v = m_superview; v && !v->m_subtreeNeedsLayout; v = v->m_superview)
+        v->m_subtreeNeedsLayout = true;
 }
 
 namespace {
@@ -789,6 +801,10 @@ void NSView::invalidateIntrinsicContentSize()
 
 void NSView::layoutSubtreeIfNeeded()
 {
+    if (!m_needsLayout && !m_subtreeNeedsLayout)
+        return;
+    // Cleared first: a layout below that asks for more marks it again.
+    m_subtreeNeedsLayout = false;
     if (m_needsLayout) {
         m_needsLayout = false;
         layout();

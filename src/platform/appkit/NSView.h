@@ -259,6 +259,9 @@ private:
     bool m_hidden { false };
     bool m_needsDisplay { false };
     bool m_needsLayout { false };
+    // Some descendant needs layout: a layout pass walks only such branches.
+    bool m_subtreeNeedsLayout { false };
+    void markAncestorsNeedLayout();
     bool m_wantsLayer { false };
     bool m_autoresizesSubviews { true };
     bool m_translatesMask { true };
