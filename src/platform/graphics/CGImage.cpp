@@ -22,6 +22,18 @@ CGImage::~CGImage()
         cairo_surface_destroy(m_surface);
 }
 
+// A new cleared image surface, or null when Cairo cannot make one (a size
+// it does not take, or no memory).
+static cairo_surface_t* newImageSurface(cairo_format_t format, int width, int height)
+{
+    cairo_surface_t* surface = cairo_image_surface_create(format, width, height);
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(surface);
+        return nullptr;
+    }
+    return surface;
+}
+
 cairo_surface_t* CGImage::cairoSurface() const
 {
     std::call_once(m_surfaceOnce, [this] {
@@ -34,12 +46,9 @@ cairo_surface_t* CGImage::cairoSurface() const
                 int(m_format.width), int(m_format.height), int(m_format.bytesPerRow));
             return;
         }
-        m_surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, int(m_format.width), int(m_format.height));
-        if (cairo_surface_status(m_surface) != CAIRO_STATUS_SUCCESS) {
-            cairo_surface_destroy(m_surface);
-            m_surface = nullptr;
+        m_surface = newImageSurface(CAIRO_FORMAT_ARGB32, int(m_format.width), int(m_format.height));
+        if (!m_surface)
             return;
-        }
         uint8_t* base = cairo_image_surface_get_data(m_surface);
         int stride = cairo_image_surface_get_stride(m_surface);
         for (size_t y = 0; y < m_format.height; ++y)
@@ -62,11 +71,9 @@ cairo_surface_t* averageBlocks(cairo_surface_t* source, int factor)
     int stride = cairo_image_surface_get_stride(source);
     int reducedWidth = (width + factor - 1) / factor;
     int reducedHeight = (height + factor - 1) / factor;
-    cairo_surface_t* reduced = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, reducedWidth, reducedHeight);
-    if (cairo_surface_status(reduced) != CAIRO_STATUS_SUCCESS) {
-        cairo_surface_destroy(reduced);
+    cairo_surface_t* reduced = newImageSurface(CAIRO_FORMAT_ARGB32, reducedWidth, reducedHeight);
+    if (!reduced)
         return nullptr;
-    }
     cairo_surface_flush(source);
     const uint8_t* in = cairo_image_surface_get_data(source);
     uint8_t* out = cairo_image_surface_get_data(reduced);
@@ -205,11 +212,9 @@ cairo_surface_t* gfx::createCoverageSurface(const CGImage& image)
         return nullptr;
     bool gray = image.format().model == gfx::PixelFormat::Model::Gray && image.format().bitsPerPixel == 8;
     int w = int(image.width()), h = int(image.height());
-    cairo_surface_t* coverage = cairo_image_surface_create(CAIRO_FORMAT_A8, w, h);
-    if (cairo_surface_status(coverage) != CAIRO_STATUS_SUCCESS) {
-        cairo_surface_destroy(coverage);
+    cairo_surface_t* coverage = newImageSurface(CAIRO_FORMAT_A8, w, h);
+    if (!coverage)
         return nullptr;
-    }
     cairo_surface_flush(pixels);
     const uint8_t* m = cairo_image_surface_get_data(pixels);
     int ms = cairo_image_surface_get_stride(pixels);
