@@ -216,6 +216,15 @@ TEST_F(RenderFixture, AnotherThreadSeesTheLastPaintedFrameAndNeverPaints)
     // A closed window shows nothing to anyone.
     window->orderOut(nullptr);
     EXPECT_TRUE(fromAnotherThread().empty());
+
+    // Painted while off the desktop, then ordered in: the other thread sees
+    // that paint before any other.
+    red->setHidden(false);
+    window->renderedImage();
+    window->orderFront(nullptr);
+    number = static_cast<CGWindowID>(window->windowNumber());
+    // The window is 10 points taller now: the square sits 10 points lower.
+    EXPECT_EQ(pixelAt(fromAnotherThread(), 15, 30), kRed);
 }
 
 TEST_F(RenderFixture, ACaptureOfTheWindowKeepsItsColoursAndSize)

@@ -402,6 +402,14 @@ void NSWindow::syncWithDesktop()
                 return {};
             return desktopImageFromPixels(frame->pixels.data(), frame->width, frame->height, frame->stride);
         });
+        // What was painted while the window was not on the desktop.
+        if (m_backing) {
+            {
+                std::lock_guard lock(m_published->mutex);
+                m_published->width = 0;
+            }
+            publishFrame(CGRectNull);
+        }
     } else {
         desktop->updateOwnWindow(w);
     }
