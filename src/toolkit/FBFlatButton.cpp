@@ -146,6 +146,37 @@ CGSize titleSize(const FBFlatButton& button)
     return sizeWithAttributes(button.title(), attributes);
 }
 
+// Where one of the button's two parts (its image or its title) goes beside
+// the other. Hugging keeps the pair centred with the spacing between them;
+// otherwise the part keeps the spacing from its own edge.
+enum class Place { Origin, Centre, BeforeX, AfterX, BeforeY, AfterY };
+
+CGPoint partOrigin(Place place, CGSize box, CGSize part, CGSize other, CGFloat spacing, bool hug)
+{
+    auto before = [&](CGFloat length, CGFloat mine, CGFloat theirs) {
+        return hug ? (length - mine - theirs) / 2 - spacing : spacing;
+    };
+    auto after = [&](CGFloat length, CGFloat mine, CGFloat theirs) {
+        return hug ? (length - mine + theirs) / 2 + spacing : length - mine - spacing;
+    };
+    CGFloat centreX = (box.width - part.width) / 2, centreY = (box.height - part.height) / 2;
+    switch (place) {
+    case Place::Centre:
+        return { centreX, centreY };
+    case Place::BeforeX:
+        return { before(box.width, part.width, other.width), centreY };
+    case Place::AfterX:
+        return { after(box.width, part.width, other.width), centreY };
+    case Place::BeforeY:
+        return { centreX, before(box.height, part.height, other.height) };
+    case Place::AfterY:
+        return { centreX, after(box.height, part.height, other.height) };
+    case Place::Origin:
+        break;
+    }
+    return { 0, 0 };
+}
+
 }
 
 void FBFlatButton::setupImageLayer()
@@ -156,45 +187,35 @@ void FBFlatButton::setupImageLayer()
         imageLayer()->removeFromSuperlayer();
         return;
     }
-    CGFloat W = frame().size.width, H = frame().size.height;
     CGSize imageSize = picture->size();
-    CGFloat iw = imageSize.width, ih = imageSize.height;
-    CGSize text = titleSize(*this);
-    CGFloat tw = text.width, th = text.height;
-    CGFloat s = m_spacing;
-    bool hug = imageHugsTitle();
-    CGFloat x = 0, y = 0;
+    Place place = Place::Origin;
     switch (position) {
     case NSImageOnly:
     case NSImageOverlaps:
-        x = (W - iw) / 2;
-        y = (H - ih) / 2;
+        place = Place::Centre;
         break;
     case NSImageLeft:
     case NSImageLeading:
-        x = hug ? (W - iw - tw) / 2 - s : s;
-        y = (H - ih) / 2;
+        place = Place::BeforeX;
         break;
     case NSImageRight:
     case NSImageTrailing:
-        x = hug ? (W - iw + tw) / 2 + s : W - iw - s;
-        y = (H - ih) / 2;
+        place = Place::AfterX;
         break;
     case NSImageBelow:
-        x = (W - iw) / 2;
-        y = hug ? (H - ih + th) / 2 + s : H - ih - s;
+        place = Place::AfterY;
         break;
     case NSImageAbove:
-        x = (W - iw) / 2;
-        y = hug ? (H - ih - th) / 2 - s : s;
+        place = Place::BeforeY;
         break;
     default:
         break;
     }
+    CGPoint origin = partOrigin(place, frame().size, imageSize, titleSize(*this), m_spacing, imageHugsTitle());
     auto& shown = imageLayer();
     shown->setFrame(bounds());
     auto mask = CALayer::layer();
-    CGRect maskFrame = CGRectMake(std::round(x), std::round(y), iw, ih);
+    CGRect maskFrame = CGRectMake(std::round(origin.x), std::round(origin.y), imageSize.width, imageSize.height);
     mask->setFrame(maskFrame);
     mask->setContents(picture->CGImageForProposedRect(&maskFrame, nullptr, nullptr));
     shown->setMask(mask);
@@ -209,43 +230,35 @@ void FBFlatButton::setupTitleLayer()
         titleLayer()->removeFromSuperlayer();
         return;
     }
-    CGFloat W = frame().size.width, H = frame().size.height;
     auto picture = image();
-    CGFloat iw = picture ? picture->size().width : 0, ih = picture ? picture->size().height : 0;
+    CGSize imageSize = picture ? picture->size() : CGSizeZero;
     CGSize text = titleSize(*this);
-    CGFloat tw = text.width, th = text.height;
-    CGFloat s = m_spacing;
-    bool hug = imageHugsTitle();
-    CGFloat x = 0, y = 0;
+    Place place = Place::Origin;
     switch (position) {
     case NSNoImage:
     case NSImageOverlaps:
-        x = (W - tw) / 2;
-        y = (H - th) / 2;
+        place = Place::Centre;
         break;
     case NSImageLeft:
     case NSImageLeading:
-        x = hug ? (W + iw - tw) / 2 + s : W - tw - s;
-        y = (H - th) / 2;
+        place = Place::AfterX;
         break;
     case NSImageRight:
     case NSImageTrailing:
-        x = hug ? (W - iw - tw) / 2 - s : s;
-        y = (H - th) / 2;
+        place = Place::BeforeX;
         break;
     case NSImageBelow:
-        x = (W - tw) / 2;
-        y = hug ? (H - ih - th) / 2 - s : s;
+        place = Place::BeforeY;
         break;
     case NSImageAbove:
-        x = (W - tw) / 2;
-        y = hug ? (H + ih - th) / 2 + s : H - th - s;
+        place = Place::AfterY;
         break;
     default:
         break;
     }
+    CGPoint origin = partOrigin(place, frame().size, text, imageSize, m_spacing, imageHugsTitle());
     auto& shown = titleLayer();
-    shown->setFrame(CGRectMake(std::round(x), std::round(y), std::ceil(tw), std::ceil(th)));
+    shown->setFrame(CGRectMake(std::round(origin.x), std::round(origin.y), std::ceil(text.width), std::ceil(text.height)));
     shown->setString(title());
     shown->setFont(font());
     shown->setFontSize(font() ? font()->pointSize() : 0);
