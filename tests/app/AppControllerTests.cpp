@@ -1,8 +1,10 @@
 // The hotkey and event-tap controller, driven as a person drives it: keys
 // typed on the simulated desktop travel through the event taps and the hot
 // keys to the controller and on to the switcher panel.
+#include "HotkeyScenario.h"
+
 #include <support/SimWorld.h>
-#include <support/TemporaryDirectory.h>
+#include <support/DefaultsSandbox.h>
 
 #include <app/AppController.h>
 #include <app/KSShortcutMonitor.h>
@@ -28,19 +30,6 @@ namespace {
 
 constexpr pid_t kEditor = 7;
 constexpr pid_t kViewer = 8;
-
-// The editor is in front with two windows on screen and one minimised; the
-// viewer and the mail reader have one window each.
-const char* kScenario = R"({
-  "screens": [ { "frame": [0, 0, 1440, 900], "visibleFrame": [0, 25, 1440, 875] } ],
-  "apps": [
-    { "pid": 7, "name": "Editor", "windows": [
-        { "id": 70, "title": "draft", "frame": [100, 100, 600, 400] },
-        { "id": 71, "title": "notes", "frame": [150, 150, 600, 400] },
-        { "id": 72, "title": "old", "frame": [200, 200, 600, 400], "minimized": true } ] },
-    { "pid": 8, "name": "Viewer", "windows": [ { "id": 80, "title": "photo", "frame": [800, 100, 500, 400] } ] },
-    { "pid": 9, "name": "Mail", "windows": [ { "id": 90, "title": "inbox", "frame": [700, 300, 500, 400] } ] } ],
-  "order": [70, 80, 71, 90, 72], "focus": 70 })";
 
 constexpr uint64_t kCommand = 0x100000;
 constexpr uint64_t kControl = 0x40000;
@@ -103,8 +92,6 @@ protected:
     HotkeyController()
     {
         EBEventful::resetForTesting();
-        NSUserDefaults::setStorageDirectory(directory.path());
-        NSUserDefaults::resetStandardUserDefaults();
         layoutRegistration = SwitcherLayoutRegistry::registerLayout(SwitcherLayoutGrid, [this] {
             layout = makeRef<TestLayout>();
             return layout;
@@ -121,8 +108,6 @@ protected:
         layout.reset();
         model.reset();
         world.settle();
-        NSUserDefaults::resetStandardUserDefaults();
-        NSUserDefaults::setStorageDirectory("");
         EBEventful::resetForTesting();
     }
 
@@ -193,7 +178,7 @@ protected:
     }
 
     SimWorld world { kScenario };
-    TemporaryDirectory directory;
+    DefaultsSandbox defaultsSandbox;
     Token layoutRegistration;
     Ref<TestLayout> layout;
     Ref<WindowManager> model;

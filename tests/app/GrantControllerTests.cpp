@@ -1,5 +1,5 @@
 #include "support/SimWorld.h"
-#include "support/TemporaryDirectory.h"
+#include "support/DefaultsSandbox.h"
 
 #include <app/GrantController.h>
 #include <appkit/NSApplication.h>
@@ -29,16 +29,12 @@ protected:
     explicit GrantControllerTest(bool accessibility = false, bool screenRecording = false)
         : world(scenario(accessibility, screenRecording))
     {
-        NSUserDefaults::setStorageDirectory(directory.path());
-        NSUserDefaults::resetStandardUserDefaults();
     }
     ~GrantControllerTest() override
     {
         if (controller && controller->isWindowLoaded())
             controller->window()->orderOut(nullptr);
         controller = nullptr;
-        NSUserDefaults::resetStandardUserDefaults();
-        NSUserDefaults::setStorageDirectory("");
     }
 
     // Loads the window, as the start-up does before its modal run.
@@ -72,7 +68,7 @@ protected:
             && std::abs(CGRectGetMidY(frame) - CGRectGetMidY(visible)) <= 1;
     }
 
-    TemporaryDirectory directory;
+    DefaultsSandbox defaultsSandbox;
     SimWorld world;
     Ref<GrantController> controller;
     std::vector<Ref<NSTimer>> timers;

@@ -1,6 +1,8 @@
 // A session script on the hotkey controller, end to end: the script types on
 // the simulated desktop, the keys travel through the event tap and the hot
 // keys, and the switcher panel (with the grid) opens, steps and switches.
+#include "HotkeyScenario.h"
+
 #include <support/SimWorld.h>
 #include <support/TemporaryDirectory.h>
 
@@ -16,23 +18,6 @@
 
 #include <filesystem>
 #include <sstream>
-
-namespace {
-
-// Front to back: draft (Editor), photo (Viewer), notes (Editor), inbox
-// (Mail), and the editor's minimised "old".
-const char* kScenario = R"({
-  "screens": [ { "frame": [0, 0, 1440, 900], "visibleFrame": [0, 25, 1440, 875] } ],
-  "apps": [
-    { "pid": 7, "name": "Editor", "windows": [
-        { "id": 70, "title": "draft", "frame": [100, 100, 600, 400] },
-        { "id": 71, "title": "notes", "frame": [150, 150, 600, 400] },
-        { "id": 72, "title": "old", "frame": [200, 200, 600, 400], "minimized": true } ] },
-    { "pid": 8, "name": "Viewer", "windows": [ { "id": 80, "title": "photo", "frame": [800, 100, 500, 400] } ] },
-    { "pid": 9, "name": "Mail", "windows": [ { "id": 90, "title": "inbox", "frame": [700, 300, 500, 400] } ] } ],
-  "order": [70, 80, 71, 90, 72], "focus": 70 })";
-
-}
 
 TEST(HotkeySession, AScriptOpensStepsAndSwitchesThroughEveryHotkey)
 {

@@ -1,5 +1,5 @@
 #include "support/SimWorld.h"
-#include "support/TemporaryDirectory.h"
+#include "support/DefaultsSandbox.h"
 
 #include <app/KSPreferencesWindowController.h>
 #include <appkit/NSApplication.h>
@@ -71,8 +71,6 @@ protected:
     KSPreferencesTest()
         : world(SimWorld::emptyScenario())
     {
-        NSUserDefaults::setStorageDirectory(directory.path());
-        NSUserDefaults::resetStandardUserDefaults();
     }
     ~KSPreferencesTest() override
     {
@@ -80,8 +78,6 @@ protected:
             if (c->isWindowLoaded())
                 c->window()->orderOut(nullptr);
         controllers.clear();
-        NSUserDefaults::resetStandardUserDefaults();
-        NSUserDefaults::setStorageDirectory("");
     }
 
     // The panes: "general" fixed at 400 x 200, "style" stretchable both
@@ -121,7 +117,7 @@ protected:
 
     Ref<NSUserDefaults> defaults() { return NSUserDefaults::standardUserDefaults(); }
 
-    TemporaryDirectory directory;
+    DefaultsSandbox defaultsSandbox;
     SimWorld world;
     Ref<TestPane> general, style, updates;
     std::vector<Ref<KSPreferencesWindowController>> controllers;

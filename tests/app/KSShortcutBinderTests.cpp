@@ -1,5 +1,5 @@
 #include "support/SimWorld.h"
-#include "support/TemporaryDirectory.h"
+#include "support/DefaultsSandbox.h"
 
 #include <app/KSDictionaryTransformer.h>
 #include <app/KSShortcutBinder.h>
@@ -31,8 +31,6 @@ class Binder : public ::testing::Test {
 protected:
     Binder()
     {
-        NSUserDefaults::setStorageDirectory(directory.path());
-        NSUserDefaults::resetStandardUserDefaults();
         binder->setBindingOptions(defaultOptions);
         KSShortcutMonitor::sharedMonitor()->unregisterAllShortcuts();
     }
@@ -42,8 +40,6 @@ protected:
             binder->breakBindingWithDefaultsKey(key);
         binder->setBindingOptions(defaultOptions);
         KSShortcutMonitor::sharedMonitor()->unregisterAllShortcuts();
-        NSUserDefaults::resetStandardUserDefaults();
-        NSUserDefaults::setStorageDirectory("");
     }
 
     Ref<NSUserDefaults> defaults() { return NSUserDefaults::standardUserDefaults(); }
@@ -63,7 +59,7 @@ protected:
     }
 
     SimWorld world { kScenario };
-    TemporaryDirectory directory;
+    DefaultsSandbox defaultsSandbox;
     Ref<KSShortcutBinder> binder { KSShortcutBinder::sharedBinder() };
     Value::Dictionary defaultOptions = binder->bindingOptions();
     std::vector<std::string> ran;

@@ -5,7 +5,7 @@
 #pragma once
 
 #include <support/SimWorld.h>
-#include <support/TemporaryDirectory.h>
+#include <support/DefaultsSandbox.h>
 
 #include <appkit/NSApplication.h>
 #include <appkit/NSArrayController.h>
@@ -77,8 +77,6 @@ protected:
     PanelTest()
     {
         EBEventful::resetForTesting();
-        NSUserDefaults::setStorageDirectory(directory.path());
-        NSUserDefaults::resetStandardUserDefaults();
         for (SwitcherLayout code : { SwitcherLayoutGrid, SwitcherLayoutList }) {
             registrations.push_back(SwitcherLayoutRegistry::registerLayout(code, [this, code] {
                 auto layout = makeRef<PanelTestLayout>(code);
@@ -93,8 +91,6 @@ protected:
         registrations.clear();
         model.reset();
         world.settle();
-        NSUserDefaults::resetStandardUserDefaults();
-        NSUserDefaults::setStorageDirectory("");
         EBEventful::resetForTesting();
     }
 
@@ -161,7 +157,7 @@ protected:
     }
 
     SimWorld world;
-    TemporaryDirectory directory;
+    DefaultsSandbox defaultsSandbox;
     std::vector<Token> registrations;
     std::vector<Ref<PanelTestLayout>> layouts;
     Ref<WindowManager> model;

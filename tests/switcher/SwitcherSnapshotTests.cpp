@@ -35,6 +35,8 @@ protected:
     // The panel of the test layout (600 by 200, no hints) centred on the
     // primary screen's usable area, in desktop coordinates (top-left).
     static constexpr int kPanelLeft = 420, kPanelTop = 308, kPanelWidth = 600, kPanelHeight = 240;
+    // Where the pictures are written.
+    TemporaryDirectory directory;
 };
 
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "support/SimWorld.h"
+#include "support/DefaultsSandbox.h"
 #include "support/TemporaryDirectory.h"
 
 #include <appkit/NSWindow.h>
@@ -17,25 +18,6 @@
 #include <sstream>
 #include <string>
 #include <vector>
-
-// The shared user defaults live in a temporary directory for the test.
-class DefaultsSandbox {
-public:
-    DefaultsSandbox()
-    {
-        NSUserDefaults::setStorageDirectory(m_directory.path());
-        NSUserDefaults::resetStandardUserDefaults();
-    }
-    ~DefaultsSandbox()
-    {
-        NSUserDefaults::resetStandardUserDefaults();
-        NSUserDefaults::setStorageDirectory("");
-    }
-    Ref<NSUserDefaults> defaults() const { return NSUserDefaults::standardUserDefaults(); }
-
-private:
-    TemporaryDirectory m_directory;
-};
 
 // One screen (0, 0, 1440, 900) with the given usable height below a 25-point
 // menu bar, and n windows of their own applications: window 100 + i of pid
