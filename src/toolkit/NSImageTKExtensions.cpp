@@ -5,8 +5,11 @@
 
 #include <graphics/NSGraphicsContext.h>
 
-void NSImageTKExtensions::drawInRectHQ(const Ref<NSImage>& image, CGRect rect, CGRect fromRect,
-    NSCompositingOperation operation, float fraction)
+// Runs a drawing of the image with the current context's interpolation
+// raised to high, then puts the context's own back. Nothing without an image
+// or a current context.
+template <class Draw>
+static void drawWithHighInterpolation(const Ref<NSImage>& image, Draw&& draw)
 {
     if (!image)
         return;
@@ -15,22 +18,20 @@ void NSImageTKExtensions::drawInRectHQ(const Ref<NSImage>& image, CGRect rect, C
         return;
     NSImageInterpolation saved = context->imageInterpolation();
     context->setImageInterpolation(NSImageInterpolationHigh);
-    image->drawInRect(rect, fromRect, operation, double(fraction));
+    draw();
     context->setImageInterpolation(saved);
+}
+
+void NSImageTKExtensions::drawInRectHQ(const Ref<NSImage>& image, CGRect rect, CGRect fromRect,
+    NSCompositingOperation operation, float fraction)
+{
+    drawWithHighInterpolation(image, [&] { image->drawInRect(rect, fromRect, operation, double(fraction)); });
 }
 
 void NSImageTKExtensions::compositeToPointHQ(const Ref<NSImage>& image, CGPoint point,
     NSCompositingOperation operation, float fraction)
 {
-    if (!image)
-        return;
-    auto context = NSGraphicsContext::currentContext();
-    if (!context)
-        return;
-    NSImageInterpolation saved = context->imageInterpolation();
-    context->setImageInterpolation(NSImageInterpolationHigh);
-    image->compositeToPoint(point, operation, double(fraction));
-    context->setImageInterpolation(saved);
+    drawWithHighInterpolation(image, [&] { image->compositeToPoint(point, operation, double(fraction)); });
 }
 
 Ref<NSImage> NSImageTKExtensions::imageWithAlpha(const Ref<NSImage>& image, float alpha)
