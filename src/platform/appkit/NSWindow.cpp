@@ -47,27 +47,6 @@ namespace {
 
 SimDesktop* simDesktop() { return dynamic_cast<SimDesktop*>(&Desktop::current()); }
 
-// Window pixels (native ARGB32 on a little-endian machine: B, G, R, A in
-// memory) as the desktop's RGBA picture.
-DesktopImage desktopImageFromPixels(const uint8_t* data, int width, int height, size_t stride)
-{
-    DesktopImage image;
-    image.width = width;
-    image.height = height;
-    image.rgba.resize(static_cast<size_t>(width) * height * 4);
-    for (int y = 0; y < height; ++y) {
-        const uint8_t* row = data + stride * y;
-        uint8_t* out = image.rgba.data() + static_cast<size_t>(y) * width * 4;
-        for (int x = 0; x < width; ++x) {
-            out[x * 4 + 0] = row[x * 4 + 2];
-            out[x * 4 + 1] = row[x * 4 + 1];
-            out[x * 4 + 2] = row[x * 4 + 0];
-            out[x * 4 + 3] = row[x * 4 + 3];
-        }
-    }
-    return image;
-}
-
 CGFloat area(CGRect r) { return CGRectIsNull(r) ? 0 : r.size.width * r.size.height; }
 
 Ref<NSScreen> screenHolding(CGRect frame)
@@ -400,7 +379,7 @@ void NSWindow::syncWithDesktop()
             std::lock_guard lock(frame->mutex);
             if (frame->pixels.empty())
                 return {};
-            return desktopImageFromPixels(frame->pixels.data(), frame->width, frame->height, frame->stride);
+            return DesktopImage::fromARGB32(frame->pixels.data(), frame->width, frame->height, frame->stride);
         });
         // What was painted while the window was not on the desktop.
         if (m_backing) {
@@ -991,7 +970,7 @@ DesktopImage NSWindow::renderedImage()
     displayIfNeeded();
     if (!m_backing)
         return {};
-    return desktopImageFromPixels(static_cast<const uint8_t*>(CGBitmapContextGetData(m_backing)),
+    return DesktopImage::fromARGB32(static_cast<const uint8_t*>(CGBitmapContextGetData(m_backing)),
         static_cast<int>(CGBitmapContextGetWidth(m_backing)), static_cast<int>(CGBitmapContextGetHeight(m_backing)),
         CGBitmapContextGetBytesPerRow(m_backing));
 }

@@ -221,3 +221,23 @@ void Desktop::routeInput(const DesktopInputEvent& event, bool now)
             kCFRunLoopCommonModes);
     }
 }
+
+DesktopImage DesktopImage::fromARGB32(const uint8_t* data, int width, int height, size_t stride)
+{
+    DesktopImage image;
+    image.width = width;
+    image.height = height;
+    image.rgba.resize(static_cast<size_t>(width) * height * 4);
+    for (int y = 0; y < height; ++y) {
+        const auto* row = reinterpret_cast<const uint32_t*>(data + stride * y);
+        uint8_t* out = image.rgba.data() + static_cast<size_t>(y) * width * 4;
+        for (int x = 0; x < width; ++x) {
+            uint32_t p = row[x];
+            out[x * 4 + 0] = (p >> 16) & 0xff;
+            out[x * 4 + 1] = (p >> 8) & 0xff;
+            out[x * 4 + 2] = p & 0xff;
+            out[x * 4 + 3] = (p >> 24) & 0xff;
+        }
+    }
+    return image;
+}

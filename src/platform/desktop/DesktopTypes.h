@@ -107,6 +107,11 @@ struct DesktopImage {
     int height { 0 };
     std::vector<uint8_t> rgba;
     bool empty() const { return width <= 0 || height <= 0; }
+
+    // From pixels as the drawing code keeps them: 32-bit words holding
+    // alpha, red, green, blue from the high byte down (Cairo's ARGB32),
+    // stride bytes from one row to the next.
+    static DesktopImage fromARGB32(const uint8_t* data, int width, int height, size_t stride);
 };
 
 // What the desktop tells the services about, as it happens.

@@ -31,24 +31,8 @@ Rgb hsl(double hue, double saturation, double lightness)
 DesktopImage fromSurface(cairo_surface_t* surface)
 {
     cairo_surface_flush(surface);
-    DesktopImage image;
-    image.width = cairo_image_surface_get_width(surface);
-    image.height = cairo_image_surface_get_height(surface);
-    int stride = cairo_image_surface_get_stride(surface);
-    const unsigned char* data = cairo_image_surface_get_data(surface);
-    image.rgba.resize(static_cast<size_t>(image.width) * image.height * 4);
-    for (int y = 0; y < image.height; ++y) {
-        const uint32_t* row = reinterpret_cast<const uint32_t*>(data + static_cast<size_t>(y) * stride);
-        uint8_t* out = image.rgba.data() + static_cast<size_t>(y) * image.width * 4;
-        for (int x = 0; x < image.width; ++x) {
-            uint32_t p = row[x];
-            out[x * 4 + 0] = (p >> 16) & 0xff;
-            out[x * 4 + 1] = (p >> 8) & 0xff;
-            out[x * 4 + 2] = p & 0xff;
-            out[x * 4 + 3] = (p >> 24) & 0xff;
-        }
-    }
-    return image;
+    return DesktopImage::fromARGB32(cairo_image_surface_get_data(surface), cairo_image_surface_get_width(surface),
+        cairo_image_surface_get_height(surface), static_cast<size_t>(cairo_image_surface_get_stride(surface)));
 }
 
 cairo_surface_t* toSurface(const DesktopImage& image)
