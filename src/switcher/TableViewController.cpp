@@ -2,6 +2,7 @@
 
 #include "SwitcherCodes.h"
 #include "SwitcherLayoutRegistry.h"
+#include "SwitcherLayoutSupport.h"
 
 #include <appkit/NSKeyValueBinding.h>
 #include <appkit/NSNib.h>
@@ -96,11 +97,7 @@ void TableViewController::bindTable()
     table->bind(NSSelectionIndexesBinding, m_arrayController, "selectionIndexes");
 }
 
-bool TableViewController::isPanelVisible() const
-{
-    NSWindow* window = isViewLoaded() ? const_cast<TableViewController*>(this)->view()->window() : nullptr;
-    return window && window->isVisible();
-}
+bool TableViewController::isPanelVisible() const { return isLayoutOnScreen(const_cast<TableViewController&>(*this)); }
 
 void TableViewController::reload()
 {
@@ -240,20 +237,7 @@ void TableViewController::processControlKeys(uint16_t keyCode)
     }
 }
 
-void TableViewController::startMonitoringControlKeysEvent()
-{
-    auto self = selfRef<TableViewController>();
-    if (!self) return;
-    auto& bus = EBEventful::sharedInstance();
-    // A second subscription would act twice per key.
-    bus.stopReceivingEventId(ControlArrowKeyEvent, this);
-    Weak<TableViewController> weak = self;
-    bus.receiveEvent(ControlArrowKeyEvent, self, [weak](const EBEvent& event) {
-        auto controller = weak.lock();
-        if (!controller || !controller->isPanelVisible()) return;
-        controller->processControlKeys(static_cast<uint16_t>(event.data()["KeyCode"].integerValue() & 0xFFFF));
-    });
-}
+void TableViewController::startMonitoringControlKeysEvent() { receiveControlArrowKeys(selfRef<NSViewController>()); }
 
 void TableViewController::setUpKeyDownEventMonitor()
 {
