@@ -1,6 +1,7 @@
 // How long a person waits for the switcher: from Command+Tab entering the
 // event taps to the panel's first frame, rendered and handed to the desktop,
-// on desktops of 10, 100 and 500 windows.
+// on desktops of 10, 100 and 500 windows, in the grid (layout 0) and the
+// list (1).
 //
 // The application runs on a virtual clock, so no timer delay is waited for:
 // the elapsed time (steady_clock) is the work on the road. The clock starts in
@@ -87,11 +88,12 @@ std::string scenario(int windowCount)
 
 class PanelWorld {
 public:
-    explicit PanelWorld(int windowCount)
+    PanelWorld(int windowCount, SwitcherLayout layout)
         : world(scenario(windowCount))
     {
         NSUserDefaults::setStorageDirectory(directory.path());
         NSUserDefaults::resetStandardUserDefaults();
+        NSUserDefaults::standardUserDefaults()->setInteger(layout, "LayoutType");
         EBEventful::resetForTesting();
         model = WindowManager::create();
         world.settle();
@@ -199,10 +201,10 @@ double percentile(std::vector<double> samples, double p)
     return samples[std::clamp<size_t>(rank, 1, samples.size()) - 1];
 }
 
-// Argument: the number of windows on the desktop.
+// Arguments: the number of windows on the desktop, and the layout.
 void BM_HotkeyToFirstFrame(benchmark::State& state)
 {
-    PanelWorld panel(static_cast<int>(state.range(0)));
+    PanelWorld panel(static_cast<int>(state.range(0)), static_cast<SwitcherLayout>(state.range(1)));
     if (panel.windows != static_cast<size_t>(state.range(0)) || panel.previews != panel.windows) {
         state.SkipWithError("the model does not hold every window with its preview");
         return;
@@ -240,10 +242,8 @@ void BM_HotkeyToFirstFrame(benchmark::State& state)
 }
 
 BENCHMARK(BM_HotkeyToFirstFrame)
-    ->ArgName("windows")
-    ->Arg(10)
-    ->Arg(100)
-    ->Arg(500)
+    ->ArgNames({ "windows", "layout" })
+    ->ArgsProduct({ { 10, 100, 500 }, { SwitcherLayoutGrid, SwitcherLayoutList } })
     ->Iterations(200)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);

@@ -4,6 +4,7 @@
 #include "GridCollectionViewItem.h"
 #include "GridViewController.h"
 #include "QXImageSizeTransformer.h"
+#include "SwitcherLayoutSupport.h"
 #include "WindowButton.h"
 #include "WidthFollowingScrollView.h"
 #include "WindowManViewPanel.h"
@@ -107,17 +108,6 @@ public:
     }
 };
 
-// YES when a window has no number to show: none at all, or an empty one
-// (the windows past the ninth).
-class NoBadgeTransformer : public NSValueTransformer {
-public:
-    std::string transformedValueClass() const override { return "NSNumber"; }
-    Value transformedValue(const Value& value) const override
-    {
-        return Value(value.isNil() || value.stringValue().empty());
-    }
-};
-
 Value transformerOptions(const std::string& name)
 {
     return Value(Value::Dictionary { { NSValueTransformerNameBindingOption, Value(name) } });
@@ -205,11 +195,7 @@ void buildGridCollectionViewItemInterface(GridCollectionViewItem& item)
     preview->bind(NSValueBinding, self, "representedObject.previewImage",
         transformerOptions(GridCollectionViewItem::kTransformerName));
     title->bind(NSValueBinding, self, "representedObject.title");
-    badge->bind(NSTitleBinding, self, "representedObject.hotkeyIndexText");
-    // Windows past the ninth have no number, and show no empty badge.
-    badge->bind(NSHiddenBinding, self, "representedObject.hotkeyIndexText",
-        Value(
-            Value::Dictionary { { NSValueTransformerBindingOption, Value(makeRef<NoBadgeTransformer>()) } }));
+    bindNumberBadge(*badge, self, "representedObject.hotkeyIndexText");
 
     badge->awakeFromNib();
 }

@@ -2,9 +2,26 @@
 
 #include "SwitchViewControllerProtocol.h"
 
+#include <appkit/NSKeyValueBinding.h>
+#include <appkit/NSValueTransformer.h>
 #include <appkit/NSView.h>
 #include <appkit/NSWindow.h>
 #include <model/EBEventful.h>
+#include <toolkit/FBFlatButton.h>
+
+namespace {
+
+// YES when a window has no number to show.
+class NoBadgeTransformer : public NSValueTransformer {
+public:
+    std::string transformedValueClass() const override { return "NSNumber"; }
+    Value transformedValue(const Value& value) const override
+    {
+        return Value(value.isNil() || value.stringValue().empty());
+    }
+};
+
+}
 
 bool isLayoutOnScreen(NSViewController& controller)
 {
@@ -25,4 +42,11 @@ void receiveControlArrowKeys(const Ref<NSViewController>& controller)
         if (auto layout = dynamic_cast<SwitchViewControllerProtocol*>(controller.get()))
             layout->processControlKeys(static_cast<uint16_t>(event.data()["KeyCode"].integerValue() & 0xFFFF));
     });
+}
+
+void bindNumberBadge(FBFlatButton& badge, const Ref<NSObject>& owner, const std::string& keyPath)
+{
+    badge.bind(NSTitleBinding, owner, keyPath);
+    badge.bind(NSHiddenBinding, owner, keyPath,
+        Value(Value::Dictionary { { NSValueTransformerBindingOption, Value(makeRef<NoBadgeTransformer>()) } }));
 }

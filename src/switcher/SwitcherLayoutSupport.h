@@ -1,8 +1,11 @@
-// What the layout controllers share: whether the panel shows them, and the
-// Control+arrow keys that reach them through the bus.
+// What the layout controllers share: whether the panel shows them, the
+// Control+arrow keys that reach them through the bus, and the number badge
+// of their cells and cards.
 #pragma once
 
 #include <appkit/NSViewController.h>
+
+class FBFlatButton;
 
 // Whether the controller's view is in a visible window.
 bool isLayoutOnScreen(NSViewController& controller);
@@ -12,3 +15,8 @@ bool isLayoutOnScreen(NSViewController& controller);
 // view is on screen, the event's "KeyCode", cut to 16 bits, goes to its
 // processControlKeys. The subscription ends when the controller goes.
 void receiveControlArrowKeys(const Ref<NSViewController>& controller);
+
+// Binds a badge button's title to the number at the key path of the owner,
+// and hides the button when there is no number (none at all, or an empty
+// one: the windows past the ninth), so that no empty badge shows.
+void bindNumberBadge(FBFlatButton& badge, const Ref<NSObject>& owner, const std::string& keyPath);

@@ -84,12 +84,18 @@ TEST_F(LongList, AListTallerThanTheScreenIsCutAndScrollsToTheSelection)
     auto scroll = table()->enclosingScrollView();
     ASSERT_TRUE(scroll);
     EXPECT_TRUE(CGRectContainsRect(scroll->documentVisibleRect(), table()->rectOfRow(1)));
+    EXPECT_TRUE(table()->viewAtColumn(0, 1));
+    EXPECT_FALSE(table()->viewAtColumn(0, 39)) << "rows that do not show have no cells yet";
 
     harness.key(kVK_UpArrow);
     harness.key(kVK_UpArrow);
     ASSERT_EQ(harness.selection(), 39u) << "up from the first row wraps to the last";
     EXPECT_TRUE(CGRectContainsRect(scroll->documentVisibleRect(), table()->rectOfRow(39)))
         << "the table scrolls to the selected row";
+    auto last = std::dynamic_pointer_cast<NSTableCellView>(table()->viewAtColumn(0, 39));
+    ASSERT_TRUE(last && last->textField) << "a row that scrolls into view gets its cells";
+    EXPECT_EQ(last->textField->stringValue(), "Window 39");
+    EXPECT_FALSE(table()->viewAtColumn(0, 0)) << "and one that leaves loses them";
     harness.key(kVK_DownArrow);
     EXPECT_EQ(harness.selection(), 0u) << "down from the last row wraps to the first";
     EXPECT_TRUE(CGRectContainsRect(scroll->documentVisibleRect(), table()->rectOfRow(0)));

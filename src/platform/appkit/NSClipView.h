@@ -21,7 +21,10 @@ public:
     // The part of the document that shows, in its coordinates.
     CGRect documentVisibleRect() const;
     CGRect documentRect() const;
+    void setFrame(CGRect frame) override;
 
 private:
+    // Tells the document view which part of it shows now.
+    void prepareDocument();
     Ref<NSView> m_documentView;
 };

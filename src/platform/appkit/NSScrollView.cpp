@@ -20,7 +20,20 @@ void NSClipView::setDocumentView(const Ref<NSView>& view)
     if (view) {
         addSubview(view);
         setBoundsOrigin(constrainBoundsRect({ view->frame().origin, bounds().size }).origin);
+        prepareDocument();
     }
+}
+
+void NSClipView::setFrame(CGRect frame)
+{
+    NSView::setFrame(frame);
+    prepareDocument();
+}
+
+void NSClipView::prepareDocument()
+{
+    if (m_documentView)
+        m_documentView->prepareContentInRect(documentVisibleRect());
 }
 
 bool NSClipView::isFlipped() const { return m_documentView && m_documentView->isFlipped(); }
@@ -47,6 +60,7 @@ CGRect NSClipView::constrainBoundsRect(CGRect proposed) const
 void NSClipView::scrollToPoint(CGPoint point)
 {
     setBoundsOrigin(constrainBoundsRect({ point, bounds().size }).origin);
+    prepareDocument();
     if (auto scroll = dynamic_cast<NSScrollView*>(superview()))
         scroll->setNeedsDisplay(true);
 }

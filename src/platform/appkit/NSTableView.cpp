@@ -7,6 +7,7 @@
 #include <foundation/NSNotificationCenter.h>
 #include <graphics/NSGraphicsContext.h>
 
+#include <algorithm>
 #include <cmath>
 
 void NSTableColumn::setWidth(CGFloat width)
@@ -124,36 +125,67 @@ void NSTableView::reloadData()
         for (const auto& cell : row)
             if (cell)
                 cell->removeFromSuperview();
-    m_cells.clear();
-    auto keep = delegate();
-    auto* d = dynamic_cast<NSTableViewDelegate*>(keep.get());
-    for (size_t row = 0; row < m_content.size(); ++row) {
-        std::vector<Ref<NSView>> cells;
-        for (const auto& column : m_columns) {
-            Ref<NSView> cell;
-            if (!column->isHidden()) {
-                if (d)
-                    cell = d->tableViewViewForTableColumn(*this, *column, static_cast<long>(row));
-                if (!cell)
-                    cell = makeViewWithIdentifier(column->identifier());
-                if (auto cellView = std::dynamic_pointer_cast<NSTableCellView>(cell))
-                    cellView->setObjectValue(m_content[row]);
-            }
-            cells.push_back(cell);
-        }
-        m_cells.push_back(std::move(cells));
-    }
+    m_cells.assign(m_content.size(), {});
     std::set<NSUInteger> selection;
     for (NSUInteger i : m_selection)
         if (i < m_content.size())
             selection.insert(i);
     m_selection = selection;
     tile();
-    for (const auto& row : m_cells)
-        for (const auto& cell : row)
-            if (cell)
-                addSubview(cell);
     setNeedsDisplay(true);
+}
+
+std::pair<long, long> NSTableView::visibleRowRange() const
+{
+    long rows = numberOfRows();
+    auto* clip = dynamic_cast<NSClipView*>(superview());
+    if (!clip)
+        return { 0, rows };
+    CGRect visible = clip->documentVisibleRect();
+    long first = static_cast<long>(std::floor(CGRectGetMinY(visible) / m_rowHeight));
+    long end = static_cast<long>(std::ceil(CGRectGetMaxY(visible) / m_rowHeight));
+    return { std::clamp(first, 0L, rows), std::clamp(end, 0L, rows) };
+}
+
+void NSTableView::prepareContentInRect(CGRect) { loadVisibleCells(); }
+
+void NSTableView::loadVisibleCells()
+{
+    if (m_cells.size() != m_content.size())
+        m_cells.resize(m_content.size());
+    auto [first, end] = visibleRowRange();
+    for (long row = 0; row < static_cast<long>(m_cells.size()); ++row) {
+        auto& cells = m_cells[static_cast<size_t>(row)];
+        bool shows = row >= first && row < end;
+        if (!shows) {
+            for (const auto& cell : cells)
+                if (cell)
+                    cell->removeFromSuperview();
+            cells.clear();
+            continue;
+        }
+        if (!cells.empty())
+            continue;
+        auto keep = delegate();
+        auto* d = dynamic_cast<NSTableViewDelegate*>(keep.get());
+        for (const auto& column : m_columns) {
+            Ref<NSView> cell;
+            if (!column->isHidden()) {
+                if (d)
+                    cell = d->tableViewViewForTableColumn(*this, *column, row);
+                if (!cell)
+                    cell = makeViewWithIdentifier(column->identifier());
+                if (auto cellView = std::dynamic_pointer_cast<NSTableCellView>(cell))
+                    cellView->setObjectValue(m_content[static_cast<size_t>(row)]);
+            }
+            if (cell) {
+                CGRect c = rectOfColumn(static_cast<long>(cells.size()));
+                cell->setFrame(CGRectMake(c.origin.x, static_cast<CGFloat>(row) * m_rowHeight, c.size.width, m_rowHeight));
+                addSubview(cell);
+            }
+            cells.push_back(cell);
+        }
+    }
 }
 
 CGRect NSTableView::rectOfColumn(long column) const
@@ -203,6 +235,7 @@ void NSTableView::tile()
     m_tiling = true;
     if (dynamic_cast<NSClipView*>(superview()))
         setFrameSize({ frame().size.width, static_cast<CGFloat>(m_content.size()) * m_rowHeight });
+    loadVisibleCells();
     for (size_t row = 0; row < m_cells.size(); ++row) {
         for (size_t column = 0; column < m_cells[row].size(); ++column) {
             if (!m_cells[row][column])

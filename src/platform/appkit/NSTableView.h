@@ -6,7 +6,9 @@
 //
 // Cell views come from the delegate (viewForTableColumn), else from the
 // builder registered for the column's identifier; an NSTableCellView gets
-// the row's object as its objectValue.
+// the row's object as its objectValue. Inside a clip view only the rows that
+// show have cell views: they are made as rows scroll into view and dropped
+// as they leave, so a long list costs what its visible rows cost.
 //
 // Bindings: "content" sets the rows' objects, "selectionIndexes" the
 // selection; a click selects the row under it and writes the selection
@@ -123,8 +125,10 @@ public:
     CGRect rectOfRow(long row) const;
     CGRect rectOfColumn(long column) const;
     void scrollRowToVisible(long row);
-    // The cell view shown at a column and row, or null.
+    // The cell view shown at a column and row, or null (also for a row
+    // that does not show).
     Ref<NSView> viewAtColumn(long column, long row) const;
+    void prepareContentInRect(CGRect rect) override;
 
     void setFrame(CGRect frame) override;
     void drawRect(CGRect dirtyRect) override;
@@ -141,13 +145,18 @@ protected:
 
 private:
     void tile();
+    // Makes the cells of the rows that show and drops the others.
+    void loadVisibleCells();
+    // The rows that show: [first, end).
+    std::pair<long, long> visibleRowRange() const;
     void changeSelection(const std::set<NSUInteger>& selection, bool fromUser);
 
     std::vector<Ref<NSTableColumn>> m_columns;
     std::map<std::string, CellBuilder> m_builders;
     Value::Array m_content;
     std::set<NSUInteger> m_selection;
-    // Cell views by row, one per column (null for a hidden column).
+    // Cell views by row, one per column (null for a hidden column); empty
+    // for a row that does not show.
     std::vector<std::vector<Ref<NSView>>> m_cells;
     Ref<NSColor> m_backgroundColor;
     Weak<NSObject> m_delegate;

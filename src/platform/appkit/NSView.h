@@ -89,6 +89,10 @@ public:
     virtual void viewDidMoveToSuperview() { }
     virtual void viewWillMoveToWindow(NSWindow*) { }
     virtual void viewDidMoveToWindow() { }
+    // Asked by the clip view that shows this document view when the part
+    // that shows (in this view's coordinates) changed: a view that makes
+    // its content lazily makes what the rectangle needs.
+    virtual void prepareContentInRect(CGRect rect) { (void)rect; }
     virtual void didAddSubview(NSView*) { }
     virtual void willRemoveSubview(NSView*) { }
 

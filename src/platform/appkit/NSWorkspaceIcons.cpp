@@ -9,6 +9,10 @@
 #include <cairo.h>
 
 #include <cmath>
+#include <map>
+#include <mutex>
+#include <string>
+#include <tuple>
 
 namespace {
 
@@ -62,12 +66,27 @@ Ref<NSImage> drawIcon(uint32_t colour, const std::string& name, bool document)
     return NSImage::imageWithCGImage(image, CGSizeMake(kIconSide, kIconSide));
 }
 
+// Icons are drawn once per look and shared, as the workspace keeps the icons
+// it has loaded: a list of windows asks for its applications' icons at every
+// showing, and the shrunk copies an image keeps for small drawings then
+// last as long as the icon.
+Ref<NSImage> cachedIcon(uint32_t colour, const std::string& name, bool document)
+{
+    static std::mutex mutex;
+    static std::map<std::tuple<uint32_t, std::string, bool>, Ref<NSImage>> icons;
+    std::lock_guard lock(mutex);
+    auto& icon = icons[{ colour, name, document }];
+    if (!icon)
+        icon = drawIcon(colour, name, document);
+    return icon;
+}
+
 }
 
 Ref<NSImage> NSWorkspace::iconForFile(const std::string& path) const
 {
     for (const auto& app : Desktop::current().runningApplications())
         if (!app.bundlePath.empty() && app.bundlePath == path)
-            return drawIcon(app.iconColor, app.name, false);
-    return drawIcon(0xdddddd, {}, true);
+            return cachedIcon(app.iconColor, app.name, false);
+    return cachedIcon(0xdddddd, {}, true);
 }
