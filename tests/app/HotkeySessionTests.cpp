@@ -19,6 +19,43 @@
 #include <filesystem>
 #include <sstream>
 
+namespace {
+
+// Runs a session script on the hotkey desktop with a started model and the
+// first-run hotkeys; returns the session's result, with its errors.
+struct HotkeySessionRun {
+    QuorvexSession::Status result;
+    std::string errors;
+};
+
+HotkeySessionRun runHotkeySession(SimWorld& world, const TemporaryDirectory& directory, const char* text)
+{
+    EBEventful::resetForTesting();
+    NSUserDefaults::setStorageDirectory(directory.path());
+    NSUserDefaults::resetStandardUserDefaults();
+    auto model = WindowManager::create();
+    world.settle();
+    world.advance(std::max(WindowManager::kFirstSortOrderDelay, WindowManager::kBadgesDelay));
+    HotkeySessionRun run;
+    {
+        auto controller = AppController::create(model);
+        AppControllerSessionHost host(*controller);
+        std::ostringstream out, err;
+        QuorvexSession session(world.desktop(), host, directory.path(), out, err);
+        std::istringstream script(text);
+        run.result = session.run(script, "hotkeys.session");
+        run.errors = err.str();
+        if (auto monitor = KSShortcutMonitor::sharedMonitor()) monitor->unregisterAllShortcuts();
+    }
+    world.settle();
+    NSUserDefaults::resetStandardUserDefaults();
+    NSUserDefaults::setStorageDirectory("");
+    EBEventful::resetForTesting();
+    return run;
+}
+
+}
+
 TEST(HotkeySession, AScriptOpensStepsAndSwitchesThroughEveryHotkey)
 {
     SimWorld world { kScenario };
@@ -81,4 +118,43 @@ release all
     NSUserDefaults::resetStandardUserDefaults();
     NSUserDefaults::setStorageDirectory("");
     EBEventful::resetForTesting();
+}
+
+// Escape leaves the user where they were; the active application is the one
+// in front before the panel opened, also while the panel is up; a minimised
+// window leaves the open panel once the model has filtered it out.
+TEST(HotkeySession, EscapeAndMinimiseKeepTheListsOfTheApplicationInFront)
+{
+    SimWorld world { kScenario };
+    TemporaryDirectory directory;
+    auto run = runHotkeySession(world, directory, R"(
+press alt+tab
+expect count 4
+tap escape
+expect panel hidden
+release all
+expect focus "draft"
+press alt+grave
+expect panel visible
+expect count 2
+expect selected "notes"
+tap m
+wait 0.3
+expect count 1
+expect selected "draft"
+tap escape
+release all
+expect focus "draft"
+wait 1
+press alt+tab
+expect count 3
+expect selected "photo"
+tap m
+wait 1
+expect count 2
+tap escape
+release all
+expect focus "draft"
+)");
+    EXPECT_EQ(run.result, QuorvexSession::Passed) << run.errors;
 }
