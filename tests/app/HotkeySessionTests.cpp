@@ -60,20 +60,9 @@ TEST(HotkeySession, AScriptOpensStepsAndSwitchesThroughEveryHotkey)
 {
     SimWorld world { kScenario };
     TemporaryDirectory directory;
-    EBEventful::resetForTesting();
-    NSUserDefaults::setStorageDirectory(directory.path());
-    NSUserDefaults::resetStandardUserDefaults();
-    auto model = WindowManager::create();
-    world.settle();
-    world.advance(std::max(WindowManager::kFirstSortOrderDelay, WindowManager::kBadgesDelay));
-    {
-        auto controller = AppController::create(model);
-        AppControllerSessionHost host(*controller);
-        std::ostringstream out, err;
-        QuorvexSession session(world.desktop(), host, directory.path(), out, err);
-        // The first-run hotkeys: Command+Tab all windows, Option+Tab
-        // on-screen windows, Option+` the active application's windows.
-        std::istringstream script(R"(
+    // The first-run hotkeys: Command+Tab all windows, Option+Tab on-screen
+    // windows, Option+` the active application's windows.
+    auto run = runHotkeySession(world, directory, R"(
 press cmd+tab
 expect panel visible
 expect count 5
@@ -106,18 +95,12 @@ tap escape
 expect panel hidden
 release all
 )");
-        EXPECT_EQ(session.run(script, "hotkeys.session"), QuorvexSession::Passed) << err.str();
-        EXPECT_TRUE(std::filesystem::exists(directory.file("all-windows.png")));
-        // Command+Q with the panel hidden went to the editor, untouched.
-        auto received = world.desktop().receivedEvents(7);
-        EXPECT_TRUE(std::any_of(received.begin(), received.end(),
-            [](const DesktopInputEvent& e) { return e.type == kCGEventKeyDown && e.keyCode == 12; }));
-        if (auto monitor = KSShortcutMonitor::sharedMonitor()) monitor->unregisterAllShortcuts();
-    }
-    world.settle();
-    NSUserDefaults::resetStandardUserDefaults();
-    NSUserDefaults::setStorageDirectory("");
-    EBEventful::resetForTesting();
+    EXPECT_EQ(run.result, QuorvexSession::Passed) << run.errors;
+    EXPECT_TRUE(std::filesystem::exists(directory.file("all-windows.png")));
+    // Command+Q with the panel hidden went to the editor, untouched.
+    auto received = world.desktop().receivedEvents(7);
+    EXPECT_TRUE(std::any_of(received.begin(), received.end(),
+        [](const DesktopInputEvent& e) { return e.type == kCGEventKeyDown && e.keyCode == 12; }));
 }
 
 // Escape leaves the user where they were; the active application is the one
