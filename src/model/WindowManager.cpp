@@ -311,14 +311,14 @@ bool WindowManager::_isSwitcherWindow(const Ref<SWWindow>& window) const
 
 void WindowManager::noteFrontmost(const Ref<NSRunningApplication>& running)
 {
-    if (running && running->processIdentifier() != Desktop::current().ownProcessIdentifier())
+    if (running && running->processIdentifier() != NSRunningApplication::currentApplication()->processIdentifier())
         m_lastForeignFrontmost = running;
 }
 
 Ref<NSRunningApplication> WindowManager::frontmostOtherApplication() const
 {
     auto frontmost = NSWorkspace::sharedWorkspace().frontmostApplication();
-    bool own = !frontmost || frontmost->processIdentifier() == Desktop::current().ownProcessIdentifier();
+    bool own = !frontmost || frontmost->processIdentifier() == NSRunningApplication::currentApplication()->processIdentifier();
     if (own && m_lastForeignFrontmost && !m_lastForeignFrontmost->isTerminated())
         return m_lastForeignFrontmost;
     return frontmost;
