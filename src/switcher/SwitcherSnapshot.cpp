@@ -25,30 +25,22 @@ bool fail(std::string* error, const std::string& reason)
     return false;
 }
 
-// Sets "ThemeIndex" while it lives, then puts back what was stored.
+// Shows "ThemeIndex" as the given theme while it lives, through the
+// argument domain, so the user's stored settings are never touched.
 class ThemeOverride {
 public:
     explicit ThemeOverride(SwitcherTheme theme)
         : m_defaults(NSUserDefaults::standardUserDefaults())
-        , m_previous(m_defaults->objectForKey("ThemeIndex"))
     {
-        m_defaults->setInteger(theme, "ThemeIndex");
+        m_defaults->setVolatileDomain({ { "ThemeIndex", Value(int64_t(theme)) } }, NSArgumentDomain);
     }
-    ~ThemeOverride()
-    {
-        if (m_previous.isNil())
-            m_defaults->removeObjectForKey("ThemeIndex");
-        else
-            m_defaults->setObject(m_previous, "ThemeIndex");
-    }
+    ~ThemeOverride() { m_defaults->removeVolatileDomainForName(NSArgumentDomain); }
     ThemeOverride(const ThemeOverride&) = delete;
     ThemeOverride& operator=(const ThemeOverride&) = delete;
 
 private:
     Ref<NSUserDefaults> m_defaults;
-    Value m_previous;
 };
-
 }
 
 bool writeSwitcherSnapshot(SwitcherTheme theme, const std::string& pngPath, std::string* error)

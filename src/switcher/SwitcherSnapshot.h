@@ -7,9 +7,9 @@
 
 #include <string>
 
-// Opens the panel with the theme ("ThemeIndex" for the duration of the
-// call; the stored value comes back afterwards) and the layout "LayoutType"
-// names, with the list's second entry selected, and writes a screenshot of
+// Opens the panel with the theme (read as "ThemeIndex" for the duration of
+// the call through the argument domain; the stored settings are never
+// written) and the layout "LayoutType" names, with the list's second entry selected, and writes a screenshot of
 // the desktop to the path. The list comes from a window model and a panel
 // controller of the call's own; Option is held on the desktop's keyboard
 // while the panel is open. Afterwards the panel is closed without

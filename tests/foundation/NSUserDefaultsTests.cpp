@@ -169,6 +169,31 @@ TEST_F(NSUserDefaultsTest, RegisteredValuesAreFallbacksAndNeverStored)
     EXPECT_TRUE(again->boolForKey("ShowIconInDock"));
 }
 
+TEST_F(NSUserDefaultsTest, VolatileDomainsAreSearchedInOrderAndNeverStored)
+{
+    auto d = defaults();
+    d->registerDefaults({ { "ThemeIndex", Value(1) } });
+    d->setInteger(2, "ThemeIndex");
+    ASSERT_TRUE(d->synchronize());
+    std::vector<std::string> heard;
+    auto handler = NSUserDefaults::addStandardChangeHandler([&](const std::string& key, bool prior) {
+        if (!prior)
+            heard.push_back(key);
+    });
+
+    d->setVolatileDomain({ { "ThemeIndex", Value(0) }, { "LayoutType", Value(1) } }, NSArgumentDomain);
+    d->setVolatileDomain({ { "ThemeIndex", Value(5) }, { "ListStyle", Value(1) } }, "Other");
+    EXPECT_EQ(d->integerForKey("ThemeIndex"), 0) << "the argument domain comes first";
+    EXPECT_EQ(d->integerForKey("ListStyle"), 1) << "other volatile domains come before the registered values";
+    EXPECT_EQ(heard, (std::vector<std::string> { "LayoutType", "ThemeIndex", "ListStyle", "ThemeIndex" }));
+    EXPECT_TRUE(d->synchronize());
+    EXPECT_EQ(fileContents(filePath()), Value(Value::Dictionary { { "ThemeIndex", Value(2) } }));
+
+    d->removeVolatileDomainForName(NSArgumentDomain);
+    EXPECT_EQ(d->integerForKey("ThemeIndex"), 2) << "the user's value before the other domain";
+    EXPECT_EQ(d->integerForKey("LayoutType"), 0);
+}
+
 TEST_F(NSUserDefaultsTest, ValuesPersistAcrossANewInstanceWithTheirTypes)
 {
     Value::Dictionary values {

@@ -14,12 +14,14 @@
 #include <ctime>
 #include <filesystem>
 #include <pwd.h>
+#include <set>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
 const std::string NSUserDefaultsDidChangeNotification = "NSUserDefaultsDidChangeNotification";
+const std::string NSArgumentDomain = "NSArgumentDomain";
 
 namespace {
 
@@ -326,11 +328,52 @@ void NSUserDefaults::registerDefaults(const Value::Dictionary& registrationDicti
     }
 }
 
+void NSUserDefaults::setVolatileDomain(const Value::Dictionary& domain, const std::string& name)
+{
+    std::set<std::string> keys;
+    {
+        std::lock_guard lock(m_mutex);
+        if (auto it = m_volatile.find(name); it != m_volatile.end())
+            for (const auto& entry : it->second)
+                keys.insert(entry.first);
+    }
+    for (const auto& entry : domain)
+        keys.insert(entry.first);
+    for (const auto& key : keys) {
+        announce(key, true);
+        willChangeValueForKey(key);
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        if (domain.empty())
+            m_volatile.erase(name);
+        else
+            m_volatile[name] = domain;
+    }
+    for (const auto& key : keys) {
+        didChangeValueForKey(key);
+        announce(key, false);
+    }
+}
+
+void NSUserDefaults::removeVolatileDomainForName(const std::string& name) { setVolatileDomain({}, name); }
+
 Value NSUserDefaults::lookup(const std::string& key) const
 {
     std::lock_guard lock(m_mutex);
+    auto inVolatile = [&](bool arguments) -> const Value* {
+        for (const auto& [name, domain] : m_volatile)
+            if ((name == NSArgumentDomain) == arguments)
+                if (auto it = domain.find(key); it != domain.end())
+                    return &it->second;
+        return nullptr;
+    };
+    if (const Value* v = inVolatile(true))
+        return *v;
     if (auto it = m_persistent.find(key); it != m_persistent.end())
         return it->second;
+    if (const Value* v = inVolatile(false))
+        return *v;
     if (auto it = m_registered.find(key); it != m_registered.end())
         return it->second;
     return {};

@@ -17,6 +17,7 @@
 
 #include <atomic>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -24,6 +25,10 @@
 // Posted on the default centre, with the defaults as object, after every
 // change of the persistent domain.
 extern const std::string NSUserDefaultsDidChangeNotification;
+
+// The volatile domain whose values override the stored ones: read first,
+// never saved.
+extern const std::string NSArgumentDomain;
 
 class NSUserDefaults : public NSObject {
 public:
@@ -74,6 +79,13 @@ public:
     void setDouble(double value, const std::string& key);
     void removeObjectForKey(const std::string& key);
 
+    // Volatile domains live for the run only and are never saved. Reads
+    // look in NSArgumentDomain first, then the user's values, then the other
+    // volatile domains, then the registration domain. Replacing a domain
+    // tells observers of every key it had or has.
+    void setVolatileDomain(const Value::Dictionary& domain, const std::string& name);
+    void removeVolatileDomainForName(const std::string& name);
+
     // Writes pending changes now. NO when the write failed; the values stay
     // in memory, the old file stays intact and a later call tries again.
     bool synchronize();
@@ -99,6 +111,7 @@ private:
     mutable std::mutex m_mutex;
     Value::Dictionary m_persistent;
     Value::Dictionary m_registered;
+    std::map<std::string, Value::Dictionary> m_volatile;
     uint64_t m_changeCount { 0 };
     uint64_t m_savedCount { 0 };
     // Held while a snapshot is taken and written, so that writes land in
