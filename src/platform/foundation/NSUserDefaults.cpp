@@ -5,9 +5,11 @@
 #include "Log.h"
 #include "NSNotificationCenter.h"
 #include "NSPropertyListSerialization.h"
+#include "PlistSupport.h"
 #include "RunLoop.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -76,9 +78,11 @@ std::string homeDirectory()
 
 std::string errnoText(int error) { return std::strerror(error); }
 
+// The real date: a file moved aside is found by the day it happened, which
+// the run's own clock (virtual in tests and sessions) does not tell.
 std::string timestamp()
 {
-    auto seconds = static_cast<time_t>(std::floor(Clock::current().now() + kUnixToReference));
+    auto seconds = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
     std::tm parts {};
     gmtime_r(&seconds, &parts);
     char text[32];
@@ -179,12 +183,19 @@ NSUserDefaults::~NSUserDefaults()
 
 void NSUserDefaults::load()
 {
+    removeStaleTemporaryFiles();
     int readError = 0;
     auto data = readFileContents(m_path, &readError);
     if (!data) {
-        // No file, or no directory for it yet: a first run.
-        if (readError != ENOENT && readError != ENOTDIR)
-            moveAside(errnoText(readError));
+        // No file, or no directory for it yet: a first run. Anything else
+        // (no permission, a directory in the way) may still hold the user's
+        // settings: it is neither moved nor written over.
+        if (readError != ENOENT && readError != ENOTDIR) {
+            m_unreadable = errnoText(readError);
+            NSLog("The user defaults file %@ could not be read (%@); it is left as it is, the defaults apply, and "
+                  "changes are kept for this run only.",
+                m_path, *m_unreadable);
+        }
         return;
     }
     std::string error;
@@ -198,6 +209,39 @@ void NSUserDefaults::load()
         return;
     }
     m_persistent = *contents->dictionary();
+    // A value the file holds but could not hold again (a string that is not
+    // UTF-8) would make every later save fail: it is dropped here instead.
+    std::erase_if(m_persistent, [this](const auto& entry) {
+        std::string why;
+        if (isStorable(entry.first, entry.second, &why))
+            return false;
+        NSLog("The user defaults file %@ holds a value for \"%@\" that cannot be kept (%@); it is dropped.", m_path,
+            entry.first, why);
+        return true;
+    });
+}
+
+bool NSUserDefaults::isStorable(const std::string& key, const Value& value, std::string* why)
+{
+    return PlistPtr(plistFromValue(Value(Value::Dictionary { { key, value } }), why)) != nullptr;
+}
+
+// An interrupted save leaves its temporary file (".defaults.plist.XXXXXX")
+// beside the store; they are of no use once the store is read again.
+void NSUserDefaults::removeStaleTemporaryFiles() const
+{
+    std::filesystem::path target(m_path);
+    std::string prefix = "." + target.filename().string() + ".";
+    std::error_code error;
+    std::filesystem::directory_iterator it(target.parent_path().empty() ? "." : target.parent_path(), error);
+    for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
+        std::string name = it->path().filename().string();
+        if (name.size() == prefix.size() + kTemporarySuffixLength && name.starts_with(prefix)
+            && it->is_regular_file(error)) {
+            std::error_code ignored;
+            std::filesystem::remove(it->path(), ignored);
+        }
+    }
 }
 
 void NSUserDefaults::moveAside(const std::string& reason)
@@ -246,6 +290,12 @@ bool NSUserDefaults::synchronize()
         count = m_changeCount;
     }
     std::string error;
+    if (m_unreadable) {
+        NSLog("Could not save the user defaults to %@: the file there could not be read (%@) and is kept. The values "
+              "stay in memory.",
+            m_path, *m_unreadable);
+        return false;
+    }
     if (!writeFile(snapshot, &error)) {
         NSLog("Could not save the user defaults to %@: %@. The values stay in memory.", m_path, error);
         return false;

@@ -6,9 +6,10 @@
 // $HOME/.config/quorvex/defaults.plist when XDG_CONFIG_HOME is unset or not
 // absolute. It is written atomically (a temporary file in the same
 // directory, flushed to disk, renamed over the old one), a moment after
-// each change and at once on synchronize(). A file that cannot be read or
-// parsed is moved aside under a timestamped name, and the store starts
-// empty.
+// each change and at once on synchronize(). A file that was read and cannot
+// be parsed is moved aside under a name with the date, and the store starts
+// empty; a file that exists but cannot be read is left alone and never
+// written over. Temporary files of interrupted saves are removed on load.
 #pragma once
 
 #include "NSObject.h"
@@ -100,6 +101,8 @@ public:
 
 private:
     void load();
+    void removeStaleTemporaryFiles() const;
+    static bool isStorable(const std::string& key, const Value& value, std::string* why);
     void moveAside(const std::string& reason);
     bool writeFile(const Value::Dictionary& contents, std::string* error) const;
     void change(const std::string& key, const std::function<void()>& mutate, bool persistent);
@@ -119,4 +122,6 @@ private:
     std::mutex m_writeMutex;
     Ref<RunLoopTimer> m_saveTimer;
     std::atomic<bool> m_isStandard { false };
+    // Why a file that exists could not be read; it is never written over.
+    std::optional<std::string> m_unreadable;
 };
