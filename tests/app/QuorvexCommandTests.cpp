@@ -1,28 +1,61 @@
-#include "support/SimWorld.h"
 #include "support/TemporaryDirectory.h"
 
-#include <app/QuorvexCommand.h>
-
+#include <fcntl.h>
+#include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
+#include <spawn.h>
 #include <sstream>
+#include <sys/wait.h>
 
 namespace {
 
-int run(std::vector<const char*> args, std::string& out, std::string& err)
-{
-    args.insert(args.begin(), "quorvex");
-    std::ostringstream o, e;
-    int status = runQuorvex(static_cast<int>(args.size()), args.data(), o, e);
-    out = o.str();
-    err = e.str();
-    return status;
-}
+// Each run is the program in a process of its own, as a person starts it
+// (the application's objects live once per process), with its settings in
+// a temporary directory, never the user's.
+class QuorvexCommand : public ::testing::Test {
+protected:
+    int run(std::vector<std::string> args, std::string& out, std::string& err)
+    {
+        args.insert(args.begin(), QV_QUORVEX_PROGRAM);
+        std::vector<char*> argv;
+        for (auto& arg : args)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        std::string config = "XDG_CONFIG_HOME=" + settings.path();
+        std::vector<char*> env { config.data(), nullptr };
+        posix_spawn_file_actions_t files;
+        posix_spawn_file_actions_init(&files);
+        posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&files, 1, capture.file("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&files, 2, capture.file("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        pid_t pid = 0;
+        int spawned = posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), env.data());
+        posix_spawn_file_actions_destroy(&files);
+        EXPECT_EQ(spawned, 0) << argv[0];
+        int status = 0;
+        if (spawned != 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+            return -1;
+        out = readAll(capture.file("out"));
+        err = readAll(capture.file("err"));
+        return WEXITSTATUS(status);
+    }
+    static std::string readAll(const std::string& path)
+    {
+        std::ifstream in(path);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    TemporaryDirectory settings;
+    TemporaryDirectory capture;
+};
 
 }
 
-TEST(QuorvexCommand, TheDemoDesktopReportShowsScreensWindowsAndPermissions)
+TEST_F(QuorvexCommand, TheDemoDesktopReportShowsScreensWindowsAndPermissions)
 {
-    SimWorld world;
     TemporaryDirectory dir;
     std::ofstream(dir.file("quiet.session")) << "# nothing to do\n";
     std::string out, err;
@@ -42,9 +75,8 @@ TEST(QuorvexCommand, TheDemoDesktopReportShowsScreensWindowsAndPermissions)
     EXPECT_NE(out.find("Session finished."), std::string::npos);
 }
 
-TEST(QuorvexCommand, ADesktopFileWithAProblemIsRefusedWithItsReason)
+TEST_F(QuorvexCommand, ADesktopFileWithAProblemIsRefusedWithItsReason)
 {
-    SimWorld world;
     TemporaryDirectory dir;
     std::ofstream(dir.file("bad.json")) << R"({ "screens": [ { "frame": [0, 0, 10, 10], "size": 3 } ] })";
     std::string out, err;
@@ -57,9 +89,8 @@ TEST(QuorvexCommand, ADesktopFileWithAProblemIsRefusedWithItsReason)
     EXPECT_NE(err.find("/nonexistent.session: cannot be read"), std::string::npos);
 }
 
-TEST(QuorvexCommand, AFailedExpectationEndsTheRunWithStatusOne)
+TEST_F(QuorvexCommand, AFailedExpectationEndsTheRunWithStatusOne)
 {
-    SimWorld world;
     TemporaryDirectory dir;
     std::ofstream(dir.file("wrong.session")) << "press cmd+tab\nexpect selected \"nothing like it\"\n";
     std::string out, err;
@@ -68,9 +99,8 @@ TEST(QuorvexCommand, AFailedExpectationEndsTheRunWithStatusOne)
     EXPECT_NE(err.find("saw \"~/src"), std::string::npos) << err;
 }
 
-TEST(QuorvexCommand, PermissionsAreReportedAsTheDesktopHasThem)
+TEST_F(QuorvexCommand, PermissionsAreReportedAsTheDesktopHasThem)
 {
-    SimWorld world;
     TemporaryDirectory dir;
     std::ofstream(dir.file("locked.json")) << R"({ "screens": [ { "frame": [0, 0, 800, 600] } ],
         "apps": [ { "pid": 5, "name": "Five", "windows": [ { "id": 1, "title": "t", "frame": [0, 30, 100, 100] } ] } ],
