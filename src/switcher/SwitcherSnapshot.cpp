@@ -25,13 +25,19 @@ bool fail(std::string* error, const std::string& reason)
     return false;
 }
 
+<<<<<<< HEAD
 // Shows "ThemeIndex" as the given theme while it lives, through the
 // argument domain, so the user's stored settings are never touched.
 class ThemeOverride {
+=======
+// Sets the settings while it lives, then puts back what was stored.
+class SettingsOverride {
+>>>>>>> main
 public:
-    explicit ThemeOverride(SwitcherTheme theme)
+    explicit SettingsOverride(const SwitcherSettings& settings)
         : m_defaults(NSUserDefaults::standardUserDefaults())
     {
+<<<<<<< HEAD
         m_defaults->setVolatileDomain({ { "ThemeIndex", Value(int64_t(theme)) } }, NSArgumentDomain);
     }
     ~ThemeOverride() { m_defaults->removeVolatileDomainForName(NSArgumentDomain); }
@@ -40,15 +46,42 @@ public:
 
 private:
     Ref<NSUserDefaults> m_defaults;
+=======
+        for (const auto& [key, value] : settings) {
+            m_previous.emplace_back(key, m_defaults->objectForKey(key));
+            m_defaults->setObject(value, key);
+        }
+    }
+    ~SettingsOverride()
+    {
+        for (auto it = m_previous.rbegin(); it != m_previous.rend(); ++it) {
+            if (it->second.isNil())
+                m_defaults->removeObjectForKey(it->first);
+            else
+                m_defaults->setObject(it->second, it->first);
+        }
+    }
+    SettingsOverride(const SettingsOverride&) = delete;
+    SettingsOverride& operator=(const SettingsOverride&) = delete;
+
+private:
+    Ref<NSUserDefaults> m_defaults;
+    SwitcherSettings m_previous;
+>>>>>>> main
 };
 }
 
 bool writeSwitcherSnapshot(SwitcherTheme theme, const std::string& pngPath, std::string* error)
 {
+    return writeSwitcherSnapshot({ { "ThemeIndex", Value(int64_t(theme)) } }, pngPath, error);
+}
+
+bool writeSwitcherSnapshot(const SwitcherSettings& settings, const std::string& pngPath, std::string* error)
+{
     auto* desktop = dynamic_cast<SimDesktop*>(&Desktop::current());
     if (!desktop) return fail(error, "the desktop is not a simulated one");
 
-    ThemeOverride themeOverride(theme);
+    SettingsOverride settingsOverride(settings);
     // Opening the panel activates this process; the application in front
     // before comes back afterwards, as if the picture had not been taken.
     pid_t frontmost = desktop->frontmostApplication();
