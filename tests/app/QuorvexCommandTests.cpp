@@ -8,12 +8,13 @@
 
 namespace {
 
-int run(std::vector<const char*> args, std::string& out, std::string& err)
+// Every run starts from settings of its own, never the user's: fresh ones,
+// or those in the given folder.
+int run(std::vector<const char*> args, std::string& out, std::string& err, const std::string& configDirectory = {})
 {
-    // Every run starts from settings of its own, never the user's.
     TemporaryDirectory config;
     std::string saved = std::getenv("XDG_CONFIG_HOME") ? std::getenv("XDG_CONFIG_HOME") : "";
-    ::setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", configDirectory.empty() ? config.path().c_str() : configDirectory.c_str(), 1);
     struct Restore {
         std::string value;
         ~Restore() { value.empty() ? ::unsetenv("XDG_CONFIG_HOME") : ::setenv("XDG_CONFIG_HOME", value.c_str(), 1); }
@@ -95,4 +96,22 @@ TEST(QuorvexCommand, PermissionsAreReportedAsTheDesktopHasThem)
     EXPECT_NE(out.find("Accessibility: not granted"), std::string::npos) << out;
     EXPECT_NE(out.find("Screen Recording: not granted"), std::string::npos) << out;
     EXPECT_EQ(out.find("Five"), std::string::npos) << "nothing is seen through accessibility without it";
+}
+
+TEST(QuorvexCommand, TheFirstRunsPanelPicturesShowThePanelAsLaterRunsDo)
+{
+    SimWorld world;
+    TemporaryDirectory config, first, second;
+    std::ofstream(first.file("quiet.session")) << "# nothing to do\n";
+    std::string out, err;
+    ASSERT_EQ(run({ "--out", first.path().c_str(), "--session", first.file("quiet.session").c_str() }, out, err, config.path()), 0) << err;
+    ASSERT_EQ(run({ "--out", second.path().c_str(), "--session", first.file("quiet.session").c_str() }, out, err, config.path()), 0) << err;
+    auto bytes = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    for (const char* picture : { "panel-light.png", "panel-list.png" }) {
+        EXPECT_FALSE(bytes(first.file(picture)).empty());
+        EXPECT_EQ(bytes(first.file(picture)), bytes(second.file(picture))) << picture << ": the hint line is in both";
+    }
 }
