@@ -11,18 +11,18 @@
 namespace {
 
 // Each run is the program in a process of its own, as a person starts it
-// (the application's objects live once per process), with its settings in
-// a temporary directory, never the user's.
+// (the application's objects live once per process), with settings of its
+// own, never the user's: fresh ones, or those in the given folder.
 class QuorvexCommand : public ::testing::Test {
 protected:
-    int run(std::vector<std::string> args, std::string& out, std::string& err)
+    int run(std::vector<std::string> args, std::string& out, std::string& err, const std::string& configDirectory = {})
     {
         args.insert(args.begin(), QV_QUORVEX_PROGRAM);
         std::vector<char*> argv;
         for (auto& arg : args)
             argv.push_back(arg.data());
         argv.push_back(nullptr);
-        std::string config = "XDG_CONFIG_HOME=" + settings.path();
+        std::string config = "XDG_CONFIG_HOME=" + (configDirectory.empty() ? settings.path() : configDirectory);
         std::vector<char*> env { config.data(), nullptr };
         posix_spawn_file_actions_t files;
         posix_spawn_file_actions_init(&files);
@@ -117,4 +117,22 @@ TEST_F(QuorvexCommand, PermissionsAreReportedAsTheDesktopHasThem)
     EXPECT_NE(out.find("Accessibility: not granted"), std::string::npos) << out;
     EXPECT_NE(out.find("Screen Recording: not granted"), std::string::npos) << out;
     EXPECT_EQ(out.find("Five"), std::string::npos) << "nothing is seen through accessibility without it";
+}
+
+TEST(QuorvexCommand, TheFirstRunsPanelPicturesShowThePanelAsLaterRunsDo)
+{
+    SimWorld world;
+    TemporaryDirectory config, first, second;
+    std::ofstream(first.file("quiet.session")) << "# nothing to do\n";
+    std::string out, err;
+    ASSERT_EQ(run({ "--out", first.path().c_str(), "--session", first.file("quiet.session").c_str() }, out, err, config.path()), 0) << err;
+    ASSERT_EQ(run({ "--out", second.path().c_str(), "--session", first.file("quiet.session").c_str() }, out, err, config.path()), 0) << err;
+    auto bytes = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    for (const char* picture : { "panel-light.png", "panel-list.png" }) {
+        EXPECT_FALSE(bytes(first.file(picture)).empty());
+        EXPECT_EQ(bytes(first.file(picture)), bytes(second.file(picture))) << picture << ": the hint line is in both";
+    }
 }
