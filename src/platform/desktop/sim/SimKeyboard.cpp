@@ -4,92 +4,21 @@
 #include "SimDesktop.h"
 
 #include "../KeyboardLayout.h"
+#include "../KeyboardState.h"
 
 #include <foundation/Clock.h>
 
 #include <algorithm>
 
+using namespace KeyboardState;
+
 namespace {
-
-// Event types and flags with the platform's values.
-constexpr uint32_t kKeyDown = 10;
-constexpr uint32_t kKeyUp = 11;
-constexpr uint32_t kFlagsChanged = 12;
-
-constexpr uint64_t kCapsLockFlag = 0x10000;
-constexpr uint64_t kShiftFlag = 0x20000;
-constexpr uint64_t kControlFlag = 0x40000;
-constexpr uint64_t kOptionFlag = 0x80000;
-constexpr uint64_t kCommandFlag = 0x100000;
-constexpr uint64_t kNumericPadFlag = 0x200000;
-constexpr uint64_t kFunctionFlag = 0x800000;
 
 // Carbon modifier bits of the symbolic hot-key table.
 constexpr uint32_t kCarbonCommand = 0x100;
 constexpr uint32_t kCarbonShift = 0x200;
 constexpr uint32_t kCarbonOption = 0x800;
 constexpr uint32_t kCarbonControl = 0x1000;
-
-// The modifier keys, in the order their changes are reported.
-struct ModifierKey {
-    uint64_t flag;
-    uint16_t keyCode;
-};
-constexpr ModifierKey kModifierKeys[] = {
-    { kControlFlag, VirtualKey::Control },
-    { kOptionFlag, VirtualKey::Option },
-    { kShiftFlag, VirtualKey::Shift },
-    { kCommandFlag, VirtualKey::Command },
-    { kFunctionFlag, VirtualKey::Function },
-    { kCapsLockFlag, VirtualKey::CapsLock },
-};
-constexpr uint64_t kModifierMask
-    = kCapsLockFlag | kShiftFlag | kControlFlag | kOptionFlag | kCommandFlag | kFunctionFlag;
-
-std::optional<uint64_t> modifierFlagOfKey(uint16_t keyCode)
-{
-    switch (keyCode) {
-    case VirtualKey::Command:
-    case VirtualKey::RightCommand:
-        return kCommandFlag;
-    case VirtualKey::Shift:
-    case VirtualKey::RightShift:
-        return kShiftFlag;
-    case VirtualKey::Option:
-    case VirtualKey::RightOption:
-        return kOptionFlag;
-    case VirtualKey::Control:
-    case VirtualKey::RightControl:
-        return kControlFlag;
-    case VirtualKey::Function:
-        return kFunctionFlag;
-    case VirtualKey::CapsLock:
-        return kCapsLockFlag;
-    default:
-        return std::nullopt;
-    }
-}
-
-// Flags the hardware adds to some keys' events, as the platform's keyboard
-// does: the arrows are on the numeric pad and need the function key on
-// small keyboards; the navigation and function keys carry the function flag.
-uint64_t deviceFlagsOfKey(uint16_t keyCode)
-{
-    static constexpr uint16_t functionKeys[] = { VirtualKey::Help, VirtualKey::Home, VirtualKey::PageUp,
-        VirtualKey::ForwardDelete, VirtualKey::End, VirtualKey::PageDown, 122, 120, 99, 118, 96, 97, 98, 100,
-        101, 109, 103, 111, 105, 107, 113, 106, 64, 79, 80, 90 };
-    static constexpr uint16_t keypadKeys[] = { 65, 67, 69, 71, 75, 76, 78, 81, 82, 83, 84, 85, 86, 87, 88, 89, 91, 92 };
-    auto in = [keyCode](const auto& keys) {
-        return std::find(std::begin(keys), std::end(keys), keyCode) != std::end(keys);
-    };
-    if (keyCode >= VirtualKey::LeftArrow && keyCode <= VirtualKey::UpArrow)
-        return kNumericPadFlag | kFunctionFlag;
-    if (in(functionKeys))
-        return kFunctionFlag;
-    if (in(keypadKeys))
-        return kNumericPadFlag;
-    return 0;
-}
 
 }
 
@@ -149,34 +78,10 @@ DesktopInputEvent SimDesktop::keyboardEventLocked(uint32_t type, uint16_t keyCod
     return e;
 }
 
-void SimDesktop::applyKeyboardEvent(const DesktopInputEvent& event, uint64_t& flags, std::set<uint16_t>& keys)
-{
-    switch (event.type) {
-    case kKeyDown:
-        keys.insert(event.keyCode);
-        break;
-    case kKeyUp:
-        keys.erase(event.keyCode);
-        break;
-    case kFlagsChanged:
-        flags = event.flags & kModifierMask;
-        // Caps Lock locks: its key is not held down.
-        if (auto flag = modifierFlagOfKey(event.keyCode); flag && event.keyCode != VirtualKey::CapsLock) {
-            if (flags & *flag)
-                keys.insert(event.keyCode);
-            else
-                keys.erase(event.keyCode);
-        }
-        break;
-    default:
-        break;
-    }
-}
-
 void SimDesktop::takeInput(const DesktopInputEvent& event)
 {
     std::lock_guard lock(m_mutex);
-    applyKeyboardEvent(event, m_modifierFlags, m_keysDown);
+    KeyboardState::apply(event, m_modifierFlags, m_keysDown);
 }
 
 void SimDesktop::changeModifiersLocked(uint64_t flags, std::vector<DesktopInputEvent>& events)
@@ -189,7 +94,7 @@ void SimDesktop::changeModifiersLocked(uint64_t flags, std::vector<DesktopInputE
             continue;
         m_heldFlags = want ? (m_heldFlags | key.flag) : (m_heldFlags & ~key.flag);
         auto e = keyboardEventLocked(kFlagsChanged, key.keyCode);
-        applyKeyboardEvent(e, m_heldFlags, m_heldKeys);
+        KeyboardState::apply(e, m_heldFlags, m_heldKeys);
         events.push_back(e);
     }
 }

@@ -1,0 +1,49 @@
+// The keyboard as a desktop's input stream sees it: which modifier flags
+// and keys are down after each event, and the flags the hardware adds to
+// some keys. Shared by the desktops, so that the simulated keyboard and a
+// real one keep their state the same way.
+#pragma once
+
+#include "DesktopTypes.h"
+
+#include <optional>
+#include <set>
+
+namespace KeyboardState {
+
+// Event types and flags with the platform's values.
+inline constexpr uint32_t kKeyDown = 10;
+inline constexpr uint32_t kKeyUp = 11;
+inline constexpr uint32_t kFlagsChanged = 12;
+
+inline constexpr uint64_t kCapsLockFlag = 0x10000;
+inline constexpr uint64_t kShiftFlag = 0x20000;
+inline constexpr uint64_t kControlFlag = 0x40000;
+inline constexpr uint64_t kOptionFlag = 0x80000;
+inline constexpr uint64_t kCommandFlag = 0x100000;
+inline constexpr uint64_t kNumericPadFlag = 0x200000;
+inline constexpr uint64_t kFunctionFlag = 0x800000;
+inline constexpr uint64_t kModifierMask
+    = kCapsLockFlag | kShiftFlag | kControlFlag | kOptionFlag | kCommandFlag | kFunctionFlag;
+
+// The modifier keys a keyboard holds, in the order their changes are
+// reported (Function and Caps Lock last).
+struct ModifierKey {
+    uint64_t flag;
+    uint16_t keyCode;
+};
+extern const ModifierKey kModifierKeys[6];
+
+// The modifier flag a modifier key holds; none for other keys.
+std::optional<uint64_t> modifierFlagOfKey(uint16_t keyCode);
+
+// Flags the hardware adds to a key's events, as the platform's keyboard
+// does: the arrows are on the numeric pad and need the function key on
+// small keyboards; the navigation and function keys carry the function flag.
+uint64_t deviceFlagsOfKey(uint16_t keyCode);
+
+// Follows one event: keys go down and up, a flags change sets the flags and
+// holds or releases its modifier key (Caps Lock locks without being held).
+void apply(const DesktopInputEvent& event, uint64_t& flags, std::set<uint16_t>& keys);
+
+}
