@@ -6,6 +6,14 @@
 
 #include <appkit/NSScreen.h>
 #include <desktop/sim/SimDesktop.h>
+#include <desktop/x11/X11Connection.h>
+#include <desktop/x11/X11Desktop.h>
+#include <foundation/NSUserDefaults.h>
+
+#include <atomic>
+#include <csignal>
+#include <pthread.h>
+#include <thread>
 #include <foundation/Format.h>
 #include <model/AccessHelper.h>
 #include <model/NSScreenExtension.h>
@@ -41,7 +49,7 @@ std::string rectText(const CGRect& r)
     return stringWithFormat("(%g, %g, %g, %g)", r.origin.x, r.origin.y, r.size.width, r.size.height);
 }
 
-void usage(std::ostream& err) { err << "usage: quorvex [--desktop FILE] [--session FILE] [--out DIR]\n"; }
+void usage(std::ostream& err) { err << "usage: quorvex [--desktop FILE] [--session FILE] [--out DIR]\n       quorvex --x11 [--out DIR]\n"; }
 
 // Answers for a session when no hotkey controller runs (no accessibility).
 class NoPanelHost final : public QuorvexSessionHost {
@@ -184,8 +192,73 @@ bool writePanelPictures(const std::string& directory, std::ostream& out, std::os
     return true;
 }
 
+namespace {
+
+// Runs the system on the X11 session of $DISPLAY until a signal (SIGINT,
+// SIGTERM) stops it or the server goes away; exits 1 in that case, with the
+// settings as they were last written.
+int runOnX11(const std::string& outDirectory, std::ostream& out, std::ostream& err)
+{
+    // The signals wait for one thread of ours instead of ending the process
+    // in the middle of a settings write.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+    Clock::setCurrent(std::make_shared<SystemClock>());
+    std::string error;
+    auto desktop = X11Desktop::connect("", &error);
+    if (!desktop) {
+        err << "quorvex: " << error << "\n";
+        return 1;
+    }
+    Desktop::setCurrent(desktop);
+    out << "X11 display \"" << desktop->connection().displayName() << "\", window manager \""
+        << desktop->connection().windowManagerName() << "\"\n";
+    printAccessibilityReport(out);
+    printModelLists(out);
+    if (!writePreviews(outDirectory + "/previews", out, err))
+        return 1;
+
+    std::atomic<int> status { 0 };
+    desktop->setServerLostHandler([&status, &err] {
+        RunLoop::main().perform([&status, &err] {
+            err << "quorvex: the connection to the X server was lost; the settings are kept\n";
+            status = 1;
+            RunLoop::main().stop();
+        });
+    });
+    std::thread signalWaiter([&signals] {
+        int signal = 0;
+        sigwait(&signals, &signal);
+        if (signal != SIGUSR1)
+            RunLoop::main().perform([] { RunLoop::main().stop(); });
+    });
+
+    auto delegate = makeRef<AppDelegate>();
+    NSApp().setDelegate(delegate);
+    NSApp().finishLaunching();
+    for (const auto& combination : desktop->grabFailures())
+        err << "quorvex: " << combination << " is held by another program; that hotkey does nothing here\n";
+    out << "Quorvex is running on X11: Super+Tab, Control+Tab and Alt+Tab as set in the preferences (Super stands for "
+           "Command, Alt for Option). Stop it with Control+C.\n"
+        << std::flush;
+    RunLoop::main().run();
+    pthread_kill(signalWaiter.native_handle(), SIGUSR1);
+    signalWaiter.join();
+    NSUserDefaults::standardUserDefaults()->synchronize();
+    dispatchWaitForBackgroundWork();
+    return status;
+}
+
+}
+
 int runQuorvex(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
 {
+    bool x11 = false;
     std::string desktopFile;
     std::string sessionFile;
     std::string outDirectory = "out";
@@ -196,6 +269,8 @@ int runQuorvex(int argc, const char* const* argv, std::ostream& out, std::ostrea
             sessionFile = argv[++i];
         } else if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc) {
             outDirectory = argv[++i];
+        } else if (std::strcmp(argv[i], "--x11") == 0) {
+            x11 = true;
         } else if (std::strcmp(argv[i], "--help") == 0) {
             usage(out);
             return 0;
@@ -204,6 +279,13 @@ int runQuorvex(int argc, const char* const* argv, std::ostream& out, std::ostrea
             usage(err);
             return 2;
         }
+    }
+    if (x11) {
+        if (!desktopFile.empty() || !sessionFile.empty()) {
+            err << "quorvex: --x11 runs on the real session: it takes no --desktop or --session\n";
+            return 2;
+        }
+        return runOnX11(outDirectory, out, err);
     }
     std::ifstream sessionStream;
     if (!sessionFile.empty()) {

@@ -4,6 +4,8 @@
 #include <foundation/RunLoop.h>
 
 #include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
+#include <xcb/xtest.h>
 
 #include <csignal>
 #include <cstdlib>
@@ -177,8 +179,43 @@ std::unique_ptr<X11Session> X11Session::start(const Options& options, std::strin
     return session;
 }
 
+struct X11Session::Keyboard {
+    xcb_connection_t* connection { nullptr };
+    xcb_key_symbols_t* symbols { nullptr };
+    ~Keyboard()
+    {
+        if (symbols)
+            xcb_key_symbols_free(symbols);
+        if (connection)
+            xcb_disconnect(connection);
+    }
+};
+
+bool X11Session::fakeKey(uint32_t keySymbol, bool press)
+{
+    if (!m_keyboard) {
+        m_keyboard = std::make_unique<Keyboard>();
+        m_keyboard->connection = xcb_connect(m_display.c_str(), nullptr);
+        m_keyboard->symbols = xcb_key_symbols_alloc(m_keyboard->connection);
+    }
+    auto* c = m_keyboard->connection;
+    if (xcb_connection_has_error(c))
+        return false;
+    xcb_keycode_t* codes = xcb_key_symbols_get_keycode(m_keyboard->symbols, keySymbol);
+    xcb_keycode_t code = codes ? codes[0] : XCB_NO_SYMBOL;
+    free(codes);
+    if (code == XCB_NO_SYMBOL)
+        return false;
+    xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    auto cookie = xcb_test_fake_input_checked(c, press ? XCB_KEY_PRESS : XCB_KEY_RELEASE, code, XCB_CURRENT_TIME, root, 0, 0, 0);
+    xcb_generic_error_t* error = xcb_request_check(c, cookie);
+    free(error);
+    return !error;
+}
+
 X11Session::~X11Session()
 {
+    m_keyboard.reset();
     stop(m_windowManager);
     stop(m_server);
     if (!m_configDirectory.empty()) {

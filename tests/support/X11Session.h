@@ -43,6 +43,10 @@ public:
     // Stops the server: its clients lose their connection.
     void stopServer();
 
+    // Presses or releases the key of an X key symbol through XTest, as a
+    // person at the keyboard would.
+    bool fakeKey(uint32_t keySymbol, bool press);
+
     // Waits until the window manager frames a window.
     bool waitForWindowManager(double timeoutSeconds);
 
@@ -52,6 +56,8 @@ private:
     pid_t m_server { 0 };
     pid_t m_windowManager { 0 };
     std::string m_configDirectory;
+    struct Keyboard;
+    std::unique_ptr<Keyboard> m_keyboard;
 };
 
 class X11TestClient {

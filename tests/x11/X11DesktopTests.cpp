@@ -1,6 +1,7 @@
 // The X11 desktop on a private Xvfb session with openbox and test clients
 // of our own: what it lists, the actions it asks of the window manager,
 // captures, and the faults of a real session.
+#include <support/SimWorld.h>
 #include <support/X11Session.h>
 
 #include <desktop/x11/X11Desktop.h>
@@ -35,7 +36,7 @@ protected:
     {
         dispatchWaitForBackgroundWork();
         RunLoop::main().reset();
-        Desktop::setCurrent(nullptr);
+        SimWorld::installEmptyDesktop();
         desktop.reset();
         client.reset();
         session.reset();

@@ -921,8 +921,10 @@ void NSWindow::displayIfNeeded()
     }
     if (m_contentView)
         m_contentView->clearNeedsDisplayRecursively();
-    if (m_number != 0)
+    if (m_number != 0) {
         publishFrame(dirty);
+        Desktop::current().ownWindowPainted(static_cast<CGWindowID>(m_number));
+    }
 }
 
 // Copies the rows just painted to the frame other threads see, into memory

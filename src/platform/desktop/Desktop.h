@@ -89,6 +89,14 @@ public:
     // Puts one of this process's windows in front of every window, or
     // behind them all.
     virtual void orderOwnWindow(CGWindowID number, bool front) = 0;
+    // One of this process's windows painted: a desktop that shows them on a
+    // real screen takes its pixels now (the simulated one reads them when
+    // it composites).
+    virtual void ownWindowPainted(CGWindowID) { }
+    // The hot keys this process registered (virtual key code and Carbon
+    // modifier bits): a desktop that hands keys to a process only where it
+    // asks for them (a real X11 session) makes them reach it.
+    virtual void setRegisteredHotKeys(std::vector<DesktopSymbolicHotKey>) { }
 
     // Posts an input event into the window server's stream.
     virtual void postEvent(const DesktopInputEvent& event) = 0;

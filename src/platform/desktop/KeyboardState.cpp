@@ -16,6 +16,15 @@ const ModifierKey kModifierKeys[6] = {
     { kCapsLockFlag, VirtualKey::CapsLock },
 };
 
+std::vector<DesktopSymbolicHotKey> switcherHotKeys()
+{
+    return {
+        { 1, VirtualKey::Tab, kCarbonCommand, true, "Application switcher" },
+        { 2, VirtualKey::Tab, kCarbonCommand | kCarbonShift, true, "Application switcher, backwards" },
+        { 27, 50, kCarbonCommand, true, "Move focus to the next window" },
+    };
+}
+
 std::optional<uint64_t> modifierFlagOfKey(uint16_t keyCode)
 {
     switch (keyCode) {

@@ -26,6 +26,16 @@ inline constexpr uint64_t kFunctionFlag = 0x800000;
 inline constexpr uint64_t kModifierMask
     = kCapsLockFlag | kShiftFlag | kControlFlag | kOptionFlag | kCommandFlag | kFunctionFlag;
 
+// Carbon modifier bits of hot keys and the symbolic hot-key table.
+inline constexpr uint32_t kCarbonCommand = 0x100;
+inline constexpr uint32_t kCarbonShift = 0x200;
+inline constexpr uint32_t kCarbonOption = 0x800;
+inline constexpr uint32_t kCarbonControl = 0x1000;
+
+// The desktop's own switcher shortcuts that an event tap takes: Command+Tab,
+// Command+Shift+Tab and Command+`.
+std::vector<DesktopSymbolicHotKey> switcherHotKeys();
+
 // The modifier keys a keyboard holds, in the order their changes are
 // reported (Function and Caps Lock last).
 struct ModifierKey {

@@ -12,22 +12,10 @@
 
 using namespace KeyboardState;
 
-namespace {
-
-// Carbon modifier bits of the symbolic hot-key table.
-constexpr uint32_t kCarbonCommand = 0x100;
-constexpr uint32_t kCarbonShift = 0x200;
-constexpr uint32_t kCarbonOption = 0x800;
-constexpr uint32_t kCarbonControl = 0x1000;
-
-}
-
 std::vector<DesktopSymbolicHotKey> SimDesktop::defaultSymbolicHotKeys()
 {
-    return {
-        { 1, 48, kCarbonCommand, true, "Application switcher" },
-        { 2, 48, kCarbonCommand | kCarbonShift, true, "Application switcher, backwards" },
-        { 27, 50, kCarbonCommand, true, "Move focus to the next window" },
+    auto hotKeys = switcherHotKeys();
+    hotKeys.insert(hotKeys.end(), {
         { 28, 20, kCarbonCommand | kCarbonShift, true, "Save picture of screen as a file" },
         { 30, 21, kCarbonCommand | kCarbonShift, true, "Save picture of selected area as a file" },
         { 32, 126, kCarbonControl, true, "Show all windows" },
@@ -37,7 +25,8 @@ std::vector<DesktopSymbolicHotKey> SimDesktop::defaultSymbolicHotKeys()
         { 65, 49, kCarbonCommand | kCarbonOption, true, "Show the search window" },
         { 79, 123, kCarbonControl, true, "Move left a space" },
         { 81, 124, kCarbonControl, true, "Move right a space" },
-    };
+    });
+    return hotKeys;
 }
 
 std::vector<DesktopSymbolicHotKey> SimDesktop::symbolicHotKeys() const

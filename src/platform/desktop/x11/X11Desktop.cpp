@@ -420,6 +420,10 @@ constexpr uint32_t kStateToggle = 2;
 
 void X11Desktop::requestActivate(xcb_window_t window)
 {
+    {
+        std::lock_guard lock(m_mutex);
+        m_pendingActivation = window;
+    }
     sendClientMessage(window, m_x->ewmh()._NET_ACTIVE_WINDOW, kSourcePager, XCB_CURRENT_TIME, XCB_WINDOW_NONE);
     xcb_flush(m_x->connection());
 }
@@ -509,8 +513,24 @@ bool X11Desktop::activateApplication(pid_t pid, bool frontWindowOnly)
             return false;
         windows = appWindowsLocked(pid);
     }
+    if (pid == m_ownPid) {
+        // This process becomes frontmost for the input stream while the X
+        // focus stays with the user's window: the panel takes no focus.
+        setFrontmost(m_ownPid);
+        return true;
+    }
     if (windows.empty())
-        return pid == m_ownPid;
+        return false;
+    {
+        // A window of the application that was just asked to come to the
+        // front (focusing a window sets it main, then brings its process
+        // forward) stays the one in front, though the window manager has
+        // not stacked it yet.
+        std::lock_guard lock(m_mutex);
+        auto pending = m_clients.find(m_pendingActivation);
+        if (frontWindowOnly && pending != m_clients.end() && pending->second->pid == pid)
+            return true;
+    }
     // The others first, back to front, so that they stay in their order
     // behind the front one.
     if (!frontWindowOnly)
@@ -518,6 +538,17 @@ bool X11Desktop::activateApplication(pid_t pid, bool frontWindowOnly)
             requestRaise(*it);
     requestActivate(windows.front());
     return true;
+}
+
+void X11Desktop::setFrontmost(pid_t pid)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_frontmost == pid || !m_apps.count(pid))
+            return;
+        m_frontmost = pid;
+    }
+    emit({ { DesktopEvent::Kind::ApplicationActivated, pid } });
 }
 
 bool X11Desktop::hideApplication(pid_t pid)

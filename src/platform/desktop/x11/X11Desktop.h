@@ -38,7 +38,7 @@ public:
 
     // The hot keys this process registered: grabbed like the desktop's own
     // switcher keys, so that they reach it.
-    void setRegisteredHotKeys(std::vector<DesktopSymbolicHotKey> hotKeys);
+    void setRegisteredHotKeys(std::vector<DesktopSymbolicHotKey> hotKeys) override;
     // While the panel is up every key comes here: the keyboard grab stands
     // in for the event tap. Modifiers released before the grab took hold
     // are reported released.
@@ -93,13 +93,17 @@ public:
     // title bar (the switcher panel) is placed by this desktop above the
     // others and takes no focus; while one is shown at a level above the
     // normal one, the keyboard is grabbed.
-    CGWindowID registerOwnWindow(DesktopWindow window);
-    void updateOwnWindow(const DesktopWindow& window);
-    void removeOwnWindow(CGWindowID number);
-    void setOwnWindowContent(CGWindowID number, std::function<DesktopImage()> content);
-    void orderOwnWindow(CGWindowID number, bool front);
+    // There is no Dock on X11: the policy is kept for what asks.
+    void setOwnActivationPolicy(ActivationPolicy policy) override;
+    CGWindowID registerOwnWindow(DesktopWindow window) override;
+    void updateOwnWindow(const DesktopWindow& window) override;
+    void removeOwnWindow(CGWindowID number) override;
+    void setOwnWindowContent(CGWindowID number, std::function<DesktopImage()> content) override;
+    void orderOwnWindow(CGWindowID number, bool front) override;
     // The window painted: its pixels go to the server.
-    void ownWindowPainted(CGWindowID number);
+    void ownWindowPainted(CGWindowID number) override;
+    // How many times pixels of this process's windows went to the server.
+    uint64_t ownWindowPaintCount() const { return m_ownPaints; }
 
     // The desktop's own shortcuts on X11: the switcher keys that an event
     // tap takes (Super stands for Command), grabbed so that they reach this
@@ -139,6 +143,7 @@ private:
     void pump();
     void handleEvent(xcb_generic_event_t* event, std::vector<DesktopEvent>& events, std::vector<DesktopInputEvent>& input);
     void emit(const std::vector<DesktopEvent>& events);
+    void setFrontmost(pid_t pid);
 
     // Reading the session into the mirror (X11DesktopScan.cpp).
     void refreshClientsLocked(std::vector<DesktopEvent>& events);
@@ -198,11 +203,14 @@ private:
     std::map<pid_t, App> m_apps;
     std::vector<pid_t> m_launchOrder;
     xcb_window_t m_active { XCB_WINDOW_NONE };
+    // The window last asked to become active, until it is.
+    xcb_window_t m_pendingActivation { XCB_WINDOW_NONE };
     pid_t m_frontmost { 0 };
     uint32_t m_currentDesktop { 0 };
     std::vector<DesktopScreen> m_screens;
     std::map<xcb_window_t, Capture> m_captures;
     std::map<CGWindowID, OwnWindow> m_ownWindows;
+    ActivationPolicy m_ownPolicy { ActivationPolicy::Regular };
     // Own windows front to back.
     std::vector<CGWindowID> m_ownOrder;
     // Own windows the server asked to paint again.
@@ -227,6 +235,7 @@ private:
 
     std::thread m_thread;
     std::atomic<bool> m_stopping { false };
+    std::atomic<uint64_t> m_ownPaints { 0 };
     std::atomic<bool> m_connected { true };
     xcb_window_t m_wakeWindow { XCB_WINDOW_NONE };
     std::function<void()> m_serverLost;

@@ -22,22 +22,13 @@ using namespace KeyboardState;
 
 namespace {
 
-constexpr uint32_t kCarbonCommand = 0x100;
-constexpr uint32_t kCarbonShift = 0x200;
-constexpr uint32_t kCarbonOption = 0x800;
-constexpr uint32_t kCarbonControl = 0x1000;
-
 // The modifier keys an X key event's state tells of.
 constexpr size_t kStateModifierKeys = 4;
 }
 
 std::vector<DesktopSymbolicHotKey> X11Desktop::defaultSymbolicHotKeys()
 {
-    return {
-        { 1, VirtualKey::Tab, kCarbonCommand, true, "Application switcher" },
-        { 2, VirtualKey::Tab, kCarbonCommand | kCarbonShift, true, "Application switcher, backwards" },
-        { 27, 50, kCarbonCommand, true, "Move focus to the next window" },
-    };
+    return switcherHotKeys();
 }
 
 std::vector<DesktopSymbolicHotKey> X11Desktop::symbolicHotKeys() const { return defaultSymbolicHotKeys(); }

@@ -4,6 +4,7 @@
 // lies above the others and never takes the focus from the user's window;
 // while it is up at a level above the normal one the keyboard is grabbed,
 // standing in for the event tap.
+#include "X11Client.h"
 #include "X11Connection.h"
 #include "X11Desktop.h"
 
@@ -15,6 +16,13 @@ namespace {
 uint32_t coordinate(double v) { return static_cast<uint32_t>(static_cast<int32_t>(std::clamp(v, -32768.0, 32767.0))); }
 uint32_t extent(double v) { return static_cast<uint32_t>(std::clamp(v, 1.0, 32767.0)); }
 
+}
+
+void X11Desktop::setOwnActivationPolicy(ActivationPolicy policy)
+{
+    std::lock_guard lock(m_mutex);
+    m_ownPolicy = policy;
+    m_apps[m_ownPid].info.policy = policy;
 }
 
 CGWindowID X11Desktop::registerOwnWindow(DesktopWindow window)
@@ -119,6 +127,18 @@ void X11Desktop::updateKeyboardGrab()
             [](const auto& entry) { return entry.second.shown && entry.second.panel && entry.second.info.layer > 0; });
     }
     setKeyboardGrabbed(panelUp);
+    if (panelUp)
+        return;
+    // With the panel gone the window that has the X focus is in front again
+    // (a switch to the window that already had it changes nothing there).
+    pid_t active = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        if (auto* client = clientLocked(m_active))
+            active = client->pid;
+    }
+    if (active)
+        setFrontmost(active);
 }
 
 void X11Desktop::paintOwnWindow(CGWindowID number)
@@ -158,6 +178,7 @@ void X11Desktop::paintOwnWindow(CGWindowID number)
     }
     xcb_free_gc(c, gc);
     xcb_flush(c);
+    ++m_ownPaints;
 }
 
 std::optional<DesktopImage> X11Desktop::captureOwnWindow(CGWindowID number)

@@ -271,13 +271,18 @@ void X11Desktop::refreshActiveLocked(std::vector<DesktopEvent>& events)
 {
     auto active = X11PropertyRequest(m_x->connection(), m_x->root(), m_x->ewmh()._NET_ACTIVE_WINDOW, 4).get().word();
     xcb_window_t window = active.value_or(XCB_WINDOW_NONE);
-    if (window == m_active)
-        return;
-    m_active = window;
     pid_t pid = m_frontmost;
     if (auto it = m_clients.find(window); it != m_clients.end() && it->second->pid > 0)
         pid = it->second->pid;
-    if (auto* client = clientLocked(window)) {
+    // While the panel is up this process stays in front whatever the window
+    // manager repeats about the window that keeps the focus.
+    if (window == m_active && (pid == m_frontmost || m_keyboardGrabbed))
+        return;
+    bool changed = window != m_active;
+    m_active = window;
+    if (window == m_pendingActivation)
+        m_pendingActivation = XCB_WINDOW_NONE;
+    if (auto* client = clientLocked(window); client && changed) {
         DesktopElement app { DesktopElement::Kind::Application, client->pid, 0 };
         events.push_back({ DesktopEvent::Kind::AXNotification, client->pid, app, "AXFocusedWindowChanged" });
         events.push_back({ DesktopEvent::Kind::AXNotification, client->pid, app, "AXMainWindowChanged" });

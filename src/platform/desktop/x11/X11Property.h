@@ -15,7 +15,7 @@ struct X11PropertyReply {
     std::unique_ptr<xcb_get_property_reply_t, decltype(&free)> reply { nullptr, &free };
     // False when the window is gone or the property is absent.
     bool exists() const { return reply && reply->type != XCB_ATOM_NONE; }
-    xcb_atom_t type() const { return reply ? reply->type : XCB_ATOM_NONE; }
+    xcb_atom_t type() const { return reply ? reply->type : xcb_atom_t(XCB_ATOM_NONE); }
     const char* bytes() const { return reply ? static_cast<const char*>(xcb_get_property_value(reply.get())) : nullptr; }
     size_t length() const { return reply ? static_cast<size_t>(xcb_get_property_value_length(reply.get())) : 0; }
     // 32-bit items (cardinals, atoms, windows).
