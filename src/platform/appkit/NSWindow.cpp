@@ -759,7 +759,11 @@ void NSWindow::trackMouse(const Ref<NSEvent>& event, bool topmost)
         if (!owner)
             continue;
         if (p.type == NSEventTypeMouseMoved) {
-            owner->mouseMoved(event);
+            // The owner reads the location in this window, as the window
+            // that tracks the area hands the movement on.
+            auto moved = NSEvent::eventWithCGEvent(event->CGEvent());
+            moved->setWindow(selfRef<NSWindow>());
+            owner->mouseMoved(moved);
             continue;
         }
         auto e = NSEvent::enterExitEvent(p.type, event, p.area);
