@@ -295,6 +295,8 @@ QuorvexSession::Status QuorvexSession::runLine(const std::string& line, size_t l
         settle();
         return Passed;
     }
+    if (auto status = runWindowCommand(t, lineNumber, line))
+        return *status;
     if (command == "expect") {
         settle();
         if (t.size() == 3 && t[1] == "focus") {
@@ -326,7 +328,8 @@ QuorvexSession::Status QuorvexSession::runLine(const std::string& line, size_t l
                 return fail(lineNumber, line, "saw " + std::to_string(count), ExpectationFailed);
             return Passed;
         }
-        return usage("expect focus \"TITLE\" | expect panel visible|hidden | expect selected \"TITLE\" | expect count N");
+        return usage("expect focus \"TITLE\" | expect panel visible|hidden | expect selected \"TITLE\" | expect count N | "
+                     "expect checked|unchecked \"TITLE\" | expect shows \"TEXT\" | expect login-item on|off");
     }
     return fail(lineNumber, line, "unknown command \"" + command + "\"", ScriptError);
 }
