@@ -5,6 +5,7 @@
 #include "GridViewController.h"
 #include "QXImageSizeTransformer.h"
 #include "WindowButton.h"
+#include "WidthFollowingScrollView.h"
 #include "WindowManViewPanel.h"
 
 #include <appkit/NSImageView.h>
@@ -106,19 +107,6 @@ public:
     }
 };
 
-// A scroll view whose collection view is always as wide as it is, so that
-// the columns follow the panel's width.
-class GridScrollView : public NSScrollView {
-public:
-    using NSScrollView::NSScrollView;
-    void setFrame(CGRect frame) override
-    {
-        NSScrollView::setFrame(frame);
-        if (auto document = documentView())
-            document->setFrameSize(CGSizeMake(frame.size.width, document->frame().size.height));
-    }
-};
-
 // YES when a window has no number to show: none at all, or an empty one
 // (the windows past the ninth).
 class NoBadgeTransformer : public NSValueTransformer {
@@ -208,6 +196,9 @@ void buildGridCollectionViewItemInterface(GridCollectionViewItem& item)
     auto badge = makeRef<FBFlatButton>(kBadgeFrame);
     badge->setFont(NSFont::boldSystemFontOfSize(11));
     badge->setImagePosition(NSNoImage);
+    // A click shows the pressed look only while the mouse is down: the badge
+    // is not a switch.
+    badge->setMomentary(true);
     view->addSubview(badge);
 
     item.setView(view);
@@ -235,7 +226,7 @@ void buildGridViewControllerInterface(GridViewController& controller)
 
     CGRect scrollFrame = CGRectMake(
         kGridSideMargin, kGridBottomMargin, kWidth - 2 * kGridSideMargin, kHeight - kGridBottomMargin);
-    auto scroll = makeRef<GridScrollView>(scrollFrame);
+    auto scroll = makeRef<WidthFollowingScrollView>(scrollFrame);
     scroll->setDrawsBackground(false);
     scroll->setHasVerticalScroller(true);
     scroll->setAutoresizingMask(NSViewWidthSizable | NSViewHeightSizable);
