@@ -2,6 +2,8 @@
 
 #include "NSKeyValueBinding.h"
 
+#include <algorithm>
+
 #include <graphics/NSBezierPath.h>
 #include <graphics/NSColor.h>
 
@@ -9,6 +11,7 @@ namespace {
 
 // Room at the right end for the arrows that mark a pop-up.
 constexpr CGFloat kArrowsWidth = 18;
+constexpr CGFloat kTitleInset = 8;
 constexpr CGFloat kArrowHalfWidth = 3.5;
 constexpr CGFloat kArrowHeight = 3.5;
 
@@ -127,13 +130,23 @@ bool NSPopUpButton::chooseItemWithTitle(const std::string& title)
 CGSize NSPopUpButton::intrinsicContentSize() const
 {
     CGSize size = NSButton::intrinsicContentSize();
-    size.width += kArrowsWidth;
+    size.width += kArrowsWidth + kTitleInset;
     return size;
 }
 
-void NSPopUpButton::drawRect(CGRect dirtyRect)
+void NSPopUpButton::drawRect(CGRect)
 {
-    NSButton::drawRect(dirtyRect);
+    // The bezel over the whole button, the title inset from its left end and
+    // clear of the arrows.
+    auto& cell = buttonCell();
+    std::string title = cell.title();
+    cell.setTitle({});
+    cell.drawWithFrame(bounds(), this);
+    cell.setTitle(title);
+    CGRect text = bounds();
+    text.origin.x += kTitleInset;
+    text.size.width = std::max<CGFloat>(0, text.size.width - kTitleInset - kArrowsWidth);
+    cell.drawInteriorWithFrame(text, this);
     // Two small arrows, up and down, at the right end.
     CGRect b = bounds();
     CGFloat x = CGRectGetMaxX(b) - kArrowsWidth / 2 - 2;
