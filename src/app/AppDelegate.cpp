@@ -1,8 +1,13 @@
 #include "AppDelegate.h"
 
 #include "AppController.h"
+#include "BoolTransformer.h"
+#include "GeneralPrefs.h"
 #include "GrantController.h"
 #include "KSPreferencesWindowController.h"
+#include "ShortcutsPrefs.h"
+#include "StylePrefs.h"
+#include "UpdatePrefsViewController.h"
 
 #include <appkit/NSApplication.h>
 #include <appkit/NSMenu.h>
@@ -41,6 +46,7 @@ constexpr long kVariableLength = -1;
 
 AppDelegate::AppDelegate()
 {
+    BoolTransformer::registerTransformer();
     setActionHandler("showAboutPanel", [this](const Ref<NSObject>&) { showAboutPanel(); });
     setActionHandler("moreApps:", [this](const Ref<NSObject>&) { moreApps(); });
     setActionHandler("deals:", [this](const Ref<NSObject>&) { deals(); });
@@ -227,9 +233,8 @@ void AppDelegate::openAccessibility() const
 const Ref<KSPreferencesWindowController>& AppDelegate::prefsController()
 {
     if (!m_prefsController) {
-        // The four panes of the preferences belong to a later part of the
-        // application; the window works with whatever panes it is given.
-        std::vector<Ref<NSViewController>> panes;
+        std::vector<Ref<NSViewController>> panes { makeRef<GeneralPrefs>(), makeRef<StylePrefs>(),
+            makeRef<ShortcutsPrefs>(), makeRef<UpdatePrefsViewController>() };
         m_prefsController = makeRef<KSPreferencesWindowController>(
             panes, NSBundle::mainBundle().localizedStringForKey("Preferences", ""));
         if (auto window = m_prefsController->window())

@@ -338,6 +338,8 @@ QuorvexSession::Status QuorvexSession::runLine(const std::string& line, size_t l
         settle();
         return Passed;
     }
+    if (auto status = runWindowCommand(t, lineNumber, line))
+        return *status;
     if (command == "set") {
         const auto& rules = settingRules();
         auto rule = arguments(2, 2) ? rules.find(t[1]) : rules.end();
@@ -413,7 +415,9 @@ QuorvexSession::Status QuorvexSession::runLine(const std::string& line, size_t l
             }
             return Passed;
         }
-        return usage("expect focus \"TITLE\" | expect panel visible|hidden | expect selected \"TITLE\" | expect count N | expect frame \"TITLE\" X Y WIDTH HEIGHT");
+        return usage("expect focus \"TITLE\" | expect panel visible|hidden | expect selected \"TITLE\" | expect count N | "
+                     "expect frame \"TITLE\" X Y WIDTH HEIGHT | expect checked|unchecked \"TITLE\" | expect shows \"TEXT\" | "
+                     "expect login-item on|off");
     }
     return fail(lineNumber, line, "unknown command \"" + command + "\"", ScriptError);
 }
