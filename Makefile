@@ -4,7 +4,7 @@ BUILD ?= build
 BUILD_TYPE ?= RelWithDebInfo
 PACKAGES = cmake ninja-build g++ pkg-config python3 libgtest-dev libgmock-dev \
            libbenchmark-dev libcairo2-dev libpango1.0-dev libplist-dev \
-           libjavascriptcoregtk-4.1-dev libpng-dev
+           libjavascriptcoregtk-4.1-dev libpng-dev imagemagick
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: setup configure build run test bench clean

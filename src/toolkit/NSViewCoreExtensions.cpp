@@ -1,5 +1,7 @@
 #include "NSViewCoreExtensions.h"
 
+#include "TKDrawingGuard.h"
+
 #include <appkit/NSException.h>
 #include <appkit/NSWindow.h>
 #include <foundation/Log.h>
@@ -34,13 +36,8 @@ void NSViewCoreExtensions::askParentToDrawBackground(NSView& view)
     auto* painter = dynamic_cast<TKBackgroundDrawing*>(parent.get());
     if (!painter)
         return;
-    NSGraphicsStateSaver saver;
     CGRect rect = view.bounds();
     if (auto* ancestor = dynamic_cast<NSView*>(parent.get()))
         rect = ancestor->convertRectToView(ancestor->bounds(), &view);
-    try {
-        painter->drawBackgroundInSubview(view, rect);
-    } catch (const NSException& exception) {
-        NSLog("%@", exception.description());
-    }
+    TKDrawGuarded([&] { painter->drawBackgroundInSubview(view, rect); });
 }

@@ -925,8 +925,22 @@ void NSWindow::displayIfNeeded()
     }
     if (m_contentView)
         m_contentView->clearNeedsDisplayRecursively();
-    if (m_number != 0)
+    if (m_number == 0)
+        return;
+    if (isFlushWindowDisabled())
+        m_unflushed = CGRectUnion(m_unflushed, dirty);
+    else
         publishFrame(dirty);
+}
+
+void NSWindow::enableFlushWindow()
+{
+    if (m_flushDisabled == 0 || --m_flushDisabled > 0)
+        return;
+    CGRect unflushed = m_unflushed;
+    m_unflushed = CGRectNull;
+    if (!CGRectIsNull(unflushed) && m_backing && m_number != 0)
+        publishFrame(unflushed);
 }
 
 // Copies the rows just painted to the frame other threads see, into memory
