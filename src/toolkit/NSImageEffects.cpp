@@ -20,9 +20,9 @@ Ref<NSImage> drawnCopy(const Ref<NSImage>& image, CGSize size, Draw&& draw)
     return maker->unlockFocus(image->isTemplate());
 }
 
-} // namespace
-
-Ref<NSImage> NSImageTKExtensions::coloredImage(const Ref<NSImage>& image, const Ref<NSColor>& color)
+// The image's size filled with the colour, then the image composited over
+// it with the operation.
+Ref<NSImage> filledCopy(const Ref<NSImage>& image, const Ref<NSColor>& color, NSCompositingOperation operation)
 {
     if (!image)
         return nullptr;
@@ -30,8 +30,16 @@ Ref<NSImage> NSImageTKExtensions::coloredImage(const Ref<NSImage>& image, const 
         if (color)
             color->set();
         NSBezierPath::fillRect(CGRect { {}, image->size() });
-        compositeToPointHQ(image, CGPointZero, NSCompositingOperationDestinationIn, 1.0f);
+        NSImageTKExtensions::compositeToPointHQ(image, CGPointZero, operation, 1.0f);
     });
+}
+
+} // namespace
+
+Ref<NSImage> NSImageTKExtensions::coloredImage(const Ref<NSImage>& image, const Ref<NSColor>& color)
+{
+    // Destination-in keeps the colour where the image has alpha.
+    return filledCopy(image, color, NSCompositingOperationDestinationIn);
 }
 
 Ref<NSImage> NSImageTKExtensions::copyImageWithShadow(const Ref<NSImage>& image, const Ref<NSShadow>& shadow)
@@ -47,14 +55,7 @@ Ref<NSImage> NSImageTKExtensions::copyImageWithShadow(const Ref<NSImage>& image,
 
 Ref<NSImage> NSImageTKExtensions::imageWithBackground(const Ref<NSImage>& image, const Ref<NSColor>& color)
 {
-    if (!image)
-        return nullptr;
-    return drawnCopy(image, image->size(), [&] {
-        if (color)
-            color->set();
-        NSBezierPath::fillRect(CGRect { {}, image->size() });
-        image->compositeToPoint(CGPointZero, NSCompositingOperationSourceOver, 1.0);
-    });
+    return filledCopy(image, color, NSCompositingOperationSourceOver);
 }
 
 Ref<NSImage> NSImageTKExtensions::monochromeImage(const Ref<NSImage>& image)

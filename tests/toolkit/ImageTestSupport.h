@@ -3,6 +3,7 @@
 #pragma once
 
 #include <graphics/Graphics.h>
+#include <toolkit/TKImageMaker.h>
 
 #include <array>
 #include <functional>
@@ -49,3 +50,13 @@ inline constexpr RGBA kRed { 255, 0, 0, 255 };
 inline constexpr RGBA kGreen { 0, 255, 0, 255 };
 inline constexpr RGBA kBlue { 0, 0, 255, 255 };
 inline constexpr RGBA kClear { 0, 0, 0, 0 };
+
+// Runs drawing into a fresh maker of the size and gives the image.
+template <class Draw>
+Ref<NSImage> drawn(CGSize size, Draw&& draw)
+{
+    auto maker = TKImageMaker::maker(size);
+    maker->lockFocus();
+    draw();
+    return maker->unlockFocus();
+}

@@ -18,15 +18,6 @@ using TK = NSBezierPathTKExtensions;
 
 namespace {
 
-template <class Draw>
-Ref<NSImage> drawn(CGSize size, Draw&& draw)
-{
-    auto maker = TKImageMaker::maker(size);
-    maker->lockFocus();
-    draw();
-    return maker->unlockFocus();
-}
-
 std::vector<NSBezierPathElement> kinds(const NSBezierPath& path)
 {
     std::vector<NSBezierPathElement> out;

@@ -18,16 +18,6 @@ Ref<NSImage> redOverBlue(long w, long h)
     return imageOf(w, h, [h](long, long y) { return y < h / 2 ? kRed : kBlue; });
 }
 
-// Runs drawing into a fresh maker of the size and gives the image.
-template <class Draw>
-Ref<NSImage> drawn(CGSize size, Draw&& draw)
-{
-    auto maker = TKImageMaker::maker(size);
-    maker->lockFocus();
-    draw();
-    return maker->unlockFocus();
-}
-
 class FlippedView : public NSView {
 public:
     using NSView::NSView;

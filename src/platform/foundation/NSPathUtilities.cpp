@@ -131,3 +131,39 @@ std::pair<std::string, std::string> NSStringSplitFirstCharacter(const std::strin
         i = 1;
     return { text.substr(0, i), text.substr(i) };
 }
+
+std::u16string NSStringToUTF16(const std::string& text)
+{
+    std::u16string units;
+    for (size_t i = 0; i < text.size();) {
+        char32_t c;
+        size_t start = i;
+        if (!decode(text, i, c)) {
+            // A byte that is no UTF-8 stands for the code of the same number.
+            c = static_cast<unsigned char>(text[start]);
+            i = start + 1;
+        }
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            units.push_back(char16_t(0xD800 + (c >> 10)));
+            units.push_back(char16_t(0xDC00 + (c & 0x3FF)));
+        } else {
+            units.push_back(char16_t(c));
+        }
+    }
+    return units;
+}
+
+std::string NSStringFromUTF16(const std::u16string& units)
+{
+    std::string out;
+    for (size_t i = 0; i < units.size(); ++i) {
+        char32_t c = units[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (units[i + 1] - 0xDC00);
+            ++i;
+        }
+        encode(c, out);
+    }
+    return out;
+}

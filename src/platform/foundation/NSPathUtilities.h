@@ -18,3 +18,8 @@ std::string NSStringCapitalized(const std::string& text);
 // The first character (one code point, or the whole text when it is not
 // valid UTF-8) and the rest.
 std::pair<std::string, std::string> NSStringSplitFirstCharacter(const std::string& text);
+
+// The text as UTF-16 units, and back. A unit that is half of a pair comes
+// back as the three-byte form of its code (not valid UTF-8 on its own).
+std::u16string NSStringToUTF16(const std::string& text);
+std::string NSStringFromUTF16(const std::u16string& units);

@@ -52,6 +52,8 @@ public:
         CGSize shadowOffset {};
         CGFloat shadowBlur { 0 };
         CGColorRef shadowColor;
+        // NSSetFocusRingStyle: -1 none, else the NSFocusRingPlacement.
+        int focusRingPlacement { -1 };
     };
 
     GState& gstate() { return m_stack.back(); }

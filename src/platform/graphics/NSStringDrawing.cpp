@@ -81,8 +81,8 @@ TextLayout::TextLayout(const std::string& text, const NSStringAttributes& attrib
     PangoAttrList* list = pango_attr_list_new();
     pango_layout_set_attributes(m_layout, list);
     pango_attr_list_unref(list);
-    if (m_base.underlineStyle)
-        addAttributes({ 0, utf16Length(m_text) }, { nullptr, nullptr, m_base.underlineStyle });
+    if (m_base.underlineStyle || m_base.backgroundColor)
+        addAttributes({ 0, utf16Length(m_text) }, { nullptr, nullptr, m_base.underlineStyle, m_base.backgroundColor });
 }
 
 TextLayout::~TextLayout() { g_object_unref(m_layout); }
@@ -101,6 +101,15 @@ void TextLayout::addAttributes(NSRange range, const NSStringAttributes& attribut
     }
     if (attributes.foregroundColor)
         insertColour(list, attributes.foregroundColor, start, end);
+    if (const auto& colour = attributes.backgroundColor) {
+        PangoAttribute* bg = pango_attr_background_new(channel16(colour->redComponent()),
+            channel16(colour->greenComponent()), channel16(colour->blueComponent()));
+        bg->start_index = start, bg->end_index = end;
+        pango_attr_list_change(list, bg);
+        PangoAttribute* alpha = pango_attr_background_alpha_new(std::max<guint16>(1, channel16(colour->alphaComponent())));
+        alpha->start_index = start, alpha->end_index = end;
+        pango_attr_list_change(list, alpha);
+    }
     if (attributes.underlineStyle) {
         PangoAttribute* underline = pango_attr_underline_new(
             attributes.underlineStyle == 9 ? PANGO_UNDERLINE_DOUBLE : PANGO_UNDERLINE_SINGLE);
