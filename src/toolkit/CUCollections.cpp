@@ -9,30 +9,33 @@
 
 namespace {
 
-class ArrayKind final : public CUMutableCollectionConstruction {
+// A kind of value whose filled mutable collection is itself the result.
+class ValueKind : public CUMutableCollectionConstruction {
 public:
-    explicit ArrayKind(Value value)
+    explicit ValueKind(Value value)
         : m_value(std::move(value))
     {
     }
+    Value oc_createCollectionOfMyKindFromMutableCollection(const Value& collection) const override { return collection; }
+
+protected:
+    Value m_value;
+};
+
+class ArrayKind final : public ValueKind {
+public:
+    using ValueKind::ValueKind;
     Ref<CUEnumerator> oc_collectionEnumerator() const override
     {
         return makeRef<CUArrayEnumerator>(*m_value.array());
     }
     Value oc_createMutableInstanceOfMyKind() const override { return Value::Array {}; }
     void oc_addObject(const Value& element, Value& collection) const override { collection.array()->push_back(element); }
-    Value oc_createCollectionOfMyKindFromMutableCollection(const Value& collection) const override { return collection; }
-
-private:
-    Value m_value;
 };
 
-class DictionaryKind final : public CUMutableCollectionConstruction {
+class DictionaryKind final : public ValueKind {
 public:
-    explicit DictionaryKind(Value value)
-        : m_value(std::move(value))
-    {
-    }
+    using ValueKind::ValueKind;
     Ref<CUEnumerator> oc_collectionEnumerator() const override
     {
         return makeRef<CUAssociationEnumerator>(*m_value.dictionary());
@@ -44,18 +47,11 @@ public:
         if (auto association = element.objectAs<CUAssociation>())
             (*collection.dictionary())[association->key().stringValue()] = association->value();
     }
-    Value oc_createCollectionOfMyKindFromMutableCollection(const Value& collection) const override { return collection; }
-
-private:
-    Value m_value;
 };
 
-class StringKind final : public CUMutableCollectionConstruction {
+class StringKind final : public ValueKind {
 public:
-    explicit StringKind(Value value)
-        : m_value(std::move(value))
-    {
-    }
+    using ValueKind::ValueKind;
     Ref<CUEnumerator> oc_collectionEnumerator() const override
     {
         return makeRef<CUCharacterEnumerator>(*m_value.string());
@@ -66,10 +62,6 @@ public:
     {
         collection = *collection.string() + element.stringValue();
     }
-    Value oc_createCollectionOfMyKindFromMutableCollection(const Value& collection) const override { return collection; }
-
-private:
-    Value m_value;
 };
 
 class SetKind final : public CUMutableCollectionConstruction {

@@ -1,6 +1,7 @@
 // The view extensions: the tree, scrolling by fractions, capturing,
 // backgrounds, first responders, clicks and drags, and rings.
 #include "ImageTestSupport.h"
+#include "MouseEventsLater.h"
 #include "support/SimWorld.h"
 
 #include <toolkit/NSViewCoreExtensions.h>
@@ -216,11 +217,7 @@ protected:
 
     void later(double delay, std::vector<std::pair<NSEventType, CGPoint>> events)
     {
-        dispatch_after(dispatch_time(DISPATCH_TIME_NOW, static_cast<int64_t>(delay * NSEC_PER_SEC)),
-            dispatch_get_main_queue(), [events] {
-                for (auto [type, point] : events)
-                    NSApp().deliverInputEvent(NSEvent::mouseEventWithType(type, point));
-            });
+        deliverMouseEventsLater(delay, std::move(events));
     }
 
     SimWorld world { SimWorld::emptyScenario() };
