@@ -1,5 +1,6 @@
 #include "AppDelegate.h"
 
+#include <toolkit/VTValueTransformers.h>
 #include "AppController.h"
 #include "BoolTransformer.h"
 #include "GeneralPrefs.h"
@@ -22,6 +23,7 @@
 #include <foundation/NSTimer.h>
 #include <foundation/NSUserDefaults.h>
 #include <graphics/NSImage.h>
+#include <toolkit/VTValueTransformers.h>
 #include <model/AccessHelper.h>
 #include <services/AXUIElement.h>
 
@@ -92,6 +94,8 @@ void AppDelegate::writeIfAbsent(const std::string& key, const Value& value)
 
 void AppDelegate::initApp()
 {
+    // Bindings may name the toolkit's transformers by their class names.
+    VTValueTransformers::registerNamedTransformers();
     m_defaults = NSUserDefaults::standardUserDefaults();
     m_defaults->registerDefaults({ { "NSApplicationCrashOnExceptions", Value(false) } });
     createDefaultsValues();

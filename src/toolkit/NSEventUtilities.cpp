@@ -84,14 +84,11 @@ uint32_t NSEventUtilities::carbonModifierFlagsToCocoaModifierFlags(uint32_t carb
         | moved(kCarbonControlBit, kControlBit) | moved(kCarbonFunctionBit, kFunctionBit);
 }
 
-bool NSEventUtilities::isDragEvent(
-    const Ref<NSEvent>& event, const Ref<NSView>& forView, float dragSlop, std::optional<double> timeOut)
+NSEventUtilities::MouseTracking NSEventUtilities::trackLeftMouse(
+    const Ref<NSEvent>& event, bool flipped, float dragSlop, std::optional<double> timeOut, bool takeRelease)
 {
-    if (!event)
-        return false;
     NSPoint press = event->locationInWindow();
     CGRect square = CGRectInset(CGRectMake(press.x, press.y, 0, 0), -dragSlop, -dragSlop);
-    bool flipped = forView && forView->isFlipped();
 
     // This application's drags and releases, in order, taken before dispatch.
     std::deque<Ref<NSEvent>> queue;
@@ -102,7 +99,7 @@ bool NSEventUtilities::isDragEvent(
         });
     // What was taken but not consumed goes on to its window once the caller
     // is done with the press, as if it had waited in the queue.
-    auto answer = [&](bool drag) {
+    auto answer = [&](MouseTracking::Outcome outcome, Ref<NSEvent> ending) {
         monitor.reset();
         if (!queue.empty()) {
             std::vector<Ref<NSEvent>> rest(queue.begin(), queue.end());
@@ -113,7 +110,10 @@ bool NSEventUtilities::isDragEvent(
                 },
                 kCFRunLoopCommonModes);
         }
-        return drag;
+        MouseTracking result;
+        result.outcome = outcome;
+        result.event = std::move(ending);
+        return result;
     };
 
     for (;;) {
@@ -124,16 +124,31 @@ bool NSEventUtilities::isDragEvent(
         }
         if (queue.empty()) {
             if (timeOut || !isMouseButtonDown())
-                return answer(false);
+                return answer(MouseTracking::Outcome::Ended, nullptr);
             continue;
         }
-        if (queue.front()->type() == NSEventTypeLeftMouseUp)
-            return answer(false);
+        if (queue.front()->type() == NSEventTypeLeftMouseUp) {
+            Ref<NSEvent> release;
+            if (takeRelease) {
+                release = queue.front();
+                queue.pop_front();
+            }
+            return answer(MouseTracking::Outcome::Released, release);
+        }
         auto drag = queue.front();
         queue.pop_front();
         if (!NSMouseInRect(drag->locationInWindow(), square, flipped))
-            return answer(true);
+            return answer(MouseTracking::Outcome::Dragged, drag);
     }
+}
+
+bool NSEventUtilities::isDragEvent(
+    const Ref<NSEvent>& event, const Ref<NSView>& forView, float dragSlop, std::optional<double> timeOut)
+{
+    if (!event)
+        return false;
+    bool flipped = forView && forView->isFlipped();
+    return trackLeftMouse(event, flipped, dragSlop, timeOut, false).outcome == MouseTracking::Outcome::Dragged;
 }
 
 bool NSEventUtilities::shiftKeyDown(const NSEvent& event) { return flag(event, kShiftBit); }

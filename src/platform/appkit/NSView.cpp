@@ -487,6 +487,8 @@ CGContextRef makeOffscreenLike(const CGContextRef& context)
 
 }
 
+thread_local NSView* NSView::t_focusView = nullptr;
+
 void NSView::drawSubtree(const CGContextRef& context, CGRect dirty)
 {
     if (m_hidden || m_alpha <= 0)
@@ -523,6 +525,13 @@ void NSView::drawSubtree(const CGContextRef& context, CGRect dirty)
         CurrentContextScope scope(context, isFlipped());
         drawLayerBackground(context);
         CGContextStateSaver drawing(context);
+        // The view that has the drawing focus while its drawRect: runs.
+        NSView* outer = t_focusView;
+        t_focusView = this;
+        struct Restore {
+            NSView* view;
+            ~Restore() { t_focusView = view; }
+        } restore { outer };
         drawRect(area);
     }
     for (const auto& sub : std::vector<Ref<NSView>>(m_subviews)) {

@@ -921,10 +921,26 @@ void NSWindow::displayIfNeeded()
     }
     if (m_contentView)
         m_contentView->clearNeedsDisplayRecursively();
-    if (m_number != 0) {
-        publishFrame(dirty);
-        Desktop::current().ownWindowPainted(static_cast<CGWindowID>(m_number));
+    if (m_number == 0)
+        return;
+    if (isFlushWindowDisabled()) {
+        m_unflushed = CGRectUnion(m_unflushed, dirty);
+        return;
     }
+    publishFrame(dirty);
+    Desktop::current().ownWindowPainted(static_cast<CGWindowID>(m_number));
+}
+
+void NSWindow::enableFlushWindow()
+{
+    if (m_flushDisabled == 0 || --m_flushDisabled > 0)
+        return;
+    CGRect unflushed = m_unflushed;
+    m_unflushed = CGRectNull;
+    if (CGRectIsNull(unflushed) || !m_backing || m_number == 0)
+        return;
+    publishFrame(unflushed);
+    Desktop::current().ownWindowPainted(static_cast<CGWindowID>(m_number));
 }
 
 // Copies the rows just painted to the frame other threads see, into memory

@@ -278,6 +278,12 @@ public:
     void displayIfNeeded();
     void display();
     bool viewsNeedDisplay() const { return !CGRectIsNull(m_dirty); }
+    // Flushing hands what the window painted to the screen. While it is
+    // disabled, paints stay in the window's backing; enabling it again as
+    // often as it was disabled hands over everything painted meanwhile.
+    void disableFlushWindow() { ++m_flushDisabled; }
+    void enableFlushWindow();
+    bool isFlushWindowDisabled() const { return m_flushDisabled > 0; }
     // The damage still to paint, in base coordinates (null when none).
     CGRect dirtyRect() const { return m_dirty; }
     void layoutIfNeeded();
@@ -346,6 +352,9 @@ private:
     CGContextRef m_backing;
     CGRect m_dirty { CGRectNull };
     bool m_displayScheduled { false };
+    int m_flushDisabled { 0 };
+    // Painted while flushing was disabled, in base coordinates.
+    CGRect m_unflushed { CGRectNull };
     bool m_animationFrameScheduled { false };
     bool m_layoutNeeded { false };
     bool m_trackingRecheckScheduled { false };

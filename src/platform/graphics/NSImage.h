@@ -82,6 +82,11 @@ public:
     CGImageRef CGImageForProposedRect(CGRect* proposedRect, const Ref<NSGraphicsContext>& context,
         const void* hints = nullptr);
 
+    // The pixels of the best representation for the image's size, encoded
+    // without loss. This platform's image I/O reads and writes PNG only, so
+    // the encoding is PNG whatever the name says. Empty without pixels.
+    std::vector<uint8_t> TIFFRepresentation();
+
     // A new image with copies of the representations.
     Ref<NSImage> copy() const;
     std::string description() const override;
