@@ -180,6 +180,15 @@ public:
             return invoke<R, A...>(f, [&](auto&&... a) { return (static_cast<const C*>(self)->*fn)(a...); });
         });
     }
+    // An instance function written as a function of the object, for
+    // protocols that several classes adopt.
+    template <class R, class... A>
+    JSExportClass& method(const std::string& selector, R (*fn)(NSObject&, A...), const std::string& rename = {})
+    {
+        return addFunction(m_methods, selector, rename, [fn](const JSCallFrame& f, NSObject* self) {
+            return invoke<R, A...>(f, [&](auto&&... a) { return fn(*self, a...); });
+        });
+    }
     template <class R, class... A>
     JSExportClass& classMethod(const std::string& selector, R (*fn)(A...), const std::string& rename = {})
     {
