@@ -30,6 +30,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -166,6 +167,19 @@ bool writePanelPictures(const std::string& directory, std::ostream& out, std::os
             return false;
         }
         out << "Switcher panel (" << name << " theme): " << path << "\n";
+    }
+    const std::tuple<SwitcherLayout, const char*, const char*> lists[] = {
+        { SwitcherLayoutList, "list", "list" },
+        { SwitcherLayoutListWithoutSecondColumn, "list-one-column", "list without its second column" },
+    };
+    for (const auto& [layout, file, name] : lists) {
+        std::string path = directory + "/panel-" + file + ".png";
+        std::string error;
+        if (!writeSwitcherSnapshot({ { "LayoutType", Value(int64_t(layout)) } }, path, &error)) {
+            err << "quorvex: the " << name << " picture: " << error << "\n";
+            return false;
+        }
+        out << "Switcher panel (" << name << "): " << path << "\n";
     }
     return true;
 }

@@ -1,6 +1,7 @@
 #include "QuorvexSession.h"
 
 #include <desktop/KeyboardLayout.h>
+#include <foundation/NSUserDefaults.h>
 #include <foundation/RunLoop.h>
 #include <services/CGWindow.h>
 
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <sstream>
 
 namespace {
 
@@ -58,6 +60,47 @@ std::string lowercase(std::string s)
     for (auto& c : s)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
+}
+
+// The settings the preference panes change, with the values their controls
+// offer: a switch stores a BOOL, a choice an integer from its list.
+struct SettingRule {
+    bool isBool;
+    int64_t least;
+    int64_t most;
+};
+
+const std::map<std::string, SettingRule>& settingRules()
+{
+    static const std::map<std::string, SettingRule> rules = {
+        { "LayoutType", { false, 0, 3 } },
+        { "Style3DIndex", { false, 0, 11 } },
+        { "ThemeIndex", { false, 0, 2 } },
+        { "ShowOnScreen", { false, 0, 2 } },
+        { "AllWindowsHotkeyIndex", { false, 0, 3 } },
+        { "OnScreenWindowsHotkeyIndex", { false, 0, 3 } },
+        { "ActiveAppWindowsHotKeyIndex", { false, 0, 3 } },
+        { "Animation3D", { true, 0, 1 } },
+        { "FullScreenMode", { true, 0, 1 } },
+        { "ShotcutsHints", { true, 0, 1 } },
+        { "KeyboardShotcuts", { true, 0, 1 } },
+        { "ShowIconInDock", { true, 0, 1 } },
+        { "HideMenuBarIcon", { true, 0, 1 } },
+        { "CMTEnableAutomaticChecks", { true, 0, 1 } },
+        { "CMCheckForUpdatesInBackground", { true, 0, 1 } },
+        { "SUUpdaterChecksForBetaUpdates", { true, 0, 1 } },
+    };
+    return rules;
+}
+
+std::optional<bool> boolNamed(const std::string& word)
+{
+    std::string w = lowercase(word);
+    if (w == "yes" || w == "true" || w == "on" || w == "1")
+        return true;
+    if (w == "no" || w == "false" || w == "off" || w == "0")
+        return false;
+    return std::nullopt;
 }
 
 }
@@ -295,6 +338,31 @@ QuorvexSession::Status QuorvexSession::runLine(const std::string& line, size_t l
         settle();
         return Passed;
     }
+    if (command == "set") {
+        const auto& rules = settingRules();
+        auto rule = arguments(2, 2) ? rules.find(t[1]) : rules.end();
+        if (rule == rules.end()) {
+            std::string names;
+            for (const auto& [name, r] : rules)
+                names += (names.empty() ? "" : ", ") + name;
+            return usage("set SETTING VALUE, the setting one of " + names);
+        }
+        auto defaults = NSUserDefaults::standardUserDefaults();
+        if (rule->second.isBool) {
+            auto value = boolNamed(t[2]);
+            if (!value)
+                return usage("set " + t[1] + " yes|no");
+            defaults->setBool(*value, t[1]);
+        } else {
+            char* end = nullptr;
+            long long value = std::strtoll(t[2].c_str(), &end, 10);
+            if (t[2].empty() || *end || value < rule->second.least || value > rule->second.most)
+                return usage("set " + t[1] + " " + std::to_string(rule->second.least) + " to " + std::to_string(rule->second.most));
+            defaults->setInteger(value, t[1]);
+        }
+        settle();
+        return Passed;
+    }
     if (command == "expect" && !(t.size() >= 2 && m_host.handlesExpectation(t[1]))) {
         settle();
         if (t.size() == 3 && t[1] == "focus") {
@@ -326,7 +394,26 @@ QuorvexSession::Status QuorvexSession::runLine(const std::string& line, size_t l
                 return fail(lineNumber, line, "saw " + std::to_string(count), ExpectationFailed);
             return Passed;
         }
-        return usage("expect focus \"TITLE\" | expect panel visible|hidden | expect selected \"TITLE\" | expect count N");
+        if (t.size() == 7 && t[1] == "frame") {
+            auto number = windowTitled(t[2]);
+            if (!number)
+                return fail(lineNumber, line, "no window titled \"" + t[2] + "\"", ScriptError);
+            double v[4];
+            for (int i = 0; i < 4; ++i) {
+                char* end = nullptr;
+                v[i] = std::strtod(t[3 + i].c_str(), &end);
+                if (t[3 + i].empty() || *end || !std::isfinite(v[i]))
+                    return usage("expect frame \"TITLE\" X Y WIDTH HEIGHT");
+            }
+            CGRect frame = m_desktop.window(*number)->frame;
+            if (frame != CGRectMake(v[0], v[1], v[2], v[3])) {
+                std::ostringstream saw;
+                saw << "saw " << frame.origin.x << " " << frame.origin.y << " " << frame.size.width << " " << frame.size.height;
+                return fail(lineNumber, line, saw.str(), ExpectationFailed);
+            }
+            return Passed;
+        }
+        return usage("expect focus \"TITLE\" | expect panel visible|hidden | expect selected \"TITLE\" | expect count N | expect frame \"TITLE\" X Y WIDTH HEIGHT");
     }
     std::string hostProblem;
     switch (m_host.runCommand(t, hostProblem)) {

@@ -11,8 +11,10 @@
 //   launch APP ["TITLE"...]   starts an application with windows of these titles
 //   quit APP | hide APP
 //   open APP "TITLE" | close "TITLE" | minimize "TITLE"
+//   set SETTING VALUE    changes a setting as the preferences do (set LayoutType 1, set Animation3D no)
 //   expect focus "TITLE" | expect panel visible | expect panel hidden
 //   expect selected "TITLE" | expect count N
+//   expect frame "TITLE" X Y WIDTH HEIGHT   the window's frame, top-left origin as in desktop files
 #pragma once
 
 #include <desktop/sim/SimDesktop.h>

@@ -1,6 +1,6 @@
 #include "AccessHelper.h"
 
-#include <desktop/Desktop.h>
+#include <appkit/NSRunningApplication.h>
 #include <services/AXUIElement.h>
 #include <services/CGWindow.h>
 
@@ -27,7 +27,8 @@ bool AccessHelper::recordScreenGranted()
         return false;
     // The process always sees its own windows' names, so only another
     // application's window can tell whether the permission is granted.
-    pid_t own = Desktop::current().ownProcessIdentifier();
+    auto self = NSRunningApplication::currentApplication();
+    pid_t own = self ? self->processIdentifier() : 0;
     for (const auto& entry : *list.array()) {
         if (entry[kCGWindowOwnerPID].integerValue() == own)
             continue;

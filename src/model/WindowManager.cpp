@@ -2,9 +2,9 @@
 
 #include "EBEventful.h"
 
+#include <appkit/NSApplication.h>
 #include <appkit/NSWindow.h>
 #include <appkit/NSWorkspace.h>
-#include <desktop/Desktop.h>
 #include <foundation/Dispatch.h>
 #include <services/CGWindow.h>
 
@@ -301,9 +301,9 @@ void WindowManager::removeApplication(const Ref<SWApplication>& app)
 
 bool WindowManager::_isSwitcherWindow(const Ref<SWWindow>& window) const
 {
-    auto& desktop = Desktop::current();
-    auto listed = desktop.window(window->win_id());
-    return listed && listed->pid == desktop.ownProcessIdentifier() && listed->identifier == kSwitcherWindowIdentifier;
+    // Only this process's own windows can be the switcher's.
+    auto own = NSApp().windowWithWindowNumber(window->win_id());
+    return own && own->identifier() == kSwitcherWindowIdentifier;
 }
 
 void WindowManager::keepWhere(const std::function<bool(const Ref<SWWindow>&)>& keep)

@@ -5,6 +5,7 @@
 #include "GridViewController.h"
 #include "QXImageSizeTransformer.h"
 #include "WindowButton.h"
+#include "WidthFollowingScrollView.h"
 #include "WindowManViewPanel.h"
 
 #include <appkit/NSImageView.h>
@@ -103,19 +104,6 @@ public:
         bool dark = window() && window()->appearance() == NSAppearanceNameVibrantDark;
         textFieldCell().setTextColor(dark ? NSColor::whiteColor() : NSColor::blackColor());
         NSTextField::drawRect(dirtyRect);
-    }
-};
-
-// A scroll view whose collection view is always as wide as it is, so that
-// the columns follow the panel's width.
-class GridScrollView : public NSScrollView {
-public:
-    using NSScrollView::NSScrollView;
-    void setFrame(CGRect frame) override
-    {
-        NSScrollView::setFrame(frame);
-        if (auto document = documentView())
-            document->setFrameSize(CGSizeMake(frame.size.width, document->frame().size.height));
     }
 };
 
@@ -235,7 +223,7 @@ void buildGridViewControllerInterface(GridViewController& controller)
 
     CGRect scrollFrame = CGRectMake(
         kGridSideMargin, kGridBottomMargin, kWidth - 2 * kGridSideMargin, kHeight - kGridBottomMargin);
-    auto scroll = makeRef<GridScrollView>(scrollFrame);
+    auto scroll = makeRef<WidthFollowingScrollView>(scrollFrame);
     scroll->setDrawsBackground(false);
     scroll->setHasVerticalScroller(true);
     scroll->setAutoresizingMask(NSViewWidthSizable | NSViewHeightSizable);

@@ -3,6 +3,7 @@
 #include "GridCellInterface.h"
 #include "GridCollectionViewItem.h"
 #include "SwitcherLayoutRegistry.h"
+#include "SwitcherLayoutSupport.h"
 
 #include <appkit/NSApplication.h>
 #include <appkit/NSNib.h>
@@ -131,11 +132,7 @@ void GridViewController::select(NSUInteger index)
     if (m_arrayController) m_arrayController->setSelectionIndex(index);
 }
 
-bool GridViewController::isPanelVisible() const
-{
-    NSWindow* window = isViewLoaded() ? const_cast<GridViewController*>(this)->view()->window() : nullptr;
-    return window && window->isVisible();
-}
+bool GridViewController::isPanelVisible() const { return isLayoutOnScreen(const_cast<GridViewController&>(*this)); }
 
 void GridViewController::selectSecond()
 {
@@ -222,21 +219,7 @@ void GridViewController::processControlKeys(uint16_t keyCode)
     }
 }
 
-void GridViewController::startMonitoringControlKeysEvent()
-{
-    auto self = selfRef<GridViewController>();
-    if (!self) return;
-    auto& bus = EBEventful::sharedInstance();
-    // A second subscription would move the selection twice per key.
-    bus.stopReceivingEventId(ControlArrowKeyEvent, this);
-    Weak<GridViewController> weak = self;
-    bus.receiveEvent(ControlArrowKeyEvent, self, [weak](const EBEvent& event) {
-        auto controller = weak.lock();
-        if (!controller || !controller->isPanelVisible()) return;
-        controller->processControlKeys(
-            static_cast<uint16_t>(event.data()["KeyCode"].integerValue() & 0xFFFF));
-    });
-}
+void GridViewController::startMonitoringControlKeysEvent() { receiveControlArrowKeys(selfRef<NSViewController>()); }
 
 void GridViewController::setUpKeyDownEventMonitor()
 {

@@ -178,12 +178,15 @@ void SwitchWindowController::loadLayout()
 void SwitchWindowController::setLayoutType(SwitcherLayout layoutType)
 {
     if (layoutType == m_layoutType) return;
-    m_layoutType = layoutType;
     if (layoutType < SwitcherLayoutGrid || layoutType > SwitcherLayoutCarousel) return;
     // A code whose layout is not part of the program keeps the old layout,
-    // like an unknown code.
-    if (auto controller = SwitcherLayoutRegistry::makeLayout(layoutType))
-        setCurrentViewController(controller);
+    // like an unknown code. The code is stored only with the layout it
+    // names, so that the type always describes the layout shown: a stored
+    // carousel code over the grid would make the grid full-screen.
+    auto controller = SwitcherLayoutRegistry::makeLayout(layoutType);
+    if (!controller) return;
+    m_layoutType = layoutType;
+    setCurrentViewController(controller);
 }
 
 void SwitchWindowController::setCurrentViewController(const Ref<NSViewController>& controller)

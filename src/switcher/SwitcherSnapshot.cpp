@@ -25,38 +25,47 @@ bool fail(std::string* error, const std::string& reason)
     return false;
 }
 
-// Sets "ThemeIndex" while it lives, then puts back what was stored.
-class ThemeOverride {
+// Sets the settings while it lives, then puts back what was stored.
+class SettingsOverride {
 public:
-    explicit ThemeOverride(SwitcherTheme theme)
+    explicit SettingsOverride(const SwitcherSettings& settings)
         : m_defaults(NSUserDefaults::standardUserDefaults())
-        , m_previous(m_defaults->objectForKey("ThemeIndex"))
     {
-        m_defaults->setInteger(theme, "ThemeIndex");
+        for (const auto& [key, value] : settings) {
+            m_previous.emplace_back(key, m_defaults->objectForKey(key));
+            m_defaults->setObject(value, key);
+        }
     }
-    ~ThemeOverride()
+    ~SettingsOverride()
     {
-        if (m_previous.isNil())
-            m_defaults->removeObjectForKey("ThemeIndex");
-        else
-            m_defaults->setObject(m_previous, "ThemeIndex");
+        for (auto it = m_previous.rbegin(); it != m_previous.rend(); ++it) {
+            if (it->second.isNil())
+                m_defaults->removeObjectForKey(it->first);
+            else
+                m_defaults->setObject(it->second, it->first);
+        }
     }
-    ThemeOverride(const ThemeOverride&) = delete;
-    ThemeOverride& operator=(const ThemeOverride&) = delete;
+    SettingsOverride(const SettingsOverride&) = delete;
+    SettingsOverride& operator=(const SettingsOverride&) = delete;
 
 private:
     Ref<NSUserDefaults> m_defaults;
-    Value m_previous;
+    SwitcherSettings m_previous;
 };
 
 }
 
 bool writeSwitcherSnapshot(SwitcherTheme theme, const std::string& pngPath, std::string* error)
 {
+    return writeSwitcherSnapshot({ { "ThemeIndex", Value(int64_t(theme)) } }, pngPath, error);
+}
+
+bool writeSwitcherSnapshot(const SwitcherSettings& settings, const std::string& pngPath, std::string* error)
+{
     auto* desktop = dynamic_cast<SimDesktop*>(&Desktop::current());
     if (!desktop) return fail(error, "the desktop is not a simulated one");
 
-    ThemeOverride themeOverride(theme);
+    SettingsOverride settingsOverride(settings);
     // Opening the panel activates this process; the application in front
     // before comes back afterwards, as if the picture had not been taken.
     pid_t frontmost = desktop->frontmostApplication();

@@ -5,7 +5,14 @@
 
 #include "SwitcherCodes.h"
 
+#include <foundation/Value.h>
+
 #include <string>
+#include <utility>
+#include <vector>
+
+// Settings by their user-defaults keys.
+using SwitcherSettings = std::vector<std::pair<std::string, Value>>;
 
 // Opens the panel with the theme ("ThemeIndex" for the duration of the
 // call; the stored value comes back afterwards) and the layout "LayoutType"
@@ -19,3 +26,6 @@
 // one, no layout is available for "LayoutType", or the file cannot be
 // written.
 bool writeSwitcherSnapshot(SwitcherTheme theme, const std::string& pngPath, std::string* error = nullptr);
+// The same with any settings (the layout, its style) in place for the
+// duration of the call.
+bool writeSwitcherSnapshot(const SwitcherSettings& settings, const std::string& pngPath, std::string* error = nullptr);

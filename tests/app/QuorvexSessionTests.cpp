@@ -1,3 +1,4 @@
+#include "support/DefaultsSandbox.h"
 #include "support/SimWorld.h"
 #include "support/TemporaryDirectory.h"
 
@@ -130,4 +131,26 @@ TEST(QuorvexSession, ShotsAreWrittenAsPNG)
     ASSERT_EQ(r.status, QuorvexSession::Passed) << r.err;
     EXPECT_TRUE(std::filesystem::exists(dir.path() + "/shots/desktop-1.png"));
     EXPECT_NE(r.out.find("desktop-1.png"), std::string::npos);
+}
+
+TEST(QuorvexSession, SetChangesASettingAsThePreferencesDo)
+{
+    SimWorld world;
+    DefaultsSandbox sandbox;
+    FakeHost host;
+    auto defaults = sandbox.defaults();
+    auto r = run(world, host, "set LayoutType 3\nset Animation3D no\nset FullScreenMode yes\n");
+    ASSERT_EQ(r.status, QuorvexSession::Passed) << r.err;
+    EXPECT_EQ(defaults->objectForKey("LayoutType"), Value(int64_t(3))) << "a choice is stored as an integer";
+    EXPECT_EQ(defaults->objectForKey("Animation3D"), Value(false)) << "a switch is stored as a BOOL";
+    EXPECT_TRUE(defaults->boolForKey("FullScreenMode"));
+
+    // Only what a pane offers: a known setting, a value from its choices.
+    for (const char* bad : { "set LayoutType 4", "set Style3DIndex -1", "set LayoutType three", "set LayoutType",
+             "set Animation3D maybe", "set Favourite 1", "set LayoutType 1 2" }) {
+        r = run(world, host, std::string(bad) + "\n");
+        EXPECT_EQ(r.status, QuorvexSession::ScriptError) << bad;
+        EXPECT_NE(r.err.find("usage: set"), std::string::npos) << bad << ": " << r.err;
+    }
+    EXPECT_EQ(defaults->integerForKey("LayoutType"), 3) << "a refused value changes nothing";
 }

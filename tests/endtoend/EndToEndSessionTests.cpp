@@ -70,4 +70,4 @@ TEST_P(EndToEnd, SessionPasses)
     EXPECT_EXIT(playSession(GetParam()), ::testing::ExitedWithCode(0), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Sessions, EndToEnd, ::testing::Values("command-tab", "option-tab", "option-grave", "actions"));
+INSTANTIATE_TEST_SUITE_P(Sessions, EndToEnd, ::testing::Values("command-tab", "option-tab", "option-grave", "actions", "list", "list-actions"));

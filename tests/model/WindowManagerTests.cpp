@@ -1,5 +1,6 @@
 #include "support/SimWorld.h"
 
+#include <appkit/NSWindow.h>
 #include <model/EBEventful.h>
 #include <model/WindowManager.h>
 
@@ -318,13 +319,16 @@ TEST_F(WindowManagerTest, BadgesOfAnEmptyListSendNoNotices)
 
 TEST_F(WindowManagerTest, TheSwitcherPanelIsNeverListed)
 {
-    DesktopWindow panel = window(SimDesktop::kOwnPid, "");
-    panel.identifier = "SwitcherWindowIdentifier";
-    CGWindowID panelNumber = world.desktop().registerOwnWindow(panel);
-    world.desktop().orderOwnWindow(panelNumber, true);
-    DesktopWindow other = window(SimDesktop::kOwnPid, "Preferences");
-    CGWindowID prefs = world.desktop().registerOwnWindow(other);
-    world.desktop().orderOwnWindow(prefs, true);
+    // The system's own windows reach the desktop through the application
+    // framework, like every window of the process.
+    auto panel = makeRef<NSWindow>(CGRectMake(10, 40, 200, 150), NSWindowStyleMaskTitled);
+    panel->setIdentifier("SwitcherWindowIdentifier");
+    panel->orderFront(nullptr);
+    auto other = makeRef<NSWindow>(CGRectMake(10, 40, 200, 150), NSWindowStyleMaskTitled);
+    other->setTitle("Preferences");
+    other->orderFront(nullptr);
+    auto panelNumber = static_cast<CGWindowID>(panel->windowNumber());
+    auto prefs = static_cast<CGWindowID>(other->windowNumber());
     auto model = startedModel();
     auto all = ids(model->allWindows());
     EXPECT_EQ(std::find(all.begin(), all.end(), panelNumber), all.end());

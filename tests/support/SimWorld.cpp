@@ -41,9 +41,11 @@ SimWorld::~SimWorld()
 {
     dispatchWaitForBackgroundWork();
     RunLoop::main().reset();
-    Desktop::setCurrent(nullptr);
+    installEmptyDesktop();
     Clock::setCurrent(nullptr);
 }
+
+void SimWorld::installEmptyDesktop() { Desktop::setCurrent(std::make_shared<SimDesktop>()); }
 
 void SimWorld::settle() { RunLoop::main().runUntilIdle(); }
 

@@ -28,6 +28,11 @@ public:
     // Moves virtual time forward, running what becomes due.
     void advance(double seconds);
 
+    // Installs a fresh simulated desktop with no screens and no applications
+    // but the system's own process: what the test programs start with and
+    // what a world leaves behind.
+    static void installEmptyDesktop();
+
     // A desktop with one screen (0, 0, 1440, 900), usable (0, 25, 1440, 875)
     // and no applications.
     static std::string emptyScenario();

@@ -4,7 +4,6 @@
 #include "NSWindowController.h"
 
 #include <desktop/Desktop.h>
-#include <desktop/sim/SimDesktop.h>
 #include <foundation/NSNotificationCenter.h>
 #include <foundation/RunLoop.h>
 
@@ -55,11 +54,9 @@ bool NSApplication::isHidden() const
 
 NSApplicationActivationPolicy NSApplication::activationPolicy() const
 {
-    if (dynamic_cast<SimDesktop*>(&Desktop::current())) {
-        auto& desktop = Desktop::current();
-        if (auto app = desktop.application(desktop.ownProcessIdentifier()))
-            return static_cast<NSApplicationActivationPolicy>(app->policy);
-    }
+    auto& desktop = Desktop::current();
+    if (auto app = desktop.application(desktop.ownProcessIdentifier()))
+        return static_cast<NSApplicationActivationPolicy>(app->policy);
     return m_policy;
 }
 
@@ -68,8 +65,7 @@ bool NSApplication::setActivationPolicy(NSApplicationActivationPolicy policy)
     if (policy < NSApplicationActivationPolicyRegular || policy > NSApplicationActivationPolicyProhibited)
         return false;
     m_policy = policy;
-    if (auto* desktop = dynamic_cast<SimDesktop*>(&Desktop::current()))
-        desktop->setOwnActivationPolicy(static_cast<ActivationPolicy>(policy));
+    Desktop::current().setOwnActivationPolicy(static_cast<ActivationPolicy>(policy));
     return true;
 }
 

@@ -12,7 +12,6 @@
 #include "NSWindowController.h"
 
 #include <desktop/Desktop.h>
-#include <desktop/sim/SimDesktop.h>
 #include <foundation/NSNotificationCenter.h>
 #include <foundation/RunLoop.h>
 #include <graphics/CGColorSpace.h>
@@ -44,8 +43,6 @@ std::vector<CGWindowID> NSWindow::windowNumbersWithOptions(NSWindowNumberListOpt
 }
 
 namespace {
-
-SimDesktop* simDesktop() { return dynamic_cast<SimDesktop*>(&Desktop::current()); }
 
 CGFloat area(CGRect r) { return CGRectIsNull(r) ? 0 : r.size.width * r.size.height; }
 
@@ -348,9 +345,7 @@ void NSWindow::syncWithDesktop()
 {
     if (!m_visible)
         return;
-    auto* desktop = simDesktop();
-    if (!desktop)
-        return;
+    auto* desktop = &Desktop::current();
     DesktopWindow w;
     w.number = static_cast<CGWindowID>(m_number);
     w.title = m_title;
@@ -405,8 +400,7 @@ void NSWindow::unregisterFromDesktop()
 {
     if (m_number == 0)
         return;
-    if (auto* desktop = simDesktop())
-        desktop->removeOwnWindow(static_cast<CGWindowID>(m_number));
+    Desktop::current().removeOwnWindow(static_cast<CGWindowID>(m_number));
     m_number = 0;
 }
 
@@ -495,8 +489,7 @@ void NSWindow::orderFront(const Ref<NSObject>&)
         NSView::notifyAppearance(m_contentView.get(), true, true);
     }
     syncWithDesktop();
-    if (auto* desktop = simDesktop())
-        desktop->orderOwnWindow(static_cast<CGWindowID>(m_number), true);
+    Desktop::current().orderOwnWindow(static_cast<CGWindowID>(m_number), true);
     NSApp().windowOrderedFront(this);
     trackingGeometryChanged();
 }
@@ -506,8 +499,7 @@ void NSWindow::orderFrontRegardless() { orderFront(nullptr); }
 void NSWindow::orderBack(const Ref<NSObject>& sender)
 {
     orderFront(sender);
-    if (auto* desktop = simDesktop())
-        desktop->orderOwnWindow(static_cast<CGWindowID>(m_number), false);
+    Desktop::current().orderOwnWindow(static_cast<CGWindowID>(m_number), false);
 }
 
 void NSWindow::orderOut(const Ref<NSObject>&)
@@ -766,7 +758,11 @@ void NSWindow::trackMouse(const Ref<NSEvent>& event, bool topmost)
         if (!owner)
             continue;
         if (p.type == NSEventTypeMouseMoved) {
-            owner->mouseMoved(event);
+            // The owner reads the location in this window, as the window
+            // that tracks the area hands the movement on.
+            auto moved = NSEvent::eventWithCGEvent(event->CGEvent());
+            moved->setWindow(selfRef<NSWindow>());
+            owner->mouseMoved(moved);
             continue;
         }
         auto e = NSEvent::enterExitEvent(p.type, event, p.area);

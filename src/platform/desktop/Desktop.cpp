@@ -1,8 +1,9 @@
 #include "Desktop.h"
 
-#include "sim/SimDesktop.h"
-
 #include <foundation/RunLoop.h>
+
+#include <cstdio>
+#include <cstdlib>
 
 #include <deque>
 #include <map>
@@ -57,8 +58,8 @@ std::shared_ptr<Desktop> Desktop::currentShared()
 {
     std::lock_guard lock(gDesktopMutex);
     if (!slot()) {
-        slot() = std::make_shared<SimDesktop>();
-        resubscribe();
+        std::fputs("quorvex: no desktop is installed (the program's start-up installs one)\n", stderr);
+        std::abort();
     }
     return slot();
 }
@@ -78,11 +79,10 @@ Token Desktop::subscribeToCurrent(Listener listener)
         auto& listeners = currentListeners();
         id = listeners.next++;
         listeners.entries[id] = std::make_shared<Listener>(std::move(listener));
-        if (!listeners.forwarder) {
-            if (!slot())
-                slot() = std::make_shared<SimDesktop>();
+        // Until a desktop is installed the listener waits; setCurrent
+        // subscribes to the new desktop.
+        if (!listeners.forwarder)
             resubscribe();
-        }
     }
     return Token([id] {
         std::lock_guard lock(gDesktopMutex);

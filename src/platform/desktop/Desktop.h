@@ -1,6 +1,9 @@
 // The desktop the platform services talk to: screens, processes, windows,
-// their accessibility elements, permissions, mouse and keyboard. The
-// simulated desktop (sim/) is the backend used by default and in tests.
+// their accessibility elements, permissions, mouse and keyboard. This is the
+// only door to a backend: the platform's services and the application
+// framework call these functions and never name a backend. The program's
+// start-up (main, the test world) makes a backend (the simulated desktop in
+// sim/, or another) and installs it with setCurrent.
 #pragma once
 
 #include "DesktopTypes.h"
@@ -14,8 +17,8 @@ class Desktop {
 public:
     virtual ~Desktop() = default;
 
-    // The installed desktop. Until one is installed this is an empty
-    // simulated desktop.
+    // The installed desktop. Asking for it before one is installed is a
+    // programming error: the process stops with a message.
     static Desktop& current();
     static std::shared_ptr<Desktop> currentShared();
     static void setCurrent(std::shared_ptr<Desktop>);
@@ -68,6 +71,24 @@ public:
     virtual CGDirectDisplayID mainDisplay() const = 0;
     // Asks the display's framebuffer service for a probe with the options.
     virtual bool requestDisplayProbe(CGDirectDisplayID display, uint32_t options) = 0;
+
+    // This process's own presence on the desktop, as the application
+    // framework announces it. The activation policy decides whether the
+    // process has a Dock icon (regular) or not.
+    virtual void setOwnActivationPolicy(ActivationPolicy policy) = 0;
+    // This process's windows. A window is registered (out of sight, behind
+    // all others) and gets its number; an update changes its title, frame,
+    // level, buttons and main status; the content function hands out what
+    // the window shows, on any thread (the desktop calls it when it
+    // composites or captures the window). Calls about a number that is not
+    // one of this process's windows do nothing.
+    virtual CGWindowID registerOwnWindow(DesktopWindow window) = 0;
+    virtual void updateOwnWindow(const DesktopWindow& window) = 0;
+    virtual void removeOwnWindow(CGWindowID number) = 0;
+    virtual void setOwnWindowContent(CGWindowID number, std::function<DesktopImage()> content) = 0;
+    // Puts one of this process's windows in front of every window, or
+    // behind them all.
+    virtual void orderOwnWindow(CGWindowID number, bool front) = 0;
 
     // Posts an input event into the window server's stream.
     virtual void postEvent(const DesktopInputEvent& event) = 0;

@@ -59,6 +59,13 @@ public:
     bool axElementIsValid(const DesktopElement&) const override;
     CGDirectDisplayID mainDisplay() const override;
     bool requestDisplayProbe(CGDirectDisplayID display, uint32_t options) override;
+    // The activation policy is logged as "setActivationPolicy <n>".
+    void setOwnActivationPolicy(ActivationPolicy policy) override;
+    CGWindowID registerOwnWindow(DesktopWindow window) override;
+    void updateOwnWindow(const DesktopWindow& window) override;
+    void removeOwnWindow(CGWindowID number) override;
+    void setOwnWindowContent(CGWindowID number, std::function<DesktopImage()> content) override;
+    void orderOwnWindow(CGWindowID number, bool front) override;
     void postEvent(const DesktopInputEvent& event) override;
     uint64_t keyboardModifierFlags() const override;
     std::vector<uint16_t> pressedKeyCodes() const override;
@@ -132,18 +139,6 @@ public:
     // Reads of one attribute of the window fail with the code.
     void failWindowAttribute(CGWindowID number, const std::string& attribute, AXError error);
 
-    // The system's own process (from the interface layer): its activation
-    // policy (a Dock icon only when regular), logged as
-    // "setActivationPolicy <n>".
-    void setOwnActivationPolicy(ActivationPolicy policy);
-
-    // The system's own windows (from the interface layer).
-    CGWindowID registerOwnWindow(DesktopWindow window);
-    void updateOwnWindow(const DesktopWindow& window);
-    void removeOwnWindow(CGWindowID number);
-    void setOwnWindowContent(CGWindowID number, std::function<DesktopImage()> content);
-    // Puts one of the system's windows in front of the others (or behind all).
-    void orderOwnWindow(CGWindowID number, bool front);
 
     // Observation.
     // Called on the capturing thread at every window capture.
