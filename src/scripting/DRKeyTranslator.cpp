@@ -1,6 +1,7 @@
 #include "DRKeyTranslator.h"
 
 #include <foundation/Log.h>
+#include <foundation/Unicode.h>
 #include <services/TextInputSources.h>
 
 #include <map>
@@ -42,31 +43,6 @@ const std::map<std::string, uint32_t>& modifierTable()
     return table;
 }
 
-std::string utf8FromUTF16(const char16_t* units, size_t count)
-{
-    std::string text;
-    for (size_t i = 0; i < count; ++i) {
-        uint32_t c = units[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < count && units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000)
-            c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
-        if (c < 0x80) {
-            text += static_cast<char>(c);
-        } else if (c < 0x800) {
-            text += static_cast<char>(0xC0 | (c >> 6));
-            text += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            text += static_cast<char>(0xE0 | (c >> 12));
-            text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            text += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            text += static_cast<char>(0xF0 | (c >> 18));
-            text += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            text += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return text;
-}
 
 }
 
@@ -101,7 +77,7 @@ std::optional<std::string> DRKeyTranslator::characterForKeyCode(uint16_t keyCode
         NSLog("Error: Could not translate key code %hu to a Unicode character using the keyboard layout. (%d)", keyCode, status);
         return std::nullopt;
     }
-    return utf8FromUTF16(characters, length);
+    return stringWithUTF16(characters, length);
 }
 
 uint32_t DRKeyTranslator::keyCodeForLocalKey(const std::string& key)

@@ -237,13 +237,13 @@ void DRStorage::persist()
                 NSLog("Error: Persisting storage failed. (%@)", error);
         }
         --self->m_pendingWrites;
+        // Also after a failure: a deferred quit waits for this notice.
+        NSNotificationCenter::defaultCenter().postNotificationName(DRStorageDidPersistNotification, nullptr);
         {
             std::lock_guard lock(writer->mutex);
             --writer->outstanding;
         }
         writer->idle.notify_all();
-        // Also after a failure: a deferred quit waits for this notice.
-        NSNotificationCenter::defaultCenter().postNotificationName(DRStorageDidPersistNotification, nullptr);
     });
 }
 

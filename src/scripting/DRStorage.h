@@ -46,7 +46,8 @@ public:
     bool isPersisting() const { return m_pendingWrites.load() > 0; }
     const std::string& path() const { return m_path; }
     Value::Dictionary snapshot() const;
-    // Blocks until every write that was asked for has ended.
+    // Blocks until every write that was asked for has ended and been
+    // announced.
     void waitUntilPersisted() const;
 
     // Whether JSON can represent the value: null, booleans, finite numbers,
