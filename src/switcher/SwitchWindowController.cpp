@@ -113,7 +113,7 @@ void SwitchWindowController::windowDidLoad()
 // MARK: The hotkey
 
 void SwitchWindowController::handleHotkeyWithWindowListWithArrayController(
-    const Ref<NSArrayController>& arrayController)
+    const Ref<NSArrayController>& arrayController, bool hotkeyHasModifiers)
 {
     auto window = this->window();
     if (!window) return;
@@ -138,6 +138,10 @@ void SwitchWindowController::handleHotkeyWithWindowListWithArrayController(
     }
     loadLayout();
     if (auto layout = currentLayout()) layout->setArrayController(m_arrayController);
+    auto frontmost = NSWorkspace::sharedWorkspace().frontmostApplication();
+    m_previousFrontmost = frontmost && frontmost->processIdentifier() != NSRunningApplication::currentApplication()->processIdentifier()
+        ? frontmost
+        : nullptr;
     NSApp().activateIgnoringOtherApps(true);
     window->makeFirstResponder(window->contentView());
     setupWindowAppearance();
@@ -149,7 +153,7 @@ void SwitchWindowController::handleHotkeyWithWindowListWithArrayController(
     // The modifier may have gone up before the panel became key, and its
     // release then went elsewhere: the panel would wait for a release that
     // never comes. The keyboard's live state tells.
-    if (!(GetCurrentKeyModifiers() & kSwitchModifiers)) switchAndHide();
+    if (hotkeyHasModifiers && !(GetCurrentKeyModifiers() & kSwitchModifiers)) switchAndHide();
 }
 
 void SwitchWindowController::observeValueForKeyPath(const std::string&, const NSObject* object)
