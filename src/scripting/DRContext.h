@@ -1,6 +1,6 @@
 // The scripting host: finds the configuration file, builds a JavaScript
 // context with the layer's globals, evaluates the two bundle scripts and
-// the user's file, and loads everything again when a loaded file changes.
+// the user's file.
 // Nothing in the application creates one; a host that wants the layer
 // makes one and sends load().
 #pragma once
@@ -15,7 +15,6 @@
 #include <string>
 #include <vector>
 
-class DRPathWatcher;
 class DRStorage;
 
 class DRContext : public NSObject, public DRContextDelegate {
@@ -31,7 +30,7 @@ public:
     explicit DRContext(std::string primaryConfigurationPath);
     ~DRContext() override;
 
-    // Rebuilds preferences, context, globals, scripts and watcher. Asked
+    // Rebuilds preferences, context, globals and scripts. Asked
     // for while one of the current context's scripts runs, it happens once
     // that script has returned.
     void load() override;
@@ -40,7 +39,6 @@ public:
     const std::string& primaryConfigurationPath() const { return m_primaryConfigurationPath; }
     const Ref<JSContext>& jsContext() const { return m_context; }
     const std::set<std::string>& configurationPaths() const { return m_configurationPaths; }
-    const Ref<DRPathWatcher>& watcher() const { return m_watcher; }
     const Ref<DRStorage>& storage() const { return m_storage; }
     void setExecutionTimeLimit(double seconds) { m_executionTimeLimit = seconds; }
 
@@ -51,7 +49,6 @@ public:
     static std::string resolvePrimaryConfigurationPath();
 
     void resetConfigurationPaths() { m_configurationPaths.clear(); }
-    void resetWatcher();
     // A require argument as a path: "~" expanded, links resolved, relative
     // paths taken from the configuration file's folder (blanks and all),
     // "." and ".." removed.
@@ -70,7 +67,6 @@ private:
     std::string m_primaryConfigurationPath;
     Ref<JSContext> m_context;
     std::set<std::string> m_configurationPaths;
-    Ref<DRPathWatcher> m_watcher;
     Ref<DRStorage> m_storage;
     // The files being evaluated now, outermost first: a require of one of
     // them would never end.

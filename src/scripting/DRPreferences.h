@@ -1,6 +1,6 @@
 // The preferences that scripts set with Dirariv.set(...) for the
-// application hosting the layer, plus "openAtLogin" from the login items.
-// One per process; reset at every load of the host.
+// application hosting the layer. One per process; reset at every load of
+// the host.
 #pragma once
 
 #include <foundation/NSObject.h>
@@ -16,11 +16,9 @@ public:
     DRPreferences();
 
     const Value::Dictionary& preferences() const { return m_preferences; }
-    // Sets "openAtLogin" from the login items.
-    void load();
     // Merges the entries (later values replace earlier ones).
     void add(const Value& dictionary);
-    // Only "openAtLogin" remains.
+    // Removes every entry.
     void reset();
     bool isDaemon() const;
     bool openAtLogin() const;
