@@ -21,6 +21,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 
 namespace {
 
@@ -132,9 +133,10 @@ QuorvexSessionHost::CommandResult DirarivSessionHost::runCommand(const std::vect
         return failed(shown.empty() ? "saw no panel" : "saw a panel showing \"" + shown.front() + "\"");
     }
     if (t.size() == 4 && t[1] == "stored") {
+        // A quoted word arrives without its quotes: what is not JSON is a string.
         auto expected = parseJSON(t[3]);
         if (!expected)
-            return error("usage: expect stored KEY JSON");
+            expected = Value(t[3]);
         auto bytes = readFileContents(m_host.storage()->path());
         auto stored = bytes ? parseJSON(std::string(bytes->begin(), bytes->end())) : std::nullopt;
         if (!stored)

@@ -17,10 +17,11 @@ int runDirariv(int argc, const char* const* argv, std::ostream& out, std::ostrea
 //   expect modal "TEXT"          a panel showing the text is on screen
 //   expect modal hidden          no panel is on screen
 //   expect stored KEY JSON       the storage file holds the value under the key
+//                                (a word that is not JSON is a string)
 //   expect log "TEXT"            a log line so far contains the text
 //   expect notification "TEXT"   a notification so far contains the text
 //   write FILE "TEXT"            replaces the file as an editor saves it
-//                                (\n in the text is a line break); relative
+//                                (\\n in the quoted text is a line break); relative
 //                                paths start at the configuration's folder
 class DirarivSessionHost final : public QuorvexSessionHost {
 public:

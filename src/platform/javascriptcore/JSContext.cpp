@@ -117,6 +117,7 @@ struct JSExportRuntime {
             JSClassDefinition d = kJSClassDefinitionEmpty;
             d.className = "NativeClass";
             d.callAsConstructor = construct;
+            d.callAsFunction = callClass;
             d.hasInstance = hasInstance;
             return JSClassCreate(&d);
         }();
@@ -223,6 +224,16 @@ struct JSExportRuntime {
             return nullptr;
         }
         return JSValueToObject(ctx, context->wrap(object), nullptr);
+    }
+
+    // A class object called without new: an error, as for the script's own
+    // classes (being callable, it is a function to typeof).
+    static JSValueRef callClass(JSContextRef ctx, JSObjectRef constructor, JSObjectRef, size_t, const JSValueRef[], JSValueRef* exception)
+    {
+        auto* exportClass = static_cast<const JSExportClass*>(JSObjectGetPrivate(constructor));
+        if (auto* context = JSContext::fromRef(ctx); context && exportClass)
+            *exception = context->makeError("Cannot call a class constructor " + exportClass->name() + " without |new|").valueRef();
+        return JSValueMakeUndefined(ctx);
     }
 
     static bool hasInstance(JSContextRef ctx, JSObjectRef constructor, JSValueRef instance, JSValueRef*)
