@@ -98,12 +98,32 @@ void AppDelegate::initApp()
     setUpVisible();
 }
 
+namespace {
+
+// First values of the settings that change the panel's look: those written
+// before the permission window, and those written after it.
+const std::vector<std::pair<std::string, Value>>& firstLaunchStyle()
+{
+    static const std::vector<std::pair<std::string, Value>> style { { "Style3DIndex", Value(8) }, { "ThemeIndex", Value(1) } };
+    return style;
+}
+
+const std::vector<std::pair<std::string, Value>>& firstLaunchPanel()
+{
+    static const std::vector<std::pair<std::string, Value>> panel {
+        { "ShotcutsHints", Value(true) }, { "FullScreenMode", Value(false) }, { "ShowOnScreen", Value(1) }
+    };
+    return panel;
+}
+
+}
+
 void AppDelegate::createDefaultsValues()
 {
-    writeIfAbsent("Style3DIndex", Value(8));
+    for (const auto& [key, value] : firstLaunchStyle())
+        writeIfAbsent(key, value);
     writeIfAbsent("KeyboardShotcuts", Value(true));
     writeIfAbsent("ShowIconInDock", Value(true));
-    writeIfAbsent("ThemeIndex", Value(1));
     writeIfAbsent("CMTEnableAutomaticChecks", Value(true));
     writeIfAbsent("SUUpdaterChecksForBetaUpdates", Value(true));
 }
@@ -116,14 +136,20 @@ void AppDelegate::showAccessDialog()
     m_ac->window()->close();
 }
 
+std::vector<std::pair<std::string, Value>> AppDelegate::panelFirstLaunchDefaults()
+{
+    auto settings = firstLaunchStyle();
+    settings.insert(settings.end(), firstLaunchPanel().begin(), firstLaunchPanel().end());
+    return settings;
+}
+
 void AppDelegate::doNext()
 {
-    writeIfAbsent("ShotcutsHints", Value(true));
+    for (const auto& [key, value] : firstLaunchPanel())
+        writeIfAbsent(key, value);
     writeIfAbsent("CMCheckForUpdatesInBackground", Value(true));
     writeIfAbsent("CMTEnableAutomaticChecks", Value(true));
     writeIfAbsent("Animation3D", Value(true));
-    writeIfAbsent("FullScreenMode", Value(false));
-    writeIfAbsent("ShowOnScreen", Value(1));
 
     auto updater = SUUpdater::sharedUpdater();
     updater->setDelegate(selfRef<NSObject>());
