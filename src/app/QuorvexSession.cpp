@@ -365,7 +365,7 @@ QuorvexSession::Status QuorvexSession::runLine(const std::string& line, size_t l
         settle();
         return Passed;
     }
-    if (command == "expect") {
+    if (command == "expect" && !(t.size() >= 2 && m_host.handlesExpectation(t[1]))) {
         settle();
         if (t.size() == 3 && t[1] == "focus") {
             auto focused = m_desktop.window(m_desktop.focusedWindow());
@@ -418,6 +418,17 @@ QuorvexSession::Status QuorvexSession::runLine(const std::string& line, size_t l
         return usage("expect focus \"TITLE\" | expect panel visible|hidden | expect selected \"TITLE\" | expect count N | "
                      "expect frame \"TITLE\" X Y WIDTH HEIGHT | expect checked|unchecked \"TITLE\" | expect shows \"TEXT\" | "
                      "expect login-item on|off");
+    }
+    std::string hostProblem;
+    switch (m_host.runCommand(t, hostProblem)) {
+    case QuorvexSessionHost::CommandResult::Passed:
+        return Passed;
+    case QuorvexSessionHost::CommandResult::Failed:
+        return fail(lineNumber, line, hostProblem, ExpectationFailed);
+    case QuorvexSessionHost::CommandResult::Error:
+        return fail(lineNumber, line, hostProblem, ScriptError);
+    case QuorvexSessionHost::CommandResult::NotMine:
+        break;
     }
     return fail(lineNumber, line, "unknown command \"" + command + "\"", ScriptError);
 }

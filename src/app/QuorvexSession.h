@@ -48,6 +48,22 @@ public:
     virtual std::optional<std::string> selectedTitle() = 0;
     // How many entries the panel shows.
     virtual size_t shownCount() = 0;
+
+    // Commands of the host's own, given as words; NotMine leaves the line to
+    // be reported as an unknown command. A failure or error fills problem.
+    enum class CommandResult { NotMine, Passed, Failed, Error };
+    // Whether "expect WHAT ..." is one of the host's commands.
+    virtual bool handlesExpectation(const std::string& what) const
+    {
+        (void)what;
+        return false;
+    }
+    virtual CommandResult runCommand(const std::vector<std::string>& words, std::string& problem)
+    {
+        (void)words;
+        (void)problem;
+        return CommandResult::NotMine;
+    }
 };
 
 class QuorvexSession {

@@ -83,6 +83,11 @@ std::string NSEventUSKeyboardCharacters(uint16_t keyCode, bool shift);
 class NSEvent : public NSObject {
 public:
     // The mouse position in screen coordinates (bottom-left origin).
+    // The user's key-repeat settings: how long a key is held before it
+    // repeats, and the time between repeats, in seconds. The desktop here
+    // has no settings panel, so these are the usual defaults.
+    static double keyRepeatDelay() { return 0.5; }
+    static double keyRepeatInterval() { return 0.1; }
     static NSPoint mouseLocation();
     // Bit n is set while mouse button n is down.
     static uint32_t pressedMouseButtons();

@@ -333,6 +333,12 @@ void NSWindow::setBackgroundColor(const Ref<NSColor>& color)
     invalidateRect(CGRectMake(0, 0, m_frame.size.width, m_frame.size.height));
 }
 
+void NSWindow::setIgnoresMouseEvents(bool flag)
+{
+    m_ignoresMouseEvents = flag;
+    syncWithDesktop();
+}
+
 // MARK: Desktop
 
 void NSWindow::syncWithDesktop()
@@ -353,6 +359,7 @@ void NSWindow::syncWithDesktop()
     w.hasZoomButton = m_styleMask & NSWindowStyleMaskResizable;
     w.resizable = m_styleMask & NSWindowStyleMaskResizable;
     w.isMain = isMainWindow();
+    w.ignoresMouseEvents = m_ignoresMouseEvents;
     if (!(m_styleMask & NSWindowStyleMaskTitled))
         w.subrole = "AXSystemDialog";
     if (m_number == 0) {

@@ -110,6 +110,8 @@ struct DesktopWindow {
     // A window that refuses to become main through accessibility.
     bool refusesMain { false };
     bool isMain { false };
+    // Clicks and pointer moves pass through to what lies below.
+    bool ignoresMouseEvents { false };
     // Identifier of one of the system's own windows (empty for others).
     std::string identifier;
     // Whether the window currently shows on screen (not minimised, its

@@ -21,6 +21,13 @@ inline const std::string NSImageNameStatusPartiallyAvailable = "NSStatusPartiall
 inline const std::string NSImageNameStatusUnavailable = "NSStatusUnavailable";
 inline const std::string NSImageNameStatusNone = "NSStatusNone";
 
+struct NSEdgeInsets {
+    CGFloat top { 0 };
+    CGFloat left { 0 };
+    CGFloat bottom { 0 };
+    CGFloat right { 0 };
+};
+
 class NSImage : public NSObject {
 public:
     // initWithSize:. An image without representations draws nothing.
@@ -50,6 +57,10 @@ public:
     // The size set, or without one, the first representation's size.
     CGSize size() const;
     void setSize(CGSize);
+    // The edges that keep their size when the image is stretched (nine-part
+    // drawing, as a visual-effect view's mask image is drawn).
+    NSEdgeInsets capInsets() const { return m_capInsets; }
+    void setCapInsets(NSEdgeInsets insets) { m_capInsets = insets; }
     bool isTemplate() const { return m_template; }
     void setTemplate(bool flag) { m_template = flag; }
     const std::vector<Ref<NSImageRep>>& representations() const { return m_reps; }
@@ -94,6 +105,7 @@ public:
 private:
     CGSize m_size;
     std::string m_name;
+    NSEdgeInsets m_capInsets;
     bool m_template { false };
     std::vector<Ref<NSImageRep>> m_reps;
     std::vector<Ref<NSCachedImageRep>> m_focusStack;

@@ -217,7 +217,7 @@ std::optional<pid_t> SimDesktop::applicationUnderPointLocked(const CGPoint& loca
     const DesktopWindow* top = nullptr;
     for (CGWindowID n : m_order) {
         const auto& w = m_windows.at(n);
-        if (windowOnScreenLocked(w) && w.alpha > 0 && CGRectContainsPoint(w.frame, location)
+        if (windowOnScreenLocked(w) && w.alpha > 0 && !w.ignoresMouseEvents && CGRectContainsPoint(w.frame, location)
             && (!top || w.layer > top->layer))
             top = &w;
     }
