@@ -18,6 +18,7 @@
 #include <graphics/NSBitmapImageRep.h>
 #include <graphics/NSImage.h>
 #include <services/CGWindow.h>
+#include <services/PlatformStartup.h>
 #include <foundation/Dispatch.h>
 #include <foundation/RunLoop.h>
 
@@ -221,7 +222,7 @@ int runQuorvex(int argc, const char* const* argv, std::ostream& out, std::ostrea
     }
     // Time moves only when the session waits, so every run is the same.
     Clock::setCurrent(std::make_shared<VirtualClock>());
-    Desktop::setCurrent(desktop);
+    PlatformInstallDesktop(desktop);
     printAccessibilityReport(out);
     printModelLists(out);
     if (!writePreviews(outDirectory + "/previews", out, err))
