@@ -62,6 +62,7 @@ void WindowManager::start()
             self->setSortOrder();
     });
 
+    noteFrontmost(NSWorkspace::sharedWorkspace().frontmostApplication());
     auto& center = NSWorkspace::sharedWorkspace().notificationCenter();
     auto main = dispatch_get_main_queue();
     m_observers.push_back(center.addObserverForName(NSWorkspaceDidLaunchApplicationNotification, nullptr, main,
@@ -89,6 +90,8 @@ void WindowManager::start()
         [weak](const NSNotification& n) {
             auto self = weak.lock();
             auto running = applicationOf(n);
+            if (self)
+                self->noteFrontmost(running);
             auto record = SWApplication::applicationWithRunningApplication(running);
             if (self && record && isManageable(*running))
                 self->requestAddApplication(record, kActivationRescanDelay);
@@ -306,6 +309,21 @@ bool WindowManager::_isSwitcherWindow(const Ref<SWWindow>& window) const
     return own && own->identifier() == kSwitcherWindowIdentifier;
 }
 
+void WindowManager::noteFrontmost(const Ref<NSRunningApplication>& running)
+{
+    if (running && running->processIdentifier() != NSRunningApplication::currentApplication()->processIdentifier())
+        m_lastForeignFrontmost = running;
+}
+
+Ref<NSRunningApplication> WindowManager::frontmostOtherApplication() const
+{
+    auto frontmost = NSWorkspace::sharedWorkspace().frontmostApplication();
+    bool own = !frontmost || frontmost->processIdentifier() == NSRunningApplication::currentApplication()->processIdentifier();
+    if (own && m_lastForeignFrontmost && !m_lastForeignFrontmost->isTerminated())
+        return m_lastForeignFrontmost;
+    return frontmost;
+}
+
 void WindowManager::keepWhere(const std::function<bool(const Ref<SWWindow>&)>& keep)
 {
     std::erase_if(m_windows, [&](const Ref<SWWindow>& w) { return !keep(w); });
@@ -341,7 +359,7 @@ void WindowManager::setFilter()
             return w->isActive() && onScreen.count(w->windowID()) > 0;
         };
         if (m_filterType == WindowFilterActiveApplication) {
-            m_activeApplication = SWApplication::applicationWithRunningApplication(NSWorkspace::sharedWorkspace().frontmostApplication());
+            m_activeApplication = SWApplication::applicationWithRunningApplication(frontmostOtherApplication());
             pid_t active = m_activeApplication ? m_activeApplication->processIdentifier() : -1;
             keepWhere([&](const Ref<SWWindow>& w) { return shown(w) && w->processIdentifier() == active; });
         } else {

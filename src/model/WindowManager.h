@@ -68,6 +68,10 @@ private:
     void requestSetFilter(double delay);
     void requestSetBadges(double delay);
     void requestAddApplication(const Ref<SWApplication>& app, double delay);
+    void noteFrontmost(const Ref<NSRunningApplication>& running);
+    // The frontmost application, or the one in front before this process
+    // came to the front.
+    Ref<NSRunningApplication> frontmostOtherApplication() const;
     void keepWhere(const std::function<bool(const Ref<SWWindow>&)>& keep);
     size_t indexIn(const std::vector<Ref<SWWindow>>& list, const Ref<SWWindow>& window) const;
 
@@ -75,6 +79,10 @@ private:
     std::vector<Ref<SWWindow>> m_windows;
     std::vector<Ref<SWApplication>> m_applications;
     Ref<SWApplication> m_activeApplication;
+    // The last application other than this one that came to the front: the
+    // switcher's own activation must not make the active-application list
+    // its own (empty) list.
+    Ref<NSRunningApplication> m_lastForeignFrontmost;
     WindowFilterType m_filterType { WindowFilterOnScreen };
     std::vector<Token> m_observers;
     std::atomic<bool> m_scanComplete { false };

@@ -138,6 +138,10 @@ void SwitchWindowController::handleHotkeyWithWindowListWithArrayController(
     }
     loadLayout();
     if (auto layout = currentLayout()) layout->setArrayController(m_arrayController);
+    auto frontmost = NSWorkspace::sharedWorkspace().frontmostApplication();
+    m_previousFrontmost = frontmost && frontmost->processIdentifier() != NSRunningApplication::currentApplication()->processIdentifier()
+        ? frontmost
+        : nullptr;
     NSApp().activateIgnoringOtherApps(true);
     window->makeFirstResponder(window->contentView());
     setupWindowAppearance();

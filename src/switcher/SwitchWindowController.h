@@ -20,6 +20,7 @@
 
 #include <appkit/NSArrayController.h>
 #include <appkit/NSEvent.h>
+#include <appkit/NSRunningApplication.h>
 #include <appkit/NSTextField.h>
 #include <appkit/NSViewController.h>
 #include <appkit/NSVisualEffectView.h>
@@ -123,6 +124,9 @@ private:
     SwitchViewControllerProtocol* currentLayout() const;
     // Switches to the selected window and hides the panel at once.
     void switchAndHide();
+    // Escape: hides the panel and gives the front back to the application
+    // (and so the window) that had it when the panel opened.
+    void cancel();
 
     Token m_eventMonitor;
     Ref<NSViewController> m_currentViewController;
@@ -133,6 +137,8 @@ private:
     SwitcherLayout m_layoutType { SwitcherLayoutGrid };
     Ref<NSVisualEffectView> m_visualEffectView;
     Ref<NSTextField> m_toolTipLabel;
+    // The application in front when the panel opened, if not this one.
+    Ref<NSRunningApplication> m_previousFrontmost;
     Token m_resignKeyObservation;
     Token m_resignMainObservation;
 };

@@ -74,7 +74,7 @@ void SwitchWindowController::processKey(const Ref<NSEvent>& event)
         performMinimize();
         break;
     case kVK_Escape:
-        _hideWindow();
+        cancel();
         break;
     default:
         break;
@@ -103,6 +103,17 @@ void SwitchWindowController::switchAndHide()
 {
     performSwitch();
     _hideWindowWhitOutAnimation();
+}
+
+void SwitchWindowController::cancel()
+{
+    _hideWindow();
+    // The front window of that application is the one that had the focus:
+    // opening the panel moved no other application's window. One that was
+    // hidden or quit from the panel stays so.
+    auto previous = std::exchange(m_previousFrontmost, nullptr);
+    if (previous && !previous->isTerminated() && !previous->isHidden())
+        previous->activateWithOptions(NSApplicationActivateIgnoringOtherApps);
 }
 
 Ref<SWWindow> SwitchWindowController::selectedWindow() const

@@ -10,6 +10,14 @@ namespace {
 
 int run(std::vector<const char*> args, std::string& out, std::string& err)
 {
+    // Every run starts from settings of its own, never the user's.
+    TemporaryDirectory config;
+    std::string saved = std::getenv("XDG_CONFIG_HOME") ? std::getenv("XDG_CONFIG_HOME") : "";
+    ::setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
+    struct Restore {
+        std::string value;
+        ~Restore() { value.empty() ? ::unsetenv("XDG_CONFIG_HOME") : ::setenv("XDG_CONFIG_HOME", value.c_str(), 1); }
+    } restore { saved };
     args.insert(args.begin(), "quorvex");
     std::ostringstream o, e;
     int status = runQuorvex(static_cast<int>(args.size()), args.data(), o, e);

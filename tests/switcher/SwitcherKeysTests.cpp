@@ -212,8 +212,9 @@ TEST_F(PanelKeysTest, ReturnSwitchesAndTheLostKeyStatusHidesThePanel)
 
 TEST_F(PanelKeysTest, EscapeHidesWithoutSwitching)
 {
-    openOnDemoList();
+    // The window that had the focus before the panel opened has it again.
     CGWindowID focused = world.desktop().focusedWindow();
+    openOnDemoList();
     pressKey(kVK_Escape);
     EXPECT_EQ(controller->window()->alphaValue(), 0.0);
     world.settle();

@@ -44,7 +44,14 @@ void NSArrayController::setContent(const Value& content)
     arrange();
 }
 
-void NSArrayController::rearrangeObjects() { arrange(); }
+void NSArrayController::rearrangeObjects()
+{
+    // Bound content is the observed array itself, which its owner may change
+    // in place without a change notice: arranging reads it again.
+    if (apply(NSContentArrayBinding) || apply(NSContentBinding))
+        return;
+    arrange();
+}
 
 void NSArrayController::setSortDescriptors(const std::vector<Ref<NSSortDescriptor>>& descriptors)
 {

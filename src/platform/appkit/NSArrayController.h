@@ -41,6 +41,7 @@ public:
     // A value that is not an array makes the content empty.
     void setContent(const Value& content);
     const Value::Array& arrangedObjects() const { return m_arranged; }
+    // Arranges the content again; bound content is read again first.
     void rearrangeObjects();
     const std::vector<Ref<NSSortDescriptor>>& sortDescriptors() const { return m_sortDescriptors; }
     void setSortDescriptors(const std::vector<Ref<NSSortDescriptor>>& descriptors);

@@ -56,18 +56,19 @@ Value NSKeyValueBindingCreation::infoForBinding(const std::string& binding) cons
     });
 }
 
-void NSKeyValueBindingCreation::apply(const std::string& binding)
+bool NSKeyValueBindingCreation::apply(const std::string& binding)
 {
     auto it = m_bindings.find(binding);
     if (it == m_bindings.end())
-        return;
+        return false;
     auto observable = it->second.observable.lock();
     if (!observable)
-        return;
+        return false;
     Value value = observable->valueForKeyPath(it->second.keyPath);
     if (auto transformer = transformerFromOptions(it->second.options))
         value = transformer->transformedValue(value);
     setValueForBinding(value, binding);
+    return true;
 }
 
 void NSKeyValueBindingCreation::propagateValue(const Value& value, const std::string& binding)

@@ -60,9 +60,11 @@ protected:
     // Applies a value that came through a binding. The default sets the
     // key of the binding's name on the object.
     virtual void setValueForBinding(const Value& value, const std::string& binding);
+    // Reads the bound key path again and applies it; false when the binding
+    // is not there or its observed object is gone.
+    bool apply(const std::string& binding);
 
 private:
-    void apply(const std::string& binding);
 
     struct Binding {
         Weak<NSObject> observable;
