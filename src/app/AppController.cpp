@@ -132,11 +132,11 @@ void AppController::registerShortcutForKey(const std::string& indexKey, std::fun
         return;
     case HotkeyChoiceControlTab:
         m_controlActionEnabled = true;
-        shortcut = KSShortcut::shortcutWithKeyCode(kTabKeyCode, kControlFlag);
+        shortcut = KSShortcut::shortcutWithKeyCode(kVK_Tab, NSEventModifierFlagControl);
         break;
     case HotkeyChoiceOptionTab:
         m_optionActionEnabled = true;
-        shortcut = KSShortcut::shortcutWithKeyCode(kTabKeyCode, kOptionFlag);
+        shortcut = KSShortcut::shortcutWithKeyCode(kVK_Tab, NSEventModifierFlagOption);
         break;
     case HotkeyChoiceCustom:
         if (custom != m_keys.end()) shortcut = shortCutWithKey(custom->second);
@@ -254,16 +254,16 @@ CGEventRef AppController::handleTappedEvent(CGEventType type, const CGEventRef& 
     };
 
     // Command+Tab (Shift and the other modifiers are not looked at).
-    if (keyCode == kTabKeyCode && commandActionEnabled() && NSEventUtilities::commandKeyDownNow()) {
+    if (keyCode == kVK_Tab && commandActionEnabled() && NSEventUtilities::commandKeyDownNow()) {
         later([](AppController& self) {
             if (auto action = self.m_commandTabAction) action();
         });
         return swallow();
     }
     // Command+H and Command+Q while the panel is up and Command+Tab is in use.
-    if ((keyCode == kHKeyCode || keyCode == kQKeyCode) && commandActionEnabled()
+    if ((keyCode == kVK_ANSI_H || keyCode == kVK_ANSI_Q) && commandActionEnabled()
         && NSEventUtilities::commandKeyDownNow() && panelIsUp()) {
-        EBEventId id = keyCode == kHKeyCode ? HideAppKeyEvent : QuitAppKeyEvent;
+        EBEventId id = keyCode == kVK_ANSI_H ? HideAppKeyEvent : QuitAppKeyEvent;
         later([id](AppController& self) {
             if (auto* bus = EBEventful::processBus())
                 bus->sendEvent(id, self.selfRef<AppController>(), Value());
@@ -271,7 +271,7 @@ CGEventRef AppController::handleTappedEvent(CGEventType type, const CGEventRef& 
         return swallow();
     }
     // Control+arrows while the panel is up and Control+Tab is in use.
-    if (keyCode >= kLeftArrowKeyCode && keyCode <= kUpArrowKeyCode && m_controlActionEnabled
+    if (keyCode >= kVK_LeftArrow && keyCode <= kVK_UpArrow && m_controlActionEnabled
         && NSEventUtilities::controlKeyDownNow() && panelIsUp()) {
         later([keyCode](AppController& self) {
             if (auto* bus = EBEventful::processBus())

@@ -19,6 +19,7 @@
 #include <graphics/NSImage.h>
 #include <model/AccessHelper.h>
 #include <services/AXUIElement.h>
+#include <model/DefaultsKeys.h>
 
 const char* const AppDelegate::kHomePage = "https://quorvex.example.org/";
 const char* const AppDelegate::kMoreAppsPage = "https://quorvex.example.org/apps";
@@ -58,7 +59,7 @@ void AppDelegate::applicationDidFinishLaunching() { initApp(); }
 
 bool AppDelegate::applicationShouldHandleReopen(bool)
 {
-    if (!NSUserDefaults::standardUserDefaults()->boolForKey("ShowIconInDock")) {
+    if (!NSUserDefaults::standardUserDefaults()->boolForKey(DefaultsKey::ShowIconInDock)) {
         Weak<AppDelegate> weak = selfRef<AppDelegate>();
         performAfterDelay("showPrefsPanel:", kReopenPreferencesDelay, [weak] {
             if (auto self = weak.lock())
@@ -70,7 +71,7 @@ bool AppDelegate::applicationShouldHandleReopen(bool)
 
 bool AppDelegate::updaterShouldCheckForBetaUpdates(SUUpdater&)
 {
-    return NSUserDefaults::standardUserDefaults()->boolForKey("SUUpdaterChecksForBetaUpdates");
+    return NSUserDefaults::standardUserDefaults()->boolForKey(DefaultsKey::SUUpdaterChecksForBetaUpdates);
 }
 
 void AppDelegate::writeIfAbsent(const std::string& key, const Value& value)
@@ -100,12 +101,12 @@ void AppDelegate::initApp()
 
 void AppDelegate::createDefaultsValues()
 {
-    writeIfAbsent("Style3DIndex", Value(8));
-    writeIfAbsent("KeyboardShotcuts", Value(true));
-    writeIfAbsent("ShowIconInDock", Value(true));
-    writeIfAbsent("ThemeIndex", Value(1));
-    writeIfAbsent("CMTEnableAutomaticChecks", Value(true));
-    writeIfAbsent("SUUpdaterChecksForBetaUpdates", Value(true));
+    writeIfAbsent(DefaultsKey::Style3DIndex, Value(8));
+    writeIfAbsent(DefaultsKey::KeyboardShotcuts, Value(true));
+    writeIfAbsent(DefaultsKey::ShowIconInDock, Value(true));
+    writeIfAbsent(DefaultsKey::ThemeIndex, Value(1));
+    writeIfAbsent(DefaultsKey::CMTEnableAutomaticChecks, Value(true));
+    writeIfAbsent(DefaultsKey::SUUpdaterChecksForBetaUpdates, Value(true));
 }
 
 void AppDelegate::showAccessDialog()
@@ -118,17 +119,17 @@ void AppDelegate::showAccessDialog()
 
 void AppDelegate::doNext()
 {
-    writeIfAbsent("ShotcutsHints", Value(true));
-    writeIfAbsent("CMCheckForUpdatesInBackground", Value(true));
-    writeIfAbsent("CMTEnableAutomaticChecks", Value(true));
-    writeIfAbsent("Animation3D", Value(true));
-    writeIfAbsent("FullScreenMode", Value(false));
-    writeIfAbsent("ShowOnScreen", Value(1));
+    writeIfAbsent(DefaultsKey::ShotcutsHints, Value(true));
+    writeIfAbsent(DefaultsKey::CMCheckForUpdatesInBackground, Value(true));
+    writeIfAbsent(DefaultsKey::CMTEnableAutomaticChecks, Value(true));
+    writeIfAbsent(DefaultsKey::Animation3D, Value(true));
+    writeIfAbsent(DefaultsKey::FullScreenMode, Value(false));
+    writeIfAbsent(DefaultsKey::ShowOnScreen, Value(1));
 
     auto updater = SUUpdater::sharedUpdater();
     updater->setDelegate(selfRef<NSObject>());
     updater->setFeedURL(getFeedURL());
-    updater->setAutomaticallyChecksForUpdates(m_defaults->boolForKey("CMTEnableAutomaticChecks"));
+    updater->setAutomaticallyChecksForUpdates(m_defaults->boolForKey(DefaultsKey::CMTEnableAutomaticChecks));
     updater->checkForUpdatesInBackground();
 
     if (!accessibilityEnabled())
@@ -139,14 +140,14 @@ void AppDelegate::doNext()
 
 void AppDelegate::setUpVisible()
 {
-    NSApp().setActivationPolicy(m_defaults->boolForKey("ShowIconInDock") ? NSApplicationActivationPolicyRegular
+    NSApp().setActivationPolicy(m_defaults->boolForKey(DefaultsKey::ShowIconInDock) ? NSApplicationActivationPolicyRegular
                                                                           : NSApplicationActivationPolicyAccessory);
 }
 
 void AppDelegate::setupStatusMenu()
 {
     auto defaults = NSUserDefaults::standardUserDefaults();
-    if (defaults->boolForKey("HideMenuBarIcon")) {
+    if (defaults->boolForKey(DefaultsKey::HideMenuBarIcon)) {
         m_statusItem.reset();
         return;
     }
@@ -181,7 +182,7 @@ void AppDelegate::setupStatusMenu()
 
 std::string AppDelegate::getFeedURL() const
 {
-    std::string feed = NSUserDefaults::standardUserDefaults()->boolForKey("SUUpdaterChecksForBetaUpdates")
+    std::string feed = NSUserDefaults::standardUserDefaults()->boolForKey(DefaultsKey::SUUpdaterChecksForBetaUpdates)
         ? std::string(kBetaFeed)
         : NSBundle::mainBundle().objectForInfoDictionaryKey("SUFeedURL").stringValue();
     NSLog("Feed URL: %@", feed);
@@ -252,7 +253,7 @@ void AppDelegate::checkUpates(const Ref<NSObject>& sender)
 
 void AppDelegate::setShowHideDockIcon()
 {
-    if (NSUserDefaults::standardUserDefaults()->boolForKey("ShowIconInDock")) {
+    if (NSUserDefaults::standardUserDefaults()->boolForKey(DefaultsKey::ShowIconInDock)) {
         NSApp().setActivationPolicy(NSApplicationActivationPolicyRegular);
     } else {
         NSApp().setActivationPolicy(NSApplicationActivationPolicyAccessory);
@@ -285,9 +286,9 @@ void AppDelegate::sheduleTimer()
     if (m_updateTimer && m_updateTimer->isValid())
         m_updateTimer->invalidate();
     auto defaults = NSUserDefaults::standardUserDefaults();
-    if (!defaults->boolForKey("CMTEnableAutomaticChecks"))
+    if (!defaults->boolForKey(DefaultsKey::CMTEnableAutomaticChecks))
         return;
-    double period = defaults->boolForKey("SUUpdaterChecksForBetaUpdates") ? kBetaUpdatePeriod : kUpdatePeriod;
+    double period = defaults->boolForKey(DefaultsKey::SUUpdaterChecksForBetaUpdates) ? kBetaUpdatePeriod : kUpdatePeriod;
     Weak<AppDelegate> weak = selfRef<AppDelegate>();
     m_updateTimer = NSTimer::scheduledTimerWithTimeInterval(period, false, [weak](NSTimer&) {
         if (auto self = weak.lock())
@@ -299,7 +300,7 @@ void AppDelegate::onTimer()
 {
     auto updater = SUUpdater::sharedUpdater();
     updater->setAutomaticallyChecksForUpdates(true);
-    if (NSUserDefaults::standardUserDefaults()->boolForKey("CMCheckForUpdatesInBackground"))
+    if (NSUserDefaults::standardUserDefaults()->boolForKey(DefaultsKey::CMCheckForUpdatesInBackground))
         updater->checkForUpdatesInBackground();
     else
         updater->checkForUpdates(selfRef<NSObject>());

@@ -32,6 +32,7 @@
 #include <fstream>
 #include <string>
 #include <tuple>
+#include <model/DefaultsKeys.h>
 
 namespace {
 
@@ -176,7 +177,7 @@ bool writePanelPictures(const std::string& directory, std::ostream& out, std::os
     for (const auto& [layout, file, name] : lists) {
         std::string path = directory + "/panel-" + file + ".png";
         std::string error;
-        if (!writeSwitcherSnapshot({ { "LayoutType", Value(int64_t(layout)) } }, path, &error)) {
+        if (!writeSwitcherSnapshot({ { DefaultsKey::LayoutType, Value(int64_t(layout)) } }, path, &error)) {
             err << "quorvex: the " << name << " picture: " << error << "\n";
             return false;
         }

@@ -4,6 +4,7 @@
 
 #include <foundation/NSUserDefaults.h>
 #include <model/NSScreenExtension.h>
+#include <model/DefaultsKeys.h>
 
 BaseWindow::BaseWindow(CGRect contentRect, NSWindowStyleMask style, NSBackingStoreType backing, bool defer)
     : NSWindow(contentRect, style, backing, defer)
@@ -13,7 +14,7 @@ BaseWindow::BaseWindow(CGRect contentRect, NSWindowStyleMask style, NSBackingSto
 
 Ref<NSScreen> BaseWindow::actualScreen()
 {
-    auto choice = NSUserDefaults::standardUserDefaults()->integerForKey("ShowOnScreen");
+    auto choice = NSUserDefaults::standardUserDefaults()->integerForKey(DefaultsKey::ShowOnScreen);
     if (choice == ScreenChoiceUnderMouse) {
         if (auto screen = currentScreenForMouseLocation()) return screen;
     } else if (choice == ScreenChoiceFirst) {

@@ -13,6 +13,7 @@
 #include <foundation/NSUserDefaults.h>
 #include <model/SWWindow.h>
 #include <toolkit/FBFlatButton.h>
+#include <model/DefaultsKeys.h>
 
 GridCollectionViewItem::GridCollectionViewItem()
     : NSCollectionViewItem("GridCollectionViewItem")
@@ -72,7 +73,7 @@ void GridCollectionViewItem::viewWillAppear()
         if (auto item = weak.lock()) item->updateTrackingAreas();
     });
     if (auto badge = badgeBtn()) {
-        int64_t theme = NSUserDefaults::standardUserDefaults()->integerForKey("ThemeIndex");
+        int64_t theme = NSUserDefaults::standardUserDefaults()->integerForKey(DefaultsKey::ThemeIndex);
         badge->setBackgroundNormalColor(
             theme != SwitcherThemeLight ? NSColor::darkGrayColor() : NSColor::lightGrayColor());
         badge->setCornerRadius(kBadgeCornerRadius);

@@ -14,6 +14,7 @@
 #include <model/NSScreenExtension.h>
 
 #include <cmath>
+#include <model/DefaultsKeys.h>
 
 GridViewController::GridViewController()
     : NSViewController("GridViewController")
@@ -95,7 +96,7 @@ CGSize GridViewController::getContentSize()
 {
     NSWindow* window = isViewLoaded() ? view()->window() : nullptr;
     Ref<NSScreen> screen = window ? window->screen() : nullptr;
-    if (NSUserDefaults::standardUserDefaults()->boolForKey("FullScreenMode"))
+    if (NSUserDefaults::standardUserDefaults()->boolForKey(DefaultsKey::FullScreenMode))
         return screen ? screen->frame().size : CGSizeZero;
 
     float n = m_arrayController ? static_cast<float>(m_arrayController->content().size()) : 0;

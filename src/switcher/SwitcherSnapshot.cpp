@@ -13,6 +13,7 @@
 #include <model/WindowManager.h>
 
 #include <fstream>
+#include <model/DefaultsKeys.h>
 
 namespace {
 
@@ -57,7 +58,7 @@ private:
 
 bool writeSwitcherSnapshot(SwitcherTheme theme, const std::string& pngPath, std::string* error)
 {
-    return writeSwitcherSnapshot({ { "ThemeIndex", Value(int64_t(theme)) } }, pngPath, error);
+    return writeSwitcherSnapshot({ { DefaultsKey::ThemeIndex, Value(int64_t(theme)) } }, pngPath, error);
 }
 
 bool writeSwitcherSnapshot(const SwitcherSettings& settings, const std::string& pngPath, std::string* error)
@@ -100,7 +101,7 @@ bool writeSwitcherSnapshot(const SwitcherSettings& settings, const std::string& 
     if (!controller->currentViewController()) {
         return fail(error,
             "no switcher layout for LayoutType "
-                + std::to_string(NSUserDefaults::standardUserDefaults()->integerForKey("LayoutType")));
+                + std::to_string(NSUserDefaults::standardUserDefaults()->integerForKey(DefaultsKey::LayoutType)));
     }
     if (!opened) return fail(error, "the switcher panel did not open");
     if (!CGImageWritePNGFile(CGImageCreateWithDesktopImage(std::move(screenshot)), pngPath)) return fail(error, "cannot write " + pngPath);

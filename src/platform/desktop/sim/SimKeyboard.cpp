@@ -3,7 +3,7 @@
 // received.
 #include "SimDesktop.h"
 
-#include "../KeyboardLayout.h"
+#include "../InputCodes.h"
 
 #include <foundation/Clock.h>
 
@@ -11,24 +11,13 @@
 
 namespace {
 
-// Event types and flags with the platform's values.
-constexpr uint32_t kKeyDown = 10;
-constexpr uint32_t kKeyUp = 11;
-constexpr uint32_t kFlagsChanged = 12;
-
-constexpr uint64_t kCapsLockFlag = 0x10000;
-constexpr uint64_t kShiftFlag = 0x20000;
-constexpr uint64_t kControlFlag = 0x40000;
-constexpr uint64_t kOptionFlag = 0x80000;
-constexpr uint64_t kCommandFlag = 0x100000;
-constexpr uint64_t kNumericPadFlag = 0x200000;
-constexpr uint64_t kFunctionFlag = 0x800000;
-
-// Carbon modifier bits of the symbolic hot-key table.
-constexpr uint32_t kCarbonCommand = 0x100;
-constexpr uint32_t kCarbonShift = 0x200;
-constexpr uint32_t kCarbonOption = 0x800;
-constexpr uint32_t kCarbonControl = 0x1000;
+constexpr uint64_t kCapsLockFlag = kCGEventFlagMaskAlphaShift;
+constexpr uint64_t kShiftFlag = kCGEventFlagMaskShift;
+constexpr uint64_t kControlFlag = kCGEventFlagMaskControl;
+constexpr uint64_t kOptionFlag = kCGEventFlagMaskAlternate;
+constexpr uint64_t kCommandFlag = kCGEventFlagMaskCommand;
+constexpr uint64_t kNumericPadFlag = kCGEventFlagMaskNumericPad;
+constexpr uint64_t kFunctionFlag = kCGEventFlagMaskSecondaryFn;
 
 // The modifier keys, in the order their changes are reported.
 struct ModifierKey {
@@ -36,12 +25,12 @@ struct ModifierKey {
     uint16_t keyCode;
 };
 constexpr ModifierKey kModifierKeys[] = {
-    { kControlFlag, VirtualKey::Control },
-    { kOptionFlag, VirtualKey::Option },
-    { kShiftFlag, VirtualKey::Shift },
-    { kCommandFlag, VirtualKey::Command },
-    { kFunctionFlag, VirtualKey::Function },
-    { kCapsLockFlag, VirtualKey::CapsLock },
+    { kControlFlag, kVK_Control },
+    { kOptionFlag, kVK_Option },
+    { kShiftFlag, kVK_Shift },
+    { kCommandFlag, kVK_Command },
+    { kFunctionFlag, kVK_Function },
+    { kCapsLockFlag, kVK_CapsLock },
 };
 constexpr uint64_t kModifierMask
     = kCapsLockFlag | kShiftFlag | kControlFlag | kOptionFlag | kCommandFlag | kFunctionFlag;
@@ -49,21 +38,21 @@ constexpr uint64_t kModifierMask
 std::optional<uint64_t> modifierFlagOfKey(uint16_t keyCode)
 {
     switch (keyCode) {
-    case VirtualKey::Command:
-    case VirtualKey::RightCommand:
+    case kVK_Command:
+    case kVK_RightCommand:
         return kCommandFlag;
-    case VirtualKey::Shift:
-    case VirtualKey::RightShift:
+    case kVK_Shift:
+    case kVK_RightShift:
         return kShiftFlag;
-    case VirtualKey::Option:
-    case VirtualKey::RightOption:
+    case kVK_Option:
+    case kVK_RightOption:
         return kOptionFlag;
-    case VirtualKey::Control:
-    case VirtualKey::RightControl:
+    case kVK_Control:
+    case kVK_RightControl:
         return kControlFlag;
-    case VirtualKey::Function:
+    case kVK_Function:
         return kFunctionFlag;
-    case VirtualKey::CapsLock:
+    case kVK_CapsLock:
         return kCapsLockFlag;
     default:
         return std::nullopt;
@@ -75,16 +64,15 @@ std::optional<uint64_t> modifierFlagOfKey(uint16_t keyCode)
 // small keyboards; the navigation and function keys carry the function flag.
 uint64_t deviceFlagsOfKey(uint16_t keyCode)
 {
-    static constexpr uint16_t functionKeys[] = { VirtualKey::Help, VirtualKey::Home, VirtualKey::PageUp,
-        VirtualKey::ForwardDelete, VirtualKey::End, VirtualKey::PageDown, 122, 120, 99, 118, 96, 97, 98, 100,
-        101, 109, 103, 111, 105, 107, 113, 106, 64, 79, 80, 90 };
+    static constexpr uint16_t functionKeys[] = { kVK_Help, kVK_Home, kVK_PageUp,
+        kVK_ForwardDelete, kVK_End, kVK_PageDown };
     static constexpr uint16_t keypadKeys[] = { 65, 67, 69, 71, 75, 76, 78, 81, 82, 83, 84, 85, 86, 87, 88, 89, 91, 92 };
     auto in = [keyCode](const auto& keys) {
         return std::find(std::begin(keys), std::end(keys), keyCode) != std::end(keys);
     };
-    if (keyCode >= VirtualKey::LeftArrow && keyCode <= VirtualKey::UpArrow)
+    if (keyCode >= kVK_LeftArrow && keyCode <= kVK_UpArrow)
         return kNumericPadFlag | kFunctionFlag;
-    if (in(functionKeys))
+    if (in(functionKeys) || in(kVK_FunctionKeys))
         return kFunctionFlag;
     if (in(keypadKeys))
         return kNumericPadFlag;
@@ -96,18 +84,18 @@ uint64_t deviceFlagsOfKey(uint16_t keyCode)
 std::vector<DesktopSymbolicHotKey> SimDesktop::defaultSymbolicHotKeys()
 {
     return {
-        { 1, 48, kCarbonCommand, true, "Application switcher" },
-        { 2, 48, kCarbonCommand | kCarbonShift, true, "Application switcher, backwards" },
-        { 27, 50, kCarbonCommand, true, "Move focus to the next window" },
-        { 28, 20, kCarbonCommand | kCarbonShift, true, "Save picture of screen as a file" },
-        { 30, 21, kCarbonCommand | kCarbonShift, true, "Save picture of selected area as a file" },
-        { 32, 126, kCarbonControl, true, "Show all windows" },
-        { 33, 125, kCarbonControl, true, "Show application windows" },
-        { 60, 49, kCarbonControl, false, "Select the previous input source" },
-        { 64, 49, kCarbonCommand, true, "Show the search field" },
-        { 65, 49, kCarbonCommand | kCarbonOption, true, "Show the search window" },
-        { 79, 123, kCarbonControl, true, "Move left a space" },
-        { 81, 124, kCarbonControl, true, "Move right a space" },
+        { 1, kVK_Tab, cmdKey, true, "Application switcher" },
+        { 2, kVK_Tab, cmdKey | shiftKey, true, "Application switcher, backwards" },
+        { 27, kVK_ANSI_Grave, cmdKey, true, "Move focus to the next window" },
+        { 28, kVK_ANSI_3, cmdKey | shiftKey, true, "Save picture of screen as a file" },
+        { 30, kVK_ANSI_4, cmdKey | shiftKey, true, "Save picture of selected area as a file" },
+        { 32, kVK_UpArrow, controlKey, true, "Show all windows" },
+        { 33, kVK_DownArrow, controlKey, true, "Show application windows" },
+        { 60, kVK_Space, controlKey, false, "Select the previous input source" },
+        { 64, kVK_Space, cmdKey, true, "Show the search field" },
+        { 65, kVK_Space, cmdKey | optionKey, true, "Show the search window" },
+        { 79, kVK_LeftArrow, controlKey, true, "Move left a space" },
+        { 81, kVK_RightArrow, controlKey, true, "Move right a space" },
     };
 }
 
@@ -141,7 +129,7 @@ DesktopInputEvent SimDesktop::keyboardEventLocked(uint32_t type, uint16_t keyCod
     DesktopInputEvent e;
     e.type = type;
     e.keyCode = keyCode;
-    e.flags = m_heldFlags | (type == kFlagsChanged ? 0 : deviceFlagsOfKey(keyCode));
+    e.flags = m_heldFlags | (type == kCGEventFlagsChanged ? 0 : deviceFlagsOfKey(keyCode));
     e.location = m_mouse;
     e.timestamp = Clock::current().now();
     e.tapLocation = 0;
@@ -152,16 +140,16 @@ DesktopInputEvent SimDesktop::keyboardEventLocked(uint32_t type, uint16_t keyCod
 void SimDesktop::applyKeyboardEvent(const DesktopInputEvent& event, uint64_t& flags, std::set<uint16_t>& keys)
 {
     switch (event.type) {
-    case kKeyDown:
+    case kCGEventKeyDown:
         keys.insert(event.keyCode);
         break;
-    case kKeyUp:
+    case kCGEventKeyUp:
         keys.erase(event.keyCode);
         break;
-    case kFlagsChanged:
+    case kCGEventFlagsChanged:
         flags = event.flags & kModifierMask;
         // Caps Lock locks: its key is not held down.
-        if (auto flag = modifierFlagOfKey(event.keyCode); flag && event.keyCode != VirtualKey::CapsLock) {
+        if (auto flag = modifierFlagOfKey(event.keyCode); flag && event.keyCode != kVK_CapsLock) {
             if (flags & *flag)
                 keys.insert(event.keyCode);
             else
@@ -188,7 +176,7 @@ void SimDesktop::changeModifiersLocked(uint64_t flags, std::vector<DesktopInputE
         if (want == have)
             continue;
         m_heldFlags = want ? (m_heldFlags | key.flag) : (m_heldFlags & ~key.flag);
-        auto e = keyboardEventLocked(kFlagsChanged, key.keyCode);
+        auto e = keyboardEventLocked(kCGEventFlagsChanged, key.keyCode);
         applyKeyboardEvent(e, m_heldFlags, m_heldKeys);
         events.push_back(e);
     }
@@ -217,7 +205,7 @@ void SimDesktop::pressKey(uint16_t keyCode, std::optional<uint64_t> flags)
         std::lock_guard lock(m_mutex);
         if (flags)
             changeModifiersLocked(*flags, events);
-        auto e = keyboardEventLocked(kKeyDown, keyCode);
+        auto e = keyboardEventLocked(kCGEventKeyDown, keyCode);
         e.autorepeat = m_heldKeys.count(keyCode) > 0;
         m_heldKeys.insert(keyCode);
         events.push_back(e);
@@ -230,7 +218,7 @@ void SimDesktop::releaseKey(uint16_t keyCode, std::optional<uint64_t> flags)
     std::vector<DesktopInputEvent> events;
     {
         std::lock_guard lock(m_mutex);
-        events.push_back(keyboardEventLocked(kKeyUp, keyCode));
+        events.push_back(keyboardEventLocked(kCGEventKeyUp, keyCode));
         m_heldKeys.erase(keyCode);
         if (flags)
             changeModifiersLocked(*flags, events);
@@ -258,23 +246,23 @@ void SimDesktop::sendHardwareInput(const DesktopInputEvent& event, bool now)
         std::lock_guard lock(m_mutex);
         // The pointer and the buttons are where the mouse's events say.
         switch (e.type) {
-        case 1: // left, right and other button down
-        case 3:
-        case 25:
-            m_buttons |= 1u << (e.type == 1 ? 0 : e.type == 3 ? 1 : 2);
+        case kCGEventLeftMouseDown:
+        case kCGEventRightMouseDown:
+        case kCGEventOtherMouseDown:
+            m_buttons |= 1u << (e.type == kCGEventLeftMouseDown ? 0 : e.type == kCGEventRightMouseDown ? 1 : 2);
             m_mouse = e.location;
             break;
-        case 2: // and up
-        case 4:
-        case 26:
-            m_buttons &= ~(1u << (e.type == 2 ? 0 : e.type == 4 ? 1 : 2));
+        case kCGEventLeftMouseUp:
+        case kCGEventRightMouseUp:
+        case kCGEventOtherMouseUp:
+            m_buttons &= ~(1u << (e.type == kCGEventLeftMouseUp ? 0 : e.type == kCGEventRightMouseUp ? 1 : 2));
             m_mouse = e.location;
             break;
-        case 5: // moved, dragged, scroll wheel
-        case 6:
-        case 7:
-        case 27:
-        case 22:
+        case kCGEventMouseMoved:
+        case kCGEventLeftMouseDragged:
+        case kCGEventRightMouseDragged:
+        case kCGEventOtherMouseDragged:
+        case kCGEventScrollWheel:
             m_mouse = e.location;
             break;
         default:
@@ -289,23 +277,23 @@ pid_t SimDesktop::deliverInput(const DesktopInputEvent& event)
     std::lock_guard lock(m_mutex);
     pid_t receiver = m_frontmost;
     switch (event.type) {
-    case 1: // mouse down
-    case 3:
-    case 25:
-    case 5: // moved
-    case 22: // scroll wheel
+    case kCGEventLeftMouseDown:
+    case kCGEventRightMouseDown:
+    case kCGEventOtherMouseDown:
+    case kCGEventMouseMoved:
+    case kCGEventScrollWheel:
         receiver = applicationUnderPointLocked(event.location).value_or(m_frontmost);
-        if (event.type == 1 || event.type == 3 || event.type == 25)
+        if (event.type != kCGEventMouseMoved && event.type != kCGEventScrollWheel)
             m_mouseDownReceiver = receiver;
         break;
-    case 6: // dragged and up
-    case 7:
-    case 27:
-    case 2:
-    case 4:
-    case 26:
+    case kCGEventLeftMouseDragged:
+    case kCGEventRightMouseDragged:
+    case kCGEventOtherMouseDragged:
+    case kCGEventLeftMouseUp:
+    case kCGEventRightMouseUp:
+    case kCGEventOtherMouseUp:
         receiver = m_mouseDownReceiver ? m_mouseDownReceiver : applicationUnderPointLocked(event.location).value_or(m_frontmost);
-        if (event.type == 2 || event.type == 4 || event.type == 26)
+        if (event.type == kCGEventLeftMouseUp || event.type == kCGEventRightMouseUp || event.type == kCGEventOtherMouseUp)
             m_mouseDownReceiver = 0;
         break;
     default:
