@@ -21,6 +21,38 @@
 namespace {
 
 const std::string kNoShortcutMessage = "registerShortcutForKey -> shortcut == NIL";
+const std::string kCommandTabName = "Command+Tab";
+
+// A shortcut as a person names it: the modifiers in words, then the key.
+std::string hotkeyName(const KSShortcut& shortcut)
+{
+    static const std::pair<uint64_t, const char*> kModifierNames[] = {
+        { NSEventModifierFlagControl, "Control+" },
+        { NSEventModifierFlagOption, "Option+" },
+        { NSEventModifierFlagShift, "Shift+" },
+        { NSEventModifierFlagCommand, "Command+" },
+    };
+    std::string name;
+    for (const auto& [flag, word] : kModifierNames)
+        if (shortcut.modifierFlags() & flag) name += word;
+    std::string key = shortcut.keyCode() == AppController::kTabKeyCode ? "Tab" : shortcut.keyCodeString().value_or("");
+    if (key.empty()) key = "key " + std::to_string(shortcut.keyCode());
+    return name + key;
+}
+
+std::string hotkeyRefusalReason(OSStatus status)
+{
+    switch (status) {
+    case eventHotKeyExistsErr:
+        return "another hot key has taken the combination";
+    case eventHotKeyInvalidErr:
+        return "the combination is not a valid hot key";
+    case paramErr:
+        return "the shortcut has no key";
+    default:
+        return "error " + std::to_string(status);
+    }
+}
 const std::string kContentArrayBinding = "contentArray";
 const std::string kWindowListKeyPath = "windowManager.windows";
 
@@ -106,14 +138,15 @@ void AppController::setupHotkeys()
     KSShortcutValidator::sharedValidator()->setAllowAnyShortcutWithOptionModifier(true);
     if (auto monitor = KSShortcutMonitor::sharedMonitor()) monitor->unregisterAllShortcuts();
     m_commandTabAction = nullptr;
+    m_registeredHotkeyNames.clear();
     m_controlActionEnabled = false;
     m_optionActionEnabled = false;
 
     // The actions hold the controller weakly: the shared monitor outlives it.
     Weak<AppController> weak = selfRef<AppController>();
     auto action = [weak](WindowFilterType filter) {
-        return [weak, filter] {
-            if (auto self = weak.lock()) self->handleHotkeys(filter);
+        return [weak, filter](bool hotkeyHasModifiers) {
+            if (auto self = weak.lock()) self->handleHotkeys(filter, hotkeyHasModifiers);
         };
     };
     registerShortcutForKey(kAllWindowsHotkeyIndex, action(WindowFilterAll));
@@ -121,14 +154,18 @@ void AppController::setupHotkeys()
     registerShortcutForKey(kActiveAppWindowsHotKeyIndex, action(WindowFilterActiveApplication));
 }
 
-void AppController::registerShortcutForKey(const std::string& indexKey, std::function<void()> withAction)
+void AppController::registerShortcutForKey(
+    const std::string& indexKey, std::function<void(bool hotkeyHasModifiers)> withAction)
 {
     auto custom = m_keys.find(indexKey);
     auto choice = static_cast<uint64_t>(defaults()->integerForKey(indexKey));
     Ref<KSShortcut> shortcut;
     switch (choice) {
     case HotkeyChoiceCommandTab:
-        m_commandTabAction = std::move(withAction);
+        m_commandTabAction = [withAction = std::move(withAction)] { withAction(true); };
+        if (std::find(m_registeredHotkeyNames.begin(), m_registeredHotkeyNames.end(), kCommandTabName)
+            == m_registeredHotkeyNames.end())
+            m_registeredHotkeyNames.push_back(kCommandTabName);
         return;
     case HotkeyChoiceControlTab:
         m_controlActionEnabled = true;
@@ -149,8 +186,18 @@ void AppController::registerShortcutForKey(const std::string& indexKey, std::fun
         NSLog("%@", kNoShortcutMessage);
         return;
     }
-    if (auto monitor = KSShortcutMonitor::sharedMonitor())
-        monitor->registerShortcut(shortcut, std::move(withAction));
+    auto monitor = KSShortcutMonitor::sharedMonitor();
+    if (!monitor) return;
+    bool hasModifiers = shortcut->modifierFlags() != 0;
+    OSStatus status = noErr;
+    std::string name = hotkeyName(*shortcut);
+    if (!monitor->registerShortcut(
+            shortcut, [withAction = std::move(withAction), hasModifiers] { withAction(hasModifiers); }, &status)) {
+        NSLog("The hotkey %@ for %@ could not be registered: %@", name, indexKey,
+            hotkeyRefusalReason(status));
+        return;
+    }
+    m_registeredHotkeyNames.push_back(name);
 }
 
 void AppController::initCustomActiveAppWindowsHotkey(bool firstSetUp)
@@ -184,7 +231,7 @@ Ref<KSShortcut> AppController::shortcutWithData(const std::optional<Value::Bytes
 
 // MARK: The hotkeys
 
-void AppController::handleHotkeys(WindowFilterType filterType)
+void AppController::handleHotkeys(WindowFilterType filterType, bool hotkeyHasModifiers)
 {
     if (!m_windowManager || !m_windowsArrayController) return;
     auto panel = windowController();
@@ -195,7 +242,7 @@ void AppController::handleHotkeys(WindowFilterType filterType)
         m_windowsArrayController->unbind(kContentArrayBinding);
         m_windowsArrayController->bind(kContentArrayBinding, selfRef<AppController>(), kWindowListKeyPath);
     }
-    if (panel) panel->handleHotkeyWithWindowListWithArrayController(m_windowsArrayController);
+    if (panel) panel->handleHotkeyWithWindowListWithArrayController(m_windowsArrayController, hotkeyHasModifiers);
     m_windowManager->setBadges();
 }
 

@@ -71,7 +71,9 @@ public:
     void setUp();
     void setupEventLoop();
     void setupHotkeys();
-    void registerShortcutForKey(const std::string& indexKey, std::function<void()> withAction);
+    // The action hears whether the hotkey has modifiers. A hotkey that
+    // cannot be registered is logged with the reason.
+    void registerShortcutForKey(const std::string& indexKey, std::function<void(bool hotkeyHasModifiers)> withAction);
     // Writes the active application's first-run shortcut (Option+`) when the
     // hotkey settings are set up for the first time and it is absent. Later
     // its absence means the user cleared it, and it stays cleared.
@@ -81,8 +83,11 @@ public:
     static Ref<KSShortcut> shortcutWithData(const std::optional<Value::Bytes>& data);
 
     // The action of every hotkey: opens the panel on the filter's list, or
-    // steps its selection while it is up.
-    void handleHotkeys(WindowFilterType filterType);
+    // steps its selection while it is up. A hotkey without modifiers leaves
+    // the panel open: there is no modifier whose release would end it.
+    void handleHotkeys(WindowFilterType filterType, bool hotkeyHasModifiers = true);
+    // The hotkeys in use, as a person names them ("Command+Tab", "F5").
+    const std::vector<std::string>& registeredHotkeyNames() const { return m_registeredHotkeyNames; }
 
     // Watching the settings.
     void startMonitoringForChangingHotkeys();
@@ -140,6 +145,7 @@ private:
     bool m_controlActionEnabled { false };
     bool m_optionActionEnabled { false };
     std::function<void()> m_commandTabAction;
+    std::vector<std::string> m_registeredHotkeyNames;
     Ref<SwitchWindowController> m_windowController;
     Ref<NSArrayController> m_windowsArrayController;
     Ref<WindowManager> m_windowManager;

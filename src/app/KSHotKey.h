@@ -15,7 +15,8 @@ public:
 
     // The hot key of the shortcut, registered; null when the system refuses
     // it (the combination is taken, or the shortcut has no key).
-    static Ref<KSHotKey> registeredHotKeyWithShortcut(const Ref<KSShortcut>& shortcut);
+    // Null when the system refuses; its status goes to `status` when given.
+    static Ref<KSHotKey> registeredHotKeyWithShortcut(const Ref<KSShortcut>& shortcut, OSStatus* status = nullptr);
     ~KSHotKey() override;
 
     // Unique in the process: a counter increased before every registration

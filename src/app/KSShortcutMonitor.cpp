@@ -40,9 +40,9 @@ KSShortcutMonitor::~KSShortcutMonitor()
         RemoveEventHandler(m_eventHandlerRef);
 }
 
-bool KSShortcutMonitor::registerShortcut(const Ref<KSShortcut>& shortcut, std::function<void()> withAction)
+bool KSShortcutMonitor::registerShortcut(const Ref<KSShortcut>& shortcut, std::function<void()> withAction, OSStatus* status)
 {
-    auto hotKey = KSHotKey::registeredHotKeyWithShortcut(shortcut);
+    auto hotKey = KSHotKey::registeredHotKeyWithShortcut(shortcut, status);
     if (!hotKey)
         return false;
     hotKey->setAction(std::move(withAction));

@@ -15,7 +15,9 @@ public:
     // Registers a hot key for the shortcut that runs the action on the main
     // queue. NO, with nothing stored, when the system refuses the
     // combination (one the process has already, or a shortcut without a key).
-    bool registerShortcut(const Ref<KSShortcut>& shortcut, std::function<void()> withAction);
+    // False when the system refuses the hot key; its status goes to `status`
+    // when given (paramErr for a shortcut without a key).
+    bool registerShortcut(const Ref<KSShortcut>& shortcut, std::function<void()> withAction, OSStatus* status = nullptr);
     // Equal shortcuts address the same entry. Null does nothing.
     void unregisterShortcut(const Ref<KSShortcut>& shortcut);
     void unregisterAllShortcuts();

@@ -246,8 +246,19 @@ int runQuorvex(int argc, const char* const* argv, std::ostream& out, std::ostrea
     NSApp().finishLaunching();
     RunLoop::main().runUntilIdle();
     RunLoop::main().runFor(1);
-    out << (delegate->appController() ? "Quorvex is running: the hotkeys are Command+Tab, Option+Tab and Option+`.\n"
-                                      : "Quorvex is running without hotkeys (no accessibility permission).\n");
+    if (auto controller = delegate->appController()) {
+        const auto& names = controller->registeredHotkeyNames();
+        if (names.empty()) {
+            out << "Quorvex is running without hotkeys (none could be registered).\n";
+        } else {
+            std::string list;
+            for (size_t i = 0; i < names.size(); ++i)
+                list += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + names[i];
+            out << "Quorvex is running: the hotkeys are " << list << ".\n";
+        }
+    } else {
+        out << "Quorvex is running without hotkeys (no accessibility permission).\n";
+    }
 
     NoPanelHost noPanel;
     std::unique_ptr<AppControllerSessionHost> panelHost;

@@ -196,6 +196,9 @@ void buildGridCollectionViewItemInterface(GridCollectionViewItem& item)
     auto badge = makeRef<FBFlatButton>(kBadgeFrame);
     badge->setFont(NSFont::boldSystemFontOfSize(11));
     badge->setImagePosition(NSNoImage);
+    // A click shows the pressed look only while the mouse is down: the badge
+    // is not a switch.
+    badge->setMomentary(true);
     view->addSubview(badge);
 
     item.setView(view);

@@ -114,7 +114,7 @@ void SwitchWindowController::windowDidLoad()
 // MARK: The hotkey
 
 void SwitchWindowController::handleHotkeyWithWindowListWithArrayController(
-    const Ref<NSArrayController>& arrayController)
+    const Ref<NSArrayController>& arrayController, bool hotkeyHasModifiers)
 {
     auto window = this->window();
     if (!window) return;
@@ -154,7 +154,7 @@ void SwitchWindowController::handleHotkeyWithWindowListWithArrayController(
     // The modifier may have gone up before the panel became key, and its
     // release then went elsewhere: the panel would wait for a release that
     // never comes. The keyboard's live state tells.
-    if (!(GetCurrentKeyModifiers() & kSwitchModifiers)) switchAndHide();
+    if (hotkeyHasModifiers && !(GetCurrentKeyModifiers() & kSwitchModifiers)) switchAndHide();
 }
 
 void SwitchWindowController::observeValueForKeyPath(const std::string&, const NSObject* object)

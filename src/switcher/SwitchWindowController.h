@@ -57,7 +57,10 @@ public:
 
     // The hotkey entry: opens the panel on the list, or, while it is open,
     // resizes it and steps the selection forward (the argument is ignored).
-    void handleHotkeyWithWindowListWithArrayController(const Ref<NSArrayController>& arrayController);
+    // A hotkey without modifiers leaves the panel open until a key or a click
+    // ends it: no release of a modifier is to come.
+    void handleHotkeyWithWindowListWithArrayController(
+        const Ref<NSArrayController>& arrayController, bool hotkeyHasModifiers = true);
 
     void windowDidLoad() override;
     // The array controller's count of arranged objects changed.

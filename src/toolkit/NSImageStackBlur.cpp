@@ -1,5 +1,7 @@
 #include "NSImageStackBlur.h"
 
+#include "TKGeometry.h"
+
 #include <graphics/CGContext.h>
 
 #include <algorithm>
@@ -141,7 +143,8 @@ Ref<NSImage> NSImageStackBlur::normalize(const Ref<NSImage>& image)
 {
     if (!image)
         return nullptr;
-    int32_t w = int32_t(image->size().width), h = int32_t(image->size().height);
+    int32_t w = TKBitmapSide(image->size().width);
+    int32_t h = TKBitmapSide(image->size().height);
     if (w < 1 || h < 1)
         return nullptr;
     auto context = CGBitmapContextCreate(nullptr, size_t(w), size_t(h), 8, size_t(w) * 4,
@@ -157,7 +160,8 @@ Ref<NSImage> NSImageStackBlur::stackBlur(const Ref<NSImage>& image, int radius)
 {
     if (!image || radius <= 0)
         return image;
-    int w = int(image->size().width), h = int(image->size().height);
+    int w = TKBitmapSide(image->size().width);
+    int h = TKBitmapSide(image->size().height);
     if (w < 1 || h < 1)
         return image;
     auto cg = CGImage(image);

@@ -4,10 +4,25 @@
 #include <cstdint>
 #include <limits>
 
+int64_t TKClampedInteger(double value, int64_t low, int64_t high)
+{
+    if (!(value >= double(low)))
+        return low;
+    if (value >= double(high))
+        return high;
+    return int64_t(value);
+}
+
+int32_t TKBitmapSide(double length)
+{
+    return length <= double(TKMaxBitmapSide) ? int32_t(TKClampedInteger(length, 0, TKMaxBitmapSide)) : 0;
+}
+
 CGRect TKGeometry::rectFromPoint(CGPoint p, CGPoint q)
 {
-    return CGRectMake(std::min(p.x, q.x), std::min(p.y, q.y), double(int32_t(std::fabs(p.x - q.x))),
-        double(int32_t(std::fabs(p.y - q.y))));
+    constexpr int64_t kMax = std::numeric_limits<int32_t>::max();
+    return CGRectMake(std::min(p.x, q.x), std::min(p.y, q.y), double(TKClampedInteger(std::fabs(p.x - q.x), 0, kMax)),
+        double(TKClampedInteger(std::fabs(p.y - q.y), 0, kMax)));
 }
 
 CGRect TKGeometry::rect(CGRect r, CGRect k, bool scale) { return rect(r, k, scale, false); }
@@ -49,7 +64,7 @@ CGPoint TKGeometry::point(CGPoint p, CGRect r)
 std::optional<size_t> TKGeometry::screenForPoint(CGPoint p, const std::vector<CGRect>& frames)
 {
     std::optional<size_t> nearest;
-    uint64_t best = uint64_t(std::numeric_limits<int64_t>::max());
+    uint64_t best = std::numeric_limits<uint64_t>::max();
     for (size_t i = 0; i < frames.size(); ++i) {
         const CGRect& f = frames[i];
         if (NSPointInRect(p, f))
@@ -60,8 +75,10 @@ std::optional<size_t> TKGeometry::screenForPoint(CGPoint p, const std::vector<CG
         double gy = f.origin.y > p.y ? f.origin.y - p.y
             : p.y > f.origin.y + f.size.height ? p.y - (f.origin.y + f.size.height)
                                                : 0;
-        uint64_t dx = uint64_t(gx);
-        uint64_t distance = uint64_t(double(uint64_t(gy)) + double(dx));
+        constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
+        uint64_t dx = uint64_t(TKClampedInteger(gx, 0, kMax));
+        uint64_t dy = uint64_t(TKClampedInteger(gy, 0, kMax));
+        uint64_t distance = uint64_t(TKClampedInteger(double(dy) + double(dx), 0, kMax));
         if (distance < best) {
             best = distance;
             nearest = i;

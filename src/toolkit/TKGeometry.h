@@ -5,6 +5,7 @@
 #include <foundation/CGGeometry.h>
 #include <foundation/NSObject.h>
 
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -48,6 +49,17 @@ public:
     static void updateRectsToAvoidRectGivenMinimumSize(std::vector<CGRect>& rects, CGRect rectToAvoid,
         CGSize minSize);
 };
+
+// A double as a whole number within [low, high], truncated towards zero;
+// NaN gives low. Converting a double beyond an integer type's range to that
+// type is undefined, so every size or distance measured in floating point
+// that becomes an integer goes through here.
+int64_t TKClampedInteger(double value, int64_t low, int64_t high);
+// The longest side of a bitmap the drawing library can make.
+inline constexpr int64_t TKMaxBitmapSide = 32767;
+// The pixels of a bitmap side of the given length: truncated, and 0 (no
+// bitmap) for NaN, a negative length or one beyond TKMaxBitmapSide.
+int32_t TKBitmapSide(double length);
 
 // The rect of the list nearest to r by TKRectGapDistanceSquared (the later
 // one on a tie); the zero rect for an empty list.

@@ -1,5 +1,7 @@
 #include "TKImageMaker.h"
 
+#include "TKGeometry.h"
+
 #include <foundation/Log.h>
 
 #include <cmath>
@@ -26,7 +28,9 @@ void TKImageMaker::lockFocus()
     }
     setLocked(true);
     CGSize s = size();
-    auto rep = NSBitmapImageRep::create(nullptr, long(int64_t(s.width)), long(int64_t(s.height)), 8, 4, true, false,
+    long width = TKBitmapSide(s.width);
+    long height = TKBitmapSide(s.height);
+    auto rep = NSBitmapImageRep::create(nullptr, width, height, 8, 4, true, false,
         NSCalibratedRGBColorSpace, 0, 0, 0);
     setBitmapImageRep(rep);
     if (rep) {

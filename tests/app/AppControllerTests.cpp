@@ -539,7 +539,12 @@ TEST_F(HotkeyController, TwoHotkeysOnOneCombinationLeaveItToTheFirstRegisteredAn
     defaults()->setInteger(HotkeyChoiceOptionTab, AppController::kAllWindowsHotkeyIndex);
     defaults()->setInteger(HotkeyChoiceOptionTab, AppController::kOnScreenWindowsHotkeyIndex);
     defaults()->setInteger(9, AppController::kActiveAppWindowsHotKeyIndex);
+    LogCapture log;
     start();
+    EXPECT_EQ(log.count("The hotkey Option+Tab for " + std::string(AppController::kOnScreenWindowsHotkeyIndex)
+                  + " could not be registered: another hot key has taken the combination"),
+        1u);
+    EXPECT_EQ(controller->registeredHotkeyNames(), std::vector<std::string> { "Option+Tab" });
     press(kTab, kOption);
     EXPECT_EQ(model->filterType(), WindowFilterAll);
     releaseModifiers();
@@ -549,7 +554,20 @@ TEST_F(HotkeyController, TwoHotkeysOnOneCombinationLeaveItToTheFirstRegisteredAn
     defaults()->setInteger(HotkeyChoiceCommandTab, AppController::kActiveAppWindowsHotKeyIndex);
     controller->setupHotkeys();
     EXPECT_TRUE(hotKeys().empty());
+    EXPECT_EQ(controller->registeredHotkeyNames(), std::vector<std::string> { "Command+Tab" });
     press(kTab, kCommand);
+    EXPECT_EQ(model->filterType(), WindowFilterActiveApplication);
+}
+
+TEST_F(HotkeyController, AHotkeyWithoutModifiersOpensThePanelAndLeavesItOpen)
+{
+    constexpr uint16_t kF5 = 96;
+    defaults()->setInteger(HotkeyChoiceCustom, AppController::kActiveAppWindowsHotKeyIndex);
+    defaults()->setObject(Value(archived(kF5, 0)), AppController::kShowActiveAppWindows);
+    start();
+    EXPECT_EQ(controller->registeredHotkeyNames(), (std::vector<std::string> { "Command+Tab", "Option+Tab", "F5" }));
+    press(kF5, 0);
+    EXPECT_TRUE(panelUp()) << "no modifier is held, and none will be released";
     EXPECT_EQ(model->filterType(), WindowFilterActiveApplication);
 }
 

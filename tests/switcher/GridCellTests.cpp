@@ -124,6 +124,21 @@ TEST_F(GridCellTest, TheBadgeIsStyledForTheTheme)
     EXPECT_TRUE(CGColorEqualToColor(badge->layer()->borderColor(), NSColor::whiteColor()->CGColor()));
 }
 
+TEST_F(GridCellTest, ClickingTheBadgeLeavesItShowing)
+{
+    sandbox.defaults()->setInteger(SwitcherThemeUltraDark, "ThemeIndex");
+    harness.showAndTrack();
+    auto badge = harness.cell(2)->badgeBtn();
+    CGRect bounds = badge->bounds();
+    CGPoint centre = harness.panel->convertPointToScreen(
+        badge->convertPointToView(CGPointMake(CGRectGetMidX(bounds), CGRectGetMidY(bounds)), nullptr));
+    harness.click(centre);
+    EXPECT_EQ(badge->state(), NSControlStateValueOff);
+    EXPECT_TRUE(CGColorEqualToColor(badge->layer()->backgroundColor(), NSColor::darkGrayColor()->CGColor()));
+    EXPECT_TRUE(
+        CGColorEqualToColor(badge->titleLayer()->foregroundColor(), NSColor::whiteColor()->CGColor()));
+}
+
 // MARK: Hover buttons
 
 TEST_F(GridCellTest, EachPositionButtonMovesItsWindowThere)

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <random>
 
 // The blur as a plain convolution: the triangular kernel (r + 1 − |i|)
@@ -133,6 +135,12 @@ TEST(NSImageStackBlur, StackBlurOfImages)
     EXPECT_EQ(NSImageStackBlur::stackBlur(empty, 5), empty);
     auto thin = imageFromPixels(std::vector<uint8_t>(4, 255), 1, 1, CGSizeMake(0.6, 5));
     EXPECT_EQ(NSImageStackBlur::stackBlur(thin, 5), thin);
+    // Sizes no bitmap can have come back as they are, or give no copy.
+    for (CGSize size : { CGSizeMake(std::numeric_limits<double>::quiet_NaN(), 5), CGSizeMake(3e9, 2), CGSizeMake(2, 1e12) }) {
+        auto odd = imageFromPixels(std::vector<uint8_t>(4, 255), 1, 1, size);
+        EXPECT_EQ(NSImageStackBlur::stackBlur(odd, 5), odd);
+        EXPECT_FALSE(NSImageStackBlur::normalize(odd));
+    }
 }
 
 TEST(NSImageStackBlur, OtherLayoutsAreNormalisedToThePointSize)

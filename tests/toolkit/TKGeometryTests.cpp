@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 static void expectRect(CGRect r, double x, double y, double w, double h)
 {
     EXPECT_DOUBLE_EQ(r.origin.x, x);
@@ -113,4 +115,31 @@ TEST(TKGeometry, NearestRect)
     // a reaching beyond b on the right and top.
     EXPECT_FLOAT_EQ(TKRectGapDistanceSquared(CGRectMake(0, 0, 10, 10), CGRectMake(0, 0, 7, 6)), 25.0f);
     EXPECT_FLOAT_EQ(TKRectGapDistanceSquared(CGRectMake(2, 2, 1, 1), CGRectMake(0, 0, 10, 10)), 0.0f);
+}
+
+TEST(TKGeometry, OutOfRangeFloatsBecomeClampedIntegers)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    EXPECT_EQ(TKClampedInteger(nan, -3, 7), -3);
+    EXPECT_EQ(TKClampedInteger(1e300, -3, 7), 7);
+    EXPECT_EQ(TKClampedInteger(-inf, -3, 7), -3);
+    EXPECT_EQ(TKClampedInteger(-2.9, -3, 7), -2) << "truncated towards zero";
+    EXPECT_EQ(TKClampedInteger(1e19, 0, std::numeric_limits<int64_t>::max()), std::numeric_limits<int64_t>::max());
+
+    // A span too wide for 32 bits is as wide as 32 bits go; NaN spans nothing.
+    expectRect(TKGeometry::rectFromPoint(CGPointMake(-1e12, 0), CGPointMake(1e12, nan)), -1e12, 0,
+        std::numeric_limits<int32_t>::max(), 0);
+
+    // Pixels of a bitmap side: none for what no bitmap can have.
+    EXPECT_EQ(TKBitmapSide(100.7), 100);
+    EXPECT_EQ(TKBitmapSide(double(TKMaxBitmapSide)), TKMaxBitmapSide);
+    EXPECT_EQ(TKBitmapSide(double(TKMaxBitmapSide) + 1), 0);
+    EXPECT_EQ(TKBitmapSide(nan), 0);
+    EXPECT_EQ(TKBitmapSide(-inf), 0);
+
+    // A point infinitely far away still finds the first screen.
+    std::vector<CGRect> screens { CGRectMake(0, 0, 100, 100), CGRectMake(200, 0, 100, 100) };
+    EXPECT_EQ(TKGeometry::screenForPoint(CGPointMake(inf, -1e300), screens), 0u);
+    EXPECT_EQ(TKGeometry::screenForPoint(CGPointMake(nan, nan), screens), 0u);
 }
