@@ -35,7 +35,7 @@ std::string hotkeyName(const KSShortcut& shortcut)
     std::string name;
     for (const auto& [flag, word] : kModifierNames)
         if (shortcut.modifierFlags() & flag) name += word;
-    std::string key = shortcut.keyCode() == AppController::kTabKeyCode ? "Tab" : shortcut.keyCodeString().value_or("");
+    std::string key = shortcut.keyCode() == kVK_Tab ? "Tab" : shortcut.keyCodeString().value_or("");
     if (key.empty()) key = "key " + std::to_string(shortcut.keyCode());
     return name + key;
 }
