@@ -18,8 +18,8 @@
 #include <foundation/NSUserDefaults.h>
 #include <graphics/NSImage.h>
 #include <model/AccessHelper.h>
-#include <services/AXUIElement.h>
 #include <model/DefaultsKeys.h>
+#include <services/AXUIElement.h>
 
 const char* const AppDelegate::kHomePage = "https://quorvex.example.org/";
 const char* const AppDelegate::kMoreAppsPage = "https://quorvex.example.org/apps";
@@ -99,12 +99,32 @@ void AppDelegate::initApp()
     setUpVisible();
 }
 
+namespace {
+
+// First values of the settings that change the panel's look: those written
+// before the permission window, and those written after it.
+const std::vector<std::pair<std::string, Value>>& firstLaunchStyle()
+{
+    static const std::vector<std::pair<std::string, Value>> style { { DefaultsKey::Style3DIndex, Value(8) }, { DefaultsKey::ThemeIndex, Value(1) } };
+    return style;
+}
+
+const std::vector<std::pair<std::string, Value>>& firstLaunchPanel()
+{
+    static const std::vector<std::pair<std::string, Value>> panel {
+        { DefaultsKey::ShotcutsHints, Value(true) }, { DefaultsKey::FullScreenMode, Value(false) }, { DefaultsKey::ShowOnScreen, Value(1) }
+    };
+    return panel;
+}
+
+}
+
 void AppDelegate::createDefaultsValues()
 {
-    writeIfAbsent(DefaultsKey::Style3DIndex, Value(8));
+    for (const auto& [key, value] : firstLaunchStyle())
+        writeIfAbsent(key, value);
     writeIfAbsent(DefaultsKey::KeyboardShotcuts, Value(true));
     writeIfAbsent(DefaultsKey::ShowIconInDock, Value(true));
-    writeIfAbsent(DefaultsKey::ThemeIndex, Value(1));
     writeIfAbsent(DefaultsKey::CMTEnableAutomaticChecks, Value(true));
     writeIfAbsent(DefaultsKey::SUUpdaterChecksForBetaUpdates, Value(true));
 }
@@ -117,14 +137,20 @@ void AppDelegate::showAccessDialog()
     m_ac->window()->close();
 }
 
+std::vector<std::pair<std::string, Value>> AppDelegate::panelFirstLaunchDefaults()
+{
+    auto settings = firstLaunchStyle();
+    settings.insert(settings.end(), firstLaunchPanel().begin(), firstLaunchPanel().end());
+    return settings;
+}
+
 void AppDelegate::doNext()
 {
-    writeIfAbsent(DefaultsKey::ShotcutsHints, Value(true));
+    for (const auto& [key, value] : firstLaunchPanel())
+        writeIfAbsent(key, value);
     writeIfAbsent(DefaultsKey::CMCheckForUpdatesInBackground, Value(true));
     writeIfAbsent(DefaultsKey::CMTEnableAutomaticChecks, Value(true));
     writeIfAbsent(DefaultsKey::Animation3D, Value(true));
-    writeIfAbsent(DefaultsKey::FullScreenMode, Value(false));
-    writeIfAbsent(DefaultsKey::ShowOnScreen, Value(1));
 
     auto updater = SUUpdater::sharedUpdater();
     updater->setDelegate(selfRef<NSObject>());

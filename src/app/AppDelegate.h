@@ -33,6 +33,9 @@ public:
     // The start-up steps.
     void initApp();
     void createDefaultsValues();
+    // The settings the first launch writes that change how the switcher
+    // panel looks, with their first values.
+    static std::vector<std::pair<std::string, Value>> panelFirstLaunchDefaults();
     void doNext();
     void setUpVisible();
     void setupStatusMenu();

@@ -23,6 +23,15 @@ Ref<NSTextField> label(const std::string& text, CGRect frame, bool bold = false)
     return field;
 }
 
+// A description under a permission's name: two lines beside the button.
+Ref<NSTextField> description(const std::string& text, CGFloat top)
+{
+    constexpr CGFloat kWidth = 340, kHeight = 34;
+    auto field = label(text, CGRectMake(44, top - kHeight, kWidth, kHeight));
+    field->setLineBreakMode(NSLineBreakByWordWrapping);
+    return field;
+}
+
 Ref<NSButton> button(const std::string& title, CGRect frame, const Ref<NSObject>& target, const std::string& action)
 {
     auto b = NSButton::buttonWithTitle(title, target, action);
@@ -55,16 +64,14 @@ static NSNibRegistration grantControllerNib("GrantController", [](NSObject& owne
     auto screenStatus = light(CGRectMake(20, 238, 16, 16));
     content->addSubview(screenStatus);
     content->addSubview(label("Screen Recording", CGRectMake(44, 238, 300, 18), true));
-    content->addSubview(
-        label("Shows window previews and the titles of other applications' windows.", CGRectMake(44, 218, 340, 16)));
+    content->addSubview(description("Shows window previews and the titles of other applications' windows.", 236));
     auto screenBtn = button(GrantController::kRequestTitle, CGRectMake(400, 226, 140, 28), self, "screen:");
     content->addSubview(screenBtn);
 
     auto accessibilityStatus = light(CGRectMake(20, 178, 16, 16));
     content->addSubview(accessibilityStatus);
     content->addSubview(label("Accessibility", CGRectMake(44, 178, 300, 18), true));
-    content->addSubview(
-        label("Lists, focuses and arranges the windows of other applications.", CGRectMake(44, 158, 340, 16)));
+    content->addSubview(description("Lists, focuses and arranges the windows of other applications.", 176));
     auto accessibilityBtn
         = button(GrantController::kRequestTitle, CGRectMake(400, 166, 140, 28), self, "accessibility:");
     content->addSubview(accessibilityBtn);
@@ -98,6 +105,8 @@ static NSNibRegistration grantControllerNib("GrantController", [](NSObject& owne
     controller.setFinderStatus(finderStatus);
     controller.setTerminalField(terminalField);
     window->setDelegate(self);
+    // The file opens the window in the middle of the screen.
+    window->center();
     controller.setWindow(window);
 });
 

@@ -7,7 +7,9 @@
 #include <appkit/NSScreen.h>
 #include <desktop/sim/SimDesktop.h>
 #include <foundation/Format.h>
+#include <foundation/NSUserDefaults.h>
 #include <model/AccessHelper.h>
+#include <model/DefaultsKeys.h>
 #include <model/NSScreenExtension.h>
 #include <model/SWAccessibilityElement.h>
 #include <model/SWApplication.h>
@@ -32,7 +34,6 @@
 #include <fstream>
 #include <string>
 #include <tuple>
-#include <model/DefaultsKeys.h>
 
 namespace {
 
@@ -158,13 +159,24 @@ bool writePreviews(const std::string& directory, std::ostream& out, std::ostream
 
 bool writePanelPictures(const std::string& directory, std::ostream& out, std::ostream& err)
 {
+    // The pictures show the panel as the application will run it: settings
+    // that a first launch has not written yet take their first values.
+    SwitcherSettings firstLaunch;
+    for (const auto& [key, value] : AppDelegate::panelFirstLaunchDefaults())
+        if (NSUserDefaults::standardUserDefaults()->objectForKey(key).isNil()) firstLaunch.emplace_back(key, value);
+    auto with = [&firstLaunch](SwitcherSettings settings) {
+        for (const auto& entry : firstLaunch)
+            if (std::none_of(settings.begin(), settings.end(), [&](const auto& s) { return s.first == entry.first; }))
+                settings.push_back(entry);
+        return settings;
+    };
     const std::pair<SwitcherTheme, const char*> themes[] = {
         { SwitcherThemeLight, "light" }, { SwitcherThemeDark, "dark" }, { SwitcherThemeUltraDark, "ultra-dark" }
     };
     for (const auto& [theme, name] : themes) {
         std::string path = directory + "/panel-" + name + ".png";
         std::string error;
-        if (!writeSwitcherSnapshot(theme, path, &error)) {
+        if (!writeSwitcherSnapshot(with({ { DefaultsKey::ThemeIndex, Value(int64_t(theme)) } }), path, &error)) {
             err << "quorvex: the " << name << " panel picture: " << error << "\n";
             return false;
         }
@@ -177,7 +189,7 @@ bool writePanelPictures(const std::string& directory, std::ostream& out, std::os
     for (const auto& [layout, file, name] : lists) {
         std::string path = directory + "/panel-" + file + ".png";
         std::string error;
-        if (!writeSwitcherSnapshot({ { DefaultsKey::LayoutType, Value(int64_t(layout)) } }, path, &error)) {
+        if (!writeSwitcherSnapshot(with({ { DefaultsKey::LayoutType, Value(int64_t(layout)) } }), path, &error)) {
             err << "quorvex: the " << name << " picture: " << error << "\n";
             return false;
         }

@@ -2,8 +2,8 @@
 
 #include <desktop/KeyboardLayout.h>
 #include <foundation/NSUserDefaults.h>
-#include <model/DefaultsKeys.h>
 #include <foundation/RunLoop.h>
+#include <model/DefaultsKeys.h>
 #include <services/CGWindow.h>
 
 

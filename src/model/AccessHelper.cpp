@@ -22,17 +22,20 @@ void AccessHelper::requestAccessibilityAccess() { openAccessibility(); }
 
 bool AccessHelper::recordScreenGranted()
 {
-    Value list = CGWindowListCopyWindowInfo(kCGWindowListOptionOnScreenOnly, kCGNullWindowID);
-    if (!list.isArray())
-        return false;
     // The process always sees its own windows' names, so only another
-    // application's window can tell whether the permission is granted.
+    // application's window can tell whether the permission is granted: the
+    // frontmost one on screen, else (only this process's windows showing,
+    // the switcher's for one) the frontmost of all windows.
     auto self = NSRunningApplication::currentApplication();
     pid_t own = self ? self->processIdentifier() : 0;
-    for (const auto& entry : *list.array()) {
-        if (entry[kCGWindowOwnerPID].integerValue() == own)
+    for (CGWindowListOption option : { kCGWindowListOptionOnScreenOnly, kCGWindowListOptionAll }) {
+        Value list = CGWindowListCopyWindowInfo(option, kCGNullWindowID);
+        if (!list.isArray())
             continue;
-        return !entry[kCGWindowName].isNil();
+        for (const auto& entry : *list.array()) {
+            if (entry[kCGWindowOwnerPID].integerValue() != own)
+                return !entry[kCGWindowName].isNil();
+        }
     }
     return false;
 }

@@ -118,6 +118,10 @@ private:
     std::atomic<uint64_t> m_sortOrder { 0 };
     mutable std::mutex m_mutex;
     Ref<NSImage> m_previewImage;
+    // Refreshes are numbered as they are asked for; a capture that finishes
+    // after a newer one has been stored is dropped (its notices still go).
+    std::atomic<uint64_t> m_previewRequests { 0 };
+    uint64_t m_storedPreviewRequest { 0 };
     std::optional<std::string> m_hotkeyIndexText;
     Value m_windowDict;
 };

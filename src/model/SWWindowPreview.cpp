@@ -14,11 +14,17 @@ void SWWindow::updatePreview()
     auto self = selfRef<SWWindow>();
     if (!self)
         return;
-    dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0), [self] {
+    uint64_t request = ++m_previewRequests;
+    dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0), [self, request] {
         auto picture = self->generatePreviewImage();
-        dispatch_async(dispatch_get_main_queue(), [self, picture] {
+        dispatch_async(dispatch_get_main_queue(), [self, request, picture] {
             self->willChangeValueForKey("previewImage");
-            self->setPreviewImage(picture);
+            // Captures run side by side: the picture of the newest request
+            // wins, whichever capture finishes last.
+            if (request > self->m_storedPreviewRequest) {
+                self->m_storedPreviewRequest = request;
+                self->setPreviewImage(picture);
+            }
             self->didChangeValueForKey("previewImage");
             self->willChangeValueForKey("title");
             self->didChangeValueForKey("title");

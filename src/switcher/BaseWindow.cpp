@@ -3,8 +3,8 @@
 #include "SwitcherCodes.h"
 
 #include <foundation/NSUserDefaults.h>
-#include <model/NSScreenExtension.h>
 #include <model/DefaultsKeys.h>
+#include <model/NSScreenExtension.h>
 
 BaseWindow::BaseWindow(CGRect contentRect, NSWindowStyleMask style, NSBackingStoreType backing, bool defer)
     : NSWindow(contentRect, style, backing, defer)

@@ -11,9 +11,9 @@
 #include <appkit/NSNib.h>
 #include <foundation/NSNotificationCenter.h>
 #include <foundation/NSUserDefaults.h>
+#include <model/DefaultsKeys.h>
 #include <model/SWWindow.h>
 #include <toolkit/FBFlatButton.h>
-#include <model/DefaultsKeys.h>
 
 GridCollectionViewItem::GridCollectionViewItem()
     : NSCollectionViewItem("GridCollectionViewItem")

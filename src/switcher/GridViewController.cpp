@@ -10,11 +10,11 @@
 #include <appkit/NSScreen.h>
 #include <appkit/NSWindow.h>
 #include <foundation/NSUserDefaults.h>
+#include <model/DefaultsKeys.h>
 #include <model/EBEventful.h>
 #include <model/NSScreenExtension.h>
 
 #include <cmath>
-#include <model/DefaultsKeys.h>
 
 GridViewController::GridViewController()
     : NSViewController("GridViewController")

@@ -12,13 +12,14 @@
 #include <foundation/NSUserDefaults.h>
 #include <graphics/NSColor.h>
 #include <graphics/NSImage.h>
+#include <model/DefaultsKeys.h>
 #include <model/EBEventful.h>
 #include <services/CarbonEvents.h>
 #include <toolkit/NSImageStackBlur.h>
 #include <toolkit/NSWindowUtilities.h>
 
 #include <algorithm>
-#include <model/DefaultsKeys.h>
+#include <filesystem>
 
 namespace {
 
@@ -310,12 +311,21 @@ void SwitchWindowController::setBackgroundImage()
     if (!window || !screen) return;
     auto path = NSWorkspace::sharedWorkspace().desktopImageURLForScreen(screen);
     if (!path) return;
-    auto image = NSImage::imageWithContentsOfFile(*path);
-    if (!image) return;
-    image->setSize(screen->frame().size);
-    auto blurred = NSImageStackBlur::stackBlur(image, kBackgroundBlurRadius);
-    if (!blurred) return;
-    window->setBackgroundColor(NSColor::colorWithPatternImage(blurred));
+    std::error_code error;
+    auto modified = std::filesystem::last_write_time(*path, error).time_since_epoch().count();
+    auto bytes = error ? 0 : std::filesystem::file_size(*path, error);
+    if (error) return;
+    CGSize size = screen->frame().size;
+    if (!m_background.blurred || m_background.path != *path || m_background.modified != modified
+        || m_background.bytes != bytes || !CGSizeEqualToSize(m_background.size, size)) {
+        auto image = NSImage::imageWithContentsOfFile(*path);
+        if (!image) return;
+        image->setSize(size);
+        auto blurred = NSImageStackBlur::stackBlur(image, kBackgroundBlurRadius);
+        if (!blurred) return;
+        m_background = { *path, int64_t(modified), bytes, size, blurred };
+    }
+    window->setBackgroundColor(NSColor::colorWithPatternImage(m_background.blurred));
 }
 
 void SwitchWindowController::setSelfSize()

@@ -144,4 +144,14 @@ private:
     Ref<NSRunningApplication> m_previousFrontmost;
     Token m_resignKeyObservation;
     Token m_resignMainObservation;
+    // The blurred desktop picture and what it was made from: it is decoded
+    // and blurred again only when the file or the screen's size changes.
+    struct Background {
+        std::string path;
+        int64_t modified { 0 };
+        uintmax_t bytes { 0 };
+        CGSize size {};
+        Ref<NSImage> blurred;
+    };
+    Background m_background;
 };

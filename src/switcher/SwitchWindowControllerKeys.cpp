@@ -6,11 +6,11 @@
 #include <foundation/NSUserDefaults.h>
 #include <graphics/NSColor.h>
 #include <graphics/NSFont.h>
+#include <model/DefaultsKeys.h>
 #include <model/SWApplication.h>
 #include <model/SWWindow.h>
 
 #include <algorithm>
-#include <model/DefaultsKeys.h>
 
 namespace {
 

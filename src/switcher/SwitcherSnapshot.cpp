@@ -1,5 +1,6 @@
 #include "SwitcherSnapshot.h"
 
+#include <model/DefaultsKeys.h>
 #include <services/CGWindow.h>
 
 #include "SwitchWindowController.h"
@@ -13,7 +14,6 @@
 #include <model/WindowManager.h>
 
 #include <fstream>
-#include <model/DefaultsKeys.h>
 
 namespace {
 
@@ -26,34 +26,25 @@ bool fail(std::string* error, const std::string& reason)
     return false;
 }
 
-// Sets the settings while it lives, then puts back what was stored.
+// Shows the settings while it lives, through the argument domain, so the
+// user's stored settings are never touched, not even for a moment.
 class SettingsOverride {
 public:
     explicit SettingsOverride(const SwitcherSettings& settings)
         : m_defaults(NSUserDefaults::standardUserDefaults())
     {
-        for (const auto& [key, value] : settings) {
-            m_previous.emplace_back(key, m_defaults->objectForKey(key));
-            m_defaults->setObject(value, key);
-        }
+        Value::Dictionary domain;
+        for (const auto& [key, value] : settings)
+            domain[key] = value;
+        m_defaults->setVolatileDomain(domain, NSArgumentDomain);
     }
-    ~SettingsOverride()
-    {
-        for (auto it = m_previous.rbegin(); it != m_previous.rend(); ++it) {
-            if (it->second.isNil())
-                m_defaults->removeObjectForKey(it->first);
-            else
-                m_defaults->setObject(it->second, it->first);
-        }
-    }
+    ~SettingsOverride() { m_defaults->removeVolatileDomainForName(NSArgumentDomain); }
     SettingsOverride(const SettingsOverride&) = delete;
     SettingsOverride& operator=(const SettingsOverride&) = delete;
 
 private:
     Ref<NSUserDefaults> m_defaults;
-    SwitcherSettings m_previous;
 };
-
 }
 
 bool writeSwitcherSnapshot(SwitcherTheme theme, const std::string& pngPath, std::string* error)

@@ -9,11 +9,11 @@
 #include <appkit/NSScreen.h>
 #include <appkit/NSWindow.h>
 #include <foundation/NSUserDefaults.h>
+#include <model/DefaultsKeys.h>
 #include <model/EBEventful.h>
 #include <model/NSScreenExtension.h>
 #include <model/SWWindow.h>
 #include <model/WindowPosition.h>
-#include <model/DefaultsKeys.h>
 
 namespace {
 

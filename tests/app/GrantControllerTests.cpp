@@ -169,6 +169,29 @@ TEST_F(GrantControllerTest, ClosingTheWindowDuringAnotherModalRunLeavesThatRunAl
     other->orderOut(nullptr);
 }
 
+TEST_F(GrantControllerTest, TheWindowOpensCentredWithEveryTextInsideItsLabel)
+{
+    auto window = load();
+    EXPECT_TRUE(isCentred(window)) << "not at the screen's corner";
+    size_t labels = 0;
+    for (const auto& view : window->contentView()->subviews()) {
+        auto field = dynamicRef<NSTextField>(view);
+        if (!field) continue;
+        ++labels;
+        CGSize needed = field->intrinsicContentSize();
+        CGRect frame = field->frame();
+        if (field->lineBreakMode() != NSLineBreakByWordWrapping) {
+            EXPECT_LE(needed.width, frame.size.width) << field->stringValue();
+            continue;
+        }
+        // A wrapping label has room for the lines its text needs, and a word
+        // more on each line.
+        double lines = std::ceil(needed.width / (frame.size.width * 0.8));
+        EXPECT_LE(lines * needed.height, frame.size.height) << field->stringValue();
+    }
+    EXPECT_GE(labels, 7u);
+}
+
 TEST_F(GrantControllerAccessibilityOnlyTest, WithBothGrantedTheWindowReturnsToTheCentreAtEveryPoll)
 {
     auto window = load();

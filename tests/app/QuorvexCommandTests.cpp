@@ -1,36 +1,61 @@
-#include "support/SimWorld.h"
 #include "support/TemporaryDirectory.h"
 
-#include <app/QuorvexCommand.h>
-
+#include <fcntl.h>
+#include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
+#include <spawn.h>
 #include <sstream>
+#include <sys/wait.h>
 
 namespace {
 
-int run(std::vector<const char*> args, std::string& out, std::string& err)
-{
-    // Every run starts from settings of its own, never the user's.
-    TemporaryDirectory config;
-    std::string saved = std::getenv("XDG_CONFIG_HOME") ? std::getenv("XDG_CONFIG_HOME") : "";
-    ::setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
-    struct Restore {
-        std::string value;
-        ~Restore() { value.empty() ? ::unsetenv("XDG_CONFIG_HOME") : ::setenv("XDG_CONFIG_HOME", value.c_str(), 1); }
-    } restore { saved };
-    args.insert(args.begin(), "quorvex");
-    std::ostringstream o, e;
-    int status = runQuorvex(static_cast<int>(args.size()), args.data(), o, e);
-    out = o.str();
-    err = e.str();
-    return status;
-}
+// Each run is the program in a process of its own, as a person starts it
+// (the application's objects live once per process), with settings of its
+// own, never the user's: fresh ones, or those in the given folder.
+class QuorvexCommand : public ::testing::Test {
+protected:
+    int run(std::vector<std::string> args, std::string& out, std::string& err, const std::string& configDirectory = {})
+    {
+        args.insert(args.begin(), QV_QUORVEX_PROGRAM);
+        std::vector<char*> argv;
+        for (auto& arg : args)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        std::string config = "XDG_CONFIG_HOME=" + (configDirectory.empty() ? settings.path() : configDirectory);
+        std::vector<char*> env { config.data(), nullptr };
+        posix_spawn_file_actions_t files;
+        posix_spawn_file_actions_init(&files);
+        posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&files, 1, capture.file("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&files, 2, capture.file("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        pid_t pid = 0;
+        int spawned = posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), env.data());
+        posix_spawn_file_actions_destroy(&files);
+        EXPECT_EQ(spawned, 0) << argv[0];
+        int status = 0;
+        if (spawned != 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+            return -1;
+        out = readAll(capture.file("out"));
+        err = readAll(capture.file("err"));
+        return WEXITSTATUS(status);
+    }
+    static std::string readAll(const std::string& path)
+    {
+        std::ifstream in(path);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    TemporaryDirectory settings;
+    TemporaryDirectory capture;
+};
 
 }
 
-TEST(QuorvexCommand, TheDemoDesktopReportShowsScreensWindowsAndPermissions)
+TEST_F(QuorvexCommand, TheDemoDesktopReportShowsScreensWindowsAndPermissions)
 {
-    SimWorld world;
     TemporaryDirectory dir;
     std::ofstream(dir.file("quiet.session")) << "# nothing to do\n";
     std::string out, err;
@@ -50,9 +75,8 @@ TEST(QuorvexCommand, TheDemoDesktopReportShowsScreensWindowsAndPermissions)
     EXPECT_NE(out.find("Session finished."), std::string::npos);
 }
 
-TEST(QuorvexCommand, ADesktopFileWithAProblemIsRefusedWithItsReason)
+TEST_F(QuorvexCommand, ADesktopFileWithAProblemIsRefusedWithItsReason)
 {
-    SimWorld world;
     TemporaryDirectory dir;
     std::ofstream(dir.file("bad.json")) << R"({ "screens": [ { "frame": [0, 0, 10, 10], "size": 3 } ] })";
     std::string out, err;
@@ -65,9 +89,8 @@ TEST(QuorvexCommand, ADesktopFileWithAProblemIsRefusedWithItsReason)
     EXPECT_NE(err.find("/nonexistent.session: cannot be read"), std::string::npos);
 }
 
-TEST(QuorvexCommand, AFailedExpectationEndsTheRunWithStatusOne)
+TEST_F(QuorvexCommand, AFailedExpectationEndsTheRunWithStatusOne)
 {
-    SimWorld world;
     TemporaryDirectory dir;
     std::ofstream(dir.file("wrong.session")) << "press cmd+tab\nexpect selected \"nothing like it\"\n";
     std::string out, err;
@@ -76,9 +99,8 @@ TEST(QuorvexCommand, AFailedExpectationEndsTheRunWithStatusOne)
     EXPECT_NE(err.find("saw \"~/src"), std::string::npos) << err;
 }
 
-TEST(QuorvexCommand, PermissionsAreReportedAsTheDesktopHasThem)
+TEST_F(QuorvexCommand, PermissionsAreReportedAsTheDesktopHasThem)
 {
-    SimWorld world;
     TemporaryDirectory dir;
     std::ofstream(dir.file("locked.json")) << R"({ "screens": [ { "frame": [0, 0, 800, 600] } ],
         "apps": [ { "pid": 5, "name": "Five", "windows": [ { "id": 1, "title": "t", "frame": [0, 30, 100, 100] } ] } ],
@@ -95,4 +117,22 @@ TEST(QuorvexCommand, PermissionsAreReportedAsTheDesktopHasThem)
     EXPECT_NE(out.find("Accessibility: not granted"), std::string::npos) << out;
     EXPECT_NE(out.find("Screen Recording: not granted"), std::string::npos) << out;
     EXPECT_EQ(out.find("Five"), std::string::npos) << "nothing is seen through accessibility without it";
+}
+
+TEST(QuorvexCommand, TheFirstRunsPanelPicturesShowThePanelAsLaterRunsDo)
+{
+    SimWorld world;
+    TemporaryDirectory config, first, second;
+    std::ofstream(first.file("quiet.session")) << "# nothing to do\n";
+    std::string out, err;
+    ASSERT_EQ(run({ "--out", first.path().c_str(), "--session", first.file("quiet.session").c_str() }, out, err, config.path()), 0) << err;
+    ASSERT_EQ(run({ "--out", second.path().c_str(), "--session", first.file("quiet.session").c_str() }, out, err, config.path()), 0) << err;
+    auto bytes = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    for (const char* picture : { "panel-light.png", "panel-list.png" }) {
+        EXPECT_FALSE(bytes(first.file(picture)).empty());
+        EXPECT_EQ(bytes(first.file(picture)), bytes(second.file(picture))) << picture << ": the hint line is in both";
+    }
 }

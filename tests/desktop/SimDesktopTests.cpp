@@ -96,6 +96,19 @@ TEST(SimDesktop, HidingAndQuittingPassTheFrontToTheNextApplication)
     EXPECT_EQ(d->frontmostApplication(), 2);
 }
 
+TEST(SimDesktop, PicturesGoWithTheirWindowsAndApplications)
+{
+    auto d = load(kTwoApps);
+    ASSERT_TRUE(d->captureWindow(10));
+    ASSERT_TRUE(d->captureWindow(11));
+    ASSERT_TRUE(d->captureWindow(20));
+    EXPECT_EQ(d->keptPictureCount(), 3u);
+    d->closeWindow(20);
+    EXPECT_EQ(d->keptPictureCount(), 2u);
+    d->quitApplication(1);
+    EXPECT_EQ(d->keptPictureCount(), 0u) << "an application that quits leaves no pictures behind";
+}
+
 TEST(SimDesktop, PoliteQuitOfAHungApplicationIsRefused)
 {
     auto d = load(kTwoApps);

@@ -388,6 +388,42 @@ TEST(NSKeyedArchiver, RefusesObjectsNestedTooDeeplyInBothDirections)
     EXPECT_NE(error.find("deeply"), std::string::npos) << error;
 }
 
+TEST(NSKeyedArchiver, SharedElementsDecodeOnceAndCopiesStayBounded)
+{
+    // Arrays that each hold the next one twice: a flat archive of `depth`
+    // objects whose values double at every level.
+    auto chain = [](int depth) {
+        Value::Array objects { Value("$null") };
+        for (int i = 1; i <= depth; ++i) {
+            Value next(Value::Dictionary { { "CF$UID", Value(i + 1) } });
+            objects.push_back(Value(Value::Dictionary {
+                { "$class", Value(Value::Dictionary { { "CF$UID", Value(depth + 2) } }) },
+                { "NS.objects", Value(Value::Array { next, next }) } }));
+        }
+        objects.push_back(Value("leaf"));
+        objects.push_back(Value(Value::Dictionary { { "$classname", Value("NSArray") } }));
+        Value archive(Value::Dictionary { { "$archiver", Value("NSKeyedArchiver") }, { "$version", Value(100000) },
+            { "$top", Value(Value::Dictionary { { "root", Value(Value::Dictionary { { "CF$UID", Value(1) } }) } }) },
+            { "$objects", Value(objects) } });
+        auto data = NSPropertyListSerialization::dataWithPropertyList(archive, NSPropertyListBinaryFormat_v1_0);
+        EXPECT_TRUE(data);
+        return data.value_or(Value::Bytes {});
+    };
+    Value small = NSKeyedUnarchiver::unarchiveObjectWithData(chain(10));
+    const Value* v = &small;
+    for (int level = 0; level < 10; ++level) {
+        ASSERT_EQ(v->count(), 2u) << "level " << level;
+        EXPECT_EQ(v->at(0), v->at(1));
+        v = &v->at(0);
+    }
+    EXPECT_EQ(*v, Value("leaf"));
+
+    LogCapture log;
+    std::string error;
+    EXPECT_TRUE(NSKeyedUnarchiver::unarchiveObjectWithData(chain(60), &error).isNil());
+    EXPECT_NE(error.find("archive expands"), std::string::npos) << error;
+}
+
 TEST(NSKeyedArchiver, RefusesObjectsThatDoNotArchive)
 {
     LogCapture log;

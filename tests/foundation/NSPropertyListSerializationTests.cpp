@@ -31,9 +31,10 @@ Value richPropertyList()
 
 Value::Bytes bytesOf(const std::string& s) { return Value::Bytes(s.begin(), s.end()); }
 
-// A binary property list of `depth` arrays, each holding the next; written by
-// hand because nothing of ours writes one that deep.
-Value::Bytes nestedBinaryArrays(size_t depth, bool closeTheLoop = false)
+// A binary property list of `depth` arrays, each holding the next (`fanOut`
+// times over); written by hand because nothing of ours writes one that deep
+// or shares objects.
+Value::Bytes nestedBinaryArrays(size_t depth, bool closeTheLoop = false, unsigned fanOut = 1)
 {
     Value::Bytes out = bytesOf("bplist00");
     std::vector<uint32_t> offsets;
@@ -45,9 +46,10 @@ Value::Bytes nestedBinaryArrays(size_t depth, bool closeTheLoop = false)
             continue;
         }
         uint32_t next = last ? 0 : static_cast<uint32_t>(i + 1);
-        out.push_back(0xA1);
-        for (int shift = 24; shift >= 0; shift -= 8)
-            out.push_back(static_cast<uint8_t>(next >> shift));
+        out.push_back(static_cast<uint8_t>(0xA0 | fanOut));
+        for (unsigned k = 0; k < fanOut; ++k)
+            for (int shift = 24; shift >= 0; shift -= 8)
+                out.push_back(static_cast<uint8_t>(next >> shift));
     }
     uint64_t table = out.size();
     for (uint32_t offset : offsets)
@@ -279,6 +281,31 @@ TEST(NSPropertyListSerialization, RefusesBinaryDataThatRefersToItself)
     EXPECT_FALSE(NSPropertyListSerialization::propertyListWithData(nestedBinaryArrays(1, true), nullptr, &error));
     EXPECT_FALSE(error.empty());
     EXPECT_FALSE(NSPropertyListSerialization::propertyListWithData(nestedBinaryArrays(3, true), nullptr, &error));
+}
+
+TEST(NSPropertyListSerialization, SharedObjectsReadOnlyWhileTheirCopiesStayBounded)
+{
+    // Each array holds the next one twice: 15 levels read as 2^15 - 1 arrays,
+    // 60 levels (a few hundred bytes) would be 2^60 and are refused at once.
+    auto small = NSPropertyListSerialization::propertyListWithData(nestedBinaryArrays(15, false, 2));
+    ASSERT_TRUE(small);
+    size_t leaves = 0;
+    std::vector<const Value*> pending { &*small };
+    while (!pending.empty()) {
+        const Value* v = pending.back();
+        pending.pop_back();
+        if (v->count() == 0)
+            ++leaves;
+        for (size_t i = 0; i < v->count(); ++i)
+            pending.push_back(&v->at(i));
+    }
+    EXPECT_EQ(leaves, 1u << 14);
+
+    std::string error;
+    auto bomb = nestedBinaryArrays(60, false, 2);
+    EXPECT_LT(bomb.size(), 1024u);
+    EXPECT_FALSE(NSPropertyListSerialization::propertyListWithData(bomb, nullptr, &error));
+    EXPECT_NE(error.find("expands"), std::string::npos) << error;
 }
 
 TEST(NSPropertyListSerialization, ArchiveReferencesReadAsCFUIDDictionariesAndWriteBack)

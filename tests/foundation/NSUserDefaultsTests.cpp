@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sys/resource.h>
@@ -169,6 +171,31 @@ TEST_F(NSUserDefaultsTest, RegisteredValuesAreFallbacksAndNeverStored)
     EXPECT_TRUE(again->boolForKey("ShowIconInDock"));
 }
 
+TEST_F(NSUserDefaultsTest, VolatileDomainsAreSearchedInOrderAndNeverStored)
+{
+    auto d = defaults();
+    d->registerDefaults({ { "ThemeIndex", Value(1) } });
+    d->setInteger(2, "ThemeIndex");
+    ASSERT_TRUE(d->synchronize());
+    std::vector<std::string> heard;
+    auto handler = NSUserDefaults::addStandardChangeHandler([&](const std::string& key, bool prior) {
+        if (!prior)
+            heard.push_back(key);
+    });
+
+    d->setVolatileDomain({ { "ThemeIndex", Value(0) }, { "LayoutType", Value(1) } }, NSArgumentDomain);
+    d->setVolatileDomain({ { "ThemeIndex", Value(5) }, { "ListStyle", Value(1) } }, "Other");
+    EXPECT_EQ(d->integerForKey("ThemeIndex"), 0) << "the argument domain comes first";
+    EXPECT_EQ(d->integerForKey("ListStyle"), 1) << "other volatile domains come before the registered values";
+    EXPECT_EQ(heard, (std::vector<std::string> { "LayoutType", "ThemeIndex", "ListStyle", "ThemeIndex" }));
+    EXPECT_TRUE(d->synchronize());
+    EXPECT_EQ(fileContents(filePath()), Value(Value::Dictionary { { "ThemeIndex", Value(2) } }));
+
+    d->removeVolatileDomainForName(NSArgumentDomain);
+    EXPECT_EQ(d->integerForKey("ThemeIndex"), 2) << "the user's value before the other domain";
+    EXPECT_EQ(d->integerForKey("LayoutType"), 0);
+}
+
 TEST_F(NSUserDefaultsTest, ValuesPersistAcrossANewInstanceWithTheirTypes)
 {
     Value::Dictionary values {
@@ -301,15 +328,25 @@ TEST_F(NSUserDefaultsTest, ACorruptFileIsMovedAsideAndTheDefaultsApply)
     const std::string garbage = "this is not a property list";
     writeFile(filePath(), garbage);
     Ref<NSUserDefaults> d;
+    // Named with the real date and time, whatever the run's clock says.
+    auto now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+    std::tm parts {};
+    gmtime_r(&now, &parts);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M", &parts);
+    std::string aside;
     {
         LogCapture log;
         d = defaults();
         EXPECT_TRUE(log.contains("could not be read")) << (log.lines().empty() ? "" : log.lines()[0]);
-        EXPECT_TRUE(log.contains("defaults.plist.corrupt-20260101T000000Z"));
+        for (const auto& name : directoryEntries(m_directory.path()))
+            if (name.starts_with("defaults.plist.corrupt-"))
+                aside = m_directory.file(name);
+        EXPECT_TRUE(log.contains(aside));
     }
+    EXPECT_EQ(aside.substr(0, filePath().size() + 22), filePath() + ".corrupt-" + stamp) << "the real date";
     d->registerDefaults({ { "ThemeIndex", Value(1) } });
     EXPECT_EQ(d->integerForKey("ThemeIndex"), 1);
-    std::string aside = filePath() + ".corrupt-20260101T000000Z";
     auto kept = readFile(aside);
     EXPECT_EQ(std::string(kept.begin(), kept.end()), garbage);
     EXPECT_FALSE(fs::exists(filePath()));
@@ -337,15 +374,56 @@ TEST_F(NSUserDefaultsTest, ACorruptFileIsMovedAsideAndTheDefaultsApply)
     }
     EXPECT_TRUE(fs::exists(aside + "-3"));
 
-    fs::create_directory(filePath());
-    {
+}
+
+TEST_F(NSUserDefaultsTest, AFileThatCannotBeReadIsLeftAloneAndNeverWrittenOver)
+{
+    // Readable settings that this process may not read (root reads
+    // anything, so a directory stands in for the unreadable file as well).
+    const std::string settings = "<plist><dict><key>ThemeIndex</key><integer>2</integer></dict></plist>";
+    writeFile(filePath(), settings);
+    fs::permissions(filePath(), fs::perms::none);
+    bool canRead = std::ifstream(filePath()).good();
+    for (int round = 0; round < 2; ++round) {
+        if (round == 1) {
+            fs::permissions(filePath(), fs::perms::owner_read | fs::perms::owner_write);
+            fs::remove(filePath());
+            fs::create_directory(filePath());
+        } else if (canRead) {
+            continue;
+        }
         LogCapture log;
-        reopened()->setBool(true, "Animation3D");
-        EXPECT_TRUE(log.contains("could not be read"));
+        auto d = reopened();
+        EXPECT_TRUE(log.contains("could not be read")) << round;
+        EXPECT_EQ(d->integerForKey("ThemeIndex"), 0);
+        d->setBool(true, "Animation3D");
+        EXPECT_FALSE(d->synchronize()) << "a save would replace settings that were never read";
+        EXPECT_TRUE(d->boolForKey("Animation3D")) << "the change stays for the run";
+        EXPECT_EQ(directoryEntries(m_directory.path()), std::vector<std::string> { "defaults.plist" });
     }
-    EXPECT_TRUE(fs::is_directory(aside + "-4"));
-    EXPECT_TRUE(NSUserDefaults::standardUserDefaults()->synchronize());
-    EXPECT_EQ(fileContents(filePath())["Animation3D"], Value(true));
+    EXPECT_TRUE(fs::is_directory(filePath()));
+}
+
+TEST_F(NSUserDefaultsTest, ValuesThatCouldNotBeSavedAreDroppedOnLoadAndLeftoversCleaned)
+{
+    // A string that is not UTF-8 beside a good value; and two temporary
+    // files of saves that were killed.
+    std::string xml = "<plist><dict><key>Bad</key><string>caf\xe9</string><key>ThemeIndex</key>"
+                      "<integer>2</integer></dict></plist>";
+    writeFile(filePath(), xml);
+    writeFile(m_directory.file(".defaults.plist.a1B2c3"), "half");
+    writeFile(m_directory.file(".defaults.plist.Zz9yX8"), "");
+    writeFile(m_directory.file("notes.txt"), "not ours");
+    LogCapture log;
+    auto d = reopened();
+    EXPECT_TRUE(log.contains("\"Bad\"")) << (log.lines().empty() ? "" : log.lines()[0]);
+    EXPECT_TRUE(d->objectForKey("Bad").isNil());
+    EXPECT_EQ(d->integerForKey("ThemeIndex"), 2);
+    EXPECT_EQ(directoryEntries(m_directory.path()), (std::vector<std::string> { "defaults.plist", "notes.txt" }));
+    d->setInteger(1, "ListStyle");
+    EXPECT_TRUE(d->synchronize()) << "saving works for the rest of the run";
+    EXPECT_EQ(fileContents(filePath()),
+        Value(Value::Dictionary { { "ThemeIndex", Value(2) }, { "ListStyle", Value(1) } }));
 }
 
 TEST_F(NSUserDefaultsTest, RefusesValuesTheFileCannotHold)

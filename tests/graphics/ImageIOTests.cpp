@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
+#include <new>
 #include <random>
 
 TEST(ImageIO, PNGRoundTripKeepsPixels)
@@ -53,6 +56,67 @@ TEST(ImageIO, BadDataGivesNull)
     }
     EXPECT_FALSE(CGImageSourceCreateImageAtIndex(nullptr, 0));
     EXPECT_FALSE(CGImageSourceCreateWithURL("/nonexistent/picture.png"));
+}
+
+// The largest single allocation made since it was last cleared, so a test
+// can tell that a decoder refused before asking for memory.
+static std::atomic<size_t> largestAllocation { 0 };
+
+void* operator new(size_t size)
+{
+    size_t seen = largestAllocation.load();
+    while (size > seen && !largestAllocation.compare_exchange_weak(seen, size)) { }
+    if (void* p = std::malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, size_t) noexcept { std::free(p); }
+
+namespace {
+
+uint32_t crc32(uint32_t crc, const uint8_t* bytes, size_t length)
+{
+    crc = ~crc;
+    for (size_t i = 0; i < length; ++i) {
+        crc ^= bytes[i];
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+    }
+    return ~crc;
+}
+
+} // namespace
+
+TEST(ImageIO, RefusesSizesTheDataCannotHoldBeforeAllocating)
+{
+    // A plain picture large enough to compress far, which must still read.
+    auto big = makeImage(2000, 1500, kCGImageAlphaLast, [](size_t, size_t) { return RGBA { 10, 20, 30, 255 }; });
+    auto png = CGImageCreatePNGData(big);
+    auto decoded = CGImageSourceCreateImageAtIndex(CGImageSourceCreateWithData(png), 0);
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(CGImageGetWidth(decoded), 2000u);
+
+    // The same file with a header that claims 32767 x 32767 (and a correct
+    // checksum): refused at once, no 4 GB of pixels.
+    auto small = CGImageCreatePNGData(makeImage(4, 4, kCGImageAlphaLast, [](size_t, size_t) { return RGBA {}; }));
+    auto claim = [&](uint32_t width, uint32_t height) {
+        auto lying = small;
+        for (int i = 0; i < 4; ++i) {
+            lying[16 + i] = uint8_t(width >> (24 - 8 * i));
+            lying[20 + i] = uint8_t(height >> (24 - 8 * i));
+        }
+        uint32_t crc = crc32(0, lying.data() + 12, 17);
+        for (int i = 0; i < 4; ++i)
+            lying[29 + i] = uint8_t(crc >> (24 - 8 * i));
+        return CGImageSourceCreateImageAtIndex(CGImageSourceCreateWithData(lying), 0);
+    };
+    largestAllocation = 0;
+    EXPECT_FALSE(claim(32767, 32767));
+    EXPECT_FALSE(claim(20000, 20000));
+    EXPECT_FALSE(claim(8000, 8000));
+    EXPECT_LT(largestAllocation.load(), size_t(1) << 20);
+    EXPECT_TRUE(claim(4, 4)) << "the header was patched wrongly";
 }
 
 TEST(ImageIO, DestinationsWriteFilesAndData)

@@ -48,6 +48,14 @@ TEST(AccessHelper, TheProcesssOwnWindowsDoNotCountAsPermission)
     panel.frame = CGRectMake(100, 100, 500, 300);
     world.desktop().orderOwnWindow(world.desktop().registerOwnWindow(panel), true);
     EXPECT_FALSE(AccessHelper::recordScreenGranted());
+
+    // With only this process's window on screen, another application's
+    // window off screen tells.
+    world.desktop().hideApplication(1);
+    world.desktop().hideApplication(2);
+    EXPECT_FALSE(AccessHelper::recordScreenGranted());
+    world.desktop().setScreenRecordingGranted(true);
+    EXPECT_TRUE(AccessHelper::recordScreenGranted());
 }
 
 TEST(AccessHelper, AnEmptyScreenReadsAsNotGranted)

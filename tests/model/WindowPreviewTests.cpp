@@ -1,12 +1,15 @@
 #include "support/SimWorld.h"
 
 #include <foundation/Dispatch.h>
+#include <foundation/RunLoop.h>
 #include <graphics/NSBitmapImageRep.h>
 #include <graphics/NSColor.h>
 #include <graphics/NSImage.h>
 #include <model/SWApplication.h>
 #include <model/SWWindow.h>
 
+#include <atomic>
+#include <future>
 #include <mutex>
 
 namespace {
@@ -131,4 +134,37 @@ TEST(WindowPreview, QuickRefreshesAllAnnounceAndTheLastStoredWins)
     w->updatePreview();
     world.settle();
     EXPECT_FALSE(w->previewImage()) << "a window that closed leaves no picture";
+}
+
+TEST(WindowPreview, AnOlderCaptureThatFinishesLastLeavesTheNewerPicture)
+{
+    SimWorld world(kScenario);
+    auto w = record(10);
+    world.settle();
+    // The first capture waits until the second has been stored and the
+    // window has grown.
+    std::promise<void> entered, release;
+    auto released = release.get_future().share();
+    std::atomic<int> captures { 0 };
+    world.desktop().setCaptureHook([&](CGWindowID) {
+        if (captures++ == 0) {
+            entered.set_value();
+            released.wait();
+        }
+    });
+    int stored = 0;
+    auto token = w->addObserver("previewImage", 0, [&](const KVOChange&) { ++stored; });
+    w->updatePreview();
+    entered.get_future().wait();
+    w->updatePreview();
+    while (stored == 0)
+        RunLoop::main().runOnce();
+    world.desktop().setWindowFrame(10, CGRectMake(100, 100, 800, 600));
+    release.set_value();
+    world.settle();
+    world.desktop().setCaptureHook(nullptr);
+    EXPECT_EQ(captures.load(), 2);
+    EXPECT_EQ(stored, 2) << "both refreshes announce";
+    ASSERT_TRUE(w->previewImage());
+    EXPECT_EQ(w->previewImage()->size(), CGSizeMake(400, 300));
 }

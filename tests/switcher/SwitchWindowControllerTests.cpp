@@ -2,12 +2,17 @@
 
 #include <appkit/NSNib.h>
 #include <appkit/NSWorkspace.h>
+#include <graphics/CGContext.h>
+#include <services/CGWindow.h>
+#include <support/TemporaryDirectory.h>
 #include <graphics/NSBitmapImageRep.h>
 #include <graphics/NSColor.h>
 #include <graphics/NSImage.h>
 #include <toolkit/NSImageStackBlur.h>
 
+#include <chrono>
 #include <cmath>
+#include <filesystem>
 #include <thread>
 
 namespace {
@@ -341,6 +346,47 @@ TEST_F(PanelTest, FullScreenFillsTheScreenOverTheBlurredPicture)
     auto picture = NSImage::imageWithContentsOfFile(*path);
     picture->setSize(kPrimaryScreen.size);
     EXPECT_LT(largestStep(pattern) * 3, largestStep(NSImageStackBlur::normalize(picture)));
+}
+
+TEST_F(PanelTest, TheDesktopPictureIsReadOncePerChangeOfTheFile)
+{
+    // A copy of the demo picture the test may rewrite.
+    auto original = NSWorkspace::sharedWorkspace().desktopImageURLForScreen(NSScreen::screens()[0]);
+    ASSERT_TRUE(original);
+    TemporaryDirectory directory;
+    std::filesystem::path copy = directory.file("picture.png");
+    std::filesystem::copy_file(*original, copy);
+    // The primary screen again, now showing the copy.
+    auto screens = world.desktop().screens();
+    for (const auto& screen : screens)
+        world.desktop().removeScreen(screen.displayID);
+    for (const auto& screen : screens)
+        world.desktop().addScreen(screen.frame, screen.visibleFrame, &screen == &screens[0] ? copy.string() : screen.desktopPicture);
+    ASSERT_EQ(NSWorkspace::sharedWorkspace().desktopImageURLForScreen(NSScreen::screens()[0]), copy.string());
+
+    defaults()->setBool(true, "FullScreenMode");
+    startModel();
+    auto openAndTakePattern = [&] {
+        pressHotkey();
+        world.settle();
+        auto pattern = controller->window()->backgroundColor()->patternImage();
+        controller->_hideWindowWhitOutAnimation();
+        world.settle();
+        return pattern;
+    };
+    auto first = openAndTakePattern();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(openAndTakePattern(), first) << "decoded and blurred again for an unchanged file";
+
+    // Another picture in the same file.
+    auto context = CGBitmapContextCreate(nullptr, 64, 64, 8, 0, CGColorSpaceCreateDeviceRGB(), kCGImageAlphaPremultipliedLast);
+    CGContextSetRGBFillColor(context, 1, 0, 0, 1);
+    CGContextFillRect(context, CGRectMake(0, 0, 64, 64));
+    ASSERT_TRUE(CGImageWritePNGFile(CGBitmapContextCreateImage(context), copy.string()));
+    std::filesystem::last_write_time(copy, std::filesystem::last_write_time(copy) + std::chrono::seconds(1));
+    auto changed = openAndTakePattern();
+    ASSERT_TRUE(changed);
+    EXPECT_NE(changed, first);
 }
 
 TEST_F(PanelTest, FullScreenGoesToTheChosenScreenAtItsSize)

@@ -1,5 +1,6 @@
 #include "PanelTestSupport.h"
 
+#include <foundation/NSNotificationCenter.h>
 #include <graphics/NSBitmapImageRep.h>
 #include <switcher/SwitcherSnapshot.h>
 
@@ -72,10 +73,16 @@ TEST_F(SwitcherSnapshotTest, TheDesktopIsSavedWithThePanelOnTop)
     EXPECT_EQ(world.desktop().keyboardModifierFlags(), 0u) << "the keyboard is left as it was";
 }
 
-TEST_F(SwitcherSnapshotTest, TheStoredThemeIsKept)
+TEST_F(SwitcherSnapshotTest, TheStoredSettingsAreNeverTouched)
 {
+    // A kill at any moment of a snapshot must find the user's theme stored:
+    // the stored values never change, not even for a moment.
     defaults()->setInteger(SwitcherThemeUltraDark, "ThemeIndex");
+    int storedChanges = 0;
+    auto observer = NSNotificationCenter::defaultCenter().addObserverForName(
+        NSUserDefaultsDidChangeNotification, nullptr, nullptr, [&](const NSNotification&) { ++storedChanges; });
     ASSERT_TRUE(writeSwitcherSnapshot(SwitcherThemeLight, directory.file("light.png")));
+    EXPECT_EQ(storedChanges, 0);
     EXPECT_EQ(defaults()->integerForKey("ThemeIndex"), SwitcherThemeUltraDark);
 }
 

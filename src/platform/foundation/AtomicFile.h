@@ -12,6 +12,8 @@
 // renamed over the old one. On failure the old file is left as it was, no
 // temporary file remains, and error says what went wrong. The directory
 // must exist.
+// The temporary file is named "." + the file's name + "." + this many characters.
+inline constexpr size_t kTemporarySuffixLength = 6;
 bool writeFileAtomically(const std::string& path, const Value::Bytes& data, std::string* error = nullptr);
 
 // The whole contents of a file. Nothing when it cannot be read; errorNumber

@@ -270,6 +270,8 @@ Value NSKeyedUnarchiver::decodeIndex(uint64_t index, const Allowance& allowance)
         failWithError("the archive refers to an object it does not hold");
         return {};
     }
+    if (!countValues(1))
+        return {};
     plist_t node = plist_array_get_item(m_objects, static_cast<uint32_t>(index));
     switch (plist_get_node_type(node)) {
     case PLIST_STRING:
@@ -332,7 +334,7 @@ Value NSKeyedUnarchiver::decodeObjectDictionary(uint64_t index, plist_t dict, co
     if (!allows(allowance, className))
         return {};
     if (auto it = m_decoded.find(index); it != m_decoded.end())
-        return it->second;
+        return countValues(it->second.second - 1) ? it->second.first : Value();
     if (m_inProgress.count(index)) {
         failWithError("the archive refers to an object that is still being decoded");
         return {};
@@ -343,6 +345,7 @@ Value NSKeyedUnarchiver::decodeObjectDictionary(uint64_t index, plist_t dict, co
     }
     m_inProgress.insert(index);
     ++m_depth;
+    uint64_t builtBefore = m_valuesBuilt - 1;
 
     Value result;
     std::string plain = plainClassName(className);
@@ -398,6 +401,15 @@ Value NSKeyedUnarchiver::decodeObjectDictionary(uint64_t index, plist_t dict, co
     m_inProgress.erase(index);
     if (hasFailed())
         return {};
-    m_decoded.emplace(index, result);
+    m_decoded.emplace(index, std::make_pair(result, m_valuesBuilt - builtBefore));
     return result;
+}
+
+bool NSKeyedUnarchiver::countValues(uint64_t count)
+{
+    m_valuesBuilt += count;
+    if (m_valuesBuilt <= kMaxDecodedValues)
+        return true;
+    failWithError("the archive expands to more than " + std::to_string(kMaxDecodedValues) + " values");
+    return false;
 }

@@ -82,12 +82,23 @@ private:
     Value decodeObjectDictionary(uint64_t index, plist_t dict, const Allowance& allowance);
     bool allows(const Allowance& allowance, const std::string& className);
     Value decodeReferenceArray(plist_t array, const Allowance& allowance, const char* what);
+    // Counts values about to be built; fails the decode past the limit.
+    bool countValues(uint64_t count);
+
+    // An archive may refer to one object from many places, and every place
+    // gets a copy of it; archives that would build more values than this
+    // are refused instead of growing without bound.
+    static constexpr uint64_t kMaxDecodedValues = 1'000'000;
 
     plist_t m_root;
     plist_t m_objects;
     plist_t m_top;
     std::vector<plist_t> m_containers;
-    std::map<uint64_t, Value> m_decoded;
+    // Decoded objects by index, with the number of values each one is made
+    // of: an object referred to from many places is decoded once, but every
+    // place holds a copy of it.
+    std::map<uint64_t, std::pair<Value, uint64_t>> m_decoded;
+    uint64_t m_valuesBuilt { 0 };
     std::set<uint64_t> m_inProgress;
     size_t m_depth { 0 };
     bool m_secure { false };

@@ -5,21 +5,25 @@
 #include "Log.h"
 #include "NSNotificationCenter.h"
 #include "NSPropertyListSerialization.h"
+#include "PlistSupport.h"
 #include "RunLoop.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <pwd.h>
+#include <set>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
 const std::string NSUserDefaultsDidChangeNotification = "NSUserDefaultsDidChangeNotification";
+const std::string NSArgumentDomain = "NSArgumentDomain";
 
 namespace {
 
@@ -74,9 +78,11 @@ std::string homeDirectory()
 
 std::string errnoText(int error) { return std::strerror(error); }
 
+// The real date: a file moved aside is found by the day it happened, which
+// the run's own clock (virtual in tests and sessions) does not tell.
 std::string timestamp()
 {
-    auto seconds = static_cast<time_t>(std::floor(Clock::current().now() + kUnixToReference));
+    auto seconds = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
     std::tm parts {};
     gmtime_r(&seconds, &parts);
     char text[32];
@@ -177,12 +183,19 @@ NSUserDefaults::~NSUserDefaults()
 
 void NSUserDefaults::load()
 {
+    removeStaleTemporaryFiles();
     int readError = 0;
     auto data = readFileContents(m_path, &readError);
     if (!data) {
-        // No file, or no directory for it yet: a first run.
-        if (readError != ENOENT && readError != ENOTDIR)
-            moveAside(errnoText(readError));
+        // No file, or no directory for it yet: a first run. Anything else
+        // (no permission, a directory in the way) may still hold the user's
+        // settings: it is neither moved nor written over.
+        if (readError != ENOENT && readError != ENOTDIR) {
+            m_unreadable = errnoText(readError);
+            NSLog("The user defaults file %@ could not be read (%@); it is left as it is, the defaults apply, and "
+                  "changes are kept for this run only.",
+                m_path, *m_unreadable);
+        }
         return;
     }
     std::string error;
@@ -196,6 +209,39 @@ void NSUserDefaults::load()
         return;
     }
     m_persistent = *contents->dictionary();
+    // A value the file holds but could not hold again (a string that is not
+    // UTF-8) would make every later save fail: it is dropped here instead.
+    std::erase_if(m_persistent, [this](const auto& entry) {
+        std::string why;
+        if (isStorable(entry.first, entry.second, &why))
+            return false;
+        NSLog("The user defaults file %@ holds a value for \"%@\" that cannot be kept (%@); it is dropped.", m_path,
+            entry.first, why);
+        return true;
+    });
+}
+
+bool NSUserDefaults::isStorable(const std::string& key, const Value& value, std::string* why)
+{
+    return PlistPtr(plistFromValue(Value(Value::Dictionary { { key, value } }), why)) != nullptr;
+}
+
+// An interrupted save leaves its temporary file (".defaults.plist.XXXXXX")
+// beside the store; they are of no use once the store is read again.
+void NSUserDefaults::removeStaleTemporaryFiles() const
+{
+    std::filesystem::path target(m_path);
+    std::string prefix = "." + target.filename().string() + ".";
+    std::error_code error;
+    std::filesystem::directory_iterator it(target.parent_path().empty() ? "." : target.parent_path(), error);
+    for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
+        std::string name = it->path().filename().string();
+        if (name.size() == prefix.size() + kTemporarySuffixLength && name.starts_with(prefix)
+            && it->is_regular_file(error)) {
+            std::error_code ignored;
+            std::filesystem::remove(it->path(), ignored);
+        }
+    }
 }
 
 void NSUserDefaults::moveAside(const std::string& reason)
@@ -244,6 +290,12 @@ bool NSUserDefaults::synchronize()
         count = m_changeCount;
     }
     std::string error;
+    if (m_unreadable) {
+        NSLog("Could not save the user defaults to %@: the file there could not be read (%@) and is kept. The values "
+              "stay in memory.",
+            m_path, *m_unreadable);
+        return false;
+    }
     if (!writeFile(snapshot, &error)) {
         NSLog("Could not save the user defaults to %@: %@. The values stay in memory.", m_path, error);
         return false;
@@ -326,11 +378,52 @@ void NSUserDefaults::registerDefaults(const Value::Dictionary& registrationDicti
     }
 }
 
+void NSUserDefaults::setVolatileDomain(const Value::Dictionary& domain, const std::string& name)
+{
+    std::set<std::string> keys;
+    {
+        std::lock_guard lock(m_mutex);
+        if (auto it = m_volatile.find(name); it != m_volatile.end())
+            for (const auto& entry : it->second)
+                keys.insert(entry.first);
+    }
+    for (const auto& entry : domain)
+        keys.insert(entry.first);
+    for (const auto& key : keys) {
+        announce(key, true);
+        willChangeValueForKey(key);
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        if (domain.empty())
+            m_volatile.erase(name);
+        else
+            m_volatile[name] = domain;
+    }
+    for (const auto& key : keys) {
+        didChangeValueForKey(key);
+        announce(key, false);
+    }
+}
+
+void NSUserDefaults::removeVolatileDomainForName(const std::string& name) { setVolatileDomain({}, name); }
+
 Value NSUserDefaults::lookup(const std::string& key) const
 {
     std::lock_guard lock(m_mutex);
+    auto inVolatile = [&](bool arguments) -> const Value* {
+        for (const auto& [name, domain] : m_volatile)
+            if ((name == NSArgumentDomain) == arguments)
+                if (auto it = domain.find(key); it != domain.end())
+                    return &it->second;
+        return nullptr;
+    };
+    if (const Value* v = inVolatile(true))
+        return *v;
     if (auto it = m_persistent.find(key); it != m_persistent.end())
         return it->second;
+    if (const Value* v = inVolatile(false))
+        return *v;
     if (auto it = m_registered.find(key); it != m_registered.end())
         return it->second;
     return {};

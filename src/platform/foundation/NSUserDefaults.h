@@ -6,9 +6,10 @@
 // $HOME/.config/quorvex/defaults.plist when XDG_CONFIG_HOME is unset or not
 // absolute. It is written atomically (a temporary file in the same
 // directory, flushed to disk, renamed over the old one), a moment after
-// each change and at once on synchronize(). A file that cannot be read or
-// parsed is moved aside under a timestamped name, and the store starts
-// empty.
+// each change and at once on synchronize(). A file that was read and cannot
+// be parsed is moved aside under a name with the date, and the store starts
+// empty; a file that exists but cannot be read is left alone and never
+// written over. Temporary files of interrupted saves are removed on load.
 #pragma once
 
 #include "NSObject.h"
@@ -17,6 +18,7 @@
 
 #include <atomic>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -24,6 +26,10 @@
 // Posted on the default centre, with the defaults as object, after every
 // change of the persistent domain.
 extern const std::string NSUserDefaultsDidChangeNotification;
+
+// The volatile domain whose values override the stored ones: read first,
+// never saved.
+extern const std::string NSArgumentDomain;
 
 class NSUserDefaults : public NSObject {
 public:
@@ -74,6 +80,13 @@ public:
     void setDouble(double value, const std::string& key);
     void removeObjectForKey(const std::string& key);
 
+    // Volatile domains live for the run only and are never saved. Reads
+    // look in NSArgumentDomain first, then the user's values, then the other
+    // volatile domains, then the registration domain. Replacing a domain
+    // tells observers of every key it had or has.
+    void setVolatileDomain(const Value::Dictionary& domain, const std::string& name);
+    void removeVolatileDomainForName(const std::string& name);
+
     // Writes pending changes now. NO when the write failed; the values stay
     // in memory, the old file stays intact and a later call tries again.
     bool synchronize();
@@ -88,6 +101,8 @@ public:
 
 private:
     void load();
+    void removeStaleTemporaryFiles() const;
+    static bool isStorable(const std::string& key, const Value& value, std::string* why);
     void moveAside(const std::string& reason);
     bool writeFile(const Value::Dictionary& contents, std::string* error) const;
     void change(const std::string& key, const std::function<void()>& mutate, bool persistent);
@@ -99,6 +114,7 @@ private:
     mutable std::mutex m_mutex;
     Value::Dictionary m_persistent;
     Value::Dictionary m_registered;
+    std::map<std::string, Value::Dictionary> m_volatile;
     uint64_t m_changeCount { 0 };
     uint64_t m_savedCount { 0 };
     // Held while a snapshot is taken and written, so that writes land in
@@ -106,4 +122,6 @@ private:
     std::mutex m_writeMutex;
     Ref<RunLoopTimer> m_saveTimer;
     std::atomic<bool> m_isStandard { false };
+    // Why a file that exists could not be read; it is never written over.
+    std::optional<std::string> m_unreadable;
 };

@@ -110,6 +110,7 @@ private:
         std::vector<uint64_t> children;
         size_t next { 0 };
         uint32_t tallestChild { 0 };
+        uint64_t expanded { 1 };
     };
 
     // The count that follows a marker: the marker's low nibble, or an
@@ -205,8 +206,11 @@ private:
     bool walk(uint64_t top, std::string& why)
     {
         // Heights of finished objects (1 for a leaf), so that shared
-        // sub-graphs are walked once.
+        // sub-graphs are walked once, and the number of nodes each one
+        // becomes in the tree the library builds, which copies an object
+        // at every reference to it.
         std::vector<uint32_t> height(m_count, kUnvisited);
+        std::vector<uint64_t> expanded(m_count, 1);
         std::vector<Frame> stack;
         auto enter = [&](uint64_t object) -> bool {
             Frame frame { object, {}, 0, 0 };
@@ -248,13 +252,28 @@ private:
                     return false;
                 }
                 frame.tallestChild = std::max(frame.tallestChild, height[child]);
+                frame.expanded += expanded[child];
+                if (frame.expanded > kMaxPropertyListNodes) {
+                    why = "the binary property list expands to more than " + std::to_string(kMaxPropertyListNodes)
+                        + " objects";
+                    return false;
+                }
                 continue;
             }
             uint32_t h = frame.tallestChild + 1;
+            uint64_t nodes = frame.expanded;
             height[frame.object] = h;
+            expanded[frame.object] = nodes;
             stack.pop_back();
-            if (!stack.empty())
+            if (!stack.empty()) {
                 stack.back().tallestChild = std::max(stack.back().tallestChild, h);
+                stack.back().expanded += nodes;
+                if (stack.back().expanded > kMaxPropertyListNodes) {
+                    why = "the binary property list expands to more than " + std::to_string(kMaxPropertyListNodes)
+                        + " objects";
+                    return false;
+                }
+            }
         }
         return true;
     }

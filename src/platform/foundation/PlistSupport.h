@@ -25,6 +25,12 @@ using PlistPtr = std::unique_ptr<void, PlistDeleter>;
 // the stack on hostile input.
 inline constexpr size_t kMaxPropertyListDepth = 512;
 
+// Binary property lists may refer to one object from many places; the
+// tree they are read into holds a copy at each place. Data whose tree would
+// hold more nodes than this is refused before it is read, so that a few
+// hundred bytes cannot ask for gigabytes.
+inline constexpr uint64_t kMaxPropertyListNodes = 1'000'000;
+
 bool isValidUTF8(const std::string& text);
 
 // Parses XML or binary property-list data. Binary data is checked for

@@ -493,11 +493,8 @@ void SimDesktop::quitApplication(pid_t pid)
         std::lock_guard lock(m_mutex);
         if (!m_apps.count(pid) || pid == kOwnPid)
             return;
-        for (CGWindowID n : appWindowsLocked(pid)) {
-            m_windows.erase(n);
-            m_vanished.erase(n);
-            std::erase(m_order, n);
-        }
+        for (CGWindowID n : appWindowsLocked(pid))
+            forgetWindowLocked(n);
         m_apps.erase(pid);
         std::erase(m_launchOrder, pid);
         events.push_back({ DesktopEvent::Kind::ApplicationTerminated, pid });
@@ -583,12 +580,24 @@ void SimDesktop::closeWindowLocked(CGWindowID number, std::vector<DesktopEvent>&
     if (it == m_windows.end())
         return;
     DesktopWindow w = it->second;
-    m_windows.erase(it);
+    forgetWindowLocked(number);
+    events.push_back({ DesktopEvent::Kind::AXNotification, w.pid, windowElement(w), "AXUIElementDestroyed" });
+}
+
+// Everything kept about a window, its pictures too, goes with it.
+void SimDesktop::forgetWindowLocked(CGWindowID number)
+{
+    m_windows.erase(number);
     m_vanished.erase(number);
     m_ownContent.erase(number);
     m_contentCache.erase(number);
     std::erase(m_order, number);
-    events.push_back({ DesktopEvent::Kind::AXNotification, w.pid, windowElement(w), "AXUIElementDestroyed" });
+}
+
+size_t SimDesktop::keptPictureCount() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_ownContent.size() + m_contentCache.size();
 }
 
 void SimDesktop::closeWindow(CGWindowID number)

@@ -156,6 +156,9 @@ public:
     // The whole desktop as a person would see it: pictures, windows back to
     // front with their content, the system's windows on top.
     DesktopImage screenshot() const;
+    // How many window pictures the desktop keeps (generated content and
+    // this process's own windows); only windows that exist have one.
+    size_t keptPictureCount() const;
     // The generated content of one window, as the window server draws it.
     DesktopImage windowContent(CGWindowID number) const;
 
@@ -168,6 +171,7 @@ private:
     void log(const std::string& entry) const;
     void emit(const std::vector<DesktopEvent>& events);
     bool windowOnScreenLocked(const DesktopWindow& w) const;
+    void forgetWindowLocked(CGWindowID number);
     std::vector<CGWindowID> appWindowsLocked(pid_t pid) const;
     std::optional<CGWindowID> frontWindowOfAppLocked(pid_t pid) const;
     void raiseLocked(CGWindowID number);
