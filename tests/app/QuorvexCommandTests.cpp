@@ -119,9 +119,8 @@ TEST_F(QuorvexCommand, PermissionsAreReportedAsTheDesktopHasThem)
     EXPECT_EQ(out.find("Five"), std::string::npos) << "nothing is seen through accessibility without it";
 }
 
-TEST(QuorvexCommand, TheFirstRunsPanelPicturesShowThePanelAsLaterRunsDo)
+TEST_F(QuorvexCommand, TheFirstRunsPanelPicturesShowThePanelAsLaterRunsDo)
 {
-    SimWorld world;
     TemporaryDirectory config, first, second;
     std::ofstream(first.file("quiet.session")) << "# nothing to do\n";
     std::string out, err;

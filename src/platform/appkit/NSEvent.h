@@ -113,6 +113,8 @@ public:
     // The location in the event's window's base coordinates; in screen
     // coordinates when the event has no window.
     NSPoint locationInWindow() const;
+    // Scroll amounts of a scroll-wheel event; for a mouse move or drag made
+    // by mouseEventWithType, how far the pointer went (y downwards).
     CGFloat deltaX() const { return m_deltaX; }
     CGFloat deltaY() const { return m_deltaY; }
     CGFloat scrollingDeltaX() const { return m_deltaX; }

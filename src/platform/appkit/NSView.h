@@ -138,8 +138,9 @@ public:
     const Ref<CALayer>& layer() const { return m_layer; }
     void setLayer(const Ref<CALayer>& layer);
     virtual Ref<CALayer> makeBackingLayer();
-    // A view's layers change without implicit animations; explicit ones
-    // (addAnimation) run as usual.
+    // A view's layers change without implicit animations, except inside an
+    // animation group that allows them; explicit ones (addAnimation) run as
+    // usual.
     Ref<CAAction> actionForLayer(CALayer&, const std::string& key) override;
     // Whether the view's layer tree looks different from when the view was
     // last painted, or is animating (the window then repaints the view).
