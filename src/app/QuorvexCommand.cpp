@@ -17,6 +17,7 @@
 #include <foundation/Format.h>
 #include <foundation/NSUserDefaults.h>
 #include <model/AccessHelper.h>
+#include <model/DefaultsKeys.h>
 #include <model/NSScreenExtension.h>
 #include <model/SWAccessibilityElement.h>
 #include <model/SWApplication.h>
@@ -27,6 +28,7 @@
 #include <graphics/NSBitmapImageRep.h>
 #include <graphics/NSImage.h>
 #include <services/CGWindow.h>
+#include <services/PlatformStartup.h>
 #include <foundation/Dispatch.h>
 #include <foundation/RunLoop.h>
 
@@ -182,7 +184,7 @@ bool writePanelPictures(const std::string& directory, std::ostream& out, std::os
     for (const auto& [theme, name] : themes) {
         std::string path = directory + "/panel-" + name + ".png";
         std::string error;
-        if (!writeSwitcherSnapshot(with({ { "ThemeIndex", Value(int64_t(theme)) } }), path, &error)) {
+        if (!writeSwitcherSnapshot(with({ { DefaultsKey::ThemeIndex, Value(int64_t(theme)) } }), path, &error)) {
             err << "quorvex: the " << name << " panel picture: " << error << "\n";
             return false;
         }
@@ -195,7 +197,7 @@ bool writePanelPictures(const std::string& directory, std::ostream& out, std::os
     for (const auto& [layout, file, name] : lists) {
         std::string path = directory + "/panel-" + file + ".png";
         std::string error;
-        if (!writeSwitcherSnapshot(with({ { "LayoutType", Value(int64_t(layout)) } }), path, &error)) {
+        if (!writeSwitcherSnapshot(with({ { DefaultsKey::LayoutType, Value(int64_t(layout)) } }), path, &error)) {
             err << "quorvex: the " << name << " picture: " << error << "\n";
             return false;
         }
@@ -315,7 +317,7 @@ int runQuorvex(int argc, const char* const* argv, std::ostream& out, std::ostrea
     }
     // Time moves only when the session waits, so every run is the same.
     Clock::setCurrent(std::make_shared<VirtualClock>());
-    Desktop::setCurrent(desktop);
+    PlatformInstallDesktop(desktop);
     printAccessibilityReport(out);
     printModelLists(out);
     if (!writePreviews(outDirectory + "/previews", out, err))

@@ -11,26 +11,9 @@
 
 namespace {
 
-// Bits of the Carbon modifier word.
-constexpr uint32_t kCarbonCommandBit = 8;
-constexpr uint32_t kCarbonShiftBit = 9;
-constexpr uint32_t kCarbonCapsLockBit = 10;
-constexpr uint32_t kCarbonOptionBit = 11;
-constexpr uint32_t kCarbonControlBit = 12;
-constexpr uint32_t kCarbonFunctionBit = 17;
+bool liveModifier(uint32_t mask) { return (GetCurrentKeyModifiers() & mask) != 0; }
 
-// Bits of an event's modifier flags.
-constexpr uint32_t kShiftBit = 17;
-constexpr uint32_t kControlBit = 18;
-constexpr uint32_t kOptionBit = 19;
-constexpr uint32_t kCommandBit = 20;
-constexpr uint32_t kFunctionBit = 23;
-
-constexpr uint16_t kSpaceKeyCode = 49;
-
-bool liveModifier(uint32_t bit) { return (GetCurrentKeyModifiers() >> bit) & 1; }
-
-bool flag(const NSEvent& event, uint32_t bit) { return (event.modifierFlags() >> bit) & 1; }
+bool flag(const NSEvent& event, NSEventModifierFlags mask) { return (event.modifierFlags() & mask) != 0; }
 
 // The first UTF-16 unit of a UTF-8 text, as the platform's strings count
 // characters; nothing for an empty text.
@@ -63,25 +46,26 @@ int32_t clickCount(const NSEvent& event)
 
 }
 
-bool NSEventUtilities::commandKeyDownNow() { return liveModifier(kCarbonCommandBit); }
-bool NSEventUtilities::shiftKeyDownNow() { return liveModifier(kCarbonShiftBit); }
-bool NSEventUtilities::capsLockDownNow() { return liveModifier(kCarbonCapsLockBit); }
-bool NSEventUtilities::optionKeyDownNow() { return liveModifier(kCarbonOptionBit); }
-bool NSEventUtilities::controlKeyDownNow() { return liveModifier(kCarbonControlBit); }
+bool NSEventUtilities::commandKeyDownNow() { return liveModifier(cmdKey); }
+bool NSEventUtilities::shiftKeyDownNow() { return liveModifier(shiftKey); }
+bool NSEventUtilities::capsLockDownNow() { return liveModifier(alphaLock); }
+bool NSEventUtilities::optionKeyDownNow() { return liveModifier(optionKey); }
+bool NSEventUtilities::controlKeyDownNow() { return liveModifier(controlKey); }
 bool NSEventUtilities::isMouseButtonDown() { return GetCurrentButtonState() & 1; }
 
 bool NSEventUtilities::spaceKeyDownNow()
 {
     KeyMap keys;
     GetKeys(keys);
-    return keys[kSpaceKeyCode / 8] & (1u << (kSpaceKeyCode % 8));
+    return keys[kVK_Space / 8] & (1u << (kVK_Space % 8));
 }
 
 uint32_t NSEventUtilities::carbonModifierFlagsToCocoaModifierFlags(uint32_t carbonFlags)
 {
-    auto moved = [&](uint32_t from, uint32_t to) { return ((carbonFlags >> from) & 1u) << to; };
-    return moved(kCarbonCommandBit, kCommandBit) | moved(kCarbonShiftBit, kShiftBit) | moved(kCarbonOptionBit, kOptionBit)
-        | moved(kCarbonControlBit, kControlBit) | moved(kCarbonFunctionBit, kFunctionBit);
+    auto moved = [&](uint32_t from, NSEventModifierFlags to) { return (carbonFlags & from) ? static_cast<uint32_t>(to) : 0u; };
+    return moved(cmdKey, NSEventModifierFlagCommand) | moved(shiftKey, NSEventModifierFlagShift)
+        | moved(optionKey, NSEventModifierFlagOption) | moved(controlKey, NSEventModifierFlagControl)
+        | moved(kEventKeyModifierFnMask, NSEventModifierFlagFunction);
 }
 
 NSEventUtilities::MouseTracking NSEventUtilities::trackLeftMouse(
@@ -151,10 +135,10 @@ bool NSEventUtilities::isDragEvent(
     return trackLeftMouse(event, flipped, dragSlop, timeOut, false).outcome == MouseTracking::Outcome::Dragged;
 }
 
-bool NSEventUtilities::shiftKeyDown(const NSEvent& event) { return flag(event, kShiftBit); }
-bool NSEventUtilities::controlKeyDown(const NSEvent& event) { return flag(event, kControlBit); }
-bool NSEventUtilities::optionKeyDown(const NSEvent& event) { return flag(event, kOptionBit); }
-bool NSEventUtilities::commandKeyDown(const NSEvent& event) { return flag(event, kCommandBit); }
+bool NSEventUtilities::shiftKeyDown(const NSEvent& event) { return flag(event, NSEventModifierFlagShift); }
+bool NSEventUtilities::controlKeyDown(const NSEvent& event) { return flag(event, NSEventModifierFlagControl); }
+bool NSEventUtilities::optionKeyDown(const NSEvent& event) { return flag(event, NSEventModifierFlagOption); }
+bool NSEventUtilities::commandKeyDown(const NSEvent& event) { return flag(event, NSEventModifierFlagCommand); }
 
 bool NSEventUtilities::modifierIsDown(const NSEvent& event)
 {

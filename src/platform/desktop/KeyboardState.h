@@ -5,32 +5,16 @@
 #pragma once
 
 #include "DesktopTypes.h"
+#include "InputCodes.h"
 
 #include <optional>
 #include <set>
 
 namespace KeyboardState {
 
-// Event types and flags with the platform's values.
-inline constexpr uint32_t kKeyDown = 10;
-inline constexpr uint32_t kKeyUp = 11;
-inline constexpr uint32_t kFlagsChanged = 12;
-
-inline constexpr uint64_t kCapsLockFlag = 0x10000;
-inline constexpr uint64_t kShiftFlag = 0x20000;
-inline constexpr uint64_t kControlFlag = 0x40000;
-inline constexpr uint64_t kOptionFlag = 0x80000;
-inline constexpr uint64_t kCommandFlag = 0x100000;
-inline constexpr uint64_t kNumericPadFlag = 0x200000;
-inline constexpr uint64_t kFunctionFlag = 0x800000;
-inline constexpr uint64_t kModifierMask
-    = kCapsLockFlag | kShiftFlag | kControlFlag | kOptionFlag | kCommandFlag | kFunctionFlag;
-
-// Carbon modifier bits of hot keys and the symbolic hot-key table.
-inline constexpr uint32_t kCarbonCommand = 0x100;
-inline constexpr uint32_t kCarbonShift = 0x200;
-inline constexpr uint32_t kCarbonOption = 0x800;
-inline constexpr uint32_t kCarbonControl = 0x1000;
+// The event flags of the modifier keys a keyboard holds.
+inline constexpr uint64_t kModifierMask = kCGEventFlagMaskAlphaShift | kCGEventFlagMaskShift
+    | kCGEventFlagMaskControl | kCGEventFlagMaskAlternate | kCGEventFlagMaskCommand | kCGEventFlagMaskSecondaryFn;
 
 // The desktop's own switcher shortcuts that an event tap takes: Command+Tab,
 // Command+Shift+Tab and Command+`.

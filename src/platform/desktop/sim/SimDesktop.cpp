@@ -1,5 +1,7 @@
 #include "SimDesktop.h"
 
+#include "../InputCodes.h"
+
 #include <foundation/Clock.h>
 #include <foundation/Format.h>
 
@@ -81,16 +83,16 @@ void SimDesktop::postEvent(const DesktopInputEvent& event)
         m_posted.push_back(event);
         // Posted mouse events move the pointer and its buttons as real ones do.
         switch (event.type) {
-        case 1: // left mouse down
+        case kCGEventLeftMouseDown:
             m_buttons |= 1;
             m_mouse = event.location;
             break;
-        case 2: // left mouse up
+        case kCGEventLeftMouseUp:
             m_buttons &= ~1u;
             m_mouse = event.location;
             break;
-        case 5: // mouse moved
-        case 6: // left mouse dragged
+        case kCGEventMouseMoved:
+        case kCGEventLeftMouseDragged:
             m_mouse = event.location;
             break;
         default:

@@ -16,15 +16,15 @@ std::vector<DesktopSymbolicHotKey> SimDesktop::defaultSymbolicHotKeys()
 {
     auto hotKeys = switcherHotKeys();
     hotKeys.insert(hotKeys.end(), {
-        { 28, 20, kCarbonCommand | kCarbonShift, true, "Save picture of screen as a file" },
-        { 30, 21, kCarbonCommand | kCarbonShift, true, "Save picture of selected area as a file" },
-        { 32, 126, kCarbonControl, true, "Show all windows" },
-        { 33, 125, kCarbonControl, true, "Show application windows" },
-        { 60, 49, kCarbonControl, false, "Select the previous input source" },
-        { 64, 49, kCarbonCommand, true, "Show the search field" },
-        { 65, 49, kCarbonCommand | kCarbonOption, true, "Show the search window" },
-        { 79, 123, kCarbonControl, true, "Move left a space" },
-        { 81, 124, kCarbonControl, true, "Move right a space" },
+        { 28, kVK_ANSI_3, cmdKey | shiftKey, true, "Save picture of screen as a file" },
+        { 30, kVK_ANSI_4, cmdKey | shiftKey, true, "Save picture of selected area as a file" },
+        { 32, kVK_UpArrow, controlKey, true, "Show all windows" },
+        { 33, kVK_DownArrow, controlKey, true, "Show application windows" },
+        { 60, kVK_Space, controlKey, false, "Select the previous input source" },
+        { 64, kVK_Space, cmdKey, true, "Show the search field" },
+        { 65, kVK_Space, cmdKey | optionKey, true, "Show the search window" },
+        { 79, kVK_LeftArrow, controlKey, true, "Move left a space" },
+        { 81, kVK_RightArrow, controlKey, true, "Move right a space" },
     });
     return hotKeys;
 }
@@ -59,7 +59,7 @@ DesktopInputEvent SimDesktop::keyboardEventLocked(uint32_t type, uint16_t keyCod
     DesktopInputEvent e;
     e.type = type;
     e.keyCode = keyCode;
-    e.flags = m_heldFlags | (type == kFlagsChanged ? 0 : deviceFlagsOfKey(keyCode));
+    e.flags = m_heldFlags | (type == kCGEventFlagsChanged ? 0 : deviceFlagsOfKey(keyCode));
     e.location = m_mouse;
     e.timestamp = Clock::current().now();
     e.tapLocation = 0;
@@ -82,7 +82,7 @@ void SimDesktop::changeModifiersLocked(uint64_t flags, std::vector<DesktopInputE
         if (want == have)
             continue;
         m_heldFlags = want ? (m_heldFlags | key.flag) : (m_heldFlags & ~key.flag);
-        auto e = keyboardEventLocked(kFlagsChanged, key.keyCode);
+        auto e = keyboardEventLocked(kCGEventFlagsChanged, key.keyCode);
         KeyboardState::apply(e, m_heldFlags, m_heldKeys);
         events.push_back(e);
     }
@@ -111,7 +111,7 @@ void SimDesktop::pressKey(uint16_t keyCode, std::optional<uint64_t> flags)
         std::lock_guard lock(m_mutex);
         if (flags)
             changeModifiersLocked(*flags, events);
-        auto e = keyboardEventLocked(kKeyDown, keyCode);
+        auto e = keyboardEventLocked(kCGEventKeyDown, keyCode);
         e.autorepeat = m_heldKeys.count(keyCode) > 0;
         m_heldKeys.insert(keyCode);
         events.push_back(e);
@@ -124,7 +124,7 @@ void SimDesktop::releaseKey(uint16_t keyCode, std::optional<uint64_t> flags)
     std::vector<DesktopInputEvent> events;
     {
         std::lock_guard lock(m_mutex);
-        events.push_back(keyboardEventLocked(kKeyUp, keyCode));
+        events.push_back(keyboardEventLocked(kCGEventKeyUp, keyCode));
         m_heldKeys.erase(keyCode);
         if (flags)
             changeModifiersLocked(*flags, events);

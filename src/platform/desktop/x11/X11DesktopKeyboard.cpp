@@ -86,13 +86,13 @@ void X11Desktop::grabHotKeysLocked()
     const uint16_t locks[] = { 0, XCB_MOD_MASK_LOCK, m_numLockMask, uint16_t(XCB_MOD_MASK_LOCK | m_numLockMask) };
     for (const auto& hotKey : wanted) {
         uint16_t modifiers = 0;
-        if (hotKey.modifiers & kCarbonCommand)
+        if (hotKey.modifiers & cmdKey)
             modifiers |= m_superMask;
-        if (hotKey.modifiers & kCarbonShift)
+        if (hotKey.modifiers & shiftKey)
             modifiers |= XCB_MOD_MASK_SHIFT;
-        if (hotKey.modifiers & kCarbonOption)
+        if (hotKey.modifiers & optionKey)
             modifiers |= m_altMask;
-        if (hotKey.modifiers & kCarbonControl)
+        if (hotKey.modifiers & controlKey)
             modifiers |= XCB_MOD_MASK_CONTROL;
         bool taken = false;
         for (xcb_keycode_t code : keyCodesOf(m_keySymbols, X11Keyboard::symbolOfKeyCode(hotKey.keyCode))) {
@@ -137,10 +137,10 @@ void X11Desktop::setKeyboardGrabbed(bool grabbed)
                 if (!(flags & key.flag))
                     continue;
                 bool down = false;
-                for (uint16_t virtualKey : { key.keyCode, uint16_t(key.keyCode == VirtualKey::Command ? VirtualKey::RightCommand
-                                                                 : key.keyCode == VirtualKey::Shift ? VirtualKey::RightShift
-                                                                 : key.keyCode == VirtualKey::Option ? VirtualKey::RightOption
-                                                                                                     : VirtualKey::RightControl) })
+                for (uint16_t virtualKey : { key.keyCode, uint16_t(key.keyCode == kVK_Command ? kVK_RightCommand
+                                                                 : key.keyCode == kVK_Shift ? kVK_RightShift
+                                                                 : key.keyCode == kVK_Option ? kVK_RightOption
+                                                                                                     : kVK_RightControl) })
                     for (xcb_keycode_t code : keyCodesOf(m_keySymbols, X11Keyboard::symbolOfKeyCode(virtualKey)))
                         down = down || (keymap->keys[code / 8] & (1 << (code % 8)));
                 if (!down)
@@ -168,7 +168,7 @@ void X11Desktop::syncModifiersLocked(uint64_t flags, std::vector<DesktopInputEve
             continue;
         m_heldFlags = want ? (m_heldFlags | key.flag) : (m_heldFlags & ~key.flag);
         DesktopInputEvent e;
-        e.type = kFlagsChanged;
+        e.type = kCGEventFlagsChanged;
         e.keyCode = key.keyCode;
         e.flags = m_heldFlags;
         e.timestamp = Clock::current().now();
@@ -183,15 +183,15 @@ void X11Desktop::translateKeyLocked(const xcb_key_press_event_t& event, bool pre
     if (!code)
         return;
     // The state is the modifiers before this event.
-    uint64_t flags = m_heldFlags & kCapsLockFlag;
+    uint64_t flags = m_heldFlags & kCGEventFlagMaskAlphaShift;
     if (event.state & XCB_MOD_MASK_SHIFT)
-        flags |= kShiftFlag;
+        flags |= kCGEventFlagMaskShift;
     if (event.state & XCB_MOD_MASK_CONTROL)
-        flags |= kControlFlag;
+        flags |= kCGEventFlagMaskControl;
     if (event.state & m_altMask)
-        flags |= kOptionFlag;
+        flags |= kCGEventFlagMaskAlternate;
     if (event.state & m_superMask)
-        flags |= kCommandFlag;
+        flags |= kCGEventFlagMaskCommand;
     syncModifiersLocked(flags, input);
 
     DesktopInputEvent e;
@@ -199,17 +199,17 @@ void X11Desktop::translateKeyLocked(const xcb_key_press_event_t& event, bool pre
     e.timestamp = Clock::current().now();
     e.location = { double(event.root_x), double(event.root_y) };
     if (auto flag = modifierFlagOfKey(*code)) {
-        if (*code == VirtualKey::CapsLock) {
+        if (*code == kVK_CapsLock) {
             if (!press)
                 return;
-            m_heldFlags ^= kCapsLockFlag;
+            m_heldFlags ^= kCGEventFlagMaskAlphaShift;
         } else {
             m_heldFlags = press ? (m_heldFlags | *flag) : (m_heldFlags & ~*flag);
         }
-        e.type = kFlagsChanged;
+        e.type = kCGEventFlagsChanged;
         e.flags = m_heldFlags;
     } else {
-        e.type = press ? kKeyDown : kKeyUp;
+        e.type = press ? kCGEventKeyDown : kCGEventKeyUp;
         e.flags = m_heldFlags | deviceFlagsOfKey(*code);
         e.autorepeat = press && m_heldKeys.count(*code);
     }
