@@ -27,6 +27,10 @@ public:
     double duration() const { return m_duration; }
     void setDuration(double duration) { m_duration = duration < 0 ? 0 : duration; }
     void setCompletionHandler(std::function<void()> handler) { m_completion = std::move(handler); }
+    // Whether changes of view layers inside the group run their layers'
+    // implicit animations (the views answer no action otherwise).
+    bool allowsImplicitAnimation() const { return m_allowsImplicitAnimation; }
+    void setAllowsImplicitAnimation(bool flag) { m_allowsImplicitAnimation = flag; }
 
     // Animates one property of an object from a value to another, replacing
     // an animation of the same property that is still running.
@@ -40,4 +44,5 @@ private:
     double m_duration { kDefaultDuration };
     double m_longest { 0 };
     std::function<void()> m_completion;
+    bool m_allowsImplicitAnimation { false };
 };

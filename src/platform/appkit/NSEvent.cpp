@@ -171,7 +171,15 @@ Ref<NSEvent> NSEvent::mouseEventWithType(NSEventType type, NSPoint screenLocatio
     bool right = type == NSEventTypeRightMouseDown || type == NSEventTypeRightMouseUp || type == NSEventTypeRightMouseDragged;
     r.mouseButton = right ? 1 : 0;
     r.clickState = (type == NSEventTypeMouseMoved) ? 0 : clickCount;
-    return makeRef<NSEvent>(makeRef<::CGEvent>(r));
+    auto e = makeRef<NSEvent>(makeRef<::CGEvent>(r));
+    // Moves and drags carry how far the pointer went since it was last
+    // placed, x to the right and y downwards, as the platform's do.
+    if (type == NSEventTypeMouseMoved || type == NSEventTypeLeftMouseDragged || type == NSEventTypeRightMouseDragged) {
+        CGPoint from = Desktop::current().mouseLocation();
+        e->m_deltaX = r.location.x - from.x;
+        e->m_deltaY = r.location.y - from.y;
+    }
+    return e;
 }
 
 Ref<NSEvent> NSEvent::scrollWheelEventAt(NSPoint screenLocation, CGFloat deltaX, CGFloat deltaY, bool precise, bool inverted)

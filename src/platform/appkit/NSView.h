@@ -142,8 +142,9 @@ public:
     const Ref<CALayer>& layer() const { return m_layer; }
     void setLayer(const Ref<CALayer>& layer);
     virtual Ref<CALayer> makeBackingLayer();
-    // A view's layers change without implicit animations; explicit ones
-    // (addAnimation) run as usual.
+    // A view's layers change without implicit animations, except inside an
+    // animation group that allows them; explicit ones (addAnimation) run as
+    // usual.
     Ref<CAAction> actionForLayer(CALayer&, const std::string& key) override;
     // Whether the view's layer tree looks different from when the view was
     // last painted, or is animating (the window then repaints the view).
@@ -213,6 +214,11 @@ public:
 
     // Scrolling: asks the enclosing clip view to show a point or rectangle.
     void scrollPoint(CGPoint point);
+    // Lets a view move a proposed visible rectangle to where it can scroll
+    // (to whole rows, say); the rectangle unchanged unless a subclass says.
+    virtual CGRect adjustScroll(CGRect proposedVisibleRect) const { return proposedVisibleRect; }
+    // The view whose drawRect: runs on this thread now, or null.
+    static NSView* focusView() { return t_focusView; }
     bool scrollRectToVisible(CGRect rect);
 
     // Key-value coding of the geometry and state ("frame" as a string,
@@ -234,6 +240,7 @@ protected:
     void drawSubtree(const CGContextRef& context, CGRect dirty);
 
 private:
+    static thread_local NSView* t_focusView;
     CGAffineTransform transformToWindow() const;
     void moveToWindow(NSWindow* window);
     void frameChanged(CGRect oldFrame);

@@ -5,6 +5,7 @@
 // measures in its bounds space, y up, whatever the view's flippedness.
 #include "NSView.h"
 
+#include "NSAnimationContext.h"
 #include "NSWindow.h"
 
 #include <animation/CAShapeLayer.h>
@@ -146,7 +147,14 @@ void NSView::setLayer(const Ref<CALayer>& layer)
 
 Ref<CALayer> NSView::makeBackingLayer() { return CALayer::layer(); }
 
-Ref<CAAction> NSView::actionForLayer(CALayer&, const std::string&) { return CANullAction::null(); }
+Ref<CAAction> NSView::actionForLayer(CALayer&, const std::string&)
+{
+    // Inside an animation group that allows it, the layer's own implicit
+    // animation runs.
+    if (NSAnimationContext::currentContext().allowsImplicitAnimation())
+        return nullptr;
+    return CANullAction::null();
+}
 
 void NSView::syncLayerGeometry()
 {
