@@ -24,6 +24,7 @@
 #include <model/SWWindow.h>
 #include <model/EBEventful.h>
 #include <model/WindowManager.h>
+#include <switcher/CarouselType.h>
 #include <switcher/SwitcherSnapshot.h>
 #include <graphics/NSBitmapImageRep.h>
 #include <graphics/NSImage.h>
@@ -66,19 +67,27 @@ public:
 // closing it, when the desktop starts without a permission.
 constexpr double kPermissionWindowLookSeconds = 5;
 
-// A file name from a window's number and title: letters, digits and dashes.
-std::string previewFileName(CGWindowID number, const std::string& title)
+// A part of a file name from a text: lower-case letters and digits, every
+// other run of characters one dash, none at either end.
+std::string fileNamePart(const std::string& text)
 {
-    std::string name = std::to_string(number) + "-";
-    for (unsigned char c : title) {
+    std::string name;
+    for (unsigned char c : text) {
         if (std::isalnum(c))
             name += static_cast<char>(std::tolower(c));
-        else if (name.back() != '-')
+        else if (!name.empty() && name.back() != '-')
             name += '-';
     }
-    while (name.size() > 1 && name.back() == '-')
+    if (!name.empty() && name.back() == '-')
         name.pop_back();
-    return name + ".png";
+    return name;
+}
+
+// A file name from a window's number and title.
+std::string previewFileName(CGWindowID number, const std::string& title)
+{
+    std::string part = fileNamePart(title);
+    return std::to_string(number) + (part.empty() ? "" : "-" + part) + ".png";
 }
 
 }
@@ -202,6 +211,18 @@ bool writePanelPictures(const std::string& directory, std::ostream& out, std::os
             return false;
         }
         out << "Switcher panel (" << name << "): " << path << "\n";
+    }
+    for (int64_t style = 0; style < kCarouselTypeCount; ++style) {
+        std::string name = CarouselTypeName(style);
+        std::string path = directory + "/panel-carousel-" + fileNamePart(name) + ".png";
+        std::string error;
+        SwitcherSettings settings = { { DefaultsKey::LayoutType, Value(int64_t(SwitcherLayoutCarousel)) },
+            { DefaultsKey::Style3DIndex, Value(style) } };
+        if (!writeSwitcherSnapshot(with(settings), path, &error)) {
+            err << "quorvex: the " << name << " carousel picture: " << error << "\n";
+            return false;
+        }
+        out << "Switcher panel (carousel, " << name << "): " << path << "\n";
     }
     return true;
 }

@@ -19,6 +19,7 @@ namespace {
 
 // The modifier held while the panel is open, as a person holds Option.
 constexpr NSEventModifierFlags kHeldModifier = NSEventModifierFlagOption;
+constexpr double kSettleSeconds = 1.0;
 
 bool fail(std::string* error, const std::string& reason)
 {
@@ -80,7 +81,9 @@ bool writeSwitcherSnapshot(const SwitcherSettings& settings, const std::string& 
     bool opened
         = controller->currentViewController() && controller->window() && controller->window()->isVisible();
     if (opened && arrayController->arrangedObjects().size() > 1) arrayController->setSelectionIndex(1);
-    RunLoop::main().runUntilIdle();
+    // The picture shows the panel at rest, after its own animations (the
+    // carousel's scroll to the selected card) have ended.
+    RunLoop::main().runFor(kSettleSeconds);
     auto screenshot = desktop->screenshot();
 
     controller->_hideWindowWhitOutAnimation();

@@ -201,6 +201,8 @@ TEST_F(PanelTest, AnotherValidLayoutTypeSwapsTheLayoutAtTheNextOpening)
 
 TEST_F(PanelTest, InvalidOrUnavailableLayoutTypesKeepTheLayout)
 {
+    // A factory that makes nothing stands in for a carousel that is missing.
+    registrations.push_back(SwitcherLayoutRegistry::registerLayout(SwitcherLayoutCarousel, [] { return nullptr; }));
     startModel();
     pressHotkey();
     auto grid = controller->currentViewController();

@@ -92,7 +92,7 @@ TEST_F(SwitcherSnapshotTest, FailuresSayWhy)
     EXPECT_FALSE(writeSwitcherSnapshot(SwitcherThemeDark, directory.file("missing/dir/out.png"), &error));
     EXPECT_NE(error.find("cannot write"), std::string::npos) << error;
 
-    defaults()->setInteger(SwitcherLayoutCarousel, "LayoutType");
+    defaults()->setInteger(7, "LayoutType");
     EXPECT_FALSE(writeSwitcherSnapshot(SwitcherThemeDark, directory.file("out.png"), &error));
-    EXPECT_EQ(error, "no switcher layout for LayoutType 3");
+    EXPECT_EQ(error, "no switcher layout for LayoutType 7");
 }

@@ -1,0 +1,282 @@
+#include "LayoutHarness.h"
+
+#include <switcher/CarouselItemController.h>
+#include <switcher/CarouselViewController.h>
+#include <switcher/KeyAndMouseEventView.h>
+#include <switcher/SwitcherLayoutRegistry.h>
+
+#include <cmath>
+
+namespace {
+
+using CarouselHarness = LayoutHarness<CarouselViewController>;
+
+struct CarouselLayout : public ::testing::Test {
+    explicit CarouselLayout(int windows = 5)
+        : world(scenarioWithWindows(windows))
+        , harness(world, windows, makeCarouselViewController())
+    {
+        sandbox.defaults()->setBool(true, "Animation3D");
+    }
+    // The carousel, its interface loaded.
+    Ref<CarouselView> carousel() const
+    {
+        harness.layout->view();
+        return harness.layout->carousel();
+    }
+    // Shows the panel and lets every scroll and delayed selection end.
+    void show(int64_t style = CarouselTypeCoverFlow2)
+    {
+        sandbox.defaults()->setInteger(style, "Style3DIndex");
+        harness.show(0);
+        settle();
+    }
+    void settle() { world.advance(1); }
+    Ref<SWWindow> cardWindow(int64_t index) const
+    {
+        auto card = harness.layout->cardAtIndex(index);
+        return card ? card->representedObject().objectAs<SWWindow>() : nullptr;
+    }
+
+    SimWorld world;
+    DefaultsSandbox sandbox;
+    CarouselHarness harness;
+};
+
+struct TwoWindows : public CarouselLayout {
+    TwoWindows()
+        : CarouselLayout(2)
+    {
+    }
+};
+
+struct TwelveWindows : public CarouselLayout {
+    TwelveWindows()
+        : CarouselLayout(12)
+    {
+    }
+};
+
+}
+
+TEST(CarouselLayoutRegistry, LayoutThreeIsTheCarousel)
+{
+    EXPECT_TRUE(std::dynamic_pointer_cast<CarouselViewController>(
+        SwitcherLayoutRegistry::makeLayout(SwitcherLayoutCarousel)));
+}
+
+// MARK: Size and geometry
+
+TEST_F(CarouselLayout, TheCarouselFillsTheScreenWithCardsOfOneSize)
+{
+    EXPECT_EQ(harness.layout->getContentSize(), CGSizeZero) << "no window, no screen";
+    show();
+    EXPECT_EQ(harness.layout->getContentSize(), CGSizeMake(1440, 900));
+    for (int64_t i = 0; i < 5; ++i) {
+        auto view = carousel()->itemViewAtIndex(i);
+        ASSERT_TRUE(view) << i;
+        EXPECT_EQ(view->frame().size, CarouselItemController::kCardFrame.size) << i;
+    }
+}
+
+TEST_F(CarouselLayout, EachStyleHasItsItemWidthAndFlip3DItsOwnPlacement)
+{
+    auto& layout = *harness.layout;
+    const std::pair<int64_t, double> widths[] = { { CarouselTypeLinear, 150 }, { CarouselTypeCoverFlow, 400 },
+        { CarouselTypeCoverFlow2, 400 }, { CarouselTypeRotary, 200 }, { CarouselTypeTimeMachine, 200 },
+        { CarouselTypeFlip3D, 200 } };
+    for (const auto& [type, width] : widths) {
+        carousel()->setType(type);
+        EXPECT_EQ(layout.carouselItemWidth(*carousel()), width) << type;
+    }
+    EXPECT_EQ(layout.carouselValueForOption(*carousel(), CarouselOptionSpacing, 2.0), 2.0 * 4.05);
+    EXPECT_EQ(layout.carouselValueForOption(*carousel(), CarouselOptionFadeMax, 3.0), 0.0) << "Flip 3D";
+    carousel()->setType(CarouselTypeRotary);
+    EXPECT_EQ(layout.carouselValueForOption(*carousel(), CarouselOptionFadeMax, 3.0), 3.0);
+    EXPECT_EQ(layout.carouselValueForOption(*carousel(), CarouselOptionArc, 1.5), 1.5);
+
+    carousel()->setItemWidth(200);
+    CATransform3D t = layout.carouselItemTransformForOffset(*carousel(), 2, CATransform3DIdentity);
+    CATransform3D expected = CATransform3DTranslate(CATransform3DMakeRotation(M_PI / 8, 0, 1, 0), 0, 0, 400);
+    EXPECT_NEAR(t.m11, expected.m11, 1e-9);
+    EXPECT_NEAR(t.m13, expected.m13, 1e-9);
+    EXPECT_NEAR(t.m41, expected.m41, 1e-9);
+    EXPECT_NEAR(t.m43, expected.m43, 1e-9);
+}
+
+TEST_F(CarouselLayout, AStoredStyleChoosesTheArrangementAndANonsenseOneTheDefault)
+{
+    show(CarouselTypeTimeMachine);
+    EXPECT_EQ(carousel()->type(), CarouselTypeTimeMachine);
+    harness.hide();
+    show(42);
+    EXPECT_EQ(carousel()->type(), CarouselTypeCoverFlow2);
+}
+
+// MARK: Selection
+
+TEST_F(TwoWindows, TwoWindowsSelectTheFirst)
+{
+    show();
+    EXPECT_EQ(harness.selection(), 0u);
+    EXPECT_EQ(carousel()->currentItemIndex(), 0);
+    EXPECT_TRUE(harness.layout->cardAtIndex(0)->isSelected());
+}
+
+TEST_F(CarouselLayout, ThreeOrMoreSelectTheSecondAndTheArrowsWrap)
+{
+    show();
+    ASSERT_EQ(harness.selection(), 1u);
+    EXPECT_EQ(carousel()->currentItemIndex(), 1);
+    EXPECT_TRUE(harness.layout->cardAtIndex(1)->isSelected());
+    EXPECT_FALSE(harness.layout->cardAtIndex(0)->isSelected());
+
+    harness.key(kVK_LeftArrow);
+    harness.key(kVK_LeftArrow);
+    settle();
+    EXPECT_EQ(harness.selection(), 4u) << "left from the first card goes to the last";
+    EXPECT_EQ(carousel()->currentItemIndex(), 4);
+    harness.key(kVK_RightArrow);
+    settle();
+    EXPECT_EQ(harness.selection(), 0u) << "right from the last card goes to the first";
+    EXPECT_EQ(carousel()->currentItemIndex(), 0);
+    EXPECT_TRUE(harness.layout->cardAtIndex(0)->isSelected());
+    EXPECT_FALSE(harness.layout->cardAtIndex(4)->isSelected());
+}
+
+TEST_F(CarouselLayout, StepsDuringAnAnimationAreNotLost)
+{
+    show();
+    // Three quick hotkey presses, no time for the scroll to end between.
+    harness.layout->selectNext();
+    harness.layout->selectNext();
+    harness.layout->selectNext();
+    EXPECT_EQ(harness.selection(), 4u);
+    settle();
+    EXPECT_EQ(carousel()->currentItemIndex(), 4) << "the card in front is the selected window";
+}
+
+TEST_F(CarouselLayout, TimeMachineStylesStepThroughEveryCard)
+{
+    for (int64_t style : { CarouselTypeTimeMachine, CarouselTypeInvertedTimeMachine }) {
+        show(style);
+        std::vector<NSUInteger> seen;
+        for (int i = 0; i < 5; ++i) {
+            harness.layout->selectNext();
+            settle();
+            seen.push_back(harness.selection());
+            EXPECT_EQ(carousel()->currentItemIndex(), static_cast<int64_t>(harness.selection())) << style;
+        }
+        EXPECT_EQ(seen, (std::vector<NSUInteger> { 2, 3, 4, 0, 1 })) << style;
+        harness.hide();
+    }
+}
+
+TEST_F(CarouselLayout, Flip3DStepsTheOtherWayForTheHotkeyButNotForTheArrows)
+{
+    show(CarouselTypeFlip3D);
+    ASSERT_EQ(harness.selection(), 1u);
+    harness.layout->selectNext();
+    EXPECT_EQ(harness.selection(), 0u) << "a further hotkey press goes one card back";
+    harness.layout->selectPrev();
+    EXPECT_EQ(harness.selection(), 1u);
+    harness.key(kVK_RightArrow);
+    EXPECT_EQ(harness.selection(), 2u) << "the arrows keep their direction";
+}
+
+TEST_F(CarouselLayout, AnEmptyListSelectsNothing)
+{
+    show();
+    harness.list->setContent(Value(Value::Array {}));
+    settle();
+    for (auto step : { &CarouselViewController::selectSecond, &CarouselViewController::selectNext,
+             &CarouselViewController::selectPrev }) {
+        (harness.layout.get()->*step)();
+        EXPECT_EQ(harness.selection(), NSNotFound);
+    }
+    harness.key(kVK_RightArrow);
+    EXPECT_EQ(harness.selection(), NSNotFound);
+    EXPECT_EQ(carousel()->numberOfItems(), 0);
+}
+
+// MARK: Digits, order and changes of the list
+
+TEST_F(CarouselLayout, ADigitPicksTheCardShownAtThatPlace)
+{
+    // The model's order numbers tie for two windows and are out of step
+    // with the list: the cards follow the list, not an order of their own.
+    harness.list->setSortDescriptors({ NSSortDescriptor::sortDescriptorWithKey("sortOrder", true) });
+    for (size_t i = 0; i < 5; ++i)
+        harness.windows[i]->setSortOrder(i == 3 ? 0 : 1 + i / 2);
+    show();
+    harness.list->rearrangeObjects();
+    settle();
+    const auto& arranged = harness.list->arrangedObjects();
+    for (int64_t i = 0; i < 5; ++i)
+        EXPECT_EQ(cardWindow(i), arranged[static_cast<size_t>(i)].objectAs<SWWindow>()) << i;
+    harness.layout->selectByKey("3");
+    settle();
+    EXPECT_EQ(harness.selection(), 2u);
+    EXPECT_EQ(carousel()->currentItemIndex(), 2);
+    EXPECT_EQ(harness.list->selectedObjects().front().objectAs<SWWindow>(), cardWindow(2));
+    harness.layout->selectByKey("0");
+    harness.layout->selectByKey("7");
+    EXPECT_EQ(harness.selection(), 2u) << "no tenth or seventh window";
+}
+
+TEST_F(TwelveWindows, ZeroPicksTheTenthCard)
+{
+    show();
+    harness.layout->selectByKey("0");
+    settle();
+    EXPECT_EQ(harness.selection(), 9u);
+    EXPECT_EQ(carousel()->currentItemIndex(), 9);
+}
+
+TEST_F(CarouselLayout, AWindowThatGoesReloadsTheCardsAndStepsOn)
+{
+    show();
+    ASSERT_EQ(harness.selection(), 1u);
+    harness.list->removeObject(Value(harness.windows[4]));
+    settle();
+    EXPECT_EQ(carousel()->numberOfItems(), 4);
+    EXPECT_EQ(harness.layout->count(), 4);
+    EXPECT_EQ(harness.selection(), 2u) << "the carousel steps to the next card";
+    EXPECT_EQ(carousel()->currentItemIndex(), 2);
+}
+
+// MARK: Keys and cards
+
+TEST_F(CarouselLayout, TheArrowMonitorLivesOnlyWhileTheCarouselShows)
+{
+    EXPECT_FALSE(harness.layout->hasKeyDownMonitor());
+    show();
+    EXPECT_TRUE(harness.layout->hasKeyDownMonitor());
+    harness.hide();
+    EXPECT_FALSE(harness.layout->hasKeyDownMonitor());
+    auto event = NSEvent::keyEventWithKeyCode(NSEventTypeKeyDown, kVK_RightArrow);
+    NSApp().deliverInputEvent(event);
+    world.settle();
+    EXPECT_EQ(harness.selection(), 1u) << "an arrow elsewhere in the application is left alone";
+}
+
+TEST_F(CarouselLayout, CardsLiveAsLongAsTheCarouselHoldsThem)
+{
+    show();
+    auto card = harness.layout->cardAtIndex(2);
+    ASSERT_TRUE(card);
+    auto view = std::dynamic_pointer_cast<KeyAndMouseEventView>(card->view());
+    ASSERT_TRUE(view);
+    EXPECT_EQ(CarouselViewController::getControllerFromView(view), card);
+    EXPECT_EQ(harness.layout->cardControllerCount(), carousel()->itemViews().size());
+    Weak<CarouselItemController> old = card;
+    Weak<NSView> oldView = view;
+    card.reset();
+    view.reset();
+    carousel()->reloadData();
+    harness.layout->selectNext();
+    settle();
+    EXPECT_TRUE(old.expired()) << "a card the carousel let go of is freed with its view";
+    EXPECT_TRUE(oldView.expired());
+    EXPECT_EQ(harness.layout->cardControllerCount(), carousel()->itemViews().size());
+}
