@@ -4,7 +4,7 @@
 // configuration and checks that the change alone loads it again.
 #include "support/TemporaryDirectory.h"
 
-#include <app/DirarivCommand.h>
+#include <command/DirarivCommand.h>
 
 #include <gtest/gtest.h>
 
