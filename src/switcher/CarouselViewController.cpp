@@ -329,7 +329,7 @@ int64_t CarouselViewController::stepOrigin() const
     return carousel ? carousel->currentItemIndex() : 0;
 }
 
-void CarouselViewController::_selectNext()
+void CarouselViewController::stepBy(int64_t direction)
 {
     fixScroll();
     auto n = static_cast<int64_t>(listCount());
@@ -337,21 +337,14 @@ void CarouselViewController::_selectNext()
         if (m_arrayController) m_arrayController->setSelectionIndex(NSNotFound);
         return;
     }
+    // Both ends wrap.
     int64_t i = stepOrigin();
-    stepTo(i + 1 > n - 1 || i < 0 ? 0 : i + 1);
+    stepTo(((i + direction) % n + n) % n);
 }
 
-void CarouselViewController::_selectPrev()
-{
-    fixScroll();
-    auto n = static_cast<int64_t>(listCount());
-    if (n == 0) {
-        if (m_arrayController) m_arrayController->setSelectionIndex(NSNotFound);
-        return;
-    }
-    int64_t i = stepOrigin();
-    stepTo(i < 1 || i > n ? n - 1 : i - 1);
-}
+void CarouselViewController::_selectNext() { stepBy(1); }
+
+void CarouselViewController::_selectPrev() { stepBy(-1); }
 
 void CarouselViewController::fixScroll()
 {

@@ -97,6 +97,8 @@ private:
     // Shows the card at the index in front and selects its window.
     void stepTo(int64_t index);
     void scrollTo(int64_t index);
+    // One card forward (1) or back (-1) from where stepping starts.
+    void stepBy(int64_t direction);
     void reloadCarousel();
     // Lets go of the controllers of cards the carousel no longer holds.
     void dropReleasedCards();
