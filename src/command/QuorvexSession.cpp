@@ -8,6 +8,7 @@
 
 
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -15,6 +16,9 @@
 #include <sstream>
 
 namespace {
+
+// More entries than any panel can show.
+constexpr size_t kMaxExpectedCount = 1000000;
 
 // Words and double-quoted strings (with \" and \\ inside).
 std::optional<std::vector<std::string>> tokenize(const std::string& line, std::string& problem)
@@ -153,7 +157,8 @@ std::optional<uint64_t> QuorvexSession::modifierForName(const std::string& name)
 
 QuorvexSession::Status QuorvexSession::fail(size_t lineNumber, const std::string& line, const std::string& problem, Status status)
 {
-    m_err << "line " << lineNumber << ": " << line << "\n  " << problem << "\n";
+    m_err << (m_sourceName.empty() ? "" : m_sourceName + ": ") << "line " << lineNumber << ": " << line << "\n  " << problem
+          << "\n";
     return status;
 }
 
@@ -173,8 +178,9 @@ std::optional<CGWindowID> QuorvexSession::windowTitled(const std::string& title)
     return std::nullopt;
 }
 
-QuorvexSession::Status QuorvexSession::run(std::istream& script, const std::string&)
+QuorvexSession::Status QuorvexSession::run(std::istream& script, const std::string& sourceName)
 {
+    m_sourceName = sourceName;
     std::string line;
     size_t number = 0;
     while (std::getline(script, line)) {
@@ -182,6 +188,11 @@ QuorvexSession::Status QuorvexSession::run(std::istream& script, const std::stri
         Status status = runLine(line, number);
         if (status != Passed)
             return status;
+    }
+    // A read that failed (a folder, a device error) is not an empty script.
+    if (script.bad()) {
+        m_err << sourceName << ": cannot be read after line " << number << "\n";
+        return ScriptError;
     }
     return Passed;
 }
@@ -277,7 +288,7 @@ QuorvexSession::Status QuorvexSession::runLine(const std::string& line, size_t l
         std::filesystem::create_directories(m_outDirectory, error);
         std::string path = m_outDirectory + "/" + t[1] + ".png";
         if (!CGImageWritePNGFile(CGImageCreateWithDesktopImage(m_desktop.screenshot()), path))
-            return fail(lineNumber, line, "cannot write " + path, ScriptError);
+            return fail(lineNumber, line, "cannot write " + path, OutputError);
         m_out << "shot: " << path << "\n";
         return Passed;
     }
@@ -287,6 +298,9 @@ QuorvexSession::Status QuorvexSession::runLine(const std::string& line, size_t l
         if (applicationNamed(t[1]))
             return fail(lineNumber, line, "an application named \"" + t[1] + "\" is running already", ScriptError);
         DesktopApp app;
+        // The desktop file may use these ids already.
+        while (m_desktop.application(m_nextPid) || m_nextPid == m_desktop.ownProcessIdentifier())
+            ++m_nextPid;
         app.pid = m_nextPid++;
         app.name = t[1];
         app.bundleId = "org.example." + lowercase(t[1]);
@@ -391,12 +405,13 @@ QuorvexSession::Status QuorvexSession::runLine(const std::string& line, size_t l
             return Passed;
         }
         if (t.size() == 3 && t[1] == "count") {
-            char* end = nullptr;
-            long expected = std::strtol(t[2].c_str(), &end, 10);
-            if (!end || *end || expected < 0)
-                return usage("expect count N");
+            size_t expected = 0;
+            const char* end = t[2].data() + t[2].size();
+            auto [stop, parsed] = std::from_chars(t[2].data(), end, expected);
+            if (parsed != std::errc() || stop != end || expected > kMaxExpectedCount)
+                return usage("expect count N (0 to " + std::to_string(kMaxExpectedCount) + ")");
             size_t count = m_host.shownCount();
-            if (count != static_cast<size_t>(expected))
+            if (count != expected)
                 return fail(lineNumber, line, "saw " + std::to_string(count), ExpectationFailed);
             return Passed;
         }

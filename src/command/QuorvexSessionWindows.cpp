@@ -220,7 +220,7 @@ std::optional<QuorvexSession::Status> QuorvexSession::runWindowCommand(
         std::filesystem::create_directories(m_outDirectory, error);
         std::string path = m_outDirectory + "/" + t[1] + ".png";
         if (!windows.front()->writeRenderedPNG(path))
-            return fail(lineNumber, line, "cannot write " + path, ScriptError);
+            return fail(lineNumber, line, "cannot write " + path, OutputError);
         m_out << "shot: " << path << "\n";
         return Passed;
     }
