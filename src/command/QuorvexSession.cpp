@@ -159,10 +159,6 @@ std::optional<uint64_t> QuorvexSession::modifierForName(const std::string& name)
 
 const std::vector<QuorvexSession::Command>& QuorvexSession::commands()
 {
-<<<<<<< HEAD
-    m_err << (m_sourceName.empty() ? "" : m_sourceName + ": ") << "line " << lineNumber << ": " << line << "\n  " << problem
-          << "\n";
-=======
     static const std::vector<Command> table = {
         { "press", &QuorvexSession::press },
         { "tap", &QuorvexSession::tap },
@@ -203,8 +199,8 @@ const std::vector<QuorvexSession::Command>& QuorvexSession::expectations()
 
 QuorvexSession::Status QuorvexSession::fail(const Line& line, const std::string& problem, Status status)
 {
-    m_err << "line " << line.number << ": " << line.text << "\n  " << problem << "\n";
->>>>>>> main
+    m_err << (m_sourceName.empty() ? "" : m_sourceName + ": ") << "line " << line.number << ": " << line.text << "\n  "
+          << problem << "\n";
     return status;
 }
 
@@ -329,204 +325,6 @@ QuorvexSession::Status QuorvexSession::press(const Line& t)
         m_desktop.releaseKey(*key);
         settle();
     }
-<<<<<<< HEAD
-    if (command == "release") {
-        if (!arguments(1, 1))
-            return usage("release MODIFIER (cmd, ctrl, alt, shift or all)");
-        uint64_t flags = m_desktop.keyboardModifierFlags();
-        if (lowercase(t[1]) == "all") {
-            flags = 0;
-        } else if (auto modifier = modifierForName(t[1])) {
-            flags &= ~*modifier;
-        } else {
-            return fail(lineNumber, line, "unknown modifier \"" + t[1] + "\"", ScriptError);
-        }
-        m_desktop.setModifierFlags(flags);
-        settle();
-        return Passed;
-    }
-    if (command == "wait") {
-        char* end = nullptr;
-        double seconds = arguments(1, 1) ? std::strtod(t[1].c_str(), &end) : -1;
-        if (!end || *end || !std::isfinite(seconds) || seconds < 0 || seconds > 3600)
-            return usage("wait SECONDS (0 to 3600)");
-        RunLoop::main().runFor(seconds);
-        return Passed;
-    }
-    if (command == "shot") {
-        bool plain = arguments(1, 1) && !t[1].empty();
-        for (char c : plain ? t[1] : std::string())
-            plain = plain && (std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_');
-        if (!plain)
-            return usage("shot NAME (letters, digits, - and _)");
-        settle();
-        std::error_code error;
-        std::filesystem::create_directories(m_outDirectory, error);
-        std::string path = m_outDirectory + "/" + t[1] + ".png";
-        if (!CGImageWritePNGFile(CGImageCreateWithDesktopImage(m_desktop.screenshot()), path))
-            return fail(lineNumber, line, "cannot write " + path, OutputError);
-        m_out << "shot: " << path << "\n";
-        return Passed;
-    }
-    if (command == "launch") {
-        if (t.size() < 2)
-            return usage("launch APP [\"TITLE\" ...]");
-        if (applicationNamed(t[1]))
-            return fail(lineNumber, line, "an application named \"" + t[1] + "\" is running already", ScriptError);
-        DesktopApp app;
-        // The desktop file may use these ids already.
-        while (m_desktop.application(m_nextPid) || m_nextPid == m_desktop.ownProcessIdentifier())
-            ++m_nextPid;
-        app.pid = m_nextPid++;
-        app.name = t[1];
-        app.bundleId = "org.example." + lowercase(t[1]);
-        app.iconColor = static_cast<uint32_t>(app.pid * 2654435761u) & 0xffffff;
-        std::vector<DesktopWindow> windows;
-        for (size_t i = 2; i < t.size(); ++i) {
-            DesktopWindow w;
-            w.title = t[i];
-            w.frame = CGRectMake(120 + 40 * i, 80 + 30 * i, 720, 480);
-            windows.push_back(w);
-        }
-        m_desktop.launchApplication(app, windows);
-        settle();
-        return Passed;
-    }
-    if (command == "quit" || command == "hide") {
-        if (!arguments(1, 1))
-            return usage(command + " APP");
-        auto pid = applicationNamed(t[1]);
-        if (!pid)
-            return fail(lineNumber, line, "no application named \"" + t[1] + "\"", ScriptError);
-        if (command == "quit")
-            m_desktop.quitApplication(*pid);
-        else
-            m_desktop.hideApplication(*pid);
-        settle();
-        return Passed;
-    }
-    if (command == "open") {
-        if (!arguments(2, 2))
-            return usage("open APP \"TITLE\"");
-        auto pid = applicationNamed(t[1]);
-        if (!pid)
-            return fail(lineNumber, line, "no application named \"" + t[1] + "\"", ScriptError);
-        DesktopWindow w;
-        w.pid = *pid;
-        w.title = t[2];
-        w.frame = CGRectMake(200, 140, 720, 480);
-        m_desktop.openWindow(w);
-        settle();
-        return Passed;
-    }
-    if (command == "close" || command == "minimize") {
-        if (!arguments(1, 1))
-            return usage(command + " \"TITLE\"");
-        auto window = windowTitled(t[1]);
-        if (!window)
-            return fail(lineNumber, line, "no window titled \"" + t[1] + "\"", ScriptError);
-        if (command == "close")
-            m_desktop.closeWindow(*window);
-        else
-            m_desktop.setWindowMinimized(*window, true);
-        settle();
-        return Passed;
-    }
-    if (auto status = runWindowCommand(t, lineNumber, line))
-        return *status;
-    if (command == "set") {
-        const auto& rules = settingRules();
-        auto rule = arguments(2, 2) ? rules.find(t[1]) : rules.end();
-        if (rule == rules.end()) {
-            std::string names;
-            for (const auto& [name, r] : rules)
-                names += (names.empty() ? "" : ", ") + name;
-            return usage("set SETTING VALUE, the setting one of " + names);
-        }
-        auto defaults = NSUserDefaults::standardUserDefaults();
-        if (rule->second.isBool) {
-            auto value = boolNamed(t[2]);
-            if (!value)
-                return usage("set " + t[1] + " yes|no");
-            defaults->setBool(*value, t[1]);
-        } else {
-            char* end = nullptr;
-            long long value = std::strtoll(t[2].c_str(), &end, 10);
-            if (t[2].empty() || *end || value < rule->second.least || value > rule->second.most)
-                return usage("set " + t[1] + " " + std::to_string(rule->second.least) + " to " + std::to_string(rule->second.most));
-            defaults->setInteger(value, t[1]);
-        }
-        settle();
-        return Passed;
-    }
-    if (command == "expect" && !(t.size() >= 2 && m_host.handlesExpectation(t[1]))) {
-        settle();
-        if (t.size() == 3 && t[1] == "focus") {
-            auto focused = m_desktop.window(m_desktop.focusedWindow());
-            std::string saw = focused ? "\"" + focused->title.value_or("") + "\"" : "no focused window";
-            if (!focused || focused->title != t[2])
-                return fail(lineNumber, line, "saw " + saw, ExpectationFailed);
-            return Passed;
-        }
-        if (t.size() == 3 && t[1] == "panel" && (t[2] == "visible" || t[2] == "hidden")) {
-            bool visible = m_host.isPanelVisible();
-            if (visible != (t[2] == "visible"))
-                return fail(lineNumber, line, std::string("saw the panel ") + (visible ? "visible" : "hidden"), ExpectationFailed);
-            return Passed;
-        }
-        if (t.size() == 3 && t[1] == "selected") {
-            auto selected = m_host.selectedTitle();
-            if (selected != t[2])
-                return fail(lineNumber, line, "saw " + (selected ? "\"" + *selected + "\"" : std::string("nothing selected")), ExpectationFailed);
-            return Passed;
-        }
-        if (t.size() == 3 && t[1] == "count") {
-            size_t expected = 0;
-            const char* end = t[2].data() + t[2].size();
-            auto [stop, parsed] = std::from_chars(t[2].data(), end, expected);
-            if (parsed != std::errc() || stop != end || expected > kMaxExpectedCount)
-                return usage("expect count N (0 to " + std::to_string(kMaxExpectedCount) + ")");
-            size_t count = m_host.shownCount();
-            if (count != expected)
-                return fail(lineNumber, line, "saw " + std::to_string(count), ExpectationFailed);
-            return Passed;
-        }
-        if (t.size() == 7 && t[1] == "frame") {
-            auto number = windowTitled(t[2]);
-            if (!number)
-                return fail(lineNumber, line, "no window titled \"" + t[2] + "\"", ScriptError);
-            double v[4];
-            for (int i = 0; i < 4; ++i) {
-                char* end = nullptr;
-                v[i] = std::strtod(t[3 + i].c_str(), &end);
-                if (t[3 + i].empty() || *end || !std::isfinite(v[i]))
-                    return usage("expect frame \"TITLE\" X Y WIDTH HEIGHT");
-            }
-            CGRect frame = m_desktop.window(*number)->frame;
-            if (frame != CGRectMake(v[0], v[1], v[2], v[3])) {
-                std::ostringstream saw;
-                saw << "saw " << frame.origin.x << " " << frame.origin.y << " " << frame.size.width << " " << frame.size.height;
-                return fail(lineNumber, line, saw.str(), ExpectationFailed);
-            }
-            return Passed;
-        }
-        return usage("expect focus \"TITLE\" | expect panel visible|hidden | expect selected \"TITLE\" | expect count N | "
-                     "expect frame \"TITLE\" X Y WIDTH HEIGHT | expect checked|unchecked \"TITLE\" | expect shows \"TEXT\" | "
-                     "expect login-item on|off");
-    }
-    std::string hostProblem;
-    switch (m_host.runCommand(t, hostProblem)) {
-    case QuorvexSessionHost::CommandResult::Passed:
-        return Passed;
-    case QuorvexSessionHost::CommandResult::Failed:
-        return fail(lineNumber, line, hostProblem, ExpectationFailed);
-    case QuorvexSessionHost::CommandResult::Error:
-        return fail(lineNumber, line, hostProblem, ScriptError);
-    case QuorvexSessionHost::CommandResult::NotMine:
-        break;
-    }
-    return fail(lineNumber, line, "unknown command \"" + command + "\"", ScriptError);
-=======
     return Passed;
 }
 
@@ -580,7 +378,7 @@ QuorvexSession::Status QuorvexSession::shot(const Line& t)
     std::filesystem::create_directories(m_outDirectory, error);
     std::string path = m_outDirectory + "/" + t[1] + ".png";
     if (!CGImageWritePNGFile(CGImageCreateWithDesktopImage(m_desktop.screenshot()), path))
-        return fail(t, "cannot write " + path, ScriptError);
+        return fail(t, "cannot write " + path, OutputError);
     m_out << "shot: " << path << "\n";
     return Passed;
 }
@@ -592,6 +390,9 @@ QuorvexSession::Status QuorvexSession::launch(const Line& t)
     if (applicationNamed(t[1]))
         return fail(t, "an application named \"" + t[1] + "\" is running already", ScriptError);
     DesktopApp app;
+    // The desktop file may use these ids already.
+    while (m_desktop.application(m_nextPid) || m_nextPid == m_desktop.ownProcessIdentifier())
+        ++m_nextPid;
     app.pid = m_nextPid++;
     app.name = t[1];
     app.bundleId = "org.example." + lowercase(t[1]);
@@ -730,12 +531,17 @@ QuorvexSession::Status QuorvexSession::expectSelected(const Line& t)
 
 QuorvexSession::Status QuorvexSession::expectCount(const Line& t)
 {
-    char* end = nullptr;
-    long expected = t.size() == 3 ? std::strtol(t[2].c_str(), &end, 10) : -1;
-    if (!end || *end || t[2].empty() || expected < 0)
-        return usage(t, "expect count N");
+    size_t expected = 0;
+    bool valid = t.size() == 3;
+    if (valid) {
+        const char* end = t[2].data() + t[2].size();
+        auto [stop, parsed] = std::from_chars(t[2].data(), end, expected);
+        valid = parsed == std::errc() && stop == end && expected <= kMaxExpectedCount;
+    }
+    if (!valid)
+        return usage(t, "expect count N (0 to " + std::to_string(kMaxExpectedCount) + ")");
     size_t count = m_host.shownCount();
-    if (count != static_cast<size_t>(expected))
+    if (count != expected)
         return fail(t, "saw " + std::to_string(count), ExpectationFailed);
     return Passed;
 }
@@ -762,5 +568,4 @@ QuorvexSession::Status QuorvexSession::expectFrame(const Line& t)
         return fail(t, saw.str(), ExpectationFailed);
     }
     return Passed;
->>>>>>> main
 }

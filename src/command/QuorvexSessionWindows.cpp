@@ -174,18 +174,6 @@ QuorvexSession::Status QuorvexSession::click(const Line& t)
     if (auto item = findToolbarItem(t[1])) {
         item->performClick();
         settle();
-<<<<<<< HEAD
-        auto windows = visibleWindows();
-        if (windows.empty())
-            return fail(lineNumber, line, "the application shows no window", ExpectationFailed);
-        std::error_code error;
-        std::filesystem::create_directories(m_outDirectory, error);
-        std::string path = m_outDirectory + "/" + t[1] + ".png";
-        if (!windows.front()->writeRenderedPNG(path))
-            return fail(lineNumber, line, "cannot write " + path, OutputError);
-        m_out << "shot: " << path << "\n";
-=======
->>>>>>> main
         return Passed;
     }
     auto control = findControl(t[1], n);
@@ -230,7 +218,7 @@ QuorvexSession::Status QuorvexSession::windowshot(const Line& t)
     std::filesystem::create_directories(m_outDirectory, error);
     std::string path = m_outDirectory + "/" + t[1] + ".png";
     if (!windows.front()->writeRenderedPNG(path))
-        return fail(t, "cannot write " + path, ScriptError);
+        return fail(t, "cannot write " + path, OutputError);
     m_out << "shot: " << path << "\n";
     return Passed;
 }
