@@ -1,7 +1,7 @@
 // The scripting layer end to end: dirariv hosts it on the simulated desktop,
 // a configuration binds a key that shows a panel and stores a value, the
 // session types the key, checks the panel and the store, edits the
-// configuration and checks the reload.
+// configuration and checks that the change alone loads it again.
 #include "support/TemporaryDirectory.h"
 
 #include <command/DirarivCommand.h>
