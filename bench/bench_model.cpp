@@ -2,6 +2,7 @@
 // the start-up scan of 50 applications.
 #include "support/SimWorld.h"
 
+#include <services/PlatformStartup.h>
 #include <foundation/Clock.h>
 #include <foundation/Dispatch.h>
 #include <foundation/RunLoop.h>
@@ -38,7 +39,7 @@ struct ModelOnDesktop {
     {
         Clock::setCurrent(clock);
         int apps = std::max(1, windows / 10);
-        Desktop::setCurrent(desktopWith(apps, windows / apps));
+        PlatformInstallDesktop(desktopWith(apps, windows / apps));
         model = WindowManager::create();
         RunLoop::main().runUntilIdle();
         RunLoop::main().runFor(1);
@@ -48,7 +49,7 @@ struct ModelOnDesktop {
         model.reset();
         dispatchWaitForBackgroundWork();
         RunLoop::main().reset();
-        Desktop::setCurrent(nullptr);
+        PlatformInstallDesktop(nullptr);
         Clock::setCurrent(nullptr);
     }
     std::shared_ptr<VirtualClock> clock = std::make_shared<VirtualClock>();
@@ -86,7 +87,7 @@ void startupScanOfFiftyApplications(benchmark::State& state)
 {
     auto clock = std::make_shared<VirtualClock>();
     Clock::setCurrent(clock);
-    Desktop::setCurrent(desktopWith(50, 4));
+    PlatformInstallDesktop(desktopWith(50, 4));
     for (auto _ : state) {
         auto model = WindowManager::create();
         while (!model->isStartupScanComplete())
@@ -98,7 +99,7 @@ void startupScanOfFiftyApplications(benchmark::State& state)
         RunLoop::main().reset();
         state.ResumeTiming();
     }
-    Desktop::setCurrent(nullptr);
+    PlatformInstallDesktop(nullptr);
     Clock::setCurrent(nullptr);
 }
 

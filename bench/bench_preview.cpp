@@ -3,6 +3,7 @@
 #include "BenchSupport.h"
 #include "support/SimWorld.h"
 
+#include <services/PlatformStartup.h>
 #include <graphics/NSImage.h>
 #include <model/SWWindow.h>
 #include <toolkit/NSImageTKExtensions.h>
@@ -26,14 +27,14 @@ std::shared_ptr<SimDesktop> fullHDDesktop()
 void captureAndThumbnail(benchmark::State& state)
 {
     auto desktop = fullHDDesktop();
-    Desktop::setCurrent(desktop);
+    PlatformInstallDesktop(desktop);
     auto window = SWWindow::windowWithAXElement(makeRef<AXUIElement>(DesktopElement { DesktopElement::Kind::Window, 1, 1 }));
     runBesideMemcpy(state, size_t(kWidth) * kHeight * 4, [&] {
         auto picture = window->generatePreviewImage();
         auto thumbnail = NSImageTKExtensions::imageWithSize(picture, CGSizeMake(240, 150));
         benchmark::DoNotOptimize(thumbnail);
     });
-    Desktop::setCurrent(nullptr);
+    PlatformInstallDesktop(nullptr);
 }
 
 }

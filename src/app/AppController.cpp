@@ -35,7 +35,7 @@ std::string hotkeyName(const KSShortcut& shortcut)
     std::string name;
     for (const auto& [flag, word] : kModifierNames)
         if (shortcut.modifierFlags() & flag) name += word;
-    std::string key = shortcut.keyCode() == AppController::kTabKeyCode ? "Tab" : shortcut.keyCodeString().value_or("");
+    std::string key = shortcut.keyCode() == kVK_Tab ? "Tab" : shortcut.keyCodeString().value_or("");
     if (key.empty()) key = "key " + std::to_string(shortcut.keyCode());
     return name + key;
 }
@@ -169,11 +169,11 @@ void AppController::registerShortcutForKey(
         return;
     case HotkeyChoiceControlTab:
         m_controlActionEnabled = true;
-        shortcut = KSShortcut::shortcutWithKeyCode(kTabKeyCode, kControlFlag);
+        shortcut = KSShortcut::shortcutWithKeyCode(kVK_Tab, NSEventModifierFlagControl);
         break;
     case HotkeyChoiceOptionTab:
         m_optionActionEnabled = true;
-        shortcut = KSShortcut::shortcutWithKeyCode(kTabKeyCode, kOptionFlag);
+        shortcut = KSShortcut::shortcutWithKeyCode(kVK_Tab, NSEventModifierFlagOption);
         break;
     case HotkeyChoiceCustom:
         if (custom != m_keys.end()) shortcut = shortCutWithKey(custom->second);
@@ -301,16 +301,16 @@ CGEventRef AppController::handleTappedEvent(CGEventType type, const CGEventRef& 
     };
 
     // Command+Tab (Shift and the other modifiers are not looked at).
-    if (keyCode == kTabKeyCode && commandActionEnabled() && NSEventUtilities::commandKeyDownNow()) {
+    if (keyCode == kVK_Tab && commandActionEnabled() && NSEventUtilities::commandKeyDownNow()) {
         later([](AppController& self) {
             if (auto action = self.m_commandTabAction) action();
         });
         return swallow();
     }
     // Command+H and Command+Q while the panel is up and Command+Tab is in use.
-    if ((keyCode == kHKeyCode || keyCode == kQKeyCode) && commandActionEnabled()
+    if ((keyCode == kVK_ANSI_H || keyCode == kVK_ANSI_Q) && commandActionEnabled()
         && NSEventUtilities::commandKeyDownNow() && panelIsUp()) {
-        EBEventId id = keyCode == kHKeyCode ? HideAppKeyEvent : QuitAppKeyEvent;
+        EBEventId id = keyCode == kVK_ANSI_H ? HideAppKeyEvent : QuitAppKeyEvent;
         later([id](AppController& self) {
             if (auto* bus = EBEventful::processBus())
                 bus->sendEvent(id, self.selfRef<AppController>(), Value());
@@ -318,7 +318,7 @@ CGEventRef AppController::handleTappedEvent(CGEventType type, const CGEventRef& 
         return swallow();
     }
     // Control+arrows while the panel is up and Control+Tab is in use.
-    if (keyCode >= kLeftArrowKeyCode && keyCode <= kUpArrowKeyCode && m_controlActionEnabled
+    if (keyCode >= kVK_LeftArrow && keyCode <= kVK_UpArrow && m_controlActionEnabled
         && NSEventUtilities::controlKeyDownNow() && panelIsUp()) {
         later([keyCode](AppController& self) {
             if (auto* bus = EBEventful::processBus())

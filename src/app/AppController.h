@@ -17,8 +17,10 @@
 #include "KSShortcut.h"
 
 #include <appkit/NSArrayController.h>
+#include <appkit/NSEvent.h>
 #include <foundation/NSObject.h>
 #include <foundation/Token.h>
+#include <model/DefaultsKeys.h>
 #include <model/WindowFilterType.h>
 #include <services/CGEventTap.h>
 
@@ -47,30 +49,22 @@ public:
 
     // The hotkey settings: index key (a HotkeyChoice) and the key of its
     // custom shortcut, and the filter each hotkey shows.
-    static constexpr const char* kAllWindowsHotkeyIndex = "AllWindowsHotkeyIndex";
-    static constexpr const char* kOnScreenWindowsHotkeyIndex = "OnScreenWindowsHotkeyIndex";
-    static constexpr const char* kActiveAppWindowsHotKeyIndex = "ActiveAppWindowsHotKeyIndex";
-    static constexpr const char* kShowAllWindowsCustomKey = "ShowAllWindowsCustomKey";
-    static constexpr const char* kShowOnScreenWindowsCustomKey = "ShowOnScreenWindowsCustomKey";
-    static constexpr const char* kShowActiveAppWindows = "ShowActiveAppWindows";
+    static constexpr const char* kAllWindowsHotkeyIndex = DefaultsKey::AllWindowsHotkeyIndex;
+    static constexpr const char* kOnScreenWindowsHotkeyIndex = DefaultsKey::OnScreenWindowsHotkeyIndex;
+    static constexpr const char* kActiveAppWindowsHotKeyIndex = DefaultsKey::ActiveAppWindowsHotKeyIndex;
+    static constexpr const char* kShowAllWindowsCustomKey = DefaultsKey::ShowAllWindowsCustomKey;
+    static constexpr const char* kShowOnScreenWindowsCustomKey = DefaultsKey::ShowOnScreenWindowsCustomKey;
+    static constexpr const char* kShowActiveAppWindows = DefaultsKey::ShowActiveAppWindows;
     // The first-run choices and the active application's first-run shortcut.
     static constexpr HotkeyChoice kDefaultAllWindowsChoice = HotkeyChoiceCommandTab;
     static constexpr HotkeyChoice kDefaultOnScreenWindowsChoice = HotkeyChoiceOptionTab;
     static constexpr HotkeyChoice kDefaultActiveAppWindowsChoice = HotkeyChoiceCustom;
-    static constexpr int64_t kDefaultActiveAppKeyCode = 50;
-    static constexpr uint64_t kDefaultActiveAppModifierFlags = 0x80000;
+    static constexpr int64_t kDefaultActiveAppKeyCode = kVK_ANSI_Grave;
+    static constexpr uint64_t kDefaultActiveAppModifierFlags = NSEventModifierFlagOption;
     // How long after the first "START_MONITORING_CHANGE_HOTKEYS" the
     // settings are watched.
     static constexpr double kRegisterForNotificationsDelay = 0.5;
 
-    // Virtual key codes and modifier flags the controller uses.
-    static constexpr uint16_t kTabKeyCode = 48;
-    static constexpr uint16_t kHKeyCode = 4;
-    static constexpr uint16_t kQKeyCode = 12;
-    static constexpr uint16_t kLeftArrowKeyCode = 123;
-    static constexpr uint16_t kUpArrowKeyCode = 126;
-    static constexpr uint64_t kControlFlag = 0x40000;
-    static constexpr uint64_t kOptionFlag = 0x80000;
 
     // Set-up: nothing without accessibility; else the tap, the hotkeys, the
     // array controller, the model and the watch for the notification above.

@@ -1,8 +1,14 @@
 #include "AppDelegate.h"
 
+#include <toolkit/VTValueTransformers.h>
 #include "AppController.h"
+#include "BoolTransformer.h"
+#include "GeneralPrefs.h"
 #include "GrantController.h"
 #include "KSPreferencesWindowController.h"
+#include "ShortcutsPrefs.h"
+#include "StylePrefs.h"
+#include "UpdatePrefsViewController.h"
 
 #include <appkit/NSApplication.h>
 #include <appkit/NSMenu.h>
@@ -17,7 +23,9 @@
 #include <foundation/NSTimer.h>
 #include <foundation/NSUserDefaults.h>
 #include <graphics/NSImage.h>
+#include <toolkit/VTValueTransformers.h>
 #include <model/AccessHelper.h>
+#include <model/DefaultsKeys.h>
 #include <services/AXUIElement.h>
 
 const char* const AppDelegate::kHomePage = "https://quorvex.example.org/";
@@ -41,6 +49,7 @@ constexpr long kVariableLength = -1;
 
 AppDelegate::AppDelegate()
 {
+    BoolTransformer::registerTransformer();
     setActionHandler("showAboutPanel", [this](const Ref<NSObject>&) { showAboutPanel(); });
     setActionHandler("moreApps:", [this](const Ref<NSObject>&) { moreApps(); });
     setActionHandler("deals:", [this](const Ref<NSObject>&) { deals(); });
@@ -58,7 +67,7 @@ void AppDelegate::applicationDidFinishLaunching() { initApp(); }
 
 bool AppDelegate::applicationShouldHandleReopen(bool)
 {
-    if (!NSUserDefaults::standardUserDefaults()->boolForKey("ShowIconInDock")) {
+    if (!NSUserDefaults::standardUserDefaults()->boolForKey(DefaultsKey::ShowIconInDock)) {
         Weak<AppDelegate> weak = selfRef<AppDelegate>();
         performAfterDelay("showPrefsPanel:", kReopenPreferencesDelay, [weak] {
             if (auto self = weak.lock())
@@ -70,7 +79,7 @@ bool AppDelegate::applicationShouldHandleReopen(bool)
 
 bool AppDelegate::updaterShouldCheckForBetaUpdates(SUUpdater&)
 {
-    return NSUserDefaults::standardUserDefaults()->boolForKey("SUUpdaterChecksForBetaUpdates");
+    return NSUserDefaults::standardUserDefaults()->boolForKey(DefaultsKey::SUUpdaterChecksForBetaUpdates);
 }
 
 void AppDelegate::writeIfAbsent(const std::string& key, const Value& value)
@@ -86,6 +95,8 @@ void AppDelegate::writeIfAbsent(const std::string& key, const Value& value)
 
 void AppDelegate::initApp()
 {
+    // Bindings may name the toolkit's transformers by their class names.
+    VTValueTransformers::registerNamedTransformers();
     m_defaults = NSUserDefaults::standardUserDefaults();
     m_defaults->registerDefaults({ { "NSApplicationCrashOnExceptions", Value(false) } });
     createDefaultsValues();
@@ -104,14 +115,14 @@ namespace {
 // before the permission window, and those written after it.
 const std::vector<std::pair<std::string, Value>>& firstLaunchStyle()
 {
-    static const std::vector<std::pair<std::string, Value>> style { { "Style3DIndex", Value(8) }, { "ThemeIndex", Value(1) } };
+    static const std::vector<std::pair<std::string, Value>> style { { DefaultsKey::Style3DIndex, Value(8) }, { DefaultsKey::ThemeIndex, Value(1) } };
     return style;
 }
 
 const std::vector<std::pair<std::string, Value>>& firstLaunchPanel()
 {
     static const std::vector<std::pair<std::string, Value>> panel {
-        { "ShotcutsHints", Value(true) }, { "FullScreenMode", Value(false) }, { "ShowOnScreen", Value(1) }
+        { DefaultsKey::ShotcutsHints, Value(true) }, { DefaultsKey::FullScreenMode, Value(false) }, { DefaultsKey::ShowOnScreen, Value(1) }
     };
     return panel;
 }
@@ -122,10 +133,10 @@ void AppDelegate::createDefaultsValues()
 {
     for (const auto& [key, value] : firstLaunchStyle())
         writeIfAbsent(key, value);
-    writeIfAbsent("KeyboardShotcuts", Value(true));
-    writeIfAbsent("ShowIconInDock", Value(true));
-    writeIfAbsent("CMTEnableAutomaticChecks", Value(true));
-    writeIfAbsent("SUUpdaterChecksForBetaUpdates", Value(true));
+    writeIfAbsent(DefaultsKey::KeyboardShotcuts, Value(true));
+    writeIfAbsent(DefaultsKey::ShowIconInDock, Value(true));
+    writeIfAbsent(DefaultsKey::CMTEnableAutomaticChecks, Value(true));
+    writeIfAbsent(DefaultsKey::SUUpdaterChecksForBetaUpdates, Value(true));
 }
 
 void AppDelegate::showAccessDialog()
@@ -147,14 +158,14 @@ void AppDelegate::doNext()
 {
     for (const auto& [key, value] : firstLaunchPanel())
         writeIfAbsent(key, value);
-    writeIfAbsent("CMCheckForUpdatesInBackground", Value(true));
-    writeIfAbsent("CMTEnableAutomaticChecks", Value(true));
-    writeIfAbsent("Animation3D", Value(true));
+    writeIfAbsent(DefaultsKey::CMCheckForUpdatesInBackground, Value(true));
+    writeIfAbsent(DefaultsKey::CMTEnableAutomaticChecks, Value(true));
+    writeIfAbsent(DefaultsKey::Animation3D, Value(true));
 
     auto updater = SUUpdater::sharedUpdater();
     updater->setDelegate(selfRef<NSObject>());
     updater->setFeedURL(getFeedURL());
-    updater->setAutomaticallyChecksForUpdates(m_defaults->boolForKey("CMTEnableAutomaticChecks"));
+    updater->setAutomaticallyChecksForUpdates(m_defaults->boolForKey(DefaultsKey::CMTEnableAutomaticChecks));
     updater->checkForUpdatesInBackground();
 
     if (!accessibilityEnabled())
@@ -165,14 +176,14 @@ void AppDelegate::doNext()
 
 void AppDelegate::setUpVisible()
 {
-    NSApp().setActivationPolicy(m_defaults->boolForKey("ShowIconInDock") ? NSApplicationActivationPolicyRegular
+    NSApp().setActivationPolicy(m_defaults->boolForKey(DefaultsKey::ShowIconInDock) ? NSApplicationActivationPolicyRegular
                                                                           : NSApplicationActivationPolicyAccessory);
 }
 
 void AppDelegate::setupStatusMenu()
 {
     auto defaults = NSUserDefaults::standardUserDefaults();
-    if (defaults->boolForKey("HideMenuBarIcon")) {
+    if (defaults->boolForKey(DefaultsKey::HideMenuBarIcon)) {
         m_statusItem.reset();
         return;
     }
@@ -207,7 +218,7 @@ void AppDelegate::setupStatusMenu()
 
 std::string AppDelegate::getFeedURL() const
 {
-    std::string feed = NSUserDefaults::standardUserDefaults()->boolForKey("SUUpdaterChecksForBetaUpdates")
+    std::string feed = NSUserDefaults::standardUserDefaults()->boolForKey(DefaultsKey::SUUpdaterChecksForBetaUpdates)
         ? std::string(kBetaFeed)
         : NSBundle::mainBundle().objectForInfoDictionaryKey("SUFeedURL").stringValue();
     NSLog("Feed URL: %@", feed);
@@ -227,9 +238,8 @@ void AppDelegate::openAccessibility() const
 const Ref<KSPreferencesWindowController>& AppDelegate::prefsController()
 {
     if (!m_prefsController) {
-        // The four panes of the preferences belong to a later part of the
-        // application; the window works with whatever panes it is given.
-        std::vector<Ref<NSViewController>> panes;
+        std::vector<Ref<NSViewController>> panes { makeRef<GeneralPrefs>(), makeRef<StylePrefs>(),
+            makeRef<ShortcutsPrefs>(), makeRef<UpdatePrefsViewController>() };
         m_prefsController = makeRef<KSPreferencesWindowController>(
             panes, NSBundle::mainBundle().localizedStringForKey("Preferences", ""));
         if (auto window = m_prefsController->window())
@@ -278,7 +288,7 @@ void AppDelegate::checkUpates(const Ref<NSObject>& sender)
 
 void AppDelegate::setShowHideDockIcon()
 {
-    if (NSUserDefaults::standardUserDefaults()->boolForKey("ShowIconInDock")) {
+    if (NSUserDefaults::standardUserDefaults()->boolForKey(DefaultsKey::ShowIconInDock)) {
         NSApp().setActivationPolicy(NSApplicationActivationPolicyRegular);
     } else {
         NSApp().setActivationPolicy(NSApplicationActivationPolicyAccessory);
@@ -311,9 +321,9 @@ void AppDelegate::sheduleTimer()
     if (m_updateTimer && m_updateTimer->isValid())
         m_updateTimer->invalidate();
     auto defaults = NSUserDefaults::standardUserDefaults();
-    if (!defaults->boolForKey("CMTEnableAutomaticChecks"))
+    if (!defaults->boolForKey(DefaultsKey::CMTEnableAutomaticChecks))
         return;
-    double period = defaults->boolForKey("SUUpdaterChecksForBetaUpdates") ? kBetaUpdatePeriod : kUpdatePeriod;
+    double period = defaults->boolForKey(DefaultsKey::SUUpdaterChecksForBetaUpdates) ? kBetaUpdatePeriod : kUpdatePeriod;
     Weak<AppDelegate> weak = selfRef<AppDelegate>();
     m_updateTimer = NSTimer::scheduledTimerWithTimeInterval(period, false, [weak](NSTimer&) {
         if (auto self = weak.lock())
@@ -325,7 +335,7 @@ void AppDelegate::onTimer()
 {
     auto updater = SUUpdater::sharedUpdater();
     updater->setAutomaticallyChecksForUpdates(true);
-    if (NSUserDefaults::standardUserDefaults()->boolForKey("CMCheckForUpdatesInBackground"))
+    if (NSUserDefaults::standardUserDefaults()->boolForKey(DefaultsKey::CMCheckForUpdatesInBackground))
         updater->checkForUpdatesInBackground();
     else
         updater->checkForUpdates(selfRef<NSObject>());

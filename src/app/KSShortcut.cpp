@@ -1,5 +1,8 @@
 #include "KSShortcut.h"
 
+#include <appkit/NSEvent.h>
+#include <services/CarbonEvents.h>
+
 #include "ShortcutKitText.h"
 
 #include <foundation/Format.h>
@@ -12,10 +15,10 @@
 
 namespace {
 
-constexpr uint64_t kShiftFlag = 0x20000;
-constexpr uint64_t kControlFlag = 0x40000;
-constexpr uint64_t kOptionFlag = 0x80000;
-constexpr uint64_t kCommandFlag = 0x100000;
+constexpr uint64_t kShiftFlag = NSEventModifierFlagShift;
+constexpr uint64_t kControlFlag = NSEventModifierFlagControl;
+constexpr uint64_t kOptionFlag = NSEventModifierFlagOption;
+constexpr uint64_t kCommandFlag = NSEventModifierFlagCommand;
 
 constexpr const char* kKeyCodeKey = "KeyCode";
 constexpr const char* kModifierFlagsKey = "ModifierFlags";
@@ -23,9 +26,8 @@ constexpr const char* kModifierFlagsKey = "ModifierFlags";
 // The room the layout translation has, in UTF-16 units.
 constexpr size_t kTranslationBufferLength = 256;
 
-// Function keys F1 to F19 by key code, in order.
-constexpr int64_t kFunctionKeyCodes[] = { 122, 120, 99, 118, 96, 97, 98, 100, 101, 109, 103, 111, 105, 107, 113, 106,
-    64, 79, 80 };
+// Function keys F1 to F19 have names and characters of their own.
+constexpr size_t kNamedFunctionKeys = 19;
 constexpr char16_t kF1FunctionKeyCharacter = 0xF704;
 
 // Archives written before a decoder is asked for can still name the class:
@@ -93,8 +95,8 @@ std::optional<std::string> fixedKeyText(int64_t keyCode)
     }
     if (keyCode >= 82 && keyCode <= 89)
         return std::string(1, static_cast<char>('0' + (keyCode - 82)));
-    for (size_t i = 0; i < std::size(kFunctionKeyCodes); ++i)
-        if (kFunctionKeyCodes[i] == keyCode)
+    for (size_t i = 0; i < kNamedFunctionKeys; ++i)
+        if (kVK_FunctionKeys[i] == keyCode)
             return "F" + std::to_string(i + 1);
     return std::nullopt;
 }
@@ -143,11 +145,11 @@ uint32_t KSShortcut::carbonFlags() const
 {
     uint32_t flags = 0;
     if (m_modifierFlags & kControlFlag)
-        flags |= 0x1000;
+        flags |= controlKey;
     if (m_modifierFlags & kOptionFlag)
-        flags |= 0x800;
+        flags |= optionKey;
     if (m_modifierFlags & kCommandFlag)
-        flags |= 0x100;
+        flags |= cmdKey;
     if (m_modifierFlags & kShiftFlag)
         flags |= 0x200;
     return flags;
@@ -174,10 +176,10 @@ std::string KSShortcut::keyCodeStringForKeyEquivalent() const
     std::string text = keyCodeString().value_or(std::string());
     if (ShortcutKitText::utf16(text).size() <= 1)
         return ShortcutKitText::lowercase(text);
-    if (m_keyCode == 49)
+    if (m_keyCode == kVK_Space)
         return " ";
-    for (size_t i = 0; i < std::size(kFunctionKeyCodes); ++i)
-        if (kFunctionKeyCodes[i] == m_keyCode)
+    for (size_t i = 0; i < kNamedFunctionKeys; ++i)
+        if (kVK_FunctionKeys[i] == m_keyCode)
             return ShortcutKitText::utf8(std::u16string(1, static_cast<char16_t>(kF1FunctionKeyCharacter + i)));
     return {};
 }

@@ -3,6 +3,7 @@
 #include "ShortcutKitText.h"
 
 #include <appkit/NSApplicationMainMenu.h>
+#include <appkit/NSEvent.h>
 #include <foundation/Format.h>
 #include <services/CarbonEvents.h>
 
@@ -10,17 +11,10 @@
 
 namespace {
 
-constexpr uint64_t kShiftFlag = 0x20000;
-constexpr uint64_t kControlFlag = 0x40000;
-constexpr uint64_t kOptionFlag = 0x80000;
-constexpr uint64_t kCommandFlag = 0x100000;
-
-constexpr int64_t kSpaceKeyCode = 49;
-constexpr int64_t kEscapeKeyCode = 53;
-
-// F1 to F20.
-constexpr int64_t kFunctionKeyCodes[] = { 122, 120, 99, 118, 96, 97, 98, 100, 101, 109, 103, 111, 105, 107, 113, 106,
-    64, 79, 80, 90 };
+constexpr uint64_t kShiftFlag = NSEventModifierFlagShift;
+constexpr uint64_t kControlFlag = NSEventModifierFlagControl;
+constexpr uint64_t kOptionFlag = NSEventModifierFlagOption;
+constexpr uint64_t kCommandFlag = NSEventModifierFlagCommand;
 
 }
 
@@ -38,7 +32,7 @@ bool KSShortcutValidator::isShortcutValid(const Ref<KSShortcut>& shortcut) const
         return false;
     int64_t keyCode = shortcut->keyCode();
     uint64_t flags = shortcut->modifierFlags();
-    for (int64_t functionKey : kFunctionKeyCodes)
+    for (int64_t functionKey : kVK_FunctionKeys)
         if (keyCode == functionKey)
             return true;
     if (!flags)
@@ -47,7 +41,7 @@ bool KSShortcutValidator::isShortcutValid(const Ref<KSShortcut>& shortcut) const
         return true;
     if (!(flags & kOptionFlag))
         return false;
-    return keyCode == kSpaceKeyCode || keyCode == kEscapeKeyCode || allowAnyShortcutWithOptionModifier();
+    return keyCode == kVK_Space || keyCode == kVK_Escape || allowAnyShortcutWithOptionModifier();
 }
 
 bool KSShortcutValidator::isShortcutAlreadyTakenBySystem(const Ref<KSShortcut>& shortcut, std::string* explanation) const

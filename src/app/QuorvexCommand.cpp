@@ -6,9 +6,18 @@
 
 #include <appkit/NSScreen.h>
 #include <desktop/sim/SimDesktop.h>
+#include <desktop/x11/X11Connection.h>
+#include <desktop/x11/X11Desktop.h>
+#include <foundation/NSUserDefaults.h>
+
+#include <atomic>
+#include <csignal>
+#include <pthread.h>
+#include <thread>
 #include <foundation/Format.h>
 #include <foundation/NSUserDefaults.h>
 #include <model/AccessHelper.h>
+#include <model/DefaultsKeys.h>
 #include <model/NSScreenExtension.h>
 #include <model/SWAccessibilityElement.h>
 #include <model/SWApplication.h>
@@ -19,6 +28,7 @@
 #include <graphics/NSBitmapImageRep.h>
 #include <graphics/NSImage.h>
 #include <services/CGWindow.h>
+#include <services/PlatformStartup.h>
 #include <foundation/Dispatch.h>
 #include <foundation/RunLoop.h>
 
@@ -42,7 +52,7 @@ std::string rectText(const CGRect& r)
     return stringWithFormat("(%g, %g, %g, %g)", r.origin.x, r.origin.y, r.size.width, r.size.height);
 }
 
-void usage(std::ostream& err) { err << "usage: quorvex [--desktop FILE] [--session FILE] [--out DIR]\n"; }
+void usage(std::ostream& err) { err << "usage: quorvex [--desktop FILE] [--session FILE] [--out DIR]\n       quorvex --x11 [--out DIR]\n"; }
 
 // Answers for a session when no hotkey controller runs (no accessibility).
 class NoPanelHost final : public QuorvexSessionHost {
@@ -174,7 +184,7 @@ bool writePanelPictures(const std::string& directory, std::ostream& out, std::os
     for (const auto& [theme, name] : themes) {
         std::string path = directory + "/panel-" + name + ".png";
         std::string error;
-        if (!writeSwitcherSnapshot(with({ { "ThemeIndex", Value(int64_t(theme)) } }), path, &error)) {
+        if (!writeSwitcherSnapshot(with({ { DefaultsKey::ThemeIndex, Value(int64_t(theme)) } }), path, &error)) {
             err << "quorvex: the " << name << " panel picture: " << error << "\n";
             return false;
         }
@@ -187,7 +197,7 @@ bool writePanelPictures(const std::string& directory, std::ostream& out, std::os
     for (const auto& [layout, file, name] : lists) {
         std::string path = directory + "/panel-" + file + ".png";
         std::string error;
-        if (!writeSwitcherSnapshot(with({ { "LayoutType", Value(int64_t(layout)) } }), path, &error)) {
+        if (!writeSwitcherSnapshot(with({ { DefaultsKey::LayoutType, Value(int64_t(layout)) } }), path, &error)) {
             err << "quorvex: the " << name << " picture: " << error << "\n";
             return false;
         }
@@ -196,8 +206,73 @@ bool writePanelPictures(const std::string& directory, std::ostream& out, std::os
     return true;
 }
 
+namespace {
+
+// Runs the system on the X11 session of $DISPLAY until a signal (SIGINT,
+// SIGTERM) stops it or the server goes away; exits 1 in that case, with the
+// settings as they were last written.
+int runOnX11(const std::string& outDirectory, std::ostream& out, std::ostream& err)
+{
+    // The signals wait for one thread of ours instead of ending the process
+    // in the middle of a settings write.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+    Clock::setCurrent(std::make_shared<SystemClock>());
+    std::string error;
+    auto desktop = X11Desktop::connect("", &error);
+    if (!desktop) {
+        err << "quorvex: " << error << "\n";
+        return 1;
+    }
+    Desktop::setCurrent(desktop);
+    out << "X11 display \"" << desktop->connection().displayName() << "\", window manager \""
+        << desktop->connection().windowManagerName() << "\"\n";
+    printAccessibilityReport(out);
+    printModelLists(out);
+    if (!writePreviews(outDirectory + "/previews", out, err))
+        return 1;
+
+    std::atomic<int> status { 0 };
+    desktop->setServerLostHandler([&status, &err] {
+        RunLoop::main().perform([&status, &err] {
+            err << "quorvex: the connection to the X server was lost; the settings are kept\n";
+            status = 1;
+            RunLoop::main().stop();
+        });
+    });
+    std::thread signalWaiter([&signals] {
+        int signal = 0;
+        sigwait(&signals, &signal);
+        if (signal != SIGUSR1)
+            RunLoop::main().perform([] { RunLoop::main().stop(); });
+    });
+
+    auto delegate = makeRef<AppDelegate>();
+    NSApp().setDelegate(delegate);
+    NSApp().finishLaunching();
+    for (const auto& combination : desktop->grabFailures())
+        err << "quorvex: " << combination << " is held by another program; that hotkey does nothing here\n";
+    out << "Quorvex is running on X11: Super+Tab, Control+Tab and Alt+Tab as set in the preferences (Super stands for "
+           "Command, Alt for Option). Stop it with Control+C.\n"
+        << std::flush;
+    RunLoop::main().run();
+    pthread_kill(signalWaiter.native_handle(), SIGUSR1);
+    signalWaiter.join();
+    NSUserDefaults::standardUserDefaults()->synchronize();
+    dispatchWaitForBackgroundWork();
+    return status;
+}
+
+}
+
 int runQuorvex(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
 {
+    bool x11 = false;
     std::string desktopFile;
     std::string sessionFile;
     std::string outDirectory = "out";
@@ -208,6 +283,8 @@ int runQuorvex(int argc, const char* const* argv, std::ostream& out, std::ostrea
             sessionFile = argv[++i];
         } else if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc) {
             outDirectory = argv[++i];
+        } else if (std::strcmp(argv[i], "--x11") == 0) {
+            x11 = true;
         } else if (std::strcmp(argv[i], "--help") == 0) {
             usage(out);
             return 0;
@@ -216,6 +293,13 @@ int runQuorvex(int argc, const char* const* argv, std::ostream& out, std::ostrea
             usage(err);
             return 2;
         }
+    }
+    if (x11) {
+        if (!desktopFile.empty() || !sessionFile.empty()) {
+            err << "quorvex: --x11 runs on the real session: it takes no --desktop or --session\n";
+            return 2;
+        }
+        return runOnX11(outDirectory, out, err);
     }
     std::ifstream sessionStream;
     if (!sessionFile.empty()) {
@@ -233,7 +317,7 @@ int runQuorvex(int argc, const char* const* argv, std::ostream& out, std::ostrea
     }
     // Time moves only when the session waits, so every run is the same.
     Clock::setCurrent(std::make_shared<VirtualClock>());
-    Desktop::setCurrent(desktop);
+    PlatformInstallDesktop(desktop);
     printAccessibilityReport(out);
     printModelLists(out);
     if (!writePreviews(outDirectory + "/previews", out, err))

@@ -3,6 +3,7 @@
 #include <desktop/KeyboardLayout.h>
 #include <foundation/NSUserDefaults.h>
 #include <foundation/RunLoop.h>
+#include <model/DefaultsKeys.h>
 #include <services/CGWindow.h>
 
 
@@ -73,22 +74,22 @@ struct SettingRule {
 const std::map<std::string, SettingRule>& settingRules()
 {
     static const std::map<std::string, SettingRule> rules = {
-        { "LayoutType", { false, 0, 3 } },
-        { "Style3DIndex", { false, 0, 11 } },
-        { "ThemeIndex", { false, 0, 2 } },
-        { "ShowOnScreen", { false, 0, 2 } },
-        { "AllWindowsHotkeyIndex", { false, 0, 3 } },
-        { "OnScreenWindowsHotkeyIndex", { false, 0, 3 } },
-        { "ActiveAppWindowsHotKeyIndex", { false, 0, 3 } },
-        { "Animation3D", { true, 0, 1 } },
-        { "FullScreenMode", { true, 0, 1 } },
-        { "ShotcutsHints", { true, 0, 1 } },
-        { "KeyboardShotcuts", { true, 0, 1 } },
-        { "ShowIconInDock", { true, 0, 1 } },
-        { "HideMenuBarIcon", { true, 0, 1 } },
-        { "CMTEnableAutomaticChecks", { true, 0, 1 } },
-        { "CMCheckForUpdatesInBackground", { true, 0, 1 } },
-        { "SUUpdaterChecksForBetaUpdates", { true, 0, 1 } },
+        { DefaultsKey::LayoutType, { false, 0, 3 } },
+        { DefaultsKey::Style3DIndex, { false, 0, 11 } },
+        { DefaultsKey::ThemeIndex, { false, 0, 2 } },
+        { DefaultsKey::ShowOnScreen, { false, 0, 2 } },
+        { DefaultsKey::AllWindowsHotkeyIndex, { false, 0, 3 } },
+        { DefaultsKey::OnScreenWindowsHotkeyIndex, { false, 0, 3 } },
+        { DefaultsKey::ActiveAppWindowsHotKeyIndex, { false, 0, 3 } },
+        { DefaultsKey::Animation3D, { true, 0, 1 } },
+        { DefaultsKey::FullScreenMode, { true, 0, 1 } },
+        { DefaultsKey::ShotcutsHints, { true, 0, 1 } },
+        { DefaultsKey::KeyboardShotcuts, { true, 0, 1 } },
+        { DefaultsKey::ShowIconInDock, { true, 0, 1 } },
+        { DefaultsKey::HideMenuBarIcon, { true, 0, 1 } },
+        { DefaultsKey::CMTEnableAutomaticChecks, { true, 0, 1 } },
+        { DefaultsKey::CMCheckForUpdatesInBackground, { true, 0, 1 } },
+        { DefaultsKey::SUUpdaterChecksForBetaUpdates, { true, 0, 1 } },
     };
     return rules;
 }
@@ -117,17 +118,20 @@ QuorvexSession::QuorvexSession(SimDesktop& desktop, QuorvexSessionHost& host, st
 std::optional<uint16_t> QuorvexSession::keyCodeForName(const std::string& name)
 {
     static const std::map<std::string, uint16_t> keys = {
-        { "a", 0 }, { "s", 1 }, { "d", 2 }, { "f", 3 }, { "h", 4 }, { "g", 5 }, { "z", 6 }, { "x", 7 }, { "c", 8 }, { "v", 9 },
-        { "b", 11 }, { "q", 12 }, { "w", 13 }, { "e", 14 }, { "r", 15 }, { "y", 16 }, { "t", 17 }, { "1", 18 }, { "2", 19 },
-        { "3", 20 }, { "4", 21 }, { "6", 22 }, { "5", 23 }, { "equal", 24 }, { "9", 25 }, { "7", 26 }, { "minus", 27 },
-        { "8", 28 }, { "0", 29 }, { "o", 31 }, { "u", 32 }, { "i", 34 }, { "p", 35 }, { "l", 37 }, { "j", 38 }, { "k", 40 },
-        { "n", 45 }, { "m", 46 }, { "grave", 50 }, { "`", 50 },
-        { "return", VirtualKey::Return }, { "enter", VirtualKey::Return }, { "tab", VirtualKey::Tab },
-        { "space", VirtualKey::Space }, { "delete", VirtualKey::Delete }, { "escape", VirtualKey::Escape },
-        { "esc", VirtualKey::Escape }, { "left", VirtualKey::LeftArrow }, { "right", VirtualKey::RightArrow },
-        { "down", VirtualKey::DownArrow }, { "up", VirtualKey::UpArrow },
-        { "f1", 122 }, { "f2", 120 }, { "f3", 99 }, { "f4", 118 }, { "f5", 96 }, { "f6", 97 }, { "f7", 98 }, { "f8", 100 },
-        { "f9", 101 }, { "f10", 109 }, { "f11", 103 }, { "f12", 111 },
+        { "a", kVK_ANSI_A }, { "s", kVK_ANSI_S }, { "d", kVK_ANSI_D }, { "f", kVK_ANSI_F }, { "h", kVK_ANSI_H },
+        { "g", kVK_ANSI_G }, { "z", kVK_ANSI_Z }, { "x", kVK_ANSI_X }, { "c", kVK_ANSI_C }, { "v", kVK_ANSI_V },
+        { "b", kVK_ANSI_B }, { "q", kVK_ANSI_Q }, { "w", kVK_ANSI_W }, { "e", kVK_ANSI_E }, { "r", kVK_ANSI_R },
+        { "y", kVK_ANSI_Y }, { "t", kVK_ANSI_T }, { "1", kVK_ANSI_1 }, { "2", kVK_ANSI_2 }, { "3", kVK_ANSI_3 },
+        { "4", kVK_ANSI_4 }, { "6", kVK_ANSI_6 }, { "5", kVK_ANSI_5 }, { "equal", kVK_ANSI_Equal }, { "9", kVK_ANSI_9 },
+        { "7", kVK_ANSI_7 }, { "minus", kVK_ANSI_Minus }, { "8", kVK_ANSI_8 }, { "0", kVK_ANSI_0 }, { "o", kVK_ANSI_O },
+        { "u", kVK_ANSI_U }, { "i", kVK_ANSI_I }, { "p", kVK_ANSI_P }, { "l", kVK_ANSI_L }, { "j", kVK_ANSI_J },
+        { "k", kVK_ANSI_K }, { "n", kVK_ANSI_N }, { "m", kVK_ANSI_M }, { "grave", kVK_ANSI_Grave }, { "`", kVK_ANSI_Grave },
+        { "return", kVK_Return }, { "enter", kVK_Return }, { "tab", kVK_Tab },
+        { "space", kVK_Space }, { "delete", kVK_Delete }, { "escape", kVK_Escape },
+        { "esc", kVK_Escape }, { "left", kVK_LeftArrow }, { "right", kVK_RightArrow },
+        { "down", kVK_DownArrow }, { "up", kVK_UpArrow },
+        { "f1", kVK_F1 }, { "f2", kVK_F2 }, { "f3", kVK_F3 }, { "f4", kVK_F4 }, { "f5", kVK_F5 }, { "f6", kVK_F6 },
+        { "f7", kVK_F7 }, { "f8", kVK_F8 }, { "f9", kVK_F9 }, { "f10", kVK_F10 }, { "f11", kVK_F11 }, { "f12", kVK_F12 },
     };
     auto it = keys.find(lowercase(name));
     if (it == keys.end())
@@ -338,6 +342,8 @@ QuorvexSession::Status QuorvexSession::runLine(const std::string& line, size_t l
         settle();
         return Passed;
     }
+    if (auto status = runWindowCommand(t, lineNumber, line))
+        return *status;
     if (command == "set") {
         const auto& rules = settingRules();
         auto rule = arguments(2, 2) ? rules.find(t[1]) : rules.end();
@@ -363,7 +369,7 @@ QuorvexSession::Status QuorvexSession::runLine(const std::string& line, size_t l
         settle();
         return Passed;
     }
-    if (command == "expect") {
+    if (command == "expect" && !(t.size() >= 2 && m_host.handlesExpectation(t[1]))) {
         settle();
         if (t.size() == 3 && t[1] == "focus") {
             auto focused = m_desktop.window(m_desktop.focusedWindow());
@@ -413,7 +419,20 @@ QuorvexSession::Status QuorvexSession::runLine(const std::string& line, size_t l
             }
             return Passed;
         }
-        return usage("expect focus \"TITLE\" | expect panel visible|hidden | expect selected \"TITLE\" | expect count N | expect frame \"TITLE\" X Y WIDTH HEIGHT");
+        return usage("expect focus \"TITLE\" | expect panel visible|hidden | expect selected \"TITLE\" | expect count N | "
+                     "expect frame \"TITLE\" X Y WIDTH HEIGHT | expect checked|unchecked \"TITLE\" | expect shows \"TEXT\" | "
+                     "expect login-item on|off");
+    }
+    std::string hostProblem;
+    switch (m_host.runCommand(t, hostProblem)) {
+    case QuorvexSessionHost::CommandResult::Passed:
+        return Passed;
+    case QuorvexSessionHost::CommandResult::Failed:
+        return fail(lineNumber, line, hostProblem, ExpectationFailed);
+    case QuorvexSessionHost::CommandResult::Error:
+        return fail(lineNumber, line, hostProblem, ScriptError);
+    case QuorvexSessionHost::CommandResult::NotMine:
+        break;
     }
     return fail(lineNumber, line, "unknown command \"" + command + "\"", ScriptError);
 }

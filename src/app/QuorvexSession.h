@@ -15,6 +15,19 @@
 //   expect focus "TITLE" | expect panel visible | expect panel hidden
 //   expect selected "TITLE" | expect count N
 //   expect frame "TITLE" X Y WIDTH HEIGHT   the window's frame, top-left origin as in desktop files
+//
+// The application's own windows, as a person uses them:
+//   menu "ITEM"                chooses an item of the status-bar menu
+//   click "TEXT" [N]           clicks the control showing TEXT (a button, a
+//                              pop-up, a recorder, a toolbar item, an item of
+//                              the open pop-up), or the N-th control right of
+//                              the label TEXT (default the first)
+//   click X Y                  clicks at a screen point (bottom-left origin)
+//   type "TEXT"                types the text on the keyboard
+//   windowshot NAME            the front window of the application to DIR/NAME.png
+//   expect checked "TITLE" | expect unchecked "TITLE"
+//   expect shows "TEXT"        some control of a visible window shows TEXT
+//   expect login-item on|off   whether the login items start this program
 #pragma once
 
 #include <desktop/sim/SimDesktop.h>
@@ -35,6 +48,22 @@ public:
     virtual std::optional<std::string> selectedTitle() = 0;
     // How many entries the panel shows.
     virtual size_t shownCount() = 0;
+
+    // Commands of the host's own, given as words; NotMine leaves the line to
+    // be reported as an unknown command. A failure or error fills problem.
+    enum class CommandResult { NotMine, Passed, Failed, Error };
+    // Whether "expect WHAT ..." is one of the host's commands.
+    virtual bool handlesExpectation(const std::string& what) const
+    {
+        (void)what;
+        return false;
+    }
+    virtual CommandResult runCommand(const std::vector<std::string>& words, std::string& problem)
+    {
+        (void)words;
+        (void)problem;
+        return CommandResult::NotMine;
+    }
 };
 
 class QuorvexSession {
@@ -56,6 +85,9 @@ public:
 
 private:
     Status fail(size_t lineNumber, const std::string& line, const std::string& problem, Status status);
+    // The commands on the application's own windows; nothing when the
+    // command is not one of them.
+    std::optional<Status> runWindowCommand(const std::vector<std::string>& tokens, size_t lineNumber, const std::string& line);
     std::optional<pid_t> applicationNamed(const std::string& name) const;
     std::optional<CGWindowID> windowTitled(const std::string& title) const;
 

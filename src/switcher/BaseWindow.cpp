@@ -3,6 +3,7 @@
 #include "SwitcherCodes.h"
 
 #include <foundation/NSUserDefaults.h>
+#include <model/DefaultsKeys.h>
 #include <model/NSScreenExtension.h>
 
 BaseWindow::BaseWindow(CGRect contentRect, NSWindowStyleMask style, NSBackingStoreType backing, bool defer)
@@ -13,7 +14,7 @@ BaseWindow::BaseWindow(CGRect contentRect, NSWindowStyleMask style, NSBackingSto
 
 Ref<NSScreen> BaseWindow::actualScreen()
 {
-    auto choice = NSUserDefaults::standardUserDefaults()->integerForKey("ShowOnScreen");
+    auto choice = NSUserDefaults::standardUserDefaults()->integerForKey(DefaultsKey::ShowOnScreen);
     if (choice == ScreenChoiceUnderMouse) {
         if (auto screen = currentScreenForMouseLocation()) return screen;
     } else if (choice == ScreenChoiceFirst) {

@@ -11,6 +11,7 @@
 #include <appkit/NSNib.h>
 #include <foundation/NSNotificationCenter.h>
 #include <foundation/NSUserDefaults.h>
+#include <model/DefaultsKeys.h>
 #include <model/SWWindow.h>
 #include <toolkit/FBFlatButton.h>
 
@@ -72,7 +73,7 @@ void GridCollectionViewItem::viewWillAppear()
         if (auto item = weak.lock()) item->updateTrackingAreas();
     });
     if (auto badge = badgeBtn()) {
-        int64_t theme = NSUserDefaults::standardUserDefaults()->integerForKey("ThemeIndex");
+        int64_t theme = NSUserDefaults::standardUserDefaults()->integerForKey(DefaultsKey::ThemeIndex);
         badge->setBackgroundNormalColor(
             theme != SwitcherThemeLight ? NSColor::darkGrayColor() : NSColor::lightGrayColor());
         badge->setCornerRadius(kBadgeCornerRadius);

@@ -10,6 +10,7 @@
 #include <appkit/NSScreen.h>
 #include <appkit/NSWindow.h>
 #include <foundation/NSUserDefaults.h>
+#include <model/DefaultsKeys.h>
 #include <model/EBEventful.h>
 #include <model/NSScreenExtension.h>
 
@@ -95,7 +96,7 @@ CGSize GridViewController::getContentSize()
 {
     NSWindow* window = isViewLoaded() ? view()->window() : nullptr;
     Ref<NSScreen> screen = window ? window->screen() : nullptr;
-    if (NSUserDefaults::standardUserDefaults()->boolForKey("FullScreenMode"))
+    if (NSUserDefaults::standardUserDefaults()->boolForKey(DefaultsKey::FullScreenMode))
         return screen ? screen->frame().size : CGSizeZero;
 
     float n = m_arrayController ? static_cast<float>(m_arrayController->content().size()) : 0;

@@ -12,6 +12,7 @@
 #include <foundation/NSUserDefaults.h>
 #include <graphics/NSColor.h>
 #include <graphics/NSImage.h>
+#include <model/DefaultsKeys.h>
 #include <model/EBEventful.h>
 #include <services/CarbonEvents.h>
 #include <toolkit/NSImageStackBlur.h>
@@ -177,7 +178,7 @@ SwitchViewControllerProtocol* SwitchWindowController::currentLayout() const
 
 void SwitchWindowController::loadLayout()
 {
-    setLayoutType(static_cast<SwitcherLayout>(defaults()->integerForKey("LayoutType")));
+    setLayoutType(static_cast<SwitcherLayout>(defaults()->integerForKey(DefaultsKey::LayoutType)));
 }
 
 void SwitchWindowController::setLayoutType(SwitcherLayout layoutType)
@@ -219,12 +220,12 @@ void SwitchWindowController::setCurrentViewController(const Ref<NSViewController
 
 int SwitchWindowController::currentTheme() const
 {
-    return defaults()->integerForKey("ThemeIndex") < SwitcherThemeDark ? 1 : 0;
+    return defaults()->integerForKey(DefaultsKey::ThemeIndex) < SwitcherThemeDark ? 1 : 0;
 }
 
 NSVisualEffectMaterial SwitchWindowController::material() const
 {
-    switch (defaults()->integerForKey("ThemeIndex")) {
+    switch (defaults()->integerForKey(DefaultsKey::ThemeIndex)) {
     case SwitcherThemeLight:
         return NSVisualEffectMaterialLight;
     case SwitcherThemeDark:
@@ -236,7 +237,7 @@ NSVisualEffectMaterial SwitchWindowController::material() const
 
 bool SwitchWindowController::isFullScreen() const
 {
-    return m_layoutType == SwitcherLayoutCarousel || defaults()->boolForKey("FullScreenMode");
+    return m_layoutType == SwitcherLayoutCarousel || defaults()->boolForKey(DefaultsKey::FullScreenMode);
 }
 
 int32_t SwitchWindowController::listStyle() const
@@ -351,7 +352,7 @@ void SwitchWindowController::setSelfSize()
     CGFloat height = std::max(0.0, size.height);
     size_t count = m_arrayController ? m_arrayController->content().size() : 0;
     CGFloat extra = kExtraHeight;
-    if (defaults()->boolForKey("ShotcutsHints")) extra = count < 2 ? kExtraHeight : kExtraHeightWithHints;
+    if (defaults()->boolForKey(DefaultsKey::ShotcutsHints)) extra = count < 2 ? kExtraHeight : kExtraHeightWithHints;
     window->setFrame(CGRectMake(0, 0, width, height), true);
     NSWindowAddition::setHeight(*window, height + extra);
     window->center();

@@ -6,6 +6,7 @@
 #include <foundation/NSUserDefaults.h>
 #include <graphics/NSColor.h>
 #include <graphics/NSFont.h>
+#include <model/DefaultsKeys.h>
 #include <model/SWApplication.h>
 #include <model/SWWindow.h>
 
@@ -14,10 +15,6 @@
 namespace {
 
 // Key codes of the panel's commands.
-constexpr uint16_t kKeyH = 4;
-constexpr uint16_t kKeyQ = 12;
-constexpr uint16_t kKeyW = 13;
-constexpr uint16_t kKeyM = 46;
 
 constexpr CGFloat kHintFontSize = 12;
 
@@ -58,19 +55,19 @@ void SwitchWindowController::processKey(const Ref<NSEvent>& event)
         return;
     }
     switch (event->keyCode()) {
-    case kKeyH:
+    case kVK_ANSI_H:
         performHide();
         break;
-    case kKeyQ:
+    case kVK_ANSI_Q:
         performQuit();
         break;
-    case kKeyW:
+    case kVK_ANSI_W:
         performClose();
         break;
     case kVK_Return:
         performSwitch();
         break;
-    case kKeyM:
+    case kVK_ANSI_M:
         performMinimize();
         break;
     case kVK_Escape:
@@ -183,7 +180,7 @@ void SwitchWindowController::setSelection()
 
 void SwitchWindowController::setTooltips()
 {
-    bool show = NSUserDefaults::standardUserDefaults()->boolForKey("ShotcutsHints") && m_arrayController
+    bool show = NSUserDefaults::standardUserDefaults()->boolForKey(DefaultsKey::ShotcutsHints) && m_arrayController
         && m_arrayController->content().size() > 1;
     if (!show) {
         if (m_toolTipLabel) m_toolTipLabel->setHidden(true);

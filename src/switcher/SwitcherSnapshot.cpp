@@ -1,5 +1,6 @@
 #include "SwitcherSnapshot.h"
 
+#include <model/DefaultsKeys.h>
 #include <services/CGWindow.h>
 
 #include "SwitchWindowController.h"
@@ -48,7 +49,7 @@ private:
 
 bool writeSwitcherSnapshot(SwitcherTheme theme, const std::string& pngPath, std::string* error)
 {
-    return writeSwitcherSnapshot({ { "ThemeIndex", Value(int64_t(theme)) } }, pngPath, error);
+    return writeSwitcherSnapshot({ { DefaultsKey::ThemeIndex, Value(int64_t(theme)) } }, pngPath, error);
 }
 
 bool writeSwitcherSnapshot(const SwitcherSettings& settings, const std::string& pngPath, std::string* error)
@@ -91,7 +92,7 @@ bool writeSwitcherSnapshot(const SwitcherSettings& settings, const std::string& 
     if (!controller->currentViewController()) {
         return fail(error,
             "no switcher layout for LayoutType "
-                + std::to_string(NSUserDefaults::standardUserDefaults()->integerForKey("LayoutType")));
+                + std::to_string(NSUserDefaults::standardUserDefaults()->integerForKey(DefaultsKey::LayoutType)));
     }
     if (!opened) return fail(error, "the switcher panel did not open");
     if (!CGImageWritePNGFile(CGImageCreateWithDesktopImage(std::move(screenshot)), pngPath)) return fail(error, "cannot write " + pngPath);

@@ -9,6 +9,7 @@
 #include <appkit/NSScreen.h>
 #include <appkit/NSWindow.h>
 #include <foundation/NSUserDefaults.h>
+#include <model/DefaultsKeys.h>
 #include <model/EBEventful.h>
 #include <model/NSScreenExtension.h>
 #include <model/SWWindow.h>
@@ -65,12 +66,12 @@ void TableViewController::viewWillAppear()
 {
     NSViewController::viewWillAppear();
     setTabTextColor(
-        defaults()->integerForKey("ThemeIndex") > SwitcherThemeLight ? NSColor::whiteColor() : NSColor::blackColor());
+        defaults()->integerForKey(DefaultsKey::ThemeIndex) > SwitcherThemeLight ? NSColor::whiteColor() : NSColor::blackColor());
     if (auto table = tableView()) {
         const auto& columns = table->tableColumns();
         if (kSecondColumn < static_cast<long>(columns.size()))
             columns[kSecondColumn]->setHidden(
-                defaults()->integerForKey("LayoutType") == SwitcherLayoutListWithoutSecondColumn);
+                defaults()->integerForKey(DefaultsKey::LayoutType) == SwitcherLayoutListWithoutSecondColumn);
     }
     setUpKeyDownEventMonitor();
     updateTrackingAreas();
@@ -124,7 +125,7 @@ CGSize TableViewController::getContentSize()
 {
     NSWindow* window = isViewLoaded() ? view()->window() : nullptr;
     Ref<NSScreen> screen = window ? window->screen() : nullptr;
-    if (defaults()->boolForKey("FullScreenMode")) return screen ? screen->frame().size : CGSizeZero;
+    if (defaults()->boolForKey(DefaultsKey::FullScreenMode)) return screen ? screen->frame().size : CGSizeZero;
 
     float n = m_arrayController ? static_cast<float>(m_arrayController->content().size()) : 0;
     float height = n * kRowHeight;

@@ -4,6 +4,7 @@
 
 #include <foundation/NSUserDefaults.h>
 #include <graphics/NSGraphicsContext.h>
+#include <model/DefaultsKeys.h>
 
 WindowManViewPanel::WindowManViewPanel(CGRect frame)
     : NSView(frame)
@@ -13,7 +14,7 @@ WindowManViewPanel::WindowManViewPanel(CGRect frame)
 
 int WindowManViewPanel::currentTheme() const
 {
-    return NSUserDefaults::standardUserDefaults()->integerForKey("ThemeIndex") != SwitcherThemeDark ? 1 : 0;
+    return NSUserDefaults::standardUserDefaults()->integerForKey(DefaultsKey::ThemeIndex) != SwitcherThemeDark ? 1 : 0;
 }
 
 void WindowManViewPanel::drawRect(CGRect dirtyRect)

@@ -11,26 +11,9 @@
 
 namespace {
 
-// Bits of the Carbon modifier word.
-constexpr uint32_t kCarbonCommandBit = 8;
-constexpr uint32_t kCarbonShiftBit = 9;
-constexpr uint32_t kCarbonCapsLockBit = 10;
-constexpr uint32_t kCarbonOptionBit = 11;
-constexpr uint32_t kCarbonControlBit = 12;
-constexpr uint32_t kCarbonFunctionBit = 17;
+bool liveModifier(uint32_t mask) { return (GetCurrentKeyModifiers() & mask) != 0; }
 
-// Bits of an event's modifier flags.
-constexpr uint32_t kShiftBit = 17;
-constexpr uint32_t kControlBit = 18;
-constexpr uint32_t kOptionBit = 19;
-constexpr uint32_t kCommandBit = 20;
-constexpr uint32_t kFunctionBit = 23;
-
-constexpr uint16_t kSpaceKeyCode = 49;
-
-bool liveModifier(uint32_t bit) { return (GetCurrentKeyModifiers() >> bit) & 1; }
-
-bool flag(const NSEvent& event, uint32_t bit) { return (event.modifierFlags() >> bit) & 1; }
+bool flag(const NSEvent& event, NSEventModifierFlags mask) { return (event.modifierFlags() & mask) != 0; }
 
 // The first UTF-16 unit of a UTF-8 text, as the platform's strings count
 // characters; nothing for an empty text.
@@ -63,35 +46,33 @@ int32_t clickCount(const NSEvent& event)
 
 }
 
-bool NSEventUtilities::commandKeyDownNow() { return liveModifier(kCarbonCommandBit); }
-bool NSEventUtilities::shiftKeyDownNow() { return liveModifier(kCarbonShiftBit); }
-bool NSEventUtilities::capsLockDownNow() { return liveModifier(kCarbonCapsLockBit); }
-bool NSEventUtilities::optionKeyDownNow() { return liveModifier(kCarbonOptionBit); }
-bool NSEventUtilities::controlKeyDownNow() { return liveModifier(kCarbonControlBit); }
+bool NSEventUtilities::commandKeyDownNow() { return liveModifier(cmdKey); }
+bool NSEventUtilities::shiftKeyDownNow() { return liveModifier(shiftKey); }
+bool NSEventUtilities::capsLockDownNow() { return liveModifier(alphaLock); }
+bool NSEventUtilities::optionKeyDownNow() { return liveModifier(optionKey); }
+bool NSEventUtilities::controlKeyDownNow() { return liveModifier(controlKey); }
 bool NSEventUtilities::isMouseButtonDown() { return GetCurrentButtonState() & 1; }
 
 bool NSEventUtilities::spaceKeyDownNow()
 {
     KeyMap keys;
     GetKeys(keys);
-    return keys[kSpaceKeyCode / 8] & (1u << (kSpaceKeyCode % 8));
+    return keys[kVK_Space / 8] & (1u << (kVK_Space % 8));
 }
 
 uint32_t NSEventUtilities::carbonModifierFlagsToCocoaModifierFlags(uint32_t carbonFlags)
 {
-    auto moved = [&](uint32_t from, uint32_t to) { return ((carbonFlags >> from) & 1u) << to; };
-    return moved(kCarbonCommandBit, kCommandBit) | moved(kCarbonShiftBit, kShiftBit) | moved(kCarbonOptionBit, kOptionBit)
-        | moved(kCarbonControlBit, kControlBit) | moved(kCarbonFunctionBit, kFunctionBit);
+    auto moved = [&](uint32_t from, NSEventModifierFlags to) { return (carbonFlags & from) ? static_cast<uint32_t>(to) : 0u; };
+    return moved(cmdKey, NSEventModifierFlagCommand) | moved(shiftKey, NSEventModifierFlagShift)
+        | moved(optionKey, NSEventModifierFlagOption) | moved(controlKey, NSEventModifierFlagControl)
+        | moved(kEventKeyModifierFnMask, NSEventModifierFlagFunction);
 }
 
-bool NSEventUtilities::isDragEvent(
-    const Ref<NSEvent>& event, const Ref<NSView>& forView, float dragSlop, std::optional<double> timeOut)
+NSEventUtilities::MouseTracking NSEventUtilities::trackLeftMouse(
+    const Ref<NSEvent>& event, bool flipped, float dragSlop, std::optional<double> timeOut, bool takeRelease)
 {
-    if (!event)
-        return false;
     NSPoint press = event->locationInWindow();
     CGRect square = CGRectInset(CGRectMake(press.x, press.y, 0, 0), -dragSlop, -dragSlop);
-    bool flipped = forView && forView->isFlipped();
 
     // This application's drags and releases, in order, taken before dispatch.
     std::deque<Ref<NSEvent>> queue;
@@ -102,7 +83,7 @@ bool NSEventUtilities::isDragEvent(
         });
     // What was taken but not consumed goes on to its window once the caller
     // is done with the press, as if it had waited in the queue.
-    auto answer = [&](bool drag) {
+    auto answer = [&](MouseTracking::Outcome outcome, Ref<NSEvent> ending) {
         monitor.reset();
         if (!queue.empty()) {
             std::vector<Ref<NSEvent>> rest(queue.begin(), queue.end());
@@ -113,7 +94,10 @@ bool NSEventUtilities::isDragEvent(
                 },
                 kCFRunLoopCommonModes);
         }
-        return drag;
+        MouseTracking result;
+        result.outcome = outcome;
+        result.event = std::move(ending);
+        return result;
     };
 
     for (;;) {
@@ -124,22 +108,37 @@ bool NSEventUtilities::isDragEvent(
         }
         if (queue.empty()) {
             if (timeOut || !isMouseButtonDown())
-                return answer(false);
+                return answer(MouseTracking::Outcome::Ended, nullptr);
             continue;
         }
-        if (queue.front()->type() == NSEventTypeLeftMouseUp)
-            return answer(false);
+        if (queue.front()->type() == NSEventTypeLeftMouseUp) {
+            Ref<NSEvent> release;
+            if (takeRelease) {
+                release = queue.front();
+                queue.pop_front();
+            }
+            return answer(MouseTracking::Outcome::Released, release);
+        }
         auto drag = queue.front();
         queue.pop_front();
         if (!NSMouseInRect(drag->locationInWindow(), square, flipped))
-            return answer(true);
+            return answer(MouseTracking::Outcome::Dragged, drag);
     }
 }
 
-bool NSEventUtilities::shiftKeyDown(const NSEvent& event) { return flag(event, kShiftBit); }
-bool NSEventUtilities::controlKeyDown(const NSEvent& event) { return flag(event, kControlBit); }
-bool NSEventUtilities::optionKeyDown(const NSEvent& event) { return flag(event, kOptionBit); }
-bool NSEventUtilities::commandKeyDown(const NSEvent& event) { return flag(event, kCommandBit); }
+bool NSEventUtilities::isDragEvent(
+    const Ref<NSEvent>& event, const Ref<NSView>& forView, float dragSlop, std::optional<double> timeOut)
+{
+    if (!event)
+        return false;
+    bool flipped = forView && forView->isFlipped();
+    return trackLeftMouse(event, flipped, dragSlop, timeOut, false).outcome == MouseTracking::Outcome::Dragged;
+}
+
+bool NSEventUtilities::shiftKeyDown(const NSEvent& event) { return flag(event, NSEventModifierFlagShift); }
+bool NSEventUtilities::controlKeyDown(const NSEvent& event) { return flag(event, NSEventModifierFlagControl); }
+bool NSEventUtilities::optionKeyDown(const NSEvent& event) { return flag(event, NSEventModifierFlagOption); }
+bool NSEventUtilities::commandKeyDown(const NSEvent& event) { return flag(event, NSEventModifierFlagCommand); }
 
 bool NSEventUtilities::modifierIsDown(const NSEvent& event)
 {

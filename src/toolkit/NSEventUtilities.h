@@ -36,6 +36,16 @@ public:
         const Ref<NSEvent>& event, const Ref<NSView>& forView, float dragSlop, std::optional<double> timeOut);
     // How long one wait lasts when no deadline is given.
     static constexpr double kDragWaitInterval = 2.0;
+    // The loop behind isDragEvent: how the press ended, and the event that
+    // ended it. A release is handed over (not dispatched) when takeRelease
+    // is set; the drag that left the square is always consumed.
+    struct MouseTracking {
+        enum class Outcome { Dragged, Released, Ended };
+        Outcome outcome { Outcome::Ended };
+        Ref<NSEvent> event;
+    };
+    static MouseTracking trackLeftMouse(
+        const Ref<NSEvent>& event, bool flipped, float dragSlop, std::optional<double> timeOut, bool takeRelease);
 
     // What an event carries.
     static bool shiftKeyDown(const NSEvent& event);

@@ -66,7 +66,7 @@ TEST(SimKeyboard, KeysCarryTheHeldModifiersAndRepeatWhileHeld)
     desktop.pressKey(0, kControl);
     desktop.pressKey(0);
     desktop.releaseKey(0, 0);
-    desktop.typeKey(VirtualKey::LeftArrow);
+    desktop.typeKey(kVK_LeftArrow);
     desktop.typeKey(122, kCommand);
     world.settle();
     EXPECT_EQ(received(desktop, 7), (std::vector<Event> {
@@ -75,8 +75,8 @@ TEST(SimKeyboard, KeysCarryTheHeldModifiersAndRepeatWhileHeld)
                                         { 10, 0, kControl, true },
                                         { 11, 0, kControl, false },
                                         { 12, 59, 0, false },
-                                        { 10, VirtualKey::LeftArrow, kNumericPad | kFunction, false },
-                                        { 11, VirtualKey::LeftArrow, kNumericPad | kFunction, false },
+                                        { 10, kVK_LeftArrow, kNumericPad | kFunction, false },
+                                        { 11, kVK_LeftArrow, kNumericPad | kFunction, false },
                                         { 12, 55, kCommand, false },
                                         { 10, 122, kCommand | kFunction, false },
                                         { 11, 122, kCommand | kFunction, false },
@@ -159,6 +159,6 @@ TEST(KeyboardLayout, TypesTheUSLayout)
     EXPECT_EQ(type(1, KeyboardLayout::Option), u"\u00df");
     EXPECT_EQ(type(1, KeyboardLayout::Option | KeyboardLayout::Command), u"s") << "Command types the plain key";
     EXPECT_EQ(type(83, KeyboardLayout::Shift), u"1") << "the keypad ignores Shift";
-    EXPECT_EQ(type(VirtualKey::UpArrow), u"\x1e");
+    EXPECT_EQ(type(kVK_UpArrow), u"\x1e");
     EXPECT_EQ(type(200), u"");
 }

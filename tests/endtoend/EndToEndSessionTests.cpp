@@ -14,6 +14,7 @@
 #include <fstream>
 #include <iostream>
 #include <sstream>
+#include <sys/wait.h>
 
 namespace {
 
@@ -42,6 +43,8 @@ class EndToEnd : public ::testing::TestWithParam<std::string> { };
 {
     SimWorld world(readFile(sourceDirectory() + "/tests/endtoend/desktop.json"));
     TemporaryDirectory settings;
+    // The login items live in the settings folder too.
+    ::setenv("XDG_CONFIG_HOME", settings.path().c_str(), 1);
     NSUserDefaults::setStorageDirectory(settings.path());
     NSUserDefaults::resetStandardUserDefaults();
     EBEventful::resetForTesting();
@@ -70,4 +73,22 @@ TEST_P(EndToEnd, SessionPasses)
     EXPECT_EXIT(playSession(GetParam()), ::testing::ExitedWithCode(0), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Sessions, EndToEnd, ::testing::Values("command-tab", "option-tab", "option-grave", "actions", "list", "list-actions"));
+INSTANTIATE_TEST_SUITE_P(Sessions, EndToEnd,
+    ::testing::Values("command-tab", "option-tab", "option-grave", "actions", "list", "list-actions", "record-shortcut", "launch-at-login"));
+
+// The program itself, started twice on one settings folder: a shortcut
+// recorded in the first run is the hotkey of the second.
+TEST(EndToEndProgram, ARecordedShortcutSurvivesARestart)
+{
+    TemporaryDirectory config;
+    auto run = [&](const std::string& session) {
+        std::string command = "XDG_CONFIG_HOME='" + config.path() + "' '" + QV_QUORVEX_PROGRAM + "' --desktop '"
+            + sourceDirectory() + "/tests/endtoend/desktop.json' --session '" + sourceDirectory()
+            + "/tests/endtoend/sessions/" + session + ".session' --out '" + config.path() + "/out' >'" + config.path()
+            + "/" + session + ".log' 2>&1";
+        int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    ASSERT_EQ(run("record-shortcut"), 0) << readFile(config.path() + "/record-shortcut.log");
+    EXPECT_EQ(run("recorded-shortcut-kept"), 0) << readFile(config.path() + "/recorded-shortcut-kept.log");
+}

@@ -235,3 +235,23 @@ TEST_F(InputRoad, WhatATapQueuesOnTheMainQueueRunsBeforeTheNextEventIsTaken)
     EXPECT_EQ(log,
         (std::vector<std::string> { "keyDown h", "queued by the tap", "keyUp h", "keyDown q", "keyUp q" }));
 }
+
+TEST_F(InputRoad, TheFirstKeyOfTheProcessTakesTheStreamLikeEveryOther)
+{
+    // Nothing in this process has made a tap or a hot key yet: the stream is
+    // there from the start-up, so a key typed now is taken when the run loop
+    // runs, by the taps there are then.
+    world.desktop().typeKey(kKeyH);
+    std::vector<std::string> tapped;
+    Tap tap([&](CGEventType type, const CGEventRef& event) {
+        tapped.push_back(std::to_string(type));
+        return event;
+    });
+    std::vector<pid_t> receivers;
+    Token handler = EventStream::shared().setApplicationEventHandler(
+        [&](const CGEventRef&, pid_t receiver) { receivers.push_back(receiver); });
+    world.settle();
+    EXPECT_EQ(tapped, (std::vector<std::string> { "10", "11" }));
+    EXPECT_EQ(receivers, (std::vector<pid_t> { SimDesktop::kOwnPid, SimDesktop::kOwnPid }));
+    EXPECT_EQ(log, (std::vector<std::string> { "keyDown h", "keyUp h" }));
+}

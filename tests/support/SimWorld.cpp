@@ -4,6 +4,7 @@
 #include <appkit/NSPasteboard.h>
 #include <foundation/Dispatch.h>
 #include <services/NSAppleScript.h>
+#include <services/PlatformStartup.h>
 #include <services/SUUpdater.h>
 
 SimWorld::SimWorld()
@@ -30,7 +31,7 @@ void SimWorld::install(std::shared_ptr<SimDesktop> desktop)
     Clock::setCurrent(m_clock);
     m_desktop = std::move(desktop);
     m_desktop->clearCallLog();
-    Desktop::setCurrent(m_desktop);
+    PlatformInstallDesktop(m_desktop);
     NSAlert::resetRecords();
     NSAppleScript::resetRecords();
     SUUpdater::sharedUpdater()->reset();
@@ -45,7 +46,7 @@ SimWorld::~SimWorld()
     Clock::setCurrent(nullptr);
 }
 
-void SimWorld::installEmptyDesktop() { Desktop::setCurrent(std::make_shared<SimDesktop>()); }
+void SimWorld::installEmptyDesktop() { PlatformInstallDesktop(std::make_shared<SimDesktop>()); }
 
 void SimWorld::settle() { RunLoop::main().runUntilIdle(); }
 

@@ -1,3 +1,4 @@
+#include "MouseEventsLater.h"
 #include "support/SimWorld.h"
 
 #include <appkit/NSApplication.h>
@@ -40,15 +41,9 @@ protected:
         press->setWindow(window);
     }
 
-    // Delivers mouse events (screen points) on the main run loop when the
-    // clock reaches the delay.
     void later(double delay, std::vector<std::pair<NSEventType, CGPoint>> events)
     {
-        dispatch_after(dispatch_time(DISPATCH_TIME_NOW, static_cast<int64_t>(delay * NSEC_PER_SEC)), dispatch_get_main_queue(),
-            [events] {
-                for (auto [type, point] : events)
-                    NSApp().deliverInputEvent(NSEvent::mouseEventWithType(type, point));
-            });
+        deliverMouseEventsLater(delay, std::move(events));
     }
 
     double elapsed() { return world.clock().now() - start; }

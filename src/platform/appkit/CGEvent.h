@@ -3,37 +3,8 @@
 #pragma once
 
 #include <desktop/DesktopTypes.h>
+#include <desktop/InputCodes.h>
 #include <foundation/NSObject.h>
-
-using CGEventType = uint32_t;
-inline constexpr CGEventType kCGEventNull = 0;
-inline constexpr CGEventType kCGEventLeftMouseDown = 1;
-inline constexpr CGEventType kCGEventLeftMouseUp = 2;
-inline constexpr CGEventType kCGEventRightMouseDown = 3;
-inline constexpr CGEventType kCGEventRightMouseUp = 4;
-inline constexpr CGEventType kCGEventMouseMoved = 5;
-inline constexpr CGEventType kCGEventLeftMouseDragged = 6;
-inline constexpr CGEventType kCGEventRightMouseDragged = 7;
-inline constexpr CGEventType kCGEventKeyDown = 10;
-inline constexpr CGEventType kCGEventKeyUp = 11;
-inline constexpr CGEventType kCGEventFlagsChanged = 12;
-inline constexpr CGEventType kCGEventScrollWheel = 22;
-inline constexpr CGEventType kCGEventOtherMouseDown = 25;
-inline constexpr CGEventType kCGEventOtherMouseUp = 26;
-inline constexpr CGEventType kCGEventOtherMouseDragged = 27;
-inline constexpr CGEventType kCGEventTapDisabledByTimeout = 0xFFFFFFFE;
-inline constexpr CGEventType kCGEventTapDisabledByUserInput = 0xFFFFFFFF;
-
-using CGEventFlags = uint64_t;
-inline constexpr CGEventFlags kCGEventFlagMaskAlphaShift = 0x00010000;
-inline constexpr CGEventFlags kCGEventFlagMaskShift = 0x00020000;
-inline constexpr CGEventFlags kCGEventFlagMaskControl = 0x00040000;
-inline constexpr CGEventFlags kCGEventFlagMaskAlternate = 0x00080000;
-inline constexpr CGEventFlags kCGEventFlagMaskCommand = 0x00100000;
-inline constexpr CGEventFlags kCGEventFlagMaskNumericPad = 0x00200000;
-inline constexpr CGEventFlags kCGEventFlagMaskHelp = 0x00400000;
-inline constexpr CGEventFlags kCGEventFlagMaskSecondaryFn = 0x00800000;
-inline constexpr CGEventFlags kCGEventFlagMaskNonCoalesced = 0x00000100;
 
 using CGEventField = uint32_t;
 inline constexpr CGEventField kCGMouseEventClickState = 1;

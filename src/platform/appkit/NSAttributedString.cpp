@@ -35,6 +35,8 @@ NSStringAttributes NSAttributedString::attributesAtIndex(size_t index) const
             result.foregroundColor = run.attributes.foregroundColor;
         if (run.attributes.underlineStyle)
             result.underlineStyle = run.attributes.underlineStyle;
+        if (run.attributes.backgroundColor)
+            result.backgroundColor = run.attributes.backgroundColor;
     }
     return result;
 }

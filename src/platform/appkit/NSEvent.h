@@ -15,20 +15,20 @@ class NSWindow;
 class NSTrackingArea;
 
 using NSEventType = uint32_t;
-inline constexpr NSEventType NSEventTypeLeftMouseDown = 1;
-inline constexpr NSEventType NSEventTypeLeftMouseUp = 2;
-inline constexpr NSEventType NSEventTypeRightMouseDown = 3;
-inline constexpr NSEventType NSEventTypeRightMouseUp = 4;
-inline constexpr NSEventType NSEventTypeMouseMoved = 5;
-inline constexpr NSEventType NSEventTypeLeftMouseDragged = 6;
-inline constexpr NSEventType NSEventTypeRightMouseDragged = 7;
+inline constexpr NSEventType NSEventTypeLeftMouseDown = kCGEventLeftMouseDown;
+inline constexpr NSEventType NSEventTypeLeftMouseUp = kCGEventLeftMouseUp;
+inline constexpr NSEventType NSEventTypeRightMouseDown = kCGEventRightMouseDown;
+inline constexpr NSEventType NSEventTypeRightMouseUp = kCGEventRightMouseUp;
+inline constexpr NSEventType NSEventTypeMouseMoved = kCGEventMouseMoved;
+inline constexpr NSEventType NSEventTypeLeftMouseDragged = kCGEventLeftMouseDragged;
+inline constexpr NSEventType NSEventTypeRightMouseDragged = kCGEventRightMouseDragged;
 inline constexpr NSEventType NSEventTypeMouseEntered = 8;
 inline constexpr NSEventType NSEventTypeMouseExited = 9;
-inline constexpr NSEventType NSEventTypeKeyDown = 10;
-inline constexpr NSEventType NSEventTypeKeyUp = 11;
-inline constexpr NSEventType NSEventTypeFlagsChanged = 12;
+inline constexpr NSEventType NSEventTypeKeyDown = kCGEventKeyDown;
+inline constexpr NSEventType NSEventTypeKeyUp = kCGEventKeyUp;
+inline constexpr NSEventType NSEventTypeFlagsChanged = kCGEventFlagsChanged;
 inline constexpr NSEventType NSEventTypeSystemDefined = 14;
-inline constexpr NSEventType NSEventTypeScrollWheel = 22;
+inline constexpr NSEventType NSEventTypeScrollWheel = kCGEventScrollWheel;
 
 using NSEventMask = uint64_t;
 inline constexpr NSEventMask NSEventMaskFromType(NSEventType type) { return NSEventMask(1) << type; }
@@ -48,31 +48,16 @@ inline constexpr NSEventMask NSEventMaskScrollWheel = NSEventMaskFromType(NSEven
 inline constexpr NSEventMask NSEventMaskAny = ~NSEventMask(0);
 
 using NSEventModifierFlags = uint64_t;
-inline constexpr NSEventModifierFlags NSEventModifierFlagCapsLock = 1 << 16;
-inline constexpr NSEventModifierFlags NSEventModifierFlagShift = 1 << 17;
-inline constexpr NSEventModifierFlags NSEventModifierFlagControl = 1 << 18;
-inline constexpr NSEventModifierFlags NSEventModifierFlagOption = 1 << 19;
-inline constexpr NSEventModifierFlags NSEventModifierFlagCommand = 1 << 20;
-inline constexpr NSEventModifierFlags NSEventModifierFlagNumericPad = 1 << 21;
-inline constexpr NSEventModifierFlags NSEventModifierFlagHelp = 1 << 22;
-inline constexpr NSEventModifierFlags NSEventModifierFlagFunction = 1 << 23;
+inline constexpr NSEventModifierFlags NSEventModifierFlagCapsLock = kCGEventFlagMaskAlphaShift;
+inline constexpr NSEventModifierFlags NSEventModifierFlagShift = kCGEventFlagMaskShift;
+inline constexpr NSEventModifierFlags NSEventModifierFlagControl = kCGEventFlagMaskControl;
+inline constexpr NSEventModifierFlags NSEventModifierFlagOption = kCGEventFlagMaskAlternate;
+inline constexpr NSEventModifierFlags NSEventModifierFlagCommand = kCGEventFlagMaskCommand;
+inline constexpr NSEventModifierFlags NSEventModifierFlagNumericPad = kCGEventFlagMaskNumericPad;
+inline constexpr NSEventModifierFlags NSEventModifierFlagHelp = kCGEventFlagMaskHelp;
+inline constexpr NSEventModifierFlags NSEventModifierFlagFunction = kCGEventFlagMaskSecondaryFn;
 inline constexpr NSEventModifierFlags NSEventModifierFlagDeviceIndependentFlagsMask = 0xffff0000UL;
 
-// Virtual key codes used by the system.
-inline constexpr uint16_t kVK_Return = 36;
-inline constexpr uint16_t kVK_Tab = 48;
-inline constexpr uint16_t kVK_Space = 49;
-inline constexpr uint16_t kVK_Delete = 51;
-inline constexpr uint16_t kVK_Escape = 53;
-inline constexpr uint16_t kVK_Command = 55;
-inline constexpr uint16_t kVK_Shift = 56;
-inline constexpr uint16_t kVK_Option = 58;
-inline constexpr uint16_t kVK_Control = 59;
-inline constexpr uint16_t kVK_ForwardDelete = 117;
-inline constexpr uint16_t kVK_LeftArrow = 123;
-inline constexpr uint16_t kVK_RightArrow = 124;
-inline constexpr uint16_t kVK_DownArrow = 125;
-inline constexpr uint16_t kVK_UpArrow = 126;
 
 // The characters a key of a US keyboard types (UTF-8), with or without
 // Shift; empty for keys that type nothing (modifiers, unknown codes).
@@ -83,6 +68,11 @@ std::string NSEventUSKeyboardCharacters(uint16_t keyCode, bool shift);
 class NSEvent : public NSObject {
 public:
     // The mouse position in screen coordinates (bottom-left origin).
+    // The user's key-repeat settings: how long a key is held before it
+    // repeats, and the time between repeats, in seconds. The desktop here
+    // has no settings panel, so these are the usual defaults.
+    static double keyRepeatDelay() { return 0.5; }
+    static double keyRepeatInterval() { return 0.1; }
     static NSPoint mouseLocation();
     // Bit n is set while mouse button n is down.
     static uint32_t pressedMouseButtons();

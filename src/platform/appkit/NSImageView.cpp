@@ -33,16 +33,11 @@ void NSImageView::sizeToFit()
         setFrameSize(img->size());
 }
 
-CGRect NSImageView::imageRect() const
+CGRect NSImageScaledRect(CGSize size, CGRect b, NSImageScaling scaling)
 {
-    auto img = image();
-    CGRect b = bounds();
-    if (!img)
-        return CGRectZero;
-    CGSize size = img->size();
     if (size.width <= 0 || size.height <= 0)
         return CGRectZero;
-    switch (m_scaling) {
+    switch (scaling) {
     case NSImageScaleAxesIndependently:
         return b;
     case NSImageScaleNone:
@@ -50,14 +45,27 @@ CGRect NSImageView::imageRect() const
     case NSImageScaleProportionallyDown:
     case NSImageScaleProportionallyUpOrDown: {
         CGFloat scale = std::min(b.size.width / size.width, b.size.height / size.height);
-        if (m_scaling == NSImageScaleProportionallyDown)
+        if (scaling == NSImageScaleProportionallyDown)
             scale = std::min(scale, 1.0);
         size = { size.width * scale, size.height * scale };
         break;
     }
     }
-    CGFloat x = b.origin.x + (b.size.width - size.width) / 2;
-    CGFloat y = b.origin.y + (b.size.height - size.height) / 2;
+    return { { b.origin.x + (b.size.width - size.width) / 2, b.origin.y + (b.size.height - size.height) / 2 }, size };
+}
+
+CGRect NSImageView::imageRect() const
+{
+    auto img = image();
+    CGRect b = bounds();
+    if (!img)
+        return CGRectZero;
+    CGRect placed = NSImageScaledRect(img->size(), b, m_scaling);
+    if (CGRectIsEmpty(placed))
+        return CGRectZero;
+    CGSize size = placed.size;
+    CGFloat x = placed.origin.x;
+    CGFloat y = placed.origin.y;
     bool left = m_alignment == NSImageAlignLeft || m_alignment == NSImageAlignTopLeft || m_alignment == NSImageAlignBottomLeft;
     bool right = m_alignment == NSImageAlignRight || m_alignment == NSImageAlignTopRight || m_alignment == NSImageAlignBottomRight;
     bool top = m_alignment == NSImageAlignTop || m_alignment == NSImageAlignTopLeft || m_alignment == NSImageAlignTopRight;

@@ -23,6 +23,10 @@ enum NSImageAlignment : unsigned long {
     NSImageAlignRight = 8,
 };
 
+// Where an image of the size lands in bounds under the scaling, centred.
+// The zero rect for an image without area.
+CGRect NSImageScaledRect(CGSize imageSize, CGRect bounds, NSImageScaling scaling);
+
 class NSImageView : public NSControl {
 public:
     explicit NSImageView(CGRect frame = CGRectZero);

@@ -36,6 +36,13 @@ void NSLayoutConstraint::setConstant(CGFloat constant)
         m_holder->setNeedsLayout(true);
 }
 
+void NSLayoutConstraint::setPriority(NSLayoutPriority priority)
+{
+    m_priority = priority;
+    if (m_holder)
+        m_holder->setNeedsLayout(true);
+}
+
 static NSView* commonAncestor(NSView* a, NSView* b)
 {
     if (!b)

@@ -16,6 +16,11 @@ class NSView;
 
 enum class NSLayoutAttribute { Leading, Trailing, Top, Bottom, Width, Height, CenterX, CenterY };
 
+using NSLayoutPriority = float;
+inline constexpr NSLayoutPriority NSLayoutPriorityRequired = 1000;
+inline constexpr NSLayoutPriority NSLayoutPriorityDefaultHigh = 750;
+inline constexpr NSLayoutPriority NSLayoutPriorityDefaultLow = 250;
+
 class NSLayoutConstraint : public NSObject {
 public:
     // item1.attribute1 = item2.attribute2 × multiplier + constant; without a
@@ -32,6 +37,10 @@ public:
     CGFloat multiplier() const { return m_multiplier; }
     CGFloat constant() const { return m_constant; }
     void setConstant(CGFloat constant);
+    // Below NSLayoutPriorityDefaultHigh a constraint gives way to a view's
+    // natural size (its compression resistance); at or above, it wins.
+    NSLayoutPriority priority() const { return m_priority; }
+    void setPriority(NSLayoutPriority priority);
     bool isActive() const { return m_holder != nullptr; }
     // Activation adds the constraint to the nearest common ancestor of its
     // views; views without one cannot be constrained and the call does
@@ -47,6 +56,7 @@ private:
     NSLayoutAttribute m_attribute2 { NSLayoutAttribute::Leading };
     CGFloat m_multiplier { 1 };
     CGFloat m_constant { 0 };
+    NSLayoutPriority m_priority { NSLayoutPriorityRequired };
     NSView* m_holder { nullptr };
 };
 

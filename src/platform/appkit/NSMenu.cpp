@@ -1,5 +1,7 @@
 #include "NSMenu.h"
 
+#include "NSApplication.h"
+
 #include <foundation/Log.h>
 
 #include <algorithm>
@@ -120,4 +122,12 @@ void NSMenu::removeAllItems()
 {
     while (!m_items.empty())
         removeItemAtIndex(numberOfItems() - 1);
+}
+
+bool NSMenu::performActionForItemAtIndex(long index)
+{
+    auto item = itemAtIndex(index);
+    if (!item || item->isSeparatorItem() || !item->isEnabled() || item->action().empty())
+        return false;
+    return NSApp().sendAction(item->action(), item->target(), item);
 }

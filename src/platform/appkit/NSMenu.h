@@ -30,6 +30,11 @@ public:
     void removeItemAtIndex(long index);
     void removeAllItems();
 
+    // Chooses the item as a click would: an enabled item with an action
+    // sends it to its target (or along the responder chain) with the item as
+    // sender. False when nothing answered.
+    bool performActionForItemAtIndex(long index);
+
     // The menu whose item has this menu as its submenu.
     Ref<NSMenu> supermenu() const { return m_supermenu.lock(); }
     void setSupermenu(const Ref<NSMenu>& supermenu) { m_supermenu = supermenu; }

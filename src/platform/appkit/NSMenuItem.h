@@ -3,6 +3,7 @@
 // optional submenu. A separator item is an item of its own kind.
 #pragma once
 
+#include "NSActionTarget.h"
 #include "NSEvent.h"
 
 #include <foundation/NSObject.h>
@@ -11,7 +12,9 @@
 
 class NSMenu;
 
-class NSMenuItem : public NSObject {
+// An item answers action messages itself when given handlers, so that it can
+// be its own target.
+class NSMenuItem : public NSObject, public NSActionTarget {
 public:
     // initWithTitle:action:keyEquivalent:. The modifier mask starts as
     // Command, as on the platform.

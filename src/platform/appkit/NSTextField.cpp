@@ -23,6 +23,8 @@ Ref<NSAttributedString> NSTextFieldCell::attributedText() const
     if (own.foregroundColor && isEnabled())
         base.foregroundColor = own.foregroundColor;
     base.underlineStyle = own.underlineStyle;
+    if (own.backgroundColor)
+        base.backgroundColor = own.backgroundColor;
     auto result = makeRef<NSAttributedString>(text->string(), base);
     for (const auto& run : text->runs())
         result->addAttributes(run.attributes, run.range);

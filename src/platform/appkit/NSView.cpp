@@ -501,6 +501,8 @@ CGContextRef makeOffscreenLike(const CGContextRef& context)
 
 }
 
+thread_local NSView* NSView::t_focusView = nullptr;
+
 void NSView::drawSubtree(const CGContextRef& context, CGRect dirty)
 {
     if (m_hidden || m_alpha <= 0)
@@ -537,6 +539,13 @@ void NSView::drawSubtree(const CGContextRef& context, CGRect dirty)
         CurrentContextScope scope(context, isFlipped());
         drawLayerBackground(context);
         CGContextStateSaver drawing(context);
+        // The view that has the drawing focus while its drawRect: runs.
+        NSView* outer = t_focusView;
+        t_focusView = this;
+        struct Restore {
+            NSView* view;
+            ~Restore() { t_focusView = view; }
+        } restore { outer };
         drawRect(area);
     }
     std::vector<NSView*> projected;
@@ -766,6 +775,9 @@ void NSView::layout()
         if (sub->m_translatesMask)
             continue;
         std::optional<CGFloat> known[8];
+        // Constraints below the natural size's priority only fill what the
+        // others and the natural size leave open.
+        std::optional<CGFloat> weak[8];
         for (const auto& c : m_constraints) {
             NSView* other = nullptr;
             NSLayoutAttribute mine, theirs;
@@ -791,7 +803,7 @@ void NSView::layout()
             } else {
                 continue;
             }
-            known[static_cast<int>(mine)] = value;
+            (c->priority() < NSLayoutPriorityDefaultHigh ? weak : known)[static_cast<int>(mine)] = value;
         }
         // A view with a natural size takes it on an axis that its
         // constraints leave open.
@@ -804,6 +816,15 @@ void NSView::layout()
             known[static_cast<int>(L::Width)] = natural.width;
         if (natural.height != NSViewNoIntrinsicMetric && open(L::Top, L::Bottom, L::Height))
             known[static_cast<int>(L::Height)] = natural.height;
+        for (int a = 0; a < 8; ++a)
+            if (!known[a] && weak[a]) {
+                L attribute = static_cast<L>(a);
+                bool horizontal = attribute == L::Leading || attribute == L::Trailing || attribute == L::Width || attribute == L::CenterX;
+                bool sizeOpen = horizontal ? open(L::Leading, L::Trailing, L::Width) : open(L::Top, L::Bottom, L::Height);
+                bool isLength = attribute == L::Width || attribute == L::Height;
+                if (!isLength || sizeOpen)
+                    known[a] = weak[a];
+            }
         Edges current = edgesOf(*sub, *this);
         CGFloat x = current.left, w = current.width, top = current.top, h = current.height;
         using A = NSLayoutAttribute;

@@ -222,6 +222,11 @@ public:
 
     // Scrolling: asks the enclosing clip view to show a point or rectangle.
     void scrollPoint(CGPoint point);
+    // Lets a view move a proposed visible rectangle to where it can scroll
+    // (to whole rows, say); the rectangle unchanged unless a subclass says.
+    virtual CGRect adjustScroll(CGRect proposedVisibleRect) const { return proposedVisibleRect; }
+    // The view whose drawRect: runs on this thread now, or null.
+    static NSView* focusView() { return t_focusView; }
     bool scrollRectToVisible(CGRect rect);
 
     // Key-value coding of the geometry and state ("frame" as a string,
@@ -243,6 +248,7 @@ protected:
     void drawSubtree(const CGContextRef& context, CGRect dirty);
 
 private:
+    static thread_local NSView* t_focusView;
     CGAffineTransform transformToWindow() const;
     void moveToWindow(NSWindow* window);
     void frameChanged(CGRect oldFrame);

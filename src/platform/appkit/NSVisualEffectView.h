@@ -7,6 +7,7 @@
 #include "NSView.h"
 
 #include <graphics/NSColor.h>
+#include <graphics/NSImage.h>
 
 using NSVisualEffectMaterial = long;
 inline constexpr NSVisualEffectMaterial NSVisualEffectMaterialAppearanceBased = 0;
@@ -44,6 +45,11 @@ public:
     bool isEmphasized() const { return m_emphasized; }
     void setEmphasized(bool flag) { m_emphasized = flag; }
 
+    // An image whose alpha shapes the view, stretched to its bounds by its
+    // cap insets (the corners keep their size).
+    const Ref<NSImage>& maskImage() const { return m_maskImage; }
+    void setMaskImage(const Ref<NSImage>& image);
+
     // The tint drawn for the current material: its colour and translucency.
     Ref<NSColor> tintColor() const;
     void drawRect(CGRect dirtyRect) override;
@@ -53,4 +59,5 @@ private:
     NSVisualEffectBlendingMode m_blendingMode { NSVisualEffectBlendingModeBehindWindow };
     NSVisualEffectState m_state { NSVisualEffectStateFollowsWindowActiveState };
     bool m_emphasized { false };
+    Ref<NSImage> m_maskImage;
 };

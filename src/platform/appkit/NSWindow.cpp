@@ -333,6 +333,12 @@ void NSWindow::setBackgroundColor(const Ref<NSColor>& color)
     invalidateRect(CGRectMake(0, 0, m_frame.size.width, m_frame.size.height));
 }
 
+void NSWindow::setIgnoresMouseEvents(bool flag)
+{
+    m_ignoresMouseEvents = flag;
+    syncWithDesktop();
+}
+
 // MARK: Desktop
 
 void NSWindow::syncWithDesktop()
@@ -353,6 +359,7 @@ void NSWindow::syncWithDesktop()
     w.hasZoomButton = m_styleMask & NSWindowStyleMaskResizable;
     w.resizable = m_styleMask & NSWindowStyleMaskResizable;
     w.isMain = isMainWindow();
+    w.ignoresMouseEvents = m_ignoresMouseEvents;
     if (!(m_styleMask & NSWindowStyleMaskTitled))
         w.subrole = "AXSystemDialog";
     if (m_number == 0) {
@@ -921,8 +928,26 @@ void NSWindow::displayIfNeeded()
     }
     if (m_contentView)
         m_contentView->clearNeedsDisplayRecursively();
-    if (m_number != 0)
-        publishFrame(dirty);
+    if (m_number == 0)
+        return;
+    if (isFlushWindowDisabled()) {
+        m_unflushed = CGRectUnion(m_unflushed, dirty);
+        return;
+    }
+    publishFrame(dirty);
+    Desktop::current().ownWindowPainted(static_cast<CGWindowID>(m_number));
+}
+
+void NSWindow::enableFlushWindow()
+{
+    if (m_flushDisabled == 0 || --m_flushDisabled > 0)
+        return;
+    CGRect unflushed = m_unflushed;
+    m_unflushed = CGRectNull;
+    if (CGRectIsNull(unflushed) || !m_backing || m_number == 0)
+        return;
+    publishFrame(unflushed);
+    Desktop::current().ownWindowPainted(static_cast<CGWindowID>(m_number));
 }
 
 // Copies the rows just painted to the frame other threads see, into memory

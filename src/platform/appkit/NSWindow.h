@@ -46,6 +46,14 @@ inline constexpr NSWindowStyleMask NSWindowStyleMaskNonactivatingPanel = 1 << 7;
 inline constexpr NSWindowStyleMask NSWindowStyleMaskTexturedBackground = 1 << 8;
 inline constexpr NSWindowStyleMask NSWindowStyleMaskFullSizeContentView = 1 << 15;
 
+enum NSWindowAnimationBehavior : long {
+    NSWindowAnimationBehaviorDefault = 0,
+    NSWindowAnimationBehaviorNone = 2,
+    NSWindowAnimationBehaviorDocumentWindow = 3,
+    NSWindowAnimationBehaviorUtilityWindow = 4,
+    NSWindowAnimationBehaviorAlertPanel = 5,
+};
+
 using NSWindowLevel = long;
 inline constexpr NSWindowLevel NSNormalWindowLevel = 0;
 inline constexpr NSWindowLevel NSFloatingWindowLevel = 3;
@@ -201,6 +209,13 @@ public:
     NSWindowAnimator animator() { return NSWindowAnimator(this); }
     const Ref<NSColor>& backgroundColor() const { return m_backgroundColor; }
     void setBackgroundColor(const Ref<NSColor>& color);
+    // Mouse events pass through the window to what lies below it.
+    bool ignoresMouseEvents() const { return m_ignoresMouseEvents; }
+    void setIgnoresMouseEvents(bool flag);
+    // How the window animates when it is ordered in and out (a visual
+    // effect the desktop here does not draw; kept for the interface).
+    NSWindowAnimationBehavior animationBehavior() const { return m_animationBehavior; }
+    void setAnimationBehavior(NSWindowAnimationBehavior behavior) { m_animationBehavior = behavior; }
     bool isOpaque() const { return m_opaque; }
     void setOpaque(bool opaque) { m_opaque = opaque; }
     bool hasShadow() const { return m_hasShadow; }
@@ -278,6 +293,12 @@ public:
     void displayIfNeeded();
     void display();
     bool viewsNeedDisplay() const { return !CGRectIsNull(m_dirty); }
+    // Flushing hands what the window painted to the screen. While it is
+    // disabled, paints stay in the window's backing; enabling it again as
+    // often as it was disabled hands over everything painted meanwhile.
+    void disableFlushWindow() { ++m_flushDisabled; }
+    void enableFlushWindow();
+    bool isFlushWindowDisabled() const { return m_flushDisabled > 0; }
     // The damage still to paint, in base coordinates (null when none).
     CGRect dirtyRect() const { return m_dirty; }
     void layoutIfNeeded();
@@ -335,6 +356,8 @@ private:
     long m_number { 0 };
     bool m_visible { false };
     bool m_opaque { true };
+    bool m_ignoresMouseEvents { false };
+    NSWindowAnimationBehavior m_animationBehavior { NSWindowAnimationBehaviorDefault };
     bool m_hasShadow { true };
     bool m_excludedFromWindowsMenu { false };
     bool m_showsResizeIndicator { true };
@@ -346,6 +369,9 @@ private:
     CGContextRef m_backing;
     CGRect m_dirty { CGRectNull };
     bool m_displayScheduled { false };
+    int m_flushDisabled { 0 };
+    // Painted while flushing was disabled, in base coordinates.
+    CGRect m_unflushed { CGRectNull };
     bool m_animationFrameScheduled { false };
     bool m_layoutNeeded { false };
     bool m_trackingRecheckScheduled { false };

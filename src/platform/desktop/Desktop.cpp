@@ -1,11 +1,8 @@
 #include "Desktop.h"
 
-#include <foundation/RunLoop.h>
-
 #include <cstdio>
 #include <cstdlib>
 
-#include <deque>
 #include <map>
 #include <mutex>
 
@@ -119,13 +116,6 @@ void Desktop::setProcessInputHandler(ProcessInputHandler handler)
     processHandler() = std::move(handler);
 }
 
-pid_t Desktop::dispatchInput(const DesktopInputEvent& event)
-{
-    pid_t receiver = deliverInput(event);
-    processInput(event, receiver);
-    return receiver;
-}
-
 void Desktop::processInput(const DesktopInputEvent& event, pid_t receiver)
 {
     ProcessInputHandler handler;
@@ -148,78 +138,9 @@ void Desktop::routeInput(const DesktopInputEvent& event, bool now)
         route(event, now);
         return;
     }
-    // Without a router the events still go one at a time, in order, and an
-    // event sent now takes the ones that came before it along. As with a
-    // router, the next event may be taken while an application handles one
-    // in a loop of its own. Events of a desktop that was replaced are
-    // dropped with it.
-    struct Pending {
-        std::weak_ptr<Desktop> desktop;
-        DesktopInputEvent event;
-    };
-    static auto* pending = new std::deque<Pending>();
-    static bool scheduled = false;
-    static std::mutex pendingMutex;
-    static std::function<void()> drain = [] {
-        for (;;) {
-            Pending next;
-            bool schedule = false;
-            {
-                std::lock_guard lock(pendingMutex);
-                if (pending->empty())
-                    return;
-                next = pending->front();
-                pending->pop_front();
-                if (!pending->empty() && !scheduled)
-                    schedule = scheduled = true;
-            }
-            if (schedule) {
-                RunLoop::main().perform(
-                    [] {
-                        {
-                            std::lock_guard lock(pendingMutex);
-                            scheduled = false;
-                        }
-                        drain();
-                    },
-                    kCFRunLoopCommonModes);
-            }
-            auto desktop = next.desktop.lock();
-            if (!desktop || desktop != Desktop::currentShared())
-                continue;
-            desktop->takeInput(next.event);
-            desktop->dispatchInput(next.event);
-        }
-    };
-    static auto* stream = new std::weak_ptr<Desktop>();
-    auto desktop = Desktop::currentShared();
-    bool schedule = false;
-    {
-        std::lock_guard lock(pendingMutex);
-        // A new desktop starts a new stream: what was pending, and the drain
-        // that a reset run loop dropped, are gone.
-        if (stream->owner_before(desktop) || desktop.owner_before(*stream)) {
-            *stream = desktop;
-            pending->clear();
-            scheduled = false;
-        }
-        pending->push_back({ desktop, event });
-        if (!(now && isMainThread()) && !scheduled)
-            schedule = scheduled = true;
-    }
-    if (now && isMainThread()) {
-        drain();
-    } else if (schedule) {
-        RunLoop::main().perform(
-            [] {
-                {
-                    std::lock_guard lock(pendingMutex);
-                    scheduled = false;
-                }
-                drain();
-            },
-            kCFRunLoopCommonModes);
-    }
+    // The start-up installs the input stream; an event before it has no road.
+    static std::once_flag told;
+    std::call_once(told, [] { std::fputs("quorvex: input arrived before the input stream was installed\n", stderr); });
 }
 
 DesktopImage DesktopImage::fromARGB32(const uint8_t* data, int width, int height, size_t stride)

@@ -89,6 +89,14 @@ public:
     // Puts one of this process's windows in front of every window, or
     // behind them all.
     virtual void orderOwnWindow(CGWindowID number, bool front) = 0;
+    // One of this process's windows painted: a desktop that shows them on a
+    // real screen takes its pixels now (the simulated one reads them when
+    // it composites).
+    virtual void ownWindowPainted(CGWindowID) { }
+    // The hot keys this process registered (virtual key code and Carbon
+    // modifier bits): a desktop that hands keys to a process only where it
+    // asks for them (a real X11 session) makes them reach it.
+    virtual void setRegisteredHotKeys(std::vector<DesktopSymbolicHotKey>) { }
 
     // Posts an input event into the window server's stream.
     virtual void postEvent(const DesktopInputEvent& event) = 0;
@@ -103,13 +111,14 @@ public:
     virtual std::vector<DesktopSymbolicHotKey> symbolicHotKeys() const = 0;
 
     // Input. Every key, modifier and mouse event the desktop receives, from
-    // the hardware or posted by a process, is routed: through the input
-    // router when one is installed (the event services install theirs:
-    // event taps, then hot keys), which takes the events one at a time with
-    // takeInput and ends each with dispatchInput. Without a router each
-    // event is taken and dispatched on the main run loop. With `now`, the
-    // router carries the event before the call returns when it can (see
-    // sendHardwareInput).
+    // the hardware or posted by a process, goes to the input router: the
+    // window server's input stream (services/EventStream.h), which the
+    // start-up installs with the desktop (PlatformInstallDesktop). It takes
+    // the events one at a time with takeInput, carries them through the
+    // event taps and the hot keys and ends each with deliverInput and
+    // processInput. With `now`, the router carries the event before the
+    // call returns when it can (see sendHardwareInput). An event that
+    // arrives before a router is installed is dropped with a message.
     using InputRouter = std::function<void(const DesktopInputEvent&, bool now)>;
     static void setInputRouter(InputRouter router);
     // An event of the hardware (a person's keyboard or mouse): the pointer
@@ -126,9 +135,6 @@ public:
     // that took the press, for drags and the release). Returns its pid, 0
     // when no application takes it.
     virtual pid_t deliverInput(const DesktopInputEvent& event) = 0;
-    // The stream's last step: deliverInput, then processInput. Returns the
-    // receiver.
-    pid_t dispatchInput(const DesktopInputEvent& event);
     // This process's input handler hears of an event and its receiver.
     static void processInput(const DesktopInputEvent& event, pid_t receiver);
     // This process's end of the stream: the application framework takes

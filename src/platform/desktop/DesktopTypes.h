@@ -41,6 +41,22 @@ struct DesktopElement {
     bool operator==(const DesktopElement&) const = default;
 };
 
+// The attributes every desktop answers for an element of the kind.
+inline std::vector<std::string> desktopAttributeNames(DesktopElement::Kind kind)
+{
+    switch (kind) {
+    case DesktopElement::Kind::SystemWide:
+        return { "AXRole", "AXFocusedApplication" };
+    case DesktopElement::Kind::Application:
+        return { "AXRole", "AXTitle", "AXHidden", "AXFrontmost", "AXWindows", "AXFocusedWindow", "AXMainWindow" };
+    case DesktopElement::Kind::Window:
+        return { "AXRole", "AXSubrole", "AXTitle", "AXPosition", "AXSize", "AXMinimized", "AXMain", "AXFocused",
+            "AXParent", "AXCloseButton", "AXZoomButton", "AXMinimizeButton" };
+    default:
+        return { "AXRole", "AXSubrole", "AXPosition", "AXSize", "AXParent" };
+    }
+}
+
 // An attribute value as the desktop answers it.
 using DesktopAXValue = std::variant<std::monostate, bool, int64_t, double, std::string, CGPoint, CGSize, CGRect,
     DesktopElement, std::vector<DesktopElement>>;
@@ -94,6 +110,8 @@ struct DesktopWindow {
     // A window that refuses to become main through accessibility.
     bool refusesMain { false };
     bool isMain { false };
+    // Clicks and pointer moves pass through to what lies below.
+    bool ignoresMouseEvents { false };
     // Identifier of one of the system's own windows (empty for others).
     std::string identifier;
     // Whether the window currently shows on screen (not minimised, its

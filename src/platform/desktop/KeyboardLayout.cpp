@@ -79,11 +79,11 @@ TypingTable makeTypingTable()
     for (auto [code, c] : keypad)
         set(code, c, c, c, c);
     // Keys that type a control character.
-    const std::pair<uint16_t, char16_t> controls[] = { { VirtualKey::Return, 0x0D }, { VirtualKey::Tab, 0x09 },
-        { VirtualKey::Delete, 0x08 }, { 52, 0x03 }, { VirtualKey::Escape, 0x1B }, { 71, 0x1B }, { 76, 0x03 }, { VirtualKey::Help, 0x05 },
-        { VirtualKey::Home, 0x01 }, { VirtualKey::PageUp, 0x0B }, { VirtualKey::ForwardDelete, 0x7F }, { VirtualKey::End, 0x04 },
-        { VirtualKey::PageDown, 0x0C }, { VirtualKey::LeftArrow, 0x1C }, { VirtualKey::RightArrow, 0x1D }, { VirtualKey::DownArrow, 0x1F },
-        { VirtualKey::UpArrow, 0x1E } };
+    const std::pair<uint16_t, char16_t> controls[] = { { kVK_Return, 0x0D }, { kVK_Tab, 0x09 },
+        { kVK_Delete, 0x08 }, { 52, 0x03 }, { kVK_Escape, 0x1B }, { 71, 0x1B }, { 76, 0x03 }, { kVK_Help, 0x05 },
+        { kVK_Home, 0x01 }, { kVK_PageUp, 0x0B }, { kVK_ForwardDelete, 0x7F }, { kVK_End, 0x04 },
+        { kVK_PageDown, 0x0C }, { kVK_LeftArrow, 0x1C }, { kVK_RightArrow, 0x1D }, { kVK_DownArrow, 0x1F },
+        { kVK_UpArrow, 0x1E } };
     for (auto [code, c] : controls)
         set(code, c, c, c, c);
     // Function keys F1 to F20 all type the function-key control character.

@@ -3,6 +3,8 @@
 // key. The simulated desktop types with the U.S. layout.
 #pragma once
 
+#include "InputCodes.h"
+
 #include <cstdint>
 #include <string>
 
@@ -42,33 +44,3 @@ private:
     std::string m_identifier;
     std::string m_localizedName;
 };
-
-// Virtual key codes of keys that do not type text, with the platform's
-// values (the platform's kVK_ names without the prefix).
-namespace VirtualKey {
-inline constexpr uint16_t Return = 36;
-inline constexpr uint16_t Tab = 48;
-inline constexpr uint16_t Space = 49;
-inline constexpr uint16_t Delete = 51;
-inline constexpr uint16_t Escape = 53;
-inline constexpr uint16_t RightCommand = 54;
-inline constexpr uint16_t Command = 55;
-inline constexpr uint16_t Shift = 56;
-inline constexpr uint16_t CapsLock = 57;
-inline constexpr uint16_t Option = 58;
-inline constexpr uint16_t Control = 59;
-inline constexpr uint16_t RightShift = 60;
-inline constexpr uint16_t RightOption = 61;
-inline constexpr uint16_t RightControl = 62;
-inline constexpr uint16_t Function = 63;
-inline constexpr uint16_t Help = 114;
-inline constexpr uint16_t Home = 115;
-inline constexpr uint16_t PageUp = 116;
-inline constexpr uint16_t ForwardDelete = 117;
-inline constexpr uint16_t End = 119;
-inline constexpr uint16_t PageDown = 121;
-inline constexpr uint16_t LeftArrow = 123;
-inline constexpr uint16_t RightArrow = 124;
-inline constexpr uint16_t DownArrow = 125;
-inline constexpr uint16_t UpArrow = 126;
-}

@@ -5,6 +5,7 @@
 #include "NSPropertyListSerialization.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -120,4 +121,11 @@ std::string NSBundle::localizedStringForKey(const std::string& key, const std::s
     if (it != entries.end())
         return it->second.stringValue();
     return value.empty() ? key : value;
+}
+
+std::string NSBundle::executablePath()
+{
+    std::error_code error;
+    auto path = std::filesystem::canonical("/proc/self/exe", error);
+    return error ? std::string() : path.string();
 }

@@ -17,6 +17,9 @@ public:
     Value objectForInfoDictionaryKey(const std::string& key) const { return m_info[key]; }
     std::string bundleIdentifier() const { return m_info["CFBundleIdentifier"].stringValue(); }
     std::string bundlePath() const { return m_bundlePath; }
+    // The program this process runs, with symbolic links resolved: what
+    // starts the application (a login item names it).
+    static std::string executablePath();
     // The resource directory: $QUORVEX_RESOURCES, or the source tree's
     // resources/ directory.
     std::string resourcePath() const { return m_resourcePath; }

@@ -1,6 +1,7 @@
 #include "RunLoop.h"
 
 #include "Clock.h"
+#include "RunLoopDescriptorSources.h"
 #include "Dispatch.h"
 
 #include <algorithm>
@@ -144,7 +145,7 @@ bool RunLoop::hasWorkLocked(const RunLoopMode& mode, double now) const
     for (const auto& t : m_timers)
         if (t->isValid() && t->fireDate <= now && eligible(t->modes, mode))
             return true;
-    return false;
+    return m_descriptors && m_descriptors->anyReadable([&](const std::set<RunLoopMode>& modes) { return eligible(modes, mode); });
 }
 
 bool RunLoop::runOnce(const RunLoopMode& mode)
@@ -174,6 +175,8 @@ bool RunLoop::runOnce(const RunLoopMode& mode)
     bool didWork = !blocks.empty();
     for (auto& block : blocks)
         block();
+    if (runDescriptorSources(mode))
+        didWork = true;
 
     // Timers due at this moment, earliest first; a timer scheduled by one of
     // them waits for the next turn.
@@ -365,4 +368,34 @@ void RunLoop::reset()
     }
     // The dropped blocks and actions are destroyed outside the lock: what
     // they capture may post to this loop from its destructor.
+}
+
+RunLoop::~RunLoop() = default;
+
+Token RunLoop::addFileDescriptorSource(int fd, std::function<void()> readable, const std::vector<RunLoopMode>& modes)
+{
+    if (fd < 0 || !readable)
+        return {};
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_descriptors)
+            m_descriptors = std::make_unique<RunLoopDescriptorSources>(*this);
+    }
+    return m_descriptors->add(fd, std::move(readable), { modes.begin(), modes.end() });
+}
+
+bool RunLoop::runDescriptorSources(const RunLoopMode& mode)
+{
+    RunLoopDescriptorSources* descriptors;
+    std::set<RunLoopMode> commonModes;
+    {
+        std::lock_guard lock(m_mutex);
+        descriptors = m_descriptors.get();
+        commonModes = m_commonModes;
+    }
+    if (!descriptors)
+        return false;
+    return descriptors->run([&](const std::set<RunLoopMode>& modes) {
+        return modes.count(mode) || (modes.count(kCFRunLoopCommonModes) && commonModes.count(mode));
+    });
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Ref.h"
+#include "Token.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -29,6 +30,8 @@ inline constexpr double kDistantFuture = 63113904000.0;
 
 bool isMainThread();
 
+class RunLoopDescriptorSources;
+
 // The scheduling record behind timers, delayed performs and dispatch_after.
 class RunLoopTimer {
 public:
@@ -53,6 +56,7 @@ private:
 
 class RunLoop {
 public:
+    ~RunLoop();
     static RunLoop& main();
     // The calling thread's run loop (the main one on the main thread).
     static RunLoop& current();
@@ -75,6 +79,16 @@ public:
     size_t pendingPerformCount(const void* target, const std::string& selector = {}) const;
     // Queued blocks not yet run, in any mode.
     size_t pendingBlockCount() const;
+
+    // Watches a file descriptor for input. While the loop runs in one of the
+    // modes, the callback runs on the loop's thread whenever the descriptor
+    // has something to read, and it must read what is there. Input that this
+    // process caused (a write to a watched folder) is seen at the very next
+    // turn; input from elsewhere wakes a waiting loop through a helper
+    // thread. The descriptor stays the caller's; dropping the token stops
+    // the watch, and it must go before the descriptor is closed.
+    Token addFileDescriptorSource(int fd, std::function<void()> readable,
+        const std::vector<RunLoopMode>& modes = { kCFRunLoopCommonModes });
 
     // The mode of the run in progress, or empty when the loop is not running.
     RunLoopMode currentMode() const;
@@ -109,6 +123,7 @@ private:
     friend struct RunLoopAccess;
     bool eligible(const std::set<RunLoopMode>& modes, const RunLoopMode& mode) const;
     bool hasWorkLocked(const RunLoopMode& mode, double now) const;
+    bool runDescriptorSources(const RunLoopMode& mode);
     void waitUntil(double date, const RunLoopMode& mode);
 
     struct PendingBlock {
@@ -125,4 +140,5 @@ private:
     uint64_t m_sequence { 0 };
     bool m_stopRequested { false };
     bool m_woken { false };
+    std::unique_ptr<RunLoopDescriptorSources> m_descriptors;
 };

@@ -202,10 +202,87 @@ void CGContext::paintSource(CGFloat extraAlpha)
         cairo_paint_with_alpha(m_cr, std::max(0.0, a));
 }
 
-void CGContext::draw(const std::function<void(cairo_t*)>& operation)
+namespace {
+
+// Three box blurs in a row come close to a Gaussian of the given standard
+// deviation; each pass runs over the rows, then over the columns.
+void blurAlpha(cairo_surface_t* surface, double sigma)
+{
+    int radius = int(std::lround(sigma * std::sqrt(3.0)));
+    if (radius < 1)
+        return;
+    cairo_surface_flush(surface);
+    unsigned char* data = cairo_image_surface_get_data(surface);
+    int width = cairo_image_surface_get_width(surface);
+    int height = cairo_image_surface_get_height(surface);
+    int stride = cairo_image_surface_get_stride(surface);
+    std::vector<int> line(size_t(std::max(width, height)));
+    int span = 2 * radius + 1;
+    auto pass = [&](int count, int length, auto at) {
+        for (int n = 0; n < count; ++n) {
+            for (int i = 0; i < length; ++i)
+                line[size_t(i)] = at(n, i);
+            int sum = 0;
+            for (int i = -radius; i <= radius; ++i)
+                sum += (i >= 0 && i < length) ? line[size_t(i)] : 0;
+            for (int i = 0; i < length; ++i) {
+                at(n, i) = (unsigned char)(sum / span);
+                int out = i - radius;
+                int in = i + radius + 1;
+                sum += (in < length ? line[size_t(in)] : 0) - (out >= 0 ? line[size_t(out)] : 0);
+            }
+        }
+    };
+    for (int round = 0; round < 3; ++round) {
+        pass(height, width, [&](int y, int x) -> unsigned char& { return data[y * stride + x]; });
+        pass(width, height, [&](int x, int y) -> unsigned char& { return data[y * stride + x]; });
+    }
+    cairo_surface_mark_dirty(surface);
+}
+
+} // namespace
+
+void CGContext::drawWithShadow(const std::function<void(cairo_t*)>& operation)
+{
+    const GState& gs = gstate();
+    // The shape is drawn once into a layer of its own; its coverage, moved
+    // and blurred, is painted in the shadow colour first, then the layer.
+    cairo_push_group(m_cr);
+    operation(m_cr);
+    cairo_pattern_t* shape = cairo_pop_group(m_cr);
+
+    int width = int(m_store->format().width);
+    int height = int(m_store->format().height);
+    cairo_surface_t* coverage = cairo_image_surface_create(CAIRO_FORMAT_A8, width, height);
+    cairo_t* acr = cairo_create(coverage);
+    cairo_set_source(acr, shape);
+    cairo_paint(acr);
+    cairo_destroy(acr);
+    blurAlpha(coverage, std::max(0.0, gs.shadowBlur) / 2);
+
+    cairo_save(m_cr);
+    cairo_identity_matrix(m_cr);
+    CGFloat r, g, b, a;
+    gs.shadowColor->getRGBA(r, g, b, a);
+    cairo_set_source_rgba(m_cr, r, g, b, a * gs.alpha);
+    cairo_set_operator(m_cr, CAIRO_OPERATOR_OVER);
+    // Device rows grow downwards, so an upward offset moves the shadow up.
+    cairo_mask_surface(m_cr, coverage, gs.shadowOffset.width, -gs.shadowOffset.height);
+    cairo_set_source(m_cr, shape);
+    cairo_paint(m_cr);
+    cairo_restore(m_cr);
+    cairo_surface_destroy(coverage);
+    cairo_pattern_destroy(shape);
+}
+
+void CGContext::draw(const std::function<void(cairo_t*)>& plain)
 {
     if (!m_store->beginDrawing())
         return;
+    std::function<void(cairo_t*)> withShadow;
+    if (gstate().shadowColor)
+        withShadow = [&](cairo_t*) { drawWithShadow(plain); };
+    const auto& operation = withShadow ? withShadow : plain;
     auto* mask = static_cast<cairo_surface_t*>(gstate().clipMask.get());
     if (!mask) {
         operation(m_cr);
@@ -399,6 +476,21 @@ void CGContextSetInterpolationQuality(const CGContextRef& c, CGInterpolationQual
 CGInterpolationQuality CGContextGetInterpolationQuality(const CGContextRef& c)
 {
     return c ? c->gstate().interpolation : kCGInterpolationDefault;
+}
+
+void CGContextSetShadowWithColor(const CGContextRef& c, CGSize offset, CGFloat blur, const CGColorRef& color)
+{
+    if (!c)
+        return;
+    auto& gs = c->gstate();
+    gs.shadowOffset = offset;
+    gs.shadowBlur = blur;
+    gs.shadowColor = (color && !color->patternImage() && CGColorGetAlpha(color) > 0) ? color : nullptr;
+}
+
+void CGContextSetShadow(const CGContextRef& c, CGSize offset, CGFloat blur)
+{
+    CGContextSetShadowWithColor(c, offset, blur, CGColorCreateGenericGray(0, 1.0 / 3));
 }
 
 void CGContextSetShouldAntialias(const CGContextRef& c, bool on)

@@ -47,6 +47,13 @@ public:
         CGFloat flatness { 0.1 };
         // Device-space coverage set by CGContextClipToMask (an A8 surface).
         Ref<void> clipMask;
+        // The shadow cast by every drawing operation: an offset in base
+        // space (y up), a blur radius and a colour; no colour, no shadow.
+        CGSize shadowOffset {};
+        CGFloat shadowBlur { 0 };
+        CGColorRef shadowColor;
+        // NSSetFocusRingStyle: -1 none, else the NSFocusRingPlacement.
+        int focusRingPlacement { -1 };
     };
 
     GState& gstate() { return m_stack.back(); }
@@ -61,7 +68,8 @@ public:
     size_t height() const;
 
     // Runs a drawing operation on the Cairo context: keeps the pixel memory
-    // in step and applies a mask clip when there is one.
+    // in step, casts the shadow when one is set and applies a mask clip when
+    // there is one.
     void draw(const std::function<void(cairo_t*)>& operation);
     // Paints the current Cairo source over the current clip with the
     // context's alpha (times extra) and blend mode.
@@ -69,6 +77,7 @@ public:
     void applyBlendMode();
 
 private:
+    void drawWithShadow(const std::function<void(cairo_t*)>& operation);
     Ref<gfx::PixelStore> m_store;
     CGColorSpaceRef m_space;
     cairo_t* m_cr { nullptr };
@@ -116,6 +125,12 @@ void CGContextSetAlpha(const CGContextRef&, CGFloat alpha);
 void CGContextSetBlendMode(const CGContextRef&, CGBlendMode);
 void CGContextSetInterpolationQuality(const CGContextRef&, CGInterpolationQuality);
 CGInterpolationQuality CGContextGetInterpolationQuality(const CGContextRef&);
+// The shadow that later drawing casts (part of the graphics state). The
+// offset is in base space, y up, unaffected by the transform; the blur is a
+// radius in pixels. A null or clear colour turns the shadow off.
+void CGContextSetShadowWithColor(const CGContextRef&, CGSize offset, CGFloat blur, const CGColorRef& color);
+// Black at a third of full opacity, the platform's default shadow colour.
+void CGContextSetShadow(const CGContextRef&, CGSize offset, CGFloat blur);
 void CGContextSetShouldAntialias(const CGContextRef&, bool);
 void CGContextSetFlatness(const CGContextRef&, CGFloat);
 void CGContextSetLineWidth(const CGContextRef&, CGFloat);

@@ -20,4 +20,5 @@
 #include "NSGraphicsContext.h"
 #include "NSImage.h"
 #include "NSImageRep.h"
+#include "NSShadow.h"
 #include "NSStringDrawing.h"

@@ -250,12 +250,41 @@ void NSBezierPath::addToContext(const CGContextRef& cg) const
     CGContextAddPath(cg, toCGPath());
 }
 
+// Draws the shape (the drawing given) with the focus ring the context's
+// style asks for.
+template <class Draw>
+static void withFocusRing(const NSBezierPath& path, const CGContextRef& cg, Draw&& draw)
+{
+    int placement = cg->gstate().focusRingPlacement;
+    if (placement < 0) {
+        draw();
+        return;
+    }
+    auto ring = [&] {
+        CGContextStateSaver saver(cg);
+        CGContextSetLineWidth(cg, kFocusRingWidth);
+        CGContextSetStrokeColorWithColor(cg, NSFocusRingColor());
+        CGContextAddPath(cg, path.toCGPath());
+        CGContextStrokePath(cg);
+    };
+    if (placement == NSFocusRingAbove)
+        draw();
+    ring();
+    if (placement == NSFocusRingBelow)
+        draw();
+}
+
 void NSBezierPath::fill() const
 {
     auto context = NSGraphicsContext::currentContext();
     if (!context)
         return;
     const auto& cg = context->CGContext();
+    withFocusRing(*this, cg, [&] { fillShape(cg); });
+}
+
+void NSBezierPath::fillShape(const CGContextRef& cg) const
+{
     addToContext(cg);
     if (m_windingRule == NSEvenOddWindingRule)
         CGContextEOFillPath(cg);
@@ -269,6 +298,11 @@ void NSBezierPath::stroke() const
     if (!context)
         return;
     const auto& cg = context->CGContext();
+    withFocusRing(*this, cg, [&] { strokeShape(cg); });
+}
+
+void NSBezierPath::strokeShape(const CGContextRef& cg) const
+{
     CGContextStateSaver saver(cg);
     CGContextSetLineWidth(cg, m_lineWidth);
     CGContextSetFlatness(cg, m_flatness);

@@ -93,6 +93,8 @@ private:
         CGPoint points[3];
     };
     void addToContext(const CGContextRef&) const;
+    void fillShape(const CGContextRef&) const;
+    void strokeShape(const CGContextRef&) const;
 
     std::vector<Element> m_elements;
     CGPoint m_current {};

@@ -97,3 +97,15 @@ void NSGraphicsContext::saveContextGraphicsState() { CGContextSaveGState(m_conte
 void NSGraphicsContext::restoreContextGraphicsState() { CGContextRestoreGState(m_context); }
 
 void NSGraphicsContext::flushGraphics() { CGContextFlush(m_context); }
+
+void NSSetFocusRingStyle(NSFocusRingPlacement placement)
+{
+    if (auto context = NSGraphicsContext::currentContext())
+        context->CGContext()->gstate().focusRingPlacement = int(placement);
+}
+
+CGColorRef NSFocusRingColor()
+{
+    static const CGColorRef color = CGColorCreateGenericRGB(0.23, 0.51, 0.96, 0.6);
+    return color;
+}

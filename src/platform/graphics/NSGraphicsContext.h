@@ -50,6 +50,15 @@ private:
     Ref<NSBitmapImageRep> m_rep;
 };
 
+// Focus rings: while a style is set (it is part of the graphics state),
+// paths that are filled or stroked also draw the keyboard-focus ring
+// along their outline: alone (Only), or below or above the shape.
+enum NSFocusRingPlacement : unsigned long { NSFocusRingOnly = 0, NSFocusRingBelow = 1, NSFocusRingAbove = 2 };
+void NSSetFocusRingStyle(NSFocusRingPlacement placement);
+// The ring: a band this wide centred on the outline, in this colour.
+inline constexpr CGFloat kFocusRingWidth = 3;
+CGColorRef NSFocusRingColor();
+
 // Saves the graphics state (NSGraphicsContext::saveGraphicsState) for a scope.
 class NSGraphicsStateSaver {
 public:

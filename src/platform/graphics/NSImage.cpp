@@ -174,6 +174,12 @@ CGImageRef NSImage::CGImageForProposedRect(CGRect* proposedRect, const Ref<NSGra
     return rep ? rep->CGImageForProposedRect(proposedRect, context, hints) : nullptr;
 }
 
+std::vector<uint8_t> NSImage::TIFFRepresentation()
+{
+    CGImageRef image = CGImageForProposedRect(nullptr, nullptr);
+    return image ? CGImageCreatePNGData(image) : std::vector<uint8_t> {};
+}
+
 Ref<NSImage> NSImage::copy() const
 {
     auto image = create(m_size);

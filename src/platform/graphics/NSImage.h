@@ -21,6 +21,13 @@ inline const std::string NSImageNameStatusPartiallyAvailable = "NSStatusPartiall
 inline const std::string NSImageNameStatusUnavailable = "NSStatusUnavailable";
 inline const std::string NSImageNameStatusNone = "NSStatusNone";
 
+struct NSEdgeInsets {
+    CGFloat top { 0 };
+    CGFloat left { 0 };
+    CGFloat bottom { 0 };
+    CGFloat right { 0 };
+};
+
 class NSImage : public NSObject {
 public:
     // initWithSize:. An image without representations draws nothing.
@@ -50,6 +57,10 @@ public:
     // The size set, or without one, the first representation's size.
     CGSize size() const;
     void setSize(CGSize);
+    // The edges that keep their size when the image is stretched (nine-part
+    // drawing, as a visual-effect view's mask image is drawn).
+    NSEdgeInsets capInsets() const { return m_capInsets; }
+    void setCapInsets(NSEdgeInsets insets) { m_capInsets = insets; }
     bool isTemplate() const { return m_template; }
     void setTemplate(bool flag) { m_template = flag; }
     const std::vector<Ref<NSImageRep>>& representations() const { return m_reps; }
@@ -82,6 +93,11 @@ public:
     CGImageRef CGImageForProposedRect(CGRect* proposedRect, const Ref<NSGraphicsContext>& context,
         const void* hints = nullptr);
 
+    // The pixels of the best representation for the image's size, encoded
+    // without loss. This platform's image I/O reads and writes PNG only, so
+    // the encoding is PNG whatever the name says. Empty without pixels.
+    std::vector<uint8_t> TIFFRepresentation();
+
     // A new image with copies of the representations.
     Ref<NSImage> copy() const;
     std::string description() const override;
@@ -89,6 +105,7 @@ public:
 private:
     CGSize m_size;
     std::string m_name;
+    NSEdgeInsets m_capInsets;
     bool m_template { false };
     std::vector<Ref<NSImageRep>> m_reps;
     std::vector<Ref<NSCachedImageRep>> m_focusStack;

@@ -33,13 +33,16 @@ Ref<NSFont> fontOrDefault(const NSStringAttributes& a) { return a.font ? a.font 
 
 guint16 channel16(CGFloat v) { return guint16(std::lround(std::clamp(v, 0.0, 1.0) * 65535)); }
 
-void insertColour(PangoAttrList* list, const Ref<NSColor>& colour, guint start, guint end)
+// The glyphs' colour, or (background) the colour behind them, with its alpha.
+void insertColour(PangoAttrList* list, const Ref<NSColor>& colour, guint start, guint end, bool background = false)
 {
-    PangoAttribute* fg = pango_attr_foreground_new(channel16(colour->redComponent()),
-        channel16(colour->greenComponent()), channel16(colour->blueComponent()));
-    fg->start_index = start, fg->end_index = end;
-    pango_attr_list_insert(list, fg);
-    PangoAttribute* alpha = pango_attr_foreground_alpha_new(std::max<guint16>(1, channel16(colour->alphaComponent())));
+    guint16 r = channel16(colour->redComponent()), g = channel16(colour->greenComponent());
+    guint16 b = channel16(colour->blueComponent());
+    guint16 a = std::max<guint16>(1, channel16(colour->alphaComponent()));
+    PangoAttribute* rgb = background ? pango_attr_background_new(r, g, b) : pango_attr_foreground_new(r, g, b);
+    rgb->start_index = start, rgb->end_index = end;
+    pango_attr_list_insert(list, rgb);
+    PangoAttribute* alpha = background ? pango_attr_background_alpha_new(a) : pango_attr_foreground_alpha_new(a);
     alpha->start_index = start, alpha->end_index = end;
     pango_attr_list_insert(list, alpha);
 }
@@ -81,8 +84,8 @@ TextLayout::TextLayout(const std::string& text, const NSStringAttributes& attrib
     PangoAttrList* list = pango_attr_list_new();
     pango_layout_set_attributes(m_layout, list);
     pango_attr_list_unref(list);
-    if (m_base.underlineStyle)
-        addAttributes({ 0, utf16Length(m_text) }, { nullptr, nullptr, m_base.underlineStyle });
+    if (m_base.underlineStyle || m_base.backgroundColor)
+        addAttributes({ 0, utf16Length(m_text) }, { nullptr, nullptr, m_base.underlineStyle, m_base.backgroundColor });
 }
 
 TextLayout::~TextLayout() { g_object_unref(m_layout); }
@@ -101,6 +104,8 @@ void TextLayout::addAttributes(NSRange range, const NSStringAttributes& attribut
     }
     if (attributes.foregroundColor)
         insertColour(list, attributes.foregroundColor, start, end);
+    if (attributes.backgroundColor)
+        insertColour(list, attributes.backgroundColor, start, end, true);
     if (attributes.underlineStyle) {
         PangoAttribute* underline = pango_attr_underline_new(
             attributes.underlineStyle == 9 ? PANGO_UNDERLINE_DOUBLE : PANGO_UNDERLINE_SINGLE);

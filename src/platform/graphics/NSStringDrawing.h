@@ -29,6 +29,8 @@ struct NSStringAttributes {
     Ref<NSFont> font;
     Ref<NSColor> foregroundColor;
     int underlineStyle { 0 };
+    // Painted behind the glyphs of the range.
+    Ref<NSColor> backgroundColor;
 };
 
 enum NSLineBreakMode : unsigned long {

@@ -77,6 +77,16 @@ public:
         return eventNotHandledErr;
     }
 
+    // The desktop learns which combinations this process wants (called with
+    // the lock held).
+    void tellDesktop() const
+    {
+        std::vector<DesktopSymbolicHotKey> list;
+        for (const auto& h : hotKeys)
+            list.push_back({ 0, static_cast<uint16_t>(h->m_keyCode), h->m_modifiers, true, "hot key" });
+        Desktop::current().setRegisteredHotKeys(std::move(list));
+    }
+
     void send(const EventHotKeyRef& hotKey, EventKind kind)
     {
         EventTargetRef target = hotKey->m_target.lock();
@@ -223,6 +233,7 @@ OSStatus RegisterEventHotKey(uint32_t keyCode, uint32_t modifiers, EventHotKeyID
     hotKey->m_target = target;
     dispatch.hotKeys.push_back(hotKey);
     *outRef = hotKey;
+    dispatch.tellDesktop();
     return noErr;
 }
 
@@ -237,6 +248,7 @@ OSStatus UnregisterEventHotKey(const EventHotKeyRef& hotKey)
     hotKey->m_registered = false;
     std::erase(dispatch.hotKeys, hotKey);
     std::erase_if(dispatch.pressed, [&](const auto& entry) { return entry.second == hotKey; });
+    dispatch.tellDesktop();
     return noErr;
 }
 

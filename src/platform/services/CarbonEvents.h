@@ -48,16 +48,6 @@ inline constexpr EventParamName kEventParamDirectObject = FourCharCode("----");
 inline constexpr EventParamType typeEventHotKeyID = FourCharCode("hkid");
 inline constexpr EventParamType typeWildCard = FourCharCode("****");
 
-// Carbon modifier bits.
-inline constexpr uint32_t cmdKey = 0x100;
-inline constexpr uint32_t shiftKey = 0x200;
-inline constexpr uint32_t alphaLock = 0x400;
-inline constexpr uint32_t optionKey = 0x800;
-inline constexpr uint32_t controlKey = 0x1000;
-inline constexpr uint32_t rightShiftKey = 0x2000;
-inline constexpr uint32_t rightOptionKey = 0x4000;
-inline constexpr uint32_t rightControlKey = 0x8000;
-inline constexpr uint32_t kEventKeyModifierFnMask = 0x20000;
 
 struct EventTypeSpec {
     EventClass eventClass;

@@ -37,7 +37,8 @@ class Desktop;
 
 class EventStream {
 public:
-    // The stream; using it installs it as the desktop's input router.
+    // The stream. Making it installs it as the desktop's input router; the
+    // start-up does that (PlatformInstallDesktop).
     static EventStream& shared();
 
     // The event and the process it went to (0: none).

@@ -1,5 +1,7 @@
 #include "SimDesktop.h"
 
+#include "../InputCodes.h"
+
 #include <foundation/Clock.h>
 #include <foundation/Format.h>
 
@@ -68,34 +70,9 @@ size_t SimDesktop::countCalls(const std::string& prefix) const
     return std::count_if(m_callLog.begin(), m_callLog.end(), [&](const std::string& s) { return s.rfind(prefix, 0) == 0; });
 }
 
-Token SimDesktop::subscribe(Listener listener)
-{
-    std::lock_guard lock(m_listeners->mutex);
-    uint64_t id = m_listeners->next++;
-    m_listeners->entries[id] = std::make_shared<Listener>(std::move(listener));
-    std::weak_ptr<Listeners> weak = m_listeners;
-    return Token([weak, id] {
-        if (auto listeners = weak.lock()) {
-            std::lock_guard lock(listeners->mutex);
-            listeners->entries.erase(id);
-        }
-    });
-}
+Token SimDesktop::subscribe(Listener listener) { return m_listeners.subscribe(std::move(listener)); }
 
-void SimDesktop::emit(const std::vector<DesktopEvent>& events)
-{
-    if (events.empty())
-        return;
-    std::vector<std::shared_ptr<Listener>> listeners;
-    {
-        std::lock_guard lock(m_listeners->mutex);
-        for (auto& [id, l] : m_listeners->entries)
-            listeners.push_back(l);
-    }
-    for (const auto& event : events)
-        for (const auto& l : listeners)
-            (*l)(event);
-}
+void SimDesktop::emit(const std::vector<DesktopEvent>& events) { m_listeners.emit(events); }
 
 void SimDesktop::postEvent(const DesktopInputEvent& event)
 {
@@ -106,16 +83,16 @@ void SimDesktop::postEvent(const DesktopInputEvent& event)
         m_posted.push_back(event);
         // Posted mouse events move the pointer and its buttons as real ones do.
         switch (event.type) {
-        case 1: // left mouse down
+        case kCGEventLeftMouseDown:
             m_buttons |= 1;
             m_mouse = event.location;
             break;
-        case 2: // left mouse up
+        case kCGEventLeftMouseUp:
             m_buttons &= ~1u;
             m_mouse = event.location;
             break;
-        case 5: // mouse moved
-        case 6: // left mouse dragged
+        case kCGEventMouseMoved:
+        case kCGEventLeftMouseDragged:
             m_mouse = event.location;
             break;
         default:
@@ -951,20 +928,7 @@ AXError SimDesktop::axAttributeNames(const DesktopElement& e, std::vector<std::s
     names.clear();
     if (AXError error = checkElementLocked(e); error != kAXErrorSuccess)
         return error;
-    switch (e.kind) {
-    case DesktopElement::Kind::SystemWide:
-        names = { "AXRole", "AXFocusedApplication" };
-        break;
-    case DesktopElement::Kind::Application:
-        names = { "AXRole", "AXTitle", "AXHidden", "AXFrontmost", "AXWindows", "AXFocusedWindow", "AXMainWindow" };
-        break;
-    case DesktopElement::Kind::Window:
-        names = { "AXRole", "AXSubrole", "AXTitle", "AXPosition", "AXSize", "AXMinimized", "AXMain", "AXFocused",
-            "AXParent", "AXCloseButton", "AXZoomButton", "AXMinimizeButton" };
-        break;
-    default:
-        names = { "AXRole", "AXSubrole", "AXPosition", "AXSize", "AXParent" };
-    }
+    names = desktopAttributeNames(e.kind);
     return kAXErrorSuccess;
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "../Desktop.h"
+#include "../DesktopListeners.h"
 
 #include <foundation/Value.h>
 
@@ -185,7 +186,6 @@ private:
     DesktopImage contentLocked(const DesktopWindow& w) const;
     DesktopInputEvent keyboardEventLocked(uint32_t type, uint16_t keyCode) const;
     std::optional<pid_t> applicationUnderPointLocked(const CGPoint& location) const;
-    static void applyKeyboardEvent(const DesktopInputEvent& event, uint64_t& flags, std::set<uint16_t>& keys);
     void changeModifiersLocked(uint64_t flags, std::vector<DesktopInputEvent>& events);
     static void send(const std::vector<DesktopInputEvent>& events);
 
@@ -230,11 +230,6 @@ private:
         DesktopImage image;
     };
     mutable std::map<CGWindowID, CachedContent> m_contentCache;
-    struct Listeners {
-        std::mutex mutex;
-        std::map<uint64_t, std::shared_ptr<Listener>> entries;
-        uint64_t next { 1 };
-    };
-    std::shared_ptr<Listeners> m_listeners { std::make_shared<Listeners>() };
+    DesktopListeners m_listeners;
     double m_launchClock { 0 };
 };

@@ -4,111 +4,29 @@
 #include "SimDesktop.h"
 
 #include "../KeyboardLayout.h"
+#include "../KeyboardState.h"
 
 #include <foundation/Clock.h>
 
 #include <algorithm>
 
-namespace {
-
-// Event types and flags with the platform's values.
-constexpr uint32_t kKeyDown = 10;
-constexpr uint32_t kKeyUp = 11;
-constexpr uint32_t kFlagsChanged = 12;
-
-constexpr uint64_t kCapsLockFlag = 0x10000;
-constexpr uint64_t kShiftFlag = 0x20000;
-constexpr uint64_t kControlFlag = 0x40000;
-constexpr uint64_t kOptionFlag = 0x80000;
-constexpr uint64_t kCommandFlag = 0x100000;
-constexpr uint64_t kNumericPadFlag = 0x200000;
-constexpr uint64_t kFunctionFlag = 0x800000;
-
-// Carbon modifier bits of the symbolic hot-key table.
-constexpr uint32_t kCarbonCommand = 0x100;
-constexpr uint32_t kCarbonShift = 0x200;
-constexpr uint32_t kCarbonOption = 0x800;
-constexpr uint32_t kCarbonControl = 0x1000;
-
-// The modifier keys, in the order their changes are reported.
-struct ModifierKey {
-    uint64_t flag;
-    uint16_t keyCode;
-};
-constexpr ModifierKey kModifierKeys[] = {
-    { kControlFlag, VirtualKey::Control },
-    { kOptionFlag, VirtualKey::Option },
-    { kShiftFlag, VirtualKey::Shift },
-    { kCommandFlag, VirtualKey::Command },
-    { kFunctionFlag, VirtualKey::Function },
-    { kCapsLockFlag, VirtualKey::CapsLock },
-};
-constexpr uint64_t kModifierMask
-    = kCapsLockFlag | kShiftFlag | kControlFlag | kOptionFlag | kCommandFlag | kFunctionFlag;
-
-std::optional<uint64_t> modifierFlagOfKey(uint16_t keyCode)
-{
-    switch (keyCode) {
-    case VirtualKey::Command:
-    case VirtualKey::RightCommand:
-        return kCommandFlag;
-    case VirtualKey::Shift:
-    case VirtualKey::RightShift:
-        return kShiftFlag;
-    case VirtualKey::Option:
-    case VirtualKey::RightOption:
-        return kOptionFlag;
-    case VirtualKey::Control:
-    case VirtualKey::RightControl:
-        return kControlFlag;
-    case VirtualKey::Function:
-        return kFunctionFlag;
-    case VirtualKey::CapsLock:
-        return kCapsLockFlag;
-    default:
-        return std::nullopt;
-    }
-}
-
-// Flags the hardware adds to some keys' events, as the platform's keyboard
-// does: the arrows are on the numeric pad and need the function key on
-// small keyboards; the navigation and function keys carry the function flag.
-uint64_t deviceFlagsOfKey(uint16_t keyCode)
-{
-    static constexpr uint16_t functionKeys[] = { VirtualKey::Help, VirtualKey::Home, VirtualKey::PageUp,
-        VirtualKey::ForwardDelete, VirtualKey::End, VirtualKey::PageDown, 122, 120, 99, 118, 96, 97, 98, 100,
-        101, 109, 103, 111, 105, 107, 113, 106, 64, 79, 80, 90 };
-    static constexpr uint16_t keypadKeys[] = { 65, 67, 69, 71, 75, 76, 78, 81, 82, 83, 84, 85, 86, 87, 88, 89, 91, 92 };
-    auto in = [keyCode](const auto& keys) {
-        return std::find(std::begin(keys), std::end(keys), keyCode) != std::end(keys);
-    };
-    if (keyCode >= VirtualKey::LeftArrow && keyCode <= VirtualKey::UpArrow)
-        return kNumericPadFlag | kFunctionFlag;
-    if (in(functionKeys))
-        return kFunctionFlag;
-    if (in(keypadKeys))
-        return kNumericPadFlag;
-    return 0;
-}
-
-}
+using namespace KeyboardState;
 
 std::vector<DesktopSymbolicHotKey> SimDesktop::defaultSymbolicHotKeys()
 {
-    return {
-        { 1, 48, kCarbonCommand, true, "Application switcher" },
-        { 2, 48, kCarbonCommand | kCarbonShift, true, "Application switcher, backwards" },
-        { 27, 50, kCarbonCommand, true, "Move focus to the next window" },
-        { 28, 20, kCarbonCommand | kCarbonShift, true, "Save picture of screen as a file" },
-        { 30, 21, kCarbonCommand | kCarbonShift, true, "Save picture of selected area as a file" },
-        { 32, 126, kCarbonControl, true, "Show all windows" },
-        { 33, 125, kCarbonControl, true, "Show application windows" },
-        { 60, 49, kCarbonControl, false, "Select the previous input source" },
-        { 64, 49, kCarbonCommand, true, "Show the search field" },
-        { 65, 49, kCarbonCommand | kCarbonOption, true, "Show the search window" },
-        { 79, 123, kCarbonControl, true, "Move left a space" },
-        { 81, 124, kCarbonControl, true, "Move right a space" },
-    };
+    auto hotKeys = switcherHotKeys();
+    hotKeys.insert(hotKeys.end(), {
+        { 28, kVK_ANSI_3, cmdKey | shiftKey, true, "Save picture of screen as a file" },
+        { 30, kVK_ANSI_4, cmdKey | shiftKey, true, "Save picture of selected area as a file" },
+        { 32, kVK_UpArrow, controlKey, true, "Show all windows" },
+        { 33, kVK_DownArrow, controlKey, true, "Show application windows" },
+        { 60, kVK_Space, controlKey, false, "Select the previous input source" },
+        { 64, kVK_Space, cmdKey, true, "Show the search field" },
+        { 65, kVK_Space, cmdKey | optionKey, true, "Show the search window" },
+        { 79, kVK_LeftArrow, controlKey, true, "Move left a space" },
+        { 81, kVK_RightArrow, controlKey, true, "Move right a space" },
+    });
+    return hotKeys;
 }
 
 std::vector<DesktopSymbolicHotKey> SimDesktop::symbolicHotKeys() const
@@ -141,7 +59,7 @@ DesktopInputEvent SimDesktop::keyboardEventLocked(uint32_t type, uint16_t keyCod
     DesktopInputEvent e;
     e.type = type;
     e.keyCode = keyCode;
-    e.flags = m_heldFlags | (type == kFlagsChanged ? 0 : deviceFlagsOfKey(keyCode));
+    e.flags = m_heldFlags | (type == kCGEventFlagsChanged ? 0 : deviceFlagsOfKey(keyCode));
     e.location = m_mouse;
     e.timestamp = Clock::current().now();
     e.tapLocation = 0;
@@ -149,34 +67,10 @@ DesktopInputEvent SimDesktop::keyboardEventLocked(uint32_t type, uint16_t keyCod
     return e;
 }
 
-void SimDesktop::applyKeyboardEvent(const DesktopInputEvent& event, uint64_t& flags, std::set<uint16_t>& keys)
-{
-    switch (event.type) {
-    case kKeyDown:
-        keys.insert(event.keyCode);
-        break;
-    case kKeyUp:
-        keys.erase(event.keyCode);
-        break;
-    case kFlagsChanged:
-        flags = event.flags & kModifierMask;
-        // Caps Lock locks: its key is not held down.
-        if (auto flag = modifierFlagOfKey(event.keyCode); flag && event.keyCode != VirtualKey::CapsLock) {
-            if (flags & *flag)
-                keys.insert(event.keyCode);
-            else
-                keys.erase(event.keyCode);
-        }
-        break;
-    default:
-        break;
-    }
-}
-
 void SimDesktop::takeInput(const DesktopInputEvent& event)
 {
     std::lock_guard lock(m_mutex);
-    applyKeyboardEvent(event, m_modifierFlags, m_keysDown);
+    KeyboardState::apply(event, m_modifierFlags, m_keysDown);
 }
 
 void SimDesktop::changeModifiersLocked(uint64_t flags, std::vector<DesktopInputEvent>& events)
@@ -188,8 +82,8 @@ void SimDesktop::changeModifiersLocked(uint64_t flags, std::vector<DesktopInputE
         if (want == have)
             continue;
         m_heldFlags = want ? (m_heldFlags | key.flag) : (m_heldFlags & ~key.flag);
-        auto e = keyboardEventLocked(kFlagsChanged, key.keyCode);
-        applyKeyboardEvent(e, m_heldFlags, m_heldKeys);
+        auto e = keyboardEventLocked(kCGEventFlagsChanged, key.keyCode);
+        KeyboardState::apply(e, m_heldFlags, m_heldKeys);
         events.push_back(e);
     }
 }
@@ -217,7 +111,7 @@ void SimDesktop::pressKey(uint16_t keyCode, std::optional<uint64_t> flags)
         std::lock_guard lock(m_mutex);
         if (flags)
             changeModifiersLocked(*flags, events);
-        auto e = keyboardEventLocked(kKeyDown, keyCode);
+        auto e = keyboardEventLocked(kCGEventKeyDown, keyCode);
         e.autorepeat = m_heldKeys.count(keyCode) > 0;
         m_heldKeys.insert(keyCode);
         events.push_back(e);
@@ -230,7 +124,7 @@ void SimDesktop::releaseKey(uint16_t keyCode, std::optional<uint64_t> flags)
     std::vector<DesktopInputEvent> events;
     {
         std::lock_guard lock(m_mutex);
-        events.push_back(keyboardEventLocked(kKeyUp, keyCode));
+        events.push_back(keyboardEventLocked(kCGEventKeyUp, keyCode));
         m_heldKeys.erase(keyCode);
         if (flags)
             changeModifiersLocked(*flags, events);
@@ -323,7 +217,7 @@ std::optional<pid_t> SimDesktop::applicationUnderPointLocked(const CGPoint& loca
     const DesktopWindow* top = nullptr;
     for (CGWindowID n : m_order) {
         const auto& w = m_windows.at(n);
-        if (windowOnScreenLocked(w) && w.alpha > 0 && CGRectContainsPoint(w.frame, location)
+        if (windowOnScreenLocked(w) && w.alpha > 0 && !w.ignoresMouseEvents && CGRectContainsPoint(w.frame, location)
             && (!top || w.layer > top->layer))
             top = &w;
     }

@@ -1,0 +1,16 @@
+// NO exactly when the panel's keyboard shortcuts are on ("KeyboardShotcuts")
+// and the value is a text that is not empty; YES otherwise. Registered as
+// "BoolTransformer".
+#pragma once
+
+#include <appkit/NSValueTransformer.h>
+
+class BoolTransformer final : public NSValueTransformer {
+public:
+    // Registers it under its name (done at start-up).
+    static void registerTransformer();
+    std::string transformedValueClass() const override { return "NSString"; }
+    bool allowsReverseTransformation() const override { return false; }
+    // A value that is not a text (nil, a number) counts as no text.
+    Value transformedValue(const Value& value) const override;
+};

@@ -1,0 +1,170 @@
+#include "X11Connection.h"
+
+#include "X11Text.h"
+
+#include <xcb/composite.h>
+#include <xcb/damage.h>
+#include <xcb/randr.h>
+#include <xcb/shm.h>
+#include <xcb/xtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+template<typename Reply>
+struct Owned {
+    Reply* reply;
+    explicit Owned(Reply* r)
+        : reply(r)
+    {
+    }
+    ~Owned() { free(reply); }
+    Reply* operator->() const { return reply; }
+    explicit operator bool() const { return reply != nullptr; }
+};
+
+}
+
+std::vector<std::string> X11Connection::requiredHints()
+{
+    return { "_NET_CLIENT_LIST_STACKING", "_NET_ACTIVE_WINDOW", "_NET_CLOSE_WINDOW", "_NET_WM_STATE",
+        "_NET_WM_STATE_HIDDEN" };
+}
+
+std::unique_ptr<X11Connection> X11Connection::open(const std::string& display, std::string* error)
+{
+    auto fail = [&](const std::string& message) -> std::unique_ptr<X11Connection> {
+        if (error)
+            *error = message;
+        return nullptr;
+    };
+    std::unique_ptr<X11Connection> x(new X11Connection());
+    const char* name = display.empty() ? std::getenv("DISPLAY") : display.c_str();
+    x->m_displayName = name ? name : "";
+    if (x->m_displayName.empty())
+        return fail("no X display: $DISPLAY is not set");
+    x->m_connection = xcb_connect(x->m_displayName.c_str(), &x->m_screenNumber);
+    if (xcb_connection_has_error(x->m_connection))
+        return fail("cannot open the X display \"" + x->m_displayName + "\"");
+    auto it = xcb_setup_roots_iterator(xcb_get_setup(x->m_connection));
+    for (int i = 0; i < x->m_screenNumber && it.rem; ++i)
+        xcb_screen_next(&it);
+    x->m_screen = it.data;
+    if (!x->m_screen)
+        return fail("the X display \"" + x->m_displayName + "\" has no screen " + std::to_string(x->m_screenNumber));
+
+    if (!xcb_ewmh_init_atoms_replies(&x->m_ewmh, xcb_ewmh_init_atoms(x->m_connection, &x->m_ewmh), nullptr))
+        return fail("the X display \"" + x->m_displayName + "\" does not answer");
+    x->m_ewmhReady = true;
+    x->m_wmDeleteWindow = x->atom("WM_DELETE_WINDOW");
+    x->m_wmState = x->atom("WM_STATE");
+    x->queryExtensions();
+    if (auto problem = x->checkWindowManager())
+        return fail(*problem);
+    return x;
+}
+
+X11Connection::~X11Connection()
+{
+    if (m_ewmhReady)
+        xcb_ewmh_connection_wipe(&m_ewmh);
+    if (m_connection)
+        xcb_disconnect(m_connection);
+}
+
+xcb_atom_t X11Connection::atom(const std::string& name)
+{
+    Owned reply(xcb_intern_atom_reply(m_connection, xcb_intern_atom(m_connection, 0, name.size(), name.c_str()), nullptr));
+    return reply ? reply->atom : XCB_ATOM_NONE;
+}
+
+bool X11Connection::queryExtensions()
+{
+    auto present = [&](xcb_extension_t* extension) {
+        auto* data = xcb_get_extension_data(m_connection, extension);
+        return data && data->present ? data : nullptr;
+    };
+    if (present(&xcb_composite_id)) {
+        Owned version(xcb_composite_query_version_reply(
+            m_connection, xcb_composite_query_version(m_connection, 0, 4), nullptr));
+        // Naming a window's pixmap needs version 0.2.
+        m_composite = version && (version->major_version > 0 || version->minor_version >= 2);
+    }
+    if (auto* data = present(&xcb_damage_id)) {
+        Owned version(xcb_damage_query_version_reply(m_connection, xcb_damage_query_version(m_connection, 1, 1), nullptr));
+        m_damage = static_cast<bool>(version);
+        m_damageEventBase = data->first_event;
+    }
+    if (auto* data = present(&xcb_randr_id)) {
+        Owned version(xcb_randr_query_version_reply(m_connection, xcb_randr_query_version(m_connection, 1, 5), nullptr));
+        // Monitors came with version 1.5.
+        m_randr = version && (version->major_version > 1 || version->minor_version >= 5);
+        m_randrEventBase = data->first_event;
+    }
+    if (present(&xcb_shm_id)) {
+        Owned version(xcb_shm_query_version_reply(m_connection, xcb_shm_query_version(m_connection), nullptr));
+        m_shm = static_cast<bool>(version);
+    }
+    if (present(&xcb_test_id)) {
+        Owned version(xcb_test_get_version_reply(m_connection, xcb_test_get_version(m_connection, 2, 2), nullptr));
+        m_xtest = static_cast<bool>(version);
+    }
+    return true;
+}
+
+std::optional<std::string> X11Connection::checkWindowManager()
+{
+    std::string where = " on the X display \"" + m_displayName + "\"";
+    xcb_window_t check = XCB_WINDOW_NONE;
+    if (!xcb_ewmh_get_supporting_wm_check_reply(&m_ewmh, xcb_ewmh_get_supporting_wm_check(&m_ewmh, root()), &check, nullptr)
+        || check == XCB_WINDOW_NONE) {
+        return "no window manager is running" + where
+            + " (the root window has no _NET_SUPPORTING_WM_CHECK); start an EWMH window manager first";
+    }
+    // A check window that does not name itself is left over from a window
+    // manager that has gone.
+    xcb_window_t self = XCB_WINDOW_NONE;
+    if (!xcb_ewmh_get_supporting_wm_check_reply(&m_ewmh, xcb_ewmh_get_supporting_wm_check(&m_ewmh, check), &self, nullptr)
+        || self != check) {
+        return "no window manager is running" + where
+            + " (the _NET_SUPPORTING_WM_CHECK window is stale); start an EWMH window manager first";
+    }
+    xcb_ewmh_get_utf8_strings_reply_t name;
+    if (xcb_ewmh_get_wm_name_reply(&m_ewmh, xcb_ewmh_get_wm_name(&m_ewmh, check), &name, nullptr)) {
+        m_windowManagerName = X11Text::fromUTF8(name.strings, name.strings_len, X11Text::kMaxTitleBytes);
+        xcb_ewmh_get_utf8_strings_reply_wipe(&name);
+    }
+    xcb_ewmh_get_atoms_reply_t supported;
+    if (xcb_ewmh_get_supported_reply(&m_ewmh, xcb_ewmh_get_supported(&m_ewmh, m_screenNumber), &supported, nullptr)) {
+        m_supported.assign(supported.atoms, supported.atoms + supported.atoms_len);
+        xcb_ewmh_get_atoms_reply_wipe(&supported);
+    }
+    std::string missing;
+    for (const auto& hint : requiredHints()) {
+        if (!supports(atom(hint)))
+            missing += (missing.empty() ? "" : ", ") + hint;
+    }
+    if (!missing.empty()) {
+        std::string who = m_windowManagerName.empty() ? "the window manager" : "the window manager \"" + m_windowManagerName + "\"";
+        return who + where + " does not offer the EWMH hints " + missing;
+    }
+    return std::nullopt;
+}
+
+bool X11Connection::supports(xcb_atom_t hint) const
+{
+    return hint != XCB_ATOM_NONE && std::find(m_supported.begin(), m_supported.end(), hint) != m_supported.end();
+}
+
+bool X11Connection::check(xcb_void_cookie_t cookie, uint8_t* errorCode)
+{
+    xcb_generic_error_t* e = xcb_request_check(m_connection, cookie);
+    if (errorCode)
+        *errorCode = e ? e->error_code : 0;
+    bool ok = e == nullptr;
+    free(e);
+    return ok;
+}

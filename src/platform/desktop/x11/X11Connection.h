@@ -1,0 +1,86 @@
+// One connection to an X server, with what the X11 desktop needs to know of
+// it before it can answer: the root window, the atoms of the window
+// manager's hints, which extensions the server offers, and whether an EWMH
+// window manager runs. XCB connections may be used from several threads.
+#pragma once
+
+#include <xcb/xcb.h>
+#include <xcb/xcb_ewmh.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class X11Connection {
+public:
+    // Opens the display (empty: $DISPLAY). Null with a message for people
+    // in `error` when the display cannot be opened, when no window manager
+    // runs, or when the one that runs does not offer the hints this
+    // desktop reads.
+    static std::unique_ptr<X11Connection> open(const std::string& display, std::string* error);
+    ~X11Connection();
+    X11Connection(const X11Connection&) = delete;
+    X11Connection& operator=(const X11Connection&) = delete;
+
+    xcb_connection_t* connection() const { return m_connection; }
+    xcb_ewmh_connection_t& ewmh() { return m_ewmh; }
+    xcb_screen_t* screen() const { return m_screen; }
+    xcb_window_t root() const { return m_screen->root; }
+    int screenNumber() const { return m_screenNumber; }
+    const std::string& displayName() const { return m_displayName; }
+    // Whether the connection broke (the server went away).
+    bool hasError() const { return xcb_connection_has_error(m_connection) != 0; }
+
+    // Atoms the EWMH helper does not hold.
+    xcb_atom_t atom(const std::string& name);
+    xcb_atom_t utf8String() const { return m_ewmh.UTF8_STRING; }
+    xcb_atom_t wmProtocols() const { return m_ewmh.WM_PROTOCOLS; }
+    xcb_atom_t wmDeleteWindow() const { return m_wmDeleteWindow; }
+    xcb_atom_t wmState() const { return m_wmState; }
+
+    // Extensions, as the server offers them.
+    bool hasComposite() const { return m_composite; }
+    bool hasDamage() const { return m_damage; }
+    uint8_t damageEventBase() const { return m_damageEventBase; }
+    bool hasRandR() const { return m_randr; }
+    uint8_t randrEventBase() const { return m_randrEventBase; }
+    bool hasShm() const { return m_shm; }
+    bool hasXTest() const { return m_xtest; }
+
+    // The window manager's name, as its check window says.
+    const std::string& windowManagerName() const { return m_windowManagerName; }
+    // Whether the window manager says it supports the hint.
+    bool supports(xcb_atom_t hint) const;
+
+    // Sends a request and waits for it to be carried out; false with the
+    // error's code when the server refused it.
+    bool check(xcb_void_cookie_t cookie, uint8_t* errorCode = nullptr);
+
+    // The hints this desktop cannot do without; a window manager that lacks
+    // one is named in the message of `open`.
+    static std::vector<std::string> requiredHints();
+
+private:
+    X11Connection() = default;
+    bool queryExtensions();
+    std::optional<std::string> checkWindowManager();
+
+    xcb_connection_t* m_connection { nullptr };
+    xcb_ewmh_connection_t m_ewmh {};
+    bool m_ewmhReady { false };
+    xcb_screen_t* m_screen { nullptr };
+    int m_screenNumber { 0 };
+    std::string m_displayName;
+    xcb_atom_t m_wmDeleteWindow { XCB_ATOM_NONE };
+    xcb_atom_t m_wmState { XCB_ATOM_NONE };
+    std::vector<xcb_atom_t> m_supported;
+    std::string m_windowManagerName;
+    bool m_composite { false };
+    bool m_damage { false };
+    uint8_t m_damageEventBase { 0 };
+    bool m_randr { false };
+    uint8_t m_randrEventBase { 0 };
+    bool m_shm { false };
+    bool m_xtest { false };
+};

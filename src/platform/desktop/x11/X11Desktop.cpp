@@ -1,0 +1,650 @@
+#include "X11Desktop.h"
+
+#include "X11Client.h"
+#include "X11Connection.h"
+#include "X11Property.h"
+#include "X11Keyboard.h"
+
+#include <foundation/Clock.h>
+#include <foundation/RunLoop.h>
+
+#include <xcb/composite.h>
+#include <xcb/damage.h>
+#include <xcb/randr.h>
+
+#include <algorithm>
+#include <csignal>
+#include <unistd.h>
+
+namespace {
+
+DesktopElement windowElement(pid_t pid, xcb_window_t window)
+{
+    return { DesktopElement::Kind::Window, pid, static_cast<CGWindowID>(window) };
+}
+
+}
+
+std::shared_ptr<X11Desktop> X11Desktop::connect(const std::string& display, std::string* error)
+{
+    auto x = X11Connection::open(display, error);
+    if (!x)
+        return nullptr;
+    std::shared_ptr<X11Desktop> desktop(new X11Desktop());
+    desktop->m_x = std::move(x);
+    desktop->m_ownPid = getpid();
+    desktop->m_self = desktop;
+    desktop->start();
+    return desktop;
+}
+
+X11Desktop::~X11Desktop()
+{
+    m_stopping = true;
+    if (m_thread.joinable()) {
+        // Wakes the event thread with a message to a window of our own.
+        if (m_connected) {
+            sendClientMessage(m_wakeWindow, XCB_ATOM_NOTICE, 0);
+            xcb_flush(m_x->connection());
+        }
+        m_thread.join();
+    }
+    if (m_keySymbols)
+        releaseKeySymbols(m_keySymbols);
+}
+
+void X11Desktop::start()
+{
+    auto* c = m_x->connection();
+    DesktopApp own;
+    own.pid = m_ownPid;
+    own.name = "Quorvex";
+    own.bundleId = "org.quorvex.Quorvex";
+    own.iconColor = 0x3b6fd8;
+    own.launchDate = Clock::current().now();
+    {
+        std::lock_guard lock(m_mutex);
+        m_apps[m_ownPid].info = own;
+        m_launchOrder.push_back(m_ownPid);
+    }
+
+    m_wakeWindow = xcb_generate_id(c);
+    xcb_create_window(c, 0, m_wakeWindow, m_x->root(), -1, -1, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+        XCB_COPY_FROM_PARENT, 0, nullptr);
+    uint32_t rootMask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    xcb_change_window_attributes(c, m_x->root(), XCB_CW_EVENT_MASK, &rootMask);
+    // The windows' contents stay readable while they are covered.
+    if (m_x->hasComposite())
+        xcb_composite_redirect_subwindows(c, m_x->root(), XCB_COMPOSITE_REDIRECT_AUTOMATIC);
+    if (m_x->hasRandR())
+        xcb_randr_select_input(c, m_x->root(), XCB_RANDR_NOTIFY_MASK_SCREEN_CHANGE | XCB_RANDR_NOTIFY_MASK_CRTC_CHANGE
+                | XCB_RANDR_NOTIFY_MASK_OUTPUT_CHANGE);
+    std::vector<DesktopEvent> ignored;
+    {
+        std::lock_guard lock(m_mutex);
+        setUpKeyboardLocked();
+        refreshScreensLocked();
+        refreshCurrentDesktopLocked();
+        refreshClientsLocked(ignored);
+        refreshActiveLocked(ignored);
+    }
+    xcb_flush(c);
+    m_thread = std::thread([this] { pump(); });
+}
+
+void X11Desktop::setServerLostHandler(std::function<void()> handler)
+{
+    std::lock_guard lock(m_mutex);
+    m_serverLost = std::move(handler);
+}
+
+bool X11Desktop::isConnected() const { return m_connected; }
+
+std::vector<std::string> X11Desktop::grabFailures() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_grabFailures;
+}
+
+// The event thread.
+
+void X11Desktop::pump()
+{
+    auto* c = m_x->connection();
+    for (;;) {
+        xcb_generic_event_t* event = xcb_wait_for_event(c);
+        if (!event) {
+            m_connected = false;
+            std::function<void()> lost;
+            {
+                std::lock_guard lock(m_mutex);
+                lost = m_serverLost;
+                m_pongs.notify_all();
+            }
+            if (lost && !m_stopping)
+                lost();
+            RunLoop::main().wakeUp();
+            return;
+        }
+        std::vector<DesktopEvent> events;
+        std::vector<DesktopInputEvent> input;
+        // Everything that is waiting is read into the mirror before anyone
+        // hears of it.
+        do {
+            handleEvent(event, events, input);
+            free(event);
+        } while (!m_stopping && (event = xcb_poll_for_event(c)));
+        if (m_stopping)
+            return;
+        xcb_flush(c);
+        std::set<CGWindowID> exposed;
+        {
+            std::lock_guard lock(m_mutex);
+            exposed.swap(m_exposed);
+        }
+        for (CGWindowID n : exposed)
+            paintOwnWindow(n);
+        emit(events);
+        for (const auto& e : input)
+            sendHardwareInput(e, false);
+        RunLoop::main().wakeUp();
+    }
+}
+
+void X11Desktop::handleEvent(xcb_generic_event_t* event, std::vector<DesktopEvent>& events, std::vector<DesktopInputEvent>& input)
+{
+    uint8_t type = event->response_type & 0x7f;
+    auto& ewmh = m_x->ewmh();
+    std::lock_guard lock(m_mutex);
+    switch (type) {
+    case 0:
+        // A request about a window that went away between two requests: the
+        // window leaves the mirror with the next client list.
+        return;
+    case XCB_PROPERTY_NOTIFY: {
+        auto* e = reinterpret_cast<xcb_property_notify_event_t*>(event);
+        if (e->window == m_x->root()) {
+            if (e->atom == ewmh._NET_CLIENT_LIST_STACKING || e->atom == ewmh._NET_CLIENT_LIST) {
+                refreshClientsLocked(events);
+            } else if (e->atom == ewmh._NET_ACTIVE_WINDOW) {
+                refreshActiveLocked(events);
+            } else if (e->atom == ewmh._NET_CURRENT_DESKTOP) {
+                refreshCurrentDesktopLocked();
+                events.push_back({ DesktopEvent::Kind::ActiveSpaceChanged });
+            } else if (e->atom == ewmh._NET_WORKAREA) {
+                refreshScreensLocked();
+                events.push_back({ DesktopEvent::Kind::ScreensChanged });
+            }
+            return;
+        }
+        auto it = m_clients.find(e->window);
+        if (it == m_clients.end() || !it->second->listed)
+            return;
+        X11Client& client = *it->second;
+        if (e->atom == ewmh._NET_WM_NAME || e->atom == XCB_ATOM_WM_NAME) {
+            if (readTitleLocked(client))
+                events.push_back({ DesktopEvent::Kind::AXNotification, client.pid, windowElement(client.pid, client.window), "AXTitleChanged" });
+        } else if (e->atom == ewmh._NET_WM_STATE) {
+            bool wasMinimized = client.minimized;
+            readStateLocked(client);
+            if (wasMinimized != client.minimized) {
+                m_captures[client.window].valid = false;
+                events.push_back({ DesktopEvent::Kind::AXNotification, client.pid, windowElement(client.pid, client.window),
+                    client.minimized ? "AXWindowMiniaturized" : "AXWindowDeminiaturized" });
+            }
+        } else if (e->atom == ewmh._NET_WM_DESKTOP || e->atom == ewmh._NET_WM_ALLOWED_ACTIONS
+            || e->atom == ewmh._NET_WM_WINDOW_TYPE || e->atom == m_x->wmProtocols()) {
+            readClientLocked(client);
+        }
+        return;
+    }
+    case XCB_CONFIGURE_NOTIFY: {
+        auto* e = reinterpret_cast<xcb_configure_notify_event_t*>(event);
+        // A client or the frame the window manager put around it moved.
+        for (auto& [window, client] : m_clients) {
+            if (!client->listed || (window != e->window && client->topLevel != e->window))
+                continue;
+            CGRect before = client->frame;
+            readGeometryLocked(*client);
+            auto element = windowElement(client->pid, window);
+            if (!CGPointEqualToPoint(before.origin, client->frame.origin))
+                events.push_back({ DesktopEvent::Kind::AXNotification, client->pid, element, "AXWindowMoved" });
+            if (!CGSizeEqualToSize(before.size, client->frame.size)) {
+                m_captures[window].valid = false;
+                events.push_back({ DesktopEvent::Kind::AXNotification, client->pid, element, "AXWindowResized" });
+            }
+        }
+        return;
+    }
+    case XCB_CLIENT_MESSAGE: {
+        auto* e = reinterpret_cast<xcb_client_message_event_t*>(event);
+        // An application's answer to a ping comes back to the root window.
+        if (e->type == m_x->wmProtocols() && e->data.data32[0] == ewmh._NET_WM_PING && e->window == m_x->root()) {
+            for (auto& [pid, app] : m_apps) {
+                if (app.pendingPing && app.pendingPing == e->data.data32[1]) {
+                    app.pendingPing = 0;
+                    app.hung = false;
+                    app.lastPong = steadySeconds();
+                }
+            }
+            m_pongs.notify_all();
+        }
+        return;
+    }
+    case XCB_EXPOSE:
+        if (m_ownWindows.count(reinterpret_cast<xcb_expose_event_t*>(event)->window))
+            m_exposed.insert(reinterpret_cast<xcb_expose_event_t*>(event)->window);
+        return;
+    case XCB_KEY_PRESS:
+    case XCB_KEY_RELEASE:
+        translateKeyLocked(*reinterpret_cast<xcb_key_press_event_t*>(event), type == XCB_KEY_PRESS, input);
+        return;
+    default:
+        break;
+    }
+    if (m_x->hasDamage() && type == m_x->damageEventBase() + XCB_DAMAGE_NOTIFY) {
+        auto* e = reinterpret_cast<xcb_damage_notify_event_t*>(event);
+        if (auto it = m_captures.find(e->drawable); it != m_captures.end())
+            it->second.valid = false;
+        xcb_damage_subtract(m_x->connection(), e->damage, XCB_NONE, XCB_NONE);
+    } else if (m_x->hasRandR()
+        && (type == m_x->randrEventBase() + XCB_RANDR_SCREEN_CHANGE_NOTIFY || type == m_x->randrEventBase() + XCB_RANDR_NOTIFY)) {
+        refreshScreensLocked();
+        events.push_back({ DesktopEvent::Kind::ScreensChanged });
+    }
+}
+
+Token X11Desktop::subscribe(Listener listener) { return m_listeners.subscribe(std::move(listener)); }
+
+void X11Desktop::emit(const std::vector<DesktopEvent>& events) { m_listeners.emit(events); }
+
+// Queries.
+
+std::vector<DesktopScreen> X11Desktop::screens() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_screens;
+}
+
+CGDirectDisplayID X11Desktop::mainDisplay() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_screens.empty() ? 0 : m_screens.front().displayID;
+}
+
+CGPoint X11Desktop::mouseLocation() const
+{
+    auto* c = m_x->connection();
+    std::unique_ptr<xcb_query_pointer_reply_t, decltype(&free)> reply(
+        xcb_query_pointer_reply(c, xcb_query_pointer(c, m_x->root()), nullptr), &free);
+    return reply ? CGPoint { double(reply->root_x), double(reply->root_y) } : CGPoint {};
+}
+
+uint32_t X11Desktop::pressedMouseButtons() const
+{
+    auto* c = m_x->connection();
+    std::unique_ptr<xcb_query_pointer_reply_t, decltype(&free)> reply(
+        xcb_query_pointer_reply(c, xcb_query_pointer(c, m_x->root()), nullptr), &free);
+    if (!reply)
+        return 0;
+    uint32_t buttons = 0;
+    if (reply->mask & XCB_BUTTON_MASK_1)
+        buttons |= 1;
+    if (reply->mask & XCB_BUTTON_MASK_3)
+        buttons |= 2;
+    if (reply->mask & XCB_BUTTON_MASK_2)
+        buttons |= 4;
+    return buttons;
+}
+
+std::vector<DesktopApp> X11Desktop::runningApplications() const
+{
+    std::lock_guard lock(m_mutex);
+    std::vector<DesktopApp> result;
+    for (pid_t pid : m_launchOrder)
+        result.push_back(m_apps.at(pid).info);
+    return result;
+}
+
+std::optional<DesktopApp> X11Desktop::application(pid_t pid) const
+{
+    std::lock_guard lock(m_mutex);
+    auto it = m_apps.find(pid);
+    if (it == m_apps.end())
+        return std::nullopt;
+    return it->second.info;
+}
+
+pid_t X11Desktop::frontmostApplication() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_frontmost;
+}
+
+const X11Client* X11Desktop::clientLocked(CGWindowID number) const
+{
+    auto it = m_clients.find(number);
+    return it == m_clients.end() || !it->second->listed ? nullptr : it->second.get();
+}
+
+std::vector<xcb_window_t> X11Desktop::appWindowsLocked(pid_t pid) const
+{
+    std::vector<xcb_window_t> result;
+    for (xcb_window_t w : m_stacking)
+        if (m_clients.at(w)->pid == pid)
+            result.push_back(w);
+    return result;
+}
+
+bool X11Desktop::onScreenLocked(const X11Client& client) const
+{
+    auto app = m_apps.find(client.pid);
+    bool hidden = app != m_apps.end() && app->second.info.hidden;
+    return !client.minimized && !hidden && (client.desktop == 0xFFFFFFFF || client.desktop == m_currentDesktop);
+}
+
+DesktopWindow X11Desktop::describeLocked(const X11Client& client) const
+{
+    DesktopWindow w;
+    w.number = static_cast<CGWindowID>(client.window);
+    w.pid = client.pid;
+    w.title = client.title;
+    w.subrole = client.subrole;
+    w.frame = client.frame;
+    w.minimized = client.minimized;
+    w.space = spaceOfDesktop(client.desktop);
+    w.hasCloseButton = client.canClose;
+    w.hasMinimizeButton = client.canMinimize;
+    w.hasZoomButton = client.canMaximize;
+    w.movable = client.canMove;
+    w.resizable = client.canResize;
+    auto windows = appWindowsLocked(client.pid);
+    w.isMain = !windows.empty() && windows.front() == client.window;
+    w.onScreen = onScreenLocked(client);
+    return w;
+}
+
+std::vector<DesktopWindow> X11Desktop::windows() const
+{
+    std::lock_guard lock(m_mutex);
+    std::vector<DesktopWindow> result;
+    result.reserve(m_ownOrder.size() + m_stacking.size());
+    // This process's windows lie above the others.
+    for (CGWindowID n : m_ownOrder)
+        result.push_back(m_ownWindows.at(n).info);
+    for (xcb_window_t w : m_stacking)
+        result.push_back(describeLocked(*m_clients.at(w)));
+    return result;
+}
+
+std::optional<DesktopWindow> X11Desktop::window(CGWindowID number) const
+{
+    std::lock_guard lock(m_mutex);
+    if (auto own = m_ownWindows.find(number); own != m_ownWindows.end())
+        return own->second.info;
+    auto* client = clientLocked(number);
+    if (!client)
+        return std::nullopt;
+    return describeLocked(*client);
+}
+
+// Requests to the window manager.
+
+void X11Desktop::sendClientMessage(xcb_window_t window, xcb_atom_t type, uint32_t d0, uint32_t d1, uint32_t d2, uint32_t d3, uint32_t d4)
+{
+    xcb_client_message_event_t message {};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = window;
+    message.type = type;
+    message.data.data32[0] = d0;
+    message.data.data32[1] = d1;
+    message.data.data32[2] = d2;
+    message.data.data32[3] = d3;
+    message.data.data32[4] = d4;
+    bool toRoot = window != m_wakeWindow;
+    xcb_send_event(m_x->connection(), 0, toRoot ? m_x->root() : window,
+        toRoot ? XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT : 0,
+        reinterpret_cast<const char*>(&message));
+}
+
+namespace {
+// The source of a request in the window manager's messages: a pager, which
+// acts for the user.
+constexpr uint32_t kSourcePager = 2;
+constexpr uint32_t kIconicState = 3;
+constexpr uint32_t kStaticGravity = 10;
+constexpr uint32_t kStateRemove = 0;
+constexpr uint32_t kStateToggle = 2;
+}
+
+void X11Desktop::requestActivate(xcb_window_t window)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_pendingActivation = window;
+    }
+    sendClientMessage(window, m_x->ewmh()._NET_ACTIVE_WINDOW, kSourcePager, XCB_CURRENT_TIME, XCB_WINDOW_NONE);
+    xcb_flush(m_x->connection());
+}
+
+void X11Desktop::requestMinimize(xcb_window_t window, bool minimized)
+{
+    auto& ewmh = m_x->ewmh();
+    if (minimized) {
+        sendClientMessage(window, m_x->atom("WM_CHANGE_STATE"), kIconicState);
+    } else {
+        // A window manager that is still hiding the window may not see a
+        // map request yet; the state request reaches it either way.
+        sendClientMessage(window, ewmh._NET_WM_STATE, kStateRemove, ewmh._NET_WM_STATE_HIDDEN, 0, kSourcePager);
+        xcb_map_window(m_x->connection(), window);
+    }
+    xcb_flush(m_x->connection());
+}
+
+void X11Desktop::requestClose(xcb_window_t window)
+{
+    sendClientMessage(window, m_x->ewmh()._NET_CLOSE_WINDOW, XCB_CURRENT_TIME, kSourcePager);
+    xcb_flush(m_x->connection());
+}
+
+void X11Desktop::requestFrame(xcb_window_t window, std::optional<CGPoint> origin, std::optional<CGSize> size)
+{
+    auto& ewmh = m_x->ewmh();
+    auto clamp = [](double v) { return static_cast<uint32_t>(static_cast<int32_t>(std::clamp(v, -32768.0, 32767.0))); };
+    if (m_x->supports(ewmh._NET_MOVERESIZE_WINDOW)) {
+        // Static gravity: the position is the client's own, without the
+        // decorations.
+        uint32_t flags = kStaticGravity | (kSourcePager << 12);
+        if (origin)
+            flags |= (1 << 8) | (1 << 9);
+        if (size)
+            flags |= (1 << 10) | (1 << 11);
+        sendClientMessage(window, ewmh._NET_MOVERESIZE_WINDOW, flags, origin ? clamp(origin->x) : 0,
+            origin ? clamp(origin->y) : 0, size ? clamp(std::max(1.0, size->width)) : 0,
+            size ? clamp(std::max(1.0, size->height)) : 0);
+    } else {
+        uint16_t mask = 0;
+        uint32_t values[4];
+        int n = 0;
+        if (origin) {
+            mask |= XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y;
+            values[n++] = clamp(origin->x);
+            values[n++] = clamp(origin->y);
+        }
+        if (size) {
+            mask |= XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT;
+            values[n++] = clamp(std::max(1.0, size->width));
+            values[n++] = clamp(std::max(1.0, size->height));
+        }
+        xcb_configure_window(m_x->connection(), window, mask, values);
+    }
+    xcb_flush(m_x->connection());
+}
+
+void X11Desktop::requestRaise(xcb_window_t window)
+{
+    auto& ewmh = m_x->ewmh();
+    if (m_x->supports(ewmh._NET_RESTACK_WINDOW)) {
+        sendClientMessage(window, ewmh._NET_RESTACK_WINDOW, kSourcePager, XCB_WINDOW_NONE, XCB_STACK_MODE_ABOVE);
+    } else {
+        uint32_t above = XCB_STACK_MODE_ABOVE;
+        xcb_configure_window(m_x->connection(), window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+    }
+    xcb_flush(m_x->connection());
+}
+
+void X11Desktop::requestMaximize(xcb_window_t window)
+{
+    auto& ewmh = m_x->ewmh();
+    sendClientMessage(window, ewmh._NET_WM_STATE, kStateToggle, ewmh._NET_WM_STATE_MAXIMIZED_HORZ,
+        ewmh._NET_WM_STATE_MAXIMIZED_VERT, kSourcePager);
+    xcb_flush(m_x->connection());
+}
+
+// Applications.
+
+bool X11Desktop::activateApplication(pid_t pid, bool frontWindowOnly)
+{
+    std::vector<xcb_window_t> windows;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_apps.count(pid))
+            return false;
+        windows = appWindowsLocked(pid);
+    }
+    if (pid == m_ownPid) {
+        // This process becomes frontmost for the input stream while the X
+        // focus stays with the user's window: the panel takes no focus.
+        setFrontmost(m_ownPid);
+        return true;
+    }
+    if (windows.empty())
+        return false;
+    {
+        // A window of the application that was just asked to come to the
+        // front (focusing a window sets it main, then brings its process
+        // forward) stays the one in front, though the window manager has
+        // not stacked it yet.
+        std::lock_guard lock(m_mutex);
+        auto pending = m_clients.find(m_pendingActivation);
+        if (frontWindowOnly && pending != m_clients.end() && pending->second->pid == pid)
+            return true;
+    }
+    // The others first, back to front, so that they stay in their order
+    // behind the front one.
+    if (!frontWindowOnly)
+        for (auto it = windows.rbegin(); it + 1 != windows.rend(); ++it)
+            requestRaise(*it);
+    requestActivate(windows.front());
+    return true;
+}
+
+void X11Desktop::setFrontmost(pid_t pid)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_frontmost == pid || !m_apps.count(pid))
+            return;
+        m_frontmost = pid;
+    }
+    emit({ { DesktopEvent::Kind::ApplicationActivated, pid } });
+}
+
+bool X11Desktop::hideApplication(pid_t pid)
+{
+    std::vector<DesktopEvent> events;
+    {
+        std::lock_guard lock(m_mutex);
+        auto it = m_apps.find(pid);
+        if (it == m_apps.end() || pid == m_ownPid)
+            return false;
+        if (it->second.info.hidden)
+            return true;
+        it->second.info.hidden = true;
+        for (xcb_window_t w : appWindowsLocked(pid)) {
+            if (m_clients.at(w)->minimized)
+                continue;
+            it->second.hiddenWindows.insert(w);
+            requestMinimize(w, true);
+        }
+        events.push_back({ DesktopEvent::Kind::ApplicationHidden, pid });
+    }
+    emit(events);
+    return true;
+}
+
+bool X11Desktop::unhideApplication(pid_t pid)
+{
+    std::vector<DesktopEvent> events;
+    {
+        std::lock_guard lock(m_mutex);
+        auto it = m_apps.find(pid);
+        if (it == m_apps.end() || pid == m_ownPid)
+            return false;
+        if (!it->second.info.hidden)
+            return true;
+        it->second.info.hidden = false;
+        for (xcb_window_t w : it->second.hiddenWindows)
+            if (m_clients.count(w))
+                requestMinimize(w, false);
+        it->second.hiddenWindows.clear();
+        events.push_back({ DesktopEvent::Kind::ApplicationUnhidden, pid });
+    }
+    emit(events);
+    return true;
+}
+
+bool X11Desktop::terminateApplication(pid_t pid, bool force)
+{
+    if (pid == m_ownPid || pid <= 0)
+        return false;
+    if (!force && !answersPing(pid))
+        return false;
+    std::vector<xcb_window_t> windows;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_apps.count(pid))
+            return false;
+        windows = appWindowsLocked(pid);
+    }
+    if (force)
+        return ::kill(pid, SIGKILL) == 0;
+    for (xcb_window_t w : windows)
+        requestClose(w);
+    // What has not closed its windows after a while is asked to end.
+    std::weak_ptr<X11Desktop> weak = m_self;
+    RunLoop::main().performAfterDelay(this, "quit", kQuitGraceSeconds, [weak, pid] {
+        auto self = weak.lock();
+        if (!self)
+            return;
+        std::lock_guard lock(self->m_mutex);
+        if (self->m_apps.count(pid) && !self->appWindowsLocked(pid).empty())
+            ::kill(pid, SIGTERM);
+    });
+    return true;
+}
+
+// Input.
+
+void X11Desktop::postEvent(const DesktopInputEvent& event)
+{
+    // Posted events travel the same stream as the hardware's.
+    routeInput(event);
+}
+
+void X11Desktop::sendHardwareInput(const DesktopInputEvent& event, bool now)
+{
+    DesktopInputEvent e = event;
+    e.tapLocation = 0;
+    e.sourcePid = 0;
+    routeInput(e, now);
+}
+
+pid_t X11Desktop::deliverInput(const DesktopInputEvent&)
+{
+    // Keys reach this process only through its grabs; the stream hands them
+    // to the frontmost application as the session sees it.
+    std::lock_guard lock(m_mutex);
+    return m_frontmost;
+}

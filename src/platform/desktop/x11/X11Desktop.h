@@ -1,0 +1,244 @@
+// The desktop of a running X11 session, through XCB and the window
+// manager's EWMH hints: screens from RandR monitors and the work area,
+// applications as the client windows of one process, windows from the
+// stacking client list, accessibility answered from a mirror of the session
+// that an event thread keeps current, actions sent as the window manager's
+// requests, captures from Composite, and the keyboard through grabs. See
+// docs/x11-desktop.md for what maps to what.
+#pragma once
+
+#include "../Desktop.h"
+#include "../DesktopListeners.h"
+
+#include <xcb/xcb.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <set>
+#include <thread>
+
+class X11Connection;
+struct X11Client;
+
+class X11Desktop final : public Desktop {
+public:
+    // Connects to the display (empty: $DISPLAY). Null with a message for
+    // people in `error` when the display cannot be opened or the window
+    // manager is missing or lacks a hint this desktop needs.
+    static std::shared_ptr<X11Desktop> connect(const std::string& display, std::string* error);
+    ~X11Desktop() override;
+
+    // Called once, on the event thread, when the connection to the server
+    // breaks (the server went away).
+    void setServerLostHandler(std::function<void()> handler);
+    bool isConnected() const;
+    const X11Connection& connection() const { return *m_x; }
+
+    // The hot keys this process registered: grabbed like the desktop's own
+    // switcher keys, so that they reach it.
+    void setRegisteredHotKeys(std::vector<DesktopSymbolicHotKey> hotKeys) override;
+    // While the panel is up every key comes here: the keyboard grab stands
+    // in for the event tap. Modifiers released before the grab took hold
+    // are reported released.
+    void setKeyboardGrabbed(bool grabbed);
+    bool isKeyboardGrabbed() const;
+
+    // Key combinations that could not be grabbed because another program
+    // holds them, as "Super+Tab".
+    std::vector<std::string> grabFailures() const;
+
+    // Desktop.
+    std::vector<DesktopScreen> screens() const override;
+    CGPoint mouseLocation() const override;
+    uint32_t pressedMouseButtons() const override;
+    bool isAccessibilityTrusted() const override { return true; }
+    void promptForAccessibility() override { }
+    bool isScreenRecordingGranted() const override { return true; }
+    bool createDisplayStream(CGDirectDisplayID) override { return true; }
+    bool isAssistiveAccessEnabled() const override { return true; }
+    pid_t ownProcessIdentifier() const override { return m_ownPid; }
+    std::vector<DesktopApp> runningApplications() const override;
+    std::optional<DesktopApp> application(pid_t pid) const override;
+    pid_t frontmostApplication() const override;
+    bool hideApplication(pid_t pid) override;
+    bool unhideApplication(pid_t pid) override;
+    bool terminateApplication(pid_t pid, bool force) override;
+    bool activateApplication(pid_t pid, bool frontWindowOnly) override;
+    std::vector<DesktopWindow> windows() const override;
+    std::optional<DesktopWindow> window(CGWindowID number) const override;
+    std::optional<DesktopImage> captureWindow(CGWindowID number) override;
+    AXError axCopyAttribute(const DesktopElement&, const std::string& attribute, DesktopAXValue& value) override;
+    AXError axAttributeNames(const DesktopElement&, std::vector<std::string>& names) override;
+    AXError axIsAttributeSettable(const DesktopElement&, const std::string& attribute, bool& settable) override;
+    AXError axSetAttribute(const DesktopElement&, const std::string& attribute, const DesktopAXValue& value) override;
+    AXError axPerformAction(const DesktopElement&, const std::string& action) override;
+    AXError axWindowNumber(const DesktopElement&, CGWindowID& number) override;
+    AXError axProcessIdentifier(const DesktopElement&, pid_t& pid) override;
+    bool axElementIsValid(const DesktopElement&) const override;
+    CGDirectDisplayID mainDisplay() const override;
+    bool requestDisplayProbe(CGDirectDisplayID, uint32_t) override { return true; }
+    void postEvent(const DesktopInputEvent& event) override;
+    uint64_t keyboardModifierFlags() const override;
+    std::vector<uint16_t> pressedKeyCodes() const override;
+    std::vector<DesktopSymbolicHotKey> symbolicHotKeys() const override;
+    void sendHardwareInput(const DesktopInputEvent& event, bool now) override;
+    void takeInput(const DesktopInputEvent& event) override;
+    pid_t deliverInput(const DesktopInputEvent& event) override;
+    [[nodiscard]] Token subscribe(Listener listener) override;
+
+    // This process's own windows (from the interface layer): real X windows
+    // painted with what the content function draws. A window without a
+    // title bar (the switcher panel) is placed by this desktop above the
+    // others and takes no focus; while one is shown at a level above the
+    // normal one, the keyboard is grabbed.
+    // There is no Dock on X11: the policy is kept for what asks.
+    void setOwnActivationPolicy(ActivationPolicy policy) override;
+    CGWindowID registerOwnWindow(DesktopWindow window) override;
+    void updateOwnWindow(const DesktopWindow& window) override;
+    void removeOwnWindow(CGWindowID number) override;
+    void setOwnWindowContent(CGWindowID number, std::function<DesktopImage()> content) override;
+    void orderOwnWindow(CGWindowID number, bool front) override;
+    // The window painted: its pixels go to the server.
+    void ownWindowPainted(CGWindowID number) override;
+    // How many times pixels of this process's windows went to the server.
+    uint64_t ownWindowPaintCount() const { return m_ownPaints; }
+
+    // The desktop's own shortcuts on X11: the switcher keys that an event
+    // tap takes (Super stands for Command), grabbed so that they reach this
+    // process.
+    static std::vector<DesktopSymbolicHotKey> defaultSymbolicHotKeys();
+
+    // How long an application may take to answer the window manager's ping
+    // before its accessibility requests time out, and how long an answer
+    // counts.
+    static constexpr double kPingTimeoutSeconds = 0.25;
+    static constexpr double kPingValidSeconds = 2.0;
+    void setPingTimes(double timeoutSeconds, double validSeconds);
+    // How long a quit waits for the windows to close before it signals.
+    static constexpr double kQuitGraceSeconds = 2.0;
+
+private:
+    friend struct X11DesktopAccess;
+    X11Desktop() = default;
+
+    struct App {
+        DesktopApp info;
+        // Windows this desktop minimised to hide the application.
+        std::set<xcb_window_t> hiddenWindows;
+        // The last ping answer (steady seconds), and whether the last ping
+        // went unanswered.
+        double lastPong { -1 };
+        uint32_t pendingPing { 0 };
+        bool hung { false };
+    };
+    struct Capture {
+        DesktopImage image;
+        bool valid { false };
+        uint32_t damage { 0 };
+    };
+
+    void start();
+    void pump();
+    void handleEvent(xcb_generic_event_t* event, std::vector<DesktopEvent>& events, std::vector<DesktopInputEvent>& input);
+    void emit(const std::vector<DesktopEvent>& events);
+    void setFrontmost(pid_t pid);
+
+    // Reading the session into the mirror (X11DesktopScan.cpp).
+    void refreshClientsLocked(std::vector<DesktopEvent>& events);
+    void refreshActiveLocked(std::vector<DesktopEvent>& events);
+    void refreshScreensLocked();
+    void refreshCurrentDesktopLocked();
+    void readClientLocked(X11Client& client);
+    void readGeometryLocked(X11Client& client);
+    bool readTitleLocked(X11Client& client);
+    bool readStateLocked(X11Client& client);
+    void addApplicationLocked(pid_t pid, const X11Client& first, std::vector<DesktopEvent>& events);
+    DesktopWindow describeLocked(const X11Client& client) const;
+    bool onScreenLocked(const X11Client& client) const;
+    const X11Client* clientLocked(CGWindowID number) const;
+    std::vector<xcb_window_t> appWindowsLocked(pid_t pid) const;
+
+    // Requests to the window manager.
+    void sendClientMessage(xcb_window_t window, xcb_atom_t type, uint32_t d0, uint32_t d1 = 0, uint32_t d2 = 0,
+        uint32_t d3 = 0, uint32_t d4 = 0);
+    void requestActivate(xcb_window_t window);
+    void requestMinimize(xcb_window_t window, bool minimized);
+    void requestClose(xcb_window_t window);
+    void requestFrame(xcb_window_t window, std::optional<CGPoint> origin, std::optional<CGSize> size);
+    void requestRaise(xcb_window_t window);
+    void requestMaximize(xcb_window_t window);
+
+    // Accessibility (X11DesktopAccessibility.cpp).
+    AXError checkElement(const DesktopElement& e);
+    bool answersPing(pid_t pid);
+
+    // Own windows (X11DesktopOwnWindows.cpp).
+    struct OwnWindow {
+        DesktopWindow info;
+        std::function<DesktopImage()> content;
+        bool shown { false };
+        bool panel { false };
+    };
+    std::optional<DesktopImage> captureOwnWindow(CGWindowID number);
+    void showOwnWindowLocked(OwnWindow& window);
+    void paintOwnWindow(CGWindowID number);
+    void updateKeyboardGrab();
+
+    // Keyboard (X11DesktopKeyboard.cpp).
+    void setUpKeyboardLocked();
+    void grabHotKeysLocked();
+    void translateKeyLocked(const xcb_key_press_event_t& event, bool press, std::vector<DesktopInputEvent>& input);
+    void syncModifiersLocked(uint64_t flags, std::vector<DesktopInputEvent>& input);
+
+    std::unique_ptr<X11Connection> m_x;
+    std::weak_ptr<X11Desktop> m_self;
+    pid_t m_ownPid { 0 };
+    mutable std::mutex m_mutex;
+    std::condition_variable m_pongs;
+    std::map<xcb_window_t, std::unique_ptr<X11Client>> m_clients;
+    // Client windows front to back.
+    std::vector<xcb_window_t> m_stacking;
+    std::map<pid_t, App> m_apps;
+    std::vector<pid_t> m_launchOrder;
+    xcb_window_t m_active { XCB_WINDOW_NONE };
+    // The window last asked to become active, until it is.
+    xcb_window_t m_pendingActivation { XCB_WINDOW_NONE };
+    pid_t m_frontmost { 0 };
+    uint32_t m_currentDesktop { 0 };
+    std::vector<DesktopScreen> m_screens;
+    std::map<xcb_window_t, Capture> m_captures;
+    std::map<CGWindowID, OwnWindow> m_ownWindows;
+    ActivationPolicy m_ownPolicy { ActivationPolicy::Regular };
+    // Own windows front to back.
+    std::vector<CGWindowID> m_ownOrder;
+    // Own windows the server asked to paint again.
+    std::set<CGWindowID> m_exposed;
+    uint32_t m_pingSerial { 0 };
+    double m_pingTimeout { kPingTimeoutSeconds };
+    double m_pingValid { kPingValidSeconds };
+
+    // Keyboard: modifier masks of the X server, the keys as the input
+    // stream took them, and the grabbed combinations.
+    uint16_t m_superMask { XCB_MOD_MASK_4 };
+    uint16_t m_altMask { XCB_MOD_MASK_1 };
+    uint16_t m_numLockMask { XCB_MOD_MASK_2 };
+    void* m_keySymbols { nullptr };
+    uint64_t m_heldFlags { 0 };
+    std::set<uint16_t> m_heldKeys;
+    uint64_t m_modifierFlags { 0 };
+    std::set<uint16_t> m_keysDown;
+    std::vector<std::string> m_grabFailures;
+    std::vector<DesktopSymbolicHotKey> m_registeredHotKeys;
+    bool m_keyboardGrabbed { false };
+
+    std::thread m_thread;
+    std::atomic<bool> m_stopping { false };
+    std::atomic<uint64_t> m_ownPaints { 0 };
+    std::atomic<bool> m_connected { true };
+    xcb_window_t m_wakeWindow { XCB_WINDOW_NONE };
+    std::function<void()> m_serverLost;
+
+    DesktopListeners m_listeners;
+};

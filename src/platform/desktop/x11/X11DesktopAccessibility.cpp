@@ -1,0 +1,397 @@
+// The accessibility half of the X11 desktop: elements answered from the
+// mirror, settings and actions sent to the window manager as requests, and
+// applications that do not answer the window manager's ping treated as
+// hung (their requests time out).
+#include "X11Client.h"
+#include "X11Connection.h"
+#include "X11Desktop.h"
+#include "X11Property.h"
+
+#include <cmath>
+
+namespace {
+
+DesktopElement windowElement(const X11Client& client)
+{
+    return { DesktopElement::Kind::Window, client.pid, static_cast<CGWindowID>(client.window) };
+}
+
+bool asBool(const DesktopAXValue& value, bool& out)
+{
+    if (auto b = std::get_if<bool>(&value))
+        out = *b;
+    else if (auto i = std::get_if<int64_t>(&value))
+        out = *i != 0;
+    else if (auto d = std::get_if<double>(&value))
+        out = *d != 0;
+    else
+        return false;
+    return true;
+}
+
+}
+
+void X11Desktop::setPingTimes(double timeoutSeconds, double validSeconds)
+{
+    std::lock_guard lock(m_mutex);
+    m_pingTimeout = timeoutSeconds;
+    m_pingValid = validSeconds;
+}
+
+bool X11Desktop::answersPing(pid_t pid)
+{
+    std::unique_lock lock(m_mutex);
+    auto it = m_apps.find(pid);
+    if (it == m_apps.end() || pid == m_ownPid)
+        return true;
+    double now = steadySeconds();
+    if (it->second.lastPong >= 0 && now - it->second.lastPong < m_pingValid)
+        return true;
+    // An application none of whose windows takes part in the ping cannot be
+    // asked, and counts as answering.
+    xcb_window_t target = XCB_WINDOW_NONE;
+    for (xcb_window_t w : appWindowsLocked(pid))
+        if (m_clients.at(w)->takesPing) {
+            target = w;
+            break;
+        }
+    if (target == XCB_WINDOW_NONE)
+        return true;
+    if (!it->second.pendingPing) {
+        it->second.pendingPing = ++m_pingSerial;
+        xcb_client_message_event_t message {};
+        message.response_type = XCB_CLIENT_MESSAGE;
+        message.format = 32;
+        message.window = target;
+        message.type = m_x->wmProtocols();
+        message.data.data32[0] = m_x->ewmh()._NET_WM_PING;
+        message.data.data32[1] = it->second.pendingPing;
+        message.data.data32[2] = target;
+        xcb_send_event(m_x->connection(), 0, target, 0, reinterpret_cast<const char*>(&message));
+        xcb_flush(m_x->connection());
+    }
+    // A hung application is asked again, but nobody waits for it.
+    if (it->second.hung)
+        return false;
+    uint32_t serial = it->second.pendingPing;
+    auto answered = [&] {
+        auto app = m_apps.find(pid);
+        return !m_connected || app == m_apps.end() || app->second.pendingPing != serial;
+    };
+    m_pongs.wait_for(lock, std::chrono::duration<double>(m_pingTimeout), answered);
+    if (answered())
+        return true;
+    m_apps.at(pid).hung = true;
+    return false;
+}
+
+AXError X11Desktop::checkElement(const DesktopElement& e)
+{
+    if (e.kind == DesktopElement::Kind::SystemWide)
+        return kAXErrorSuccess;
+    if (!m_connected)
+        return kAXErrorCannotComplete;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_apps.count(e.pid))
+            return kAXErrorInvalidUIElement;
+    }
+    if (!answersPing(e.pid))
+        return kAXErrorCannotComplete;
+    if (e.kind == DesktopElement::Kind::Application)
+        return kAXErrorSuccess;
+    std::lock_guard lock(m_mutex);
+    auto* client = clientLocked(e.window);
+    if (!client || client->pid != e.pid)
+        return kAXErrorInvalidUIElement;
+    if ((e.kind == DesktopElement::Kind::CloseButton && !client->canClose)
+        || (e.kind == DesktopElement::Kind::ZoomButton && !client->canMaximize)
+        || (e.kind == DesktopElement::Kind::MinimizeButton && !client->canMinimize))
+        return kAXErrorInvalidUIElement;
+    return kAXErrorSuccess;
+}
+
+bool X11Desktop::axElementIsValid(const DesktopElement& e) const
+{
+    std::lock_guard lock(m_mutex);
+    if (e.kind == DesktopElement::Kind::SystemWide)
+        return true;
+    if (!m_apps.count(e.pid))
+        return false;
+    if (e.kind == DesktopElement::Kind::Application)
+        return true;
+    auto* client = clientLocked(e.window);
+    return client && client->pid == e.pid;
+}
+
+AXError X11Desktop::axCopyAttribute(const DesktopElement& e, const std::string& attribute, DesktopAXValue& value)
+{
+    value = std::monostate {};
+    if (AXError error = checkElement(e); error != kAXErrorSuccess)
+        return error;
+    std::lock_guard lock(m_mutex);
+    switch (e.kind) {
+    case DesktopElement::Kind::SystemWide:
+        if (attribute == "AXRole") {
+            value = std::string("AXSystemWide");
+        } else if (attribute == "AXFocusedApplication") {
+            if (!m_frontmost)
+                return kAXErrorNoValue;
+            value = DesktopElement { DesktopElement::Kind::Application, m_frontmost, 0 };
+        } else {
+            return kAXErrorAttributeUnsupported;
+        }
+        return kAXErrorSuccess;
+    case DesktopElement::Kind::Application: {
+        auto it = m_apps.find(e.pid);
+        if (it == m_apps.end())
+            return kAXErrorInvalidUIElement;
+        auto windows = appWindowsLocked(e.pid);
+        if (attribute == "AXRole") {
+            value = std::string("AXApplication");
+        } else if (attribute == "AXTitle") {
+            value = it->second.info.name;
+        } else if (attribute == "AXHidden") {
+            value = it->second.info.hidden;
+        } else if (attribute == "AXFrontmost") {
+            value = m_frontmost == e.pid;
+        } else if (attribute == "AXWindows") {
+            // The windows of the current desktop, minimised ones included.
+            std::vector<DesktopElement> list;
+            for (xcb_window_t w : windows) {
+                const auto& client = *m_clients.at(w);
+                if (client.desktop == 0xFFFFFFFF || client.desktop == m_currentDesktop)
+                    list.push_back(windowElement(client));
+            }
+            value = list;
+        } else if (attribute == "AXFocusedWindow" || attribute == "AXMainWindow") {
+            if (windows.empty())
+                return kAXErrorNoValue;
+            value = windowElement(*m_clients.at(windows.front()));
+        } else {
+            return kAXErrorAttributeUnsupported;
+        }
+        return kAXErrorSuccess;
+    }
+    case DesktopElement::Kind::Window: {
+        auto* client = clientLocked(e.window);
+        if (!client)
+            return kAXErrorInvalidUIElement;
+        if (attribute == "AXRole") {
+            value = std::string("AXWindow");
+        } else if (attribute == "AXSubrole") {
+            value = client->subrole;
+        } else if (attribute == "AXTitle") {
+            if (!client->title)
+                return kAXErrorNoValue;
+            value = *client->title;
+        } else if (attribute == "AXPosition") {
+            value = client->frame.origin;
+        } else if (attribute == "AXSize") {
+            value = client->frame.size;
+        } else if (attribute == "AXMinimized") {
+            value = client->minimized;
+        } else if (attribute == "AXMain") {
+            auto windows = appWindowsLocked(client->pid);
+            value = !windows.empty() && windows.front() == client->window;
+        } else if (attribute == "AXFocused") {
+            value = m_active == client->window;
+        } else if (attribute == "AXParent") {
+            value = DesktopElement { DesktopElement::Kind::Application, client->pid, 0 };
+        } else if (attribute == "AXCloseButton" || attribute == "AXZoomButton" || attribute == "AXMinimizeButton") {
+            bool close = attribute == "AXCloseButton", zoom = attribute == "AXZoomButton";
+            if (!(close ? client->canClose : zoom ? client->canMaximize : client->canMinimize))
+                return kAXErrorNoValue;
+            value = DesktopElement { close ? DesktopElement::Kind::CloseButton
+                    : zoom                 ? DesktopElement::Kind::ZoomButton
+                                           : DesktopElement::Kind::MinimizeButton,
+                client->pid, e.window };
+        } else {
+            return kAXErrorAttributeUnsupported;
+        }
+        return kAXErrorSuccess;
+    }
+    default: {
+        auto* client = clientLocked(e.window);
+        if (!client)
+            return kAXErrorInvalidUIElement;
+        // The window manager draws the buttons; they have no geometry of
+        // their own that a client can read, so they answer as a point at the
+        // window's corner.
+        if (attribute == "AXRole") {
+            value = std::string("AXButton");
+        } else if (attribute == "AXSubrole") {
+            value = std::string(e.kind == DesktopElement::Kind::CloseButton ? "AXCloseButton"
+                    : e.kind == DesktopElement::Kind::ZoomButton            ? "AXZoomButton"
+                                                                            : "AXMinimizeButton");
+        } else if (attribute == "AXPosition") {
+            value = client->frame.origin;
+        } else if (attribute == "AXSize") {
+            value = CGSize {};
+        } else if (attribute == "AXParent") {
+            value = windowElement(*client);
+        } else {
+            return kAXErrorAttributeUnsupported;
+        }
+        return kAXErrorSuccess;
+    }
+    }
+}
+
+AXError X11Desktop::axAttributeNames(const DesktopElement& e, std::vector<std::string>& names)
+{
+    names.clear();
+    if (AXError error = checkElement(e); error != kAXErrorSuccess)
+        return error;
+    names = desktopAttributeNames(e.kind);
+    return kAXErrorSuccess;
+}
+
+AXError X11Desktop::axIsAttributeSettable(const DesktopElement& e, const std::string& attribute, bool& settable)
+{
+    settable = false;
+    if (AXError error = checkElement(e); error != kAXErrorSuccess)
+        return error;
+    std::lock_guard lock(m_mutex);
+    if (e.kind == DesktopElement::Kind::Application) {
+        settable = attribute == "AXHidden" || attribute == "AXFrontmost";
+        return kAXErrorSuccess;
+    }
+    if (e.kind != DesktopElement::Kind::Window)
+        return kAXErrorSuccess;
+    auto* client = clientLocked(e.window);
+    if (!client)
+        return kAXErrorInvalidUIElement;
+    if (attribute == "AXPosition")
+        settable = client->canMove;
+    else if (attribute == "AXSize")
+        settable = client->canResize;
+    else if (attribute == "AXMain" || attribute == "AXMinimized" || attribute == "AXFocused")
+        settable = true;
+    else if (attribute != "AXTitle" && attribute != "AXRole" && attribute != "AXSubrole")
+        return kAXErrorAttributeUnsupported;
+    return kAXErrorSuccess;
+}
+
+AXError X11Desktop::axSetAttribute(const DesktopElement& e, const std::string& attribute, const DesktopAXValue& value)
+{
+    if (AXError error = checkElement(e); error != kAXErrorSuccess)
+        return error;
+    if (e.kind == DesktopElement::Kind::Application) {
+        bool flag;
+        if (!asBool(value, flag))
+            return kAXErrorIllegalArgument;
+        if (attribute == "AXHidden")
+            return (flag ? hideApplication(e.pid) : unhideApplication(e.pid)) ? kAXErrorSuccess : kAXErrorCannotComplete;
+        if (attribute == "AXFrontmost") {
+            if (flag)
+                activateApplication(e.pid, false);
+            return kAXErrorSuccess;
+        }
+        return kAXErrorAttributeUnsupported;
+    }
+    if (e.kind != DesktopElement::Kind::Window)
+        return kAXErrorAttributeUnsupported;
+    xcb_window_t window = e.window;
+    bool movable, resizable;
+    {
+        std::lock_guard lock(m_mutex);
+        auto* client = clientLocked(e.window);
+        if (!client)
+            return kAXErrorInvalidUIElement;
+        movable = client->canMove;
+        resizable = client->canResize;
+    }
+    if (attribute == "AXPosition") {
+        auto p = std::get_if<CGPoint>(&value);
+        if (!p || !std::isfinite(p->x) || !std::isfinite(p->y))
+            return kAXErrorIllegalArgument;
+        if (!movable)
+            return kAXErrorAttributeUnsupported;
+        requestFrame(window, *p, std::nullopt);
+    } else if (attribute == "AXSize") {
+        auto s = std::get_if<CGSize>(&value);
+        if (!s || !std::isfinite(s->width) || !std::isfinite(s->height) || s->width < 0 || s->height < 0)
+            return kAXErrorIllegalArgument;
+        if (!resizable)
+            return kAXErrorAttributeUnsupported;
+        requestFrame(window, std::nullopt, *s);
+    } else if (attribute == "AXMinimized") {
+        bool flag;
+        if (!asBool(value, flag))
+            return kAXErrorIllegalArgument;
+        requestMinimize(window, flag);
+    } else if (attribute == "AXMain" || attribute == "AXFocused") {
+        bool flag;
+        if (!asBool(value, flag))
+            return kAXErrorIllegalArgument;
+        // Activation also restores a minimised window.
+        if (flag)
+            requestActivate(window);
+    } else {
+        return kAXErrorAttributeUnsupported;
+    }
+    return kAXErrorSuccess;
+}
+
+AXError X11Desktop::axPerformAction(const DesktopElement& e, const std::string& action)
+{
+    if (AXError error = checkElement(e); error != kAXErrorSuccess)
+        return error;
+    xcb_window_t window = e.window;
+    bool resizable;
+    {
+        std::lock_guard lock(m_mutex);
+        auto* client = clientLocked(e.window);
+        if (!client && e.kind != DesktopElement::Kind::Application)
+            return kAXErrorInvalidUIElement;
+        resizable = client && client->canResize;
+    }
+    switch (e.kind) {
+    case DesktopElement::Kind::CloseButton:
+        if (action != "AXPress")
+            return kAXErrorActionUnsupported;
+        requestClose(window);
+        return kAXErrorSuccess;
+    case DesktopElement::Kind::MinimizeButton:
+        if (action != "AXPress")
+            return kAXErrorActionUnsupported;
+        requestMinimize(window, true);
+        return kAXErrorSuccess;
+    case DesktopElement::Kind::ZoomButton:
+        if (action != "AXPress")
+            return kAXErrorActionUnsupported;
+        if (resizable)
+            requestMaximize(window);
+        return kAXErrorSuccess;
+    case DesktopElement::Kind::Window:
+        if (action != "AXRaise")
+            return kAXErrorActionUnsupported;
+        requestRaise(window);
+        return kAXErrorSuccess;
+    default:
+        return kAXErrorActionUnsupported;
+    }
+}
+
+AXError X11Desktop::axWindowNumber(const DesktopElement& e, CGWindowID& number)
+{
+    number = 0;
+    if (AXError error = checkElement(e); error != kAXErrorSuccess)
+        return error;
+    if (e.kind != DesktopElement::Kind::Window)
+        return kAXErrorIllegalArgument;
+    number = e.window;
+    return kAXErrorSuccess;
+}
+
+AXError X11Desktop::axProcessIdentifier(const DesktopElement& e, pid_t& pid)
+{
+    pid = 0;
+    if (e.kind == DesktopElement::Kind::SystemWide)
+        return kAXErrorIllegalArgument;
+    // The process id travels with the element, so it can be read after the
+    // process has gone.
+    pid = e.pid;
+    return kAXErrorSuccess;
+}

@@ -1,0 +1,236 @@
+// The X11 desktop's keyboard. Other programs' keys reach this process only
+// where it grabs them: the desktop's switcher keys and the registered hot
+// keys as passive grabs, and every key while the panel is up through a
+// keyboard grab. Each X key event becomes the events the platform's
+// keyboard would make (flags changed for the modifiers, then key down or
+// up) and enters the input stream as the hardware's.
+#include "X11Connection.h"
+#include "X11Desktop.h"
+#include "X11Keyboard.h"
+
+#include "../KeyboardLayout.h"
+#include "../KeyboardState.h"
+
+#include <foundation/Clock.h>
+
+#include <X11/keysym.h>
+
+#include <algorithm>
+#include <memory>
+
+using namespace KeyboardState;
+
+namespace {
+
+// The modifier keys an X key event's state tells of.
+constexpr size_t kStateModifierKeys = 4;
+}
+
+std::vector<DesktopSymbolicHotKey> X11Desktop::defaultSymbolicHotKeys()
+{
+    return switcherHotKeys();
+}
+
+std::vector<DesktopSymbolicHotKey> X11Desktop::symbolicHotKeys() const { return defaultSymbolicHotKeys(); }
+
+void X11Desktop::setUpKeyboardLocked()
+{
+    auto* c = m_x->connection();
+    m_keySymbols = allocateKeySymbols(c);
+    // Which of the eight modifiers holds Super, Alt and Num Lock on this
+    // server.
+    std::unique_ptr<xcb_get_modifier_mapping_reply_t, decltype(&free)> mapping(
+        xcb_get_modifier_mapping_reply(c, xcb_get_modifier_mapping(c), nullptr), &free);
+    if (mapping) {
+        xcb_keycode_t* codes = xcb_get_modifier_mapping_keycodes(mapping.get());
+        int perModifier = mapping->keycodes_per_modifier;
+        uint16_t super = 0, alt = 0, numLock = 0;
+        for (int modifier = 3; modifier < 8; ++modifier) {
+            for (int i = 0; i < perModifier; ++i) {
+                xcb_keysym_t symbol = keySymbolOf(m_keySymbols, codes[modifier * perModifier + i]);
+                if (symbol == XK_Super_L || symbol == XK_Super_R)
+                    super |= 1 << modifier;
+                else if (symbol == XK_Alt_L || symbol == XK_Alt_R || symbol == XK_Meta_L)
+                    alt |= 1 << modifier;
+                else if (symbol == XK_Num_Lock)
+                    numLock |= 1 << modifier;
+            }
+        }
+        if (super)
+            m_superMask = super;
+        if (alt)
+            m_altMask = alt;
+        m_numLockMask = numLock;
+    }
+    grabHotKeysLocked();
+}
+
+void X11Desktop::setRegisteredHotKeys(std::vector<DesktopSymbolicHotKey> hotKeys)
+{
+    std::lock_guard lock(m_mutex);
+    m_registeredHotKeys = std::move(hotKeys);
+    grabHotKeysLocked();
+}
+
+void X11Desktop::grabHotKeysLocked()
+{
+    auto* c = m_x->connection();
+    xcb_ungrab_key(c, XCB_GRAB_ANY, m_x->root(), XCB_MOD_MASK_ANY);
+    m_grabFailures.clear();
+    std::vector<DesktopSymbolicHotKey> wanted;
+    for (const auto& hotKey : defaultSymbolicHotKeys())
+        if (hotKey.enabled)
+            wanted.push_back(hotKey);
+    wanted.insert(wanted.end(), m_registeredHotKeys.begin(), m_registeredHotKeys.end());
+    // Caps Lock and Num Lock do not change a combination.
+    const uint16_t locks[] = { 0, XCB_MOD_MASK_LOCK, m_numLockMask, uint16_t(XCB_MOD_MASK_LOCK | m_numLockMask) };
+    for (const auto& hotKey : wanted) {
+        uint16_t modifiers = 0;
+        if (hotKey.modifiers & cmdKey)
+            modifiers |= m_superMask;
+        if (hotKey.modifiers & shiftKey)
+            modifiers |= XCB_MOD_MASK_SHIFT;
+        if (hotKey.modifiers & optionKey)
+            modifiers |= m_altMask;
+        if (hotKey.modifiers & controlKey)
+            modifiers |= XCB_MOD_MASK_CONTROL;
+        bool taken = false;
+        for (xcb_keycode_t code : keyCodesOf(m_keySymbols, X11Keyboard::symbolOfKeyCode(hotKey.keyCode))) {
+            for (uint16_t lock : locks) {
+                auto cookie = xcb_grab_key_checked(c, 1, m_x->root(), modifiers | lock, code, XCB_GRAB_MODE_ASYNC,
+                    XCB_GRAB_MODE_ASYNC);
+                if (!m_x->check(cookie))
+                    taken = true;
+            }
+        }
+        if (taken)
+            m_grabFailures.push_back(X11Keyboard::combinationName(hotKey.keyCode, hotKey.modifiers));
+    }
+}
+
+void X11Desktop::setKeyboardGrabbed(bool grabbed)
+{
+    auto* c = m_x->connection();
+    std::vector<DesktopInputEvent> input;
+    {
+        std::lock_guard lock(m_mutex);
+        if (grabbed == m_keyboardGrabbed)
+            return;
+        if (!grabbed) {
+            xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
+            xcb_flush(c);
+            m_keyboardGrabbed = false;
+            return;
+        }
+        std::unique_ptr<xcb_grab_keyboard_reply_t, decltype(&free)> reply(xcb_grab_keyboard_reply(c,
+            xcb_grab_keyboard(c, 0, m_x->root(), XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC), nullptr),
+            &free);
+        m_keyboardGrabbed = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
+        // A modifier released before the grab took hold was never seen:
+        // the keys that are down now say which are still held.
+        std::unique_ptr<xcb_query_keymap_reply_t, decltype(&free)> keymap(
+            xcb_query_keymap_reply(c, xcb_query_keymap(c), nullptr), &free);
+        if (keymap) {
+            uint64_t flags = m_heldFlags;
+            for (size_t i = 0; i < kStateModifierKeys; ++i) {
+                const auto& key = kModifierKeys[i];
+                if (!(flags & key.flag))
+                    continue;
+                bool down = false;
+                for (uint16_t virtualKey : { key.keyCode, uint16_t(key.keyCode == kVK_Command ? kVK_RightCommand
+                                                                 : key.keyCode == kVK_Shift ? kVK_RightShift
+                                                                 : key.keyCode == kVK_Option ? kVK_RightOption
+                                                                                                     : kVK_RightControl) })
+                    for (xcb_keycode_t code : keyCodesOf(m_keySymbols, X11Keyboard::symbolOfKeyCode(virtualKey)))
+                        down = down || (keymap->keys[code / 8] & (1 << (code % 8)));
+                if (!down)
+                    flags &= ~key.flag;
+            }
+            syncModifiersLocked(flags, input);
+        }
+    }
+    for (const auto& e : input)
+        sendHardwareInput(e, false);
+}
+
+bool X11Desktop::isKeyboardGrabbed() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_keyboardGrabbed;
+}
+
+void X11Desktop::syncModifiersLocked(uint64_t flags, std::vector<DesktopInputEvent>& input)
+{
+    for (size_t i = 0; i < kStateModifierKeys; ++i) {
+        const auto& key = kModifierKeys[i];
+        bool want = flags & key.flag;
+        if (want == bool(m_heldFlags & key.flag))
+            continue;
+        m_heldFlags = want ? (m_heldFlags | key.flag) : (m_heldFlags & ~key.flag);
+        DesktopInputEvent e;
+        e.type = kCGEventFlagsChanged;
+        e.keyCode = key.keyCode;
+        e.flags = m_heldFlags;
+        e.timestamp = Clock::current().now();
+        KeyboardState::apply(e, m_heldFlags, m_heldKeys);
+        input.push_back(e);
+    }
+}
+
+void X11Desktop::translateKeyLocked(const xcb_key_press_event_t& event, bool press, std::vector<DesktopInputEvent>& input)
+{
+    auto code = X11Keyboard::keyCodeOfSymbol(keySymbolOf(m_keySymbols, event.detail));
+    if (!code)
+        return;
+    // The state is the modifiers before this event.
+    uint64_t flags = m_heldFlags & kCGEventFlagMaskAlphaShift;
+    if (event.state & XCB_MOD_MASK_SHIFT)
+        flags |= kCGEventFlagMaskShift;
+    if (event.state & XCB_MOD_MASK_CONTROL)
+        flags |= kCGEventFlagMaskControl;
+    if (event.state & m_altMask)
+        flags |= kCGEventFlagMaskAlternate;
+    if (event.state & m_superMask)
+        flags |= kCGEventFlagMaskCommand;
+    syncModifiersLocked(flags, input);
+
+    DesktopInputEvent e;
+    e.keyCode = *code;
+    e.timestamp = Clock::current().now();
+    e.location = { double(event.root_x), double(event.root_y) };
+    if (auto flag = modifierFlagOfKey(*code)) {
+        if (*code == kVK_CapsLock) {
+            if (!press)
+                return;
+            m_heldFlags ^= kCGEventFlagMaskAlphaShift;
+        } else {
+            m_heldFlags = press ? (m_heldFlags | *flag) : (m_heldFlags & ~*flag);
+        }
+        e.type = kCGEventFlagsChanged;
+        e.flags = m_heldFlags;
+    } else {
+        e.type = press ? kCGEventKeyDown : kCGEventKeyUp;
+        e.flags = m_heldFlags | deviceFlagsOfKey(*code);
+        e.autorepeat = press && m_heldKeys.count(*code);
+    }
+    KeyboardState::apply(e, m_heldFlags, m_heldKeys);
+    input.push_back(e);
+}
+
+void X11Desktop::takeInput(const DesktopInputEvent& event)
+{
+    std::lock_guard lock(m_mutex);
+    KeyboardState::apply(event, m_modifierFlags, m_keysDown);
+}
+
+uint64_t X11Desktop::keyboardModifierFlags() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_modifierFlags;
+}
+
+std::vector<uint16_t> X11Desktop::pressedKeyCodes() const
+{
+    std::lock_guard lock(m_mutex);
+    return { m_keysDown.begin(), m_keysDown.end() };
+}

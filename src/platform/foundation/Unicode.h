@@ -1,0 +1,9 @@
+// UTF-8 text from code points and from UTF-16 units.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+void appendUTF8(std::string& out, char32_t codePoint);
+// Surrogate pairs become one code point; a lone surrogate is kept as is.
+std::string stringWithUTF16(const char16_t* units, size_t count);

@@ -1,0 +1,280 @@
+#include "DRContext.h"
+
+#include "DRKeyHandler.h"
+#include "DRModalWindowController.h"
+#include "DRNotificationHelper.h"
+#include "DRPaths.h"
+#include "DRPreferences.h"
+#include "DRShebangPreprocessor.h"
+#include "DRStorage.h"
+
+#include <javascriptcore/JSExport.h>
+
+#include <foundation/AtomicFile.h>
+#include <foundation/Log.h>
+#include <foundation/NSBundle.h>
+#include <foundation/NSNotificationCenter.h>
+#include <foundation/NSPathUtilities.h>
+
+#include <algorithm>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+bool fileExists(const std::string& path)
+{
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0;
+}
+
+bool isValidUTF8(const std::string& text)
+{
+    size_t i = 0;
+    while (i < text.size()) {
+        unsigned char c = text[i];
+        size_t extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : 4;
+        if (extra == 4 || i + extra >= text.size() + (extra ? 0 : 1))
+            return false;
+        for (size_t k = 1; k <= extra; ++k)
+            if ((static_cast<unsigned char>(text[i + k]) >> 6) != 2)
+                return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
+}
+
+// The script function "require": holds the host weakly and evaluates in the
+// context that calls it.
+struct DRRequire {
+    static JSClassRef functionClass()
+    {
+        static JSClassRef c = [] {
+            JSClassDefinition d = kJSClassDefinitionEmpty;
+            d.className = "require";
+            d.callAsFunction = call;
+            d.finalize = [](JSObjectRef o) { delete static_cast<Weak<DRContext>*>(JSObjectGetPrivate(o)); };
+            return JSClassCreate(&d);
+        }();
+        return c;
+    }
+
+    static JSValue make(JSContext& context, const Weak<DRContext>& host)
+    {
+        JSContextRef ctx = context.globalContextRef();
+        JSObjectRef function = JSObjectMake(ctx, functionClass(), new Weak<DRContext>(host));
+        JSObjectSetPrototype(ctx, function, JSObjectGetPrototype(ctx, JSObjectMakeFunctionWithCallback(ctx, nullptr, nullptr)));
+        return { ctx, function };
+    }
+
+    static JSValueRef call(JSContextRef ctx, JSObjectRef function, JSObjectRef, size_t count, const JSValueRef arguments[],
+        JSValueRef* exception)
+    {
+        auto* weak = static_cast<Weak<DRContext>*>(JSObjectGetPrivate(function));
+        auto host = weak ? weak->lock() : nullptr;
+        JSContext* caller = JSContext::fromRef(ctx);
+        if (!host || !caller || !caller->isValid())
+            return JSValueMakeUndefined(ctx);
+        std::string argument = count > 0 ? stringFromJSValue(ctx, arguments[0]) : std::string();
+        std::string path = host->resolvePath(argument);
+        auto fail = [&](const std::string& message) {
+            *exception = caller->makeError(message).valueRef();
+            return JSValueMakeUndefined(ctx);
+        };
+        struct stat info {};
+        if (path.empty() || ::stat(path.c_str(), &info) != 0)
+            return fail(stringWithFormat("Require: File “%@” does not exist.", path));
+        if (std::find(host->m_evaluating.begin(), host->m_evaluating.end(), path) != host->m_evaluating.end())
+            return fail(stringWithFormat("Require: File “%@” is already being loaded.", path));
+        host->loadScript(path, *caller);
+        return JSValueMakeUndefined(ctx);
+    }
+};
+
+Ref<DRContext> DRContext::context() { return makeRef<DRContext>(); }
+
+DRContext::DRContext()
+    : DRContext(resolvePrimaryConfigurationPath())
+{
+}
+
+DRContext::DRContext(std::string primaryConfigurationPath)
+    : m_primaryConfigurationPath(std::move(primaryConfigurationPath))
+    , m_storage(DRStorage::storage())
+{
+}
+
+DRContext::~DRContext()
+{
+    cancelPreviousPerformRequestsWithTarget(this);
+    if (m_context)
+        m_context->invalidate();
+}
+
+std::vector<std::string> DRContext::configurationCandidates()
+{
+    // Made at each use: the support directory follows the environment.
+    return { "~/.dirariv.js", DRSupportDirectory() + "/dirariv.js", "~/.config/dirariv/dirariv.js" };
+}
+
+std::string DRContext::resolvePrimaryConfigurationPath()
+{
+    for (const auto& candidate : configurationCandidates()) {
+        std::string path = stringByResolvingSymlinksInPath(candidate);
+        if (fileExists(path))
+            return path;
+    }
+    return stringByExpandingTildeInPath(configurationCandidates().front());
+}
+
+void DRContext::load()
+{
+    if (m_context && JSContext::currentContext() == m_context.get()) {
+        // Replacing the context under the script that is running in it
+        // would pull its globals away mid-call: load once it has returned.
+        Weak<DRContext> weak = selfRef<DRContext>();
+        cancelPreviousPerformRequestsWithTarget(this, "load");
+        performAfterDelay("load", 0, [weak] {
+            if (auto host = weak.lock())
+                host->load();
+        });
+        return;
+    }
+    DRPreferences::sharedPreferences().reset();
+    resetConfigurationPaths();
+    if (!fileExists(m_primaryConfigurationPath))
+        createConfigurationFile(m_primaryConfigurationPath);
+    setupContext();
+    NSLog("Context loaded.");
+}
+
+void DRContext::shouldTerminate(std::function<void()> reply)
+{
+    if (!m_storage || !m_storage->isPersisting()) {
+        reply();
+        return;
+    }
+    // Once the writes have ended; the observer ends with the first notice.
+    auto token = std::make_shared<Token>();
+    auto once = std::make_shared<std::once_flag>();
+    *token = NSNotificationCenter::defaultCenter().addObserverForName(
+        DRStorageDidPersistNotification, nullptr, nullptr, [token, once, reply, storage = m_storage](const NSNotification&) {
+            if (storage->isPersisting())
+                return;
+            std::call_once(*once, [&] { reply(); });
+        });
+    if (!m_storage->isPersisting())
+        std::call_once(*once, [&] { reply(); });
+}
+
+void DRContext::createConfigurationFile(const std::string& path)
+{
+    std::string directory = stringByDeletingLastPathComponent(path);
+    std::error_code error;
+    std::filesystem::create_directories(directory, error);
+    if (error) {
+        NSLog("Error: Could not create configuration directory to path “%@”. (%@)", directory, error.message());
+        return;
+    }
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        NSLog("Error: Could not create configuration file to path “%@”.", path);
+        return;
+    }
+    ::close(fd);
+    DRNotificationHelper::deliver(stringWithFormat("Configuration file “%@” was created.", path));
+}
+
+void DRContext::setupContext()
+{
+    auto machine = std::make_shared<JSVirtualMachine>();
+    machine->setExecutionTimeLimit(m_executionTimeLimit);
+    auto previous = std::exchange(m_context, JSContext::create(machine));
+    // Everything the previous scripts set up stops before the new ones run:
+    // their hot keys free their combinations, their timers and panels end.
+    if (previous)
+        previous->invalidate();
+    Weak<DRContext> weak = selfRef<DRContext>();
+    m_context->setExceptionHandler([weak](JSContext&, const JSValue& exception) {
+        if (auto host = weak.lock())
+            host->exceptionRaised(exception);
+    });
+    setupAPI();
+    auto& bundle = NSBundle::mainBundle();
+    loadScript(bundle.pathForResource("lodash.min", "js"));
+    loadScript(bundle.pathForResource("dirariv.min", "js"));
+    loadScript(m_primaryConfigurationPath);
+}
+
+void DRContext::exceptionRaised(const JSValue& exception)
+{
+    NSLog("%@ (%@:%@)", exception.toString(), exception.property("line").toString(), exception.property("column").toString());
+    DRNotificationHelper::deliver("Exception raised. Refer to the logs for more information.");
+}
+
+void DRContext::setupAPI()
+{
+    JSContextRef ctx = m_context->globalContextRef();
+    Weak<DRContextDelegate> delegate = std::static_pointer_cast<DRContextDelegate>(selfRef<DRContext>());
+    // The objects' classes are exported before their objects are wrapped.
+    DRDirariv::exportClass();
+    DRStorage::exportClass();
+    // The globals in their order; the classes of windows, applications,
+    // screens, spaces, the mouse, events, timers and tasks join this table.
+    const std::pair<const char*, JSValue> globals[] = {
+        { "Dirariv", JSValue::object(ctx, DRDirariv::withDelegate(delegate)) },
+        { "Storage", JSValue::object(ctx, m_storage) },
+        { "Key", m_context->classObject(DRKeyHandler::exportClass()) },
+        { "Modal", m_context->classObject(DRModalWindowController::exportClass()) },
+        { "require", DRRequire::make(*m_context, selfRef<DRContext>()) },
+    };
+    for (const auto& [name, value] : globals)
+        m_context->setObject(name, value);
+}
+
+
+std::string DRContext::resolvePath(const std::string& path) const
+{
+    std::string resolved = stringByResolvingSymlinksInPath(path);
+    if (!isAbsolutePath(resolved))
+        resolved = stringByAppendingPathComponent(stringByDeletingLastPathComponent(m_primaryConfigurationPath), resolved);
+    return stringByStandardizingPath(resolved);
+}
+
+void DRContext::loadScript(const std::string& path)
+{
+    if (m_context)
+        loadScript(path, *m_context);
+}
+
+void DRContext::loadScript(const std::string& path, JSContext& context)
+{
+    std::string text;
+    int error = 0;
+    if (auto contents = readFileContents(path, &error)) {
+        text.assign(contents->begin(), contents->end());
+        if (!isValidUTF8(text)) {
+            NSLog("Error: Could not read file in path “%@” to string. (%@)", path, std::string("The file is not valid UTF-8 text."));
+            text.clear();
+        }
+    } else {
+        NSLog("Error: Could not read file in path “%@” to string. (%@)", path, std::string(std::strerror(error ? error : ENOENT)));
+    }
+    Ref<NSError> preprocessError;
+    text = DRShebangPreprocessor::process(text, path, &preprocessError);
+    if (preprocessError) {
+        auto underlying = preprocessError->underlyingError();
+        NSLog("Error: Preprocessing failed. (%@)", underlying ? underlying->localizedFailureReason() : std::string());
+        DRNotificationHelper::deliver("Preprocessing failed. Refer to the logs for more information.");
+        text.clear();
+    }
+    m_evaluating.push_back(path);
+    context.evaluateScript(text, path);
+    m_evaluating.pop_back();
+    m_configurationPaths.insert(path);
+}

@@ -1,0 +1,36 @@
+// The base of every script handler (key, event, timer and task handlers):
+// it holds the script function to call back.
+#pragma once
+
+#include <javascriptcore/JSContext.h>
+
+#include <foundation/NSObject.h>
+#include <foundation/Token.h>
+
+#include <vector>
+
+class JSExportClass;
+
+class DRHandler : public NSObject {
+public:
+    // initWithCallback:. The function lives as long as the handler's script
+    // object and the script's own references allow.
+    explicit DRHandler(const JSValue& callback);
+    ~DRHandler() override;
+
+    // Calls the function with the arguments, unless it is undefined or gone;
+    // the result is dropped.
+    void callWithArguments(const std::vector<Value>& arguments);
+    JSValue callback() const { return m_callback.value(); }
+
+    static const JSExportClass& exportClass();
+
+protected:
+    // The context that made the handler has gone (the host reloaded): stop
+    // everything that could still call back. Called once, at most.
+    virtual void contextDidInvalidate() { }
+
+private:
+    JSManagedValue m_callback;
+    Token m_invalidation;
+};

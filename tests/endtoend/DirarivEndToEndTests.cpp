@@ -1,0 +1,83 @@
+// The scripting layer end to end: dirariv hosts it on the simulated desktop,
+// a configuration binds a key that shows a panel and stores a value, the
+// session types the key, checks the panel and the store, edits the
+// configuration and checks the reload.
+#include "support/TemporaryDirectory.h"
+
+#include <app/DirarivCommand.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+std::string sourceDirectory()
+{
+    const char* dir = std::getenv("QV_TEST_SOURCE_DIR");
+    return dir ? dir : QV_SOURCE_DIR;
+}
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Each run hosts the layer in a process of its own: the layer's objects and
+// the application live once per process.
+int playInChild(const std::vector<std::string>& arguments, std::string& output)
+{
+    TemporaryDirectory capture;
+    std::string outPath = capture.file("out.txt");
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        std::ofstream out(outPath);
+        std::vector<const char*> argv { "dirariv" };
+        for (const auto& a : arguments)
+            argv.push_back(a.c_str());
+        int status = runDirariv(static_cast<int>(argv.size()), argv.data(), out, out);
+        out.flush();
+        std::_Exit(status);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    output = readFile(outPath);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
+}
+
+}
+
+TEST(DirarivEndToEnd, AKeyShowsAMessageStoresAValueAndAnEditReloads)
+{
+    TemporaryDirectory home;
+    std::string config = home.file("config dir/dirariv.js");
+    std::filesystem::create_directories(home.file("config dir"));
+    std::filesystem::copy_file(sourceDirectory() + "/tests/endtoend/dirariv/dirariv.js", config);
+    std::string output;
+    int status = playInChild({ "--config", config, "--data", home.file("data"), "--out", home.path(), "--session",
+                                 sourceDirectory() + "/tests/endtoend/dirariv/reload.session" },
+        output);
+    EXPECT_EQ(status, 0) << output;
+    EXPECT_NE(output.find("notification: Exception raised."), std::string::npos) << output;
+    EXPECT_NE(output.find("Session finished."), std::string::npos);
+    EXPECT_EQ(readFile(home.file("data/Dirariv/storage.json")), "{\n  \"greeting\": \"hello\",\n  \"version\": 2\n}\n");
+}
+
+TEST(DirarivEndToEnd, TheDemoSessionPasses)
+{
+    TemporaryDirectory home;
+    std::string output;
+    int status = playInChild({ "--config", sourceDirectory() + "/resources/dirariv/demo.js", "--data", home.file("data"),
+                                 "--out", home.path(), "--session", sourceDirectory() + "/resources/sessions/dirariv-demo.session" },
+        output);
+    EXPECT_EQ(status, 0) << output;
+    EXPECT_TRUE(std::filesystem::exists(home.file("dirariv-modal.png")));
+}

@@ -1,0 +1,199 @@
+#include "ScriptTestSupport.h"
+
+#include <scripting/DRContext.h>
+#include <scripting/DRKeyHandler.h>
+#include <scripting/DRPreferences.h>
+#include <scripting/DRStorage.h>
+
+#include <foundation/NSPathUtilities.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+constexpr uint64_t kCommand = 1u << 20;
+
+// A host in a home folder of its own.
+struct Host : ::testing::Test {
+    Host()
+    {
+        const char* home = std::getenv("HOME");
+        m_savedHome = home ? home : "";
+        ::setenv("HOME", s.directory.path().c_str(), 1);
+        ::unsetenv("XDG_DATA_HOME");
+        ::setenv("SHELL", "/bin/sh", 1);
+    }
+    ~Host() override
+    {
+        if (host)
+            host->storage()->waitUntilPersisted();
+        host = nullptr;
+        ::setenv("HOME", m_savedHome.c_str(), 1);
+    }
+    void writeFile(const std::string& relative, const std::string& text)
+    {
+        std::string path = s.directory.file(relative);
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+        std::ofstream(path) << text;
+    }
+    void start(const std::string& configuration)
+    {
+        writeFile(".dirariv.js", configuration);
+        host = DRContext::context();
+        host->setExecutionTimeLimit(0.2);
+        host->load();
+        s.world.settle();
+    }
+    std::string eval(const std::string& script) { return host->jsContext()->evaluateScript(script).toString(); }
+
+    ScriptWorld s;
+    Ref<DRContext> host;
+
+private:
+    std::string m_savedHome;
+};
+
+TEST_F(Host, TheFirstLoadCreatesTheConfigurationFile)
+{
+    host = DRContext::context();
+    std::string expected = s.directory.file(".dirariv.js");
+    EXPECT_EQ(host->primaryConfigurationPath(), expected);
+    host->load();
+    EXPECT_TRUE(std::filesystem::exists(expected));
+    EXPECT_EQ(s.notifications(), std::vector<std::string> { "Configuration file “" + expected + "” was created." });
+    EXPECT_TRUE(s.log.contains("Context loaded."));
+    EXPECT_EQ(host->configurationPaths().count(expected), 1u);
+    EXPECT_EQ(eval("typeof _.map + ' ' + typeof console.log + ' ' + typeof require + ' ' + typeof Key"), "function function function function");
+}
+
+TEST_F(Host, TheFirstExistingCandidateStaysThePrimaryFile)
+{
+    writeFile(".config/dirariv/dirariv.js", "var where = 'config';");
+    host = DRContext::context();
+    EXPECT_EQ(host->primaryConfigurationPath(), s.directory.file(".config/dirariv/dirariv.js"));
+    writeFile(".dirariv.js", "var where = 'home';");
+    host->load();
+    EXPECT_EQ(eval("where"), "config");
+    writeFile(".local/share/Dirariv/dirariv.js", "");
+    EXPECT_EQ(DRContext::resolvePrimaryConfigurationPath(), s.directory.file(".dirariv.js"));
+}
+
+TEST_F(Host, LogJoinsItsArgumentsAndNotifyReachesTheUser)
+{
+    start("Dirariv.log('a', 1, {}); Dirariv.notify('hi there'); Dirariv.set({daemon: true, x: 1});");
+    EXPECT_TRUE(s.log.contains("a 1 [object Object]"));
+    EXPECT_EQ(s.notifications().back(), "hi there");
+    EXPECT_TRUE(DRPreferences::sharedPreferences().isDaemon());
+    host->load();
+    EXPECT_TRUE(DRPreferences::sharedPreferences().isDaemon()) << "the script sets it again";
+    writeFile(".dirariv.js", "");
+    host->load();
+    EXPECT_FALSE(DRPreferences::sharedPreferences().isDaemon()) << "a load starts from no preferences";
+}
+
+TEST_F(Host, BadScriptsAreLoggedAndTheNextOneRuns)
+{
+    writeFile("lib/throws.js", "var before = 1;\n\nnull.boom();");
+    writeFile("lib/syntax.js", "var broken = (;");
+    writeFile("lib/ok.js", "var fine = 'yes';");
+    writeFile("lib/a.js", "var fromA = 1; require('lib/b.js');");
+    writeFile("lib/b.js", "var fromB = 1; require('lib/a.js');");
+    start("require('lib/throws.js'); require('lib/syntax.js'); require('lib/ok.js');\n"
+          "var missing; try { require('lib/none.js'); } catch (e) { missing = e.message; }\n"
+          "var circle; require('lib/a.js');\n"
+          "require('lib/none.js'); var after = 1;");
+    EXPECT_EQ(eval("before + ' ' + typeof broken + ' ' + fine"), "1 undefined yes");
+    EXPECT_TRUE(s.log.contains("TypeError: null is not an object"));
+    EXPECT_TRUE(s.log.contains("(3:")) << "the line of the throw";
+    EXPECT_TRUE(s.log.contains("SyntaxError"));
+    EXPECT_EQ(eval("missing"), "Require: File “" + s.directory.file("lib/none.js") + "” does not exist.");
+    EXPECT_EQ(eval("fromA + ' ' + fromB"), "1 1");
+    EXPECT_TRUE(s.log.contains("Require: File “" + s.directory.file("lib/a.js") + "” is already being loaded."))
+        << "a cycle ends with an error instead of running for ever";
+    EXPECT_EQ(eval("typeof after"), "undefined") << "an uncaught require error stops its script";
+    EXPECT_TRUE(s.log.contains("Context loaded."));
+    size_t exceptions = 0;
+    for (const auto& n : s.notifications())
+        exceptions += n == "Exception raised. Refer to the logs for more information.";
+    EXPECT_EQ(exceptions, 4u);
+}
+
+TEST_F(Host, RelativeRequiresFollowTheConfigurationFile)
+{
+    writeFile("my lib/x y.js", "var spaced = 'found';");
+    writeFile("lib/dots.js", "var dots = 'found';");
+    start("require('my lib/x y.js'); require('./lib/../lib/./dots.js'); require('~/lib/dots.js');");
+    EXPECT_EQ(eval("spaced + ' ' + dots"), "found found");
+    EXPECT_EQ(host->resolvePath("my lib/x y.js"), s.directory.file("my lib/x y.js"));
+    EXPECT_EQ(host->configurationPaths().count(s.directory.file("my lib/x y.js")), 1u);
+}
+
+TEST_F(Host, AScriptThatNeverReturnsIsStopped)
+{
+    writeFile("lib/after.js", "var after = 'ran';");
+    start("Dirariv.log('start'); for (;;) {}");
+    EXPECT_TRUE(s.log.contains("JavaScript execution terminated."));
+    EXPECT_TRUE(s.log.contains("Context loaded."));
+    writeFile(".dirariv.js", "var k = new Key('l', ['cmd'], function () { for (;;) {} }); require('lib/after.js');");
+    host->load();
+    s.world.desktop().pressKey(37, kCommand);
+    s.world.settle();
+    EXPECT_EQ(s.log.count("JavaScript execution terminated."), 2u) << "a callback that never returns is stopped too";
+    EXPECT_EQ(eval("after"), "ran");
+}
+
+TEST_F(Host, ShebangFilesAreReplacedByTheirOutput)
+{
+    writeFile("gen.sh", "#!/bin/sh\necho '#!ignored'\necho \"var generated = '$1';\"\n");
+    std::filesystem::permissions(s.directory.file("gen.sh"), std::filesystem::perms::owner_all);
+    start("#!" + s.directory.file("gen.sh") + "\nthis is not script text");
+    EXPECT_EQ(eval("generated"), s.directory.file(".dirariv.js"));
+    writeFile(".dirariv.js", "#!exit 4\nvar nothing = 1;");
+    host->load();
+    EXPECT_EQ(eval("typeof nothing"), "undefined");
+    EXPECT_TRUE(s.log.contains("Error: Preprocessing failed. ("));
+    EXPECT_EQ(s.notifications().back(), "Preprocessing failed. Refer to the logs for more information.");
+    writeFile(".dirariv.js", "#!echo '{{{ garbage'\n");
+    writeFile("lib/next.js", "var next = 1;");
+    host->load();
+    EXPECT_TRUE(s.log.contains("SyntaxError"));
+    EXPECT_TRUE(s.log.contains("Context loaded."));
+}
+
+TEST_F(Host, ReloadFromAScriptWaitsForItAndStopsTheOldHandlers)
+{
+    start("var loads = (this.loads || 0) + 1;"
+          "var k = new Key('j', ['cmd'], function () { Dirariv.reload(); Dirariv.reload(); Dirariv.log('after reload'); });");
+    auto firstContext = host->jsContext();
+    auto firstKey = firstContext->objectForKeyedSubscript("k").toObjectOf<DRKeyHandler>();
+    ASSERT_TRUE(firstKey && firstKey->isEnabled());
+    s.log.clear();
+    s.world.desktop().pressKey(38, kCommand);
+    s.world.desktop().releaseKey(38);
+    s.world.settle();
+    EXPECT_TRUE(s.log.contains("after reload")) << "the calling script ends in its own context";
+    EXPECT_EQ(s.log.count("Context loaded."), 1u) << "two reloads make one load";
+    EXPECT_NE(host->jsContext(), firstContext);
+    EXPECT_FALSE(firstContext->isValid());
+    EXPECT_FALSE(firstKey->isEnabled()) << "the previous load's key handler stops";
+    auto secondKey = host->jsContext()->objectForKeyedSubscript("k").toObjectOf<DRKeyHandler>();
+    EXPECT_TRUE(secondKey && secondKey->isEnabled());
+}
+
+TEST_F(Host, StorageSurvivesLoadsAndQuitWaitsForItsWrites)
+{
+    start("Storage.set('count', (Storage.get('count') || 0) + 1);");
+    host->load();
+    EXPECT_EQ(host->storage()->objectForKey("count"), Value(2));
+    bool replied = false;
+    host->shouldTerminate([&] { replied = true; });
+    host->storage()->waitUntilPersisted();
+    s.world.settle();
+    EXPECT_TRUE(replied);
+    auto reread = makeRef<DRStorage>(s.directory.file(".local/share/Dirariv/storage.json"));
+    EXPECT_EQ(reread->objectForKey("count"), Value(2));
+}
+
+}

@@ -1,0 +1,48 @@
+// A script context with some of the layer's classes installed, on a
+// simulated desktop with a virtual clock, and the log captured.
+#pragma once
+
+#include <support/SimWorld.h>
+#include <support/TemporaryDirectory.h>
+
+#include <javascriptcore/JSExport.h>
+
+#include <foundation/Log.h>
+#include <services/NSUserNotification.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+struct ScriptWorld {
+    ScriptWorld()
+    {
+        NSUserNotificationCenter::defaultUserNotificationCenter().removeAllDeliveredNotifications();
+        context = JSContext::create();
+        context->setExceptionHandler([this](JSContext&, const JSValue& e) { exceptions.push_back(e.toString()); });
+    }
+    ~ScriptWorld() { context->invalidate(); }
+    void install(const std::string& name, const JSExportClass& exportClass)
+    {
+        context->setObject(name, context->classObject(exportClass));
+    }
+    void install(const std::string& name, const Ref<NSObject>& object)
+    {
+        context->setObject(name, JSValue::object(context->globalContextRef(), object));
+    }
+    std::string eval(const std::string& script) { return context->evaluateScript(script).toString(); }
+    std::vector<std::string> notifications() const
+    {
+        std::vector<std::string> texts;
+        for (const auto& n : NSUserNotificationCenter::defaultUserNotificationCenter().deliveredNotifications())
+            texts.push_back(n->informativeText());
+        return texts;
+    }
+
+    SimWorld world;
+    LogCapture log;
+    TemporaryDirectory directory;
+    Ref<JSContext> context;
+    std::vector<std::string> exceptions;
+};

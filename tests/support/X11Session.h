@@ -1,0 +1,89 @@
+// A private X11 session for tests and benchmarks: an Xvfb server on a free
+// display, an EWMH window manager (openbox) and test clients that open
+// titled, coloured windows (tests/tools/x11_test_client.cpp). Everything it
+// starts is stopped when it goes, whatever the result, and dies with the
+// test process if that is killed. Nothing here sleeps: every wait is for an
+// event (a line from a child, an X property) with a time-out.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+class X11TestClient;
+
+class X11Session {
+public:
+    struct Options {
+        int width { 1280 };
+        int height { 800 };
+        // Start the window manager.
+        bool windowManager { true };
+    };
+
+    // Starts the server (and the window manager); null with the reason in
+    // `error` when something is missing or does not start in time.
+    static std::unique_ptr<X11Session> start(const Options& options, std::string* error);
+    static std::unique_ptr<X11Session> start(std::string* error) { return start(Options {}, error); }
+    ~X11Session();
+
+    // ":N", for $DISPLAY.
+    const std::string& display() const { return m_display; }
+    // Sets $DISPLAY of this process to the session's.
+    void makeCurrent() const;
+
+    // Starts a client process; null when it does not answer in time.
+    std::unique_ptr<X11TestClient> launchClient();
+
+    // Stops the window manager (the server keeps running).
+    void stopWindowManager();
+    // Stops the server: its clients lose their connection.
+    void stopServer();
+
+    // Presses or releases the key of an X key symbol through XTest, as a
+    // person at the keyboard would.
+    bool fakeKey(uint32_t keySymbol, bool press);
+
+    // Waits until the window manager frames a window.
+    bool waitForWindowManager(double timeoutSeconds);
+
+private:
+    X11Session() = default;
+    std::string m_display;
+    pid_t m_server { 0 };
+    pid_t m_windowManager { 0 };
+    std::string m_configDirectory;
+    struct Keyboard;
+    std::unique_ptr<Keyboard> m_keyboard;
+};
+
+class X11TestClient {
+public:
+    ~X11TestClient();
+    pid_t pid() const { return m_pid; }
+    // Opens a window and waits until it is mapped; its X window id, or 0.
+    uint32_t open(const std::string& title, uint32_t rgb, int x, int y, int width, int height, bool dialog = false);
+    bool setTitle(uint32_t window, const std::string& title);
+    bool close(uint32_t window);
+    // Stops answering the window manager's pings and close requests.
+    bool hang();
+    // Kills the process at once, as a crash would.
+    void kill();
+    // The next line the client prints, within the time-out.
+    std::optional<std::string> readLine(double timeoutSeconds);
+
+private:
+    friend class X11Session;
+    std::optional<std::string> request(const std::string& line);
+    pid_t m_pid { 0 };
+    int m_in { -1 };
+    int m_out { -1 };
+    std::string m_buffer;
+};
+
+// Runs the main run loop until the predicate holds or the time-out passes
+// (real time: the X server answers in real time). Returns the predicate.
+bool runMainUntil(const std::function<bool()>& predicate, double timeoutSeconds = 5);

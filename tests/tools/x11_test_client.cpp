@@ -1,0 +1,198 @@
+// A small X11 client for the X11 backend's tests: it opens titled windows
+// filled with one colour, as one process, and takes commands on standard
+// input, one per line, answering each with one line on standard output:
+//   open TITLE RRGGBB X Y W H [dialog]  -> "window ID" once the window is mapped
+//   title ID TITLE                      -> "ok"
+//   close ID                            -> "ok" (the window is destroyed)
+//   hang                                -> "ok"; pings and close requests go unanswered
+//   exit                                -> the process ends
+// TITLE is written with %XX escapes for any byte (%20 for a space), so that
+// titles that are not UTF-8 can be given. A close request from the window
+// manager destroys the window and prints "closed ID". The client ends when
+// its standard input closes, so it never outlives the test that started it.
+#include <xcb/xcb.h>
+#include <xcb/xcb_icccm.h>
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <sstream>
+#include <string>
+
+namespace {
+
+xcb_connection_t* gConnection;
+xcb_screen_t* gScreen;
+bool gHung = false;
+
+xcb_atom_t atom(const char* name)
+{
+    auto reply = xcb_intern_atom_reply(gConnection, xcb_intern_atom(gConnection, 0, std::strlen(name), name), nullptr);
+    xcb_atom_t a = reply ? reply->atom : XCB_ATOM_NONE;
+    free(reply);
+    return a;
+}
+
+std::string unescape(const std::string& text)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size()) {
+            out += static_cast<char>(std::strtol(text.substr(i + 1, 2).c_str(), nullptr, 16));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+void answer(const std::string& line)
+{
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+}
+
+void setTitle(xcb_window_t window, const std::string& title)
+{
+    xcb_change_property(gConnection, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_NAME"), atom("UTF8_STRING"), 8,
+        title.size(), title.data());
+    xcb_change_property(gConnection, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, title.size(),
+        title.data());
+}
+
+// Handles the events that are waiting; returns the window that was mapped
+// when `waitingFor` is given and its map arrives.
+bool pump(xcb_window_t waitingFor)
+{
+    bool mapped = false;
+    while (auto* event = xcb_poll_for_event(gConnection)) {
+        uint8_t type = event->response_type & 0x7f;
+        if (type == XCB_MAP_NOTIFY && reinterpret_cast<xcb_map_notify_event_t*>(event)->window == waitingFor) {
+            mapped = true;
+        } else if (type == XCB_CLIENT_MESSAGE && !gHung) {
+            auto* message = reinterpret_cast<xcb_client_message_event_t*>(event);
+            xcb_atom_t protocol = message->data.data32[0];
+            if (protocol == atom("_NET_WM_PING")) {
+                message->window = gScreen->root;
+                xcb_send_event(gConnection, 0, gScreen->root,
+                    XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                    reinterpret_cast<const char*>(message));
+            } else if (protocol == atom("WM_DELETE_WINDOW")) {
+                xcb_destroy_window(gConnection, message->window);
+                answer("closed " + std::to_string(message->window));
+            }
+            xcb_flush(gConnection);
+        }
+        free(event);
+    }
+    return mapped;
+}
+
+xcb_window_t open(const std::string& title, uint32_t colour, int x, int y, int width, int height, bool dialog)
+{
+    xcb_window_t window = xcb_generate_id(gConnection);
+    uint32_t values[] = { colour, XCB_EVENT_MASK_STRUCTURE_NOTIFY };
+    xcb_create_window(gConnection, XCB_COPY_FROM_PARENT, window, gScreen->root, x, y, width, height, 0,
+        XCB_WINDOW_CLASS_INPUT_OUTPUT, gScreen->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, values);
+    setTitle(window, title);
+    static const char wmClass[] = "qvclient\0QvTestClient";
+    xcb_change_property(gConnection, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
+        sizeof(wmClass), wmClass);
+    uint32_t pid = getpid();
+    xcb_change_property(gConnection, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &pid);
+    xcb_atom_t protocols[] = { atom("WM_DELETE_WINDOW"), atom("_NET_WM_PING") };
+    xcb_change_property(
+        gConnection, XCB_PROP_MODE_REPLACE, window, atom("WM_PROTOCOLS"), XCB_ATOM_ATOM, 32, 2, protocols);
+    xcb_atom_t type = atom(dialog ? "_NET_WM_WINDOW_TYPE_DIALOG" : "_NET_WM_WINDOW_TYPE_NORMAL");
+    xcb_change_property(gConnection, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 32, 1,
+        &type);
+    // The position and size are the user's, so the window manager keeps them.
+    xcb_size_hints_t hints {};
+    xcb_icccm_size_hints_set_position(&hints, 1, x, y);
+    xcb_icccm_size_hints_set_size(&hints, 1, width, height);
+    xcb_icccm_set_wm_normal_hints(gConnection, window, &hints);
+    xcb_map_window(gConnection, window);
+    xcb_flush(gConnection);
+    pollfd fd { xcb_get_file_descriptor(gConnection), POLLIN, 0 };
+    while (!pump(window)) {
+        if (poll(&fd, 1, 5000) <= 0 || xcb_connection_has_error(gConnection))
+            return XCB_WINDOW_NONE;
+    }
+    return window;
+}
+
+void command(const std::string& line)
+{
+    std::istringstream in(line);
+    std::string verb;
+    in >> verb;
+    if (verb == "open") {
+        std::string title, colour, kind;
+        int x, y, width, height;
+        in >> title >> colour >> x >> y >> width >> height >> kind;
+        xcb_window_t window = open(unescape(title), std::strtoul(colour.c_str(), nullptr, 16), x, y, width, height,
+            kind == "dialog");
+        answer(window ? "window " + std::to_string(window) : "error");
+    } else if (verb == "title") {
+        xcb_window_t window;
+        std::string title;
+        in >> window >> title;
+        setTitle(window, unescape(title));
+        xcb_flush(gConnection);
+        answer("ok");
+    } else if (verb == "close") {
+        xcb_window_t window;
+        in >> window;
+        xcb_destroy_window(gConnection, window);
+        xcb_flush(gConnection);
+        answer("ok");
+    } else if (verb == "hang") {
+        gHung = true;
+        answer("ok");
+    } else if (verb == "exit") {
+        std::exit(0);
+    } else {
+        answer("error");
+    }
+}
+
+}
+
+int main()
+{
+    int screenNumber = 0;
+    gConnection = xcb_connect(nullptr, &screenNumber);
+    if (xcb_connection_has_error(gConnection)) {
+        std::fprintf(stderr, "x11_test_client: cannot open the display\n");
+        return 1;
+    }
+    auto it = xcb_setup_roots_iterator(xcb_get_setup(gConnection));
+    for (int i = 0; i < screenNumber; ++i)
+        xcb_screen_next(&it);
+    gScreen = it.data;
+    answer("ready " + std::to_string(getpid()));
+
+    std::string pending;
+    pollfd fds[] = { { STDIN_FILENO, POLLIN, 0 }, { xcb_get_file_descriptor(gConnection), POLLIN, 0 } };
+    for (;;) {
+        pump(XCB_WINDOW_NONE);
+        if (poll(fds, 2, -1) < 0 || xcb_connection_has_error(gConnection))
+            return 1;
+        if (fds[0].revents & (POLLIN | POLLHUP)) {
+            char buffer[4096];
+            ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
+            if (n <= 0)
+                return 0;
+            pending.append(buffer, n);
+            for (size_t end; (end = pending.find('\n')) != std::string::npos;) {
+                command(pending.substr(0, end));
+                pending.erase(0, end + 1);
+            }
+        }
+    }
+}

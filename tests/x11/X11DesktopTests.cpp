@@ -1,0 +1,307 @@
+// The X11 desktop on a private Xvfb session with openbox and test clients
+// of our own: what it lists, the actions it asks of the window manager,
+// captures, and the faults of a real session.
+#include <support/SimWorld.h>
+#include <support/X11Session.h>
+
+#include <desktop/x11/X11Desktop.h>
+#include <desktop/x11/X11Text.h>
+#include <foundation/Clock.h>
+#include <foundation/Dispatch.h>
+#include <foundation/RunLoop.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+
+namespace {
+
+class X11DesktopTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Clock::setCurrent(std::make_shared<SystemClock>());
+        RunLoop::main().reset();
+        std::string error;
+        session = X11Session::start(&error);
+        ASSERT_TRUE(session) << error;
+        desktop = X11Desktop::connect(session->display(), &error);
+        ASSERT_TRUE(desktop) << error;
+        Desktop::setCurrent(desktop);
+        client = session->launchClient();
+        ASSERT_TRUE(client);
+    }
+    void TearDown() override
+    {
+        dispatchWaitForBackgroundWork();
+        RunLoop::main().reset();
+        SimWorld::installEmptyDesktop();
+        desktop.reset();
+        client.reset();
+        session.reset();
+        Clock::setCurrent(nullptr);
+    }
+
+    std::vector<DesktopWindow> clientWindows() const
+    {
+        std::vector<DesktopWindow> list;
+        for (const auto& w : desktop->windows())
+            if (w.pid == client->pid())
+                list.push_back(w);
+        return list;
+    }
+    std::optional<DesktopWindow> windowTitled(const std::string& title) const
+    {
+        for (const auto& w : desktop->windows())
+            if (w.title == title)
+                return w;
+        return std::nullopt;
+    }
+    std::vector<std::string> titlesFrontToBack() const
+    {
+        std::vector<std::string> titles;
+        for (const auto& w : clientWindows())
+            titles.push_back(w.title.value_or("(none)"));
+        return titles;
+    }
+    DesktopElement element(uint32_t window) const { return { DesktopElement::Kind::Window, client->pid(), window }; }
+
+    std::unique_ptr<X11Session> session;
+    std::shared_ptr<X11Desktop> desktop;
+    std::unique_ptr<X11TestClient> client;
+};
+
+uint32_t pixel(const DesktopImage& image, int x, int y)
+{
+    const uint8_t* p = image.rgba.data() + (size_t(y) * image.width + x) * 4;
+    return (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2];
+}
+
+}
+
+TEST_F(X11DesktopTest, ListsClientWindowsFrontToBackGroupedByProcess)
+{
+    auto dialog = client->open("Question", 0x0000ff, 100, 400, 200, 120, true);
+    auto one = client->open("One", 0xff0000, 40, 60, 300, 200);
+    auto two = client->open("Two", 0x00ff00, 400, 60, 320, 240);
+    ASSERT_TRUE(one && two && dialog);
+    // Each new window goes in front of the others once the window manager
+    // has stacked it.
+    const std::vector<std::string> expected { "Two", "One", "Question" };
+    EXPECT_TRUE(runMainUntil([&] { return titlesFrontToBack() == expected; })) << ::testing::PrintToString(titlesFrontToBack());
+
+    auto w = *windowTitled("Two");
+    EXPECT_EQ(w.number, two);
+    // The client area without the window manager's decorations.
+    EXPECT_EQ(w.frame.size.width, 320);
+    EXPECT_EQ(w.frame.size.height, 240);
+    EXPECT_TRUE(w.onScreen);
+    EXPECT_FALSE(w.minimized);
+    EXPECT_EQ(w.subrole, "AXStandardWindow");
+    EXPECT_EQ(windowTitled("Question")->subrole, "AXDialog");
+
+    auto app = desktop->application(client->pid());
+    ASSERT_TRUE(app);
+    EXPECT_EQ(app->name, "QvTestClient");
+    EXPECT_EQ(app->bundleId, "qvclient");
+    // This process is listed as a running application too, as on the
+    // original platform.
+    EXPECT_TRUE(desktop->application(desktop->ownProcessIdentifier()));
+
+    DesktopAXValue value;
+    ASSERT_EQ(desktop->axCopyAttribute({ DesktopElement::Kind::Application, client->pid(), 0 }, "AXWindows", value), kAXErrorSuccess);
+    EXPECT_EQ(std::get<std::vector<DesktopElement>>(value).size(), 3u);
+    ASSERT_EQ(desktop->axCopyAttribute(element(one), "AXTitle", value), kAXErrorSuccess);
+    EXPECT_EQ(std::get<std::string>(value), "One");
+
+    // The newest window took the focus: its application is frontmost.
+    ASSERT_TRUE(runMainUntil([&] { return desktop->frontmostApplication() == client->pid(); }));
+
+    // A second process is a second application.
+    auto other = session->launchClient();
+    ASSERT_TRUE(other);
+    ASSERT_TRUE(other->open("Elsewhere", 0x808080, 600, 400, 200, 200));
+    EXPECT_TRUE(runMainUntil([&] { return desktop->windows().front().title == "Elsewhere"; }));
+    EXPECT_EQ(desktop->runningApplications().size(), 3u);
+}
+
+TEST_F(X11DesktopTest, FocusMinimiseMoveAndCloseGoThroughTheWindowManager)
+{
+    auto one = client->open("One", 0xff0000, 40, 60, 300, 200);
+    auto two = client->open("Two", 0x00ff00, 400, 60, 300, 200);
+    ASSERT_TRUE(one && two);
+    ASSERT_TRUE(runMainUntil([&] { return clientWindows().size() == 2; }));
+    std::vector<std::string> notices;
+    std::mutex noticesMutex;
+    auto token = desktop->subscribe([&](const DesktopEvent& e) {
+        if (e.kind == DesktopEvent::Kind::AXNotification) {
+            std::lock_guard lock(noticesMutex);
+            notices.push_back(e.notification + " " + std::to_string(e.element.window));
+        }
+    });
+    auto saw = [&](const std::string& notice) {
+        std::lock_guard lock(noticesMutex);
+        return std::find(notices.begin(), notices.end(), notice) != notices.end();
+    };
+
+    // Focus: the window manager raises and activates the window.
+    ASSERT_EQ(desktop->axSetAttribute(element(one), "AXMain", true), kAXErrorSuccess);
+    ASSERT_TRUE(runMainUntil([&] { return titlesFrontToBack().front() == "One"; }));
+    DesktopAXValue value;
+    ASSERT_TRUE(runMainUntil([&] {
+        return desktop->axCopyAttribute(element(one), "AXFocused", value) == kAXErrorSuccess && std::get<bool>(value);
+    }));
+
+    // Minimise and restore.
+    ASSERT_EQ(desktop->axSetAttribute(element(two), "AXMinimized", true), kAXErrorSuccess);
+    ASSERT_TRUE(runMainUntil([&] { return desktop->window(two)->minimized; }));
+    EXPECT_FALSE(desktop->window(two)->onScreen);
+    EXPECT_TRUE(runMainUntil([&] { return saw("AXWindowMiniaturized " + std::to_string(two)); }));
+    EXPECT_FALSE(desktop->captureWindow(two)) << "a minimised window has no pixels";
+    ASSERT_EQ(desktop->axSetAttribute(element(two), "AXMinimized", false), kAXErrorSuccess);
+    ASSERT_TRUE(runMainUntil([&] { return !desktop->window(two)->minimized; }));
+    EXPECT_TRUE(runMainUntil([&] { return saw("AXWindowDeminiaturized " + std::to_string(two)); }));
+
+    // Move and resize: the client's own frame, decorations left out.
+    ASSERT_EQ(desktop->axSetAttribute(element(one), "AXPosition", CGPoint { 200, 150 }), kAXErrorSuccess);
+    ASSERT_EQ(desktop->axSetAttribute(element(one), "AXSize", CGSize { 420, 260 }), kAXErrorSuccess);
+    ASSERT_TRUE(runMainUntil([&] { return CGRectEqualToRect(desktop->window(one)->frame, CGRectMake(200, 150, 420, 260)); }))
+        << "frame " << desktop->window(one)->frame.origin.x << "," << desktop->window(one)->frame.origin.y;
+    EXPECT_EQ(desktop->axSetAttribute(element(one), "AXPosition", CGPoint { NAN, 0 }), kAXErrorIllegalArgument);
+
+    // Close through the close request: the client destroys its window.
+    ASSERT_EQ(desktop->axCopyAttribute(element(two), "AXCloseButton", value), kAXErrorSuccess);
+    ASSERT_EQ(desktop->axPerformAction(std::get<DesktopElement>(value), "AXPress"), kAXErrorSuccess);
+    ASSERT_TRUE(runMainUntil([&] { return !desktop->window(two); }));
+    EXPECT_TRUE(runMainUntil([&] { return saw("AXUIElementDestroyed " + std::to_string(two)); }));
+    EXPECT_EQ(desktop->axCopyAttribute(element(two), "AXTitle", value), kAXErrorInvalidUIElement);
+    EXPECT_EQ(client->readLine(1), "closed " + std::to_string(two));
+}
+
+TEST_F(X11DesktopTest, CapturesShowTheClientsColoursEvenWhereCovered)
+{
+    auto red = client->open("Red", 0xff0000, 50, 50, 300, 200);
+    ASSERT_TRUE(red);
+    auto blue = client->open("Blue", 0x0000ff, 200, 100, 300, 200);
+    ASSERT_TRUE(blue);
+    ASSERT_TRUE(runMainUntil([&] { return clientWindows().size() == 2; }));
+    auto image = desktop->captureWindow(red);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->width, 300);
+    EXPECT_EQ(image->height, 200);
+    EXPECT_EQ(pixel(*image, 10, 10), 0xff0000u);
+    // Covered by the blue window on the screen, red in the capture.
+    EXPECT_EQ(pixel(*image, 290, 190), 0xff0000u);
+    EXPECT_EQ(image->rgba[3], 255);
+    auto second = desktop->captureWindow(blue);
+    ASSERT_TRUE(second);
+    EXPECT_EQ(pixel(*second, 150, 100), 0x0000ffu);
+}
+
+TEST_F(X11DesktopTest, HugeAndMalformedTitlesArriveBoundedAndWellFormed)
+{
+    std::string huge(200000, 'x');
+    auto window = client->open(huge, 0x202020, 10, 10, 100, 100);
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(runMainUntil([&] { return desktop->window(window).has_value(); }));
+    auto title = *desktop->window(window)->title;
+    EXPECT_LE(title.size(), X11Text::kMaxTitleBytes);
+    EXPECT_EQ(title.substr(title.size() - 3), "\xE2\x80\xA6");
+
+    ASSERT_TRUE(client->setTitle(window, "ok \xff\xfe caf\xc3\xa9 \xe2\x82"));
+    ASSERT_TRUE(runMainUntil([&] { return desktop->window(window)->title != title; }));
+    EXPECT_EQ(desktop->window(window)->title, "ok \xEF\xBF\xBD\xEF\xBF\xBD caf\xc3\xa9 \xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
+TEST(X11Text, RepairsMalformedUTF8AndCutsAtCharacterBoundaries)
+{
+    // Overlong forms, surrogates and code points past U+10FFFF are malformed.
+    EXPECT_EQ(X11Text::fromUTF8("\xc0\xaf", 2), "\xEF\xBF\xBD\xEF\xBF\xBD");
+    EXPECT_EQ(X11Text::fromUTF8("\xed\xa0\x80", 3), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
+    EXPECT_EQ(X11Text::fromUTF8("\xf4\x90\x80\x80", 4).substr(0, 3), "\xEF\xBF\xBD");
+    EXPECT_EQ(X11Text::fromUTF8("\xf0\x9f\x98\x80", 4), "\xf0\x9f\x98\x80");
+    // A NUL ends the text.
+    EXPECT_EQ(X11Text::fromUTF8("ab\0cd", 5), "ab");
+    // A character that does not fit whole is left out before the ellipsis.
+    std::string cut = X11Text::fromUTF8("\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9", 8, 8);
+    EXPECT_EQ(cut, "\xc3\xa9\xc3\xa9\xE2\x80\xA6");
+    EXPECT_EQ(X11Text::fromLatin1("caf\xe9", 4), "caf\xc3\xa9");
+}
+
+TEST_F(X11DesktopTest, AClientThatDiesBetweenTwoRequestsIsDropped)
+{
+    auto window = client->open("Doomed", 0x00ffff, 10, 10, 200, 100);
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(runMainUntil([&] { return desktop->window(window).has_value(); }));
+    pid_t pid = client->pid();
+    std::atomic<bool> terminated { false };
+    auto token = desktop->subscribe([&](const DesktopEvent& e) {
+        if (e.kind == DesktopEvent::Kind::ApplicationTerminated && e.pid == pid)
+            terminated = true;
+    });
+    client->kill();
+    // Requests about the window until the desktop hears it is gone fail
+    // cleanly or answer from what was known.
+    DesktopAXValue value;
+    AXError error = desktop->axSetAttribute(element(window), "AXPosition", CGPoint { 5, 5 });
+    EXPECT_TRUE(error == kAXErrorSuccess || error == kAXErrorInvalidUIElement || error == kAXErrorCannotComplete);
+    desktop->captureWindow(window);
+    ASSERT_TRUE(runMainUntil([&] { return !desktop->window(window) && terminated; }))
+        << "listed " << desktop->window(window).has_value() << " terminated " << terminated;
+    EXPECT_FALSE(desktop->application(pid));
+    EXPECT_EQ(desktop->axCopyAttribute({ DesktopElement::Kind::Window, pid, window }, "AXTitle", value), kAXErrorInvalidUIElement);
+    EXPECT_FALSE(desktop->captureWindow(window));
+}
+
+TEST_F(X11DesktopTest, AnApplicationThatMissesThePingTimesOut)
+{
+    auto window = client->open("Busy", 0x123456, 10, 10, 200, 100);
+    ASSERT_TRUE(window);
+    auto healthy = session->launchClient();
+    ASSERT_TRUE(healthy);
+    auto other = healthy->open("Fine", 0x654321, 300, 10, 200, 100);
+    ASSERT_TRUE(runMainUntil([&] { return desktop->window(window) && desktop->window(other); }));
+    DesktopAXValue value;
+    ASSERT_EQ(desktop->axCopyAttribute(element(window), "AXTitle", value), kAXErrorSuccess);
+
+    // Every request pings from now on.
+    desktop->setPingTimes(X11Desktop::kPingTimeoutSeconds, 0);
+    ASSERT_TRUE(client->hang());
+    EXPECT_EQ(desktop->axCopyAttribute(element(window), "AXTitle", value), kAXErrorCannotComplete);
+    // Once hung, requests fail at once instead of waiting again.
+    double before = SystemClock().now();
+    EXPECT_EQ(desktop->axCopyAttribute(element(window), "AXPosition", value), kAXErrorCannotComplete);
+    EXPECT_LT(SystemClock().now() - before, X11Desktop::kPingTimeoutSeconds);
+    EXPECT_FALSE(desktop->terminateApplication(client->pid(), false)) << "a polite quit is refused";
+    EXPECT_EQ(desktop->axCopyAttribute({ DesktopElement::Kind::Window, healthy->pid(), other }, "AXTitle", value), kAXErrorSuccess);
+}
+
+TEST_F(X11DesktopTest, TheServerGoingAwayIsReportedOnceAndRequestsFail)
+{
+    auto window = client->open("Last", 0xabcdef, 10, 10, 100, 100);
+    ASSERT_TRUE(runMainUntil([&] { return desktop->window(window).has_value(); }));
+    std::atomic<int> lost { 0 };
+    desktop->setServerLostHandler([&] { ++lost; });
+    session->stopServer();
+    ASSERT_TRUE(runMainUntil([&] { return lost == 1; }));
+    EXPECT_FALSE(desktop->isConnected());
+    DesktopAXValue value;
+    EXPECT_EQ(desktop->axCopyAttribute(element(window), "AXTitle", value), kAXErrorCannotComplete);
+    EXPECT_FALSE(desktop->captureWindow(window));
+}
+
+TEST(X11DesktopConnect, NamesWhatIsMissing)
+{
+    std::string error;
+    EXPECT_FALSE(X11Desktop::connect(":7531", &error));
+    EXPECT_EQ(error, "cannot open the X display \":7531\"");
+
+    X11Session::Options bare;
+    bare.windowManager = false;
+    auto session = X11Session::start(bare, &error);
+    ASSERT_TRUE(session) << error;
+    EXPECT_FALSE(X11Desktop::connect(session->display(), &error));
+    EXPECT_NE(error.find("no window manager is running on the X display \"" + session->display() + "\""), std::string::npos)
+        << error;
+}
