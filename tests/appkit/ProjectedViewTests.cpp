@@ -81,3 +81,40 @@ TEST_F(ProjectedView, TheViewIsDrawnAgainOnlyWhenItAsksForIt)
     turn(M_PI);
     EXPECT_EQ(at(200, 150), kWhite);
 }
+
+TEST_F(ProjectedView, DepthNotSubviewOrderDecidesWhatShowsAndWhatIsHit)
+{
+    auto blue = makeRef<ColorView>(CGRectMake(100, 100, 200, 100), NSColor::blueColor());
+    blue->setWantsLayer(true);
+    window->contentView()->addSubview(blue);
+    auto place = [](NSView& view, double z) {
+        CATransform3D t = CATransform3DIdentity;
+        t.m34 = -1.0 / 500;
+        view.layer()->setTransform(CATransform3DTranslate(t, 0, 0, z));
+    };
+    auto content = window->contentView();
+    // The red card, added first, is nearer.
+    place(*card, 100);
+    place(*blue, -100);
+    EXPECT_EQ(at(200, 150), kRed);
+    EXPECT_EQ(content->hitTest({ 200, 150 }), card);
+    // Nearer, it is also larger: its edge shows past the blue card's.
+    EXPECT_EQ(at(80, 150), kRed);
+    place(*card, -100);
+    place(*blue, 100);
+    EXPECT_EQ(at(200, 150), (Pixel { 0, 0, 255, 255 }));
+    EXPECT_EQ(content->hitTest({ 200, 150 }), blue);
+}
+
+TEST_F(ProjectedView, NothingBehindTheEyeIsDrawnOrHit)
+{
+    // 100 points behind an eye 500 points away: drawn without the cut at
+    // the eye it would show mirrored and five times enlarged over the
+    // whole window.
+    CATransform3D t = CATransform3DIdentity;
+    t.m34 = -1.0 / 500;
+    card->layer()->setTransform(CATransform3DTranslate(t, 0, 0, 600));
+    for (auto [x, y] : { std::pair { 200, 150 }, { 20, 20 }, { 380, 280 } })
+        EXPECT_EQ(at(x, y), kWhite) << x << ", " << y;
+    EXPECT_NE(window->contentView()->hitTest({ 200, 150 }), card);
+}
