@@ -1,9 +1,9 @@
 // The session commands that use the application's own windows: the status
 // menu, clicks on controls by what they show, typing, window pictures and
 // the checks that go with them.
-#include "AppDelegate.h"
-#include "KSShortcutView.h"
-#include "LoginItemController.h"
+#include <app/AppDelegate.h>
+#include <app/KSShortcutView.h>
+#include <app/LoginItemController.h>
 #include "QuorvexSession.h"
 
 #include <appkit/NSApplication.h>

@@ -1,8 +1,8 @@
-#include "PanelTestSupport.h"
+#include "switcher/PanelTestSupport.h"
 
 #include <foundation/NSNotificationCenter.h>
 #include <graphics/NSBitmapImageRep.h>
-#include <switcher/SwitcherSnapshot.h>
+#include <command/SwitcherSnapshot.h>
 
 #include <array>
 #include <fstream>

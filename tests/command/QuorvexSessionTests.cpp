@@ -2,7 +2,7 @@
 #include "support/SimWorld.h"
 #include "support/TemporaryDirectory.h"
 
-#include <app/QuorvexSession.h>
+#include <command/QuorvexSession.h>
 
 #include <filesystem>
 #include <sstream>
