@@ -5,10 +5,9 @@
 //
 //   render_carousel [DIR]        (default: out/carousel)
 #include "CarouselSample.h"
+#include "ToolDesktop.h"
 
 #include <appkit/NSApplication.h>
-#include <desktop/sim/SimDesktop.h>
-#include <foundation/Clock.h>
 #include <foundation/RunLoop.h>
 
 #include <cstdio>
@@ -19,16 +18,9 @@ int main(int argc, char** argv)
     std::string dir = argc > 1 ? argv[1] : "out/carousel";
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
-    auto clock = std::make_shared<VirtualClock>();
-    Clock::setCurrent(clock);
-    std::string error;
-    auto desktop = SimDesktop::fromScenario(
-        R"({ "screens": [ { "frame": [0, 0, 1440, 900], "visibleFrame": [0, 25, 1440, 875] } ] })", "carousel", &error);
-    if (!desktop) {
-        std::fprintf(stderr, "render_carousel: %s\n", error.c_str());
+    auto clock = installToolDesktop("render_carousel", 1440, 900).clock;
+    if (!clock)
         return 1;
-    }
-    Desktop::setCurrent(desktop);
 
     CarouselSample sample({ 1440, 900 }, 12);
     sample.window->orderFront(nullptr);
