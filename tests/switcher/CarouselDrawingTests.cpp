@@ -3,6 +3,8 @@
 // the carousel's own clicks must all agree with the arrangement.
 #include "CarouselTestSupport.h"
 
+#include "support/Pixels.h"
+
 #include <desktop/DesktopTypes.h>
 #include <graphics/NSColor.h>
 
@@ -29,23 +31,20 @@ struct Picture {
     DesktopImage image;
     NSView* carousel;
 
-    // The pixel painted at a point of the carousel, or null outside.
-    const uint8_t* pixel(CGPoint local) const
+    // The pixel painted at a point of the carousel (-1 in every channel
+    // outside).
+    RGBA pixel(CGPoint local) const
     {
         CGPoint p = carousel->convertPointToView(local, nullptr);
-        int x = static_cast<int>(std::floor(p.x));
-        int y = image.height - 1 - static_cast<int>(std::floor(p.y));
-        if (x < 0 || y < 0 || x >= image.width || y >= image.height)
-            return nullptr;
-        return image.rgba.data() + (static_cast<size_t>(y) * image.width + x) * 4;
+        return pixelAt(image, static_cast<long>(std::floor(p.x)), image.height - 1 - static_cast<long>(std::floor(p.y)));
     }
     // The card index painted there, if a card shows unblended.
     std::optional<int64_t> cardAt(CGPoint local) const
     {
-        const uint8_t* px = pixel(local);
-        if (!px || px[1] != kGreen || px[2] != kBlue || px[3] != 255 || px[0] % 20 != 0 || px[0] == 0)
+        RGBA px = pixel(local);
+        if (px.g != kGreen || px.b != kBlue || px.a != 255 || px.r % 20 != 0 || px.r <= 0)
             return std::nullopt;
-        return px[0] / 20 - 1;
+        return px.r / 20 - 1;
     }
 };
 
@@ -182,8 +181,6 @@ TEST(CarouselDrawing, MovingCardsKeepTheirPictureAndAChangedCardShowsAtOnce)
     // A change of the card's own layer shows at the next paint.
     h.carousel->itemViewAtIndex(4)->layer()->setBackgroundColor(NSColor::blackColor()->CGColor());
     Picture after { h.window->renderedImage(), h.carousel.get() };
-    const uint8_t* px = after.pixel({ 560.5, 300.5 });
-    ASSERT_TRUE(px);
-    EXPECT_EQ(px[0] + px[1] + px[2], 0);
+    EXPECT_EQ(after.pixel({ 560.5, 300.5 }), (RGBA { 0, 0, 0, 255 }));
     EXPECT_EQ(after.cardAt({ 440.5, 300.5 }), 3);
 }
