@@ -229,7 +229,7 @@ int runOnX11(const std::string& outDirectory, std::ostream& out, std::ostream& e
         err << "quorvex: " << error << "\n";
         return 1;
     }
-    Desktop::setCurrent(desktop);
+    PlatformInstallDesktop(desktop);
     out << "X11 display \"" << desktop->connection().displayName() << "\", window manager \""
         << desktop->connection().windowManagerName() << "\"\n";
     printAccessibilityReport(out);
