@@ -1,12 +1,16 @@
 #include "DRContext.h"
 
+#include "DRApp.h"
 #include "DRKeyHandler.h"
 #include "DRModalWindowController.h"
+#include "DRMouse.h"
 #include "DRNotificationHelper.h"
 #include "DRPaths.h"
 #include "DRPreferences.h"
 #include "DRShebangPreprocessor.h"
 #include "DRStorage.h"
+#include "DRWindow.h"
+#include "NSScreenDRExtension.h"
 
 #include <javascriptcore/JSExport.h>
 
@@ -227,6 +231,10 @@ void DRContext::setupAPI()
         { "Storage", JSValue::object(ctx, m_storage) },
         { "Key", m_context->classObject(DRKeyHandler::exportClass()) },
         { "Modal", m_context->classObject(DRModalWindowController::exportClass()) },
+        { "Screen", m_context->classObject(NSScreenDRExtension::exportClass()) },
+        { "Mouse", m_context->classObject(DRMouse::exportClass()) },
+        { "App", m_context->classObject(DRApp::exportClass()) },
+        { "Window", m_context->classObject(DRWindow::exportClass()) },
         { "require", DRRequire::make(*m_context, selfRef<DRContext>()) },
     };
     for (const auto& [name, value] : globals)

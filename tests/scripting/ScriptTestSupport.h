@@ -16,7 +16,14 @@
 #include <vector>
 
 struct ScriptWorld {
-    ScriptWorld()
+    ScriptWorld() { start(); }
+    // On a desktop made from scenario text instead of the demo desktop.
+    explicit ScriptWorld(const std::string& scenario)
+        : world(scenario)
+    {
+        start();
+    }
+    void start()
     {
         NSUserNotificationCenter::defaultUserNotificationCenter().removeAllDeliveredNotifications();
         context = JSContext::create();
