@@ -83,6 +83,18 @@ TEST(DirarivEndToEnd, KeysPutTheFocusedWindowOnAHalfOfItsScreenAndFocusTheNeighb
     EXPECT_EQ(output.find("Exception"), std::string::npos) << output;
 }
 
+TEST(DirarivEndToEnd, ScriptsReactToWindowsAndTheMouseAndRunTimersAndTasks)
+{
+    TemporaryDirectory home;
+    std::string dir = sourceDirectory() + "/tests/endtoend/dirariv/";
+    std::string output;
+    int status = playInChild({ "--desktop", dir + "windows.json", "--config", dir + "events.js", "--data", home.file("data"),
+                                 "--out", home.path(), "--session", dir + "events.session" },
+        output);
+    EXPECT_EQ(status, 0) << output;
+    EXPECT_EQ(output.find("Exception"), std::string::npos) << output;
+}
+
 TEST(DirarivEndToEnd, TheDemoSessionPasses)
 {
     TemporaryDirectory home;

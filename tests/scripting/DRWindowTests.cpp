@@ -16,29 +16,13 @@ namespace {
 struct Windows : ::testing::Test {
     Windows()
     {
-        desktop().launchApplication(app(101, "Editor"), { window(11, "Left", CGRectMake(0, 100, 400, 300)), window(12, "Far", CGRectMake(1500, 100, 400, 300)) });
-        desktop().launchApplication(app(102, "Browser"), { window(21, "Middle", CGRectMake(600, 100, 400, 300)) });
+        desktop().launchApplication(scriptTestApp(101, "Editor"), { scriptTestWindow(101, 11, "Left", CGRectMake(0, 100, 400, 300)), scriptTestWindow(101, 12, "Far", CGRectMake(1500, 100, 400, 300)) });
+        desktop().launchApplication(scriptTestApp(102, "Browser"), { scriptTestWindow(102, 21, "Middle", CGRectMake(600, 100, 400, 300)) });
         s.world.settle();
         s.install("Window", DRWindow::exportClass());
         s.install("App", DRApp::exportClass());
         s.install("Screen", NSScreenDRExtension::exportClass());
         s.install("Mouse", DRMouse::exportClass());
-    }
-    static DesktopApp app(pid_t pid, const std::string& name)
-    {
-        DesktopApp a;
-        a.pid = pid;
-        a.name = name;
-        a.bundleId = "org.example." + name;
-        return a;
-    }
-    static DesktopWindow window(CGWindowID number, const std::string& title, CGRect frame)
-    {
-        DesktopWindow w;
-        w.number = number;
-        w.title = title;
-        w.frame = frame;
-        return w;
     }
     SimDesktop& desktop() { return s.world.desktop(); }
     std::string eval(const std::string& script) { return s.eval(script); }
@@ -65,8 +49,7 @@ TEST_F(Windows, ReadingAndPlacingAWindow)
     // A window that cannot be resized: setFrame tells the move did not
     // reach the rectangle asked for.
     desktop().openWindow([] {
-        auto w = window(31, "Fixed", CGRectMake(100, 100, 300, 200));
-        w.pid = 101;
+        auto w = scriptTestWindow(101, 31, "Fixed", CGRectMake(100, 100, 300, 200));
         w.resizable = false;
         return w;
     }());
@@ -141,11 +124,7 @@ TEST_F(Windows, NeighboursByDistanceAndAngle)
 
     // The angle counts: Below is nearer to Far than Left is (1414 against
     // 1500) but 45 degrees off, which makes its score 1531.
-    desktop().openWindow([] {
-        auto w = window(13, "Below", CGRectMake(500, 1100, 400, 300));
-        w.pid = 101;
-        return w;
-    }());
+    desktop().openWindow(scriptTestWindow(101, 13, "Below", CGRectMake(500, 1100, 400, 300)));
     s.world.settle();
     EXPECT_EQ(titles("Window.all().filter(function (w) { return w.title() == 'Far'; })[0].neighbors('west')"), "Middle,Left,Below");
     EXPECT_EQ(titles("Window.all().filter(function (w) { return w.title() == 'Left'; })[0].neighbors('south')"), "Below");
