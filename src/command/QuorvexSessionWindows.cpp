@@ -127,128 +127,131 @@ void clickAt(CGPoint screen)
 
 }
 
-std::optional<QuorvexSession::Status> QuorvexSession::runWindowCommand(
-    const std::vector<std::string>& t, size_t lineNumber, const std::string& line)
+QuorvexSession::Status QuorvexSession::menu(const Line& t)
 {
-    const std::string& command = t[0];
-    auto usage = [&](const std::string& form) { return fail(lineNumber, line, "usage: " + form, ScriptError); };
+    if (t.size() != 2)
+        return usage(t, "menu \"ITEM\"");
+    auto delegate = std::dynamic_pointer_cast<AppDelegate>(NSApp().delegate());
+    auto item = delegate ? delegate->statusItem() : nullptr;
+    auto menu = item ? item->menu() : nullptr;
+    if (!menu)
+        return fail(t, "there is no status-bar menu", ExpectationFailed);
+    auto chosen = menu->itemWithTitle(t[1]);
+    if (!chosen || !menu->performActionForItemAtIndex(menu->indexOfItem(chosen)))
+        return fail(t, "the status-bar menu has no item \"" + t[1] + "\" that works", ExpectationFailed);
+    settle();
+    return Passed;
+}
 
-    if (command == "menu") {
-        if (t.size() != 2)
-            return usage("menu \"ITEM\"");
-        auto delegate = std::dynamic_pointer_cast<AppDelegate>(NSApp().delegate());
-        auto item = delegate ? delegate->statusItem() : nullptr;
-        auto menu = item ? item->menu() : nullptr;
-        if (!menu)
-            return fail(lineNumber, line, "there is no status-bar menu", ExpectationFailed);
-        auto chosen = menu->itemWithTitle(t[1]);
-        if (!chosen || !menu->performActionForItemAtIndex(menu->indexOfItem(chosen)))
-            return fail(lineNumber, line, "the status-bar menu has no item \"" + t[1] + "\" that works", ExpectationFailed);
-        settle();
-        return Passed;
+QuorvexSession::Status QuorvexSession::click(const Line& t)
+{
+    settle();
+    char* endX = nullptr;
+    char* endY = nullptr;
+    if (t.size() == 3) {
+        double x = std::strtod(t[1].c_str(), &endX), y = std::strtod(t[2].c_str(), &endY);
+        if (endX && !*endX && endY && !*endY && std::isfinite(x) && std::isfinite(y)) {
+            clickAt(CGPointMake(x, y));
+            return Passed;
+        }
     }
-    if (command == "click") {
-        settle();
-        char* endX = nullptr;
-        char* endY = nullptr;
-        if (t.size() == 3) {
-            double x = std::strtod(t[1].c_str(), &endX), y = std::strtod(t[2].c_str(), &endY);
-            if (endX && !*endX && endY && !*endY && std::isfinite(x) && std::isfinite(y)) {
-                clickAt(CGPointMake(x, y));
-                return Passed;
-            }
-        }
-        if (t.size() < 2 || t.size() > 3)
-            return usage("click \"TEXT\" [N] | click X Y");
-        long n = 1;
-        if (t.size() == 3) {
-            char* end = nullptr;
-            n = std::strtol(t[2].c_str(), &end, 10);
-            if (!end || *end || n < 1)
-                return usage("click \"TEXT\" [N] (N from 1)");
-        }
-        if (auto open = NSPopUpButton::openPopUp()) {
-            if (open->chooseItemWithTitle(t[1])) {
-                settle();
-                return Passed;
-            }
-            open->dismiss();
-        }
-        if (auto item = findToolbarItem(t[1])) {
-            item->performClick();
+    if (t.size() < 2 || t.size() > 3)
+        return usage(t, "click \"TEXT\" [N] | click X Y");
+    long n = 1;
+    if (t.size() == 3) {
+        char* end = nullptr;
+        n = std::strtol(t[2].c_str(), &end, 10);
+        if (!end || *end || n < 1)
+            return usage(t, "click \"TEXT\" [N] (N from 1)");
+    }
+    if (auto open = NSPopUpButton::openPopUp()) {
+        if (open->chooseItemWithTitle(t[1])) {
             settle();
             return Passed;
         }
-        auto control = findControl(t[1], n);
-        if (!control)
-            return fail(lineNumber, line, "no control shows \"" + t[1] + "\"", ExpectationFailed);
-        CGRect frame = frameOnScreen(control);
-        clickAt(CGPointMake(CGRectGetMidX(frame), CGRectGetMidY(frame)));
-        return Passed;
+        open->dismiss();
     }
-    if (command == "type") {
-        if (t.size() != 2)
-            return usage("type \"TEXT\"");
-        for (char c : t[1]) {
-            bool shifted = std::isupper(static_cast<unsigned char>(c));
-            std::string name = c == ' ' ? std::string("space") : std::string(1, static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
-            auto key = keyCodeForName(name);
-            if (!key)
-                return fail(lineNumber, line, std::string("no key types \"") + c + "\"", ScriptError);
-            uint64_t flags = m_desktop.keyboardModifierFlags();
-            if (shifted)
-                m_desktop.setModifierFlags(flags | *modifierForName("shift"));
-            m_desktop.pressKey(*key);
-            m_desktop.releaseKey(*key);
-            if (shifted)
-                m_desktop.setModifierFlags(flags);
-            settle();
-        }
-        return Passed;
-    }
-    if (command == "windowshot") {
-        bool plain = t.size() == 2 && !t[1].empty();
-        for (char c : plain ? t[1] : std::string())
-            plain = plain && (std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_');
-        if (!plain)
-            return usage("windowshot NAME (letters, digits, - and _)");
+    if (auto item = findToolbarItem(t[1])) {
+        item->performClick();
         settle();
-        auto windows = visibleWindows();
-        if (windows.empty())
-            return fail(lineNumber, line, "the application shows no window", ExpectationFailed);
-        std::error_code error;
-        std::filesystem::create_directories(m_outDirectory, error);
-        std::string path = m_outDirectory + "/" + t[1] + ".png";
-        if (!windows.front()->writeRenderedPNG(path))
-            return fail(lineNumber, line, "cannot write " + path, ScriptError);
-        m_out << "shot: " << path << "\n";
         return Passed;
     }
-    if (command != "expect" || t.size() < 2)
-        return std::nullopt;
-    if ((t[1] == "checked" || t[1] == "unchecked") && t.size() == 3) {
+    auto control = findControl(t[1], n);
+    if (!control)
+        return fail(t, "no control shows \"" + t[1] + "\"", ExpectationFailed);
+    CGRect frame = frameOnScreen(control);
+    clickAt(CGPointMake(CGRectGetMidX(frame), CGRectGetMidY(frame)));
+    return Passed;
+}
+
+QuorvexSession::Status QuorvexSession::type(const Line& t)
+{
+    if (t.size() != 2)
+        return usage(t, "type \"TEXT\"");
+    for (char c : t[1]) {
+        bool shifted = std::isupper(static_cast<unsigned char>(c));
+        std::string name = c == ' ' ? std::string("space") : std::string(1, static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+        auto key = keyCodeForName(name);
+        if (!key)
+            return fail(t, std::string("no key types \"") + c + "\"", ScriptError);
+        uint64_t flags = m_desktop.keyboardModifierFlags();
+        if (shifted)
+            m_desktop.setModifierFlags(flags | kCGEventFlagMaskShift);
+        m_desktop.pressKey(*key);
+        m_desktop.releaseKey(*key);
+        if (shifted)
+            m_desktop.setModifierFlags(flags);
         settle();
-        auto box = std::dynamic_pointer_cast<NSButton>(findControl(t[2], 1));
-        if (!box)
-            return fail(lineNumber, line, "no check box shows \"" + t[2] + "\"", ExpectationFailed);
-        bool on = box->state() == NSControlStateValueOn;
-        if (on != (t[1] == "checked"))
-            return fail(lineNumber, line, std::string("saw it ") + (on ? "checked" : "unchecked"), ExpectationFailed);
-        return Passed;
     }
-    if (t[1] == "shows" && t.size() == 3) {
-        settle();
-        if (!findControl(t[2], 1))
-            return fail(lineNumber, line, "no control of a visible window shows it", ExpectationFailed);
-        return Passed;
-    }
-    if (t[1] == "login-item" && t.size() == 3 && (t[2] == "on" || t[2] == "off")) {
-        settle();
-        auto list = LSSharedFileListCreate(nullptr, kLSSharedFileListSessionLoginItems, {});
-        bool on = LoginItemController::findItemWithURL(LoginItemController::appURL(), list) != nullptr;
-        if (on != (t[2] == "on"))
-            return fail(lineNumber, line, std::string("saw it ") + (on ? "on" : "off"), ExpectationFailed);
-        return Passed;
-    }
-    return std::nullopt;
+    return Passed;
+}
+
+QuorvexSession::Status QuorvexSession::windowshot(const Line& t)
+{
+    if (t.size() != 2 || !isPlainName(t[1]))
+        return usage(t, "windowshot NAME (letters, digits, - and _)");
+    settle();
+    auto windows = visibleWindows();
+    if (windows.empty())
+        return fail(t, "the application shows no window", ExpectationFailed);
+    std::error_code error;
+    std::filesystem::create_directories(m_outDirectory, error);
+    std::string path = m_outDirectory + "/" + t[1] + ".png";
+    if (!windows.front()->writeRenderedPNG(path))
+        return fail(t, "cannot write " + path, OutputError);
+    m_out << "shot: " << path << "\n";
+    return Passed;
+}
+
+QuorvexSession::Status QuorvexSession::expectChecked(const Line& t)
+{
+    if (t.size() != 3)
+        return usage(t, "expect checked|unchecked \"TITLE\"");
+    auto box = std::dynamic_pointer_cast<NSButton>(findControl(t[2], 1));
+    if (!box)
+        return fail(t, "no check box shows \"" + t[2] + "\"", ExpectationFailed);
+    bool on = box->state() == NSControlStateValueOn;
+    if (on != (t[1] == "checked"))
+        return fail(t, std::string("saw it ") + (on ? "checked" : "unchecked"), ExpectationFailed);
+    return Passed;
+}
+
+QuorvexSession::Status QuorvexSession::expectShows(const Line& t)
+{
+    if (t.size() != 3)
+        return usage(t, "expect shows \"TEXT\"");
+    if (!findControl(t[2], 1))
+        return fail(t, "no control of a visible window shows it", ExpectationFailed);
+    return Passed;
+}
+
+QuorvexSession::Status QuorvexSession::expectLoginItem(const Line& t)
+{
+    if (t.size() != 3 || (t[2] != "on" && t[2] != "off"))
+        return usage(t, "expect login-item on|off");
+    auto list = LSSharedFileListCreate(nullptr, kLSSharedFileListSessionLoginItems, {});
+    bool on = LoginItemController::findItemWithURL(LoginItemController::appURL(), list) != nullptr;
+    if (on != (t[2] == "on"))
+        return fail(t, std::string("saw it ") + (on ? "on" : "off"), ExpectationFailed);
+    return Passed;
 }

@@ -5,6 +5,7 @@
 #include <command/QuorvexSession.h>
 
 #include <filesystem>
+#include <map>
 #include <sstream>
 
 namespace {
@@ -69,6 +70,87 @@ TEST(QuorvexSession, EveryLineIsCheckedAndErrorsNameTheirLine)
         EXPECT_EQ(r.status, QuorvexSession::ScriptError) << bad;
         EXPECT_NE(r.err.find("line 1"), std::string::npos) << bad;
     }
+}
+
+TEST(QuorvexSession, InputEdgesAreRefusedWithTheFileAndLine)
+{
+    SimWorld world;
+    FakeHost host;
+    host.count = 3;
+    // Errors name the source as well as the line.
+    auto r = run(world, host, "tap tab\nfrobnicate\n");
+    EXPECT_EQ(r.err.rfind("test: line 2: frobnicate", 0), 0u) << r.err;
+    // A count past any panel, or past what a number can hold, is a wrong
+    // line, not a failed expectation.
+    for (const char* huge : { "expect count 99999999999999999999999", "expect count 18446744073709551616",
+             "expect count 1000001", "expect count -3", "expect count 3x" }) {
+        r = run(world, host, std::string(huge) + "\n");
+        EXPECT_EQ(r.status, QuorvexSession::ScriptError) << huge << r.err;
+    }
+    r = run(world, host, "expect count 3\n");
+    EXPECT_EQ(r.status, QuorvexSession::Passed) << r.err;
+    // A stream that cannot be read is not an empty script.
+    std::ostringstream o, e;
+    QuorvexSession session(world.desktop(), host, "/tmp", o, e);
+    std::istringstream broken("tap tab\n");
+    broken.setstate(std::ios::badbit);
+    EXPECT_EQ(session.run(broken, "broken.session"), QuorvexSession::ScriptError);
+    EXPECT_NE(e.str().find("broken.session: cannot be read"), std::string::npos) << e.str();
+}
+
+TEST(QuorvexSession, LaunchGivesProcessIdsTheDesktopDoesNotUse)
+{
+    SimWorld world(R"({ "screens": [ { "frame": [0, 0, 800, 600] } ],
+        "apps": [ { "pid": 9000, "name": "Held", "windows": [] }, { "pid": 9001, "name": "AlsoHeld", "windows": [] } ] })");
+    FakeHost host;
+    auto r = run(world, host, "launch Fresh \"fresh window\"\nlaunch Second\n");
+    ASSERT_EQ(r.status, QuorvexSession::Passed) << r.err;
+    std::map<std::string, pid_t> pids;
+    for (const auto& app : world.desktop().runningApplications())
+        pids[app.name] = app.pid;
+    EXPECT_EQ(pids["Held"], 9000);
+    EXPECT_EQ(pids["AlsoHeld"], 9001);
+    EXPECT_EQ(pids["Fresh"], 9002);
+    EXPECT_EQ(pids["Second"], 9003);
+    r = run(world, host, "close \"fresh window\"\n");
+    EXPECT_EQ(r.status, QuorvexSession::Passed) << "the launched window exists: " << r.err;
+}
+
+// Every command the player documents is one it knows: given no words after
+// its name (or after "expect NAME") it explains its form instead of reading
+// past the line or calling it unknown; a host's own command still reaches
+// the host.
+TEST(QuorvexSession, EveryDocumentedCommandAnswersAMissingArgumentWithItsForm)
+{
+    SimWorld world;
+    FakeHost host;
+    for (const char* bare : { "press", "tap", "release", "wait", "shot", "launch", "quit", "hide", "open", "close",
+             "minimize", "set", "menu", "click", "type", "windowshot", "expect", "expect focus", "expect panel",
+             "expect selected", "expect count", "expect frame", "expect checked", "expect unchecked", "expect shows",
+             "expect login-item" }) {
+        auto r = run(world, host, std::string(bare) + "\n");
+        EXPECT_EQ(r.status, QuorvexSession::ScriptError) << bare;
+        EXPECT_NE(r.err.find("usage: " + std::string(bare).substr(0, std::string(bare).find(' '))), std::string::npos)
+            << bare << ": " << r.err;
+    }
+
+    struct HostWithCommand : FakeHost {
+        bool handlesExpectation(const std::string& what) const override { return what == "weather"; }
+        CommandResult runCommand(const std::vector<std::string>& words, std::string& problem) override
+        {
+            seen.push_back(words);
+            problem = "cloudy";
+            return words[0] == "expect" ? CommandResult::Failed : CommandResult::Passed;
+        }
+        std::vector<std::vector<std::string>> seen;
+    } own;
+    EXPECT_EQ(run(world, own, "water \"the plants\"\n").status, QuorvexSession::Passed);
+    auto r = run(world, own, "expect weather sunny\n");
+    EXPECT_EQ(r.status, QuorvexSession::ExpectationFailed);
+    EXPECT_NE(r.err.find("cloudy"), std::string::npos) << r.err;
+    ASSERT_EQ(own.seen.size(), 2u);
+    EXPECT_EQ(own.seen[0], (std::vector<std::string> { "water", "the plants" }));
+    EXPECT_EQ(own.seen[1][2], "sunny");
 }
 
 TEST(QuorvexSession, WaitLetsTheClockRun)

@@ -108,12 +108,15 @@ void X11Desktop::orderOwnWindow(CGWindowID number, bool front)
         else
             m_ownOrder.push_back(number);
     }
+    // The keyboard is taken before the panel shows (the grab waits for the
+    // server's answer), so no key typed at the panel on the screen goes to
+    // the user's window.
+    updateKeyboardGrab();
     uint32_t mode = front ? XCB_STACK_MODE_ABOVE : XCB_STACK_MODE_BELOW;
     xcb_configure_window(c, number, XCB_CONFIG_WINDOW_STACK_MODE, &mode);
     xcb_map_window(c, number);
     xcb_flush(c);
     paintOwnWindow(number);
-    updateKeyboardGrab();
 }
 
 void X11Desktop::ownWindowPainted(CGWindowID number) { paintOwnWindow(number); }
@@ -151,7 +154,14 @@ void X11Desktop::paintOwnWindow(CGWindowID number)
             return;
         content = it->second.content;
     }
+    // Drawing the content may paint the window first and ask for it to be
+    // put on the server; the call that asked for the content does that.
+    thread_local CGWindowID painting = 0;
+    if (painting == number)
+        return;
+    painting = number;
     DesktopImage image = content();
+    painting = 0;
     if (image.empty() || !m_connected)
         return;
     // The server's 24-bit pixels: blue in the low byte of each word. The
@@ -162,7 +172,8 @@ void X11Desktop::paintOwnWindow(CGWindowID number)
     int rowsPerRequest = std::max<int>(1, int(maxBytes / rowBytes));
     xcb_gcontext_t gc = xcb_generate_id(c);
     xcb_create_gc(c, gc, number, 0, nullptr);
-    std::vector<uint8_t> band;
+    // Kept from paint to paint: a fresh buffer costs more than the copy.
+    thread_local std::vector<uint8_t> band;
     for (int top = 0; top < image.height; top += rowsPerRequest) {
         int rows = std::min(rowsPerRequest, image.height - top);
         band.resize(rowBytes * rows);
