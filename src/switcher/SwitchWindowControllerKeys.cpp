@@ -11,12 +11,14 @@
 #include <model/SWWindow.h>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
 // Key codes of the panel's commands.
 
 constexpr CGFloat kHintFontSize = 12;
+constexpr CGFloat kHintMinimumFontSize = 9;
 
 }
 
@@ -178,6 +180,23 @@ void SwitchWindowController::setSelection()
         m_arrayController->setSelectionIndex(static_cast<NSUInteger>(m_selection));
 }
 
+Ref<NSAttributedString> SwitchWindowController::hintText(CGFloat fontSize) const
+{
+    auto text = makeRef<NSAttributedString>(kHintText);
+    NSRange whole = { 0, text->length() };
+    NSStringAttributes font;
+    font.font = NSFont::fontWithName("Helvetica", fontSize);
+    text->addAttributes(font, whole);
+    NSStringAttributes underline;
+    underline.underlineStyle = 1;
+    for (const auto& range : hintUnderlineRanges())
+        text->addAttributes(underline, range);
+    NSStringAttributes color;
+    color.foregroundColor = currentTheme() == 1 ? NSColor::blackColor() : NSColor::whiteColor();
+    text->addAttributes(color, whole);
+    return text;
+}
+
 void SwitchWindowController::setTooltips()
 {
     bool show = NSUserDefaults::standardUserDefaults()->boolForKey(DefaultsKey::ShotcutsHints) && m_arrayController
@@ -187,19 +206,7 @@ void SwitchWindowController::setTooltips()
         return;
     }
 
-    auto text = makeRef<NSAttributedString>(kHintText);
-    NSRange whole = { 0, text->length() };
-    NSStringAttributes font;
-    font.font = NSFont::fontWithName("Helvetica", kHintFontSize);
-    text->addAttributes(font, whole);
-    NSStringAttributes underline;
-    underline.underlineStyle = 1;
-    for (const auto& range : hintUnderlineRanges())
-        text->addAttributes(underline, range);
-    NSStringAttributes color;
-    color.foregroundColor = currentTheme() == 1 ? NSColor::blackColor() : NSColor::whiteColor();
-    text->addAttributes(color, whole);
-
+    auto text = hintText(kHintFontSize);
     if (!m_toolTipLabel) {
         auto label = makeRef<NSTextField>(CGRectZero);
         label->setDrawsBackground(false);
@@ -211,6 +218,21 @@ void SwitchWindowController::setTooltips()
     m_toolTipLabel->sizeToFit();
     m_toolTipLabel->setEditable(false);
     m_toolTipLabel->setFrameOrigin(kHintOrigin);
+    // A panel of two windows is narrower than the line: rather than run
+    // past the panel's edge, the line takes a smaller size that fits with
+    // the same margin on both sides.
+    auto window = this->window();
+    CGFloat room = window ? window->contentView()->bounds().size.width - 2 * kHintOrigin.x : 0;
+    CGFloat width = m_toolTipLabel->frame().size.width;
+    if (room > 0 && width > room) {
+        CGFloat size = std::max(kHintMinimumFontSize, std::floor(kHintFontSize * room / width * 10) / 10);
+        for (; size >= kHintMinimumFontSize; size -= 0.1) {
+            m_toolTipLabel->setAttributedStringValue(hintText(size));
+            m_toolTipLabel->sizeToFit();
+            if (m_toolTipLabel->frame().size.width <= room) break;
+        }
+        m_toolTipLabel->setFrameOrigin(kHintOrigin);
+    }
     m_toolTipLabel->removeFromSuperview();
-    if (auto window = this->window()) window->contentView()->addSubview(m_toolTipLabel);
+    if (window) window->contentView()->addSubview(m_toolTipLabel);
 }
