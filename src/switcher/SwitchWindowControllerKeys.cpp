@@ -19,6 +19,8 @@ namespace {
 
 constexpr CGFloat kHintFontSize = 12;
 constexpr CGFloat kHintMinimumFontSize = 9;
+// The gap kept between the hint line and the rows above it.
+constexpr CGFloat kHintClearance = 4;
 
 }
 
@@ -197,12 +199,21 @@ Ref<NSAttributedString> SwitchWindowController::hintText(CGFloat fontSize) const
     return text;
 }
 
+void SwitchWindowController::keepLayoutClearOfHintLine(CGFloat lineTop)
+{
+    // The layout's view hangs kLayoutTopInset below the content view (its
+    // bottom constraint), so a height above the content view's bottom is
+    // that much more above the view's.
+    if (auto layout = currentLayout()) layout->setBottomClearance(lineTop > 0 ? lineTop + kLayoutTopInset : 0);
+}
+
 void SwitchWindowController::setTooltips()
 {
     bool show = NSUserDefaults::standardUserDefaults()->boolForKey(DefaultsKey::ShotcutsHints) && m_arrayController
         && m_arrayController->content().size() > 1;
     if (!show) {
         if (m_toolTipLabel) m_toolTipLabel->setHidden(true);
+        keepLayoutClearOfHintLine(0);
         return;
     }
 
@@ -235,4 +246,5 @@ void SwitchWindowController::setTooltips()
     }
     m_toolTipLabel->removeFromSuperview();
     if (window) window->contentView()->addSubview(m_toolTipLabel);
+    keepLayoutClearOfHintLine(CGRectGetMaxY(m_toolTipLabel->frame()) + kHintClearance);
 }
