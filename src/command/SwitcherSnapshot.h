@@ -3,7 +3,7 @@
 // with its modifier held opens it, and the whole desktop saved as PNG.
 #pragma once
 
-#include "SwitcherCodes.h"
+#include <switcher/SwitcherCodes.h>
 
 #include <foundation/Value.h>
 

@@ -3,7 +3,7 @@
 #include <model/DefaultsKeys.h>
 #include <services/CGWindow.h>
 
-#include "SwitchWindowController.h"
+#include <switcher/SwitchWindowController.h>
 
 #include <desktop/sim/SimDesktop.h>
 #include <foundation/NSUserDefaults.h>

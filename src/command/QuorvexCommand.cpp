@@ -1,7 +1,7 @@
 #include "QuorvexCommand.h"
 
-#include "AppController.h"
-#include "AppDelegate.h"
+#include <app/AppController.h>
+#include <app/AppDelegate.h>
 #include "QuorvexSession.h"
 
 #include <appkit/NSScreen.h>
@@ -24,7 +24,7 @@
 #include <model/SWWindow.h>
 #include <model/EBEventful.h>
 #include <model/WindowManager.h>
-#include <switcher/SwitcherSnapshot.h>
+#include "SwitcherSnapshot.h"
 #include <graphics/NSBitmapImageRep.h>
 #include <graphics/NSImage.h>
 #include <services/CGWindow.h>

@@ -1,8 +1,9 @@
-#include "PanelTestSupport.h"
+#include "support/Pixels.h"
+#include "switcher/PanelTestSupport.h"
 
 #include <foundation/NSNotificationCenter.h>
 #include <graphics/NSBitmapImageRep.h>
-#include <switcher/SwitcherSnapshot.h>
+#include <command/SwitcherSnapshot.h>
 
 #include <array>
 #include <fstream>
@@ -10,25 +11,11 @@
 
 namespace {
 
-using Pixel = std::array<int, 4>;
-
 Ref<NSBitmapImageRep> readPNG(const std::string& path)
 {
     std::ifstream file(path, std::ios::binary);
     std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     return NSBitmapImageRep::imageRepWithData(bytes);
-}
-
-Pixel pixelAt(const Ref<NSBitmapImageRep>& rep, int x, int y)
-{
-    const uint8_t* p = rep->bitmapData() + y * rep->bytesPerRow() + x * 4;
-    return { p[0], p[1], p[2], p[3] };
-}
-
-Pixel pixelAt(const DesktopImage& image, int x, int y)
-{
-    const uint8_t* p = image.rgba.data() + (static_cast<size_t>(y) * image.width + x) * 4;
-    return { p[0], p[1], p[2], p[3] };
 }
 
 class SwitcherSnapshotTest : public PanelTest {

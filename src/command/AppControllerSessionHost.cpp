@@ -1,4 +1,4 @@
-#include "AppController.h"
+#include <app/AppController.h>
 #include "QuorvexSession.h"
 
 #include <appkit/NSArrayController.h>

@@ -84,12 +84,57 @@ public:
     static std::optional<uint64_t> modifierForName(const std::string& name);
 
 private:
-    Status fail(size_t lineNumber, const std::string& line, const std::string& problem, Status status);
-    // The commands on the application's own windows; nothing when the
-    // command is not one of them.
-    std::optional<Status> runWindowCommand(const std::vector<std::string>& tokens, size_t lineNumber, const std::string& line);
+    // One line of a script: its words, its number and its text for messages.
+    struct Line {
+        const std::vector<std::string>& words;
+        size_t number;
+        const std::string& text;
+        const std::string& operator[](size_t i) const { return words[i]; }
+        size_t size() const { return words.size(); }
+        // Whether the command has from least to most arguments.
+        bool arguments(size_t least, size_t most) const { return size() - 1 >= least && size() - 1 <= most; }
+    };
+    using Handler = Status (QuorvexSession::*)(const Line&);
+    struct Command {
+        const char* name;
+        Handler run;
+    };
+    // The commands by their first word, and the expectations by the word
+    // after "expect"; a line none of them takes goes to the host.
+    static const std::vector<Command>& commands();
+    static const std::vector<Command>& expectations();
+
+    Status fail(const Line& line, const std::string& problem, Status status);
+    Status usage(const Line& line, const std::string& form);
+    Status fromHost(const Line& line);
+    static bool isPlainName(const std::string& name);
     std::optional<pid_t> applicationNamed(const std::string& name) const;
     std::optional<CGWindowID> windowTitled(const std::string& title) const;
+
+    Status press(const Line& line);
+    Status tap(const Line& line);
+    Status release(const Line& line);
+    Status wait(const Line& line);
+    Status shot(const Line& line);
+    Status launch(const Line& line);
+    Status quitOrHide(const Line& line);
+    Status open(const Line& line);
+    Status closeOrMinimize(const Line& line);
+    Status set(const Line& line);
+    Status expect(const Line& line);
+    Status expectFocus(const Line& line);
+    Status expectPanel(const Line& line);
+    Status expectSelected(const Line& line);
+    Status expectCount(const Line& line);
+    Status expectFrame(const Line& line);
+    // The commands on the application's own windows (QuorvexSessionWindows.cpp).
+    Status menu(const Line& line);
+    Status click(const Line& line);
+    Status type(const Line& line);
+    Status windowshot(const Line& line);
+    Status expectChecked(const Line& line);
+    Status expectShows(const Line& line);
+    Status expectLoginItem(const Line& line);
 
     SimDesktop& m_desktop;
     QuorvexSessionHost& m_host;

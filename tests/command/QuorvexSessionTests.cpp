@@ -2,7 +2,7 @@
 #include "support/SimWorld.h"
 #include "support/TemporaryDirectory.h"
 
-#include <app/QuorvexSession.h>
+#include <command/QuorvexSession.h>
 
 #include <filesystem>
 #include <sstream>
@@ -69,6 +69,43 @@ TEST(QuorvexSession, EveryLineIsCheckedAndErrorsNameTheirLine)
         EXPECT_EQ(r.status, QuorvexSession::ScriptError) << bad;
         EXPECT_NE(r.err.find("line 1"), std::string::npos) << bad;
     }
+}
+
+// Every command the player documents is one it knows: given no words after
+// its name (or after "expect NAME") it explains its form instead of reading
+// past the line or calling it unknown; a host's own command still reaches
+// the host.
+TEST(QuorvexSession, EveryDocumentedCommandAnswersAMissingArgumentWithItsForm)
+{
+    SimWorld world;
+    FakeHost host;
+    for (const char* bare : { "press", "tap", "release", "wait", "shot", "launch", "quit", "hide", "open", "close",
+             "minimize", "set", "menu", "click", "type", "windowshot", "expect", "expect focus", "expect panel",
+             "expect selected", "expect count", "expect frame", "expect checked", "expect unchecked", "expect shows",
+             "expect login-item" }) {
+        auto r = run(world, host, std::string(bare) + "\n");
+        EXPECT_EQ(r.status, QuorvexSession::ScriptError) << bare;
+        EXPECT_NE(r.err.find("usage: " + std::string(bare).substr(0, std::string(bare).find(' '))), std::string::npos)
+            << bare << ": " << r.err;
+    }
+
+    struct HostWithCommand : FakeHost {
+        bool handlesExpectation(const std::string& what) const override { return what == "weather"; }
+        CommandResult runCommand(const std::vector<std::string>& words, std::string& problem) override
+        {
+            seen.push_back(words);
+            problem = "cloudy";
+            return words[0] == "expect" ? CommandResult::Failed : CommandResult::Passed;
+        }
+        std::vector<std::vector<std::string>> seen;
+    } own;
+    EXPECT_EQ(run(world, own, "water \"the plants\"\n").status, QuorvexSession::Passed);
+    auto r = run(world, own, "expect weather sunny\n");
+    EXPECT_EQ(r.status, QuorvexSession::ExpectationFailed);
+    EXPECT_NE(r.err.find("cloudy"), std::string::npos) << r.err;
+    ASSERT_EQ(own.seen.size(), 2u);
+    EXPECT_EQ(own.seen[0], (std::vector<std::string> { "water", "the plants" }));
+    EXPECT_EQ(own.seen[1][2], "sunny");
 }
 
 TEST(QuorvexSession, WaitLetsTheClockRun)

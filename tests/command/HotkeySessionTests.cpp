@@ -1,14 +1,14 @@
 // A session script on the hotkey controller, end to end: the script types on
 // the simulated desktop, the keys travel through the event tap and the hot
 // keys, and the switcher panel (with the grid) opens, steps and switches.
-#include "HotkeyScenario.h"
+#include "app/HotkeyScenario.h"
 
 #include <support/SimWorld.h>
 #include <support/TemporaryDirectory.h>
 
 #include <app/AppController.h>
 #include <app/KSShortcutMonitor.h>
-#include <app/QuorvexSession.h>
+#include <command/QuorvexSession.h>
 #include <appkit/NSArrayController.h>
 #include <foundation/NSUserDefaults.h>
 #include <model/EBEventful.h>
