@@ -29,12 +29,7 @@ struct LongListInPanel : public ::testing::TestWithParam<SwitcherLayout> {
         EBEventful::resetForTesting();
         sandbox.defaults()->setInteger(GetParam(), DefaultsKey::LayoutType);
         sandbox.defaults()->setBool(true, DefaultsKey::ShotcutsHints);
-        model = WindowManager::create();
-        world.settle();
-        world.advance(std::max(WindowManager::kFirstSortOrderDelay, WindowManager::kBadgesDelay));
-        model->setFilterType(WindowFilterAll);
-        world.settle();
-        list->bind("contentArray", model, "windows");
+        model = startModelListingEveryWindow(world, list);
         world.desktop().setModifierFlags(NSEventModifierFlagOption);
         world.settle();
         controller = SwitchWindowController::create();
