@@ -4,10 +4,13 @@
 
 #include <appkit/NSKeyValueBinding.h>
 #include <appkit/NSValueTransformer.h>
+#include <appkit/NSScrollView.h>
 #include <appkit/NSView.h>
 #include <appkit/NSWindow.h>
 #include <model/EBEventful.h>
 #include <toolkit/FBFlatButton.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -49,4 +52,13 @@ void bindNumberBadge(FBFlatButton& badge, const Ref<NSObject>& owner, const std:
     badge.bind(NSTitleBinding, owner, keyPath);
     badge.bind(NSHiddenBinding, owner, keyPath,
         Value(Value::Dictionary { { NSValueTransformerBindingOption, Value(makeRef<NoBadgeTransformer>()) } }));
+}
+
+void keepScrollViewClearOfBottom(NSScrollView& scroll, CGFloat designedMargin, CGFloat clearance)
+{
+    CGRect frame = scroll.frame();
+    CGFloat top = CGRectGetMaxY(frame);
+    CGFloat bottom = std::max(designedMargin, clearance);
+    if (bottom == frame.origin.y) return;
+    scroll.setFrame(CGRectMake(frame.origin.x, bottom, frame.size.width, std::max<CGFloat>(0, top - bottom)));
 }

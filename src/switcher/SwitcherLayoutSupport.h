@@ -4,6 +4,9 @@
 #pragma once
 
 #include <appkit/NSViewController.h>
+#include <foundation/CGGeometry.h>
+
+class NSScrollView;
 
 class FBFlatButton;
 
@@ -20,3 +23,8 @@ void receiveControlArrowKeys(const Ref<NSViewController>& controller);
 // and hides the button when there is no number (none at all, or an empty
 // one: the windows past the ninth), so that no empty badge shows.
 void bindNumberBadge(FBFlatButton& badge, const Ref<NSObject>& owner, const std::string& keyPath);
+
+// Raises the bottom edge of a layout's scroll view to the clearance the
+// panel asks for (never below the margin its interface gives it), keeping
+// its top edge where it is.
+void keepScrollViewClearOfBottom(NSScrollView& scroll, CGFloat designedMargin, CGFloat clearance);
