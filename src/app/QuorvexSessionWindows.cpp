@@ -206,6 +206,15 @@ std::optional<QuorvexSession::Status> QuorvexSession::runWindowCommand(
         }
         return Passed;
     }
+    if (command == "appearance") {
+        // As the desktop's dark mode switches it: windows without an
+        // appearance of their own draw in the application's.
+        if (t.size() != 2 || (t[1] != "dark" && t[1] != "light"))
+            return usage("appearance dark|light");
+        NSApp().setAppearance(t[1] == "dark" ? NSAppearanceNameDarkAqua : NSAppearanceNameAqua);
+        settle();
+        return Passed;
+    }
     if (command == "windowshot") {
         bool plain = t.size() == 2 && !t[1].empty();
         for (char c : plain ? t[1] : std::string())

@@ -888,9 +888,24 @@ void NSWindow::scheduleAnimationFrame(std::vector<Weak<NSView>> views)
         { kCFRunLoopCommonModes });
 }
 
+void NSWindow::setAppearance(const std::string& name)
+{
+    if (name == m_appearance)
+        return;
+    m_appearance = name;
+    if (m_contentView)
+        m_contentView->setNeedsDisplay(true);
+}
+
+std::string NSWindow::effectiveAppearance() const
+{
+    return m_appearance.empty() ? NSApp().effectiveAppearance() : m_appearance;
+}
+
 void NSWindow::displayIfNeeded()
 {
     layoutIfNeeded();
+    NSAppearanceDrawingScope appearance(effectiveAppearance());
     if (m_contentView) {
         std::vector<Weak<NSView>> animating;
         damageChangedLayers(m_contentView.get(), animating);

@@ -14,6 +14,7 @@
 #include <foundation/CGGeometry.h>
 #include <graphics/CGContext.h>
 #include <graphics/CGImage.h>
+#include <graphics/NSAppearance.h>
 
 #include <map>
 #include <memory>
@@ -98,9 +99,6 @@ inline const std::string NSWindowWillCloseNotification = "NSWindowWillCloseNotif
 inline const std::string NSWindowDidMoveNotification = "NSWindowDidMoveNotification";
 inline const std::string NSWindowDidResizeNotification = "NSWindowDidResizeNotification";
 
-inline const std::string NSAppearanceNameAqua = "NSAppearanceNameAqua";
-inline const std::string NSAppearanceNameVibrantLight = "NSAppearanceNameVibrantLight";
-inline const std::string NSAppearanceNameVibrantDark = "NSAppearanceNameVibrantDark";
 
 // What a window's delegate may answer; a delegate that is not one of these
 // gets the defaults.
@@ -224,8 +222,11 @@ public:
     void setCollectionBehavior(NSWindowCollectionBehavior behavior) { m_collectionBehavior = behavior; }
     bool isExcludedFromWindowsMenu() const { return m_excludedFromWindowsMenu; }
     void setExcludedFromWindowsMenu(bool flag) { m_excludedFromWindowsMenu = flag; }
+    // The window's own appearance; empty (the default) follows the
+    // application's. The window draws in its effective appearance.
     const std::string& appearance() const { return m_appearance; }
-    void setAppearance(const std::string& name) { m_appearance = name; }
+    void setAppearance(const std::string& name);
+    std::string effectiveAppearance() const;
     bool isMiniaturized() const { return false; }
 
     // Title bar and toolbar. The title bar is not drawn, but its buttons
@@ -345,7 +346,7 @@ private:
     Weak<NSView> m_mouseDownView;
     std::string m_title;
     std::string m_identifier;
-    std::string m_appearance { NSAppearanceNameAqua };
+    std::string m_appearance;
     NSWindowTitleVisibility m_titleVisibility { NSWindowTitleVisibility::Visible };
     NSWindowLevel m_level { NSNormalWindowLevel };
     CGFloat m_alpha { 1 };
