@@ -1,4 +1,4 @@
-#include <app/QuorvexCommand.h>
+#include <command/QuorvexCommand.h>
 
 #include <iostream>
 

@@ -1,4 +1,4 @@
-#include <app/DirarivCommand.h>
+#include <command/DirarivCommand.h>
 
 #include <iostream>
 

@@ -12,3 +12,6 @@ inline constexpr EBEventId ControlArrowKeyEvent = 1001;
 inline constexpr EBEventId HideAppKeyEvent = 1002;
 // The window model's list changed (sent at the end of every setFilter); no data.
 inline constexpr EBEventId WindowListChangedEvent = 3000;
+// A window chosen in the panel could not be focused because it no longer
+// exists; data {"Window": the window record}. The model drops it and refilters.
+inline constexpr EBEventId WindowGoneEvent = 3001;

@@ -54,6 +54,18 @@ bool SWAccessibilityElement::isMovable() const
     return AXUIElementIsAttributeSettable(m_element, "AXPosition", &settable) == kAXErrorSuccess && settable;
 }
 
+bool SWAccessibilityElement::isGone() const
+{
+    Value role;
+    return AXUIElementCopyAttributeValue(m_element, "AXRole", &role) == kAXErrorInvalidUIElement;
+}
+
+bool SWAccessibilityElement::answers() const
+{
+    Value role;
+    return AXUIElementCopyAttributeValue(m_element, "AXRole", &role) != kAXErrorCannotComplete;
+}
+
 std::optional<std::string> SWAccessibilityElement::stringForKey(const std::string& attribute) const
 {
     Value value;

@@ -49,6 +49,12 @@ public:
     void setPosition(const CGPoint& position) const;
     void setSize(const CGSize& size) const;
 
+    // The element no longer exists: its process says it is invalid. A
+    // process that does not answer in time does not make it gone.
+    bool isGone() const;
+    // The element's process answers accessibility requests in time.
+    bool answers() const;
+
     // The element's process id; -1 on error.
     pid_t processIdentifier() const;
 

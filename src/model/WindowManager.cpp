@@ -6,6 +6,7 @@
 #include <appkit/NSWindow.h>
 #include <appkit/NSWorkspace.h>
 #include <foundation/Dispatch.h>
+#include <foundation/Log.h>
 #include <services/CGWindow.h>
 
 #include <algorithm>
@@ -44,6 +45,8 @@ Ref<WindowManager> WindowManager::create()
 WindowManager::~WindowManager()
 {
     cancelPreviousPerformRequestsWithTarget(this);
+    if (auto bus = EBEventful::processBus())
+        bus->stopReceivingEventsForObject(this);
 }
 
 void WindowManager::start()
@@ -63,6 +66,15 @@ void WindowManager::start()
     });
 
     noteFrontmost(NSWorkspace::sharedWorkspace().frontmostApplication());
+    EBEventful::sharedInstance().receiveEvent(WindowGoneEvent, selfRef<NSObject>(), [weak](const EBEvent& event) {
+        auto self = weak.lock();
+        auto gone = event.data()["Window"].objectAs<SWWindow>();
+        if (!self || !gone || !gone->isGone())
+            return;
+        self->removeWindow(gone);
+        self->setSortOrder();
+        self->setFilter();
+    });
     auto& center = NSWorkspace::sharedWorkspace().notificationCenter();
     auto main = dispatch_get_main_queue();
     m_observers.push_back(center.addObserverForName(NSWorkspaceDidLaunchApplicationNotification, nullptr, main,
@@ -135,10 +147,11 @@ void WindowManager::scanRunningApplications()
             continue;
         record->dropWindowsCache();
         std::vector<Ref<SWWindow>> candidates;
+        std::vector<Ref<SWWindow>> untitled;
         for (const auto& window : record->windows())
-            if (window->isNormalWindow() && window->title())
-                candidates.push_back(window);
-        dispatch_async(dispatch_get_main_queue(), [weak, record, candidates] {
+            if (window->isNormalWindow())
+                (window->title() ? candidates : untitled).push_back(window);
+        dispatch_async(dispatch_get_main_queue(), [weak, record, candidates, untitled] {
             auto self = weak.lock();
             if (!self)
                 return;
@@ -150,11 +163,9 @@ void WindowManager::scanRunningApplications()
                 if (self->indexIn(self->m_windows, window) == SIZE_MAX && !self->_isSwitcherWindow(window))
                     self->insertAcceptedWindow(window);
             }
-            Weak<WindowManager> model = self;
-            record->observeNotification("AXWindowCreated", record, [model](const Ref<SWWindow>& created) {
-                if (auto m = model.lock())
-                    m->addWindow(created);
-            });
+            for (const auto& window : untitled)
+                self->watchForTitle(window);
+            self->watchWindowCreation(record);
         });
     }
     dispatch_async(dispatch_get_main_queue(), [weak] {
@@ -188,11 +199,34 @@ void WindowManager::addApplication(const Ref<SWApplication>& app)
     app->dropWindowsCache();
     for (const auto& window : app->windows())
         addWindow(window);
+    // The stored record of an application that did not answer before has
+    // no window-creation observation yet: it gets one now if it answers.
+    auto stored = storedApplicationWithProcessIdentifier(app->processIdentifier());
+    if (stored && stored != app && m_unanswered.count(stored->processIdentifier()))
+        watchWindowCreation(stored);
+    watchWindowCreation(app);
+}
+
+void WindowManager::watchWindowCreation(const Ref<SWApplication>& app)
+{
+    pid_t pid = app->processIdentifier();
+    bool isStored = storedApplicationWithProcessIdentifier(pid) == app;
+    if (isStored && m_unanswered.count(pid))
+        app->unobserveNotification("AXWindowCreated", app);
     Weak<WindowManager> weak = selfRef<WindowManager>();
-    app->observeNotification("AXWindowCreated", app, [weak](const Ref<SWWindow>& created) {
+    bool observed = app->observeNotification("AXWindowCreated", app, [weak](const Ref<SWWindow>& created) {
         if (auto self = weak.lock())
             self->addWindow(created);
     });
+    if (!isStored)
+        return;
+    auto name = [&] { return app->appName().value_or(std::string("?")); };
+    if (observed && m_unanswered.erase(pid)) {
+        NSLog("Quorvex: %@ (pid %d) answers now; its windows are listed", name(), pid);
+    } else if (!observed && !m_unanswered.count(pid) && !app->answers()) {
+        m_unanswered.insert(pid);
+        NSLog("Quorvex: %@ (pid %d) does not answer; its windows are listed once it does", name(), pid);
+    }
 }
 
 void WindowManager::updateApplicationWindows(const Ref<SWApplication>& app)
@@ -211,11 +245,45 @@ void WindowManager::addWindow(const Ref<SWWindow>& window)
         return;
     if (!window->isNormalWindow())
         return;
-    if (!window->title())
+    if (!window->title()) {
+        watchForTitle(window);
         return;
+    }
     if (_isSwitcherWindow(window))
         return;
     insertAcceptedWindow(window);
+}
+
+void WindowManager::watchForTitle(const Ref<SWWindow>& window)
+{
+    auto owner = storedApplicationWithProcessIdentifier(window->processIdentifier());
+    // A window already observed is watched (or listed) already.
+    if (!owner || !owner->observationsForElement(window).empty())
+        return;
+    Weak<WindowManager> weak = selfRef<WindowManager>();
+    Weak<SWApplication> weakOwner = owner;
+    owner->observeNotification("AXTitleChanged", window, [weak](const Ref<SWWindow>& changed) {
+        if (auto self = weak.lock())
+            self->titleArrived(changed);
+    });
+    // A window closed before it got a title leaves no observation behind.
+    owner->observeNotification("AXUIElementDestroyed", window, [weakOwner](const Ref<SWWindow>& destroyed) {
+        if (auto owner = weakOwner.lock())
+            owner->unobserveNotification("AXTitleChanged", destroyed);
+    });
+    // The title may have come between the read and the registration.
+    if (window->title())
+        titleArrived(window);
+}
+
+void WindowManager::titleArrived(const Ref<SWWindow>& window)
+{
+    if (indexIn(m_allWindows, window) != SIZE_MAX || !window->title())
+        return;
+    // The watch ends; the listed window gets the model's own observations.
+    if (auto owner = storedApplicationWithProcessIdentifier(window->processIdentifier()))
+        owner->unobserveNotification("AXTitleChanged", window);
+    addWindow(window);
 }
 
 void WindowManager::insertAcceptedWindow(const Ref<SWWindow>& window)
@@ -288,6 +356,7 @@ void WindowManager::removeApplication(const Ref<SWApplication>& app)
     for (const auto& window : app->windows())
         removeWindow(window);
     std::erase_if(m_applications, [&](const Ref<SWApplication>& a) { return a->isEqual(app.get()); });
+    m_unanswered.erase(app->processIdentifier());
     Weak<WindowManager> weak = selfRef<WindowManager>();
     dispatch_async(dispatch_get_main_queue(), [weak] {
         auto self = weak.lock();
@@ -329,8 +398,21 @@ void WindowManager::keepWhere(const std::function<bool(const Ref<SWWindow>&)>& k
     std::erase_if(m_windows, [&](const Ref<SWWindow>& w) { return !keep(w); });
 }
 
+void WindowManager::dropGoneWindows()
+{
+    // An element can vanish without a destroyed notification (its
+    // application crashed or stopped serving it).
+    std::vector<Ref<SWWindow>> gone;
+    for (const auto& window : m_allWindows)
+        if (window->isGone())
+            gone.push_back(window);
+    for (const auto& window : gone)
+        removeWindow(window);
+}
+
 void WindowManager::setFilter()
 {
+    dropGoneWindows();
     if (m_filterType == WindowFilterAll) {
         m_windows = m_allWindows;
     } else {

@@ -14,6 +14,7 @@
 #include <foundation/Token.h>
 
 #include <atomic>
+#include <set>
 #include <vector>
 
 class WindowManager final : public NSObject {
@@ -65,6 +66,15 @@ private:
     // Appends a window that passed the acceptance tests, then observes it.
     void insertAcceptedWindow(const Ref<SWWindow>& window);
     void observeWindow(const Ref<SWWindow>& window);
+    // A normal window without a title is listed once its title arrives.
+    void watchForTitle(const Ref<SWWindow>& window);
+    void titleArrived(const Ref<SWWindow>& window);
+    // Drops listed windows whose element no longer exists.
+    void dropGoneWindows();
+    // Observes window creation on the application's own element; an
+    // application that does not answer is logged and remembered, and taken
+    // in when a later rescan finds it answering.
+    void watchWindowCreation(const Ref<SWApplication>& app);
     void requestSetFilter(double delay);
     void requestSetBadges(double delay);
     void requestAddApplication(const Ref<SWApplication>& app, double delay);
@@ -86,4 +96,6 @@ private:
     WindowFilterType m_filterType { WindowFilterOnScreen };
     std::vector<Token> m_observers;
     std::atomic<bool> m_scanComplete { false };
+    // Applications that did not answer when they were taken in.
+    std::set<pid_t> m_unanswered;
 };

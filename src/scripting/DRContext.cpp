@@ -137,12 +137,7 @@ void DRContext::load()
     if (m_context && JSContext::currentContext() == m_context.get()) {
         // Replacing the context under the script that is running in it
         // would pull its globals away mid-call: load once it has returned.
-        Weak<DRContext> weak = selfRef<DRContext>();
-        cancelPreviousPerformRequestsWithTarget(this, "load");
-        performAfterDelay("load", 0, [weak] {
-            if (auto host = weak.lock())
-                host->load();
-        });
+        scheduleLoad(0);
         return;
     }
     DRPreferences::sharedPreferences().reset();
@@ -150,6 +145,7 @@ void DRContext::load()
     if (!fileExists(m_primaryConfigurationPath))
         createConfigurationFile(m_primaryConfigurationPath);
     setupContext();
+    resetWatcher();
     NSLog("Context loaded.");
 }
 
@@ -237,6 +233,25 @@ void DRContext::setupAPI()
         m_context->setObject(name, value);
 }
 
+void DRContext::resetWatcher()
+{
+    Weak<DRContext> weak = selfRef<DRContext>();
+    std::vector<std::string> paths(m_configurationPaths.begin(), m_configurationPaths.end());
+    m_watcher = DRPathWatcher::watcherFor(paths, [weak] {
+        if (auto host = weak.lock())
+            host->scheduleLoad(kReloadDelay);
+    });
+}
+
+void DRContext::scheduleLoad(double delay)
+{
+    Weak<DRContext> weak = selfRef<DRContext>();
+    cancelPreviousPerformRequestsWithTarget(this, "load");
+    performAfterDelay("load", delay, [weak] {
+        if (auto host = weak.lock())
+            host->load();
+    });
+}
 
 std::string DRContext::resolvePath(const std::string& path) const
 {

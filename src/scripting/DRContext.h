@@ -6,6 +6,7 @@
 #pragma once
 
 #include "DRDirariv.h"
+#include "DRPathWatcher.h"
 
 #include <javascriptcore/JSContext.h>
 
@@ -23,6 +24,9 @@ public:
     // stopped, so that a script that never returns cannot freeze the
     // application for good.
     static constexpr double kDefaultExecutionTimeLimit = 5;
+    // A burst of changes to the loaded files reloads once, this long after
+    // the last change was reported.
+    static constexpr double kReloadDelay = 0.5;
 
     static Ref<DRContext> context();
     DRContext();
@@ -40,6 +44,7 @@ public:
     const Ref<JSContext>& jsContext() const { return m_context; }
     const std::set<std::string>& configurationPaths() const { return m_configurationPaths; }
     const Ref<DRStorage>& storage() const { return m_storage; }
+    const Ref<DRPathWatcher>& watcher() const { return m_watcher; }
     void setExecutionTimeLimit(double seconds) { m_executionTimeLimit = seconds; }
 
     // "~/.dirariv.js", "<data>/Dirariv/dirariv.js", "~/.config/dirariv/dirariv.js".
@@ -58,16 +63,22 @@ public:
     void loadScript(const std::string& path);
     void setupContext();
     void setupAPI();
+    // Watches every loaded file (the bundle scripts too) and loads again
+    // after they change.
+    void resetWatcher();
 
 private:
     friend struct DRRequire;
     void loadScript(const std::string& path, JSContext& context);
     void exceptionRaised(const JSValue& exception);
+    // One pending load, replacing any other: after the delay, on the run loop.
+    void scheduleLoad(double delay);
 
     std::string m_primaryConfigurationPath;
     Ref<JSContext> m_context;
     std::set<std::string> m_configurationPaths;
     Ref<DRStorage> m_storage;
+    Ref<DRPathWatcher> m_watcher;
     // The files being evaluated now, outermost first: a require of one of
     // them would never end.
     std::vector<std::string> m_evaluating;

@@ -1,5 +1,7 @@
 #include "DRPreferences.h"
 
+#include "DROpenAtLoginHelper.h"
+
 #include <foundation/NSNotificationCenter.h>
 
 DRPreferences& DRPreferences::sharedPreferences()
@@ -8,7 +10,9 @@ DRPreferences& DRPreferences::sharedPreferences()
     return preferences;
 }
 
-DRPreferences::DRPreferences() = default;
+DRPreferences::DRPreferences() { load(); }
+
+void DRPreferences::load() { m_preferences["openAtLogin"] = Value(DROpenAtLoginHelper::opensAtLogin()); }
 
 void DRPreferences::add(const Value& dictionary)
 {
@@ -21,6 +25,7 @@ void DRPreferences::add(const Value& dictionary)
 void DRPreferences::reset()
 {
     m_preferences.clear();
+    load();
     preferencesDidChange();
 }
 

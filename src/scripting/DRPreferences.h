@@ -18,7 +18,9 @@ public:
     const Value::Dictionary& preferences() const { return m_preferences; }
     // Merges the entries (later values replace earlier ones).
     void add(const Value& dictionary);
-    // Removes every entry.
+    // Sets "openAtLogin" from the login items.
+    void load();
+    // Removes every entry, then loads.
     void reset();
     bool isDaemon() const;
     bool openAtLogin() const;

@@ -113,7 +113,10 @@ public:
     void flagsChanged(const Ref<NSEvent>& event) override;
     // The first selected window, or null.
     Ref<SWWindow> selectedWindow() const;
-    void performSwitch();
+    // Switches to the selected window. A window that no longer exists is
+    // dropped from the model with a beep and a log line, and the panel stays
+    // useful for another choice: false then.
+    bool performSwitch();
     void performMinimize();
     void performClose();
     void performQuit();

@@ -3,6 +3,9 @@
 #include "SwitchWindowController.h"
 
 #include <appkit/NSAttributedString.h>
+#include <appkit/NSBeep.h>
+#include <foundation/Log.h>
+#include <model/EBEventful.h>
 #include <foundation/NSUserDefaults.h>
 #include <graphics/NSColor.h>
 #include <graphics/NSFont.h>
@@ -98,8 +101,7 @@ void SwitchWindowController::flagsChanged(const Ref<NSEvent>& event)
 
 void SwitchWindowController::switchAndHide()
 {
-    performSwitch();
-    _hideWindowWhitOutAnimation();
+    if (performSwitch()) _hideWindowWhitOutAnimation();
 }
 
 void SwitchWindowController::cancel()
@@ -120,9 +122,17 @@ Ref<SWWindow> SwitchWindowController::selectedWindow() const
     return selected.empty() ? nullptr : selected.front().objectAs<SWWindow>();
 }
 
-void SwitchWindowController::performSwitch()
+bool SwitchWindowController::performSwitch()
 {
-    if (auto window = selectedWindow()) window->activateWindow();
+    auto window = selectedWindow();
+    if (!window) return true;
+    window->activateWindow();
+    if (!window->isGone()) return true;
+    NSBeep();
+    NSLog("Quorvex: the chosen window (%u) no longer exists; it leaves the list", window->windowID());
+    EBEventful::sharedInstance().sendEvent(
+        WindowGoneEvent, selfRef<NSObject>(), Value(Value::Dictionary { { "Window", Value(window) } }));
+    return false;
 }
 
 void SwitchWindowController::performMinimize()

@@ -2,6 +2,8 @@
 // run loop, contexts of a known layout, pixel reads and solid images.
 #pragma once
 
+#include "support/Pixels.h"
+
 #include <animation/QuartzCore.h>
 #include <foundation/Clock.h>
 #include <foundation/RunLoop.h>
@@ -15,16 +17,6 @@
 #include <memory>
 #include <ostream>
 #include <vector>
-
-struct RGBA {
-    int r { 0 }, g { 0 }, b { 0 }, a { 0 };
-    bool operator==(const RGBA&) const = default;
-};
-
-inline std::ostream& operator<<(std::ostream& os, const RGBA& p)
-{
-    return os << "rgba(" << p.r << ", " << p.g << ", " << p.b << ", " << p.a << ")";
-}
 
 // Each channel within tolerance.
 inline bool near(const RGBA& a, const RGBA& b, int tolerance = 3)
@@ -56,12 +48,9 @@ inline CGContextRef makeContext(size_t w, size_t h)
 
 // The pixel covering the user-space point (x + 0.5, y + 0.5), y counted up
 // from the bottom, in premultiplied bytes.
-inline RGBA pixelAt(const CGContextRef& c, int x, int y)
+inline RGBA pixelAtPoint(const CGContextRef& c, int x, int y)
 {
-    size_t row = CGBitmapContextGetHeight(c) - 1 - static_cast<size_t>(y);
-    auto* data = static_cast<const uint8_t*>(CGBitmapContextGetData(c));
-    const uint8_t* p = data + row * CGBitmapContextGetBytesPerRow(c) + static_cast<size_t>(x) * 4;
-    return { p[0], p[1], p[2], p[3] };
+    return pixelAt(c, x, static_cast<long>(CGBitmapContextGetHeight(c)) - 1 - y);
 }
 
 // An opaque image filled by a function of (column, row from the top).

@@ -58,7 +58,7 @@ int columnCoverage(const CGContextRef& c, int x)
 {
     int n = 0;
     for (int y = 0; y < 200; ++y)
-        n += pixelAt(c, x, y).a > 128;
+        n += pixelAtPoint(c, x, y).a > 128;
     return n;
 }
 
@@ -67,7 +67,7 @@ int columnCoverage(const CGContextRef& c, int x)
 RGBA pixelOfCardPoint(const CGContextRef& c, double x, double y, double angle, double d)
 {
     CGPoint p = seen(x, y, angle, d);
-    return pixelAt(c, static_cast<int>(std::floor(200 + p.x)), static_cast<int>(std::floor(100 + p.y)));
+    return pixelAtPoint(c, static_cast<int>(std::floor(200 + p.x)), static_cast<int>(std::floor(100 + p.y)));
 }
 
 }
@@ -113,8 +113,8 @@ TEST_F(PerspectiveRendering, PixelsSampleTheTexelsThatProjectThere)
     // The same height above the centre: inside the near half, outside the
     // far one.
     CGPoint near = seen(-90, 0, kAngle, kEye), far = seen(90, 0, kAngle, kEye);
-    EXPECT_EQ(pixelAt(c, static_cast<int>(200 + near.x), 145).a, 255);
-    EXPECT_EQ(pixelAt(c, static_cast<int>(200 + far.x), 145).a, 0);
+    EXPECT_EQ(pixelAtPoint(c, static_cast<int>(200 + near.x), 145).a, 255);
+    EXPECT_EQ(pixelAtPoint(c, static_cast<int>(200 + far.x), 145).a, 0);
 }
 
 TEST_F(PerspectiveRendering, PerspectiveFromTheSuperlayersSublayerTransform)
@@ -141,8 +141,8 @@ TEST_F(PerspectiveRendering, ACardTurnedAwayShowsItsBackMirroredOrNothing)
     auto mirrored = render(root);
     // Turned half round, x goes to -x: stripe 1 (green) shows where stripe
     // 8 (blue) was, and stripe 8 where stripe 1 was.
-    EXPECT_PIXEL(pixelAt(mirrored, 200 + 70, 100), kGreen);
-    EXPECT_PIXEL(pixelAt(mirrored, 200 - 70, 100), kBlue);
+    EXPECT_PIXEL(pixelAtPoint(mirrored, 200 + 70, 100), kGreen);
+    EXPECT_PIXEL(pixelAtPoint(mirrored, 200 - 70, 100), kBlue);
 
     card->setDoubleSided(false);
     auto culled = render(root);
@@ -201,12 +201,12 @@ TEST_F(PerspectiveRendering, DepthAfterTransformOrdersSiblings)
     root->addSublayer(front);
     root->addSublayer(back);
     auto c = render(root);
-    EXPECT_PIXEL(pixelAt(c, 200, 100), kRed) << "added first, but nearer";
+    EXPECT_PIXEL(pixelAtPoint(c, 200, 100), kRed) << "added first, but nearer";
     // The nearer square grows (w = 1 - 20 / 400), the farther one shrinks.
     double frontHalf = 50 / (1 - 20.0 / kEye), backRight = (30 + 50) / (1 + 20.0 / kEye);
-    EXPECT_PIXEL(pixelAt(c, static_cast<int>(200 - frontHalf) + 1, 100), kRed);
-    EXPECT_PIXEL(pixelAt(c, static_cast<int>(200 + backRight) - 2, 100), kBlue);
-    EXPECT_PIXEL(pixelAt(c, static_cast<int>(200 + backRight) + 2, 100), kClear);
+    EXPECT_PIXEL(pixelAtPoint(c, static_cast<int>(200 - frontHalf) + 1, 100), kRed);
+    EXPECT_PIXEL(pixelAtPoint(c, static_cast<int>(200 + backRight) - 2, 100), kBlue);
+    EXPECT_PIXEL(pixelAtPoint(c, static_cast<int>(200 + backRight) + 2, 100), kClear);
 }
 
 TEST_F(PerspectiveRendering, ACarouselOfTurnedCards)
@@ -233,16 +233,16 @@ TEST_F(PerspectiveRendering, ACarouselOfTurnedCards)
     root->renderInContext(context);
     // The front card (index 2, blue) covers the centre and its neighbours'
     // inner edges, though the neighbours were added after it.
-    EXPECT_PIXEL(pixelAt(context, 300, 150), kBlue);
-    EXPECT_PIXEL(pixelAt(context, 300 + 75, 150), kBlue);
-    EXPECT_PIXEL(pixelAt(context, 300 - 75, 150), kBlue);
+    EXPECT_PIXEL(pixelAtPoint(context, 300, 150), kBlue);
+    EXPECT_PIXEL(pixelAtPoint(context, 300 + 75, 150), kBlue);
+    EXPECT_PIXEL(pixelAtPoint(context, 300 - 75, 150), kBlue);
     // The side cards show beyond it, and are shorter than the front one.
-    EXPECT_PIXEL(pixelAt(context, 300 + 120, 150), kWhite);
-    EXPECT_PIXEL(pixelAt(context, 300 - 120, 150), kGreen);
+    EXPECT_PIXEL(pixelAtPoint(context, 300 + 120, 150), kWhite);
+    EXPECT_PIXEL(pixelAtPoint(context, 300 - 120, 150), kGreen);
     EXPECT_EQ(columnCoverage(context, 300), 100);
     int sideHeight = 0;
     for (int y = 0; y < 300; ++y)
-        sideHeight += pixelAt(context, 300 + 120, y).a > 128;
+        sideHeight += pixelAtPoint(context, 300 + 120, y).a > 128;
     EXPECT_LT(sideHeight, 100);
     EXPECT_GT(sideHeight, 50);
 }
@@ -291,9 +291,9 @@ TEST_F(PerspectiveRendering, ParallelCardsOfOneDepthOverlapAsTheEyeSeesThem)
     // card's left edge at 179.9: they overlap between.
     auto context = makeContext(900, 400);
     root->renderInContext(context);
-    EXPECT_PIXEL(pixelAt(context, 450 + 195, 200), kRed);
-    EXPECT_PIXEL(pixelAt(context, 450 + 175, 200), kRed);
-    EXPECT_PIXEL(pixelAt(context, 450 + 215, 200), kBlue);
+    EXPECT_PIXEL(pixelAtPoint(context, 450 + 195, 200), kRed);
+    EXPECT_PIXEL(pixelAtPoint(context, 450 + 175, 200), kRed);
+    EXPECT_PIXEL(pixelAtPoint(context, 450 + 215, 200), kBlue);
     EXPECT_EQ(root->hitTest({ 450 + 195, 200 }), inner);
     EXPECT_EQ(root->hitTest({ 450 + 215, 200 }), outer);
 
@@ -311,6 +311,6 @@ TEST_F(PerspectiveRendering, ParallelCardsOfOneDepthOverlapAsTheEyeSeesThem)
     root->addSublayer(leftOuter);
     auto mirrored = makeContext(900, 400);
     root->renderInContext(mirrored);
-    EXPECT_PIXEL(pixelAt(mirrored, 450 - 196, 200), kRed);
+    EXPECT_PIXEL(pixelAtPoint(mirrored, 450 - 196, 200), kRed);
     EXPECT_EQ(root->hitTest({ 450 - 196, 200 }), leftInner);
 }

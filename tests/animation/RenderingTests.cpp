@@ -29,17 +29,17 @@ TEST_F(Rendering, RoundedCornersClipWithMasksToBounds)
     root->addSublayer(card);
 
     auto unclipped = render(root, 100, 100);
-    EXPECT_PIXEL(pixelAt(unclipped, 1, 1), kBlue) << "sublayers are not clipped without masksToBounds";
+    EXPECT_PIXEL(pixelAtPoint(unclipped, 1, 1), kBlue) << "sublayers are not clipped without masksToBounds";
 
     card->setMasksToBounds(true);
     auto clipped = render(root, 100, 100);
-    EXPECT_PIXEL(pixelAt(clipped, 1, 1), kClear);
-    EXPECT_PIXEL(pixelAt(clipped, 98, 98), kClear);
-    EXPECT_PIXEL(pixelAt(clipped, 5, 5), kClear);
+    EXPECT_PIXEL(pixelAtPoint(clipped, 1, 1), kClear);
+    EXPECT_PIXEL(pixelAtPoint(clipped, 98, 98), kClear);
+    EXPECT_PIXEL(pixelAtPoint(clipped, 5, 5), kClear);
     // 29 from the corner's centre (30, 30): inside the radius.
-    EXPECT_PIXEL(pixelAt(clipped, 9, 9), kBlue);
-    EXPECT_PIXEL(pixelAt(clipped, 1, 50), kBlue);
-    EXPECT_PIXEL(pixelAt(clipped, 50, 50), kBlue);
+    EXPECT_PIXEL(pixelAtPoint(clipped, 9, 9), kBlue);
+    EXPECT_PIXEL(pixelAtPoint(clipped, 1, 50), kBlue);
+    EXPECT_PIXEL(pixelAtPoint(clipped, 50, 50), kBlue);
 }
 
 TEST_F(Rendering, TheBackgroundIsRoundedEvenWithoutMasking)
@@ -49,13 +49,13 @@ TEST_F(Rendering, TheBackgroundIsRoundedEvenWithoutMasking)
     card->setCornerRadius(20);
     root->addSublayer(card);
     auto c = render(root, 60, 60);
-    EXPECT_PIXEL(pixelAt(c, 0, 0), kClear);
-    EXPECT_PIXEL(pixelAt(c, 30, 30), kGreen);
+    EXPECT_PIXEL(pixelAtPoint(c, 0, 0), kClear);
+    EXPECT_PIXEL(pixelAtPoint(c, 30, 30), kGreen);
     // A radius beyond half the side is held at half the side: a circle.
     card->setCornerRadius(500);
     auto circle = render(root, 60, 60);
-    EXPECT_PIXEL(pixelAt(circle, 5, 5), kClear);
-    EXPECT_PIXEL(pixelAt(circle, 1, 30), kGreen);
+    EXPECT_PIXEL(pixelAtPoint(circle, 5, 5), kClear);
+    EXPECT_PIXEL(pixelAtPoint(circle, 1, 30), kGreen);
 }
 
 TEST_F(Rendering, OpacityBlendsTheLayerAsOneGroup)
@@ -68,10 +68,10 @@ TEST_F(Rendering, OpacityBlendsTheLayerAsOneGroup)
     group->addSublayer(solidLayer({ 10, 0, 30, 40 }, kBlue));
     root->addSublayer(group);
     auto c = render(root, 40, 40);
-    EXPECT_PIXEL(pixelAt(c, 5, 20), (RGBA { 255, 128, 128, 255 }));
+    EXPECT_PIXEL(pixelAtPoint(c, 5, 20), (RGBA { 255, 128, 128, 255 }));
     // Where the two overlap only the top one shows, at half strength.
-    EXPECT_PIXEL(pixelAt(c, 20, 20), (RGBA { 128, 128, 255, 255 }));
-    EXPECT_PIXEL(pixelAt(c, 35, 20), (RGBA { 128, 128, 255, 255 }));
+    EXPECT_PIXEL(pixelAtPoint(c, 20, 20), (RGBA { 128, 128, 255, 255 }));
+    EXPECT_PIXEL(pixelAtPoint(c, 35, 20), (RGBA { 128, 128, 255, 255 }));
 }
 
 TEST_F(Rendering, AGroupCoversSublayersOutsideItsBounds)
@@ -82,8 +82,8 @@ TEST_F(Rendering, AGroupCoversSublayersOutsideItsBounds)
     parent->addSublayer(solidLayer({ 60, 60, 20, 20 }, kRed));
     root->addSublayer(parent);
     auto c = render(root, 100, 100);
-    EXPECT_PIXEL(pixelAt(c, 70, 70), (RGBA { 128, 0, 0, 128 }));
-    EXPECT_PIXEL(pixelAt(c, 25, 25), (RGBA { 0, 0, 128, 128 }));
+    EXPECT_PIXEL(pixelAtPoint(c, 70, 70), (RGBA { 128, 0, 0, 128 }));
+    EXPECT_PIXEL(pixelAtPoint(c, 25, 25), (RGBA { 0, 0, 128, 128 }));
 }
 
 TEST_F(Rendering, TheBorderLiesInsideTheBoundsOverSublayers)
@@ -95,10 +95,10 @@ TEST_F(Rendering, TheBorderLiesInsideTheBoundsOverSublayers)
     box->addSublayer(solidLayer({ 0, 0, 50, 50 }, kRed));
     root->addSublayer(box);
     auto c = render(root, 50, 50);
-    EXPECT_PIXEL(pixelAt(c, 2, 25), kGreen);
-    EXPECT_PIXEL(pixelAt(c, 47, 25), kGreen);
-    EXPECT_PIXEL(pixelAt(c, 25, 2), kGreen);
-    EXPECT_PIXEL(pixelAt(c, 6, 25), kRed);
+    EXPECT_PIXEL(pixelAtPoint(c, 2, 25), kGreen);
+    EXPECT_PIXEL(pixelAtPoint(c, 47, 25), kGreen);
+    EXPECT_PIXEL(pixelAtPoint(c, 25, 2), kGreen);
+    EXPECT_PIXEL(pixelAtPoint(c, 6, 25), kRed);
 }
 
 TEST_F(Rendering, ContentsAreDrawnUprightWithGravity)
@@ -111,26 +111,26 @@ TEST_F(Rendering, ContentsAreDrawnUprightWithGravity)
     layer->setContents(image);
     root->addSublayer(layer);
     auto c = render(root, 100, 100);
-    EXPECT_PIXEL(pixelAt(c, 50, 90), kRed);
-    EXPECT_PIXEL(pixelAt(c, 50, 10), kBlue);
+    EXPECT_PIXEL(pixelAtPoint(c, 50, 90), kRed);
+    EXPECT_PIXEL(pixelAtPoint(c, 50, 10), kBlue);
 
     // A wide image kept in proportion sits in the middle band.
     auto wide = makeImage(4, 2, [](size_t, size_t) { return kGreen; });
     layer->setContents(wide);
     layer->setContentsGravity(kCAGravityResizeAspect);
     auto aspect = render(root, 100, 100);
-    EXPECT_PIXEL(pixelAt(aspect, 50, 50), kGreen);
-    EXPECT_PIXEL(pixelAt(aspect, 50, 20), kClear);
-    EXPECT_PIXEL(pixelAt(aspect, 50, 80), kClear);
+    EXPECT_PIXEL(pixelAtPoint(aspect, 50, 50), kGreen);
+    EXPECT_PIXEL(pixelAtPoint(aspect, 50, 20), kClear);
+    EXPECT_PIXEL(pixelAtPoint(aspect, 50, 80), kClear);
     // Centred at its own size: 4 x 4 pixels at scale 2 is 2 x 2 points.
     layer->setContents(makeImage(4, 4, [](size_t, size_t) { return kGreen; }));
     layer->setContentsGravity(kCAGravityCenter);
     layer->setContentsScale(2);
     auto centred = render(root, 100, 100);
-    EXPECT_PIXEL(pixelAt(centred, 49, 49), kGreen);
-    EXPECT_PIXEL(pixelAt(centred, 50, 50), kGreen);
-    EXPECT_PIXEL(pixelAt(centred, 52, 50), kClear);
-    EXPECT_PIXEL(pixelAt(centred, 50, 47), kClear);
+    EXPECT_PIXEL(pixelAtPoint(centred, 49, 49), kGreen);
+    EXPECT_PIXEL(pixelAtPoint(centred, 50, 50), kGreen);
+    EXPECT_PIXEL(pixelAtPoint(centred, 52, 50), kClear);
+    EXPECT_PIXEL(pixelAtPoint(centred, 50, 47), kClear);
 }
 
 TEST_F(Rendering, NSImageContents)
@@ -143,7 +143,7 @@ TEST_F(Rendering, NSImageContents)
     root->addSublayer(layer);
     EXPECT_TRUE(layer->contentsImage());
     auto c = render(root, 30, 30);
-    EXPECT_PIXEL(pixelAt(c, 15, 15), kBlue);
+    EXPECT_PIXEL(pixelAtPoint(c, 15, 15), kBlue);
 }
 
 TEST_F(Rendering, TransformsOfTheAffineKindDrawStraightThrough)
@@ -154,12 +154,12 @@ TEST_F(Rendering, TransformsOfTheAffineKindDrawStraightThrough)
     bar->setTransform(CATransform3DMakeRotation(M_PI / 2, 0, 0, 1));
     root->addSublayer(bar);
     auto c = render(root, 40, 40);
-    EXPECT_PIXEL(pixelAt(c, 20, 28), kRed);
-    EXPECT_PIXEL(pixelAt(c, 12, 20), kClear);
+    EXPECT_PIXEL(pixelAtPoint(c, 20, 28), kRed);
+    EXPECT_PIXEL(pixelAtPoint(c, 12, 20), kClear);
     // A translation in z under no perspective changes nothing on screen.
     bar->setTransform(CATransform3DMakeTranslation(0, 0, 50));
     auto moved = render(root, 40, 40);
-    EXPECT_PIXEL(pixelAt(moved, 12, 20), kRed);
+    EXPECT_PIXEL(pixelAtPoint(moved, 12, 20), kRed);
 }
 
 TEST_F(Rendering, ShadowsFallBelowAndBlur)
@@ -171,17 +171,17 @@ TEST_F(Rendering, ShadowsFallBelowAndBlur)
     card->setShadowOffset({ 10, -10 });
     root->addSublayer(card);
     auto sharp = render(root, 100, 100);
-    EXPECT_PIXEL(pixelAt(sharp, 75, 25), kBlack);
-    EXPECT_PIXEL(pixelAt(sharp, 50, 50), kRed) << "the layer covers its own shadow";
-    EXPECT_PIXEL(pixelAt(sharp, 35, 75), kClear);
-    EXPECT_PIXEL(pixelAt(sharp, 82, 40), kClear);
+    EXPECT_PIXEL(pixelAtPoint(sharp, 75, 25), kBlack);
+    EXPECT_PIXEL(pixelAtPoint(sharp, 50, 50), kRed) << "the layer covers its own shadow";
+    EXPECT_PIXEL(pixelAtPoint(sharp, 35, 75), kClear);
+    EXPECT_PIXEL(pixelAtPoint(sharp, 82, 40), kClear);
 
     card->setShadowRadius(8);
     auto soft = render(root, 100, 100);
-    int edge = pixelAt(soft, 80, 40).a;
+    int edge = pixelAtPoint(soft, 80, 40).a;
     EXPECT_GT(edge, 60);
     EXPECT_LT(edge, 200);
-    EXPECT_GT(pixelAt(soft, 84, 40).a, 0) << "the blur spreads past the sharp edge";
+    EXPECT_GT(pixelAtPoint(soft, 84, 40).a, 0) << "the blur spreads past the sharp edge";
 
     // A path casts the shadow instead: a circle leaves the corners clear.
     card->setShadowRadius(0);
@@ -189,8 +189,8 @@ TEST_F(Rendering, ShadowsFallBelowAndBlur)
     card->setBackgroundColor(nullptr);
     card->setShadowPath(CGPathCreateWithEllipseInRect({ 0, 0, 40, 40 }));
     auto path = render(root, 100, 100);
-    EXPECT_PIXEL(pixelAt(path, 50, 50), kBlack);
-    EXPECT_PIXEL(pixelAt(path, 31, 31), kClear);
+    EXPECT_PIXEL(pixelAtPoint(path, 50, 50), kBlack);
+    EXPECT_PIXEL(pixelAtPoint(path, 31, 31), kClear);
 }
 
 TEST_F(Rendering, AMaskLimitsTheLayerToItsAlpha)
@@ -201,8 +201,8 @@ TEST_F(Rendering, AMaskLimitsTheLayerToItsAlpha)
     card->setMask(mask);
     root->addSublayer(card);
     auto c = render(root, 100, 100);
-    EXPECT_PIXEL(pixelAt(c, 25, 50), kRed);
-    EXPECT_PIXEL(pixelAt(c, 75, 50), kClear);
+    EXPECT_PIXEL(pixelAtPoint(c, 25, 50), kRed);
+    EXPECT_PIXEL(pixelAtPoint(c, 75, 50), kClear);
 
     // An image mask: the image's alpha counts, not its colours.
     auto halfTransparent = makeImage(2, 1, [](size_t x, size_t) { return x == 0 ? kGreen : RGBA { 0, 0, 0, 0 }; });
@@ -211,8 +211,8 @@ TEST_F(Rendering, AMaskLimitsTheLayerToItsAlpha)
     imageMask->setContents(halfTransparent);
     card->setMask(imageMask);
     auto masked = render(root, 100, 100);
-    EXPECT_PIXEL(pixelAt(masked, 10, 50), kRed);
-    EXPECT_PIXEL(pixelAt(masked, 90, 50), kClear);
+    EXPECT_PIXEL(pixelAtPoint(masked, 10, 50), kRed);
+    EXPECT_PIXEL(pixelAtPoint(masked, 90, 50), kClear);
 }
 
 TEST_F(Rendering, HiddenAndTransparentLayersDrawNothing)
@@ -221,10 +221,10 @@ TEST_F(Rendering, HiddenAndTransparentLayersDrawNothing)
     auto a = solidLayer({ 0, 0, 10, 10 }, kRed);
     root->addSublayer(a);
     a->setHidden(true);
-    EXPECT_PIXEL(pixelAt(render(root, 10, 10), 5, 5), kClear);
+    EXPECT_PIXEL(pixelAtPoint(render(root, 10, 10), 5, 5), kClear);
     a->setHidden(false);
     a->setOpacity(0);
-    EXPECT_PIXEL(pixelAt(render(root, 10, 10), 5, 5), kClear);
+    EXPECT_PIXEL(pixelAtPoint(render(root, 10, 10), 5, 5), kClear);
 }
 
 TEST_F(Rendering, SiblingsDrawBackToFrontByZPosition)
@@ -234,9 +234,9 @@ TEST_F(Rendering, SiblingsDrawBackToFrontByZPosition)
     auto second = solidLayer({ 0, 0, 20, 20 }, kBlue);
     root->addSublayer(first);
     root->addSublayer(second);
-    EXPECT_PIXEL(pixelAt(render(root, 20, 20), 10, 10), kBlue);
+    EXPECT_PIXEL(pixelAtPoint(render(root, 20, 20), 10, 10), kBlue);
     first->setZPosition(1);
-    EXPECT_PIXEL(pixelAt(render(root, 20, 20), 10, 10), kRed);
+    EXPECT_PIXEL(pixelAtPoint(render(root, 20, 20), 10, 10), kRed);
 }
 
 TEST_F(Rendering, DelegatesDrawWhenTheLayerNeedsDisplay)
@@ -259,15 +259,15 @@ TEST_F(Rendering, DelegatesDrawWhenTheLayerNeedsDisplay)
     root->addSublayer(layer);
     auto before = render(root, 20, 20);
     EXPECT_EQ(painter.draws, 0);
-    EXPECT_PIXEL(pixelAt(before, 5, 5), kClear);
+    EXPECT_PIXEL(pixelAtPoint(before, 5, 5), kClear);
 
     layer->setContentsScale(2);
     ASSERT_TRUE(layer->needsDisplay());
     auto after = render(root, 20, 20);
     EXPECT_EQ(painter.draws, 1);
     EXPECT_EQ(painter.ctm.a, 2);
-    EXPECT_PIXEL(pixelAt(after, 5, 5), kGreen);
-    EXPECT_PIXEL(pixelAt(after, 15, 15), kClear);
+    EXPECT_PIXEL(pixelAtPoint(after, 5, 5), kGreen);
+    EXPECT_PIXEL(pixelAtPoint(after, 15, 15), kClear);
     auto backing = layer->contentsImage();
     ASSERT_TRUE(backing);
     EXPECT_EQ(backing->width(), 40u);
@@ -290,9 +290,9 @@ TEST_F(Rendering, AnimationsShowTheirPresentationValues)
     a->setDuration(1);
     layer->addAnimation(a, "fade");
     runFor(0.5);
-    EXPECT_PIXEL(pixelAt(render(root, 10, 10), 5, 5), (RGBA { 128, 128, 255, 255 }));
+    EXPECT_PIXEL(pixelAtPoint(render(root, 10, 10), 5, 5), (RGBA { 128, 128, 255, 255 }));
     runFor(1);
-    EXPECT_PIXEL(pixelAt(render(root, 10, 10), 5, 5), kBlue);
+    EXPECT_PIXEL(pixelAtPoint(render(root, 10, 10), 5, 5), kBlue);
 }
 
 TEST_F(Rendering, AFadeTransitionDissolvesFromTheOldLook)
@@ -308,11 +308,11 @@ TEST_F(Rendering, AFadeTransitionDissolvesFromTheOldLook)
     CATransaction::setDisableActions(true);
     layer->setBackgroundColor(color(kBlue));
     CATransaction::commit();
-    EXPECT_PIXEL(pixelAt(render(root, 10, 10), 5, 5), kRed);
+    EXPECT_PIXEL(pixelAtPoint(render(root, 10, 10), 5, 5), kRed);
     runFor(0.5);
-    EXPECT_PIXEL(pixelAt(render(root, 10, 10), 5, 5), (RGBA { 128, 0, 128, 255 }));
+    EXPECT_PIXEL(pixelAtPoint(render(root, 10, 10), 5, 5), (RGBA { 128, 0, 128, 255 }));
     runFor(0.6);
-    EXPECT_PIXEL(pixelAt(render(root, 10, 10), 5, 5), kBlue);
+    EXPECT_PIXEL(pixelAtPoint(render(root, 10, 10), 5, 5), kBlue);
     EXPECT_FALSE(layer->hasAnimations());
 }
 
@@ -324,6 +324,6 @@ TEST_F(Rendering, TheContextsTransformAndAlphaApply)
     CGContextScaleCTM(context, 2, 2);
     CGContextSetAlpha(context, 0.5);
     root->renderInContext(context);
-    EXPECT_PIXEL(pixelAt(context, 30, 30), (RGBA { 128, 0, 0, 128 }));
-    EXPECT_PIXEL(pixelAt(context, 15, 30), kClear);
+    EXPECT_PIXEL(pixelAtPoint(context, 30, 30), (RGBA { 128, 0, 0, 128 }));
+    EXPECT_PIXEL(pixelAtPoint(context, 15, 30), kClear);
 }

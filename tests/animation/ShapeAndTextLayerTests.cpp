@@ -24,7 +24,7 @@ Coverage coverage(const CGContextRef& c, int x0, int y0, int x1, int y1)
     Coverage k;
     for (int y = y0; y < y1; ++y) {
         for (int x = x0; x < x1; ++x) {
-            RGBA p = pixelAt(c, x, y);
+            RGBA p = pixelAtPoint(c, x, y);
             if (p.a == 0)
                 continue;
             ++k.count;
@@ -53,10 +53,10 @@ TEST_F(ShapeLayers, FillThenStrokeThePath)
     shape->setLineWidth(4);
     root->addSublayer(shape);
     auto c = render(root, 60, 60);
-    EXPECT_PIXEL(pixelAt(c, 30, 30), kRed);
-    EXPECT_PIXEL(pixelAt(c, 10, 30), kBlue);
-    EXPECT_PIXEL(pixelAt(c, 8, 30), kBlue) << "the stroke straddles the path";
-    EXPECT_PIXEL(pixelAt(c, 5, 30), kClear);
+    EXPECT_PIXEL(pixelAtPoint(c, 30, 30), kRed);
+    EXPECT_PIXEL(pixelAtPoint(c, 10, 30), kBlue);
+    EXPECT_PIXEL(pixelAtPoint(c, 8, 30), kBlue) << "the stroke straddles the path";
+    EXPECT_PIXEL(pixelAtPoint(c, 5, 30), kClear);
 
     // Even-odd leaves the inner rectangle open; without a fill only the
     // stroke shows.
@@ -67,15 +67,15 @@ TEST_F(ShapeLayers, FillThenStrokeThePath)
     shape->setStrokeColor(nullptr);
     shape->setFillRule(kCAFillRuleEvenOdd);
     auto holed = render(root, 60, 60);
-    EXPECT_PIXEL(pixelAt(holed, 15, 30), kRed);
-    EXPECT_PIXEL(pixelAt(holed, 30, 30), kClear);
+    EXPECT_PIXEL(pixelAtPoint(holed, 15, 30), kRed);
+    EXPECT_PIXEL(pixelAtPoint(holed, 30, 30), kClear);
     shape->setFillRule(kCAFillRuleNonZero);
-    EXPECT_PIXEL(pixelAt(render(root, 60, 60), 30, 30), kRed);
+    EXPECT_PIXEL(pixelAtPoint(render(root, 60, 60), 30, 30), kRed);
     shape->setFillColor(nullptr);
     shape->setStrokeColor(color(kGreen));
     auto outline = render(root, 60, 60);
-    EXPECT_PIXEL(pixelAt(outline, 15, 30), kClear);
-    EXPECT_PIXEL(pixelAt(outline, 10, 30), (RGBA { 0, 255, 0, 255 }));
+    EXPECT_PIXEL(pixelAtPoint(outline, 15, 30), kClear);
+    EXPECT_PIXEL(pixelAtPoint(outline, 10, 30), (RGBA { 0, 255, 0, 255 }));
 }
 
 TEST_F(ShapeLayers, AnImageMaskShowsTheBackgroundAsASilhouette)
@@ -93,9 +93,9 @@ TEST_F(ShapeLayers, AnImageMaskShowsTheBackgroundAsASilhouette)
     imageLayer->setMask(mask);
     root->addSublayer(imageLayer);
     auto c = render(root, 80, 40);
-    EXPECT_PIXEL(pixelAt(c, 25, 20), kGreen);
-    EXPECT_PIXEL(pixelAt(c, 35, 20), kClear);
-    EXPECT_PIXEL(pixelAt(c, 10, 20), kClear);
+    EXPECT_PIXEL(pixelAtPoint(c, 25, 20), kGreen);
+    EXPECT_PIXEL(pixelAtPoint(c, 35, 20), kClear);
+    EXPECT_PIXEL(pixelAtPoint(c, 10, 20), kClear);
 }
 
 TEST_F(ShapeLayers, ColoursAnimate)
@@ -160,7 +160,7 @@ TEST_F(TextLayers, TextIsDrawnInTheForegroundColourInsideTheBounds)
     int lit = 0;
     for (int y = 0; y < 60; ++y) {
         for (int x = 0; x < 120; ++x) {
-            RGBA p = pixelAt(c, x, y);
+            RGBA p = pixelAtPoint(c, x, y);
             bool inFrame = CGRectContainsPoint(f, { x + 0.5, y + 0.5 });
             if (!inFrame) {
                 EXPECT_EQ(p.r + p.g + p.b, 0) << x << ", " << y;

@@ -1,6 +1,8 @@
 // Helpers shared by the interface-platform tests.
 #pragma once
 
+#include "support/Pixels.h"
+
 #include <appkit/NSApplication.h>
 #include <appkit/NSView.h>
 #include <appkit/NSWindow.h>
@@ -49,25 +51,6 @@ private:
     Ref<NSColor> m_color;
     bool m_flipped;
 };
-
-struct Pixel {
-    int r, g, b, a;
-    bool operator==(const Pixel&) const = default;
-};
-
-// The pixel at (x, y) counted from the image's top-left corner.
-inline Pixel pixelAt(const DesktopImage& image, int x, int y)
-{
-    if (x < 0 || y < 0 || x >= image.width || y >= image.height)
-        return { -1, -1, -1, -1 };
-    const uint8_t* p = image.rgba.data() + (static_cast<size_t>(y) * image.width + x) * 4;
-    return { p[0], p[1], p[2], p[3] };
-}
-
-inline std::ostream& operator<<(std::ostream& os, const Pixel& p)
-{
-    return os << "(" << p.r << ", " << p.g << ", " << p.b << ", " << p.a << ")";
-}
 
 inline Ref<NSWindow> makeWindow(CGRect frame, NSWindowStyleMask style = NSWindowStyleMaskTitled)
 {

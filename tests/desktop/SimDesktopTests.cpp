@@ -1,3 +1,5 @@
+#include <support/Pixels.h>
+
 #include <desktop/sim/SimDesktop.h>
 
 #include <gtest/gtest.h>
@@ -181,10 +183,7 @@ TEST(SimDesktop, ScreenshotShowsWindowsOverTheDesktop)
     auto shot = d->screenshot();
     ASSERT_EQ(shot.width, 1440);
     ASSERT_EQ(shot.height, 900);
-    auto pixel = [&](int x, int y) {
-        const uint8_t* p = &shot.rgba[(static_cast<size_t>(y) * shot.width + x) * 4];
-        return std::array<int, 4> { p[0], p[1], p[2], p[3] };
-    };
+    auto pixel = [&](int x, int y) { return pixelAt(shot, x, y); };
     // The title bar of window 20 (front) is light grey; far away is the
     // desktop's background.
     auto bar = pixel(300, 100);

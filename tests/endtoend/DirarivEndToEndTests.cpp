@@ -1,10 +1,10 @@
 // The scripting layer end to end: dirariv hosts it on the simulated desktop,
 // a configuration binds a key that shows a panel and stores a value, the
 // session types the key, checks the panel and the store, edits the
-// configuration and checks the reload.
+// configuration and checks that the change alone loads it again.
 #include "support/TemporaryDirectory.h"
 
-#include <app/DirarivCommand.h>
+#include <command/DirarivCommand.h>
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 
 #include <app/AppController.h>
 #include <app/AppDelegate.h>
-#include <app/QuorvexSession.h>
+#include <command/QuorvexSession.h>
 #include <appkit/NSApplication.h>
 #include <foundation/NSUserDefaults.h>
 #include <model/EBEventful.h>

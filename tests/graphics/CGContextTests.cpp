@@ -88,7 +88,7 @@ TEST(CGContext, CallerMemoryIsUpToDateAfterEveryOperation)
     CGContextFillRect(c, CGRectMake(0, 0, 1, 1));
     EXPECT_EQ(memory[4], 255);
     auto image = CGBitmapContextCreateImage(c);
-    EXPECT_EQ(pixelOf(image, 1, 0), (RGBA { 255, 0, 0, 255 }));
+    EXPECT_EQ(pixelAt(image, 1, 0), (RGBA { 255, 0, 0, 255 }));
 }
 
 TEST(CGContext, TransformsComposeLikeThePlatform)
@@ -195,8 +195,8 @@ TEST(CGContext, ImageSnapshotsDoNotChangeWithLaterDrawing)
     CGContextSetRGBFillColor(c, 1, 1, 1, 1);
     CGContextFillRect(c, CGRectMake(0, 0, 2, 2));
     auto after = CGBitmapContextCreateImage(c);
-    EXPECT_EQ(pixelOf(before, 0, 0), (RGBA { 0, 0, 0, 0 }));
-    EXPECT_EQ(pixelOf(after, 0, 0), (RGBA { 255, 255, 255, 255 }));
+    EXPECT_EQ(pixelAt(before, 0, 0), (RGBA { 0, 0, 0, 0 }));
+    EXPECT_EQ(pixelAt(after, 0, 0), (RGBA { 255, 255, 255, 255 }));
     EXPECT_EQ(CGImageGetBitsPerPixel(after), 32u);
     EXPECT_EQ(CGImageGetAlphaInfo(after), kCGImageAlphaPremultipliedLast);
     EXPECT_EQ(CGImageGetBytesPerRow(after), 8u);

@@ -102,8 +102,8 @@ TEST(CGImage, SubImagesCopyTheirRows)
     auto part = CGImageCreateWithImageInRect(image, CGRectMake(1, 1, 5, 5));
     ASSERT_TRUE(part);
     EXPECT_EQ(CGImageGetWidth(part), 2u);
-    EXPECT_EQ(pixelOf(part, 0, 0), (RGBA { 10, 10, 0, 255 }));
-    EXPECT_EQ(pixelOf(part, 1, 1), (RGBA { 20, 20, 0, 255 }));
+    EXPECT_EQ(pixelAt(part, 0, 0), (RGBA { 10, 10, 0, 255 }));
+    EXPECT_EQ(pixelAt(part, 1, 1), (RGBA { 20, 20, 0, 255 }));
     EXPECT_FALSE(CGImageCreateWithImageInRect(image, CGRectMake(5, 5, 1, 1)));
 }
 

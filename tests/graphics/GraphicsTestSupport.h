@@ -1,32 +1,16 @@
 // Small helpers for pixel tests: contexts of a known layout and pixel reads.
 #pragma once
 
+#include "support/Pixels.h"
+
 #include <graphics/Graphics.h>
 
-#include <array>
 #include <cstdint>
-
-using RGBA = std::array<int, 4>;
 
 // An RGBA (premultiplied, alpha last) context that owns its memory.
 inline CGContextRef makeRGBAContext(size_t w, size_t h)
 {
     return CGBitmapContextCreate(nullptr, w, h, 8, w * 4, CGColorSpaceCreateDeviceRGB(), kCGImageAlphaPremultipliedLast);
-}
-
-// The bytes of the pixel at column x, row y counted from the top.
-inline RGBA pixelAt(const CGContextRef& c, size_t x, size_t yFromTop)
-{
-    auto* data = static_cast<const uint8_t*>(CGBitmapContextGetData(c));
-    const uint8_t* p = data + yFromTop * CGBitmapContextGetBytesPerRow(c) + x * 4;
-    return { p[0], p[1], p[2], p[3] };
-}
-
-inline RGBA pixelOf(const CGImageRef& image, size_t x, size_t yFromTop)
-{
-    const auto& bytes = image->dataProvider()->bytes();
-    const uint8_t* p = bytes.data() + yFromTop * image->bytesPerRow() + x * (image->bitsPerPixel() / 8);
-    return { p[0], p[1], p[2], p[3] };
 }
 
 // An RGBA image filled by a function of (x, y from the top).

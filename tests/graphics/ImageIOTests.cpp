@@ -24,8 +24,8 @@ TEST(ImageIO, PNGRoundTripKeepsPixels)
     EXPECT_EQ(CGImageGetWidth(decoded), 5u);
     EXPECT_EQ(CGImageGetHeight(decoded), 3u);
     EXPECT_EQ(CGImageGetAlphaInfo(decoded), kCGImageAlphaLast);
-    EXPECT_EQ(pixelOf(decoded, 3, 2), (RGBA { 150, 200, 7, 255 }));
-    EXPECT_EQ(pixelOf(decoded, 4, 1)[3], 0);
+    EXPECT_EQ(pixelAt(decoded, 3, 2), (RGBA { 150, 200, 7, 255 }));
+    EXPECT_EQ(pixelAt(decoded, 4, 1)[3], 0);
     EXPECT_FALSE(CGImageSourceCreateImageAtIndex(source, 1));
 }
 

@@ -65,7 +65,7 @@ TEST(NSBitmapImageRep, DrawingThroughAContextReachesTheRGBABytes)
     rep->bitmapData()[4 * 3 + 1] = 255;
     rep->bitmapData()[4 * 3 + 3] = 255;
     auto cg = rep->CGImage();
-    EXPECT_EQ(pixelOf(cg, 1, 1), (RGBA { 0, 255, 0, 255 }));
+    EXPECT_EQ(pixelAt(cg, 1, 1), (RGBA { 0, 255, 0, 255 }));
     EXPECT_EQ(CGImageGetAlphaInfo(cg), kCGImageAlphaPremultipliedLast);
 }
 

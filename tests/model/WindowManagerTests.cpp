@@ -2,6 +2,8 @@
 
 #include <appkit/NSWindow.h>
 #include <model/EBEventful.h>
+#include <foundation/Log.h>
+#include <model/SWApplication.h>
 #include <model/WindowManager.h>
 
 #include <thread>
@@ -232,6 +234,93 @@ TEST_F(WindowManagerTest, AWindowDestroyedJustAfterItWasCreatedIsNotListed)
     world.advance(1);
     auto all = ids(model->allWindows());
     EXPECT_EQ(std::find(all.begin(), all.end(), brief), all.end());
+}
+
+TEST_F(WindowManagerTest, AWindowIsListedWhenItsTitleArrives)
+{
+    auto model = startedModel();
+    auto listed = [&](CGWindowID number) {
+        auto all = ids(model->allWindows());
+        auto shown = ids(model->windows());
+        return std::count(all.begin(), all.end(), number) == 1 && std::count(shown.begin(), shown.end(), number) == 1;
+    };
+    // One untitled at start-up, one opened untitled later.
+    DesktopWindow untitled = window(2, "");
+    untitled.title = std::nullopt;
+    CGWindowID later = world.desktop().openWindow(untitled);
+    world.settle();
+    ASSERT_FALSE(listed(14));
+    ASSERT_FALSE(listed(later));
+    world.desktop().setWindowTitle(14, std::string("now titled"));
+    world.desktop().setWindowTitle(later, std::string("later titled"));
+    world.settle();
+    EXPECT_TRUE(listed(14));
+    EXPECT_TRUE(listed(later));
+    // Once listed it is followed like any other window, and further title
+    // changes add nothing.
+    world.desktop().setWindowTitle(later, std::string("renamed"));
+    world.settle();
+    EXPECT_TRUE(listed(later));
+    world.desktop().closeWindow(later);
+    world.settle();
+    EXPECT_FALSE(listed(later));
+
+    // A window closed before it got a title leaves no observation behind.
+    auto owner = model->storedApplicationWithProcessIdentifier(2);
+    size_t observed = owner->observedElementCount();
+    CGWindowID brief = world.desktop().openWindow(untitled);
+    world.settle();
+    EXPECT_EQ(owner->observedElementCount(), observed + 1);
+    world.desktop().closeWindow(brief);
+    world.settle();
+    EXPECT_EQ(owner->observedElementCount(), observed);
+}
+
+TEST_F(WindowManagerTest, AnApplicationThatDoesNotAnswerAtStartUpIsLoggedAndTakenInWhenItAnswers)
+{
+    LogCapture log;
+    world.desktop().setApplicationHung(2, true);
+    auto model = startedModel();
+    auto all = [&] { return ids(model->allWindows()); };
+    auto now = all();
+    EXPECT_EQ(std::count(now.begin(), now.end(), 20u), 0);
+    EXPECT_EQ(log.count("(pid 2) does not answer"), 1u);
+
+    world.desktop().setApplicationHung(2, false);
+    CGWindowID early = world.desktop().openWindow(window(2, "early"));
+    world.settle();
+    world.desktop().activateApplication(2, false);
+    world.settle();
+    world.advance(WindowManager::kActivationRescanDelay);
+    now = all();
+    EXPECT_EQ(std::count(now.begin(), now.end(), 20u), 1);
+    EXPECT_EQ(std::count(now.begin(), now.end(), early), 1);
+    EXPECT_EQ(log.count("(pid 2) answers now"), 1u);
+    // Its window notices reach the model from now on, with no activation.
+    CGWindowID fresh = world.desktop().openWindow(window(2, "fresh"));
+    world.settle();
+    now = all();
+    EXPECT_EQ(std::count(now.begin(), now.end(), fresh), 1);
+    // Further rescans log nothing more.
+    world.desktop().activateApplication(2, false);
+    world.settle();
+    world.advance(WindowManager::kActivationRescanDelay);
+    EXPECT_EQ(log.count("(pid 2)"), 2u);
+}
+
+TEST_F(WindowManagerTest, AWindowWhoseElementVanishedLeavesTheListsAtTheNextFilter)
+{
+    auto model = startedModel();
+    world.desktop().vanishWindowElement(20);
+    for (auto type : { WindowFilterAll, WindowFilterOnScreen }) {
+        model->setFilterType(type);
+        auto all = ids(model->allWindows());
+        auto shown = ids(model->windows());
+        EXPECT_EQ(std::count(all.begin(), all.end(), 20u), 0) << type;
+        EXPECT_EQ(std::count(shown.begin(), shown.end(), 20u), 0) << type;
+    }
+    auto shown = ids(model->windows());
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), 10u), 1) << "the other windows stay";
 }
 
 TEST_F(WindowManagerTest, QuittingRemovesTheApplicationAndItsWindows)

@@ -2,6 +2,7 @@
 
 #include <scripting/DRContext.h>
 #include <scripting/DRKeyHandler.h>
+#include <scripting/DROpenAtLoginHelper.h>
 #include <scripting/DRPreferences.h>
 #include <scripting/DRStorage.h>
 
@@ -194,6 +195,83 @@ TEST_F(Host, StorageSurvivesLoadsAndQuitWaitsForItsWrites)
     EXPECT_TRUE(replied);
     auto reread = makeRef<DRStorage>(s.directory.file(".local/share/Dirariv/storage.json"));
     EXPECT_EQ(reread->objectForKey("count"), Value(2));
+}
+
+TEST_F(Host, EditsOfTheLoadedFilesLoadAgainOnceAfterTheBurst)
+{
+    writeFile("lib/part.js", "var part = 1;");
+    start("require('lib/part.js'); var version = 1;");
+    std::string primary = s.directory.file(".dirariv.js");
+    ASSERT_TRUE(host->watcher() && host->watcher()->isWatching());
+    const auto& watched = host->watcher()->paths();
+    for (const auto& path : { primary, s.directory.file("lib/part.js") })
+        EXPECT_NE(std::find(watched.begin(), watched.end(), path), watched.end()) << path;
+    EXPECT_EQ(watched.size(), 4u) << "the two bundle scripts are watched too";
+
+    // Three saves in a burst, the last one as an editor makes it.
+    s.log.clear();
+    writeFile(".dirariv.js", "require('lib/part.js'); var version = 2;");
+    s.world.advance(0.3);
+    writeFile(".dirariv.js", "require('lib/part.js'); var version = 3;");
+    s.world.advance(0.3);
+    writeFile(".dirariv.js.tmp", "require('lib/part.js'); var version = 4;");
+    std::filesystem::rename(s.directory.file(".dirariv.js.tmp"), primary);
+    s.world.advance(0.7);
+    EXPECT_EQ(s.log.count("Context loaded."), 0u) << "the stream gathers for a second, the host waits half a second more";
+    s.world.advance(0.5);
+    EXPECT_EQ(s.log.count("Context loaded."), 1u) << "one load for the whole burst";
+    EXPECT_EQ(eval("version"), "4");
+
+    // The new load watches again, with one watcher: a required file's edit
+    // loads once more.
+    writeFile("lib/part.js", "var part = 2;");
+    s.world.advance(3);
+    EXPECT_EQ(s.log.count("Context loaded."), 2u);
+    EXPECT_EQ(eval("part"), "2");
+
+    // A host that is gone loads nothing.
+    Weak<DRContext> weak = host;
+    host = nullptr;
+    EXPECT_TRUE(weak.expired());
+    writeFile(".dirariv.js", "var version = 5;");
+    s.world.advance(3);
+    EXPECT_EQ(s.log.count("Context loaded."), 2u);
+}
+
+TEST_F(Host, PreferencesHoldWhetherTheApplicationOpensAtLogin)
+{
+    std::string autostart = LSSharedFileListLoginItemsFolder();
+    std::filesystem::create_directories(autostart);
+    // An entry that names a missing program sorts first and is passed over.
+    std::ofstream(autostart + "/0-broken.desktop") << "[Desktop Entry]\nType=Application\nName=Broken\nExec=/no/such/program\n";
+    EXPECT_FALSE(DROpenAtLoginHelper::opensAtLogin());
+    EXPECT_TRUE(s.log.contains("Error: Could not copy resolved URL for session login item " + autostart + "/0-broken.desktop. ("));
+
+    start("Dirariv.set({daemon: true});");
+    EXPECT_FALSE(DRPreferences::sharedPreferences().openAtLogin());
+    ASSERT_EQ(DRPreferences::sharedPreferences().preferences().count("openAtLogin"), 1u) << "every load sets it";
+
+    DROpenAtLoginHelper::setOpensAtLogin(true);
+    DROpenAtLoginHelper::setOpensAtLogin(true);
+    EXPECT_TRUE(DROpenAtLoginHelper::opensAtLogin());
+    EXPECT_EQ(LSSharedFileListCopySnapshot(DROpenAtLoginHelper::sharedFileList(), nullptr).size(), 2u) << "added once";
+    auto item = DROpenAtLoginHelper::fileItem();
+    ASSERT_TRUE(item);
+    CFURLRef resolved;
+    ASSERT_EQ(LSSharedFileListItemResolve(item, 0, &resolved), noErr);
+    EXPECT_TRUE(resolved->isEqual(DROpenAtLoginHelper::applicationURL().get()));
+    host->load();
+    EXPECT_TRUE(DRPreferences::sharedPreferences().openAtLogin());
+    EXPECT_TRUE(DRPreferences::sharedPreferences().isDaemon());
+
+    DROpenAtLoginHelper::setOpensAtLogin(false);
+    EXPECT_FALSE(DROpenAtLoginHelper::opensAtLogin());
+    EXPECT_FALSE(std::filesystem::exists(item->entryPath()));
+    EXPECT_TRUE(std::filesystem::exists(autostart + "/0-broken.desktop")) << "other items stay";
+    DRPreferences::sharedPreferences().reset();
+    EXPECT_FALSE(DRPreferences::sharedPreferences().openAtLogin());
+    EXPECT_FALSE(DRPreferences::sharedPreferences().isDaemon());
+    std::filesystem::remove(autostart + "/0-broken.desktop");
 }
 
 }

@@ -8,7 +8,7 @@
 #include <switcher/SwitchWindowController.h>
 #include <switcher/SwitcherCodes.h>
 #include <switcher/SwitcherLayoutRegistry.h>
-#include <switcher/SwitcherSnapshot.h>
+#include <command/SwitcherSnapshot.h>
 #include <toolkit/FBFlatButton.h>
 
 namespace {

@@ -1,3 +1,5 @@
+#include <appkit/NSBeep.h>
+#include <foundation/Log.h>
 #include "PanelTestSupport.h"
 
 #include <appkit/NSAttributedString.h>
@@ -175,6 +177,45 @@ TEST_F(PanelKeysTest, WClosesTheWindowAndTheIndexThenShowsTheNextOne)
         << "the model dropped the closed window";
     EXPECT_EQ(arrayController->selectionIndex(), 1u);
     EXPECT_EQ(controller->selectedWindow(), next);
+}
+
+TEST_F(PanelKeysTest, ChoosingAWindowThatVanishedDropsItAndKeepsThePanelForAnotherChoice)
+{
+    auto selected = openOnDemoList();
+    auto next = arrangedWindows().at(2);
+    CGWindowID focused = world.desktop().focusedWindow();
+    size_t beeps = NSBeepCount();
+    world.desktop().vanishWindowElement(selected->windowID());
+    LogCapture log;
+    pressKey(kVK_Return);
+    world.settle();
+    EXPECT_TRUE(panelVisible()) << "the panel stays open for another choice";
+    EXPECT_EQ(world.desktop().focusedWindow(), focused);
+    EXPECT_EQ(NSBeepCount(), beeps + 1);
+    EXPECT_TRUE(log.contains("no longer exists"));
+    auto after = arrangedWindows();
+    EXPECT_EQ(std::find(after.begin(), after.end(), selected), after.end());
+    // The next choice works, and releasing the modifier switches to it.
+    arrayController->setSelectionIndex(std::find(after.begin(), after.end(), next) - after.begin());
+    releaseModifiers();
+    world.settle();
+    EXPECT_EQ(world.desktop().focusedWindow(), next->windowID());
+    EXPECT_FALSE(panelVisible());
+}
+
+TEST_F(PanelKeysTest, ReleasingTheModifierOnAVanishedWindowKeepsThePanelOpen)
+{
+    auto selected = openOnDemoList();
+    world.desktop().vanishWindowElement(selected->windowID());
+    LogCapture log;
+    // One release, as the keyboard sends it.
+    world.desktop().setModifierFlags(0);
+    world.settle();
+    EXPECT_EQ(log.count("no longer exists"), 1u);
+    EXPECT_TRUE(panelVisible());
+    auto after = arrangedWindows();
+    EXPECT_EQ(std::find(after.begin(), after.end(), selected), after.end());
+    EXPECT_FALSE(after.empty());
 }
 
 TEST_F(PanelKeysTest, ClosingTheLastEntryLeavesTheSelectionToTheList)

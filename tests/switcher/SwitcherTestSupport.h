@@ -2,6 +2,7 @@
 // directory, desktops with a given number of windows, and rendered pixels.
 #pragma once
 
+#include "support/Pixels.h"
 #include "support/SimWorld.h"
 #include "support/DefaultsSandbox.h"
 #include "support/TemporaryDirectory.h"
@@ -46,24 +47,6 @@ inline Ref<SWWindow> windowRecord(CGWindowID number)
 {
     return SWWindow::windowWithAXElement(makeRef<AXUIElement>(
         DesktopElement { DesktopElement::Kind::Window, static_cast<pid_t>(number + 900), number }));
-}
-
-struct Pixel {
-    int r, g, b, a;
-    bool operator==(const Pixel&) const = default;
-};
-
-inline std::ostream& operator<<(std::ostream& os, const Pixel& p)
-{
-    return os << "(" << p.r << ", " << p.g << ", " << p.b << ", " << p.a << ")";
-}
-
-// The pixel at (x, y) counted from the image's top-left corner.
-inline Pixel pixelAt(const DesktopImage& image, int x, int y)
-{
-    if (x < 0 || y < 0 || x >= image.width || y >= image.height) return { -1, -1, -1, -1 };
-    const uint8_t* p = image.rgba.data() + (static_cast<size_t>(y) * image.width + x) * 4;
-    return { p[0], p[1], p[2], p[3] };
 }
 
 // The pixel of a window's rendered image at a point of its base

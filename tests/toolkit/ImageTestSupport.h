@@ -2,6 +2,8 @@
 // known pixels, and reads of an image's first bitmap (row 0 at the top).
 #pragma once
 
+#include "support/Pixels.h"
+
 #include <graphics/Graphics.h>
 #include <toolkit/TKImageMaker.h>
 
@@ -9,7 +11,6 @@
 #include <functional>
 #include <vector>
 
-using RGBA = std::array<int, 4>;
 
 // An image of w x h pixels, premultiplied RGBA, from a function of (x, y
 // from the top); its point size is the pixel size unless given.

@@ -8,13 +8,11 @@
 
 #include <array>
 
-using RGBA = std::array<int, 4>;
+#include "support/Pixels.h"
 
 static RGBA pixel(const Ref<NSImage>& image, long x, long yFromTop)
 {
-    auto rep = dynamicRef<NSBitmapImageRep>(image->representations().at(0));
-    const unsigned char* p = rep->bitmapData() + yFromTop * rep->bytesPerRow() + x * 4;
-    return { p[0], p[1], p[2], p[3] };
+    return pixelAt(dynamicRef<NSBitmapImageRep>(image->representations().at(0)), x, yFromTop);
 }
 
 static Ref<NSImage> solid(long w, long h, RGBA c, CGSize size = CGSizeZero)

@@ -1,3 +1,4 @@
+#include <support/Pixels.h>
 #include <support/SimWorld.h>
 
 #include <appkit/NSApplication.h>
@@ -47,8 +48,8 @@ Ink inkIn(const DesktopImage& image, int x0, int y0, int x1, int y1)
     for (int x = x0; x < x1; ++x) {
         bool inked = false;
         for (int y = y0; y < y1; ++y) {
-            const uint8_t* p = image.rgba.data() + (static_cast<size_t>(y) * image.width + x) * 4;
-            int level = (p[0] + p[1] + p[2]) / 3;
+            RGBA p = pixelAt(image, x, y);
+            int level = (p.r + p.g + p.b) / 3;
             ink.darkest = std::min(ink.darkest, level);
             inked = inked || level < 128;
         }
@@ -227,12 +228,12 @@ TEST_F(LabelFixture, TheNearestWillingAncestorPaintsTheBackgroundFirst)
     // The painter filled the label's area with blue (inside the label only:
     // the painter's own bounds, clipped to the label), and the text is drawn
     // over it.
-    const uint8_t* inside = image.rgba.data() + (static_cast<size_t>(100 - 25) * image.width + 215) * 4;
-    EXPECT_EQ(inside[0], 0);
-    EXPECT_EQ(inside[2], 255);
-    const uint8_t* outside = image.rgba.data() + (static_cast<size_t>(100 - 5) * image.width + 5) * 4;
-    EXPECT_EQ(outside[2], 255);
-    EXPECT_EQ(outside[0], 255);
+    RGBA inside = pixelAt(image, 215, 100 - 25);
+    EXPECT_EQ(inside.r, 0);
+    EXPECT_EQ(inside.b, 255);
+    RGBA outside = pixelAt(image, 5, 100 - 5);
+    EXPECT_EQ(outside.b, 255);
+    EXPECT_EQ(outside.r, 255);
 }
 
 TEST_F(LabelFixture, LongTextLosesItsMiddleAndKeepsBothEnds)

@@ -1,6 +1,7 @@
 // The X11 desktop on a private Xvfb session with openbox and test clients
 // of our own: what it lists, the actions it asks of the window manager,
 // captures, and the faults of a real session.
+#include <support/Pixels.h>
 #include <support/SimWorld.h>
 #include <support/X11Session.h>
 
@@ -74,8 +75,8 @@ protected:
 
 uint32_t pixel(const DesktopImage& image, int x, int y)
 {
-    const uint8_t* p = image.rgba.data() + (size_t(y) * image.width + x) * 4;
-    return (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2];
+    RGBA p = pixelAt(image, x, y);
+    return (uint32_t(p.r) << 16) | (uint32_t(p.g) << 8) | uint32_t(p.b);
 }
 
 }

@@ -5,7 +5,7 @@
 #include <support/X11Session.h>
 
 #include <app/AppController.h>
-#include <app/QuorvexSession.h>
+#include <command/QuorvexSession.h>
 #include <desktop/x11/X11Desktop.h>
 #include <foundation/Clock.h>
 #include <foundation/Dispatch.h>

@@ -1,5 +1,5 @@
-// Command+Shift+M greets and stores; Command+Shift+R loads the
-// configuration again after the session has edited this file.
+// Command+Shift+M greets and stores; the session then edits this file,
+// which loads it again.
 var greet = new Key("m", ["cmd", "shift"], function (handler, repeated) {
     var modal = new Modal();
     modal.text = "Hello, version 1";
@@ -7,4 +7,3 @@ var greet = new Key("m", ["cmd", "shift"], function (handler, repeated) {
     Storage.set("greeting", "hello");
     Storage.set("version", 1);
 });
-var reload = new Key("r", ["cmd", "shift"], function () { Dirariv.reload(); });

@@ -1,0 +1,378 @@
+#include "QuorvexCommand.h"
+
+#include <app/AppController.h>
+#include <app/AppDelegate.h>
+#include "QuorvexSession.h"
+
+#include <appkit/NSScreen.h>
+#include <desktop/sim/SimDesktop.h>
+#include <desktop/x11/X11Connection.h>
+#include <desktop/x11/X11Desktop.h>
+#include <foundation/NSUserDefaults.h>
+
+#include <atomic>
+#include <csignal>
+#include <pthread.h>
+#include <thread>
+#include <foundation/Format.h>
+#include <foundation/NSUserDefaults.h>
+#include <model/AccessHelper.h>
+#include <model/DefaultsKeys.h>
+#include <model/NSScreenExtension.h>
+#include <model/SWAccessibilityElement.h>
+#include <model/SWApplication.h>
+#include <model/SWWindow.h>
+#include <model/EBEventful.h>
+#include <model/WindowManager.h>
+#include "SwitcherSnapshot.h"
+#include <graphics/NSBitmapImageRep.h>
+#include <graphics/NSImage.h>
+#include <services/CGWindow.h>
+#include <services/PlatformStartup.h>
+#include <foundation/Dispatch.h>
+#include <foundation/RunLoop.h>
+
+#include <appkit/NSApplication.h>
+#include <appkit/NSWindow.h>
+#include <foundation/Clock.h>
+#include <foundation/NSTimer.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <tuple>
+
+namespace {
+
+std::string rectText(const CGRect& r)
+{
+    if (CGRectIsNull(r))
+        return "(null)";
+    return stringWithFormat("(%g, %g, %g, %g)", r.origin.x, r.origin.y, r.size.width, r.size.height);
+}
+
+void usage(std::ostream& err) { err << "usage: quorvex [--desktop FILE] [--session FILE] [--out DIR]\n       quorvex --x11 [--out DIR]\n"; }
+
+// Answers for a session when no hotkey controller runs (no accessibility).
+class NoPanelHost final : public QuorvexSessionHost {
+public:
+    bool isPanelVisible() override { return false; }
+    std::optional<std::string> selectedTitle() override { return std::nullopt; }
+    size_t shownCount() override { return 0; }
+};
+
+// How long the simulated person looks at the permission window before
+// closing it, when the desktop starts without a permission.
+constexpr double kPermissionWindowLookSeconds = 5;
+
+// A file name from a window's number and title: letters, digits and dashes.
+std::string previewFileName(CGWindowID number, const std::string& title)
+{
+    // The number tells the windows apart; the title only helps a person find
+    // one, so a long one is cut well below the file system's name limit.
+    constexpr size_t kMaxTitlePart = 100;
+    std::string name = std::to_string(number) + "-";
+    const size_t limit = name.size() + kMaxTitlePart;
+    for (unsigned char c : title) {
+        if (name.size() >= limit)
+            break;
+        if (std::isalnum(c))
+            name += static_cast<char>(std::tolower(c));
+        else if (name.back() != '-')
+            name += '-';
+    }
+    while (name.size() > 1 && name.back() == '-')
+        name.pop_back();
+    return name + ".png";
+}
+
+}
+
+void printAccessibilityReport(std::ostream& out)
+{
+    auto screens = NSScreen::screens();
+    out << "Screens (top-left coordinates):\n";
+    for (size_t i = 0; i < screens.size(); ++i) {
+        out << "  screen " << i + 1 << ": frame " << rectText(frameIncludingDockAndMenu(*screens[i])) << ", usable frame "
+            << rectText(frameWithoutDockOrMenu(*screens[i])) << "\n";
+    }
+    out << "Windows (through accessibility):\n";
+    for (const auto& app : SWApplication::runningApplications()) {
+        auto windows = app->windows();
+        if (windows.empty())
+            continue;
+        out << "  " << app->appName().value_or("?") << " (pid " << app->processIdentifier() << ")\n";
+        for (const auto& window : windows) {
+            out << "    #" << window->windowID() << " \"" << window->title().value_or("") << "\" frame "
+                << rectText(window->frame()) << (window->isWindowMinimized() ? ", minimised" : "")
+                << (window->isOnScreen() ? ", on screen" : ", off screen") << "\n";
+        }
+    }
+    out << "Permissions:\n";
+    out << "  Accessibility: " << (AccessHelper::accessibilityGranted() ? "granted" : "not granted") << "\n";
+    out << "  Screen Recording: " << (AccessHelper::recordScreenGranted() ? "granted" : "not granted") << "\n";
+}
+
+void printModelLists(std::ostream& out)
+{
+    auto model = WindowManager::create();
+    RunLoop::main().runUntilIdle();
+    const std::pair<WindowFilterType, const char*> filters[] = {
+        { WindowFilterAll, "all windows" },
+        { WindowFilterOnScreen, "on-screen windows" },
+        { WindowFilterActiveApplication, "windows of the active application" },
+    };
+    for (const auto& [type, name] : filters) {
+        model->setFilterType(type);
+        RunLoop::main().runUntilIdle();
+        auto list = model->windows();
+        std::stable_sort(list.begin(), list.end(), [](const Ref<SWWindow>& a, const Ref<SWWindow>& b) { return a->sortOrder() < b->sortOrder(); });
+        out << "Model, " << name << " (most recent first):\n";
+        for (const auto& window : list) {
+            auto badge = window->hotkeyIndexText().value_or("");
+            out << "  [" << (badge.empty() ? " " : badge) << "] " << window->appName().value_or("?") << ": \""
+                << window->title().value_or("") << "\"\n";
+        }
+    }
+}
+
+bool writePreviews(const std::string& directory, std::ostream& out, std::ostream& err)
+{
+    std::error_code error;
+    std::filesystem::create_directories(directory, error);
+    if (error) {
+        err << "quorvex: cannot create " << directory << ": " << error.message() << "\n";
+        return false;
+    }
+    std::vector<Ref<SWWindow>> windows;
+    for (const auto& app : SWApplication::runningApplications())
+        for (const auto& window : app->windows()) {
+            // Windows off screen start no capture of their own.
+            if (!window->isOnScreen())
+                window->updatePreview();
+            windows.push_back(window);
+        }
+    RunLoop::main().runUntilIdle();
+    size_t written = 0;
+    for (const auto& window : windows) {
+        auto image = window->previewImage();
+        auto rep = image && !image->representations().empty() ? dynamicRef<NSBitmapImageRep>(image->representations().front()) : nullptr;
+        std::string path = directory + "/" + previewFileName(window->windowID(), window->title().value_or(""));
+        if (!rep)
+            continue;
+        if (!CGImageWritePNGFile(rep->CGImage(), path)) {
+            err << "quorvex: cannot write " << path << "\n";
+            return false;
+        }
+        ++written;
+    }
+    out << "Window previews: " << written << " written to " << directory << "\n";
+    return true;
+}
+
+bool writePanelPictures(const std::string& directory, std::ostream& out, std::ostream& err)
+{
+    // The pictures show the panel as the application will run it: settings
+    // that a first launch has not written yet take their first values.
+    SwitcherSettings firstLaunch;
+    for (const auto& [key, value] : AppDelegate::panelFirstLaunchDefaults())
+        if (NSUserDefaults::standardUserDefaults()->objectForKey(key).isNil()) firstLaunch.emplace_back(key, value);
+    auto with = [&firstLaunch](SwitcherSettings settings) {
+        for (const auto& entry : firstLaunch)
+            if (std::none_of(settings.begin(), settings.end(), [&](const auto& s) { return s.first == entry.first; }))
+                settings.push_back(entry);
+        return settings;
+    };
+    const std::pair<SwitcherTheme, const char*> themes[] = {
+        { SwitcherThemeLight, "light" }, { SwitcherThemeDark, "dark" }, { SwitcherThemeUltraDark, "ultra-dark" }
+    };
+    for (const auto& [theme, name] : themes) {
+        std::string path = directory + "/panel-" + name + ".png";
+        std::string error;
+        if (!writeSwitcherSnapshot(with({ { DefaultsKey::ThemeIndex, Value(int64_t(theme)) } }), path, &error)) {
+            err << "quorvex: the " << name << " panel picture: " << error << "\n";
+            return false;
+        }
+        out << "Switcher panel (" << name << " theme): " << path << "\n";
+    }
+    const std::tuple<SwitcherLayout, const char*, const char*> lists[] = {
+        { SwitcherLayoutList, "list", "list" },
+        { SwitcherLayoutListWithoutSecondColumn, "list-one-column", "list without its second column" },
+    };
+    for (const auto& [layout, file, name] : lists) {
+        std::string path = directory + "/panel-" + file + ".png";
+        std::string error;
+        if (!writeSwitcherSnapshot(with({ { DefaultsKey::LayoutType, Value(int64_t(layout)) } }), path, &error)) {
+            err << "quorvex: the " << name << " picture: " << error << "\n";
+            return false;
+        }
+        out << "Switcher panel (" << name << "): " << path << "\n";
+    }
+    return true;
+}
+
+namespace {
+
+// Runs the system on the X11 session of $DISPLAY until a signal (SIGINT,
+// SIGTERM) stops it or the server goes away; exits 1 in that case, with the
+// settings as they were last written.
+int runOnX11(const std::string& outDirectory, std::ostream& out, std::ostream& err)
+{
+    // The signals wait for one thread of ours instead of ending the process
+    // in the middle of a settings write.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+    Clock::setCurrent(std::make_shared<SystemClock>());
+    std::string error;
+    auto desktop = X11Desktop::connect("", &error);
+    if (!desktop) {
+        err << "quorvex: " << error << "\n";
+        return 1;
+    }
+    PlatformInstallDesktop(desktop);
+    out << "X11 display \"" << desktop->connection().displayName() << "\", window manager \""
+        << desktop->connection().windowManagerName() << "\"\n";
+    printAccessibilityReport(out);
+    printModelLists(out);
+    if (!writePreviews(outDirectory + "/previews", out, err))
+        return QuorvexSession::OutputError;
+
+    std::atomic<int> status { 0 };
+    desktop->setServerLostHandler([&status, &err] {
+        RunLoop::main().perform([&status, &err] {
+            err << "quorvex: the connection to the X server was lost; the settings are kept\n";
+            status = 1;
+            RunLoop::main().stop();
+        });
+    });
+    std::thread signalWaiter([&signals] {
+        int signal = 0;
+        sigwait(&signals, &signal);
+        if (signal != SIGUSR1)
+            RunLoop::main().perform([] { RunLoop::main().stop(); });
+    });
+
+    auto delegate = makeRef<AppDelegate>();
+    NSApp().setDelegate(delegate);
+    NSApp().finishLaunching();
+    for (const auto& combination : desktop->grabFailures())
+        err << "quorvex: " << combination << " is held by another program; that hotkey does nothing here\n";
+    out << "Quorvex is running on X11: Super+Tab, Control+Tab and Alt+Tab as set in the preferences (Super stands for "
+           "Command, Alt for Option). Stop it with Control+C.\n"
+        << std::flush;
+    RunLoop::main().run();
+    pthread_kill(signalWaiter.native_handle(), SIGUSR1);
+    signalWaiter.join();
+    NSUserDefaults::standardUserDefaults()->synchronize();
+    dispatchWaitForBackgroundWork();
+    return status;
+}
+
+}
+
+int runQuorvex(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
+{
+    bool x11 = false;
+    std::string desktopFile;
+    std::string sessionFile;
+    std::string outDirectory = "out";
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--desktop") == 0 && i + 1 < argc) {
+            desktopFile = argv[++i];
+        } else if (std::strcmp(argv[i], "--session") == 0 && i + 1 < argc) {
+            sessionFile = argv[++i];
+        } else if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc) {
+            outDirectory = argv[++i];
+        } else if (std::strcmp(argv[i], "--x11") == 0) {
+            x11 = true;
+        } else if (std::strcmp(argv[i], "--help") == 0) {
+            usage(out);
+            return 0;
+        } else {
+            err << "quorvex: unknown argument \"" << argv[i] << "\"\n";
+            usage(err);
+            return QuorvexSession::UsageError;
+        }
+    }
+    if (x11) {
+        if (!desktopFile.empty() || !sessionFile.empty()) {
+            err << "quorvex: --x11 runs on the real session: it takes no --desktop or --session\n";
+            return QuorvexSession::UsageError;
+        }
+        return runOnX11(outDirectory, out, err);
+    }
+    std::ifstream sessionStream;
+    if (!sessionFile.empty()) {
+        std::error_code error;
+        if (std::filesystem::is_directory(sessionFile, error)) {
+            err << "quorvex: " << sessionFile << ": is a folder, not a session file\n";
+            return QuorvexSession::ScriptError;
+        }
+        sessionStream.open(sessionFile);
+        if (!sessionStream) {
+            err << "quorvex: " << sessionFile << ": cannot be read\n";
+            return QuorvexSession::ScriptError;
+        }
+    }
+    std::string error;
+    auto desktop = SimDesktop::fromFile(desktopFile.empty() ? SimDesktop::demoScenarioPath() : desktopFile, &error);
+    if (!desktop) {
+        err << "quorvex: " << error << "\n";
+        return QuorvexSession::ScriptError;
+    }
+    // Time moves only when the session waits, so every run is the same.
+    Clock::setCurrent(std::make_shared<VirtualClock>());
+    PlatformInstallDesktop(desktop);
+    printAccessibilityReport(out);
+    printModelLists(out);
+    if (!writePreviews(outDirectory + "/previews", out, err))
+        return QuorvexSession::OutputError;
+    if (!writePanelPictures(outDirectory, out, err))
+        return QuorvexSession::OutputError;
+
+    auto delegate = makeRef<AppDelegate>();
+    NSApp().setDelegate(delegate);
+    Ref<NSTimer> closePermissionWindow;
+    if (!AccessHelper::allAccessGranted()) {
+        closePermissionWindow = NSTimer::timerWithTimeInterval(kPermissionWindowLookSeconds, false, [&out](NSTimer&) {
+            if (auto window = NSApp().modalWindow()) {
+                out << "The permission window was closed after " << kPermissionWindowLookSeconds << " s.\n";
+                window->performClose(nullptr);
+            }
+        });
+        closePermissionWindow->scheduleIn(RunLoop::main(), NSModalPanelRunLoopMode);
+    }
+    NSApp().finishLaunching();
+    RunLoop::main().runUntilIdle();
+    RunLoop::main().runFor(1);
+    if (auto controller = delegate->appController()) {
+        const auto& names = controller->registeredHotkeyNames();
+        if (names.empty()) {
+            out << "Quorvex is running without hotkeys (none could be registered).\n";
+        } else {
+            std::string list;
+            for (size_t i = 0; i < names.size(); ++i)
+                list += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + names[i];
+            out << "Quorvex is running: the hotkeys are " << list << ".\n";
+        }
+    } else {
+        out << "Quorvex is running without hotkeys (no accessibility permission).\n";
+    }
+
+    NoPanelHost noPanel;
+    std::unique_ptr<AppControllerSessionHost> panelHost;
+    if (delegate->appController())
+        panelHost = std::make_unique<AppControllerSessionHost>(*delegate->appController());
+    QuorvexSessionHost& host = panelHost ? static_cast<QuorvexSessionHost&>(*panelHost) : noPanel;
+    QuorvexSession session(*desktop, host, outDirectory, out, err);
+    auto status = sessionFile.empty() ? session.run(std::cin, "standard input") : session.run(sessionStream, sessionFile);
+    if (status == QuorvexSession::Passed)
+        out << "Session finished.\n";
+    return status;
+}

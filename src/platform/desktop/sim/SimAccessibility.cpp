@@ -1,0 +1,386 @@
+// The simulated desktop's accessibility: elements of applications, windows
+// and their buttons, their attributes and actions, and the faults tests set.
+#include "SimDesktop.h"
+#include "SimElements.h"
+
+#include <foundation/Format.h>
+
+#include <algorithm>
+#include <cmath>
+
+AXError SimDesktop::checkElementLocked(const DesktopElement& e) const
+{
+    if (!m_axTrusted)
+        return kAXErrorAPIDisabled;
+    if (e.kind == DesktopElement::Kind::SystemWide)
+        return kAXErrorSuccess;
+    auto app = m_apps.find(e.pid);
+    if (app == m_apps.end())
+        return kAXErrorInvalidUIElement;
+    if (app->second.app.hung) {
+        log("timeout " + elementText(e));
+        return kAXErrorCannotComplete;
+    }
+    if (app->second.forcedError != kAXErrorSuccess)
+        return app->second.forcedError;
+    if (e.kind == DesktopElement::Kind::Application)
+        return kAXErrorSuccess;
+    auto w = m_windows.find(e.window);
+    if (w == m_windows.end() || w->second.pid != e.pid || m_vanished.count(e.window))
+        return kAXErrorInvalidUIElement;
+    if (e.kind == DesktopElement::Kind::CloseButton && !w->second.hasCloseButton)
+        return kAXErrorInvalidUIElement;
+    if (e.kind == DesktopElement::Kind::ZoomButton && !w->second.hasZoomButton)
+        return kAXErrorInvalidUIElement;
+    if (e.kind == DesktopElement::Kind::MinimizeButton && !w->second.hasMinimizeButton)
+        return kAXErrorInvalidUIElement;
+    return kAXErrorSuccess;
+}
+
+bool SimDesktop::axElementIsValid(const DesktopElement& e) const
+{
+    std::lock_guard lock(m_mutex);
+    if (e.kind == DesktopElement::Kind::SystemWide)
+        return true;
+    if (!m_apps.count(e.pid))
+        return false;
+    if (e.kind == DesktopElement::Kind::Application)
+        return true;
+    auto w = m_windows.find(e.window);
+    return w != m_windows.end() && w->second.pid == e.pid && !m_vanished.count(e.window);
+}
+
+CGRect SimDesktop::buttonFrameLocked(const DesktopWindow& w, DesktopElement::Kind kind) const
+{
+    // The three title-bar buttons, 14 points wide, 20 apart, from the left.
+    int index = kind == DesktopElement::Kind::CloseButton ? 0 : kind == DesktopElement::Kind::MinimizeButton ? 1 : 2;
+    return { { w.frame.origin.x + 7 + 20 * index, w.frame.origin.y + 6 }, { 14, 16 } };
+}
+
+AXError SimDesktop::axCopyAttribute(const DesktopElement& e, const std::string& attribute, DesktopAXValue& value)
+{
+    std::lock_guard lock(m_mutex);
+    log("AXUIElementCopyAttributeValue " + elementText(e) + " " + attribute);
+    value = std::monostate {};
+    if (AXError error = checkElementLocked(e); error != kAXErrorSuccess)
+        return error;
+    switch (e.kind) {
+    case DesktopElement::Kind::SystemWide:
+        if (attribute == "AXRole") {
+            value = std::string("AXSystemWide");
+            return kAXErrorSuccess;
+        }
+        if (attribute == "AXFocusedApplication") {
+            if (!m_frontmost)
+                return kAXErrorNoValue;
+            value = DesktopElement { DesktopElement::Kind::Application, m_frontmost, 0 };
+            return kAXErrorSuccess;
+        }
+        return kAXErrorAttributeUnsupported;
+    case DesktopElement::Kind::Application: {
+        const auto& app = m_apps.at(e.pid).app;
+        if (attribute == "AXRole") {
+            value = std::string("AXApplication");
+        } else if (attribute == "AXTitle") {
+            value = app.name;
+        } else if (attribute == "AXHidden") {
+            value = app.hidden;
+        } else if (attribute == "AXFrontmost") {
+            value = m_frontmost == e.pid;
+        } else if (attribute == "AXWindows") {
+            // Like the platform's, the list holds the windows of the current
+            // space (minimised ones included), not those of other spaces.
+            std::vector<DesktopElement> list;
+            for (CGWindowID n : appWindowsLocked(e.pid)) {
+                const auto& w = m_windows.at(n);
+                if (w.space == 0 || w.space == m_currentSpace)
+                    list.push_back(windowElement(w));
+            }
+            value = list;
+        } else if (attribute == "AXFocusedWindow" || attribute == "AXMainWindow") {
+            auto front = frontWindowOfAppLocked(e.pid);
+            if (!front)
+                return kAXErrorNoValue;
+            value = windowElement(m_windows.at(*front));
+        } else {
+            return kAXErrorAttributeUnsupported;
+        }
+        return kAXErrorSuccess;
+    }
+    case DesktopElement::Kind::Window: {
+        const auto& w = m_windows.at(e.window);
+        if (auto failing = m_failingAttributes.find({ e.window, attribute }); failing != m_failingAttributes.end())
+            return failing->second;
+        if (attribute == "AXRole") {
+            value = w.role;
+        } else if (attribute == "AXSubrole") {
+            if (!w.subrole)
+                return kAXErrorNoValue;
+            value = *w.subrole;
+        } else if (attribute == "AXTitle") {
+            if (!w.title)
+                return kAXErrorNoValue;
+            value = *w.title;
+        } else if (attribute == "AXPosition") {
+            value = w.frame.origin;
+        } else if (attribute == "AXSize") {
+            value = w.frame.size;
+        } else if (attribute == "AXMinimized") {
+            value = w.minimized;
+        } else if (attribute == "AXMain") {
+            value = w.isMain;
+        } else if (attribute == "AXFocused") {
+            auto front = frontWindowOfAppLocked(m_frontmost);
+            value = front && *front == w.number;
+        } else if (attribute == "AXParent") {
+            if (w.role == "AXSheet" && w.layer != 0)
+                return kAXErrorNoValue;
+            value = DesktopElement { DesktopElement::Kind::Application, w.pid, 0 };
+        } else if (attribute == "AXCloseButton" || attribute == "AXZoomButton" || attribute == "AXMinimizeButton") {
+            bool has = attribute == "AXCloseButton" ? w.hasCloseButton : attribute == "AXZoomButton" ? w.hasZoomButton : w.hasMinimizeButton;
+            if (!has)
+                return kAXErrorNoValue;
+            auto kind = attribute == "AXCloseButton" ? DesktopElement::Kind::CloseButton
+                : attribute == "AXZoomButton"        ? DesktopElement::Kind::ZoomButton
+                                                     : DesktopElement::Kind::MinimizeButton;
+            value = DesktopElement { kind, w.pid, w.number };
+        } else {
+            return kAXErrorAttributeUnsupported;
+        }
+        return kAXErrorSuccess;
+    }
+    default: {
+        const auto& w = m_windows.at(e.window);
+        if (attribute == "AXRole") {
+            value = std::string("AXButton");
+        } else if (attribute == "AXSubrole") {
+            value = std::string(e.kind == DesktopElement::Kind::CloseButton ? "AXCloseButton"
+                    : e.kind == DesktopElement::Kind::ZoomButton            ? "AXZoomButton"
+                                                                            : "AXMinimizeButton");
+        } else if (attribute == "AXPosition") {
+            value = buttonFrameLocked(w, e.kind).origin;
+        } else if (attribute == "AXSize") {
+            value = buttonFrameLocked(w, e.kind).size;
+        } else if (attribute == "AXParent") {
+            value = windowElement(w);
+        } else {
+            return kAXErrorAttributeUnsupported;
+        }
+        return kAXErrorSuccess;
+    }
+    }
+}
+
+AXError SimDesktop::axAttributeNames(const DesktopElement& e, std::vector<std::string>& names)
+{
+    std::lock_guard lock(m_mutex);
+    log("AXUIElementCopyAttributeNames " + elementText(e));
+    names.clear();
+    if (AXError error = checkElementLocked(e); error != kAXErrorSuccess)
+        return error;
+    names = desktopAttributeNames(e.kind);
+    return kAXErrorSuccess;
+}
+
+AXError SimDesktop::axIsAttributeSettable(const DesktopElement& e, const std::string& attribute, bool& settable)
+{
+    std::lock_guard lock(m_mutex);
+    log("AXUIElementIsAttributeSettable " + elementText(e) + " " + attribute);
+    settable = false;
+    if (AXError error = checkElementLocked(e); error != kAXErrorSuccess)
+        return error;
+    if (e.kind == DesktopElement::Kind::Application) {
+        settable = attribute == "AXHidden" || attribute == "AXFrontmost";
+        return kAXErrorSuccess;
+    }
+    if (e.kind != DesktopElement::Kind::Window)
+        return kAXErrorSuccess;
+    const auto& w = m_windows.at(e.window);
+    if (attribute == "AXPosition")
+        settable = w.movable;
+    else if (attribute == "AXSize")
+        settable = w.resizable;
+    else if (attribute == "AXMain" || attribute == "AXMinimized" || attribute == "AXFocused")
+        settable = true;
+    else if (attribute != "AXTitle" && attribute != "AXRole" && attribute != "AXSubrole")
+        return kAXErrorAttributeUnsupported;
+    return kAXErrorSuccess;
+}
+
+AXError SimDesktop::axSetAttribute(const DesktopElement& e, const std::string& attribute, const DesktopAXValue& value)
+{
+    std::vector<DesktopEvent> events;
+    AXError result = kAXErrorSuccess;
+    {
+        std::lock_guard lock(m_mutex);
+        log("AXUIElementSetAttributeValue " + elementText(e) + " " + attribute);
+        if (AXError error = checkElementLocked(e); error != kAXErrorSuccess)
+            return error;
+        auto asBool = [&](bool& out) {
+            if (auto b = std::get_if<bool>(&value)) {
+                out = *b;
+                return true;
+            }
+            if (auto i = std::get_if<int64_t>(&value)) {
+                out = *i != 0;
+                return true;
+            }
+            if (auto d = std::get_if<double>(&value)) {
+                out = *d != 0;
+                return true;
+            }
+            return false;
+        };
+        if (e.kind == DesktopElement::Kind::Application) {
+            bool flag;
+            if (!asBool(flag))
+                return kAXErrorIllegalArgument;
+            if (attribute == "AXHidden") {
+                auto& app = m_apps.at(e.pid).app;
+                if (app.hidden != flag) {
+                    app.hidden = flag;
+                    events.push_back({ flag ? DesktopEvent::Kind::ApplicationHidden : DesktopEvent::Kind::ApplicationUnhidden, e.pid });
+                    if (flag)
+                        passFrontmostLocked(e.pid, events);
+                }
+            } else if (attribute == "AXFrontmost") {
+                if (flag)
+                    activateLocked(e.pid, false, events);
+            } else {
+                return kAXErrorAttributeUnsupported;
+            }
+        } else if (e.kind == DesktopElement::Kind::Window) {
+            auto& w = m_windows.at(e.window);
+            if (attribute == "AXPosition") {
+                auto p = std::get_if<CGPoint>(&value);
+                if (!p || !std::isfinite(p->x) || !std::isfinite(p->y))
+                    return kAXErrorIllegalArgument;
+                if (!w.movable)
+                    return kAXErrorAttributeUnsupported;
+                w.frame.origin = *p;
+            } else if (attribute == "AXSize") {
+                auto s = std::get_if<CGSize>(&value);
+                if (!s || !std::isfinite(s->width) || !std::isfinite(s->height) || s->width < 0 || s->height < 0)
+                    return kAXErrorIllegalArgument;
+                if (!w.resizable)
+                    return kAXErrorAttributeUnsupported;
+                w.frame.size = *s;
+            } else if (attribute == "AXMinimized") {
+                bool flag;
+                if (!asBool(flag))
+                    return kAXErrorIllegalArgument;
+                setMinimizedLocked(e.window, flag, events);
+            } else if (attribute == "AXMain" || attribute == "AXFocused") {
+                bool flag;
+                if (!asBool(flag))
+                    return kAXErrorIllegalArgument;
+                if (w.refusesMain || w.minimized)
+                    return kAXErrorCannotComplete;
+                if (flag) {
+                    // The window becomes its application's main window and
+                    // moves in front of the application's other windows.
+                    auto appWindows = appWindowsLocked(w.pid);
+                    std::erase(m_order, w.number);
+                    auto firstOfApp = std::find_if(m_order.begin(), m_order.end(),
+                        [&](CGWindowID n) { return m_windows.at(n).pid == w.pid; });
+                    m_order.insert(firstOfApp, w.number);
+                    for (CGWindowID n : appWindows)
+                        m_windows.at(n).isMain = n == w.number;
+                    w.isMain = true;
+                }
+            } else {
+                return kAXErrorAttributeUnsupported;
+            }
+        } else {
+            return kAXErrorAttributeUnsupported;
+        }
+        (void)result;
+    }
+    emit(events);
+    return kAXErrorSuccess;
+}
+
+CGRect SimDesktop::usableFrameForLocked(const CGRect& frame) const
+{
+    // The usable frame of the screen the window overlaps most.
+    const DesktopScreen* best = nullptr;
+    double bestArea = 0;
+    for (const auto& s : m_screens) {
+        auto i = CGRectIntersection(s.frame, frame);
+        double area = CGRectIsNull(i) ? 0 : i.size.width * i.size.height;
+        if (area > bestArea) {
+            bestArea = area;
+            best = &s;
+        }
+    }
+    if (!best && !m_screens.empty())
+        best = &m_screens.front();
+    return best ? best->visibleFrame : frame;
+}
+
+AXError SimDesktop::axPerformAction(const DesktopElement& e, const std::string& action)
+{
+    std::vector<DesktopEvent> events;
+    {
+        std::lock_guard lock(m_mutex);
+        log("AXUIElementPerformAction " + elementText(e) + " " + action);
+        if (AXError error = checkElementLocked(e); error != kAXErrorSuccess)
+            return error;
+        if (action != "AXPress" && action != "AXRaise")
+            return kAXErrorActionUnsupported;
+        switch (e.kind) {
+        case DesktopElement::Kind::CloseButton:
+            if (action != "AXPress")
+                return kAXErrorActionUnsupported;
+            closeWindowLocked(e.window, events);
+            break;
+        case DesktopElement::Kind::MinimizeButton:
+            if (action != "AXPress")
+                return kAXErrorActionUnsupported;
+            setMinimizedLocked(e.window, true, events);
+            break;
+        case DesktopElement::Kind::ZoomButton: {
+            if (action != "AXPress")
+                return kAXErrorActionUnsupported;
+            auto& w = m_windows.at(e.window);
+            if (w.resizable)
+                w.frame = usableFrameForLocked(w.frame);
+            break;
+        }
+        case DesktopElement::Kind::Window:
+            if (action != "AXRaise")
+                return kAXErrorActionUnsupported;
+            raiseLocked(e.window);
+            break;
+        default:
+            return kAXErrorActionUnsupported;
+        }
+    }
+    emit(events);
+    return kAXErrorSuccess;
+}
+
+AXError SimDesktop::axWindowNumber(const DesktopElement& e, CGWindowID& number)
+{
+    std::lock_guard lock(m_mutex);
+    log("_AXUIElementGetWindow " + elementText(e));
+    number = 0;
+    if (AXError error = checkElementLocked(e); error != kAXErrorSuccess)
+        return error;
+    if (e.kind != DesktopElement::Kind::Window)
+        return kAXErrorIllegalArgument;
+    number = e.window;
+    return kAXErrorSuccess;
+}
+
+AXError SimDesktop::axProcessIdentifier(const DesktopElement& e, pid_t& pid)
+{
+    std::lock_guard lock(m_mutex);
+    pid = 0;
+    if (e.kind == DesktopElement::Kind::SystemWide)
+        return kAXErrorIllegalArgument;
+    // The process id travels with the element, so it can be read even after
+    // the process has gone.
+    pid = e.pid;
+    return kAXErrorSuccess;
+}
