@@ -887,7 +887,7 @@ static void damageChangedLayers(NSView* view, std::vector<Weak<NSView>>& animati
     if (view->layer()) {
         bool running = false;
         if (view->layerChanged(running))
-            view->setNeedsDisplay(true);
+            view->layerDidChange();
         if (running)
             animating.push_back(view->selfRef<NSView>());
     }
@@ -908,7 +908,7 @@ void NSWindow::scheduleAnimationFrame(std::vector<Weak<NSView>> views)
             m_animationFrameScheduled = false;
             for (const auto& weak : views)
                 if (auto view = weak.lock(); view && view->window() == this)
-                    view->setNeedsDisplay(true);
+                    view->layerDidChange();
         },
         { kCFRunLoopCommonModes });
 }
