@@ -28,6 +28,9 @@ NSView::~NSView()
     }
     for (const auto& c : m_constraints)
         c->m_holder = nullptr;
+    // The layer may outlive the view; its changes no longer concern it.
+    if (m_layer && m_layer->delegate() == this)
+        m_layer->setDelegate(nullptr);
 }
 
 // MARK: Geometry
@@ -543,6 +546,8 @@ void NSView::drawSubtree(const CGContextRef& context, CGRect dirty)
     }
     CurrentContextScope scope(context, isFlipped());
     drawLayerForeground(context);
+    if (m_window && layerIsAnimating())
+        m_window->viewPaintedAnimating(this);
 }
 
 void NSView::displayRectIgnoringOpacityInContext(CGRect rect, const CGContextRef& context)

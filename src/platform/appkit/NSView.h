@@ -142,13 +142,12 @@ public:
     // animation group that allows them; explicit ones (addAnimation) run as
     // usual.
     Ref<CAAction> actionForLayer(CALayer&, const std::string& key) override;
-    // Whether the view's layer tree looks different from when the view was
-    // last painted, or is animating (the window then repaints the view).
-    bool layerNeedsRepaint();
-    // Whether the layer tree changed since the view was last painted;
-    // animating tells whether it is animating (then the window paints it
-    // again at the next animation frame).
-    bool layerChanged(bool& animating);
+    // A change anywhere in the view's layer tree marks the view for
+    // display, as setNeedsDisplay does.
+    void layerDidChange(CALayer& layer) override;
+    // Whether an animation of the view's layer tree has not ended yet (the
+    // window then paints the view again at the next animation frame).
+    bool layerIsAnimating() const;
 
     // Tracking areas, kept by the view; the window delivers their events.
     void addTrackingArea(const Ref<NSTrackingArea>& area);
@@ -258,7 +257,6 @@ private:
     std::vector<Ref<NSTrackingArea>> m_trackingAreas;
     std::vector<Ref<NSLayoutConstraint>> m_constraints;
     Ref<CALayer> m_layer;
-    size_t m_layerSignature { 0 };
     long m_tag { 0 };
     std::string m_identifier;
     NSAutoresizingMaskOptions m_autoresizingMask { NSViewNotSizable };

@@ -850,38 +850,29 @@ void NSWindow::layoutIfNeeded()
     }
 }
 
-// Layers change without telling their views, so a layer-backed view is
-// repainted whenever its layer tree differs from the last painting or is
-// animating; painting is what makes a window's content current.
-// Views whose layers animate are painted again at the next animation frame
-// of the clock, not at once, so that a run loop can go idle between frames.
-static void damageChangedLayers(NSView* view, std::vector<Weak<NSView>>& animating)
+// A layer change marks its view for display (NSView::layerDidChange). Views
+// whose layers animate are painted again at the next animation frame of the
+// clock, not at once, so that a run loop can go idle between frames: the
+// paint pass notes every layer-backed view it paints that is animating.
+void NSWindow::viewPaintedAnimating(NSView* view)
 {
-    if (view->isHidden())
-        return;
-    if (view->layer()) {
-        bool running = false;
-        if (view->layerChanged(running))
-            view->setNeedsDisplay(true);
-        if (running)
-            animating.push_back(view->selfRef<NSView>());
-    }
-    for (const auto& sub : view->subviews())
-        damageChangedLayers(sub.get(), animating);
+    if (m_painting)
+        m_animatingViews.push_back(view->selfRef<NSView>());
 }
 
-void NSWindow::scheduleAnimationFrame(std::vector<Weak<NSView>> views)
+// The frame paints every view noted animating since the last frame.
+void NSWindow::scheduleAnimationFrame()
 {
     if (m_animationFrameScheduled)
         return;
     m_animationFrameScheduled = true;
     std::weak_ptr<bool> alive = m_alive;
     RunLoop::main().performAfterDelay(this, "displayAnimationFrame", NSAnimationContext::kFrameInterval,
-        [this, alive, views = std::move(views)] {
+        [this, alive] {
             if (alive.expired())
                 return;
             m_animationFrameScheduled = false;
-            for (const auto& weak : views)
+            for (const auto& weak : std::exchange(m_animatingViews, {}))
                 if (auto view = weak.lock(); view && view->window() == this)
                     view->setNeedsDisplay(true);
         },
@@ -891,12 +882,6 @@ void NSWindow::scheduleAnimationFrame(std::vector<Weak<NSView>> views)
 void NSWindow::displayIfNeeded()
 {
     layoutIfNeeded();
-    if (m_contentView) {
-        std::vector<Weak<NSView>> animating;
-        damageChangedLayers(m_contentView.get(), animating);
-        if (!animating.empty())
-            scheduleAnimationFrame(std::move(animating));
-    }
     int width = static_cast<int>(std::ceil(m_frame.size.width));
     int height = static_cast<int>(std::ceil(m_frame.size.height));
     if (width <= 0 || height <= 0)
@@ -923,9 +908,13 @@ void NSWindow::displayIfNeeded()
             CGContextStateSaver viewSaver(m_backing);
             CGContextConcatCTM(m_backing, m_contentView->transformToSuperview());
             CGRect local = CGRectApplyAffineTransform(dirty, CGAffineTransformInvert(m_contentView->transformToSuperview()));
+            m_painting = true;
             m_contentView->drawSubtree(m_backing, local);
+            m_painting = false;
         }
     }
+    if (!m_animatingViews.empty())
+        scheduleAnimationFrame();
     if (m_contentView)
         m_contentView->clearNeedsDisplayRecursively();
     if (m_number == 0)
