@@ -5,6 +5,7 @@
 #include "NSViewController.h"
 #include "NSWindow.h"
 
+#include <foundation/MainThread.h>
 #include <foundation/Format.h>
 #include <graphics/CGColorSpace.h>
 #include <graphics/NSGraphicsContext.h>
@@ -37,6 +38,7 @@ NSView::~NSView()
 
 void NSView::setFrame(CGRect frame)
 {
+    QV_ASSERT_MAIN_THREAD("NSView::setFrame");
     if (frame == m_frame)
         return;
     CGRect old = m_frame;
@@ -52,6 +54,7 @@ void NSView::setFrameSize(CGSize size) { setFrame({ m_frame.origin, size }); }
 
 void NSView::setBounds(CGRect bounds)
 {
+    QV_ASSERT_MAIN_THREAD("NSView::setBounds");
     if (bounds == m_bounds)
         return;
     m_bounds = bounds;
@@ -176,6 +179,7 @@ void NSView::addSubview(const Ref<NSView>& view) { addSubview(view, NSWindowOrde
 
 void NSView::addSubview(const Ref<NSView>& view, NSWindowOrderingMode place, const Ref<NSView>& otherView)
 {
+    QV_ASSERT_MAIN_THREAD("NSView::addSubview");
     if (!view || isDescendantOf(view.get()))
         return;
     Ref<NSView> keep = view;
@@ -227,6 +231,7 @@ static void dropConstraintsOn(NSView* leaving, NSView* from)
 
 void NSView::detachFromSuperview(bool needsDisplay)
 {
+    QV_ASSERT_MAIN_THREAD("NSView::removeFromSuperview");
     NSView* superview = m_superview;
     if (!superview)
         return;

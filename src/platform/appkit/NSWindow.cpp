@@ -11,6 +11,7 @@
 #include "NSViewController.h"
 #include "NSWindowController.h"
 
+#include <foundation/MainThread.h>
 #include <desktop/Desktop.h>
 #include <foundation/NSNotificationCenter.h>
 #include <foundation/RunLoop.h>
@@ -96,6 +97,7 @@ NSWindow::~NSWindow()
 
 void NSWindow::setFrame(CGRect frame, bool display)
 {
+    QV_ASSERT_MAIN_THREAD("NSWindow::setFrame");
     frame.size.width = std::max(0.0, frame.size.width);
     frame.size.height = std::max(0.0, frame.size.height);
     // A window that is not on screen shows nothing: its damage waits for the
@@ -201,6 +203,7 @@ CGRect NSWindow::convertRectFromScreen(CGRect r) const { return { convertPointFr
 
 void NSWindow::setContentView(const Ref<NSView>& view)
 {
+    QV_ASSERT_MAIN_THREAD("NSWindow::setContentView");
     if (view == m_contentView)
         return;
     if (m_contentView)
@@ -477,6 +480,7 @@ void NSWindow::makeKeyAndOrderFront(const Ref<NSObject>& sender)
 
 void NSWindow::orderFront(const Ref<NSObject>&)
 {
+    QV_ASSERT_MAIN_THREAD("NSWindow::orderFront");
     if (!m_visible) {
         auto keep = selfRef<NSWindow>();
         auto screen = this->screen();
@@ -504,6 +508,7 @@ void NSWindow::orderBack(const Ref<NSObject>& sender)
 
 void NSWindow::orderOut(const Ref<NSObject>&)
 {
+    QV_ASSERT_MAIN_THREAD("NSWindow::orderOut");
     if (!m_visible)
         return;
     auto keep = selfRef<NSWindow>();
@@ -542,6 +547,7 @@ void NSWindow::performClose(const Ref<NSObject>&)
 
 void NSWindow::close()
 {
+    QV_ASSERT_MAIN_THREAD("NSWindow::close");
     postNotification(NSWindowWillCloseNotification);
     if (auto delegate = dynamic_cast<NSWindowDelegate*>(m_delegate.lock().get()))
         delegate->windowWillClose(*this);
@@ -881,6 +887,7 @@ void NSWindow::scheduleAnimationFrame()
 
 void NSWindow::displayIfNeeded()
 {
+    QV_ASSERT_MAIN_THREAD("NSWindow::displayIfNeeded");
     layoutIfNeeded();
     int width = static_cast<int>(std::ceil(m_frame.size.width));
     int height = static_cast<int>(std::ceil(m_frame.size.height));
