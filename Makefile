@@ -10,7 +10,14 @@ PACKAGES = cmake ninja-build g++ pkg-config python3 libgtest-dev libgmock-dev \
            libxcb-shm0-dev libxcb-xtest0-dev xvfb openbox
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: setup configure build run test bench clean
+.PHONY: setup configure build run test bench clean sanitize tsan fuzz
+
+# Build jobs for the sanitizer and fuzz builds (each has a build folder of
+# its own, so the ordinary build is never rebuilt by them).
+JOBS ?= $(shell nproc)
+# Seconds each fuzz target runs in `make fuzz`.
+FUZZ_TIME ?= 60
+FUZZ_TARGETS = $(patsubst tests/fuzz/fuzz_%.cpp,%,$(wildcard tests/fuzz/fuzz_*.cpp))
 
 setup:
 	@missing=""; for p in $(PACKAGES); do \
@@ -35,6 +42,45 @@ test: build
 
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b; done
+
+# The whole suite with AddressSanitizer and UndefinedBehaviorSanitizer: any
+# report fails the test it comes from. tests/lsan.supp lists the leaks of
+# libraries that keep their caches for the life of the process.
+sanitize: setup
+	@[ -f build-asan/build.ninja ] || cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_SANITIZE=ON
+	cmake --build build-asan -j$(JOBS)
+	cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
+	  ctest --output-on-failure --timeout 1200 -j$(JOBS)
+
+# The tests that run work on several threads (queues, run loops, file
+# watching, previews, tasks, the input stream, the model, the scripting
+# host, the settings store) with ThreadSanitizer. tests/tsan.supp holds the
+# reports from inside uninstrumented drawing and font libraries.
+TSAN_TESTS = Dispatch|RunLoop|FileWatcher|FSEvents|WindowPreview|WindowManager|WindowModel|NSTask|Task|EventStream|InputRoad|EventTap|Host|DRStorage|NSUserDefaults|AtomicFile|fuzz_corpus
+tsan: setup
+	@[ -f build-tsan/build.ninja ] || cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_TSAN=ON
+	cmake --build build-tsan -j$(JOBS)
+	cd build-tsan && TSAN_OPTIONS="suppressions=$(CURDIR)/tests/tsan.supp halt_on_error=1 second_deadlock_stack=1" \
+	  ctest --output-on-failure --timeout 1200 -j$(JOBS) -R '$(TSAN_TESTS)'
+
+# Runs every fuzz target for FUZZ_TIME seconds (clang's libFuzzer, with
+# AddressSanitizer and UndefinedBehaviorSanitizer). Each starts from its saved
+# corpus in tests/fuzz/corpus/NAME; new inputs go to build-fuzz/corpus/NAME
+# and crashes to build-fuzz/crashes/. A crash input copied into the saved
+# corpus stays in `make test` for good.
+fuzz: setup
+	@command -v clang++ >/dev/null || $(SUDO) apt-get install -y clang
+	@[ -f build-fuzz/build.ninja ] || CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja \
+	  -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DCMAKE_C_FLAGS_DEBUG="-O1 -g" -DQV_FUZZ=ON
+	cmake --build build-fuzz -j$(JOBS) --target $(addprefix fuzz_,$(FUZZ_TARGETS))
+	@mkdir -p build-fuzz/crashes
+	@for t in $(FUZZ_TARGETS); do \
+	  echo "== fuzz_$$t for $(FUZZ_TIME) s"; mkdir -p build-fuzz/corpus/$$t; \
+	  build-fuzz/tests/fuzz/fuzz_$$t -max_total_time=$(FUZZ_TIME) -max_len=65536 -timeout=30 -rss_limit_mb=4096 \
+	    -artifact_prefix=build-fuzz/crashes/$$t- build-fuzz/corpus/$$t tests/fuzz/corpus/$$t || exit 1; \
+	done
 
 clean:
 	rm -rf $(BUILD)

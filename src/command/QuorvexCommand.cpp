@@ -69,8 +69,14 @@ constexpr double kPermissionWindowLookSeconds = 5;
 // A file name from a window's number and title: letters, digits and dashes.
 std::string previewFileName(CGWindowID number, const std::string& title)
 {
+    // The number tells the windows apart; the title only helps a person find
+    // one, so a long one is cut well below the file system's name limit.
+    constexpr size_t kMaxTitlePart = 100;
     std::string name = std::to_string(number) + "-";
+    const size_t limit = name.size() + kMaxTitlePart;
     for (unsigned char c : title) {
+        if (name.size() >= limit)
+            break;
         if (std::isalnum(c))
             name += static_cast<char>(std::tolower(c));
         else if (name.back() != '-')
@@ -229,13 +235,13 @@ int runOnX11(const std::string& outDirectory, std::ostream& out, std::ostream& e
         err << "quorvex: " << error << "\n";
         return 1;
     }
-    Desktop::setCurrent(desktop);
+    PlatformInstallDesktop(desktop);
     out << "X11 display \"" << desktop->connection().displayName() << "\", window manager \""
         << desktop->connection().windowManagerName() << "\"\n";
     printAccessibilityReport(out);
     printModelLists(out);
     if (!writePreviews(outDirectory + "/previews", out, err))
-        return 1;
+        return QuorvexSession::OutputError;
 
     std::atomic<int> status { 0 };
     desktop->setServerLostHandler([&status, &err] {
@@ -291,29 +297,34 @@ int runQuorvex(int argc, const char* const* argv, std::ostream& out, std::ostrea
         } else {
             err << "quorvex: unknown argument \"" << argv[i] << "\"\n";
             usage(err);
-            return 2;
+            return QuorvexSession::UsageError;
         }
     }
     if (x11) {
         if (!desktopFile.empty() || !sessionFile.empty()) {
             err << "quorvex: --x11 runs on the real session: it takes no --desktop or --session\n";
-            return 2;
+            return QuorvexSession::UsageError;
         }
         return runOnX11(outDirectory, out, err);
     }
     std::ifstream sessionStream;
     if (!sessionFile.empty()) {
+        std::error_code error;
+        if (std::filesystem::is_directory(sessionFile, error)) {
+            err << "quorvex: " << sessionFile << ": is a folder, not a session file\n";
+            return QuorvexSession::ScriptError;
+        }
         sessionStream.open(sessionFile);
         if (!sessionStream) {
             err << "quorvex: " << sessionFile << ": cannot be read\n";
-            return 2;
+            return QuorvexSession::ScriptError;
         }
     }
     std::string error;
     auto desktop = SimDesktop::fromFile(desktopFile.empty() ? SimDesktop::demoScenarioPath() : desktopFile, &error);
     if (!desktop) {
         err << "quorvex: " << error << "\n";
-        return 1;
+        return QuorvexSession::ScriptError;
     }
     // Time moves only when the session waits, so every run is the same.
     Clock::setCurrent(std::make_shared<VirtualClock>());
@@ -321,9 +332,9 @@ int runQuorvex(int argc, const char* const* argv, std::ostream& out, std::ostrea
     printAccessibilityReport(out);
     printModelLists(out);
     if (!writePreviews(outDirectory + "/previews", out, err))
-        return 1;
+        return QuorvexSession::OutputError;
     if (!writePanelPictures(outDirectory, out, err))
-        return 1;
+        return QuorvexSession::OutputError;
 
     auto delegate = makeRef<AppDelegate>();
     NSApp().setDelegate(delegate);

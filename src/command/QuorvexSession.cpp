@@ -8,6 +8,7 @@
 
 
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -15,6 +16,9 @@
 #include <sstream>
 
 namespace {
+
+// More entries than any panel can show.
+constexpr size_t kMaxExpectedCount = 1000000;
 
 // Words and double-quoted strings (with \" and \\ inside).
 std::optional<std::vector<std::string>> tokenize(const std::string& line, std::string& problem)
@@ -195,7 +199,8 @@ const std::vector<QuorvexSession::Command>& QuorvexSession::expectations()
 
 QuorvexSession::Status QuorvexSession::fail(const Line& line, const std::string& problem, Status status)
 {
-    m_err << "line " << line.number << ": " << line.text << "\n  " << problem << "\n";
+    m_err << (m_sourceName.empty() ? "" : m_sourceName + ": ") << "line " << line.number << ": " << line.text << "\n  "
+          << problem << "\n";
     return status;
 }
 
@@ -220,8 +225,9 @@ std::optional<CGWindowID> QuorvexSession::windowTitled(const std::string& title)
     return std::nullopt;
 }
 
-QuorvexSession::Status QuorvexSession::run(std::istream& script, const std::string&)
+QuorvexSession::Status QuorvexSession::run(std::istream& script, const std::string& sourceName)
 {
+    m_sourceName = sourceName;
     std::string line;
     size_t number = 0;
     while (std::getline(script, line)) {
@@ -229,6 +235,11 @@ QuorvexSession::Status QuorvexSession::run(std::istream& script, const std::stri
         Status status = runLine(line, number);
         if (status != Passed)
             return status;
+    }
+    // A read that failed (a folder, a device error) is not an empty script.
+    if (script.bad()) {
+        m_err << sourceName << ": cannot be read after line " << number << "\n";
+        return ScriptError;
     }
     return Passed;
 }
@@ -367,7 +378,7 @@ QuorvexSession::Status QuorvexSession::shot(const Line& t)
     std::filesystem::create_directories(m_outDirectory, error);
     std::string path = m_outDirectory + "/" + t[1] + ".png";
     if (!CGImageWritePNGFile(CGImageCreateWithDesktopImage(m_desktop.screenshot()), path))
-        return fail(t, "cannot write " + path, ScriptError);
+        return fail(t, "cannot write " + path, OutputError);
     m_out << "shot: " << path << "\n";
     return Passed;
 }
@@ -379,6 +390,9 @@ QuorvexSession::Status QuorvexSession::launch(const Line& t)
     if (applicationNamed(t[1]))
         return fail(t, "an application named \"" + t[1] + "\" is running already", ScriptError);
     DesktopApp app;
+    // The desktop file may use these ids already.
+    while (m_desktop.application(m_nextPid) || m_nextPid == m_desktop.ownProcessIdentifier())
+        ++m_nextPid;
     app.pid = m_nextPid++;
     app.name = t[1];
     app.bundleId = "org.example." + lowercase(t[1]);
@@ -517,12 +531,17 @@ QuorvexSession::Status QuorvexSession::expectSelected(const Line& t)
 
 QuorvexSession::Status QuorvexSession::expectCount(const Line& t)
 {
-    char* end = nullptr;
-    long expected = t.size() == 3 ? std::strtol(t[2].c_str(), &end, 10) : -1;
-    if (!end || *end || t[2].empty() || expected < 0)
-        return usage(t, "expect count N");
+    size_t expected = 0;
+    bool valid = t.size() == 3;
+    if (valid) {
+        const char* end = t[2].data() + t[2].size();
+        auto [stop, parsed] = std::from_chars(t[2].data(), end, expected);
+        valid = parsed == std::errc() && stop == end && expected <= kMaxExpectedCount;
+    }
+    if (!valid)
+        return usage(t, "expect count N (0 to " + std::to_string(kMaxExpectedCount) + ")");
     size_t count = m_host.shownCount();
-    if (count != static_cast<size_t>(expected))
+    if (count != expected)
         return fail(t, "saw " + std::to_string(count), ExpectationFailed);
     return Passed;
 }

@@ -68,11 +68,16 @@ public:
 
 class QuorvexSession {
 public:
-    enum Status { Passed = 0, ExpectationFailed = 1, ScriptError = 2 };
+    // Also the quorvex command's exit statuses: 0 the session ran to its end,
+    // 1 an expectation failed, 2 the command line is wrong (the command's
+    // own), 3 an input is wrong (a desktop file, a session file or one of
+    // its lines), 4 an output cannot be written.
+    enum Status { Passed = 0, ExpectationFailed = 1, UsageError = 2, ScriptError = 3, OutputError = 4 };
 
     QuorvexSession(SimDesktop& desktop, QuorvexSessionHost& host, std::string outDirectory, std::ostream& out, std::ostream& err);
 
-    // Runs every line; stops at the first failed expectation or error.
+    // Runs every line; stops at the first failed expectation or error. Each
+    // message names the source and the line.
     Status run(std::istream& script, const std::string& sourceName);
     // Runs one line (its number is used in messages).
     Status runLine(const std::string& line, size_t lineNumber);
@@ -142,6 +147,7 @@ private:
     std::ostream& m_out;
     std::ostream& m_err;
     pid_t m_nextPid { 9000 };
+    std::string m_sourceName;
 };
 
 class AppController;

@@ -218,7 +218,7 @@ QuorvexSession::Status QuorvexSession::windowshot(const Line& t)
     std::filesystem::create_directories(m_outDirectory, error);
     std::string path = m_outDirectory + "/" + t[1] + ".png";
     if (!windows.front()->writeRenderedPNG(path))
-        return fail(t, "cannot write " + path, ScriptError);
+        return fail(t, "cannot write " + path, OutputError);
     m_out << "shot: " << path << "\n";
     return Passed;
 }

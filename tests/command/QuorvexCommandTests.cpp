@@ -80,13 +80,44 @@ TEST_F(QuorvexCommand, ADesktopFileWithAProblemIsRefusedWithItsReason)
     TemporaryDirectory dir;
     std::ofstream(dir.file("bad.json")) << R"({ "screens": [ { "frame": [0, 0, 10, 10], "size": 3 } ] })";
     std::string out, err;
-    EXPECT_EQ(run({ "--desktop", dir.file("bad.json").c_str() }, out, err), 1);
+    // Wrong input (3) is told apart from a wrong command line (2) and from a
+    // failed expectation (1).
+    EXPECT_EQ(run({ "--desktop", dir.file("bad.json").c_str() }, out, err), 3);
     EXPECT_NE(err.find("bad.json"), std::string::npos) << err;
     EXPECT_NE(err.find("screens[0].size"), std::string::npos) << err;
     EXPECT_EQ(run({ "--frobnicate" }, out, err), 2);
     EXPECT_NE(err.find("--frobnicate"), std::string::npos);
-    EXPECT_EQ(run({ "--session", "/nonexistent.session" }, out, err), 2);
+    EXPECT_EQ(run({ "--session", "/nonexistent.session" }, out, err), 3);
     EXPECT_NE(err.find("/nonexistent.session: cannot be read"), std::string::npos);
+    EXPECT_EQ(run({ "--session", dir.path() }, out, err), 3);
+    EXPECT_NE(err.find("is a folder"), std::string::npos) << err;
+    EXPECT_EQ(out.find("Session finished."), std::string::npos);
+
+    // A screen without area is refused at once, named.
+    std::ofstream(dir.file("flat.json")) << R"({ "screens": [ { "frame": [0, 0, 800, 600] }, { "frame": [800, 0, 0, 600] } ] })";
+    EXPECT_EQ(run({ "--desktop", dir.file("flat.json").c_str() }, out, err), 3);
+    EXPECT_NE(err.find("screens[1].frame"), std::string::npos) << err;
+    // A key given twice would lose its first value without a word.
+    std::ofstream(dir.file("twice.json")) << "{ \"screens\": [ { \"frame\": [0, 0, 800, 600],\n \"frame\": [0, 0, 10, 10] } ] }";
+    EXPECT_EQ(run({ "--desktop", dir.file("twice.json").c_str() }, out, err), 3);
+    EXPECT_NE(err.find("twice.json:2:2: duplicate key \"frame\""), std::string::npos) << err;
+}
+
+TEST_F(QuorvexCommand, AWindowWithAVeryLongTitleGetsAPreviewAllTheSame)
+{
+    TemporaryDirectory dir;
+    std::string title(400, 'x');
+    std::ofstream(dir.file("long.json")) << R"({ "screens": [ { "frame": [0, 0, 800, 600] } ],
+        "apps": [ { "pid": 7, "name": "Long", "windows": [ { "id": 5, "title": ")" << title
+                                         << R"(", "frame": [10, 40, 300, 200] } ] } ] })";
+    std::ofstream(dir.file("quiet.session")) << "\n";
+    std::string out, err;
+    ASSERT_EQ(run({ "--desktop", dir.file("long.json").c_str(), "--out", dir.path().c_str(), "--session",
+                  dir.file("quiet.session").c_str() },
+                  out, err),
+        0)
+        << err;
+    EXPECT_TRUE(std::filesystem::exists(dir.file("previews/5-" + std::string(100, 'x') + ".png")));
 }
 
 TEST_F(QuorvexCommand, AFailedExpectationEndsTheRunWithStatusOne)

@@ -5,6 +5,7 @@
 #include <command/QuorvexSession.h>
 
 #include <filesystem>
+#include <map>
 #include <sstream>
 
 namespace {
@@ -69,6 +70,50 @@ TEST(QuorvexSession, EveryLineIsCheckedAndErrorsNameTheirLine)
         EXPECT_EQ(r.status, QuorvexSession::ScriptError) << bad;
         EXPECT_NE(r.err.find("line 1"), std::string::npos) << bad;
     }
+}
+
+TEST(QuorvexSession, InputEdgesAreRefusedWithTheFileAndLine)
+{
+    SimWorld world;
+    FakeHost host;
+    host.count = 3;
+    // Errors name the source as well as the line.
+    auto r = run(world, host, "tap tab\nfrobnicate\n");
+    EXPECT_EQ(r.err.rfind("test: line 2: frobnicate", 0), 0u) << r.err;
+    // A count past any panel, or past what a number can hold, is a wrong
+    // line, not a failed expectation.
+    for (const char* huge : { "expect count 99999999999999999999999", "expect count 18446744073709551616",
+             "expect count 1000001", "expect count -3", "expect count 3x" }) {
+        r = run(world, host, std::string(huge) + "\n");
+        EXPECT_EQ(r.status, QuorvexSession::ScriptError) << huge << r.err;
+    }
+    r = run(world, host, "expect count 3\n");
+    EXPECT_EQ(r.status, QuorvexSession::Passed) << r.err;
+    // A stream that cannot be read is not an empty script.
+    std::ostringstream o, e;
+    QuorvexSession session(world.desktop(), host, "/tmp", o, e);
+    std::istringstream broken("tap tab\n");
+    broken.setstate(std::ios::badbit);
+    EXPECT_EQ(session.run(broken, "broken.session"), QuorvexSession::ScriptError);
+    EXPECT_NE(e.str().find("broken.session: cannot be read"), std::string::npos) << e.str();
+}
+
+TEST(QuorvexSession, LaunchGivesProcessIdsTheDesktopDoesNotUse)
+{
+    SimWorld world(R"({ "screens": [ { "frame": [0, 0, 800, 600] } ],
+        "apps": [ { "pid": 9000, "name": "Held", "windows": [] }, { "pid": 9001, "name": "AlsoHeld", "windows": [] } ] })");
+    FakeHost host;
+    auto r = run(world, host, "launch Fresh \"fresh window\"\nlaunch Second\n");
+    ASSERT_EQ(r.status, QuorvexSession::Passed) << r.err;
+    std::map<std::string, pid_t> pids;
+    for (const auto& app : world.desktop().runningApplications())
+        pids[app.name] = app.pid;
+    EXPECT_EQ(pids["Held"], 9000);
+    EXPECT_EQ(pids["AlsoHeld"], 9001);
+    EXPECT_EQ(pids["Fresh"], 9002);
+    EXPECT_EQ(pids["Second"], 9003);
+    r = run(world, host, "close \"fresh window\"\n");
+    EXPECT_EQ(r.status, QuorvexSession::Passed) << "the launched window exists: " << r.err;
 }
 
 // Every command the player documents is one it knows: given no words after

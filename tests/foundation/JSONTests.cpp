@@ -148,3 +148,18 @@ TEST(JSON, SerializedForm)
 }
 
 } // namespace
+
+TEST(JSON, DuplicateKeysAreRefusedOnlyWhenAsked)
+{
+    const std::string text = "{\"a\": 1, \"inner\": {\"b\": 2,\n \"b\": 3}}";
+    auto lenient = parseJSON(text);
+    ASSERT_TRUE(lenient);
+    EXPECT_EQ((*lenient)["inner"]["b"].integerValue(), 3) << "the last value wins";
+    JSONError error;
+    EXPECT_FALSE(parseJSON(text, &error, JSONOptions { .rejectDuplicateKeys = true }));
+    EXPECT_EQ(error.message, "duplicate key \"b\"");
+    EXPECT_EQ(error.line, 2u);
+    EXPECT_EQ(error.column, 2u);
+    // The same key in different objects is no duplicate.
+    EXPECT_TRUE(parseJSON("[{\"a\": 1}, {\"a\": 2}]", nullptr, JSONOptions { .rejectDuplicateKeys = true }));
+}

@@ -12,8 +12,9 @@ namespace {
 
 class Parser {
 public:
-    explicit Parser(const std::string& text)
+    Parser(const std::string& text, JSONOptions options)
         : m_text(text)
+        , m_options(options)
     {
     }
 
@@ -116,9 +117,15 @@ private:
                 fail("expected a string key");
                 return std::nullopt;
             }
+            size_t keyStart = m_pos;
             auto key = parseString();
             if (!key)
                 return std::nullopt;
+            if (m_options.rejectDuplicateKeys && dict.count(*key)) {
+                m_pos = keyStart;
+                fail("duplicate key \"" + *key + "\"");
+                return std::nullopt;
+            }
             skipSpace();
             if (m_pos >= m_text.size() || m_text[m_pos] != ':') {
                 fail("expected ':'");
@@ -380,6 +387,7 @@ private:
     }
 
     const std::string& m_text;
+    JSONOptions m_options;
     size_t m_pos { 0 };
     uint32_t m_highSurrogate { 0 };
     JSONError m_error;
@@ -480,7 +488,10 @@ void write(std::string& out, const Value& v, bool pretty, int indent)
 
 }
 
-std::optional<Value> parseJSON(const std::string& text, JSONError* error) { return Parser(text).parseDocument(error); }
+std::optional<Value> parseJSON(const std::string& text, JSONError* error, JSONOptions options)
+{
+    return Parser(text, options).parseDocument(error);
+}
 
 std::string serializeJSON(const Value& value, bool pretty)
 {

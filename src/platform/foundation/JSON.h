@@ -12,9 +12,16 @@ struct JSONError {
     size_t column { 0 };
 };
 
+struct JSONOptions {
+    // An object that names a key twice is an error instead of keeping the
+    // last value: for files people write, where the first value would be
+    // lost without a word.
+    bool rejectDuplicateKeys { false };
+};
+
 // Parses a complete JSON text. Integers that fit become integers, other
 // numbers doubles. On failure returns nothing and fills the error.
-std::optional<Value> parseJSON(const std::string& text, JSONError* error = nullptr);
+std::optional<Value> parseJSON(const std::string& text, JSONError* error = nullptr, JSONOptions options = {});
 
 // Writes a value as JSON. Data, dates and objects have no JSON form and are
 // written as null. Keys come out sorted.

@@ -358,7 +358,11 @@ void NSUserDefaults::change(const std::string& key, const std::function<void()>&
 
 void NSUserDefaults::registerDefaults(const Value::Dictionary& registrationDictionary)
 {
-    for (const auto& [key, value] : registrationDictionary) {
+    for (const auto& entry : registrationDictionary) {
+        // Named references, not a structured binding: lambdas capture them
+        // with every compiler the project builds with.
+        const auto& key = entry.first;
+        const auto& value = entry.second;
         auto mutate = [this, &key, &value] {
             if (value.isNil())
                 m_registered.erase(key);

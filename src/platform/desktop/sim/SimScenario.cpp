@@ -138,6 +138,10 @@ public:
             const Value& s = dictionary(screens[i], p);
             allowOnly(s, p, { "frame", "visibleFrame", "picture" });
             CGRect frame = rect(require(s, p, "frame"), join(p, "frame"));
+            // A screen nothing can be shown on would only fail later, far
+            // from its cause.
+            if (frame.size.width < 1 || frame.size.height < 1)
+                fail(join(p, "frame"), "a screen needs a width and a height of at least 1");
             CGRect visible = has(s, "visibleFrame") ? rect(s["visibleFrame"], join(p, "visibleFrame")) : frame;
             std::string picture = has(s, "picture") ? path(string(s["picture"], join(p, "picture"))) : std::string();
             desktop->addScreen(frame, visible, picture);
@@ -319,7 +323,7 @@ std::string directoryOf(const std::string& path)
 std::shared_ptr<SimDesktop> SimDesktop::fromScenario(const std::string& json, const std::string& sourceName, std::string* error)
 {
     JSONError jsonError;
-    auto root = parseJSON(json, &jsonError);
+    auto root = parseJSON(json, &jsonError, JSONOptions { .rejectDuplicateKeys = true });
     if (!root) {
         if (error)
             *error = sourceName + ":" + std::to_string(jsonError.line) + ":" + std::to_string(jsonError.column) + ": " + jsonError.message;

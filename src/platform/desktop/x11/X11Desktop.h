@@ -112,8 +112,10 @@ public:
 
     // How long an application may take to answer the window manager's ping
     // before its accessibility requests time out, and how long an answer
-    // counts.
-    static constexpr double kPingTimeoutSeconds = 0.25;
+    // counts. A live client on a busy machine can take some hundred
+    // milliseconds to answer; one that is taken for hung is left out of a
+    // window list read meanwhile, so the time-out is generous.
+    static constexpr double kPingTimeoutSeconds = 1.0;
     static constexpr double kPingValidSeconds = 2.0;
     void setPingTimes(double timeoutSeconds, double validSeconds);
     // How long a quit waits for the windows to close before it signals.

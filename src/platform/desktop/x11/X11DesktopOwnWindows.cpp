@@ -108,12 +108,15 @@ void X11Desktop::orderOwnWindow(CGWindowID number, bool front)
         else
             m_ownOrder.push_back(number);
     }
+    // The keyboard is taken before the panel shows (the grab waits for the
+    // server's answer), so no key typed at the panel on the screen goes to
+    // the user's window.
+    updateKeyboardGrab();
     uint32_t mode = front ? XCB_STACK_MODE_ABOVE : XCB_STACK_MODE_BELOW;
     xcb_configure_window(c, number, XCB_CONFIG_WINDOW_STACK_MODE, &mode);
     xcb_map_window(c, number);
     xcb_flush(c);
     paintOwnWindow(number);
-    updateKeyboardGrab();
 }
 
 void X11Desktop::ownWindowPainted(CGWindowID number) { paintOwnWindow(number); }

@@ -1,0 +1,2 @@
+// no command
+quorvex.log("hi");

@@ -1,0 +1,4 @@
+
+  
+#!/bin/echo hello
+var x = 1;
