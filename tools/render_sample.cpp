@@ -4,14 +4,14 @@
 // desktop with the window composited on top.
 //
 //   render_sample [window.png] [desktop.png]
+#include "ToolDesktop.h"
+
 #include <appkit/NSApplication.h>
 #include <appkit/NSButton.h>
 #include <appkit/NSImageView.h>
 #include <appkit/NSPanel.h>
 #include <appkit/NSTextField.h>
 #include <appkit/NSVisualEffectView.h>
-#include <desktop/sim/SimDesktop.h>
-#include <foundation/Clock.h>
 #include <foundation/RunLoop.h>
 #include <graphics/CGGradient.h>
 #include <graphics/ImageIO.h>
@@ -59,15 +59,9 @@ int main(int argc, char** argv)
     std::string windowPath = argc > 1 ? argv[1] : "sample-window.png";
     std::string desktopPath = argc > 2 ? argv[2] : "";
 
-    Clock::setCurrent(std::make_shared<VirtualClock>());
-    std::string error;
-    auto desktop = SimDesktop::fromScenario(
-        R"({ "screens": [ { "frame": [0, 0, 1024, 640], "visibleFrame": [0, 25, 1024, 615] } ] })", "sample", &error);
-    if (!desktop) {
-        std::fprintf(stderr, "render_sample: %s\n", error.c_str());
+    auto desktop = installToolDesktop("render_sample", 1024, 640).desktop;
+    if (!desktop)
         return 1;
-    }
-    Desktop::setCurrent(desktop);
 
     auto panel = makeRef<NSPanel>(CGRectMake(0, 0, 420, 180), NSWindowStyleMaskTitled);
     panel->setStyleMask(NSWindowStyleMaskBorderless);

@@ -14,7 +14,40 @@
 #include <model/WindowManager.h>
 
 #include <X11/keysym.h>
+#include <desktop/x11/X11Connection.h>
+#include <xcb/xcb.h>
 #include <gtest/gtest.h>
+
+namespace {
+
+// The window's pixels on the server against its drawn content, colour by
+// colour (the server keeps no alpha), on every third pixel of every third
+// row; the window must have been drawn on.
+bool serverShowsWhatWasDrawn(X11Desktop& desktop, CGWindowID window)
+{
+    auto drawn = desktop.captureWindow(window);
+    if (!drawn || drawn->empty())
+        return false;
+    auto* c = desktop.connection().connection();
+    auto* reply = xcb_get_image_reply(c,
+        xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0, 0, drawn->width, drawn->height, ~0u), nullptr);
+    if (!reply)
+        return false;
+    const uint8_t* shown = xcb_get_image_data(reply);
+    bool same = xcb_get_image_data_length(reply) == drawn->width * drawn->height * 4;
+    bool drawnOn = false;
+    for (int y = 0; same && y < drawn->height; y += 3)
+        for (int x = 0; same && x < drawn->width; x += 3) {
+            const uint8_t* want = &drawn->rgba[(size_t(y) * drawn->width + x) * 4];
+            const uint8_t* got = &shown[(size_t(y) * drawn->width + x) * 4];
+            same = got[2] == want[0] && got[1] == want[1] && got[0] == want[2];
+            drawnOn = drawnOn || want[0] || want[1] || want[2];
+        }
+    free(reply);
+    return same && drawnOn;
+}
+
+}
 
 TEST(X11Switcher, SuperTabOpensThePanelAndADigitWithTheReleaseFocusesTheWindow)
 {
@@ -52,6 +85,10 @@ TEST(X11Switcher, SuperTabOpensThePanelAndADigitWithTheReleaseFocusesTheWindow)
         // keeps the focus.
         ASSERT_TRUE(runMainUntil([&] { return desktop->isKeyboardGrabbed(); }));
         EXPECT_EQ(desktop->windows().front().pid, desktop->ownProcessIdentifier());
+        // What the panel drew is what the server shows in its window, once
+        // the panel's animation has settled.
+        CGWindowID panel = desktop->windows().front().number;
+        EXPECT_TRUE(runMainUntil([&] { return serverShowsWhatWasDrawn(*desktop, panel); }));
         DesktopAXValue focused;
         ASSERT_EQ(desktop->axCopyAttribute({ DesktopElement::Kind::Window, client->pid(), three }, "AXFocused", focused), kAXErrorSuccess);
         EXPECT_TRUE(std::get<bool>(focused));

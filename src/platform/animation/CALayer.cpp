@@ -370,7 +370,7 @@ void CALayer::didChange()
     int depth = 0;
     for (CALayer* layer = this; layer && depth < 4096; ++depth) {
         if (auto* d = layer->delegate())
-            d->layerDidChange(*layer);
+            d->layerDidChange(*this);
         layer = layer->m_superlayer ? layer->m_superlayer : layer->m_maskedLayer;
     }
 }

@@ -81,11 +81,11 @@ public:
         (void)fromWindow;
         return false;
     }
-    // The layer, or a layer below it, now looks different: a property, the
-    // contents, the tree or an animation changed, or it needs display. Told
-    // to the delegates of the layer and of every layer above it (a view
-    // marks itself for display).
-    virtual void layerDidChange(CALayer& layer) { (void)layer; }
+    // The layer, the delegate's own or one below it, now looks different: a
+    // property, the contents, the tree or an animation changed, or it needs
+    // display. Told to the delegates of the layer and of every layer above
+    // it (a view marks itself for display).
+    virtual void layerDidChange(CALayer& changed) { (void)changed; }
 
 private:
     friend class CALayer;

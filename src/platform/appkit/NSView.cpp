@@ -78,7 +78,7 @@ void NSView::frameChanged(CGRect old)
             setNeedsLayout(true);
     }
     if (m_superview) {
-        m_superview->setNeedsDisplayInRect(CGRectUnion(old, m_frame));
+        m_superview->setNeedsDisplayInRect(m_projection || isProjected() ? m_superview->bounds() : CGRectUnion(old, m_frame));
         if (!m_translatesMask || !m_superview->m_constraints.empty())
             m_superview->setNeedsLayout(true);
     } else {
@@ -244,7 +244,7 @@ void NSView::detachFromSuperview(bool needsDisplay)
     viewWillMoveToSuperview(nullptr);
     dropConstraintsOn(this, superview);
     if (needsDisplay)
-        superview->setNeedsDisplayInRect(m_frame);
+        superview->setNeedsDisplayInRect(areaInSuperview());
     std::erase(superview->m_subviews, keep);
     m_superview = nullptr;
     setWindowRecursively(nullptr);
@@ -373,11 +373,23 @@ Ref<NSView> NSView::hitTest(CGPoint pointInSuperview)
     if (!NSMouseInRect(pointInSuperview, m_frame, parentFlipped))
         return nullptr;
     CGPoint local = CGPointApplyAffineTransform(pointInSuperview, CGAffineTransformInvert(transformToSuperview()));
-    // Topmost first: later subviews are drawn over earlier ones.
+    // Projected subviews lie over the others, the nearest at the point first;
+    // then the topmost first: later subviews are drawn over earlier ones.
     auto subviews = m_subviews;
+    std::vector<std::pair<double, Ref<NSView>>> projected;
+    for (const auto& sub : subviews) {
+        double depth;
+        if (sub->isProjected())
+            if (auto hit = sub->hitTestProjected(local, depth))
+                projected.push_back({ depth, hit });
+    }
+    std::stable_sort(projected.begin(), projected.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    if (!projected.empty())
+        return projected.front().second;
     for (auto it = subviews.rbegin(); it != subviews.rend(); ++it)
-        if (auto hit = (*it)->hitTest(local))
-            return hit;
+        if (!(*it)->isProjected())
+            if (auto hit = (*it)->hitTest(local))
+                return hit;
     return selfRef<NSView>();
 }
 
@@ -416,6 +428,8 @@ void NSView::setNeedsDisplay(bool flag)
 void NSView::setNeedsDisplayInRect(CGRect rect)
 {
     m_needsDisplay = true;
+    if (invalidateProjection())
+        return;
     if (!m_window || CGRectIsEmpty(rect))
         return;
     m_window->invalidateRect(convertRectToView(rect, nullptr));
@@ -446,7 +460,7 @@ void NSView::setHidden(bool hidden)
         return;
     m_hidden = hidden;
     if (m_superview)
-        m_superview->setNeedsDisplayInRect(m_frame);
+        m_superview->setNeedsDisplayInRect(areaInSuperview());
     if (hidden && m_window)
         m_window->viewWillLeaveWindow(this);
     if (m_window)
@@ -542,13 +556,22 @@ void NSView::drawSubtree(const CGContextRef& context, CGRect dirty)
         } restore { outer };
         drawRect(area);
     }
-    for (const auto& sub : std::vector<Ref<NSView>>(m_subviews)) {
+    std::vector<NSView*> projected;
+    auto subviews = m_subviews;
+    for (const auto& sub : subviews) {
+        if (sub->isProjected()) {
+            if (!sub->m_hidden)
+                projected.push_back(sub.get());
+            continue;
+        }
         CGAffineTransform toSuper = sub->transformToSuperview();
         CGRect subDirty = CGRectApplyAffineTransform(area, CGAffineTransformInvert(toSuper));
         CGContextStateSaver subSaver(context);
         CGContextConcatCTM(context, toSuper);
         sub->drawSubtree(context, subDirty);
     }
+    if (!projected.empty())
+        drawProjectedSubviews(context, projected);
     CurrentContextScope scope(context, isFlipped());
     drawLayerForeground(context);
     if (m_window && layerIsAnimating())

@@ -142,12 +142,25 @@ public:
     // animation group that allows them; explicit ones (addAnimation) run as
     // usual.
     Ref<CAAction> actionForLayer(CALayer&, const std::string& key) override;
-    // A change anywhere in the view's layer tree marks the view for
-    // display, as setNeedsDisplay does.
+    // A change in the view's layer tree marks the view for display, as
+    // setNeedsDisplay does; a change of a projected view's own layer
+    // repaints where the view shows and keeps its image (layerDidChange()).
     void layerDidChange(CALayer& layer) override;
     // Whether an animation of the view's layer tree has not ended yet (the
     // window then paints the view again at the next animation frame).
     bool layerIsAnimating() const;
+    // A layer transform other than the identity takes the view out of its
+    // superview's plane: the layer renderer draws it, above the superview's
+    // other subviews and ordered by depth among such siblings, from an image
+    // of its subtree kept until something inside asks for display. Hit
+    // testing follows what was last painted.
+    bool isProjected() const;
+    // What a change of this view may touch in its superview: its frame, or
+    // all of the superview for a projected view.
+    CGRect areaInSuperview() const;
+    // Repaints what the view's changed layer shows: the view, or for a
+    // projected view its superview, keeping the view's image.
+    void layerDidChange();
 
     // Tracking areas, kept by the view; the window delivers their events.
     void addTrackingArea(const Ref<NSTrackingArea>& area);
@@ -247,6 +260,11 @@ private:
     void syncLayerGeometry();
     CGAffineTransform layerToView() const;
     void clearNeedsDisplayRecursively();
+    struct Projection;
+    bool invalidateProjection();
+    Ref<CALayer> updateProjection(CGAffineTransform superviewToLayer);
+    void drawProjectedSubviews(const CGContextRef& context, const std::vector<NSView*>& views);
+    Ref<NSView> hitTestProjected(CGPoint pointInSuperview, double& depth);
 
     CGRect m_frame;
     CGRect m_bounds;
@@ -257,6 +275,8 @@ private:
     std::vector<Ref<NSTrackingArea>> m_trackingAreas;
     std::vector<Ref<NSLayoutConstraint>> m_constraints;
     Ref<CALayer> m_layer;
+    // Set while the view is drawn out of its superview's plane.
+    std::shared_ptr<Projection> m_projection;
     long m_tag { 0 };
     std::string m_identifier;
     NSAutoresizingMaskOptions m_autoresizingMask { NSViewNotSizable };

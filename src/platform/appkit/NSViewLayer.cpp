@@ -115,7 +115,16 @@ CGAffineTransform NSView::layerToView() const
     return t;
 }
 
-void NSView::layerDidChange(CALayer&) { setNeedsDisplay(true); }
+void NSView::layerDidChange(CALayer& layer)
+{
+    // A projected view's image holds its drawing and what lies below its
+    // layer; its own layer's place and transform apply as the image is drawn.
+    if (&layer == m_layer.get() && (m_projection || isProjected())) {
+        layerDidChange();
+        return;
+    }
+    setNeedsDisplay(true);
+}
 
 bool NSView::layerIsAnimating() const { return m_layer && isAnimating(*m_layer); }
 

@@ -880,7 +880,7 @@ void NSWindow::scheduleAnimationFrame()
             m_animationFrameScheduled = false;
             for (const auto& weak : std::exchange(m_animatingViews, {}))
                 if (auto view = weak.lock(); view && view->window() == this)
-                    view->setNeedsDisplay(true);
+                    view->layerDidChange();
         },
         { kCFRunLoopCommonModes });
 }

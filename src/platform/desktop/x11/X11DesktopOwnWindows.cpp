@@ -154,7 +154,14 @@ void X11Desktop::paintOwnWindow(CGWindowID number)
             return;
         content = it->second.content;
     }
+    // Drawing the content may paint the window first and ask for it to be
+    // put on the server; the call that asked for the content does that.
+    thread_local CGWindowID painting = 0;
+    if (painting == number)
+        return;
+    painting = number;
     DesktopImage image = content();
+    painting = 0;
     if (image.empty() || !m_connected)
         return;
     // The server's 24-bit pixels: blue in the low byte of each word. The
@@ -165,7 +172,8 @@ void X11Desktop::paintOwnWindow(CGWindowID number)
     int rowsPerRequest = std::max<int>(1, int(maxBytes / rowBytes));
     xcb_gcontext_t gc = xcb_generate_id(c);
     xcb_create_gc(c, gc, number, 0, nullptr);
-    std::vector<uint8_t> band;
+    // Kept from paint to paint: a fresh buffer costs more than the copy.
+    thread_local std::vector<uint8_t> band;
     for (int top = 0; top < image.height; top += rowsPerRequest) {
         int rows = std::min(rowsPerRequest, image.height - top);
         band.resize(rowBytes * rows);
