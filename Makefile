@@ -7,7 +7,7 @@ PACKAGES = cmake ninja-build g++ pkg-config python3 libgtest-dev libgmock-dev \
            libjavascriptcoregtk-4.1-dev libpng-dev desktop-file-utils imagemagick \
            libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-keysyms1-dev \
            libxcb-randr0-dev libxcb-composite0-dev libxcb-damage0-dev \
-           libxcb-shm0-dev libxcb-xtest0-dev xvfb openbox
+           libxcb-shm0-dev libxcb-xtest0-dev xvfb openbox fonts-urw-base35
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: setup configure build run test bench clean sanitize tsan fuzz
@@ -78,7 +78,7 @@ fuzz: setup
 	@mkdir -p build-fuzz/crashes
 	@for t in $(FUZZ_TARGETS); do \
 	  echo "== fuzz_$$t for $(FUZZ_TIME) s"; mkdir -p build-fuzz/corpus/$$t; \
-	  build-fuzz/tests/fuzz/fuzz_$$t -max_total_time=$(FUZZ_TIME) -max_len=65536 -timeout=30 -rss_limit_mb=4096 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp build-fuzz/tests/fuzz/fuzz_$$t -max_total_time=$(FUZZ_TIME) -max_len=65536 -timeout=120 -rss_limit_mb=4096 \
 	    -artifact_prefix=build-fuzz/crashes/$$t- build-fuzz/corpus/$$t tests/fuzz/corpus/$$t || exit 1; \
 	done
 

@@ -7,6 +7,7 @@
 
 #include <appkit/NSApplication.h>
 #include <appkit/NSNib.h>
+#include <appkit/NSScrollView.h>
 #include <appkit/NSScreen.h>
 #include <appkit/NSWindow.h>
 #include <foundation/NSUserDefaults.h>
@@ -273,6 +274,16 @@ void GridViewController::collectionViewDidSelectItemsAtIndexPaths(
 {
     if (paths.empty()) return;
     if (auto item = view.itemAtIndexPath(*paths.begin())) item->setSelected(true);
+    // However the selection moved (arrows, Tab, a digit, the mouse), the
+    // selected cell is scrolled into view in a grid taller than the panel.
+    view.scrollRectToVisible(view.frameForItemAtIndex(paths.begin()->item));
+}
+
+void GridViewController::setBottomClearance(CGFloat clearance)
+{
+    auto grid = collectionView();
+    if (auto scroll = grid ? grid->enclosingScrollView() : nullptr)
+        keepScrollViewClearOfBottom(*scroll, kGridBottomMargin, clearance);
 }
 
 void GridViewController::collectionViewDidDeselectItemsAtIndexPaths(

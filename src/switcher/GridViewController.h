@@ -39,6 +39,7 @@ public:
     void setArrayController(const Ref<NSArrayController>& arrayController) override;
     void startMonitoringControlKeysEvent() override;
     void processControlKeys(uint16_t keyCode) override;
+    void setBottomClearance(CGFloat clearance) override;
 
     void viewDidLoad() override;
     void viewWillAppear() override;

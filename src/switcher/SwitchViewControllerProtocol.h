@@ -25,4 +25,8 @@ public:
     virtual void startMonitoringControlKeysEvent() = 0;
     // Acts on an arrow key code.
     virtual void processControlKeys(uint16_t keyCode) = 0;
+    // The height at the bottom of the layout's view, in its own coordinates,
+    // that the panel's hint line takes: rows scroll above it, never under it.
+    // Zero when there is no hint line.
+    virtual void setBottomClearance(CGFloat) { }
 };

@@ -19,6 +19,7 @@
 #include "SwitcherCodes.h"
 
 #include <appkit/NSArrayController.h>
+#include <appkit/NSAttributedString.h>
 #include <appkit/NSEvent.h>
 #include <appkit/NSRunningApplication.h>
 #include <appkit/NSTextField.h>
@@ -128,6 +129,11 @@ private:
     SwitchWindowController();
     void init();
     SwitchViewControllerProtocol* currentLayout() const;
+    // Tells the layout how much of the panel's bottom the hint line takes
+    // (the top of the line in the content view; zero when it is hidden).
+    void keepLayoutClearOfHintLine(CGFloat lineTop);
+    // The hint line's text, its font at the given size.
+    Ref<NSAttributedString> hintText(CGFloat fontSize) const;
     // Switches to the selected window and hides the panel at once.
     void switchAndHide();
     // Escape: hides the panel and gives the front back to the application

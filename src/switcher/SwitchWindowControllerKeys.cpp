@@ -14,12 +14,16 @@
 #include <model/SWWindow.h>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
 // Key codes of the panel's commands.
 
 constexpr CGFloat kHintFontSize = 12;
+constexpr CGFloat kHintMinimumFontSize = 9;
+// The gap kept between the hint line and the rows above it.
+constexpr CGFloat kHintClearance = 4;
 
 }
 
@@ -129,7 +133,7 @@ bool SwitchWindowController::performSwitch()
     window->activateWindow();
     if (!window->isGone()) return true;
     NSBeep();
-    NSLog("Quorvex: the chosen window (%u) no longer exists; it leaves the list", window->windowID());
+    NSLog("The chosen window (%u) no longer exists; it leaves the list", window->windowID());
     EBEventful::sharedInstance().sendEvent(
         WindowGoneEvent, selfRef<NSObject>(), Value(Value::Dictionary { { "Window", Value(window) } }));
     return false;
@@ -188,19 +192,12 @@ void SwitchWindowController::setSelection()
         m_arrayController->setSelectionIndex(static_cast<NSUInteger>(m_selection));
 }
 
-void SwitchWindowController::setTooltips()
+Ref<NSAttributedString> SwitchWindowController::hintText(CGFloat fontSize) const
 {
-    bool show = NSUserDefaults::standardUserDefaults()->boolForKey(DefaultsKey::ShotcutsHints) && m_arrayController
-        && m_arrayController->content().size() > 1;
-    if (!show) {
-        if (m_toolTipLabel) m_toolTipLabel->setHidden(true);
-        return;
-    }
-
     auto text = makeRef<NSAttributedString>(kHintText);
     NSRange whole = { 0, text->length() };
     NSStringAttributes font;
-    font.font = NSFont::fontWithName("Helvetica", kHintFontSize);
+    font.font = NSFont::fontWithName("Helvetica", fontSize);
     text->addAttributes(font, whole);
     NSStringAttributes underline;
     underline.underlineStyle = 1;
@@ -209,7 +206,28 @@ void SwitchWindowController::setTooltips()
     NSStringAttributes color;
     color.foregroundColor = currentTheme() == 1 ? NSColor::blackColor() : NSColor::whiteColor();
     text->addAttributes(color, whole);
+    return text;
+}
 
+void SwitchWindowController::keepLayoutClearOfHintLine(CGFloat lineTop)
+{
+    // The layout's view hangs kLayoutTopInset below the content view (its
+    // bottom constraint), so a height above the content view's bottom is
+    // that much more above the view's.
+    if (auto layout = currentLayout()) layout->setBottomClearance(lineTop > 0 ? lineTop + kLayoutTopInset : 0);
+}
+
+void SwitchWindowController::setTooltips()
+{
+    bool show = NSUserDefaults::standardUserDefaults()->boolForKey(DefaultsKey::ShotcutsHints) && m_arrayController
+        && m_arrayController->content().size() > 1;
+    if (!show) {
+        if (m_toolTipLabel) m_toolTipLabel->setHidden(true);
+        keepLayoutClearOfHintLine(0);
+        return;
+    }
+
+    auto text = hintText(kHintFontSize);
     if (!m_toolTipLabel) {
         auto label = makeRef<NSTextField>(CGRectZero);
         label->setDrawsBackground(false);
@@ -221,6 +239,22 @@ void SwitchWindowController::setTooltips()
     m_toolTipLabel->sizeToFit();
     m_toolTipLabel->setEditable(false);
     m_toolTipLabel->setFrameOrigin(kHintOrigin);
+    // A panel of two windows is narrower than the line: rather than run
+    // past the panel's edge, the line takes a smaller size that fits with
+    // the same margin on both sides.
+    auto window = this->window();
+    CGFloat room = window ? window->contentView()->bounds().size.width - 2 * kHintOrigin.x : 0;
+    CGFloat width = m_toolTipLabel->frame().size.width;
+    if (room > 0 && width > room) {
+        CGFloat size = std::max(kHintMinimumFontSize, std::floor(kHintFontSize * room / width * 10) / 10);
+        for (; size >= kHintMinimumFontSize; size -= 0.1) {
+            m_toolTipLabel->setAttributedStringValue(hintText(size));
+            m_toolTipLabel->sizeToFit();
+            if (m_toolTipLabel->frame().size.width <= room) break;
+        }
+        m_toolTipLabel->setFrameOrigin(kHintOrigin);
+    }
     m_toolTipLabel->removeFromSuperview();
-    if (auto window = this->window()) window->contentView()->addSubview(m_toolTipLabel);
+    if (window) window->contentView()->addSubview(m_toolTipLabel);
+    keepLayoutClearOfHintLine(CGRectGetMaxY(m_toolTipLabel->frame()) + kHintClearance);
 }

@@ -6,6 +6,7 @@
 
 #include <appkit/NSKeyValueBinding.h>
 #include <appkit/NSNib.h>
+#include <appkit/NSScrollView.h>
 #include <appkit/NSScreen.h>
 #include <appkit/NSWindow.h>
 #include <foundation/NSUserDefaults.h>
@@ -145,6 +146,15 @@ void TableViewController::select(NSUInteger index)
     if (m_arrayController) m_arrayController->setSelectionIndex(index);
 }
 
+void TableViewController::setBottomClearance(CGFloat clearance)
+{
+    auto table = tableView();
+    if (auto scroll = table ? table->enclosingScrollView() : nullptr)
+        keepScrollViewClearOfBottom(*scroll, kBottomMargin, clearance);
+}
+
+void TableViewController::tableViewSelectionDidChange(NSTableView&) { scrollToSelection(); }
+
 void TableViewController::scrollToSelection()
 {
     auto table = tableView();
@@ -171,7 +181,6 @@ void TableViewController::selectNext()
     // From no selection the next entry is the first one.
     NSUInteger index = selectionIndex();
     select(index == NSNotFound ? 0 : (index + 1) % n);
-    scrollToSelection();
 }
 
 void TableViewController::selectPrev()
@@ -185,7 +194,6 @@ void TableViewController::selectPrev()
     // has shrunk below, the previous entry is the last one.
     NSUInteger index = selectionIndex();
     select(index == NSNotFound || index == 0 || index > n ? n - 1 : index - 1);
-    scrollToSelection();
 }
 
 Ref<NSEvent> TableViewController::selectUpForEvent(const Ref<NSEvent>& event)

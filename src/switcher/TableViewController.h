@@ -26,6 +26,10 @@ public:
 
     static constexpr float kRowHeight = 30;
     static constexpr float kListWidth = 800;
+    // The room left under the list for the hint line (the part of the view
+    // that the panel shows below the rows, plus the part it hangs below the
+    // panel).
+    static constexpr CGFloat kBottomMargin = 40;
     // What a list as tall as the screen's usable height is cut by.
     static constexpr float kScreenHeightGap = 60;
     // The window list re-arranges this long after the model announces a
@@ -42,6 +46,11 @@ public:
     void setArrayController(const Ref<NSArrayController>& arrayController) override;
     void startMonitoringControlKeysEvent() override;
     void processControlKeys(uint16_t keyCode) override;
+    void setBottomClearance(CGFloat clearance) override;
+
+    // However the selection moved (arrows, Tab, a digit, the pointer), the
+    // selected row is scrolled into view.
+    void tableViewSelectionDidChange(NSTableView& table) override;
 
     void viewDidLoad() override;
     void viewWillAppear() override;

@@ -25,9 +25,7 @@ constexpr CGFloat kCellInset = 12;
 constexpr CGFloat kIconTitleGap = 8;
 constexpr CGFloat kTextHeight = 18;
 constexpr CGFloat kFontSize = 13;
-// The room left under the list for the hint line (the part of the view that
-// the panel shows below the rows, plus the part it hangs below the panel).
-constexpr CGFloat kBottomMargin = 40;
+constexpr CGFloat kBottomMargin = TableViewController::kBottomMargin;
 
 // The list's root view: its tracking area is the controller's, rebuilt
 // whenever the view's geometry changes.

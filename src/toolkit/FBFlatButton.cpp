@@ -302,8 +302,12 @@ void FBFlatButton::animateLayer(
     animation->setToValue(target);
     animation->setDuration(duration);
     animation->setRemovedOnCompletion(false);
-    layer->addAnimation(animation, keyPath);
     CATransaction::begin();
+    // A layer takes the transaction's duration for an animation of none;
+    // the button's zero means at once, so the first frame already shows
+    // the new colour (an ultra-dark badge has its ring from the start).
+    CATransaction::setAnimationDuration(duration);
+    layer->addAnimation(animation, keyPath);
     CATransaction::setDisableActions(true);
     layer->setAnimatableValue(keyPath, target);
     CATransaction::commit();

@@ -118,6 +118,14 @@ TEST_F(GridSelection, ArrowKeysStepAndWrapWhileThePanelIsKey)
     harness.key(kVK_DownArrow);
     EXPECT_EQ(harness.selection(), 0u) << "past the last row: the next entry, wrapping";
 
+    // With nothing selected neither arrow counts rows from the missing index.
+    for (uint16_t arrow : { kVK_DownArrow, kVK_UpArrow }) {
+        harness.list->setSelectionIndex(NSNotFound);
+        harness.key(arrow);
+        EXPECT_EQ(harness.selection(), arrow == kVK_DownArrow ? 0u : 4u)
+            << (arrow == kVK_DownArrow ? "down: the next entry, the first" : "up: the previous entry, the last");
+    }
+
     // Other keys pass through to the panel.
     int passed = 0;
     auto counter

@@ -219,12 +219,7 @@ struct GridInPanel : public ::testing::Test {
     GridInPanel()
     {
         EBEventful::resetForTesting();
-        model = WindowManager::create();
-        world.settle();
-        world.advance(std::max(WindowManager::kFirstSortOrderDelay, WindowManager::kBadgesDelay));
-        model->setFilterType(WindowFilterAll);
-        world.settle();
-        list->bind("contentArray", model, "windows");
+        model = startModelListingEveryWindow(world, list);
     }
     ~GridInPanel() override
     {

@@ -312,6 +312,9 @@ TEST_F(PanelKeysTest, TheHintLineNamesTheKeysWithTheirLettersUnderlined)
 {
     defaults()->setBool(true, "ShotcutsHints");
     defaults()->setInteger(SwitcherThemeLight, "ThemeIndex");
+    makeController();
+    ASSERT_TRUE(layout());
+    layout()->contentSize = { 1160, 416 }; // the grid of the eight demo windows
     openOnDemoList();
     auto label = controller->toolTipLabel();
     ASSERT_TRUE(label);
@@ -371,4 +374,25 @@ TEST_F(PanelKeysTest, NoHintLineForOneWindowOrWithHintsOff)
     pressHotkey(makeRef<NSArrayController>(one));
     EXPECT_EQ(controller->toolTipLabel(), label) << "the label is reused";
     EXPECT_TRUE(label->isHidden());
+}
+
+TEST_F(PanelKeysTest, TheHintLineOfATwoWindowPanelStaysInsideThePanel)
+{
+    startModel();
+    defaults()->setBool(true, "ShotcutsHints");
+    Value::Array two = { Value(arrangedWindows()[0]), Value(arrangedWindows()[1]) };
+    makeController();
+    ASSERT_TRUE(layout());
+    layout()->contentSize = { 600, 208 }; // the grid of two windows
+    pressHotkey(makeRef<NSArrayController>(two));
+    auto label = controller->toolTipLabel();
+    ASSERT_TRUE(label);
+    CGFloat panelWidth = controller->window()->contentView()->bounds().size.width;
+    EXPECT_EQ(panelWidth, 600);
+    EXPECT_EQ(label->frame().origin, CGPointMake(20, 10));
+    EXPECT_LE(CGRectGetMaxX(label->frame()), panelWidth - 20);
+    auto font = label->attributedStringValue()->attributesAtIndex(0).font;
+    EXPECT_LT(font->pointSize(), 12) << "the full line at 12 points is wider than the panel";
+    EXPECT_GE(font->pointSize(), 11);
+    EXPECT_EQ(font->familyName(), "Helvetica");
 }

@@ -11,9 +11,12 @@
 #include <desktop/DesktopTypes.h>
 #include <foundation/NSUserDefaults.h>
 #include <graphics/NSBitmapImageRep.h>
+#include <appkit/NSArrayController.h>
 #include <model/SWWindow.h>
+#include <model/WindowManager.h>
 #include <services/AXUIElement.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -74,3 +77,17 @@ inline DesktopImage readPNGFile(const std::string& path)
     }
     return image;
 }
+
+// The window model after its start-up, listing every window, with the list
+// bound to its windows as the application binds the panel's list.
+inline Ref<WindowManager> startModelListingEveryWindow(SimWorld& world, const Ref<NSArrayController>& list)
+{
+    auto model = WindowManager::create();
+    world.settle();
+    world.advance(std::max(WindowManager::kFirstSortOrderDelay, WindowManager::kBadgesDelay));
+    model->setFilterType(WindowFilterAll);
+    world.settle();
+    list->bind("contentArray", model, "windows");
+    return model;
+}
+

@@ -265,6 +265,35 @@ TEST_F(FlatButtonTest, TheStatePicksTheColourSetAndItsDuration)
     EXPECT_FALSE(button->layer()->animationForKey("borderWidth"));
 }
 
+// The badge of the ultra-dark theme: a white ring of width 2, styled just
+// before the panel's first frame.
+TEST_F(FlatButtonTest, AZeroDurationShowsTheNewColoursOnTheFirstFrameAndALongerOneAnimates)
+{
+    auto button = makeRef<FBFlatButton>(CGRectMake(0, 0, 25, 25));
+    button->setTitle("3");
+    button->setBorderWidth(2);
+    button->setBorderNormalColor(NSColor::whiteColor());
+    button->setBackgroundNormalColor(NSColor::darkGrayColor());
+    auto shown = button->layer()->presentationLayer();
+    EXPECT_TRUE(sameColor(shown->borderColor(), NSColor::whiteColor()));
+    EXPECT_TRUE(sameColor(shown->backgroundColor(), NSColor::darkGrayColor()));
+    auto added = button->layer()->animationForKey("backgroundColor");
+    ASSERT_TRUE(added);
+    EXPECT_EQ(added->duration(), 0) << "still added, of no length";
+
+    button->setOffAnimateDuration(1);
+    button->setBackgroundNormalColor(NSColor::blackColor());
+    world.advance(0.5);
+    CGFloat r, g, b, alpha;
+    NSColor::colorWithCGColor(button->layer()->presentationLayer()->backgroundColor())->getRed(&r, &g, &b, &alpha);
+    CGFloat darkGray, unused;
+    NSColor::darkGrayColor()->getRed(&darkGray, &unused, &unused, &unused);
+    EXPECT_GT(r, 0.01) << "half way from dark grey to black";
+    EXPECT_LT(r, darkGray - 0.01);
+    world.advance(1);
+    EXPECT_TRUE(sameColor(button->layer()->presentationLayer()->backgroundColor(), NSColor::blackColor()));
+}
+
 TEST_F(FlatButtonTest, TheAlphaIsFixedByTheEnabledStateAtSetUp)
 {
     auto enabled = makeRef<FBFlatButton>(CGRectMake(0, 0, 40, 20));

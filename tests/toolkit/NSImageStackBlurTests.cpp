@@ -77,6 +77,25 @@ TEST(NSImageStackBlur, LargeRadiiSkipTheDivisionTableWithoutChangingResults)
     EXPECT_EQ(pixels, expected);
 }
 
+// Radii past the cap blur as the cap does: the sums of the largest window
+// still fit their integers, so a uniform picture stays uniform.
+TEST(NSImageStackBlur, RadiiPastTheCapBlurAsTheCap)
+{
+    std::mt19937 random(11);
+    auto pixels = randomPixels(random, 7, 5);
+    auto capped = pixels;
+    NSImageStackBlur::applyStackBlurToBuffer(capped.data(), 7, 5, NSImageStackBlur::kMaxRadius);
+    EXPECT_EQ(capped, referenceBlur(pixels, 7, 5, NSImageStackBlur::kMaxRadius));
+    for (int r : { NSImageStackBlur::kMaxRadius + 1, 100000, std::numeric_limits<int>::max() }) {
+        auto copy = pixels;
+        NSImageStackBlur::applyStackBlurToBuffer(copy.data(), 7, 5, r);
+        EXPECT_EQ(copy, capped) << "radius " << r;
+    }
+    std::vector<uint8_t> white(6 * 3 * 4, 255);
+    NSImageStackBlur::applyStackBlurToBuffer(white.data(), 6, 3, 1 << 20);
+    EXPECT_EQ(white, std::vector<uint8_t>(6 * 3 * 4, 255));
+}
+
 TEST(NSImageStackBlur, UniformImagesOnePixelAndAlpha)
 {
     std::vector<uint8_t> uniform;
@@ -161,6 +180,31 @@ TEST(NSImageStackBlur, OtherLayoutsAreNormalisedToThePointSize)
     auto fromFractional = NSImageStackBlur::stackBlur(fractional, 3);
     EXPECT_EQ(fromFractional->size(), CGSizeMake(14, 9));
     EXPECT_EQ(CGImageGetWidth(NSImageStackBlur::CGImage(fromFractional)), 14u);
+}
+
+// Pixels stored as 32-bit little-endian words (alpha, blue, green, red in
+// memory for alpha last) are read as such, not blurred as if red came first.
+TEST(NSImageStackBlur, LittleEndianWordsAreBlurredByTheirChannels)
+{
+    std::mt19937 random(21);
+    const int w = 12, h = 9;
+    auto rgba = randomPixels(random, w, h);
+    for (size_t i = 0; i < rgba.size(); i += 4)
+        rgba[i + 3] = 255;
+    std::vector<uint8_t> words(rgba.size());
+    for (size_t i = 0; i < rgba.size(); i += 4) {
+        words[i] = rgba[i + 3];
+        words[i + 1] = rgba[i + 2];
+        words[i + 2] = rgba[i + 1];
+        words[i + 3] = rgba[i];
+    }
+    auto cg = CGImageCreate(w, h, 8, 32, w * 4, CGColorSpaceCreateDeviceRGB(),
+        kCGImageAlphaPremultipliedLast | kCGBitmapByteOrder32Little, CGDataProviderCreateWithBytes(words));
+    auto blurred = NSImageStackBlur::stackBlur(NSImage::imageWithCGImage(cg, CGSizeZero), 3);
+    ASSERT_TRUE(blurred);
+    auto result = NSImageStackBlur::CGImage(blurred);
+    ASSERT_EQ(CGImageGetBitmapInfo(result) & kCGBitmapByteOrderMask, 0u) << "redrawn in the blur's own order";
+    EXPECT_EQ(pixelsOf(blurred), referenceBlur(rgba, w, h, 3));
 }
 
 // Run under AddressSanitizer too: an image whose point size differs from

@@ -6,8 +6,26 @@
 
 namespace {
 
-// The desktop's sans-serif face stands for the system font.
-constexpr const char* kSystemFamily = "Sans";
+// The name the system fonts go by; fontWithName knows it too, so a font
+// rebuilt from a system font's name at another size keeps its face.
+constexpr const char* kSystemFamily = "SystemFont";
+
+// The faces that stand in for the families the interface is laid out in.
+// Nimbus Sans has Helvetica's metrics, so a line measures as it was designed
+// to; Liberation Sans is next closest, and the desktop's sans-serif face is
+// the last resort. The system font takes the same face: the panel's labels
+// and badges were measured in a Helvetica-wide face.
+constexpr const char* kHelveticaFaces = "Nimbus Sans,Liberation Sans,Sans";
+
+std::string faceFamilies(const std::string& family)
+{
+    static const char* const kHelveticaLike[] = { kSystemFamily, "Helvetica", "Helvetica Neue", "HelveticaNeue" };
+    for (const char* name : kHelveticaLike) {
+        if (family == name)
+            return kHelveticaFaces;
+    }
+    return family;
+}
 
 bool contains(const std::string& s, const char* part) { return s.find(part) != std::string::npos; }
 
@@ -46,7 +64,7 @@ NSFont::NSFont(std::string name, std::string family, bool bold, bool italic, CGF
     , m_size(size)
 {
     m_description = pango_font_description_new();
-    pango_font_description_set_family(m_description, m_family.c_str());
+    pango_font_description_set_family(m_description, faceFamilies(m_family).c_str());
     pango_font_description_set_weight(m_description, m_bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
     pango_font_description_set_style(m_description, m_italic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
     pango_font_description_set_absolute_size(m_description, m_size * PANGO_SCALE);

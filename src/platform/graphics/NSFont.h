@@ -1,6 +1,7 @@
 // Fonts by name and size, resolved through fontconfig. A PostScript-style
-// suffix ("Helvetica-Bold", "-Oblique") picks the weight and slant; the
-// system fonts are the desktop's sans-serif face. Sizes are in points,
+// suffix ("Helvetica-Bold", "-Oblique") picks the weight and slant.
+// Helvetica and the system font resolve to a face with Helvetica's metrics
+// (Nimbus Sans), falling back to Liberation Sans and the desktop's sans-serif. Sizes are in points,
 // and one point is one pixel of a context.
 #pragma once
 
