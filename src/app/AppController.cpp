@@ -370,6 +370,9 @@ void AppController::registerForNotifications()
                 if (auto self = weak.lock()) self->setupHotkeys();
             }));
     }
+    // A shortcut chosen in the preferences before the watch began (they open
+    // half a second earlier) would otherwise wait for the next start.
+    setupHotkeys();
 }
 
 // MARK: Accessibility

@@ -74,7 +74,9 @@ Ref<NSPopUpButton> PreferencePaneBuilder::popUp(
     auto popUp = makeRef<NSPopUpButton>();
     popUp->addItemsWithTitles(titles);
     if (!key.empty())
-        popUp->bind(NSSelectedIndexBinding, NSUserDefaults::standardUserDefaults(), key);
+        // An absent setting reads 0, the first choice.
+        popUp->bind(NSSelectedIndexBinding, NSUserDefaults::standardUserDefaults(), key,
+            Value(Value::Dictionary { { NSNullPlaceholderBindingOption, Value(int64_t(0)) } }));
     m_views.push_back({ popUp, CGRectMake(kMargin + kLabelWidth, top, kPopUpWidth, kRowHeight) });
     return popUp;
 }

@@ -175,6 +175,7 @@ const std::vector<QuorvexSession::Command>& QuorvexSession::commands()
         { "click", &QuorvexSession::click },
         { "type", &QuorvexSession::type },
         { "windowshot", &QuorvexSession::windowshot },
+        { "appearance", &QuorvexSession::appearance },
         { "set", &QuorvexSession::set },
         { "expect", &QuorvexSession::expect },
     };

@@ -25,6 +25,7 @@
 //   click X Y                  clicks at a screen point (bottom-left origin)
 //   type "TEXT"                types the text on the keyboard
 //   windowshot NAME            the front window of the application to DIR/NAME.png
+//   appearance dark|light      the application's appearance, as dark mode sets it
 //   expect checked "TITLE" | expect unchecked "TITLE"
 //   expect shows "TEXT"        some control of a visible window shows TEXT
 //   expect login-item on|off   whether the login items start this program
@@ -137,6 +138,7 @@ private:
     Status click(const Line& line);
     Status type(const Line& line);
     Status windowshot(const Line& line);
+    Status appearance(const Line& line);
     Status expectChecked(const Line& line);
     Status expectShows(const Line& line);
     Status expectLoginItem(const Line& line);

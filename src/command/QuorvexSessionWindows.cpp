@@ -206,6 +206,17 @@ QuorvexSession::Status QuorvexSession::type(const Line& t)
     return Passed;
 }
 
+QuorvexSession::Status QuorvexSession::appearance(const Line& t)
+{
+    // As the desktop's dark mode switches it: windows without an appearance
+    // of their own draw in the application's.
+    if (t.size() != 2 || (t[1] != "dark" && t[1] != "light"))
+        return usage(t, "appearance dark|light");
+    NSApp().setAppearance(t[1] == "dark" ? NSAppearanceNameDarkAqua : NSAppearanceNameAqua);
+    settle();
+    return Passed;
+}
+
 QuorvexSession::Status QuorvexSession::windowshot(const Line& t)
 {
     if (t.size() != 2 || !isPlainName(t[1]))

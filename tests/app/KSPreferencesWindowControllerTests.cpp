@@ -15,6 +15,9 @@
 
 namespace {
 
+CGSize contentSize(const Ref<NSWindow>& window) { return window->contentRectForFrameRect(window->frame()).size; }
+CGPoint topLeft(const Ref<NSWindow>& window) { return CGPointMake(window->frame().origin.x, CGRectGetMaxY(window->frame())); }
+
 // A pane of the tests' own: a view of a given size and autoresizing mask,
 // and whichever optional answers a test gives it.
 class TestPane : public NSViewController, public KSPreferencesViewController {
@@ -147,7 +150,8 @@ TEST_F(KSPreferencesTest, OpeningShowsTheFirstPaneWithOneToolbarItemPerEntry)
     EXPECT_EQ(window->title(), "general label");
     EXPECT_EQ(controller->toolbar()->selectedItemIdentifier(), "general");
     EXPECT_EQ(defaults()->stringForKey(KSPreferencesSelectedIdentifierKey), "general");
-    EXPECT_EQ(window->frame().size, CGSizeMake(400, 200));
+    EXPECT_EQ(contentSize(window), CGSizeMake(400, 200));
+    EXPECT_EQ(window->frame().size.height, 200 + NSWindow::kToolbarHeight) << "the toolbar's strip tops the pane";
     EXPECT_EQ(controller->minimumViewRects().at("general"), "{{0, 0}, {400, 200}}");
     EXPECT_EQ(general->view()->nextResponder(), general) << "the pane sits in the responder chain after its view";
 }
@@ -167,7 +171,8 @@ TEST_F(KSPreferencesTest, ClickingAToolbarItemSwitchesThePaneAboutTheWindowsTopE
     EXPECT_EQ(controller->selectedViewController(), style);
     EXPECT_EQ(controller->toolbar()->selectedItemIdentifier(), "style");
     EXPECT_EQ(window->contentView(), style->view());
-    EXPECT_EQ(window->frame(), CGRectMake(300, 400, 500, 300)) << "the top-left corner stays";
+    EXPECT_EQ(topLeft(window), CGPointMake(300, 700)) << "the top-left corner stays";
+    EXPECT_EQ(contentSize(window), CGSizeMake(500, 300));
     EXPECT_EQ(window->title(), "style label");
     EXPECT_EQ(defaults()->stringForKey(KSPreferencesSelectedIdentifierKey), "style");
     EXPECT_EQ(window->contentMinSize(), CGSizeMake(500, 300));
@@ -181,7 +186,8 @@ TEST_F(KSPreferencesTest, ClickingAToolbarItemSwitchesThePaneAboutTheWindowsTopE
     EXPECT_EQ(changes, 1);
 
     ASSERT_TRUE(item(controller, "updates")->performClick());
-    EXPECT_EQ(window->frame(), CGRectMake(300, 580, 300, 120));
+    EXPECT_EQ(topLeft(window), CGPointMake(300, 700));
+    EXPECT_EQ(contentSize(window), CGSizeMake(300, 120));
     EXPECT_EQ(window->contentMaxSize(), CGSizeMake(300, 120)) << "a fixed pane cannot be stretched";
     EXPECT_FALSE(window->showsResizeIndicator());
     EXPECT_FALSE(window->standardWindowButton(NSWindowZoomButton)->isEnabled());
@@ -207,14 +213,14 @@ TEST_F(KSPreferencesTest, AResizedPaneKeepsItsSizeAcrossANewController)
     controller->selectControllerWithIdentifier("style");
     CGRect frame = window->frame();
     // The user makes the window larger.
-    window->setFrame(CGRectMake(frame.origin.x, frame.origin.y - 100, 640, 400), true);
+    window->setFrame(CGRectMake(frame.origin.x, frame.origin.y - 100, 640, 400 + NSWindow::kToolbarHeight), true);
     EXPECT_EQ(defaults()->stringForKey(KSPreferencesWindowController::viewFrameKey("style")), "{{0, 0}, {640, 400}}");
     EXPECT_EQ(KSPreferencesWindowController::viewFrameKey("style"), "KSPreferences style Frame");
 
     auto next = relaunch();
     auto nextWindow = next->window();
     EXPECT_EQ(next->selectedViewController(), style) << "the selected pane is remembered";
-    EXPECT_EQ(nextWindow->frame().size, CGSizeMake(640, 400));
+    EXPECT_EQ(contentSize(nextWindow), CGSizeMake(640, 400));
     EXPECT_EQ(nextWindow->contentMinSize(), CGSizeMake(500, 300)) << "the minimum is the size the view first had";
 }
 
@@ -224,9 +230,9 @@ TEST_F(KSPreferencesTest, ASavedSizeBelowTheMinimumOrForAFixedPaneIsNotUsed)
     defaults()->setObject(Value("{{0, 0}, {450, 250}}"), "KSPreferences style Frame");
     auto controller = makeController();
     auto window = controller->window();
-    EXPECT_EQ(window->frame().size, CGSizeMake(400, 200)) << "a fixed pane shows at its first size";
+    EXPECT_EQ(contentSize(window), CGSizeMake(400, 200)) << "a fixed pane shows at its first size";
     controller->selectControllerWithIdentifier("style");
-    EXPECT_EQ(window->frame().size, CGSizeMake(500, 300)) << "never below the first size";
+    EXPECT_EQ(contentSize(window), CGSizeMake(500, 300)) << "never below the first size";
 }
 
 TEST_F(KSPreferencesTest, ThePanesOwnAnswersOverrideItsAutoresizingMask)
@@ -239,17 +245,17 @@ TEST_F(KSPreferencesTest, ThePanesOwnAnswersOverrideItsAutoresizingMask)
     auto controller = makeRef<KSPreferencesWindowController>(panes);
     controllers.push_back(controller);
     auto window = controller->window();
-    EXPECT_EQ(window->frame().size, CGSizeMake(400, 500));
+    EXPECT_EQ(contentSize(window), CGSizeMake(400, 500));
     EXPECT_EQ(window->contentMaxSize(), CGSizeMake(400, DBL_MAX));
     controller->selectControllerWithIdentifier("style");
-    EXPECT_EQ(window->frame().size, CGSizeMake(500, 500));
+    EXPECT_EQ(contentSize(window), CGSizeMake(500, 500));
 }
 
 TEST_F(KSPreferencesTest, MovingTheWindowSavesItsTopLeftCornerWhichTheNextOpeningRestores)
 {
     auto controller = makeController();
     auto window = controller->window();
-    window->setFrameOrigin(CGPointMake(120, 330));
+    window->setFrameOrigin(CGPointMake(120, 530 - window->frame().size.height));
     EXPECT_EQ(defaults()->stringForKey(KSPreferencesFrameTopLeftKey), "{120, 530}");
     controller->selectControllerWithIdentifier("updates");
     EXPECT_EQ(CGRectGetMaxY(window->frame()), 530);
@@ -257,7 +263,8 @@ TEST_F(KSPreferencesTest, MovingTheWindowSavesItsTopLeftCornerWhichTheNextOpenin
     // The next opening shows "updates" (120 high): the corner, not the
     // bottom-left origin, comes back.
     auto next = relaunch();
-    EXPECT_EQ(next->window()->frame(), CGRectMake(120, 410, 300, 120));
+    EXPECT_EQ(topLeft(next->window()), CGPointMake(120, 530));
+    EXPECT_EQ(contentSize(next->window()), CGSizeMake(300, 120));
 }
 
 TEST_F(KSPreferencesTest, ARememberedIdentifierThatNamesNoPaneFallsBackToTheFirst)

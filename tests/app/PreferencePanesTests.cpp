@@ -9,6 +9,7 @@
 #include <app/StylePrefs.h>
 #include <app/UpdatePrefsViewController.h>
 #include <appkit/NSApplication.h>
+#include <appkit/NSPopUpButton.h>
 #include <appkit/NSStatusBar.h>
 #include <appkit/NSWindow.h>
 #include <foundation/Log.h>
@@ -84,6 +85,20 @@ TEST_F(Panes, FourPanesInToolbarOrderEachWithItsLabel)
     ASSERT_TRUE(styles);
     EXPECT_EQ(styles->themes3DKeyArray().size(), 12u);
     EXPECT_EQ(styles->themes3DKeyArray()[7], "CoverFlow");
+    // "LayoutType" is absent on a first start and reads 0: the grid shows,
+    // and showing it writes nothing.
+    ASSERT_TRUE(defaults()->objectForKey("LayoutType").isNil());
+    auto shown = [](const Ref<NSView>& view) {
+        std::vector<std::string> titles;
+        for (const auto& subview : view->subviews())
+            if (auto popUp = std::dynamic_pointer_cast<NSPopUpButton>(subview))
+                titles.push_back(popUp->titleOfSelectedItem());
+        return titles;
+    };
+    EXPECT_EQ(shown(styles->view()), (std::vector<std::string> { "Dark", "Grid", "CoverFlow2" }));
+    EXPECT_TRUE(defaults()->objectForKey("LayoutType").isNil());
+    defaults()->setInteger(2, "LayoutType");
+    EXPECT_EQ(shown(styles->view())[1], "Compact List");
 }
 
 TEST_F(Panes, TheShortcutsPaneEnablesARecorderOnlyForCustom)

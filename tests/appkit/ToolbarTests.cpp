@@ -135,3 +135,61 @@ TEST(Toolbar, ValidationEnablesItemsWhoseActionSomethingAnswers)
     toolbar.validateVisibleItems();
     EXPECT_TRUE(items[1]->isEnabled()) << "the application answers it";
 }
+
+// The toolbar takes a strip above the content: the content keeps its size,
+// the selected item is highlighted, and a press and release on an item
+// performs it (a release elsewhere does not).
+TEST(Toolbar, AWindowShowsItsToolbarAboveTheContentAndAClickOnAnItemPerformsIt)
+{
+    SimWorld world { SimWorld::emptyScenario() };
+    auto delegate = makeRef<PagesDelegate>();
+    auto toolbar = makeRef<NSToolbar>("pages");
+    toolbar->setDelegate(delegate);
+    auto window = makeWindow(CGRectMake(100, 300, 300, 200));
+    window->setBackgroundColor(NSColor::whiteColor());
+    auto content = makeRef<ColorView>(CGRectMake(0, 0, 300, 200), NSColor::redColor());
+    window->contentView()->addSubview(content);
+    window->setToolbar(toolbar);
+    constexpr CGFloat strip = NSWindow::kToolbarHeight;
+    EXPECT_EQ(window->frame(), CGRectMake(100, 300 - strip, 300, 200 + strip)) << "the content's top edge stays";
+    EXPECT_EQ(window->contentView()->frame(), CGRectMake(0, 0, 300, 200));
+    EXPECT_EQ(window->frameRectForContentRect(CGRectMake(0, 0, 300, 100)), CGRectMake(0, 0, 300, 100 + strip));
+    EXPECT_EQ(window->contentRectForFrameRect(window->frame()).size, CGSizeMake(300, 200));
+    window->setContentSize(CGSizeMake(300, 120));
+    EXPECT_EQ(window->frame().size, CGSizeMake(300, 120 + strip));
+    EXPECT_EQ(window->contentView()->frame().size, CGSizeMake(300, 120));
+
+    auto frames = window->toolbarItemFrames();
+    ASSERT_EQ(frames.size(), 2u) << "spaces take no room";
+    auto [one, oneFrame] = frames[0];
+    auto [two, twoFrame] = frames[1];
+    EXPECT_EQ(one->itemIdentifier(), "one");
+    EXPECT_LT(CGRectGetMaxX(oneFrame), twoFrame.origin.x);
+    EXPECT_NEAR(oneFrame.origin.x, 300 - CGRectGetMaxX(twoFrame), 1) << "the row is centred";
+    EXPECT_EQ(oneFrame.origin.y, 120);
+
+    window->orderFront(nullptr);
+    toolbar->setSelectedItemIdentifier("two");
+    world.settle();
+    auto image = window->renderedImage();
+    // The image's rows count from the top: the strip is the first 56.
+    auto nearTop = [&](CGRect frame) { return pixelAt(image, int(CGRectGetMidX(frame)), 8); };
+    EXPECT_EQ(pixelAt(image, 2, int(strip) + 10), (Pixel { 255, 0, 0, 255 })) << "the content under the strip";
+    EXPECT_EQ(nearTop(oneFrame), (Pixel { 255, 255, 255, 255 }));
+    EXPECT_NE(nearTop(twoFrame), (Pixel { 255, 255, 255, 255 })) << "the selected item is highlighted";
+
+    CGRect onScreen = window->frame();
+    auto screenPoint = [&](CGRect frame) {
+        return CGPointMake(onScreen.origin.x + CGRectGetMidX(frame), onScreen.origin.y + CGRectGetMidY(frame));
+    };
+    auto click = [&](CGPoint down, CGPoint up) {
+        NSApp().deliverInputEvent(NSEvent::mouseEventWithType(NSEventTypeLeftMouseDown, down));
+        NSApp().deliverInputEvent(NSEvent::mouseEventWithType(NSEventTypeLeftMouseUp, up));
+        world.settle();
+    };
+    click(screenPoint(oneFrame), screenPoint(oneFrame));
+    EXPECT_EQ(delegate->clicks, (std::vector<std::string> { "one" }));
+    EXPECT_EQ(toolbar->selectedItemIdentifier(), "one");
+    click(screenPoint(twoFrame), screenPoint(oneFrame));
+    EXPECT_EQ(delegate->clicks.size(), 1u) << "released off the item it was pressed on";
+}

@@ -278,3 +278,37 @@ TEST_F(RenderFixture, AClearBackgroundLeavesTransparentPixels)
     EXPECT_EQ(pixelAt(image, 50, 5).a, 0);
     EXPECT_EQ(pixelAt(image, 20, 20), kRed);
 }
+
+// System colours take the value of the appearance being drawn in: the
+// application's, unless the window names its own.
+TEST(Appearance, SystemColoursFollowTheAppearanceAWindowDrawsIn)
+{
+    SimWorld world { SimWorld::emptyScenario() };
+    EXPECT_EQ(NSColor::textColor()->whiteComponent(), 0) << "light when nothing draws";
+    {
+        NSAppearanceDrawingScope dark(NSAppearanceNameDarkAqua);
+        EXPECT_EQ(NSColor::textColor()->whiteComponent(), 1);
+        auto faded = NSColor::textColor()->colorWithAlphaComponent(0.5);
+        EXPECT_EQ(faded->whiteComponent(), 1);
+        EXPECT_EQ(faded->alphaComponent(), 0.5);
+        EXPECT_EQ(NSColor::redColor()->redComponent(), 1) << "fixed colours stay";
+    }
+    EXPECT_EQ(NSColor::textColor()->whiteComponent(), 0);
+
+    auto window = makeWindow(CGRectMake(100, 500, 60, 40));
+    window->contentView()->addSubview(makeRef<ColorView>(CGRectMake(0, 0, 20, 20), NSColor::textColor()));
+    window->orderFront(nullptr);
+    world.settle();
+    auto shade = [&](int x, int y) { return pixelAt(window->renderedImage(), x, y).r; };
+    EXPECT_EQ(shade(40, 5), 238) << "the light window background";
+    EXPECT_EQ(shade(5, 35), 0);
+    NSApp().setAppearance(NSAppearanceNameDarkAqua);
+    world.settle();
+    EXPECT_EQ(shade(40, 5), 51) << "the application's dark appearance repaints its windows";
+    EXPECT_EQ(shade(5, 35), 255);
+    window->setAppearance(NSAppearanceNameAqua);
+    world.settle();
+    EXPECT_EQ(shade(40, 5), 238) << "a window's own appearance wins";
+    NSApp().setAppearance({});
+    EXPECT_EQ(window->effectiveAppearance(), NSAppearanceNameAqua);
+}

@@ -1,5 +1,6 @@
 #include "NSApplication.h"
 
+#include "NSView.h"
 #include "NSWindow.h"
 #include "NSWindowController.h"
 
@@ -385,4 +386,19 @@ void NSApplication::sendEvent(const Ref<NSEvent>& event)
         window->sendEvent(event);
     }
     m_currentEvent = previous;
+}
+
+void NSApplication::setAppearance(const std::string& name)
+{
+    if (name == m_appearance)
+        return;
+    m_appearance = name;
+    for (const auto& window : windows())
+        if (auto view = window->contentView())
+            view->setNeedsDisplay(true);
+}
+
+std::string NSApplication::effectiveAppearance() const
+{
+    return m_appearance.empty() ? NSAppearanceNameAqua : m_appearance;
 }

@@ -45,6 +45,13 @@ public:
     NSApplicationActivationPolicy activationPolicy() const;
     bool setActivationPolicy(NSApplicationActivationPolicy policy);
 
+    // The appearance the application's windows draw in unless they name
+    // their own; empty (the default) is the light Aqua. Changing it redraws
+    // every window.
+    const std::string& appearance() const { return m_appearance; }
+    void setAppearance(const std::string& name);
+    std::string effectiveAppearance() const;
+
     // Shows the standard About panel. Here it only counts the requests.
     void orderFrontStandardAboutPanel(const Ref<NSObject>& sender);
     int aboutPanelRequestCount() const { return m_aboutPanelRequests; }
@@ -109,6 +116,7 @@ public:
     size_t localMonitorCount() const;
 
 private:
+    std::string m_appearance;
     NSApplication();
     friend class NSWindow;
     void registerWindow(NSWindow* window);

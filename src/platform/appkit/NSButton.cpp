@@ -2,6 +2,7 @@
 
 #include "NSEvent.h"
 
+#include <graphics/NSAppearance.h>
 #include <graphics/NSGraphicsContext.h>
 
 #include <algorithm>
@@ -93,9 +94,10 @@ void NSButtonCell::drawWithFrame(CGRect frame, NSView* view)
     bool isSwitch = m_buttonType == NSButtonTypeSwitch || m_buttonType == NSButtonTypeRadio;
     if (m_bordered && !isSwitch) {
         bool pushedIn = isHighlighted() || (togglesState() && state() == NSControlStateValueOn);
-        fillRoundedRect(cg, CGRectInset(frame, 0.5, 0.5), kBezelCorner,
-            NSColor::colorWithDeviceWhite(pushedIn ? 0.72 : 0.94, isEnabled() ? 1.0 : 0.6));
-        strokeRoundedRect(cg, CGRectInset(frame, 0.5, 0.5), kBezelCorner, NSColor::colorWithDeviceWhite(0.6, 1));
+        bool dark = NSAppearanceNameIsDark(NSAppearanceCurrentDrawingName());
+        auto face = pushedIn ? NSColor::colorWithDeviceWhite(dark ? 0.5 : 0.72, 1) : NSColor::controlColor();
+        fillRoundedRect(cg, CGRectInset(frame, 0.5, 0.5), kBezelCorner, face->colorWithAlphaComponent(isEnabled() ? 1.0 : 0.6));
+        strokeRoundedRect(cg, CGRectInset(frame, 0.5, 0.5), kBezelCorner, NSColor::gridColor());
     }
     drawInteriorWithFrame(frame, view);
 }
@@ -112,7 +114,7 @@ void NSButtonCell::drawInteriorWithFrame(CGRect frame, NSView* view)
         CGFloat y = frame.origin.y + (frame.size.height - kSwitchSide) / 2;
         CGRect box = CGRectMake(frame.origin.x + 1, y, kSwitchSide, kSwitchSide);
         fillRoundedRect(cg, box, m_buttonType == NSButtonTypeRadio ? kSwitchSide / 2 : 3,
-            state() == NSControlStateValueOn ? NSColor::alternateSelectedControlColor() : NSColor::whiteColor());
+            state() == NSControlStateValueOn ? NSColor::alternateSelectedControlColor() : NSColor::controlBackgroundColor());
         strokeRoundedRect(cg, CGRectInset(box, 0.5, 0.5), m_buttonType == NSButtonTypeRadio ? kSwitchSide / 2 : 3,
             NSColor::grayColor());
         content.origin.x += kSwitchSide + kTitleGap + 1;

@@ -67,6 +67,8 @@ bool NSKeyValueBindingCreation::apply(const std::string& binding)
     Value value = observable->valueForKeyPath(it->second.keyPath);
     if (auto transformer = transformerFromOptions(it->second.options))
         value = transformer->transformedValue(value);
+    if (value.isNil() && it->second.options.isDictionary())
+        value = it->second.options[NSNullPlaceholderBindingOption];
     setValueForBinding(value, binding);
     return true;
 }

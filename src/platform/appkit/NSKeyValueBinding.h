@@ -21,6 +21,8 @@ inline const std::string NSOptionsKey = "NSOptions";
 inline const std::string NSValueTransformerBindingOption = "NSValueTransformer";
 // The registered name of a transformer.
 inline const std::string NSValueTransformerNameBindingOption = "NSValueTransformerName";
+// What the binding shows while the observed value is nil.
+inline const std::string NSNullPlaceholderBindingOption = "NSNullPlaceholder";
 
 // Binding names the platform's views and controllers answer.
 inline const std::string NSValueBinding = "value";

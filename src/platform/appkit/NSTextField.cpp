@@ -55,7 +55,7 @@ void NSTextFieldCell::drawWithFrame(CGRect frame, NSView* view)
         CGContextSetFillColorWithColor(cg, m_backgroundColor->CGColor());
         CGContextFillRect(cg, frame);
     } else if (m_bezeled) {
-        CGContextSetFillColorWithColor(cg, NSColor::whiteColor()->CGColor());
+        CGContextSetFillColorWithColor(cg, NSColor::controlBackgroundColor()->CGColor());
         CGContextFillRect(cg, frame);
     }
     if (m_bezeled || m_bordered) {
@@ -104,7 +104,7 @@ Ref<NSTextField> NSTextField::textFieldWithString(const std::string& text)
     auto field = makeRef<NSTextField>();
     field->setBezeled(true);
     field->setDrawsBackground(true);
-    field->setBackgroundColor(NSColor::whiteColor());
+    field->setBackgroundColor(NSColor::controlBackgroundColor());
     field->setStringValue(text);
     field->sizeToFit();
     return field;

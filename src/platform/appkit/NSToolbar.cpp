@@ -1,5 +1,7 @@
 #include "NSToolbar.h"
 
+#include "NSWindow.h"
+
 #include <algorithm>
 
 NSToolbar::NSToolbar(std::string identifier)
@@ -58,6 +60,8 @@ void NSToolbar::insertItemWithItemIdentifier(const NSToolbarItemIdentifier& iden
         return;
     item->m_toolbar = this;
     m_items.insert(m_items.begin() + std::min(index, m_items.size()), item);
+    if (m_window)
+        m_window->toolbarDidChange();
 }
 
 void NSToolbar::removeItemAtIndex(size_t index)
@@ -67,6 +71,8 @@ void NSToolbar::removeItemAtIndex(size_t index)
         return;
     m_items[index]->m_toolbar = nullptr;
     m_items.erase(m_items.begin() + index);
+    if (m_window)
+        m_window->toolbarDidChange();
 }
 
 void NSToolbar::validateVisibleItems()
@@ -83,6 +89,8 @@ void NSToolbar::setSelectedItemIdentifier(const NSToolbarItemIdentifier& identif
     willChangeValueForKey("selectedItemIdentifier");
     m_selected = identifier;
     didChangeValueForKey("selectedItemIdentifier");
+    if (m_window)
+        m_window->toolbarDidChange();
 }
 
 bool NSToolbar::isSelectable(const NSToolbarItemIdentifier& identifier)

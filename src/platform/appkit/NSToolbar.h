@@ -2,8 +2,8 @@
 // selectable identifiers) and makes each one; the toolbar fills itself with
 // the default items the first time they are needed (when it is put on a
 // window, or asked for its items). Space and separator items are made by
-// the toolbar itself. Toolbars are not drawn: windows here have no title
-// bar.
+// the toolbar itself. The window draws its toolbar in a strip above the
+// content (NSWindow::toolbarItemFrames); windows have no title bar here.
 #pragma once
 
 #include "NSToolbarItem.h"

@@ -583,6 +583,9 @@ void NSView::displayRectIgnoringOpacityInContext(CGRect rect, const CGContextRef
     if (!context)
         return;
     CGContextStateSaver saver(context);
+    std::optional<NSAppearanceDrawingScope> appearance;
+    if (auto* own = window())
+        appearance.emplace(own->effectiveAppearance());
     bool hidden = m_hidden;
     m_hidden = false;
     drawSubtree(context, rect);

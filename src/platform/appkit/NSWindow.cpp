@@ -113,7 +113,7 @@ void NSWindow::setFrame(CGRect frame, bool display)
     m_frame = frame;
     if (old.size != frame.size) {
         if (m_contentView)
-            m_contentView->setFrame(CGRectMake(0, 0, frame.size.width, frame.size.height));
+            m_contentView->setFrame(contentViewFrame());
         invalidateRect(CGRectMake(0, 0, frame.size.width, frame.size.height));
     }
     syncWithDesktop();
@@ -147,6 +147,7 @@ void NSWindow::setContentSize(CGSize size)
 {
     // The top edge stays where it is, as on the platform.
     CGFloat top = CGRectGetMaxY(m_frame);
+    size.height += toolbarHeight();
     setFrame({ { m_frame.origin.x, top - size.height }, size }, false);
 }
 
@@ -212,7 +213,7 @@ void NSWindow::setContentView(const Ref<NSView>& view)
     if (view) {
         if (view->superview())
             view->removeFromSuperview();
-        view->setFrame(CGRectMake(0, 0, m_frame.size.width, m_frame.size.height));
+        view->setFrame(contentViewFrame());
         view->setWindowRecursively(this);
     }
     invalidateRect(CGRectMake(0, 0, m_frame.size.width, m_frame.size.height));
@@ -296,10 +297,21 @@ void NSWindow::setToolbar(const Ref<NSToolbar>& toolbar)
         return;
     if (m_toolbar)
         m_toolbar->setWindow(nullptr);
+    // The content keeps its size and top edge; the frame grows or shrinks
+    // by the strip.
+    CGFloat change = (toolbar ? kToolbarHeight : 0) - toolbarHeight();
     m_toolbar = toolbar;
     if (toolbar) {
         toolbar->setWindow(this);
         toolbar->loadItemsIfNeeded();
+    }
+    if (change != 0) {
+        CGRect frame = m_frame;
+        frame.size.height = std::max(0.0, frame.size.height + change);
+        frame.origin.y -= change;
+        setFrame(frame, m_visible);
+        if (m_contentView)
+            m_contentView->setFrame(contentViewFrame());
     }
 }
 
@@ -667,9 +679,22 @@ void NSWindow::sendEvent(const Ref<NSEvent>& event)
     default:
         break;
     }
+    CGPoint point = event->locationInWindow();
+    if (event->type() == NSEventTypeLeftMouseDown && m_toolbar && point.y >= m_frame.size.height - toolbarHeight()) {
+        if (!isKeyWindow() && canBecomeKeyWindow())
+            makeKeyWindow();
+        m_pressedToolbarItem = toolbarItemAtPoint(point);
+        return;
+    }
+    if (event->type() == NSEventTypeLeftMouseUp && m_pressedToolbarItem.lock()) {
+        auto pressed = m_pressedToolbarItem.lock();
+        m_pressedToolbarItem.reset();
+        if (toolbarItemAtPoint(point) == pressed)
+            pressed->performClick();
+        return;
+    }
     if (!m_contentView)
         return;
-    CGPoint point = event->locationInWindow();
     switch (event->type()) {
     case NSEventTypeLeftMouseDown: {
         auto hit = m_contentView->hitTest(point);
@@ -885,10 +910,25 @@ void NSWindow::scheduleAnimationFrame()
         { kCFRunLoopCommonModes });
 }
 
+void NSWindow::setAppearance(const std::string& name)
+{
+    if (name == m_appearance)
+        return;
+    m_appearance = name;
+    if (m_contentView)
+        m_contentView->setNeedsDisplay(true);
+}
+
+std::string NSWindow::effectiveAppearance() const
+{
+    return m_appearance.empty() ? NSApp().effectiveAppearance() : m_appearance;
+}
+
 void NSWindow::displayIfNeeded()
 {
     QV_ASSERT_MAIN_THREAD("NSWindow::displayIfNeeded");
     layoutIfNeeded();
+    NSAppearanceDrawingScope appearance(effectiveAppearance());
     int width = static_cast<int>(std::ceil(m_frame.size.width));
     int height = static_cast<int>(std::ceil(m_frame.size.height));
     if (width <= 0 || height <= 0)
@@ -919,6 +959,8 @@ void NSWindow::displayIfNeeded()
             m_contentView->drawSubtree(m_backing, local);
             m_painting = false;
         }
+        if (m_toolbar)
+            drawToolbar(m_backing, dirty);
     }
     if (!m_animatingViews.empty())
         scheduleAnimationFrame();

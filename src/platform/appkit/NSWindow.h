@@ -14,6 +14,7 @@
 #include <foundation/CGGeometry.h>
 #include <graphics/CGContext.h>
 #include <graphics/CGImage.h>
+#include <graphics/NSAppearance.h>
 
 #include <map>
 #include <memory>
@@ -25,6 +26,7 @@ class NSColor;
 class NSEvent;
 class NSScreen;
 class NSToolbar;
+class NSToolbarItem;
 class NSTrackingArea;
 class NSView;
 class NSViewController;
@@ -98,9 +100,6 @@ inline const std::string NSWindowWillCloseNotification = "NSWindowWillCloseNotif
 inline const std::string NSWindowDidMoveNotification = "NSWindowDidMoveNotification";
 inline const std::string NSWindowDidResizeNotification = "NSWindowDidResizeNotification";
 
-inline const std::string NSAppearanceNameAqua = "NSAppearanceNameAqua";
-inline const std::string NSAppearanceNameVibrantLight = "NSAppearanceNameVibrantLight";
-inline const std::string NSAppearanceNameVibrantDark = "NSAppearanceNameVibrantDark";
 
 // What a window's delegate may answer; a delegate that is not one of these
 // gets the defaults.
@@ -153,8 +152,9 @@ public:
     CGPoint cascadeTopLeftFromPoint(CGPoint point);
     static constexpr CGFloat kCascadeOffset = 20;
     void setContentSize(CGSize size);
-    CGRect contentRectForFrameRect(CGRect frame) const { return frame; }
-    CGRect frameRectForContentRect(CGRect content) const { return content; }
+    // The frame less the toolbar's strip at its top, and back.
+    CGRect contentRectForFrameRect(CGRect frame) const;
+    CGRect frameRectForContentRect(CGRect content) const;
     static CGRect frameRectForContentRect(CGRect content, NSWindowStyleMask) { return content; }
     // Centres the window in its screen's visible frame, after letting
     // constrainFrameRect choose the screen.
@@ -224,8 +224,11 @@ public:
     void setCollectionBehavior(NSWindowCollectionBehavior behavior) { m_collectionBehavior = behavior; }
     bool isExcludedFromWindowsMenu() const { return m_excludedFromWindowsMenu; }
     void setExcludedFromWindowsMenu(bool flag) { m_excludedFromWindowsMenu = flag; }
+    // The window's own appearance; empty (the default) follows the
+    // application's. The window draws in its effective appearance.
     const std::string& appearance() const { return m_appearance; }
-    void setAppearance(const std::string& name) { m_appearance = name; }
+    void setAppearance(const std::string& name);
+    std::string effectiveAppearance() const;
     bool isMiniaturized() const { return false; }
 
     // Title bar and toolbar. The title bar is not drawn, but its buttons
@@ -238,6 +241,15 @@ public:
     const Ref<NSToolbar>& toolbar() const { return m_toolbar; }
     // Shows the toolbar, which then fills itself with its default items.
     void setToolbar(const Ref<NSToolbar>& toolbar);
+    // A window with a toolbar shows it in a strip across the top of its
+    // frame, above the content view: each item's image over its label, the
+    // selected one highlighted; a click on an item performs it.
+    static constexpr CGFloat kToolbarHeight = 56;
+    CGFloat toolbarHeight() const { return m_toolbar ? kToolbarHeight : 0; }
+    // Each item of the toolbar with its rectangle in base coordinates.
+    std::vector<std::pair<Ref<NSToolbarItem>, CGRect>> toolbarItemFrames() const;
+    // The toolbar's items or selection changed: its strip is painted again.
+    void toolbarDidChange();
     NSWindowToolbarStyle toolbarStyle() const { return m_toolbarStyle; }
     void setToolbarStyle(NSWindowToolbarStyle style) { m_toolbarStyle = style; }
     // The number of the window on the desktop while it is visible, else 0.
@@ -339,6 +351,8 @@ private:
     CGRect m_frame;
     NSWindowStyleMask m_styleMask;
     Ref<NSView> m_contentView;
+    // The item a press in the toolbar began on; a release on it performs it.
+    Weak<NSToolbarItem> m_pressedToolbarItem;
     Ref<NSViewController> m_contentViewController;
     NSWindowController* m_windowController { nullptr };
     Weak<NSObject> m_delegate;
@@ -347,7 +361,7 @@ private:
     Weak<NSView> m_mouseDownView;
     std::string m_title;
     std::string m_identifier;
-    std::string m_appearance { NSAppearanceNameAqua };
+    std::string m_appearance;
     NSWindowTitleVisibility m_titleVisibility { NSWindowTitleVisibility::Visible };
     NSWindowLevel m_level { NSNormalWindowLevel };
     CGFloat m_alpha { 1 };
@@ -391,5 +405,10 @@ private:
         std::vector<uint8_t> pixels;
     };
     void publishFrame(CGRect dirty);
+    // The content view's frame: the whole window below the toolbar's strip.
+    CGRect contentViewFrame() const;
+    void drawToolbar(const CGContextRef& context, CGRect dirty);
+    // The toolbar item under a point of the strip, or null.
+    Ref<NSToolbarItem> toolbarItemAtPoint(CGPoint point) const;
     std::shared_ptr<PublishedFrame> m_published { std::make_shared<PublishedFrame>() };
 };

@@ -1,6 +1,7 @@
 #include "NSColor.h"
 
 #include "CGContext.h"
+#include "NSAppearance.h"
 #include "NSGraphicsContext.h"
 #include "NSImage.h"
 
@@ -94,32 +95,66 @@ NAMED_COLOR(lightGrayColor, colorWithCalibratedWhite(2.0 / 3.0, 1))
 NAMED_COLOR(redColor, colorWithCalibratedRed(1, 0, 0, 1))
 NAMED_COLOR(greenColor, colorWithCalibratedRed(0, 1, 0, 1))
 NAMED_COLOR(blueColor, colorWithCalibratedRed(0, 0, 1, 1))
-NAMED_COLOR(controlTextColor, colorWithCalibratedWhite(0, 0.85))
-NAMED_COLOR(textColor, colorWithCalibratedWhite(0, 1))
-NAMED_COLOR(disabledControlTextColor, colorWithCalibratedWhite(0, 0.25))
-NAMED_COLOR(alternateSelectedControlColor, colorWithCalibratedRed(0.0, 0.39, 0.88, 1))
-NAMED_COLOR(alternateSelectedControlTextColor, colorWithCalibratedWhite(1, 1))
-NAMED_COLOR(secondarySelectedControlColor, colorWithCalibratedWhite(0.86, 1))
-NAMED_COLOR(windowBackgroundColor, colorWithCalibratedWhite(0.93, 1))
+#define SYSTEM_COLOR(name, light, dark) NAMED_COLOR(name, systemColor(light, dark))
+
+SYSTEM_COLOR(controlTextColor, colorWithCalibratedWhite(0, 0.85), colorWithCalibratedWhite(1, 0.85))
+SYSTEM_COLOR(textColor, colorWithCalibratedWhite(0, 1), colorWithCalibratedWhite(1, 1))
+SYSTEM_COLOR(disabledControlTextColor, colorWithCalibratedWhite(0, 0.25), colorWithCalibratedWhite(1, 0.25))
+SYSTEM_COLOR(alternateSelectedControlColor, colorWithCalibratedRed(0.0, 0.39, 0.88, 1),
+    colorWithCalibratedRed(0.0, 0.35, 0.82, 1))
+SYSTEM_COLOR(alternateSelectedControlTextColor, colorWithCalibratedWhite(1, 1), colorWithCalibratedWhite(1, 1))
+SYSTEM_COLOR(secondarySelectedControlColor, colorWithCalibratedWhite(0.86, 1), colorWithCalibratedWhite(0.27, 1))
+SYSTEM_COLOR(windowBackgroundColor, colorWithCalibratedWhite(0.93, 1), colorWithCalibratedWhite(0.2, 1))
+SYSTEM_COLOR(controlColor, colorWithCalibratedWhite(0.94, 1), colorWithCalibratedWhite(0.36, 1))
+SYSTEM_COLOR(controlBackgroundColor, colorWithCalibratedWhite(1, 1), colorWithCalibratedWhite(0.12, 1))
+SYSTEM_COLOR(gridColor, colorWithCalibratedWhite(0.6, 1), colorWithCalibratedWhite(0.5, 1))
+
+#undef SYSTEM_COLOR
 
 #undef NAMED_COLOR
 
+Ref<NSColor> NSColor::systemColor(Ref<NSColor> light, Ref<NSColor> dark)
+{
+    light->m_dark = std::move(dark);
+    return light;
+}
+
+const NSColor& NSColor::resolved() const
+{
+    return m_dark && NSAppearanceNameIsDark(NSAppearanceCurrentDrawingName()) ? *m_dark : *this;
+}
+
 bool NSColor::isWhite() const { return m_components.size() == 2 && !m_pattern; }
 
-CGFloat NSColor::redComponent() const { return isWhite() ? m_components[0] : m_components.size() == 4 ? m_components[0] : 0; }
-CGFloat NSColor::greenComponent() const { return isWhite() ? m_components[0] : m_components.size() == 4 ? m_components[1] : 0; }
-CGFloat NSColor::blueComponent() const { return isWhite() ? m_components[0] : m_components.size() == 4 ? m_components[2] : 0; }
+CGFloat NSColor::redComponent() const
+{
+    const NSColor& c = resolved();
+    return c.isWhite() ? c.m_components[0] : c.m_components.size() == 4 ? c.m_components[0] : 0;
+}
+
+CGFloat NSColor::greenComponent() const
+{
+    const NSColor& c = resolved();
+    return c.isWhite() ? c.m_components[0] : c.m_components.size() == 4 ? c.m_components[1] : 0;
+}
+
+CGFloat NSColor::blueComponent() const
+{
+    const NSColor& c = resolved();
+    return c.isWhite() ? c.m_components[0] : c.m_components.size() == 4 ? c.m_components[2] : 0;
+}
 
 CGFloat NSColor::whiteComponent() const
 {
-    if (isWhite())
-        return m_components[0];
-    if (m_components.size() == 4)
-        return 0.299 * m_components[0] + 0.587 * m_components[1] + 0.114 * m_components[2];
+    const NSColor& c = resolved();
+    if (c.isWhite())
+        return c.m_components[0];
+    if (c.m_components.size() == 4)
+        return 0.299 * c.m_components[0] + 0.587 * c.m_components[1] + 0.114 * c.m_components[2];
     return 0;
 }
 
-CGFloat NSColor::alphaComponent() const { return m_components.back(); }
+CGFloat NSColor::alphaComponent() const { return resolved().m_components.back(); }
 
 void NSColor::getRed(CGFloat* r, CGFloat* g, CGFloat* b, CGFloat* a) const
 {
@@ -139,11 +174,16 @@ Ref<NSColor> NSColor::colorWithAlphaComponent(CGFloat alpha) const
         return std::const_pointer_cast<NSColor>(selfRef<NSColor>());
     auto components = m_components;
     components.back() = alpha;
-    return makeRef<NSColor>(m_spaceName, components);
+    auto color = makeRef<NSColor>(m_spaceName, components);
+    if (m_dark)
+        color->m_dark = m_dark->colorWithAlphaComponent(alpha);
+    return color;
 }
 
 CGColorRef NSColor::CGColor() const
 {
+    if (&resolved() != this)
+        return m_dark->CGColor();
     if (!m_cgColor) {
         if (m_pattern)
             m_cgColor = CGColorCreateWithPatternImage(m_pattern->CGImageForProposedRect(nullptr, nullptr));
@@ -177,6 +217,8 @@ bool NSColor::isEqual(const NSObject* other) const
 {
     auto* color = dynamic_cast<const NSColor*>(other);
     if (!color)
+        return false;
+    if (bool(m_dark) != bool(color->m_dark) || (m_dark && !m_dark->isEqual(color->m_dark.get())))
         return false;
     return m_spaceName == color->m_spaceName && m_components == color->m_components && m_pattern == color->m_pattern;
 }

@@ -36,7 +36,9 @@ public:
     static Ref<NSColor> redColor();
     static Ref<NSColor> greenColor();
     static Ref<NSColor> blueColor();
-    // System colours for controls, fixed to the light appearance.
+    // System colours. Each has a light and a dark value and takes the one
+    // of the current drawing appearance (NSAppearance.h) whenever its
+    // components or its CGColor are read.
     static Ref<NSColor> controlTextColor();
     static Ref<NSColor> textColor();
     static Ref<NSColor> disabledControlTextColor();
@@ -44,6 +46,11 @@ public:
     static Ref<NSColor> alternateSelectedControlTextColor();
     static Ref<NSColor> secondarySelectedControlColor();
     static Ref<NSColor> windowBackgroundColor();
+    // The face of buttons and pop-ups; the ground of text fields and check
+    // boxes; the edges around them.
+    static Ref<NSColor> controlColor();
+    static Ref<NSColor> controlBackgroundColor();
+    static Ref<NSColor> gridColor();
 
     NSColor(std::string colorSpaceName, std::vector<CGFloat> components);
     explicit NSColor(Ref<NSImage> pattern);
@@ -74,9 +81,13 @@ public:
     std::string description() const override;
 
 private:
+    static Ref<NSColor> systemColor(Ref<NSColor> light, Ref<NSColor> dark);
+    // This colour, or its dark value while a dark appearance draws.
+    const NSColor& resolved() const;
     bool isWhite() const;
     std::string m_spaceName;
     std::vector<CGFloat> m_components;
     Ref<NSImage> m_pattern;
+    Ref<NSColor> m_dark;
     mutable CGColorRef m_cgColor;
 };

@@ -20,6 +20,9 @@ inline const std::string NSImageNameStatusAvailable = "NSStatusAvailable";
 inline const std::string NSImageNameStatusPartiallyAvailable = "NSStatusPartiallyAvailable";
 inline const std::string NSImageNameStatusUnavailable = "NSStatusUnavailable";
 inline const std::string NSImageNameStatusNone = "NSStatusNone";
+// Toolbar images of preference windows: a gear, and a colour wheel.
+inline const std::string NSImageNamePreferencesGeneral = "NSPreferencesGeneral";
+inline const std::string NSImageNameColorPanel = "NSColorPanel";
 
 struct NSEdgeInsets {
     CGFloat top { 0 };
