@@ -39,8 +39,8 @@ namespace {
 using SteadyClock = std::chrono::steady_clock;
 
 constexpr double kFrameMs = 1000.0 / 60.0;
-constexpr uint16_t kTabKeyCode = 48;
-constexpr uint64_t kCommandFlag = 0x100000;
+constexpr uint16_t kTabKeyCode = kVK_Tab;
+constexpr uint64_t kCommandFlag = kCGEventFlagMaskCommand;
 
 // A desktop of the given number of windows over many applications: each
 // application has one to eight windows, of the sizes people keep (from a

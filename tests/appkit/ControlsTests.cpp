@@ -7,6 +7,7 @@
 #include <appkit/NSImageView.h>
 #include <appkit/NSTextField.h>
 #include <animation/CAAnimation.h>
+#include <animation/CAShapeLayer.h>
 #include <animation/CATextLayer.h>
 #include <appkit/NSVisualEffectView.h>
 #include <graphics/NSBezierPath.h>
@@ -362,6 +363,49 @@ TEST_F(ControlFixture, EveryKindOfLayerValueCountsAsAChange)
     sub->setBackgroundColor(CGColorCreateGenericRGB(1, 0, 0, 1));
     window->renderedImage();
     EXPECT_EQ(view->drawCount, draws);
+}
+
+// A layer change damages its view at once, as setNeedsDisplay does, so the
+// run loop's next paint shows it without anyone looking at the pixels; only
+// the layer trees of views count.
+TEST_F(ControlFixture, ALayerChangeMarksItsViewForDisplayAtOnce)
+{
+    auto view = makeRef<ColorView>(CGRectMake(50, 50, 100, 100), nullptr);
+    view->setWantsLayer(true);
+    auto sub = CAShapeLayer::layer();
+    sub->setFrame(CGRectMake(10, 10, 20, 20));
+    view->layer()->addSublayer(sub);
+    auto mask = CALayer::layer();
+    mask->setFrame(CGRectMake(0, 0, 100, 100));
+    view->layer()->setMask(mask);
+    window->contentView()->addSubview(view);
+    world.settle();
+    ASSERT_FALSE(window->viewsNeedDisplay());
+
+    const std::pair<const char*, std::function<void()>> changes[] = {
+        { "shadow of a sublayer", [&] { sub->setShadowOpacity(0.5); } },
+        { "line width of a shape", [&] { sub->setLineWidth(3); } },
+        { "contents gravity", [&] { view->layer()->setContentsGravity(kCAGravityCenter); } },
+        { "the mask's colour", [&] { mask->setBackgroundColor(CGColorCreateGenericRGB(0, 0, 0, 0.5)); } },
+        { "a sublayer hidden", [&] { sub->setHidden(true); } },
+        { "a sublayer added", [&] { sub->addSublayer(CALayer::layer()); } },
+        { "a sublayer needing display", [&] { sub->setNeedsDisplay(); } },
+        { "a sublayer removed", [&] { sub->removeFromSuperlayer(); } },
+    };
+    for (const auto& [name, change] : changes) {
+        int draws = view->drawCount;
+        change();
+        EXPECT_TRUE(window->viewsNeedDisplay()) << name;
+        EXPECT_TRUE(CGRectContainsRect(window->dirtyRect(), CGRectMake(50, 50, 100, 100))) << name;
+        world.settle();
+        EXPECT_EQ(view->drawCount, draws + 1) << name << ": painted by the run loop";
+        EXPECT_FALSE(window->viewsNeedDisplay()) << name;
+    }
+    // The removed sublayer is no longer the view's business, and a value set
+    // again is no change.
+    sub->setOpacity(0.25);
+    view->layer()->setContentsGravity(kCAGravityCenter);
+    EXPECT_FALSE(window->viewsNeedDisplay());
 }
 
 TEST_F(ControlFixture, AnimatingLayersArePaintedFrameByFrameOnTheClock)

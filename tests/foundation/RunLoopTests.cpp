@@ -1,10 +1,12 @@
 #include "support/TestClock.h"
 
 #include <foundation/Foundation.h>
+#include <foundation/MainThread.h>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <thread>
 
 namespace {
 
@@ -386,3 +388,12 @@ TEST_F(RunLoopTest, RunForEndsWhenATimerDateIsNotANumber)
 }
 
 } // namespace
+
+// A call that belongs to the main thread, made from another thread, stops
+// the process with the call's name; on the main thread it passes.
+TEST(MainThreadDeathTest, ACallOffTheMainThreadStopsNamingIt)
+{
+    assertMainThread("NSView::setFrame");
+    EXPECT_DEATH(std::thread([] { assertMainThread("NSView::setFrame"); }).join(),
+        "NSView::setFrame: called off the main thread");
+}

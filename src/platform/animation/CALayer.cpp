@@ -89,6 +89,8 @@ CALayer::~CALayer()
 {
     for (auto& sublayer : m_sublayers)
         sublayer->m_superlayer = nullptr;
+    if (m_mask && m_mask->m_maskedLayer == this)
+        m_mask->m_maskedLayer = nullptr;
     // The animations' end timers still fire and tell their delegates and
     // transactions that the animations were cut short.
 }
@@ -148,13 +150,31 @@ CATransform3D CALayer::transformToSuperlayer() const
 
 // MARK: Appearance
 
-void CALayer::setHidden(bool hidden) { m_hidden = hidden; }
+void CALayer::setHidden(bool hidden)
+{
+    if (hidden == m_hidden)
+        return;
+    m_hidden = hidden;
+    didChange();
+}
 
 void CALayer::setOpacity(float opacity) { changeProperty(m_opacity, opacity, "opacity"); }
 
-void CALayer::setDoubleSided(bool flag) { m_doubleSided = flag; }
+void CALayer::setDoubleSided(bool flag)
+{
+    if (flag == m_doubleSided)
+        return;
+    m_doubleSided = flag;
+    didChange();
+}
 
-void CALayer::setMasksToBounds(bool flag) { m_masksToBounds = flag; }
+void CALayer::setMasksToBounds(bool flag)
+{
+    if (flag == m_masksToBounds)
+        return;
+    m_masksToBounds = flag;
+    didChange();
+}
 
 void CALayer::setCornerRadius(CGFloat radius) { changeProperty(m_cornerRadius, radius, "cornerRadius"); }
 
@@ -167,7 +187,11 @@ void CALayer::setBackgroundColor(CGColorRef color)
     changeProperty(m_backgroundColor, std::move(color), "backgroundColor");
 }
 
-void CALayer::setContents(CALayerContents contents) { m_contents = std::move(contents); }
+void CALayer::setContents(CALayerContents contents)
+{
+    m_contents = std::move(contents);
+    didChange();
+}
 
 CGImageRef CALayer::contentsImage() const
 {
@@ -182,7 +206,13 @@ CGImageRef CALayer::contentsImage() const
     return nullptr;
 }
 
-void CALayer::setContentsGravity(CALayerContentsGravity gravity) { m_contentsGravity = std::move(gravity); }
+void CALayer::setContentsGravity(CALayerContentsGravity gravity)
+{
+    if (gravity == m_contentsGravity)
+        return;
+    m_contentsGravity = std::move(gravity);
+    didChange();
+}
 
 void CALayer::setContentsScale(CGFloat scale)
 {
@@ -193,13 +223,22 @@ void CALayer::setContentsScale(CGFloat scale)
     // from outside stay as they are.
     if (delegate())
         setNeedsDisplay();
+    didChange();
 }
 
 void CALayer::setMask(Ref<CALayer> mask)
 {
-    if (mask.get() == this)
+    // A layer cannot mask itself or a layer below it.
+    if (mask && (mask.get() == this || isDescendantOf(mask.get())))
         return;
+    if (mask == m_mask)
+        return;
+    if (m_mask && m_mask->m_maskedLayer == this)
+        m_mask->m_maskedLayer = nullptr;
     m_mask = std::move(mask);
+    if (m_mask)
+        m_mask->m_maskedLayer = this;
+    didChange();
 }
 
 void CALayer::setShadowColor(CGColorRef color) { changeProperty(m_shadowColor, std::move(color), "shadowColor"); }
@@ -210,7 +249,11 @@ void CALayer::setShadowOffset(CGSize offset) { changeProperty(m_shadowOffset, of
 
 void CALayer::setShadowRadius(CGFloat radius) { changeProperty(m_shadowRadius, radius, "shadowRadius"); }
 
-void CALayer::setShadowPath(CGPathRef path) { m_shadowPath = std::move(path); }
+void CALayer::setShadowPath(CGPathRef path)
+{
+    m_shadowPath = std::move(path);
+    didChange();
+}
 
 CALayerDelegate* CALayer::delegate() const
 {
@@ -251,6 +294,7 @@ void CALayer::insertAt(const Ref<CALayer>& layer, size_t index)
     index = std::min(index, m_sublayers.size());
     m_sublayers.insert(m_sublayers.begin() + static_cast<ptrdiff_t>(index), keep);
     keep->m_superlayer = this;
+    didChange();
 }
 
 void CALayer::setSublayers(const std::vector<Ref<CALayer>>& sublayers)
@@ -261,6 +305,7 @@ void CALayer::setSublayers(const std::vector<Ref<CALayer>>& sublayers)
     m_sublayers.clear();
     for (auto& layer : keep)
         insertAt(layer, m_sublayers.size());
+    didChange();
 }
 
 void CALayer::addSublayer(const Ref<CALayer>& layer) { insertAt(layer, m_sublayers.size()); }
@@ -292,6 +337,7 @@ void CALayer::removeFromSuperlayer()
     // until the function returns.
     Ref<CALayer> keep = *it;
     super->m_sublayers.erase(it);
+    super->didChange();
 }
 
 void CALayer::replaceSublayer(const CALayer* oldLayer, const Ref<CALayer>& with)
@@ -308,7 +354,26 @@ void CALayer::replaceSublayer(const CALayer* oldLayer, const Ref<CALayer>& with)
 
 // MARK: Display
 
-void CALayer::setNeedsDisplay() { m_needsDisplay = true; }
+void CALayer::setNeedsDisplay()
+{
+    if (m_needsDisplay)
+        return;
+    m_needsDisplay = true;
+    didChange();
+}
+
+void CALayer::didChange()
+{
+    if (gMakingPresentationCopy)
+        return;
+    // Masks and trees are acyclic as built; the bound only guards the walk.
+    int depth = 0;
+    for (CALayer* layer = this; layer && depth < 4096; ++depth) {
+        if (auto* d = layer->delegate())
+            d->layerDidChange(*this);
+        layer = layer->m_superlayer ? layer->m_superlayer : layer->m_maskedLayer;
+    }
+}
 
 void CALayer::displayIfNeeded()
 {
@@ -443,6 +508,7 @@ bool CALayer::setAnimatableValue(const std::string& key, const CAValue& value)
         runImplicitAction(key, old);
     if (m_needsDisplayOnBoundsChange && m_bounds.size != oldSize)
         setNeedsDisplay();
+    didChange();
     return true;
 }
 
@@ -518,6 +584,7 @@ void CALayer::addAnimation(const Ref<CAAnimation>& animation, const std::string&
         group->animationAdded();
     m_animations.push_back(record);
     scheduleAnimation(record);
+    didChange();
 }
 
 void CALayer::scheduleAnimation(const std::shared_ptr<AnimationRecord>& record)
@@ -563,6 +630,9 @@ void CALayer::scheduleAnimation(const std::shared_ptr<AnimationRecord>& record)
         record->ended = true;
         if (auto t = record->startTimer.lock())
             t->invalidate();
+        // The last frame shows the model value (or the value kept).
+        if (layer)
+            layer->didChange();
         if (auto d = record->animation->delegate())
             d->animationDidStop(*record->animation, attached);
         endGroups(record->groups);
@@ -604,6 +674,7 @@ void CALayer::removeAnimationForKey(const std::string& key)
     auto record = *it;
     m_animations.erase(it);
     endAnimation(record, false);
+    didChange();
 }
 
 void CALayer::removeAllAnimations()
@@ -612,6 +683,8 @@ void CALayer::removeAllAnimations()
     m_animations.clear();
     for (auto& record : records)
         endAnimation(record, false);
+    if (!records.empty())
+        didChange();
 }
 
 std::vector<std::string> CALayer::animationKeys() const

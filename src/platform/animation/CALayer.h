@@ -81,6 +81,11 @@ public:
         (void)fromWindow;
         return false;
     }
+    // The layer, the delegate's own or one below it, now looks different: a
+    // property, the contents, the tree or an animation changed, or it needs
+    // display. Told to the delegates of the layer and of every layer above
+    // it (a view marks itself for display).
+    virtual void layerDidChange(CALayer& changed) { (void)changed; }
 
 private:
     friend class CALayer;
@@ -298,6 +303,9 @@ protected:
     void changeProperty(T& field, T value, const char* key);
     void runImplicitAction(const std::string& key, const CAValue& oldPresentationValue);
     bool isCommitted() const { return *m_committed; }
+    // Tells the delegates of this layer and of the layers above it (through
+    // superlayers, and from a mask to the layer it masks) that it changed.
+    void didChange();
 
 private:
     friend class ca::LayerRenderer;
@@ -349,6 +357,8 @@ private:
 
     std::vector<Ref<CALayer>> m_sublayers;
     CALayer* m_superlayer { nullptr };
+    // For a mask, the layer it masks (not owned; cleared when either goes).
+    CALayer* m_maskedLayer { nullptr };
     std::vector<std::shared_ptr<AnimationRecord>> m_animations;
     std::shared_ptr<bool> m_committed;
     Weak<CALayer> m_model;
@@ -369,4 +379,5 @@ void CALayer::changeProperty(T& field, T value, const char* key)
     field = std::move(value);
     if (animate)
         runImplicitAction(key, old);
+    didChange();
 }

@@ -14,7 +14,11 @@ public:
     CAShapeLayer();
 
     const CGPathRef& path() const { return m_path; }
-    void setPath(CGPathRef path) { m_path = std::move(path); }
+    void setPath(CGPathRef path)
+    {
+        m_path = std::move(path);
+        didChange();
+    }
     // Opaque black unless set; null fills nothing.
     const CGColorRef& fillColor() const { return m_fillColor; }
     void setFillColor(CGColorRef);
@@ -24,7 +28,11 @@ public:
     CGFloat lineWidth() const { return m_lineWidth; }
     void setLineWidth(CGFloat);
     const CAShapeLayerFillRule& fillRule() const { return m_fillRule; }
-    void setFillRule(CAShapeLayerFillRule rule) { m_fillRule = std::move(rule); }
+    void setFillRule(CAShapeLayerFillRule rule)
+    {
+        m_fillRule = std::move(rule);
+        didChange();
+    }
 
     CAValue animatableValue(const std::string& key) const override;
 

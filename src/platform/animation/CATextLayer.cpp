@@ -25,12 +25,16 @@ void CATextLayer::setString(std::string string)
         return;
     m_string = std::move(string);
     m_layoutNeeded = true;
+    didChange();
 }
 
 void CATextLayer::setFont(Ref<NSFont> font)
 {
+    if (font == m_font)
+        return;
     m_font = std::move(font);
     m_layoutNeeded = true;
+    didChange();
 }
 
 void CATextLayer::setFontSize(CGFloat size)
@@ -39,6 +43,7 @@ void CATextLayer::setFontSize(CGFloat size)
         return;
     m_fontSize = size;
     m_layoutNeeded = true;
+    didChange();
 }
 
 void CATextLayer::setForegroundColor(CGColorRef color)

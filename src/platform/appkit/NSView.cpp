@@ -5,6 +5,7 @@
 #include "NSViewController.h"
 #include "NSWindow.h"
 
+#include <foundation/MainThread.h>
 #include <foundation/Format.h>
 #include <graphics/CGColorSpace.h>
 #include <graphics/NSGraphicsContext.h>
@@ -28,12 +29,16 @@ NSView::~NSView()
     }
     for (const auto& c : m_constraints)
         c->m_holder = nullptr;
+    // The layer may outlive the view; its changes no longer concern it.
+    if (m_layer && m_layer->delegate() == this)
+        m_layer->setDelegate(nullptr);
 }
 
 // MARK: Geometry
 
 void NSView::setFrame(CGRect frame)
 {
+    QV_ASSERT_MAIN_THREAD("NSView::setFrame");
     if (frame == m_frame)
         return;
     CGRect old = m_frame;
@@ -49,6 +54,7 @@ void NSView::setFrameSize(CGSize size) { setFrame({ m_frame.origin, size }); }
 
 void NSView::setBounds(CGRect bounds)
 {
+    QV_ASSERT_MAIN_THREAD("NSView::setBounds");
     if (bounds == m_bounds)
         return;
     m_bounds = bounds;
@@ -173,6 +179,7 @@ void NSView::addSubview(const Ref<NSView>& view) { addSubview(view, NSWindowOrde
 
 void NSView::addSubview(const Ref<NSView>& view, NSWindowOrderingMode place, const Ref<NSView>& otherView)
 {
+    QV_ASSERT_MAIN_THREAD("NSView::addSubview");
     if (!view || isDescendantOf(view.get()))
         return;
     Ref<NSView> keep = view;
@@ -224,6 +231,7 @@ static void dropConstraintsOn(NSView* leaving, NSView* from)
 
 void NSView::detachFromSuperview(bool needsDisplay)
 {
+    QV_ASSERT_MAIN_THREAD("NSView::removeFromSuperview");
     NSView* superview = m_superview;
     if (!superview)
         return;
@@ -566,6 +574,8 @@ void NSView::drawSubtree(const CGContextRef& context, CGRect dirty)
         drawProjectedSubviews(context, projected);
     CurrentContextScope scope(context, isFlipped());
     drawLayerForeground(context);
+    if (m_window && layerIsAnimating())
+        m_window->viewPaintedAnimating(this);
 }
 
 void NSView::displayRectIgnoringOpacityInContext(CGRect rect, const CGContextRef& context)

@@ -146,6 +146,13 @@ public:
     // animation group that allows them; explicit ones (addAnimation) run as
     // usual.
     Ref<CAAction> actionForLayer(CALayer&, const std::string& key) override;
+    // A change in the view's layer tree marks the view for display, as
+    // setNeedsDisplay does; a change of a projected view's own layer
+    // repaints where the view shows and keeps its image (layerDidChange()).
+    void layerDidChange(CALayer& layer) override;
+    // Whether an animation of the view's layer tree has not ended yet (the
+    // window then paints the view again at the next animation frame).
+    bool layerIsAnimating() const;
     // A layer transform other than the identity takes the view out of its
     // superview's plane: the layer renderer draws it, above the superview's
     // other subviews and ordered by depth among such siblings, from an image
@@ -158,13 +165,6 @@ public:
     // Repaints what the view's changed layer shows: the view, or for a
     // projected view its superview, keeping the view's image.
     void layerDidChange();
-    // Whether the view's layer tree looks different from when the view was
-    // last painted, or is animating (the window then repaints the view).
-    bool layerNeedsRepaint();
-    // Whether the layer tree changed since the view was last painted;
-    // animating tells whether it is animating (then the window paints it
-    // again at the next animation frame).
-    bool layerChanged(bool& animating);
 
     // Tracking areas, kept by the view; the window delivers their events.
     void addTrackingArea(const Ref<NSTrackingArea>& area);
@@ -281,7 +281,6 @@ private:
     Ref<CALayer> m_layer;
     // Set while the view is drawn out of its superview's plane.
     std::shared_ptr<Projection> m_projection;
-    size_t m_layerSignature { 0 };
     long m_tag { 0 };
     std::string m_identifier;
     NSAutoresizingMaskOptions m_autoresizingMask { NSViewNotSizable };

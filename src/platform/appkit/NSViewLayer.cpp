@@ -13,9 +13,6 @@
 #include <animation/CATransaction.h>
 #include <graphics/CGPath.h>
 
-#include <functional>
-#include <initializer_list>
-#include <variant>
 
 namespace {
 
@@ -46,76 +43,14 @@ void withoutActions(Fn&& fn)
     CATransaction::commit();
 }
 
-void hashCombine(size_t& seed, size_t value) { seed ^= value + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2); }
-
-// Every paint takes the signature of every layer-backed view, so values are
-// hashed as they are, not through their descriptions.
-void hashValue(size_t& seed, const CAValue& value)
+bool isAnimating(const CALayer& layer)
 {
-    hashCombine(seed, value.index());
-    auto numbers = [&seed](std::initializer_list<double> list) {
-        for (double d : list)
-            hashCombine(seed, std::hash<double>()(d));
-    };
-    std::visit(
-        [&](const auto& v) {
-            using T = std::decay_t<decltype(v)>;
-            if constexpr (std::is_same_v<T, double>) {
-                numbers({ v });
-            } else if constexpr (std::is_same_v<T, CGPoint>) {
-                numbers({ v.x, v.y });
-            } else if constexpr (std::is_same_v<T, CGSize>) {
-                numbers({ v.width, v.height });
-            } else if constexpr (std::is_same_v<T, CGRect>) {
-                numbers({ v.origin.x, v.origin.y, v.size.width, v.size.height });
-            } else if constexpr (std::is_same_v<T, CATransform3D>) {
-                numbers({ v.m11, v.m12, v.m13, v.m14, v.m21, v.m22, v.m23, v.m24, v.m31, v.m32, v.m33, v.m34, v.m41,
-                    v.m42, v.m43, v.m44 });
-            } else if constexpr (std::is_same_v<T, CGColorRef>) {
-                if (v) {
-                    CGFloat r, g, b, a;
-                    v->getRGBA(r, g, b, a);
-                    numbers({ r, g, b, a });
-                }
-            }
-        },
-        value);
-}
-
-void signatureOf(const CALayer& layer, size_t& seed, bool& animating)
-{
-    static const char* const kKeys[] = { "bounds", "position", "zPosition", "anchorPoint", "transform", "opacity",
-        "backgroundColor", "borderColor", "borderWidth", "cornerRadius", "sublayerTransform" };
-    for (const char* key : kKeys)
-        hashValue(seed, layer.animatableValue(key));
-    hashCombine(seed, layer.isHidden());
-    hashCombine(seed, layer.masksToBounds());
-    hashCombine(seed, std::hash<const void*>()(layer.contentsImage().get()));
-    hashCombine(seed, std::hash<const void*>()(layer.mask().get()));
-    if (auto text = dynamic_cast<const CATextLayer*>(&layer)) {
-        hashCombine(seed, std::hash<std::string>()(text->string()));
-        hashCombine(seed, std::hash<const void*>()(text->font().get()));
-        hashCombine(seed, std::hash<double>()(text->fontSize()));
-        hashValue(seed, text->foregroundColor());
-    }
-    if (auto shape = dynamic_cast<const CAShapeLayer*>(&layer)) {
-        hashCombine(seed, std::hash<const void*>()(shape->path().get()));
-        hashValue(seed, shape->fillColor());
-        hashValue(seed, shape->strokeColor());
-    }
-    // An animation that ends changes the signature, so that its last frame
-    // is painted; one kept after its end does not keep the view repainting.
-    size_t running = layer.runningAnimationCount();
-    hashCombine(seed, running);
-    hashCombine(seed, layer.needsDisplay());
-    if (running > 0)
-        animating = true;
-    for (const auto& sub : layer.sublayers()) {
-        hashCombine(seed, std::hash<const void*>()(sub.get()));
-        signatureOf(*sub, seed, animating);
-    }
-    if (layer.mask())
-        signatureOf(*layer.mask(), seed, animating);
+    if (layer.runningAnimationCount() > 0)
+        return true;
+    for (const auto& sub : layer.sublayers())
+        if (isAnimating(*sub))
+            return true;
+    return layer.mask() && isAnimating(*layer.mask());
 }
 
 }
@@ -141,7 +76,6 @@ void NSView::setLayer(const Ref<CALayer>& layer)
             layer->setDelegate(this);
         syncLayerGeometry();
     }
-    m_layerSignature = 0;
     setNeedsDisplay(true);
 }
 
@@ -181,24 +115,18 @@ CGAffineTransform NSView::layerToView() const
     return t;
 }
 
-bool NSView::layerNeedsRepaint()
+void NSView::layerDidChange(CALayer& layer)
 {
-    bool animating = false;
-    bool changed = layerChanged(animating);
-    return changed || animating;
+    // A projected view's image holds its drawing and what lies below its
+    // layer; its own layer's place and transform apply as the image is drawn.
+    if (&layer == m_layer.get() && (m_projection || isProjected())) {
+        layerDidChange();
+        return;
+    }
+    setNeedsDisplay(true);
 }
 
-bool NSView::layerChanged(bool& animating)
-{
-    animating = false;
-    if (!m_layer)
-        return false;
-    size_t seed = 0;
-    signatureOf(*m_layer, seed, animating);
-    bool changed = seed != m_layerSignature;
-    m_layerSignature = seed;
-    return changed;
-}
+bool NSView::layerIsAnimating() const { return m_layer && isAnimating(*m_layer); }
 
 void NSView::drawLayerBackground(const CGContextRef& context)
 {

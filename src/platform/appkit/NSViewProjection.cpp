@@ -141,9 +141,13 @@ void NSView::drawProjectedSubviews(const CGContextRef& context, const std::vecto
     CATransaction::setDisableActions(true);
     root->setBounds(CGRectMake(0, 0, m_bounds.size.width, m_bounds.size.height));
     CGAffineTransform toLayer = CGAffineTransformInvert(layerToView());
-    for (NSView* view : views)
+    for (NSView* view : views) {
         if (auto proxy = view->updateProjection(toLayer))
             proxies.push_back(proxy);
+        // Its superview draws it; it is painted again while it animates.
+        if (m_window && view->layerIsAnimating())
+            m_window->viewPaintedAnimating(view);
+    }
     for (const auto& proxy : proxies)
         root->addSublayer(proxy);
     CATransaction::commit();

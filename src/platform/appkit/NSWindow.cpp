@@ -11,6 +11,7 @@
 #include "NSViewController.h"
 #include "NSWindowController.h"
 
+#include <foundation/MainThread.h>
 #include <desktop/Desktop.h>
 #include <foundation/NSNotificationCenter.h>
 #include <foundation/RunLoop.h>
@@ -96,6 +97,7 @@ NSWindow::~NSWindow()
 
 void NSWindow::setFrame(CGRect frame, bool display)
 {
+    QV_ASSERT_MAIN_THREAD("NSWindow::setFrame");
     frame.size.width = std::max(0.0, frame.size.width);
     frame.size.height = std::max(0.0, frame.size.height);
     // A window that is not on screen shows nothing: its damage waits for the
@@ -202,6 +204,7 @@ CGRect NSWindow::convertRectFromScreen(CGRect r) const { return { convertPointFr
 
 void NSWindow::setContentView(const Ref<NSView>& view)
 {
+    QV_ASSERT_MAIN_THREAD("NSWindow::setContentView");
     if (view == m_contentView)
         return;
     if (m_contentView)
@@ -489,6 +492,7 @@ void NSWindow::makeKeyAndOrderFront(const Ref<NSObject>& sender)
 
 void NSWindow::orderFront(const Ref<NSObject>&)
 {
+    QV_ASSERT_MAIN_THREAD("NSWindow::orderFront");
     if (!m_visible) {
         auto keep = selfRef<NSWindow>();
         auto screen = this->screen();
@@ -516,6 +520,7 @@ void NSWindow::orderBack(const Ref<NSObject>& sender)
 
 void NSWindow::orderOut(const Ref<NSObject>&)
 {
+    QV_ASSERT_MAIN_THREAD("NSWindow::orderOut");
     if (!m_visible)
         return;
     auto keep = selfRef<NSWindow>();
@@ -554,6 +559,7 @@ void NSWindow::performClose(const Ref<NSObject>&)
 
 void NSWindow::close()
 {
+    QV_ASSERT_MAIN_THREAD("NSWindow::close");
     postNotification(NSWindowWillCloseNotification);
     if (auto delegate = dynamic_cast<NSWindowDelegate*>(m_delegate.lock().get()))
         delegate->windowWillClose(*this);
@@ -875,38 +881,29 @@ void NSWindow::layoutIfNeeded()
     }
 }
 
-// Layers change without telling their views, so a layer-backed view is
-// repainted whenever its layer tree differs from the last painting or is
-// animating; painting is what makes a window's content current.
-// Views whose layers animate are painted again at the next animation frame
-// of the clock, not at once, so that a run loop can go idle between frames.
-static void damageChangedLayers(NSView* view, std::vector<Weak<NSView>>& animating)
+// A layer change marks its view for display (NSView::layerDidChange). Views
+// whose layers animate are painted again at the next animation frame of the
+// clock, not at once, so that a run loop can go idle between frames: the
+// paint pass notes every layer-backed view it paints that is animating.
+void NSWindow::viewPaintedAnimating(NSView* view)
 {
-    if (view->isHidden())
-        return;
-    if (view->layer()) {
-        bool running = false;
-        if (view->layerChanged(running))
-            view->layerDidChange();
-        if (running)
-            animating.push_back(view->selfRef<NSView>());
-    }
-    for (const auto& sub : view->subviews())
-        damageChangedLayers(sub.get(), animating);
+    if (m_painting)
+        m_animatingViews.push_back(view->selfRef<NSView>());
 }
 
-void NSWindow::scheduleAnimationFrame(std::vector<Weak<NSView>> views)
+// The frame paints every view noted animating since the last frame.
+void NSWindow::scheduleAnimationFrame()
 {
     if (m_animationFrameScheduled)
         return;
     m_animationFrameScheduled = true;
     std::weak_ptr<bool> alive = m_alive;
     RunLoop::main().performAfterDelay(this, "displayAnimationFrame", NSAnimationContext::kFrameInterval,
-        [this, alive, views = std::move(views)] {
+        [this, alive] {
             if (alive.expired())
                 return;
             m_animationFrameScheduled = false;
-            for (const auto& weak : views)
+            for (const auto& weak : std::exchange(m_animatingViews, {}))
                 if (auto view = weak.lock(); view && view->window() == this)
                     view->layerDidChange();
         },
@@ -929,14 +926,9 @@ std::string NSWindow::effectiveAppearance() const
 
 void NSWindow::displayIfNeeded()
 {
+    QV_ASSERT_MAIN_THREAD("NSWindow::displayIfNeeded");
     layoutIfNeeded();
     NSAppearanceDrawingScope appearance(effectiveAppearance());
-    if (m_contentView) {
-        std::vector<Weak<NSView>> animating;
-        damageChangedLayers(m_contentView.get(), animating);
-        if (!animating.empty())
-            scheduleAnimationFrame(std::move(animating));
-    }
     int width = static_cast<int>(std::ceil(m_frame.size.width));
     int height = static_cast<int>(std::ceil(m_frame.size.height));
     if (width <= 0 || height <= 0)
@@ -963,11 +955,15 @@ void NSWindow::displayIfNeeded()
             CGContextStateSaver viewSaver(m_backing);
             CGContextConcatCTM(m_backing, m_contentView->transformToSuperview());
             CGRect local = CGRectApplyAffineTransform(dirty, CGAffineTransformInvert(m_contentView->transformToSuperview()));
+            m_painting = true;
             m_contentView->drawSubtree(m_backing, local);
+            m_painting = false;
         }
         if (m_toolbar)
             drawToolbar(m_backing, dirty);
     }
+    if (!m_animatingViews.empty())
+        scheduleAnimationFrame();
     if (m_contentView)
         m_contentView->clearNeedsDisplayRecursively();
     if (m_number == 0)

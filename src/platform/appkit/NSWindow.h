@@ -330,6 +330,8 @@ public:
     void trackingGeometryChanged();
     void trackingAreaRemoved(NSTrackingArea* area);
     void viewWillLeaveWindow(NSView* view);
+    // The paint pass painted a view whose layers are animating.
+    void viewPaintedAnimating(NSView* view);
 
 private:
     friend class NSApplication;
@@ -340,7 +342,7 @@ private:
     void redisplayForStatusChange();
     void unregisterFromDesktop();
     void scheduleDisplay();
-    void scheduleAnimationFrame(std::vector<Weak<NSView>> views);
+    void scheduleAnimationFrame();
     void postNotification(const std::string& name);
     void trackMouse(const Ref<NSEvent>& event, bool topmost);
     void resetTracking();
@@ -387,6 +389,9 @@ private:
     // Painted while flushing was disabled, in base coordinates.
     CGRect m_unflushed { CGRectNull };
     bool m_animationFrameScheduled { false };
+    bool m_painting { false };
+    // Views painted while their layers animate, to paint at the next frame.
+    std::vector<Weak<NSView>> m_animatingViews;
     bool m_layoutNeeded { false };
     bool m_trackingRecheckScheduled { false };
     std::shared_ptr<bool> m_alive { std::make_shared<bool>(true) };

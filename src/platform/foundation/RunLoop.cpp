@@ -1,10 +1,13 @@
 #include "RunLoop.h"
+#include "MainThread.h"
 
 #include "Clock.h"
 #include "RunLoopDescriptorSources.h"
 #include "Dispatch.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <chrono>
 #include <cmath>
 
@@ -21,6 +24,14 @@ const std::thread::id gMainThreadId = std::this_thread::get_id();
 }
 
 bool isMainThread() { return std::this_thread::get_id() == gMainThreadId; }
+
+void assertMainThread(const char* call)
+{
+    if (isMainThread())
+        return;
+    std::fprintf(stderr, "%s: called off the main thread\n", call);
+    std::abort();
+}
 
 struct RunLoopAccess {
     static RunLoop* make() { return new RunLoop(); }

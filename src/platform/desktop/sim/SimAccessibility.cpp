@@ -3,6 +3,8 @@
 #include "SimDesktop.h"
 #include "SimElements.h"
 
+#include "../DesktopAccessibility.h"
+
 #include <foundation/Format.h>
 
 #include <algorithm>
@@ -66,28 +68,9 @@ AXError SimDesktop::axCopyAttribute(const DesktopElement& e, const std::string& 
         return error;
     switch (e.kind) {
     case DesktopElement::Kind::SystemWide:
-        if (attribute == "AXRole") {
-            value = std::string("AXSystemWide");
-            return kAXErrorSuccess;
-        }
-        if (attribute == "AXFocusedApplication") {
-            if (!m_frontmost)
-                return kAXErrorNoValue;
-            value = DesktopElement { DesktopElement::Kind::Application, m_frontmost, 0 };
-            return kAXErrorSuccess;
-        }
-        return kAXErrorAttributeUnsupported;
+        return desktopAXSystemWideAttribute(m_frontmost, attribute, value);
     case DesktopElement::Kind::Application: {
-        const auto& app = m_apps.at(e.pid).app;
-        if (attribute == "AXRole") {
-            value = std::string("AXApplication");
-        } else if (attribute == "AXTitle") {
-            value = app.name;
-        } else if (attribute == "AXHidden") {
-            value = app.hidden;
-        } else if (attribute == "AXFrontmost") {
-            value = m_frontmost == e.pid;
-        } else if (attribute == "AXWindows") {
+        auto windows = [&] {
             // Like the platform's, the list holds the windows of the current
             // space (minimised ones included), not those of other spaces.
             std::vector<DesktopElement> list;
@@ -96,77 +79,27 @@ AXError SimDesktop::axCopyAttribute(const DesktopElement& e, const std::string& 
                 if (w.space == 0 || w.space == m_currentSpace)
                     list.push_back(windowElement(w));
             }
-            value = list;
-        } else if (attribute == "AXFocusedWindow" || attribute == "AXMainWindow") {
+            return list;
+        };
+        auto frontWindow = [&]() -> std::optional<DesktopElement> {
             auto front = frontWindowOfAppLocked(e.pid);
             if (!front)
-                return kAXErrorNoValue;
-            value = windowElement(m_windows.at(*front));
-        } else {
-            return kAXErrorAttributeUnsupported;
-        }
-        return kAXErrorSuccess;
+                return std::nullopt;
+            return windowElement(m_windows.at(*front));
+        };
+        return desktopAXApplicationAttribute(
+            { m_apps.at(e.pid).app, m_frontmost == e.pid, windows, frontWindow }, attribute, value);
     }
     case DesktopElement::Kind::Window: {
         const auto& w = m_windows.at(e.window);
         if (auto failing = m_failingAttributes.find({ e.window, attribute }); failing != m_failingAttributes.end())
             return failing->second;
-        if (attribute == "AXRole") {
-            value = w.role;
-        } else if (attribute == "AXSubrole") {
-            if (!w.subrole)
-                return kAXErrorNoValue;
-            value = *w.subrole;
-        } else if (attribute == "AXTitle") {
-            if (!w.title)
-                return kAXErrorNoValue;
-            value = *w.title;
-        } else if (attribute == "AXPosition") {
-            value = w.frame.origin;
-        } else if (attribute == "AXSize") {
-            value = w.frame.size;
-        } else if (attribute == "AXMinimized") {
-            value = w.minimized;
-        } else if (attribute == "AXMain") {
-            value = w.isMain;
-        } else if (attribute == "AXFocused") {
-            auto front = frontWindowOfAppLocked(m_frontmost);
-            value = front && *front == w.number;
-        } else if (attribute == "AXParent") {
-            if (w.role == "AXSheet" && w.layer != 0)
-                return kAXErrorNoValue;
-            value = DesktopElement { DesktopElement::Kind::Application, w.pid, 0 };
-        } else if (attribute == "AXCloseButton" || attribute == "AXZoomButton" || attribute == "AXMinimizeButton") {
-            bool has = attribute == "AXCloseButton" ? w.hasCloseButton : attribute == "AXZoomButton" ? w.hasZoomButton : w.hasMinimizeButton;
-            if (!has)
-                return kAXErrorNoValue;
-            auto kind = attribute == "AXCloseButton" ? DesktopElement::Kind::CloseButton
-                : attribute == "AXZoomButton"        ? DesktopElement::Kind::ZoomButton
-                                                     : DesktopElement::Kind::MinimizeButton;
-            value = DesktopElement { kind, w.pid, w.number };
-        } else {
-            return kAXErrorAttributeUnsupported;
-        }
-        return kAXErrorSuccess;
+        auto front = frontWindowOfAppLocked(m_frontmost);
+        return desktopAXWindowAttribute(w, front && *front == w.number, attribute, value);
     }
     default: {
         const auto& w = m_windows.at(e.window);
-        if (attribute == "AXRole") {
-            value = std::string("AXButton");
-        } else if (attribute == "AXSubrole") {
-            value = std::string(e.kind == DesktopElement::Kind::CloseButton ? "AXCloseButton"
-                    : e.kind == DesktopElement::Kind::ZoomButton            ? "AXZoomButton"
-                                                                            : "AXMinimizeButton");
-        } else if (attribute == "AXPosition") {
-            value = buttonFrameLocked(w, e.kind).origin;
-        } else if (attribute == "AXSize") {
-            value = buttonFrameLocked(w, e.kind).size;
-        } else if (attribute == "AXParent") {
-            value = windowElement(w);
-        } else {
-            return kAXErrorAttributeUnsupported;
-        }
-        return kAXErrorSuccess;
+        return desktopAXButtonAttribute(e.kind, w, buttonFrameLocked(w, e.kind), attribute, value);
     }
     }
 }
@@ -189,22 +122,8 @@ AXError SimDesktop::axIsAttributeSettable(const DesktopElement& e, const std::st
     settable = false;
     if (AXError error = checkElementLocked(e); error != kAXErrorSuccess)
         return error;
-    if (e.kind == DesktopElement::Kind::Application) {
-        settable = attribute == "AXHidden" || attribute == "AXFrontmost";
-        return kAXErrorSuccess;
-    }
-    if (e.kind != DesktopElement::Kind::Window)
-        return kAXErrorSuccess;
-    const auto& w = m_windows.at(e.window);
-    if (attribute == "AXPosition")
-        settable = w.movable;
-    else if (attribute == "AXSize")
-        settable = w.resizable;
-    else if (attribute == "AXMain" || attribute == "AXMinimized" || attribute == "AXFocused")
-        settable = true;
-    else if (attribute != "AXTitle" && attribute != "AXRole" && attribute != "AXSubrole")
-        return kAXErrorAttributeUnsupported;
-    return kAXErrorSuccess;
+    const DesktopWindow* w = e.kind == DesktopElement::Kind::Window ? &m_windows.at(e.window) : nullptr;
+    return desktopAXAttributeSettable(e.kind, w, attribute, settable);
 }
 
 AXError SimDesktop::axSetAttribute(const DesktopElement& e, const std::string& attribute, const DesktopAXValue& value)
@@ -216,24 +135,9 @@ AXError SimDesktop::axSetAttribute(const DesktopElement& e, const std::string& a
         log("AXUIElementSetAttributeValue " + elementText(e) + " " + attribute);
         if (AXError error = checkElementLocked(e); error != kAXErrorSuccess)
             return error;
-        auto asBool = [&](bool& out) {
-            if (auto b = std::get_if<bool>(&value)) {
-                out = *b;
-                return true;
-            }
-            if (auto i = std::get_if<int64_t>(&value)) {
-                out = *i != 0;
-                return true;
-            }
-            if (auto d = std::get_if<double>(&value)) {
-                out = *d != 0;
-                return true;
-            }
-            return false;
-        };
         if (e.kind == DesktopElement::Kind::Application) {
             bool flag;
-            if (!asBool(flag))
+            if (!desktopAXBool(value, flag))
                 return kAXErrorIllegalArgument;
             if (attribute == "AXHidden") {
                 auto& app = m_apps.at(e.pid).app;
@@ -267,12 +171,12 @@ AXError SimDesktop::axSetAttribute(const DesktopElement& e, const std::string& a
                 w.frame.size = *s;
             } else if (attribute == "AXMinimized") {
                 bool flag;
-                if (!asBool(flag))
+                if (!desktopAXBool(value, flag))
                     return kAXErrorIllegalArgument;
                 setMinimizedLocked(e.window, flag, events);
             } else if (attribute == "AXMain" || attribute == "AXFocused") {
                 bool flag;
-                if (!asBool(flag))
+                if (!desktopAXBool(value, flag))
                     return kAXErrorIllegalArgument;
                 if (w.refusesMain || w.minimized)
                     return kAXErrorCannotComplete;

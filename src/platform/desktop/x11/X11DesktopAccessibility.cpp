@@ -7,6 +7,8 @@
 #include "X11Desktop.h"
 #include "X11Property.h"
 
+#include "../DesktopAccessibility.h"
+
 #include <cmath>
 
 namespace {
@@ -14,19 +16,6 @@ namespace {
 DesktopElement windowElement(const X11Client& client)
 {
     return { DesktopElement::Kind::Window, client.pid, static_cast<CGWindowID>(client.window) };
-}
-
-bool asBool(const DesktopAXValue& value, bool& out)
-{
-    if (auto b = std::get_if<bool>(&value))
-        out = *b;
-    else if (auto i = std::get_if<int64_t>(&value))
-        out = *i != 0;
-    else if (auto d = std::get_if<double>(&value))
-        out = *d != 0;
-    else
-        return false;
-    return true;
 }
 
 }
@@ -132,84 +121,35 @@ AXError X11Desktop::axCopyAttribute(const DesktopElement& e, const std::string& 
     std::lock_guard lock(m_mutex);
     switch (e.kind) {
     case DesktopElement::Kind::SystemWide:
-        if (attribute == "AXRole") {
-            value = std::string("AXSystemWide");
-        } else if (attribute == "AXFocusedApplication") {
-            if (!m_frontmost)
-                return kAXErrorNoValue;
-            value = DesktopElement { DesktopElement::Kind::Application, m_frontmost, 0 };
-        } else {
-            return kAXErrorAttributeUnsupported;
-        }
-        return kAXErrorSuccess;
+        return desktopAXSystemWideAttribute(m_frontmost, attribute, value);
     case DesktopElement::Kind::Application: {
         auto it = m_apps.find(e.pid);
         if (it == m_apps.end())
             return kAXErrorInvalidUIElement;
-        auto windows = appWindowsLocked(e.pid);
-        if (attribute == "AXRole") {
-            value = std::string("AXApplication");
-        } else if (attribute == "AXTitle") {
-            value = it->second.info.name;
-        } else if (attribute == "AXHidden") {
-            value = it->second.info.hidden;
-        } else if (attribute == "AXFrontmost") {
-            value = m_frontmost == e.pid;
-        } else if (attribute == "AXWindows") {
+        auto windows = [&] {
             // The windows of the current desktop, minimised ones included.
             std::vector<DesktopElement> list;
-            for (xcb_window_t w : windows) {
+            for (xcb_window_t w : appWindowsLocked(e.pid)) {
                 const auto& client = *m_clients.at(w);
                 if (client.desktop == 0xFFFFFFFF || client.desktop == m_currentDesktop)
                     list.push_back(windowElement(client));
             }
-            value = list;
-        } else if (attribute == "AXFocusedWindow" || attribute == "AXMainWindow") {
+            return list;
+        };
+        auto frontWindow = [&]() -> std::optional<DesktopElement> {
+            auto windows = appWindowsLocked(e.pid);
             if (windows.empty())
-                return kAXErrorNoValue;
-            value = windowElement(*m_clients.at(windows.front()));
-        } else {
-            return kAXErrorAttributeUnsupported;
-        }
-        return kAXErrorSuccess;
+                return std::nullopt;
+            return windowElement(*m_clients.at(windows.front()));
+        };
+        return desktopAXApplicationAttribute(
+            { it->second.info, m_frontmost == e.pid, windows, frontWindow }, attribute, value);
     }
     case DesktopElement::Kind::Window: {
         auto* client = clientLocked(e.window);
         if (!client)
             return kAXErrorInvalidUIElement;
-        if (attribute == "AXRole") {
-            value = std::string("AXWindow");
-        } else if (attribute == "AXSubrole") {
-            value = client->subrole;
-        } else if (attribute == "AXTitle") {
-            if (!client->title)
-                return kAXErrorNoValue;
-            value = *client->title;
-        } else if (attribute == "AXPosition") {
-            value = client->frame.origin;
-        } else if (attribute == "AXSize") {
-            value = client->frame.size;
-        } else if (attribute == "AXMinimized") {
-            value = client->minimized;
-        } else if (attribute == "AXMain") {
-            auto windows = appWindowsLocked(client->pid);
-            value = !windows.empty() && windows.front() == client->window;
-        } else if (attribute == "AXFocused") {
-            value = m_active == client->window;
-        } else if (attribute == "AXParent") {
-            value = DesktopElement { DesktopElement::Kind::Application, client->pid, 0 };
-        } else if (attribute == "AXCloseButton" || attribute == "AXZoomButton" || attribute == "AXMinimizeButton") {
-            bool close = attribute == "AXCloseButton", zoom = attribute == "AXZoomButton";
-            if (!(close ? client->canClose : zoom ? client->canMaximize : client->canMinimize))
-                return kAXErrorNoValue;
-            value = DesktopElement { close ? DesktopElement::Kind::CloseButton
-                    : zoom                 ? DesktopElement::Kind::ZoomButton
-                                           : DesktopElement::Kind::MinimizeButton,
-                client->pid, e.window };
-        } else {
-            return kAXErrorAttributeUnsupported;
-        }
-        return kAXErrorSuccess;
+        return desktopAXWindowAttribute(describeLocked(*client), m_active == client->window, attribute, value);
     }
     default: {
         auto* client = clientLocked(e.window);
@@ -218,22 +158,8 @@ AXError X11Desktop::axCopyAttribute(const DesktopElement& e, const std::string& 
         // The window manager draws the buttons; they have no geometry of
         // their own that a client can read, so they answer as a point at the
         // window's corner.
-        if (attribute == "AXRole") {
-            value = std::string("AXButton");
-        } else if (attribute == "AXSubrole") {
-            value = std::string(e.kind == DesktopElement::Kind::CloseButton ? "AXCloseButton"
-                    : e.kind == DesktopElement::Kind::ZoomButton            ? "AXZoomButton"
-                                                                            : "AXMinimizeButton");
-        } else if (attribute == "AXPosition") {
-            value = client->frame.origin;
-        } else if (attribute == "AXSize") {
-            value = CGSize {};
-        } else if (attribute == "AXParent") {
-            value = windowElement(*client);
-        } else {
-            return kAXErrorAttributeUnsupported;
-        }
-        return kAXErrorSuccess;
+        return desktopAXButtonAttribute(
+            e.kind, describeLocked(*client), CGRect { client->frame.origin, {} }, attribute, value);
     }
     }
 }
@@ -253,24 +179,13 @@ AXError X11Desktop::axIsAttributeSettable(const DesktopElement& e, const std::st
     if (AXError error = checkElement(e); error != kAXErrorSuccess)
         return error;
     std::lock_guard lock(m_mutex);
-    if (e.kind == DesktopElement::Kind::Application) {
-        settable = attribute == "AXHidden" || attribute == "AXFrontmost";
-        return kAXErrorSuccess;
-    }
     if (e.kind != DesktopElement::Kind::Window)
-        return kAXErrorSuccess;
+        return desktopAXAttributeSettable(e.kind, nullptr, attribute, settable);
     auto* client = clientLocked(e.window);
     if (!client)
         return kAXErrorInvalidUIElement;
-    if (attribute == "AXPosition")
-        settable = client->canMove;
-    else if (attribute == "AXSize")
-        settable = client->canResize;
-    else if (attribute == "AXMain" || attribute == "AXMinimized" || attribute == "AXFocused")
-        settable = true;
-    else if (attribute != "AXTitle" && attribute != "AXRole" && attribute != "AXSubrole")
-        return kAXErrorAttributeUnsupported;
-    return kAXErrorSuccess;
+    DesktopWindow w = describeLocked(*client);
+    return desktopAXAttributeSettable(e.kind, &w, attribute, settable);
 }
 
 AXError X11Desktop::axSetAttribute(const DesktopElement& e, const std::string& attribute, const DesktopAXValue& value)
@@ -279,7 +194,7 @@ AXError X11Desktop::axSetAttribute(const DesktopElement& e, const std::string& a
         return error;
     if (e.kind == DesktopElement::Kind::Application) {
         bool flag;
-        if (!asBool(value, flag))
+        if (!desktopAXBool(value, flag))
             return kAXErrorIllegalArgument;
         if (attribute == "AXHidden")
             return (flag ? hideApplication(e.pid) : unhideApplication(e.pid)) ? kAXErrorSuccess : kAXErrorCannotComplete;
@@ -318,12 +233,12 @@ AXError X11Desktop::axSetAttribute(const DesktopElement& e, const std::string& a
         requestFrame(window, std::nullopt, *s);
     } else if (attribute == "AXMinimized") {
         bool flag;
-        if (!asBool(value, flag))
+        if (!desktopAXBool(value, flag))
             return kAXErrorIllegalArgument;
         requestMinimize(window, flag);
     } else if (attribute == "AXMain" || attribute == "AXFocused") {
         bool flag;
-        if (!asBool(value, flag))
+        if (!desktopAXBool(value, flag))
             return kAXErrorIllegalArgument;
         // Activation also restores a minimised window.
         if (flag)
