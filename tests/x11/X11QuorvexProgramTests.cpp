@@ -355,3 +355,51 @@ TEST_F(X11QuorvexProgram, AWindowManagerThatCannotServeIsNamedAndTheRunEndsWithS
     EXPECT_NE(errors.find("(the _NET_SUPPORTING_WM_CHECK window is stale)"), std::string::npos) << errors;
     EXPECT_FALSE(std::filesystem::exists(settingsFile())) << "a run that cannot start writes no settings";
 }
+
+// The server goes away under the running program: it says so, ends with
+// status 1, and the settings file is whole (the earlier run's choice and
+// this run's first-launch settings, nothing left beside it).
+TEST_F(X11QuorvexProgram, TheServerGoingAwayEndsTheRunWithStatusOneAndTheSettingsWhole)
+{
+    std::string error;
+    auto session = X11Session::start(&error);
+    ASSERT_TRUE(session) << error;
+    auto client = session->launchClient();
+    ASSERT_TRUE(client);
+    ASSERT_TRUE(client->open("Only", 0x336699, 40, 60, 300, 200));
+    {
+        std::filesystem::create_directories(config.path() + "/quorvex");
+        auto earlier = NSUserDefaults::defaultsWithFile(settingsFile());
+        earlier->setInteger(1, DefaultsKey::ThemeIndex);
+        ASSERT_TRUE(earlier->synchronize());
+    }
+    QuorvexProcess quorvex(session->display(), config.path(), work.path());
+    ASSERT_TRUE(quorvex.waitForLine("Quorvex is running on X11")) << quorvex.output() << quorvex.errors();
+    session->stopServer();
+    EXPECT_EQ(quorvex.waitForExit(), 1) << quorvex.errors();
+    EXPECT_NE(quorvex.errors().find("quorvex: the connection to the X server was lost; the settings are kept"),
+        std::string::npos)
+        << quorvex.errors();
+
+    auto kept = NSUserDefaults::defaultsWithFile(settingsFile());
+    EXPECT_EQ(kept->integerForKey(DefaultsKey::ThemeIndex), 1);
+    EXPECT_TRUE(kept->boolForKey(DefaultsKey::KeyboardShotcuts));
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(config.path() + "/quorvex"))
+        files.push_back(entry.path().filename().string());
+    EXPECT_EQ(files, std::vector<std::string> { "defaults.plist" });
+}
+
+TEST_F(X11QuorvexProgram, ADisplayThatCannotBeOpenedEndsTheRunWithStatusOne)
+{
+    // A display number no server of this machine listens on.
+    int number = 7531;
+    while (std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(number)))
+        ++number;
+    std::string display = ":" + std::to_string(number);
+    QuorvexProcess quorvex(display, config.path(), work.path());
+    EXPECT_EQ(quorvex.waitForExit(), 1) << quorvex.errors();
+    EXPECT_NE(quorvex.errors().find("quorvex: cannot open the X display \"" + display + "\""), std::string::npos)
+        << quorvex.errors();
+    EXPECT_FALSE(std::filesystem::exists(settingsFile())) << "a run that cannot start writes no settings";
+}
