@@ -215,6 +215,19 @@ protected:
         EXPECT_EQ(errors.find("held by another program"), std::string::npos) << errors;
     }
     std::string settingsFile() const { return config.path() + "/quorvex/defaults.plist"; }
+    // A settings file whole after the runs: it holds the theme chosen
+    // before them and the first launch's settings, and nothing was left
+    // beside it (no unfinished write, no unreadable file moved aside).
+    void expectSettingsWhole(int64_t earlierTheme) const
+    {
+        auto kept = NSUserDefaults::defaultsWithFile(settingsFile());
+        EXPECT_EQ(kept->integerForKey(DefaultsKey::ThemeIndex), earlierTheme);
+        EXPECT_TRUE(kept->boolForKey(DefaultsKey::KeyboardShotcuts));
+        std::vector<std::string> files;
+        for (const auto& entry : std::filesystem::directory_iterator(config.path() + "/quorvex"))
+            files.push_back(entry.path().filename().string());
+        EXPECT_EQ(files, std::vector<std::string> { "defaults.plist" });
+    }
 
     TemporaryDirectory config;
     TemporaryDirectory work;
@@ -295,16 +308,7 @@ TEST_F(X11QuorvexProgram, SuperTabADigitAndTheReleaseSwitchWindowsAndASignalEnds
         expectNoFault(quorvex.errors());
     }
 
-    // The file is whole: it holds the earlier run's choice and the first
-    // launch's settings, and nothing was left beside it (no unfinished
-    // write, no unreadable file moved aside).
-    auto kept = NSUserDefaults::defaultsWithFile(settingsFile());
-    EXPECT_EQ(kept->integerForKey(DefaultsKey::ThemeIndex), 2);
-    EXPECT_TRUE(kept->boolForKey(DefaultsKey::KeyboardShotcuts));
-    std::vector<std::string> files;
-    for (const auto& entry : std::filesystem::directory_iterator(config.path() + "/quorvex"))
-        files.push_back(entry.path().filename().string());
-    EXPECT_EQ(files, std::vector<std::string> { "defaults.plist" });
+    expectSettingsWhole(2);
 }
 
 TEST_F(X11QuorvexProgram, AWindowManagerThatCannotServeIsNamedAndTheRunEndsWithStatusOne)
@@ -357,8 +361,7 @@ TEST_F(X11QuorvexProgram, AWindowManagerThatCannotServeIsNamedAndTheRunEndsWithS
 }
 
 // The server goes away under the running program: it says so, ends with
-// status 1, and the settings file is whole (the earlier run's choice and
-// this run's first-launch settings, nothing left beside it).
+// status 1, and the settings file is whole.
 TEST_F(X11QuorvexProgram, TheServerGoingAwayEndsTheRunWithStatusOneAndTheSettingsWhole)
 {
     std::string error;
@@ -380,14 +383,7 @@ TEST_F(X11QuorvexProgram, TheServerGoingAwayEndsTheRunWithStatusOneAndTheSetting
     EXPECT_NE(quorvex.errors().find("quorvex: the connection to the X server was lost; the settings are kept"),
         std::string::npos)
         << quorvex.errors();
-
-    auto kept = NSUserDefaults::defaultsWithFile(settingsFile());
-    EXPECT_EQ(kept->integerForKey(DefaultsKey::ThemeIndex), 1);
-    EXPECT_TRUE(kept->boolForKey(DefaultsKey::KeyboardShotcuts));
-    std::vector<std::string> files;
-    for (const auto& entry : std::filesystem::directory_iterator(config.path() + "/quorvex"))
-        files.push_back(entry.path().filename().string());
-    EXPECT_EQ(files, std::vector<std::string> { "defaults.plist" });
+    expectSettingsWhole(1);
 }
 
 TEST_F(X11QuorvexProgram, ADisplayThatCannotBeOpenedEndsTheRunWithStatusOne)
