@@ -78,7 +78,7 @@ fuzz: setup
 	@mkdir -p build-fuzz/crashes
 	@for t in $(FUZZ_TARGETS); do \
 	  echo "== fuzz_$$t for $(FUZZ_TIME) s"; mkdir -p build-fuzz/corpus/$$t; \
-	  build-fuzz/tests/fuzz/fuzz_$$t -max_total_time=$(FUZZ_TIME) -max_len=65536 -timeout=30 -rss_limit_mb=4096 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp build-fuzz/tests/fuzz/fuzz_$$t -max_total_time=$(FUZZ_TIME) -max_len=65536 -timeout=120 -rss_limit_mb=4096 \
 	    -artifact_prefix=build-fuzz/crashes/$$t- build-fuzz/corpus/$$t tests/fuzz/corpus/$$t || exit 1; \
 	done
 

@@ -3,10 +3,12 @@
 #include <scripting/DRContext.h>
 #include <scripting/DRModalWindowController.h>
 #include <scripting/DRStorage.h>
+#include <scripting/DRTaskHandler.h>
 
 #include <appkit/NSApplication.h>
 #include <appkit/NSTextField.h>
 #include <appkit/NSWindow.h>
+#include <desktop/InputCodes.h>
 #include <desktop/sim/SimDesktop.h>
 #include <foundation/AtomicFile.h>
 #include <foundation/Clock.h>
@@ -17,6 +19,7 @@
 #include <foundation/RunLoop.h>
 #include <services/NSUserNotification.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -87,6 +90,9 @@ private:
 
 Printer* gPrinter = nullptr;
 
+// How long "await tasks" waits for the scripts' programs, in real seconds.
+constexpr double kTaskWaitLimit = 20;
+
 }
 
 bool DirarivSessionHost::handlesExpectation(const std::string& what) const
@@ -117,6 +123,29 @@ QuorvexSessionHost::CommandResult DirarivSessionHost::runCommand(const std::vect
         std::string reason;
         if (!writeFileAtomically(path, Value::Bytes(text.begin(), text.end()), &reason))
             return error("cannot write " + path + ": " + reason);
+        return CommandResult::Passed;
+    }
+    if (t[0] == "mouse") {
+        // The pointer moves as a person moves it, outside this program.
+        char* endX = nullptr;
+        char* endY = nullptr;
+        double x = t.size() == 3 ? std::strtod(t[1].c_str(), &endX) : 0;
+        double y = t.size() == 3 ? std::strtod(t[2].c_str(), &endY) : 0;
+        if (t.size() != 3 || !endX || *endX || !endY || *endY || !std::isfinite(x) || !std::isfinite(y))
+            return error("usage: mouse X Y");
+        DesktopInputEvent moved;
+        moved.type = kCGEventMouseMoved;
+        moved.location = CGPointMake(x, y);
+        m_desktop.sendHardwareInput(moved, false);
+        RunLoop::main().runUntilIdle();
+        return CommandResult::Passed;
+    }
+    if (t[0] == "await") {
+        // The scripts' programs run in real time, beside the session's clock.
+        if (t.size() != 2 || t[1] != "tasks")
+            return error("usage: await tasks");
+        if (!DRTaskHandler::waitForRunningTasks(kTaskWaitLimit))
+            return failed("a task was still running after " + stringWithFormat("%g", kTaskWaitLimit) + " seconds");
         return CommandResult::Passed;
     }
     if (t[0] != "expect")
@@ -216,7 +245,7 @@ int runDirariv(int argc, const char* const* argv, std::ostream& out, std::ostrea
     RunLoop::main().runUntilIdle();
     printer.flush();
 
-    DirarivSessionHost sessionHost(*host);
+    DirarivSessionHost sessionHost(*host, *desktop);
     QuorvexSession session(*desktop, sessionHost, outDirectory, out, err);
     std::istream& script = sessionFile.empty() ? std::cin : sessionStream;
     std::string line;

@@ -23,10 +23,13 @@ int runDirariv(int argc, const char* const* argv, std::ostream& out, std::ostrea
 //   write FILE "TEXT"            replaces the file as an editor saves it
 //                                (\\n in the quoted text is a line break); relative
 //                                paths start at the configuration's folder
+class SimDesktop;
+
 class DirarivSessionHost final : public QuorvexSessionHost {
 public:
-    explicit DirarivSessionHost(DRContext& host)
+    DirarivSessionHost(DRContext& host, SimDesktop& desktop)
         : m_host(host)
+        , m_desktop(desktop)
     {
     }
     bool isPanelVisible() override { return false; }
@@ -37,4 +40,5 @@ public:
 
 private:
     DRContext& m_host;
+    SimDesktop& m_desktop;
 };

@@ -220,13 +220,19 @@ void WindowManager::watchWindowCreation(const Ref<SWApplication>& app)
     });
     if (!isStored)
         return;
-    auto name = [&] { return app->appName().value_or(std::string("?")); };
-    if (observed && m_unanswered.erase(pid)) {
-        NSLog("Quorvex: %@ (pid %d) answers now; its windows are listed", name(), pid);
-    } else if (!observed && !m_unanswered.count(pid) && !app->answers()) {
-        m_unanswered.insert(pid);
-        NSLog("Quorvex: %@ (pid %d) does not answer; its windows are listed once it does", name(), pid);
-    }
+    if (observed && m_unanswered.erase(pid))
+        NSLog("%@ (pid %d) answers now; its windows are listed", app->appName().value_or(std::string("?")), pid);
+    else if (!observed)
+        noteIfUnanswered(app);
+}
+
+void WindowManager::noteIfUnanswered(const Ref<SWApplication>& app)
+{
+    pid_t pid = app->processIdentifier();
+    if (m_unanswered.count(pid) || app->answers())
+        return;
+    m_unanswered.insert(pid);
+    NSLog("%@ (pid %d) does not answer; its windows are listed once it does", app->appName().value_or(std::string("?")), pid);
 }
 
 void WindowManager::updateApplicationWindows(const Ref<SWApplication>& app)
@@ -246,11 +252,22 @@ void WindowManager::addWindow(const Ref<SWWindow>& window)
     if (!window->isNormalWindow())
         return;
     if (!window->title()) {
+        // A window notice from an application that does not answer: its
+        // windows are read again once it does.
+        if (!window->answers())
+            if (auto owner = storedApplicationWithProcessIdentifier(window->processIdentifier()))
+                noteIfUnanswered(owner);
         watchForTitle(window);
         return;
     }
     if (_isSwitcherWindow(window))
         return;
+    // A window watched for its title (whatever brought it here: the title,
+    // a rescan) ends the watch, so that the listed window's own
+    // observations can be made.
+    if (indexIn(m_allWindows, window) == SIZE_MAX)
+        if (auto owner = storedApplicationWithProcessIdentifier(window->processIdentifier()))
+            owner->unobserveNotification("AXTitleChanged", window);
     insertAcceptedWindow(window);
 }
 
@@ -280,9 +297,6 @@ void WindowManager::titleArrived(const Ref<SWWindow>& window)
 {
     if (indexIn(m_allWindows, window) != SIZE_MAX || !window->title())
         return;
-    // The watch ends; the listed window gets the model's own observations.
-    if (auto owner = storedApplicationWithProcessIdentifier(window->processIdentifier()))
-        owner->unobserveNotification("AXTitleChanged", window);
     addWindow(window);
 }
 
@@ -410,9 +424,20 @@ void WindowManager::dropGoneWindows()
         removeWindow(window);
 }
 
+void WindowManager::takeInAnsweringApplications()
+{
+    // An application that did not answer may have been frontmost all along:
+    // no activation would bring it in.
+    std::vector<pid_t> waiting(m_unanswered.begin(), m_unanswered.end());
+    for (pid_t pid : waiting)
+        if (auto stored = storedApplicationWithProcessIdentifier(pid); stored && stored->answers())
+            addApplication(stored);
+}
+
 void WindowManager::setFilter()
 {
     dropGoneWindows();
+    takeInAnsweringApplications();
     if (m_filterType == WindowFilterAll) {
         m_windows = m_allWindows;
     } else {

@@ -75,6 +75,10 @@ private:
     // application that does not answer is logged and remembered, and taken
     // in when a later rescan finds it answering.
     void watchWindowCreation(const Ref<SWApplication>& app);
+    // Logs and remembers a stored application that does not answer.
+    void noteIfUnanswered(const Ref<SWApplication>& app);
+    // Every filter takes in the applications that answer again.
+    void takeInAnsweringApplications();
     void requestSetFilter(double delay);
     void requestSetBadges(double delay);
     void requestAddApplication(const Ref<SWApplication>& app, double delay);

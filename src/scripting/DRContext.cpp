@@ -1,12 +1,21 @@
 #include "DRContext.h"
 
+#include "DRApp.h"
+#include "DRAXObserver.h"
+#include "DREventHandler.h"
+#include "DRGlobalEventMonitor.h"
 #include "DRKeyHandler.h"
 #include "DRModalWindowController.h"
+#include "DRMouse.h"
 #include "DRNotificationHelper.h"
 #include "DRPaths.h"
 #include "DRPreferences.h"
 #include "DRShebangPreprocessor.h"
 #include "DRStorage.h"
+#include "DRTaskHandler.h"
+#include "DRTimerHandler.h"
+#include "DRWindow.h"
+#include "NSScreenDRExtension.h"
 
 #include <javascriptcore/JSExport.h>
 
@@ -105,6 +114,8 @@ DRContext::DRContext()
 
 DRContext::DRContext(std::string primaryConfigurationPath)
     : m_primaryConfigurationPath(std::move(primaryConfigurationPath))
+    , m_observer(DRAccessibilityObserver::observer())
+    , m_monitor(DRGlobalEventMonitor::monitor())
     , m_storage(DRStorage::storage())
 {
 }
@@ -220,13 +231,19 @@ void DRContext::setupAPI()
     // The objects' classes are exported before their objects are wrapped.
     DRDirariv::exportClass();
     DRStorage::exportClass();
-    // The globals in their order; the classes of windows, applications,
-    // screens, spaces, the mouse, events, timers and tasks join this table.
+    // The globals in their order.
     const std::pair<const char*, JSValue> globals[] = {
         { "Dirariv", JSValue::object(ctx, DRDirariv::withDelegate(delegate)) },
         { "Storage", JSValue::object(ctx, m_storage) },
         { "Key", m_context->classObject(DRKeyHandler::exportClass()) },
+        { "Event", m_context->classObject(DREventHandler::exportClass()) },
+        { "Timer", m_context->classObject(DRTimerHandler::exportClass()) },
+        { "Task", m_context->classObject(DRTaskHandler::exportClass()) },
         { "Modal", m_context->classObject(DRModalWindowController::exportClass()) },
+        { "Screen", m_context->classObject(NSScreenDRExtension::exportClass()) },
+        { "Mouse", m_context->classObject(DRMouse::exportClass()) },
+        { "App", m_context->classObject(DRApp::exportClass()) },
+        { "Window", m_context->classObject(DRWindow::exportClass()) },
         { "require", DRRequire::make(*m_context, selfRef<DRContext>()) },
     };
     for (const auto& [name, value] : globals)

@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+class DRAccessibilityObserver;
+class DRGlobalEventMonitor;
 class DRStorage;
 
 class DRContext : public NSObject, public DRContextDelegate {
@@ -44,6 +46,7 @@ public:
     const Ref<JSContext>& jsContext() const { return m_context; }
     const std::set<std::string>& configurationPaths() const { return m_configurationPaths; }
     const Ref<DRStorage>& storage() const { return m_storage; }
+    const Ref<DRAccessibilityObserver>& accessibilityObserver() const { return m_observer; }
     const Ref<DRPathWatcher>& watcher() const { return m_watcher; }
     void setExecutionTimeLimit(double seconds) { m_executionTimeLimit = seconds; }
 
@@ -77,6 +80,10 @@ private:
     std::string m_primaryConfigurationPath;
     Ref<JSContext> m_context;
     std::set<std::string> m_configurationPaths;
+    // Window notifications of every running application, and the pointer's
+    // moves and clicks, for the script events.
+    Ref<DRAccessibilityObserver> m_observer;
+    Ref<DRGlobalEventMonitor> m_monitor;
     Ref<DRStorage> m_storage;
     Ref<DRPathWatcher> m_watcher;
     // The files being evaluated now, outermost first: a require of one of

@@ -129,7 +129,7 @@ bool SwitchWindowController::performSwitch()
     window->activateWindow();
     if (!window->isGone()) return true;
     NSBeep();
-    NSLog("Quorvex: the chosen window (%u) no longer exists; it leaves the list", window->windowID());
+    NSLog("The chosen window (%u) no longer exists; it leaves the list", window->windowID());
     EBEventful::sharedInstance().sendEvent(
         WindowGoneEvent, selfRef<NSObject>(), Value(Value::Dictionary { { "Window", Value(window) } }));
     return false;

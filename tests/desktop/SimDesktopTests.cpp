@@ -111,6 +111,28 @@ TEST(SimDesktop, PicturesGoWithTheirWindowsAndApplications)
     EXPECT_EQ(d->keptPictureCount(), 0u) << "an application that quits leaves no pictures behind";
 }
 
+TEST(SimDesktop, AWindowPictureCostsAtMostWhatTheScreensCanShow)
+{
+    std::string error;
+    auto d = SimDesktop::fromScenario(R"({
+      "screens": [ { "frame": [0, 0, 800, 600] }, { "frame": [800, 0, 640, 480] } ],
+      "apps": [ { "pid": 1, "name": "Big", "windows": [
+          { "id": 1, "frame": [0, 0, 100000, 50] },
+          { "id": 2, "frame": [-1e308, -1e308, 1e308, 1e308] },
+          { "id": 3, "frame": [10, 10, 300, 200] } ] } ] })",
+        "big.json", &error);
+    ASSERT_TRUE(d) << error;
+    auto size = [&](CGWindowID number) {
+        auto picture = d->captureWindow(number);
+        return picture ? std::make_pair(picture->width, picture->height) : std::make_pair(-1, -1);
+    };
+    EXPECT_EQ(size(1), std::make_pair(1440, 50));
+    EXPECT_EQ(size(2), std::make_pair(1440, 600));
+    EXPECT_EQ(size(3), std::make_pair(300, 200)) << "windows that fit keep their size";
+    d->setWindowFrame(3, CGRectMake(0, 0, std::nan(""), -5));
+    EXPECT_EQ(size(3), std::make_pair(1, 1));
+}
+
 TEST(SimDesktop, PoliteQuitOfAHungApplicationIsRefused)
 {
     auto d = load(kTwoApps);

@@ -71,6 +71,30 @@ TEST(DirarivEndToEnd, AKeyShowsAMessageStoresAValueAndAnEditReloads)
     EXPECT_EQ(readFile(home.file("data/Dirariv/storage.json")), "{\n  \"greeting\": \"hello\",\n  \"version\": 2\n}\n");
 }
 
+TEST(DirarivEndToEnd, KeysPutTheFocusedWindowOnAHalfOfItsScreenAndFocusTheNeighbourInADirection)
+{
+    TemporaryDirectory home;
+    std::string dir = sourceDirectory() + "/tests/endtoend/dirariv/";
+    std::string output;
+    int status = playInChild({ "--desktop", dir + "windows.json", "--config", dir + "windows.js", "--data", home.file("data"),
+                                 "--out", home.path(), "--session", dir + "windows.session" },
+        output);
+    EXPECT_EQ(status, 0) << output;
+    EXPECT_EQ(output.find("Exception"), std::string::npos) << output;
+}
+
+TEST(DirarivEndToEnd, ScriptsReactToWindowsAndTheMouseAndRunTimersAndTasks)
+{
+    TemporaryDirectory home;
+    std::string dir = sourceDirectory() + "/tests/endtoend/dirariv/";
+    std::string output;
+    int status = playInChild({ "--desktop", dir + "windows.json", "--config", dir + "events.js", "--data", home.file("data"),
+                                 "--out", home.path(), "--session", dir + "events.session" },
+        output);
+    EXPECT_EQ(status, 0) << output;
+    EXPECT_EQ(output.find("Exception"), std::string::npos) << output;
+}
+
 TEST(DirarivEndToEnd, TheDemoSessionPasses)
 {
     TemporaryDirectory home;

@@ -265,6 +265,24 @@ TEST_F(WindowManagerTest, AWindowIsListedWhenItsTitleArrives)
     world.settle();
     EXPECT_FALSE(listed(later));
 
+    // A watched window that a rescan lists (its title came while its
+    // application did not answer) is followed like any other: closing it
+    // removes it.
+    CGWindowID quiet = world.desktop().openWindow(untitled);
+    world.settle();
+    world.desktop().setApplicationHung(2, true);
+    world.desktop().setWindowTitle(quiet, std::string("titled while hung"));
+    world.settle();
+    world.desktop().setApplicationHung(2, false);
+    model->setFilterType(WindowFilterAll);
+    world.desktop().activateApplication(2, false);
+    world.settle();
+    world.advance(WindowManager::kActivationRescanDelay);
+    ASSERT_TRUE(listed(quiet));
+    world.desktop().closeWindow(quiet);
+    world.settle();
+    EXPECT_FALSE(listed(quiet));
+
     // A window closed before it got a title leaves no observation behind.
     auto owner = model->storedApplicationWithProcessIdentifier(2);
     size_t observed = owner->observedElementCount();
@@ -306,6 +324,22 @@ TEST_F(WindowManagerTest, AnApplicationThatDoesNotAnswerAtStartUpIsLoggedAndTake
     world.settle();
     world.advance(WindowManager::kActivationRescanDelay);
     EXPECT_EQ(log.count("(pid 2)"), 2u);
+
+    // An application launched hung stays frontmost while it recovers: no
+    // activation follows, and the next press takes it in.
+    world.desktop().launchApplication(DesktopApp { .pid = 5, .name = "Late", .hung = true }, { window(5, "late") });
+    world.settle();
+    world.advance(WindowManager::kLaunchRescanDelay);
+    EXPECT_EQ(log.count("(pid 5) does not answer"), 1u);
+    world.desktop().setApplicationHung(5, false);
+    CGWindowID quiet = world.desktop().openWindow(window(5, "while nobody looked"));
+    world.settle();
+    now = all();
+    ASSERT_EQ(std::count(now.begin(), now.end(), quiet), 0);
+    model->setFilterType(WindowFilterAll);
+    now = all();
+    EXPECT_EQ(std::count(now.begin(), now.end(), quiet), 1);
+    EXPECT_EQ(log.count("(pid 5) answers now"), 1u);
 }
 
 TEST_F(WindowManagerTest, AWindowWhoseElementVanishedLeavesTheListsAtTheNextFilter)

@@ -15,8 +15,35 @@
 #include <string>
 #include <vector>
 
+// An application and a window of one, for the simulated desktop.
+inline DesktopApp scriptTestApp(pid_t pid, const std::string& name)
+{
+    DesktopApp app;
+    app.pid = pid;
+    app.name = name;
+    app.bundleId = "org.example." + name;
+    return app;
+}
+
+inline DesktopWindow scriptTestWindow(pid_t pid, CGWindowID number, const std::string& title, CGRect frame)
+{
+    DesktopWindow window;
+    window.pid = pid;
+    window.number = number;
+    window.title = title;
+    window.frame = frame;
+    return window;
+}
+
 struct ScriptWorld {
-    ScriptWorld()
+    ScriptWorld() { start(); }
+    // On a desktop made from scenario text instead of the demo desktop.
+    explicit ScriptWorld(const std::string& scenario)
+        : world(scenario)
+    {
+        start();
+    }
+    void start()
     {
         NSUserNotificationCenter::defaultUserNotificationCenter().removeAllDeliveredNotifications();
         context = JSContext::create();

@@ -38,6 +38,7 @@ inline constexpr NSEventMask NSEventMaskRightMouseDown = NSEventMaskFromType(NSE
 inline constexpr NSEventMask NSEventMaskRightMouseUp = NSEventMaskFromType(NSEventTypeRightMouseUp);
 inline constexpr NSEventMask NSEventMaskMouseMoved = NSEventMaskFromType(NSEventTypeMouseMoved);
 inline constexpr NSEventMask NSEventMaskLeftMouseDragged = NSEventMaskFromType(NSEventTypeLeftMouseDragged);
+inline constexpr NSEventMask NSEventMaskRightMouseDragged = NSEventMaskFromType(NSEventTypeRightMouseDragged);
 inline constexpr NSEventMask NSEventMaskMouseEntered = NSEventMaskFromType(NSEventTypeMouseEntered);
 inline constexpr NSEventMask NSEventMaskMouseExited = NSEventMaskFromType(NSEventTypeMouseExited);
 inline constexpr NSEventMask NSEventMaskKeyDown = NSEventMaskFromType(NSEventTypeKeyDown);

@@ -30,3 +30,34 @@ std::string stringWithUTF16(const char16_t* units, size_t count)
     }
     return text;
 }
+
+std::string stringByReplacingInvalidUTF8(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    size_t i = 0;
+    while (i < text.size()) {
+        unsigned char c = text[i];
+        size_t length = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        bool valid = length > 0 && i + length <= text.size();
+        for (size_t k = 1; valid && k < length; ++k)
+            valid = (static_cast<unsigned char>(text[i + k]) >> 6) == 2;
+        if (valid && length > 1) {
+            // Overlong forms, surrogates and values past U+10FFFF are not
+            // well formed either.
+            char32_t cp = c & (0x7F >> length);
+            for (size_t k = 1; k < length; ++k)
+                cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+            static const char32_t smallest[] = { 0, 0, 0x80, 0x800, 0x10000 };
+            valid = cp >= smallest[length] && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF);
+        }
+        if (valid) {
+            out.append(text, i, length);
+            i += length;
+        } else {
+            appendUTF8(out, 0xFFFD);
+            ++i;
+        }
+    }
+    return out;
+}

@@ -1,8 +1,11 @@
 #include "AXUIElement.h"
 
+#include "CGWindow.h"
+
 #include <desktop/Desktop.h>
 #include <foundation/Format.h>
 
+#include <cmath>
 #include <cstring>
 #include <functional>
 
@@ -211,6 +214,11 @@ AXError AXUIElementCopyAttributeValue(const AXUIElementRef& element, const std::
         *value = Value();
     if (!element || !value || attribute.empty())
         return kAXErrorIllegalArgument;
+    if (attribute == kAXWindowAttribute && element->element().kind == DesktopElement::Kind::Window
+        && Desktop::current().axElementIsValid(element->element())) {
+        *value = Value(element);
+        return kAXErrorSuccess;
+    }
     DesktopAXValue raw;
     AXError error = Desktop::current().axCopyAttribute(element->element(), attribute, raw);
     if (error == kAXErrorSuccess)
@@ -303,6 +311,28 @@ AXError AXUIElementGetPid(const AXUIElementRef& element, pid_t* pid)
     if (!element || !pid)
         return kAXErrorIllegalArgument;
     return Desktop::current().axProcessIdentifier(element->element(), *pid);
+}
+
+AXError AXUIElementCopyElementAtPosition(const AXUIElementRef& application, float x, float y, AXUIElementRef* element)
+{
+    if (element)
+        *element = nullptr;
+    if (!application || !element || application->element().kind != DesktopElement::Kind::SystemWide || !std::isfinite(x)
+        || !std::isfinite(y))
+        return kAXErrorIllegalArgument;
+    Value list = CGWindowListCopyWindowInfo(kCGWindowListOptionOnScreenOnly | kCGWindowListExcludeDesktopElements, 0);
+    for (size_t i = 0; i < list.count(); ++i) {
+        const Value& entry = list.at(i);
+        Value bounds = entry[kCGWindowBounds];
+        CGRect frame { { bounds["X"].doubleValue(), bounds["Y"].doubleValue() },
+            { bounds["Width"].doubleValue(), bounds["Height"].doubleValue() } };
+        if (entry[kCGWindowLayer].integerValue() != 0 || !CGRectContainsPoint(frame, CGPoint { x, y }))
+            continue;
+        *element = makeRef<AXUIElement>(DesktopElement { DesktopElement::Kind::Window,
+            static_cast<pid_t>(entry[kCGWindowOwnerPID].integerValue()), static_cast<CGWindowID>(entry[kCGWindowNumber].integerValue()) });
+        return kAXErrorSuccess;
+    }
+    return kAXErrorNoValue;
 }
 
 AXError _AXUIElementGetWindow(const AXUIElementRef& element, CGWindowID* number)

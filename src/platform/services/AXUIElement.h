@@ -81,6 +81,10 @@ AXError AXUIElementIsAttributeSettable(const AXUIElementRef& element, const std:
 AXError AXUIElementSetAttributeValue(const AXUIElementRef& element, const std::string& attribute, const Value& value);
 AXError AXUIElementPerformAction(const AXUIElementRef& element, const std::string& action);
 AXError AXUIElementGetPid(const AXUIElementRef& element, pid_t* pid);
+// The element at a point (top-left coordinates), asked of the system-wide
+// element: the window in front at that point (kAXErrorNoValue when there
+// is none). A window element's "AXWindow" is the window itself.
+AXError AXUIElementCopyElementAtPosition(const AXUIElementRef& application, float x, float y, AXUIElementRef* element);
 // The window-server number of a window element.
 AXError _AXUIElementGetWindow(const AXUIElementRef& element, CGWindowID* number);
 
@@ -104,6 +108,7 @@ inline const std::string kAXHiddenAttribute = "AXHidden";
 inline const std::string kAXWindowsAttribute = "AXWindows";
 inline const std::string kAXParentAttribute = "AXParent";
 inline const std::string kAXCloseButtonAttribute = "AXCloseButton";
+inline const std::string kAXWindowAttribute = "AXWindow";
 inline const std::string kAXZoomButtonAttribute = "AXZoomButton";
 inline const std::string kAXFocusedApplicationAttribute = "AXFocusedApplication";
 inline const std::string NSAccessibilityFocusedWindowAttribute = "AXFocusedWindow";

@@ -1,5 +1,10 @@
 #include "CGWindow.h"
 
+#include <appkit/CGEvent.h>
+
+#include <cmath>
+#include <cstdio>
+
 #include <desktop/Desktop.h>
 #include <foundation/Format.h>
 
@@ -120,4 +125,39 @@ io_service_t CGDisplayIOServicePort(CGDirectDisplayID display) { return display;
 kern_return_t IOServiceRequestProbe(io_service_t service, uint32_t options)
 {
     return Desktop::current().requestDisplayProbe(service, options) ? KERN_SUCCESS : kIOReturnNotFound;
+}
+
+namespace {
+
+// A bijection of 64-bit numbers that spreads neighbouring inputs apart.
+uint64_t mix64(uint64_t x)
+{
+    x += 0x9E3779B97F4A7C15ull;
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+    return x ^ (x >> 31);
+}
+
+}
+
+std::string CGDisplayCreateUUIDFromDisplayID(CGDirectDisplayID display)
+{
+    uint64_t high = mix64(display);
+    uint64_t low = mix64(high ^ 0x51A7D15Bu);
+    // Version 4 layout bits, so that the text reads as a well-formed UUID.
+    high = (high & ~0xF000ull) | 0x4000ull;
+    low = (low & ~(0xC000ull << 48)) | (0x8000ull << 48);
+    char text[37];
+    std::snprintf(text, sizeof text, "%08X-%04X-%04X-%04X-%012llX", static_cast<unsigned>(high >> 32),
+        static_cast<unsigned>((high >> 16) & 0xFFFF), static_cast<unsigned>(high & 0xFFFF), static_cast<unsigned>(low >> 48),
+        static_cast<unsigned long long>(low & 0xFFFFFFFFFFFFull));
+    return text;
+}
+
+CGError CGWarpMouseCursorPosition(CGPoint point)
+{
+    if (!std::isfinite(point.x) || !std::isfinite(point.y))
+        return kCGErrorIllegalArgument;
+    CGEventPost(kCGHIDEventTap, CGEventCreateMouseEvent(nullptr, kCGEventMouseMoved, point, kCGMouseButtonLeft));
+    return kCGErrorSuccess;
 }

@@ -33,6 +33,14 @@ inline constexpr CGError kCGErrorFailure = 1000;
 inline constexpr CGError kCGErrorIllegalArgument = 1001;
 
 CGDirectDisplayID CGMainDisplayID();
+// Moves the pointer to a point (top-left coordinates): a mouse-moved event
+// posted into the input stream, which the desktop follows.
+// kCGErrorIllegalArgument for a point that is not finite.
+CGError CGWarpMouseCursorPosition(CGPoint point);
+// A display's UUID as text (upper-case hexadecimal groups 8-4-4-4-12). It
+// is made from the display's number, so a display always has the same one;
+// two displays sharing one is as unlikely as for random UUIDs.
+std::string CGDisplayCreateUUIDFromDisplayID(CGDirectDisplayID display);
 // The displays that a rectangle in global display coordinates (top-left
 // origin) touches.
 CGError CGGetDisplaysWithRect(CGRect rect, uint32_t maxDisplays, CGDirectDisplayID* displays, uint32_t* matchingDisplayCount);

@@ -138,11 +138,16 @@ bool NSTask::launch(std::string* error)
 
 void NSTask::waitForExit()
 {
+    // Wait for the exit without collecting it, then collect it under the
+    // lock: terminate() checks m_running under the same lock, so it never
+    // signals a process id that was already reaped (and may be reused).
+    siginfo_t info {};
+    while (::waitid(P_PID, static_cast<id_t>(m_pid), &info, WEXITED | WNOWAIT) < 0 && errno == EINTR) { }
     int status = 0;
-    while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) { }
     std::function<void(NSTask&)> handler;
     {
         std::lock_guard lock(m_mutex);
+        while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) { }
         m_status = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : 1;
         m_running = false;
         handler = m_terminationHandler;

@@ -117,8 +117,19 @@ DesktopImage SimDesktop::contentLocked(const DesktopWindow& w) const
 {
     if (auto own = m_ownContent.find(w.number); own != m_ownContent.end() && own->second)
         return own->second();
-    int width = static_cast<int>(std::clamp(std::round(w.frame.size.width), 1.0, double(kMaxContentSide)));
-    int height = static_cast<int>(std::clamp(std::round(w.frame.size.height), 1.0, double(kMaxContentSide)));
+    // A window can be far larger than anything that shows it; its picture
+    // costs at most what the screens together can show. (NaN sizes clamp to
+    // the smallest picture.)
+    CGRect screens = CGRectNull;
+    for (const auto& s : m_screens)
+        screens = CGRectUnion(screens, s.frame);
+    double maxWidth = CGRectIsNull(screens) ? kMaxContentSide : std::clamp(screens.size.width, 1.0, double(kMaxContentSide));
+    double maxHeight = CGRectIsNull(screens) ? kMaxContentSide : std::clamp(screens.size.height, 1.0, double(kMaxContentSide));
+    auto side = [](double length, double most) {
+        return std::isnan(length) ? 1 : static_cast<int>(std::clamp(std::round(length), 1.0, most));
+    };
+    int width = side(w.frame.size.width, maxWidth);
+    int height = side(w.frame.size.height, maxHeight);
     auto app = m_apps.find(w.pid);
     std::string appName = app != m_apps.end() ? app->second.app.name : std::string();
     // What the content shows: anything else may change without redrawing.

@@ -11,6 +11,8 @@
 #include <xcb/damage.h>
 #include <xcb/shm.h>
 
+#include <algorithm>
+
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
@@ -97,6 +99,11 @@ std::optional<DesktopImage> X11Desktop::captureWindow(CGWindowID number)
         height = int(client->frame.size.height);
         if (width <= 0 || height <= 0)
             return std::nullopt;
+        // A window larger than the screen is read only as far as the screen
+        // could show it (from its top-left corner): a capture never costs
+        // more than a screenful.
+        width = std::min(width, int(m_x->screen()->width_in_pixels));
+        height = std::min(height, int(m_x->screen()->height_in_pixels));
         auto& capture = m_captures[number];
         if (capture.valid && capture.image.width == width && capture.image.height == height)
             return capture.image;
