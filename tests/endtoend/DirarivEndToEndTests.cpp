@@ -95,6 +95,18 @@ TEST(DirarivEndToEnd, ScriptsReactToWindowsAndTheMouseAndRunTimersAndTasks)
     EXPECT_EQ(output.find("Exception"), std::string::npos) << output;
 }
 
+TEST(DirarivEndToEnd, AKeySendsTheFocusedWindowToTheNextSpaceAndSpaceChangesReachScripts)
+{
+    TemporaryDirectory home;
+    std::string dir = sourceDirectory() + "/tests/endtoend/dirariv/";
+    std::string output;
+    int status = playInChild({ "--desktop", dir + "spaces.json", "--config", dir + "spaces.js", "--data", home.file("data"),
+                                 "--out", home.path(), "--session", dir + "spaces.session" },
+        output);
+    EXPECT_EQ(status, 0) << output;
+    EXPECT_EQ(output.find("Exception"), std::string::npos) << output;
+}
+
 TEST(DirarivEndToEnd, TheDemoSessionPasses)
 {
     TemporaryDirectory home;

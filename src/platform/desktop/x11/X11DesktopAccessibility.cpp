@@ -236,6 +236,13 @@ AXError X11Desktop::axSetAttribute(const DesktopElement& e, const std::string& a
         if (!desktopAXBool(value, flag))
             return kAXErrorIllegalArgument;
         requestMinimize(window, flag);
+    } else if (attribute == "AXFullScreen") {
+        bool flag;
+        if (!desktopAXBool(value, flag))
+            return kAXErrorIllegalArgument;
+        if (!resizable)
+            return kAXErrorAttributeUnsupported;
+        requestFullScreen(window, flag);
     } else if (attribute == "AXMain" || attribute == "AXFocused") {
         bool flag;
         if (!desktopAXBool(value, flag))
