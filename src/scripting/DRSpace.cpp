@@ -8,6 +8,7 @@
 #include <appkit/NSScreen.h>
 #include <foundation/Format.h>
 #include <foundation/Log.h>
+#include <javascriptcore/JSContext.h>
 #include <javascriptcore/JSExport.h>
 #include <services/CGSSpace.h>
 
@@ -20,8 +21,9 @@ namespace {
 // one of them is not a window.
 std::optional<std::vector<CGWindowID>> identifiersOf(const std::vector<Ref<DRWindow>>& windows, const char* what)
 {
+    // Called from a script: the argument must be a list.
     auto arguments = JSContext::currentArguments();
-    if (!arguments.empty() && !arguments.front().isArray()) {
+    if (JSContext::currentContext() && (arguments.empty() || !arguments.front().isArray())) {
         DRThrowScriptError(what, "it takes a list of windows.");
         return std::nullopt;
     }

@@ -12,6 +12,17 @@
 
 extern char** environ;
 
+DesktopApp desktopAppForLaunch(const DesktopLaunchRequest& request, pid_t pid)
+{
+    DesktopApp app;
+    app.pid = pid;
+    app.name = request.name;
+    app.bundleId = request.bundleId;
+    app.bundlePath = request.bundlePath;
+    app.iconColor = static_cast<uint32_t>((pid * 2654435761u) & 0xffffff);
+    return app;
+}
+
 pid_t spawnApplicationProcess(
     const DesktopLaunchRequest& request, std::mutex* reapLock, std::function<void(pid_t)> onExit, std::string* error)
 {

@@ -7,5 +7,5 @@ var changed = new Event("spaceDidChange", function () {
 var send = new Key("right", ["ctrl", "alt"], function () {
     var w = Window.focused();
     Space.active().next().addWindows([w]);
-    Storage.set("sent", w.spaces().map(function (s) { return s.hash(); }).join());
+    Storage.set("sent", w.spaces().map(function (s) { return s.hash(); }));
 });

@@ -178,7 +178,7 @@ AXError SimDesktop::axSetAttribute(const DesktopElement& e, const std::string& a
                 bool flag;
                 if (!desktopAXBool(value, flag))
                     return kAXErrorIllegalArgument;
-                if (!w.resizable)
+                if (flag && !w.resizable)
                     return kAXErrorAttributeUnsupported;
                 if (flag && !w.fullScreen) {
                     // The whole screen it is on, and back to its frame after.

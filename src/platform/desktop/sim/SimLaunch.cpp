@@ -24,12 +24,7 @@ std::optional<DesktopApp> SimDesktop::startApplication(const DesktopLaunchReques
         error);
     if (!pid)
         return std::nullopt;
-    DesktopApp app;
-    app.pid = pid;
-    app.name = request.name;
-    app.bundleId = request.bundleId;
-    app.bundlePath = request.bundlePath;
-    app.iconColor = static_cast<uint32_t>((pid * 2654435761u) & 0xffffff);
+    DesktopApp app = desktopAppForLaunch(request, pid);
     started->running.insert(pid);
     if (!addApplication(app, {}, request.activate)) {
         // A simulated application already has the number: the program runs

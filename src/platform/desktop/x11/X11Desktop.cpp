@@ -459,12 +459,7 @@ std::optional<DesktopApp> X11Desktop::startApplication(const DesktopLaunchReques
     pid_t pid = spawnApplicationProcess(request, nullptr, nullptr, error);
     if (!pid)
         return std::nullopt;
-    DesktopApp app;
-    app.pid = pid;
-    app.name = request.name;
-    app.bundleId = request.bundleId;
-    app.bundlePath = request.bundlePath;
-    return app;
+    return desktopAppForLaunch(request, pid);
 }
 
 std::vector<DesktopDisplaySpaces> X11Desktop::displaySpaces() const

@@ -240,7 +240,9 @@ AXError X11Desktop::axSetAttribute(const DesktopElement& e, const std::string& a
         bool flag;
         if (!desktopAXBool(value, flag))
             return kAXErrorIllegalArgument;
-        if (!resizable)
+        // A window manager may forbid resizing a full-screen window; leaving
+        // full screen is always allowed.
+        if (flag && !resizable)
             return kAXErrorAttributeUnsupported;
         requestFullScreen(window, flag);
     } else if (attribute == "AXMain" || attribute == "AXFocused") {
