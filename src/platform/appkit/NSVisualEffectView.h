@@ -58,6 +58,8 @@ public:
 
     // How far what lies beneath the window is blurred, in points.
     static constexpr int kBackdropBlurRadius = 30;
+    // The backdrop is blurred at 1/kBackdropReduction of its size.
+    static constexpr int kBackdropReduction = 4;
     // Reads what lies beneath the window under the view from the desktop
     // and blurs it; the window calls it just before it comes to the front.
     // Nothing happens for a view that does not blend behind its window or
