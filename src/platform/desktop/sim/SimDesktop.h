@@ -183,7 +183,27 @@ private:
     void setMinimizedLocked(CGWindowID number, bool minimized, std::vector<DesktopEvent>& events);
     CGRect buttonFrameLocked(const DesktopWindow& w, DesktopElement::Kind kind) const;
     CGRect usableFrameForLocked(const CGRect& frame) const;
+    // Generated window content: what a window shows, and its pixels as
+    // Cairo ARGB32 surfaces, kept up to kContentCacheBudget bytes.
+    using SurfaceRef = std::shared_ptr<struct _cairo_surface>;
+    struct GeneratedContent {
+        std::string key;
+        DesktopWindow window;
+        std::string appName;
+        int width { 0 };
+        int height { 0 };
+    };
+    static constexpr size_t kContentCacheBudget = size_t(256) << 20;
+    GeneratedContent generatedContentLocked(const DesktopWindow& w) const;
+    static SurfaceRef drawContent(const GeneratedContent& content);
+    SurfaceRef cachedContentLocked(const GeneratedContent& content) const;
+    void keepContentLocked(const GeneratedContent& content, const SurfaceRef& surface) const;
+    void forgetContentLocked(CGWindowID number);
+    SurfaceRef contentSurfaceLocked(const DesktopWindow& w) const;
     DesktopImage contentLocked(const DesktopWindow& w) const;
+    // As contentLocked, but a generated picture is drawn and copied with
+    // the lock let go (it is held on entry and may not be on return).
+    DesktopImage generatedOrOwnContent(std::unique_lock<std::recursive_mutex>& lock, const DesktopWindow& w) const;
     DesktopInputEvent keyboardEventLocked(uint32_t type, uint16_t keyCode) const;
     std::optional<pid_t> applicationUnderPointLocked(const CGPoint& location) const;
     void changeModifiersLocked(uint64_t flags, std::vector<DesktopInputEvent>& events);
@@ -227,9 +247,11 @@ private:
     // Generated window content, kept until what it shows changes.
     struct CachedContent {
         std::string key;
-        DesktopImage image;
+        SurfaceRef surface;
+        size_t bytes { 0 };
     };
     mutable std::map<CGWindowID, CachedContent> m_contentCache;
+    mutable size_t m_contentCacheBytes { 0 };
     DesktopListeners m_listeners;
     double m_launchClock { 0 };
 };
