@@ -180,24 +180,48 @@ TEST_F(X11DesktopTest, FocusMinimiseMoveAndCloseGoThroughTheWindowManager)
     EXPECT_EQ(client->readLine(1), "closed " + std::to_string(two));
 }
 
-TEST_F(X11DesktopTest, CapturesShowTheClientsColoursEvenWhereCovered)
+// Both ways of reading pixels give the same picture: shared memory (large
+// windows, where the server offers it) and GetImage (small windows, or
+// when shared memory is not to be used). Odd sizes catch a row stride read
+// wrong; the covered corner, a capture taken from the screen instead of the
+// window.
+TEST_F(X11DesktopTest, CapturesShowTheClientsColoursEvenWhereCoveredThroughEitherPath)
 {
-    auto red = client->open("Red", 0xff0000, 50, 50, 300, 200);
-    ASSERT_TRUE(red);
-    auto blue = client->open("Blue", 0x0000ff, 200, 100, 300, 200);
-    ASSERT_TRUE(blue);
-    ASSERT_TRUE(runMainUntil([&] { return clientWindows().size() == 2; }));
-    auto image = desktop->captureWindow(red);
-    ASSERT_TRUE(image);
-    EXPECT_EQ(image->width, 300);
-    EXPECT_EQ(image->height, 200);
-    EXPECT_EQ(pixel(*image, 10, 10), 0xff0000u);
-    // Covered by the blue window on the screen, red in the capture.
-    EXPECT_EQ(pixel(*image, 290, 190), 0xff0000u);
-    EXPECT_EQ(image->rgba[3], 255);
-    auto second = desktop->captureWindow(blue);
-    ASSERT_TRUE(second);
-    EXPECT_EQ(pixel(*second, 150, 100), 0x0000ffu);
+    for (bool shared : { true, false }) {
+        SCOPED_TRACE(shared ? "shared memory" : "GetImage");
+        desktop->setSharedMemoryCaptures(shared);
+        auto before = desktop->captureReads();
+        std::string suffix = shared ? " (shared)" : " (direct)";
+        auto red = client->open("Red" + suffix, 0xff0000, 50, 50, 301, 201);
+        ASSERT_TRUE(red);
+        auto blue = client->open("Blue" + suffix, 0x0000ff, 200, 100, 300, 200);
+        ASSERT_TRUE(blue);
+        auto small = client->open("Small" + suffix, 0x10e020, 600, 50, 31, 17);
+        ASSERT_TRUE(small);
+        ASSERT_TRUE(runMainUntil([&] {
+            return desktop->window(red) && desktop->window(blue) && desktop->window(small);
+        }));
+        auto image = desktop->captureWindow(red);
+        ASSERT_TRUE(image);
+        EXPECT_EQ(image->width, 301);
+        EXPECT_EQ(image->height, 201);
+        EXPECT_EQ(pixel(*image, 10, 10), 0xff0000u);
+        // Covered by the blue window on the screen, red in the capture.
+        EXPECT_EQ(pixel(*image, 300, 200), 0xff0000u);
+        EXPECT_EQ(image->rgba[3], 255);
+        auto second = desktop->captureWindow(blue);
+        ASSERT_TRUE(second);
+        EXPECT_EQ(pixel(*second, 150, 100), 0x0000ffu);
+        auto third = desktop->captureWindow(small);
+        ASSERT_TRUE(third);
+        EXPECT_EQ(third->width, 31);
+        EXPECT_EQ(pixel(*third, 30, 16), 0x10e020u);
+
+        auto after = desktop->captureReads();
+        // Small windows always go without shared memory.
+        EXPECT_EQ(after.shared - before.shared, shared ? 2u : 0u);
+        EXPECT_EQ(after.direct - before.direct, shared ? 1u : 3u);
+    }
 }
 
 TEST_F(X11DesktopTest, HugeAndMalformedTitlesArriveBoundedAndWellFormed)

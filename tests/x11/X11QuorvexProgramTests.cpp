@@ -215,6 +215,19 @@ protected:
         EXPECT_EQ(errors.find("held by another program"), std::string::npos) << errors;
     }
     std::string settingsFile() const { return config.path() + "/quorvex/defaults.plist"; }
+    // A settings file whole after the runs: it holds the theme chosen
+    // before them and the first launch's settings, and nothing was left
+    // beside it (no unfinished write, no unreadable file moved aside).
+    void expectSettingsWhole(int64_t earlierTheme) const
+    {
+        auto kept = NSUserDefaults::defaultsWithFile(settingsFile());
+        EXPECT_EQ(kept->integerForKey(DefaultsKey::ThemeIndex), earlierTheme);
+        EXPECT_TRUE(kept->boolForKey(DefaultsKey::KeyboardShotcuts));
+        std::vector<std::string> files;
+        for (const auto& entry : std::filesystem::directory_iterator(config.path() + "/quorvex"))
+            files.push_back(entry.path().filename().string());
+        EXPECT_EQ(files, std::vector<std::string> { "defaults.plist" });
+    }
 
     TemporaryDirectory config;
     TemporaryDirectory work;
@@ -295,16 +308,7 @@ TEST_F(X11QuorvexProgram, SuperTabADigitAndTheReleaseSwitchWindowsAndASignalEnds
         expectNoFault(quorvex.errors());
     }
 
-    // The file is whole: it holds the earlier run's choice and the first
-    // launch's settings, and nothing was left beside it (no unfinished
-    // write, no unreadable file moved aside).
-    auto kept = NSUserDefaults::defaultsWithFile(settingsFile());
-    EXPECT_EQ(kept->integerForKey(DefaultsKey::ThemeIndex), 2);
-    EXPECT_TRUE(kept->boolForKey(DefaultsKey::KeyboardShotcuts));
-    std::vector<std::string> files;
-    for (const auto& entry : std::filesystem::directory_iterator(config.path() + "/quorvex"))
-        files.push_back(entry.path().filename().string());
-    EXPECT_EQ(files, std::vector<std::string> { "defaults.plist" });
+    expectSettingsWhole(2);
 }
 
 TEST_F(X11QuorvexProgram, AWindowManagerThatCannotServeIsNamedAndTheRunEndsWithStatusOne)
@@ -353,5 +357,45 @@ TEST_F(X11QuorvexProgram, AWindowManagerThatCannotServeIsNamedAndTheRunEndsWithS
     free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
     EXPECT_EQ(run(errors), 1);
     EXPECT_NE(errors.find("(the _NET_SUPPORTING_WM_CHECK window is stale)"), std::string::npos) << errors;
+    EXPECT_FALSE(std::filesystem::exists(settingsFile())) << "a run that cannot start writes no settings";
+}
+
+// The server goes away under the running program: it says so, ends with
+// status 1, and the settings file is whole.
+TEST_F(X11QuorvexProgram, TheServerGoingAwayEndsTheRunWithStatusOneAndTheSettingsWhole)
+{
+    std::string error;
+    auto session = X11Session::start(&error);
+    ASSERT_TRUE(session) << error;
+    auto client = session->launchClient();
+    ASSERT_TRUE(client);
+    ASSERT_TRUE(client->open("Only", 0x336699, 40, 60, 300, 200));
+    {
+        std::filesystem::create_directories(config.path() + "/quorvex");
+        auto earlier = NSUserDefaults::defaultsWithFile(settingsFile());
+        earlier->setInteger(1, DefaultsKey::ThemeIndex);
+        ASSERT_TRUE(earlier->synchronize());
+    }
+    QuorvexProcess quorvex(session->display(), config.path(), work.path());
+    ASSERT_TRUE(quorvex.waitForLine("Quorvex is running on X11")) << quorvex.output() << quorvex.errors();
+    session->stopServer();
+    EXPECT_EQ(quorvex.waitForExit(), 1) << quorvex.errors();
+    EXPECT_NE(quorvex.errors().find("quorvex: the connection to the X server was lost; the settings are kept"),
+        std::string::npos)
+        << quorvex.errors();
+    expectSettingsWhole(1);
+}
+
+TEST_F(X11QuorvexProgram, ADisplayThatCannotBeOpenedEndsTheRunWithStatusOne)
+{
+    // A display number no server of this machine listens on.
+    int number = 7531;
+    while (std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(number)))
+        ++number;
+    std::string display = ":" + std::to_string(number);
+    QuorvexProcess quorvex(display, config.path(), work.path());
+    EXPECT_EQ(quorvex.waitForExit(), 1) << quorvex.errors();
+    EXPECT_NE(quorvex.errors().find("quorvex: cannot open the X display \"" + display + "\""), std::string::npos)
+        << quorvex.errors();
     EXPECT_FALSE(std::filesystem::exists(settingsFile())) << "a run that cannot start writes no settings";
 }

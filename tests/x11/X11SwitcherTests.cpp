@@ -10,7 +10,10 @@
 #include <foundation/Clock.h>
 #include <foundation/Dispatch.h>
 #include <foundation/RunLoop.h>
+#include <foundation/NSUserDefaults.h>
+#include <model/DefaultsKeys.h>
 #include <model/EBEventful.h>
+#include <switcher/SwitcherCodes.h>
 #include <model/WindowManager.h>
 
 #include <X11/keysym.h>
@@ -49,7 +52,11 @@ bool serverShowsWhatWasDrawn(X11Desktop& desktop, CGWindowID window)
 
 }
 
-TEST(X11Switcher, SuperTabOpensThePanelAndADigitWithTheReleaseFocusesTheWindow)
+// Every layout (grid, list, list without its second column, carousel)
+// shows the three windows on the server and switches by badge, one after
+// the other on the same session: the badge picks the third window front to
+// back as the session orders them at that moment.
+TEST(X11Switcher, SuperTabOpensThePanelAndADigitWithTheReleaseFocusesTheWindowInEveryLayout)
 {
     Clock::setCurrent(std::make_shared<SystemClock>());
     RunLoop::main().reset();
@@ -62,14 +69,31 @@ TEST(X11Switcher, SuperTabOpensThePanelAndADigitWithTheReleaseFocusesTheWindow)
     Desktop::setCurrent(desktop);
     auto client = session->launchClient();
     ASSERT_TRUE(client);
-    auto one = client->open("One", 0xff0000, 40, 60, 300, 200);
+    client->open("One", 0xff0000, 40, 60, 300, 200);
     client->open("Two", 0x00ff00, 400, 60, 300, 200);
     auto three = client->open("Three", 0x0000ff, 200, 300, 300, 200);
     ASSERT_TRUE(runMainUntil([&] {
         auto front = desktop->window(three);
         return front && front->isMain && desktop->frontmostApplication() == client->pid();
     }));
-    {
+    auto isFocused = [&](CGWindowID window) {
+        DesktopAXValue value;
+        return desktop->axCopyAttribute({ DesktopElement::Kind::Window, client->pid(), window }, "AXFocused", value)
+            == kAXErrorSuccess
+            && std::get<bool>(value);
+    };
+    const std::pair<SwitcherLayout, const char*> layouts[] = { { SwitcherLayoutGrid, "grid" },
+        { SwitcherLayoutList, "list" }, { SwitcherLayoutListWithoutSecondColumn, "list without its second column" },
+        { SwitcherLayoutCarousel, "carousel" } };
+    for (const auto& [layout, name] : layouts) {
+        SCOPED_TRACE(name);
+        NSUserDefaults::standardUserDefaults()->setInteger(layout, DefaultsKey::LayoutType);
+        std::vector<DesktopWindow> order;
+        for (const auto& w : desktop->windows())
+            if (w.pid == client->pid())
+                order.push_back(w);
+        ASSERT_EQ(order.size(), 3u);
+        ASSERT_TRUE(runMainUntil([&] { return isFocused(order[0].number); }));
         auto model = WindowManager::create();
         ASSERT_TRUE(runMainUntil([&] { return model->windows().size() == 3; }));
         auto controller = AppController::create(model);
@@ -89,21 +113,16 @@ TEST(X11Switcher, SuperTabOpensThePanelAndADigitWithTheReleaseFocusesTheWindow)
         // the panel's animation has settled.
         CGWindowID panel = desktop->windows().front().number;
         EXPECT_TRUE(runMainUntil([&] { return serverShowsWhatWasDrawn(*desktop, panel); }));
-        DesktopAXValue focused;
-        ASSERT_EQ(desktop->axCopyAttribute({ DesktopElement::Kind::Window, client->pid(), three }, "AXFocused", focused), kAXErrorSuccess);
-        EXPECT_TRUE(std::get<bool>(focused));
+        EXPECT_TRUE(isFocused(order[0].number));
 
         // Badge 3 is the third window front to back.
         ASSERT_TRUE(session->fakeKey(XK_3, true));
         ASSERT_TRUE(session->fakeKey(XK_3, false));
-        ASSERT_TRUE(runMainUntil([&] { return host.selectedTitle() == "One"; })) << host.selectedTitle().value_or("(none)");
+        ASSERT_TRUE(runMainUntil([&] { return host.selectedTitle() == order[2].title; }))
+            << host.selectedTitle().value_or("(none)");
         ASSERT_TRUE(session->fakeKey(XK_Super_L, false));
         ASSERT_TRUE(runMainUntil([&] { return !host.isPanelVisible(); }));
-        ASSERT_TRUE(runMainUntil([&] {
-            DesktopAXValue value;
-            return desktop->axCopyAttribute({ DesktopElement::Kind::Window, client->pid(), one }, "AXFocused", value) == kAXErrorSuccess
-                && std::get<bool>(value);
-        }));
+        ASSERT_TRUE(runMainUntil([&] { return isFocused(order[2].number); }));
         EXPECT_FALSE(desktop->isKeyboardGrabbed());
         EXPECT_EQ(desktop->frontmostApplication(), client->pid());
     }

@@ -69,6 +69,15 @@ public:
     std::vector<DesktopWindow> windows() const override;
     std::optional<DesktopWindow> window(CGWindowID number) const override;
     std::optional<DesktopImage> captureWindow(CGWindowID number) override;
+    // How captures read pixels: through shared memory where the server
+    // offers it (the default), or always with GetImage; and how many reads
+    // each way took. For tests of both paths: there is no user setting.
+    void setSharedMemoryCaptures(bool allowed) { m_sharedMemoryCaptures = allowed; }
+    struct CaptureReads {
+        uint64_t shared { 0 };
+        uint64_t direct { 0 };
+    };
+    CaptureReads captureReads() const { return { m_sharedReads, m_directReads }; }
     AXError axCopyAttribute(const DesktopElement&, const std::string& attribute, DesktopAXValue& value) override;
     AXError axAttributeNames(const DesktopElement&, std::vector<std::string>& names) override;
     AXError axIsAttributeSettable(const DesktopElement&, const std::string& attribute, bool& settable) override;
@@ -238,6 +247,9 @@ private:
     std::thread m_thread;
     std::atomic<bool> m_stopping { false };
     std::atomic<uint64_t> m_ownPaints { 0 };
+    std::atomic<bool> m_sharedMemoryCaptures { true };
+    std::atomic<uint64_t> m_sharedReads { 0 };
+    std::atomic<uint64_t> m_directReads { 0 };
     std::atomic<bool> m_connected { true };
     xcb_window_t m_wakeWindow { XCB_WINDOW_NONE };
     std::function<void()> m_serverLost;

@@ -116,10 +116,16 @@ std::optional<DesktopImage> X11Desktop::captureWindow(CGWindowID number)
         capture.valid = m_x->hasDamage();
     }
     std::optional<DesktopImage> image;
-    if (m_x->hasShm() && size_t(width) * height >= kSharedMemoryPixels)
+    if (m_sharedMemoryCaptures && m_x->hasShm() && size_t(width) * height >= kSharedMemoryPixels) {
         image = readShared(c, number, width, height);
-    if (!image)
+        if (image)
+            ++m_sharedReads;
+    }
+    if (!image) {
         image = readDirect(c, number, width, height);
+        if (image)
+            ++m_directReads;
+    }
     std::lock_guard lock(m_mutex);
     auto it = m_captures.find(number);
     if (!image) {
