@@ -98,8 +98,9 @@ std::string previewFileName(CGWindowID number, const std::string& title)
 
 }
 
-void printAccessibilityReport(std::ostream& out)
+std::vector<Ref<SWWindow>> printAccessibilityReport(std::ostream& out)
 {
+    std::vector<Ref<SWWindow>> records;
     auto screens = NSScreen::screens();
     out << "Screens (top-left coordinates):\n";
     for (size_t i = 0; i < screens.size(); ++i) {
@@ -113,6 +114,7 @@ void printAccessibilityReport(std::ostream& out)
             continue;
         out << "  " << app->appName().value_or("?") << " (pid " << app->processIdentifier() << ")\n";
         for (const auto& window : windows) {
+            records.push_back(window);
             out << "    #" << window->windowID() << " \"" << window->title().value_or("") << "\" frame "
                 << rectText(window->frame()) << (window->isWindowMinimized() ? ", minimised" : "")
                 << (window->isOnScreen() ? ", on screen" : ", off screen") << "\n";
@@ -121,12 +123,19 @@ void printAccessibilityReport(std::ostream& out)
     out << "Permissions:\n";
     out << "  Accessibility: " << (AccessHelper::accessibilityGranted() ? "granted" : "not granted") << "\n";
     out << "  Screen Recording: " << (AccessHelper::recordScreenGranted() ? "granted" : "not granted") << "\n";
+    return records;
 }
 
-void printModelLists(std::ostream& out)
+// A window model after its start-up scan.
+static Ref<WindowManager> startedWindowModel()
 {
     auto model = WindowManager::create();
     RunLoop::main().runUntilIdle();
+    return model;
+}
+
+void printModelLists(std::ostream& out, const Ref<WindowManager>& model)
+{
     const std::pair<WindowFilterType, const char*> filters[] = {
         { WindowFilterAll, "all windows" },
         { WindowFilterOnScreen, "on-screen windows" },
@@ -146,7 +155,7 @@ void printModelLists(std::ostream& out)
     }
 }
 
-bool writePreviews(const std::string& directory, std::ostream& out, std::ostream& err)
+bool writePreviews(const std::string& directory, const std::vector<Ref<SWWindow>>& windows, std::ostream& out, std::ostream& err)
 {
     std::error_code error;
     std::filesystem::create_directories(directory, error);
@@ -154,14 +163,11 @@ bool writePreviews(const std::string& directory, std::ostream& out, std::ostream
         err << "quorvex: cannot create " << directory << ": " << error.message() << "\n";
         return false;
     }
-    std::vector<Ref<SWWindow>> windows;
-    for (const auto& app : SWApplication::runningApplications())
-        for (const auto& window : app->windows()) {
-            // Windows off screen start no capture of their own.
-            if (!window->isOnScreen())
-                window->updatePreview();
-            windows.push_back(window);
-        }
+    // The report's records: their previews are made already, but for the
+    // windows off screen, which start no capture of their own.
+    for (const auto& window : windows)
+        if (!window->isOnScreen())
+            window->updatePreview();
     RunLoop::main().runUntilIdle();
     size_t written = 0;
     for (const auto& window : windows) {
@@ -180,7 +186,7 @@ bool writePreviews(const std::string& directory, std::ostream& out, std::ostream
     return true;
 }
 
-bool writePanelPictures(const std::string& directory, std::ostream& out, std::ostream& err)
+bool writePanelPictures(const std::string& directory, const Ref<WindowManager>& model, std::ostream& out, std::ostream& err)
 {
     // The pictures show the panel as the application will run it: settings
     // that a first launch has not written yet take their first values.
@@ -193,13 +199,16 @@ bool writePanelPictures(const std::string& directory, std::ostream& out, std::os
                 settings.push_back(entry);
         return settings;
     };
+    // The model's first order numbers and badges, as when a person first
+    // opens the panel.
+    RunLoop::main().runFor(std::max(WindowManager::kFirstSortOrderDelay, WindowManager::kBadgesDelay));
     const std::pair<SwitcherTheme, const char*> themes[] = {
         { SwitcherThemeLight, "light" }, { SwitcherThemeDark, "dark" }, { SwitcherThemeUltraDark, "ultra-dark" }
     };
     for (const auto& [theme, name] : themes) {
         std::string path = directory + "/panel-" + name + ".png";
         std::string error;
-        if (!writeSwitcherSnapshot(with({ { DefaultsKey::ThemeIndex, Value(int64_t(theme)) } }), path, &error)) {
+        if (!writeSwitcherSnapshot(with({ { DefaultsKey::ThemeIndex, Value(int64_t(theme)) } }), model, path, &error)) {
             err << "quorvex: the " << name << " panel picture: " << error << "\n";
             return false;
         }
@@ -212,7 +221,7 @@ bool writePanelPictures(const std::string& directory, std::ostream& out, std::os
     for (const auto& [layout, file, name] : lists) {
         std::string path = directory + "/panel-" + file + ".png";
         std::string error;
-        if (!writeSwitcherSnapshot(with({ { DefaultsKey::LayoutType, Value(int64_t(layout)) } }), path, &error)) {
+        if (!writeSwitcherSnapshot(with({ { DefaultsKey::LayoutType, Value(int64_t(layout)) } }), model, path, &error)) {
             err << "quorvex: the " << name << " picture: " << error << "\n";
             return false;
         }
@@ -224,7 +233,7 @@ bool writePanelPictures(const std::string& directory, std::ostream& out, std::os
         std::string error;
         SwitcherSettings settings = { { DefaultsKey::LayoutType, Value(int64_t(SwitcherLayoutCarousel)) },
             { DefaultsKey::Style3DIndex, Value(style) } };
-        if (!writeSwitcherSnapshot(with(settings), path, &error)) {
+        if (!writeSwitcherSnapshot(with(settings), model, path, &error)) {
             err << "quorvex: the " << name << " carousel picture: " << error << "\n";
             return false;
         }
@@ -259,10 +268,11 @@ int runOnX11(const std::string& outDirectory, std::ostream& out, std::ostream& e
     PlatformInstallDesktop(desktop);
     out << "X11 display \"" << desktop->connection().displayName() << "\", window manager \""
         << desktop->connection().windowManagerName() << "\"\n";
-    printAccessibilityReport(out);
-    printModelLists(out);
-    if (!writePreviews(outDirectory + "/previews", out, err))
+    auto reported = printAccessibilityReport(out);
+    printModelLists(out, startedWindowModel());
+    if (!writePreviews(outDirectory + "/previews", reported, out, err))
         return QuorvexSession::OutputError;
+    reported.clear();
 
     std::atomic<int> status { 0 };
     desktop->setServerLostHandler([&status, &err] {
@@ -350,12 +360,18 @@ int runQuorvex(int argc, const char* const* argv, std::ostream& out, std::ostrea
     // Time moves only when the session waits, so every run is the same.
     Clock::setCurrent(std::make_shared<VirtualClock>());
     PlatformInstallDesktop(desktop);
-    printAccessibilityReport(out);
-    printModelLists(out);
-    if (!writePreviews(outDirectory + "/previews", out, err))
-        return QuorvexSession::OutputError;
-    if (!writePanelPictures(outDirectory, out, err))
-        return QuorvexSession::OutputError;
+    {
+        // The report's records give the previews written; one model serves
+        // the lists and the pictures. Both go before the application starts
+        // its own.
+        auto reported = printAccessibilityReport(out);
+        auto model = startedWindowModel();
+        printModelLists(out, model);
+        if (!writePreviews(outDirectory + "/previews", reported, out, err))
+            return QuorvexSession::OutputError;
+        if (!writePanelPictures(outDirectory, model, out, err))
+            return QuorvexSession::OutputError;
+    }
 
     auto delegate = makeRef<AppDelegate>();
     NSApp().setDelegate(delegate);

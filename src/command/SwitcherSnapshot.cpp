@@ -55,6 +55,17 @@ bool writeSwitcherSnapshot(SwitcherTheme theme, const std::string& pngPath, std:
 
 bool writeSwitcherSnapshot(const SwitcherSettings& settings, const std::string& pngPath, std::string* error)
 {
+    if (!dynamic_cast<SimDesktop*>(&Desktop::current())) return fail(error, "the desktop is not a simulated one");
+    auto model = WindowManager::create();
+    // The start-up scan, then the first order numbers and badges.
+    RunLoop::main().runUntilIdle();
+    RunLoop::main().runFor(std::max(WindowManager::kFirstSortOrderDelay, WindowManager::kBadgesDelay));
+    return writeSwitcherSnapshot(settings, model, pngPath, error);
+}
+
+bool writeSwitcherSnapshot(
+    const SwitcherSettings& settings, const Ref<WindowManager>& model, const std::string& pngPath, std::string* error)
+{
     auto* desktop = dynamic_cast<SimDesktop*>(&Desktop::current());
     if (!desktop) return fail(error, "the desktop is not a simulated one");
 
@@ -62,10 +73,6 @@ bool writeSwitcherSnapshot(const SwitcherSettings& settings, const std::string& 
     // Opening the panel activates this process; the application in front
     // before comes back afterwards, as if the picture had not been taken.
     pid_t frontmost = desktop->frontmostApplication();
-    auto model = WindowManager::create();
-    // The start-up scan, then the first order numbers and badges.
-    RunLoop::main().runUntilIdle();
-    RunLoop::main().runFor(std::max(WindowManager::kFirstSortOrderDelay, WindowManager::kBadgesDelay));
     // As the all-windows hotkey does before it opens the panel: the list
     // filtered, ordered and numbered.
     model->setFilterType(WindowFilterAll);

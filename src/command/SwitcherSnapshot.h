@@ -6,6 +6,7 @@
 #include <switcher/SwitcherCodes.h>
 
 #include <foundation/Value.h>
+#include <model/WindowManager.h>
 
 #include <string>
 #include <utility>
@@ -29,3 +30,7 @@ bool writeSwitcherSnapshot(SwitcherTheme theme, const std::string& pngPath, std:
 // The same with any settings (the layout, its style) read in place of the
 // stored ones for the duration of the call, in the same way.
 bool writeSwitcherSnapshot(const SwitcherSettings& settings, const std::string& pngPath, std::string* error = nullptr);
+// The same over a window model that has made its start-up scan (so that
+// several pictures share one model and its previews).
+bool writeSwitcherSnapshot(const SwitcherSettings& settings, const Ref<WindowManager>& model,
+    const std::string& pngPath, std::string* error = nullptr);

@@ -137,11 +137,10 @@ bool SWWindow::isOnScreen() const
     if (!isActive())
         return false;
     CGWindowID number = windowID();
-    Value list = CGWindowListCopyWindowInfo(kCGWindowListOptionOnScreenOnly, kCGNullWindowID);
-    if (!list.isArray())
-        return false;
-    return std::any_of(list.array()->begin(), list.array()->end(),
-        [&](const Value& entry) { return entry[kCGWindowNumber].integerValue() == static_cast<int64_t>(number); });
+    // The numbers of the on-screen list, without the descriptions of every
+    // window around them: this runs for each record made.
+    auto numbers = CGWindowListCreate(kCGWindowListOptionOnScreenOnly, kCGNullWindowID);
+    return std::find(numbers.begin(), numbers.end(), number) != numbers.end();
 }
 
 Ref<SWApplication> SWWindow::app() const

@@ -4,10 +4,13 @@
 #include "SWWindow.h"
 
 #include <foundation/Dispatch.h>
+#include <graphics/CGImage.h>
 #include <graphics/NSBitmapImageRep.h>
 #include <graphics/NSImage.h>
 #include <services/CGWindow.h>
 #include <toolkit/NSImageTKExtensions.h>
+
+#include <algorithm>
 
 void SWWindow::updatePreview()
 {
@@ -32,6 +35,26 @@ void SWWindow::updatePreview()
     });
 }
 
+namespace {
+
+// The most pixels a preview keeps on each side: twice the grid's 240 x 150
+// thumbnail. Previews show at most as large as a carousel card, mostly as
+// those thumbnails; a full-size capture of every window would hold
+// gigabytes for a few hundred windows.
+constexpr size_t kPreviewMaxWidth = 480;
+constexpr size_t kPreviewMaxHeight = 300;
+
+// The smallest whole factor that brings the capture inside the preview's
+// pixel budget.
+int previewReduction(size_t width, size_t height)
+{
+    size_t factor = std::max((width + kPreviewMaxWidth - 1) / kPreviewMaxWidth,
+        (height + kPreviewMaxHeight - 1) / kPreviewMaxHeight);
+    return static_cast<int>(std::clamp<size_t>(factor, 1, CGImage::kMaxReduction));
+}
+
+}
+
 Ref<NSImage> SWWindow::generatePreviewImage() const
 {
     CGWindowID number = windowID();
@@ -39,13 +62,18 @@ Ref<NSImage> SWWindow::generatePreviewImage() const
         return nullptr;
     auto captured = CGWindowListCreateImage(CGRectNull, kCGWindowListOptionIncludingWindow, number,
         kCGWindowImageBoundsIgnoreFraming | kCGWindowImageBestResolution | kCGWindowImageNominalResolution);
-    Ref<NSImage> picture;
-    if (captured) {
-        auto rep = NSBitmapImageRep::createWithCGImage(captured);
-        picture = NSImage::create();
-        picture->addRepresentation(rep);
-    }
-    // Minimised windows and those of hidden applications show faded.
+    if (!captured)
+        return nullptr;
+    // The picture keeps the window's size in points over an averaged copy of
+    // the capture; the full-size capture goes when this returns.
+    CGSize bounds = CGSizeMake(double(captured->width()), double(captured->height()));
+    int factor = previewReduction(captured->width(), captured->height());
+    auto kept = factor > 1 ? CGImageCreateReducedCopy(captured, factor) : nullptr;
+    auto picture = NSImage::create();
+    picture->addRepresentation(NSBitmapImageRep::createWithCGImage(kept ? kept : captured));
+    captured = nullptr;
+    // Minimised windows and those of hidden applications show faded (made
+    // at the kept copy's size, then given the window's).
     constexpr float kHiddenPreviewAlpha = 0.8f;
     bool faded = isWindowMinimized();
     if (!faded) {
@@ -53,6 +81,11 @@ Ref<NSImage> SWWindow::generatePreviewImage() const
         faded = application && application->isHidden();
     }
     if (faded)
-        return NSImageTKExtensions::imageWithAlpha(picture, kHiddenPreviewAlpha);
+        picture = NSImageTKExtensions::imageWithAlpha(picture, kHiddenPreviewAlpha);
+    if (!picture)
+        return nullptr;
+    for (const auto& rep : picture->representations())
+        rep->setSize(bounds);
+    picture->setSize(bounds);
     return picture;
 }

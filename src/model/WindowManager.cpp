@@ -444,10 +444,8 @@ void WindowManager::setFilter()
         // The window server's on-screen list and each application's hidden
         // state are read once for the whole pass.
         std::set<int64_t> onScreen;
-        Value list = CGWindowListCopyWindowInfo(kCGWindowListOptionOnScreenOnly, kCGNullWindowID);
-        if (list.isArray())
-            for (const auto& entry : *list.array())
-                onScreen.insert(entry[kCGWindowNumber].integerValue());
+        for (CGWindowID number : CGWindowListCreate(kCGWindowListOptionOnScreenOnly, kCGNullWindowID))
+            onScreen.insert(number);
         std::unordered_map<pid_t, bool> hidden;
         auto appHidden = [&](const Ref<SWWindow>& w) {
             pid_t pid = w->processIdentifier();

@@ -257,6 +257,27 @@ TEST(SimDesktop, ScreenshotShowsWindowsOverTheDesktop)
     EXPECT_NE(background, bar);
 }
 
+TEST(SimDesktop, TheScreenshotLeavesOutOnlyWindowsWhollyUnderAnOpaqueOne)
+{
+    auto shotOf = [](const std::string& windows) {
+        auto d = load((R"({ "screens": [ { "frame": [0, 0, 400, 300] } ], "apps": [ { "pid": 1, "name": "A", "windows": [)"
+            + windows + "] } ] }")
+                          .c_str());
+        return d ? d->screenshot().rgba : std::vector<uint8_t> {};
+    };
+    // Windows are listed front to back.
+    const std::string front = R"({ "id": 1, "frame": [20, 20, 300, 200] })";
+    const std::string inside = R"({ "id": 2, "frame": [40, 40, 100, 100] })";
+    EXPECT_EQ(shotOf(front + "," + inside), shotOf(front)) << "a hidden window changes nothing";
+    EXPECT_NE(shotOf(front + R"(, { "id": 2, "frame": [250, 40, 100, 100] })"), shotOf(front)) << "partly outside";
+    const std::string glass = R"({ "id": 1, "frame": [20, 20, 300, 200], "alpha": 0.5 })";
+    EXPECT_NE(shotOf(glass + "," + inside), shotOf(glass)) << "under a see-through window";
+    // Edges inside pixels: the front window covers its edge pixels only in
+    // part, so a window with the same frame shows there.
+    const std::string between = R"({ "id": 1, "frame": [20.5, 20.5, 300, 200] })";
+    EXPECT_NE(shotOf(between + R"(, { "id": 2, "frame": [20.5, 20.5, 300, 200] })"), shotOf(between));
+}
+
 TEST(SimDesktop, WhatLiesBeneathAnOwnWindowIsTheDesktopWithoutItAndWhatIsAboveIt)
 {
     auto d = load(kTwoApps);

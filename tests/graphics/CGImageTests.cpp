@@ -154,6 +154,39 @@ TEST(CGImage, ShrinkingAveragesBlocksUpToTheEdges)
     EXPECT_TRUE(near(pixelAt(drawnSmall(glass, 80, 60), 40, 30), RGBA { 100, 0, 50, 128 }, 1));
 }
 
+TEST(CGImage, AReducedCopyAveragesBlocksIntoTheNativeLayout)
+{
+    // Red in the first four columns, translucent blue after, in R, G, B, A
+    // byte order; 7 x 5 by 3 leaves partial blocks at the right and bottom.
+    // The copy's bytes are B, G, R, A (pixelAt reads bytes as stored).
+    auto image = makeImage(7, 5, kCGImageAlphaPremultipliedLast,
+        [](size_t x, size_t) { return x < 4 ? RGBA { 255, 0, 0, 255 } : RGBA { 0, 0, 120, 120 }; });
+    auto reduced = CGImageCreateReducedCopy(image, 3);
+    ASSERT_TRUE(reduced);
+    EXPECT_EQ(CGImageGetWidth(reduced), 3u);
+    EXPECT_EQ(CGImageGetHeight(reduced), 2u);
+    EXPECT_EQ(CGImageGetBitmapInfo(reduced), kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little);
+    EXPECT_EQ(pixelAt(reduced, 0, 0), (RGBA { 0, 0, 255, 255 }));
+    // One red column and two blue ones: each stored value is averaged.
+    EXPECT_EQ(pixelAt(reduced, 1, 0), (RGBA { 80, 0, 85, 165 }));
+    // The last column and row hold one pixel across and two down: only
+    // those count.
+    EXPECT_EQ(pixelAt(reduced, 2, 1), (RGBA { 120, 0, 0, 120 }));
+
+    auto same = CGImageCreateReducedCopy(image, 1);
+    ASSERT_TRUE(same);
+    EXPECT_EQ(CGImageGetWidth(same), 7u);
+    EXPECT_EQ(pixelAt(same, 3, 4), (RGBA { 0, 0, 255, 255 }));
+    EXPECT_EQ(pixelAt(same, 4, 4), (RGBA { 120, 0, 0, 120 }));
+
+    EXPECT_FALSE(CGImageCreateReducedCopy(nullptr, 2));
+    EXPECT_FALSE(CGImageCreateReducedCopy(image, 0));
+    EXPECT_FALSE(CGImageCreateReducedCopy(image, CGImage::kMaxReduction + 1));
+    auto gray = CGImageCreate(2, 1, 8, 8, 2, CGColorSpaceCreateDeviceGray(), kCGImageAlphaNone,
+        CGDataProviderCreateWithBytes({ 10, 20 }));
+    EXPECT_FALSE(CGImageCreateReducedCopy(gray, 2)) << "only 32-bit colour is averaged";
+}
+
 TEST(CGImage, ShrinkingKeepsThingsInTheirPlaces)
 {
     // Red on the left half, blue on the right, a green band along the top.

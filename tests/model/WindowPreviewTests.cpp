@@ -1,3 +1,4 @@
+#include "support/Pixels.h"
 #include "support/SimWorld.h"
 
 #include <foundation/Dispatch.h>
@@ -167,4 +168,53 @@ TEST(WindowPreview, AnOlderCaptureThatFinishesLastLeavesTheNewerPicture)
     EXPECT_EQ(stored, 2) << "both refreshes announce";
     ASSERT_TRUE(w->previewImage());
     EXPECT_EQ(w->previewImage()->size(), CGSizeMake(400, 300));
+}
+
+TEST(WindowPreview, ALargeWindowsPreviewKeepsItsSizeOverAnAveragedCopy)
+{
+    SimWorld world(R"({ "screens": [ { "frame": [0, 0, 1920, 1080] } ],
+      "apps": [ { "pid": 1, "name": "Big", "windows": [
+        { "id": 1, "title": "full", "frame": [0, 0, 1920, 1080] },
+        { "id": 2, "title": "small", "frame": [10, 10, 300, 200] },
+        { "id": 3, "title": "mini", "frame": [0, 0, 1600, 900], "minimized": true } ] } ] })");
+    auto full = record(1), small = record(2), mini = record(3);
+    mini->updatePreview();
+    world.settle();
+    ASSERT_TRUE(full->previewImage() && small->previewImage() && mini->previewImage());
+
+    // 1920 x 1080 by 4: within 480 x 300 pixels, still 1920 x 1080 points.
+    EXPECT_EQ(full->previewImage()->size(), CGSizeMake(1920, 1080));
+    auto rep = dynamicRef<NSBitmapImageRep>(full->previewImage()->representations().front());
+    ASSERT_TRUE(rep);
+    EXPECT_EQ(rep->pixelsWide(), 480);
+    EXPECT_EQ(rep->pixelsHigh(), 270);
+    EXPECT_EQ(rep->size(), CGSizeMake(1920, 1080));
+    // Each pixel is the mean of the 4 x 4 block of the window's picture it
+    // stands for, in its colours (not with red and blue swapped).
+    DesktopImage content = world.desktop().windowContent(1);
+    for (auto [x, y] : { std::pair { 10L, 2L }, std::pair { 240L, 100L }, std::pair { 300L, 200L } }) {
+        double sum[3] = { 0, 0, 0 };
+        for (long dy = 0; dy < 4; ++dy)
+            for (long dx = 0; dx < 4; ++dx) {
+                RGBA p = pixelAt(content, x * 4 + dx, y * 4 + dy);
+                for (int c = 0; c < 3; ++c) sum[c] += p[c];
+            }
+        auto colour = rep->colorAtX(x, y);
+        EXPECT_NEAR(colour->redComponent() * 255, sum[0] / 16, 1.5) << x << "," << y;
+        EXPECT_NEAR(colour->greenComponent() * 255, sum[1] / 16, 1.5) << x << "," << y;
+        EXPECT_NEAR(colour->blueComponent() * 255, sum[2] / 16, 1.5) << x << "," << y;
+    }
+
+    // A small window keeps every pixel.
+    auto smallRep = dynamicRef<NSBitmapImageRep>(small->previewImage()->representations().front());
+    EXPECT_EQ(smallRep->pixelsWide(), 300);
+    EXPECT_EQ(smallRep->pixelsHigh(), 200);
+
+    // The faded picture of a minimised window is made from the averaged
+    // copy: 1600 x 900 by 4 (900 / 300 rounds up to 3, 1600 / 480 to 4).
+    EXPECT_EQ(mini->previewImage()->size(), CGSizeMake(1600, 900));
+    auto miniRep = dynamicRef<NSBitmapImageRep>(mini->previewImage()->representations().front());
+    EXPECT_LE(miniRep->pixelsWide(), 480);
+    EXPECT_LE(miniRep->pixelsHigh(), 300);
+    EXPECT_NEAR(middleAlpha(mini->previewImage()), 0.8, 1.0 / 255);
 }

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include <random>
+#include <tuple>
 
 // The blur as a plain convolution: the triangular kernel (r + 1 − |i|)
 // along rows, then columns, each quotient truncated, edges clamped.
@@ -61,6 +62,19 @@ TEST(NSImageStackBlur, EqualsTheTriangularConvolution)
         int w = 1 + int(random() % 37), h = 1 + int(random() % 29);
         // Radii from 1 to well past the image's sides.
         int r = 1 + int(random() % 60);
+        auto pixels = randomPixels(random, w, h);
+        auto expected = referenceBlur(pixels, w, h, r);
+        NSImageStackBlur::applyStackBlurToBuffer(pixels.data(), w, h, r);
+        ASSERT_EQ(pixels, expected) << w << "x" << h << " radius " << r;
+    }
+}
+
+// Large pictures are split among threads by rows, then by columns; the
+// parts' edges must not show.
+TEST(NSImageStackBlur, APictureSplitAmongThreadsEqualsTheConvolution)
+{
+    std::mt19937 random(77);
+    for (auto [w, h, r] : { std::tuple { 613, 389, 7 }, std::tuple { 1031, 257, 40 }, std::tuple { 97, 2711, 3 } }) {
         auto pixels = randomPixels(random, w, h);
         auto expected = referenceBlur(pixels, w, h, r);
         NSImageStackBlur::applyStackBlurToBuffer(pixels.data(), w, h, r);

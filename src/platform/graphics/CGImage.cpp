@@ -91,23 +91,15 @@ int CGImage::opaqueInset() const
 
 namespace {
 
-// Averages blocks of factor x factor ARGB32 pixels. Each pixel's four
-// channels are spread into the 16-bit lanes of a 64-bit word so that one
+// Averages blocks of factor x factor 32-bit pixels of rows stride bytes
+// apart into rows outStride bytes apart. Each of a word's four bytes is
+// averaged on its own, so the result keeps the source's channel order. The
+// bytes are spread into the 16-bit lanes of a 64-bit word so that one
 // addition sums all four; 16 x 16 x 255 still fits in a lane.
-cairo_surface_t* averageBlocks(cairo_surface_t* source, int factor)
+void averageBlocks(const uint8_t* in, int width, int height, size_t stride, int factor, uint8_t* out, size_t outStride)
 {
-    int width = cairo_image_surface_get_width(source);
-    int height = cairo_image_surface_get_height(source);
-    int stride = cairo_image_surface_get_stride(source);
     int reducedWidth = (width + factor - 1) / factor;
     int reducedHeight = (height + factor - 1) / factor;
-    cairo_surface_t* reduced = newImageSurface(CAIRO_FORMAT_ARGB32, reducedWidth, reducedHeight);
-    if (!reduced)
-        return nullptr;
-    cairo_surface_flush(source);
-    const uint8_t* in = cairo_image_surface_get_data(source);
-    uint8_t* out = cairo_image_surface_get_data(reduced);
-    int outStride = cairo_image_surface_get_stride(reduced);
     auto spread = [](uint32_t p) {
         uint64_t v = p;
         return (v & 0xFF) | ((v & 0xFF00) << 8) | ((v & 0xFF0000) << 16) | ((v & 0xFF000000) << 24);
@@ -138,6 +130,19 @@ cairo_surface_t* averageBlocks(cairo_surface_t* source, int factor)
             target[x] = pixel;
         }
     }
+}
+
+cairo_surface_t* averageBlocks(cairo_surface_t* source, int factor)
+{
+    int width = cairo_image_surface_get_width(source);
+    int height = cairo_image_surface_get_height(source);
+    cairo_surface_t* reduced
+        = newImageSurface(CAIRO_FORMAT_ARGB32, (width + factor - 1) / factor, (height + factor - 1) / factor);
+    if (!reduced)
+        return nullptr;
+    cairo_surface_flush(source);
+    averageBlocks(cairo_image_surface_get_data(source), width, height, size_t(cairo_image_surface_get_stride(source)),
+        factor, cairo_image_surface_get_data(reduced), size_t(cairo_image_surface_get_stride(reduced)));
     cairo_surface_mark_dirty(reduced);
     return reduced;
 }
@@ -213,6 +218,40 @@ CGImageRef CGImageMaskCreate(size_t width, size_t height, size_t bitsPerComponen
         return nullptr;
     auto format = gfx::PixelFormat::mask(width, height, bitsPerComponent, bitsPerPixel, bytesPerRow);
     return makeImage(format, nullptr, provider, shouldInterpolate);
+}
+
+CGImageRef CGImageCreateReducedCopy(const CGImageRef& image, int factor)
+{
+    if (!image || factor < 1 || factor > CGImage::kMaxReduction)
+        return nullptr;
+    const gfx::PixelFormat& format = image->format();
+    if (format.model != gfx::PixelFormat::Model::RGB || format.bitsPerPixel != 32 || format.bitsPerComponent != 8
+        || format.width == 0 || format.height == 0)
+        return nullptr;
+    size_t width = (format.width + size_t(factor) - 1) / size_t(factor);
+    size_t height = (format.height + size_t(factor) - 1) / size_t(factor);
+    // Averaged in the image's own layout, then turned into the native one
+    // (a no-op for native images), which is a pass over the small copy only.
+    gfx::PixelFormat averagedFormat = format;
+    averagedFormat.width = width;
+    averagedFormat.height = height;
+    averagedFormat.bytesPerRow = width * 4;
+    std::vector<uint8_t> averaged(averagedFormat.byteCount());
+    averageBlocks(image->dataProvider()->bytes().data(), int(format.width), int(format.height), format.bytesPerRow,
+        factor, averaged.data(), averagedFormat.bytesPerRow);
+    auto native = gfx::PixelFormat::image(width, height, 8, 32, width * 4, kCGColorSpaceModelRGB,
+        kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little);
+    if (!native)
+        return nullptr;
+    if (!(averagedFormat.isNativeSurface() && averagedFormat.alpha == kCGImageAlphaPremultipliedFirst)) {
+        std::vector<uint8_t> converted(native->byteCount());
+        for (size_t y = 0; y < height; ++y)
+            gfx::unpackRow(averagedFormat, averaged.data() + y * averagedFormat.bytesPerRow,
+                reinterpret_cast<uint32_t*>(converted.data() + y * native->bytesPerRow));
+        averaged = std::move(converted);
+    }
+    return makeRef<CGImage>(*native, CGColorSpaceCreateDeviceRGB(), CGDataProviderCreateWithBytes(std::move(averaged)),
+        image->shouldInterpolate());
 }
 
 CGImageRef CGImageCreateWithCairoSurface(cairo_surface_t* surface)

@@ -110,6 +110,12 @@ CGBitmapInfo CGImageGetBitmapInfo(const CGImageRef&);
 CGDataProviderRef CGImageGetDataProvider(const CGImageRef&);
 bool CGImageIsMask(const CGImageRef&);
 
+// A copy of a 32-bit RGB image shrunk by a whole factor (1 to
+// CGImage::kMaxReduction), each pixel the average of the stored values of
+// the block it stands for (blocks at the right and bottom edges may be
+// partial), in the native layout. Null for other images. Keeping this copy
+// instead of the image costs a factor squared less memory.
+CGImageRef CGImageCreateReducedCopy(const CGImageRef& image, int factor);
 // Builds an image that owns a copy of a premultiplied ARGB32 surface's
 // pixels, in the native layout (kCGImageAlphaPremultipliedFirst with
 // kCGBitmapByteOrder32Little). Null for an empty or failed surface.

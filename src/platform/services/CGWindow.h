@@ -93,8 +93,8 @@ inline constexpr CGWindowImageOption kCGWindowImageBestResolution = 1 << 3;
 inline constexpr CGWindowImageOption kCGWindowImageNominalResolution = 1 << 4;
 
 struct DesktopImage;
-// The desktop's picture as an image (premultiplied, alpha first, 32-bit
-// little-endian, as window captures come); null for an empty one.
+// The desktop's picture as an image over its own bytes (premultiplied,
+// R, G, B, A in memory, as window captures come); null for an empty one.
 CGImageRef CGImageCreateWithDesktopImage(DesktopImage image);
 // Writes an image to a PNG file; false when there is no image or writing fails.
 bool CGImageWritePNGFile(const CGImageRef& image, const std::string& path);

@@ -13,16 +13,13 @@ CGImageRef CGImageCreateWithDesktopImage(DesktopImage picture)
     if (picture.empty())
         return nullptr;
     int width = picture.width, height = picture.height;
-    // Window pictures come in the layout the drawing code keeps its pixels
-    // in (premultiplied, alpha first, 32-bit little-endian: B, G, R, A in
-    // memory), so drawing one reads its bytes in place. The reordering
-    // happens here, on the capturing thread, not when the picture is drawn.
-    auto& bytes = picture.rgba;
-    for (size_t i = 0; i + 3 < bytes.size(); i += 4)
-        std::swap(bytes[i], bytes[i + 2]);
-    auto provider = CGDataProviderCreateWithBytes(std::move(bytes));
+    // The image keeps the picture's bytes as they come (R, G, B, A in
+    // memory, premultiplied): a capture costs no pass over its pixels here.
+    // Most captures are only ever averaged down into a preview, which reads
+    // any channel order; one drawn at full size is converted once, then.
+    auto provider = CGDataProviderCreateWithBytes(std::move(picture.rgba));
     return CGImageCreate(width, height, 8, 32, static_cast<size_t>(width) * 4, CGColorSpaceCreateDeviceRGB(),
-        kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little, provider);
+        kCGImageAlphaPremultipliedLast, provider);
 }
 
 bool CGImageWritePNGFile(const CGImageRef& image, const std::string& path)
@@ -50,9 +47,5 @@ CGImageRef CGWindowListCreateImage(CGRect screenBounds, CGWindowListOption listO
             image = CGImageCreateWithImageInRect(image, local);
         }
     }
-    // Captures are mostly shown as thumbnails: the capturing thread makes
-    // the averaged copy they are drawn from.
-    if (image)
-        image->prepareReductionForThumbnails();
     return image;
 }

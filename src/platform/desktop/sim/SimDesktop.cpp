@@ -564,7 +564,7 @@ void SimDesktop::forgetWindowLocked(CGWindowID number)
     m_vanished.erase(number);
     m_framesBeforeFullScreen.erase(number);
     m_ownContent.erase(number);
-    m_contentCache.erase(number);
+    forgetContentLocked(number);
     std::erase(m_order, number);
 }
 
@@ -746,7 +746,7 @@ std::optional<DesktopImage> SimDesktop::captureWindow(CGWindowID number)
     }
     if (hook)
         hook(number);
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
     log(stringWithFormat("CGWindowListCreateImage window:%u", number));
     auto it = m_windows.find(number);
     if (it == m_windows.end())
@@ -755,14 +755,14 @@ std::optional<DesktopImage> SimDesktop::captureWindow(CGWindowID number)
     // can be captured.
     if (!m_screenRecording && it->second.pid != kOwnPid)
         return std::nullopt;
-    return contentLocked(it->second);
+    return generatedOrOwnContent(lock, it->second);
 }
 
 DesktopImage SimDesktop::windowContent(CGWindowID number) const
 {
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
     auto it = m_windows.find(number);
     if (it == m_windows.end())
         return {};
-    return contentLocked(it->second);
+    return generatedOrOwnContent(lock, it->second);
 }

@@ -224,6 +224,23 @@ private:
     void setMinimizedLocked(CGWindowID number, bool minimized, std::vector<DesktopEvent>& events);
     CGRect buttonFrameLocked(const DesktopWindow& w, DesktopElement::Kind kind) const;
     CGRect usableFrameForLocked(const CGRect& frame) const;
+    // Generated window content: what a window shows, and its pixels as
+    // Cairo ARGB32 surfaces, kept up to kContentCacheBudget bytes.
+    using SurfaceRef = std::shared_ptr<struct _cairo_surface>;
+    struct GeneratedContent {
+        std::string key;
+        DesktopWindow window;
+        std::string appName;
+        int width { 0 };
+        int height { 0 };
+    };
+    static constexpr size_t kContentCacheBudget = size_t(256) << 20;
+    GeneratedContent generatedContentLocked(const DesktopWindow& w) const;
+    static SurfaceRef drawContent(const GeneratedContent& content);
+    SurfaceRef cachedContentLocked(const GeneratedContent& content) const;
+    void keepContentLocked(const GeneratedContent& content, const SurfaceRef& surface) const;
+    void forgetContentLocked(CGWindowID number);
+    SurfaceRef contentSurfaceLocked(const DesktopWindow& w) const;
     // The whole frame of the screen the rectangle overlaps most.
     CGRect screenFrameForLocked(const CGRect& frame) const;
     struct SpaceState {
@@ -239,6 +256,9 @@ private:
     bool spaceIsShownLocked(uint64_t space) const;
     void giveDisplaysSpacesLocked();
     DesktopImage contentLocked(const DesktopWindow& w) const;
+    // As contentLocked, but a generated picture is drawn and copied with
+    // the lock let go (it is held on entry and may not be on return).
+    DesktopImage generatedOrOwnContent(std::unique_lock<std::recursive_mutex>& lock, const DesktopWindow& w) const;
     // The screens and the included windows within the area (whole pixels),
     // as the desktop shows them; windows hidden by opaque ones in front of
     // them are not drawn.
@@ -300,9 +320,11 @@ private:
     // Generated window content, kept until what it shows changes.
     struct CachedContent {
         std::string key;
-        DesktopImage image;
+        SurfaceRef surface;
+        size_t bytes { 0 };
     };
     mutable std::map<CGWindowID, CachedContent> m_contentCache;
+    mutable size_t m_contentCacheBytes { 0 };
     // Decoded screen pictures by path and modification time.
     mutable std::map<std::string, std::shared_ptr<cairo_surface_t>> m_pictures;
     DesktopListeners m_listeners;

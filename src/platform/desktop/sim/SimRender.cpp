@@ -98,10 +98,8 @@ void drawWindow(cairo_t* cr, const DesktopWindow& w, const std::string& appName,
 
 }
 
-DesktopImage SimDesktop::contentLocked(const DesktopWindow& w) const
+SimDesktop::GeneratedContent SimDesktop::generatedContentLocked(const DesktopWindow& w) const
 {
-    if (auto own = m_ownContent.find(w.number); own != m_ownContent.end() && own->second)
-        return own->second();
     // A window can be far larger than anything that shows it; its picture
     // costs at most what the screens together can show. (NaN sizes clamp to
     // the smallest picture.)
@@ -113,22 +111,95 @@ DesktopImage SimDesktop::contentLocked(const DesktopWindow& w) const
     auto side = [](double length, double most) {
         return std::isnan(length) ? 1 : static_cast<int>(std::clamp(std::round(length), 1.0, most));
     };
-    int width = side(w.frame.size.width, maxWidth);
-    int height = side(w.frame.size.height, maxHeight);
+    GeneratedContent content;
+    content.window = w;
+    content.width = side(w.frame.size.width, maxWidth);
+    content.height = side(w.frame.size.height, maxHeight);
     auto app = m_apps.find(w.pid);
-    std::string appName = app != m_apps.end() ? app->second.app.name : std::string();
+    content.appName = app != m_apps.end() ? app->second.app.name : std::string();
     // What the content shows: anything else may change without redrawing.
-    std::string key = std::to_string(width) + "x" + std::to_string(height) + "|" + (w.title ? "t" + *w.title : "-") + "|" + appName;
-    if (auto cached = m_contentCache.find(w.number); cached != m_contentCache.end() && cached->second.key == key)
-        return cached->second.image;
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+    content.key = std::to_string(content.width) + "x" + std::to_string(content.height) + "|"
+        + (w.title ? "t" + *w.title : "-") + "|" + content.appName;
+    return content;
+}
+
+SimDesktop::SurfaceRef SimDesktop::drawContent(const GeneratedContent& content)
+{
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, content.width, content.height);
     cairo_t* cr = cairo_create(surface);
-    drawWindow(cr, w, appName, width, height);
+    drawWindow(cr, content.window, content.appName, content.width, content.height);
     cairo_destroy(cr);
-    DesktopImage image = fromSurface(surface);
-    cairo_surface_destroy(surface);
-    m_contentCache[w.number] = { key, image };
-    return image;
+    cairo_surface_flush(surface);
+    return SurfaceRef(surface, cairo_surface_destroy);
+}
+
+SimDesktop::SurfaceRef SimDesktop::cachedContentLocked(const GeneratedContent& content) const
+{
+    auto cached = m_contentCache.find(content.window.number);
+    return cached != m_contentCache.end() && cached->second.key == content.key ? cached->second.surface : nullptr;
+}
+
+void SimDesktop::keepContentLocked(const GeneratedContent& content, const SurfaceRef& surface) const
+{
+    CGWindowID number = content.window.number;
+    if (!m_windows.count(number))
+        return;
+    if (auto stale = m_contentCache.find(number); stale != m_contentCache.end()) {
+        m_contentCacheBytes -= stale->second.bytes;
+        m_contentCache.erase(stale);
+    }
+    // Pictures are kept while they fit in the budget; past it, a window is
+    // drawn again each time it is asked for. (Dropping the oldest instead
+    // would keep nothing useful when the windows are asked for in turn, as
+    // every scan of the windows does.)
+    size_t bytes = size_t(cairo_image_surface_get_stride(surface.get())) * size_t(content.height);
+    if (m_contentCacheBytes + bytes > kContentCacheBudget)
+        return;
+    m_contentCacheBytes += bytes;
+    m_contentCache[number] = { content.key, surface, bytes };
+}
+
+void SimDesktop::forgetContentLocked(CGWindowID number)
+{
+    if (auto kept = m_contentCache.find(number); kept != m_contentCache.end()) {
+        m_contentCacheBytes -= kept->second.bytes;
+        m_contentCache.erase(kept);
+    }
+}
+
+SimDesktop::SurfaceRef SimDesktop::contentSurfaceLocked(const DesktopWindow& w) const
+{
+    auto content = generatedContentLocked(w);
+    if (auto cached = cachedContentLocked(content))
+        return cached;
+    auto surface = drawContent(content);
+    keepContentLocked(content, surface);
+    return surface;
+}
+
+DesktopImage SimDesktop::contentLocked(const DesktopWindow& w) const
+{
+    if (auto own = m_ownContent.find(w.number); own != m_ownContent.end() && own->second)
+        return own->second();
+    return fromSurface(contentSurfaceLocked(w).get());
+}
+
+DesktopImage SimDesktop::generatedOrOwnContent(std::unique_lock<std::recursive_mutex>& lock, const DesktopWindow& w) const
+{
+    if (auto own = m_ownContent.find(w.number); own != m_ownContent.end() && own->second)
+        return own->second();
+    // Drawing and copying run outside the lock, so captures on several
+    // threads draw side by side.
+    auto content = generatedContentLocked(w);
+    auto surface = cachedContentLocked(content);
+    lock.unlock();
+    if (!surface) {
+        surface = drawContent(content);
+        lock.lock();
+        keepContentLocked(content, surface);
+        lock.unlock();
+    }
+    return fromSurface(surface.get());
 }
 
 namespace {
@@ -282,6 +353,24 @@ DesktopImage SimDesktop::composeLocked(const CGRect& area, const std::function<b
     }
     for (auto it = shown.rbegin(); it != shown.rend(); ++it) {
         const DesktopWindow* w = *it;
+        // Generated pictures are kept as surfaces and drawn as they are.
+        if (auto own = m_ownContent.find(w->number); own == m_ownContent.end() || !own->second) {
+            SurfaceRef generated = contentSurfaceLocked(*w);
+            int width = cairo_image_surface_get_width(generated.get());
+            int height = cairo_image_surface_get_height(generated.get());
+            cairo_save(cr);
+            cairo_translate(cr, w->frame.origin.x, w->frame.origin.y);
+            if (width > 0 && height > 0)
+                cairo_scale(cr, w->frame.size.width / width, w->frame.size.height / height);
+            cairo_set_source_surface(cr, generated.get(), 0, 0);
+            cairo_paint_with_alpha(cr, std::clamp(w->alpha, 0.0, 1.0));
+            cairo_restore(cr);
+            cairo_set_source_rgba(cr, 0, 0, 0, 0.35);
+            cairo_set_line_width(cr, 1);
+            cairo_rectangle(cr, w->frame.origin.x + 0.5, w->frame.origin.y + 0.5, w->frame.size.width - 1, w->frame.size.height - 1);
+            cairo_stroke(cr);
+            continue;
+        }
         DesktopImage content = contentLocked(*w);
         if (content.empty())
             continue;
@@ -310,7 +399,6 @@ DesktopImage SimDesktop::composeLocked(const CGRect& area, const std::function<b
             cairo_rectangle(cr, w->frame.origin.x + 0.5, w->frame.origin.y + 0.5, w->frame.size.width - 1, w->frame.size.height - 1);
             cairo_stroke(cr);
         }
-        cairo_surface_destroy(source);
     }
     cairo_destroy(cr);
     DesktopImage image = fromSurface(surface);
