@@ -9,6 +9,7 @@
 #include <foundation/Log.h>
 #include <foundation/NSBundle.h>
 #include <foundation/NSKeyedUnarchiver.h>
+#include <foundation/Unicode.h>
 #include <services/TextInputSources.h>
 
 #include <mutex>
@@ -168,19 +169,18 @@ std::optional<std::string> KSShortcut::keyCodeString() const
         return std::string();
     if (!ShortcutKitText::consistsOfAlphanumericsPunctuationAndSymbols(*translated))
         return std::string();
-    return ShortcutKitText::uppercase(ShortcutKitText::utf8(*translated));
+    return ShortcutKitText::uppercase(utf8FromUTF16(*translated));
 }
 
 std::string KSShortcut::keyCodeStringForKeyEquivalent() const
 {
     std::string text = keyCodeString().value_or(std::string());
-    if (ShortcutKitText::utf16(text).size() <= 1)
-        return ShortcutKitText::lowercase(text);
+    if (utf16FromUTF8(text).size() <= 1) return ShortcutKitText::lowercase(text);
     if (m_keyCode == kVK_Space)
         return " ";
     for (size_t i = 0; i < kNamedFunctionKeys; ++i)
         if (kVK_FunctionKeys[i] == m_keyCode)
-            return ShortcutKitText::utf8(std::u16string(1, static_cast<char16_t>(kF1FunctionKeyCharacter + i)));
+            return utf8FromUTF16(std::u16string(1, static_cast<char16_t>(kF1FunctionKeyCharacter + i)));
     return {};
 }
 

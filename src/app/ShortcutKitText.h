@@ -1,13 +1,11 @@
-// Text helpers of the shortcut kit: UTF-16 and UTF-8, case mapping, and
-// the character classes the kit tests.
+// Text helpers of the shortcut kit: case mapping and the character classes
+// the kit tests.
 #pragma once
 
 #include <string>
 
 namespace ShortcutKitText {
 
-std::string utf8(const std::u16string& text);
-std::u16string utf16(const std::string& text);
 // Case mapping character by character, as the platform's strings map case
 // (Unicode simple case mapping).
 std::string uppercase(const std::string& text);

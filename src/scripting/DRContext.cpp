@@ -24,6 +24,7 @@
 #include <foundation/NSBundle.h>
 #include <foundation/NSNotificationCenter.h>
 #include <foundation/NSPathUtilities.h>
+#include <foundation/Unicode.h>
 
 #include <algorithm>
 #include <cstring>
@@ -39,23 +40,6 @@ bool fileExists(const std::string& path)
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0;
 }
-
-bool isValidUTF8(const std::string& text)
-{
-    size_t i = 0;
-    while (i < text.size()) {
-        unsigned char c = text[i];
-        size_t extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : 4;
-        if (extra == 4 || i + extra >= text.size() + (extra ? 0 : 1))
-            return false;
-        for (size_t k = 1; k <= extra; ++k)
-            if ((static_cast<unsigned char>(text[i + k]) >> 6) != 2)
-                return false;
-        i += extra + 1;
-    }
-    return true;
-}
-
 }
 
 // The script function "require": holds the host weakly and evaluates in the

@@ -77,7 +77,7 @@ std::optional<std::string> DRKeyTranslator::characterForKeyCode(uint16_t keyCode
         NSLog("Error: Could not translate key code %hu to a Unicode character using the keyboard layout. (%d)", keyCode, status);
         return std::nullopt;
     }
-    return stringWithUTF16(characters, length);
+    return utf8FromUTF16(std::u16string_view(characters, length));
 }
 
 uint32_t DRKeyTranslator::keyCodeForLocalKey(const std::string& key)

@@ -8,6 +8,7 @@
 #include <animation/CATransaction.h>
 #include <appkit/NSEvent.h>
 #include <appkit/NSWindow.h>
+#include <foundation/Unicode.h>
 
 #include <cmath>
 
@@ -21,20 +22,11 @@ constexpr uint32_t kDownArrow = 0xF701;
 constexpr uint32_t kLeftArrow = 0xF702;
 constexpr uint32_t kRightArrow = 0xF703;
 
-// The first character of a UTF-8 string.
+// The first character of a UTF-8 string (U+FFFD when it is not one).
 uint32_t firstCharacter(const std::string& s)
 {
-    auto byte = [&](size_t i) { return static_cast<uint32_t>(static_cast<unsigned char>(s[i])); };
-    uint32_t c = byte(0);
-    if (c < 0x80)
-        return c;
-    if ((c & 0xE0) == 0xC0 && s.size() >= 2)
-        return ((c & 0x1F) << 6) | (byte(1) & 0x3F);
-    if ((c & 0xF0) == 0xE0 && s.size() >= 3)
-        return ((c & 0x0F) << 12) | ((byte(1) & 0x3F) << 6) | (byte(2) & 0x3F);
-    if ((c & 0xF8) == 0xF0 && s.size() >= 4)
-        return ((c & 0x07) << 18) | ((byte(1) & 0x3F) << 12) | ((byte(2) & 0x3F) << 6) | (byte(3) & 0x3F);
-    return c;
+    size_t end = 0;
+    return s.empty() ? 0 : nextCodePoint(s, end).value_or(kReplacementCharacter);
 }
 
 }

@@ -1,7 +1,7 @@
 #include "CUCollectionUtilities.h"
 
-#include <foundation/NSPathUtilities.h>
 #include <foundation/NSSet.h>
+#include <foundation/Unicode.h>
 
 #include <algorithm>
 
@@ -287,8 +287,8 @@ Value CUCollectionUtilities::first(const Value& receiver, size_t n)
     if (const auto* array = receiver.array())
         return Value::Array(array->begin(), array->begin() + std::ptrdiff_t(std::min(n, array->size())));
     if (const auto* string = receiver.string()) {
-        auto units = NSStringToUTF16(*string);
-        return NSStringFromUTF16(units.substr(0, std::min(n, units.size())));
+        auto units = utf16FromUTF8(*string);
+        return utf8FromUTF16(units.substr(0, std::min(n, units.size())));
     }
     return n > 0 ? Value::Array { receiver } : Value::Array {};
 }

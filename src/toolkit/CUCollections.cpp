@@ -1,7 +1,7 @@
 #include "CUCollections.h"
 
-#include <foundation/NSPathUtilities.h>
 #include <foundation/NSSet.h>
+#include <foundation/Unicode.h>
 
 #include <limits>
 
@@ -205,7 +205,7 @@ std::optional<Value> CUAssociationEnumerator::nextObject()
 }
 
 CUCharacterEnumerator::CUCharacterEnumerator(const std::string& string)
-    : m_units(NSStringToUTF16(string))
+    : m_units(utf16FromUTF8(string))
 {
 }
 
@@ -213,7 +213,7 @@ std::optional<Value> CUCharacterEnumerator::nextObject()
 {
     if (m_currentIndex >= m_units.size())
         return std::nullopt;
-    return Value(NSStringFromUTF16(m_units.substr(m_currentIndex++, 1)));
+    return Value(utf8FromUTF16(m_units.substr(m_currentIndex++, 1)));
 }
 
 CUIntervalEnumerator::CUIntervalEnumerator(Ref<const CUInterval> interval)

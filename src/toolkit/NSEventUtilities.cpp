@@ -4,6 +4,7 @@
 #include <foundation/Clock.h>
 #include <foundation/Log.h>
 #include <foundation/RunLoop.h>
+#include <foundation/Unicode.h>
 
 #include <cstdio>
 #include <deque>
@@ -21,22 +22,9 @@ std::optional<char16_t> firstUTF16Unit(const std::string& text)
 {
     if (text.empty())
         return std::nullopt;
-    auto byte = [&](size_t i) { return i < text.size() ? static_cast<uint8_t>(text[i]) : 0; };
-    uint8_t lead = byte(0);
-    char32_t c;
-    if (lead < 0x80)
-        c = lead;
-    else if ((lead >> 5) == 0x6)
-        c = ((lead & 0x1F) << 6) | (byte(1) & 0x3F);
-    else if ((lead >> 4) == 0xE)
-        c = ((lead & 0x0F) << 12) | ((byte(1) & 0x3F) << 6) | (byte(2) & 0x3F);
-    else if ((lead >> 3) == 0x1E)
-        c = ((lead & 0x07) << 18) | ((byte(1) & 0x3F) << 12) | ((byte(2) & 0x3F) << 6) | (byte(3) & 0x3F);
-    else
-        return char16_t(0xFFFD);
-    if (c >= 0x10000)
-        return static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-    return static_cast<char16_t>(c);
+    size_t end = 0;
+    nextCodePoint(text, end);
+    return utf16FromUTF8(std::string_view(text).substr(0, end)).front();
 }
 
 int32_t clickCount(const NSEvent& event)

@@ -4,12 +4,13 @@
 
 #include <graphics/CGImage.h>
 #include <graphics/NSImage.h>
+#include <graphics/StackBlur.h>
 
 class NSImageStackBlur {
 public:
     // Radii above this are treated as this one; beyond it the 32-bit sums
     // of a 255-valued channel would overflow.
-    static constexpr int kMaxRadius = 2895;
+    static constexpr int kMaxRadius = kStackBlurMaxRadius;
 
     // A blurred copy whose point size is its pixel size (the receiver's
     // point size truncated); the image itself when the radius is not

@@ -314,3 +314,68 @@ TEST_F(PerspectiveRendering, ParallelCardsOfOneDepthOverlapAsTheEyeSeesThem)
     EXPECT_PIXEL(pixelAtPoint(mirrored, 450 - 196, 200), kRed);
     EXPECT_EQ(root->hitTest({ 450 - 196, 200 }), leftInner);
 }
+
+// A nearer card that paints its inside opaque spares the farther card the
+// pixels it hides; the picture must still be the nearer card drawn over the
+// farther one, at its notched corner, its soft edges, when it is translucent
+// and when it hides the farther card whole.
+TEST_F(PerspectiveRendering, ANearerCardOverAFartherOneLooksAsIfBothWereDrawnWhole)
+{
+    struct Case {
+        const char* name;
+        CGRect farFrame;
+        double nearOpacity;
+    };
+    const Case cases[] = {
+        { "overlapping", { 40, 70, 200, 110 }, 1 },
+        { "translucent in front", { 40, 70, 200, 110 }, 0.5 },
+        { "hidden whole", { 160, 85, 60, 30 }, 1 },
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        auto makeNear = [&] {
+            auto card = CALayer::layer();
+            card->setFrame({ 100, 40, 200, 120 });
+            // A transparent notch at one corner and a half-transparent column.
+            card->setContents(makeImage(200, 120, [](size_t x, size_t y) {
+                if (x < 16 && y < 16)
+                    return kClear;
+                return x == 199 ? RGBA { 0, 64, 0, 128 } : kGreen;
+            }));
+            card->setOpacity(k.nearOpacity);
+            card->setTransform(CATransform3DConcat(CATransform3DMakeRotation(0.3, 0, 1, 0), CATransform3DMakeTranslation(0, 0, 20)));
+            return card;
+        };
+        auto makeFar = [&] {
+            auto card = stripedCard();
+            card->setFrame(k.farFrame);
+            card->setTransform(CATransform3DConcat(CATransform3DMakeRotation(-0.3, 0, 1, 0), CATransform3DMakeTranslation(0, 0, -20)));
+            return card;
+        };
+        auto scene = [&](bool withNear, bool withFar) {
+            auto root = stage();
+            root->setSublayerTransform(perspective(kEye));
+            if (withFar)
+                root->addSublayer(makeFar());
+            if (withNear)
+                root->addSublayer(makeNear());
+            return render(root);
+        };
+        auto both = scene(true, true), nearOnly = scene(true, false), farOnly = scene(false, true);
+        int wrong = 0, farShows = 0, farHidden = 0;
+        for (int y = 0; y < 200; ++y)
+            for (int x = 0; x < 400; ++x) {
+                RGBA n = pixelAtPoint(nearOnly, x, y), f = pixelAtPoint(farOnly, x, y);
+                auto over = [&](uint8_t a, uint8_t b) { return static_cast<uint8_t>(std::lround(a + b * (255 - n.a) / 255.0)); };
+                RGBA expected { over(n.r, f.r), over(n.g, f.g), over(n.b, f.b), over(n.a, f.a) };
+                wrong += !near(pixelAtPoint(both, x, y), expected, 2);
+                if (f.a > 0)
+                    (n.a == 255 ? farHidden : farShows)++;
+            }
+        EXPECT_EQ(wrong, 0);
+        if (k.nearOpacity == 1)
+            EXPECT_GT(farHidden, 1000) << "the nearer card hides part of the farther one";
+        if (k.farFrame.size.width > 100)
+            EXPECT_GT(farShows, 1000) << "and part of it shows";
+    }
+}

@@ -14,6 +14,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
@@ -328,12 +329,17 @@ TEST_F(NSUserDefaultsTest, ACorruptFileIsMovedAsideAndTheDefaultsApply)
     const std::string garbage = "this is not a property list";
     writeFile(filePath(), garbage);
     Ref<NSUserDefaults> d;
-    // Named with the real date and time, whatever the run's clock says.
-    auto now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-    std::tm parts {};
-    gmtime_r(&now, &parts);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M", &parts);
+    // Named with the real date and time to the second, whatever the run's
+    // clock says; the second may tick while the file is read.
+    auto realStamp = [] {
+        auto now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+        std::tm parts {};
+        gmtime_r(&now, &parts);
+        char stamp[32];
+        std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%SZ", &parts);
+        return std::string(stamp);
+    };
+    const std::string before = realStamp();
     std::string aside;
     {
         LogCapture log;
@@ -344,7 +350,12 @@ TEST_F(NSUserDefaultsTest, ACorruptFileIsMovedAsideAndTheDefaultsApply)
                 aside = m_directory.file(name);
         EXPECT_TRUE(log.contains(aside));
     }
-    EXPECT_EQ(aside.substr(0, filePath().size() + 22), filePath() + ".corrupt-" + stamp) << "the real date";
+    const std::string after = realStamp();
+    const std::string prefix = filePath() + ".corrupt-";
+    ASSERT_TRUE(aside.starts_with(prefix)) << aside;
+    const std::string stamp = aside.substr(prefix.size());
+    EXPECT_TRUE(stamp >= before && stamp <= after)
+        << stamp << " is not between " << before << " and " << after;
     d->registerDefaults({ { "ThemeIndex", Value(1) } });
     EXPECT_EQ(d->integerForKey("ThemeIndex"), 1);
     auto kept = readFile(aside);
@@ -355,25 +366,30 @@ TEST_F(NSUserDefaultsTest, ACorruptFileIsMovedAsideAndTheDefaultsApply)
     ASSERT_TRUE(d->synchronize());
     EXPECT_EQ(fileContents(filePath())["ThemeIndex"], Value(2));
 
-    // Other unreadable forms, at the same moment: each gets its own name.
+    // Other unreadable forms, within the same second or not: each gets a
+    // name of its own, and none replaces a file moved aside before.
     auto notADictionary = NSPropertyListSerialization::dataWithPropertyList(
         Value(Value::Array { Value(1) }), NSPropertyListBinaryFormat_v1_0);
-    writeFile(filePath(), std::string(notADictionary->begin(), notADictionary->end()));
+    const std::string second(notADictionary->begin(), notADictionary->end());
+    writeFile(filePath(), second);
     {
         LogCapture log;
         EXPECT_TRUE(reopened()->objectForKey("ThemeIndex").isNil());
         EXPECT_TRUE(log.contains("does not hold a dictionary"));
     }
-    EXPECT_TRUE(fs::exists(aside + "-2"));
-
     writeFile(filePath(), "");
     {
         LogCapture log;
         reopened();
         EXPECT_TRUE(log.contains("empty"));
     }
-    EXPECT_TRUE(fs::exists(aside + "-3"));
-
+    std::multiset<std::string> keptContents;
+    for (const auto& name : directoryEntries(m_directory.path())) {
+        if (!name.starts_with("defaults.plist.corrupt-")) continue;
+        auto bytes = readFile(m_directory.file(name));
+        keptContents.insert(std::string(bytes.begin(), bytes.end()));
+    }
+    EXPECT_EQ(keptContents, (std::multiset<std::string> { garbage, second, "" }));
 }
 
 TEST_F(NSUserDefaultsTest, AFileThatCannotBeReadIsLeftAloneAndNeverWrittenOver)

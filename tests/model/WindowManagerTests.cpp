@@ -2,6 +2,7 @@
 
 #include <appkit/NSWindow.h>
 #include <model/EBEventful.h>
+#include <foundation/Dispatch.h>
 #include <foundation/Log.h>
 #include <model/SWApplication.h>
 #include <model/WindowManager.h>
@@ -82,6 +83,20 @@ TEST_F(WindowManagerTest, TheStartUpScanListsNormalTitledWindowsOfManageableAppl
         << "no dialog, no window without a title, nothing of the dashboard";
     EXPECT_EQ(model->applications().size(), 3u) << "One, Two and this process";
     EXPECT_EQ(model->filterType(), WindowFilterOnScreen);
+}
+
+TEST_F(WindowManagerTest, AWindowClosedDuringTheStartUpScanIsNeverListed)
+{
+    auto model = WindowManager::create();
+    // The scan has read the windows in the background; the main queue has
+    // not taken them in yet when one of them closes.
+    dispatchWaitForBackgroundWork();
+    world.desktop().closeWindow(20);
+    world.settle();
+    ASSERT_TRUE(model->isStartupScanComplete());
+    world.advance(WindowManager::kFirstSortOrderDelay);
+    EXPECT_EQ(sorted(ids(model->allWindows())), (std::vector<CGWindowID> { 10, 11, 13 }));
+    EXPECT_EQ(sorted(ids(model->windows())), (std::vector<CGWindowID> { 10, 11, 13 }));
 }
 
 TEST_F(WindowManagerTest, OrderNumbersFollowTheWindowServerAndMissingWindowsGoLast)
@@ -418,6 +433,40 @@ TEST_F(WindowManagerTest, BadgesFollowTheShownListForEveryFilter)
     EXPECT_EQ(badges[10], std::optional<std::string>("1"));
     EXPECT_EQ(badges[20], std::optional<std::string>("2"));
     EXPECT_EQ(badges[13], std::optional<std::string>("3"));
+}
+
+TEST_F(WindowManagerTest, TheRefiltersAfterHideMinimiseAndASpaceChangeRenumberTheBadges)
+{
+    auto model = startedModel();
+    model->setFilterType(WindowFilterOnScreen);
+    auto badges = [&] {
+        std::map<CGWindowID, std::string> shown;
+        for (const auto& w : model->windows())
+            shown[w->windowID()] = w->hotkeyIndexText().value_or("(none)");
+        return shown;
+    };
+    using Badges = std::map<CGWindowID, std::string>;
+    ASSERT_EQ(badges(), (Badges { { 10, "1" }, { 20, "2" }, { 13, "3" } }));
+
+    // Each refilter numbers what it leaves at once, before the badges' own
+    // delayed pass (0.5 s), which only a close or a minimise asks for.
+    world.desktop().hideApplication(2);
+    world.advance(WindowManager::kHideUnhideFilterDelay);
+    EXPECT_EQ(badges(), (Badges { { 10, "1" }, { 13, "2" } })) << "after a hide";
+
+    world.desktop().setWindowMinimized(10, true);
+    world.advance(WindowManager::kMinimizeFilterDelay);
+    EXPECT_EQ(badges(), (Badges { { 13, "1" } })) << "after a minimise";
+
+    auto elsewhere = window(1, "on space two", 15);
+    elsewhere.space = 2;
+    world.desktop().openWindow(elsewhere);
+    world.settle();
+    world.advance(1);
+    world.desktop().switchToSpace(2);
+    world.settle();
+    world.advance(WindowManager::kSpaceChangeFilterDelay);
+    EXPECT_EQ(badges(), (Badges { { 15, "1" } })) << "after a space change";
 }
 
 TEST_F(WindowManagerTest, BadgesOfAnEmptyListSendNoNotices)

@@ -403,6 +403,17 @@ TEST_F(PanelTest, FullScreenGoesToTheChosenScreenAtItsSize)
     auto pattern = controller->window()->backgroundColor()->patternImage();
     ASSERT_TRUE(pattern);
     EXPECT_EQ(pattern->size(), kSecondScreen.size);
+
+    // With the pointer on no screen the panel fills the main screen, over
+    // that screen's picture.
+    controller->_hideWindowWhitOutAnimation();
+    world.desktop().moveMouse(CGPointMake(9000, 5000));
+    pressHotkey();
+    world.settle();
+    EXPECT_EQ(panelFrame(), kPrimaryScreen);
+    pattern = controller->window()->backgroundColor()->patternImage();
+    ASSERT_TRUE(pattern);
+    EXPECT_EQ(pattern->size(), kPrimaryScreen.size);
 }
 
 TEST_F(PanelTest, AfterFullScreenTheNormalPanelStaysBorderlessAtLevelThousand)

@@ -193,6 +193,39 @@ bool spanAt(const std::vector<CGPoint>& polygon, double y, double& from, double&
     return from <= to;
 }
 
+// Whether the convex polygon holds the whole rectangle.
+bool coversWhole(const std::vector<CGPoint>& polygon, CGRect r)
+{
+    // Convex, so the corners settle it; a pixel of slack on every side.
+    double from, to;
+    for (double y : { CGRectGetMinY(r) - 1, CGRectGetMaxY(r) + 1 })
+        if (!spanAt(polygon, y, from, to) || from > CGRectGetMinX(r) - 1 || to < CGRectGetMaxX(r) + 1)
+            return false;
+    return true;
+}
+
+// Whether the clip is made of whole pixels, so that a pixel painted
+// opaque inside it replaces what was there.
+bool clipIsPixelAligned(cairo_t* cr)
+{
+    cairo_rectangle_list_t* list = cairo_copy_clip_rectangle_list(cr);
+    bool aligned = list->status == CAIRO_STATUS_SUCCESS;
+    if (aligned) {
+        cairo_matrix_t ctm;
+        cairo_get_matrix(cr, &ctm);
+        // The list is in user space; whole device pixels need a ctm that
+        // only moves and scales by whole numbers.
+        auto whole = [](double v) { return v == std::floor(v); };
+        aligned = ctm.xy == 0 && ctm.yx == 0 && whole(ctm.xx) && whole(ctm.yy) && whole(ctm.x0) && whole(ctm.y0);
+        for (int i = 0; aligned && i < list->num_rectangles; ++i) {
+            const cairo_rectangle_t& r = list->rectangles[i];
+            aligned = whole(r.x) && whole(r.y) && whole(r.width) && whole(r.height);
+        }
+    }
+    cairo_rectangle_list_destroy(list);
+    return aligned;
+}
+
 // The largest stretch, in device pixels per layer point, of the map at a
 // point of the layer's plane.
 double magnification(const Homography& h, double u, double v)
@@ -399,8 +432,15 @@ void LayerRenderer::drawContent(cairo_t* cr, const CALayer& model, const CALayer
     if (CGImageRef image = state.contentsImage())
         drawImage(cr, image, gravityRect(state.contentsGravity(), contentsSizeInPoints(state, image), bounds));
     model.drawOwnContent(cr, state);
-    for (auto& o : drawingOrder(model, state))
-        drawSublayer(cr, *o.model, *o.state, o.toSuperlayer);
+    auto order = drawingOrder(model, state);
+    // What nearer siblings cover opaquely need not be sampled behind them.
+    std::vector<std::vector<CGPoint>> covered(order.size());
+    if (order.size() > 1 && clipIsPixelAligned(cr))
+        for (size_t i = 1; i < order.size(); ++i)
+            covered[i] = opaqueArea(cr, *order[i].model, *order[i].state, order[i].toSuperlayer);
+    for (size_t i = 0; i < order.size(); ++i)
+        drawSublayer(cr, *order[i].model, *order[i].state, order[i].toSuperlayer,
+            std::span<const std::vector<CGPoint>>(covered).subspan(i + 1));
     if (clip)
         cairo_restore(cr);
 
@@ -420,7 +460,7 @@ void LayerRenderer::drawContent(cairo_t* cr, const CALayer& model, const CALayer
 }
 
 void LayerRenderer::drawSublayer(cairo_t* cr, const CALayer& model, const CALayer& state,
-    const CATransform3D& toSuperlayer)
+    const CATransform3D& toSuperlayer, std::span<const std::vector<CGPoint>> covered)
 {
     Homography h = Homography::fromTransform(toSuperlayer);
     if (!state.isDoubleSided() && facesAway(h))
@@ -435,12 +475,59 @@ void LayerRenderer::drawSublayer(cairo_t* cr, const CALayer& model, const CALaye
         drawBody(cr, model, state);
         return;
     }
-    drawProjected(cr, model, state, h);
+    drawProjected(cr, model, state, h, covered);
+}
+
+std::vector<CGPoint> LayerRenderer::opaqueArea(cairo_t* cr, const CALayer& model, const CALayer& state,
+    const CATransform3D& toSuperlayer)
+{
+    // Only a layer painted at full strength straight onto the target, over
+    // an image opaque inside some inset: whatever else it draws over that
+    // image with the usual operator leaves those pixels opaque.
+    CGImageRef image = state.contentsImage();
+    if (!image || !(state.opacity() >= 1) || state.masksToBounds() || model.mask() || hasShadow(state)
+        || model.activeTransition(CACurrentMediaTime()).has_value())
+        return {};
+    int inset = image->opaqueInset();
+    if (inset < 0 || image->width() == 0 || image->height() == 0)
+        return {};
+    Homography h = Homography::fromTransform(toSuperlayer);
+    if (!state.isDoubleSided() && facesAway(h))
+        return {};
+    cairo_matrix_t ctm;
+    cairo_get_matrix(cr, &ctm);
+    Homography toDevice = h.then(Homography::fromAffine({ ctm.xx, ctm.yx, ctm.xy, ctm.yy, ctm.x0, ctm.y0 }));
+    if (!toDevice.inverse())
+        return {};
+
+    // Three image pixels and two points in from the opaque inset: room for
+    // the filtering of the image when it is drawn and of its flattened copy
+    // when that is sampled.
+    CGRect shown = gravityRect(state.contentsGravity(), contentsSizeInPoints(state, image), state.bounds());
+    double perPixelX = shown.size.width / double(image->width());
+    double perPixelY = shown.size.height / double(image->height());
+    CGRect inner = CGRectInset(shown, (inset + 3) * perPixelX + 2, (inset + 3) * perPixelY + 2);
+    inner = CGRectIntersection(inner, CGRectInset(state.bounds(), 2, 2));
+    if (CGRectIsNull(inner) || CGRectIsEmpty(inner))
+        return {};
+    // Wholly in front of the eye, well clear of the near plane, so that
+    // every pixel inside is sampled.
+    double xs[] = { CGRectGetMinX(inner), CGRectGetMaxX(inner) };
+    double ys[] = { CGRectGetMinY(inner), CGRectGetMaxY(inner) };
+    for (double x : xs)
+        for (double y : ys) {
+            double X, Y, W;
+            toDevice.apply(x, y, X, Y, W);
+            if (!(W > 2 * kNearPlaneW))
+                return {};
+        }
+    return projectRect(toDevice, inner);
 }
 
 // MARK: Perspective
 
-void LayerRenderer::drawProjected(cairo_t* cr, const CALayer& model, const CALayer& state, const Homography& h)
+void LayerRenderer::drawProjected(cairo_t* cr, const CALayer& model, const CALayer& state, const Homography& h,
+    std::span<const std::vector<CGPoint>> covered)
 {
     CGRect e = extent(model, state);
     if (CGRectIsNull(e) || CGRectIsEmpty(e))
@@ -459,6 +546,18 @@ void LayerRenderer::drawProjected(cairo_t* cr, const CALayer& model, const CALay
     if (CGRectIsNull(area) || CGRectIsEmpty(area))
         return;
     area = CGRectIntegral(area);
+
+    // The nearer opaque areas that reach this one.
+    std::vector<const std::vector<CGPoint>*> covers;
+    for (const auto& polygon : covered) {
+        if (polygon.empty())
+            continue;
+        CGRect box = boundingBox(polygon);
+        if (CGRectIntersectsRect(box, area))
+            covers.push_back(&polygon);
+    }
+    if (std::ranges::any_of(covers, [&](const auto* c) { return coversWhole(*c, area); }))
+        return;
 
     // Rasterize as finely as the layer appears where it is largest on screen.
     double scale = 1;
@@ -493,6 +592,7 @@ void LayerRenderer::drawProjected(cairo_t* cr, const CALayer& model, const CALay
     // is 1 / (the forward map's w), so w > 0 means in front of the eye.
     Homography k = inverse->then(Homography::fromAffine(offscreen.layerToPixels()));
     const double maxW = 1 / kNearPlaneW;
+    std::vector<std::pair<int, int>> hidden;
     for (int row = 0; row < height; ++row) {
         double dy = area.origin.y + row + 0.5;
         // Only the columns the picture covers on this row, with a pixel to
@@ -510,11 +610,28 @@ void LayerRenderer::drawProjected(cairo_t* cr, const CALayer& model, const CALay
         int first = std::max(0, static_cast<int>(std::floor(spanFrom - area.origin.x)) - 1);
         int last = std::min(width - 1, static_cast<int>(std::ceil(spanTo - area.origin.x)) + 1);
         double dx = area.origin.x + first + 0.5;
+        // Columns whose centres lie a pixel inside a nearer opaque area are
+        // painted over whole; they stay transparent here.
+        hidden.clear();
+        for (const auto* c : covers) {
+            double from, to;
+            if (!spanAt(*c, dy, from, to))
+                continue;
+            int a = static_cast<int>(std::ceil(from + 1 - area.origin.x - 0.5));
+            int b = static_cast<int>(std::floor(to - 1 - area.origin.x - 0.5));
+            if (a <= b)
+                hidden.push_back({ a, b });
+        }
+        std::ranges::sort(hidden);
+        size_t next = 0;
         double qx, qy, qw;
         k.apply(dx, dy, qx, qy, qw);
         auto* out = reinterpret_cast<uint32_t*>(dst + static_cast<ptrdiff_t>(row) * dstStride);
         for (int col = first; col <= last; ++col) {
-            if (qw > 0 && qw <= maxW) {
+            while (next < hidden.size() && hidden[next].second < col)
+                ++next;
+            bool skip = next < hidden.size() && hidden[next].first <= col;
+            if (!skip && qw > 0 && qw <= maxW) {
                 double inverseW = 1 / qw;
                 double px = qx * inverseW - 0.5, py = qy * inverseW - 0.5;
                 if (px > -1 && py > -1 && px < srcWidth && py < srcHeight)

@@ -17,6 +17,8 @@
 #include <graphics/CGContext.h>
 
 #include <cairo.h>
+#include <span>
+#include <vector>
 
 class CALayer;
 
@@ -34,8 +36,16 @@ private:
     static void prepare(CALayer&);
     static void drawBody(cairo_t*, const CALayer& model, const CALayer& state);
     static void drawContent(cairo_t*, const CALayer& model, const CALayer& state);
-    static void drawSublayer(cairo_t*, const CALayer& model, const CALayer& state, const CATransform3D& toSuperlayer);
-    static void drawProjected(cairo_t*, const CALayer& model, const CALayer& state, const Homography& toSuperlayer);
+    // `covered`: device-space areas that siblings drawn later paint fully
+    // opaque; a layer in perspective samples none of their pixels.
+    static void drawSublayer(cairo_t*, const CALayer& model, const CALayer& state, const CATransform3D& toSuperlayer,
+        std::span<const std::vector<CGPoint>> covered = {});
+    static void drawProjected(cairo_t*, const CALayer& model, const CALayer& state, const Homography& toSuperlayer,
+        std::span<const std::vector<CGPoint>> covered);
+    // The device-space area the sublayer paints fully opaque when drawn
+    // into cr, shrunk to be safe; empty when there is none to rely on.
+    static std::vector<CGPoint> opaqueArea(cairo_t*, const CALayer& model, const CALayer& state,
+        const CATransform3D& toSuperlayer);
     static void drawShadow(cairo_t*, const CALayer& model, const CALayer& state, cairo_pattern_t* content);
     static cairo_pattern_t* applyTransition(cairo_t*, const CALayer& model, cairo_pattern_t* content);
     static cairo_pattern_t* applyMask(cairo_t*, const CALayer& model, const CALayer& state, cairo_pattern_t* content);

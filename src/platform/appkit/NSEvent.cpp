@@ -8,6 +8,7 @@
 #include <desktop/Desktop.h>
 #include <foundation/Clock.h>
 #include <foundation/Format.h>
+#include <foundation/Unicode.h>
 
 #include <cctype>
 #include <map>
@@ -24,22 +25,6 @@ double primaryScreenHeight()
 // coordinates (top-left origin) mirror each other about the primary
 // screen's height.
 CGPoint flipPoint(CGPoint p) { return { p.x, primaryScreenHeight() - p.y }; }
-
-std::string utf8(uint32_t c)
-{
-    std::string s;
-    if (c < 0x80) {
-        s += static_cast<char>(c);
-    } else if (c < 0x800) {
-        s += static_cast<char>(0xC0 | (c >> 6));
-        s += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        s += static_cast<char>(0xE0 | (c >> 12));
-        s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        s += static_cast<char>(0x80 | (c & 0x3F));
-    }
-    return s;
-}
 
 struct KeyCharacters {
     char plain;
@@ -94,9 +79,9 @@ std::string NSEventUSKeyboardCharacters(uint16_t keyCode, bool shift)
     if (auto it = printable.find(keyCode); it != printable.end())
         return std::string(1, shift ? it->second.shifted : it->second.plain);
     const auto& function = usFunctionKeys();
-    if (auto it = function.find(keyCode); it != function.end())
-        return utf8(it->second);
-    return {};
+    std::string characters;
+    if (auto it = function.find(keyCode); it != function.end()) appendUTF8(characters, it->second);
+    return characters;
 }
 
 NSEvent::NSEvent(CGEventRef event)

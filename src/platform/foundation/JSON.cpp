@@ -180,8 +180,6 @@ private:
         }
     }
 
-    static void appendUtf8(std::string& out, uint32_t cp) { appendUTF8(out, static_cast<char32_t>(cp)); }
-
     std::optional<uint32_t> hex4()
     {
         if (m_pos + 4 > m_text.size()) {
@@ -206,76 +204,34 @@ private:
         return v;
     }
 
-    // A \\u escape is one UTF-16 code unit. A high surrogate waits for the
-    // low one that should follow; a surrogate without its partner becomes
-    // U+FFFD, so that the text stays valid UTF-8.
-    void appendEscapedCodeUnit(std::string& out, uint32_t unit)
+    // A \\u escape is one UTF-16 code unit: a run of them is converted
+    // together, so that a surrogate pair becomes one character and a
+    // surrogate without its partner becomes U+FFFD.
+    void flushEscapedUnits(std::string& out)
     {
-        if (unit >= 0xDC00 && unit < 0xE000 && m_highSurrogate) {
-            appendUtf8(out, 0x10000 + ((m_highSurrogate - 0xD800) << 10) + (unit - 0xDC00));
-            m_highSurrogate = 0;
-            return;
-        }
-        flushHighSurrogate(out);
-        if (unit >= 0xD800 && unit < 0xDC00)
-            m_highSurrogate = unit;
-        else if (unit >= 0xDC00 && unit < 0xE000)
-            appendUtf8(out, 0xFFFD);
-        else
-            appendUtf8(out, unit);
-    }
-
-    void flushHighSurrogate(std::string& out)
-    {
-        if (m_highSurrogate)
-            appendUtf8(out, 0xFFFD);
-        m_highSurrogate = 0;
-    }
-
-    // The length of the valid UTF-8 sequence at the position, 0 when the
-    // bytes there are not one (overlong forms and surrogates included).
-    size_t utf8SequenceLength(size_t pos) const
-    {
-        auto byte = [&](size_t i) { return i < m_text.size() ? static_cast<unsigned char>(m_text[i]) : 0u; };
-        unsigned c = byte(pos);
-        auto continuation = [&](size_t i) { return (byte(i) & 0xC0) == 0x80; };
-        if (c >= 0xC2 && c <= 0xDF)
-            return continuation(pos + 1) ? 2 : 0;
-        if (c >= 0xE0 && c <= 0xEF) {
-            unsigned c1 = byte(pos + 1);
-            if ((c == 0xE0 && c1 < 0xA0) || (c == 0xED && c1 >= 0xA0))
-                return 0;
-            return continuation(pos + 1) && continuation(pos + 2) ? 3 : 0;
-        }
-        if (c >= 0xF0 && c <= 0xF4) {
-            unsigned c1 = byte(pos + 1);
-            if ((c == 0xF0 && c1 < 0x90) || (c == 0xF4 && c1 >= 0x90))
-                return 0;
-            return continuation(pos + 1) && continuation(pos + 2) && continuation(pos + 3) ? 4 : 0;
-        }
-        return 0;
+        out += utf8FromUTF16(m_escapedUnits);
+        m_escapedUnits.clear();
     }
 
     std::optional<std::string> parseString()
     {
         ++m_pos;
         std::string out;
-        m_highSurrogate = 0;
+        m_escapedUnits.clear();
         while (m_pos < m_text.size()) {
             if (static_cast<unsigned char>(m_text[m_pos]) >= 0x80) {
-                size_t length = utf8SequenceLength(m_pos);
+                size_t length = utf8SequenceLength(m_text, m_pos);
                 if (!length) {
                     fail("invalid UTF-8");
                     return std::nullopt;
                 }
-                flushHighSurrogate(out);
+                flushEscapedUnits(out);
                 out.append(m_text, m_pos, length);
                 m_pos += length;
                 continue;
             }
             char c = m_text[m_pos++];
-            if (c != '\\')
-                flushHighSurrogate(out);
+            if (c != '\\') flushEscapedUnits(out);
             if (c == '"')
                 return out;
             if (static_cast<unsigned char>(c) < 0x20) {
@@ -290,8 +246,7 @@ private:
             if (m_pos >= m_text.size())
                 break;
             char e = m_text[m_pos++];
-            if (e != 'u')
-                flushHighSurrogate(out);
+            if (e != 'u') flushEscapedUnits(out);
             switch (e) {
             case '"':
             case '\\':
@@ -317,7 +272,7 @@ private:
                 auto cp = hex4();
                 if (!cp)
                     return std::nullopt;
-                appendEscapedCodeUnit(out, *cp);
+                m_escapedUnits.push_back(static_cast<char16_t>(*cp));
                 break;
             }
             default:
@@ -389,7 +344,7 @@ private:
     const std::string& m_text;
     JSONOptions m_options;
     size_t m_pos { 0 };
-    uint32_t m_highSurrogate { 0 };
+    std::u16string m_escapedUnits;
     JSONError m_error;
 };
 

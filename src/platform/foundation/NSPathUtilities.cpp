@@ -1,5 +1,8 @@
 #include "NSPathUtilities.h"
 
+#include "Unicode.h"
+
+#include <algorithm>
 #include <climits>
 #include <clocale>
 #include <cstdlib>
@@ -134,44 +137,6 @@ locale_t utf8Locale()
     return locale;
 }
 
-// Decodes one UTF-8 sequence at text[i]; false for an invalid one.
-bool decode(const std::string& text, size_t& i, char32_t& out)
-{
-    auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-    unsigned char b = byte(i);
-    int extra = b < 0x80 ? 0 : (b >> 5) == 0x6 ? 1 : (b >> 4) == 0xE ? 2 : (b >> 3) == 0x1E ? 3 : -1;
-    if (extra < 0 || i + size_t(extra) >= text.size() + (extra == 0 ? 1 : 0))
-        return false;
-    char32_t c = extra == 0 ? b : b & (0x3F >> extra);
-    for (int k = 1; k <= extra; ++k) {
-        if ((byte(i + size_t(k)) & 0xC0) != 0x80)
-            return false;
-        c = (c << 6) | (byte(i + size_t(k)) & 0x3F);
-    }
-    i += size_t(extra) + 1;
-    out = c;
-    return true;
-}
-
-void encode(char32_t c, std::string& out)
-{
-    if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xF0 | (c >> 18));
-        out += char(0x80 | ((c >> 12) & 0x3F));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
-}
-
 // Maps each character; bytes that are not valid UTF-8 pass unchanged.
 template <class Map>
 std::string mapCharacters(const std::string& text, Map&& map)
@@ -179,14 +144,11 @@ std::string mapCharacters(const std::string& text, Map&& map)
     std::string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size();) {
-        char32_t c;
         size_t start = i;
-        if (!decode(text, i, c)) {
+        if (auto c = nextCodePoint(text, i))
+            appendUTF8(out, map(*c));
+        else
             out += text[start];
-            i = start + 1;
-            continue;
-        }
-        encode(map(c), out);
     }
     return out;
 }
@@ -213,45 +175,6 @@ std::pair<std::string, std::string> NSStringSplitFirstCharacter(const std::strin
 {
     if (text.empty())
         return {};
-    size_t i = 0;
-    char32_t c;
-    if (!decode(text, i, c))
-        i = 1;
-    return { text.substr(0, i), text.substr(i) };
-}
-
-std::u16string NSStringToUTF16(const std::string& text)
-{
-    std::u16string units;
-    for (size_t i = 0; i < text.size();) {
-        char32_t c;
-        size_t start = i;
-        if (!decode(text, i, c)) {
-            // A byte that is no UTF-8 stands for the code of the same number.
-            c = static_cast<unsigned char>(text[start]);
-            i = start + 1;
-        }
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            units.push_back(char16_t(0xD800 + (c >> 10)));
-            units.push_back(char16_t(0xDC00 + (c & 0x3FF)));
-        } else {
-            units.push_back(char16_t(c));
-        }
-    }
-    return units;
-}
-
-std::string NSStringFromUTF16(const std::u16string& units)
-{
-    std::string out;
-    for (size_t i = 0; i < units.size(); ++i) {
-        char32_t c = units[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (units[i + 1] - 0xDC00);
-            ++i;
-        }
-        encode(c, out);
-    }
-    return out;
+    size_t length = std::max<size_t>(utf8SequenceLength(text, 0), 1);
+    return { text.substr(0, length), text.substr(length) };
 }

@@ -1,53 +1,13 @@
 #include "PlistSupport.h"
 
 #include "NSObject.h"
+#include "Unicode.h"
 
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <vector>
-
-bool isValidUTF8(const std::string& text)
-{
-    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
-    size_t n = text.size();
-    size_t i = 0;
-    while (i < n) {
-        unsigned char c = s[i];
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        size_t extra;
-        uint32_t cp;
-        if (c >= 0xC2 && c <= 0xDF) {
-            extra = 1;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            extra = 2;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            extra = 3;
-            cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (n - i <= extra)
-            return false;
-        for (size_t k = 1; k <= extra; ++k) {
-            if ((s[i + k] & 0xC0) != 0x80)
-                return false;
-            cp = (cp << 6) | (s[i + k] & 0x3F);
-        }
-        // Overlong forms, surrogates and values past U+10FFFF.
-        if ((extra == 2 && cp < 0x800) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF))
-            || (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
-        i += extra + 1;
-    }
-    return true;
-}
 
 namespace {
 

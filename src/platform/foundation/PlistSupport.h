@@ -31,8 +31,6 @@ inline constexpr size_t kMaxPropertyListDepth = 512;
 // hundred bytes cannot ask for gigabytes.
 inline constexpr uint64_t kMaxPropertyListNodes = 1'000'000;
 
-bool isValidUTF8(const std::string& text);
-
 // Parses XML or binary property-list data. Binary data is checked for
 // consistent offsets, reference cycles and nesting depth before the library
 // sees it. Null and an error on failure.

@@ -59,6 +59,36 @@ cairo_surface_t* CGImage::cairoSurface() const
     return m_surface;
 }
 
+int CGImage::opaqueInset() const
+{
+    std::call_once(m_opaqueOnce, [this] {
+        cairo_surface_t* surface = cairoSurface();
+        if (!surface)
+            return;
+        int width = int(m_format.width), height = int(m_format.height);
+        const uint8_t* base = cairo_image_surface_get_data(surface);
+        int stride = cairo_image_surface_get_stride(surface);
+        auto opaqueWithin = [&](int inset) {
+            for (int y = inset; y < height - inset; ++y) {
+                const auto* row = reinterpret_cast<const uint32_t*>(base + ptrdiff_t(y) * stride);
+                for (int x = inset; x < width - inset; ++x)
+                    if ((row[x] >> 24) != 0xff)
+                        return false;
+            }
+            return true;
+        };
+        // Rounded corners and soft edges are thin: a quarter of the smaller
+        // side is as far in as it is worth looking. A failing inset stops at
+        // its first pixel that is not opaque, near the corner.
+        for (int inset = 0; inset <= std::min(width, height) / 4; ++inset)
+            if (opaqueWithin(inset)) {
+                m_opaqueInset = inset;
+                return;
+            }
+    });
+    return m_opaqueInset;
+}
+
 namespace {
 
 // Averages blocks of factor x factor ARGB32 pixels. Each pixel's four

@@ -56,6 +56,10 @@ public:
     // starts from, so that a capturing thread can pay for it.
     void prepareReductionForThumbnails() const;
 
+    // The smallest inset from every edge inside which each pixel is fully
+    // opaque, or -1 when there is no such inset. Worked out on first use.
+    int opaqueInset() const;
+
 private:
     gfx::PixelFormat m_format;
     CGColorSpaceRef m_space;
@@ -65,6 +69,8 @@ private:
     mutable cairo_surface_t* m_surface { nullptr };
     mutable std::mutex m_reductionsMutex;
     mutable std::map<int, cairo_surface_t*> m_reductions;
+    mutable std::once_flag m_opaqueOnce;
+    mutable int m_opaqueInset { -1 };
 };
 
 using CGImageRef = Ref<CGImage>;

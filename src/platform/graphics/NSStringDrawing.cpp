@@ -49,31 +49,6 @@ void insertColour(PangoAttrList* list, const Ref<NSColor>& colour, guint start, 
 
 } // namespace
 
-size_t utf16Length(const std::string& s)
-{
-    size_t units = 0;
-    for (size_t i = 0; i < s.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(s[i]);
-        if ((c & 0xC0) == 0x80)
-            continue;
-        units += c >= 0xF0 ? 2 : 1;
-    }
-    return units;
-}
-
-size_t utf8OffsetForUTF16(const std::string& s, size_t position)
-{
-    size_t units = 0;
-    size_t i = 0;
-    while (i < s.size() && units < position) {
-        unsigned char c = static_cast<unsigned char>(s[i]);
-        size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-        units += c >= 0xF0 ? 2 : 1;
-        i = std::min(s.size(), i + length);
-    }
-    return i;
-}
-
 TextLayout::TextLayout(const std::string& text, const NSStringAttributes& attributes)
     : m_text(text)
     , m_base(attributes)

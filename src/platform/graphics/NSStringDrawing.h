@@ -13,6 +13,8 @@
 #include "NSColor.h"
 #include "NSFont.h"
 
+#include <foundation/Unicode.h>
+
 #include <vector>
 
 typedef struct _PangoLayout PangoLayout;
@@ -73,8 +75,3 @@ CGSize sizeWithAttributes(const std::string& text, const NSStringAttributes& att
 void drawAtPoint(const std::string& text, CGPoint point, const NSStringAttributes& attributes);
 // Draws inside the rect, from its top edge, truncating at the tail.
 void drawInRect(const std::string& text, CGRect rect, const NSStringAttributes& attributes);
-
-// The length of a UTF-8 string in UTF-16 units, and the byte offset of a
-// UTF-16 position (clamped to the end).
-size_t utf16Length(const std::string& utf8);
-size_t utf8OffsetForUTF16(const std::string& utf8, size_t utf16Position);
