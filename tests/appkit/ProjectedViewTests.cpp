@@ -118,3 +118,44 @@ TEST_F(ProjectedView, NothingBehindTheEyeIsDrawnOrHit)
         EXPECT_EQ(at(x, y), kWhite) << x << ", " << y;
     EXPECT_NE(window->contentView()->hitTest({ 200, 150 }), card);
 }
+
+TEST_F(ProjectedView, BoundsSizedApartScaleTheContentIntoTheFrameInThePlaneAndTurned)
+{
+    // Twice as wide inside as its frame, as a carousel slot holds a card:
+    // the blue right half of the content must show in the right half of
+    // the frame, not be cut away at the frame's edge.
+    const Pixel blue { 0, 0, 255, 255 };
+    auto right = makeRef<ColorView>(CGRectMake(200, 0, 200, 100), NSColor::blueColor());
+    card->addSubview(right);
+    card->setBoundsSize(CGSizeMake(400, 100));
+    auto content = window->contentView();
+    auto check = [&](const char* stage, int left, int middle, int end) {
+        SCOPED_TRACE(stage);
+        EXPECT_EQ(at(left + 5, 150), kRed);
+        EXPECT_EQ(at(middle - 5, 150), kRed);
+        EXPECT_EQ(at(middle + 5, 150), blue);
+        EXPECT_EQ(at(end - 5, 150), blue);
+        EXPECT_EQ(at(end + 5, 150), kWhite);
+        EXPECT_EQ(content->hitTest({ middle - 5.0, 150 }), card);
+        EXPECT_EQ(content->hitTest({ middle + 5.0, 150 }), right);
+        EXPECT_NE(content->hitTest({ end + 5.0, 150 }), card);
+        // The layer is the frame's surface, so a hit on the layer agrees
+        // with the picture too.
+        EXPECT_EQ(card->layer()->bounds().size, card->frame().size);
+    };
+    check("scaled", 100, 200, 300);
+    // Moving keeps the scale.
+    card->setFrameOrigin({ 60, 100 });
+    EXPECT_EQ(card->bounds().size, CGSizeMake(400, 100));
+    check("moved", 60, 160, 260);
+    // Seen in perspective, face on, it is the same picture.
+    turn(0);
+    ASSERT_TRUE(card->isProjected());
+    check("projected", 60, 160, 260);
+    // Resizing keeps the scale: the blue part stays 100 points wide and
+    // the red content beyond it comes into the wider frame.
+    card->setFrameSize({ 300, 100 });
+    EXPECT_EQ(card->bounds().size, CGSizeMake(600, 100));
+    EXPECT_EQ(at(255, 150), blue);
+    EXPECT_EQ(at(300, 150), kRed);
+}

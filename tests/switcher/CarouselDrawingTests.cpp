@@ -184,3 +184,36 @@ TEST(CarouselDrawing, MovingCardsKeepTheirPictureAndAChangedCardShowsAtOnce)
     EXPECT_EQ(after.pixel({ 560.5, 300.5 }), (RGBA { 0, 0, 0, 255 }));
     EXPECT_EQ(after.cardAt({ 440.5, 300.5 }), 3);
 }
+
+TEST(CarouselDrawing, ACardWiderThanItsSlotIsScaledIntoItWholeAndHitOnlyWhereDrawn)
+{
+    // 200-point cards in 100-point slots: each card shows whole at half its
+    // width, its top right marker included, and the front card's slot does
+    // not reach over its neighbours for clicks.
+    CarouselHarness h(10, CarouselTypeCoverFlow);
+    h.log->width = 100;
+    h.carousel->reloadData();
+    h.carousel->scrollToItemAtIndex(5, false);
+    h.carousel->layOutItemViews();
+    h.run(1);
+    for (const auto& [index, view] : h.carousel->itemViews()) {
+        auto marker = makeRef<NSView>(CGRectMake(170, 120, 30, 30));
+        marker->setWantsLayer(true);
+        marker->layer()->setBackgroundColor(NSColor::whiteColor()->CGColor());
+        view->addSubview(marker);
+    }
+    auto picture = paint(h);
+    auto runs = middleRow(picture);
+    ASSERT_EQ(runs.size(), 10u);
+    EXPECT_NEAR(runs[5].width(), 100, 3);
+    EXPECT_NEAR((runs[5].from + runs[5].to) / 2.0, 500, 2);
+    EXPECT_EQ(picture.pixel({ 542.5, 360.5 }), (RGBA { 255, 255, 255, 255 }));
+    EXPECT_EQ(picture.cardAt({ 542.5, 300.5 }), 5);
+
+    for (size_t i : { 4u, 6u }) {
+        double nearFront = i < 5 ? runs[i].to - 2.5 : runs[i].from + 3.5;
+        EXPECT_EQ(itemHitAt(h, { nearFront, 300.5 }), static_cast<int64_t>(i));
+    }
+    h.click(h.screenPoint({ runs[6].from + 3.0, 300 }));
+    EXPECT_EQ(h.log->selected, std::vector<int64_t>({ 6 }));
+}

@@ -43,8 +43,14 @@ void NSView::setFrame(CGRect frame)
         return;
     CGRect old = m_frame;
     m_frame = frame;
-    // The bounds follow the frame's size unless they were scaled apart.
-    m_bounds.size = frame.size;
+    // The bounds keep their scale to the frame: a view whose bounds were
+    // sized apart (its content scaled into the frame) stays scaled when it
+    // moves or is resized. An axis that had no size follows the frame.
+    auto follow = [](CGFloat bounds, CGFloat oldFrame, CGFloat newFrame) {
+        return oldFrame != 0 && bounds != 0 ? bounds * (newFrame / oldFrame) : newFrame;
+    };
+    m_bounds.size = { follow(m_bounds.size.width, old.size.width, frame.size.width),
+        follow(m_bounds.size.height, old.size.height, frame.size.height) };
     frameChanged(old);
 }
 

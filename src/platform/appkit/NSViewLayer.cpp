@@ -94,7 +94,9 @@ void NSView::syncLayerGeometry()
 {
     if (!m_layer)
         return;
-    CGRect bounds = CGRectMake(0, 0, m_bounds.size.width, m_bounds.size.height);
+    // The layer is the frame's surface; a view whose bounds are scaled
+    // apart maps its drawing onto it (layerToView).
+    CGRect bounds = CGRectMake(0, 0, m_frame.size.width, m_frame.size.height);
     CGPoint position = { m_frame.origin.x + m_frame.size.width * m_layer->anchorPoint().x,
         m_frame.origin.y + m_frame.size.height * m_layer->anchorPoint().y };
     if (m_layer->bounds() == bounds && m_layer->position() == position)
@@ -112,7 +114,9 @@ CGAffineTransform NSView::layerToView() const
         t = CGAffineTransformTranslate(t, 0, m_bounds.size.height);
         t = CGAffineTransformScale(t, 1, -1);
     }
-    return t;
+    CGFloat sx = m_frame.size.width != 0 ? m_bounds.size.width / m_frame.size.width : 1;
+    CGFloat sy = m_frame.size.height != 0 ? m_bounds.size.height / m_frame.size.height : 1;
+    return CGAffineTransformScale(t, sx, sy);
 }
 
 void NSView::layerDidChange(CALayer& layer)

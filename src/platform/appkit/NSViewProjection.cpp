@@ -30,6 +30,10 @@ struct NSView::Projection {
 
 namespace {
 
+// How many image pixels per frame point a projected view's image may take
+// when its bounds are larger than its frame.
+constexpr CGFloat kMaxProjectedImageScale = 4;
+
 bool isFinite(const CATransform3D& t)
 {
     for (int r = 0; r < 4; ++r)
@@ -101,17 +105,25 @@ Ref<CALayer> NSView::updateProjection(CGAffineTransform superviewToLayer)
     }
 
     if (p.contentDirty || p.size != size) {
-        int width = static_cast<int>(std::ceil(size.width));
-        int height = static_cast<int>(std::ceil(size.height));
-        CGContextRef context = CGBitmapContextCreate(nullptr, width, height, 8, 0, CGColorSpaceCreateDeviceRGB(),
+        // A view whose bounds are larger than its frame (content scaled
+        // down into it) is drawn at its own size and the image is scaled
+        // as a whole when placed, as a compositor scales a layer's
+        // contents: text and lines keep their proportions. Up to a limit,
+        // so that a huge bounds cannot ask for a huge image.
+        auto imageLength = [](CGFloat frame, CGFloat bounds) {
+            return std::ceil(std::max(frame, std::min(bounds, frame * kMaxProjectedImageScale)));
+        };
+        CGSize image = { imageLength(size.width, m_bounds.size.width), imageLength(size.height, m_bounds.size.height) };
+        CGContextRef context = CGBitmapContextCreate(nullptr, static_cast<size_t>(image.width),
+            static_cast<size_t>(image.height), 8, 0, CGColorSpaceCreateDeviceRGB(),
             kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little);
         if (!context)
             return nullptr;
-        // The view's own coordinates onto an image of its frame, y up.
-        double sx = m_bounds.size.width != 0 ? size.width / m_bounds.size.width : 1;
-        double sy = m_bounds.size.height != 0 ? size.height / m_bounds.size.height : 1;
+        // The view's own coordinates onto the image, y up.
+        double sx = m_bounds.size.width != 0 ? image.width / m_bounds.size.width : 1;
+        double sy = m_bounds.size.height != 0 ? image.height / m_bounds.size.height : 1;
         CGAffineTransform toImage = isFlipped()
-            ? CGAffineTransform { sx, 0, 0, -sy, -m_bounds.origin.x * sx, size.height + m_bounds.origin.y * sy }
+            ? CGAffineTransform { sx, 0, 0, -sy, -m_bounds.origin.x * sx, image.height + m_bounds.origin.y * sy }
             : CGAffineTransform { sx, 0, 0, sy, -m_bounds.origin.x * sx, -m_bounds.origin.y * sy };
         CGContextConcatCTM(context, toImage);
         drawSubtree(context, m_bounds);
@@ -139,7 +151,7 @@ void NSView::drawProjectedSubviews(const CGContextRef& context, const std::vecto
     std::vector<Ref<CALayer>> proxies;
     CATransaction::begin();
     CATransaction::setDisableActions(true);
-    root->setBounds(CGRectMake(0, 0, m_bounds.size.width, m_bounds.size.height));
+    root->setBounds(CGRectMake(0, 0, m_frame.size.width, m_frame.size.height));
     CGAffineTransform toLayer = CGAffineTransformInvert(layerToView());
     for (NSView* view : views) {
         if (auto proxy = view->updateProjection(toLayer))
