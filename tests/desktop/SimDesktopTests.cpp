@@ -199,6 +199,44 @@ TEST(SimDesktop, SpacesDecideWhatIsOnScreen)
         EXPECT_EQ(w.onScreen, w.number == 11) << w.number;
 }
 
+TEST(SimDesktop, EachDisplayShowsOneOfItsOwnSpacesWhenScreensHaveSeparateSpaces)
+{
+    auto d = load(R"({
+      "screens": [ { "frame": [0, 0, 1440, 900], "spaces": [1, 2, { "id": 5, "fullScreen": true }] },
+                   { "frame": [1440, 0, 1280, 800], "spaces": [7, 8] },
+                   { "frame": [2720, 0, 800, 600] } ],
+      "separateSpaces": true,
+      "apps": [ { "pid": 1, "name": "One", "windows": [ { "id": 10, "title": "a", "frame": [0, 30, 400, 300] },
+                                                      { "id": 11, "title": "b", "frame": [1500, 60, 400, 300], "space": 8 } ] } ] })");
+    ASSERT_TRUE(d);
+    Recorder r(*d);
+    auto lists = d->displaySpaces();
+    ASSERT_EQ(lists.size(), 3u);
+    EXPECT_EQ(lists[0].spaces.size(), 3u);
+    EXPECT_TRUE(lists[0].spaces[2].fullScreen);
+    EXPECT_EQ(lists[1].current, 7u);
+    ASSERT_EQ(lists[2].spaces.size(), 1u) << "a display listed without spaces gets one of its own";
+    EXPECT_EQ(lists[2].spaces[0].identifier, 9u);
+    EXPECT_FALSE(d->window(11)->onScreen);
+
+    // Switching the second display leaves the first one's space alone.
+    d->switchToSpace(8);
+    EXPECT_TRUE(d->window(11)->onScreen);
+    EXPECT_TRUE(d->window(10)->onScreen);
+    EXPECT_EQ(d->currentSpace(), 1u);
+    EXPECT_TRUE(r.has(DesktopEvent::Kind::ActiveSpaceChanged, 0));
+    d->moveMouse({ 1600, 100 });
+    EXPECT_EQ(d->activeSpace(), 8u) << "the active space is the one under the pointer";
+
+    // Moving a window: to a space the desktop has, never to an unknown one
+    // or the system's own window.
+    EXPECT_TRUE(d->moveWindowToSpace(10, 2));
+    EXPECT_FALSE(d->window(10)->onScreen);
+    EXPECT_FALSE(d->moveWindowToSpace(10, 42));
+    EXPECT_FALSE(d->moveWindowToSpace(999, 1));
+    EXPECT_EQ(d->window(10)->space, 2u);
+}
+
 TEST(SimDesktop, ScreenshotShowsWindowsOverTheDesktop)
 {
     auto d = load(kTwoApps);

@@ -154,6 +154,38 @@ TEST_F(X11DesktopTest, FocusMinimiseMoveAndCloseGoThroughTheWindowManager)
     EXPECT_EQ(client->readLine(1), "closed " + std::to_string(two));
 }
 
+TEST_F(X11DesktopTest, DesktopsAreSpacesAndWindowsMoveBetweenThemAndFillTheScreen)
+{
+    auto one = client->open("One", 0xff0000, 40, 60, 300, 200);
+    ASSERT_TRUE(one);
+    ASSERT_TRUE(runMainUntil([&] { return clientWindows().size() == 1; }));
+    auto spaces = desktop->displaySpaces();
+    ASSERT_EQ(spaces.size(), 1u) << "one list for every screen";
+    ASSERT_EQ(spaces[0].spaces.size(), 2u) << "the window manager's two desktops";
+    EXPECT_EQ(spaces[0].current, 1u);
+    EXPECT_EQ(desktop->activeSpace(), 1u);
+    EXPECT_FALSE(desktop->screensHaveSeparateSpaces());
+
+    // To the second desktop through the window manager: off screen here.
+    ASSERT_TRUE(desktop->moveWindowToSpace(one, 2));
+    ASSERT_TRUE(runMainUntil([&] { return desktop->window(one)->space == 2u; }));
+    EXPECT_FALSE(desktop->window(one)->onScreen);
+    EXPECT_FALSE(desktop->moveWindowToSpace(one, 3)) << "there is no third desktop";
+    ASSERT_TRUE(desktop->moveWindowToSpace(one, 1));
+    ASSERT_TRUE(runMainUntil([&] { return desktop->window(one)->space == 1u && desktop->window(one)->onScreen; }));
+
+    // Full screen and back.
+    DesktopAXValue value;
+    ASSERT_EQ(desktop->axSetAttribute(element(one), "AXFullScreen", true), kAXErrorSuccess);
+    ASSERT_TRUE(runMainUntil([&] {
+        return desktop->axCopyAttribute(element(one), "AXFullScreen", value) == kAXErrorSuccess && std::get<bool>(value);
+    }));
+    EXPECT_TRUE(runMainUntil([&] { return CGRectEqualToRect(desktop->window(one)->frame, CGRectMake(0, 0, 1280, 800)); }));
+    ASSERT_EQ(desktop->axSetAttribute(element(one), "AXFullScreen", false), kAXErrorSuccess);
+    EXPECT_TRUE(runMainUntil([&] { return !desktop->window(one)->fullScreen; }));
+    EXPECT_TRUE(runMainUntil([&] { return desktop->window(one)->frame.size.width == 300; }));
+}
+
 // Both ways of reading pixels give the same picture: shared memory (large
 // windows, where the server offers it) and GetImage (small windows, or
 // when shared memory is not to be used). Odd sizes catch a row stride read

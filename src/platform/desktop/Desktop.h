@@ -49,12 +49,29 @@ public:
     virtual bool terminateApplication(pid_t pid, bool force) = 0;
     // Brings a process to the front: all its windows, or only its frontmost.
     virtual bool activateApplication(pid_t pid, bool frontWindowOnly) = 0;
+    // Starts a program as an application (see DesktopLaunchRequest). The
+    // application it becomes; nothing, with the reason, when the program
+    // cannot start.
+    virtual std::optional<DesktopApp> startApplication(const DesktopLaunchRequest& request, std::string* error) = 0;
 
     // Every window, front to back.
     virtual std::vector<DesktopWindow> windows() const = 0;
     virtual std::optional<DesktopWindow> window(CGWindowID number) const = 0;
     // The window's pixels as they are now; nothing for a window that is gone.
     virtual std::optional<DesktopImage> captureWindow(CGWindowID number) = 0;
+
+    // Spaces. Every display offers its spaces and shows one of them; when
+    // screens do not have separate spaces, one list serves every display
+    // and is given once, for the main display. A window is on one space, or
+    // on every space (its DesktopWindow::space is 0).
+    virtual std::vector<DesktopDisplaySpaces> displaySpaces() const = 0;
+    virtual bool screensHaveSeparateSpaces() const = 0;
+    // The space the user works in now; 0 when there is none.
+    virtual uint64_t activeSpace() const = 0;
+    // Puts a window of another process on one of the spaces (it leaves the
+    // one it was on). False for a window or a space the desktop does not
+    // have.
+    virtual bool moveWindowToSpace(CGWindowID number, uint64_t space) = 0;
 
     // Accessibility.
     virtual AXError axCopyAttribute(const DesktopElement&, const std::string& attribute, DesktopAXValue& value) = 0;
