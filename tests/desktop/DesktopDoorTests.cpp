@@ -38,6 +38,10 @@ public:
     std::vector<DesktopWindow> windows() const override { return d->windows(); }
     std::optional<DesktopWindow> window(CGWindowID n) const override { return d->window(n); }
     std::optional<DesktopImage> captureWindow(CGWindowID n) override { return d->captureWindow(n); }
+    std::optional<DesktopImage> captureBelowOwnWindow(CGWindowID n, const CGRect& area) override
+    {
+        return d->captureBelowOwnWindow(n, area);
+    }
     AXError axCopyAttribute(const DesktopElement& e, const std::string& a, DesktopAXValue& v) override
     {
         return d->axCopyAttribute(e, a, v);

@@ -336,3 +336,49 @@ TEST(X11DesktopConnect, NamesWhatIsMissing)
     EXPECT_NE(error.find("no window manager is running on the X display \"" + session->display() + "\""), std::string::npos)
         << error;
 }
+
+TEST_F(X11DesktopTest, WhatLiesBeneathAnOwnWindowIsReadFromTheScreenUntilTheWindowIsUp)
+{
+    auto red = client->open("Red beneath", 0xff0000, 50, 50, 300, 200);
+    auto blue = client->open("Blue beneath", 0x0000ff, 200, 100, 300, 200);
+    ASSERT_TRUE(red && blue);
+    DesktopWindow panel;
+    panel.title = "panel";
+    panel.frame = CGRectMake(100, 80, 200, 100);
+    panel.layer = 1000;
+    panel.subrole = "AXSystemDialog";
+    CGWindowID number = desktop->registerOwnWindow(panel);
+    desktop->setOwnWindowContent(number, [] {
+        DesktopImage green;
+        green.width = 200;
+        green.height = 100;
+        for (int i = 0; i < 200 * 100; ++i)
+            green.rgba.insert(green.rgba.end(), { 0, 255, 0, 255 });
+        return green;
+    });
+    ASSERT_TRUE(runMainUntil([&] { return desktop->window(red) && desktop->window(blue); }));
+    // Where the window manager put them: a point of red left of blue, and
+    // blue's middle.
+    CGRect redFrame = desktop->window(red)->frame, blueFrame = desktop->window(blue)->frame;
+    ASSERT_LT(redFrame.origin.x + 10, blueFrame.origin.x);
+    const CGRect area = CGRectMake(40, 40, 400, 300);
+    int redX = int(redFrame.origin.x) + 10 - 40, redY = int(redFrame.origin.y) + 10 - 40;
+    int blueX = int(CGRectGetMidX(blueFrame)) - 40, blueY = int(CGRectGetMidY(blueFrame)) - 40;
+    std::optional<DesktopImage> beneath;
+    // The clients draw once they are mapped.
+    ASSERT_TRUE(runMainUntil([&] {
+        beneath = desktop->captureBelowOwnWindow(number, area);
+        return beneath && pixel(*beneath, redX, redY) == 0xff0000u && pixel(*beneath, blueX, blueY) == 0x0000ffu;
+    }));
+    EXPECT_EQ(beneath->width, 400);
+    EXPECT_EQ(beneath->height, 300);
+    // Past the screen's edge the picture is the dark of an empty desktop.
+    auto corner = desktop->captureBelowOwnWindow(number, CGRectMake(-20, -20, 100, 100));
+    ASSERT_TRUE(corner);
+    EXPECT_EQ(pixel(*corner, 5, 5), 0x0d0d0du);
+    // Once the window is up the screen shows it, not what lies beneath.
+    desktop->orderOwnWindow(number, true);
+    EXPECT_FALSE(desktop->captureBelowOwnWindow(number, area));
+    EXPECT_FALSE(desktop->captureBelowOwnWindow(red, area)) << "not one of this process's windows";
+    desktop->removeOwnWindow(number);
+}

@@ -111,6 +111,16 @@ public:
     // a window of this process marked as a status item, which the desktop
     // places there. Without one the items are kept but not shown.
     virtual bool hasStatusArea() const { return false; }
+    // What lies beneath one of this process's windows within the area
+    // (desktop coordinates, top-left origin, like window frames; whole
+    // pixels): the screens and every other window of the window's level
+    // and the levels below it, as the desktop shows them, as though the
+    // window stood in front of its level. A window asks for it just before
+    // it comes to the front, to show what it covers (a behind-window
+    // visual effect). The image has the area's size. Nothing when the
+    // number is not one of this process's windows or the desktop cannot
+    // read what lies there (a real screen that already shows the window).
+    virtual std::optional<DesktopImage> captureBelowOwnWindow(CGWindowID number, const CGRect& area) = 0;
     // One of this process's windows painted: a desktop that shows them on a
     // real screen takes its pixels now (the simulated one reads them when
     // it composites).

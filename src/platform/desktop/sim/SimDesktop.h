@@ -11,8 +11,11 @@
 
 #include <condition_variable>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <set>
+
+using cairo_surface_t = struct _cairo_surface;
 
 class SimDesktop final : public Desktop {
 public:
@@ -80,6 +83,8 @@ public:
     void removeOwnWindow(CGWindowID number) override;
     void setOwnWindowContent(CGWindowID number, std::function<DesktopImage()> content) override;
     void orderOwnWindow(CGWindowID number, bool front) override;
+    // Composed as the screenshot is, logged as "captureBelowOwnWindow <n>".
+    std::optional<DesktopImage> captureBelowOwnWindow(CGWindowID number, const CGRect& area) override;
     void postEvent(const DesktopInputEvent& event) override;
     uint64_t keyboardModifierFlags() const override;
     std::vector<uint16_t> pressedKeyCodes() const override;
@@ -234,6 +239,12 @@ private:
     bool spaceIsShownLocked(uint64_t space) const;
     void giveDisplaysSpacesLocked();
     DesktopImage contentLocked(const DesktopWindow& w) const;
+    // The screens and the included windows within the area (whole pixels),
+    // as the desktop shows them; windows hidden by opaque ones in front of
+    // them are not drawn.
+    DesktopImage composeLocked(const CGRect& area, const std::function<bool(const DesktopWindow&)>& include) const;
+    // A screen's picture file, decoded; null when it cannot be read.
+    std::shared_ptr<cairo_surface_t> pictureLocked(const std::string& path) const;
     DesktopInputEvent keyboardEventLocked(uint32_t type, uint16_t keyCode) const;
     std::optional<pid_t> applicationUnderPointLocked(const CGPoint& location) const;
     CGWindowID titleBarUnderPointLocked(const CGPoint& location) const;
@@ -292,6 +303,8 @@ private:
         DesktopImage image;
     };
     mutable std::map<CGWindowID, CachedContent> m_contentCache;
+    // Decoded screen pictures by path and modification time.
+    mutable std::map<std::string, std::shared_ptr<cairo_surface_t>> m_pictures;
     DesktopListeners m_listeners;
     // The programs startApplication started, shared with the threads that
     // wait for them to end (which may outlive the desktop).
