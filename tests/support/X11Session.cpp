@@ -191,26 +191,47 @@ struct X11Session::Keyboard {
     }
 };
 
-bool X11Session::fakeKey(uint32_t keySymbol, bool press)
+xcb_connection_t* X11Session::inputConnection()
 {
     if (!m_keyboard) {
         m_keyboard = std::make_unique<Keyboard>();
         m_keyboard->connection = xcb_connect(m_display.c_str(), nullptr);
         m_keyboard->symbols = xcb_key_symbols_alloc(m_keyboard->connection);
     }
-    auto* c = m_keyboard->connection;
-    if (xcb_connection_has_error(c))
+    return xcb_connection_has_error(m_keyboard->connection) ? nullptr : m_keyboard->connection;
+}
+
+namespace {
+
+bool fakeInput(xcb_connection_t* c, uint8_t type, uint8_t detail, int16_t x = 0, int16_t y = 0)
+{
+    xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    auto cookie = xcb_test_fake_input_checked(c, type, detail, XCB_CURRENT_TIME, root, x, y, 0);
+    xcb_generic_error_t* error = xcb_request_check(c, cookie);
+    free(error);
+    return !error;
+}
+
+}
+
+bool X11Session::fakeKey(uint32_t keySymbol, bool press)
+{
+    auto* c = inputConnection();
+    if (!c)
         return false;
     xcb_keycode_t* codes = xcb_key_symbols_get_keycode(m_keyboard->symbols, keySymbol);
     xcb_keycode_t code = codes ? codes[0] : XCB_NO_SYMBOL;
     free(codes);
     if (code == XCB_NO_SYMBOL)
         return false;
-    xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-    auto cookie = xcb_test_fake_input_checked(c, press ? XCB_KEY_PRESS : XCB_KEY_RELEASE, code, XCB_CURRENT_TIME, root, 0, 0, 0);
-    xcb_generic_error_t* error = xcb_request_check(c, cookie);
-    free(error);
-    return !error;
+    return fakeInput(c, press ? XCB_KEY_PRESS : XCB_KEY_RELEASE, code);
+}
+
+bool X11Session::fakeClick(int x, int y, uint8_t button)
+{
+    auto* c = inputConnection();
+    return c && fakeInput(c, XCB_MOTION_NOTIFY, 0, int16_t(x), int16_t(y)) && fakeInput(c, XCB_BUTTON_PRESS, button)
+        && fakeInput(c, XCB_BUTTON_RELEASE, button);
 }
 
 X11Session::~X11Session()
@@ -338,6 +359,15 @@ bool X11TestClient::setTitle(uint32_t window, const std::string& title)
 bool X11TestClient::close(uint32_t window) { return request("close " + std::to_string(window)) == "ok"; }
 
 bool X11TestClient::hang() { return request("hang") == "ok"; }
+
+uint32_t X11TestClient::startTray(int x, int y, int width, int height)
+{
+    auto answer = request("tray " + std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(width) + " "
+        + std::to_string(height));
+    if (!answer || answer->rfind("tray ", 0) != 0)
+        return 0;
+    return static_cast<uint32_t>(std::strtoul(answer->c_str() + 5, nullptr, 10));
+}
 
 void X11TestClient::kill()
 {

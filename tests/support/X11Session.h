@@ -46,12 +46,16 @@ public:
     // Presses or releases the key of an X key symbol through XTest, as a
     // person at the keyboard would.
     bool fakeKey(uint32_t keySymbol, bool press);
+    // Moves the pointer to the point of the root window and clicks the
+    // button there (1 left, 3 right) through XTest.
+    bool fakeClick(int x, int y, uint8_t button = 1);
 
     // Waits until the window manager frames a window.
     bool waitForWindowManager(double timeoutSeconds);
 
 private:
     X11Session() = default;
+    struct xcb_connection_t* inputConnection();
     std::string m_display;
     pid_t m_server { 0 };
     pid_t m_windowManager { 0 };
@@ -70,6 +74,11 @@ public:
     bool close(uint32_t window);
     // Stops answering the window manager's pings and close requests.
     bool hang();
+    // Becomes the screen's system tray: a window at the rectangle that owns
+    // the tray selection and docks every item that asks, each 24 points
+    // square from its left, printing "docked ID". The tray window's id, or
+    // 0.
+    uint32_t startTray(int x, int y, int width, int height);
     // Kills the process at once, as a crash would.
     void kill();
     // The next line the client prints, within the time-out.

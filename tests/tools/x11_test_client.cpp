@@ -5,6 +5,8 @@
 //   title ID TITLE                      -> "ok"
 //   close ID                            -> "ok" (the window is destroyed)
 //   hang                                -> "ok"; pings and close requests go unanswered
+//   tray X Y W H                        -> "tray ID": a system tray at the rectangle
+//                                          that docks the items that ask ("docked ID")
 //   exit                                -> the process ends
 // TITLE is written with %XX escapes for any byte (%20 for a space), so that
 // titles that are not UTF-8 can be given. A close request from the window
@@ -27,7 +29,13 @@ namespace {
 
 xcb_connection_t* gConnection;
 xcb_screen_t* gScreen;
+int gScreenNumber = 0;
 bool gHung = false;
+// The system tray, when asked to be one, and where its next item goes.
+xcb_window_t gTray = XCB_WINDOW_NONE;
+int gTrayHeight = 0;
+int gTrayNext = 0;
+constexpr int kTrayItemSize = 24;
 
 xcb_atom_t atom(const char* name)
 {
@@ -67,6 +75,27 @@ void setTitle(xcb_window_t window, const std::string& title)
 
 // Handles the events that are waiting; returns the window that was mapped
 // when `waitingFor` is given and its map arrives.
+// Embeds an item as an XEmbed embedder does: into the tray window, sized
+// and mapped, with the embedded notice.
+void dock(xcb_window_t item)
+{
+    xcb_reparent_window(gConnection, item, gTray, int16_t(gTrayNext), int16_t((gTrayHeight - kTrayItemSize) / 2));
+    uint32_t size[] = { kTrayItemSize, kTrayItemSize };
+    xcb_configure_window(gConnection, item, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
+    xcb_map_window(gConnection, item);
+    xcb_client_message_event_t notice {};
+    notice.response_type = XCB_CLIENT_MESSAGE;
+    notice.format = 32;
+    notice.window = item;
+    notice.type = atom("_XEMBED");
+    notice.data.data32[1] = 0; // XEMBED_EMBEDDED_NOTIFY
+    notice.data.data32[3] = gTray;
+    xcb_send_event(gConnection, 0, item, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&notice));
+    xcb_flush(gConnection);
+    gTrayNext += kTrayItemSize;
+    answer("docked " + std::to_string(item));
+}
+
 bool pump(xcb_window_t waitingFor)
 {
     bool mapped = false;
@@ -74,6 +103,11 @@ bool pump(xcb_window_t waitingFor)
         uint8_t type = event->response_type & 0x7f;
         if (type == XCB_MAP_NOTIFY && reinterpret_cast<xcb_map_notify_event_t*>(event)->window == waitingFor) {
             mapped = true;
+        } else if (type == XCB_CLIENT_MESSAGE && gTray
+            && reinterpret_cast<xcb_client_message_event_t*>(event)->type == atom("_NET_SYSTEM_TRAY_OPCODE")) {
+            auto* message = reinterpret_cast<xcb_client_message_event_t*>(event);
+            if (message->data.data32[1] == 0) // SYSTEM_TRAY_REQUEST_DOCK
+                dock(message->data.data32[2]);
         } else if (type == XCB_CLIENT_MESSAGE && !gHung) {
             auto* message = reinterpret_cast<xcb_client_message_event_t*>(event);
             xcb_atom_t protocol = message->data.data32[0];
@@ -126,6 +160,31 @@ xcb_window_t open(const std::string& title, uint32_t colour, int x, int y, int w
     return window;
 }
 
+// Becomes the screen's system tray: takes the selection and tells every
+// client on the root window.
+xcb_window_t startTray(int x, int y, int width, int height)
+{
+    gTray = xcb_generate_id(gConnection);
+    uint32_t values[] = { 0x404040, 1 };
+    xcb_create_window(gConnection, XCB_COPY_FROM_PARENT, gTray, gScreen->root, x, y, width, height, 0,
+        XCB_WINDOW_CLASS_INPUT_OUTPUT, gScreen->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
+    xcb_map_window(gConnection, gTray);
+    gTrayHeight = height;
+    xcb_atom_t selection = atom(("_NET_SYSTEM_TRAY_S" + std::to_string(gScreenNumber)).c_str());
+    xcb_set_selection_owner(gConnection, gTray, selection, XCB_CURRENT_TIME);
+    xcb_client_message_event_t manager {};
+    manager.response_type = XCB_CLIENT_MESSAGE;
+    manager.format = 32;
+    manager.window = gScreen->root;
+    manager.type = atom("MANAGER");
+    manager.data.data32[0] = XCB_CURRENT_TIME;
+    manager.data.data32[1] = selection;
+    manager.data.data32[2] = gTray;
+    xcb_send_event(gConnection, 0, gScreen->root, XCB_EVENT_MASK_STRUCTURE_NOTIFY, reinterpret_cast<const char*>(&manager));
+    xcb_flush(gConnection);
+    return gTray;
+}
+
 void command(const std::string& line)
 {
     std::istringstream in(line);
@@ -151,6 +210,10 @@ void command(const std::string& line)
         xcb_destroy_window(gConnection, window);
         xcb_flush(gConnection);
         answer("ok");
+    } else if (verb == "tray") {
+        int x, y, width, height;
+        in >> x >> y >> width >> height;
+        answer("tray " + std::to_string(startTray(x, y, width, height)));
     } else if (verb == "hang") {
         gHung = true;
         answer("ok");
@@ -165,14 +228,13 @@ void command(const std::string& line)
 
 int main()
 {
-    int screenNumber = 0;
-    gConnection = xcb_connect(nullptr, &screenNumber);
+    gConnection = xcb_connect(nullptr, &gScreenNumber);
     if (xcb_connection_has_error(gConnection)) {
         std::fprintf(stderr, "x11_test_client: cannot open the display\n");
         return 1;
     }
     auto it = xcb_setup_roots_iterator(xcb_get_setup(gConnection));
-    for (int i = 0; i < screenNumber; ++i)
+    for (int i = 0; i < gScreenNumber; ++i)
         xcb_screen_next(&it);
     gScreen = it.data;
     answer("ready " + std::to_string(getpid()));

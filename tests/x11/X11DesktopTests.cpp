@@ -1,6 +1,8 @@
 // The X11 desktop on a private Xvfb session with openbox and test clients
 // of our own: what it lists, the actions it asks of the window manager,
 // captures, and the faults of a real session.
+#include "X11ApplicationTest.h"
+
 #include <support/Pixels.h>
 #include <support/SimWorld.h>
 #include <support/X11Session.h>
@@ -18,32 +20,8 @@
 
 namespace {
 
-class X11DesktopTest : public ::testing::Test {
+class X11DesktopTest : public X11ApplicationTest {
 protected:
-    void SetUp() override
-    {
-        Clock::setCurrent(std::make_shared<SystemClock>());
-        RunLoop::main().reset();
-        std::string error;
-        session = X11Session::start(&error);
-        ASSERT_TRUE(session) << error;
-        desktop = X11Desktop::connect(session->display(), &error);
-        ASSERT_TRUE(desktop) << error;
-        Desktop::setCurrent(desktop);
-        client = session->launchClient();
-        ASSERT_TRUE(client);
-    }
-    void TearDown() override
-    {
-        dispatchWaitForBackgroundWork();
-        RunLoop::main().reset();
-        SimWorld::installEmptyDesktop();
-        desktop.reset();
-        client.reset();
-        session.reset();
-        Clock::setCurrent(nullptr);
-    }
-
     std::vector<DesktopWindow> clientWindows() const
     {
         std::vector<DesktopWindow> list;
@@ -67,10 +45,6 @@ protected:
         return titles;
     }
     DesktopElement element(uint32_t window) const { return { DesktopElement::Kind::Window, client->pid(), window }; }
-
-    std::unique_ptr<X11Session> session;
-    std::shared_ptr<X11Desktop> desktop;
-    std::unique_ptr<X11TestClient> client;
 };
 
 uint32_t pixel(const DesktopImage& image, int x, int y)

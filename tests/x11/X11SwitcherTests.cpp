@@ -1,18 +1,12 @@
 // The switcher on a real X11 session, typed through XTest as a person
 // would: Super (Command) held, Tab opens the panel on the X server, a digit
 // picks a window and releasing Super focuses it.
-#include <support/SimWorld.h>
-#include <support/X11Session.h>
+#include "X11ApplicationTest.h"
 
 #include <app/AppController.h>
 #include <command/QuorvexSession.h>
-#include <desktop/x11/X11Desktop.h>
-#include <foundation/Clock.h>
-#include <foundation/Dispatch.h>
-#include <foundation/RunLoop.h>
 #include <foundation/NSUserDefaults.h>
 #include <model/DefaultsKeys.h>
-#include <model/EBEventful.h>
 #include <switcher/SwitcherCodes.h>
 #include <model/WindowManager.h>
 
@@ -52,23 +46,14 @@ bool serverShowsWhatWasDrawn(X11Desktop& desktop, CGWindowID window)
 
 }
 
+class X11Switcher : public X11ApplicationTest { };
+
 // Every layout (grid, list, list without its second column, carousel)
 // shows the three windows on the server and switches by badge, one after
 // the other on the same session: the badge picks the third window front to
 // back as the session orders them at that moment.
-TEST(X11Switcher, SuperTabOpensThePanelAndADigitWithTheReleaseFocusesTheWindowInEveryLayout)
+TEST_F(X11Switcher, SuperTabOpensThePanelAndADigitWithTheReleaseFocusesTheWindowInEveryLayout)
 {
-    Clock::setCurrent(std::make_shared<SystemClock>());
-    RunLoop::main().reset();
-    EBEventful::resetForTesting();
-    std::string error;
-    auto session = X11Session::start(&error);
-    ASSERT_TRUE(session) << error;
-    auto desktop = X11Desktop::connect(session->display(), &error);
-    ASSERT_TRUE(desktop) << error;
-    Desktop::setCurrent(desktop);
-    auto client = session->launchClient();
-    ASSERT_TRUE(client);
     client->open("One", 0xff0000, 40, 60, 300, 200);
     client->open("Two", 0x00ff00, 400, 60, 300, 200);
     auto three = client->open("Three", 0x0000ff, 200, 300, 300, 200);
@@ -126,8 +111,4 @@ TEST(X11Switcher, SuperTabOpensThePanelAndADigitWithTheReleaseFocusesTheWindowIn
         EXPECT_FALSE(desktop->isKeyboardGrabbed());
         EXPECT_EQ(desktop->frontmostApplication(), client->pid());
     }
-    dispatchWaitForBackgroundWork();
-    RunLoop::main().reset();
-    SimWorld::installEmptyDesktop();
-    Clock::setCurrent(nullptr);
 }

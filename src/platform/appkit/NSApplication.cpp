@@ -1,5 +1,6 @@
 #include "NSApplication.h"
 
+#include "NSScreen.h"
 #include "NSView.h"
 #include "NSWindow.h"
 #include "NSWindowController.h"
@@ -28,6 +29,22 @@ NSApplication::NSApplication()
         [this](const Ref<NSObject>& sender) { orderFrontStandardAboutPanel(sender); });
     setActionHandler("terminate:", [this](const Ref<NSObject>& sender) { terminate(sender); });
     m_desktopSubscription = Desktop::subscribeToCurrent([this](const DesktopEvent& event) {
+        if (event.kind == DesktopEvent::Kind::AXNotification && event.element.kind == DesktopElement::Kind::Window
+            && (event.notification == "AXWindowMoved" || event.notification == "AXWindowResized")
+            && event.pid == Desktop::current().ownProcessIdentifier()) {
+            CGWindowID number = event.element.window;
+            RunLoop::main().perform([this, number] { ownWindowFrameChanged(number); });
+            return;
+        }
+        if (event.kind == DesktopEvent::Kind::AXNotification && event.notification == kDesktopCloseRequestNotification
+            && event.pid == Desktop::current().ownProcessIdentifier()) {
+            CGWindowID number = event.element.window;
+            RunLoop::main().perform([this, number] {
+                if (auto window = windowWithWindowNumber(number))
+                    window->performClose(nullptr);
+            });
+            return;
+        }
         if (event.kind != DesktopEvent::Kind::ApplicationActivated && event.kind != DesktopEvent::Kind::ApplicationHidden)
             return;
         RunLoop::main().perform([this] { activationChanged(isActive()); });
@@ -71,6 +88,19 @@ bool NSApplication::setActivationPolicy(NSApplicationActivationPolicy policy)
 }
 
 void NSApplication::orderFrontStandardAboutPanel(const Ref<NSObject>&) { ++m_aboutPanelRequests; }
+
+// One of this process's windows was moved or resized on the desktop (by a
+// window manager, a person, a system tray): the window takes the frame the
+// desktop has now, which also passes over notices that a later change made
+// stale.
+void NSApplication::ownWindowFrameChanged(CGWindowID number)
+{
+    auto window = windowWithWindowNumber(number);
+    if (!window)
+        return;
+    if (auto shown = Desktop::current().window(number))
+        window->desktopChangedFrame(NSScreenFlipRect(shown->frame));
+}
 
 // The key window resigns while another application is active and takes
 // its status back when this one is activated again, as on the platform.

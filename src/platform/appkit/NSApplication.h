@@ -125,6 +125,7 @@ private:
     void windowOrderedOut(NSWindow* window);
     void setKeyWindowInternal(NSWindow* window);
     void setMainWindowInternal(NSWindow* window);
+    void ownWindowFrameChanged(CGWindowID number);
     void activationChanged(bool active);
     // The end of the road: an event the desktop gave to an application.
     void receiveInputEvent(const DesktopInputEvent& record, pid_t receiver);

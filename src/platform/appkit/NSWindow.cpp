@@ -145,6 +145,14 @@ void NSWindow::setFrame(CGRect frame, bool display)
 
 void NSWindow::setFrame(CGRect frame, bool display, bool) { setFrame(frame, display); }
 
+void NSWindow::desktopChangedFrame(CGRect frame)
+{
+    // The desktop already holds this frame, so telling it again asks
+    // nothing of it.
+    if (m_visible && frame != m_frame)
+        setFrame(frame, true);
+}
+
 void NSWindow::setFrameOrigin(CGPoint origin) { setFrame({ origin, m_frame.size }, false); }
 
 void NSWindow::setFrameTopLeftPoint(CGPoint point)
@@ -392,6 +400,7 @@ void NSWindow::syncWithDesktop()
     w.resizable = m_styleMask & NSWindowStyleMaskResizable;
     w.isMain = isMainWindow();
     w.ignoresMouseEvents = m_ignoresMouseEvents;
+    w.statusItem = m_statusItemWindow;
     if (!(m_styleMask & NSWindowStyleMaskTitled))
         w.subrole = "AXSystemDialog";
     if (m_number == 0) {

@@ -209,6 +209,13 @@ public:
     NSWindowAnimator animator() { return NSWindowAnimator(this); }
     const Ref<NSColor>& backgroundColor() const { return m_backgroundColor; }
     void setBackgroundColor(const Ref<NSColor>& color);
+    // The window shows a status item: the desktop places it in its status
+    // area (the status bar makes such windows).
+    bool isStatusItemWindow() const { return m_statusItemWindow; }
+    void setStatusItemWindow(bool flag) { m_statusItemWindow = flag; }
+    // The desktop moved or resized the window (a window manager, a person
+    // dragging it, a system tray): the frame follows, in screen coordinates.
+    void desktopChangedFrame(CGRect frame);
     // Mouse events pass through the window to what lies below it.
     bool ignoresMouseEvents() const { return m_ignoresMouseEvents; }
     void setIgnoresMouseEvents(bool flag);
@@ -361,6 +368,7 @@ private:
     Weak<NSView> m_mouseDownView;
     std::string m_title;
     std::string m_identifier;
+    bool m_statusItemWindow { false };
     std::string m_appearance;
     NSWindowTitleVisibility m_titleVisibility { NSWindowTitleVisibility::Visible };
     NSWindowLevel m_level { NSNormalWindowLevel };

@@ -106,6 +106,11 @@ public:
     // Puts one of this process's windows in front of every window, or
     // behind them all.
     virtual void orderOwnWindow(CGWindowID number, bool front) = 0;
+    // Whether the desktop has a status area of its own for processes'
+    // status items (a system tray): the status bar then shows each item in
+    // a window of this process marked as a status item, which the desktop
+    // places there. Without one the items are kept but not shown.
+    virtual bool hasStatusArea() const { return false; }
     // What lies beneath one of this process's windows within the area
     // (desktop coordinates, top-left origin, like window frames; whole
     // pixels): the screens and every other window of the window's level

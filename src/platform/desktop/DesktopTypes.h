@@ -133,6 +133,10 @@ struct DesktopWindow {
     bool ignoresMouseEvents { false };
     // Identifier of one of the system's own windows (empty for others).
     std::string identifier;
+    // One of this process's windows that shows a status item: the desktop
+    // puts it in its status area (see Desktop::hasStatusArea), which also
+    // decides where it lies.
+    bool statusItem { false };
     // Whether the window currently shows on screen (not minimised, its
     // application not hidden, on the current space).
     bool onScreen { false };
@@ -199,6 +203,11 @@ struct DesktopEvent {
     DesktopElement element;
     std::string notification;
 };
+
+// The notification a desktop sends (with the window's element) when a
+// person asks to close one of this process's windows through the desktop,
+// as a window manager's close button does.
+inline constexpr const char* kDesktopCloseRequestNotification = "QVWindowCloseRequested";
 
 // An input event as it travels through the window server: keys, modifier
 // changes, mouse and scroll wheel. Type and flag values are the platform's.

@@ -6,6 +6,7 @@
 #include "X11Keyboard.h"
 
 #include "../DesktopProcess.h"
+#include "../InputCodes.h"
 
 #include <foundation/Clock.h>
 #include <foundation/RunLoop.h>
@@ -73,7 +74,8 @@ void X11Desktop::start()
     m_wakeWindow = xcb_generate_id(c);
     xcb_create_window(c, 0, m_wakeWindow, m_x->root(), -1, -1, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
         XCB_COPY_FROM_PARENT, 0, nullptr);
-    uint32_t rootMask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    // Structure notices of the root carry a new system tray's greeting.
+    uint32_t rootMask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
     xcb_change_window_attributes(c, m_x->root(), XCB_CW_EVENT_MASK, &rootMask);
     // The windows' contents stay readable while they are covered.
     if (m_x->hasComposite())
@@ -85,6 +87,7 @@ void X11Desktop::start()
     {
         std::lock_guard lock(m_mutex);
         setUpKeyboardLocked();
+        setUpStatusAreaLocked();
         refreshScreensLocked();
         refreshCurrentDesktopLocked();
         refreshClientsLocked(ignored);
@@ -203,6 +206,7 @@ void X11Desktop::handleEvent(xcb_generic_event_t* event, std::vector<DesktopEven
         return;
     }
     case XCB_CONFIGURE_NOTIFY: {
+        handleOwnWindowEventLocked(event, events);
         auto* e = reinterpret_cast<xcb_configure_notify_event_t*>(event);
         // A client or the frame the window manager put around it moved.
         for (auto& [window, client] : m_clients) {
@@ -220,7 +224,21 @@ void X11Desktop::handleEvent(xcb_generic_event_t* event, std::vector<DesktopEven
         }
         return;
     }
+    case XCB_REPARENT_NOTIFY:
+        handleOwnWindowEventLocked(event, events);
+        return;
+    case XCB_DESTROY_NOTIFY:
+        handleStatusAreaEventLocked(event);
+        return;
+    case XCB_BUTTON_PRESS:
+    case XCB_BUTTON_RELEASE:
+    case XCB_MOTION_NOTIFY:
+        translatePointerLocked(event, events, input);
+        return;
     case XCB_CLIENT_MESSAGE: {
+        if (handleStatusAreaEventLocked(event))
+            return;
+        handleOwnWindowEventLocked(event, events);
         auto* e = reinterpret_cast<xcb_client_message_event_t*>(event);
         // An application's answer to a ping comes back to the root window.
         if (e->type == m_x->wmProtocols() && e->data.data32[0] == ewmh._NET_WM_PING && e->window == m_x->root()) {
@@ -407,7 +425,9 @@ void X11Desktop::sendClientMessage(xcb_window_t window, xcb_atom_t type, uint32_
     message.data.data32[2] = d2;
     message.data.data32[3] = d3;
     message.data.data32[4] = d4;
-    bool toRoot = window != m_wakeWindow;
+    // The window manager hears requests on the root; the wake window and a
+    // system tray are told directly.
+    bool toRoot = window != m_wakeWindow && window != m_trayOwner;
     xcb_send_event(m_x->connection(), 0, toRoot ? m_x->root() : window,
         toRoot ? XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT : 0,
         reinterpret_cast<const char*>(&message));
@@ -688,10 +708,38 @@ void X11Desktop::sendHardwareInput(const DesktopInputEvent& event, bool now)
     routeInput(e, now);
 }
 
-pid_t X11Desktop::deliverInput(const DesktopInputEvent&)
+pid_t X11Desktop::deliverInput(const DesktopInputEvent& event)
 {
-    // Keys reach this process only through its grabs; the stream hands them
-    // to the frontmost application as the session sees it.
+    // Keys reach this process through its grabs and its focused windows;
+    // the stream hands them to the frontmost application as the session
+    // sees it (this process while its window has the focus or the panel is
+    // up), and to this process while its menu is open. Pointer events go to
+    // this process over its windows and while its menu holds the pointer
+    // (the one that took a press also takes the drags and the release).
     std::lock_guard lock(m_mutex);
-    return m_frontmost;
+    pid_t overOwn = m_pointerGrabbed || ownWindowAtLocked(event.location) ? m_ownPid : m_frontmost;
+    switch (event.type) {
+    case kCGEventKeyDown:
+    case kCGEventKeyUp:
+    case kCGEventFlagsChanged:
+        return m_pointerGrabbed ? m_ownPid : m_frontmost;
+    case kCGEventLeftMouseDown:
+    case kCGEventRightMouseDown:
+    case kCGEventOtherMouseDown:
+        m_mouseDownReceiver = overOwn;
+        return overOwn;
+    case kCGEventLeftMouseDragged:
+    case kCGEventRightMouseDragged:
+    case kCGEventOtherMouseDragged:
+        return m_mouseDownReceiver ? m_mouseDownReceiver : overOwn;
+    case kCGEventLeftMouseUp:
+    case kCGEventRightMouseUp:
+    case kCGEventOtherMouseUp: {
+        pid_t receiver = m_mouseDownReceiver ? m_mouseDownReceiver : overOwn;
+        m_mouseDownReceiver = 0;
+        return receiver;
+    }
+    default:
+        return overOwn;
+    }
 }

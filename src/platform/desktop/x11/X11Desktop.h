@@ -117,6 +117,13 @@ public:
     // normal one, the keyboard is grabbed.
     // There is no Dock on X11: the policy is kept for what asks.
     void setOwnActivationPolicy(ActivationPolicy policy) override;
+    // Status items go to the freedesktop system tray: the window of one is
+    // handed to the owner of _NET_SYSTEM_TRAY_S<screen> with the XEmbed
+    // docking request, at once or when a tray starts. Without a tray one
+    // line says so.
+    bool hasStatusArea() const override { return true; }
+    // Whether a status item's window is in the tray now.
+    bool isStatusItemDocked(CGWindowID number) const;
     CGWindowID registerOwnWindow(DesktopWindow window) override;
     void updateOwnWindow(const DesktopWindow& window) override;
     void removeOwnWindow(CGWindowID number) override;
@@ -201,12 +208,38 @@ private:
     bool answersPing(pid_t pid);
 
     // Own windows (X11DesktopOwnWindows.cpp).
+    // What this process hears of its own windows: paints, structure,
+    // pointer and keys. (A window mask is one per connection, so the client
+    // list's watch must keep these for this process's windows.)
+    static constexpr uint32_t kOwnWindowEvents = XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRUCTURE_NOTIFY
+        | XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_POINTER_MOTION
+        | XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_KEY_RELEASE;
     struct OwnWindow {
         DesktopWindow info;
         std::function<DesktopImage()> content;
         bool shown { false };
+        // Placed by this desktop over the others (override-redirect), never
+        // focused: the switcher panel and menus.
         bool panel { false };
+        // A menu: the pointer is grabbed while it is up, so that a click
+        // elsewhere reaches this process and closes it.
+        bool popUp { false };
+        // In a window manager's frame or a tray rather than on the root.
+        bool reparented { false };
+        bool docked { false };
+        // Frames asked of the server that it has not confirmed yet: a
+        // notice of one of them is this process's own change coming back.
+        std::vector<CGRect> requested;
     };
+    void ownFrameSeenLocked(OwnWindow& window, CGRect frame, std::vector<DesktopEvent>& events);
+    CGRect rootFrameLocked(xcb_window_t window);
+    void handleOwnWindowEventLocked(xcb_generic_event_t* event, std::vector<DesktopEvent>& events);
+    void updatePointerGrab();
+    bool ownWindowAtLocked(CGPoint location) const;
+    // The system tray (X11DesktopStatusItems.cpp).
+    void setUpStatusAreaLocked();
+    void dockStatusItemsLocked();
+    bool handleStatusAreaEventLocked(xcb_generic_event_t* event);
     std::optional<DesktopImage> captureOwnWindow(CGWindowID number);
     void showOwnWindowLocked(OwnWindow& window);
     void paintOwnWindow(CGWindowID number);
@@ -217,6 +250,10 @@ private:
     void grabHotKeysLocked();
     void translateKeyLocked(const xcb_key_press_event_t& event, bool press, std::vector<DesktopInputEvent>& input);
     void syncModifiersLocked(uint64_t flags, std::vector<DesktopInputEvent>& input);
+    uint64_t flagsOfStateLocked(uint16_t state) const;
+    // Pointer events of this process's windows (and of its pointer grab).
+    void translatePointerLocked(
+        xcb_generic_event_t* event, std::vector<DesktopEvent>& events, std::vector<DesktopInputEvent>& input);
 
     std::unique_ptr<X11Connection> m_x;
     std::weak_ptr<X11Desktop> m_self;
@@ -260,6 +297,24 @@ private:
     std::vector<std::string> m_grabFailures;
     std::vector<DesktopSymbolicHotKey> m_registeredHotKeys;
     bool m_keyboardGrabbed { false };
+
+    // Pointer: whether a menu holds it, where the last press went, and the
+    // clicks counted for double clicks.
+    bool m_pointerGrabbed { false };
+    pid_t m_mouseDownReceiver { 0 };
+    double m_lastClickTime { -1 };
+    CGPoint m_lastClickPoint;
+    uint8_t m_lastClickButton { 0 };
+    int64_t m_clickCount { 0 };
+
+    // The system tray: its selection, the window that owns it, and whether
+    // its absence was told.
+    xcb_atom_t m_traySelection { XCB_ATOM_NONE };
+    xcb_atom_t m_trayOpcode { XCB_ATOM_NONE };
+    xcb_atom_t m_xembedInfo { XCB_ATOM_NONE };
+    xcb_atom_t m_manager { XCB_ATOM_NONE };
+    xcb_window_t m_trayOwner { XCB_WINDOW_NONE };
+    bool m_trayMissingTold { false };
 
     std::thread m_thread;
     std::atomic<bool> m_stopping { false };

@@ -177,22 +177,27 @@ void X11Desktop::syncModifiersLocked(uint64_t flags, std::vector<DesktopInputEve
     }
 }
 
+uint64_t X11Desktop::flagsOfStateLocked(uint16_t state) const
+{
+    uint64_t flags = m_heldFlags & kCGEventFlagMaskAlphaShift;
+    if (state & XCB_MOD_MASK_SHIFT)
+        flags |= kCGEventFlagMaskShift;
+    if (state & XCB_MOD_MASK_CONTROL)
+        flags |= kCGEventFlagMaskControl;
+    if (state & m_altMask)
+        flags |= kCGEventFlagMaskAlternate;
+    if (state & m_superMask)
+        flags |= kCGEventFlagMaskCommand;
+    return flags;
+}
+
 void X11Desktop::translateKeyLocked(const xcb_key_press_event_t& event, bool press, std::vector<DesktopInputEvent>& input)
 {
     auto code = X11Keyboard::keyCodeOfSymbol(keySymbolOf(m_keySymbols, event.detail));
     if (!code)
         return;
     // The state is the modifiers before this event.
-    uint64_t flags = m_heldFlags & kCGEventFlagMaskAlphaShift;
-    if (event.state & XCB_MOD_MASK_SHIFT)
-        flags |= kCGEventFlagMaskShift;
-    if (event.state & XCB_MOD_MASK_CONTROL)
-        flags |= kCGEventFlagMaskControl;
-    if (event.state & m_altMask)
-        flags |= kCGEventFlagMaskAlternate;
-    if (event.state & m_superMask)
-        flags |= kCGEventFlagMaskCommand;
-    syncModifiersLocked(flags, input);
+    syncModifiersLocked(flagsOfStateLocked(event.state), input);
 
     DesktopInputEvent e;
     e.keyCode = *code;

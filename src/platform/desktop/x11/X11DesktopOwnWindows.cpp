@@ -8,13 +8,33 @@
 #include "X11Connection.h"
 #include "X11Desktop.h"
 
+#include "../InputCodes.h"
+
+#include <foundation/Clock.h>
+
+#include <xcb/xcb_icccm.h>
+
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace {
 
 uint32_t coordinate(double v) { return static_cast<uint32_t>(static_cast<int32_t>(std::clamp(v, -32768.0, 32767.0))); }
 uint32_t extent(double v) { return static_cast<uint32_t>(std::clamp(v, 1.0, 32767.0)); }
+// A frame as the server keeps it: whole pixels, as the requests send it.
+CGRect onServer(CGRect frame)
+{
+    return CGRectMake(int32_t(coordinate(frame.origin.x)), int32_t(coordinate(frame.origin.y)),
+        extent(frame.size.width), extent(frame.size.height));
+}
+
+// The level of the application framework's pop-up menus.
+constexpr int kPopUpMenuLayer = 101;
+// Two presses of a button closer than this in time and space are a double
+// click.
+constexpr double kDoubleClickSeconds = 0.5;
+constexpr double kDoubleClickDistance = 4;
 
 }
 
@@ -29,8 +49,10 @@ CGWindowID X11Desktop::registerOwnWindow(DesktopWindow window)
 {
     auto* c = m_x->connection();
     xcb_window_t id = xcb_generate_id(c);
-    bool panel = window.subrole && *window.subrole == "AXSystemDialog";
-    uint32_t values[] = { XCB_BACK_PIXMAP_NONE, panel ? 1u : 0u, XCB_EVENT_MASK_EXPOSURE };
+    bool statusItem = window.statusItem;
+    bool panel = !statusItem && window.subrole && *window.subrole == "AXSystemDialog";
+    bool popUp = panel && window.layer == kPopUpMenuLayer;
+    uint32_t values[] = { XCB_BACK_PIXMAP_NONE, panel ? 1u : 0u, kOwnWindowEvents };
     xcb_create_window(c, XCB_COPY_FROM_PARENT, id, m_x->root(), coordinate(window.frame.origin.x),
         coordinate(window.frame.origin.y), extent(window.frame.size.width), extent(window.frame.size.height), 0,
         XCB_WINDOW_CLASS_INPUT_OUTPUT, m_x->screen()->root_visual,
@@ -41,6 +63,28 @@ CGWindowID X11Desktop::registerOwnWindow(DesktopWindow window)
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, sizeof wmClass, wmClass);
     uint32_t pid = static_cast<uint32_t>(m_ownPid);
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, m_x->ewmh()._NET_WM_PID, XCB_ATOM_CARDINAL, 32, 1, &pid);
+    if (popUp) {
+        xcb_atom_t type = m_x->ewmh()._NET_WM_WINDOW_TYPE_POPUP_MENU;
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, m_x->ewmh()._NET_WM_WINDOW_TYPE, XCB_ATOM_ATOM, 32, 1, &type);
+    } else if (statusItem) {
+        // XEmbed version 0, mapped once embedded.
+        uint32_t info[] = { 0, 1 };
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, m_xembedInfo, m_xembedInfo, 32, 2, info);
+    } else if (!panel) {
+        // A window the window manager frames: where the application put it
+        // (static gravity: the position is the window's own, not its
+        // frame's), closed through the close request, not by killing this
+        // process's connection.
+        xcb_size_hints_t hints {};
+        xcb_icccm_size_hints_set_position(&hints, 1, int32_t(window.frame.origin.x), int32_t(window.frame.origin.y));
+        xcb_icccm_size_hints_set_size(&hints, 1, int32_t(window.frame.size.width), int32_t(window.frame.size.height));
+        xcb_icccm_size_hints_set_win_gravity(&hints, XCB_GRAVITY_STATIC);
+        xcb_icccm_set_wm_normal_hints(c, id, &hints);
+        xcb_atom_t protocols[] = { m_x->wmDeleteWindow() };
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, m_x->wmProtocols(), XCB_ATOM_ATOM, 32, 1, protocols);
+        xcb_atom_t type = m_x->ewmh()._NET_WM_WINDOW_TYPE_NORMAL;
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, m_x->ewmh()._NET_WM_WINDOW_TYPE, XCB_ATOM_ATOM, 32, 1, &type);
+    }
     xcb_flush(c);
     window.number = id;
     window.pid = m_ownPid;
@@ -48,27 +92,39 @@ CGWindowID X11Desktop::registerOwnWindow(DesktopWindow window)
     auto& own = m_ownWindows[id];
     own.info = window;
     own.panel = panel;
+    own.popUp = popUp;
+    if (statusItem)
+        dockStatusItemsLocked();
     return id;
 }
 
 void X11Desktop::updateOwnWindow(const DesktopWindow& window)
 {
     auto* c = m_x->connection();
+    bool statusItem;
     {
         std::lock_guard lock(m_mutex);
         auto it = m_ownWindows.find(window.number);
         if (it == m_ownWindows.end())
             return;
-        CGRect before = it->second.info.frame;
-        it->second.info = window;
-        it->second.info.pid = m_ownPid;
+        auto& own = it->second;
+        CGRect before = own.info.frame;
+        own.info = window;
+        own.info.pid = m_ownPid;
         if (CGRectEqualToRect(before, window.frame))
             return;
+        own.requested.push_back(onServer(window.frame));
+        statusItem = own.info.statusItem;
     }
+    // Where a status item lies is the tray's choice; only its width is
+    // this process's.
     uint32_t values[] = { coordinate(window.frame.origin.x), coordinate(window.frame.origin.y),
         extent(window.frame.size.width), extent(window.frame.size.height) };
-    xcb_configure_window(c, window.number,
-        XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, values);
+    if (statusItem)
+        xcb_configure_window(c, window.number, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, values + 2);
+    else
+        xcb_configure_window(c, window.number,
+            XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, values);
     xcb_flush(c);
 }
 
@@ -83,6 +139,7 @@ void X11Desktop::removeOwnWindow(CGWindowID number)
     xcb_destroy_window(m_x->connection(), number);
     xcb_flush(m_x->connection());
     updateKeyboardGrab();
+    updatePointerGrab();
 }
 
 void X11Desktop::setOwnWindowContent(CGWindowID number, std::function<DesktopImage()> content)
@@ -95,6 +152,7 @@ void X11Desktop::setOwnWindowContent(CGWindowID number, std::function<DesktopIma
 void X11Desktop::orderOwnWindow(CGWindowID number, bool front)
 {
     auto* c = m_x->connection();
+    bool statusItem, managed;
     {
         std::lock_guard lock(m_mutex);
         auto it = m_ownWindows.find(number);
@@ -102,11 +160,18 @@ void X11Desktop::orderOwnWindow(CGWindowID number, bool front)
             return;
         it->second.shown = true;
         it->second.info.onScreen = true;
+        statusItem = it->second.info.statusItem;
+        managed = !statusItem && !it->second.panel;
         std::erase(m_ownOrder, number);
         if (front)
             m_ownOrder.insert(m_ownOrder.begin(), number);
         else
             m_ownOrder.push_back(number);
+    }
+    // A status item is mapped by the tray that embeds it.
+    if (statusItem) {
+        paintOwnWindow(number);
+        return;
     }
     // The keyboard is taken before the panel shows (the grab waits for the
     // server's answer), so no key typed at the panel on the screen goes to
@@ -115,7 +180,12 @@ void X11Desktop::orderOwnWindow(CGWindowID number, bool front)
     uint32_t mode = front ? XCB_STACK_MODE_ABOVE : XCB_STACK_MODE_BELOW;
     xcb_configure_window(c, number, XCB_CONFIG_WINDOW_STACK_MODE, &mode);
     xcb_map_window(c, number);
+    // A window of this process brought to the front takes the focus, as a
+    // person expects of a window they opened (the preferences window).
+    if (managed && front)
+        requestActivate(number);
     xcb_flush(c);
+    updatePointerGrab();
     paintOwnWindow(number);
 }
 
@@ -205,4 +275,189 @@ std::optional<DesktopImage> X11Desktop::captureOwnWindow(CGWindowID number)
     if (!content)
         return DesktopImage {};
     return content();
+}
+
+// MARK: Where this process's windows are
+
+CGRect X11Desktop::rootFrameLocked(xcb_window_t window)
+{
+    auto* c = m_x->connection();
+    auto geometryCookie = xcb_get_geometry(c, window);
+    auto translateCookie = xcb_translate_coordinates(c, window, m_x->root(), 0, 0);
+    std::unique_ptr<xcb_get_geometry_reply_t, decltype(&free)> geometry(xcb_get_geometry_reply(c, geometryCookie, nullptr), &free);
+    std::unique_ptr<xcb_translate_coordinates_reply_t, decltype(&free)> origin(
+        xcb_translate_coordinates_reply(c, translateCookie, nullptr), &free);
+    if (!geometry || !origin)
+        return CGRectNull;
+    return CGRectMake(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
+}
+
+// The server says where one of this process's windows is. A frame this
+// process asked for is its own change coming back (and every change it asked
+// for before); any other is the window manager's, a person's or the tray's,
+// which the window hears of.
+void X11Desktop::ownFrameSeenLocked(OwnWindow& window, CGRect frame, std::vector<DesktopEvent>& events)
+{
+    if (CGRectIsNull(frame))
+        return;
+    auto& requested = window.requested;
+    if (auto it = std::find_if(requested.begin(), requested.end(), [&](const CGRect& r) { return CGRectEqualToRect(r, frame); });
+        it != requested.end()) {
+        requested.erase(requested.begin(), it + 1);
+        return;
+    }
+    CGRect before = window.info.frame;
+    if (CGRectEqualToRect(onServer(before), frame))
+        return;
+    requested.clear();
+    window.info.frame = frame;
+    DesktopElement element { DesktopElement::Kind::Window, m_ownPid, window.info.number };
+    if (!CGPointEqualToPoint(before.origin, frame.origin))
+        events.push_back({ DesktopEvent::Kind::AXNotification, m_ownPid, element, "AXWindowMoved" });
+    if (!CGSizeEqualToSize(before.size, frame.size))
+        events.push_back({ DesktopEvent::Kind::AXNotification, m_ownPid, element, "AXWindowResized" });
+}
+
+bool X11Desktop::ownWindowAtLocked(CGPoint location) const
+{
+    return std::any_of(m_ownWindows.begin(), m_ownWindows.end(), [&](const auto& entry) {
+        const auto& own = entry.second;
+        return own.shown && !own.info.ignoresMouseEvents && CGRectContainsPoint(own.info.frame, location);
+    });
+}
+
+// Structure events and close requests of this process's windows.
+void X11Desktop::handleOwnWindowEventLocked(xcb_generic_event_t* event, std::vector<DesktopEvent>& events)
+{
+    uint8_t type = event->response_type & 0x7f;
+    if (type == XCB_CONFIGURE_NOTIFY) {
+        auto* e = reinterpret_cast<xcb_configure_notify_event_t*>(event);
+        auto it = m_ownWindows.find(e->window);
+        // The panel and menus lie where this process put them.
+        if (it == m_ownWindows.end() || e->event != e->window || it->second.panel)
+            return;
+        // On the root the numbers are root coordinates; in a frame or a tray
+        // the server is asked.
+        CGRect frame = it->second.reparented ? rootFrameLocked(e->window) : CGRectMake(e->x, e->y, e->width, e->height);
+        ownFrameSeenLocked(it->second, frame, events);
+    } else if (type == XCB_REPARENT_NOTIFY) {
+        auto* e = reinterpret_cast<xcb_reparent_notify_event_t*>(event);
+        auto it = m_ownWindows.find(e->window);
+        if (it == m_ownWindows.end() || e->event != e->window)
+            return;
+        auto& own = it->second;
+        own.reparented = e->parent != m_x->root();
+        if (own.info.statusItem) {
+            own.docked = own.reparented;
+            // A tray that goes hands its items back to the root: the item
+            // waits, out of sight, for the next tray.
+            if (!own.docked)
+                xcb_unmap_window(m_x->connection(), e->window);
+        }
+        ownFrameSeenLocked(own, rootFrameLocked(e->window), events);
+    } else if (type == XCB_CLIENT_MESSAGE) {
+        auto* e = reinterpret_cast<xcb_client_message_event_t*>(event);
+        if (e->type == m_x->wmProtocols() && e->data.data32[0] == m_x->wmDeleteWindow() && m_ownWindows.count(e->window))
+            events.push_back({ DesktopEvent::Kind::AXNotification, m_ownPid,
+                DesktopElement { DesktopElement::Kind::Window, m_ownPid, e->window }, kDesktopCloseRequestNotification });
+    }
+}
+
+// MARK: The pointer
+
+void X11Desktop::updatePointerGrab()
+{
+    auto* c = m_x->connection();
+    std::lock_guard lock(m_mutex);
+    xcb_window_t menu = XCB_WINDOW_NONE;
+    for (CGWindowID n : m_ownOrder) {
+        const auto& own = m_ownWindows.at(n);
+        if (own.shown && own.popUp) {
+            menu = n;
+            break;
+        }
+    }
+    if (!menu) {
+        if (m_pointerGrabbed) {
+            xcb_ungrab_pointer(c, XCB_CURRENT_TIME);
+            xcb_flush(c);
+        }
+        m_pointerGrabbed = false;
+        return;
+    }
+    // Events over this process's windows are reported for them; the others
+    // (a click elsewhere) for the menu.
+    std::unique_ptr<xcb_grab_pointer_reply_t, decltype(&free)> reply(xcb_grab_pointer_reply(c,
+        xcb_grab_pointer(c, 1, menu,
+            XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_POINTER_MOTION,
+            XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, XCB_WINDOW_NONE, XCB_CURSOR_NONE, XCB_CURRENT_TIME),
+        nullptr),
+        &free);
+    m_pointerGrabbed = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
+}
+
+void X11Desktop::translatePointerLocked(
+    xcb_generic_event_t* event, std::vector<DesktopEvent>& events, std::vector<DesktopInputEvent>& input)
+{
+    uint8_t type = event->response_type & 0x7f;
+    // Button and motion events share their layout.
+    auto* e = reinterpret_cast<xcb_button_press_event_t*>(event);
+    DesktopInputEvent out;
+    out.location = { double(e->root_x), double(e->root_y) };
+    out.timestamp = Clock::current().now();
+    out.flags = flagsOfStateLocked(e->state);
+    // A window the tray or the window manager moved without a word: where
+    // the pointer is in it says where it is.
+    if (auto it = m_ownWindows.find(e->event); it != m_ownWindows.end() && !it->second.panel && type != XCB_MOTION_NOTIFY) {
+        CGPoint origin { double(e->root_x - e->event_x), double(e->root_y - e->event_y) };
+        CGRect frame = onServer(it->second.info.frame);
+        if (!CGPointEqualToPoint(origin, frame.origin))
+            ownFrameSeenLocked(it->second, { origin, frame.size }, events);
+    }
+    if (type == XCB_MOTION_NOTIFY) {
+        out.type = (e->state & XCB_BUTTON_MASK_1) ? kCGEventLeftMouseDragged
+            : (e->state & XCB_BUTTON_MASK_3)      ? kCGEventRightMouseDragged
+                                                  : kCGEventMouseMoved;
+        input.push_back(out);
+        return;
+    }
+    bool press = type == XCB_BUTTON_PRESS;
+    uint8_t button = e->detail;
+    if (button >= 4 && button <= 7) {
+        // Wheel steps: one line each, up and left positive.
+        if (!press)
+            return;
+        out.type = kCGEventScrollWheel;
+        out.scrollDeltaY = button == 4 ? 1 : button == 5 ? -1 : 0;
+        out.scrollDeltaX = button == 6 ? 1 : button == 7 ? -1 : 0;
+        input.push_back(out);
+        return;
+    }
+    if (button < 1 || button > 3)
+        return;
+    if (press) {
+        double now = out.timestamp;
+        bool again = button == m_lastClickButton && now - m_lastClickTime <= kDoubleClickSeconds
+            && std::hypot(out.location.x - m_lastClickPoint.x, out.location.y - m_lastClickPoint.y) <= kDoubleClickDistance;
+        m_clickCount = again ? m_clickCount + 1 : 1;
+        m_lastClickTime = now;
+        m_lastClickPoint = out.location;
+        m_lastClickButton = button;
+    }
+    out.clickState = m_clickCount;
+    switch (button) {
+    case 1:
+        out.type = press ? kCGEventLeftMouseDown : kCGEventLeftMouseUp;
+        out.mouseButton = 0;
+        break;
+    case 3:
+        out.type = press ? kCGEventRightMouseDown : kCGEventRightMouseUp;
+        out.mouseButton = 1;
+        break;
+    default:
+        out.type = press ? kCGEventOtherMouseDown : kCGEventOtherMouseUp;
+        out.mouseButton = 2;
+        break;
+    }
+    input.push_back(out);
 }

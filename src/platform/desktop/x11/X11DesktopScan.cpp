@@ -95,6 +95,8 @@ void X11Desktop::refreshClientsLocked(std::vector<DesktopEvent>& events)
         if (m_clients.count(w))
             continue;
         uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+        if (m_ownWindows.count(w))
+            mask |= kOwnWindowEvents;
         xcb_change_window_attributes(c, w, XCB_CW_EVENT_MASK, &mask);
         auto client = std::make_unique<X11Client>();
         client->window = w;

@@ -1,0 +1,205 @@
+// The status item on a real X11 session, used as a person would with the
+// pointer and keyboard of XTest: it waits for a system tray (one line says
+// there is none), docks into the tray that starts, and opens its menu on a
+// click; the menu's "Preferences..." item opens the preferences window,
+// which takes clicks (where the server shows it, also after the window
+// manager moved it) and keys, and closes on the window manager's close
+// request without costing the connection.
+#include "X11ApplicationTest.h"
+
+#include <app/AppDelegate.h>
+#include <app/KSPreferencesWindowController.h>
+#include <appkit/NSApplication.h>
+#include <appkit/NSButton.h>
+#include <appkit/NSMenuWindow.h>
+#include <appkit/NSScreen.h>
+#include <appkit/NSStatusBar.h>
+#include <appkit/NSWindow.h>
+#include <desktop/InputCodes.h>
+#include <desktop/x11/X11Connection.h>
+#include <foundation/Log.h>
+#include <foundation/NSUserDefaults.h>
+#include <model/DefaultsKeys.h>
+
+#include <X11/keysym.h>
+#include <xcb/xcb.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A connection of the test's own, as another program on the session.
+class Observer {
+public:
+    explicit Observer(const std::string& display)
+        : m_c(xcb_connect(display.c_str(), nullptr))
+    {
+    }
+    ~Observer() { xcb_disconnect(m_c); }
+
+    bool isViewable(xcb_window_t window)
+    {
+        std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&free)> reply(
+            xcb_get_window_attributes_reply(m_c, xcb_get_window_attributes(m_c, window), nullptr), &free);
+        return reply && reply->map_state == XCB_MAP_STATE_VIEWABLE;
+    }
+    // Where the server shows the window, in root coordinates.
+    CGRect rootFrame(xcb_window_t window)
+    {
+        xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(m_c)).data->root;
+        std::unique_ptr<xcb_get_geometry_reply_t, decltype(&free)> geometry(
+            xcb_get_geometry_reply(m_c, xcb_get_geometry(m_c, window), nullptr), &free);
+        std::unique_ptr<xcb_translate_coordinates_reply_t, decltype(&free)> origin(
+            xcb_translate_coordinates_reply(m_c, xcb_translate_coordinates(m_c, window, root, 0, 0), nullptr), &free);
+        if (!geometry || !origin)
+            return CGRectNull;
+        return CGRectMake(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
+    }
+    // Asks for a new position as another program may; the window manager
+    // carries it out.
+    void move(xcb_window_t window, int x, int y)
+    {
+        uint32_t values[] = { uint32_t(x), uint32_t(y) };
+        xcb_configure_window(m_c, window, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, values);
+        xcb_flush(m_c);
+    }
+    // What the window manager sends when its close button is pressed.
+    void requestClose(xcb_window_t window)
+    {
+        xcb_client_message_event_t message {};
+        message.response_type = XCB_CLIENT_MESSAGE;
+        message.format = 32;
+        message.window = window;
+        message.type = atom("WM_PROTOCOLS");
+        message.data.data32[0] = atom("WM_DELETE_WINDOW");
+        message.data.data32[1] = XCB_CURRENT_TIME;
+        xcb_send_event(m_c, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&message));
+        xcb_flush(m_c);
+    }
+
+private:
+    xcb_atom_t atom(const char* name)
+    {
+        std::unique_ptr<xcb_intern_atom_reply_t, decltype(&free)> reply(
+            xcb_intern_atom_reply(m_c, xcb_intern_atom(m_c, 0, strlen(name), name), nullptr), &free);
+        return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    }
+    xcb_connection_t* m_c;
+};
+
+Ref<NSButton> buttonTitled(const Ref<NSView>& view, const std::string& title)
+{
+    if (auto button = std::dynamic_pointer_cast<NSButton>(view); button && button->title() == title)
+        return button;
+    for (const auto& subview : view->subviews())
+        if (auto found = buttonTitled(subview, title))
+            return found;
+    return nullptr;
+}
+
+CGPoint centre(CGRect rect) { return { CGRectGetMidX(rect), CGRectGetMidY(rect) }; }
+
+}
+
+class X11StatusItem : public X11ApplicationTest { };
+
+TEST_F(X11StatusItem, DocksInTheTrayAndItsMenuOpensAPreferencesWindowThatTakesClicksAndKeys)
+{
+    Observer observer(session->display());
+    {
+        LogCapture log;
+        auto delegate = makeRef<AppDelegate>();
+        NSApp().setDelegate(delegate);
+        NSUserDefaults::standardUserDefaults()->setBool(false, DefaultsKey::HideMenuBarIcon);
+        delegate->setupStatusMenu();
+        auto item = delegate->statusItem();
+        ASSERT_TRUE(item && item->window());
+        auto itemWindow = static_cast<xcb_window_t>(item->window()->windowNumber());
+        const std::string missing = "quorvex: no system tray runs on the X display \"" + session->display() + "\"";
+        EXPECT_EQ(log.count(missing), 1u) << (log.lines().empty() ? "" : log.lines().back());
+        EXPECT_FALSE(desktop->isStatusItemDocked(itemWindow));
+        EXPECT_FALSE(observer.isViewable(itemWindow)) << "without a tray the item waits out of sight";
+
+        // A tray starts: the item docks, and its window knows where the tray
+        // put it and at what size.
+        ASSERT_TRUE(client->startTray(1000, 0, 200, 30));
+        EXPECT_EQ(client->readLine(5), "docked " + std::to_string(itemWindow));
+        const CGRect docked = CGRectMake(1000, 3, 24, 24);
+        ASSERT_TRUE(runMainUntil([&] {
+            return desktop->isStatusItemDocked(itemWindow) && observer.isViewable(itemWindow)
+                && item->window()->frame() == NSScreenFlipRect(docked);
+        })) << "item at " << NSStringFromRect(NSScreenFlipRect(item->window()->frame()));
+        EXPECT_EQ(log.count(missing), 1u) << "the missing tray is told once";
+        // The application keeps the item from here on.
+        item.reset();
+
+        // A click on the item opens its menu below it, on the server.
+        ASSERT_TRUE(session->fakeClick(1012, 15));
+        ASSERT_TRUE(runMainUntil([&] { return NSMenuWindow::current() != nullptr; }));
+        auto menu = NSMenuWindow::current();
+        EXPECT_EQ(menu->menu(), delegate->statusMenu());
+        auto menuWindow = static_cast<xcb_window_t>(menu->window()->windowNumber());
+        ASSERT_TRUE(runMainUntil([&] { return observer.isViewable(menuWindow); }));
+        CGRect shownMenu = observer.rootFrame(menuWindow);
+        EXPECT_GE(shownMenu.origin.y, CGRectGetMaxY(docked));
+        EXPECT_LE(CGRectGetMaxX(shownMenu), 1280) << "kept on the screen";
+
+        // Its "Preferences..." item, clicked where the server shows it, opens
+        // the preferences window and closes the menu.
+        long index = menu->menu()->indexOfItem(menu->menu()->itemWithTitle("Preferences..."));
+        ASSERT_GE(index, 0);
+        CGPoint preferences = centre(NSScreenFlipRect(menu->screenRectOfItemAtIndex(index)));
+        ASSERT_TRUE(CGRectContainsPoint(shownMenu, preferences));
+        ASSERT_TRUE(session->fakeClick(int(preferences.x), int(preferences.y)));
+        Ref<NSWindow> prefs;
+        ASSERT_TRUE(runMainUntil([&] {
+            if (!prefs && delegate->prefsController()->isWindowLoaded())
+                prefs = delegate->prefsController()->window();
+            return prefs && prefs->isVisible() && !NSMenuWindow::current()
+                && observer.isViewable(static_cast<xcb_window_t>(prefs->windowNumber()));
+        }));
+        EXPECT_FALSE(observer.isViewable(menuWindow));
+        auto prefsWindow = static_cast<xcb_window_t>(prefs->windowNumber());
+        // The window has the focus: this process is in front.
+        ASSERT_TRUE(runMainUntil([&] { return NSApp().isActive() && prefs->isKeyWindow(); }));
+
+        // The window manager moves it; its frame follows, and a click on a
+        // check box where the server shows it changes the setting: "Hide
+        // menu bar icon" takes the item out of the tray.
+        observer.move(prefsWindow, 300, 150);
+        ASSERT_TRUE(runMainUntil([&] {
+            CGRect shown = observer.rootFrame(prefsWindow);
+            return shown.origin == CGPointMake(300, 150) && prefs->frame() == NSScreenFlipRect(shown);
+        })) << "window at " << NSStringFromRect(NSScreenFlipRect(prefs->frame()));
+        auto checkbox = buttonTitled(prefs->contentView(), "Hide menu bar icon");
+        ASSERT_TRUE(checkbox);
+        CGPoint inWindow = centre(checkbox->convertRectToView(checkbox->bounds(), nullptr));
+        CGRect shown = observer.rootFrame(prefsWindow);
+        ASSERT_FALSE(NSUserDefaults::standardUserDefaults()->boolForKey(DefaultsKey::HideMenuBarIcon));
+        ASSERT_TRUE(session->fakeClick(int(shown.origin.x + inWindow.x), int(CGRectGetMaxY(shown) - inWindow.y)));
+        EXPECT_TRUE(runMainUntil([&] {
+            return NSUserDefaults::standardUserDefaults()->boolForKey(DefaultsKey::HideMenuBarIcon) && !delegate->statusItem()
+                && !observer.isViewable(itemWindow);
+        }));
+
+        // Keys typed while it has the focus reach it.
+        std::vector<std::pair<NSWindow*, uint16_t>> keys;
+        Token monitor = NSEvent::addLocalMonitorForEventsMatchingMask(NSEventMaskKeyDown, [&](const Ref<NSEvent>& event) {
+            keys.emplace_back(event->window().get(), event->keyCode());
+            return event;
+        });
+        ASSERT_TRUE(session->fakeKey(XK_x, true));
+        ASSERT_TRUE(session->fakeKey(XK_x, false));
+        EXPECT_TRUE(runMainUntil([&] { return !keys.empty(); }));
+        ASSERT_FALSE(keys.empty());
+        EXPECT_EQ(keys.front().first, prefs.get());
+        EXPECT_EQ(keys.front().second, kVK_ANSI_X);
+
+        // The window manager's close button closes the window; the process
+        // keeps its connection.
+        observer.requestClose(prefsWindow);
+        EXPECT_TRUE(runMainUntil([&] { return !prefs->isVisible(); }));
+        EXPECT_TRUE(desktop->isConnected());
+        NSApp().setDelegate(nullptr);
+    }
+}
