@@ -3,8 +3,9 @@
 // keys to the controller and on to the switcher panel.
 #include "HotkeyScenario.h"
 
-#include <support/SimWorld.h>
+#include <desktop/InputCodes.h>
 #include <support/DefaultsSandbox.h>
+#include <support/SimWorld.h>
 
 #include <app/AppController.h>
 #include <app/KSShortcutMonitor.h>
@@ -30,17 +31,6 @@ namespace {
 
 constexpr pid_t kEditor = 7;
 constexpr pid_t kViewer = 8;
-
-constexpr uint64_t kCommand = 0x100000;
-constexpr uint64_t kControl = 0x40000;
-constexpr uint64_t kOption = 0x80000;
-constexpr uint64_t kShift = 0x20000;
-constexpr uint16_t kTab = 48;
-constexpr uint16_t kKeyK = 40;
-constexpr uint16_t kKeyH = 4;
-constexpr uint16_t kKeyQ = 12;
-constexpr uint16_t kGrave = 50;
-constexpr uint16_t kLeftArrow = 123;
 
 // A layout that selects the way the grid does and may take its time.
 class TestLayout : public NSViewController, public SwitchViewControllerProtocol {
@@ -199,14 +189,14 @@ TEST_F(HotkeyController, TheFirstRunWritesTheDefaultChoicesAndRegistersThem)
     EXPECT_EQ(defaults()->integerForKey(AppController::kActiveAppWindowsHotKeyIndex), HotkeyChoiceCustom);
     auto active = controller->shortCutWithKey(AppController::kShowActiveAppWindows);
     ASSERT_TRUE(active);
-    EXPECT_EQ(active->keyCode(), kGrave);
-    EXPECT_EQ(active->modifierFlags(), kOption);
+    EXPECT_EQ(active->keyCode(), kVK_ANSI_Grave);
+    EXPECT_EQ(active->modifierFlags(), kCGEventFlagMaskAlternate);
     EXPECT_TRUE(controller->commandActionEnabled());
     EXPECT_TRUE(controller->optionActionEnabled());
     EXPECT_FALSE(controller->controlActionEnabled());
     // Option+Tab and Option+`; Command+Tab is the tap's.
-    EXPECT_EQ(
-        hotKeys(), (std::set<std::pair<uint32_t, uint32_t>> { { kTab, optionKey }, { kGrave, optionKey } }));
+    EXPECT_EQ(hotKeys(),
+        (std::set<std::pair<uint32_t, uint32_t>> { { kVK_Tab, optionKey }, { kVK_ANSI_Grave, optionKey } }));
     EXPECT_TRUE(KSShortcutValidator::sharedValidator()->allowAnyShortcutWithOptionModifier());
     ASSERT_TRUE(controller->eventTap());
     EXPECT_TRUE(CGEventTapIsEnabled(controller->eventTap()));
@@ -218,20 +208,21 @@ TEST_F(HotkeyController, StoredChoicesAndShortcutsAreNeverOverwritten)
 {
     defaults()->setInteger(HotkeyChoiceControlTab, AppController::kAllWindowsHotkeyIndex);
     defaults()->setInteger(HotkeyChoiceCustom, AppController::kOnScreenWindowsHotkeyIndex);
-    defaults()->setObject(
-        Value(archived(kKeyK, kCommand | kOption)), AppController::kShowOnScreenWindowsCustomKey);
-    defaults()->setObject(Value(archived(kKeyK, kControl | kShift)), AppController::kShowActiveAppWindows);
+    defaults()->setObject(Value(archived(kVK_ANSI_K, kCGEventFlagMaskCommand | kCGEventFlagMaskAlternate)),
+        AppController::kShowOnScreenWindowsCustomKey);
+    defaults()->setObject(Value(archived(kVK_ANSI_K, kCGEventFlagMaskControl | kCGEventFlagMaskShift)),
+        AppController::kShowActiveAppWindows);
     start();
     EXPECT_EQ(defaults()->integerForKey(AppController::kAllWindowsHotkeyIndex), HotkeyChoiceControlTab);
     EXPECT_EQ(defaults()->integerForKey(AppController::kOnScreenWindowsHotkeyIndex), HotkeyChoiceCustom);
     EXPECT_EQ(defaults()->integerForKey(AppController::kActiveAppWindowsHotKeyIndex), HotkeyChoiceCustom);
     EXPECT_EQ(controller->shortCutWithKey(AppController::kShowActiveAppWindows)->modifierFlags(),
-        kControl | kShift);
+        kCGEventFlagMaskControl | kCGEventFlagMaskShift);
     EXPECT_FALSE(controller->commandActionEnabled());
     EXPECT_TRUE(controller->controlActionEnabled());
     EXPECT_EQ(hotKeys(),
-        (std::set<std::pair<uint32_t, uint32_t>> {
-            { kTab, controlKey }, { kKeyK, cmdKey | optionKey }, { kKeyK, controlKey | shiftKey } }));
+        (std::set<std::pair<uint32_t, uint32_t>> { { kVK_Tab, controlKey },
+            { kVK_ANSI_K, cmdKey | optionKey }, { kVK_ANSI_K, controlKey | shiftKey } }));
 }
 
 TEST_F(HotkeyController, WithoutAccessibilityNothingIsSetUp)
@@ -244,9 +235,9 @@ TEST_F(HotkeyController, WithoutAccessibilityNothingIsSetUp)
     EXPECT_FALSE(controller->windowsArrayController());
     EXPECT_FALSE(controller->windowManager());
     controller->handleHotkeys(WindowFilterAll);
-    world.desktop().typeKey(kTab, kCommand);
+    world.desktop().typeKey(kVK_Tab, kCGEventFlagMaskCommand);
     world.settle();
-    EXPECT_EQ(keyDowns(kEditor, kTab), 1u) << "Command+Tab goes to the frontmost application";
+    EXPECT_EQ(keyDowns(kEditor, kVK_Tab), 1u) << "Command+Tab goes to the frontmost application";
     EXPECT_FALSE(AppController::accessibilityEnabled());
     EXPECT_EQ(world.desktop().accessibilityPromptCount(), 0);
     AppController::openAccessibility();
@@ -291,10 +282,10 @@ struct Combination {
 // What a person presses for each choice; the custom shortcut is
 // Control+Option+K.
 const Combination kCombinations[] = {
-    { kTab, kCommand },
-    { kTab, kControl },
-    { kTab, kOption },
-    { kKeyK, kControl | kOption },
+    { kVK_Tab, kCGEventFlagMaskCommand },
+    { kVK_Tab, kCGEventFlagMaskControl },
+    { kVK_Tab, kCGEventFlagMaskAlternate },
+    { kVK_ANSI_K, kCGEventFlagMaskControl | kCGEventFlagMaskAlternate },
 };
 
 class EveryChoice : public HotkeyController, public ::testing::WithParamInterface<std::tuple<int, int>> { };
@@ -309,7 +300,8 @@ TEST_P(EveryChoice, OpensThePanelWithTheHotkeysFilterAndFurtherPressesStepTheSel
     // The other hotkeys have no shortcut.
     for (const auto& other : kSlots)
         defaults()->setInteger(&other == &slot ? choice : 9, other.indexKey);
-    defaults()->setObject(Value(archived(kKeyK, kControl | kOption)), slot.customKey);
+    defaults()->setObject(
+        Value(archived(kVK_ANSI_K, kCGEventFlagMaskControl | kCGEventFlagMaskAlternate)), slot.customKey);
     start();
     // The model shows another filter until the hotkey.
     model->setFilterType(slot.filter == WindowFilterAll ? WindowFilterOnScreen : WindowFilterAll);
@@ -359,12 +351,12 @@ TEST_F(HotkeyController, CommandTabIsTakenOnlyWhileAHotkeyUsesIt)
 {
     start();
     // Shift is not looked at: Command+Shift+Tab opens the panel too.
-    press(kTab, kCommand | kShift);
+    press(kVK_Tab, kCGEventFlagMaskCommand | kCGEventFlagMaskShift);
     EXPECT_TRUE(panelUp());
     EXPECT_EQ(model->filterType(), WindowFilterAll);
     releaseModifiers();
     EXPECT_FALSE(panelUp());
-    EXPECT_EQ(keyDowns(kEditor, kTab) + keyDowns(SimDesktop::kOwnPid, kTab), 0u);
+    EXPECT_EQ(keyDowns(kEditor, kVK_Tab) + keyDowns(SimDesktop::kOwnPid, kVK_Tab), 0u);
 
     // With all windows on Option+Tab, Command+Tab goes to the frontmost
     // application as it came.
@@ -372,9 +364,9 @@ TEST_F(HotkeyController, CommandTabIsTakenOnlyWhileAHotkeyUsesIt)
     defaults()->setInteger(HotkeyChoiceOptionTab, AppController::kAllWindowsHotkeyIndex);
     controller->setupHotkeys();
     EXPECT_FALSE(controller->commandActionEnabled());
-    press(kTab, kCommand);
+    press(kVK_Tab, kCGEventFlagMaskCommand);
     EXPECT_FALSE(panelUp());
-    EXPECT_EQ(keyDowns(front, kTab), 1u);
+    EXPECT_EQ(keyDowns(front, kVK_Tab), 1u);
 }
 
 TEST_F(HotkeyController, AFurtherHotkeyWhileThePanelIsUpStepsWithoutChangingTheFilterOrTheList)
@@ -382,16 +374,17 @@ TEST_F(HotkeyController, AFurtherHotkeyWhileThePanelIsUpStepsWithoutChangingTheF
     // All windows on Option+Tab, on-screen windows on Option+`.
     defaults()->setInteger(HotkeyChoiceOptionTab, AppController::kAllWindowsHotkeyIndex);
     defaults()->setInteger(HotkeyChoiceCustom, AppController::kOnScreenWindowsHotkeyIndex);
-    defaults()->setObject(Value(archived(kGrave, kOption)), AppController::kShowOnScreenWindowsCustomKey);
+    defaults()->setObject(Value(archived(kVK_ANSI_Grave, kCGEventFlagMaskAlternate)),
+        AppController::kShowOnScreenWindowsCustomKey);
     defaults()->setInteger(9, AppController::kActiveAppWindowsHotKeyIndex);
     start();
-    press(kTab, kOption);
+    press(kVK_Tab, kCGEventFlagMaskAlternate);
     ASSERT_TRUE(panelUp());
     EXPECT_EQ(selection(), 1u);
     auto list = shownWindows();
     auto binding = controller->windowsArrayController()->infoForBinding("contentArray");
     // The on-screen hotkey, with the panel up: it only steps.
-    press(kGrave, kOption);
+    press(kVK_ANSI_Grave, kCGEventFlagMaskAlternate);
     ASSERT_TRUE(panelUp());
     EXPECT_EQ(selection(), 2u);
     EXPECT_EQ(model->filterType(), WindowFilterAll);
@@ -404,45 +397,46 @@ TEST_F(HotkeyController, CommandQAndCommandHGoToThePanelOnlyWhileItIsUp)
     start();
     listen({ QuitAppKeyEvent, HideAppKeyEvent });
     // Panel hidden: the frontmost application gets them.
-    press(kKeyQ, kCommand);
-    press(kKeyH, kCommand);
+    press(kVK_ANSI_Q, kCGEventFlagMaskCommand);
+    press(kVK_ANSI_H, kCGEventFlagMaskCommand);
     releaseModifiers();
-    EXPECT_EQ(keyDowns(kEditor, kKeyQ), 1u);
-    EXPECT_EQ(keyDowns(kEditor, kKeyH), 1u);
+    EXPECT_EQ(keyDowns(kEditor, kVK_ANSI_Q), 1u);
+    EXPECT_EQ(keyDowns(kEditor, kVK_ANSI_H), 1u);
     EXPECT_TRUE(bus.empty());
 
-    press(kTab, kCommand);
+    press(kVK_Tab, kCGEventFlagMaskCommand);
     ASSERT_TRUE(panelUp());
     auto selected = controller->windowController()->selectedWindow();
     ASSERT_TRUE(selected);
     pid_t selectedApp = selected->processIdentifier();
-    press(kKeyH, kCommand);
+    press(kVK_ANSI_H, kCGEventFlagMaskCommand);
     ASSERT_EQ(bus.size(), 1u);
     EXPECT_EQ(bus[0].id, HideAppKeyEvent);
     EXPECT_TRUE(bus[0].fromController);
     EXPECT_TRUE(world.desktop().application(selectedApp)->hidden)
         << "the panel hid the selected window's application";
-    press(kKeyQ, kCommand);
+    press(kVK_ANSI_Q, kCGEventFlagMaskCommand);
     ASSERT_EQ(bus.size(), 2u);
     EXPECT_EQ(bus[1].id, QuitAppKeyEvent);
     EXPECT_FALSE(world.desktop().application(selectedApp))
         << "the panel quit the selected window's application";
-    EXPECT_EQ(keyDowns(SimDesktop::kOwnPid, kKeyQ) + keyDowns(SimDesktop::kOwnPid, kKeyH), 0u);
-    EXPECT_EQ(keyDowns(kEditor, kKeyQ), 1u);
+    EXPECT_EQ(keyDowns(SimDesktop::kOwnPid, kVK_ANSI_Q) + keyDowns(SimDesktop::kOwnPid, kVK_ANSI_H), 0u);
+    EXPECT_EQ(keyDowns(kEditor, kVK_ANSI_Q), 1u);
 }
 
 TEST_F(HotkeyController, CommandQPassesWhileThePanelIsUpWhenNoHotkeyUsesCommandTab)
 {
     // All windows on the custom Command+`.
     defaults()->setInteger(HotkeyChoiceCustom, AppController::kAllWindowsHotkeyIndex);
-    defaults()->setObject(Value(archived(kGrave, kCommand)), AppController::kShowAllWindowsCustomKey);
+    defaults()->setObject(
+        Value(archived(kVK_ANSI_Grave, kCGEventFlagMaskCommand)), AppController::kShowAllWindowsCustomKey);
     start();
     listen({ QuitAppKeyEvent, HideAppKeyEvent });
-    press(kGrave, kCommand);
+    press(kVK_ANSI_Grave, kCGEventFlagMaskCommand);
     ASSERT_TRUE(panelUp());
-    press(kKeyH, kCommand);
+    press(kVK_ANSI_H, kCGEventFlagMaskCommand);
     EXPECT_TRUE(bus.empty());
-    EXPECT_EQ(keyDowns(SimDesktop::kOwnPid, kKeyH), 1u) << "the panel's own application got it";
+    EXPECT_EQ(keyDowns(SimDesktop::kOwnPid, kVK_ANSI_H), 1u) << "the panel's own application got it";
 }
 
 TEST_F(HotkeyController, ControlArrowsGoToThePanelOnlyWhileItIsUpAndControlTabIsInUse)
@@ -450,21 +444,21 @@ TEST_F(HotkeyController, ControlArrowsGoToThePanelOnlyWhileItIsUpAndControlTabIs
     defaults()->setInteger(HotkeyChoiceControlTab, AppController::kAllWindowsHotkeyIndex);
     start();
     listen({ ControlArrowKeyEvent });
-    press(kLeftArrow, kControl);
+    press(kVK_LeftArrow, kCGEventFlagMaskControl);
     releaseModifiers();
-    EXPECT_EQ(keyDowns(kEditor, kLeftArrow), 1u);
+    EXPECT_EQ(keyDowns(kEditor, kVK_LeftArrow), 1u);
     EXPECT_TRUE(bus.empty());
 
-    press(kTab, kControl);
+    press(kVK_Tab, kCGEventFlagMaskControl);
     ASSERT_TRUE(panelUp());
-    press(kLeftArrow, kControl);
-    press(kLeftArrow + 3, kControl);
+    press(kVK_LeftArrow, kCGEventFlagMaskControl);
+    press(kVK_LeftArrow + 3, kCGEventFlagMaskControl);
     ASSERT_EQ(bus.size(), 2u);
     EXPECT_EQ(bus[0].id, ControlArrowKeyEvent);
     EXPECT_TRUE(bus[0].fromController);
-    EXPECT_EQ(bus[0].keyCode, kLeftArrow);
-    EXPECT_EQ(bus[1].keyCode, kLeftArrow + 3);
-    EXPECT_EQ(keyDowns(SimDesktop::kOwnPid, kLeftArrow), 0u);
+    EXPECT_EQ(bus[0].keyCode, kVK_LeftArrow);
+    EXPECT_EQ(bus[1].keyCode, kVK_LeftArrow + 3);
+    EXPECT_EQ(keyDowns(SimDesktop::kOwnPid, kVK_LeftArrow), 0u);
     EXPECT_TRUE(panelUp());
 }
 
@@ -472,15 +466,15 @@ TEST_F(HotkeyController, ControlArrowsPassWhenNoHotkeyUsesControlTab)
 {
     // All windows on the custom Control+Option+K, which holds Control.
     defaults()->setInteger(HotkeyChoiceCustom, AppController::kAllWindowsHotkeyIndex);
-    defaults()->setObject(
-        Value(archived(kKeyK, kControl | kOption)), AppController::kShowAllWindowsCustomKey);
+    defaults()->setObject(Value(archived(kVK_ANSI_K, kCGEventFlagMaskControl | kCGEventFlagMaskAlternate)),
+        AppController::kShowAllWindowsCustomKey);
     start();
     listen({ ControlArrowKeyEvent });
-    press(kKeyK, kControl | kOption);
+    press(kVK_ANSI_K, kCGEventFlagMaskControl | kCGEventFlagMaskAlternate);
     ASSERT_TRUE(panelUp());
-    press(kLeftArrow, kControl | kOption);
+    press(kVK_LeftArrow, kCGEventFlagMaskControl | kCGEventFlagMaskAlternate);
     EXPECT_TRUE(bus.empty());
-    EXPECT_EQ(keyDowns(SimDesktop::kOwnPid, kLeftArrow), 1u);
+    EXPECT_EQ(keyDowns(SimDesktop::kOwnPid, kVK_LeftArrow), 1u);
 }
 
 TEST_F(HotkeyController, TheTapIsEnabledAgainWhenTheSystemDisablesIt)
@@ -493,9 +487,9 @@ TEST_F(HotkeyController, TheTapIsEnabledAgainWhenTheSystemDisablesIt)
         world.settle();
         EXPECT_TRUE(CGEventTapIsEnabled(tap));
     }
-    press(kTab, kCommand);
+    press(kVK_Tab, kCGEventFlagMaskCommand);
     EXPECT_TRUE(panelUp());
-    EXPECT_EQ(keyDowns(kEditor, kTab), 0u);
+    EXPECT_EQ(keyDowns(kEditor, kVK_Tab), 0u);
 }
 
 TEST_F(HotkeyController, SlowPanelWorkNeverTimesTheTapOut)
@@ -503,18 +497,18 @@ TEST_F(HotkeyController, SlowPanelWorkNeverTimesTheTapOut)
     start();
     // Opening the panel takes longer than a tap's callback may.
     bool worked = false;
-    press(kTab, kCommand);
+    press(kVK_Tab, kCGEventFlagMaskCommand);
     releaseModifiers();
     ASSERT_TRUE(layout);
     layout->work = [&] {
         worked = true;
         world.clock().advance(kCGEventTapCallbackTimeLimit * 3);
     };
-    press(kTab, kCommand);
+    press(kVK_Tab, kCGEventFlagMaskCommand);
     EXPECT_TRUE(worked);
     EXPECT_TRUE(panelUp());
     EXPECT_TRUE(CGEventTapIsEnabled(controller->eventTap()));
-    EXPECT_EQ(keyDowns(kEditor, kTab) + keyDowns(SimDesktop::kOwnPid, kTab), 0u)
+    EXPECT_EQ(keyDowns(kEditor, kVK_Tab) + keyDowns(SimDesktop::kOwnPid, kVK_Tab), 0u)
         << "the Command+Tab was swallowed, not passed on for a late answer";
 }
 
@@ -522,13 +516,13 @@ TEST_F(HotkeyController, TheTapMakesNoPanelOfItsOwn)
 {
     start();
     // Command held with keys that would be taken were the panel up.
-    press(kKeyQ, kCommand);
+    press(kVK_ANSI_Q, kCGEventFlagMaskCommand);
     releaseModifiers();
-    EXPECT_EQ(keyDowns(kEditor, kKeyQ), 1u);
+    EXPECT_EQ(keyDowns(kEditor, kVK_ANSI_Q), 1u);
     // Only the hotkey made the panel's controller: nothing was shown or
     // sized before it.
     EXPECT_FALSE(layout);
-    press(kTab, kCommand);
+    press(kVK_Tab, kCGEventFlagMaskCommand);
     EXPECT_TRUE(layout);
 }
 
@@ -545,7 +539,7 @@ TEST_F(HotkeyController, TwoHotkeysOnOneCombinationLeaveItToTheFirstRegisteredAn
                   + " could not be registered: another hot key has taken the combination"),
         1u);
     EXPECT_EQ(controller->registeredHotkeyNames(), std::vector<std::string> { "Option+Tab" });
-    press(kTab, kOption);
+    press(kVK_Tab, kCGEventFlagMaskAlternate);
     EXPECT_EQ(model->filterType(), WindowFilterAll);
     releaseModifiers();
 
@@ -555,18 +549,17 @@ TEST_F(HotkeyController, TwoHotkeysOnOneCombinationLeaveItToTheFirstRegisteredAn
     controller->setupHotkeys();
     EXPECT_TRUE(hotKeys().empty());
     EXPECT_EQ(controller->registeredHotkeyNames(), std::vector<std::string> { "Command+Tab" });
-    press(kTab, kCommand);
+    press(kVK_Tab, kCGEventFlagMaskCommand);
     EXPECT_EQ(model->filterType(), WindowFilterActiveApplication);
 }
 
 TEST_F(HotkeyController, AHotkeyWithoutModifiersOpensThePanelAndLeavesItOpen)
 {
-    constexpr uint16_t kF5 = 96;
     defaults()->setInteger(HotkeyChoiceCustom, AppController::kActiveAppWindowsHotKeyIndex);
-    defaults()->setObject(Value(archived(kF5, 0)), AppController::kShowActiveAppWindows);
+    defaults()->setObject(Value(archived(kVK_F5, 0)), AppController::kShowActiveAppWindows);
     start();
     EXPECT_EQ(controller->registeredHotkeyNames(), (std::vector<std::string> { "Command+Tab", "Option+Tab", "F5" }));
-    press(kF5, 0);
+    press(kVK_F5, 0);
     EXPECT_TRUE(panelUp()) << "no modifier is held, and none will be released";
     EXPECT_EQ(model->filterType(), WindowFilterActiveApplication);
 }
@@ -593,14 +586,14 @@ TEST_F(HotkeyController, OtherHotKeysOfTheProcessKeepTheirEvents)
         1, &keyboardEvent, nullptr, &handler);
     start();
     EventHotKeyRef other;
-    ASSERT_EQ(RegisterEventHotKey(kKeyK, controlKey | optionKey, { FourCharCode("OTHR"), 1 },
+    ASSERT_EQ(RegisterEventHotKey(kVK_ANSI_K, controlKey | optionKey, { FourCharCode("OTHR"), 1 },
                   GetEventDispatcherTarget(), 0, &other),
         noErr);
-    press(kKeyK, kControl | kOption);
+    press(kVK_ANSI_K, kCGEventFlagMaskControl | kCGEventFlagMaskAlternate);
     releaseModifiers();
     EXPECT_EQ(heard, (std::vector<std::string> { "other" }));
     EXPECT_FALSE(panelUp());
-    press(kTab, kOption);
+    press(kVK_Tab, kCGEventFlagMaskAlternate);
     EXPECT_TRUE(panelUp());
     EXPECT_EQ(heard.size(), 1u);
     releaseModifiers();
@@ -638,21 +631,21 @@ TEST_F(HotkeyController, SettingsChangedAfterThePreferencesOpenedRegisterTheHotk
     settings->setValueForKeyPath(Value(int64_t(HotkeyChoiceControlTab)), "values.AllWindowsHotkeyIndex");
     EXPECT_FALSE(controller->commandActionEnabled());
     EXPECT_TRUE(controller->controlActionEnabled());
-    press(kTab, kCommand);
+    press(kVK_Tab, kCGEventFlagMaskCommand);
     EXPECT_FALSE(panelUp());
     releaseModifiers();
-    press(kTab, kControl);
+    press(kVK_Tab, kCGEventFlagMaskControl);
     EXPECT_TRUE(panelUp());
     EXPECT_EQ(model->filterType(), WindowFilterAll);
     releaseModifiers();
 
     // So does a recorded shortcut.
     settings->setValueForKeyPath(Value(int64_t(HotkeyChoiceCustom)), "values.OnScreenWindowsHotkeyIndex");
-    settings->setValueForKeyPath(
-        Value(archived(kKeyK, kCommand | kShift)), "values.ShowOnScreenWindowsCustomKey");
-    EXPECT_TRUE(hotKeys().count({ kKeyK, cmdKey | shiftKey }));
-    EXPECT_FALSE(hotKeys().count({ kTab, optionKey }));
-    press(kKeyK, kCommand | kShift);
+    settings->setValueForKeyPath(Value(archived(kVK_ANSI_K, kCGEventFlagMaskCommand | kCGEventFlagMaskShift)),
+        "values.ShowOnScreenWindowsCustomKey");
+    EXPECT_TRUE(hotKeys().count({ kVK_ANSI_K, cmdKey | shiftKey }));
+    EXPECT_FALSE(hotKeys().count({ kVK_Tab, optionKey }));
+    press(kVK_ANSI_K, kCGEventFlagMaskCommand | kCGEventFlagMaskShift);
     EXPECT_TRUE(panelUp());
     EXPECT_EQ(model->filterType(), WindowFilterOnScreen);
     releaseModifiers();
@@ -665,16 +658,16 @@ TEST_F(HotkeyController, AClearedCustomShortcutUnregistersItsHotKeyAndStaysClear
     NSNotificationCenter::defaultCenter().postNotificationName(
         kStartMonitoringChangeHotkeysNotification, nullptr);
     world.advance(AppController::kRegisterForNotificationsDelay);
-    ASSERT_TRUE(hotKeys().count({ kGrave, optionKey }));
+    ASSERT_TRUE(hotKeys().count({ kVK_ANSI_Grave, optionKey }));
 
     // The recorder's clear button writes nothing under the key.
     settings->setValueForKeyPath(Value(), "values.ShowActiveAppWindows");
-    EXPECT_FALSE(hotKeys().count({ kGrave, optionKey }));
+    EXPECT_FALSE(hotKeys().count({ kVK_ANSI_Grave, optionKey }));
     EXPECT_TRUE(defaults()->objectForKey(AppController::kShowActiveAppWindows).isNil())
         << "the first-run shortcut does not come back";
-    press(kGrave, kOption);
+    press(kVK_ANSI_Grave, kCGEventFlagMaskAlternate);
     EXPECT_FALSE(panelUp());
-    EXPECT_EQ(keyDowns(kEditor, kGrave), 1u);
+    EXPECT_EQ(keyDowns(kEditor, kVK_ANSI_Grave), 1u);
     releaseModifiers();
 
     // Nor at the next launch.
@@ -682,15 +675,16 @@ TEST_F(HotkeyController, AClearedCustomShortcutUnregistersItsHotKeyAndStaysClear
     controller.reset();
     start();
     EXPECT_TRUE(defaults()->objectForKey(AppController::kShowActiveAppWindows).isNil());
-    EXPECT_EQ(hotKeys(), (std::set<std::pair<uint32_t, uint32_t>> { { kTab, optionKey } }));
+    EXPECT_EQ(hotKeys(), (std::set<std::pair<uint32_t, uint32_t>> { { kVK_Tab, optionKey } }));
 
     // A shortcut recorded again works again.
     NSNotificationCenter::defaultCenter().postNotificationName(
         kStartMonitoringChangeHotkeysNotification, nullptr);
     world.advance(AppController::kRegisterForNotificationsDelay);
     NSUserDefaultsController::sharedUserDefaultsController()->setValueForKeyPath(
-        Value(archived(kGrave, kOption | kShift)), "values.ShowActiveAppWindows");
-    press(kGrave, kOption | kShift);
+        Value(archived(kVK_ANSI_Grave, kCGEventFlagMaskAlternate | kCGEventFlagMaskShift)),
+        "values.ShowActiveAppWindows");
+    press(kVK_ANSI_Grave, kCGEventFlagMaskAlternate | kCGEventFlagMaskShift);
     EXPECT_TRUE(panelUp());
     EXPECT_EQ(model->filterType(), WindowFilterActiveApplication);
 }
@@ -698,8 +692,8 @@ TEST_F(HotkeyController, AClearedCustomShortcutUnregistersItsHotKeyAndStaysClear
 TEST_F(HotkeyController, StoredShortcutsAreWrittenWhenAbsentOrAskedTo)
 {
     start();
-    auto first = KSShortcut::shortcutWithKeyCode(kKeyK, kCommand);
-    auto second = KSShortcut::shortcutWithKeyCode(kKeyH, kControl);
+    auto first = KSShortcut::shortcutWithKeyCode(kVK_ANSI_K, kCGEventFlagMaskCommand);
+    auto second = KSShortcut::shortcutWithKeyCode(kVK_ANSI_H, kCGEventFlagMaskControl);
     controller->registerShotcutsDefaultsForKey("ShortcutUnderTest", first, false);
     controller->registerShotcutsDefaultsForKey("ShortcutUnderTest", second, false);
     EXPECT_TRUE(controller->shortCutWithKey("ShortcutUnderTest")->isEqual(first.get()));

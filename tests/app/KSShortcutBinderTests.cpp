@@ -4,6 +4,7 @@
 #include <app/KSDictionaryTransformer.h>
 #include <app/KSShortcutBinder.h>
 #include <appkit/NSUserDefaultsController.h>
+#include <desktop/InputCodes.h>
 #include <foundation/Log.h>
 #include <foundation/NSKeyedArchiver.h>
 
@@ -13,11 +14,6 @@ constexpr pid_t kEditor = 7;
 const char* kScenario = R"({
   "screens": [ { "frame": [0, 0, 1440, 900] } ],
   "apps": [ { "pid": 7, "name": "Editor", "windows": [ { "id": 70, "title": "a", "frame": [0, 30, 400, 300] } ] } ] })";
-
-constexpr uint64_t kOption = 0x80000;
-constexpr uint64_t kCommand = 0x100000;
-constexpr uint16_t kKeyK = 40;
-constexpr uint16_t kKeyJ = 38;
 
 Ref<KSShortcut> shortcut(int64_t keyCode, uint64_t flags) { return KSShortcut::shortcutWithKeyCode(keyCode, flags); }
 
@@ -77,38 +73,40 @@ TEST_F(Binder, StartsWithTheKeyedUnarchiveTransformer)
 
 TEST_F(Binder, FollowsTheShortcutStoredUnderTheKey)
 {
-    defaults()->setObject(archived(shortcut(kKeyK, kCommand)), "First");
+    defaults()->setObject(archived(shortcut(kVK_ANSI_K, kCGEventFlagMaskCommand)), "First");
     binder->bindShortcutWithDefaultsKey("First", action("first"));
     EXPECT_TRUE(binder->isRegisteredAction("First"));
     EXPECT_FALSE(binder->isRegisteredAction("Second"));
-    EXPECT_TRUE(binder->valueForKey("First").objectAs<KSShortcut>()->isEqual(shortcut(kKeyK, kCommand).get()));
-    EXPECT_EQ(press(kKeyK, kCommand), (std::vector<std::string> { "first" }));
+    EXPECT_TRUE(binder->valueForKey("First").objectAs<KSShortcut>()->isEqual(
+        shortcut(kVK_ANSI_K, kCGEventFlagMaskCommand).get()));
+    EXPECT_EQ(press(kVK_ANSI_K, kCGEventFlagMaskCommand), (std::vector<std::string> { "first" }));
 
-    defaults()->setObject(archived(shortcut(kKeyJ, kOption)), "First");
-    EXPECT_EQ(press(kKeyK, kCommand), (std::vector<std::string> {})) << "the old combination is free again";
-    EXPECT_EQ(press(kKeyJ, kOption), (std::vector<std::string> { "first" }));
+    defaults()->setObject(archived(shortcut(kVK_ANSI_J, kCGEventFlagMaskAlternate)), "First");
+    EXPECT_EQ(press(kVK_ANSI_K, kCGEventFlagMaskCommand), (std::vector<std::string> {}))
+        << "the old combination is free again";
+    EXPECT_EQ(press(kVK_ANSI_J, kCGEventFlagMaskAlternate), (std::vector<std::string> { "first" }));
 
     defaults()->removeObjectForKey("First");
     EXPECT_TRUE(binder->valueForKey("First").isNil());
-    EXPECT_EQ(press(kKeyJ, kOption), (std::vector<std::string> {}));
+    EXPECT_EQ(press(kVK_ANSI_J, kCGEventFlagMaskAlternate), (std::vector<std::string> {}));
     EXPECT_TRUE(KSShortcutMonitor::sharedMonitor()->hotKeys().empty());
 }
 
 TEST_F(Binder, BreakingTheBindingUnregistersAndStopsFollowing)
 {
-    defaults()->setObject(archived(shortcut(kKeyK, kCommand)), "First");
+    defaults()->setObject(archived(shortcut(kVK_ANSI_K, kCGEventFlagMaskCommand)), "First");
     binder->bindShortcutWithDefaultsKey("First", action("first"));
     binder->breakBindingWithDefaultsKey("First");
     EXPECT_FALSE(binder->isRegisteredAction("First"));
-    EXPECT_EQ(press(kKeyK, kCommand), (std::vector<std::string> {}));
-    defaults()->setObject(archived(shortcut(kKeyJ, kCommand)), "First");
-    EXPECT_EQ(press(kKeyJ, kCommand), (std::vector<std::string> {}));
+    EXPECT_EQ(press(kVK_ANSI_K, kCGEventFlagMaskCommand), (std::vector<std::string> {}));
+    defaults()->setObject(archived(shortcut(kVK_ANSI_J, kCGEventFlagMaskCommand)), "First");
+    EXPECT_EQ(press(kVK_ANSI_J, kCGEventFlagMaskCommand), (std::vector<std::string> {}));
 }
 
 TEST_F(Binder, DamagedOrForeignDataGivesNoHotKeyAndALogLine)
 {
     binder->bindShortcutWithDefaultsKey("First", action("first"));
-    auto good = archived(shortcut(kKeyK, kCommand));
+    auto good = archived(shortcut(kVK_ANSI_K, kCGEventFlagMaskCommand));
     const auto& bytes = *good.data();
 
     struct Case {
@@ -132,54 +130,56 @@ TEST_F(Binder, DamagedOrForeignDataGivesNoHotKeyAndALogLine)
     };
     for (const auto& c : cases) {
         defaults()->setObject(good, "First");
-        ASSERT_EQ(press(kKeyK, kCommand), (std::vector<std::string> { "first" }));
+        ASSERT_EQ(press(kVK_ANSI_K, kCGEventFlagMaskCommand), (std::vector<std::string> { "first" }));
         LogCapture log;
         defaults()->setObject(c.stored, "First");
         EXPECT_TRUE(binder->valueForKey("First").isNil()) << c.what;
         EXPECT_TRUE(log.contains(c.logged)) << c.what;
-        EXPECT_EQ(press(kKeyK, kCommand), (std::vector<std::string> {})) << c.what;
-        EXPECT_EQ(press(0, kCommand), (std::vector<std::string> {})) << c.what;
+        EXPECT_EQ(press(kVK_ANSI_K, kCGEventFlagMaskCommand), (std::vector<std::string> {})) << c.what;
+        EXPECT_EQ(press(0, kCGEventFlagMaskCommand), (std::vector<std::string> {})) << c.what;
         EXPECT_TRUE(KSShortcutMonitor::sharedMonitor()->hotKeys().empty()) << c.what;
     }
 }
 
 TEST_F(Binder, AKeyWhoseCombinationIsTakenNeverFreesTheOtherKeys)
 {
-    defaults()->setObject(archived(shortcut(kKeyK, kCommand)), "First");
-    defaults()->setObject(archived(shortcut(kKeyK, kCommand)), "Second");
+    defaults()->setObject(archived(shortcut(kVK_ANSI_K, kCGEventFlagMaskCommand)), "First");
+    defaults()->setObject(archived(shortcut(kVK_ANSI_K, kCGEventFlagMaskCommand)), "Second");
     binder->bindShortcutWithDefaultsKey("First", action("first"));
     binder->bindShortcutWithDefaultsKey("Second", action("second"));
-    EXPECT_EQ(press(kKeyK, kCommand), (std::vector<std::string> { "first" }));
+    EXPECT_EQ(press(kVK_ANSI_K, kCGEventFlagMaskCommand), (std::vector<std::string> { "first" }));
 
-    defaults()->setObject(archived(shortcut(kKeyJ, kCommand)), "Second");
-    EXPECT_EQ(press(kKeyK, kCommand), (std::vector<std::string> { "first" })) << "the first key keeps its hot key";
-    EXPECT_EQ(press(kKeyJ, kCommand), (std::vector<std::string> { "second" }));
+    defaults()->setObject(archived(shortcut(kVK_ANSI_J, kCGEventFlagMaskCommand)), "Second");
+    EXPECT_EQ(press(kVK_ANSI_K, kCGEventFlagMaskCommand), (std::vector<std::string> { "first" }))
+        << "the first key keeps its hot key";
+    EXPECT_EQ(press(kVK_ANSI_J, kCGEventFlagMaskCommand), (std::vector<std::string> { "second" }));
     binder->breakBindingWithDefaultsKey("Second");
-    EXPECT_EQ(press(kKeyK, kCommand), (std::vector<std::string> { "first" }));
+    EXPECT_EQ(press(kVK_ANSI_K, kCGEventFlagMaskCommand), (std::vector<std::string> { "first" }));
 }
 
 TEST_F(Binder, RegistersDefaultsAsTheBindingsWouldStoreThem)
 {
-    binder->registerDefaultShortcuts({ { "First", shortcut(kKeyK, kOption) } });
+    binder->registerDefaultShortcuts({ { "First", shortcut(kVK_ANSI_K, kCGEventFlagMaskAlternate) } });
     EXPECT_FALSE(defaults()->objectForKey("First").isNil());
     EXPECT_TRUE(defaults()->dataForKey("First"));
     binder->bindShortcutWithDefaultsKey("First", action("first"));
-    EXPECT_EQ(press(kKeyK, kOption), (std::vector<std::string> { "first" }));
+    EXPECT_EQ(press(kVK_ANSI_K, kCGEventFlagMaskAlternate), (std::vector<std::string> { "first" }));
 }
 
 TEST_F(Binder, CanStoreShortcutsAsDictionaries)
 {
     binder->setBindingOptions({ { NSValueTransformerNameBindingOption, Value(KSDictionaryTransformer::kName) } });
-    binder->registerDefaultShortcuts({ { "Dictionary", shortcut(kKeyJ, kCommand) } });
+    binder->registerDefaultShortcuts({ { "Dictionary", shortcut(kVK_ANSI_J, kCGEventFlagMaskCommand) } });
     EXPECT_EQ(defaults()->objectForKey("Dictionary"),
-        Value(Value::Dictionary { { "keyCode", Value(kKeyJ) }, { "modifierFlags", Value(kCommand) } }));
+        Value(Value::Dictionary {
+            { "keyCode", Value(kVK_ANSI_J) }, { "modifierFlags", Value(kCGEventFlagMaskCommand) } }));
     binder->bindShortcutWithDefaultsKey("Dictionary", action("dictionary"));
-    EXPECT_EQ(press(kKeyJ, kCommand), (std::vector<std::string> { "dictionary" }));
+    EXPECT_EQ(press(kVK_ANSI_J, kCGEventFlagMaskCommand), (std::vector<std::string> { "dictionary" }));
 
     // A transformer given as an object comes before a name.
     binder->setBindingOptions({ { NSValueTransformerBindingOption, Value(makeRef<KSDictionaryTransformer>()) },
         { NSValueTransformerNameBindingOption, Value("NSKeyedUnarchiveFromData") } });
-    binder->registerDefaultShortcuts({ { "Second", shortcut(kKeyK, kCommand) } });
+    binder->registerDefaultShortcuts({ { "Second", shortcut(kVK_ANSI_K, kCGEventFlagMaskCommand) } });
     EXPECT_TRUE(defaults()->objectForKey("Second").isDictionary());
 }
 
@@ -187,7 +187,7 @@ TEST_F(Binder, OtherKeysBehaveAsForAnyObject)
 {
     LogCapture log;
     EXPECT_TRUE(binder->valueForKey("nothing").isNil());
-    binder->setValueForKey(Value(shortcut(kKeyK, kCommand)), "nothing");
+    binder->setValueForKey(Value(shortcut(kVK_ANSI_K, kCGEventFlagMaskCommand)), "nothing");
     EXPECT_TRUE(KSShortcutMonitor::sharedMonitor()->hotKeys().empty());
 }
 
@@ -195,7 +195,7 @@ TEST(KSDictionaryTransformer, ConvertsShortcutsAndPlainDictionaries)
 {
     KSDictionaryTransformer transformer;
     EXPECT_TRUE(transformer.allowsReverseTransformation());
-    auto k = shortcut(kKeyK, kCommand | kOption);
+    auto k = shortcut(kVK_ANSI_K, kCGEventFlagMaskCommand | kCGEventFlagMaskAlternate);
     Value dictionary = transformer.reverseTransformedValue(Value(k));
     EXPECT_EQ(dictionary, Value(Value::Dictionary { { "keyCode", Value(40) }, { "modifierFlags", Value(0x180000) } }));
     auto back = transformer.transformedValue(dictionary).objectAs<KSShortcut>();

@@ -1,6 +1,7 @@
 #include "support/SimWorld.h"
 
 #include <app/KSShortcutMonitor.h>
+#include <desktop/InputCodes.h>
 
 #include <thread>
 
@@ -10,10 +11,6 @@ constexpr pid_t kEditor = 7;
 const char* kScenario = R"({
   "screens": [ { "frame": [0, 0, 1440, 900] } ],
   "apps": [ { "pid": 7, "name": "Editor", "windows": [ { "id": 70, "title": "a", "frame": [0, 30, 400, 300] } ] } ] })";
-
-constexpr uint64_t kOption = 0x80000;
-constexpr uint64_t kCommand = 0x100000;
-constexpr uint16_t kKeyK = 40;
 
 Ref<KSShortcut> shortcut(int64_t keyCode, uint64_t flags) { return KSShortcut::shortcutWithKeyCode(keyCode, flags); }
 
@@ -74,27 +71,28 @@ TEST_F(Monitor, RunsTheActionOfAPressedHotKeyOnTheMainQueue)
     EXPECT_TRUE(monitor->eventHandlerRef());
     int runs = 0;
     bool onMainThread = false;
-    ASSERT_TRUE(monitor->registerShortcut(shortcut(kKeyK, kCommand), [&] {
+    ASSERT_TRUE(monitor->registerShortcut(shortcut(kVK_ANSI_K, kCGEventFlagMaskCommand), [&] {
         ++runs;
         onMainThread = isMainThread();
     }));
-    EXPECT_TRUE(monitor->isShortcutRegistered(shortcut(kKeyK, kCommand))) << "equal shortcuts address one entry";
-    world.desktop().typeKey(kKeyK, kCommand);
+    EXPECT_TRUE(monitor->isShortcutRegistered(shortcut(kVK_ANSI_K, kCGEventFlagMaskCommand)))
+        << "equal shortcuts address one entry";
+    world.desktop().typeKey(kVK_ANSI_K, kCGEventFlagMaskCommand);
     world.settle();
     EXPECT_EQ(runs, 1) << "once per press: the release runs nothing";
     EXPECT_TRUE(onMainThread);
-    EXPECT_EQ(keyDownsReceived(kKeyK), 0u) << "the hot key took its key";
+    EXPECT_EQ(keyDownsReceived(kVK_ANSI_K), 0u) << "the hot key took its key";
 
-    world.desktop().typeKey(kKeyK, kOption);
+    world.desktop().typeKey(kVK_ANSI_K, kCGEventFlagMaskAlternate);
     world.settle();
     EXPECT_EQ(runs, 1);
-    EXPECT_EQ(keyDownsReceived(kKeyK), 1u);
+    EXPECT_EQ(keyDownsReceived(kVK_ANSI_K), 1u);
 }
 
 TEST_F(Monitor, TheActionRunsLaterNeverInsideTheHandler)
 {
     int runs = 0;
-    monitor->registerShortcut(shortcut(kKeyK, kCommand), [&] { ++runs; });
+    monitor->registerShortcut(shortcut(kVK_ANSI_K, kCGEventFlagMaskCommand), [&] { ++runs; });
     auto id = monitor->hotKeys().front()->carbonID();
     EXPECT_EQ(monitor->handleEvent(hotKeyEvent(KSHotKey::kSignature, id)), noErr);
     EXPECT_EQ(runs, 0);
@@ -106,10 +104,10 @@ TEST_F(Monitor, ADuplicateCombinationIsRefusedAndTheFirstKeepsIt)
 {
     int first = 0;
     int second = 0;
-    EXPECT_TRUE(monitor->registerShortcut(shortcut(kKeyK, kCommand), [&] { ++first; }));
-    EXPECT_FALSE(monitor->registerShortcut(shortcut(kKeyK, kCommand), [&] { ++second; }));
+    EXPECT_TRUE(monitor->registerShortcut(shortcut(kVK_ANSI_K, kCGEventFlagMaskCommand), [&] { ++first; }));
+    EXPECT_FALSE(monitor->registerShortcut(shortcut(kVK_ANSI_K, kCGEventFlagMaskCommand), [&] { ++second; }));
     EXPECT_EQ(monitor->hotKeys().size(), 1u);
-    world.desktop().typeKey(kKeyK, kCommand);
+    world.desktop().typeKey(kVK_ANSI_K, kCGEventFlagMaskCommand);
     world.settle();
     EXPECT_EQ(first, 1);
     EXPECT_EQ(second, 0);
@@ -117,8 +115,8 @@ TEST_F(Monitor, ADuplicateCombinationIsRefusedAndTheFirstKeepsIt)
 
 TEST_F(Monitor, HotKeyIdentifiersAreNeverReused)
 {
-    monitor->registerShortcut(shortcut(kKeyK, kCommand), [] {});
-    monitor->registerShortcut(shortcut(kKeyK, kOption), [] {});
+    monitor->registerShortcut(shortcut(kVK_ANSI_K, kCGEventFlagMaskCommand), [] {});
+    monitor->registerShortcut(shortcut(kVK_ANSI_K, kCGEventFlagMaskAlternate), [] {});
     auto hotKeys = monitor->hotKeys();
     ASSERT_EQ(hotKeys.size(), 2u);
     uint32_t last = hotKeys[1]->carbonID();
@@ -126,32 +124,32 @@ TEST_F(Monitor, HotKeyIdentifiersAreNeverReused)
     hotKeys.clear();
     monitor->unregisterAllShortcuts();
     EXPECT_TRUE(registeredEventHotKeys().empty()) << "releasing the hot keys unregistered them";
-    monitor->registerShortcut(shortcut(kKeyK, kCommand), [] {});
+    monitor->registerShortcut(shortcut(kVK_ANSI_K, kCGEventFlagMaskCommand), [] {});
     EXPECT_GT(monitor->hotKeys().front()->carbonID(), last);
 }
 
 TEST_F(Monitor, UnregisteringFreesTheKey)
 {
     int runs = 0;
-    monitor->registerShortcut(shortcut(kKeyK, kCommand), [&] { ++runs; });
+    monitor->registerShortcut(shortcut(kVK_ANSI_K, kCGEventFlagMaskCommand), [&] { ++runs; });
     monitor->unregisterShortcut(nullptr);
     EXPECT_EQ(monitor->hotKeys().size(), 1u);
-    monitor->unregisterShortcut(shortcut(kKeyK, kCommand | 0x10000));
-    EXPECT_FALSE(monitor->isShortcutRegistered(shortcut(kKeyK, kCommand)));
-    world.desktop().typeKey(kKeyK, kCommand);
+    monitor->unregisterShortcut(shortcut(kVK_ANSI_K, kCGEventFlagMaskCommand | 0x10000));
+    EXPECT_FALSE(monitor->isShortcutRegistered(shortcut(kVK_ANSI_K, kCGEventFlagMaskCommand)));
+    world.desktop().typeKey(kVK_ANSI_K, kCGEventFlagMaskCommand);
     world.settle();
     EXPECT_EQ(runs, 0);
-    EXPECT_EQ(keyDownsReceived(kKeyK), 1u);
+    EXPECT_EQ(keyDownsReceived(kVK_ANSI_K), 1u);
 }
 
 TEST_F(Monitor, AShortcutWithoutAKeyNeverTakesTheAKey)
 {
     int runs = 0;
-    EXPECT_FALSE(monitor->registerShortcut(shortcut(NSNotFound, kCommand), [&] { ++runs; }));
-    EXPECT_FALSE(KSHotKey::registeredHotKeyWithShortcut(shortcut(NSNotFound, kCommand)));
+    EXPECT_FALSE(monitor->registerShortcut(shortcut(NSNotFound, kCGEventFlagMaskCommand), [&] { ++runs; }));
+    EXPECT_FALSE(KSHotKey::registeredHotKeyWithShortcut(shortcut(NSNotFound, kCGEventFlagMaskCommand)));
     EXPECT_FALSE(KSHotKey::registeredHotKeyWithShortcut(nullptr));
-    EXPECT_FALSE(monitor->registerShortcut(shortcut(-3, kCommand), [&] { ++runs; }));
-    world.desktop().typeKey(0, kCommand);
+    EXPECT_FALSE(monitor->registerShortcut(shortcut(-3, kCGEventFlagMaskCommand), [&] { ++runs; }));
+    world.desktop().typeKey(kVK_ANSI_A, kCGEventFlagMaskCommand);
     world.settle();
     EXPECT_EQ(runs, 0);
     EXPECT_EQ(keyDownsReceived(0), 1u);
@@ -161,7 +159,7 @@ TEST_F(Monitor, PassesOnHotKeyEventsThatAreNotItsOwn)
 {
     watchApplicationTarget();
     int runs = 0;
-    monitor->registerShortcut(shortcut(kKeyK, kCommand), [&] { ++runs; });
+    monitor->registerShortcut(shortcut(kVK_ANSI_K, kCGEventFlagMaskCommand), [&] { ++runs; });
     uint32_t id = monitor->hotKeys().front()->carbonID();
 
     EXPECT_EQ(SendEventToEventTarget(hotKeyEvent(FourCharCode("ABCD"), id), GetEventDispatcherTarget()), noErr);
@@ -188,11 +186,13 @@ TEST_F(Monitor, AnotherComponentsHotKeyStillWorksBesideTheKit)
 {
     watchApplicationTarget();
     EventHotKeyRef foreign;
-    ASSERT_EQ(RegisterEventHotKey(kKeyK, 0x800, { FourCharCode("ABCD"), 1 }, GetEventDispatcherTarget(), 0, &foreign), noErr);
+    ASSERT_EQ(RegisterEventHotKey(
+                  kVK_ANSI_K, 0x800, { FourCharCode("ABCD"), 1 }, GetEventDispatcherTarget(), 0, &foreign),
+        noErr);
     int runs = 0;
-    monitor->registerShortcut(shortcut(kKeyK, kCommand), [&] { ++runs; });
-    world.desktop().typeKey(kKeyK, kOption);
-    world.desktop().typeKey(kKeyK, kCommand);
+    monitor->registerShortcut(shortcut(kVK_ANSI_K, kCGEventFlagMaskCommand), [&] { ++runs; });
+    world.desktop().typeKey(kVK_ANSI_K, kCGEventFlagMaskAlternate);
+    world.desktop().typeKey(kVK_ANSI_K, kCGEventFlagMaskCommand);
     world.settle();
     EXPECT_EQ(passedOn.size(), 1u);
     EXPECT_EQ(runs, 1);

@@ -1,19 +1,13 @@
 #include "support/SimWorld.h"
 
 #include <app/KSShortcut.h>
+#include <desktop/InputCodes.h>
 #include <foundation/Log.h>
 #include <foundation/NSKeyedArchiver.h>
 #include <foundation/NSKeyedUnarchiver.h>
 #include <foundation/NSPropertyListSerialization.h>
 
 namespace {
-
-constexpr uint64_t kShift = 0x20000;
-constexpr uint64_t kControl = 0x40000;
-constexpr uint64_t kOption = 0x80000;
-constexpr uint64_t kCommand = 0x100000;
-constexpr uint64_t kCapsLock = 0x10000;
-constexpr uint64_t kFunction = 0x800000;
 
 const std::string kOptionGlyph = "\u2325";
 const std::string kTabGlyph = "\u21e5";
@@ -59,49 +53,62 @@ int64_t storedKeyCode(const Value::Bytes& archive)
 
 TEST_F(KSShortcutTest, DescribesItselfWithModifierGlyphsAndTheKey)
 {
-    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(48, kOption)->description(), kOptionGlyph + kTabGlyph);
-    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(50, kOption)->description(), kOptionGlyph + "`");
-    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(0, kCommand | kShift | kOption | kControl)->description(),
+    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(kVK_Tab, kCGEventFlagMaskAlternate)->description(),
+        kOptionGlyph + kTabGlyph);
+    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(kVK_ANSI_Grave, kCGEventFlagMaskAlternate)->description(),
+        kOptionGlyph + "`");
+    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(kVK_ANSI_A,
+                  kCGEventFlagMaskCommand | kCGEventFlagMaskShift | kCGEventFlagMaskAlternate
+                      | kCGEventFlagMaskControl)
+                  ->description(),
         "\u2303\u2325\u21e7\u2318A");
-    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(12, 0)->modifierFlagsString(), "");
-    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(49, kCommand)->description(), "\u2318Space");
-    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(96, 0)->keyCodeString(), "F5");
-    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(80, 0)->keyCodeString(), "F19");
-    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(82, 0)->keyCodeString(), "0");
-    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(92, 0)->keyCodeString(), "9");
-    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(126, 0)->keyCodeString(), "\u2191");
-    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(27, 0)->keyCodeString(), "-");
-    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(10, 0)->keyCodeString(), "\u00a7");
+    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(kVK_ANSI_Q, 0)->modifierFlagsString(), "");
+    EXPECT_EQ(
+        KSShortcut::shortcutWithKeyCode(kVK_Space, kCGEventFlagMaskCommand)->description(), "\u2318Space");
+    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(kVK_F5, 0)->keyCodeString(), "F5");
+    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(kVK_F19, 0)->keyCodeString(), "F19");
+    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(kVK_ANSI_Keypad0, 0)->keyCodeString(), "0");
+    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(kVK_ANSI_Keypad9, 0)->keyCodeString(), "9");
+    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(kVK_UpArrow, 0)->keyCodeString(), "\u2191");
+    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(kVK_ANSI_Minus, 0)->keyCodeString(), "-");
+    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(kVK_ISO_Section, 0)->keyCodeString(), "\u00a7");
 }
 
 TEST_F(KSShortcutTest, AKeyThatTypesNoVisibleTextShowsNothing)
 {
-    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(52, kCommand)->keyCodeString(), "") << "Enter types a control character";
-    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(90, 0)->keyCodeString(), "") << "F20 has no fixed rendering";
-    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(55, 0)->keyCodeString(), "");
-    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(NSNotFound, kCommand)->description(), "\u2318");
+    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(52, kCGEventFlagMaskCommand)->keyCodeString(), "")
+        << "Enter types a control character";
+    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(kVK_F20, 0)->keyCodeString(), "")
+        << "F20 has no fixed rendering";
+    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(kVK_Command, 0)->keyCodeString(), "");
+    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(NSNotFound, kCGEventFlagMaskCommand)->description(), "\u2318");
 }
 
 TEST_F(KSShortcutTest, GivesTheKeyAsAMenuKeyEquivalent)
 {
-    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(12, kCommand)->keyCodeStringForKeyEquivalent(), "q");
-    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(49, kCommand)->keyCodeStringForKeyEquivalent(), " ");
-    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(122, 0)->keyCodeStringForKeyEquivalent(), "\uf704");
-    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(80, 0)->keyCodeStringForKeyEquivalent(), "\uf716");
-    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(36, 0)->keyCodeStringForKeyEquivalent(), "\u21a9");
-    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(90, 0)->keyCodeStringForKeyEquivalent(), "");
+    EXPECT_EQ(
+        KSShortcut::shortcutWithKeyCode(kVK_ANSI_Q, kCGEventFlagMaskCommand)->keyCodeStringForKeyEquivalent(),
+        "q");
+    EXPECT_EQ(
+        KSShortcut::shortcutWithKeyCode(kVK_Space, kCGEventFlagMaskCommand)->keyCodeStringForKeyEquivalent(),
+        " ");
+    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(kVK_F1, 0)->keyCodeStringForKeyEquivalent(), "\uf704");
+    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(kVK_F19, 0)->keyCodeStringForKeyEquivalent(), "\uf716");
+    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(kVK_Return, 0)->keyCodeStringForKeyEquivalent(), "\u21a9");
+    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(kVK_F20, 0)->keyCodeStringForKeyEquivalent(), "");
 }
 
 TEST_F(KSShortcutTest, KeepsOnlyTheFourModifiersAndComparesByValue)
 {
-    auto a = KSShortcut::shortcutWithKeyCode(48, kOption | kCapsLock | kFunction);
-    auto b = KSShortcut::shortcutWithKeyCode(48, kOption);
-    EXPECT_EQ(a->modifierFlags(), kOption);
+    auto a = KSShortcut::shortcutWithKeyCode(
+        kVK_Tab, kCGEventFlagMaskAlternate | kCGEventFlagMaskAlphaShift | kCGEventFlagMaskSecondaryFn);
+    auto b = KSShortcut::shortcutWithKeyCode(kVK_Tab, kCGEventFlagMaskAlternate);
+    EXPECT_EQ(a->modifierFlags(), kCGEventFlagMaskAlternate);
     EXPECT_TRUE(a->isEqual(b.get()));
     EXPECT_EQ(a->hash(), b->hash());
-    EXPECT_EQ(a->hash(), 48 + kOption);
-    EXPECT_FALSE(a->isEqual(KSShortcut::shortcutWithKeyCode(48, kCommand).get()));
-    EXPECT_FALSE(a->isEqual(KSShortcut::shortcutWithKeyCode(49, kOption).get()));
+    EXPECT_EQ(a->hash(), 48 + kCGEventFlagMaskAlternate);
+    EXPECT_FALSE(a->isEqual(KSShortcut::shortcutWithKeyCode(kVK_Tab, kCGEventFlagMaskCommand).get()));
+    EXPECT_FALSE(a->isEqual(KSShortcut::shortcutWithKeyCode(kVK_Space, kCGEventFlagMaskAlternate).get()));
     EXPECT_FALSE(a->isEqual(makeRef<NSObject>().get()));
     EXPECT_FALSE(a->isEqual(nullptr));
     auto copy = a->copy();
@@ -109,26 +116,30 @@ TEST_F(KSShortcutTest, KeepsOnlyTheFourModifiersAndComparesByValue)
     EXPECT_TRUE(copy->isEqual(a.get()));
 
     auto event = CGEventCreateKeyboardEvent(nullptr, 123, true);
-    CGEventSetFlags(event, kControl | kFunction | 0x200000 | 0x100);
+    CGEventSetFlags(event, kCGEventFlagMaskControl | kCGEventFlagMaskSecondaryFn | 0x200000 | 0x100);
     auto fromEvent = KSShortcut::shortcutWithEvent(*NSEvent::eventWithCGEvent(event));
     EXPECT_EQ(fromEvent->keyCode(), 123);
-    EXPECT_EQ(fromEvent->modifierFlags(), kControl);
+    EXPECT_EQ(fromEvent->modifierFlags(), kCGEventFlagMaskControl);
 }
 
 TEST_F(KSShortcutTest, ConvertsToCarbonForm)
 {
-    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(40, kCommand)->carbonFlags(), 0x100u);
-    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(40, kShift)->carbonFlags(), 0x200u);
-    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(40, kOption)->carbonFlags(), 0x800u);
-    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(40, kControl)->carbonFlags(), 0x1000u);
-    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(40, kControl | kOption | kShift | kCommand)->carbonFlags(), 0x1B00u);
-    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(40, 0)->carbonKeyCode(), 40u);
+    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(kVK_ANSI_K, kCGEventFlagMaskCommand)->carbonFlags(), 0x100u);
+    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(kVK_ANSI_K, kCGEventFlagMaskShift)->carbonFlags(), 0x200u);
+    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(kVK_ANSI_K, kCGEventFlagMaskAlternate)->carbonFlags(), 0x800u);
+    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(kVK_ANSI_K, kCGEventFlagMaskControl)->carbonFlags(), 0x1000u);
+    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(kVK_ANSI_K,
+                  kCGEventFlagMaskControl | kCGEventFlagMaskAlternate | kCGEventFlagMaskShift
+                      | kCGEventFlagMaskCommand)
+                  ->carbonFlags(),
+        0x1B00u);
+    EXPECT_EQ(KSShortcut::shortcutWithKeyCode(kVK_ANSI_K, 0)->carbonKeyCode(), 40u);
     EXPECT_EQ(KSShortcut::shortcutWithKeyCode(NSNotFound, 0)->carbonKeyCode(), 0u);
 }
 
 TEST_F(KSShortcutTest, ArchivesWithTheTwoCoderKeys)
 {
-    auto shortcut = KSShortcut::shortcutWithKeyCode(50, kOption);
+    auto shortcut = KSShortcut::shortcutWithKeyCode(kVK_ANSI_Grave, kCGEventFlagMaskAlternate);
     auto data = archiveOf(Value(shortcut));
     EXPECT_EQ(storedKeyCode(data), 50);
     auto secure = NSKeyedUnarchiver::unarchivedObjectOfClass<KSShortcut>(data);
@@ -138,12 +149,12 @@ TEST_F(KSShortcutTest, ArchivesWithTheTwoCoderKeys)
     ASSERT_TRUE(unrestricted) << "the class is known to unrestricted decoding";
     EXPECT_TRUE(unrestricted->isEqual(shortcut.get()));
 
-    auto keyless = archiveOf(Value(KSShortcut::shortcutWithKeyCode(NSNotFound, kCommand)));
+    auto keyless = archiveOf(Value(KSShortcut::shortcutWithKeyCode(NSNotFound, kCGEventFlagMaskCommand)));
     EXPECT_EQ(storedKeyCode(keyless), -1);
     auto decoded = NSKeyedUnarchiver::unarchivedObjectOfClass<KSShortcut>(keyless);
     ASSERT_TRUE(decoded);
     EXPECT_EQ(decoded->keyCode(), NSNotFound);
-    EXPECT_EQ(decoded->modifierFlags(), kCommand);
+    EXPECT_EQ(decoded->modifierFlags(), kCGEventFlagMaskCommand);
 }
 
 TEST_F(KSShortcutTest, DecodesNegativeKeyCodesAsNoKeyAndFlagsUnmasked)
@@ -164,7 +175,7 @@ TEST_F(KSShortcutTest, DamagedArchivesGiveNoShortcutAndALogLine)
         const char* what;
         Value::Bytes data;
     };
-    auto good = archiveOf(Value(KSShortcut::shortcutWithKeyCode(12, kCommand)));
+    auto good = archiveOf(Value(KSShortcut::shortcutWithKeyCode(kVK_ANSI_Q, kCGEventFlagMaskCommand)));
     std::vector<Case> cases = {
         { "no key code", lookalikeArchive([](NSCoder& coder) { coder.encodeInteger(0x100000, "ModifierFlags"); }) },
         { "no flags", lookalikeArchive([](NSCoder& coder) { coder.encodeInteger(12, "KeyCode"); }) },

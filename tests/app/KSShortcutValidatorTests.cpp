@@ -2,13 +2,9 @@
 
 #include <app/KSShortcutValidator.h>
 #include <appkit/NSApplicationMainMenu.h>
+#include <desktop/InputCodes.h>
 
 namespace {
-
-constexpr uint64_t kShift = 0x20000;
-constexpr uint64_t kControl = 0x40000;
-constexpr uint64_t kOption = 0x80000;
-constexpr uint64_t kCommand = 0x100000;
 
 const std::string kSystemExplanation
     = "This combination cannot be used because it is already used by a system-wide keyboard shortcut.\n"
@@ -48,42 +44,47 @@ TEST_F(Validator, FunctionKeysAreValidAloneOtherKeysNeedModifiers)
 {
     EXPECT_EQ(validator, KSShortcutValidator::sharedValidator());
     EXPECT_TRUE(validator->isShortcutValid(shortcut(96, 0))) << "F5 alone";
-    EXPECT_TRUE(validator->isShortcutValid(shortcut(90, kShift))) << "F20 with Shift";
+    EXPECT_TRUE(validator->isShortcutValid(shortcut(90, kCGEventFlagMaskShift))) << "F20 with Shift";
     EXPECT_FALSE(validator->isShortcutValid(shortcut(0, 0))) << "a letter alone";
-    EXPECT_FALSE(validator->isShortcutValid(shortcut(0, kShift))) << "a letter with Shift alone";
-    EXPECT_TRUE(validator->isShortcutValid(shortcut(0, kCommand)));
-    EXPECT_TRUE(validator->isShortcutValid(shortcut(0, kControl | kShift)));
+    EXPECT_FALSE(validator->isShortcutValid(shortcut(0, kCGEventFlagMaskShift)))
+        << "a letter with Shift alone";
+    EXPECT_TRUE(validator->isShortcutValid(shortcut(0, kCGEventFlagMaskCommand)));
+    EXPECT_TRUE(validator->isShortcutValid(shortcut(0, kCGEventFlagMaskControl | kCGEventFlagMaskShift)));
     EXPECT_FALSE(validator->isShortcutValid(nullptr));
 }
 
 TEST_F(Validator, OptionAloneNeedsSpaceEscapeOrThePermissiveOption)
 {
-    EXPECT_TRUE(validator->isShortcutValid(shortcut(49, kOption)));
-    EXPECT_TRUE(validator->isShortcutValid(shortcut(53, kOption | kShift)));
-    EXPECT_FALSE(validator->isShortcutValid(shortcut(48, kOption))) << "Option+Tab";
-    EXPECT_TRUE(validator->isShortcutValid(shortcut(48, kOption | kCommand)));
+    EXPECT_TRUE(validator->isShortcutValid(shortcut(49, kCGEventFlagMaskAlternate)));
+    EXPECT_TRUE(validator->isShortcutValid(shortcut(53, kCGEventFlagMaskAlternate | kCGEventFlagMaskShift)));
+    EXPECT_FALSE(validator->isShortcutValid(shortcut(48, kCGEventFlagMaskAlternate))) << "Option+Tab";
+    EXPECT_TRUE(
+        validator->isShortcutValid(shortcut(48, kCGEventFlagMaskAlternate | kCGEventFlagMaskCommand)));
     validator->setAllowAnyShortcutWithOptionModifier(true);
-    EXPECT_TRUE(validator->isShortcutValid(shortcut(48, kOption)));
-    EXPECT_TRUE(validator->isShortcutValid(shortcut(49, kOption)));
-    EXPECT_FALSE(validator->isShortcutValid(shortcut(48, kShift)));
+    EXPECT_TRUE(validator->isShortcutValid(shortcut(48, kCGEventFlagMaskAlternate)));
+    EXPECT_TRUE(validator->isShortcutValid(shortcut(49, kCGEventFlagMaskAlternate)));
+    EXPECT_FALSE(validator->isShortcutValid(shortcut(48, kCGEventFlagMaskShift)));
 }
 
 TEST_F(Validator, EnabledSystemShortcutsAreTaken)
 {
     std::string explanation;
-    EXPECT_TRUE(validator->isShortcutAlreadyTakenBySystem(shortcut(49, kCommand), &explanation));
+    EXPECT_TRUE(
+        validator->isShortcutAlreadyTakenBySystem(shortcut(49, kCGEventFlagMaskCommand), &explanation));
     EXPECT_EQ(explanation, kSystemExplanation);
-    EXPECT_TRUE(validator->isShortcutAlreadyTakenBySystem(shortcut(48, kCommand), nullptr));
-    EXPECT_FALSE(validator->isShortcutAlreadyTakenBySystem(shortcut(48, kOption), nullptr));
-    EXPECT_FALSE(validator->isShortcutAlreadyTakenBySystem(shortcut(50, kOption), nullptr));
+    EXPECT_TRUE(validator->isShortcutAlreadyTakenBySystem(shortcut(48, kCGEventFlagMaskCommand), nullptr));
+    EXPECT_FALSE(validator->isShortcutAlreadyTakenBySystem(shortcut(48, kCGEventFlagMaskAlternate), nullptr));
+    EXPECT_FALSE(validator->isShortcutAlreadyTakenBySystem(shortcut(50, kCGEventFlagMaskAlternate), nullptr));
 
     world.desktop().setSymbolicHotKeys({ { 1, 48, 0x800, false, "disabled" }, { 2, 50, 0x800 | 0x200, true, "enabled" } });
     explanation = "untouched";
-    EXPECT_FALSE(validator->isShortcutAlreadyTakenBySystem(shortcut(48, kOption), &explanation))
+    EXPECT_FALSE(
+        validator->isShortcutAlreadyTakenBySystem(shortcut(48, kCGEventFlagMaskAlternate), &explanation))
         << "a disabled system shortcut does not count";
     EXPECT_EQ(explanation, "untouched");
-    EXPECT_TRUE(validator->isShortcutAlreadyTakenBySystem(shortcut(50, kOption | kShift), nullptr));
-    EXPECT_FALSE(validator->isShortcutAlreadyTakenBySystem(shortcut(50, kOption), nullptr));
+    EXPECT_TRUE(validator->isShortcutAlreadyTakenBySystem(
+        shortcut(50, kCGEventFlagMaskAlternate | kCGEventFlagMaskShift), nullptr));
+    EXPECT_FALSE(validator->isShortcutAlreadyTakenBySystem(shortcut(50, kCGEventFlagMaskAlternate), nullptr));
 }
 
 TEST_F(Validator, AnUpperCaseKeyEquivalentMeansShift)
@@ -91,8 +92,9 @@ TEST_F(Validator, AnUpperCaseKeyEquivalentMeansShift)
     auto menu = makeRef<NSMenu>();
     menu->addItem(item("Quit Everything", "Q"));
     std::string explanation;
-    EXPECT_FALSE(validator->isShortcut(shortcut(12, kCommand), menu, &explanation));
-    EXPECT_TRUE(validator->isShortcut(shortcut(12, kCommand | kShift), menu, &explanation));
+    EXPECT_FALSE(validator->isShortcut(shortcut(12, kCGEventFlagMaskCommand), menu, &explanation));
+    EXPECT_TRUE(validator->isShortcut(
+        shortcut(12, kCGEventFlagMaskCommand | kCGEventFlagMaskShift), menu, &explanation));
     EXPECT_EQ(explanation, menuExplanation("Quit Everything"));
 }
 
@@ -111,13 +113,14 @@ TEST_F(Validator, TheMenuSearchGoesDepthFirst)
     main->addItem(item("Top Level", "k", NSEventModifierFlagCommand | NSEventModifierFlagOption));
 
     std::string explanation;
-    EXPECT_TRUE(validator->isShortcut(shortcut(40, kCommand | kOption), main, &explanation));
+    EXPECT_TRUE(validator->isShortcut(
+        shortcut(40, kCGEventFlagMaskCommand | kCGEventFlagMaskAlternate), main, &explanation));
     EXPECT_EQ(explanation, menuExplanation("Clear Menu"));
-    EXPECT_FALSE(validator->isShortcut(shortcut(40, kCommand), main, nullptr));
+    EXPECT_FALSE(validator->isShortcut(shortcut(40, kCGEventFlagMaskCommand), main, nullptr));
     // Flags outside the four modifiers on an item do not matter.
     main->addItem(item("Numeric", "7", NSEventModifierFlagCommand | NSEventModifierFlagNumericPad));
-    EXPECT_TRUE(validator->isShortcut(shortcut(26, kCommand), main, nullptr));
-    EXPECT_FALSE(validator->isShortcut(shortcut(26, kCommand), nullptr, nullptr));
+    EXPECT_TRUE(validator->isShortcut(shortcut(26, kCGEventFlagMaskCommand), main, nullptr));
+    EXPECT_FALSE(validator->isShortcut(shortcut(26, kCGEventFlagMaskCommand), nullptr, nullptr));
 }
 
 TEST_F(Validator, ItemsWithoutAKeyEquivalentTakeNoShortcut)
@@ -125,17 +128,20 @@ TEST_F(Validator, ItemsWithoutAKeyEquivalentTakeNoShortcut)
     auto menu = makeRef<NSMenu>();
     menu->addItem(item("About", ""));
     menu->addItem(NSMenuItem::separatorItem());
-    EXPECT_FALSE(validator->isShortcut(shortcut(90, kCommand), menu, nullptr)) << "F20 has no key-equivalent form";
+    EXPECT_FALSE(validator->isShortcut(shortcut(90, kCGEventFlagMaskCommand), menu, nullptr))
+        << "F20 has no key-equivalent form";
     EXPECT_FALSE(validator->isShortcut(shortcut(52, 0), menu, nullptr));
 }
 
 TEST_F(Validator, TheSystemCheckEndsWithTheMainMenu)
 {
     std::string explanation;
-    EXPECT_FALSE(validator->isShortcutAlreadyTakenBySystem(shortcut(31, kCommand), &explanation));
+    EXPECT_FALSE(
+        validator->isShortcutAlreadyTakenBySystem(shortcut(31, kCGEventFlagMaskCommand), &explanation));
     auto main = makeRef<NSMenu>();
     main->addItem(item("Open", "o"));
     setMainMenu(NSApp(), main);
-    EXPECT_TRUE(validator->isShortcutAlreadyTakenBySystem(shortcut(31, kCommand), &explanation));
+    EXPECT_TRUE(
+        validator->isShortcutAlreadyTakenBySystem(shortcut(31, kCGEventFlagMaskCommand), &explanation));
     EXPECT_EQ(explanation, menuExplanation("Open"));
 }

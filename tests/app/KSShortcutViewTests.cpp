@@ -7,16 +7,12 @@
 #include <appkit/NSBeep.h>
 #include <appkit/NSEvent.h>
 #include <appkit/NSWindow.h>
+#include <desktop/InputCodes.h>
 #include <foundation/Log.h>
 #include <foundation/NSKeyedArchiver.h>
 #include <foundation/NSKeyedUnarchiver.h>
 
 namespace {
-
-constexpr uint64_t kOption = 0x80000;
-constexpr uint64_t kCommand = 0x100000;
-constexpr uint64_t kControl = 0x40000;
-constexpr uint16_t kKeyA = 0, kKeyW = 13, kKeyTab = 48, kKeySpace = 49, kKeyDelete = 51, kKeyEscape = 53, kKeyOption = 58, kKeyF5 = 96;
 
 // The window's first responder: it counts the keys that reach the window.
 class KeyCatcher final : public NSView {
@@ -91,25 +87,28 @@ TEST_F(Recorder, AClickRecordsTheNextAcceptableCombinationIntoTheBoundDefault)
     EXPECT_EQ(first->currentTitle(), "Type Shortcut");
 
     // Option alone shows its glyph; letting go leaves the empty glyph string.
-    NSApp().deliverInputEvent(NSEvent::flagsChangedEventWithModifierFlags(kOption, kKeyOption));
+    NSApp().deliverInputEvent(
+        NSEvent::flagsChangedEventWithModifierFlags(kCGEventFlagMaskAlternate, kVK_Option));
     EXPECT_EQ(first->currentTitle(), "\u2325");
-    NSApp().deliverInputEvent(NSEvent::flagsChangedEventWithModifierFlags(0, kKeyOption));
+    NSApp().deliverInputEvent(NSEvent::flagsChangedEventWithModifierFlags(0, kVK_Option));
     EXPECT_EQ(first->currentTitle(), "Type Shortcut");
 
     // Unacceptable: a bare letter beeps and recording goes on.
     size_t beeps = NSBeepCount();
-    EXPECT_FALSE(type(kKeyA));
+    EXPECT_FALSE(type(kVK_ANSI_A));
     EXPECT_EQ(NSBeepCount(), beeps + 1);
     EXPECT_TRUE(first->isRecording());
     // Tab passes through, so Option+Tab cannot be recorded here.
-    EXPECT_TRUE(type(kKeyTab, kOption));
+    EXPECT_TRUE(type(kVK_Tab, kCGEventFlagMaskAlternate));
     EXPECT_TRUE(first->isRecording());
 
-    EXPECT_FALSE(type(kKeyA, kControl | kOption));
+    EXPECT_FALSE(type(kVK_ANSI_A, kCGEventFlagMaskControl | kCGEventFlagMaskAlternate));
     EXPECT_FALSE(first->isRecording());
     EXPECT_EQ(KSShortcutView::recordingView(), nullptr) << "a recorder that stopped is not held";
     ASSERT_TRUE(first->shortcutValue());
-    EXPECT_TRUE(first->shortcutValue()->isEqual(KSShortcut::shortcutWithKeyCode(kKeyA, kControl | kOption).get()));
+    EXPECT_TRUE(first->shortcutValue()->isEqual(
+        KSShortcut::shortcutWithKeyCode(kVK_ANSI_A, kCGEventFlagMaskControl | kCGEventFlagMaskAlternate)
+            .get()));
     auto saved = stored("ShowAllWindowsCustomKey");
     ASSERT_TRUE(saved) << "written as an archive";
     EXPECT_TRUE(saved->isEqual(first->shortcutValue().get()));
@@ -117,13 +116,13 @@ TEST_F(Recorder, AClickRecordsTheNextAcceptableCombinationIntoTheBoundDefault)
     EXPECT_EQ(first->toolTipAtPoint(CGPointMake(155, 12)), "Delete shortcut");
 
     // Typing after recording reaches the application again.
-    EXPECT_TRUE(type(kKeyA, kControl | kOption));
+    EXPECT_TRUE(type(kVK_ANSI_A, kCGEventFlagMaskControl | kCGEventFlagMaskAlternate));
 
     // A default changed elsewhere shows at once; a damaged one shows nothing.
-    defaults.defaults()->setObject(
-        Value(*NSKeyedArchiver::archivedDataWithRootObject(Value(KSShortcut::shortcutWithKeyCode(kKeyF5, 0)))),
+    defaults.defaults()->setObject(Value(*NSKeyedArchiver::archivedDataWithRootObject(
+                                       Value(KSShortcut::shortcutWithKeyCode(kVK_F5, 0)))),
         "ShowAllWindowsCustomKey");
-    EXPECT_EQ(first->currentTitle(), KSShortcut::shortcutWithKeyCode(kKeyF5, 0)->description());
+    EXPECT_EQ(first->currentTitle(), KSShortcut::shortcutWithKeyCode(kVK_F5, 0)->description());
     LogCapture log;
     defaults.defaults()->setObject(Value("not a shortcut"), "ShowAllWindowsCustomKey");
     EXPECT_EQ(first->shortcutValue(), nullptr);
@@ -133,12 +132,12 @@ TEST_F(Recorder, AClickRecordsTheNextAcceptableCombinationIntoTheBoundDefault)
 TEST_F(Recorder, EscapeCancelsDeleteClearsAndTheClearButtonClearsOrCancels)
 {
     first->setAssociatedUserDefaultsKey("Key");
-    first->setShortcutValue(KSShortcut::shortcutWithKeyCode(kKeyF5, 0));
+    first->setShortcutValue(KSShortcut::shortcutWithKeyCode(kVK_F5, 0));
     ASSERT_TRUE(stored("Key"));
 
     click(first, 40);
     EXPECT_EQ(first->currentTitle(), "Type New Shortcut");
-    EXPECT_FALSE(type(kKeyEscape));
+    EXPECT_FALSE(type(kVK_Escape));
     EXPECT_FALSE(first->isRecording());
     EXPECT_TRUE(first->shortcutValue()) << "Escape keeps the old value";
 
@@ -150,32 +149,32 @@ TEST_F(Recorder, EscapeCancelsDeleteClearsAndTheClearButtonClearsOrCancels)
 
     // Delete while recording clears the stored default.
     click(first, 40);
-    EXPECT_FALSE(type(kKeyDelete));
+    EXPECT_FALSE(type(kVK_Delete));
     EXPECT_FALSE(first->isRecording());
     EXPECT_FALSE(first->shortcutValue());
     EXPECT_FALSE(defaults.defaults()->objectForKey("Key"));
 
     // With a value, the clear button clears without recording.
-    first->setShortcutValue(KSShortcut::shortcutWithKeyCode(kKeyF5, 0));
+    first->setShortcutValue(KSShortcut::shortcutWithKeyCode(kVK_F5, 0));
     click(first, 155);
     EXPECT_FALSE(first->isRecording());
     EXPECT_FALSE(first->shortcutValue());
 
     // Hidden, the clear button takes no clicks: the click records instead.
-    first->setShortcutValue(KSShortcut::shortcutWithKeyCode(kKeyF5, 0));
+    first->setShortcutValue(KSShortcut::shortcutWithKeyCode(kVK_F5, 0));
     first->setShowsDeleteButton(false);
     click(first, 155);
     EXPECT_TRUE(first->shortcutValue());
     EXPECT_TRUE(first->isRecording());
 
     // Command+W stops recording and still reaches the application.
-    EXPECT_TRUE(type(kKeyW, kCommand));
+    EXPECT_TRUE(type(kVK_ANSI_W, kCGEventFlagMaskCommand));
     EXPECT_FALSE(first->isRecording());
 }
 
 TEST_F(Recorder, OneRecordsAtATimeAndWhatEndsRecordingLeavesTheOthersAlone)
 {
-    first->setShortcutValue(KSShortcut::shortcutWithKeyCode(kKeyF5, 0));
+    first->setShortcutValue(KSShortcut::shortcutWithKeyCode(kVK_F5, 0));
     click(first, 40);
     click(second, 40);
     EXPECT_FALSE(first->isRecording());
@@ -186,7 +185,7 @@ TEST_F(Recorder, OneRecordsAtATimeAndWhatEndsRecordingLeavesTheOthersAlone)
     // monitor to the one that does.
     auto third = makeRef<KSShortcutView>(CGRectMake(0, 0, 100, 20));
     third.reset();
-    EXPECT_FALSE(type(kKeyF5));
+    EXPECT_FALSE(type(kVK_F5));
     EXPECT_TRUE(second->shortcutValue());
 
     // Disabling stops recording and removes the tool tips.
@@ -209,14 +208,16 @@ TEST_F(Recorder, OneRecordsAtATimeAndWhatEndsRecordingLeavesTheOthersAlone)
 TEST_F(Recorder, ACombinationTheSystemUsesIsRefusedWithAnAlertAndRecordingGoesOn)
 {
     click(first, 40);
-    EXPECT_FALSE(type(kKeySpace, kCommand)) << "Command+Space belongs to the system";
+    EXPECT_FALSE(type(kVK_Space, kCGEventFlagMaskCommand)) << "Command+Space belongs to the system";
     auto alerts = NSAlert::shownAlerts();
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_EQ(alerts[0].messageText,
-        "The key combination " + KSShortcut::shortcutWithKeyCode(kKeySpace, kCommand)->description() + " cannot be used");
+        "The key combination "
+            + KSShortcut::shortcutWithKeyCode(kVK_Space, kCGEventFlagMaskCommand)->description()
+            + " cannot be used");
     EXPECT_EQ(alerts[0].buttons, std::vector<std::string> { "OK" });
     EXPECT_TRUE(first->isRecording());
     EXPECT_FALSE(first->shortcutValue());
-    EXPECT_FALSE(type(kKeyF5));
+    EXPECT_FALSE(type(kVK_F5));
     EXPECT_TRUE(first->shortcutValue()) << "listening again after the alert";
 }

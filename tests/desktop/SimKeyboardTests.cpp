@@ -1,5 +1,6 @@
 #include "support/SimWorld.h"
 
+#include <desktop/InputCodes.h>
 #include <desktop/KeyboardLayout.h>
 
 namespace {
@@ -9,13 +10,6 @@ const char* kScenario = R"({
   "apps": [ { "pid": 7, "name": "Editor", "windows": [ { "id": 70, "title": "a", "frame": [0, 30, 400, 300] } ] },
             { "pid": 8, "name": "Viewer", "windows": [ { "id": 80, "title": "b", "frame": [0, 30, 400, 300] } ] } ],
   "order": [70, 80] })";
-
-constexpr uint64_t kShift = 0x20000;
-constexpr uint64_t kControl = 0x40000;
-constexpr uint64_t kOption = 0x80000;
-constexpr uint64_t kCommand = 0x100000;
-constexpr uint64_t kNumericPad = 0x200000;
-constexpr uint64_t kFunction = 0x800000;
 
 struct Event {
     uint32_t type;
@@ -44,18 +38,19 @@ TEST(SimKeyboard, ModifierChangesComeOneKeyAtATime)
 {
     SimWorld world(kScenario);
     auto& desktop = world.desktop();
-    desktop.setModifierFlags(kCommand | kShift);
-    desktop.setModifierFlags(kShift | kOption);
+    desktop.setModifierFlags(kCGEventFlagMaskCommand | kCGEventFlagMaskShift);
+    desktop.setModifierFlags(kCGEventFlagMaskShift | kCGEventFlagMaskAlternate);
     desktop.setModifierFlags(0);
     world.settle();
-    EXPECT_EQ(received(desktop, 7), (std::vector<Event> {
-                                        { 12, 56, kShift, false },
-                                        { 12, 55, kShift | kCommand, false },
-                                        { 12, 58, kShift | kCommand | kOption, false },
-                                        { 12, 55, kShift | kOption, false },
-                                        { 12, 58, kShift, false },
-                                        { 12, 56, 0, false },
-                                    }));
+    EXPECT_EQ(received(desktop, 7),
+        (std::vector<Event> {
+            { 12, 56, kCGEventFlagMaskShift, false },
+            { 12, 55, kCGEventFlagMaskShift | kCGEventFlagMaskCommand, false },
+            { 12, 58, kCGEventFlagMaskShift | kCGEventFlagMaskCommand | kCGEventFlagMaskAlternate, false },
+            { 12, 55, kCGEventFlagMaskShift | kCGEventFlagMaskAlternate, false },
+            { 12, 58, kCGEventFlagMaskShift, false },
+            { 12, 56, 0, false },
+        }));
     EXPECT_TRUE(received(desktop, 8).empty()) << "only the frontmost application receives";
 }
 
@@ -63,52 +58,53 @@ TEST(SimKeyboard, KeysCarryTheHeldModifiersAndRepeatWhileHeld)
 {
     SimWorld world(kScenario);
     auto& desktop = world.desktop();
-    desktop.pressKey(0, kControl);
-    desktop.pressKey(0);
-    desktop.releaseKey(0, 0);
+    desktop.pressKey(kVK_ANSI_A, kCGEventFlagMaskControl);
+    desktop.pressKey(kVK_ANSI_A);
+    desktop.releaseKey(kVK_ANSI_A, 0);
     desktop.typeKey(kVK_LeftArrow);
-    desktop.typeKey(122, kCommand);
+    desktop.typeKey(kVK_F1, kCGEventFlagMaskCommand);
     world.settle();
-    EXPECT_EQ(received(desktop, 7), (std::vector<Event> {
-                                        { 12, 59, kControl, false },
-                                        { 10, 0, kControl, false },
-                                        { 10, 0, kControl, true },
-                                        { 11, 0, kControl, false },
-                                        { 12, 59, 0, false },
-                                        { 10, kVK_LeftArrow, kNumericPad | kFunction, false },
-                                        { 11, kVK_LeftArrow, kNumericPad | kFunction, false },
-                                        { 12, 55, kCommand, false },
-                                        { 10, 122, kCommand | kFunction, false },
-                                        { 11, 122, kCommand | kFunction, false },
-                                        { 12, 55, 0, false },
-                                    }));
+    EXPECT_EQ(received(desktop, 7),
+        (std::vector<Event> {
+            { 12, 59, kCGEventFlagMaskControl, false },
+            { 10, 0, kCGEventFlagMaskControl, false },
+            { 10, 0, kCGEventFlagMaskControl, true },
+            { 11, 0, kCGEventFlagMaskControl, false },
+            { 12, 59, 0, false },
+            { 10, kVK_LeftArrow, kCGEventFlagMaskNumericPad | kCGEventFlagMaskSecondaryFn, false },
+            { 11, kVK_LeftArrow, kCGEventFlagMaskNumericPad | kCGEventFlagMaskSecondaryFn, false },
+            { 12, 55, kCGEventFlagMaskCommand, false },
+            { 10, 122, kCGEventFlagMaskCommand | kCGEventFlagMaskSecondaryFn, false },
+            { 11, 122, kCGEventFlagMaskCommand | kCGEventFlagMaskSecondaryFn, false },
+            { 12, 55, 0, false },
+        }));
 }
 
 TEST(SimKeyboard, TypingAKeyGoesBackToTheModifiersHeldBefore)
 {
     SimWorld world(kScenario);
     auto& desktop = world.desktop();
-    desktop.setModifierFlags(kOption);
-    desktop.typeKey(48, kOption | kShift);
+    desktop.setModifierFlags(kCGEventFlagMaskAlternate);
+    desktop.typeKey(kVK_Tab, kCGEventFlagMaskAlternate | kCGEventFlagMaskShift);
     world.settle();
-    EXPECT_EQ(desktop.keyboardModifierFlags(), kOption);
+    EXPECT_EQ(desktop.keyboardModifierFlags(), kCGEventFlagMaskAlternate);
     auto events = received(desktop, 7);
     ASSERT_EQ(events.size(), 5u);
-    EXPECT_EQ(events[2], (Event { 10, 48, kOption | kShift, false }));
-    EXPECT_EQ(events[4], (Event { 12, 56, kOption, false }));
+    EXPECT_EQ(events[2], (Event { 10, 48, kCGEventFlagMaskAlternate | kCGEventFlagMaskShift, false }));
+    EXPECT_EQ(events[4], (Event { 12, 56, kCGEventFlagMaskAlternate, false }));
 }
 
 TEST(SimKeyboard, TheKeyboardStateFollowsTheEventsAsTheyAreTaken)
 {
     SimWorld world(kScenario);
     auto& desktop = world.desktop();
-    desktop.pressKey(49, kCommand);
+    desktop.pressKey(kVK_Space, kCGEventFlagMaskCommand);
     EXPECT_EQ(desktop.keyboardModifierFlags(), 0u);
     EXPECT_TRUE(desktop.pressedKeyCodes().empty());
     world.settle();
-    EXPECT_EQ(desktop.keyboardModifierFlags(), kCommand);
+    EXPECT_EQ(desktop.keyboardModifierFlags(), kCGEventFlagMaskCommand);
     EXPECT_EQ(desktop.pressedKeyCodes(), (std::vector<uint16_t> { 49, 55 }));
-    desktop.releaseKey(49, 0);
+    desktop.releaseKey(kVK_Space, 0);
     world.settle();
     EXPECT_TRUE(desktop.pressedKeyCodes().empty());
 
@@ -125,7 +121,7 @@ TEST(SimKeyboard, TheKeyboardStateFollowsTheEventsAsTheyAreTaken)
 TEST(SimKeyboard, NothingIsReceivedWithoutAFrontmostApplication)
 {
     SimWorld world(SimWorld::emptyScenario());
-    world.desktop().typeKey(0);
+    world.desktop().typeKey(kVK_ANSI_A);
     world.settle();
     EXPECT_EQ(world.desktop().keyboardModifierFlags(), 0u);
     EXPECT_TRUE(world.desktop().receivedEvents(0).empty());

@@ -1,5 +1,6 @@
 #include "ScriptTestSupport.h"
 
+#include <desktop/InputCodes.h>
 #include <scripting/DRContext.h>
 #include <scripting/DRKeyHandler.h>
 #include <scripting/DROpenAtLoginHelper.h>
@@ -13,8 +14,6 @@
 #include <fstream>
 
 namespace {
-
-constexpr uint64_t kCommand = 1u << 20;
 
 // A host in a home folder of its own.
 struct Host : ::testing::Test {
@@ -139,7 +138,7 @@ TEST_F(Host, AScriptThatNeverReturnsIsStopped)
     EXPECT_TRUE(s.log.contains("Context loaded."));
     writeFile(".dirariv.js", "var k = new Key('l', ['cmd'], function () { for (;;) {} }); require('lib/after.js');");
     host->load();
-    s.world.desktop().pressKey(37, kCommand);
+    s.world.desktop().pressKey(kVK_ANSI_L, kCGEventFlagMaskCommand);
     s.world.settle();
     EXPECT_EQ(s.log.count("JavaScript execution terminated."), 2u) << "a callback that never returns is stopped too";
     EXPECT_EQ(eval("after"), "ran");
@@ -171,8 +170,8 @@ TEST_F(Host, ReloadFromAScriptWaitsForItAndStopsTheOldHandlers)
     auto firstKey = firstContext->objectForKeyedSubscript("k").toObjectOf<DRKeyHandler>();
     ASSERT_TRUE(firstKey && firstKey->isEnabled());
     s.log.clear();
-    s.world.desktop().pressKey(38, kCommand);
-    s.world.desktop().releaseKey(38);
+    s.world.desktop().pressKey(kVK_ANSI_J, kCGEventFlagMaskCommand);
+    s.world.desktop().releaseKey(kVK_ANSI_J);
     s.world.settle();
     EXPECT_TRUE(s.log.contains("after reload")) << "the calling script ends in its own context";
     EXPECT_EQ(s.log.count("Context loaded."), 1u) << "two reloads make one load";

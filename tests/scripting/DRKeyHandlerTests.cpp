@@ -1,14 +1,12 @@
 #include "ScriptTestSupport.h"
 
+#include <desktop/InputCodes.h>
 #include <scripting/DRKeyHandler.h>
 #include <scripting/DRKeyTranslator.h>
 
 #include <appkit/CGEvent.h>
 
 namespace {
-
-constexpr uint64_t kCommand = 1u << 20;
-constexpr uint64_t kShift = 1u << 17;
 
 struct KeyHandlers : ::testing::Test {
     KeyHandlers()
@@ -48,9 +46,9 @@ TEST_F(KeyHandlers, TheHandlerEnabledLastWinsItsCombination)
     EXPECT_FALSE(handler("other")->isEnabled()) << "the same flag under another name is refused by the hot keys";
     EXPECT_TRUE(s.log.contains("Error: Could not register key 40"));
     EXPECT_EQ(s.eval("one.enable() + ' ' + one.isEnabled() + ' ' + two.isEnabled()"), "true true false");
-    s.world.desktop().pressKey(40, kCommand);
+    s.world.desktop().pressKey(kVK_ANSI_K, kCGEventFlagMaskCommand);
     s.world.settle();
-    s.world.desktop().releaseKey(40);
+    s.world.desktop().releaseKey(kVK_ANSI_K);
     s.world.settle();
     EXPECT_EQ(calls(), "one");
     EXPECT_EQ(s.eval("one.disable() + ' ' + one.disable() + ' ' + one.isEnabled()"), "true true false");
@@ -59,7 +57,7 @@ TEST_F(KeyHandlers, TheHandlerEnabledLastWinsItsCombination)
 TEST_F(KeyHandlers, HoldingTheKeyRepeatsUntilItIsReleased)
 {
     s.eval("var h = new Key('r', ['cmd', 'shift'], function (handler, repeated) { calls.push(String(handler === h) + repeated); });");
-    s.world.desktop().pressKey(15, kCommand | kShift);
+    s.world.desktop().pressKey(kVK_ANSI_R, kCGEventFlagMaskCommand | kCGEventFlagMaskShift);
     s.world.settle();
     EXPECT_EQ(calls(), "truefalse");
     s.world.advance(0.49);
@@ -68,7 +66,7 @@ TEST_F(KeyHandlers, HoldingTheKeyRepeatsUntilItIsReleased)
     EXPECT_EQ(calls(), "truefalse truetrue") << "first repeat after the key-repeat delay";
     s.world.advance(0.35);
     EXPECT_EQ(calls(), "truefalse truetrue truetrue truetrue truetrue") << "then at every key-repeat interval";
-    s.world.desktop().releaseKey(15, kCommand | kShift);
+    s.world.desktop().releaseKey(kVK_ANSI_R, kCGEventFlagMaskCommand | kCGEventFlagMaskShift);
     s.world.settle();
     s.world.advance(5);
     EXPECT_EQ(calls(), "truefalse truetrue truetrue truetrue truetrue") << "the release ends the repeating timer";
@@ -95,7 +93,7 @@ TEST_F(KeyHandlers, AnInvalidatedContextStopsItsHandlers)
     auto h = handler("h");
     s.context->invalidate();
     EXPECT_FALSE(h->isEnabled());
-    s.world.desktop().pressKey(6, kCommand);
+    s.world.desktop().pressKey(kVK_ANSI_Z, kCGEventFlagMaskCommand);
     s.world.settle();
     EXPECT_TRUE(registeredEventHotKeys().empty() || std::none_of(registeredEventHotKeys().begin(), registeredEventHotKeys().end(),
                                                       [](const EventHotKeyRef& k) { return k->hotKeyID().signature == kDRKeyHandlerSignature && k->keyCode() == 6; }));

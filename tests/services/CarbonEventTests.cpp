@@ -1,5 +1,6 @@
 #include "support/SimWorld.h"
 
+#include <desktop/InputCodes.h>
 #include <services/CGEventTap.h>
 #include <services/CarbonEvents.h>
 #include <services/TextInputSources.h>
@@ -12,7 +13,6 @@ const char* kScenario = R"({
   "screens": [ { "frame": [0, 0, 1440, 900] } ],
   "apps": [ { "pid": 7, "name": "Editor", "windows": [ { "id": 70, "title": "a", "frame": [0, 30, 400, 300] } ] } ] })";
 
-constexpr uint16_t kKeyK = 40;
 constexpr OSType kSignature = FourCharCode("TEST");
 
 // Every test starts and ends without hot keys or handlers of its own.
@@ -138,16 +138,23 @@ TEST_F(CarbonEvents, ACombinationIsRegisteredOnce)
 {
     EventHotKeyRef first;
     EventHotKeyRef second;
-    ASSERT_EQ(RegisterEventHotKey(kKeyK, cmdKey, { kSignature, 1 }, GetEventDispatcherTarget(), 0, &first), noErr);
-    EXPECT_EQ(RegisterEventHotKey(kKeyK, cmdKey, { kSignature, 2 }, GetEventDispatcherTarget(), 0, &second),
+    ASSERT_EQ(
+        RegisterEventHotKey(kVK_ANSI_K, cmdKey, { kSignature, 1 }, GetEventDispatcherTarget(), 0, &first),
+        noErr);
+    EXPECT_EQ(
+        RegisterEventHotKey(kVK_ANSI_K, cmdKey, { kSignature, 2 }, GetEventDispatcherTarget(), 0, &second),
         eventHotKeyExistsErr);
     EXPECT_FALSE(second);
-    EXPECT_EQ(RegisterEventHotKey(kKeyK, cmdKey | shiftKey, { kSignature, 3 }, GetEventDispatcherTarget(), 0, &second), noErr);
+    EXPECT_EQ(RegisterEventHotKey(
+                  kVK_ANSI_K, cmdKey | shiftKey, { kSignature, 3 }, GetEventDispatcherTarget(), 0, &second),
+        noErr);
     EXPECT_EQ(RegisterEventHotKey(70000, cmdKey, { kSignature, 4 }, GetEventDispatcherTarget(), 0, &second), paramErr);
 
     EXPECT_EQ(UnregisterEventHotKey(first), noErr);
     EXPECT_EQ(UnregisterEventHotKey(first), eventHotKeyInvalidErr);
-    EXPECT_EQ(RegisterEventHotKey(kKeyK, cmdKey, { kSignature, 5 }, GetEventDispatcherTarget(), 0, &first), noErr);
+    EXPECT_EQ(
+        RegisterEventHotKey(kVK_ANSI_K, cmdKey, { kSignature, 5 }, GetEventDispatcherTarget(), 0, &first),
+        noErr);
 }
 
 TEST_F(CarbonEvents, AHotKeyTakesItsKeyEventsAwayFromTheApplication)
@@ -155,25 +162,27 @@ TEST_F(CarbonEvents, AHotKeyTakesItsKeyEventsAwayFromTheApplication)
     std::vector<std::string> log;
     install(GetEventDispatcherTarget(), &log, "hotkey", noErr);
     EventHotKeyRef hotKey;
-    ASSERT_EQ(RegisterEventHotKey(kKeyK, cmdKey, { kSignature, 7 }, GetEventDispatcherTarget(), 0, &hotKey), noErr);
+    ASSERT_EQ(
+        RegisterEventHotKey(kVK_ANSI_K, cmdKey, { kSignature, 7 }, GetEventDispatcherTarget(), 0, &hotKey),
+        noErr);
 
-    world.desktop().pressKey(kKeyK, kCGEventFlagMaskCommand);
-    world.desktop().releaseKey(kKeyK, 0);
-    world.desktop().typeKey(kKeyK);
-    world.desktop().typeKey(kKeyK, kCGEventFlagMaskCommand | kCGEventFlagMaskShift);
+    world.desktop().pressKey(kVK_ANSI_K, kCGEventFlagMaskCommand);
+    world.desktop().releaseKey(kVK_ANSI_K, 0);
+    world.desktop().typeKey(kVK_ANSI_K);
+    world.desktop().typeKey(kVK_ANSI_K, kCGEventFlagMaskCommand | kCGEventFlagMaskShift);
     // Caps Lock is no part of a combination.
-    world.desktop().typeKey(kKeyK, kCGEventFlagMaskCommand | kCGEventFlagMaskAlphaShift);
+    world.desktop().typeKey(kVK_ANSI_K, kCGEventFlagMaskCommand | kCGEventFlagMaskAlphaShift);
     world.settle();
     EXPECT_EQ(log, (std::vector<std::string> { "hotkey pressed 7", "hotkey released 7", "hotkey pressed 7", "hotkey released 7" }));
     std::vector<uint16_t> keysReceived;
     for (const auto& e : world.desktop().receivedEvents(kEditor))
         if (e.type == kCGEventKeyDown || e.type == kCGEventKeyUp)
             keysReceived.push_back(e.keyCode);
-    EXPECT_EQ(keysReceived, (std::vector<uint16_t> { kKeyK, kKeyK, kKeyK, kKeyK }))
+    EXPECT_EQ(keysReceived, (std::vector<uint16_t> { kVK_ANSI_K, kVK_ANSI_K, kVK_ANSI_K, kVK_ANSI_K }))
         << "K alone and with Shift as well reach the application; Command+K does not";
 
     UnregisterEventHotKey(hotKey);
-    world.desktop().typeKey(kKeyK, kCGEventFlagMaskCommand);
+    world.desktop().typeKey(kVK_ANSI_K, kCGEventFlagMaskCommand);
     world.settle();
     EXPECT_EQ(log.size(), 4u);
 }
@@ -183,12 +192,12 @@ TEST_F(CarbonEvents, AnEventTapComesBeforeTheHotKeys)
     std::vector<std::string> log;
     install(GetEventDispatcherTarget(), &log, "hotkey", noErr);
     EventHotKeyRef hotKey;
-    RegisterEventHotKey(kKeyK, cmdKey, { kSignature, 8 }, GetEventDispatcherTarget(), 0, &hotKey);
+    RegisterEventHotKey(kVK_ANSI_K, cmdKey, { kSignature, 8 }, GetEventDispatcherTarget(), 0, &hotKey);
     auto tap = CGEventTapCreate(kCGHIDEventTap, kCGHeadInsertEventTap, kCGEventTapOptionDefault,
         CGEventMaskBit(kCGEventKeyDown), [](CGEventTapProxy, CGEventType, const CGEventRef&, void*) -> CGEventRef { return nullptr; },
         nullptr);
     CFRunLoopAddSource(RunLoop::main(), CFMachPortCreateRunLoopSource(kCFAllocatorDefault, tap, 0), kCFRunLoopCommonModes);
-    world.desktop().pressKey(kKeyK, kCGEventFlagMaskCommand);
+    world.desktop().pressKey(kVK_ANSI_K, kCGEventFlagMaskCommand);
     world.settle();
     EXPECT_TRUE(log.empty());
 }
@@ -200,14 +209,14 @@ TEST_F(CarbonEvents, LiveKeyAndButtonStateComeFromTheDesktop)
     EXPECT_EQ(GetCurrentKeyModifiers(), 0u) << "the state follows the stream, which has not taken the events yet";
     world.settle();
     EXPECT_EQ(GetCurrentKeyModifiers(), cmdKey | optionKey | alphaLock);
-    world.desktop().pressKey(49);
+    world.desktop().pressKey(kVK_Space);
     world.settle();
     KeyMap keys;
     GetKeys(keys);
     EXPECT_EQ(keys[6] & 0x02, 0x02) << "Space is bit 1 of byte 6";
     EXPECT_EQ(keys[55 / 8] & (1 << (55 % 8)), 1 << (55 % 8)) << "held modifier keys are down in the map";
     EXPECT_EQ(keys[57 / 8] & (1 << (57 % 8)), 0) << "Caps Lock locks without being held";
-    world.desktop().releaseKey(49, 0);
+    world.desktop().releaseKey(kVK_Space, 0);
     world.settle();
     GetKeys(keys);
     EXPECT_EQ(keys, KeyMap {});

@@ -1,5 +1,6 @@
 #include "support/SimWorld.h"
 
+#include <desktop/InputCodes.h>
 #include <services/CGEventTap.h>
 #include <services/CarbonEvents.h>
 #include <services/EventStream.h>
@@ -11,10 +12,6 @@ constexpr pid_t kEditor = 7;
 const char* kScenario = R"({
   "screens": [ { "frame": [0, 0, 1440, 900] } ],
   "apps": [ { "pid": 7, "name": "Editor", "windows": [ { "id": 70, "title": "a", "frame": [0, 30, 400, 300] } ] } ] })";
-
-constexpr uint64_t kCommand = kCGEventFlagMaskCommand;
-constexpr uint16_t kKeyQ = 12;
-constexpr uint16_t kKeyH = 4;
 
 struct Seen {
     CGEventType type;
@@ -56,11 +53,10 @@ struct Tap {
 
 const std::vector<Seen> kCommandQ = {
     { kCGEventFlagsChanged, 55 },
-    { kCGEventKeyDown, kKeyQ },
-    { kCGEventKeyUp, kKeyQ },
+    { kCGEventKeyDown, kVK_ANSI_Q },
+    { kCGEventKeyUp, kVK_ANSI_Q },
     { kCGEventFlagsChanged, 55 },
 };
-
 }
 
 TEST(EventTap, SeesEveryKeyEventBeforeTheFrontmostApplication)
@@ -72,7 +68,7 @@ TEST(EventTap, SeesEveryKeyEventBeforeTheFrontmostApplication)
         receivedWhenTapped.push_back(world.desktop().receivedEvents(kEditor).size());
         return event;
     };
-    world.desktop().typeKey(kKeyQ, kCommand);
+    world.desktop().typeKey(kVK_ANSI_Q, kCGEventFlagMaskCommand);
     EXPECT_TRUE(tap.seen.empty()) << "the tap runs on its run loop, not inside the driver call";
     world.settle();
     EXPECT_EQ(tap.seen, kCommandQ);
@@ -80,8 +76,8 @@ TEST(EventTap, SeesEveryKeyEventBeforeTheFrontmostApplication)
     // Each event reached the tap before the application received it.
     EXPECT_EQ(receivedWhenTapped, (std::vector<size_t> { 0, 1, 2, 3 }));
     auto received = world.desktop().receivedEvents(kEditor);
-    EXPECT_EQ(received[1].flags & kCommand, kCommand);
-    EXPECT_EQ(received[3].flags & kCommand, 0u);
+    EXPECT_EQ(received[1].flags & kCGEventFlagMaskCommand, kCGEventFlagMaskCommand);
+    EXPECT_EQ(received[3].flags & kCGEventFlagMaskCommand, 0u);
 }
 
 TEST(EventTap, SwallowsWhatItsCallbackDropsOrNullsOut)
@@ -91,17 +87,17 @@ TEST(EventTap, SwallowsWhatItsCallbackDropsOrNullsOut)
     tap.behaviour = [](CGEventType type, const CGEventRef& event) -> CGEventRef {
         if (type != kCGEventKeyDown)
             return event;
-        if (CGEventGetIntegerValueField(event, kCGKeyboardEventKeycode) == kKeyQ)
-            return nullptr;
+        if (CGEventGetIntegerValueField(event, kCGKeyboardEventKeycode) == kVK_ANSI_Q) return nullptr;
         CGEventSetType(event, kCGEventNull);
         return event;
     };
-    world.desktop().typeKey(kKeyQ, kCommand);
-    world.desktop().typeKey(kKeyH, kCommand);
+    world.desktop().typeKey(kVK_ANSI_Q, kCGEventFlagMaskCommand);
+    world.desktop().typeKey(kVK_ANSI_H, kCGEventFlagMaskCommand);
     world.settle();
     auto received = seenOf(world.desktop().receivedEvents(kEditor));
-    std::vector<Seen> expected = { { kCGEventFlagsChanged, 55 }, { kCGEventKeyUp, kKeyQ }, { kCGEventFlagsChanged, 55 },
-        { kCGEventFlagsChanged, 55 }, { kCGEventKeyUp, kKeyH }, { kCGEventFlagsChanged, 55 } };
+    std::vector<Seen> expected
+        = { { kCGEventFlagsChanged, 55 }, { kCGEventKeyUp, kVK_ANSI_Q }, { kCGEventFlagsChanged, 55 },
+              { kCGEventFlagsChanged, 55 }, { kCGEventKeyUp, kVK_ANSI_H }, { kCGEventFlagsChanged, 55 } };
     EXPECT_EQ(received, expected);
 }
 
@@ -117,8 +113,7 @@ TEST(EventTap, HeadInsertedTapsComeFirstAndAChangedEventTravelsOn)
     Tap head;
     head.behaviour = [&](CGEventType type, const CGEventRef& event) {
         order.push_back("head");
-        if (type == kCGEventKeyDown)
-            CGEventSetIntegerValueField(event, kCGKeyboardEventKeycode, kKeyH);
+        if (type == kCGEventKeyDown) CGEventSetIntegerValueField(event, kCGKeyboardEventKeycode, kVK_ANSI_H);
         return event;
     };
     Tap tail(kCGTailAppendEventTap);
@@ -126,16 +121,17 @@ TEST(EventTap, HeadInsertedTapsComeFirstAndAChangedEventTravelsOn)
         order.push_back("tail");
         return event;
     };
-    world.desktop().pressKey(kKeyQ);
+    world.desktop().pressKey(kVK_ANSI_Q);
     world.settle();
     EXPECT_EQ(order, (std::vector<std::string> { "head", "first", "tail" }));
     ASSERT_EQ(first.seen.size(), 1u);
-    EXPECT_EQ(first.seen[0].keyCode, kKeyH) << "later taps see the change";
-    EXPECT_EQ(seenOf(world.desktop().receivedEvents(kEditor)), (std::vector<Seen> { { kCGEventKeyDown, kKeyH } }));
+    EXPECT_EQ(first.seen[0].keyCode, kVK_ANSI_H) << "later taps see the change";
+    EXPECT_EQ(seenOf(world.desktop().receivedEvents(kEditor)),
+        (std::vector<Seen> { { kCGEventKeyDown, kVK_ANSI_H } }));
 
     // A swallowed event reaches no later tap.
     head.behaviour = [](CGEventType, const CGEventRef&) -> CGEventRef { return nullptr; };
-    world.desktop().releaseKey(kKeyQ);
+    world.desktop().releaseKey(kVK_ANSI_Q);
     world.settle();
     EXPECT_EQ(first.seen.size(), 1u);
     EXPECT_EQ(tail.seen.size(), 1u);
@@ -148,13 +144,13 @@ TEST(EventTap, ADisabledTapIsPassedByUntilEnabledAgain)
     tap.behaviour = [](CGEventType, const CGEventRef&) -> CGEventRef { return nullptr; };
     CGEventTapEnable(tap.port, false);
     EXPECT_FALSE(CGEventTapIsEnabled(tap.port));
-    world.desktop().typeKey(kKeyQ);
+    world.desktop().typeKey(kVK_ANSI_Q);
     world.settle();
     EXPECT_TRUE(tap.seen.empty());
     EXPECT_EQ(world.desktop().receivedEvents(kEditor).size(), 2u);
 
     CGEventTapEnable(tap.port, true);
-    world.desktop().typeKey(kKeyQ);
+    world.desktop().typeKey(kVK_ANSI_Q);
     world.settle();
     EXPECT_EQ(tap.seen.size(), 2u);
     EXPECT_EQ(world.desktop().receivedEvents(kEditor).size(), 2u);
@@ -175,16 +171,17 @@ TEST(EventTap, ACallbackPastTheTimeLimitDisablesItsTapAndIsTold)
         world.clock().advance(work);
         return nullptr;
     };
-    world.desktop().pressKey(kKeyQ);
+    world.desktop().pressKey(kVK_ANSI_Q);
     world.settle();
     EXPECT_EQ(notices, (std::vector<CGEventType> { kCGEventTapDisabledByTimeout }));
     EXPECT_TRUE(CGEventTapIsEnabled(tap.port)) << "the callback re-enabled its tap when told";
-    EXPECT_EQ(seenOf(world.desktop().receivedEvents(kEditor)), (std::vector<Seen> { { kCGEventKeyDown, kKeyQ } }))
+    EXPECT_EQ(seenOf(world.desktop().receivedEvents(kEditor)),
+        (std::vector<Seen> { { kCGEventKeyDown, kVK_ANSI_Q } }))
         << "the late callback's answer is ignored: the event passes on as it came";
 
     // Work within the limit keeps the tap and its answer.
     work = kCGEventTapCallbackTimeLimit / 2;
-    world.desktop().releaseKey(kKeyQ);
+    world.desktop().releaseKey(kVK_ANSI_Q);
     world.settle();
     EXPECT_EQ(notices.size(), 1u);
     EXPECT_TRUE(CGEventTapIsEnabled(tap.port));
@@ -200,7 +197,7 @@ TEST(EventTap, ATapThatIsNotReEnabledStaysDisabled)
             world.clock().advance(kCGEventTapCallbackTimeLimit * 3);
         return event;
     };
-    world.desktop().typeKey(kKeyQ);
+    world.desktop().typeKey(kVK_ANSI_Q);
     world.settle();
     EXPECT_FALSE(CGEventTapIsEnabled(tap.port));
     EXPECT_EQ(tap.seen.size(), 2u) << "the key down and the time-out notice; the key up passed the disabled tap";
@@ -215,14 +212,14 @@ TEST(EventTap, RunsOnlyOnItsRunLoopInItsModes)
         kCGEventMaskForAllEvents, [](CGEventTapProxy, CGEventType, const CGEventRef&, void*) -> CGEventRef { return nullptr; },
         nullptr);
     ASSERT_TRUE(port);
-    world.desktop().typeKey(kKeyQ);
+    world.desktop().typeKey(kVK_ANSI_Q);
     world.settle();
     EXPECT_EQ(world.desktop().receivedEvents(kEditor).size(), 2u) << "a tap whose source is on no run loop is passed by";
 
     auto source = CFMachPortCreateRunLoopSource(kCFAllocatorDefault, port, 0);
     EXPECT_EQ(source, CFMachPortCreateRunLoopSource(kCFAllocatorDefault, port, 0));
     CFRunLoopAddSource(RunLoop::main(), source, kCFRunLoopDefaultMode);
-    world.desktop().typeKey(kKeyQ);
+    world.desktop().typeKey(kVK_ANSI_Q);
     RunLoop::main().runUntilIdle(NSEventTrackingRunLoopMode);
     EXPECT_EQ(world.desktop().receivedEvents(kEditor).size(), 2u) << "the events wait for the tap's mode";
     world.settle();
@@ -231,7 +228,7 @@ TEST(EventTap, RunsOnlyOnItsRunLoopInItsModes)
     CFMachPortInvalidate(port);
     EXPECT_FALSE(CFMachPortIsValid(port));
     EXPECT_FALSE(CGEventTapIsEnabled(port));
-    world.desktop().typeKey(kKeyQ);
+    world.desktop().typeKey(kVK_ANSI_Q);
     world.settle();
     EXPECT_EQ(world.desktop().receivedEvents(kEditor).size(), 4u);
 }
@@ -242,7 +239,7 @@ TEST(EventTap, DroppingTheTapRemovesIt)
     auto tap = std::make_unique<Tap>();
     tap->behaviour = [](CGEventType, const CGEventRef&) -> CGEventRef { return nullptr; };
     EXPECT_EQ(EventStream::shared().taps().size(), 1u);
-    world.desktop().pressKey(kKeyQ);
+    world.desktop().pressKey(kVK_ANSI_Q);
     tap.reset();
     EXPECT_TRUE(EventStream::shared().taps().empty());
     world.settle();
@@ -253,9 +250,10 @@ TEST(EventTap, ListensOnlyToTheEventTypesOfItsMask)
 {
     SimWorld world(kScenario);
     Tap keysOnly(kCGHeadInsertEventTap, CGEventMaskBit(kCGEventKeyDown) | CGEventMaskBit(kCGEventKeyUp));
-    world.desktop().typeKey(kKeyQ, kCommand);
+    world.desktop().typeKey(kVK_ANSI_Q, kCGEventFlagMaskCommand);
     world.settle();
-    EXPECT_EQ(keysOnly.seen, (std::vector<Seen> { { kCGEventKeyDown, kKeyQ }, { kCGEventKeyUp, kKeyQ } }));
+    EXPECT_EQ(keysOnly.seen,
+        (std::vector<Seen> { { kCGEventKeyDown, kVK_ANSI_Q }, { kCGEventKeyUp, kVK_ANSI_Q } }));
 }
 
 TEST(EventTap, AListeningTapCannotChangeOrSwallow)
@@ -263,12 +261,13 @@ TEST(EventTap, AListeningTapCannotChangeOrSwallow)
     SimWorld world(kScenario);
     Tap listener(kCGHeadInsertEventTap, kCGEventMaskForAllEvents, kCGHIDEventTap, kCGEventTapOptionListenOnly);
     listener.behaviour = [](CGEventType, const CGEventRef& event) -> CGEventRef {
-        CGEventSetIntegerValueField(event, kCGKeyboardEventKeycode, kKeyH);
+        CGEventSetIntegerValueField(event, kCGKeyboardEventKeycode, kVK_ANSI_H);
         return nullptr;
     };
-    world.desktop().pressKey(kKeyQ);
+    world.desktop().pressKey(kVK_ANSI_Q);
     world.settle();
-    EXPECT_EQ(seenOf(world.desktop().receivedEvents(kEditor)), (std::vector<Seen> { { kCGEventKeyDown, kKeyQ } }));
+    EXPECT_EQ(seenOf(world.desktop().receivedEvents(kEditor)),
+        (std::vector<Seen> { { kCGEventKeyDown, kVK_ANSI_Q } }));
 }
 
 TEST(EventTap, PostedEventsTravelTheSameStreamFromWhereTheyEnter)
@@ -276,14 +275,16 @@ TEST(EventTap, PostedEventsTravelTheSameStreamFromWhereTheyEnter)
     SimWorld world(kScenario);
     Tap hid;
     Tap session(kCGHeadInsertEventTap, kCGEventMaskForAllEvents, kCGSessionEventTap);
-    CGEventPost(kCGHIDEventTap, CGEventCreateKeyboardEvent(nullptr, kKeyH, true));
-    CGEventPost(kCGSessionEventTap, CGEventCreateKeyboardEvent(nullptr, kKeyQ, true));
+    CGEventPost(kCGHIDEventTap, CGEventCreateKeyboardEvent(nullptr, kVK_ANSI_H, true));
+    CGEventPost(kCGSessionEventTap, CGEventCreateKeyboardEvent(nullptr, kVK_ANSI_Q, true));
     world.settle();
-    EXPECT_EQ(hid.seen, (std::vector<Seen> { { kCGEventKeyDown, kKeyH } }));
-    EXPECT_EQ(session.seen, (std::vector<Seen> { { kCGEventKeyDown, kKeyH }, { kCGEventKeyDown, kKeyQ } }));
+    EXPECT_EQ(hid.seen, (std::vector<Seen> { { kCGEventKeyDown, kVK_ANSI_H } }));
+    EXPECT_EQ(session.seen,
+        (std::vector<Seen> { { kCGEventKeyDown, kVK_ANSI_H }, { kCGEventKeyDown, kVK_ANSI_Q } }));
     EXPECT_EQ(world.desktop().receivedEvents(kEditor).size(), 2u);
     auto keys = world.desktop().pressedKeyCodes();
-    EXPECT_EQ(keys, (std::vector<uint16_t> { kKeyH, kKeyQ })) << "posted key presses change the keyboard state";
+    EXPECT_EQ(keys, (std::vector<uint16_t> { kVK_ANSI_H, kVK_ANSI_Q }))
+        << "posted key presses change the keyboard state";
 }
 
 TEST(EventTap, NeedsTheUsersTrust)
@@ -304,24 +305,24 @@ TEST(EventStream, TheApplicationHandlerHearsOfEveryEventWithItsReceiver)
         return Seen { CGEventGetType(event), static_cast<uint16_t>(CGEventGetIntegerValueField(event, kCGKeyboardEventKeycode)) };
     };
     world.desktop().activateApplication(SimDesktop::kOwnPid, false);
-    world.desktop().typeKey(kKeyQ);
+    world.desktop().typeKey(kVK_ANSI_Q);
     world.settle();
     EXPECT_EQ(world.desktop().receivedEvents(SimDesktop::kOwnPid).size(), 2u) << "recorded without a handler";
 
     {
         auto token = EventStream::shared().setApplicationEventHandler(
             [&](const CGEventRef& event, pid_t receiver) { handled.push_back({ seen(event), receiver }); });
-        world.desktop().pressKey(kKeyH);
+        world.desktop().pressKey(kVK_ANSI_H);
         world.settle();
         world.desktop().activateApplication(kEditor, false);
-        world.desktop().releaseKey(kKeyH);
+        world.desktop().releaseKey(kVK_ANSI_H);
         world.settle();
         ASSERT_EQ(handled.size(), 2u);
-        EXPECT_EQ(handled[0].first, (Seen { kCGEventKeyDown, kKeyH }));
+        EXPECT_EQ(handled[0].first, (Seen { kCGEventKeyDown, kVK_ANSI_H }));
         EXPECT_EQ(handled[0].second, SimDesktop::kOwnPid);
         EXPECT_EQ(handled[1].second, kEditor);
     }
-    world.desktop().typeKey(kKeyH);
+    world.desktop().typeKey(kVK_ANSI_H);
     world.settle();
     EXPECT_EQ(handled.size(), 2u) << "the handler ends with its token";
 }
@@ -338,11 +339,13 @@ TEST(EventStream, MouseEventsGoToTheApplicationUnderThePointer)
     post(kCGEventLeftMouseDragged, CGPointMake(100, 100));
     post(kCGEventLeftMouseUp, CGPointMake(100, 100));
     post(kCGEventMouseMoved, CGPointMake(100, 100));
-    world.desktop().typeKey(kKeyQ);
+    world.desktop().typeKey(kVK_ANSI_Q);
     world.settle();
     EXPECT_EQ(world.desktop().receivedEvents(8).size(), 3u) << "the press, and the drag and release that follow it";
     auto editor = seenOf(world.desktop().receivedEvents(kEditor));
-    EXPECT_EQ(editor, (std::vector<Seen> { { kCGEventMouseMoved, 0 }, { kCGEventKeyDown, kKeyQ }, { kCGEventKeyUp, kKeyQ } }));
+    EXPECT_EQ(editor,
+        (std::vector<Seen> {
+            { kCGEventMouseMoved, 0 }, { kCGEventKeyDown, kVK_ANSI_Q }, { kCGEventKeyUp, kVK_ANSI_Q } }));
 }
 
 TEST(EventTap, TheLiveKeyStateIsTheStreamsWhenTheTapRuns)
@@ -355,8 +358,8 @@ TEST(EventTap, TheLiveKeyStateIsTheStreamsWhenTheTapRuns)
         return event;
     };
     // Command goes up again before the loop runs, as in quick typing.
-    world.desktop().typeKey(48, kCommand);
-    world.desktop().typeKey(48);
+    world.desktop().typeKey(kVK_Tab, kCGEventFlagMaskCommand);
+    world.desktop().typeKey(kVK_Tab);
     world.settle();
     EXPECT_EQ(modifiers, (std::vector<uint32_t> { cmdKey, 0 }));
     EXPECT_EQ(GetCurrentKeyModifiers(), 0u);
@@ -367,14 +370,14 @@ TEST(EventTap, ANewDesktopStartsAFreshStream)
     {
         SimWorld world(kScenario);
         Tap tap;
-        world.desktop().typeKey(kKeyQ);
+        world.desktop().typeKey(kVK_ANSI_Q);
         // The world ends with the events still waiting.
     }
     SimWorld world(kScenario);
-    world.desktop().typeKey(kKeyH);
+    world.desktop().typeKey(kVK_ANSI_H);
     world.settle();
     EXPECT_EQ(seenOf(world.desktop().receivedEvents(kEditor)),
-        (std::vector<Seen> { { kCGEventKeyDown, kKeyH }, { kCGEventKeyUp, kKeyH } }));
+        (std::vector<Seen> { { kCGEventKeyDown, kVK_ANSI_H }, { kCGEventKeyUp, kVK_ANSI_H } }));
 }
 
 TEST(EventTap, TheWindowServerCanDisableATapForUserInput)
@@ -396,7 +399,7 @@ TEST(EventTap, TheWindowServerCanDisableATapForUserInput)
     EventStream::shared().disableTap(tap.port, kCGEventTapDisabledByTimeout);
     world.settle();
     EXPECT_EQ(notices.size(), 1u);
-    world.desktop().typeKey(kKeyQ);
+    world.desktop().typeKey(kVK_ANSI_Q);
     world.settle();
     EXPECT_EQ(tap.seen.size(), 1u) << "only the notice";
 }

@@ -5,6 +5,7 @@
 
 #include <appkit/NSApplication.h>
 #include <appkit/NSWindow.h>
+#include <desktop/InputCodes.h>
 #include <foundation/Dispatch.h>
 #include <services/CGEventTap.h>
 #include <services/CarbonEvents.h>
@@ -14,9 +15,6 @@
 namespace {
 
 constexpr pid_t kEditor = 7;
-constexpr uint16_t kKeyA = 0;
-constexpr uint16_t kKeyH = 4;
-constexpr uint16_t kKeyQ = 12;
 
 // The editor's window lies left, this process's window (100, 400, 300, 200)
 // in screen coordinates (bottom-left origin) lies right of it.
@@ -94,7 +92,7 @@ TEST_F(InputRoad, TypingOnTheDesktopReachesTheResponderChainOfTheFrontmostApplic
         tapped.push_back(std::to_string(type));
         return event;
     });
-    world.desktop().typeKey(kKeyH, NSEventModifierFlagShift);
+    world.desktop().typeKey(kVK_ANSI_H, NSEventModifierFlagShift);
     EXPECT_TRUE(log.empty()) << "typed events travel when the main run loop runs";
     world.settle();
     EXPECT_EQ(tapped, (std::vector<std::string> { "12", "10", "11", "12" }));
@@ -110,7 +108,7 @@ TEST_F(InputRoad, TypingOnTheDesktopReachesTheResponderChainOfTheFrontmostApplic
     world.desktop().activateApplication(kEditor, false);
     world.settle();
     log.clear();
-    world.desktop().typeKey(kKeyQ);
+    world.desktop().typeKey(kVK_ANSI_Q);
     world.settle();
     EXPECT_TRUE(log.empty());
     EXPECT_EQ(global, (std::vector<std::string> { "q" }));
@@ -120,15 +118,15 @@ TEST_F(InputRoad, TypingOnTheDesktopReachesTheResponderChainOfTheFrontmostApplic
 TEST_F(InputRoad, WhatATapOrAHotKeyTakesNeverReachesTheApplication)
 {
     Tap tap([](CGEventType type, const CGEventRef& event) -> CGEventRef {
-        bool q = CGEventGetIntegerValueField(event, kCGKeyboardEventKeycode) == kKeyQ;
+        bool q = CGEventGetIntegerValueField(event, kCGKeyboardEventKeycode) == kVK_ANSI_Q;
         return q && type == kCGEventKeyDown ? nullptr : event;
     });
     EventHotKeyRef hotKey;
     ASSERT_EQ(RegisterEventHotKey(
-                  kKeyA, cmdKey, { FourCharCode("TEST"), 1 }, GetEventDispatcherTarget(), 0, &hotKey),
+                  kVK_ANSI_A, cmdKey, { FourCharCode("TEST"), 1 }, GetEventDispatcherTarget(), 0, &hotKey),
         noErr);
-    world.desktop().typeKey(kKeyQ);
-    world.desktop().typeKey(kKeyA, NSEventModifierFlagCommand);
+    world.desktop().typeKey(kVK_ANSI_Q);
+    world.desktop().typeKey(kVK_ANSI_A, NSEventModifierFlagCommand);
     world.settle();
     EXPECT_EQ(log, (std::vector<std::string> { "keyUp q", "flagsChanged 1048576", "flagsChanged 0" }));
     UnregisterEventHotKey(hotKey);
@@ -141,15 +139,15 @@ TEST_F(InputRoad, DeliveringAnEventTakesTheWholeRoadAtOnceAfterTheEventsBeforeIt
         tapped.push_back(std::to_string(CGEventGetIntegerValueField(event, kCGKeyboardEventKeycode)));
         return event;
     });
-    world.desktop().pressKey(kKeyH);
+    world.desktop().pressKey(kVK_ANSI_H);
     // Explicit characters are not in the desktop's record of the event; the
     // very event object arrives.
-    auto event = NSEvent::keyEventWithType(NSEventTypeKeyDown, 0, "é", "é", false, kKeyA);
+    auto event = NSEvent::keyEventWithType(NSEventTypeKeyDown, 0, "é", "é", false, kVK_ANSI_A);
     EXPECT_TRUE(NSApp().deliverInputEvent(event));
     EXPECT_EQ(tapped, (std::vector<std::string> { "4", "0" }));
     EXPECT_EQ(log, (std::vector<std::string> { "keyDown h", "keyDown é" }));
     // The keyboard state follows delivered events as it follows typed ones.
-    EXPECT_EQ(world.desktop().pressedKeyCodes(), (std::vector<uint16_t> { kKeyA, kKeyH }));
+    EXPECT_EQ(world.desktop().pressedKeyCodes(), (std::vector<uint16_t> { kVK_ANSI_A, kVK_ANSI_H }));
 
     // A mouse event moves the pointer and the buttons on its way.
     NSApp().deliverInputEvent(NSEvent::mouseEventWithType(NSEventTypeLeftMouseDown, { 150, 450 }));
@@ -195,12 +193,13 @@ TEST_F(InputRoad, ATapThatRunsTheLoopKeepsTheEventsInOrder)
 {
     std::vector<std::string> tapped;
     Tap tap([&](CGEventType type, const CGEventRef& event) {
-        if (type == kCGEventKeyDown && CGEventGetIntegerValueField(event, kCGKeyboardEventKeycode) == kKeyH)
+        if (type == kCGEventKeyDown
+            && CGEventGetIntegerValueField(event, kCGKeyboardEventKeycode) == kVK_ANSI_H)
             RunLoop::main().runUntilIdle();
         return event;
     });
-    world.desktop().pressKey(kKeyH);
-    world.desktop().pressKey(kKeyQ);
+    world.desktop().pressKey(kVK_ANSI_H);
+    world.desktop().pressKey(kVK_ANSI_Q);
     world.settle();
     EXPECT_EQ(log, (std::vector<std::string> { "keyDown h", "keyDown q" }));
 }
@@ -225,12 +224,13 @@ TEST_F(InputRoad, AFloatingWindowTakesTheClicksOverAnotherApplicationsWindow)
 TEST_F(InputRoad, WhatATapQueuesOnTheMainQueueRunsBeforeTheNextEventIsTaken)
 {
     Tap tap([&](CGEventType type, const CGEventRef& event) {
-        if (type == kCGEventKeyDown && CGEventGetIntegerValueField(event, kCGKeyboardEventKeycode) == kKeyH)
+        if (type == kCGEventKeyDown
+            && CGEventGetIntegerValueField(event, kCGKeyboardEventKeycode) == kVK_ANSI_H)
             dispatch_async(dispatch_get_main_queue(), [&] { log.push_back("queued by the tap"); });
         return event;
     });
-    world.desktop().typeKey(kKeyH);
-    world.desktop().typeKey(kKeyQ);
+    world.desktop().typeKey(kVK_ANSI_H);
+    world.desktop().typeKey(kVK_ANSI_Q);
     world.settle();
     EXPECT_EQ(log,
         (std::vector<std::string> { "keyDown h", "queued by the tap", "keyUp h", "keyDown q", "keyUp q" }));
@@ -241,7 +241,7 @@ TEST_F(InputRoad, TheFirstKeyOfTheProcessTakesTheStreamLikeEveryOther)
     // Nothing in this process has made a tap or a hot key yet: the stream is
     // there from the start-up, so a key typed now is taken when the run loop
     // runs, by the taps there are then.
-    world.desktop().typeKey(kKeyH);
+    world.desktop().typeKey(kVK_ANSI_H);
     std::vector<std::string> tapped;
     Tap tap([&](CGEventType type, const CGEventRef& event) {
         tapped.push_back(std::to_string(type));

@@ -1,10 +1,6 @@
 #include "CarouselTestSupport.h"
 
-// Key codes of the US layout.
-constexpr uint16_t kLeftArrowKey = 123;
-constexpr uint16_t kRightArrowKey = 124;
-constexpr uint16_t kDownArrowKey = 125;
-constexpr uint16_t kAKey = 0;
+#include <desktop/InputCodes.h>
 
 TEST(CarouselScrolling, ClampingAndTheShortWayOnAWrappedRow)
 {
@@ -248,22 +244,22 @@ TEST(CarouselScrolling, ArrowKeysStepAndOtherKeysGoOn)
     catcher->addSubview(c.selfRef<NSView>());
     h.window->makeFirstResponder(h.carousel);
 
-    h.key(kRightArrowKey);
+    h.key(kVK_RightArrow);
     EXPECT_DOUBLE_EQ(c.endOffset(), 1);
     // Keys are ignored while an animated scroll runs.
-    h.key(kRightArrowKey);
+    h.key(kVK_RightArrow);
     EXPECT_DOUBLE_EQ(c.endOffset(), 1);
     h.run(1);
-    h.key(kLeftArrowKey);
+    h.key(kVK_LeftArrow);
     h.run(1);
     EXPECT_EQ(c.currentItemIndex(), 0);
     // Keys the row does not use reach the next responder.
-    h.key(kAKey);
-    h.key(kDownArrowKey);
-    EXPECT_EQ(catcher->keys, std::vector<uint16_t>({ kAKey, kDownArrowKey }));
+    h.key(kVK_ANSI_A);
+    h.key(kVK_DownArrow);
+    EXPECT_EQ(catcher->keys, std::vector<uint16_t>({ kVK_ANSI_A, kVK_DownArrow }));
     c.setVertical(true);
     h.run(1);
-    h.key(kDownArrowKey);
+    h.key(kVK_DownArrow);
     h.run(1);
     EXPECT_EQ(c.currentItemIndex(), 1);
     EXPECT_EQ(catcher->keys.size(), 2u);

@@ -1,6 +1,7 @@
-#include <appkit/NSBeep.h>
-#include <foundation/Log.h>
 #include "PanelTestSupport.h"
+#include <appkit/NSBeep.h>
+#include <desktop/InputCodes.h>
+#include <foundation/Log.h>
 
 #include <appkit/NSAttributedString.h>
 #include <graphics/NSColor.h>
@@ -13,10 +14,6 @@ namespace {
 
 // Virtual key codes of the US layout.
 constexpr uint16_t kDigitKeys[10] = { 29, 18, 19, 20, 21, 23, 22, 26, 28, 25 };
-constexpr uint16_t kKeyH = 4;
-constexpr uint16_t kKeyQ = 12;
-constexpr uint16_t kKeyW = 13;
-constexpr uint16_t kKeyM = 46;
 
 // A list of plain entries that sort by their order number.
 Ref<NSArrayController> entries(int count)
@@ -86,8 +83,8 @@ TEST_F(PanelKeysTest, AKeyWithoutModifierDoesNothing)
     auto selected = openOnDemoList();
     pressKey(kDigitKeys[5], 0);
     EXPECT_EQ(selectedWindowID(), selected->windowID());
-    pressKey(kKeyH, 0);
-    pressKey(kKeyM, 0);
+    pressKey(kVK_ANSI_H, 0);
+    pressKey(kVK_ANSI_M, 0);
     pressKey(kVK_Escape, 0);
     world.settle();
     EXPECT_FALSE(appOf(selected)->hidden);
@@ -126,11 +123,11 @@ TEST_F(PanelKeysTest, HTogglesTheApplicationsHiddenStateAndRefreshesThePreview)
     world.desktop().setCaptureHook([&](CGWindowID captured) {
         if (captured == number) ++captures;
     });
-    pressKey(kKeyH);
+    pressKey(kVK_ANSI_H);
     world.settle();
     EXPECT_TRUE(appOf(selected)->hidden);
     EXPECT_GE(captures.load(), 1);
-    pressKey(kKeyH);
+    pressKey(kVK_ANSI_H);
     world.settle();
     EXPECT_FALSE(appOf(selected)->hidden);
     world.desktop().setCaptureHook(nullptr);
@@ -149,7 +146,7 @@ TEST_F(PanelKeysTest, QQuitsTheApplication)
 {
     auto selected = openOnDemoList();
     pid_t pid = selected->processIdentifier();
-    pressKey(kKeyQ);
+    pressKey(kVK_ANSI_Q);
     world.settle();
     EXPECT_FALSE(world.desktop().application(pid));
     EXPECT_EQ(arrayController->selectionIndex(), 1u);
@@ -168,7 +165,7 @@ TEST_F(PanelKeysTest, WClosesTheWindowAndTheIndexThenShowsTheNextOne)
 {
     auto selected = openOnDemoList();
     auto next = arrangedWindows().at(2);
-    pressKey(kKeyW);
+    pressKey(kVK_ANSI_W);
     EXPECT_FALSE(world.desktop().window(selected->windowID()));
     EXPECT_EQ(arrayController->selectionIndex(), 1u);
     world.advance(1);
@@ -225,7 +222,7 @@ TEST_F(PanelKeysTest, ClosingTheLastEntryLeavesTheSelectionToTheList)
     ASSERT_LE(list.size(), 10u);
     pressKey(kDigitKeys[list.size() % 10]);
     ASSERT_EQ(arrayController->selectionIndex(), list.size() - 1);
-    pressKey(kKeyW);
+    pressKey(kVK_ANSI_W);
     EXPECT_FALSE(world.desktop().window(list.back()->windowID()));
     world.advance(1);
     EXPECT_EQ(arrangedWindows().size(), list.size() - 1);
@@ -235,9 +232,9 @@ TEST_F(PanelKeysTest, ClosingTheLastEntryLeavesTheSelectionToTheList)
 TEST_F(PanelKeysTest, MMinimisesAndRestores)
 {
     auto selected = openOnDemoList();
-    pressKey(kKeyM);
+    pressKey(kVK_ANSI_M);
     EXPECT_TRUE(world.desktop().window(selected->windowID())->minimized);
-    pressKey(kKeyM);
+    pressKey(kVK_ANSI_M);
     EXPECT_FALSE(world.desktop().window(selected->windowID())->minimized);
 }
 
@@ -267,12 +264,12 @@ TEST_F(PanelKeysTest, CommandsWithNothingSelectedDoNothing)
 {
     auto list = entries(3);
     pressHotkey(list);
-    for (uint16_t key : { kKeyH, kKeyQ, kKeyW, kKeyM, kVK_Return })
+    for (uint16_t key : { kVK_ANSI_H, kVK_ANSI_Q, kVK_ANSI_W, kVK_ANSI_M, kVK_Return })
         pressKey(key);
     EXPECT_TRUE(panelVisible());
     EXPECT_EQ(list->selectionIndex(), 1u);
     list->setSelectionIndex(NSNotFound);
-    pressKey(kKeyW);
+    pressKey(kVK_ANSI_W);
     EXPECT_EQ(list->selectionIndex(), NSNotFound);
 }
 

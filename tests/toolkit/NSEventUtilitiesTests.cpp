@@ -1,17 +1,12 @@
 #include "support/SimWorld.h"
 
+#include <desktop/InputCodes.h>
 #include <foundation/Log.h>
 #include <toolkit/NSEventUtilities.h>
 
 namespace {
 
 using U = NSEventUtilities;
-
-constexpr uint64_t kShift = 0x20000;
-constexpr uint64_t kControl = 0x40000;
-constexpr uint64_t kOption = 0x80000;
-constexpr uint64_t kCommand = 0x100000;
-constexpr uint64_t kCapsLock = 0x10000;
 
 Ref<NSEvent> keyEvent(uint16_t keyCode, uint64_t flags = 0, bool down = true)
 {
@@ -38,19 +33,21 @@ protected:
 TEST_F(EventUtilities, LiveModifiersAreTheKeyboardsNotTheEvents)
 {
     EXPECT_FALSE(U::commandKeyDownNow());
-    world.desktop().setModifierFlags(kCommand | kControl | kCapsLock);
+    world.desktop().setModifierFlags(
+        kCGEventFlagMaskCommand | kCGEventFlagMaskControl | kCGEventFlagMaskAlphaShift);
     world.settle();
     EXPECT_TRUE(U::commandKeyDownNow());
     EXPECT_TRUE(U::controlKeyDownNow());
     EXPECT_TRUE(U::capsLockDownNow());
     EXPECT_FALSE(U::shiftKeyDownNow());
     EXPECT_FALSE(U::optionKeyDownNow());
-    world.desktop().setModifierFlags(kShift | kOption);
+    world.desktop().setModifierFlags(kCGEventFlagMaskShift | kCGEventFlagMaskAlternate);
     world.settle();
     EXPECT_FALSE(U::commandKeyDownNow());
     EXPECT_TRUE(U::shiftKeyDownNow());
     EXPECT_TRUE(U::optionKeyDownNow());
-    EXPECT_FALSE(U::commandKeyDown(*keyEvent(0, kShift))) << "the event's own flags are another matter";
+    EXPECT_FALSE(U::commandKeyDown(*keyEvent(0, kCGEventFlagMaskShift)))
+        << "the event's own flags are another matter";
 
     EXPECT_FALSE(U::isMouseButtonDown());
     world.desktop().setPressedMouseButtons(2);
@@ -65,8 +62,7 @@ TEST_F(EventUtilities, TheSpaceBarTestAgreesWithTheKeyMap)
     KeyMapClear(space);
     KeyMapAddKeyCode(space, 49);
     for (bool held : { false, true }) {
-        if (held)
-            world.desktop().pressKey(49);
+        if (held) world.desktop().pressKey(kVK_Space);
         world.settle();
         KeyMap live;
         GetKeys(live);
@@ -77,34 +73,36 @@ TEST_F(EventUtilities, TheSpaceBarTestAgreesWithTheKeyMap)
 
 TEST_F(EventUtilities, ConvertsCarbonModifiersToEventFlags)
 {
-    EXPECT_EQ(U::carbonModifierFlagsToCocoaModifierFlags(0x100), kCommand);
-    EXPECT_EQ(U::carbonModifierFlagsToCocoaModifierFlags(0x200), kShift);
-    EXPECT_EQ(U::carbonModifierFlagsToCocoaModifierFlags(0x800), kOption);
-    EXPECT_EQ(U::carbonModifierFlagsToCocoaModifierFlags(0x1000), kControl);
+    EXPECT_EQ(U::carbonModifierFlagsToCocoaModifierFlags(0x100), kCGEventFlagMaskCommand);
+    EXPECT_EQ(U::carbonModifierFlagsToCocoaModifierFlags(0x200), kCGEventFlagMaskShift);
+    EXPECT_EQ(U::carbonModifierFlagsToCocoaModifierFlags(0x800), kCGEventFlagMaskAlternate);
+    EXPECT_EQ(U::carbonModifierFlagsToCocoaModifierFlags(0x1000), kCGEventFlagMaskControl);
     EXPECT_EQ(U::carbonModifierFlagsToCocoaModifierFlags(0x20000), 0x800000u);
     EXPECT_EQ(U::carbonModifierFlagsToCocoaModifierFlags(0x400), 0u) << "Caps Lock gives nothing";
     EXPECT_EQ(U::carbonModifierFlagsToCocoaModifierFlags(0xE000), 0u) << "nor do the right-hand bits";
-    EXPECT_EQ(U::carbonModifierFlagsToCocoaModifierFlags(0xFFFFFFFF), kCommand | kShift | kOption | kControl | 0x800000u);
+    EXPECT_EQ(U::carbonModifierFlagsToCocoaModifierFlags(0xFFFFFFFF),
+        kCGEventFlagMaskCommand | kCGEventFlagMaskShift | kCGEventFlagMaskAlternate | kCGEventFlagMaskControl
+            | 0x800000u);
 }
 
 TEST_F(EventUtilities, ReadModifiersFromTheEvent)
 {
-    auto both = keyEvent(0, kOption | kCommand);
-    auto option = keyEvent(0, kOption);
-    auto none = keyEvent(0, kCapsLock);
+    auto both = keyEvent(0, kCGEventFlagMaskAlternate | kCGEventFlagMaskCommand);
+    auto option = keyEvent(0, kCGEventFlagMaskAlternate);
+    auto none = keyEvent(0, kCGEventFlagMaskAlphaShift);
     EXPECT_TRUE(U::optionKeyDown(*both));
     EXPECT_TRUE(U::commandKeyDown(*both));
     EXPECT_FALSE(U::optionXOrCommandKeyDown(*both));
     EXPECT_TRUE(U::optionXOrCommandKeyDown(*option));
     EXPECT_FALSE(U::optionXOrCommandKeyDown(*none));
     EXPECT_FALSE(U::modifierIsDown(*none)) << "Caps Lock is no modifier here";
-    EXPECT_TRUE(U::modifierIsDown(*keyEvent(0, kControl)));
-    EXPECT_TRUE(U::shiftKeyDown(*keyEvent(0, kShift)));
-    EXPECT_TRUE(U::controlKeyDown(*keyEvent(0, kControl)));
+    EXPECT_TRUE(U::modifierIsDown(*keyEvent(0, kCGEventFlagMaskControl)));
+    EXPECT_TRUE(U::shiftKeyDown(*keyEvent(0, kCGEventFlagMaskShift)));
+    EXPECT_TRUE(U::controlKeyDown(*keyEvent(0, kCGEventFlagMaskControl)));
 
-    EXPECT_TRUE(U::openInNewWindowEvent(*clickEvent(1, kCommand)));
-    EXPECT_TRUE(U::openInNewWindowEvent(*keyEvent(0, kCommand, false)));
-    EXPECT_FALSE(U::openInNewWindowEvent(*keyEvent(0, kCommand)));
+    EXPECT_TRUE(U::openInNewWindowEvent(*clickEvent(1, kCGEventFlagMaskCommand)));
+    EXPECT_TRUE(U::openInNewWindowEvent(*keyEvent(0, kCGEventFlagMaskCommand, false)));
+    EXPECT_FALSE(U::openInNewWindowEvent(*keyEvent(0, kCGEventFlagMaskCommand)));
     EXPECT_FALSE(U::openInNewWindowEvent(*clickEvent(1)));
 }
 
@@ -139,12 +137,12 @@ TEST_F(EventUtilities, RecogniseWellKnownKeys)
     EXPECT_TRUE(U::isReturnKeyEvent(*keyEvent(36)));
     EXPECT_TRUE(U::isEscKeyEvent(*keyEvent(53)));
     EXPECT_TRUE(U::isTabKeyEvent(*keyEvent(48)));
-    EXPECT_FALSE(U::isTabKeyEvent(*keyEvent(48, kShift)));
-    EXPECT_TRUE(U::isShiftTabKeyEvent(*keyEvent(48, kShift)));
+    EXPECT_FALSE(U::isTabKeyEvent(*keyEvent(48, kCGEventFlagMaskShift)));
+    EXPECT_TRUE(U::isShiftTabKeyEvent(*keyEvent(48, kCGEventFlagMaskShift)));
     EXPECT_TRUE(U::characterIsDown(*keyEvent(0), u'a'));
     EXPECT_FALSE(U::characterIsDown(*keyEvent(0), u'A'));
     EXPECT_FALSE(U::isReturnKeyEvent(*clickEvent(1))) << "an event without characters is no key";
-    EXPECT_FALSE(U::characterIsDown(*keyEvent(55, kCommand), 0)) << "a key without text";
+    EXPECT_FALSE(U::characterIsDown(*keyEvent(55, kCGEventFlagMaskCommand), 0)) << "a key without text";
 }
 
 TEST(KeyMap, SetsInvertsAndCompareBits)

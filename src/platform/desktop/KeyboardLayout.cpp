@@ -73,23 +73,24 @@ TypingTable makeTypingTable()
     set(50, u'`', u'~', u'`', u'`', Grave);
     set(49, u' ', u' ', u'\u00a0', u'\u00a0');
     // The keypad types the same text on every layer.
-    const std::pair<uint16_t, char16_t> keypad[] = { { 65, u'.' }, { 67, u'*' }, { 69, u'+' }, { 75, u'/' },
-        { 78, u'-' }, { 81, u'=' }, { 82, u'0' }, { 83, u'1' }, { 84, u'2' }, { 85, u'3' }, { 86, u'4' },
-        { 87, u'5' }, { 88, u'6' }, { 89, u'7' }, { 91, u'8' }, { 92, u'9' } };
+    const std::pair<uint16_t, char16_t> keypad[] = { { kVK_ANSI_KeypadDecimal, u'.' },
+        { kVK_ANSI_KeypadMultiply, u'*' }, { kVK_ANSI_KeypadPlus, u'+' }, { kVK_ANSI_KeypadDivide, u'/' },
+        { kVK_ANSI_KeypadMinus, u'-' }, { kVK_ANSI_KeypadEquals, u'=' }, { kVK_ANSI_Keypad0, u'0' },
+        { kVK_ANSI_Keypad1, u'1' }, { kVK_ANSI_Keypad2, u'2' }, { kVK_ANSI_Keypad3, u'3' },
+        { kVK_ANSI_Keypad4, u'4' }, { kVK_ANSI_Keypad5, u'5' }, { kVK_ANSI_Keypad6, u'6' },
+        { kVK_ANSI_Keypad7, u'7' }, { kVK_ANSI_Keypad8, u'8' }, { kVK_ANSI_Keypad9, u'9' } };
     for (auto [code, c] : keypad)
         set(code, c, c, c, c);
     // Keys that type a control character.
     const std::pair<uint16_t, char16_t> controls[] = { { kVK_Return, 0x0D }, { kVK_Tab, 0x09 },
-        { kVK_Delete, 0x08 }, { 52, 0x03 }, { kVK_Escape, 0x1B }, { 71, 0x1B }, { 76, 0x03 }, { kVK_Help, 0x05 },
-        { kVK_Home, 0x01 }, { kVK_PageUp, 0x0B }, { kVK_ForwardDelete, 0x7F }, { kVK_End, 0x04 },
-        { kVK_PageDown, 0x0C }, { kVK_LeftArrow, 0x1C }, { kVK_RightArrow, 0x1D }, { kVK_DownArrow, 0x1F },
-        { kVK_UpArrow, 0x1E } };
+        { kVK_Delete, 0x08 }, { 52, 0x03 }, { kVK_Escape, 0x1B }, { kVK_ANSI_KeypadClear, 0x1B },
+        { kVK_ANSI_KeypadEnter, 0x03 }, { kVK_Help, 0x05 }, { kVK_Home, 0x01 }, { kVK_PageUp, 0x0B },
+        { kVK_ForwardDelete, 0x7F }, { kVK_End, 0x04 }, { kVK_PageDown, 0x0C }, { kVK_LeftArrow, 0x1C },
+        { kVK_RightArrow, 0x1D }, { kVK_DownArrow, 0x1F }, { kVK_UpArrow, 0x1E } };
     for (auto [code, c] : controls)
         set(code, c, c, c, c);
     // Function keys F1 to F20 all type the function-key control character.
-    const uint16_t functionKeys[] = { 122, 120, 99, 118, 96, 97, 98, 100, 101, 109, 103, 111, 105, 107, 113, 106, 64,
-        79, 80, 90 };
-    for (uint16_t code : functionKeys)
+    for (uint16_t code : kVK_FunctionKeys)
         set(code, 0x10, 0x10, 0x10, 0x10);
     return t;
 }
