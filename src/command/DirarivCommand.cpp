@@ -19,6 +19,7 @@
 #include <foundation/RunLoop.h>
 #include <services/NSUserNotification.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -97,7 +98,7 @@ constexpr double kTaskWaitLimit = 20;
 
 bool DirarivSessionHost::handlesExpectation(const std::string& what) const
 {
-    return what == "modal" || what == "stored" || what == "log" || what == "notification";
+    return what == "modal" || what == "stored" || what == "log" || what == "notification" || what == "space";
 }
 
 QuorvexSessionHost::CommandResult DirarivSessionHost::runCommand(const std::vector<std::string>& t, std::string& problem)
@@ -140,6 +141,22 @@ QuorvexSessionHost::CommandResult DirarivSessionHost::runCommand(const std::vect
         RunLoop::main().runUntilIdle();
         return CommandResult::Passed;
     }
+    auto spaceNumber = [](const std::string& text) -> std::optional<uint64_t> {
+        char* end = nullptr;
+        unsigned long long n = std::strtoull(text.c_str(), &end, 10);
+        if (text.empty() || !std::isdigit(static_cast<unsigned char>(text[0])) || !end || *end || n == 0)
+            return std::nullopt;
+        return n;
+    };
+    if (t[0] == "space") {
+        // The person shows another space, as with the overview.
+        auto space = t.size() == 2 ? spaceNumber(t[1]) : std::nullopt;
+        if (!space)
+            return error("usage: space N");
+        m_desktop.switchToSpace(*space);
+        RunLoop::main().runUntilIdle();
+        return CommandResult::Passed;
+    }
     if (t[0] == "await") {
         // The scripts' programs run in real time, beside the session's clock.
         if (t.size() != 2 || t[1] != "tasks")
@@ -179,7 +196,16 @@ QuorvexSessionHost::CommandResult DirarivSessionHost::runCommand(const std::vect
         return gPrinter && anyContains(gPrinter->log().lines(), t[2]) ? CommandResult::Passed : failed("no log line contains it");
     if (t.size() == 3 && t[1] == "notification")
         return anyContains(notificationTexts(), t[2]) ? CommandResult::Passed : failed("no notification contains it");
-    return error("usage: expect modal \"TEXT\"|hidden | expect stored KEY JSON | expect log \"TEXT\" | expect notification \"TEXT\"");
+    if (t.size() == 4 && t[1] == "space") {
+        auto space = spaceNumber(t[3]);
+        if (!space)
+            return error("usage: expect space \"TITLE\" N");
+        for (const auto& w : m_desktop.windows())
+            if (w.title == t[2])
+                return w.space == *space ? CommandResult::Passed : failed("saw it on space " + std::to_string(w.space));
+        return failed("saw no window titled \"" + t[2] + "\"");
+    }
+    return error("usage: expect modal \"TEXT\"|hidden | expect stored KEY JSON | expect log \"TEXT\" | expect notification \"TEXT\" | expect space \"TITLE\" N");
 }
 
 int runDirariv(int argc, const char* const* argv, std::ostream& out, std::ostream& err)

@@ -5,10 +5,31 @@
 
 #include <algorithm>
 #include <atomic>
+#include <utility>
 
 namespace {
 std::atomic<EBEventful*> gProcessBus { nullptr };
 }
+
+class EBEventful::Locked {
+public:
+    explicit Locked(const EBEventful& bus)
+        : m_bus(bus)
+        , m_lock(bus.m_mutex)
+    {
+    }
+    ~Locked()
+    {
+        auto released = std::exchange(m_bus.m_released, {});
+        m_lock.unlock();
+    }
+    Locked(const Locked&) = delete;
+    Locked& operator=(const Locked&) = delete;
+
+private:
+    const EBEventful& m_bus;
+    std::unique_lock<std::mutex> m_lock;
+};
 
 EBEventful& EBEventful::sharedInstance()
 {
@@ -25,10 +46,13 @@ void EBEventful::resetForTesting()
 {
     EBEventful& bus = sharedInstance();
     {
-        std::lock_guard lock(bus.m_mutex);
-        for (auto& [id, list] : bus.m_events)
-            for (auto& registration : list)
+        Locked lock(bus);
+        for (auto& [id, list] : bus.m_events) {
+            for (auto& registration : list) {
                 registration->m_active = false;
+                bus.m_released.push_back(std::move(registration));
+            }
+        }
         bus.m_events.clear();
         bus.m_receivers.clear();
     }
@@ -43,6 +67,7 @@ std::string EBEventful::keyFor(const NSObject* receiver)
 void EBEventful::removeRegistrationLocked(EBEventId eventId, const Ref<EBEventReceiver>& registration) const
 {
     registration->m_active = false;
+    m_released.push_back(registration);
     if (auto it = m_events.find(eventId); it != m_events.end()) std::erase(it->second, registration);
     auto key = keyFor(registration->identity());
     if (auto it = m_receivers.find(key); it != m_receivers.end()) {
@@ -65,19 +90,42 @@ void EBEventful::removeDeadLocked() const
         removeRegistrationLocked(id, registration);
 }
 
-void EBEventful::receiveEvent(EBEventId eventId, unsigned long triggerLimit, const Ref<NSObject>& receiver,
-    EBEventSelector selector, EBEventBlock block)
+Ref<EBEventReceiver> EBEventful::addRegistration(EBEventId eventId, unsigned long triggerLimit,
+    const Ref<NSObject>& receiver, EBEventSelector selector, EBEventBlock block)
 {
     if (!receiver) {
         NSLog("EBEventful: a registration for event %lu without a receiver is ignored", eventId);
-        return;
+        return nullptr;
     }
     auto registration
         = makeRef<EBEventReceiver>(triggerLimit, receiver, std::move(selector), std::move(block));
-    std::lock_guard lock(m_mutex);
+    Locked lock(*this);
     removeDeadLocked();
     m_events[eventId].push_back(registration);
     m_receivers[keyFor(receiver.get())].push_back(eventId);
+    return registration;
+}
+
+void EBEventful::receiveEvent(EBEventId eventId, unsigned long triggerLimit, const Ref<NSObject>& receiver,
+    EBEventSelector selector, EBEventBlock block)
+{
+    addRegistration(eventId, triggerLimit, receiver, std::move(selector), std::move(block));
+}
+
+Token EBEventful::subscribe(
+    EBEventId eventId, const Ref<NSObject>& receiver, EBEventBlock block, unsigned long triggerLimit)
+{
+    Weak<EBEventReceiver> weak = addRegistration(eventId, triggerLimit, receiver, nullptr, std::move(block));
+    if (weak.expired())
+        return {};
+    return Token([this, eventId, weak] {
+        auto registration = weak.lock();
+        if (!registration)
+            return;
+        Locked lock(*this);
+        if (registration->m_active)
+            removeRegistrationLocked(eventId, registration);
+    });
 }
 
 void EBEventful::sendEvent(EBEventId eventId, const Ref<NSObject>& sender, const Value& data,
@@ -85,7 +133,7 @@ void EBEventful::sendEvent(EBEventId eventId, const Ref<NSObject>& sender, const
 {
     std::vector<Ref<EBEventReceiver>> snapshot;
     {
-        std::lock_guard lock(m_mutex);
+        Locked lock(*this);
         removeDeadLocked();
         auto it = m_events.find(eventId);
         if (it == m_events.end()) {
@@ -99,7 +147,7 @@ void EBEventful::sendEvent(EBEventId eventId, const Ref<NSObject>& sender, const
         unsigned long count = 0;
         bool exhausted = false;
         {
-            std::lock_guard lock(m_mutex);
+            Locked lock(*this);
             if (!registration->m_active) continue;
             // Held strongly for the length of the call.
             receiver = registration->m_object.lock();
@@ -125,44 +173,41 @@ void EBEventful::sendEvent(EBEventId eventId, const Ref<NSObject>& sender, const
     }
 }
 
+void EBEventful::eraseLocked(std::vector<Ref<EBEventReceiver>>& list, const NSObject* receiver) const
+{
+    std::erase_if(list, [&](const Ref<EBEventReceiver>& r) {
+        if (r->identity() != receiver) return false;
+        r->m_active = false;
+        m_released.push_back(r);
+        return true;
+    });
+}
+
 void EBEventful::stopReceivingEventsForObject(const NSObject* receiver)
 {
-    std::lock_guard lock(m_mutex);
+    Locked lock(*this);
     removeDeadLocked();
     if (m_receivers.empty()) return;
     auto key = keyFor(receiver);
     auto listed = m_receivers.find(key);
     if (listed == m_receivers.end()) return;
-    for (EBEventId id : listed->second) {
-        auto it = m_events.find(id);
-        if (it == m_events.end()) continue;
-        std::erase_if(it->second, [&](const Ref<EBEventReceiver>& r) {
-            if (r->identity() != receiver) return false;
-            r->m_active = false;
-            return true;
-        });
-    }
+    for (EBEventId id : listed->second)
+        if (auto it = m_events.find(id); it != m_events.end()) eraseLocked(it->second, receiver);
     m_receivers.erase(listed);
 }
 
 void EBEventful::stopReceivingEventId(EBEventId eventId, const NSObject* receiver)
 {
-    std::lock_guard lock(m_mutex);
+    Locked lock(*this);
     removeDeadLocked();
-    if (auto it = m_events.find(eventId); it != m_events.end()) {
-        std::erase_if(it->second, [&](const Ref<EBEventReceiver>& r) {
-            if (r->identity() != receiver) return false;
-            r->m_active = false;
-            return true;
-        });
-    }
+    if (auto it = m_events.find(eventId); it != m_events.end()) eraseLocked(it->second, receiver);
     if (auto it = m_receivers.find(keyFor(receiver)); it != m_receivers.end())
         std::erase(it->second, eventId);
 }
 
 std::vector<Ref<EBEventReceiver>> EBEventful::receiversForEvent(EBEventId eventId) const
 {
-    std::lock_guard lock(m_mutex);
+    Locked lock(*this);
     removeDeadLocked();
     auto it = m_events.find(eventId);
     return it == m_events.end() ? std::vector<Ref<EBEventReceiver>> {} : it->second;
@@ -170,7 +215,7 @@ std::vector<Ref<EBEventReceiver>> EBEventful::receiversForEvent(EBEventId eventI
 
 std::vector<EBEventId> EBEventful::eventIdsForReceiver(const NSObject* receiver) const
 {
-    std::lock_guard lock(m_mutex);
+    Locked lock(*this);
     removeDeadLocked();
     auto it = m_receivers.find(keyFor(receiver));
     return it == m_receivers.end() ? std::vector<EBEventId> {} : it->second;
@@ -178,7 +223,7 @@ std::vector<EBEventId> EBEventful::eventIdsForReceiver(const NSObject* receiver)
 
 bool EBEventful::hasEventList(EBEventId eventId) const
 {
-    std::lock_guard lock(m_mutex);
+    Locked lock(*this);
     return m_events.count(eventId) > 0;
 }
 
@@ -186,7 +231,7 @@ bool EBEventful::hasEventList(EBEventId eventId) const
 
 void EBEventful::eventsDescription(std::ostream& out) const
 {
-    std::lock_guard lock(m_mutex);
+    Locked lock(*this);
     removeDeadLocked();
     if (m_events.empty()) {
         out << "EBEventful (eventsDescription): No events registered, the pool is empty!\n";
@@ -200,7 +245,7 @@ void EBEventful::eventsDescription(std::ostream& out) const
 
 void EBEventful::receiversDescription(std::ostream& out) const
 {
-    std::lock_guard lock(m_mutex);
+    Locked lock(*this);
     removeDeadLocked();
     if (m_receivers.empty()) {
         out << "EBEventful (receiversDescription): No receivers registered, the pool is empty!\n";
@@ -218,7 +263,7 @@ void EBEventful::receiversDescription(std::ostream& out) const
 
 void EBEventful::eventsAndReceiversDescription(std::ostream& out) const
 {
-    std::lock_guard lock(m_mutex);
+    Locked lock(*this);
     removeDeadLocked();
     if (m_events.empty()) {
         out << "EBEventful (eventsAndReceiversDescription): No events registered, the pool is empty!\n";

@@ -12,12 +12,17 @@
 // delivery first fires on the next send, and one removed during a delivery
 // is not called after its removal. The tables are locked, so registering,
 // removing and sending may happen on any thread.
+//
+// Registrations end by receiver (stopReceivingEventsForObject, or the
+// receiver going away) or, for those made with `subscribe`, when their token
+// is dropped, whichever comes first.
 #pragma once
 
 #include "model/EBEvent.h"
 #include "model/EBEventId.h"
 #include "model/EBEventReceiver.h"
 
+#include <foundation/Token.h>
 #include <foundation/Value.h>
 
 #include <iostream>
@@ -64,6 +69,13 @@ public:
         receiveEvent(eventId, triggerLimit, receiver, makeSelector<T>(selector), nullptr);
     }
 
+    // A block registration handed back as a token: dropping the token ends
+    // it. It also ends as receiveEvent's do (the receiver stops or goes
+    // away); a token that outlives its registration does nothing. The bus
+    // lives as long as the process, so a token never outlives it.
+    [[nodiscard]] Token subscribe(EBEventId eventId, const Ref<NSObject>& receiver, EBEventBlock block,
+        unsigned long triggerLimit = EBUnlimitedTriggers);
+
     // Delivers to every registration of the id, in order. onFail runs once
     // when nobody ever registered for the id, and once for every exhausted
     // registration; onSuccess runs after each delivery.
@@ -92,6 +104,13 @@ public:
 private:
     EBEventful() = default;
 
+    // Holds the tables' lock; registrations removed under it are released
+    // after it is let go, so that whatever their blocks own (another
+    // registration's token, say) may use the bus as it goes.
+    class Locked;
+    Ref<EBEventReceiver> addRegistration(EBEventId eventId, unsigned long triggerLimit,
+        const Ref<NSObject>& receiver, EBEventSelector selector, EBEventBlock block);
+
     template <class T, class C> static EBEventSelector makeSelector(void (C::*selector)(const EBEvent&))
     {
         return [selector](NSObject& receiver, const EBEvent& event) {
@@ -102,6 +121,7 @@ private:
     static std::string keyFor(const NSObject* receiver);
     void removeDeadLocked() const;
     void removeRegistrationLocked(EBEventId eventId, const Ref<EBEventReceiver>&) const;
+    void eraseLocked(std::vector<Ref<EBEventReceiver>>& list, const NSObject* receiver) const;
 
     mutable std::mutex m_mutex;
     // Event id -> registrations in registration order. An id keeps its
@@ -109,4 +129,6 @@ private:
     mutable std::map<EBEventId, std::vector<Ref<EBEventReceiver>>> m_events;
     // "%p" of the receiver -> the ids it registered for, one per registration.
     mutable std::map<std::string, std::vector<EBEventId>> m_receivers;
+    // Registrations removed under the lock, released once it is let go.
+    mutable std::vector<Ref<EBEventReceiver>> m_released;
 };

@@ -9,6 +9,7 @@
 #include <appkit/NSEvent.h>
 #include <graphics/NSImage.h>
 #include <foundation/Dispatch.h>
+#include <foundation/Log.h>
 #include <services/CGWindow.h>
 #include <services/Processes.h>
 
@@ -437,14 +438,15 @@ void SWWindow::moveToScreen(const Ref<NSScreen>& screen)
 
 void SWWindow::moveToSpace(uint64_t space)
 {
-    if (space > 16)
+    // Control plus a digit is the desktop's shortcut to the first ten
+    // spaces (Control+0 the tenth). Spaces 11 and up have none: taking the
+    // last digit of their number would move the window to spaces 1 to 6.
+    if (space < 1 || space > 10) {
+        NSLog("Cannot move a window to space %@: only spaces 1 to 10 have a shortcut.", std::to_string(space));
         return;
-    // Control plus the digit of the space is the platform's shortcut to it;
-    // 10 and above end in a character that has no digit key of its own.
-    static constexpr CGKeyCode kDigitKeys[] = { 18, 19, 20, 21, 23, 22, 26, 28, 25 };
-    std::string text = std::to_string(space);
-    char last = text.back();
-    CGKeyCode key = last >= '1' && last <= '9' ? kDigitKeys[last - '1'] : 29;
+    }
+    static constexpr CGKeyCode kDigitKeys[] = { 18, 19, 20, 21, 23, 22, 26, 28, 25, 29 };
+    CGKeyCode key = kDigitKeys[space - 1];
     auto event = CGEventCreateKeyboardEvent(nullptr, key, true);
     CGEventSetFlags(event, kCGEventFlagMaskControl);
     moveToSpaceWithEvent(NSEvent::eventWithCGEvent(event));

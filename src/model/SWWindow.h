@@ -16,6 +16,7 @@
 #include <optional>
 #include <vector>
 
+class DRSpace;
 class NSEvent;
 class NSImage;
 class SWApplication;
@@ -107,8 +108,16 @@ public:
     void focusWindowDown() const;
 
     void moveToScreen(const Ref<NSScreen>& screen);
+    // Moves the window to the nth space (1 to 10) of its display with the
+    // desktop's Control+digit shortcut, holding the window by its title bar
+    // while the shortcut switches. Other numbers have no shortcut and do
+    // nothing.
     void moveToSpace(uint64_t space);
     void moveToSpaceWithEvent(const Ref<NSEvent>& event);
+    // The desktop spaces the window is on, from the scripting layer's space
+    // objects; defined with them (src/scripting), so a program that asks
+    // links the scripting library.
+    std::vector<Ref<DRSpace>> spaces() const;
 
 protected:
     bool isKindOfReceiverClass(const NSObject* other) const override;

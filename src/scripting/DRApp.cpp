@@ -4,6 +4,9 @@
 #include "DRWindow.h"
 
 #include <appkit/NSWorkspace.h>
+#include <foundation/Log.h>
+#include <foundation/NSError.h>
+#include <foundation/NSURL.h>
 #include <graphics/NSImage.h>
 #include <javascriptcore/JSExport.h>
 
@@ -60,6 +63,24 @@ Ref<DRApp> DRApp::get(const std::string& name)
     return nullptr;
 }
 
+Ref<DRApp> DRApp::launch(const std::string& name, const Value& options)
+{
+    auto& workspace = NSWorkspace::sharedWorkspace();
+    auto path = workspace.fullPathForApplication(name);
+    if (!path) {
+        NSLog("Error: Could not find an app with the name “%@”.", name);
+        return nullptr;
+    }
+    NSWorkspaceLaunchOptions launchOptions = options["focus"].boolValue() ? NSWorkspaceLaunchDefault : NSWorkspaceLaunchWithoutActivation;
+    Ref<NSError> error;
+    auto app = workspace.launchApplicationAtURL(NSURL::fileURLWithPath(*path), launchOptions, {}, &error);
+    if (!app) {
+        NSLog("Error: Could not launch app “%@”. (%@)", name, error ? error->description() : std::string());
+        return nullptr;
+    }
+    return makeRef<DRApp>(app);
+}
+
 Ref<DRApp> DRApp::focused() { return withApp(NSWorkspace::sharedWorkspace().frontmostApplication()); }
 
 std::vector<Ref<DRApp>> DRApp::all()
@@ -88,6 +109,7 @@ const JSExportClass& DRApp::exportClass()
                                         .method("hide", &DRApp::hide)
                                         .method("terminate:", &DRApp::terminate)
                                         .classMethod("get:", &DRApp::get)
+                                        .classMethod("launch:withOptionals:", &DRApp::launch, "launch")
                                         .classMethod("focused", &DRApp::focused)
                                         .classMethod("all", &DRApp::all)
                                         .adopt(DRIdentifiableJSExport);

@@ -40,6 +40,10 @@ public:
     bool terminate(const Value& options) const;
 
     static Ref<DRApp> get(const std::string& name);
+    // Finds the application of the name as the workspace does and starts
+    // it; {"focus": true} brings it to the front. Nothing, with a log line,
+    // when no application has the name or it cannot start.
+    static Ref<DRApp> launch(const std::string& name, const Value& options);
     static Ref<DRApp> focused();
     static std::vector<Ref<DRApp>> all();
 

@@ -11,6 +11,7 @@
 #include "DRPaths.h"
 #include "DRPreferences.h"
 #include "DRShebangPreprocessor.h"
+#include "DRSpace.h"
 #include "DRStorage.h"
 #include "DRTaskHandler.h"
 #include "DRTimerHandler.h"
@@ -225,6 +226,7 @@ void DRContext::setupAPI()
         { "Task", m_context->classObject(DRTaskHandler::exportClass()) },
         { "Modal", m_context->classObject(DRModalWindowController::exportClass()) },
         { "Screen", m_context->classObject(NSScreenDRExtension::exportClass()) },
+        { "Space", m_context->classObject(DRSpace::exportClass()) },
         { "Mouse", m_context->classObject(DRMouse::exportClass()) },
         { "App", m_context->classObject(DRApp::exportClass()) },
         { "Window", m_context->classObject(DRWindow::exportClass()) },

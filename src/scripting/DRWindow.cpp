@@ -3,6 +3,7 @@
 #include "DRApp.h"
 #include "DRExportProtocols.h"
 #include "DRScriptArguments.h"
+#include "DRSpace.h"
 #include "NSScreenDRExtension.h"
 
 #include <appkit/NSScreen.h>
@@ -83,6 +84,8 @@ bool DRWindow::isVisible() const
         return false;
     return isNormal() && !isMinimized();
 }
+
+std::vector<Ref<DRSpace>> DRWindow::spaces() const { return DRSpace::spacesForWindow(*this); }
 
 Ref<NSScreen> DRWindow::screen() const
 {
@@ -305,6 +308,7 @@ const JSExportClass& DRWindow::exportClass()
                                         .method("isVisible", &DRWindow::isVisible)
                                         .method("app", &DRWindow::app)
                                         .method("screen", &DRWindow::screen)
+                                        .method("spaces", &DRWindow::spaces)
                                         .method("topLeft", &DRWindow::topLeft)
                                         .method("size", &DRWindow::size)
                                         .method("frame", &DRWindow::frame)

@@ -12,6 +12,7 @@
 #include <vector>
 
 class DRApp;
+class DRSpace;
 class JSExportClass;
 class NSScreen;
 
@@ -36,6 +37,7 @@ public:
     bool isVisible() const;
     Ref<DRApp> app() const { return m_app; }
     Ref<NSScreen> screen() const;
+    std::vector<Ref<DRSpace>> spaces() const;
     CGPoint topLeft() const;
     CGSize size() const;
     CGRect frame() const;

@@ -1,6 +1,7 @@
 #include "NSScreenDRExtension.h"
 
 #include "DRExportProtocols.h"
+#include "DRSpace.h"
 #include "DRWindow.h"
 #include "NSArrayDRExtension.h"
 
@@ -35,6 +36,18 @@ std::vector<Ref<DRWindow>> windows(const NSScreen& screen, const Value& options)
     return DRWindow::filteredByOptions(std::move(all), options);
 }
 
+Ref<DRSpace> currentSpace(const NSScreen& screen) { return DRSpace::currentSpaceForScreen(screen); }
+
+std::vector<Ref<DRSpace>> spaces(const NSScreen& screen)
+{
+    auto all = DRSpace::all();
+    std::erase_if(all, [&](const Ref<DRSpace>& space) {
+        auto screens = space->screens();
+        return std::none_of(screens.begin(), screens.end(), [&](const Ref<NSScreen>& s) { return s->isEqual(&screen); });
+    });
+    return all;
+}
+
 Ref<NSScreen> next(const NSScreen& screen) { return DRNextFrom(NSScreen::screens(), screen); }
 
 Ref<NSScreen> previous(const NSScreen& screen) { return DRPreviousFrom(NSScreen::screens(), screen); }
@@ -55,6 +68,8 @@ CGRect scriptFrame(NSObject& self) { return static_cast<NSScreen&>(self).frame()
 CGRect scriptVisibleFrame(NSObject& self) { return static_cast<NSScreen&>(self).visibleFrame(); }
 CGRect scriptFlippedFrame(NSObject& self) { return flippedFrame(static_cast<NSScreen&>(self)); }
 CGRect scriptFlippedVisibleFrame(NSObject& self) { return flippedVisibleFrame(static_cast<NSScreen&>(self)); }
+Ref<DRSpace> scriptCurrentSpace(NSObject& self) { return currentSpace(static_cast<NSScreen&>(self)); }
+std::vector<Ref<DRSpace>> scriptSpaces(NSObject& self) { return spaces(static_cast<NSScreen&>(self)); }
 std::vector<Ref<DRWindow>> scriptWindows(NSObject& self, Value options) { return windows(static_cast<NSScreen&>(self), options); }
 Ref<NSScreen> scriptNext(NSObject& self) { return next(static_cast<NSScreen&>(self)); }
 Ref<NSScreen> scriptPrevious(NSObject& self) { return previous(static_cast<NSScreen&>(self)); }
@@ -71,6 +86,8 @@ const JSExportClass& exportClass()
                                         .method("visibleFrame", &scriptVisibleFrame)
                                         .method("flippedFrame", &scriptFlippedFrame)
                                         .method("flippedVisibleFrame", &scriptFlippedVisibleFrame)
+                                        .method("currentSpace", &scriptCurrentSpace)
+                                        .method("spaces", &scriptSpaces)
                                         .method("windows:", &scriptWindows)
                                         .method("next", &scriptNext)
                                         .method("previous", &scriptPrevious)

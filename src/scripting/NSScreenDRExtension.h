@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+class DRSpace;
 class DRWindow;
 class JSExportClass;
 
@@ -23,6 +24,10 @@ CGRect flippedFrame(const NSScreen& screen);
 CGRect flippedVisibleFrame(const NSScreen& screen);
 // The windows on the screen, then the "visible" option.
 std::vector<Ref<DRWindow>> windows(const NSScreen& screen, const Value& options);
+// The space the screen shows; nothing when the desktop has none for it.
+Ref<DRSpace> currentSpace(const NSScreen& screen);
+// The spaces of Space.all() that the screen shows, in that order.
+std::vector<Ref<DRSpace>> spaces(const NSScreen& screen);
 Ref<NSScreen> next(const NSScreen& screen);
 Ref<NSScreen> previous(const NSScreen& screen);
 Ref<NSScreen> screenForIdentifier(const std::string& identifier);

@@ -281,6 +281,9 @@ TEST_F(ControlFixture, AVisualEffectViewIsATintedRoundedBackdrop)
 {
     window->setBackgroundColor(NSColor::clearColor());
     auto effect = makeRef<NSVisualEffectView>(CGRectMake(0, 0, 300, 200));
+    // Blending within the window it is the tint alone (behind the window it
+    // also shows what lies beneath: see BehindWindowFixture).
+    effect->setBlendingMode(NSVisualEffectBlendingModeWithinWindow);
     effect->setMaterial(NSVisualEffectMaterialDark);
     effect->setState(NSVisualEffectStateActive);
     effect->setWantsLayer(true);

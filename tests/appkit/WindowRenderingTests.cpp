@@ -3,6 +3,7 @@
 #include <support/SimWorld.h>
 
 #include <appkit/NSPanel.h>
+#include <appkit/NSVisualEffectView.h>
 #include <graphics/ImageIO.h>
 #include <graphics/NSBitmapImageRep.h>
 #include <services/CGWindow.h>
@@ -311,4 +312,115 @@ TEST(Appearance, SystemColoursFollowTheAppearanceAWindowDrawsIn)
     EXPECT_EQ(shade(40, 5), 238) << "a window's own appearance wins";
     NSApp().setAppearance({});
     EXPECT_EQ(window->effectiveAppearance(), NSAppearanceNameAqua);
+}
+
+// MARK: Behind-window blending
+
+namespace {
+
+// One window whose right edge, at x 400, is a sharp edge against the
+// desktop's background.
+const char* kEdgeDesktop = R"({
+  "screens": [ { "frame": [0, 0, 1440, 900], "visibleFrame": [0, 25, 1440, 875] } ],
+  "apps": [ { "pid": 1, "name": "One", "windows": [ { "id": 10, "title": "edge", "frame": [0, 25, 400, 875] } ] } ],
+  "order": [10], "focus": 10 })";
+
+// The largest change between neighbouring pixels of a row, in any colour
+// channel, from column `from` to column `to`.
+int largestStep(const DesktopImage& image, int row, int from, int to)
+{
+    int largest = 0;
+    for (int x = from; x < to; ++x)
+        for (size_t c = 0; c < 3; ++c)
+            largest = std::max(largest, std::abs(pixelAt(image, x + 1, row)[c] - pixelAt(image, x, row)[c]));
+    return largest;
+}
+
+struct BehindWindowFixture : public ::testing::Test {
+    SimWorld world { kEdgeDesktop };
+    // Desktop (300, 400, 200, 200), across the edge.
+    Ref<NSWindow> panel = makeWindow(CGRectMake(300, 300, 200, 200), NSWindowStyleMaskBorderless);
+    Ref<NSVisualEffectView> effect = makeRef<NSVisualEffectView>(CGRectMake(0, 0, 200, 200));
+
+    BehindWindowFixture()
+    {
+        panel->setBackgroundColor(NSColor::clearColor());
+        panel->setLevel(1000);
+        effect->setMaterial(NSVisualEffectMaterialDark);
+        effect->setState(NSVisualEffectStateActive);
+        panel->contentView()->addSubview(effect);
+    }
+};
+
+}
+
+TEST_F(BehindWindowFixture, WhatLiesBeneathThePanelShowsBlurredThroughIt)
+{
+    auto bare = world.desktop().screenshot();
+    int sharp = largestStep(bare, 500, 390, 410);
+    ASSERT_GT(sharp, 60) << "the edge is sharp on the desktop";
+
+    panel->orderFront(nullptr);
+    world.settle();
+    auto shot = world.desktop().screenshot();
+    // Inside the panel the edge has become a gradient that still shows the
+    // two sides' colours.
+    EXPECT_LE(largestStep(shot, 500, 305, 495), 3) << "no sharp edge shows through";
+    int sides = 0;
+    for (size_t c = 0; c < 3; ++c)
+        sides = std::max(sides, std::abs(pixelAt(shot, 310, 500)[c] - pixelAt(shot, 490, 500)[c]));
+    EXPECT_GE(sides, 8) << "what lies beneath shows through the tint";
+    EXPECT_EQ(pixelAt(shot, 400, 500).a, 255);
+    // Outside the panel the desktop is unchanged.
+    EXPECT_EQ(pixelAt(shot, 399, 380), pixelAt(bare, 399, 380));
+    EXPECT_EQ(pixelAt(shot, 401, 620), pixelAt(bare, 401, 620));
+    EXPECT_EQ(effect->backdropArea(), CGRectMake(270, 370, 260, 260)) << "the blur reaches past the view";
+
+    // Moved over the plain desktop it shows what lies there now, and coming
+    // back it shows the same as before: the panel is never part of what lies
+    // beneath it.
+    panel->setFrameOrigin(CGPointMake(900, 300));
+    world.settle();
+    auto moved = world.desktop().screenshot();
+    EXPECT_EQ(effect->backdropArea(), CGRectMake(870, 370, 260, 260));
+    EXPECT_LE(std::abs(pixelAt(moved, 910, 500).r - pixelAt(moved, 1090, 500).r), 1);
+    panel->setFrameOrigin(CGPointMake(300, 300));
+    world.settle();
+    auto back = world.desktop().screenshot();
+    for (int x : { 310, 400, 490 })
+        EXPECT_EQ(pixelAt(back, x, 500), pixelAt(shot, x, 500)) << x;
+}
+
+TEST_F(BehindWindowFixture, OnlyViewsThatBlendBehindTheirShownWindowReadTheDesktop)
+{
+    auto reads = [&] { return world.desktop().countCalls("captureBelowOwnWindow"); };
+    // Blending within the window, or hidden, the view reads nothing.
+    effect->setBlendingMode(NSVisualEffectBlendingModeWithinWindow);
+    panel->orderFront(nullptr);
+    world.settle();
+    EXPECT_EQ(reads(), 0u);
+    EXPECT_FALSE(effect->backdrop());
+    panel->orderOut(nullptr);
+    effect->setBlendingMode(NSVisualEffectBlendingModeBehindWindow);
+    effect->setHidden(true);
+    panel->orderFront(nullptr);
+    world.settle();
+    EXPECT_EQ(reads(), 0u);
+    panel->orderOut(nullptr);
+
+    // Shown, it reads once as the window comes to the front and not again
+    // while nothing moves.
+    effect->setHidden(false);
+    panel->orderFront(nullptr);
+    world.settle();
+    EXPECT_EQ(reads(), 1u);
+    effect->setNeedsDisplay(true);
+    world.settle();
+    (void)world.desktop().screenshot();
+    EXPECT_EQ(reads(), 1u);
+    EXPECT_TRUE(effect->backdrop());
+    // A window that is not on the desktop has nothing beneath it.
+    auto offscreen = makeRef<NSVisualEffectView>(CGRectMake(0, 0, 50, 50));
+    offscreen->captureBackdrop();
+    EXPECT_FALSE(offscreen->backdrop());
 }

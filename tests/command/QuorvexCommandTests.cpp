@@ -1,3 +1,4 @@
+#include "support/ChildEnvironment.h"
 #include "support/TemporaryDirectory.h"
 
 #include <fcntl.h>
@@ -22,8 +23,8 @@ protected:
         for (auto& arg : args)
             argv.push_back(arg.data());
         argv.push_back(nullptr);
-        std::string config = "XDG_CONFIG_HOME=" + (configDirectory.empty() ? settings.path() : configDirectory);
-        std::vector<char*> env { config.data(), nullptr };
+        auto variables = childEnvironment({ "XDG_CONFIG_HOME=" + (configDirectory.empty() ? settings.path() : configDirectory) });
+        auto env = environmentPointers(variables);
         posix_spawn_file_actions_t files;
         posix_spawn_file_actions_init(&files);
         posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);

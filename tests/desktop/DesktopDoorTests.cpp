@@ -34,9 +34,14 @@ public:
     bool unhideApplication(pid_t pid) override { return d->unhideApplication(pid); }
     bool terminateApplication(pid_t pid, bool force) override { return d->terminateApplication(pid, force); }
     bool activateApplication(pid_t pid, bool front) override { return d->activateApplication(pid, front); }
+    std::optional<DesktopApp> startApplication(const DesktopLaunchRequest& r, std::string* e) override { return d->startApplication(r, e); }
     std::vector<DesktopWindow> windows() const override { return d->windows(); }
     std::optional<DesktopWindow> window(CGWindowID n) const override { return d->window(n); }
     std::optional<DesktopImage> captureWindow(CGWindowID n) override { return d->captureWindow(n); }
+    std::optional<DesktopImage> captureBelowOwnWindow(CGWindowID n, const CGRect& area) override
+    {
+        return d->captureBelowOwnWindow(n, area);
+    }
     AXError axCopyAttribute(const DesktopElement& e, const std::string& a, DesktopAXValue& v) override
     {
         return d->axCopyAttribute(e, a, v);
@@ -57,6 +62,10 @@ public:
     AXError axWindowNumber(const DesktopElement& e, CGWindowID& n) override { return d->axWindowNumber(e, n); }
     AXError axProcessIdentifier(const DesktopElement& e, pid_t& p) override { return d->axProcessIdentifier(e, p); }
     bool axElementIsValid(const DesktopElement& e) const override { return d->axElementIsValid(e); }
+    std::vector<DesktopDisplaySpaces> displaySpaces() const override { return d->displaySpaces(); }
+    bool screensHaveSeparateSpaces() const override { return d->screensHaveSeparateSpaces(); }
+    uint64_t activeSpace() const override { return d->activeSpace(); }
+    bool moveWindowToSpace(CGWindowID n, uint64_t s) override { return d->moveWindowToSpace(n, s); }
     CGDirectDisplayID mainDisplay() const override { return d->mainDisplay(); }
     bool requestDisplayProbe(CGDirectDisplayID display, uint32_t o) override { return d->requestDisplayProbe(display, o); }
     void setOwnActivationPolicy(ActivationPolicy policy) override

@@ -199,6 +199,44 @@ TEST(SimDesktop, SpacesDecideWhatIsOnScreen)
         EXPECT_EQ(w.onScreen, w.number == 11) << w.number;
 }
 
+TEST(SimDesktop, EachDisplayShowsOneOfItsOwnSpacesWhenScreensHaveSeparateSpaces)
+{
+    auto d = load(R"({
+      "screens": [ { "frame": [0, 0, 1440, 900], "spaces": [1, 2, { "id": 5, "fullScreen": true }] },
+                   { "frame": [1440, 0, 1280, 800], "spaces": [7, 8] },
+                   { "frame": [2720, 0, 800, 600] } ],
+      "separateSpaces": true,
+      "apps": [ { "pid": 1, "name": "One", "windows": [ { "id": 10, "title": "a", "frame": [0, 30, 400, 300] },
+                                                      { "id": 11, "title": "b", "frame": [1500, 60, 400, 300], "space": 8 } ] } ] })");
+    ASSERT_TRUE(d);
+    Recorder r(*d);
+    auto lists = d->displaySpaces();
+    ASSERT_EQ(lists.size(), 3u);
+    EXPECT_EQ(lists[0].spaces.size(), 3u);
+    EXPECT_TRUE(lists[0].spaces[2].fullScreen);
+    EXPECT_EQ(lists[1].current, 7u);
+    ASSERT_EQ(lists[2].spaces.size(), 1u) << "a display listed without spaces gets one of its own";
+    EXPECT_EQ(lists[2].spaces[0].identifier, 9u);
+    EXPECT_FALSE(d->window(11)->onScreen);
+
+    // Switching the second display leaves the first one's space alone.
+    d->switchToSpace(8);
+    EXPECT_TRUE(d->window(11)->onScreen);
+    EXPECT_TRUE(d->window(10)->onScreen);
+    EXPECT_EQ(d->currentSpace(), 1u);
+    EXPECT_TRUE(r.has(DesktopEvent::Kind::ActiveSpaceChanged, 0));
+    d->moveMouse({ 1600, 100 });
+    EXPECT_EQ(d->activeSpace(), 8u) << "the active space is the one under the pointer";
+
+    // Moving a window: to a space the desktop has, never to an unknown one
+    // or the system's own window.
+    EXPECT_TRUE(d->moveWindowToSpace(10, 2));
+    EXPECT_FALSE(d->window(10)->onScreen);
+    EXPECT_FALSE(d->moveWindowToSpace(10, 42));
+    EXPECT_FALSE(d->moveWindowToSpace(999, 1));
+    EXPECT_EQ(d->window(10)->space, 2u);
+}
+
 TEST(SimDesktop, ScreenshotShowsWindowsOverTheDesktop)
 {
     auto d = load(kTwoApps);
@@ -217,4 +255,75 @@ TEST(SimDesktop, ScreenshotShowsWindowsOverTheDesktop)
     EXPECT_NE(content10.rgba, content20.rgba) << "every window looks different";
     auto background = pixel(1400, 850);
     EXPECT_NE(background, bar);
+}
+
+TEST(SimDesktop, WhatLiesBeneathAnOwnWindowIsTheDesktopWithoutItAndWhatIsAboveIt)
+{
+    auto d = load(kTwoApps);
+    auto before = d->screenshot();
+    const CGRect area = CGRectMake(280, 180, 340, 240);
+    auto expectDesktopBeforeIn = [&](const std::optional<DesktopImage>& beneath, const char* when) {
+        ASSERT_TRUE(beneath) << when;
+        ASSERT_EQ(beneath->width, 340) << when;
+        ASSERT_EQ(beneath->height, 240) << when;
+        int differing = 0;
+        for (int y = 0; y < 240; ++y)
+            for (int x = 0; x < 340; ++x)
+                differing += pixelAt(*beneath, x, y) != pixelAt(before, 280 + x, 180 + y);
+        EXPECT_EQ(differing, 0) << when;
+    };
+    auto solid = [](int w, int h, uint8_t r, uint8_t g, uint8_t b) {
+        DesktopImage image;
+        image.width = w;
+        image.height = h;
+        for (int i = 0; i < w * h; ++i)
+            image.rgba.insert(image.rgba.end(), { r, g, b, 255 });
+        return image;
+    };
+    DesktopWindow panel;
+    panel.title = "panel";
+    panel.frame = CGRectMake(300, 200, 300, 200);
+    panel.layer = 1000;
+    CGWindowID number = d->registerOwnWindow(panel);
+    d->setOwnWindowContent(number, [&] { return solid(300, 200, 255, 0, 0); });
+
+    // Read as the window comes to the front, and again once it shows.
+    expectDesktopBeforeIn(d->captureBelowOwnWindow(number, area), "before it is ordered in");
+    d->orderOwnWindow(number, true);
+    EXPECT_EQ(pixelAt(d->screenshot(), 450, 300), (Pixel { 255, 0, 0, 255 }));
+    expectDesktopBeforeIn(d->captureBelowOwnWindow(number, area), "while it shows");
+
+    // A window of a higher level over it is not beneath it.
+    DesktopWindow above = panel;
+    above.frame = CGRectMake(250, 150, 400, 300);
+    above.layer = 2000;
+    CGWindowID top = d->registerOwnWindow(above);
+    d->setOwnWindowContent(top, [&] { return solid(400, 300, 0, 0, 255); });
+    d->orderOwnWindow(top, true);
+    expectDesktopBeforeIn(d->captureBelowOwnWindow(number, area), "under a window of a higher level");
+    // The panel is beneath that one.
+    auto underTop = d->captureBelowOwnWindow(top, area);
+    ASSERT_TRUE(underTop);
+    EXPECT_EQ(pixelAt(*underTop, 450 - 280, 300 - 180), (Pixel { 255, 0, 0, 255 }));
+
+    // Nothing for another process's window or for an area without pixels.
+    EXPECT_FALSE(d->captureBelowOwnWindow(20, area));
+    EXPECT_FALSE(d->captureBelowOwnWindow(number, CGRectMake(10, 10, 0, 50)));
+    d->removeOwnWindow(number);
+    EXPECT_FALSE(d->captureBelowOwnWindow(number, area));
+}
+
+TEST(SimDesktop, PartlyCoveredWindowsShowWhereNothingCoversThem)
+{
+    auto d = load(kTwoApps);
+    auto shot = d->screenshot();
+    auto content10 = d->windowContent(10);
+    auto content11 = d->windowContent(11);
+    // Window 20 (100, 90) is in front of 10 (0, 30), which is in front of
+    // 11 (50, 60): 10 shows left of 20 and above it, and 11 only below 10
+    // and left of 20.
+    EXPECT_EQ(pixelAt(shot, 20, 200), pixelAt(content10, 20, 170));
+    EXPECT_EQ(pixelAt(shot, 300, 40), pixelAt(content10, 300, 10));
+    EXPECT_EQ(pixelAt(shot, 70, 345), pixelAt(content11, 20, 285));
+    EXPECT_NE(pixelAt(content10, 20, 170), pixelAt(content11, 20, 285));
 }

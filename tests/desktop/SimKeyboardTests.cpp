@@ -3,6 +3,8 @@
 #include <desktop/InputCodes.h>
 #include <desktop/KeyboardLayout.h>
 
+#include <algorithm>
+
 namespace {
 
 const char* kScenario = R"({
@@ -157,4 +159,44 @@ TEST(KeyboardLayout, TypesTheUSLayout)
     EXPECT_EQ(type(83, KeyboardLayout::Shift), u"1") << "the keypad ignores Shift";
     EXPECT_EQ(type(kVK_UpArrow), u"\x1e");
     EXPECT_EQ(type(200), u"");
+}
+
+TEST(SimKeyboard, ControlAndADigitShowThatSpaceAndTakeAWindowHeldByItsTitleBar)
+{
+    SimWorld world(R"({ "screens": [ { "frame": [0, 0, 1440, 900], "spaces": [3, 4, 6] } ],
+      "apps": [ { "pid": 1, "name": "One", "windows": [ { "id": 10, "title": "a", "frame": [100, 100, 400, 300], "space": 3 },
+                                                      { "id": 11, "title": "b", "frame": [700, 100, 400, 300], "space": 3 } ] } ] })");
+    auto& desktop = world.desktop();
+    EXPECT_EQ(desktop.currentSpace(), 3u) << "the first listed space shows first";
+    auto mouse = [&](uint32_t type, CGPoint at) {
+        DesktopInputEvent e;
+        e.type = type;
+        e.location = at;
+        desktop.sendHardwareInput(e, false);
+        world.settle();
+    };
+    // Pressed in the content, the window stays where it is.
+    mouse(kCGEventLeftMouseDown, { 300, 300 });
+    desktop.typeKey(kVK_ANSI_2, kCGEventFlagMaskControl);
+    world.settle();
+    mouse(kCGEventLeftMouseUp, { 300, 300 });
+    EXPECT_EQ(desktop.currentSpace(), 4u);
+    EXPECT_EQ(desktop.window(10)->space, 3u);
+    auto keys = received(desktop, 1);
+    EXPECT_TRUE(std::none_of(keys.begin(), keys.end(), [](const Event& e) { return e.type == kCGEventKeyDown && e.keyCode == kVK_ANSI_2; }))
+        << "the desktop takes its shortcut";
+
+    // Held by the title bar, it goes along.
+    desktop.switchToSpace(3);
+    mouse(kCGEventLeftMouseDown, { 710, 105 });
+    desktop.typeKey(kVK_ANSI_3, kCGEventFlagMaskControl);
+    world.settle();
+    EXPECT_EQ(desktop.currentSpace(), 6u);
+    EXPECT_EQ(desktop.window(11)->space, 6u);
+    EXPECT_TRUE(desktop.window(11)->onScreen);
+    mouse(kCGEventLeftMouseUp, { 710, 105 });
+    // No fourth space: nothing changes.
+    desktop.typeKey(kVK_ANSI_4, kCGEventFlagMaskControl);
+    world.settle();
+    EXPECT_EQ(desktop.currentSpace(), 6u);
 }

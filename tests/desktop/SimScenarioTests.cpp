@@ -102,6 +102,14 @@ TEST(SimScenario, ProblemsAreReportedWithTheFileAndTheKey)
     e = loadError("{ \"screens\": [ \n  { \"frame\": [0,0,10,10] ,, } ] }");
     EXPECT_NE(e.find("case.json:2:"), std::string::npos) << "malformed JSON names its line: " << e;
 
+    e = loadError(R"({ "screens": [ { "frame": [0,0,10,10], "spaces": [1, 2] }, { "frame": [10,0,10,10], "spaces": [2] } ],
+        "separateSpaces": true })");
+    EXPECT_NE(e.find("screens[1].spaces[0]"), std::string::npos) << e;
+    EXPECT_NE(e.find("listed twice"), std::string::npos) << e;
+
+    e = loadError(R"({ "screens": [ { "frame": [0,0,10,10] }, { "frame": [10,0,10,10], "spaces": [2] } ] })");
+    EXPECT_NE(e.find("screens[1].spaces"), std::string::npos) << "separate lists need separate spaces: " << e;
+
     e = loadError("[1, 2]");
     EXPECT_NE(e.find("expected an object"), std::string::npos) << e;
 }

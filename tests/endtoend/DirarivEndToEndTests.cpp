@@ -53,6 +53,20 @@ int playInChild(const std::vector<std::string>& arguments, std::string& output)
     return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
 }
 
+// Plays a session of tests/endtoend/dirariv on its desktop and
+// configuration: it passes, and no script raised an exception.
+void expectSessionPasses(const std::string& desktop, const std::string& config, const std::string& session)
+{
+    TemporaryDirectory home;
+    std::string dir = sourceDirectory() + "/tests/endtoend/dirariv/";
+    std::string output;
+    int status = playInChild({ "--desktop", dir + desktop, "--config", dir + config, "--data", home.file("data"), "--out",
+                                 home.path(), "--session", dir + session },
+        output);
+    EXPECT_EQ(status, 0) << output;
+    EXPECT_EQ(output.find("Exception"), std::string::npos) << output;
+}
+
 }
 
 TEST(DirarivEndToEnd, AKeyShowsAMessageStoresAValueAndAnEditReloads)
@@ -73,26 +87,17 @@ TEST(DirarivEndToEnd, AKeyShowsAMessageStoresAValueAndAnEditReloads)
 
 TEST(DirarivEndToEnd, KeysPutTheFocusedWindowOnAHalfOfItsScreenAndFocusTheNeighbourInADirection)
 {
-    TemporaryDirectory home;
-    std::string dir = sourceDirectory() + "/tests/endtoend/dirariv/";
-    std::string output;
-    int status = playInChild({ "--desktop", dir + "windows.json", "--config", dir + "windows.js", "--data", home.file("data"),
-                                 "--out", home.path(), "--session", dir + "windows.session" },
-        output);
-    EXPECT_EQ(status, 0) << output;
-    EXPECT_EQ(output.find("Exception"), std::string::npos) << output;
+    expectSessionPasses("windows.json", "windows.js", "windows.session");
 }
 
 TEST(DirarivEndToEnd, ScriptsReactToWindowsAndTheMouseAndRunTimersAndTasks)
 {
-    TemporaryDirectory home;
-    std::string dir = sourceDirectory() + "/tests/endtoend/dirariv/";
-    std::string output;
-    int status = playInChild({ "--desktop", dir + "windows.json", "--config", dir + "events.js", "--data", home.file("data"),
-                                 "--out", home.path(), "--session", dir + "events.session" },
-        output);
-    EXPECT_EQ(status, 0) << output;
-    EXPECT_EQ(output.find("Exception"), std::string::npos) << output;
+    expectSessionPasses("windows.json", "events.js", "events.session");
+}
+
+TEST(DirarivEndToEnd, AKeySendsTheFocusedWindowToTheNextSpaceAndSpaceChangesReachScripts)
+{
+    expectSessionPasses("spaces.json", "spaces.js", "spaces.session");
 }
 
 TEST(DirarivEndToEnd, TheDemoSessionPasses)

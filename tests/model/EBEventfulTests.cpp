@@ -427,3 +427,62 @@ TEST_F(EBEventfulTest, EventDescription)
 }
 
 } // namespace
+
+TEST_F(EBEventfulTest, ATokenRegistrationEndsWhenItsTokenIsDropped)
+{
+    auto a = makeRef<Listener>(), b = makeRef<Listener>();
+    Token first = bus.subscribe(QuitAppKeyEvent, a, record("a"));
+    // Dropping a token during a delivery: the block under way finishes, the
+    // registration is not called again, and the next one still is.
+    Token second;
+    second = bus.subscribe(QuitAppKeyEvent, b, [&](const EBEvent&) {
+        log.push_back("b");
+        second.reset();
+        first.reset();
+    });
+    Token third = bus.subscribe(QuitAppKeyEvent, b, record("b2"), 1);
+    bus.sendEvent(QuitAppKeyEvent, nullptr, {});
+    bus.sendEvent(QuitAppKeyEvent, nullptr, {}, success, fail);
+    EXPECT_EQ(log, (Log { "a 1000 #1", "b", "b2 1000 #1", "fail" }));
+    EXPECT_EQ(bus.eventIdsForReceiver(a.get()), std::vector<EBEventId> {});
+    EXPECT_EQ(bus.eventIdsForReceiver(b.get()), std::vector<EBEventId> { QuitAppKeyEvent });
+
+    // Removal by object ends it too; the token dropped afterwards, or after
+    // the tables were emptied, removes nothing else: not a later
+    // registration of the same receiver and id.
+    bus.stopReceivingEventsForObject(b.get());
+    bus.receiveEvent(QuitAppKeyEvent, b, record("again"));
+    third.reset();
+    third.reset();
+    Token fourth = bus.subscribe(QuitAppKeyEvent, b, record("fourth"));
+    EBEventful::resetForTesting();
+    bus.receiveEvent(QuitAppKeyEvent, b, record("fresh"));
+    fourth.reset();
+    log.clear();
+    bus.sendEvent(QuitAppKeyEvent, nullptr, {});
+    EXPECT_EQ(log, (Log { "fresh 1000 #1" }));
+
+    // A receiver that goes away ends its token registration as well.
+    {
+        auto gone = makeRef<Listener>();
+        Token token = bus.subscribe(HideAppKeyEvent, gone, record("gone"));
+        gone.reset();
+        bus.sendEvent(HideAppKeyEvent, nullptr, {}, success, fail);
+    }
+    EXPECT_EQ(log, (Log { "fresh 1000 #1" }));
+    EXPECT_FALSE(bus.subscribe(HideAppKeyEvent, nullptr, record("nobody")));
+}
+
+TEST_F(EBEventfulTest, ABlockThatOwnsAnotherTokenCanBeRemoved)
+{
+    // Removing a registration releases its block, and with it whatever the
+    // block owns; a token among them ends its own registration on the bus.
+    auto a = makeRef<Listener>(), b = makeRef<Listener>();
+    auto inner = std::make_shared<Token>(bus.subscribe(QuitAppKeyEvent, b, record("inner")));
+    bus.receiveEvent(QuitAppKeyEvent, a, [inner](const EBEvent&) { });
+    inner.reset();
+    bus.stopReceivingEventsForObject(a.get());
+    bus.sendEvent(QuitAppKeyEvent, nullptr, {});
+    EXPECT_TRUE(log.empty());
+    EXPECT_TRUE(bus.receiversForEvent(QuitAppKeyEvent).empty());
+}

@@ -297,6 +297,30 @@ TEST(SWWindow, MovingToASpaceHoldsTheTitleBarWhileTheShortcutIsPosted)
 
     main->moveToSpace(3);
     EXPECT_EQ(world.desktop().postedEvents()[8].keyCode, 20);
+
+    // Spaces 11 to 16 have no shortcut; their last digit would name spaces
+    // 1 to 6.
+    for (uint64_t space : { 11, 12, 16, 0 })
+        main->moveToSpace(space);
+    EXPECT_EQ(world.desktop().postedEvents().size(), 10u);
+}
+
+TEST(SWWindow, MovingToASpaceTakesTheWindowThereAndShowsIt)
+{
+    SimWorld world(kScenario);
+    world.desktop().setSpaces(world.desktop().mainDisplay(), { { 1, false }, { 2, false }, { 3, false } });
+    // Held by a title bar that nothing covers.
+    world.desktop().focusWindow(10);
+    window(10)->moveToSpace(2);
+    world.advance(0.6);
+    EXPECT_EQ(world.desktop().currentSpace(), 2u);
+    EXPECT_EQ(world.desktop().window(10)->space, 2u);
+    EXPECT_TRUE(world.desktop().window(10)->onScreen);
+    EXPECT_EQ(world.desktop().pressedMouseButtons(), 0u);
+    window(10)->moveToSpace(1);
+    world.advance(0.6);
+    EXPECT_EQ(world.desktop().window(10)->space, 1u);
+    EXPECT_EQ(world.desktop().currentSpace(), 1u);
 }
 
 TEST(SWWindow, BadgeTextAnnouncesItsChanges)

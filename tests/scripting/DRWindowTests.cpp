@@ -69,6 +69,25 @@ TEST_F(Windows, ReadingAndPlacingAWindow)
     EXPECT_EQ(desktop().window(21)->frame, CGRectMake(0, 25, 1440, 875));
 }
 
+TEST_F(Windows, FullScreenFillsTheWholeScreenAndGivesTheFrameBack)
+{
+    eval("var w = Window.focused();");
+    EXPECT_EQ(eval("w.isFullScreen() + ' ' + w.setFullScreen(true) + ' ' + w.isFullScreen()"), "false true true");
+    EXPECT_EQ(desktop().window(21)->frame, CGRectMake(0, 0, 1440, 900)) << "the screen, not its usable part";
+    EXPECT_EQ(eval("w.setFullScreen(true) + ' ' + w.setFullScreen(false) + ' ' + w.isFullScreen()"), "true true false");
+    EXPECT_EQ(desktop().window(21)->frame, CGRectMake(600, 100, 400, 300));
+
+    desktop().openWindow([] {
+        auto w = scriptTestWindow(101, 31, "Fixed", CGRectMake(1500, 100, 300, 200));
+        w.resizable = false;
+        return w;
+    }());
+    desktop().focusWindow(31);
+    s.world.settle();
+    EXPECT_EQ(eval("Window.focused().setFullScreen(true) + ' ' + Window.focused().isFullScreen()"), "false false");
+    EXPECT_EQ(desktop().window(31)->frame, CGRectMake(1500, 100, 300, 200));
+}
+
 TEST_F(Windows, AWindowThatIsGoneAnswersEmptyAndRefusesQuietly)
 {
     eval("var w = Window.focused();");

@@ -100,6 +100,52 @@ TEST(AXObserver, CreationAndRegistrationFailCleanly)
     EXPECT_EQ(AXObserverCreate(1, callback, &observer), kAXErrorAPIDisabled);
 }
 
+TEST(AXObserver, ATokenRemovesItsOwnRegistrationOnly)
+{
+    SimWorld world(kScenario);
+    std::vector<std::string> calls;
+    Token appToken, windowToken;
+    AXObserverRef observer;
+    AXObserverCreate(
+        1,
+        [&](const AXObserverRef&, const AXUIElementRef&, const std::string& n, void*) {
+            calls.push_back(n);
+            // Dropped during a delivery: that registration of the same
+            // notice is not called after it.
+            windowToken.reset();
+        },
+        &observer);
+    CFRunLoopAddSource(RunLoop::main(), AXObserverGetRunLoopSource(observer), kCFRunLoopDefaultMode);
+    auto app = AXUIElementCreateApplication(1);
+    auto w = makeRef<AXUIElement>(DesktopElement { DesktopElement::Kind::Window, 1, 10 });
+    ASSERT_EQ(AXObserverAddNotification(observer, app, "AXUIElementDestroyed", nullptr, &appToken), kAXErrorSuccess);
+    ASSERT_EQ(AXObserverAddNotification(observer, w, "AXUIElementDestroyed", nullptr, &windowToken), kAXErrorSuccess);
+    world.desktop().closeWindow(10);
+    world.settle();
+    EXPECT_EQ(calls, std::vector<std::string> { "AXUIElementDestroyed" });
+    EXPECT_EQ(observer->registrationCount(), 1u);
+
+    // A token whose registration was removed by name leaves a later
+    // registration of the same element and name alone.
+    EXPECT_EQ(AXObserverRemoveNotification(observer, app, "AXUIElementDestroyed"), kAXErrorSuccess);
+    EXPECT_EQ(AXObserverAddNotification(observer, app, "AXUIElementDestroyed", nullptr), kAXErrorSuccess);
+    appToken.reset();
+    appToken.reset();
+    EXPECT_EQ(observer->registrationCount(), 1u);
+    // A refused registration hands back no token.
+    EXPECT_EQ(AXObserverAddNotification(observer, app, "AXUIElementDestroyed", nullptr, &appToken),
+        kAXErrorNotificationAlreadyRegistered);
+    EXPECT_FALSE(appToken);
+
+    // A token that outlives its observer does nothing when dropped.
+    ASSERT_EQ(AXObserverAddNotification(observer, app, "AXWindowCreated", nullptr, &appToken), kAXErrorSuccess);
+    Weak<AXObserver> weak = observer;
+    observer.reset();
+    world.settle();
+    EXPECT_TRUE(weak.expired());
+    appToken.reset();
+}
+
 TEST(NSWorkspace, NotificationsArriveOnTheMainRunLoopWithTheApplication)
 {
     SimWorld world(kScenario);

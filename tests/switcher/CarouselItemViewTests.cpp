@@ -148,7 +148,8 @@ TEST(CarouselItemViews, InsertAndRemoveDuringAnAnimation)
     EXPECT_EQ(c.itemViewAtIndex(7), moving);
     h.run(0.1);
     auto removed = c.itemViewAtIndex(3);
-    NSView* fading = removed->superview();
+    // Held, so the checks below can look at it after the carousel lets it go.
+    auto fading = std::static_pointer_cast<NSView>(removed->superview()->shared_from_this());
     c.removeItemAtIndex(3, true);
     EXPECT_EQ(c.numberOfItems(), 10);
     // The removed item fades out in its container before it goes.

@@ -1,6 +1,8 @@
 #include "PanelTestSupport.h"
 
 #include <appkit/NSNib.h>
+#include <appkit/NSScreen.h>
+#include <appkit/NSVisualEffectView.h>
 #include <appkit/NSWorkspace.h>
 #include <graphics/CGContext.h>
 #include <services/CGWindow.h>
@@ -414,6 +416,32 @@ TEST_F(PanelTest, FullScreenGoesToTheChosenScreenAtItsSize)
     pattern = controller->window()->backgroundColor()->patternImage();
     ASSERT_TRUE(pattern);
     EXPECT_EQ(pattern->size(), kPrimaryScreen.size);
+}
+
+TEST_F(PanelTest, TheFloatingPanelReadsWhatLiesBeneathItAtEachOpeningAndTheFullScreenOneNothing)
+{
+    startModel();
+    auto reads = [&] { return world.desktop().countCalls("captureBelowOwnWindow"); };
+    world.desktop().clearCallLog();
+    pressHotkey();
+    world.settle();
+    EXPECT_EQ(reads(), 1u);
+    auto effect = controller->visualEffectView();
+    ASSERT_TRUE(effect->backdrop());
+    CGRect beneath = CGRectInset(NSScreenFlipRect(panelFrame()), -NSVisualEffectView::kBackdropBlurRadius,
+        -NSVisualEffectView::kBackdropBlurRadius);
+    EXPECT_EQ(effect->backdropArea(), CGRectIntegral(beneath));
+    controller->_hideWindowWhitOutAnimation();
+    pressHotkey();
+    world.settle();
+    EXPECT_EQ(reads(), 2u) << "read again at the next opening";
+    controller->_hideWindowWhitOutAnimation();
+
+    // Full-screen, the panel shows the blurred desktop picture instead.
+    defaults()->setBool(true, "FullScreenMode");
+    pressHotkey();
+    world.settle();
+    EXPECT_EQ(reads(), 2u);
 }
 
 TEST_F(PanelTest, AfterFullScreenTheNormalPanelStaysBorderlessAtLevelThousand)

@@ -180,6 +180,38 @@ TEST_F(X11DesktopTest, FocusMinimiseMoveAndCloseGoThroughTheWindowManager)
     EXPECT_EQ(client->readLine(1), "closed " + std::to_string(two));
 }
 
+TEST_F(X11DesktopTest, DesktopsAreSpacesAndWindowsMoveBetweenThemAndFillTheScreen)
+{
+    auto one = client->open("One", 0xff0000, 40, 60, 300, 200);
+    ASSERT_TRUE(one);
+    ASSERT_TRUE(runMainUntil([&] { return clientWindows().size() == 1; }));
+    auto spaces = desktop->displaySpaces();
+    ASSERT_EQ(spaces.size(), 1u) << "one list for every screen";
+    ASSERT_EQ(spaces[0].spaces.size(), 2u) << "the window manager's two desktops";
+    EXPECT_EQ(spaces[0].current, 1u);
+    EXPECT_EQ(desktop->activeSpace(), 1u);
+    EXPECT_FALSE(desktop->screensHaveSeparateSpaces());
+
+    // To the second desktop through the window manager: off screen here.
+    ASSERT_TRUE(desktop->moveWindowToSpace(one, 2));
+    ASSERT_TRUE(runMainUntil([&] { return desktop->window(one)->space == 2u; }));
+    EXPECT_FALSE(desktop->window(one)->onScreen);
+    EXPECT_FALSE(desktop->moveWindowToSpace(one, 3)) << "there is no third desktop";
+    ASSERT_TRUE(desktop->moveWindowToSpace(one, 1));
+    ASSERT_TRUE(runMainUntil([&] { return desktop->window(one)->space == 1u && desktop->window(one)->onScreen; }));
+
+    // Full screen and back.
+    DesktopAXValue value;
+    ASSERT_EQ(desktop->axSetAttribute(element(one), "AXFullScreen", true), kAXErrorSuccess);
+    ASSERT_TRUE(runMainUntil([&] {
+        return desktop->axCopyAttribute(element(one), "AXFullScreen", value) == kAXErrorSuccess && std::get<bool>(value);
+    }));
+    EXPECT_TRUE(runMainUntil([&] { return CGRectEqualToRect(desktop->window(one)->frame, CGRectMake(0, 0, 1280, 800)); }));
+    ASSERT_EQ(desktop->axSetAttribute(element(one), "AXFullScreen", false), kAXErrorSuccess);
+    EXPECT_TRUE(runMainUntil([&] { return !desktop->window(one)->fullScreen; }));
+    EXPECT_TRUE(runMainUntil([&] { return desktop->window(one)->frame.size.width == 300; }));
+}
+
 // Both ways of reading pixels give the same picture: shared memory (large
 // windows, where the server offers it) and GetImage (small windows, or
 // when shared memory is not to be used). Odd sizes catch a row stride read
@@ -329,4 +361,50 @@ TEST(X11DesktopConnect, NamesWhatIsMissing)
     EXPECT_FALSE(X11Desktop::connect(session->display(), &error));
     EXPECT_NE(error.find("no window manager is running on the X display \"" + session->display() + "\""), std::string::npos)
         << error;
+}
+
+TEST_F(X11DesktopTest, WhatLiesBeneathAnOwnWindowIsReadFromTheScreenUntilTheWindowIsUp)
+{
+    auto red = client->open("Red beneath", 0xff0000, 50, 50, 300, 200);
+    auto blue = client->open("Blue beneath", 0x0000ff, 200, 100, 300, 200);
+    ASSERT_TRUE(red && blue);
+    DesktopWindow panel;
+    panel.title = "panel";
+    panel.frame = CGRectMake(100, 80, 200, 100);
+    panel.layer = 1000;
+    panel.subrole = "AXSystemDialog";
+    CGWindowID number = desktop->registerOwnWindow(panel);
+    desktop->setOwnWindowContent(number, [] {
+        DesktopImage green;
+        green.width = 200;
+        green.height = 100;
+        for (int i = 0; i < 200 * 100; ++i)
+            green.rgba.insert(green.rgba.end(), { 0, 255, 0, 255 });
+        return green;
+    });
+    ASSERT_TRUE(runMainUntil([&] { return desktop->window(red) && desktop->window(blue); }));
+    // Where the window manager put them: a point of red left of blue, and
+    // blue's middle.
+    CGRect redFrame = desktop->window(red)->frame, blueFrame = desktop->window(blue)->frame;
+    ASSERT_LT(redFrame.origin.x + 10, blueFrame.origin.x);
+    const CGRect area = CGRectMake(40, 40, 400, 300);
+    int redX = int(redFrame.origin.x) + 10 - 40, redY = int(redFrame.origin.y) + 10 - 40;
+    int blueX = int(CGRectGetMidX(blueFrame)) - 40, blueY = int(CGRectGetMidY(blueFrame)) - 40;
+    std::optional<DesktopImage> beneath;
+    // The clients draw once they are mapped.
+    ASSERT_TRUE(runMainUntil([&] {
+        beneath = desktop->captureBelowOwnWindow(number, area);
+        return beneath && pixel(*beneath, redX, redY) == 0xff0000u && pixel(*beneath, blueX, blueY) == 0x0000ffu;
+    }));
+    EXPECT_EQ(beneath->width, 400);
+    EXPECT_EQ(beneath->height, 300);
+    // Past the screen's edge the picture is the dark of an empty desktop.
+    auto corner = desktop->captureBelowOwnWindow(number, CGRectMake(-20, -20, 100, 100));
+    ASSERT_TRUE(corner);
+    EXPECT_EQ(pixel(*corner, 5, 5), 0x0d0d0du);
+    // Once the window is up the screen shows it, not what lies beneath.
+    desktop->orderOwnWindow(number, true);
+    EXPECT_FALSE(desktop->captureBelowOwnWindow(number, area));
+    EXPECT_FALSE(desktop->captureBelowOwnWindow(red, area)) << "not one of this process's windows";
+    desktop->removeOwnWindow(number);
 }

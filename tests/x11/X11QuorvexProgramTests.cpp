@@ -4,6 +4,7 @@
 // that cannot serve is named. What the program does is seen from outside,
 // through the X server: the panel's window, the window manager's active
 // window, the exit status.
+#include <support/ChildEnvironment.h>
 #include <support/TemporaryDirectory.h>
 #include <support/X11Session.h>
 
@@ -60,14 +61,12 @@ public:
             return;
         std::string outDirectory = workDirectory + "/out";
         std::vector<std::string> args { QV_QUORVEX_PROGRAM, "--x11", "--out", outDirectory };
-        std::vector<std::string> env { "DISPLAY=" + display, "XDG_CONFIG_HOME=" + configDirectory, "HOME=" + workDirectory };
-        std::vector<char*> argv, envp;
+        auto env = childEnvironment({ "DISPLAY=" + display, "XDG_CONFIG_HOME=" + configDirectory, "HOME=" + workDirectory });
+        std::vector<char*> argv;
         for (auto& a : args)
             argv.push_back(a.data());
         argv.push_back(nullptr);
-        for (auto& e : env)
-            envp.push_back(e.data());
-        envp.push_back(nullptr);
+        auto envp = environmentPointers(env);
         posix_spawn_file_actions_t files;
         posix_spawn_file_actions_init(&files);
         posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);

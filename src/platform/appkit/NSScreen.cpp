@@ -40,6 +40,8 @@ std::vector<Ref<NSScreen>> NSScreen::screens()
     return result;
 }
 
+bool NSScreen::screensHaveSeparateSpaces() { return Desktop::current().screensHaveSeparateSpaces(); }
+
 Ref<NSScreen> NSScreen::mainScreen()
 {
     if (auto key = NSApp().keyWindow())

@@ -14,6 +14,8 @@ public:
     static std::vector<Ref<NSScreen>> screens();
     // The screen of the key window, or the primary screen.
     static Ref<NSScreen> mainScreen();
+    // Whether each screen has spaces of its own, or all share one list.
+    static bool screensHaveSeparateSpaces();
 
     NSRect frame() const { return m_frame; }
     NSRect visibleFrame() const { return m_visibleFrame; }

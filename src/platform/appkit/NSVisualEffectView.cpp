@@ -1,8 +1,13 @@
 #include "NSVisualEffectView.h"
 
+#include "NSScreen.h"
 #include "NSWindow.h"
 
+#include <desktop/Desktop.h>
+#include <graphics/CGColorSpace.h>
+#include <graphics/CGDataProvider.h>
 #include <graphics/NSGraphicsContext.h>
+#include <graphics/StackBlur.h>
 
 namespace {
 // Tints of the materials: white level and alpha.
@@ -58,6 +63,70 @@ Ref<NSColor> NSVisualEffectView::tintColor() const
     return NSColor::colorWithDeviceWhite(tint.white, inactive ? std::min(1.0, tint.alpha + 0.1) : tint.alpha);
 }
 
+CGRect NSVisualEffectView::desktopRect() const
+{
+    auto* window = this->window();
+    if (!window || window->windowNumber() == 0)
+        return CGRectNull;
+    CGRect inWindow = convertRectToView(bounds(), nullptr);
+    return NSScreenFlipRect(window->convertRectToScreen(inWindow));
+}
+
+void NSVisualEffectView::captureBackdrop()
+{
+    // Drawn again even when nothing could be read: the last backdrop then
+    // stays where it lies on the desktop.
+    if (readBackdrop() || m_backdrop)
+        setNeedsDisplay(true);
+}
+
+bool NSVisualEffectView::readBackdrop()
+{
+    if (m_blendingMode != NSVisualEffectBlendingModeBehindWindow)
+        return false;
+    CGRect rect = desktopRect();
+    if (CGRectIsNull(rect) || rect.size.width <= 0 || rect.size.height <= 0)
+        return false;
+    m_backdropFor = rect;
+    // The blur reaches past the view's edges, so what lies just outside it
+    // is read too: the edges then blend as they do in the middle.
+    CGRect area = CGRectIntegral(CGRectInset(rect, -kBackdropBlurRadius, -kBackdropBlurRadius));
+    auto* window = this->window();
+    auto beneath = Desktop::current().captureBelowOwnWindow(static_cast<CGWindowID>(window->windowNumber()), area);
+    if (!beneath || beneath->empty())
+        return false;
+    int width = beneath->width, height = beneath->height;
+    stackBlurRGBX(beneath->rgba.data(), width, height, kBackdropBlurRadius);
+    auto image = CGImageCreate(size_t(width), size_t(height), 8, 32, size_t(width) * 4, CGColorSpaceCreateDeviceRGB(),
+        kCGImageAlphaPremultipliedLast, CGDataProviderCreateWithBytes(std::move(beneath->rgba)));
+    if (!image)
+        return false;
+    m_backdrop = NSImage::imageWithCGImage(image, CGSizeMake(width, height));
+    m_backdropArea = CGRectMake(area.origin.x, area.origin.y, width, height);
+    return true;
+}
+
+void NSVisualEffectView::drawBackdrop(NSCompositingOperation operation)
+{
+    if (m_blendingMode != NSVisualEffectBlendingModeBehindWindow)
+        return;
+    // A view that moved on the screen reads again what now lies beneath it
+    // (the desktop may no longer be able to: the last backdrop then stays
+    // where it was read).
+    CGRect rect = desktopRect();
+    if (!CGRectIsNull(rect) && !CGRectEqualToRect(rect, m_backdropFor))
+        readBackdrop();
+    if (!m_backdrop || CGRectIsNull(rect))
+        return;
+    CGRect bounds = this->bounds();
+    CGFloat x = bounds.origin.x + m_backdropArea.origin.x - rect.origin.x;
+    CGFloat top = m_backdropArea.origin.y - rect.origin.y;
+    CGFloat y = isFlipped() ? bounds.origin.y + top : bounds.origin.y + bounds.size.height - top - m_backdropArea.size.height;
+    CGRect whole = CGRectMake(0, 0, m_backdropArea.size.width, m_backdropArea.size.height);
+    m_backdrop->drawInRect(CGRectMake(x, y, m_backdropArea.size.width, m_backdropArea.size.height), whole,
+        operation, 1);
+}
+
 void NSVisualEffectView::setMaskImage(const Ref<NSImage>& image)
 {
     m_maskImage = image;
@@ -93,17 +162,23 @@ void NSVisualEffectView::drawRect(CGRect dirtyRect)
     if (!context)
         return;
     if (!m_maskImage) {
+        CGContextSaveGState(context->CGContext());
+        CGContextClipToRect(context->CGContext(), dirtyRect);
+        drawBackdrop(NSCompositingOperationSourceOver);
+        CGContextRestoreGState(context->CGContext());
         CGContextSetFillColorWithColor(context->CGContext(), tintColor()->CGColor());
         CGContextFillRect(context->CGContext(), dirtyRect);
         return;
     }
-    // The mask stretched to the bounds, then the tint through its alpha.
+    // The mask stretched to the bounds, then the backdrop and the tint
+    // through its alpha.
     CGRect bounds = this->bounds();
     auto shaped = NSImage::create(bounds.size);
     shaped->lockFocus();
     drawNinePart(*m_maskImage, CGRectMake(0, 0, bounds.size.width, bounds.size.height));
     if (auto offscreen = NSGraphicsContext::currentContext()) {
-        CGContextSetBlendMode(offscreen->CGContext(), kCGBlendModeSourceIn);
+        drawBackdrop(NSCompositingOperationSourceIn);
+        CGContextSetBlendMode(offscreen->CGContext(), m_backdrop ? kCGBlendModeSourceAtop : kCGBlendModeSourceIn);
         CGContextSetFillColorWithColor(offscreen->CGContext(), tintColor()->CGColor());
         CGContextFillRect(offscreen->CGContext(), CGRectMake(0, 0, bounds.size.width, bounds.size.height));
     }

@@ -1,6 +1,8 @@
-// Visual-effect views: a translucent backdrop tinted by its material. The
-// desktop behind a window cannot be sampled here, so the view draws the
-// material's tint at its translucency; rounded corners come from its layer
+// Visual-effect views: a translucent backdrop tinted by its material. A view
+// that blends behind its window shows what lies beneath the window there,
+// blurred, under the tint: the window reads it from the desktop as it comes
+// to the front (and the view again when it moves on the screen while the
+// desktop can still read beneath it). Rounded corners come from its layer
 // (corner radius with masksToBounds), as on the platform.
 #pragma once
 
@@ -54,10 +56,35 @@ public:
     Ref<NSColor> tintColor() const;
     void drawRect(CGRect dirtyRect) override;
 
+    // How far what lies beneath the window is blurred, in points.
+    static constexpr int kBackdropBlurRadius = 30;
+    // Reads what lies beneath the window under the view from the desktop
+    // and blurs it; the window calls it just before it comes to the front.
+    // Nothing happens for a view that does not blend behind its window or
+    // is not in a window on the desktop; a desktop that cannot read beneath
+    // the window leaves the backdrop read before.
+    void captureBackdrop();
+    // The blurred backdrop (null until one is read) and the desktop area it
+    // shows (top-left origin), which reaches the blur radius past the view.
+    const Ref<NSImage>& backdrop() const { return m_backdrop; }
+    CGRect backdropArea() const { return m_backdropArea; }
+
 private:
+    // The view's rectangle on the desktop (top-left origin), or null when it
+    // is in no window that is on the desktop.
+    CGRect desktopRect() const;
+    // captureBackdrop without asking for display; whether a backdrop was read.
+    bool readBackdrop();
+    // Draws the backdrop where it lies under the view.
+    void drawBackdrop(NSCompositingOperation operation);
+
     NSVisualEffectMaterial m_material { NSVisualEffectMaterialAppearanceBased };
     NSVisualEffectBlendingMode m_blendingMode { NSVisualEffectBlendingModeBehindWindow };
     NSVisualEffectState m_state { NSVisualEffectStateFollowsWindowActiveState };
     bool m_emphasized { false };
     Ref<NSImage> m_maskImage;
+    Ref<NSImage> m_backdrop;
+    CGRect m_backdropArea { CGRectNull };
+    // The view's desktop rectangle when the backdrop was last asked for.
+    CGRect m_backdropFor { CGRectNull };
 };

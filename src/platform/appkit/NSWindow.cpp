@@ -9,6 +9,7 @@
 #include "NSTrackingArea.h"
 #include "NSView.h"
 #include "NSViewController.h"
+#include "NSVisualEffectView.h"
 #include "NSWindowController.h"
 
 #include <foundation/MainThread.h>
@@ -59,6 +60,18 @@ Ref<NSScreen> screenHolding(CGRect frame)
         }
     }
     return best;
+}
+
+// The views that show what lies beneath the window, in a view tree that is
+// not hidden.
+void captureBackdrops(NSView& view)
+{
+    if (view.isHidden())
+        return;
+    if (auto* effect = dynamic_cast<NSVisualEffectView*>(&view))
+        effect->captureBackdrop();
+    for (const auto& subview : view.subviews())
+        captureBackdrops(*subview);
 }
 
 Ref<NSScreen> screenAtPoint(CGPoint p)
@@ -117,6 +130,10 @@ void NSWindow::setFrame(CGRect frame, bool display)
         invalidateRect(CGRectMake(0, 0, frame.size.width, frame.size.height));
     }
     syncWithDesktop();
+    // A moved window covers something else (a resized one redraws its
+    // views, which then read what lies beneath them).
+    if (m_visible && old.size == frame.size && m_contentView)
+        captureBackdrops(*m_contentView);
     if (old.origin != frame.origin)
         postNotification(NSWindowDidMoveNotification);
     if (old.size != frame.size)
@@ -493,6 +510,7 @@ void NSWindow::makeKeyAndOrderFront(const Ref<NSObject>& sender)
 void NSWindow::orderFront(const Ref<NSObject>&)
 {
     QV_ASSERT_MAIN_THREAD("NSWindow::orderFront");
+    bool orderingIn = !m_visible;
     if (!m_visible) {
         auto keep = selfRef<NSWindow>();
         auto screen = this->screen();
@@ -505,6 +523,9 @@ void NSWindow::orderFront(const Ref<NSObject>&)
         NSView::notifyAppearance(m_contentView.get(), true, true);
     }
     syncWithDesktop();
+    // What the window will cover is read while the desktop still shows it.
+    if (orderingIn && m_contentView)
+        captureBackdrops(*m_contentView);
     Desktop::current().orderOwnWindow(static_cast<CGWindowID>(m_number), true);
     NSApp().windowOrderedFront(this);
     trackingGeometryChanged();

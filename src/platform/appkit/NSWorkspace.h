@@ -23,7 +23,13 @@ inline const std::string NSWorkspaceActiveSpaceDidChangeNotification = "NSWorksp
 inline const std::string NSWorkspaceApplicationKey = "NSWorkspaceApplicationKey";
 inline const std::string NSApplicationDidChangeScreenParametersNotification = "NSApplicationDidChangeScreenParametersNotification";
 
+class NSError;
 class NSImage;
+class NSURL;
+
+using NSWorkspaceLaunchOptions = uint32_t;
+inline constexpr NSWorkspaceLaunchOptions NSWorkspaceLaunchWithoutActivation = 0x200;
+inline constexpr NSWorkspaceLaunchOptions NSWorkspaceLaunchDefault = 0x10000;
 
 class NSWorkspace final : public NSObject {
 public:
@@ -39,6 +45,22 @@ public:
     Ref<NSImage> iconForFile(const std::string& path) const;
     // The path of the screen's desktop picture; nothing when it has none.
     std::optional<std::string> desktopImageURLForScreen(const Ref<NSScreen>& screen) const;
+
+    // The application of a name, found as the desktop's menus find it: the
+    // desktop entry NAME.desktop in the applications folder of the XDG data
+    // folders ($XDG_DATA_HOME, then $XDG_DATA_DIRS, the first one that has
+    // the file wins, a deleted (Hidden) entry hides it), else the first
+    // entry there whose Name is the name without regard to case, else an
+    // executable NAME on PATH. The path of the entry or of the program;
+    // nothing when no application has the name.
+    std::optional<std::string> fullPathForApplication(const std::string& name) const;
+    // Starts the application at the file URL: a desktop entry's Exec line
+    // in its Path folder, or the program itself. With
+    // NSWorkspaceLaunchWithoutActivation it does not come to the front. The
+    // running application; null, with the error, when it cannot start. The
+    // configuration holds nothing that this platform uses.
+    Ref<NSRunningApplication> launchApplicationAtURL(
+        const Ref<NSURL>& url, NSWorkspaceLaunchOptions options, const Value::Dictionary& configuration, Ref<NSError>* error);
 
     // Opens a web or mail address. Nothing leaves the machine here: the
     // address is recorded. False for an empty address.

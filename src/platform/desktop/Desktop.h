@@ -49,12 +49,29 @@ public:
     virtual bool terminateApplication(pid_t pid, bool force) = 0;
     // Brings a process to the front: all its windows, or only its frontmost.
     virtual bool activateApplication(pid_t pid, bool frontWindowOnly) = 0;
+    // Starts a program as an application (see DesktopLaunchRequest). The
+    // application it becomes; nothing, with the reason, when the program
+    // cannot start.
+    virtual std::optional<DesktopApp> startApplication(const DesktopLaunchRequest& request, std::string* error) = 0;
 
     // Every window, front to back.
     virtual std::vector<DesktopWindow> windows() const = 0;
     virtual std::optional<DesktopWindow> window(CGWindowID number) const = 0;
     // The window's pixels as they are now; nothing for a window that is gone.
     virtual std::optional<DesktopImage> captureWindow(CGWindowID number) = 0;
+
+    // Spaces. Every display offers its spaces and shows one of them; when
+    // screens do not have separate spaces, one list serves every display
+    // and is given once, for the main display. A window is on one space, or
+    // on every space (its DesktopWindow::space is 0).
+    virtual std::vector<DesktopDisplaySpaces> displaySpaces() const = 0;
+    virtual bool screensHaveSeparateSpaces() const = 0;
+    // The space the user works in now; 0 when there is none.
+    virtual uint64_t activeSpace() const = 0;
+    // Puts a window of another process on one of the spaces (it leaves the
+    // one it was on). False for a window or a space the desktop does not
+    // have.
+    virtual bool moveWindowToSpace(CGWindowID number, uint64_t space) = 0;
 
     // Accessibility.
     virtual AXError axCopyAttribute(const DesktopElement&, const std::string& attribute, DesktopAXValue& value) = 0;
@@ -89,6 +106,16 @@ public:
     // Puts one of this process's windows in front of every window, or
     // behind them all.
     virtual void orderOwnWindow(CGWindowID number, bool front) = 0;
+    // What lies beneath one of this process's windows within the area
+    // (desktop coordinates, top-left origin, like window frames; whole
+    // pixels): the screens and every other window of the window's level
+    // and the levels below it, as the desktop shows them, as though the
+    // window stood in front of its level. A window asks for it just before
+    // it comes to the front, to show what it covers (a behind-window
+    // visual effect). The image has the area's size. Nothing when the
+    // number is not one of this process's windows or the desktop cannot
+    // read what lies there (a real screen that already shows the window).
+    virtual std::optional<DesktopImage> captureBelowOwnWindow(CGWindowID number, const CGRect& area) = 0;
     // One of this process's windows painted: a desktop that shows them on a
     // real screen takes its pixels now (the simulated one reads them when
     // it composites).

@@ -77,6 +77,8 @@ AXError desktopAXWindowAttribute(
         value = w.frame.size;
     } else if (attribute == "AXMinimized") {
         value = w.minimized;
+    } else if (attribute == "AXFullScreen") {
+        value = w.fullScreen;
     } else if (attribute == "AXMain") {
         value = w.isMain;
     } else if (attribute == "AXFocused") {
@@ -133,7 +135,7 @@ AXError desktopAXAttributeSettable(
         return kAXErrorSuccess;
     if (attribute == "AXPosition")
         settable = w->movable;
-    else if (attribute == "AXSize")
+    else if (attribute == "AXSize" || attribute == "AXFullScreen")
         settable = w->resizable;
     else if (attribute == "AXMain" || attribute == "AXMinimized" || attribute == "AXFocused")
         settable = true;

@@ -51,7 +51,7 @@ inline std::vector<std::string> desktopAttributeNames(DesktopElement::Kind kind)
         return { "AXRole", "AXTitle", "AXHidden", "AXFrontmost", "AXWindows", "AXFocusedWindow", "AXMainWindow" };
     case DesktopElement::Kind::Window:
         return { "AXRole", "AXSubrole", "AXTitle", "AXPosition", "AXSize", "AXMinimized", "AXMain", "AXFocused",
-            "AXParent", "AXCloseButton", "AXZoomButton", "AXMinimizeButton" };
+            "AXFullScreen", "AXParent", "AXCloseButton", "AXZoomButton", "AXMinimizeButton" };
     default:
         return { "AXRole", "AXSubrole", "AXPosition", "AXSize", "AXParent" };
     }
@@ -88,6 +88,22 @@ struct DesktopApp {
     double launchDate { 0 };
 };
 
+// A program to start as an application of the desktop's session.
+struct DesktopLaunchRequest {
+    // The program (looked up on PATH when it holds no slash), then its
+    // arguments.
+    std::vector<std::string> arguments;
+    // The folder it runs in; empty: the home folder.
+    std::string workingDirectory;
+    // What the application is called and where it was found (a desktop
+    // entry or the program itself), and the desktop entry's identifier.
+    std::string name;
+    std::string bundleId;
+    std::string bundlePath;
+    // Whether it comes to the front.
+    bool activate { true };
+};
+
 struct DesktopWindow {
     CGWindowID number { 0 };
     pid_t pid { 0 };
@@ -100,6 +116,9 @@ struct DesktopWindow {
     int layer { 0 };
     double alpha { 1 };
     bool minimized { false };
+    // Filling its screen, without the window's frame, as a full-screen
+    // window does.
+    bool fullScreen { false };
     // The desktop space the window is on; 0 means every space.
     uint64_t space { 1 };
     bool hasCloseButton { true };
@@ -117,6 +136,21 @@ struct DesktopWindow {
     // Whether the window currently shows on screen (not minimised, its
     // application not hidden, on the current space).
     bool onScreen { false };
+};
+
+// A desktop space (a virtual desktop). Its identifier is never 0: a window
+// whose space is 0 is on every space.
+struct DesktopSpace {
+    uint64_t identifier { 0 };
+    // A space that one full-screen window has to itself.
+    bool fullScreen { false };
+};
+
+// The spaces one display offers, in the user's order, and the one it shows.
+struct DesktopDisplaySpaces {
+    CGDirectDisplayID display { 0 };
+    std::vector<DesktopSpace> spaces;
+    uint64_t current { 0 };
 };
 
 // A picture of pixels: RGBA, 8 bits per component, premultiplied alpha.

@@ -65,28 +65,35 @@ void AXObserver::receive(const DesktopEvent& event)
 
 void AXObserver::deliver(const DesktopElement& subject, const std::string& notification)
 {
-    // The registration is looked up when the callback runs, so that one
-    // removed in the meantime is not called with a context that is gone.
-    std::vector<void*> refcons;
+    // Each registration is looked up again when its turn comes, so that one
+    // removed in the meantime (by an earlier callback, say) is not called
+    // with a context that is gone.
+    std::vector<std::pair<uint64_t, void*>> matching;
     {
         std::lock_guard lock(m_mutex);
         for (const auto& r : m_registrations)
             if (r.notification == notification && covers(r.element->element(), subject))
-                refcons.push_back(r.refcon);
+                matching.emplace_back(r.serial, r.refcon);
     }
     auto self = selfRef<AXObserver>();
     auto element = makeRef<AXUIElement>(subject);
-    for (void* refcon : refcons) {
+    for (auto [serial, refcon] : matching) {
         {
             std::lock_guard lock(m_mutex);
             bool still = std::any_of(m_registrations.begin(), m_registrations.end(),
-                [&](const Registration& r) { return r.refcon == refcon && r.notification == notification; });
+                [&, serial = serial](const Registration& r) { return r.serial == serial; });
             if (!still)
                 continue;
         }
         if (m_callback)
             m_callback(self, element, notification, refcon);
     }
+}
+
+bool AXObserver::removeRegistration(uint64_t serial)
+{
+    std::lock_guard lock(m_mutex);
+    return std::erase_if(m_registrations, [&](const Registration& r) { return r.serial == serial; }) > 0;
 }
 
 AXError AXObserverCreate(pid_t pid, AXObserverCallback callback, AXObserverRef* outObserver)
@@ -107,8 +114,8 @@ AXError AXObserverCreate(pid_t pid, AXObserverCallback callback, AXObserverRef* 
     return kAXErrorSuccess;
 }
 
-AXError AXObserverAddNotification(
-    const AXObserverRef& observer, const AXUIElementRef& element, const std::string& notification, void* refcon)
+AXError AXObserverAddNotification(const AXObserverRef& observer, const AXUIElementRef& element,
+    const std::string& notification, void* refcon, Token* outToken)
 {
     if (!observer || !element || notification.empty())
         return kAXErrorIllegalArgument;
@@ -122,12 +129,22 @@ AXError AXObserverAddNotification(
     // Registering asks the application, which must answer.
     if (auto app = desktop.application(element->element().pid); app && app->hung)
         return kAXErrorCannotComplete;
-    std::lock_guard lock(observer->m_mutex);
-    bool duplicate = std::any_of(observer->m_registrations.begin(), observer->m_registrations.end(),
-        [&](const AXObserver::Registration& r) { return r.notification == notification && CFEqual(r.element, element); });
-    if (duplicate)
-        return kAXErrorNotificationAlreadyRegistered;
-    observer->m_registrations.push_back({ element, notification, refcon });
+    uint64_t serial;
+    {
+        std::lock_guard lock(observer->m_mutex);
+        bool duplicate = std::any_of(observer->m_registrations.begin(), observer->m_registrations.end(),
+            [&](const AXObserver::Registration& r) { return r.notification == notification && CFEqual(r.element, element); });
+        if (duplicate)
+            return kAXErrorNotificationAlreadyRegistered;
+        serial = observer->m_nextSerial++;
+        observer->m_registrations.push_back({ element, notification, refcon, serial });
+    }
+    if (outToken) {
+        *outToken = Token([weak = Weak<AXObserver>(observer), serial] {
+            if (auto observer = weak.lock())
+                observer->removeRegistration(serial);
+        });
+    }
     return kAXErrorSuccess;
 }
 

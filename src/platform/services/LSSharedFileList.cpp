@@ -21,91 +21,7 @@ const LSSharedFileListItemRef kLSSharedFileListItemLast = makeRef<LSSharedFileLi
 
 namespace {
 
-constexpr const char* kEntryGroup = "[Desktop Entry]";
 constexpr const char* kEntrySuffix = ".desktop";
-
-// Bytes an Exec argument may not hold unquoted.
-bool isReservedInExec(char c) { return std::strchr(" \t\n\"'\\><~|&;$*?#()`", c) != nullptr; }
-
-// The escapes of a desktop entry's string values.
-std::string escapeValue(const std::string& text)
-{
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\t': out += "\\t"; break;
-        case '\r': out += "\\r"; break;
-        default: out += c;
-        }
-    }
-    return out;
-}
-
-std::string unescapeValue(const std::string& text)
-{
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\' || i + 1 == text.size()) {
-            out += text[i];
-            continue;
-        }
-        switch (char c = text[++i]) {
-        case 's': out += ' '; break;
-        case 'n': out += '\n'; break;
-        case 't': out += '\t'; break;
-        case 'r': out += '\r'; break;
-        case '\\': out += '\\'; break;
-        default: out += '\\'; out += c;
-        }
-    }
-    return out;
-}
-
-struct DesktopEntry {
-    std::string name;
-    std::string exec;
-    bool hasExec { false };
-    bool hidden { false };
-};
-
-bool isTrue(const std::string& value) { return value == "true" || value == "1"; }
-
-DesktopEntry parseDesktopEntry(const std::string& text)
-{
-    DesktopEntry entry;
-    bool inEntryGroup = false;
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (line.empty() || line[0] == '#')
-            continue;
-        if (line[0] == '[') {
-            inEntryGroup = line == kEntryGroup;
-            continue;
-        }
-        auto equals = line.find('=');
-        if (!inEntryGroup || equals == std::string::npos)
-            continue;
-        std::string key = line.substr(0, equals);
-        std::string value = line.substr(equals + 1);
-        while (!key.empty() && key.back() == ' ')
-            key.pop_back();
-        value.erase(0, value.find_first_not_of(' '));
-        if (key == "Name")
-            entry.name = unescapeValue(value);
-        else if (key == "Exec") {
-            entry.exec = unescapeValue(value);
-            entry.hasExec = !entry.exec.empty();
-        } else if (key == "Hidden")
-            entry.hidden = entry.hidden || isTrue(value);
-        else if (key == "X-GNOME-Autostart-enabled")
-            entry.hidden = entry.hidden || value == "false";
-    }
-    return entry;
-}
 
 std::string entryFileStem(const std::string& name)
 {
@@ -116,85 +32,7 @@ std::string entryFileStem(const std::string& name)
     return stem.empty() ? "login-item" : stem;
 }
 
-std::string findOnPath(const std::string& name)
-{
-    const char* path = std::getenv("PATH");
-    std::istringstream folders(path ? path : "/usr/local/bin:/usr/bin:/bin");
-    for (std::string folder; std::getline(folders, folder, ':');) {
-        if (folder.empty())
-            continue;
-        std::string candidate = folder + "/" + name;
-        if (::access(candidate.c_str(), X_OK) == 0)
-            return candidate;
-    }
-    return {};
-}
 
-}
-
-std::string desktopEntryExecForPath(const std::string& path)
-{
-    bool quote = path.empty() || std::any_of(path.begin(), path.end(), isReservedInExec);
-    std::string argument;
-    for (char c : path) {
-        if (c == '%')
-            argument += "%%";
-        else if (quote && (c == '"' || c == '`' || c == '$' || c == '\\'))
-            argument += std::string("\\") + c;
-        else
-            argument += c;
-    }
-    return quote ? "\"" + argument + "\"" : argument;
-}
-
-std::vector<std::string> desktopEntryExecArguments(const std::string& exec)
-{
-    std::vector<std::string> words;
-    std::string word;
-    bool inWord = false, quoted = false, fieldCodeOnly = false;
-    auto finish = [&] {
-        if (inWord && !fieldCodeOnly)
-            words.push_back(word);
-        word.clear();
-        inWord = quoted = fieldCodeOnly = false;
-    };
-    for (size_t i = 0; i < exec.size(); ++i) {
-        char c = exec[i];
-        if (quoted) {
-            if (c == '"')
-                quoted = false;
-            else if (c == '\\' && i + 1 < exec.size())
-                word += exec[++i];
-            else if (c == '%' && i + 1 < exec.size() && exec[i + 1] == '%')
-                word += exec[++i];
-            else
-                word += c;
-            continue;
-        }
-        if (c == ' ' || c == '\t') {
-            finish();
-            continue;
-        }
-        if (!inWord)
-            fieldCodeOnly = c == '%';
-        inWord = true;
-        if (c == '"') {
-            quoted = true;
-            fieldCodeOnly = false;
-        } else if (c == '%' && i + 1 < exec.size()) {
-            // "%%" is a percent sign; any other field code stands for what
-            // the launcher would pass, which a login item never gets.
-            if (exec[++i] == '%') {
-                word += '%';
-                fieldCodeOnly = false;
-            }
-        } else {
-            word += c;
-            fieldCodeOnly = false;
-        }
-    }
-    finish();
-    return words;
 }
 
 bool LSSharedFileListItem::isEqual(const NSObject* other) const
@@ -319,8 +157,8 @@ LSSharedFileListItemRef LSSharedFileListInsertItemURL(const LSSharedFileListRef&
     for (int n = 2; fs::exists(fs::symlink_status(path, error)); ++n)
         path = folder + "/" + stem + "-" + std::to_string(n) + kEntrySuffix;
     std::string exec = desktopEntryExecForPath(url->path());
-    std::string text = std::string(kEntryGroup) + "\nType=Application\nName=" + escapeValue(name)
-        + "\nExec=" + escapeValue(exec) + "\n";
+    std::string text = std::string(kDesktopEntryGroup) + "\nType=Application\nName=" + escapeDesktopEntryValue(name)
+        + "\nExec=" + escapeDesktopEntryValue(exec) + "\n";
     std::string failure;
     if (!writeFileAtomically(path, Value::Bytes(text.begin(), text.end()), &failure)) {
         NSLog("Login items: %@ cannot be added: %@", url->path(), failure);
@@ -349,7 +187,7 @@ OSStatus LSSharedFileListItemResolve(const LSSharedFileListItemRef& item, uint32
         return kLSCannotResolveItemErr;
     std::string program = words.front();
     if (program.find('/') == std::string::npos)
-        program = findOnPath(program);
+        program = findExecutableOnPath(program);
     std::error_code error;
     auto resolved = program.empty() ? fs::path() : fs::canonical(program, error);
     if (program.empty() || error || !fs::is_regular_file(resolved, error))

@@ -9,6 +9,7 @@
 #include "CarbonEvents.h"
 #include "FileWatcher.h"
 
+#include <desktop/DesktopEntry.h>
 #include <foundation/NSURL.h>
 #include <foundation/RunLoop.h>
 #include <foundation/Value.h>
@@ -135,9 +136,3 @@ OSStatus LSSharedFileListItemResolve(
     const LSSharedFileListItemRef& item, uint32_t flags, CFURLRef* outURL, std::nullptr_t outRef = nullptr);
 CFURLRef LSSharedFileListItemCopyResolvedURL(const LSSharedFileListItemRef& item, uint32_t flags, std::string* error);
 
-// Desktop entry text (exposed for the entry writer's tests).
-// The Exec value that runs the program at path with no arguments, quoted
-// and escaped so that it reads back as exactly that path.
-std::string desktopEntryExecForPath(const std::string& path);
-// The words of an Exec value, with quoting undone and field codes dropped.
-std::vector<std::string> desktopEntryExecArguments(const std::string& exec);

@@ -76,7 +76,7 @@ AXError SimDesktop::axCopyAttribute(const DesktopElement& e, const std::string& 
             std::vector<DesktopElement> list;
             for (CGWindowID n : appWindowsLocked(e.pid)) {
                 const auto& w = m_windows.at(n);
-                if (w.space == 0 || w.space == m_currentSpace)
+                if (spaceIsShownLocked(w.space))
                     list.push_back(windowElement(w));
             }
             return list;
@@ -174,6 +174,21 @@ AXError SimDesktop::axSetAttribute(const DesktopElement& e, const std::string& a
                 if (!desktopAXBool(value, flag))
                     return kAXErrorIllegalArgument;
                 setMinimizedLocked(e.window, flag, events);
+            } else if (attribute == "AXFullScreen") {
+                bool flag;
+                if (!desktopAXBool(value, flag))
+                    return kAXErrorIllegalArgument;
+                if (flag && !w.resizable)
+                    return kAXErrorAttributeUnsupported;
+                if (flag && !w.fullScreen) {
+                    // The whole screen it is on, and back to its frame after.
+                    m_framesBeforeFullScreen[w.number] = w.frame;
+                    w.frame = screenFrameForLocked(w.frame);
+                } else if (!flag && w.fullScreen) {
+                    w.frame = m_framesBeforeFullScreen[w.number];
+                    m_framesBeforeFullScreen.erase(w.number);
+                }
+                w.fullScreen = flag;
             } else if (attribute == "AXMain" || attribute == "AXFocused") {
                 bool flag;
                 if (!desktopAXBool(value, flag))
@@ -206,7 +221,15 @@ AXError SimDesktop::axSetAttribute(const DesktopElement& e, const std::string& a
 
 CGRect SimDesktop::usableFrameForLocked(const CGRect& frame) const
 {
-    // The usable frame of the screen the window overlaps most.
+    CGRect screen = screenFrameForLocked(frame);
+    for (const auto& s : m_screens)
+        if (s.frame == screen)
+            return s.visibleFrame;
+    return frame;
+}
+
+CGRect SimDesktop::screenFrameForLocked(const CGRect& frame) const
+{
     const DesktopScreen* best = nullptr;
     double bestArea = 0;
     for (const auto& s : m_screens) {
@@ -219,7 +242,7 @@ CGRect SimDesktop::usableFrameForLocked(const CGRect& frame) const
     }
     if (!best && !m_screens.empty())
         best = &m_screens.front();
-    return best ? best->visibleFrame : frame;
+    return best ? best->frame : frame;
 }
 
 AXError SimDesktop::axPerformAction(const DesktopElement& e, const std::string& action)

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <csignal>
 
 SimDesktop::SimDesktop()
 {
@@ -20,6 +21,13 @@ SimDesktop::SimDesktop()
     own.iconColor = 0x3b6fd8;
     m_apps[kOwnPid] = { own, kAXErrorSuccess };
     m_launchOrder.push_back(kOwnPid);
+    m_started->desktop = this;
+}
+
+SimDesktop::~SimDesktop()
+{
+    std::lock_guard lock(m_started->mutex);
+    m_started->desktop = nullptr;
 }
 
 void SimDesktop::log(const std::string& entry) const
@@ -98,6 +106,7 @@ void SimDesktop::addScreen(const CGRect& frame, const CGRect& visibleFrame, cons
     {
         std::lock_guard lock(m_mutex);
         m_screens.push_back({ m_nextDisplay++, frame, visibleFrame, picture });
+        giveDisplaysSpacesLocked();
     }
     emit({ { DesktopEvent::Kind::ScreensChanged } });
 }
@@ -405,17 +414,26 @@ bool SimDesktop::terminateApplication(pid_t pid, bool force)
         if (it->second.app.hung && !force)
             return false;
     }
+    // A program that really runs is asked to end; it leaves the list when
+    // it has.
+    if (signalStartedProgram(pid, force ? SIGKILL : SIGTERM))
+        return true;
     quitApplication(pid);
     return true;
 }
 
 void SimDesktop::launchApplication(const DesktopApp& app, const std::vector<DesktopWindow>& windows)
 {
+    addApplication(app, windows, true);
+}
+
+bool SimDesktop::addApplication(const DesktopApp& app, const std::vector<DesktopWindow>& windows, bool activate)
+{
     std::vector<DesktopEvent> events;
     {
         std::lock_guard lock(m_mutex);
         if (m_apps.count(app.pid))
-            return;
+            return false;
         AppState state { app, kAXErrorSuccess };
         if (state.app.launchDate == 0)
             state.app.launchDate = Clock::current().now() + (m_launchClock += 0.001);
@@ -428,13 +446,16 @@ void SimDesktop::launchApplication(const DesktopApp& app, const std::vector<Desk
             if (w.number == 0)
                 w.number = m_nextWindowNumber++;
             m_nextWindowNumber = std::max(m_nextWindowNumber, w.number + 1);
+            ensureSpaceLocked(w.space);
             m_windows[w.number] = w;
             m_order.insert(m_order.begin(), w.number);
             events.push_back({ DesktopEvent::Kind::AXNotification, app.pid, windowElement(w), "AXWindowCreated" });
         }
-        activateLocked(app.pid, false, events);
+        if (activate)
+            activateLocked(app.pid, false, events);
     }
     emit(events);
+    return true;
 }
 
 void SimDesktop::quitApplication(pid_t pid)
@@ -477,7 +498,7 @@ bool SimDesktop::windowOnScreenLocked(const DesktopWindow& w) const
     auto it = m_apps.find(w.pid);
     if (it == m_apps.end() || it->second.app.hidden)
         return false;
-    return w.space == 0 || w.space == m_currentSpace;
+    return spaceIsShownLocked(w.space);
 }
 
 std::vector<DesktopWindow> SimDesktop::windows() const
@@ -517,6 +538,7 @@ CGWindowID SimDesktop::openWindow(DesktopWindow window)
             window.number = m_nextWindowNumber;
         m_nextWindowNumber = std::max(m_nextWindowNumber, window.number + 1);
         number = window.number;
+        ensureSpaceLocked(window.space);
         m_windows[number] = window;
         m_order.insert(m_order.begin(), number);
         events.push_back({ DesktopEvent::Kind::AXNotification, window.pid, windowElement(window), "AXWindowCreated" });
@@ -540,6 +562,7 @@ void SimDesktop::forgetWindowLocked(CGWindowID number)
 {
     m_windows.erase(number);
     m_vanished.erase(number);
+    m_framesBeforeFullScreen.erase(number);
     m_ownContent.erase(number);
     m_contentCache.erase(number);
     std::erase(m_order, number);
@@ -604,13 +627,6 @@ void SimDesktop::setWindowFrame(CGWindowID number, const CGRect& frame)
         it->second.frame = frame;
 }
 
-void SimDesktop::setWindowSpace(CGWindowID number, uint64_t space)
-{
-    std::lock_guard lock(m_mutex);
-    if (auto it = m_windows.find(number); it != m_windows.end())
-        it->second.space = space;
-}
-
 void SimDesktop::focusWindow(CGWindowID number)
 {
     std::vector<DesktopEvent> events;
@@ -635,23 +651,6 @@ CGWindowID SimDesktop::focusedWindow() const
     if (auto front = frontWindowOfAppLocked(m_frontmost))
         return *front;
     return 0;
-}
-
-void SimDesktop::switchToSpace(uint64_t space)
-{
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_currentSpace == space)
-            return;
-        m_currentSpace = space;
-    }
-    emit({ { DesktopEvent::Kind::ActiveSpaceChanged } });
-}
-
-uint64_t SimDesktop::currentSpace() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_currentSpace;
 }
 
 void SimDesktop::vanishWindowElement(CGWindowID number)

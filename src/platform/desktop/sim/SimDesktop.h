@@ -9,16 +9,24 @@
 
 #include <foundation/Value.h>
 
+#include <condition_variable>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <set>
+
+using cairo_surface_t = struct _cairo_surface;
 
 class SimDesktop final : public Desktop {
 public:
     // The pid and bundle of the system's own process.
     static constexpr pid_t kOwnPid = 4242;
+    static constexpr int32_t kSwitchToSpaceHotKey = 118;
+    // The strip at the top of a window that holds its title and buttons.
+    static constexpr double kTitleBarHeight = 28;
 
     SimDesktop();
+    ~SimDesktop() override;
 
     // A desktop described by a scenario (JSON, see docs/simulated-desktop.md).
     // On a problem returns null and sets the error, which names the file and
@@ -47,6 +55,9 @@ public:
     bool unhideApplication(pid_t pid) override;
     bool terminateApplication(pid_t pid, bool force) override;
     bool activateApplication(pid_t pid, bool frontWindowOnly) override;
+    // Runs the program, and lists it as an application with no windows
+    // until it ends (call log "LSOpenApplication NAME").
+    std::optional<DesktopApp> startApplication(const DesktopLaunchRequest& request, std::string* error) override;
     std::vector<DesktopWindow> windows() const override;
     std::optional<DesktopWindow> window(CGWindowID number) const override;
     std::optional<DesktopImage> captureWindow(CGWindowID number) override;
@@ -58,6 +69,11 @@ public:
     AXError axWindowNumber(const DesktopElement&, CGWindowID& number) override;
     AXError axProcessIdentifier(const DesktopElement&, pid_t& pid) override;
     bool axElementIsValid(const DesktopElement&) const override;
+    std::vector<DesktopDisplaySpaces> displaySpaces() const override;
+    bool screensHaveSeparateSpaces() const override;
+    // The current space of the display under the pointer.
+    uint64_t activeSpace() const override;
+    bool moveWindowToSpace(CGWindowID number, uint64_t space) override;
     CGDirectDisplayID mainDisplay() const override;
     bool requestDisplayProbe(CGDirectDisplayID display, uint32_t options) override;
     // The activation policy is logged as "setActivationPolicy <n>".
@@ -67,6 +83,8 @@ public:
     void removeOwnWindow(CGWindowID number) override;
     void setOwnWindowContent(CGWindowID number, std::function<DesktopImage()> content) override;
     void orderOwnWindow(CGWindowID number, bool front) override;
+    // Composed as the screenshot is, logged as "captureBelowOwnWindow <n>".
+    std::optional<DesktopImage> captureBelowOwnWindow(CGWindowID number, const CGRect& area) override;
     void postEvent(const DesktopInputEvent& event) override;
     uint64_t keyboardModifierFlags() const override;
     std::vector<uint16_t> pressedKeyCodes() const override;
@@ -83,6 +101,9 @@ public:
     // the frontmost application.
     void launchApplication(const DesktopApp& app, const std::vector<DesktopWindow>& windows = {});
     void quitApplication(pid_t pid);
+    // Waits, in real time and at most the seconds given, until every program
+    // started through startApplication has ended; false when one still runs.
+    bool waitForStartedPrograms(double seconds);
     // Opens a window in front of all others; returns its number (the given
     // one, or a fresh one when it is 0).
     CGWindowID openWindow(DesktopWindow window);
@@ -90,11 +111,24 @@ public:
     void setWindowMinimized(CGWindowID number, bool minimized);
     void setWindowTitle(CGWindowID number, const std::optional<std::string>& title);
     void setWindowFrame(CGWindowID number, const CGRect& frame);
+    // Puts a window on a space (0: every space), which the desktop then has.
     void setWindowSpace(CGWindowID number, uint64_t space);
     // Clicks a window: raises it and activates its application.
     void focusWindow(CGWindowID number);
+    // Spaces. The desktop starts with space 1, and every display shares one
+    // list of spaces unless screens have separate spaces; each display then
+    // has spaces of its own (a display added without any gets a new one).
+    // A space that a driver call names and the desktop does not have yet is
+    // added to the main display's list. Switching shows the space on its
+    // display; a window held by its title bar goes along to it.
     void switchToSpace(uint64_t space);
+    // The space the main display shows.
     uint64_t currentSpace() const;
+    void setScreensHaveSeparateSpaces(bool separate);
+    // Replaces the spaces a display offers (the main display's: those of
+    // every display when they share one list); it then shows the first.
+    // Spaces other displays have are left out.
+    void setSpaces(CGDirectDisplayID display, const std::vector<DesktopSpace>& spaces);
     void moveMouse(const CGPoint& location);
     void setPressedMouseButtons(uint32_t buttons);
     // Keyboard: what a person does with it. Each call makes the events the
@@ -119,8 +153,10 @@ public:
     void typeKey(uint16_t keyCode, uint64_t flags = 0);
     // The desktop's keyboard shortcuts; the default table has the
     // application switcher (Command+Tab, Command+Shift+Tab), the search
-    // field (Command+Space), window cycling (Command+`), screenshots and
-    // the space and overview keys (Control+arrows).
+    // field (Command+Space), window cycling (Command+`), screenshots, the
+    // space and overview keys (Control+arrows) and Control+1 to Control+0,
+    // which show the first to tenth space of the display under the pointer
+    // (identifiers kSwitchToSpaceHotKey and on; the desktop acts on these).
     void setSymbolicHotKeys(std::vector<DesktopSymbolicHotKey> hotKeys);
     static std::vector<DesktopSymbolicHotKey> defaultSymbolicHotKeys();
     void setAccessibilityTrusted(bool trusted);
@@ -170,6 +206,11 @@ private:
     };
 
     void log(const std::string& entry) const;
+    // Sends the signal to a program startApplication started; false when
+    // the pid is not one that still runs.
+    bool signalStartedProgram(pid_t pid, int signal);
+    // Lists an application and its windows; false when its pid is taken.
+    bool addApplication(const DesktopApp& app, const std::vector<DesktopWindow>& windows, bool activate);
     void emit(const std::vector<DesktopEvent>& events);
     bool windowOnScreenLocked(const DesktopWindow& w) const;
     void forgetWindowLocked(CGWindowID number);
@@ -183,9 +224,33 @@ private:
     void setMinimizedLocked(CGWindowID number, bool minimized, std::vector<DesktopEvent>& events);
     CGRect buttonFrameLocked(const DesktopWindow& w, DesktopElement::Kind kind) const;
     CGRect usableFrameForLocked(const CGRect& frame) const;
+    // The whole frame of the screen the rectangle overlaps most.
+    CGRect screenFrameForLocked(const CGRect& frame) const;
+    struct SpaceState {
+        uint64_t identifier;
+        // 0: the main display.
+        CGDirectDisplayID display;
+        bool fullScreen;
+    };
+    const SpaceState* spaceLocked(uint64_t space) const;
+    void ensureSpaceLocked(uint64_t space);
+    CGDirectDisplayID displayOfSpaceLocked(const SpaceState& space) const;
+    uint64_t currentSpaceOfDisplayLocked(CGDirectDisplayID display) const;
+    bool spaceIsShownLocked(uint64_t space) const;
+    void giveDisplaysSpacesLocked();
     DesktopImage contentLocked(const DesktopWindow& w) const;
+    // The screens and the included windows within the area (whole pixels),
+    // as the desktop shows them; windows hidden by opaque ones in front of
+    // them are not drawn.
+    DesktopImage composeLocked(const CGRect& area, const std::function<bool(const DesktopWindow&)>& include) const;
+    // A screen's picture file, decoded; null when it cannot be read.
+    std::shared_ptr<cairo_surface_t> pictureLocked(const std::string& path) const;
     DesktopInputEvent keyboardEventLocked(uint32_t type, uint16_t keyCode) const;
     std::optional<pid_t> applicationUnderPointLocked(const CGPoint& location) const;
+    CGWindowID titleBarUnderPointLocked(const CGPoint& location) const;
+    // The space a desktop shortcut of the key event shows (0: none there);
+    // nothing when the event is not one.
+    std::optional<uint64_t> spaceForShortcutLocked(const DesktopInputEvent& event) const;
     void changeModifiersLocked(uint64_t flags, std::vector<DesktopInputEvent>& events);
     static void send(const std::vector<DesktopInputEvent>& events);
 
@@ -197,10 +262,18 @@ private:
     // Front to back.
     std::vector<CGWindowID> m_order;
     std::set<CGWindowID> m_vanished;
+    std::map<CGWindowID, CGRect> m_framesBeforeFullScreen;
     std::map<std::pair<CGWindowID, std::string>, AXError> m_failingAttributes;
     std::map<CGWindowID, std::function<DesktopImage()>> m_ownContent;
     pid_t m_frontmost { 0 };
+    // In the users' order; the main display's current space is
+    // m_currentSpace, the others' in m_displayCurrentSpaces.
+    std::vector<SpaceState> m_spaces { { 1, 0, false } };
     uint64_t m_currentSpace { 1 };
+    std::map<CGDirectDisplayID, uint64_t> m_displayCurrentSpaces;
+    bool m_separateSpaces { false };
+    // The window whose title bar the left button holds.
+    CGWindowID m_heldWindow { 0 };
     CGPoint m_mouse;
     uint32_t m_buttons { 0 };
     bool m_axTrusted { true };
@@ -230,6 +303,17 @@ private:
         DesktopImage image;
     };
     mutable std::map<CGWindowID, CachedContent> m_contentCache;
+    // Decoded screen pictures by path and modification time.
+    mutable std::map<std::string, std::shared_ptr<cairo_surface_t>> m_pictures;
     DesktopListeners m_listeners;
+    // The programs startApplication started, shared with the threads that
+    // wait for them to end (which may outlive the desktop).
+    struct StartedPrograms {
+        std::mutex mutex;
+        std::condition_variable ended;
+        SimDesktop* desktop { nullptr };
+        std::set<pid_t> running;
+    };
+    std::shared_ptr<StartedPrograms> m_started { std::make_shared<StartedPrograms>() };
     double m_launchClock { 0 };
 };

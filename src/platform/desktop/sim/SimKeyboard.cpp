@@ -26,6 +26,10 @@ std::vector<DesktopSymbolicHotKey> SimDesktop::defaultSymbolicHotKeys()
         { 79, kVK_LeftArrow, controlKey, true, "Move left a space" },
         { 81, kVK_RightArrow, controlKey, true, "Move right a space" },
     });
+    static constexpr uint16_t kDigits[] = { kVK_ANSI_1, kVK_ANSI_2, kVK_ANSI_3, kVK_ANSI_4, kVK_ANSI_5, kVK_ANSI_6, kVK_ANSI_7,
+        kVK_ANSI_8, kVK_ANSI_9, kVK_ANSI_0 };
+    for (int n = 0; n < 10; ++n)
+        hotKeys.push_back({ kSwitchToSpaceHotKey + n, kDigits[n], controlKey, true, "Switch to Desktop " + std::to_string(n + 1) });
     return hotKeys;
 }
 
@@ -178,8 +182,41 @@ void SimDesktop::sendHardwareInput(const DesktopInputEvent& event, bool now)
     routeInput(e, now);
 }
 
+std::optional<uint64_t> SimDesktop::spaceForShortcutLocked(const DesktopInputEvent& event) const
+{
+    if (event.type != kCGEventKeyDown || (event.flags & kModifierMask) != kCGEventFlagMaskControl)
+        return std::nullopt;
+    for (const auto& hotKey : m_symbolicHotKeys) {
+        if (!hotKey.enabled || hotKey.keyCode != event.keyCode || hotKey.modifiers != controlKey
+            || hotKey.identifier < kSwitchToSpaceHotKey || hotKey.identifier >= kSwitchToSpaceHotKey + 10)
+            continue;
+        // The nth space of the display under the pointer.
+        size_t n = static_cast<size_t>(hotKey.identifier - kSwitchToSpaceHotKey);
+        CGDirectDisplayID display = m_screens.empty() ? 0 : m_screens.front().displayID;
+        for (const auto& screen : m_screens)
+            if (m_separateSpaces && CGRectContainsPoint(screen.frame, m_mouse))
+                display = screen.displayID;
+        std::vector<uint64_t> spaces;
+        for (const auto& s : m_spaces)
+            if (displayOfSpaceLocked(s) == display)
+                spaces.push_back(s.identifier);
+        // The desktop takes its shortcut even when there is no such space.
+        return n < spaces.size() ? spaces[n] : 0;
+    }
+    return std::nullopt;
+}
+
 pid_t SimDesktop::deliverInput(const DesktopInputEvent& event)
 {
+    std::optional<uint64_t> switchTo;
+    {
+        std::lock_guard lock(m_mutex);
+        switchTo = spaceForShortcutLocked(event);
+    }
+    if (switchTo) {
+        switchToSpace(*switchTo);
+        return 0;
+    }
     std::lock_guard lock(m_mutex);
     pid_t receiver = m_frontmost;
     switch (event.type) {
@@ -191,6 +228,8 @@ pid_t SimDesktop::deliverInput(const DesktopInputEvent& event)
         receiver = applicationUnderPointLocked(event.location).value_or(m_frontmost);
         if (event.type == 1 || event.type == 3 || event.type == 25)
             m_mouseDownReceiver = receiver;
+        if (event.type == 1)
+            m_heldWindow = titleBarUnderPointLocked(event.location);
         break;
     case 6: // dragged and up
     case 7:
@@ -201,6 +240,8 @@ pid_t SimDesktop::deliverInput(const DesktopInputEvent& event)
         receiver = m_mouseDownReceiver ? m_mouseDownReceiver : applicationUnderPointLocked(event.location).value_or(m_frontmost);
         if (event.type == 2 || event.type == 4 || event.type == 26)
             m_mouseDownReceiver = 0;
+        if (event.type == 2)
+            m_heldWindow = 0;
         break;
     default:
         break;
@@ -222,6 +263,17 @@ std::optional<pid_t> SimDesktop::applicationUnderPointLocked(const CGPoint& loca
             top = &w;
     }
     return top ? std::optional<pid_t>(top->pid) : std::nullopt;
+}
+
+CGWindowID SimDesktop::titleBarUnderPointLocked(const CGPoint& location) const
+{
+    for (CGWindowID n : m_order) {
+        const auto& w = m_windows.at(n);
+        if (!windowOnScreenLocked(w) || w.alpha <= 0 || w.ignoresMouseEvents || !CGRectContainsPoint(w.frame, location))
+            continue;
+        return location.y < w.frame.origin.y + kTitleBarHeight && w.layer == 0 ? n : 0;
+    }
+    return 0;
 }
 
 std::vector<DesktopInputEvent> SimDesktop::receivedEvents(pid_t pid) const

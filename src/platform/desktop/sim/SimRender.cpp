@@ -2,11 +2,14 @@
 // picture of the whole desktop.
 #include "SimDesktop.h"
 
+#include <foundation/Format.h>
+
 #include <cairo.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 
 namespace {
 
@@ -33,24 +36,6 @@ DesktopImage fromSurface(cairo_surface_t* surface)
     cairo_surface_flush(surface);
     return DesktopImage::fromARGB32(cairo_image_surface_get_data(surface), cairo_image_surface_get_width(surface),
         cairo_image_surface_get_height(surface), static_cast<size_t>(cairo_image_surface_get_stride(surface)));
-}
-
-cairo_surface_t* toSurface(const DesktopImage& image)
-{
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, image.width, image.height);
-    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS)
-        return surface;
-    cairo_surface_flush(surface);
-    int stride = cairo_image_surface_get_stride(surface);
-    unsigned char* data = cairo_image_surface_get_data(surface);
-    for (int y = 0; y < image.height; ++y) {
-        uint32_t* row = reinterpret_cast<uint32_t*>(data + static_cast<size_t>(y) * stride);
-        const uint8_t* in = image.rgba.data() + static_cast<size_t>(y) * image.width * 4;
-        for (int x = 0; x < image.width; ++x)
-            row[x] = (uint32_t(in[x * 4 + 3]) << 24) | (uint32_t(in[x * 4]) << 16) | (uint32_t(in[x * 4 + 1]) << 8) | in[x * 4 + 2];
-    }
-    cairo_surface_mark_dirty(surface);
-    return surface;
 }
 
 void drawWindow(cairo_t* cr, const DesktopWindow& w, const std::string& appName, double width, double height)
@@ -146,33 +131,114 @@ DesktopImage SimDesktop::contentLocked(const DesktopWindow& w) const
     return image;
 }
 
-DesktopImage SimDesktop::screenshot() const
+namespace {
+
+// The parts of an area that nothing opaque covers yet, as rectangles.
+using Region = std::vector<CGRect>;
+
+bool hasArea(const CGRect& r) { return !CGRectIsNull(r) && r.size.width > 0 && r.size.height > 0; }
+
+bool touches(const Region& region, const CGRect& rect)
 {
-    std::lock_guard lock(m_mutex);
-    if (m_screens.empty())
+    return std::any_of(region.begin(), region.end(), [&](const CGRect& r) { return hasArea(CGRectIntersection(r, rect)); });
+}
+
+void subtract(Region& region, const CGRect& cover)
+{
+    Region left;
+    for (const CGRect& r : region) {
+        CGRect i = CGRectIntersection(r, cover);
+        if (!hasArea(i)) {
+            left.push_back(r);
+            continue;
+        }
+        double top = CGRectGetMinY(i), bottom = CGRectGetMaxY(i);
+        if (top > CGRectGetMinY(r))
+            left.push_back(CGRectMake(r.origin.x, r.origin.y, r.size.width, top - r.origin.y));
+        if (bottom < CGRectGetMaxY(r))
+            left.push_back(CGRectMake(r.origin.x, bottom, r.size.width, CGRectGetMaxY(r) - bottom));
+        if (CGRectGetMinX(i) > CGRectGetMinX(r))
+            left.push_back(CGRectMake(r.origin.x, top, CGRectGetMinX(i) - r.origin.x, i.size.height));
+        if (CGRectGetMaxX(i) < CGRectGetMaxX(r))
+            left.push_back(CGRectMake(CGRectGetMaxX(i), top, CGRectGetMaxX(r) - CGRectGetMaxX(i), i.size.height));
+    }
+    region = std::move(left);
+}
+
+// The whole pixels a frame covers: its edges at fractional positions are
+// only partly painted, so they hide nothing.
+CGRect innerPixels(const CGRect& frame)
+{
+    double left = std::ceil(CGRectGetMinX(frame)), top = std::ceil(CGRectGetMinY(frame));
+    double right = std::floor(CGRectGetMaxX(frame)), bottom = std::floor(CGRectGetMaxY(frame));
+    return right > left && bottom > top ? CGRectMake(left, top, right - left, bottom - top) : CGRectNull;
+}
+
+// The part of an image between columns x0..x1 and rows y0..y1 as a surface.
+cairo_surface_t* toSurface(const DesktopImage& image, int x0, int y0, int x1, int y1)
+{
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, x1 - x0, y1 - y0);
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS)
+        return surface;
+    cairo_surface_flush(surface);
+    int stride = cairo_image_surface_get_stride(surface);
+    unsigned char* data = cairo_image_surface_get_data(surface);
+    for (int y = y0; y < y1; ++y) {
+        uint32_t* row = reinterpret_cast<uint32_t*>(data + static_cast<size_t>(y - y0) * stride);
+        const uint8_t* in = image.rgba.data() + (static_cast<size_t>(y) * image.width + x0) * 4;
+        for (int x = 0; x < x1 - x0; ++x)
+            row[x] = (uint32_t(in[x * 4 + 3]) << 24) | (uint32_t(in[x * 4]) << 16) | (uint32_t(in[x * 4 + 1]) << 8) | in[x * 4 + 2];
+    }
+    cairo_surface_mark_dirty(surface);
+    return surface;
+}
+
+}
+
+std::shared_ptr<cairo_surface_t> SimDesktop::pictureLocked(const std::string& path) const
+{
+    // Decoded once per file version: every screenshot and backdrop shows it.
+    std::error_code error;
+    auto modified = std::filesystem::last_write_time(path, error);
+    std::string key = path + "|" + (error ? std::string("-") : std::to_string(modified.time_since_epoch().count()));
+    if (auto cached = m_pictures.find(key); cached != m_pictures.end())
+        return cached->second;
+    std::erase_if(m_pictures, [&](const auto& entry) { return entry.first.rfind(path + "|", 0) == 0; });
+    cairo_surface_t* picture = cairo_image_surface_create_from_png(path.c_str());
+    std::shared_ptr<cairo_surface_t> kept;
+    if (cairo_surface_status(picture) == CAIRO_STATUS_SUCCESS)
+        kept.reset(picture, cairo_surface_destroy);
+    else
+        cairo_surface_destroy(picture);
+    m_pictures[key] = kept;
+    return kept;
+}
+
+DesktopImage SimDesktop::composeLocked(const CGRect& area, const std::function<bool(const DesktopWindow&)>& include) const
+{
+    int width = static_cast<int>(area.size.width);
+    int height = static_cast<int>(area.size.height);
+    if (width <= 0 || height <= 0)
         return {};
-    CGRect bounds = CGRectNull;
-    for (const auto& s : m_screens)
-        bounds = CGRectUnion(bounds, s.frame);
-    int width = static_cast<int>(std::min(bounds.size.width, double(kMaxContentSide)));
-    int height = static_cast<int>(std::min(bounds.size.height, double(kMaxContentSide)));
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
     cairo_t* cr = cairo_create(surface);
     cairo_set_source_rgb(cr, 0.05, 0.05, 0.05);
     cairo_paint(cr);
-    cairo_translate(cr, -bounds.origin.x, -bounds.origin.y);
+    cairo_translate(cr, -area.origin.x, -area.origin.y);
 
     for (const auto& s : m_screens) {
+        if (!CGRectIntersectsRect(s.frame, area))
+            continue;
         cairo_save(cr);
         cairo_rectangle(cr, s.frame.origin.x, s.frame.origin.y, s.frame.size.width, s.frame.size.height);
         cairo_clip(cr);
-        cairo_surface_t* picture = s.desktopPicture.empty() ? nullptr : cairo_image_surface_create_from_png(s.desktopPicture.c_str());
-        if (picture && cairo_surface_status(picture) == CAIRO_STATUS_SUCCESS) {
-            double pw = cairo_image_surface_get_width(picture), ph = cairo_image_surface_get_height(picture);
+        auto picture = s.desktopPicture.empty() ? nullptr : pictureLocked(s.desktopPicture);
+        if (picture) {
+            double pw = cairo_image_surface_get_width(picture.get()), ph = cairo_image_surface_get_height(picture.get());
             double scale = std::max(s.frame.size.width / pw, s.frame.size.height / ph);
             cairo_translate(cr, s.frame.origin.x, s.frame.origin.y);
             cairo_scale(cr, scale, scale);
-            cairo_set_source_surface(cr, picture, 0, 0);
+            cairo_set_source_surface(cr, picture.get(), 0, 0);
             cairo_paint(cr);
         } else {
             cairo_pattern_t* gradient = cairo_pattern_create_linear(s.frame.origin.x, s.frame.origin.y, s.frame.origin.x,
@@ -183,8 +249,6 @@ DesktopImage SimDesktop::screenshot() const
             cairo_paint(cr);
             cairo_pattern_destroy(gradient);
         }
-        if (picture)
-            cairo_surface_destroy(picture);
         cairo_restore(cr);
         // The menu bar above the usable frame.
         double barHeight = s.visibleFrame.origin.y - s.frame.origin.y;
@@ -199,20 +263,45 @@ DesktopImage SimDesktop::screenshot() const
     std::vector<const DesktopWindow*> visible;
     for (auto it = m_order.rbegin(); it != m_order.rend(); ++it) {
         const auto& w = m_windows.at(*it);
-        if (windowOnScreenLocked(w) && w.alpha > 0)
+        if (windowOnScreenLocked(w) && w.alpha > 0 && include(w) && CGRectIntersectsRect(w.frame, area))
             visible.push_back(&w);
     }
     std::stable_sort(visible.begin(), visible.end(), [](const DesktopWindow* a, const DesktopWindow* b) { return a->layer < b->layer; });
-    for (const DesktopWindow* w : visible) {
+    // Only what shows is drawn: from the front, a window that the opaque
+    // windows in front of it cover entirely is left out. Other processes'
+    // windows are opaque; this process's may be translucent.
+    std::vector<const DesktopWindow*> shown;
+    Region open { area };
+    for (auto it = visible.rbegin(); it != visible.rend() && !open.empty(); ++it) {
+        const DesktopWindow& w = **it;
+        if (!touches(open, w.frame))
+            continue;
+        shown.push_back(&w);
+        if (w.pid != kOwnPid && w.alpha >= 1)
+            subtract(open, innerPixels(w.frame));
+    }
+    for (auto it = shown.rbegin(); it != shown.rend(); ++it) {
+        const DesktopWindow* w = *it;
         DesktopImage content = contentLocked(*w);
         if (content.empty())
             continue;
-        cairo_surface_t* source = toSurface(content);
+        // At one pixel per point only the part inside the area is copied.
+        int x0 = 0, y0 = 0, x1 = content.width, y1 = content.height;
+        if (content.width == w->frame.size.width && content.height == w->frame.size.height) {
+            CGRect part = CGRectIntersection(CGRectOffset(area, -w->frame.origin.x, -w->frame.origin.y),
+                CGRectMake(0, 0, content.width, content.height));
+            x0 = std::clamp(static_cast<int>(std::floor(CGRectGetMinX(part))), 0, content.width);
+            y0 = std::clamp(static_cast<int>(std::floor(CGRectGetMinY(part))), 0, content.height);
+            x1 = std::clamp(static_cast<int>(std::ceil(CGRectGetMaxX(part))), x0, content.width);
+            y1 = std::clamp(static_cast<int>(std::ceil(CGRectGetMaxY(part))), y0, content.height);
+            if (x1 <= x0 || y1 <= y0)
+                continue;
+        }
+        cairo_surface_t* source = toSurface(content, x0, y0, x1, y1);
         cairo_save(cr);
         cairo_translate(cr, w->frame.origin.x, w->frame.origin.y);
-        if (content.width > 0 && content.height > 0)
-            cairo_scale(cr, w->frame.size.width / content.width, w->frame.size.height / content.height);
-        cairo_set_source_surface(cr, source, 0, 0);
+        cairo_scale(cr, w->frame.size.width / content.width, w->frame.size.height / content.height);
+        cairo_set_source_surface(cr, source, x0, y0);
         cairo_paint_with_alpha(cr, std::clamp(w->alpha, 0.0, 1.0));
         cairo_restore(cr);
         if (w->pid != kOwnPid) {
@@ -227,4 +316,33 @@ DesktopImage SimDesktop::screenshot() const
     DesktopImage image = fromSurface(surface);
     cairo_surface_destroy(surface);
     return image;
+}
+
+DesktopImage SimDesktop::screenshot() const
+{
+    std::lock_guard lock(m_mutex);
+    if (m_screens.empty())
+        return {};
+    CGRect bounds = CGRectNull;
+    for (const auto& s : m_screens)
+        bounds = CGRectUnion(bounds, s.frame);
+    bounds.size.width = std::min(bounds.size.width, double(kMaxContentSide));
+    bounds.size.height = std::min(bounds.size.height, double(kMaxContentSide));
+    return composeLocked(bounds, [](const DesktopWindow&) { return true; });
+}
+
+std::optional<DesktopImage> SimDesktop::captureBelowOwnWindow(CGWindowID number, const CGRect& area)
+{
+    std::lock_guard lock(m_mutex);
+    auto own = m_windows.find(number);
+    if (own == m_windows.end() || own->second.pid != kOwnPid)
+        return std::nullopt;
+    log(stringWithFormat("captureBelowOwnWindow %u", number));
+    CGRect pixels = CGRectIntegral(area);
+    if (!hasArea(pixels) || pixels.size.width > kMaxContentSide || pixels.size.height > kMaxContentSide)
+        return std::nullopt;
+    // Beneath the window as it stands in front of its level: every window
+    // of that level and the levels below it.
+    int level = own->second.layer;
+    return composeLocked(pixels, [&](const DesktopWindow& w) { return w.number != number && w.layer <= level; });
 }

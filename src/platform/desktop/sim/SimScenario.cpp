@@ -124,19 +124,49 @@ public:
         return m_base + "/" + p;
     }
 
+    // A screen's spaces: identifiers, or {"id": n, "fullScreen": true} for
+    // a full-screen space.
+    void screenSpaces(SimDesktop& desktop, const Value& list, const std::string& p, std::set<uint64_t>& seen)
+    {
+        const auto& entries = array(list, p);
+        if (entries.empty())
+            fail(p, "a screen needs at least one space");
+        std::vector<DesktopSpace> spaces;
+        for (size_t i = 0; i < entries.size(); ++i) {
+            std::string q = p + "[" + std::to_string(i) + "]";
+            const Value& entry = entries[i];
+            DesktopSpace space;
+            const Value* id = &entry;
+            if (entry.isDictionary()) {
+                allowOnly(entry, q, { "id", "fullScreen" });
+                id = &require(entry, q, "id");
+                if (has(entry, "fullScreen"))
+                    space.fullScreen = boolean(entry["fullScreen"], join(q, "fullScreen"));
+            }
+            space.identifier = static_cast<uint64_t>(integer(*id, entry.isDictionary() ? join(q, "id") : q, 1, INT64_MAX));
+            if (!seen.insert(space.identifier).second)
+                fail(q, "space " + std::to_string(space.identifier) + " listed twice");
+            spaces.push_back(space);
+        }
+        desktop.setSpaces(desktop.screens().back().displayID, spaces);
+    }
+
     std::shared_ptr<SimDesktop> load(const Value& root)
     {
         auto desktop = std::make_shared<SimDesktop>();
         dictionary(root, "(top level)");
-        allowOnly(root, "", { "screens", "apps", "order", "focus", "mouse", "permissions", "currentSpace" });
+        allowOnly(root, "", { "screens", "apps", "order", "focus", "mouse", "permissions", "currentSpace", "separateSpaces" });
 
         const auto& screens = array(require(root, "", "screens"), "screens");
         if (screens.empty())
             fail("screens", "at least one screen is needed");
+        bool separateSpaces = has(root, "separateSpaces") && boolean(root["separateSpaces"], "separateSpaces");
+        desktop->setScreensHaveSeparateSpaces(separateSpaces);
+        std::set<uint64_t> spaceIds;
         for (size_t i = 0; i < screens.size(); ++i) {
             std::string p = "screens[" + std::to_string(i) + "]";
             const Value& s = dictionary(screens[i], p);
-            allowOnly(s, p, { "frame", "visibleFrame", "picture" });
+            allowOnly(s, p, { "frame", "visibleFrame", "picture", "spaces" });
             CGRect frame = rect(require(s, p, "frame"), join(p, "frame"));
             // A screen nothing can be shown on would only fail later, far
             // from its cause.
@@ -145,6 +175,10 @@ public:
             CGRect visible = has(s, "visibleFrame") ? rect(s["visibleFrame"], join(p, "visibleFrame")) : frame;
             std::string picture = has(s, "picture") ? path(string(s["picture"], join(p, "picture"))) : std::string();
             desktop->addScreen(frame, visible, picture);
+            if (has(s, "spaces") && i > 0 && !separateSpaces)
+                fail(join(p, "spaces"), "only the first screen lists spaces unless \"separateSpaces\" is true");
+            if (has(s, "spaces"))
+                screenSpaces(*desktop, s["spaces"], join(p, "spaces"), spaceIds);
         }
 
         std::map<CGWindowID, std::pair<DesktopApp, DesktopWindow>> windowsById;

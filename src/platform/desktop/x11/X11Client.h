@@ -25,6 +25,7 @@ struct X11Client {
     CGRect frame;
     bool minimized { false };
     bool maximized { false };
+    bool fullScreen { false };
     // From the window type: "AXStandardWindow", "AXDialog" or
     // "AXFloatingWindow".
     std::string subrole { "AXStandardWindow" };

@@ -5,6 +5,8 @@
 #include "X11Property.h"
 #include "X11Keyboard.h"
 
+#include "../DesktopProcess.h"
+
 #include <foundation/Clock.h>
 #include <foundation/RunLoop.h>
 
@@ -171,6 +173,8 @@ void X11Desktop::handleEvent(xcb_generic_event_t* event, std::vector<DesktopEven
             } else if (e->atom == ewmh._NET_CURRENT_DESKTOP) {
                 refreshCurrentDesktopLocked();
                 events.push_back({ DesktopEvent::Kind::ActiveSpaceChanged });
+            } else if (e->atom == ewmh._NET_NUMBER_OF_DESKTOPS) {
+                refreshCurrentDesktopLocked();
             } else if (e->atom == ewmh._NET_WORKAREA) {
                 refreshScreensLocked();
                 events.push_back({ DesktopEvent::Kind::ScreensChanged });
@@ -352,6 +356,7 @@ DesktopWindow X11Desktop::describeLocked(const X11Client& client) const
     w.subrole = client.subrole;
     w.frame = client.frame;
     w.minimized = client.minimized;
+    w.fullScreen = client.fullScreen;
     w.space = spaceOfDesktop(client.desktop);
     w.hasCloseButton = client.canClose;
     w.hasMinimizeButton = client.canMinimize;
@@ -415,6 +420,7 @@ constexpr uint32_t kSourcePager = 2;
 constexpr uint32_t kIconicState = 3;
 constexpr uint32_t kStaticGravity = 10;
 constexpr uint32_t kStateRemove = 0;
+constexpr uint32_t kStateAdd = 1;
 constexpr uint32_t kStateToggle = 2;
 }
 
@@ -446,6 +452,40 @@ void X11Desktop::requestClose(xcb_window_t window)
 {
     sendClientMessage(window, m_x->ewmh()._NET_CLOSE_WINDOW, XCB_CURRENT_TIME, kSourcePager);
     xcb_flush(m_x->connection());
+}
+
+std::optional<DesktopApp> X11Desktop::startApplication(const DesktopLaunchRequest& request, std::string* error)
+{
+    pid_t pid = spawnApplicationProcess(request, nullptr, nullptr, error);
+    if (!pid)
+        return std::nullopt;
+    return desktopAppForLaunch(request, pid);
+}
+
+std::vector<DesktopDisplaySpaces> X11Desktop::displaySpaces() const
+{
+    std::lock_guard lock(m_mutex);
+    DesktopDisplaySpaces all { m_screens.empty() ? 0 : m_screens.front().displayID, {}, spaceOfDesktop(m_currentDesktop) };
+    for (uint32_t desktop = 0; desktop < m_numberOfDesktops; ++desktop)
+        all.spaces.push_back({ spaceOfDesktop(desktop), false });
+    return { all };
+}
+
+uint64_t X11Desktop::activeSpace() const
+{
+    std::lock_guard lock(m_mutex);
+    return spaceOfDesktop(m_currentDesktop);
+}
+
+bool X11Desktop::moveWindowToSpace(CGWindowID number, uint64_t space)
+{
+    std::lock_guard lock(m_mutex);
+    const X11Client* client = clientLocked(number);
+    if (!client || !client->listed || space < 1 || space > m_numberOfDesktops)
+        return false;
+    sendClientMessage(client->window, m_x->ewmh()._NET_WM_DESKTOP, static_cast<uint32_t>(space - 1), kSourcePager);
+    xcb_flush(m_x->connection());
+    return true;
 }
 
 void X11Desktop::requestFrame(xcb_window_t window, std::optional<CGPoint> origin, std::optional<CGSize> size)
@@ -491,6 +531,13 @@ void X11Desktop::requestRaise(xcb_window_t window)
         uint32_t above = XCB_STACK_MODE_ABOVE;
         xcb_configure_window(m_x->connection(), window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
     }
+    xcb_flush(m_x->connection());
+}
+
+void X11Desktop::requestFullScreen(xcb_window_t window, bool fullScreen)
+{
+    sendClientMessage(window, m_x->ewmh()._NET_WM_STATE, fullScreen ? kStateAdd : kStateRemove, m_x->ewmh()._NET_WM_STATE_FULLSCREEN,
+        0, kSourcePager);
     xcb_flush(m_x->connection());
 }
 

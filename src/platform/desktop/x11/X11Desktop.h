@@ -66,9 +66,14 @@ public:
     bool unhideApplication(pid_t pid) override;
     bool terminateApplication(pid_t pid, bool force) override;
     bool activateApplication(pid_t pid, bool frontWindowOnly) override;
+    // Runs the program; it is listed once it shows a window, and the window
+    // manager decides whether that window comes to the front.
+    std::optional<DesktopApp> startApplication(const DesktopLaunchRequest& request, std::string* error) override;
     std::vector<DesktopWindow> windows() const override;
     std::optional<DesktopWindow> window(CGWindowID number) const override;
     std::optional<DesktopImage> captureWindow(CGWindowID number) override;
+    // The root window's pixels over the area, while the window is not up.
+    std::optional<DesktopImage> captureBelowOwnWindow(CGWindowID number, const CGRect& area) override;
     // How captures read pixels: through shared memory where the server
     // offers it (the default), or always with GetImage; and how many reads
     // each way took. For tests of both paths: there is no user setting.
@@ -86,6 +91,14 @@ public:
     AXError axWindowNumber(const DesktopElement&, CGWindowID& number) override;
     AXError axProcessIdentifier(const DesktopElement&, pid_t& pid) override;
     bool axElementIsValid(const DesktopElement&) const override;
+    // The window manager's desktops are the spaces, one list for all
+    // screens: desktop n is space n + 1.
+    std::vector<DesktopDisplaySpaces> displaySpaces() const override;
+    bool screensHaveSeparateSpaces() const override { return false; }
+    uint64_t activeSpace() const override;
+    // Asks the window manager to put the window on the desktop; the window
+    // shows there once the manager has done it.
+    bool moveWindowToSpace(CGWindowID number, uint64_t space) override;
     CGDirectDisplayID mainDisplay() const override;
     bool requestDisplayProbe(CGDirectDisplayID, uint32_t) override { return true; }
     void postEvent(const DesktopInputEvent& event) override;
@@ -176,6 +189,8 @@ private:
         uint32_t d3 = 0, uint32_t d4 = 0);
     void requestActivate(xcb_window_t window);
     void requestMinimize(xcb_window_t window, bool minimized);
+    // Asks the window manager to show the window full screen, or not.
+    void requestFullScreen(xcb_window_t window, bool fullScreen);
     void requestClose(xcb_window_t window);
     void requestFrame(xcb_window_t window, std::optional<CGPoint> origin, std::optional<CGSize> size);
     void requestRaise(xcb_window_t window);
@@ -218,6 +233,8 @@ private:
     xcb_window_t m_pendingActivation { XCB_WINDOW_NONE };
     pid_t m_frontmost { 0 };
     uint32_t m_currentDesktop { 0 };
+    // _NET_NUMBER_OF_DESKTOPS (1 when the window manager does not say).
+    uint32_t m_numberOfDesktops { 1 };
     std::vector<DesktopScreen> m_screens;
     std::map<xcb_window_t, Capture> m_captures;
     std::map<CGWindowID, OwnWindow> m_ownWindows;

@@ -236,6 +236,15 @@ AXError X11Desktop::axSetAttribute(const DesktopElement& e, const std::string& a
         if (!desktopAXBool(value, flag))
             return kAXErrorIllegalArgument;
         requestMinimize(window, flag);
+    } else if (attribute == "AXFullScreen") {
+        bool flag;
+        if (!desktopAXBool(value, flag))
+            return kAXErrorIllegalArgument;
+        // A window manager may forbid resizing a full-screen window; leaving
+        // full screen is always allowed.
+        if (flag && !resizable)
+            return kAXErrorAttributeUnsupported;
+        requestFullScreen(window, flag);
     } else if (attribute == "AXMain" || attribute == "AXFocused") {
         bool flag;
         if (!desktopAXBool(value, flag))

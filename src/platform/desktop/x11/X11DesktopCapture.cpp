@@ -65,10 +65,12 @@ std::optional<DesktopImage> readShared(xcb_connection_t* c, xcb_window_t window,
     return image;
 }
 
-std::optional<DesktopImage> readDirect(xcb_connection_t* c, xcb_window_t window, int width, int height)
+std::optional<DesktopImage> readDirect(xcb_connection_t* c, xcb_window_t window, int width, int height, int x = 0, int y = 0)
 {
     std::unique_ptr<xcb_get_image_reply_t, decltype(&free)> reply(
-        xcb_get_image_reply(c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0, 0, width, height, ~0u), nullptr),
+        xcb_get_image_reply(c,
+            xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, window, int16_t(x), int16_t(y), uint16_t(width), uint16_t(height), ~0u),
+            nullptr),
         &free);
     if (!reply || (reply->depth != 24 && reply->depth != 32)
         || size_t(xcb_get_image_data_length(reply.get())) < size_t(width) * height * 4)
@@ -135,5 +137,43 @@ std::optional<DesktopImage> X11Desktop::captureWindow(CGWindowID number)
     }
     if (it != m_captures.end())
         it->second.image = *image;
+    return image;
+}
+
+std::optional<DesktopImage> X11Desktop::captureBelowOwnWindow(CGWindowID number, const CGRect& area)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        auto it = m_ownWindows.find(number);
+        // The screen shows what lies beneath a window of this process only
+        // until the window is up: then it shows the window.
+        if (it == m_ownWindows.end() || it->second.shown || !m_connected)
+            return std::nullopt;
+    }
+    CGRect pixels = CGRectIntegral(area);
+    int width = int(pixels.size.width), height = int(pixels.size.height);
+    if (width <= 0 || height <= 0 || width > 32767 || height > 32767)
+        return std::nullopt;
+    CGRect screen = CGRectMake(0, 0, m_x->screen()->width_in_pixels, m_x->screen()->height_in_pixels);
+    CGRect shown = CGRectIntersection(pixels, screen);
+    // Beyond the screen's edges the image is the dark of an empty desktop.
+    DesktopImage image;
+    image.width = width;
+    image.height = height;
+    image.rgba.resize(size_t(width) * height * 4);
+    for (size_t i = 0; i < image.rgba.size(); i += 4) {
+        image.rgba[i] = image.rgba[i + 1] = image.rgba[i + 2] = 13;
+        image.rgba[i + 3] = 255;
+    }
+    if (CGRectIsNull(shown) || shown.size.width < 1 || shown.size.height < 1)
+        return image;
+    int sx = int(shown.origin.x), sy = int(shown.origin.y), sw = int(shown.size.width), sh = int(shown.size.height);
+    auto part = readDirect(m_x->connection(), m_x->root(), sw, sh, sx, sy);
+    if (!part)
+        return std::nullopt;
+    int left = sx - int(pixels.origin.x), top = sy - int(pixels.origin.y);
+    for (int row = 0; row < sh; ++row)
+        std::copy_n(part->rgba.data() + size_t(row) * sw * 4, size_t(sw) * 4,
+            image.rgba.data() + (size_t(row + top) * width + left) * 4);
     return image;
 }

@@ -238,6 +238,7 @@ bool X11Desktop::readStateLocked(X11Client& client)
     bool before = client.minimized;
     client.minimized = has(ewmh._NET_WM_STATE_HIDDEN);
     client.maximized = has(ewmh._NET_WM_STATE_MAXIMIZED_HORZ) && has(ewmh._NET_WM_STATE_MAXIMIZED_VERT);
+    client.fullScreen = has(ewmh._NET_WM_STATE_FULLSCREEN);
     return before != client.minimized;
 }
 
@@ -295,8 +296,10 @@ void X11Desktop::refreshActiveLocked(std::vector<DesktopEvent>& events)
 
 void X11Desktop::refreshCurrentDesktopLocked()
 {
-    auto current = X11PropertyRequest(m_x->connection(), m_x->root(), m_x->ewmh()._NET_CURRENT_DESKTOP, 4).get().word();
-    m_currentDesktop = current.value_or(0);
+    X11PropertyRequest currentRequest(m_x->connection(), m_x->root(), m_x->ewmh()._NET_CURRENT_DESKTOP, 4);
+    X11PropertyRequest numberRequest(m_x->connection(), m_x->root(), m_x->ewmh()._NET_NUMBER_OF_DESKTOPS, 4);
+    m_currentDesktop = currentRequest.get().word().value_or(0);
+    m_numberOfDesktops = std::max<uint32_t>(numberRequest.get().word().value_or(1), 1);
 }
 
 void X11Desktop::refreshScreensLocked()
