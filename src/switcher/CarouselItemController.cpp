@@ -92,6 +92,11 @@ void CarouselItemController::viewDidLoad()
         if (auto layer = badge->layer()) layer->setShadowOpacity(0);
     }
     if (auto window = view->window()) window->makeFirstResponder(view);
+    // The pointer over a card selects it: the card hears the pointer come,
+    // move and go.
+    m_trackingArea = makeRef<NSTrackingArea>(view->bounds(),
+        NSTrackingMouseEnteredAndExited | NSTrackingMouseMoved | NSTrackingActiveAlways, selfRef<NSResponder>());
+    view->addTrackingArea(m_trackingArea);
 }
 
 void CarouselItemController::setRepresentedObject(const Value& object)
@@ -113,10 +118,29 @@ void CarouselItemController::setSelected(bool selected)
 void CarouselItemController::mouseEntered(const Ref<NSEvent>& event)
 {
     NSLog("");
-    if (!event) return;
+    setSelected(isShownAt(event));
+}
+
+void CarouselItemController::mouseMoved(const Ref<NSEvent>& event)
+{
+    // Cards overlap in 3D: one the pointer entered behind a nearer card is
+    // selected once the pointer reaches a part of it that shows.
+    if (bool shown = isShownAt(event); shown != m_selected)
+        setSelected(shown);
+}
+
+// Whether the window shows this card (or something on it) under the
+// event's location: a card covered there by a nearer one is not pointed at.
+bool CarouselItemController::isShownAt(const Ref<NSEvent>& event)
+{
     auto view = this->view();
-    CGPoint point = view->convertPointFromView(event->locationInWindow(), nullptr);
-    setSelected(CGRectContainsPoint(view->bounds(), point));
+    auto window = view ? view->window() : nullptr;
+    auto content = window ? window->contentView() : nullptr;
+    if (!event || !content)
+        return false;
+    auto hit = content->hitTest(content->convertPointToView(
+        content->convertPointFromView(event->locationInWindow(), nullptr), content->superview()));
+    return hit && (hit == view || hit->isDescendantOf(view.get()));
 }
 
 void CarouselItemController::mouseExited(const Ref<NSEvent>&)

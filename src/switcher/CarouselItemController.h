@@ -33,6 +33,7 @@ public:
     void mouseDown(const Ref<NSEvent>&) override { }
     void mouseEntered(const Ref<NSEvent>& event) override;
     void mouseExited(const Ref<NSEvent>& event) override;
+    void mouseMoved(const Ref<NSEvent>& event) override;
 
     Ref<TKStringView> titleLabel() const { return m_titleLabel.lock(); }
     Ref<FBFlatButton> badgeBtn() const { return m_badgeBtn.lock(); }
@@ -40,7 +41,10 @@ public:
     void setOutlets(const Ref<TKStringView>& title, const Ref<FBFlatButton>& badge, const Ref<NSImageView>& preview);
 
 private:
+    bool isShownAt(const Ref<NSEvent>& event);
+
     bool m_selected { false };
+    Ref<NSTrackingArea> m_trackingArea;
     Weak<TKStringView> m_titleLabel;
     Weak<FBFlatButton> m_badgeBtn;
     Weak<NSImageView> m_previewView;

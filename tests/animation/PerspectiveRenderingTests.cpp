@@ -379,3 +379,43 @@ TEST_F(PerspectiveRendering, ANearerCardOverAFartherOneLooksAsIfBothWereDrawnWho
             EXPECT_GT(farShows, 1000) << "and part of it shows";
     }
 }
+
+// A layer that shows only its image is sampled from the image itself; one
+// that also has a sublayer is flattened first. Both must give the same
+// picture: at full strength and translucent (the opacity applied once), and
+// with an image finer than the layer, which has to shrink cleanly.
+TEST_F(PerspectiveRendering, AnImageOnlyLayerLooksAsIfItWereFlattenedFirst)
+{
+    struct Case {
+        const char* name;
+        double opacity;
+        size_t imageScale;
+    };
+    for (const Case& k : { Case { "opaque", 1, 1 }, Case { "translucent", 0.4, 1 }, Case { "finer image", 1, 3 } }) {
+        SCOPED_TRACE(k.name);
+        auto scene = [&](bool flattened) {
+            auto root = stage();
+            auto card = stripedCard();
+            size_t s = k.imageScale;
+            card->setContents(makeImage(200 * s, 100 * s, [s](size_t x, size_t) { return kStripeColours[(x / (20 * s)) % 3]; }));
+            card->setOpacity(k.opacity);
+            card->setTransform(turned(0.7, kEye));
+            if (flattened)
+                card->addSublayer(CALayer::layer());
+            root->addSublayer(card);
+            return render(root);
+        };
+        auto direct = scene(false), flattened = scene(true);
+        int wrong = 0, drawn = 0;
+        for (int y = 0; y < 200; ++y)
+            for (int x = 0; x < 400; ++x) {
+                RGBA a = pixelAtPoint(direct, x, y), b = pixelAtPoint(flattened, x, y);
+                drawn += b.a > 0;
+                // Stripe edges resample a little differently.
+                wrong += !near(a, b, 40);
+            }
+        EXPECT_GT(drawn, 10000);
+        EXPECT_LT(wrong, drawn / 50);
+        EXPECT_TRUE(near(pixelOfCardPoint(direct, -50, 0, 0.7, kEye), pixelOfCardPoint(flattened, -50, 0, 0.7, kEye), 2));
+    }
+}

@@ -280,3 +280,51 @@ TEST_F(CarouselLayout, CardsLiveAsLongAsTheCarouselHoldsThem)
     EXPECT_TRUE(oldView.expired());
     EXPECT_EQ(harness.layout->cardControllerCount(), carousel()->itemViews().size());
 }
+
+// MARK: Pointer
+
+TEST_F(CarouselLayout, ThePointerSelectsTheCardItShowsOnAndLeavingDeselects)
+{
+    show(CarouselTypeCoverFlow);
+    auto panel = harness.panel;
+    auto content = panel->contentView();
+    // The card the window shows at a point of the panel (base coordinates).
+    auto cardShownAt = [&](CGPoint base) -> int64_t {
+        auto hit = content->hitTest(base);
+        for (int64_t i = 0; i < 5; ++i) {
+            auto card = harness.layout->cardAtIndex(i);
+            auto view = card ? card->view() : nullptr;
+            if (hit && view && (hit == view || hit->isDescendantOf(view.get())))
+                return i;
+        }
+        return -1;
+    };
+    auto selectedCards = [&] {
+        std::vector<int64_t> selected;
+        for (int64_t i = 0; i < 5; ++i)
+            if (auto card = harness.layout->cardAtIndex(i); card && card->isSelected())
+                selected.push_back(i);
+        return selected;
+    };
+    CGRect bounds = content->bounds();
+    double middle = CGRectGetMidY(bounds);
+    CGPoint centre = { CGRectGetMidX(bounds), middle };
+    ASSERT_EQ(cardShownAt(centre), 1);
+    EXPECT_EQ(selectedCards(), std::vector<int64_t>({ 1 }));
+
+    // On the strip of the next card that shows beside the front one.
+    std::optional<CGPoint> onNext;
+    for (double x = centre.x; x < CGRectGetMaxX(bounds) && !onNext; x += 4)
+        if (cardShownAt({ x, middle }) == 2 && cardShownAt({ x + 8, middle }) == 2)
+            onNext = CGPoint { x + 4, middle };
+    ASSERT_TRUE(onNext);
+    harness.moveMouse(panel->convertPointToScreen(centre));
+    EXPECT_EQ(selectedCards(), std::vector<int64_t>({ 1 }));
+    harness.moveMouse(panel->convertPointToScreen(*onNext));
+    EXPECT_EQ(selectedCards(), std::vector<int64_t>({ 2 }));
+    // Back over the front card, then off every card.
+    harness.moveMouse(panel->convertPointToScreen(centre));
+    EXPECT_EQ(selectedCards(), std::vector<int64_t>({ 1 }));
+    harness.moveMouse(panel->convertPointToScreen({ 5, CGRectGetMaxY(bounds) - 5 }));
+    EXPECT_EQ(selectedCards(), std::vector<int64_t>());
+}

@@ -293,6 +293,8 @@ protected:
     {
         (void)presentation;
     }
+    // Whether drawOwnContent draws anything.
+    virtual bool hasOwnContent() const { return false; }
     // Brings subclass content up to date before a render.
     virtual void prepareForRender() { }
     // Writes an animatable property without running any action; NO for an

@@ -45,6 +45,7 @@ protected:
     bool storeAnimatableValue(const std::string& key, const CAValue& value) override;
     Ref<CALayer> makePresentationCopy() const override;
     void drawOwnContent(cairo_t*, const CALayer& presentation) const override;
+    bool hasOwnContent() const override { return true; }
     void prepareForRender() override;
 
 private:

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 
 namespace ca {
 
@@ -567,13 +568,32 @@ void LayerRenderer::drawProjected(cairo_t* cr, const CALayer& model, const CALay
             scale = std::max(scale, magnification(toDevice, local->x, local->y));
     }
     scale = std::min(kMaxOffscreenScale, std::ceil(scale * 4) / 4);
-    Offscreen offscreen(e, scale);
-    if (!offscreen.ok())
+
+    // The pixels sampled: the contents image itself when the layer shows
+    // nothing else and the image is no finer than the flattening would be
+    // (finer, it needs the filtering of the flattening to shrink cleanly);
+    // else the layer flattened offscreen, opacity included.
+    std::optional<Offscreen> offscreen;
+    cairo_surface_t* source = nullptr;
+    CGAffineTransform layerToPixels;
+    double opacity = 1;
+    if (auto direct = directSource(model, state, scale)) {
+        source = direct->surface;
+        layerToPixels = direct->layerToPixels;
+        opacity = state.opacity();
+    } else {
+        offscreen.emplace(e, scale);
+        if (!offscreen->ok())
+            return;
+        cairo_t* ocr = offscreen->createContext();
+        drawBody(ocr, model, state);
+        cairo_destroy(ocr);
+        source = offscreen->surface;
+        layerToPixels = offscreen->layerToPixels();
+    }
+    if (!(opacity > 0))
         return;
-    cairo_t* ocr = offscreen.createContext();
-    drawBody(ocr, model, state);
-    cairo_destroy(ocr);
-    cairo_surface_flush(offscreen.surface);
+    cairo_surface_flush(source);
 
     int width = static_cast<int>(area.size.width), height = static_cast<int>(area.size.height);
     cairo_surface_t* result = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
@@ -581,16 +601,16 @@ void LayerRenderer::drawProjected(cairo_t* cr, const CALayer& model, const CALay
         cairo_surface_destroy(result);
         return;
     }
-    const uint8_t* src = cairo_image_surface_get_data(offscreen.surface);
-    int srcWidth = cairo_image_surface_get_width(offscreen.surface);
-    int srcHeight = cairo_image_surface_get_height(offscreen.surface);
-    int srcStride = cairo_image_surface_get_stride(offscreen.surface);
+    const uint8_t* src = cairo_image_surface_get_data(source);
+    int srcWidth = cairo_image_surface_get_width(source);
+    int srcHeight = cairo_image_surface_get_height(source);
+    int srcStride = cairo_image_surface_get_stride(source);
     uint8_t* dst = cairo_image_surface_get_data(result);
     int dstStride = cairo_image_surface_get_stride(result);
 
-    // Device pixel -> layer plane -> offscreen pixel, one homography. Its w
+    // Device pixel -> layer plane -> source pixel, one homography. Its w
     // is 1 / (the forward map's w), so w > 0 means in front of the eye.
-    Homography k = inverse->then(Homography::fromAffine(offscreen.layerToPixels()));
+    Homography k = inverse->then(Homography::fromAffine(layerToPixels));
     const double maxW = 1 / kNearPlaneW;
     std::vector<std::pair<int, int>> hidden;
     for (int row = 0; row < height; ++row) {
@@ -627,11 +647,20 @@ void LayerRenderer::drawProjected(cairo_t* cr, const CALayer& model, const CALay
         double qx, qy, qw;
         k.apply(dx, dy, qx, qy, qw);
         auto* out = reinterpret_cast<uint32_t*>(dst + static_cast<ptrdiff_t>(row) * dstStride);
-        for (int col = first; col <= last; ++col) {
+        for (int col = first; col <= last;) {
             while (next < hidden.size() && hidden[next].second < col)
                 ++next;
-            bool skip = next < hidden.size() && hidden[next].first <= col;
-            if (!skip && qw > 0 && qw <= maxW) {
+            if (next < hidden.size() && hidden[next].first <= col) {
+                // A hidden run: step over it at once.
+                int to = std::min(last, hidden[next].second) + 1;
+                double steps = to - col;
+                qx += steps * k.m[0][0];
+                qy += steps * k.m[0][1];
+                qw += steps * k.m[0][2];
+                col = to;
+                continue;
+            }
+            if (qw > 0 && qw <= maxW) {
                 double inverseW = 1 / qw;
                 double px = qx * inverseW - 0.5, py = qy * inverseW - 0.5;
                 if (px > -1 && py > -1 && px < srcWidth && py < srcHeight)
@@ -640,6 +669,7 @@ void LayerRenderer::drawProjected(cairo_t* cr, const CALayer& model, const CALay
             qx += k.m[0][0];
             qy += k.m[0][1];
             qw += k.m[0][2];
+            ++col;
         }
     }
     cairo_surface_mark_dirty(result);
@@ -647,9 +677,42 @@ void LayerRenderer::drawProjected(cairo_t* cr, const CALayer& model, const CALay
     cairo_save(cr);
     cairo_identity_matrix(cr);
     cairo_set_source_surface(cr, result, area.origin.x, area.origin.y);
-    cairo_paint(cr);
+    if (opacity < 1)
+        cairo_paint_with_alpha(cr, opacity);
+    else
+        cairo_paint(cr);
     cairo_restore(cr);
     cairo_surface_destroy(result);
+}
+
+// A layer that shows its contents image and nothing else (no background,
+// border, sublayers, own drawing, mask, shadow, transition or rounded clip)
+// can be sampled straight from that image, with no offscreen copy: a view
+// drawn in perspective from its kept picture is such a layer.
+std::optional<LayerRenderer::DirectSource> LayerRenderer::directSource(const CALayer& model, const CALayer& state, double scale)
+{
+    CGImageRef image = state.contentsImage();
+    if (!image || image->width() == 0 || image->height() == 0 || !image->shouldInterpolate())
+        return std::nullopt;
+    auto visible = [](const CGColorRef& color) { return color && CGColorGetAlpha(color) > 0; };
+    if (visible(state.backgroundColor()) || (state.borderWidth() > 0 && visible(state.borderColor())))
+        return std::nullopt;
+    if (model.hasOwnContent() || !model.sublayers().empty() || model.mask() || hasShadow(state)
+        || model.activeTransition(CACurrentMediaTime()).has_value())
+        return std::nullopt;
+    if (state.masksToBounds() && state.cornerRadius() > 0)
+        return std::nullopt;
+    CGRect rect = gravityRect(state.contentsGravity(), contentsSizeInPoints(state, image), state.bounds());
+    if (!(rect.size.width > 0) || !(rect.size.height > 0))
+        return std::nullopt;
+    double sx = image->width() / rect.size.width, sy = image->height() / rect.size.height;
+    // Finer than the flattening: bilinear sampling alone would alias.
+    if (sx > scale * 1.01 || sy > scale * 1.01)
+        return std::nullopt;
+    cairo_surface_t* surface = image->cairoSurface();
+    if (!surface || cairo_image_surface_get_format(surface) != CAIRO_FORMAT_ARGB32)
+        return std::nullopt;
+    return DirectSource { surface, { sx, 0, 0, -sy, -rect.origin.x * sx, (rect.origin.y + rect.size.height) * sy } };
 }
 
 // MARK: Effects

@@ -7,7 +7,8 @@
 // A sublayer whose transform keeps its plane affine is drawn straight
 // through the Cairo transform. Any other (a 3D rotation under perspective)
 // is flattened into an offscreen image at a resolution fitting its on-screen
-// size, then drawn by inverse-homography sampling: every destination pixel
+// size (a layer showing only a contents image no finer than that is sampled
+// from the image directly), then drawn by inverse-homography sampling: every destination pixel
 // is mapped back onto the layer's plane and the image sampled there,
 // bilinearly. The part of the plane behind the eye is cut away first.
 #pragma once
@@ -17,6 +18,7 @@
 #include <graphics/CGContext.h>
 
 #include <cairo.h>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -46,6 +48,14 @@ private:
     // into cr, shrunk to be safe; empty when there is none to rely on.
     static std::vector<CGPoint> opaqueArea(cairo_t*, const CALayer& model, const CALayer& state,
         const CATransform3D& toSuperlayer);
+    // The contents image a layer in perspective may be sampled from
+    // directly, with the map from the layer's space onto its pixels; none
+    // when the layer must be flattened at `scale` pixels per point first.
+    struct DirectSource {
+        cairo_surface_t* surface;
+        CGAffineTransform layerToPixels;
+    };
+    static std::optional<DirectSource> directSource(const CALayer& model, const CALayer& state, double scale);
     static void drawShadow(cairo_t*, const CALayer& model, const CALayer& state, cairo_pattern_t* content);
     static cairo_pattern_t* applyTransition(cairo_t*, const CALayer& model, cairo_pattern_t* content);
     static cairo_pattern_t* applyMask(cairo_t*, const CALayer& model, const CALayer& state, cairo_pattern_t* content);

@@ -23,6 +23,7 @@
 #include <foundation/CGGeometry.h>
 #include <graphics/CGContext.h>
 
+#include <optional>
 #include <vector>
 
 class NSWindow;
@@ -162,6 +163,11 @@ public:
     // What a change of this view may touch in its superview: its frame, or
     // all of the superview for a projected view.
     CGRect areaInSuperview() const;
+    // A point of the window (base coordinates) in this view's coordinates
+    // as the window shows them: carried through the 3D map, as last
+    // painted, of every projected view on the way. Nothing when such a view
+    // does not show the point (it lies behind the eye there).
+    std::optional<CGPoint> convertPointFromWindowAsShown(CGPoint base) const;
     // Repaints what the view's changed layer shows: the view, or for a
     // projected view its superview, keeping the view's image.
     void layerDidChange();
@@ -269,6 +275,9 @@ private:
     Ref<CALayer> updateProjection(CGAffineTransform superviewToLayer);
     void drawProjectedSubviews(const CGContextRef& context, const std::vector<NSView*>& views);
     Ref<NSView> hitTestProjected(CGPoint pointInSuperview, double& depth);
+    // The point of the superview on this projected view's plane, in its own
+    // coordinates; depth receives how near it is.
+    std::optional<CGPoint> projectedPointFromSuperview(CGPoint pointInSuperview, double* depth) const;
 
     CGRect m_frame;
     CGRect m_bounds;

@@ -177,28 +177,59 @@ void NSView::drawProjectedSubviews(const CGContextRef& context, const std::vecto
     CATransaction::commit();
 }
 
+std::optional<CGPoint> NSView::projectedPointFromSuperview(CGPoint pointInSuperview, double* depth) const
+{
+    if (!m_projection || !m_projection->layer || !m_superview)
+        return std::nullopt;
+    CALayer& proxy = *m_projection->layer;
+    CGPoint point = CGPointApplyAffineTransform(pointInSuperview, CGAffineTransformInvert(m_superview->layerToView()));
+    CATransform3D toSuper = proxy.transformToSuperlayer();
+    if (depth)
+        *depth = ca::depthAtPoint(toSuper, point).value_or(*depth);
+    auto inLayer = ca::unproject(ca::Homography::fromTransform(toSuper), point);
+    if (!inLayer)
+        return std::nullopt;
+    CGSize size = m_projection->size;
+    double sx = m_bounds.size.width != 0 ? size.width / m_bounds.size.width : 1;
+    double sy = m_bounds.size.height != 0 ? size.height / m_bounds.size.height : 1;
+    return CGPoint { m_bounds.origin.x + inLayer->x / sx,
+        isFlipped() ? m_bounds.origin.y + (size.height - inLayer->y) / sy : m_bounds.origin.y + inLayer->y / sy };
+}
+
 Ref<NSView> NSView::hitTestProjected(CGPoint pointInSuperview, double& depth)
 {
     depth = -std::numeric_limits<double>::infinity();
     if (m_hidden || !m_projection || !m_projection->layer || !m_superview)
         return nullptr;
-    CALayer& proxy = *m_projection->layer;
     CGPoint point = CGPointApplyAffineTransform(pointInSuperview, CGAffineTransformInvert(m_superview->layerToView()));
-    if (!proxy.hitTest(point))
+    if (!m_projection->layer->hitTest(point))
         return nullptr;
-    CATransform3D toSuper = proxy.transformToSuperlayer();
-    depth = ca::depthAtPoint(toSuper, point).value_or(depth);
-    auto inLayer = ca::unproject(ca::Homography::fromTransform(toSuper), point);
-    if (!inLayer)
+    auto local = projectedPointFromSuperview(pointInSuperview, &depth);
+    if (!local)
         return nullptr;
-    CGSize size = m_projection->size;
-    double sx = m_bounds.size.width != 0 ? size.width / m_bounds.size.width : 1;
-    double sy = m_bounds.size.height != 0 ? size.height / m_bounds.size.height : 1;
-    CGPoint local = { m_bounds.origin.x + inLayer->x / sx,
-        isFlipped() ? m_bounds.origin.y + (size.height - inLayer->y) / sy : m_bounds.origin.y + inLayer->y / sy };
     auto subviews = m_subviews;
     for (auto it = subviews.rbegin(); it != subviews.rend(); ++it)
-        if (auto hit = (*it)->hitTest(local))
+        if (auto hit = (*it)->hitTest(*local))
             return hit;
     return selfRef<NSView>();
+}
+
+std::optional<CGPoint> NSView::convertPointFromWindowAsShown(CGPoint base) const
+{
+    std::vector<const NSView*> chain;
+    for (const NSView* view = this; view; view = view->m_superview)
+        chain.push_back(view);
+    CGPoint point = chain.back()->convertPointFromView(base, nullptr);
+    for (auto it = chain.rbegin() + 1; it != chain.rend(); ++it) {
+        const NSView* view = *it;
+        if (view->isProjected() && view->m_projection && view->m_projection->layer) {
+            auto local = view->projectedPointFromSuperview(point, nullptr);
+            if (!local)
+                return std::nullopt;
+            point = *local;
+        } else {
+            point = CGPointApplyAffineTransform(point, CGAffineTransformInvert(view->transformToSuperview()));
+        }
+    }
+    return point;
 }

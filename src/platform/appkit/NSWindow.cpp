@@ -800,8 +800,13 @@ void NSWindow::trackMouse(const Ref<NSEvent>& event, bool topmost)
                 || ((options & NSTrackingActiveWhenFirstResponder) && first.get() == view);
             if (dragging && !(options & NSTrackingEnabledDuringMouseDrag))
                 active = false;
-            bool inside = m_visible && topmost && !view->isHiddenOrHasHiddenAncestor()
-                && view->mouse(view->convertPointFromView(base, nullptr), area->effectiveRect());
+            bool inside = false;
+            if (m_visible && topmost && !view->isHiddenOrHasHiddenAncestor()) {
+                // Where the window shows the view: views drawn in 3D track
+                // the point through their projection.
+                auto local = view->convertPointFromWindowAsShown(base);
+                inside = local && view->mouse(*local, area->effectiveRect());
+            }
             bool was = area->m_inside;
             area->m_checked = true;
             if (!active)
