@@ -10,10 +10,12 @@
 
 namespace {
 std::recursive_mutex gDesktopMutex;
+// Never destroyed: windows held by statics close at exit, after function
+// statics are gone, and still tell the desktop they go.
 std::shared_ptr<Desktop>& slot()
 {
-    static std::shared_ptr<Desktop> desktop;
-    return desktop;
+    static auto* desktop = new std::shared_ptr<Desktop>();
+    return *desktop;
 }
 
 // Listeners of the current desktop, and the one subscription that forwards
