@@ -1,14 +1,12 @@
 #include "NSVisualEffectView.h"
 
-#include <algorithm>
-#include <vector>
-
 #include "NSScreen.h"
 #include "NSWindow.h"
 
 #include <desktop/Desktop.h>
 #include <graphics/CGColorSpace.h>
 #include <graphics/CGDataProvider.h>
+#include <graphics/CGImage.h>
 #include <graphics/NSGraphicsContext.h>
 #include <graphics/StackBlur.h>
 
@@ -34,39 +32,6 @@ Tint tintFor(NSVisualEffectMaterial material)
         return { 0.96, 0.8 };
     }
 }
-}
-
-namespace {
-
-// Each factor-by-factor block of pixels averaged into one (the blocks at the
-// right and bottom edges may be smaller).
-DesktopImage reduceByAveraging(const DesktopImage& image, int factor)
-{
-    DesktopImage reduced;
-    reduced.width = (image.width + factor - 1) / factor;
-    reduced.height = (image.height + factor - 1) / factor;
-    reduced.rgba.assign(size_t(reduced.width) * size_t(reduced.height) * 4, 0);
-    std::vector<uint32_t> sums(size_t(reduced.width) * 4);
-    for (int row = 0; row < reduced.height; ++row) {
-        std::fill(sums.begin(), sums.end(), 0);
-        int top = row * factor, bottom = std::min(image.height, top + factor);
-        for (int y = top; y < bottom; ++y) {
-            const uint8_t* line = image.rgba.data() + size_t(y) * size_t(image.width) * 4;
-            for (int x = 0; x < image.width; ++x)
-                for (int c = 0; c < 4; ++c)
-                    sums[size_t(x / factor) * 4 + c] += line[size_t(x) * 4 + c];
-        }
-        uint8_t* out = reduced.rgba.data() + size_t(row) * size_t(reduced.width) * 4;
-        for (int column = 0; column < reduced.width; ++column) {
-            int left = column * factor, right = std::min(image.width, left + factor);
-            uint32_t count = uint32_t((right - left) * (bottom - top));
-            for (int c = 0; c < 4; ++c)
-                out[column * 4 + c] = uint8_t((sums[size_t(column) * 4 + c] + count / 2) / count);
-        }
-    }
-    return reduced;
-}
-
 }
 
 NSVisualEffectView::NSVisualEffectView(CGRect frame)
@@ -134,7 +99,12 @@ bool NSVisualEffectView::readBackdrop()
     // A blur this wide keeps no detail a quarter of its size could show, so
     // the backdrop is blurred at a quarter of its size and drawn scaled up:
     // the same look for a sixteenth of the work at every opening.
-    DesktopImage reduced = reduceByAveraging(*beneath, kBackdropReduction);
+    DesktopImage reduced;
+    reduced.width = (beneath->width + kBackdropReduction - 1) / kBackdropReduction;
+    reduced.height = (beneath->height + kBackdropReduction - 1) / kBackdropReduction;
+    reduced.rgba.resize(size_t(reduced.width) * size_t(reduced.height) * 4);
+    averagePixelBlocks(beneath->rgba.data(), beneath->width, beneath->height, size_t(beneath->width) * 4,
+        kBackdropReduction, reduced.rgba.data(), size_t(reduced.width) * 4);
     stackBlurRGBX(reduced.rgba.data(), reduced.width, reduced.height, kBackdropBlurRadius / kBackdropReduction);
     auto image = CGImageCreate(size_t(reduced.width), size_t(reduced.height), 8, 32, size_t(reduced.width) * 4,
         CGColorSpaceCreateDeviceRGB(), kCGImageAlphaPremultipliedLast, CGDataProviderCreateWithBytes(std::move(reduced.rgba)));

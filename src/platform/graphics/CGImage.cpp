@@ -89,14 +89,9 @@ int CGImage::opaqueInset() const
     return m_opaqueInset;
 }
 
-namespace {
-
-// Averages blocks of factor x factor 32-bit pixels of rows stride bytes
-// apart into rows outStride bytes apart. Each of a word's four bytes is
-// averaged on its own, so the result keeps the source's channel order. The
-// bytes are spread into the 16-bit lanes of a 64-bit word so that one
+// The bytes are spread into the 16-bit lanes of a 64-bit word so that one
 // addition sums all four; 16 x 16 x 255 still fits in a lane.
-void averageBlocks(const uint8_t* in, int width, int height, size_t stride, int factor, uint8_t* out, size_t outStride)
+void averagePixelBlocks(const uint8_t* in, int width, int height, size_t stride, int factor, uint8_t* out, size_t outStride)
 {
     int reducedWidth = (width + factor - 1) / factor;
     int reducedHeight = (height + factor - 1) / factor;
@@ -132,6 +127,8 @@ void averageBlocks(const uint8_t* in, int width, int height, size_t stride, int 
     }
 }
 
+namespace {
+
 cairo_surface_t* averageBlocks(cairo_surface_t* source, int factor)
 {
     int width = cairo_image_surface_get_width(source);
@@ -141,7 +138,7 @@ cairo_surface_t* averageBlocks(cairo_surface_t* source, int factor)
     if (!reduced)
         return nullptr;
     cairo_surface_flush(source);
-    averageBlocks(cairo_image_surface_get_data(source), width, height, size_t(cairo_image_surface_get_stride(source)),
+    averagePixelBlocks(cairo_image_surface_get_data(source), width, height, size_t(cairo_image_surface_get_stride(source)),
         factor, cairo_image_surface_get_data(reduced), size_t(cairo_image_surface_get_stride(reduced)));
     cairo_surface_mark_dirty(reduced);
     return reduced;
@@ -237,7 +234,7 @@ CGImageRef CGImageCreateReducedCopy(const CGImageRef& image, int factor)
     averagedFormat.height = height;
     averagedFormat.bytesPerRow = width * 4;
     std::vector<uint8_t> averaged(averagedFormat.byteCount());
-    averageBlocks(image->dataProvider()->bytes().data(), int(format.width), int(format.height), format.bytesPerRow,
+    averagePixelBlocks(image->dataProvider()->bytes().data(), int(format.width), int(format.height), format.bytesPerRow,
         factor, averaged.data(), averagedFormat.bytesPerRow);
     auto native = gfx::PixelFormat::image(width, height, 8, 32, width * 4, kCGColorSpaceModelRGB,
         kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little);

@@ -116,6 +116,13 @@ bool CGImageIsMask(const CGImageRef&);
 // partial), in the native layout. Null for other images. Keeping this copy
 // instead of the image costs a factor squared less memory.
 CGImageRef CGImageCreateReducedCopy(const CGImageRef& image, int factor);
+// Averages blocks of factor x factor 32-bit pixels (factor 1 to
+// CGImage::kMaxReduction) of rows stride bytes apart into rows outStride
+// bytes apart; blocks at the right and bottom edges may be partial. Each of
+// a pixel's four bytes is averaged on its own, so the result keeps the
+// source's channel order.
+void averagePixelBlocks(const uint8_t* in, int width, int height, size_t stride, int factor, uint8_t* out,
+    size_t outStride);
 // Builds an image that owns a copy of a premultiplied ARGB32 surface's
 // pixels, in the native layout (kCGImageAlphaPremultipliedFirst with
 // kCGBitmapByteOrder32Little). Null for an empty or failed surface.
