@@ -348,6 +348,7 @@ int runOnX11(const std::string& outDirectory, std::ostream& out, std::ostream& e
     signalWaiter.join();
     NSUserDefaults::standardUserDefaults()->synchronize();
     dispatchWaitForBackgroundWork();
+    desktop->stop();
     return status;
 }
 

@@ -43,6 +43,13 @@ std::shared_ptr<X11Desktop> X11Desktop::connect(const std::string& display, std:
 
 X11Desktop::~X11Desktop()
 {
+    stop();
+    if (m_keySymbols)
+        releaseKeySymbols(m_keySymbols);
+}
+
+void X11Desktop::stop()
+{
     m_stopping = true;
     if (m_thread.joinable()) {
         // Wakes the event thread with a message to a window of our own.
@@ -52,8 +59,6 @@ X11Desktop::~X11Desktop()
         }
         m_thread.join();
     }
-    if (m_keySymbols)
-        releaseKeySymbols(m_keySymbols);
 }
 
 void X11Desktop::start()

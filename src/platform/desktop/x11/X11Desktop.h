@@ -29,6 +29,10 @@ public:
     // manager is missing or lacks a hint this desktop needs.
     static std::shared_ptr<X11Desktop> connect(const std::string& display, std::string* error);
     ~X11Desktop() override;
+    // Ends the event thread and waits for it; events are no longer read. The
+    // program calls it before it returns, since the installed desktop lives
+    // to the end of the process and a finished thread must still be joined.
+    void stop();
 
     // Called once, on the event thread, when the connection to the server
     // breaks (the server went away).
