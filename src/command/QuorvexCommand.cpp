@@ -24,6 +24,7 @@
 #include <model/SWWindow.h>
 #include <model/EBEventful.h>
 #include <model/WindowManager.h>
+#include "PNGFileWriter.h"
 #include "SwitcherSnapshot.h"
 #include <switcher/CarouselType.h>
 #include <graphics/NSBitmapImageRep.h>
@@ -38,6 +39,7 @@
 #include <foundation/Clock.h>
 #include <foundation/NSTimer.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -109,7 +111,14 @@ std::vector<Ref<SWWindow>> printAccessibilityReport(std::ostream& out)
     }
     out << "Windows (through accessibility):\n";
     for (const auto& app : SWApplication::runningApplications()) {
-        auto windows = app->windows();
+        // Records made directly on the elements: a listing needs no preview,
+        // so none is captured here.
+        std::vector<Ref<SWWindow>> windows;
+        Value elements = app->arrayForKey("AXWindows");
+        if (elements.isArray())
+            for (const auto& element : *elements.array())
+                if (auto window = element.objectAs<AXUIElement>())
+                    windows.push_back(makeRef<SWWindow>(window));
         if (windows.empty())
             continue;
         out << "  " << app->appName().value_or("?") << " (pid " << app->processIdentifier() << ")\n";
@@ -155,7 +164,15 @@ void printModelLists(std::ostream& out, const Ref<WindowManager>& model)
     }
 }
 
-bool writePreviews(const std::string& directory, const std::vector<Ref<SWWindow>>& windows, std::ostream& out, std::ostream& err)
+// Threads that compress the pictures the command writes.
+unsigned pictureWriterThreads()
+{
+    constexpr unsigned kMostThreads = 8;
+    return std::clamp(std::thread::hardware_concurrency(), 1u, kMostThreads);
+}
+
+bool writePreviews(const std::string& directory, const std::vector<Ref<SWWindow>>& windows,
+    const Ref<WindowManager>& model, std::ostream& out, std::ostream& err)
 {
     std::error_code error;
     std::filesystem::create_directories(directory, error);
@@ -163,26 +180,40 @@ bool writePreviews(const std::string& directory, const std::vector<Ref<SWWindow>
         err << "quorvex: cannot create " << directory << ": " << error.message() << "\n";
         return false;
     }
-    // The report's records: their previews are made already, but for the
-    // windows off screen, which start no capture of their own.
-    for (const auto& window : windows)
-        if (!window->isOnScreen())
-            window->updatePreview();
-    RunLoop::main().runUntilIdle();
-    size_t written = 0;
+    // An on-screen window the model lists has its preview in the model's
+    // record, captured when the record was made. Any other window is
+    // captured now through the report's record, so that the model's records
+    // stay as the model left them (the pictures show the model's previews).
+    std::vector<Ref<SWWindow>> sources;
+    sources.reserve(windows.size());
     for (const auto& window : windows) {
+        Ref<SWWindow> source = window;
+        if (model && window->isOnScreen())
+            for (const auto& listed : model->allWindows())
+                if (listed->isEqual(window.get())) {
+                    source = listed;
+                    break;
+                }
+        if (source == window)
+            source->updatePreview();
+        sources.push_back(source);
+    }
+    RunLoop::main().runUntilIdle();
+    PNGFileWriter writer(pictureWriterThreads());
+    std::vector<std::string> paths;
+    for (const auto& window : sources) {
         auto image = window->previewImage();
         auto rep = image && !image->representations().empty() ? dynamicRef<NSBitmapImageRep>(image->representations().front()) : nullptr;
-        std::string path = directory + "/" + previewFileName(window->windowID(), window->title().value_or(""));
         if (!rep)
             continue;
-        if (!CGImageWritePNGFile(rep->CGImage(), path)) {
-            err << "quorvex: cannot write " << path << "\n";
-            return false;
-        }
-        ++written;
+        paths.push_back(directory + "/" + previewFileName(window->windowID(), window->title().value_or("")));
+        writer.write(rep->CGImage(), paths.back());
     }
-    out << "Window previews: " << written << " written to " << directory << "\n";
+    if (auto failed = writer.finish()) {
+        err << "quorvex: cannot write " << paths[*failed] << "\n";
+        return false;
+    }
+    out << "Window previews: " << paths.size() << " written to " << directory << "\n";
     return true;
 }
 
@@ -202,44 +233,57 @@ bool writePanelPictures(const std::string& directory, const Ref<WindowManager>& 
     // The model's first order numbers and badges, as when a person first
     // opens the panel.
     RunLoop::main().runFor(std::max(WindowManager::kFirstSortOrderDelay, WindowManager::kBadgesDelay));
+    struct Picture {
+        SwitcherSettings settings;
+        std::string path;
+        // What the picture shows, in its line and in its error.
+        std::string shown;
+        std::string failure;
+    };
+    std::vector<Picture> pictures;
     const std::pair<SwitcherTheme, const char*> themes[] = {
         { SwitcherThemeLight, "light" }, { SwitcherThemeDark, "dark" }, { SwitcherThemeUltraDark, "ultra-dark" }
     };
-    for (const auto& [theme, name] : themes) {
-        std::string path = directory + "/panel-" + name + ".png";
-        std::string error;
-        if (!writeSwitcherSnapshot(with({ { DefaultsKey::ThemeIndex, Value(int64_t(theme)) } }), model, path, &error)) {
-            err << "quorvex: the " << name << " panel picture: " << error << "\n";
-            return false;
-        }
-        out << "Switcher panel (" << name << " theme): " << path << "\n";
-    }
+    for (const auto& [theme, name] : themes)
+        pictures.push_back({ with({ { DefaultsKey::ThemeIndex, Value(int64_t(theme)) } }),
+            directory + "/panel-" + name + ".png", name + std::string(" theme"), "the " + std::string(name) + " panel picture" });
     const std::tuple<SwitcherLayout, const char*, const char*> lists[] = {
         { SwitcherLayoutList, "list", "list" },
         { SwitcherLayoutListWithoutSecondColumn, "list-one-column", "list without its second column" },
     };
-    for (const auto& [layout, file, name] : lists) {
-        std::string path = directory + "/panel-" + file + ".png";
-        std::string error;
-        if (!writeSwitcherSnapshot(with({ { DefaultsKey::LayoutType, Value(int64_t(layout)) } }), model, path, &error)) {
-            err << "quorvex: the " << name << " picture: " << error << "\n";
-            return false;
-        }
-        out << "Switcher panel (" << name << "): " << path << "\n";
-    }
+    for (const auto& [layout, file, name] : lists)
+        pictures.push_back({ with({ { DefaultsKey::LayoutType, Value(int64_t(layout)) } }),
+            directory + "/panel-" + file + ".png", name, "the " + std::string(name) + " picture" });
     for (int64_t style = 0; style < kCarouselTypeCount; ++style) {
         std::string name = CarouselTypeName(style);
-        std::string path = directory + "/panel-carousel-" + fileNamePart(name) + ".png";
-        std::string error;
         SwitcherSettings settings = { { DefaultsKey::LayoutType, Value(int64_t(SwitcherLayoutCarousel)) },
             { DefaultsKey::Style3DIndex, Value(style) } };
-        if (!writeSwitcherSnapshot(with(settings), model, path, &error)) {
-            err << "quorvex: the " << name << " carousel picture: " << error << "\n";
+        pictures.push_back({ with(settings), directory + "/panel-carousel-" + fileNamePart(name) + ".png",
+            "carousel, " + name, "the " + name + " carousel picture" });
+    }
+    // Each picture is compressed while the next is taken; a line is printed
+    // once its file is written, in order, up to the first that failed.
+    PNGFileWriter writer(pictureWriterThreads());
+    auto report = [&](size_t taken) {
+        auto failed = writer.finish();
+        size_t written = failed ? *failed : taken;
+        for (size_t i = 0; i < written; ++i)
+            out << "Switcher panel (" << pictures[i].shown << "): " << pictures[i].path << "\n";
+        if (failed)
+            err << "quorvex: " << pictures[*failed].failure << ": cannot write " << pictures[*failed].path << "\n";
+        return !failed;
+    };
+    for (size_t i = 0; i < pictures.size(); ++i) {
+        std::string error;
+        auto picture = takeSwitcherSnapshot(pictures[i].settings, model, &error);
+        if (!picture) {
+            if (report(i))
+                err << "quorvex: " << pictures[i].failure << ": " << error << "\n";
             return false;
         }
-        out << "Switcher panel (carousel, " << name << "): " << path << "\n";
+        writer.write(std::move(picture), pictures[i].path);
     }
-    return true;
+    auto r= report(pictures.size()); return r;
 }
 
 namespace {
@@ -268,11 +312,13 @@ int runOnX11(const std::string& outDirectory, std::ostream& out, std::ostream& e
     PlatformInstallDesktop(desktop);
     out << "X11 display \"" << desktop->connection().displayName() << "\", window manager \""
         << desktop->connection().windowManagerName() << "\"\n";
-    auto reported = printAccessibilityReport(out);
-    printModelLists(out, startedWindowModel());
-    if (!writePreviews(outDirectory + "/previews", reported, out, err))
-        return QuorvexSession::OutputError;
-    reported.clear();
+    {
+        auto reported = printAccessibilityReport(out);
+        auto model = startedWindowModel();
+        printModelLists(out, model);
+        if (!writePreviews(outDirectory + "/previews", reported, model, out, err))
+            return QuorvexSession::OutputError;
+    }
 
     std::atomic<int> status { 0 };
     desktop->setServerLostHandler([&status, &err] {
@@ -367,7 +413,7 @@ int runQuorvex(int argc, const char* const* argv, std::ostream& out, std::ostrea
         auto reported = printAccessibilityReport(out);
         auto model = startedWindowModel();
         printModelLists(out, model);
-        if (!writePreviews(outDirectory + "/previews", reported, out, err))
+        if (!writePreviews(outDirectory + "/previews", reported, model, out, err))
             return QuorvexSession::OutputError;
         if (!writePanelPictures(outDirectory, model, out, err))
             return QuorvexSession::OutputError;

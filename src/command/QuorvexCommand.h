@@ -11,6 +11,5 @@ int runQuorvex(int argc, const char* const* argv, std::ostream& out, std::ostrea
 
 // What the system sees through accessibility: screens with their usable
 // frames, windows with their frames, and the two permission answers.
-// Answers the window records it made (each on-screen one captures its
-// preview as it is made).
+// Answers the window records it made (none captures a preview).
 std::vector<Ref<SWWindow>> printAccessibilityReport(std::ostream& out);

@@ -27,6 +27,12 @@ bool fail(std::string* error, const std::string& reason)
     return false;
 }
 
+CGImageRef failed(std::string* error, const std::string& reason)
+{
+    fail(error, reason);
+    return nullptr;
+}
+
 // Shows the settings while it lives, through the argument domain, so the
 // user's stored settings are never touched, not even for a moment.
 class SettingsOverride {
@@ -66,8 +72,16 @@ bool writeSwitcherSnapshot(const SwitcherSettings& settings, const std::string& 
 bool writeSwitcherSnapshot(
     const SwitcherSettings& settings, const Ref<WindowManager>& model, const std::string& pngPath, std::string* error)
 {
+    auto picture = takeSwitcherSnapshot(settings, model, error);
+    if (!picture) return false;
+    if (!CGImageWritePNGFile(picture, pngPath)) return fail(error, "cannot write " + pngPath);
+    return true;
+}
+
+CGImageRef takeSwitcherSnapshot(const SwitcherSettings& settings, const Ref<WindowManager>& model, std::string* error)
+{
     auto* desktop = dynamic_cast<SimDesktop*>(&Desktop::current());
-    if (!desktop) return fail(error, "the desktop is not a simulated one");
+    if (!desktop) return failed(error, "the desktop is not a simulated one");
 
     SettingsOverride settingsOverride(settings);
     // Opening the panel activates this process; the application in front
@@ -89,8 +103,12 @@ bool writeSwitcherSnapshot(
         = controller->currentViewController() && controller->window() && controller->window()->isVisible();
     if (opened && arrayController->arrangedObjects().size() > 1) arrayController->setSelectionIndex(1);
     // The picture shows the panel at rest, after its own animations (the
-    // carousel's scroll to the selected card) have ended.
+    // carousel's scroll to the selected card) have ended; only that last
+    // frame is painted.
+    if (opened) controller->window()->setAutodisplay(false);
     RunLoop::main().runFor(kSettleSeconds);
+    if (opened) controller->window()->setAutodisplay(true);
+    RunLoop::main().runUntilIdle();
     auto screenshot = desktop->screenshot();
 
     controller->_hideWindowWhitOutAnimation();
@@ -100,11 +118,12 @@ bool writeSwitcherSnapshot(
     RunLoop::main().runUntilIdle();
 
     if (!controller->currentViewController()) {
-        return fail(error,
+        return failed(error,
             "no switcher layout for LayoutType "
                 + std::to_string(NSUserDefaults::standardUserDefaults()->integerForKey(DefaultsKey::LayoutType)));
     }
-    if (!opened) return fail(error, "the switcher panel did not open");
-    if (!CGImageWritePNGFile(CGImageCreateWithDesktopImage(std::move(screenshot)), pngPath)) return fail(error, "cannot write " + pngPath);
-    return true;
+    if (!opened) return failed(error, "the switcher panel did not open");
+    auto picture = CGImageCreateWithDesktopImage(std::move(screenshot));
+    if (!picture) return failed(error, "the desktop gave no picture");
+    return picture;
 }

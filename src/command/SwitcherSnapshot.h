@@ -6,6 +6,7 @@
 #include <switcher/SwitcherCodes.h>
 
 #include <foundation/Value.h>
+#include <graphics/CGImage.h>
 #include <model/WindowManager.h>
 
 #include <string>
@@ -34,3 +35,7 @@ bool writeSwitcherSnapshot(const SwitcherSettings& settings, const std::string& 
 // several pictures share one model and its previews).
 bool writeSwitcherSnapshot(const SwitcherSettings& settings, const Ref<WindowManager>& model,
     const std::string& pngPath, std::string* error = nullptr);
+// The picture alone, for a caller that writes it (or several) itself; null,
+// with the reason in the error, where writeSwitcherSnapshot fails before
+// writing.
+CGImageRef takeSwitcherSnapshot(const SwitcherSettings& settings, const Ref<WindowManager>& model, std::string* error = nullptr);

@@ -251,7 +251,10 @@ bool SWApplication::observeNotification(
     auto it = std::find_if(m_elementToObservations.begin(), m_elementToObservations.end(),
         [&](const ElementObservations& e) { return CFEqual(e.element->axElementRef(), element->axElementRef()); });
     if (it == m_elementToObservations.end()) {
-        m_elementToObservations.push_back({ element->copy(), {} });
+        // The entry needs only the element: a plain element record, since a
+        // copy of a window record would capture the window's picture again
+        // and keep it for as long as the observation lives.
+        m_elementToObservations.push_back({ SWAccessibilityElement::elementWithAXElement(element->axElementRef()), {} });
         it = std::prev(m_elementToObservations.end());
     }
     it->observations.push_back(observation);

@@ -64,8 +64,9 @@ Ref<NSImage> NSImageStackBlur::stackBlur(const Ref<NSImage>& image, int radius)
             return nullptr;
     }
     try {
-        std::vector<uint8_t> buffer = CGDataProviderCopyData(CGImageGetDataProvider(cg));
-        applyStackBlurToBuffer(buffer.data(), w, h, radius);
+        const std::vector<uint8_t>& pixels = CGImageGetDataProvider(cg)->bytes();
+        std::vector<uint8_t> buffer(pixels.size());
+        stackBlurRGBX(pixels.data(), buffer.data(), w, h, radius);
         // The blurred buffer becomes the new image's pixels as they are,
         // without the further copy a bitmap context over it would make.
         auto blurred = CGImageCreate(CGImageGetWidth(cg), CGImageGetHeight(cg), CGImageGetBitsPerComponent(cg),

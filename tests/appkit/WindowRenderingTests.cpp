@@ -95,6 +95,31 @@ TEST_F(RenderFixture, NeedsDisplayIsCoalescedToOnePaintPerTurn)
     EXPECT_EQ(blue->drawCount, 1);
 }
 
+TEST_F(RenderFixture, WithoutAutodisplayDamageGathersUntilItIsTurnedBackOn)
+{
+    window->orderFront(nullptr);
+    world.settle();
+    ASSERT_EQ(red->drawCount, 1);
+    window->setAutodisplay(false);
+    red->setColor(NSColor::blueColor());
+    world.settle();
+    red->setNeedsDisplayInRect(CGRectMake(0, 0, 5, 5));
+    world.settle();
+    EXPECT_EQ(red->drawCount, 1) << "no paint while it is off";
+    EXPECT_TRUE(window->viewsNeedDisplay());
+    window->setAutodisplay(true);
+    EXPECT_EQ(red->drawCount, 1) << "the gathered damage waits for the run loop";
+    world.settle();
+    EXPECT_EQ(red->drawCount, 2) << "one paint for all that gathered";
+    EXPECT_FALSE(window->viewsNeedDisplay());
+    EXPECT_EQ(pixelAt(window->renderedImage(), 15, 15), kBlue);
+    // Turning it off and on with nothing gathered paints nothing.
+    window->setAutodisplay(false);
+    window->setAutodisplay(true);
+    world.settle();
+    EXPECT_EQ(red->drawCount, 2);
+}
+
 TEST_F(RenderFixture, AFrameChangeIsDisplayedAtOnceOnlyWhileTheWindowIsOnScreen)
 {
     // Off screen: the change waits, however often the frame changes.

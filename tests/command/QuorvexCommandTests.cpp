@@ -121,6 +121,31 @@ TEST_F(QuorvexCommand, AWindowWithAVeryLongTitleGetsAPreviewAllTheSame)
     EXPECT_TRUE(std::filesystem::exists(dir.file("previews/5-" + std::string(100, 'x') + ".png")));
 }
 
+TEST_F(QuorvexCommand, TheFirstFileThatCannotBeWrittenIsNamedAndTheRunStops)
+{
+    // Folders where two panel pictures should go: the first of them in the
+    // order the pictures are taken is named, and no line claims either.
+    TemporaryDirectory pictures;
+    std::ofstream(pictures.file("quiet.session")) << "\n";
+    std::filesystem::create_directories(pictures.file("panel-list.png"));
+    std::filesystem::create_directories(pictures.file("panel-dark.png"));
+    std::string out, err;
+    EXPECT_EQ(run({ "--out", pictures.path().c_str(), "--session", pictures.file("quiet.session").c_str() }, out, err), 4);
+    EXPECT_NE(err.find("quorvex: the dark panel picture: cannot write " + pictures.file("panel-dark.png")), std::string::npos) << err;
+    EXPECT_EQ(err.find("panel-list.png"), std::string::npos) << err;
+    EXPECT_NE(out.find("Switcher panel (light theme): " + pictures.file("panel-light.png")), std::string::npos) << out;
+    EXPECT_EQ(out.find("dark theme"), std::string::npos) << out;
+    EXPECT_EQ(out.find("Switcher panel (list)"), std::string::npos) << out;
+    EXPECT_EQ(out.find("Session finished."), std::string::npos);
+
+    TemporaryDirectory previews;
+    std::filesystem::create_directories(previews.file("previews/21-quorvex-home.png"));
+    EXPECT_EQ(run({ "--out", previews.path().c_str(), "--session", pictures.file("quiet.session").c_str() }, out, err), 4);
+    EXPECT_NE(err.find("quorvex: cannot write " + previews.file("previews/21-quorvex-home.png")), std::string::npos) << err;
+    EXPECT_EQ(out.find("Window previews:"), std::string::npos) << out;
+    EXPECT_TRUE(std::filesystem::exists(previews.file("previews/11-notes-txt.png"))) << "the other previews are written";
+}
+
 TEST_F(QuorvexCommand, AFailedExpectationEndsTheRunWithStatusOne)
 {
     TemporaryDirectory dir;

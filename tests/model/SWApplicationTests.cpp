@@ -201,6 +201,26 @@ TEST(SWApplication, UnobservingEndsEveryObservationOfTheElement)
     EXPECT_EQ(destroyed, 0) << "the destroyed observation ended too";
 }
 
+TEST(SWApplication, ObservingAWindowRecordCapturesNothingAndStillDelivers)
+{
+    SimWorld world(kScenario);
+    auto one = application(1);
+    // A record made without a capture of its own, as a window list keeps it.
+    auto window10 = makeRef<SWWindow>(makeRef<AXUIElement>(DesktopElement { DesktopElement::Kind::Window, 1, 10 }));
+    world.desktop().clearCallLog();
+    int minimised = 0;
+    EXPECT_TRUE(one->observeNotification("AXWindowMiniaturized", window10, [&](const Ref<SWWindow>&) { ++minimised; }));
+    EXPECT_TRUE(one->observeNotification("AXUIElementDestroyed", window10, [](const Ref<SWWindow>&) { }));
+    world.settle();
+    EXPECT_EQ(world.desktop().countCalls("CGWindowListCreateImage"), 0u) << "the observation's entry holds no picture";
+    ASSERT_EQ(one->observationsForElement(window10).size(), 2u) << "both observations are found under the window";
+    world.desktop().setWindowMinimized(10, true);
+    world.settle();
+    EXPECT_EQ(minimised, 1);
+    one->unobserveNotification("AXWindowMiniaturized", window10);
+    EXPECT_EQ(one->observedElementCount(), 0u);
+}
+
 TEST(SWApplication, AHandlerThatThrowsIsLoggedAndTheNextNotificationArrives)
 {
     SimWorld world(kScenario);

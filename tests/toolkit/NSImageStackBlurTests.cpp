@@ -1,12 +1,14 @@
 #include <toolkit/NSImageStackBlur.h>
 
 #include <graphics/Graphics.h>
+#include <graphics/StackBlur.h>
 
 #include <gtest/gtest.h>
 
 #include <limits>
 
 #include <random>
+#include <thread>
 #include <tuple>
 
 // The blur as a plain convolution: the triangular kernel (r + 1 − |i|)
@@ -69,17 +71,62 @@ TEST(NSImageStackBlur, EqualsTheTriangularConvolution)
     }
 }
 
-// Large pictures are split among threads by rows, then by columns; the
-// parts' edges must not show.
+// Large pictures are cut into bands of rows blurred on several threads, each
+// band also reading the rows its windows reach beyond its edges; the bands'
+// edges must not show, in place or into another buffer (which takes the
+// source's alpha, while the source stays as it was). Sizes and radii give
+// many bands, bands only a few radii high, and the double-precision
+// division of radii past 89.
 TEST(NSImageStackBlur, APictureSplitAmongThreadsEqualsTheConvolution)
 {
     std::mt19937 random(77);
-    for (auto [w, h, r] : { std::tuple { 613, 389, 7 }, std::tuple { 1031, 257, 40 }, std::tuple { 97, 2711, 3 } }) {
+    for (auto [w, h, r] : { std::tuple { 613, 389, 7 }, std::tuple { 1031, 257, 40 }, std::tuple { 97, 2711, 3 },
+             std::tuple { 700, 1300, 20 }, std::tuple { 180, 1600, 95 } }) {
         auto pixels = randomPixels(random, w, h);
         auto expected = referenceBlur(pixels, w, h, r);
+        auto source = pixels;
+        std::vector<uint8_t> destination(pixels.size(), 0xEE);
+        stackBlurRGBX(source.data(), destination.data(), w, h, r);
+        ASSERT_EQ(destination, expected) << w << "x" << h << " radius " << r << " into another buffer";
+        ASSERT_EQ(source, pixels);
         NSImageStackBlur::applyStackBlurToBuffer(pixels.data(), w, h, r);
         ASSERT_EQ(pixels, expected) << w << "x" << h << " radius " << r;
     }
+    // Radius 0 copies; nothing happens without a buffer.
+    std::vector<uint8_t> source { 1, 2, 3, 4, 5, 6, 7, 8 }, destination(8);
+    stackBlurRGBX(source.data(), destination.data(), 2, 1, 0);
+    EXPECT_EQ(destination, source);
+    stackBlurRGBX(nullptr, destination.data(), 2, 1, 3);
+    stackBlurRGBX(source.data(), nullptr, 2, 1, 3);
+    EXPECT_EQ(destination, source);
+}
+
+// The panel's backdrop is blurred on the main thread while preview captures
+// run; blurs on several threads at once, each split among the kept threads,
+// come out as each does alone.
+TEST(NSImageStackBlur, BlursOnSeveralThreadsAtOnceComeOutAsAlone)
+{
+    std::mt19937 random(8);
+    const int w = 800, h = 400;
+    std::vector<std::vector<uint8_t>> pictures, alone;
+    for (int i = 0; i < 4; ++i) {
+        pictures.push_back(randomPixels(random, w, h));
+        alone.push_back(pictures.back());
+        stackBlurRGBX(alone.back().data(), w, h, 5 + 4 * i);
+    }
+    std::vector<std::vector<uint8_t>> together(pictures.size());
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < pictures.size(); ++i)
+        threads.emplace_back([&, i] {
+            for (int round = 0; round < 3; ++round) {
+                together[i].assign(pictures[i].size(), 0);
+                stackBlurRGBX(pictures[i].data(), together[i].data(), w, h, 5 + 4 * int(i));
+            }
+        });
+    for (auto& thread : threads)
+        thread.join();
+    for (size_t i = 0; i < pictures.size(); ++i)
+        EXPECT_EQ(together[i], alone[i]) << "picture " << i;
 }
 
 TEST(NSImageStackBlur, LargeRadiiSkipTheDivisionTableWithoutChangingResults)

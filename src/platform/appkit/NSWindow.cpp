@@ -893,9 +893,16 @@ void NSWindow::layoutNeeded()
     scheduleDisplay();
 }
 
+void NSWindow::setAutodisplay(bool autodisplay)
+{
+    m_autodisplay = autodisplay;
+    if (autodisplay && (viewsNeedDisplay() || m_layoutNeeded))
+        scheduleDisplay();
+}
+
 void NSWindow::scheduleDisplay()
 {
-    if (m_displayScheduled)
+    if (m_displayScheduled || !m_autodisplay)
         return;
     m_displayScheduled = true;
     std::weak_ptr<bool> alive = m_alive;

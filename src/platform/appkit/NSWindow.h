@@ -312,6 +312,11 @@ public:
     void displayIfNeeded();
     void display();
     bool viewsNeedDisplay() const { return !CGRectIsNull(m_dirty); }
+    // Whether the run loop paints the window's damage by itself (on at
+    // first). While it is off, damage only gathers; turning it on again
+    // paints what gathered at the next turn.
+    void setAutodisplay(bool autodisplay);
+    bool isAutodisplay() const { return m_autodisplay; }
     // Flushing hands what the window painted to the screen. While it is
     // disabled, paints stay in the window's backing; enabling it again as
     // often as it was disabled hands over everything painted meanwhile.
@@ -393,6 +398,7 @@ private:
     CGContextRef m_backing;
     CGRect m_dirty { CGRectNull };
     bool m_displayScheduled { false };
+    bool m_autodisplay { true };
     int m_flushDisabled { 0 };
     // Painted while flushing was disabled, in base coordinates.
     CGRect m_unflushed { CGRectNull };

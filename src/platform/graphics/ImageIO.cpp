@@ -119,12 +119,19 @@ std::vector<uint8_t> CGImageCreatePNGData(const CGImageRef& cg)
     image.width = png_uint_32(w);
     image.height = png_uint_32(h);
     image.format = PNG_FORMAT_RGBA;
-    png_alloc_size_t size = 0;
-    if (!png_image_write_get_memory_size(image, size, 0, rgba.data(), 0, nullptr))
-        return {};
+    // One pass of compression into a buffer the file cannot outgrow. (Asking
+    // for the exact size first would compress the whole picture twice.) A
+    // write that still runs short answers the size it needs.
+    png_alloc_size_t size = PNG_IMAGE_PNG_SIZE_MAX(image);
     std::vector<uint8_t> out(size);
-    if (!png_image_write_to_memory(&image, out.data(), &size, 0, rgba.data(), 0, nullptr))
-        return {};
+    if (!png_image_write_to_memory(&image, out.data(), &size, 0, rgba.data(), 0, nullptr)) {
+        if (size <= out.size())
+            return {};
+        out.resize(size);
+        image.warning_or_error = 0;
+        if (!png_image_write_to_memory(&image, out.data(), &size, 0, rgba.data(), 0, nullptr))
+            return {};
+    }
     out.resize(size);
     return out;
 }

@@ -11,5 +11,12 @@ inline constexpr int kStackBlurMaxRadius = 2895;
 
 // Blurs bytes 0, 1 and 2 of every 4-byte pixel of a tightly packed buffer in
 // place; byte 3 is left alone. Nothing happens for a null buffer, an empty
-// size or a radius below 1.
+// size or a radius below 1. Large pictures are blurred on several threads;
+// any thread may call this, also several at once.
 void stackBlurRGBX(uint8_t* buffer, int width, int height, int radius);
+
+// The same blur from one buffer into another of the same size (or the same
+// one): byte 3 of every pixel is copied, and a radius below 1 copies the
+// picture as it is. Without a buffer to keep, this saves the copy that an
+// in-place blur of a picture that must stay would need.
+void stackBlurRGBX(const uint8_t* source, uint8_t* destination, int width, int height, int radius);
