@@ -89,44 +89,6 @@ int CGImage::opaqueInset() const
     return m_opaqueInset;
 }
 
-// The bytes are spread into the 16-bit lanes of a 64-bit word so that one
-// addition sums all four; 16 x 16 x 255 still fits in a lane.
-void averagePixelBlocks(const uint8_t* in, int width, int height, size_t stride, int factor, uint8_t* out, size_t outStride)
-{
-    int reducedWidth = (width + factor - 1) / factor;
-    int reducedHeight = (height + factor - 1) / factor;
-    auto spread = [](uint32_t p) {
-        uint64_t v = p;
-        return (v & 0xFF) | ((v & 0xFF00) << 8) | ((v & 0xFF0000) << 16) | ((v & 0xFF000000) << 24);
-    };
-    std::vector<uint64_t> sums(static_cast<size_t>(reducedWidth));
-    for (int y = 0; y < reducedHeight; ++y) {
-        std::fill(sums.begin(), sums.end(), 0);
-        int rows = std::min(factor, height - y * factor);
-        for (int k = 0; k < rows; ++k) {
-            const auto* row = reinterpret_cast<const uint32_t*>(in + static_cast<size_t>(y * factor + k) * stride);
-            for (int x = 0; x < reducedWidth; ++x) {
-                int first = x * factor, last = std::min(first + factor, width);
-                uint64_t sum = 0;
-                for (int i = first; i < last; ++i)
-                    sum += spread(row[i]);
-                sums[x] += sum;
-            }
-        }
-        auto* target = reinterpret_cast<uint32_t*>(out + static_cast<size_t>(y) * outStride);
-        for (int x = 0; x < reducedWidth; ++x) {
-            uint64_t count = static_cast<uint64_t>(rows) * (std::min(x * factor + factor, width) - x * factor);
-            uint64_t sum = sums[x];
-            uint32_t pixel = 0;
-            for (int lane = 0; lane < 4; ++lane) {
-                uint64_t channel = ((sum >> (16 * lane)) & 0xFFFF) + count / 2;
-                pixel |= static_cast<uint32_t>(channel / count) << (8 * lane);
-            }
-            target[x] = pixel;
-        }
-    }
-}
-
 namespace {
 
 cairo_surface_t* averageBlocks(cairo_surface_t* source, int factor)
