@@ -3,6 +3,8 @@
 #include "ParallelFor.h"
 #include "internal/BlurQuotient.h"
 
+#include <foundation/VectorClones.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -77,17 +79,7 @@ inline __attribute__((always_inline)) void blurStep(int32_t* __restrict sum,
     }
 }
 
-// The step compiled for the vector instructions of recent processors too,
-// picked when the program loads.
-#if defined(__x86_64__) && defined(__has_attribute)
-#if __has_attribute(target_clones)
-#define QV_VECTOR_CLONES __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default")))
-#endif
-#endif
-#ifndef QV_VECTOR_CLONES
-#define QV_VECTOR_CLONES
-#endif
-
+// The step, also compiled for the vector instructions of recent processors.
 #define QV_BLUR_STEP(name, Radius)                                                                                \
     QV_VECTOR_CLONES void name(int32_t* sum, Radius::Half* outgoing, Radius::Half* incoming, const uint8_t* leaving, \
         const uint8_t* middle, const uint8_t* entering, uint8_t* out, uint32_t lanes,                              \
