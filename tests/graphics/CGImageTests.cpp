@@ -181,6 +181,14 @@ TEST(CGImage, AReducedCopyAveragesBlocksIntoTheNativeLayout)
     EXPECT_EQ(pixelAt(same, 3, 4), (RGBA { 0, 0, 255, 255 }));
     EXPECT_EQ(pixelAt(same, 4, 4), (RGBA { 120, 0, 0, 120 }));
 
+    // Colour above its alpha is clamped to it, as every conversion into the
+    // native layout does; big-endian words of the same bytes reduce the same.
+    auto overbright = makeImage(2, 2, kCGImageAlphaPremultipliedLast, [](size_t, size_t) { return RGBA { 200, 90, 10, 100 }; });
+    EXPECT_EQ(pixelAt(CGImageCreateReducedCopy(overbright, 2), 0, 0), (RGBA { 10, 90, 100, 100 }));
+    auto bigEndian = CGImageCreate(7, 5, 8, 32, 28, CGColorSpaceCreateDeviceRGB(),
+        kCGImageAlphaPremultipliedLast | kCGBitmapByteOrder32Big, CGImageGetDataProvider(image));
+    EXPECT_EQ(pixelAt(CGImageCreateReducedCopy(bigEndian, 3), 1, 0), (RGBA { 80, 0, 85, 165 }));
+
     EXPECT_FALSE(CGImageCreateReducedCopy(nullptr, 2));
     EXPECT_FALSE(CGImageCreateReducedCopy(image, 0));
     EXPECT_FALSE(CGImageCreateReducedCopy(image, CGImage::kMaxReduction + 1));

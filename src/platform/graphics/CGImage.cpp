@@ -179,40 +179,6 @@ CGImageRef CGImageMaskCreate(size_t width, size_t height, size_t bitsPerComponen
     return makeImage(format, nullptr, provider, shouldInterpolate);
 }
 
-CGImageRef CGImageCreateReducedCopy(const CGImageRef& image, int factor)
-{
-    if (!image || factor < 1 || factor > CGImage::kMaxReduction)
-        return nullptr;
-    const gfx::PixelFormat& format = image->format();
-    if (format.model != gfx::PixelFormat::Model::RGB || format.bitsPerPixel != 32 || format.bitsPerComponent != 8
-        || format.width == 0 || format.height == 0)
-        return nullptr;
-    size_t width = (format.width + size_t(factor) - 1) / size_t(factor);
-    size_t height = (format.height + size_t(factor) - 1) / size_t(factor);
-    // Averaged in the image's own layout, then turned into the native one
-    // (a no-op for native images), which is a pass over the small copy only.
-    gfx::PixelFormat averagedFormat = format;
-    averagedFormat.width = width;
-    averagedFormat.height = height;
-    averagedFormat.bytesPerRow = width * 4;
-    std::vector<uint8_t> averaged(averagedFormat.byteCount());
-    averagePixelBlocks(image->dataProvider()->bytes().data(), int(format.width), int(format.height), format.bytesPerRow,
-        factor, averaged.data(), averagedFormat.bytesPerRow);
-    auto native = gfx::PixelFormat::image(width, height, 8, 32, width * 4, kCGColorSpaceModelRGB,
-        kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little);
-    if (!native)
-        return nullptr;
-    if (!(averagedFormat.isNativeSurface() && averagedFormat.alpha == kCGImageAlphaPremultipliedFirst)) {
-        std::vector<uint8_t> converted(native->byteCount());
-        for (size_t y = 0; y < height; ++y)
-            gfx::unpackRow(averagedFormat, averaged.data() + y * averagedFormat.bytesPerRow,
-                reinterpret_cast<uint32_t*>(converted.data() + y * native->bytesPerRow));
-        averaged = std::move(converted);
-    }
-    return makeRef<CGImage>(*native, CGColorSpaceCreateDeviceRGB(), CGDataProviderCreateWithBytes(std::move(averaged)),
-        image->shouldInterpolate());
-}
-
 CGImageRef CGImageCreateWithCairoSurface(cairo_surface_t* surface)
 {
     if (!surface || cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS
