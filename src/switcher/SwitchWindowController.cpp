@@ -353,9 +353,17 @@ void SwitchWindowController::setSelfSize()
     size_t count = m_arrayController ? m_arrayController->content().size() : 0;
     CGFloat extra = kExtraHeight;
     if (defaults()->boolForKey(DefaultsKey::ShotcutsHints)) extra = count < 2 ? kExtraHeight : kExtraHeightWithHints;
-    window->setFrame(CGRectMake(0, 0, width, height), true);
-    NSWindowAddition::setHeight(*window, height + extra);
+    // The layout's size with the room below it, centred on the main screen,
+    // drawn once: a panel on screen resized and moved step by step would be
+    // drawn (and read what lies beneath it) at every step. One that is up
+    // at that size already is only centred where it is, not moved away and
+    // back.
+    CGSize panelSize = CGSizeMake(width, height + extra);
+    bool visible = window->isVisible();
+    if (!visible || !CGSizeEqualToSize(window->frame().size, panelSize))
+        window->setFrame({ CGPointZero, panelSize }, false);
     window->center();
+    if (visible) window->displayIfNeeded();
     setTooltips();
 }
 

@@ -416,6 +416,41 @@ TEST_F(BehindWindowFixture, WhatLiesBeneathThePanelShowsBlurredThroughIt)
         EXPECT_EQ(pixelAt(back, x, 500), pixelAt(shot, x, 500)) << x;
 }
 
+TEST_F(BehindWindowFixture, TheTintOverTheBackdropFollowsTheMaterialAndTheStateAndMovesReadOnce)
+{
+    auto reads = [&] { return world.desktop().countCalls("captureBelowOwnWindow"); };
+    panel->orderFront(nullptr);
+    world.settle();
+    ASSERT_TRUE(effect->backdrop());
+    // The middle of the panel: desktop (400, 500), backdrop pixel (130, 130)
+    // of the area read, (32, 32) of the blurred copy a quarter its size.
+    auto backdrop = effect->backdrop()->CGImageForProposedRect(nullptr, nullptr);
+    ASSERT_TRUE(backdrop);
+    auto expected = [&](double white, double alpha, size_t c) {
+        return white * 255 * alpha + pixelAt(backdrop, 32, 32)[c] * (1 - alpha);
+    };
+    auto expectTint = [&](double white, double alpha, const char* what) {
+        auto shot = world.desktop().screenshot();
+        for (size_t c = 0; c < 3; ++c)
+            EXPECT_NEAR(pixelAt(shot, 400, 500)[c], expected(white, alpha, c), 3) << what << " channel " << c;
+    };
+    expectTint(0.16, 0.82, "dark");
+    effect->setMaterial(NSVisualEffectMaterialLight);
+    world.settle();
+    expectTint(0.96, 0.8, "light");
+    effect->setState(NSVisualEffectStateInactive);
+    world.settle();
+    expectTint(0.96, 0.9, "light, inactive");
+    EXPECT_EQ(reads(), 1u) << "the tint changes, not what lies beneath";
+
+    // Moved twice before it is drawn again, it reads once, where it ends.
+    panel->setFrameOrigin(CGPointMake(600, 300));
+    panel->setFrameOrigin(CGPointMake(900, 300));
+    world.settle();
+    EXPECT_EQ(reads(), 2u);
+    EXPECT_EQ(effect->backdropArea(), CGRectMake(870, 370, 260, 260));
+}
+
 TEST_F(BehindWindowFixture, OnlyViewsThatBlendBehindTheirShownWindowReadTheDesktop)
 {
     auto reads = [&] { return world.desktop().countCalls("captureBelowOwnWindow"); };

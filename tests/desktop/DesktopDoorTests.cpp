@@ -38,9 +38,9 @@ public:
     std::vector<DesktopWindow> windows() const override { return d->windows(); }
     std::optional<DesktopWindow> window(CGWindowID n) const override { return d->window(n); }
     std::optional<DesktopImage> captureWindow(CGWindowID n) override { return d->captureWindow(n); }
-    std::optional<DesktopImage> captureBelowOwnWindow(CGWindowID n, const CGRect& area) override
+    std::optional<DesktopImage> captureBelowOwnWindow(CGWindowID n, const CGRect& area, int reduction = 1) override
     {
-        return d->captureBelowOwnWindow(n, area);
+        return d->captureBelowOwnWindow(n, area, reduction);
     }
     AXError axCopyAttribute(const DesktopElement& e, const std::string& a, DesktopAXValue& v) override
     {

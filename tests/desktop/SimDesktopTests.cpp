@@ -353,6 +353,51 @@ TEST(SimDesktop, WhatLiesBeneathAnOwnWindowIsTheDesktopWithoutItAndWhatIsAboveIt
     EXPECT_FALSE(d->captureBelowOwnWindow(number, area));
 }
 
+TEST(SimDesktop, WhatLiesBeneathReadShrunkAveragesTheBlocksOfTheWholeRead)
+{
+    auto d = load(kTwoApps);
+    DesktopWindow panel;
+    panel.title = "panel";
+    panel.frame = CGRectMake(300, 200, 300, 200);
+    panel.layer = 1000;
+    CGWindowID number = d->registerOwnWindow(panel);
+    d->orderOwnWindow(number, true);
+    // An area that is no whole number of blocks, across window edges, the
+    // menu bar and the desktop picture.
+    const CGRect area = CGRectMake(0, 0, 643, 482);
+    auto whole = d->captureBelowOwnWindow(number, area);
+    auto shrunk = d->captureBelowOwnWindow(number, area, 4);
+    ASSERT_TRUE(whole && shrunk);
+    ASSERT_EQ(shrunk->width, 161);
+    ASSERT_EQ(shrunk->height, 121);
+    // Each pixel stands for its block of four by four: off by a few levels
+    // at most where the block holds an edge, and the same on average.
+    int worst = 0;
+    double total = 0;
+    int samples = 0;
+    for (int y = 0; y + 1 < shrunk->height; ++y)
+        for (int x = 0; x + 1 < shrunk->width; ++x)
+            for (size_t c = 0; c < 4; ++c) {
+                int sum = 0;
+                for (int dy = 0; dy < 4; ++dy)
+                    for (int dx = 0; dx < 4; ++dx)
+                        sum += pixelAt(*whole, x * 4 + dx, y * 4 + dy)[c];
+                int difference = std::abs(pixelAt(*shrunk, x, y)[c] - (sum + 8) / 16);
+                worst = std::max(worst, difference);
+                total += difference;
+                ++samples;
+            }
+    EXPECT_LE(worst, 16);
+    EXPECT_LE(total / samples, 0.25);
+    // Factors past the largest are taken as the largest; one is the whole read.
+    auto most = d->captureBelowOwnWindow(number, area, 1000);
+    ASSERT_TRUE(most);
+    EXPECT_EQ(most->width, (643 + 15) / 16);
+    auto one = d->captureBelowOwnWindow(number, area, 1);
+    ASSERT_TRUE(one);
+    EXPECT_EQ(one->rgba, whole->rgba);
+}
+
 TEST(SimDesktop, PartlyCoveredWindowsShowWhereNothingCoversThem)
 {
     auto d = load(kTwoApps);

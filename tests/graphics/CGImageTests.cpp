@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 static RGBA drawnPixel(const CGImageRef& image)
 {
     auto c = makeRGBAContext(1, 1);
@@ -179,12 +181,54 @@ TEST(CGImage, AReducedCopyAveragesBlocksIntoTheNativeLayout)
     EXPECT_EQ(pixelAt(same, 3, 4), (RGBA { 0, 0, 255, 255 }));
     EXPECT_EQ(pixelAt(same, 4, 4), (RGBA { 120, 0, 0, 120 }));
 
+    // Colour above its alpha is clamped to it, as every conversion into the
+    // native layout does; big-endian words of the same bytes reduce the same.
+    auto overbright = makeImage(2, 2, kCGImageAlphaPremultipliedLast, [](size_t, size_t) { return RGBA { 200, 90, 10, 100 }; });
+    EXPECT_EQ(pixelAt(CGImageCreateReducedCopy(overbright, 2), 0, 0), (RGBA { 10, 90, 100, 100 }));
+    auto bigEndian = CGImageCreate(7, 5, 8, 32, 28, CGColorSpaceCreateDeviceRGB(),
+        kCGImageAlphaPremultipliedLast | kCGBitmapByteOrder32Big, CGImageGetDataProvider(image));
+    EXPECT_EQ(pixelAt(CGImageCreateReducedCopy(bigEndian, 3), 1, 0), (RGBA { 80, 0, 85, 165 }));
+
     EXPECT_FALSE(CGImageCreateReducedCopy(nullptr, 2));
     EXPECT_FALSE(CGImageCreateReducedCopy(image, 0));
     EXPECT_FALSE(CGImageCreateReducedCopy(image, CGImage::kMaxReduction + 1));
     auto gray = CGImageCreate(2, 1, 8, 8, 2, CGColorSpaceCreateDeviceGray(), kCGImageAlphaNone,
         CGDataProviderCreateWithBytes({ 10, 20 }));
     EXPECT_FALSE(CGImageCreateReducedCopy(gray, 2)) << "only 32-bit colour is averaged";
+}
+
+// The block averages against the plain rounded mean of each block, for
+// every factor, on sizes that leave partial blocks at the right and bottom,
+// over rows with padding after them; blocks of 255s are the largest sums
+// the column sums must hold.
+TEST(CGImage, BlockAveragesAreTheRoundedMeansForEveryFactor)
+{
+    std::mt19937 random(5);
+    for (int factor = 1; factor <= CGImage::kMaxReduction; ++factor) {
+        for (auto [w, h] : { std::pair { 3 * factor + 1, 2 * factor + factor / 2 + 1 }, std::pair { 37, 23 } }) {
+            const size_t stride = size_t(w) * 4 + 12;
+            std::vector<uint8_t> in(stride * size_t(h));
+            for (auto& byte : in)
+                byte = random() % 4 == 0 ? 255 : uint8_t(random());
+            for (int y = 0; y < std::min(h, factor); ++y)
+                std::fill_n(in.begin() + ptrdiff_t(stride) * y, std::min(w, factor) * 4, 255);
+            const int rw = (w + factor - 1) / factor, rh = (h + factor - 1) / factor;
+            const size_t outStride = size_t(rw) * 4 + 4;
+            std::vector<uint8_t> out(outStride * size_t(rh), 0xEE);
+            averagePixelBlocks(in.data(), w, h, stride, factor, out.data(), outStride);
+            for (int by = 0; by < rh; ++by)
+                for (int bx = 0; bx < rw; ++bx)
+                    for (int c = 0; c < 4; ++c) {
+                        unsigned sum = 0, count = 0;
+                        for (int y = by * factor; y < std::min(h, by * factor + factor); ++y)
+                            for (int x = bx * factor; x < std::min(w, bx * factor + factor); ++x, ++count)
+                                sum += in[size_t(y) * stride + size_t(x) * 4 + size_t(c)];
+                        ASSERT_EQ(out[size_t(by) * outStride + size_t(bx) * 4 + size_t(c)], (sum + count / 2) / count)
+                            << "factor " << factor << ", " << w << "x" << h << ", block " << bx << "," << by;
+                    }
+            EXPECT_EQ(out[outStride - 1], 0xEE) << "nothing is written past a row's pixels";
+        }
+    }
 }
 
 TEST(CGImage, ShrinkingKeepsThingsInTheirPlaces)

@@ -444,6 +444,37 @@ TEST_F(PanelTest, TheFloatingPanelReadsWhatLiesBeneathItAtEachOpeningAndTheFullS
     EXPECT_EQ(reads(), 2u);
 }
 
+TEST_F(PanelTest, AListRearrangedWhileThePanelIsUpReadsBeneathItOnlyWhenItsSizeChanges)
+{
+    startModel();
+    pressHotkey();
+    world.settle();
+    ASSERT_TRUE(panelVisible());
+    CGRect shown = panelFrame();
+    auto reads = [&] { return world.desktop().countCalls("captureBelowOwnWindow"); };
+    world.desktop().clearCallLog();
+    // The same size: the panel stays where it is and reads nothing.
+    arrayController->rearrangeObjects();
+    world.settle();
+    EXPECT_EQ(panelFrame(), shown);
+    EXPECT_EQ(reads(), 0u);
+    // A wider layout: resized and centred on the main screen at once, and
+    // read there once.
+    layout()->contentSize = CGSizeMake(700, 200);
+    arrayController->rearrangeObjects();
+    world.settle();
+    CGRect visible = NSScreen::mainScreen()->visibleFrame();
+    CGRect wider = panelFrame();
+    EXPECT_EQ(wider.size, CGSizeMake(700, shown.size.height));
+    EXPECT_EQ(wider.origin.x, std::floor(visible.origin.x + (visible.size.width - 700) / 2));
+    EXPECT_EQ(wider.origin.y, shown.origin.y);
+    EXPECT_EQ(reads(), 1u);
+    auto effect = controller->visualEffectView();
+    CGRect beneath = CGRectInset(NSScreenFlipRect(wider), -NSVisualEffectView::kBackdropBlurRadius,
+        -NSVisualEffectView::kBackdropBlurRadius);
+    EXPECT_EQ(effect->backdropArea(), CGRectIntegral(beneath));
+}
+
 TEST_F(PanelTest, AfterFullScreenTheNormalPanelStaysBorderlessAtLevelThousand)
 {
     defaults()->setBool(true, "FullScreenMode");

@@ -5,6 +5,7 @@
 
 #include <desktop/Desktop.h>
 #include <graphics/CGColorSpace.h>
+#include <graphics/CGContext.h>
 #include <graphics/CGDataProvider.h>
 #include <graphics/CGImage.h>
 #include <graphics/NSGraphicsContext.h>
@@ -55,13 +56,19 @@ void NSVisualEffectView::setState(NSVisualEffectState state)
     setNeedsDisplay(true);
 }
 
-Ref<NSColor> NSVisualEffectView::tintColor() const
+std::pair<CGFloat, CGFloat> NSVisualEffectView::tintWhiteAndAlpha() const
 {
     Tint tint = tintFor(m_material);
     // An inactive effect shows the material flatter and more opaque.
     bool inactive = m_state == NSVisualEffectStateInactive
         || (m_state == NSVisualEffectStateFollowsWindowActiveState && window() && !window()->isKeyWindow());
-    return NSColor::colorWithDeviceWhite(tint.white, inactive ? std::min(1.0, tint.alpha + 0.1) : tint.alpha);
+    return { tint.white, inactive ? std::min(1.0, tint.alpha + 0.1) : tint.alpha };
+}
+
+Ref<NSColor> NSVisualEffectView::tintColor() const
+{
+    auto [white, alpha] = tintWhiteAndAlpha();
+    return NSColor::colorWithDeviceWhite(white, alpha);
 }
 
 CGRect NSVisualEffectView::desktopRect() const
@@ -93,32 +100,84 @@ bool NSVisualEffectView::readBackdrop()
     // is read too: the edges then blend as they do in the middle.
     CGRect area = CGRectIntegral(CGRectInset(rect, -kBackdropBlurRadius, -kBackdropBlurRadius));
     auto* window = this->window();
-    auto beneath = Desktop::current().captureBelowOwnWindow(static_cast<CGWindowID>(window->windowNumber()), area);
+    // A blur this wide keeps no detail a quarter of its size could show, so
+    // the backdrop is read and blurred at a quarter of its size and drawn
+    // scaled up: the same look for a sixteenth of the work at every opening.
+    auto beneath = Desktop::current().captureBelowOwnWindow(
+        static_cast<CGWindowID>(window->windowNumber()), area, kBackdropReduction);
     if (!beneath || beneath->empty())
         return false;
-    // A blur this wide keeps no detail a quarter of its size could show, so
-    // the backdrop is blurred at a quarter of its size and drawn scaled up:
-    // the same look for a sixteenth of the work at every opening.
+    int areaWidth = int(area.size.width), areaHeight = int(area.size.height);
     DesktopImage reduced;
-    reduced.width = (beneath->width + kBackdropReduction - 1) / kBackdropReduction;
-    reduced.height = (beneath->height + kBackdropReduction - 1) / kBackdropReduction;
-    reduced.rgba.resize(size_t(reduced.width) * size_t(reduced.height) * 4);
-    averagePixelBlocks(beneath->rgba.data(), beneath->width, beneath->height, size_t(beneath->width) * 4,
-        kBackdropReduction, reduced.rgba.data(), size_t(reduced.width) * 4);
+    reduced.width = (areaWidth + kBackdropReduction - 1) / kBackdropReduction;
+    reduced.height = (areaHeight + kBackdropReduction - 1) / kBackdropReduction;
+    if (beneath->width == reduced.width && beneath->height == reduced.height) {
+        // The desktop composed it at that size.
+        reduced.rgba = std::move(beneath->rgba);
+    } else if (beneath->width == areaWidth && beneath->height == areaHeight) {
+        reduced.rgba.resize(size_t(reduced.width) * size_t(reduced.height) * 4);
+        averagePixelBlocks(beneath->rgba.data(), beneath->width, beneath->height, size_t(beneath->width) * 4,
+            kBackdropReduction, reduced.rgba.data(), size_t(reduced.width) * 4);
+    } else {
+        return false;
+    }
     stackBlurRGBX(reduced.rgba.data(), reduced.width, reduced.height, kBackdropBlurRadius / kBackdropReduction);
     auto image = CGImageCreate(size_t(reduced.width), size_t(reduced.height), 8, 32, size_t(reduced.width) * 4,
         CGColorSpaceCreateDeviceRGB(), kCGImageAlphaPremultipliedLast, CGDataProviderCreateWithBytes(std::move(reduced.rgba)));
     if (!image)
         return false;
     m_backdrop = NSImage::imageWithCGImage(image, CGSizeMake(reduced.width, reduced.height));
-    m_backdropArea = CGRectMake(area.origin.x, area.origin.y, beneath->width, beneath->height);
+    m_tintedBackdrop.reset();
+    m_backdropArea = area;
     return true;
 }
 
-void NSVisualEffectView::drawBackdrop(NSCompositingOperation operation)
+CGRect NSVisualEffectView::backdropRectInView(CGRect desktopRect) const
+{
+    // Each pixel of the backdrop stands for a block of the desktop's pixels,
+    // so it spans its pixels times the reduction from the area's origin.
+    CGSize imageSize = m_backdrop->size();
+    CGSize size = CGSizeMake(imageSize.width * kBackdropReduction, imageSize.height * kBackdropReduction);
+    CGRect bounds = this->bounds();
+    CGFloat x = bounds.origin.x + m_backdropArea.origin.x - desktopRect.origin.x;
+    CGFloat top = m_backdropArea.origin.y - desktopRect.origin.y;
+    CGFloat y = isFlipped() ? bounds.origin.y + top : bounds.origin.y + bounds.size.height - top - size.height;
+    return CGRectMake(x, y, size.width, size.height);
+}
+
+const Ref<NSImage>& NSVisualEffectView::tintedBackdrop()
+{
+    // The tint over the blurred backdrop, worked out once per backdrop and
+    // tint at the backdrop's small size: blending commutes with scaling it
+    // up, so drawing this copy shows what the backdrop with the tint over it
+    // shows, for one pass over the view instead of two.
+    auto tint = tintWhiteAndAlpha();
+    if (m_tintedBackdrop && m_tintedWith == tint)
+        return m_tintedBackdrop;
+    m_tintedBackdrop.reset();
+    auto source = m_backdrop->CGImageForProposedRect(nullptr, nullptr);
+    if (!source)
+        return m_tintedBackdrop;
+    size_t width = CGImageGetWidth(source), height = CGImageGetHeight(source);
+    auto context = CGBitmapContextCreate(nullptr, width, height, 8, 0, CGColorSpaceCreateDeviceRGB(),
+        kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little);
+    if (!context)
+        return m_tintedBackdrop;
+    CGRect whole = CGRectMake(0, 0, CGFloat(width), CGFloat(height));
+    CGContextDrawImage(context, whole, source);
+    CGContextSetFillColorWithColor(context, tintColor()->CGColor());
+    CGContextFillRect(context, whole);
+    if (auto image = CGBitmapContextCreateImage(context)) {
+        m_tintedBackdrop = NSImage::imageWithCGImage(image, m_backdrop->size());
+        m_tintedWith = tint;
+    }
+    return m_tintedBackdrop;
+}
+
+bool NSVisualEffectView::drawBackdrop(NSCompositingOperation operation, const CGRect& covering)
 {
     if (m_blendingMode != NSVisualEffectBlendingModeBehindWindow)
-        return;
+        return false;
     // A view that moved on the screen reads again what now lies beneath it
     // (the desktop may no longer be able to: the last backdrop then stays
     // where it was read).
@@ -126,15 +185,18 @@ void NSVisualEffectView::drawBackdrop(NSCompositingOperation operation)
     if (!CGRectIsNull(rect) && !CGRectEqualToRect(rect, m_backdropFor))
         readBackdrop();
     if (!m_backdrop || CGRectIsNull(rect))
-        return;
-    CGRect bounds = this->bounds();
-    CGFloat x = bounds.origin.x + m_backdropArea.origin.x - rect.origin.x;
-    CGFloat top = m_backdropArea.origin.y - rect.origin.y;
-    CGFloat y = isFlipped() ? bounds.origin.y + top : bounds.origin.y + bounds.size.height - top - m_backdropArea.size.height;
-    CGSize imageSize = m_backdrop->size();
-    CGRect whole = CGRectMake(0, 0, imageSize.width, imageSize.height);
-    m_backdrop->drawInRect(CGRectMake(x, y, m_backdropArea.size.width, m_backdropArea.size.height), whole,
-        operation, 1);
+        return false;
+    CGRect where = backdropRectInView(rect);
+    // Where the backdrop covers all that is drawn, its tinted copy is drawn
+    // alone; elsewhere the tint goes over what was drawn (and over the
+    // parts of the view the backdrop leaves bare).
+    bool covers = CGRectContainsRect(where, covering);
+    const Ref<NSImage>& image = covers ? tintedBackdrop() : m_backdrop;
+    if (!image)
+        return false;
+    CGSize imageSize = image->size();
+    image->drawInRect(where, CGRectMake(0, 0, imageSize.width, imageSize.height), operation, 1);
+    return covers && image != m_backdrop;
 }
 
 void NSVisualEffectView::setMaskImage(const Ref<NSImage>& image)
@@ -174,8 +236,10 @@ void NSVisualEffectView::drawRect(CGRect dirtyRect)
     if (!m_maskImage) {
         CGContextSaveGState(context->CGContext());
         CGContextClipToRect(context->CGContext(), dirtyRect);
-        drawBackdrop(NSCompositingOperationSourceOver);
+        bool tinted = drawBackdrop(NSCompositingOperationSourceOver, dirtyRect);
         CGContextRestoreGState(context->CGContext());
+        if (tinted)
+            return;
         CGContextSetFillColorWithColor(context->CGContext(), tintColor()->CGColor());
         CGContextFillRect(context->CGContext(), dirtyRect);
         return;
@@ -187,10 +251,12 @@ void NSVisualEffectView::drawRect(CGRect dirtyRect)
     shaped->lockFocus();
     drawNinePart(*m_maskImage, CGRectMake(0, 0, bounds.size.width, bounds.size.height));
     if (auto offscreen = NSGraphicsContext::currentContext()) {
-        drawBackdrop(NSCompositingOperationSourceIn);
-        CGContextSetBlendMode(offscreen->CGContext(), m_backdrop ? kCGBlendModeSourceAtop : kCGBlendModeSourceIn);
-        CGContextSetFillColorWithColor(offscreen->CGContext(), tintColor()->CGColor());
-        CGContextFillRect(offscreen->CGContext(), CGRectMake(0, 0, bounds.size.width, bounds.size.height));
+        CGRect whole = CGRectMake(0, 0, bounds.size.width, bounds.size.height);
+        if (!drawBackdrop(NSCompositingOperationSourceIn, whole)) {
+            CGContextSetBlendMode(offscreen->CGContext(), m_backdrop ? kCGBlendModeSourceAtop : kCGBlendModeSourceIn);
+            CGContextSetFillColorWithColor(offscreen->CGContext(), tintColor()->CGColor());
+            CGContextFillRect(offscreen->CGContext(), whole);
+        }
     }
     shaped->unlockFocus();
     shaped->drawInRect(bounds);

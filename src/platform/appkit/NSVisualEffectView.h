@@ -11,6 +11,8 @@
 #include <graphics/NSColor.h>
 #include <graphics/NSImage.h>
 
+#include <utility>
+
 using NSVisualEffectMaterial = long;
 inline constexpr NSVisualEffectMaterial NSVisualEffectMaterialAppearanceBased = 0;
 inline constexpr NSVisualEffectMaterial NSVisualEffectMaterialLight = 1;
@@ -77,8 +79,17 @@ private:
     CGRect desktopRect() const;
     // captureBackdrop without asking for display; whether a backdrop was read.
     bool readBackdrop();
-    // Draws the backdrop where it lies under the view.
-    void drawBackdrop(NSCompositingOperation operation);
+    // Draws the backdrop where it lies under the view; with the tint over it
+    // (answering true) when it covers the covering rectangle.
+    bool drawBackdrop(NSCompositingOperation operation, const CGRect& covering);
+    // Where the backdrop lies in the view's coordinates while the view is at
+    // desktopRect.
+    CGRect backdropRectInView(CGRect desktopRect) const;
+    // The backdrop with the current tint over it (null when it cannot be
+    // made), kept until the backdrop or the tint changes.
+    const Ref<NSImage>& tintedBackdrop();
+    // The current tint's white level and alpha.
+    std::pair<CGFloat, CGFloat> tintWhiteAndAlpha() const;
 
     NSVisualEffectMaterial m_material { NSVisualEffectMaterialAppearanceBased };
     NSVisualEffectBlendingMode m_blendingMode { NSVisualEffectBlendingModeBehindWindow };
@@ -89,4 +100,6 @@ private:
     CGRect m_backdropArea { CGRectNull };
     // The view's desktop rectangle when the backdrop was last asked for.
     CGRect m_backdropFor { CGRectNull };
+    Ref<NSImage> m_tintedBackdrop;
+    std::pair<CGFloat, CGFloat> m_tintedWith;
 };

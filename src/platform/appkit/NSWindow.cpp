@@ -21,6 +21,7 @@
 #include <graphics/NSColor.h>
 
 #include <algorithm>
+#include <functional>
 #include <unordered_map>
 #include <cmath>
 #include <fstream>
@@ -71,14 +72,19 @@ Ref<NSScreen> screenHolding(CGRect frame)
 
 // The views that show what lies beneath the window, in a view tree that is
 // not hidden.
-void captureBackdrops(NSView& view)
+void forEachShownEffectView(NSView& view, const std::function<void(NSVisualEffectView&)>& action)
 {
     if (view.isHidden())
         return;
     if (auto* effect = dynamic_cast<NSVisualEffectView*>(&view))
-        effect->captureBackdrop();
+        action(*effect);
     for (const auto& subview : view.subviews())
-        captureBackdrops(*subview);
+        forEachShownEffectView(*subview, action);
+}
+
+void captureBackdrops(NSView& view)
+{
+    forEachShownEffectView(view, [](NSVisualEffectView& effect) { effect.captureBackdrop(); });
 }
 
 Ref<NSScreen> screenAtPoint(CGPoint p)
@@ -137,10 +143,11 @@ void NSWindow::setFrame(CGRect frame, bool display)
         invalidateRect(CGRectMake(0, 0, frame.size.width, frame.size.height));
     }
     syncWithDesktop();
-    // A moved window covers something else (a resized one redraws its
-    // views, which then read what lies beneath them).
+    // A moved window covers something else: its effect views read what lies
+    // beneath them as they are drawn again, once however often the window
+    // moves before it paints (a resized one redraws them anyway).
     if (m_visible && old.size == frame.size && m_contentView)
-        captureBackdrops(*m_contentView);
+        forEachShownEffectView(*m_contentView, [](NSVisualEffectView& effect) { effect.setNeedsDisplay(true); });
     if (old.origin != frame.origin)
         postNotification(NSWindowDidMoveNotification);
     if (old.size != frame.size)

@@ -164,23 +164,3 @@ void Desktop::routeInput(const DesktopInputEvent& event, bool now)
     std::call_once(told, [] { std::fputs("quorvex: input arrived before the input stream was installed\n", stderr); });
 }
 
-DesktopImage DesktopImage::fromARGB32(const uint8_t* data, int width, int height, size_t stride)
-{
-    DesktopImage image;
-    image.width = width;
-    image.height = height;
-    image.rgba.resize(static_cast<size_t>(width) * height * 4);
-    for (int y = 0; y < height; ++y) {
-        const uint8_t* row = data + stride * y;
-        uint8_t* out = image.rgba.data() + static_cast<size_t>(y) * width * 4;
-        // Whole words, so that the loop is vectorised: red and blue trade
-        // places, green and alpha stay (R, G, B, A in memory).
-        for (int x = 0; x < width; ++x) {
-            uint32_t p;
-            std::memcpy(&p, row + x * 4, 4);
-            uint32_t q = (p & 0xFF00FF00u) | ((p >> 16) & 0xFFu) | ((p & 0xFFu) << 16);
-            std::memcpy(out + x * 4, &q, 4);
-        }
-    }
-    return image;
-}

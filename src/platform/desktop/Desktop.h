@@ -120,7 +120,13 @@ public:
     // visual effect). The image has the area's size. Nothing when the
     // number is not one of this process's windows or the desktop cannot
     // read what lies there (a real screen that already shows the window).
-    virtual std::optional<DesktopImage> captureBelowOwnWindow(CGWindowID number, const CGRect& area) = 0;
+    // With a reduction (2 to 16) a desktop that composes the picture itself
+    // may answer it shrunk by that whole factor, each pixel standing for a
+    // block of reduction x reduction pixels (the size rounded up): a blur
+    // drawn at a fraction of its size then costs the desktop a fraction of
+    // the work. A desktop that reads whole pixels answers the area's size;
+    // the caller tells the two apart by the image's size.
+    virtual std::optional<DesktopImage> captureBelowOwnWindow(CGWindowID number, const CGRect& area, int reduction = 1) = 0;
     // One of this process's windows painted: a desktop that shows them on a
     // real screen takes its pixels now (the simulated one reads them when
     // it composites).

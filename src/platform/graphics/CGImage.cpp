@@ -89,44 +89,6 @@ int CGImage::opaqueInset() const
     return m_opaqueInset;
 }
 
-// The bytes are spread into the 16-bit lanes of a 64-bit word so that one
-// addition sums all four; 16 x 16 x 255 still fits in a lane.
-void averagePixelBlocks(const uint8_t* in, int width, int height, size_t stride, int factor, uint8_t* out, size_t outStride)
-{
-    int reducedWidth = (width + factor - 1) / factor;
-    int reducedHeight = (height + factor - 1) / factor;
-    auto spread = [](uint32_t p) {
-        uint64_t v = p;
-        return (v & 0xFF) | ((v & 0xFF00) << 8) | ((v & 0xFF0000) << 16) | ((v & 0xFF000000) << 24);
-    };
-    std::vector<uint64_t> sums(static_cast<size_t>(reducedWidth));
-    for (int y = 0; y < reducedHeight; ++y) {
-        std::fill(sums.begin(), sums.end(), 0);
-        int rows = std::min(factor, height - y * factor);
-        for (int k = 0; k < rows; ++k) {
-            const auto* row = reinterpret_cast<const uint32_t*>(in + static_cast<size_t>(y * factor + k) * stride);
-            for (int x = 0; x < reducedWidth; ++x) {
-                int first = x * factor, last = std::min(first + factor, width);
-                uint64_t sum = 0;
-                for (int i = first; i < last; ++i)
-                    sum += spread(row[i]);
-                sums[x] += sum;
-            }
-        }
-        auto* target = reinterpret_cast<uint32_t*>(out + static_cast<size_t>(y) * outStride);
-        for (int x = 0; x < reducedWidth; ++x) {
-            uint64_t count = static_cast<uint64_t>(rows) * (std::min(x * factor + factor, width) - x * factor);
-            uint64_t sum = sums[x];
-            uint32_t pixel = 0;
-            for (int lane = 0; lane < 4; ++lane) {
-                uint64_t channel = ((sum >> (16 * lane)) & 0xFFFF) + count / 2;
-                pixel |= static_cast<uint32_t>(channel / count) << (8 * lane);
-            }
-            target[x] = pixel;
-        }
-    }
-}
-
 namespace {
 
 cairo_surface_t* averageBlocks(cairo_surface_t* source, int factor)
@@ -215,40 +177,6 @@ CGImageRef CGImageMaskCreate(size_t width, size_t height, size_t bitsPerComponen
         return nullptr;
     auto format = gfx::PixelFormat::mask(width, height, bitsPerComponent, bitsPerPixel, bytesPerRow);
     return makeImage(format, nullptr, provider, shouldInterpolate);
-}
-
-CGImageRef CGImageCreateReducedCopy(const CGImageRef& image, int factor)
-{
-    if (!image || factor < 1 || factor > CGImage::kMaxReduction)
-        return nullptr;
-    const gfx::PixelFormat& format = image->format();
-    if (format.model != gfx::PixelFormat::Model::RGB || format.bitsPerPixel != 32 || format.bitsPerComponent != 8
-        || format.width == 0 || format.height == 0)
-        return nullptr;
-    size_t width = (format.width + size_t(factor) - 1) / size_t(factor);
-    size_t height = (format.height + size_t(factor) - 1) / size_t(factor);
-    // Averaged in the image's own layout, then turned into the native one
-    // (a no-op for native images), which is a pass over the small copy only.
-    gfx::PixelFormat averagedFormat = format;
-    averagedFormat.width = width;
-    averagedFormat.height = height;
-    averagedFormat.bytesPerRow = width * 4;
-    std::vector<uint8_t> averaged(averagedFormat.byteCount());
-    averagePixelBlocks(image->dataProvider()->bytes().data(), int(format.width), int(format.height), format.bytesPerRow,
-        factor, averaged.data(), averagedFormat.bytesPerRow);
-    auto native = gfx::PixelFormat::image(width, height, 8, 32, width * 4, kCGColorSpaceModelRGB,
-        kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little);
-    if (!native)
-        return nullptr;
-    if (!(averagedFormat.isNativeSurface() && averagedFormat.alpha == kCGImageAlphaPremultipliedFirst)) {
-        std::vector<uint8_t> converted(native->byteCount());
-        for (size_t y = 0; y < height; ++y)
-            gfx::unpackRow(averagedFormat, averaged.data() + y * averagedFormat.bytesPerRow,
-                reinterpret_cast<uint32_t*>(converted.data() + y * native->bytesPerRow));
-        averaged = std::move(converted);
-    }
-    return makeRef<CGImage>(*native, CGColorSpaceCreateDeviceRGB(), CGDataProviderCreateWithBytes(std::move(averaged)),
-        image->shouldInterpolate());
 }
 
 CGImageRef CGImageCreateWithCairoSurface(cairo_surface_t* surface)

@@ -84,8 +84,10 @@ public:
     void removeOwnWindow(CGWindowID number) override;
     void setOwnWindowContent(CGWindowID number, std::function<DesktopImage()> content) override;
     void orderOwnWindow(CGWindowID number, bool front) override;
-    // Composed as the screenshot is, logged as "captureBelowOwnWindow <n>".
-    std::optional<DesktopImage> captureBelowOwnWindow(CGWindowID number, const CGRect& area) override;
+    // Composed as the screenshot is, at the reduced size when asked (the
+    // window pictures drawn shrunk, each pixel averaging its block), logged
+    // as "captureBelowOwnWindow <n>".
+    std::optional<DesktopImage> captureBelowOwnWindow(CGWindowID number, const CGRect& area, int reduction = 1) override;
     void postEvent(const DesktopInputEvent& event) override;
     uint64_t keyboardModifierFlags() const override;
     std::vector<uint16_t> pressedKeyCodes() const override;
@@ -266,8 +268,10 @@ private:
     DesktopImage generatedOrOwnContent(std::unique_lock<std::recursive_mutex>& lock, const DesktopWindow& w) const;
     // The screens and the included windows within the area (whole pixels),
     // as the desktop shows them; windows hidden by opaque ones in front of
-    // them are not drawn.
-    DesktopImage composeLocked(const CGRect& area, const std::function<bool(const DesktopWindow&)>& include) const;
+    // them are not drawn. With a reduction the image is shrunk by that
+    // factor (its size rounded up).
+    DesktopImage composeLocked(
+        const CGRect& area, const std::function<bool(const DesktopWindow&)>& include, int reduction = 1) const;
     // A screen's picture file, decoded; null when it cannot be read.
     std::shared_ptr<cairo_surface_t> pictureLocked(const std::string& path) const;
     DesktopInputEvent keyboardEventLocked(uint32_t type, uint16_t keyCode) const;

@@ -15,6 +15,8 @@ namespace {
 
 // Largest side of a generated picture; bigger windows are drawn at this size.
 constexpr int kMaxContentSide = 8192;
+// The largest reduction a read of what lies beneath an own window takes.
+constexpr int kMaxReduction = 16;
 constexpr double kTitleBarHeight = 28;
 
 struct Rgb {
@@ -285,16 +287,21 @@ std::shared_ptr<cairo_surface_t> SimDesktop::pictureLocked(const std::string& pa
     return kept;
 }
 
-DesktopImage SimDesktop::composeLocked(const CGRect& area, const std::function<bool(const DesktopWindow&)>& include) const
+DesktopImage SimDesktop::composeLocked(
+    const CGRect& area, const std::function<bool(const DesktopWindow&)>& include, int reduction) const
 {
-    int width = static_cast<int>(area.size.width);
-    int height = static_cast<int>(area.size.height);
+    reduction = std::max(reduction, 1);
+    int width = (static_cast<int>(area.size.width) + reduction - 1) / reduction;
+    int height = (static_cast<int>(area.size.height) + reduction - 1) / reduction;
     if (width <= 0 || height <= 0)
         return {};
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
     cairo_t* cr = cairo_create(surface);
     cairo_set_source_rgb(cr, 0.05, 0.05, 0.05);
     cairo_paint(cr);
+    // Drawn shrunk, every picture is filtered down to the smaller grid: each
+    // pixel averages what its block of the area shows.
+    cairo_scale(cr, 1.0 / reduction, 1.0 / reduction);
     cairo_translate(cr, -area.origin.x, -area.origin.y);
 
     for (const auto& s : m_screens) {
@@ -419,7 +426,7 @@ DesktopImage SimDesktop::screenshot() const
     return composeLocked(bounds, [](const DesktopWindow&) { return true; });
 }
 
-std::optional<DesktopImage> SimDesktop::captureBelowOwnWindow(CGWindowID number, const CGRect& area)
+std::optional<DesktopImage> SimDesktop::captureBelowOwnWindow(CGWindowID number, const CGRect& area, int reduction)
 {
     std::lock_guard lock(m_mutex);
     auto own = m_windows.find(number);
@@ -432,5 +439,7 @@ std::optional<DesktopImage> SimDesktop::captureBelowOwnWindow(CGWindowID number,
     // Beneath the window as it stands in front of its level: every window
     // of that level and the levels below it.
     int level = own->second.layer;
-    return composeLocked(pixels, [&](const DesktopWindow& w) { return w.number != number && w.layer <= level; });
+    return composeLocked(
+        pixels, [&](const DesktopWindow& w) { return w.number != number && w.layer <= level; },
+        std::clamp(reduction, 1, kMaxReduction));
 }

@@ -72,8 +72,9 @@ public:
     std::vector<DesktopWindow> windows() const override;
     std::optional<DesktopWindow> window(CGWindowID number) const override;
     std::optional<DesktopImage> captureWindow(CGWindowID number) override;
-    // The root window's pixels over the area, while the window is not up.
-    std::optional<DesktopImage> captureBelowOwnWindow(CGWindowID number, const CGRect& area) override;
+    // The root window's pixels over the area, while the window is not up,
+    // at full size whatever the reduction.
+    std::optional<DesktopImage> captureBelowOwnWindow(CGWindowID number, const CGRect& area, int reduction = 1) override;
     // How captures read pixels: through shared memory where the server
     // offers it (the default), or always with GetImage; and how many reads
     // each way took. For tests of both paths: there is no user setting.

@@ -140,7 +140,7 @@ std::optional<DesktopImage> X11Desktop::captureWindow(CGWindowID number)
     return image;
 }
 
-std::optional<DesktopImage> X11Desktop::captureBelowOwnWindow(CGWindowID number, const CGRect& area)
+std::optional<DesktopImage> X11Desktop::captureBelowOwnWindow(CGWindowID number, const CGRect& area, int)
 {
     {
         std::lock_guard lock(m_mutex);

@@ -1,12 +1,13 @@
-// The stack blur's division of a window sum by the window's weight, done by
-// a multiplication so that it runs in vector instructions.
+// The division of a sum of bytes by their weight or count (the stack blur's
+// window sums, the block averages' rounded sums), done by a multiplication
+// so that it runs in vector instructions.
 #pragma once
 
 #include <cstdint>
 
 namespace gfx {
 
-// sum / divisor, truncated, for 0 <= sum <= 255 · divisor, computed as
+// sum / divisor, truncated, for 0 <= sum < 256 · divisor, computed as
 // trunc((sum + ½) · (1 / divisor)). The exact quotient of sum + ½ lies at
 // least ½ / divisor away from every whole number, and the rounding of
 // 1 / divisor and of the product moves it by less than 256 · 2⁻²³ in single

@@ -1,0 +1,143 @@
+#include "CGImage.h"
+#include "internal/BlurQuotient.h"
+#include "internal/PixelFormat.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// Sums rows of bytes down their columns, two rows a pass so that the sums
+// are stored half as often; 16 rows of 255 still fit.
+void sumColumns(uint16_t* __restrict sums, const uint8_t* const* rows, int count, size_t bytes)
+{
+    int k = 0;
+    if (count % 2) {
+        const uint8_t* __restrict a = rows[k++];
+        for (size_t i = 0; i < bytes; ++i)
+            sums[i] = a[i];
+    } else {
+        const uint8_t* __restrict a = rows[k++];
+        const uint8_t* __restrict b = rows[k++];
+        for (size_t i = 0; i < bytes; ++i)
+            sums[i] = uint16_t(a[i] + b[i]);
+    }
+    for (; k < count; k += 2) {
+        const uint8_t* __restrict a = rows[k];
+        const uint8_t* __restrict b = rows[k + 1];
+        for (size_t i = 0; i < bytes; ++i)
+            sums[i] = uint16_t(sums[i] + a[i] + b[i]);
+    }
+}
+
+// Rounded means (sum + count / 2) / count of a row of block sums; the sums
+// and halves stay below 2¹⁶, the means below 256 (see BlurQuotient).
+void roundedMeans(uint8_t* __restrict out, const uint16_t* __restrict sums, size_t n, uint32_t count)
+{
+    const gfx::BlurQuotient<float> quotient { int(count) };
+    const int32_t half = int32_t(count / 2);
+    for (size_t i = 0; i < n; ++i)
+        out[i] = quotient(sums[i] + half);
+}
+
+// R, G, B, A bytes, premultiplied (as captures come), into the native
+// premultiplied B, G, R, A words, each colour at most its alpha as every
+// conversion into the native layout makes it.
+bool isRGBAPremultiplied(const gfx::PixelFormat& format)
+{
+    return format.model == gfx::PixelFormat::Model::RGB && format.bitsPerPixel == 32
+        && format.alpha == kCGImageAlphaPremultipliedLast
+        && (format.byteOrder == kCGBitmapByteOrderDefault || format.byteOrder == kCGBitmapByteOrder32Big);
+}
+
+void toNativeInPlace(uint8_t* pixels, size_t count)
+{
+    for (size_t i = 0; i < count; ++i) {
+        uint8_t* p = pixels + i * 4;
+        uint32_t word;
+        std::memcpy(&word, p, 4);
+        const uint32_t a = p[3], r = std::min(uint32_t(p[0]), a), g = std::min(uint32_t(p[1]), a),
+                       b = std::min(uint32_t(p[2]), a);
+        word = b | g << 8 | r << 16 | a << 24;
+        std::memcpy(p, &word, 4);
+    }
+}
+
+} // namespace
+
+// Each band of `factor` rows is first summed down its columns, a loop over
+// bytes that the compiler vectorises and that reads the source once, in
+// order. The blocks are then summed across a pixel at a time, its four
+// 16-bit column sums added as one 64-bit word (no lane can carry: 16 x 16 x
+// 255 fits), and the means taken in another vectorised loop.
+void averagePixelBlocks(const uint8_t* in, int width, int height, size_t stride, int factor, uint8_t* out, size_t outStride)
+{
+    if (!in || !out || width < 1 || height < 1 || factor < 1 || factor > CGImage::kMaxReduction)
+        return;
+    const int reducedWidth = (width + factor - 1) / factor;
+    const int reducedHeight = (height + factor - 1) / factor;
+    const size_t rowBytes = size_t(width) * 4;
+    const int fullBlocks = width / factor;
+    const int lastColumns = width - fullBlocks * factor;
+    std::vector<uint16_t> columns(rowBytes), blocks(size_t(reducedWidth) * 4);
+    for (int y = 0; y < reducedHeight; ++y) {
+        const int rows = std::min(factor, height - y * factor);
+        const uint8_t* band[CGImage::kMaxReduction] = {};
+        for (int k = 0; k < rows; ++k)
+            band[k] = in + size_t(y * factor + k) * stride;
+        sumColumns(columns.data(), band, rows, rowBytes);
+        const uint16_t* column = columns.data();
+        for (int x = 0; x < reducedWidth; ++x) {
+            const int count = x < fullBlocks ? factor : lastColumns;
+            uint64_t sum = 0;
+            for (int i = 0; i < count; ++i, column += 4) {
+                uint64_t pixel;
+                std::memcpy(&pixel, column, 8);
+                sum += pixel;
+            }
+            std::memcpy(&blocks[size_t(x) * 4], &sum, 8);
+        }
+        uint8_t* target = out + size_t(y) * outStride;
+        roundedMeans(target, blocks.data(), size_t(fullBlocks) * 4, uint32_t(rows * factor));
+        if (lastColumns)
+            roundedMeans(target + size_t(fullBlocks) * 4, &blocks[size_t(fullBlocks) * 4], 4, uint32_t(rows * lastColumns));
+    }
+}
+
+CGImageRef CGImageCreateReducedCopy(const CGImageRef& image, int factor)
+{
+    if (!image || factor < 1 || factor > CGImage::kMaxReduction)
+        return nullptr;
+    const gfx::PixelFormat& format = image->format();
+    if (format.model != gfx::PixelFormat::Model::RGB || format.bitsPerPixel != 32 || format.bitsPerComponent != 8
+        || format.width == 0 || format.height == 0)
+        return nullptr;
+    size_t width = (format.width + size_t(factor) - 1) / size_t(factor);
+    size_t height = (format.height + size_t(factor) - 1) / size_t(factor);
+    // Averaged in the image's own layout, then turned into the native one
+    // (a no-op for native images), which is a pass over the small copy only:
+    // in place for R, G, B, A bytes (captures).
+    gfx::PixelFormat averagedFormat = format;
+    averagedFormat.width = width;
+    averagedFormat.height = height;
+    averagedFormat.bytesPerRow = width * 4;
+    std::vector<uint8_t> averaged(averagedFormat.byteCount());
+    averagePixelBlocks(image->dataProvider()->bytes().data(), int(format.width), int(format.height), format.bytesPerRow,
+        factor, averaged.data(), averagedFormat.bytesPerRow);
+    auto native = gfx::PixelFormat::image(width, height, 8, 32, width * 4, kCGColorSpaceModelRGB,
+        kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little);
+    if (!native)
+        return nullptr;
+    if (isRGBAPremultiplied(averagedFormat)) {
+        toNativeInPlace(averaged.data(), width * height);
+    } else if (!(averagedFormat.isNativeSurface() && averagedFormat.alpha == kCGImageAlphaPremultipliedFirst)) {
+        std::vector<uint8_t> converted(native->byteCount());
+        for (size_t y = 0; y < height; ++y)
+            gfx::unpackRow(averagedFormat, averaged.data() + y * averagedFormat.bytesPerRow,
+                reinterpret_cast<uint32_t*>(converted.data() + y * native->bytesPerRow));
+        averaged = std::move(converted);
+    }
+    return makeRef<CGImage>(*native, CGColorSpaceCreateDeviceRGB(), CGDataProviderCreateWithBytes(std::move(averaged)),
+        image->shouldInterpolate());
+}

@@ -1,0 +1,30 @@
+#include <desktop/DesktopTypes.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+// Cairo's words (alpha, red, green, blue from the high byte down) become
+// R, G, B, A bytes; the padding after each source row is not copied, and
+// sizes without pixels give an empty picture.
+TEST(DesktopImage, ARGB32WordsBecomeRGBABytesRowByRow)
+{
+    const int w = 3, h = 2;
+    const size_t stride = w * 4 + 8;
+    std::vector<uint8_t> surface(stride * h, 0x5A);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            uint32_t word = uint32_t(200 + y) << 24 | uint32_t(10 * x + y) << 16 | uint32_t(100 + x) << 8 | uint32_t(x * y);
+            std::memcpy(surface.data() + stride * size_t(y) + size_t(x) * 4, &word, 4);
+        }
+    auto image = DesktopImage::fromARGB32(surface.data(), w, h, stride);
+    ASSERT_EQ(image.rgba.size(), size_t(w * h * 4));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const uint8_t* p = image.rgba.data() + (size_t(y) * w + size_t(x)) * 4;
+            EXPECT_EQ((std::vector<int> { p[0], p[1], p[2], p[3] }), (std::vector<int> { 10 * x + y, 100 + x, x * y, 200 + y }))
+                << x << "," << y;
+        }
+    EXPECT_TRUE(DesktopImage::fromARGB32(surface.data(), 0, h, stride).rgba.empty());
+    EXPECT_TRUE(DesktopImage::fromARGB32(surface.data(), w, -1, stride).empty());
+}
