@@ -1,5 +1,7 @@
 #include "DesktopTypes.h"
 
+#include <foundation/VectorClones.h>
+
 #include <cstring>
 
 namespace {
@@ -8,12 +10,7 @@ namespace {
 // Cairo's ARGB32 words on a little-endian machine, become R, G, B, A), on
 // whole words so that the loop is vectorised; also compiled for the wider
 // vectors of recent processors, picked at load time.
-#if defined(__x86_64__) && defined(__has_attribute)
-#if __has_attribute(target_clones)
-__attribute__((target_clones("arch=x86-64-v3", "default")))
-#endif
-#endif
-void swapRedAndBlue(uint8_t* pixels, size_t count)
+QV_VECTOR_CLONES void swapRedAndBlue(uint8_t* pixels, size_t count)
 {
     for (size_t i = 0; i < count; ++i) {
         uint32_t p;

@@ -2,32 +2,52 @@
 #include "internal/BlurQuotient.h"
 #include "internal/PixelFormat.h"
 
+#include <foundation/VectorClones.h>
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
 namespace {
 
-// Sums rows of bytes down their columns, two rows a pass so that the sums
-// are stored half as often; 16 rows of 255 still fit.
-void sumColumns(uint16_t* __restrict sums, const uint8_t* const* rows, int count, size_t bytes)
+// Adds N rows of bytes to the column sums (or sets the sums to them, for
+// the first rows of a band): one pass for up to four rows, so that the sums
+// are stored less often and several rows stream in at once.
+template <int N, bool first>
+void addRows(uint16_t* __restrict sums, const uint8_t* const* rows, size_t bytes)
 {
-    int k = 0;
-    if (count % 2) {
-        const uint8_t* __restrict a = rows[k++];
-        for (size_t i = 0; i < bytes; ++i)
-            sums[i] = a[i];
-    } else {
-        const uint8_t* __restrict a = rows[k++];
-        const uint8_t* __restrict b = rows[k++];
-        for (size_t i = 0; i < bytes; ++i)
-            sums[i] = uint16_t(a[i] + b[i]);
+    const uint8_t* __restrict a = rows[0];
+    const uint8_t* __restrict b = rows[N > 1 ? 1 : 0];
+    const uint8_t* __restrict c = rows[N > 2 ? 2 : 0];
+    const uint8_t* __restrict d = rows[N > 3 ? 3 : 0];
+    for (size_t i = 0; i < bytes; ++i) {
+        unsigned sum = first ? 0 : sums[i];
+        sum += a[i];
+        if constexpr (N > 1)
+            sum += b[i];
+        if constexpr (N > 2)
+            sum += c[i];
+        if constexpr (N > 3)
+            sum += d[i];
+        sums[i] = uint16_t(sum);
     }
-    for (; k < count; k += 2) {
-        const uint8_t* __restrict a = rows[k];
-        const uint8_t* __restrict b = rows[k + 1];
-        for (size_t i = 0; i < bytes; ++i)
-            sums[i] = uint16_t(sums[i] + a[i] + b[i]);
+}
+
+// Sums `count` rows of bytes down their columns; 16 rows of 255 still fit.
+void sumColumns(uint16_t* sums, const uint8_t* const* rows, int count, size_t bytes)
+{
+    for (int k = 0; k < count;) {
+        const bool first = k == 0;
+        const int n = std::min(4, count - k);
+        if (n == 4)
+            first ? addRows<4, true>(sums, rows + k, bytes) : addRows<4, false>(sums, rows + k, bytes);
+        else if (n == 3)
+            first ? addRows<3, true>(sums, rows + k, bytes) : addRows<3, false>(sums, rows + k, bytes);
+        else if (n == 2)
+            first ? addRows<2, true>(sums, rows + k, bytes) : addRows<2, false>(sums, rows + k, bytes);
+        else
+            first ? addRows<1, true>(sums, rows + k, bytes) : addRows<1, false>(sums, rows + k, bytes);
+        k += n;
     }
 }
 
@@ -51,16 +71,16 @@ bool isRGBAPremultiplied(const gfx::PixelFormat& format)
         && (format.byteOrder == kCGBitmapByteOrderDefault || format.byteOrder == kCGBitmapByteOrder32Big);
 }
 
-void toNativeInPlace(uint8_t* pixels, size_t count)
+QV_VECTOR_CLONES void toNativeInPlace(uint8_t* pixels, size_t count)
 {
     for (size_t i = 0; i < count; ++i) {
-        uint8_t* p = pixels + i * 4;
         uint32_t word;
-        std::memcpy(&word, p, 4);
-        const uint32_t a = p[3], r = std::min(uint32_t(p[0]), a), g = std::min(uint32_t(p[1]), a),
-                       b = std::min(uint32_t(p[2]), a);
-        word = b | g << 8 | r << 16 | a << 24;
-        std::memcpy(p, &word, 4);
+        std::memcpy(&word, pixels + i * 4, 4);
+        // R, G, B, A from the low byte up (a little-endian word, as the
+        // native layout itself is).
+        const uint32_t r = word & 0xFF, g = (word >> 8) & 0xFF, b = (word >> 16) & 0xFF, a = word >> 24;
+        word = std::min(b, a) | std::min(g, a) << 8 | std::min(r, a) << 16 | a << 24;
+        std::memcpy(pixels + i * 4, &word, 4);
     }
 }
 

@@ -3,6 +3,8 @@
 #include "ParallelFor.h"
 #include "internal/BlurQuotient.h"
 
+#include <foundation/VectorClones.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -77,17 +79,7 @@ inline __attribute__((always_inline)) void blurStep(int32_t* __restrict sum,
     }
 }
 
-// The step compiled for the vector instructions of recent processors too,
-// picked when the program loads.
-#if defined(__x86_64__) && defined(__has_attribute)
-#if __has_attribute(target_clones)
-#define QV_VECTOR_CLONES __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default")))
-#endif
-#endif
-#ifndef QV_VECTOR_CLONES
-#define QV_VECTOR_CLONES
-#endif
-
+// The step, also compiled for the vector instructions of recent processors.
 #define QV_BLUR_STEP(name, Radius)                                                                                \
     QV_VECTOR_CLONES void name(int32_t* sum, Radius::Half* outgoing, Radius::Half* incoming, const uint8_t* leaving, \
         const uint8_t* middle, const uint8_t* entering, uint8_t* out, uint32_t lanes,                              \
@@ -188,6 +180,42 @@ void blurLanes(int from, int to, size_t lanes, int r, Quotient<typename Radius::
     }
 }
 
+// Pixel (x, y) of a height x width matrix of 4-byte pixels, rows srcStride
+// bytes apart, becomes pixel (y, x) of the turned matrix, rows dstStride
+// bytes apart: four by four pixels at a time, turned in vector registers.
+void transposePixels(const uint8_t* src, size_t srcStride, uint8_t* dst, size_t dstStride, size_t height, size_t width)
+{
+    using Quad = uint32_t __attribute__((vector_size(16)));
+    auto load = [](const uint8_t* p) {
+        Quad q;
+        std::memcpy(&q, p, sizeof q);
+        return q;
+    };
+    auto store = [](uint8_t* p, Quad q) { std::memcpy(p, &q, sizeof q); };
+    size_t y = 0;
+    for (; y + 4 <= height; y += 4) {
+        const uint8_t* row = src + y * srcStride;
+        size_t x = 0;
+        for (; x + 4 <= width; x += 4) {
+            Quad a = load(row + x * 4), b = load(row + srcStride + x * 4), c = load(row + 2 * srcStride + x * 4),
+                 d = load(row + 3 * srcStride + x * 4);
+            Quad ab01 = __builtin_shufflevector(a, b, 0, 4, 1, 5), ab23 = __builtin_shufflevector(a, b, 2, 6, 3, 7);
+            Quad cd01 = __builtin_shufflevector(c, d, 0, 4, 1, 5), cd23 = __builtin_shufflevector(c, d, 2, 6, 3, 7);
+            uint8_t* out = dst + x * dstStride + y * 4;
+            store(out, __builtin_shufflevector(ab01, cd01, 0, 1, 4, 5));
+            store(out + dstStride, __builtin_shufflevector(ab01, cd01, 2, 3, 6, 7));
+            store(out + 2 * dstStride, __builtin_shufflevector(ab23, cd23, 0, 1, 4, 5));
+            store(out + 3 * dstStride, __builtin_shufflevector(ab23, cd23, 2, 3, 6, 7));
+        }
+        for (; x < width; ++x)
+            for (size_t k = 0; k < 4; ++k)
+                std::memcpy(dst + x * dstStride + (y + k) * 4, src + (y + k) * srcStride + x * 4, 4);
+    }
+    for (; y < height; ++y)
+        for (size_t x = 0; x < width; ++x)
+            std::memcpy(dst + x * dstStride + y * 4, src + y * srcStride + x * 4, 4);
+}
+
 // Rows per strip of the horizontal pass: its lanes are these rows' pixels.
 constexpr int kStripRows = 16;
 
@@ -202,23 +230,13 @@ void blurRows(const uint8_t* source, uint8_t* into, int w, int y0, int rows, int
     s.turned.resize(W * lanes);
     s.blurred.resize(W * lanes);
     // The strip on its side: step x holds pixel x of every row in turn.
-    const uint8_t* lines[kStripRows];
-    uint8_t* outLines[kStripRows];
-    for (int b = 0; b < rows; ++b) {
-        lines[b] = source + (size_t(y0 + b) * W) * 4;
-        outLines[b] = into + size_t(b) * W * 4;
-    }
     uint8_t* turned = s.turned.data();
-    for (size_t x = 0; x < W; ++x)
-        for (int b = 0; b < rows; ++b)
-            std::memcpy(turned + x * lanes + size_t(b) * 4, lines[b] + x * 4, 4);
+    transposePixels(source + size_t(y0) * W * 4, W * 4, turned, lanes, size_t(rows), W);
     uint8_t* blurred = s.blurred.data();
     blurLanes<Radius, false>(
         0, w, lanes, r, quotient, [&](int x) { return turned + size_t(std::clamp(x, 0, w - 1)) * lanes; },
         [&](int x) { return blurred + size_t(x) * lanes; }, [](int) { return nullptr; });
-    for (size_t x = 0; x < W; ++x)
-        for (int b = 0; b < rows; ++b)
-            std::memcpy(outLines[b] + x * 4, blurred + x * lanes + size_t(b) * 4, 4);
+    transposePixels(blurred, lanes, into, W * 4, W, size_t(rows));
 }
 
 // Columns per piece of the vertical pass, so that its sums stay in the
