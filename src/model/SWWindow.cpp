@@ -137,10 +137,12 @@ bool SWWindow::isOnScreen() const
     if (!isActive())
         return false;
     CGWindowID number = windowID();
-    // The numbers of the on-screen list, without the descriptions of every
-    // window around them: this runs for each record made.
-    auto numbers = CGWindowListCreate(kCGWindowListOptionOnScreenOnly, kCGNullWindowID);
-    return std::find(numbers.begin(), numbers.end(), number) != numbers.end();
+    if (number == kCGNullWindowID)
+        return false;
+    // The window server's description of this window alone: this runs for
+    // each record made, so the whole list is not read.
+    Value info = CGWindowListCopyWindowInfo(kCGWindowListOptionIncludingWindow, number);
+    return info.isArray() && !info.array()->empty() && info.array()->front()[kCGWindowIsOnscreen].boolValue();
 }
 
 Ref<SWApplication> SWWindow::app() const

@@ -13,6 +13,7 @@
 #include <map>
 #include <set>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace {
 
@@ -443,9 +444,8 @@ void WindowManager::setFilter()
     } else {
         // The window server's on-screen list and each application's hidden
         // state are read once for the whole pass.
-        std::set<int64_t> onScreen;
-        for (CGWindowID number : CGWindowListCreate(kCGWindowListOptionOnScreenOnly, kCGNullWindowID))
-            onScreen.insert(number);
+        auto numbers = CGWindowListCreate(kCGWindowListOptionOnScreenOnly, kCGNullWindowID);
+        std::unordered_set<CGWindowID> onScreen(numbers.begin(), numbers.end());
         std::unordered_map<pid_t, bool> hidden;
         auto appHidden = [&](const Ref<SWWindow>& w) {
             pid_t pid = w->processIdentifier();
@@ -458,10 +458,13 @@ void WindowManager::setFilter()
             hidden[pid] = isHidden;
             return isHidden;
         };
+        // The cheapest test first: a window the server does not show needs
+        // no accessibility read. (isActive's minimised half is the read
+        // just made.)
         auto shown = [&](const Ref<SWWindow>& w) {
-            if (appHidden(w) || w->isWindowMinimized() || !w->isNormalWindow())
+            if (!onScreen.count(w->windowID()) || appHidden(w) || w->isWindowMinimized() || !w->isNormalWindow())
                 return false;
-            return w->isActive() && onScreen.count(w->windowID()) > 0;
+            return !w->numberForKey("AXHidden").boolValue();
         };
         if (m_filterType == WindowFilterActiveApplication) {
             m_activeApplication = SWApplication::applicationWithRunningApplication(frontmostOtherApplication());

@@ -187,6 +187,49 @@ TEST_F(GridFixture, InAScrollViewTheGridGrowsToItsRows)
     EXPECT_EQ(grid->frame().size.height, 3 * 208);
 }
 
+TEST_F(GridFixture, InAScrollViewOnlyItemsInSightLoadTheirViewsAndTheOthersAsTheyComeIntoSight)
+{
+    auto scroll = makeRef<NSScrollView>(CGRectMake(0, 0, 600, 300));
+    auto grid = makeRef<NSCollectionView>(CGRectMake(0, 0, 600, 300));
+    scroll->setDocumentView(grid);
+    grid->setItemPrototype(makeRef<Cell>());
+    auto list = entries(40);
+    grid->setContent(Value(list));
+    grid->setSelectionIndexes(makeRef<NSIndexSet>(std::set<NSUInteger> { 7 }));
+    auto loaded = [&] {
+        std::vector<NSUInteger> indexes;
+        for (NSUInteger i = 0; i < grid->numberOfItems(); ++i)
+            if (grid->itemAtIndex(i)->isViewLoaded()) indexes.push_back(i);
+        return indexes;
+    };
+    // Rows 0 and 1 show (300 points of 208-point rows): four items.
+    EXPECT_EQ(loaded(), (std::vector<NSUInteger> { 0, 1, 2, 3 }));
+    EXPECT_EQ(grid->numberOfItems(), 40u);
+    EXPECT_EQ(grid->frame().size.height, 20 * 208);
+    EXPECT_TRUE(grid->itemAtIndex(7)->isSelected());
+
+    // Scrolled to row 3: items 6 and 7 come, in their places, the selected
+    // one told it is selected now that it has a view.
+    auto selected = std::dynamic_pointer_cast<Cell>(grid->itemAtIndex(7));
+    selected->selections.clear();
+    grid->scrollRectToVisible(grid->frameForItemAtIndex(7));
+    EXPECT_EQ(loaded(), (std::vector<NSUInteger> { 0, 1, 2, 3, 4, 5, 6, 7 }));
+    EXPECT_EQ(grid->itemAtIndex(7)->view()->frame(), CGRectMake(280, 3 * 208, 280, 208));
+    EXPECT_EQ(grid->itemAtIndex(7)->view()->superview(), grid.get());
+    EXPECT_EQ(selected->selections, (std::vector<bool> { true }));
+    // New content in another order keeps loaded views in the items' new
+    // places; a wider scroll view loads what its rows now show.
+    grid->setContent(Value(Value::Array(list.rbegin(), list.rend())));
+    EXPECT_EQ(grid->itemAtIndex(39 - 7)->view()->frame(), grid->frameForItemAtIndex(39 - 7));
+    scroll->setFrame(CGRectMake(0, 0, 1200, 300));
+    grid->setFrameSize(CGSizeMake(1200, grid->frame().size.height));
+    EXPECT_EQ(grid->numberOfColumns(), 4u);
+    CGRect shown = scroll->documentVisibleRect();
+    for (NSUInteger i = 0; i < 40; ++i)
+        if (CGRectIntersectsRect(grid->frameForItemAtIndex(i), shown))
+            EXPECT_TRUE(grid->itemAtIndex(i)->isViewLoaded()) << i;
+}
+
 namespace {
 
 class ListDelegate : public NSObject, public NSTableViewDelegate {

@@ -179,6 +179,25 @@ TEST(SimDesktop, MainAttributeMovesTheWindowInFrontOfItsApplication)
     EXPECT_EQ(d->axSetAttribute(eleven, "AXSize", CGSize { -5, 10 }), kAXErrorIllegalArgument);
 }
 
+TEST(SimDesktop, TheCallLogKeepsOnlyTheMostRecentCalls)
+{
+    auto d = load(kTwoApps);
+    d->clearCallLog();
+    DesktopElement ten { DesktopElement::Kind::Window, 1, 10 }, twenty { DesktopElement::Kind::Window, 2, 20 };
+    DesktopAXValue value;
+    for (size_t i = 0; i < SimDesktop::kCallLogLimit + 10; ++i)
+        d->axCopyAttribute(ten, "AXTitle", value);
+    ASSERT_EQ(d->axCopyAttribute(twenty, "AXFocused", value), kAXErrorSuccess);
+    EXPECT_EQ(std::get<bool>(value), true) << "the front window of the frontmost application";
+    ASSERT_EQ(d->axCopyAttribute(ten, "AXFocused", value), kAXErrorSuccess);
+    EXPECT_EQ(std::get<bool>(value), false);
+    auto log = d->callLog();
+    EXPECT_EQ(log.size(), SimDesktop::kCallLogLimit);
+    EXPECT_EQ(log.back(), "AXUIElementCopyAttributeValue window:10 AXFocused");
+    EXPECT_EQ(log[log.size() - 2], "AXUIElementCopyAttributeValue window:20 AXFocused");
+    EXPECT_EQ(d->countCalls("AXUIElementCopyAttributeValue window:10 AXTitle"), SimDesktop::kCallLogLimit - 2);
+}
+
 TEST(SimDesktop, ButtonsPerformTheirActions)
 {
     auto d = load(kTwoApps);

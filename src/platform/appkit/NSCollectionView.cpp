@@ -6,6 +6,7 @@
 
 #include <graphics/NSGraphicsContext.h>
 
+#include <algorithm>
 #include <cmath>
 #include <unordered_map>
 #include <unordered_set>
@@ -153,16 +154,46 @@ void NSCollectionView::showItems()
     // Views that are not items stay beneath them.
     std::unordered_set<const NSView*> itemViews;
     for (const auto& item : m_items)
-        itemViews.insert(item->view().get());
+        if (item->isViewLoaded()) itemViews.insert(item->view().get());
     std::vector<Ref<NSView>> views;
     for (const auto& view : subviews())
         if (!itemViews.count(view.get())) views.push_back(view);
     for (const auto& item : m_items)
-        views.push_back(item->view());
+        if (item->isViewLoaded()) views.push_back(item->view());
     setSubviews(views);
     for (NSUInteger i = 0; i < m_items.size(); ++i)
         m_items[i]->setSelected(m_selection.count(i) > 0);
     setNeedsDisplay(true);
+}
+
+CGRect NSCollectionView::shownRect() const
+{
+    if (auto* clip = dynamic_cast<NSClipView*>(superview()))
+        return clip->documentVisibleRect();
+    return bounds();
+}
+
+void NSCollectionView::prepareContentInRect(CGRect rect) { loadItemViewsInRect(rect); }
+
+void NSCollectionView::loadItemViewsInRect(CGRect rect)
+{
+    CGSize item = itemSize();
+    if (m_items.empty() || item.height <= 0 || CGRectIsEmpty(rect))
+        return;
+    NSUInteger columns = numberOfColumns();
+    auto rows = static_cast<CGFloat>((m_items.size() + columns - 1) / columns);
+    auto first = static_cast<NSUInteger>(std::clamp(std::floor(CGRectGetMinY(rect) / item.height), 0.0, rows));
+    auto end = static_cast<NSUInteger>(std::clamp(std::ceil(CGRectGetMaxY(rect) / item.height), 0.0, rows));
+    for (NSUInteger i = first * columns; i < std::min<NSUInteger>(end * columns, m_items.size()); ++i) {
+        const auto& entry = m_items[i];
+        if (entry->isViewLoaded() || !CGRectIntersectsRect(frameForItemAtIndex(i), rect))
+            continue;
+        auto view = entry->view();
+        view->setFrame(frameForItemAtIndex(i));
+        addSubview(view);
+        // The look of a selected item needs its view.
+        entry->setSelected(m_selection.count(i) > 0);
+    }
 }
 
 void NSCollectionView::tile()
@@ -171,7 +202,7 @@ void NSCollectionView::tile()
         return;
     m_tiling = true;
     for (NSUInteger i = 0; i < m_items.size(); ++i)
-        m_items[i]->view()->setFrame(frameForItemAtIndex(i));
+        if (m_items[i]->isViewLoaded()) m_items[i]->view()->setFrame(frameForItemAtIndex(i));
     // In a scroll view the grid is as tall as its rows.
     if (dynamic_cast<NSClipView*>(superview())) {
         NSUInteger columns = numberOfColumns();
@@ -179,6 +210,7 @@ void NSCollectionView::tile()
         setFrameSize({ frame().size.width, static_cast<CGFloat>(rows) * itemSize().height });
     }
     m_tiling = false;
+    loadItemViewsInRect(shownRect());
 }
 
 void NSCollectionView::setFrame(CGRect frame)

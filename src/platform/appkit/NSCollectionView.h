@@ -2,7 +2,10 @@
 // the view of an NSCollectionViewItem made from the item prototype. Items
 // flow left to right and top to bottom at the prototype view's size, in as
 // many columns as fit (at most maxNumberOfColumns when set). Inside a
-// scroll view the collection view grows to the height of its rows.
+// scroll view the collection view grows to the height of its rows, and an
+// item's view is loaded once its place comes into sight (a list of hundreds
+// of windows shows in the time of the few that show); a view once loaded
+// stays in its place.
 //
 // Bindings: "content" sets the content, "selectionIndexes" the selection;
 // a click on an item selects it and writes the selection back. Every change
@@ -89,6 +92,7 @@ public:
     void reloadData();
 
     void setFrame(CGRect frame) override;
+    void prepareContentInRect(CGRect rect) override;
     void drawRect(CGRect dirtyRect) override;
     void mouseDown(const Ref<NSEvent>& event) override;
 
@@ -103,6 +107,10 @@ private:
     void tile();
     // Lays out the items, puts their views in item order and selects them.
     void showItems();
+    // What shows of the grid: what its clip view shows, or all of it.
+    CGRect shownRect() const;
+    // Loads and places the views of the items whose places meet the rect.
+    void loadItemViewsInRect(CGRect rect);
     void applySelection(const std::set<NSUInteger>& selection, bool fromUser);
 
     Ref<NSCollectionViewItem> m_prototype;

@@ -9,7 +9,10 @@
 #include <graphics/CGDataProvider.h>
 #include <graphics/CGImage.h>
 #include <graphics/NSGraphicsContext.h>
+#include <graphics/PixelEnlarging.h>
 #include <graphics/StackBlur.h>
+
+#include <vector>
 
 namespace {
 // Tints of the materials: white level and alpha.
@@ -132,12 +135,8 @@ bool NSVisualEffectView::readBackdrop()
     return true;
 }
 
-CGRect NSVisualEffectView::backdropRectInView(CGRect desktopRect) const
+CGRect NSVisualEffectView::backdropRectInView(CGRect desktopRect, CGSize size) const
 {
-    // Each pixel of the backdrop stands for a block of the desktop's pixels,
-    // so it spans its pixels times the reduction from the area's origin.
-    CGSize imageSize = m_backdrop->size();
-    CGSize size = CGSizeMake(imageSize.width * kBackdropReduction, imageSize.height * kBackdropReduction);
     CGRect bounds = this->bounds();
     CGFloat x = bounds.origin.x + m_backdropArea.origin.x - desktopRect.origin.x;
     CGFloat top = m_backdropArea.origin.y - desktopRect.origin.y;
@@ -147,10 +146,12 @@ CGRect NSVisualEffectView::backdropRectInView(CGRect desktopRect) const
 
 const Ref<NSImage>& NSVisualEffectView::tintedBackdrop()
 {
-    // The tint over the blurred backdrop, worked out once per backdrop and
-    // tint at the backdrop's small size: blending commutes with scaling it
-    // up, so drawing this copy shows what the backdrop with the tint over it
-    // shows, for one pass over the view instead of two.
+    // The tint over the blurred backdrop at the size of the area read, made
+    // once per backdrop and tint: laid over the small copy (blending
+    // commutes with scaling up) and enlarged as the renderer would draw that
+    // copy scaled up, it is then drawn pixel for pixel, one copy of the
+    // view's pixels at each paint instead of a filtered enlargement and a
+    // tint over it.
     auto tint = tintWhiteAndAlpha();
     if (m_tintedBackdrop && m_tintedWith == tint)
         return m_tintedBackdrop;
@@ -159,16 +160,24 @@ const Ref<NSImage>& NSVisualEffectView::tintedBackdrop()
     if (!source)
         return m_tintedBackdrop;
     size_t width = CGImageGetWidth(source), height = CGImageGetHeight(source);
-    auto context = CGBitmapContextCreate(nullptr, width, height, 8, 0, CGColorSpaceCreateDeviceRGB(),
+    auto small = CGBitmapContextCreate(nullptr, width, height, 8, 0, CGColorSpaceCreateDeviceRGB(),
         kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little);
-    if (!context)
+    if (!small)
         return m_tintedBackdrop;
     CGRect whole = CGRectMake(0, 0, CGFloat(width), CGFloat(height));
-    CGContextDrawImage(context, whole, source);
-    CGContextSetFillColorWithColor(context, tintColor()->CGColor());
-    CGContextFillRect(context, whole);
-    if (auto image = CGBitmapContextCreateImage(context)) {
-        m_tintedBackdrop = NSImage::imageWithCGImage(image, m_backdrop->size());
+    CGContextDrawImage(small, whole, source);
+    CGContextSetFillColorWithColor(small, tintColor()->CGColor());
+    CGContextFillRect(small, whole);
+    int areaWidth = int(m_backdropArea.size.width), areaHeight = int(m_backdropArea.size.height);
+    std::vector<uint8_t> pixels(size_t(areaWidth) * size_t(areaHeight) * 4);
+    enlargePixelsBilinear(static_cast<const uint8_t*>(CGBitmapContextGetData(small)), int(width), int(height),
+        CGBitmapContextGetBytesPerRow(small), kBackdropReduction, pixels.data(), areaWidth, areaHeight,
+        size_t(areaWidth) * 4);
+    auto image = CGImageCreate(size_t(areaWidth), size_t(areaHeight), 8, 32, size_t(areaWidth) * 4,
+        CGColorSpaceCreateDeviceRGB(), kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little,
+        CGDataProviderCreateWithBytes(std::move(pixels)));
+    if (image) {
+        m_tintedBackdrop = NSImage::imageWithCGImage(image, m_backdropArea.size);
         m_tintedWith = tint;
     }
     return m_tintedBackdrop;
@@ -186,17 +195,22 @@ bool NSVisualEffectView::drawBackdrop(NSCompositingOperation operation, const CG
         readBackdrop();
     if (!m_backdrop || CGRectIsNull(rect))
         return false;
-    CGRect where = backdropRectInView(rect);
     // Where the backdrop covers all that is drawn, its tinted copy is drawn
     // alone; elsewhere the tint goes over what was drawn (and over the
     // parts of the view the backdrop leaves bare).
-    bool covers = CGRectContainsRect(where, covering);
-    const Ref<NSImage>& image = covers ? tintedBackdrop() : m_backdrop;
-    if (!image)
-        return false;
-    CGSize imageSize = image->size();
-    image->drawInRect(where, CGRectMake(0, 0, imageSize.width, imageSize.height), operation, 1);
-    return covers && image != m_backdrop;
+    CGRect area = backdropRectInView(rect, m_backdropArea.size);
+    if (CGRectContainsRect(area, covering)) {
+        if (const auto& tinted = tintedBackdrop()) {
+            tinted->drawInRect(area, CGRectMake(0, 0, area.size.width, area.size.height), operation, 1);
+            return true;
+        }
+    }
+    // Each pixel of the small backdrop stands for a block of the desktop's
+    // pixels from the area's origin.
+    CGSize small = m_backdrop->size();
+    CGRect where = backdropRectInView(rect, CGSizeMake(small.width * kBackdropReduction, small.height * kBackdropReduction));
+    m_backdrop->drawInRect(where, CGRectMake(0, 0, small.width, small.height), operation, 1);
+    return false;
 }
 
 void NSVisualEffectView::setMaskImage(const Ref<NSImage>& image)

@@ -82,11 +82,11 @@ private:
     // Draws the backdrop where it lies under the view; with the tint over it
     // (answering true) when it covers the covering rectangle.
     bool drawBackdrop(NSCompositingOperation operation, const CGRect& covering);
-    // Where the backdrop lies in the view's coordinates while the view is at
-    // desktopRect.
-    CGRect backdropRectInView(CGRect desktopRect) const;
-    // The backdrop with the current tint over it (null when it cannot be
-    // made), kept until the backdrop or the tint changes.
+    // Where a picture of the backdrop's area drawn at the size lies in the
+    // view's coordinates while the view is at desktopRect.
+    CGRect backdropRectInView(CGRect desktopRect, CGSize size) const;
+    // The backdrop with the current tint over it at the area's size (null
+    // when it cannot be made), kept until the backdrop or the tint changes.
     const Ref<NSImage>& tintedBackdrop();
     // The current tint's white level and alpha.
     std::pair<CGFloat, CGFloat> tintWhiteAndAlpha() const;

@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <unordered_map>
 #include <cmath>
 #include <fstream>
 
@@ -30,13 +31,19 @@ std::vector<CGWindowID> NSWindow::windowNumbersWithOptions(NSWindowNumberListOpt
     auto& desktop = Desktop::current();
     pid_t own = desktop.ownProcessIdentifier();
     std::vector<CGWindowID> numbers;
+    // Each application is looked up once for the whole list.
+    std::unordered_map<pid_t, bool> shownApplications;
     for (const auto& w : desktop.windows()) {
         if (!(options & NSWindowNumberListAllApplications) && w.pid != own)
             continue;
         if (w.minimized)
             continue;
-        auto app = desktop.application(w.pid);
-        if (!app || app->hidden)
+        auto known = shownApplications.find(w.pid);
+        if (known == shownApplications.end()) {
+            auto app = desktop.application(w.pid);
+            known = shownApplications.emplace(w.pid, app && !app->hidden).first;
+        }
+        if (!known->second)
             continue;
         if (!(options & NSWindowNumberListAllSpaces) && !w.onScreen)
             continue;

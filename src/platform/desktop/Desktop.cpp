@@ -53,16 +53,33 @@ void resubscribe()
 }
 }
 
-Desktop& Desktop::current() { return *currentShared(); }
+namespace {
 
-std::shared_ptr<Desktop> Desktop::currentShared()
+// The installed desktop; called with the lock held. Without one there is
+// nothing the program could do.
+const std::shared_ptr<Desktop>& installedDesktop()
 {
-    std::lock_guard lock(gDesktopMutex);
     if (!slot()) {
         std::fputs("quorvex: no desktop is installed (the program's start-up installs one)\n", stderr);
         std::abort();
     }
     return slot();
+}
+
+}
+
+Desktop& Desktop::current()
+{
+    // No shared copy, so no two atomic counts on every call: the reference
+    // is good for as long as the desktop stays installed, as before.
+    std::lock_guard lock(gDesktopMutex);
+    return *installedDesktop();
+}
+
+std::shared_ptr<Desktop> Desktop::currentShared()
+{
+    std::lock_guard lock(gDesktopMutex);
+    return installedDesktop();
 }
 
 void Desktop::setCurrent(std::shared_ptr<Desktop> desktop)

@@ -12,7 +12,8 @@
 
 namespace {
 
-std::vector<DesktopWindow> select(const std::vector<DesktopWindow>& all, CGWindowListOption option, CGWindowID relativeTo)
+// The windows the option asks for, as positions in the front-to-back list.
+std::vector<size_t> select(const std::vector<DesktopWindow>& all, CGWindowListOption option, CGWindowID relativeTo)
 {
     bool onScreenOnly = option & kCGWindowListOptionOnScreenOnly;
     bool above = option & kCGWindowListOptionOnScreenAboveWindow;
@@ -20,7 +21,7 @@ std::vector<DesktopWindow> select(const std::vector<DesktopWindow>& all, CGWindo
     bool including = option & kCGWindowListOptionIncludingWindow;
     bool excludeDesktop = option & kCGWindowListExcludeDesktopElements;
 
-    std::vector<DesktopWindow> result;
+    std::vector<size_t> result;
     auto relative = std::find_if(all.begin(), all.end(), [&](const DesktopWindow& w) { return w.number == relativeTo; });
     bool haveRelative = relativeTo != kCGNullWindowID && relative != all.end();
 
@@ -29,19 +30,34 @@ std::vector<DesktopWindow> select(const std::vector<DesktopWindow>& all, CGWindo
         for (size_t i = 0; i < all.size(); ++i) {
             bool take = (above && i < index) || (below && i > index) || (including && i == index);
             if (take && (all[i].onScreen || i == index))
-                result.push_back(all[i]);
+                result.push_back(i);
         }
     } else if (including && !above && !below) {
         if (haveRelative)
-            result.push_back(*relative);
+            result.push_back(size_t(relative - all.begin()));
     } else {
-        for (const auto& w : all)
-            if (!(onScreenOnly || above || below) || w.onScreen)
-                result.push_back(w);
+        for (size_t i = 0; i < all.size(); ++i)
+            if (!(onScreenOnly || above || below) || all[i].onScreen)
+                result.push_back(i);
     }
     if (excludeDesktop)
-        std::erase_if(result, [](const DesktopWindow& w) { return w.layer < 0; });
+        std::erase_if(result, [&](size_t i) { return all[i].layer < 0; });
     return result;
+}
+
+// The windows a selection looks at: a question about one window alone asks
+// the desktop for that window only, not for the whole list.
+std::vector<DesktopWindow> candidates(Desktop& desktop, CGWindowListOption option, CGWindowID relativeTo)
+{
+    bool alone = (option & kCGWindowListOptionIncludingWindow)
+        && !(option & (kCGWindowListOptionOnScreenAboveWindow | kCGWindowListOptionOnScreenBelowWindow));
+    if (!alone)
+        return desktop.windows();
+    if (relativeTo == kCGNullWindowID)
+        return {};
+    if (auto window = desktop.window(relativeTo))
+        return { *window };
+    return {};
 }
 
 }
@@ -49,12 +65,14 @@ std::vector<DesktopWindow> select(const std::vector<DesktopWindow>& all, CGWindo
 Value CGWindowListCopyWindowInfo(CGWindowListOption option, CGWindowID relativeToWindow)
 {
     auto& desktop = Desktop::current();
-    auto windows = select(desktop.windows(), option, relativeToWindow);
+    auto windows = candidates(desktop, option, relativeToWindow);
+    auto selected = select(windows, option, relativeToWindow);
     bool namesVisible = desktop.isScreenRecordingGranted();
     pid_t own = desktop.ownProcessIdentifier();
     Value::Array list;
-    list.reserve(windows.size());
-    for (const auto& w : windows) {
+    list.reserve(selected.size());
+    for (size_t index : selected) {
+        const auto& w = windows[index];
         Value::Dictionary info;
         info[kCGWindowNumber] = Value(static_cast<int64_t>(w.number));
         info[kCGWindowOwnerPID] = Value(static_cast<int64_t>(w.pid));
@@ -82,9 +100,12 @@ Value CGWindowListCopyWindowInfo(CGWindowListOption option, CGWindowID relativeT
 
 std::vector<CGWindowID> CGWindowListCreate(CGWindowListOption option, CGWindowID relativeToWindow)
 {
+    auto windows = candidates(Desktop::current(), option, relativeToWindow);
+    auto selected = select(windows, option, relativeToWindow);
     std::vector<CGWindowID> numbers;
-    for (const auto& w : select(Desktop::current().windows(), option, relativeToWindow))
-        numbers.push_back(w.number);
+    numbers.reserve(selected.size());
+    for (size_t index : selected)
+        numbers.push_back(windows[index].number);
     return numbers;
 }
 

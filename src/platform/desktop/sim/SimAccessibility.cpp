@@ -62,7 +62,11 @@ CGRect SimDesktop::buttonFrameLocked(const DesktopWindow& w, DesktopElement::Kin
 AXError SimDesktop::axCopyAttribute(const DesktopElement& e, const std::string& attribute, DesktopAXValue& value)
 {
     std::lock_guard lock(m_mutex);
-    log("AXUIElementCopyAttributeValue " + elementText(e) + " " + attribute);
+    // Built in one string: this runs for every attribute the system reads.
+    std::string entry;
+    entry.reserve(64);
+    entry.append("AXUIElementCopyAttributeValue ").append(elementText(e)).append(1, ' ').append(attribute);
+    log(std::move(entry));
     value = std::monostate {};
     if (AXError error = checkElementLocked(e); error != kAXErrorSuccess)
         return error;
@@ -94,8 +98,12 @@ AXError SimDesktop::axCopyAttribute(const DesktopElement& e, const std::string& 
         const auto& w = m_windows.at(e.window);
         if (auto failing = m_failingAttributes.find({ e.window, attribute }); failing != m_failingAttributes.end())
             return failing->second;
-        auto front = frontWindowOfAppLocked(m_frontmost);
-        return desktopAXWindowAttribute(w, front && *front == w.number, attribute, value);
+        // Only focus asks which window is in front (a walk of every window).
+        bool focused = false;
+        if (attribute == "AXFocused")
+            if (auto front = frontWindowOfAppLocked(m_frontmost))
+                focused = *front == w.number;
+        return desktopAXWindowAttribute(w, focused, attribute, value);
     }
     default: {
         const auto& w = m_windows.at(e.window);

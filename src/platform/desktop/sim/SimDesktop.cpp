@@ -30,16 +30,18 @@ SimDesktop::~SimDesktop()
     m_started->desktop = nullptr;
 }
 
-void SimDesktop::log(const std::string& entry) const
+void SimDesktop::log(std::string entry) const
 {
     std::lock_guard lock(m_mutex);
-    m_callLog.push_back(entry);
+    if (m_callLog.size() == kCallLogLimit)
+        m_callLog.pop_front();
+    m_callLog.push_back(std::move(entry));
 }
 
 std::vector<std::string> SimDesktop::callLog() const
 {
     std::lock_guard lock(m_mutex);
-    return m_callLog;
+    return { m_callLog.begin(), m_callLog.end() };
 }
 
 void SimDesktop::clearCallLog()

@@ -10,6 +10,7 @@
 #include <foundation/Value.h>
 
 #include <condition_variable>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -186,7 +187,11 @@ public:
     // The input events an application received, in order (the system's own
     // process included).
     std::vector<DesktopInputEvent> receivedEvents(pid_t pid) const;
+    // The desktop's record of the calls made to it, oldest first: the most
+    // recent kCallLogLimit of them, so that a long run does not grow it
+    // without end.
     std::vector<std::string> callLog() const;
+    static constexpr size_t kCallLogLimit = 100000;
     void clearCallLog();
     size_t countCalls(const std::string& prefix) const;
     int accessibilityPromptCount() const;
@@ -207,7 +212,7 @@ private:
         AXError forcedError { kAXErrorSuccess };
     };
 
-    void log(const std::string& entry) const;
+    void log(std::string entry) const;
     // Sends the signal to a program startApplication started; false when
     // the pid is not one that still runs.
     bool signalStartedProgram(pid_t pid, int signal);
@@ -236,7 +241,11 @@ private:
         int width { 0 };
         int height { 0 };
     };
-    static constexpr size_t kContentCacheBudget = size_t(256) << 20;
+    // The pictures a screenshot draws again and again fit many times over;
+    // a desktop of hundreds of windows does not fit whatever the budget
+    // (500 windows of common sizes are about 1.5 GB), and its windows drawn
+    // again for a capture cost less than the memory.
+    static constexpr size_t kContentCacheBudget = size_t(128) << 20;
     GeneratedContent generatedContentLocked(const DesktopWindow& w) const;
     static SurfaceRef drawContent(const GeneratedContent& content);
     SurfaceRef cachedContentLocked(const GeneratedContent& content) const;
@@ -309,7 +318,7 @@ private:
     CGWindowID m_nextWindowNumber { 1000 };
     CGDirectDisplayID m_nextDisplay { 1 };
     std::vector<std::pair<CGDirectDisplayID, uint32_t>> m_probes;
-    mutable std::vector<std::string> m_callLog;
+    mutable std::deque<std::string> m_callLog;
     std::vector<DesktopInputEvent> m_posted;
     // The keys the person holds, and the keys as the input stream has taken
     // them.

@@ -1,0 +1,84 @@
+#include "PixelEnlarging.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// Weights are in 256ths.
+constexpr unsigned kWeightBits = 8;
+constexpr unsigned kWeightOne = 1u << kWeightBits;
+
+// Each byte of the two runs mixed with the weight of the second, rounded: a
+// loop over bytes the compiler vectorises.
+void mixBytes(const uint8_t* first, const uint8_t* second, unsigned weight, uint8_t* out, size_t count)
+{
+    const auto keep = static_cast<uint16_t>(kWeightOne - weight), take = static_cast<uint16_t>(weight);
+    for (size_t i = 0; i < count; ++i)
+        out[i] = static_cast<uint8_t>((first[i] * keep + second[i] * take + kWeightOne / 2) >> kWeightBits);
+}
+
+// Where output pixel i samples a source of n pixels: the pixel before its
+// centre (clamped only by the caller's padding) and the weight of the one
+// after it. The centre is (i + 1/2) / factor - 1/2 source pixels.
+void tap(int i, int factor, int& before, unsigned& weight)
+{
+    int twice = 2 * i + 1 - factor;
+    int step = 2 * factor;
+    before = twice >= 0 ? twice / step : -((-twice + step - 1) / step);
+    weight = static_cast<unsigned>(((twice - before * step) << kWeightBits) / step);
+}
+
+}
+
+void enlargePixelsBilinear(const uint8_t* in, int width, int height, size_t stride, int factor, uint8_t* out,
+    int outWidth, int outHeight, size_t outStride)
+{
+    if (!in || !out || width <= 0 || height <= 0 || factor < 1 || factor > kMaxPixelEnlargement || outWidth <= 0
+        || outHeight <= 0 || outWidth > width * factor || outHeight > height * factor)
+        return;
+    const size_t rowBytes = size_t(width) * 4;
+    // A row mixed between its two source rows, with one pixel more on each
+    // side (the edge pixel again), so every tap reads inside it.
+    std::vector<uint8_t> padded(rowBytes + 8);
+    // The output pixels of one phase (the same place within every block of
+    // factor pixels) share their offset and weight along the row: each
+    // phase is one mix of two runs of the padded row, later interleaved.
+    struct Phase {
+        int before;
+        unsigned weight;
+        std::vector<uint32_t> pixels;
+    };
+    std::vector<Phase> phases(static_cast<size_t>(factor));
+    for (int j = 0; j < factor; ++j) {
+        tap(j, factor, phases[size_t(j)].before, phases[size_t(j)].weight);
+        phases[size_t(j)].pixels.resize(size_t(width));
+    }
+    for (int y = 0; y < outHeight; ++y) {
+        int above;
+        unsigned down;
+        tap(y, factor, above, down);
+        const uint8_t* upper = in + size_t(std::clamp(above, 0, height - 1)) * stride;
+        const uint8_t* lower = in + size_t(std::clamp(above + 1, 0, height - 1)) * stride;
+        mixBytes(upper, lower, down, padded.data() + 4, rowBytes);
+        std::memcpy(padded.data(), padded.data() + 4, 4);
+        std::memcpy(padded.data() + 4 + rowBytes, padded.data() + rowBytes, 4);
+        for (auto& phase : phases) {
+            // Block k's pixel of this phase mixes source pixels k + before
+            // and the one after: padded pixels k + before + 1 and + 2.
+            const uint8_t* first = padded.data() + size_t(phase.before + 1) * 4;
+            mixBytes(first, first + 4, phase.weight, reinterpret_cast<uint8_t*>(phase.pixels.data()), rowBytes);
+        }
+        auto* target = reinterpret_cast<uint32_t*>(out + size_t(y) * outStride);
+        // Whole blocks, then what is left of the last one.
+        int blocks = outWidth / factor;
+        for (int j = 0; j < factor; ++j) {
+            const uint32_t* pixels = phases[size_t(j)].pixels.data();
+            for (int k = 0; k < blocks; ++k)
+                target[k * factor + j] = pixels[k];
+        }
+        for (int x = blocks * factor; x < outWidth; ++x)
+            target[x] = phases[size_t(x - blocks * factor)].pixels[size_t(blocks)];
+    }
+}

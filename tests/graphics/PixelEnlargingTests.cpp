@@ -1,0 +1,71 @@
+#include "GraphicsTestSupport.h"
+
+#include <graphics/PixelEnlarging.h>
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+// An opaque picture of random colours, premultiplied RGBA bytes.
+static std::vector<uint8_t> randomPicture(int width, int height, unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::vector<uint8_t> bytes(size_t(width) * size_t(height) * 4);
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = i % 4 == 3 ? 255 : static_cast<uint8_t>(random() & 0xFF);
+    return bytes;
+}
+
+TEST(PixelEnlarging, EnlargesAsTheRendererDrawsAPictureScaledUpEdgesIncluded)
+{
+    const int width = 13, height = 9;
+    auto bytes = randomPicture(width, height, 7);
+    auto image = CGImageCreate(width, height, 8, 32, width * 4, CGColorSpaceCreateDeviceRGB(),
+        kCGImageAlphaPremultipliedLast, CGDataProviderCreateWithBytes(bytes));
+    ASSERT_TRUE(image);
+    for (int factor : { 2, 3, 4 }) {
+        int outWidth = width * factor, outHeight = height * factor;
+        auto drawn = makeRGBAContext(outWidth, outHeight);
+        CGContextSetBlendMode(drawn, kCGBlendModeCopy);
+        CGContextDrawImage(drawn, CGRectMake(0, 0, outWidth, outHeight), image);
+        std::vector<uint8_t> enlarged(size_t(outWidth) * size_t(outHeight) * 4);
+        enlargePixelsBilinear(bytes.data(), width, height, size_t(width) * 4, factor, enlarged.data(), outWidth,
+            outHeight, size_t(outWidth) * 4);
+        int worst = 0;
+        for (int y = 0; y < outHeight; ++y)
+            for (int x = 0; x < outWidth; ++x)
+                for (size_t c = 0; c < 4; ++c)
+                    worst = std::max(worst,
+                        std::abs(pixelInRows(enlarged.data(), size_t(outWidth) * 4, outWidth, outHeight, x, y)[c]
+                            - pixelAt(drawn, x, y)[c]));
+        // The renderer keeps seven bits of a weight, this eight.
+        EXPECT_LE(worst, factor == 3 ? 3 : 1) << "factor " << factor;
+    }
+}
+
+TEST(PixelEnlarging, CropsKeepsACopyAtFactorOneAndLeavesSizesOutOfRangeAlone)
+{
+    const int width = 5, height = 4;
+    auto bytes = randomPicture(width, height, 3);
+    // One is a copy.
+    std::vector<uint8_t> same(bytes.size());
+    enlargePixelsBilinear(bytes.data(), width, height, size_t(width) * 4, 1, same.data(), width, height, size_t(width) * 4);
+    EXPECT_EQ(same, bytes);
+    // A cropped enlargement is the top-left part of the whole one, in rows
+    // of any stride.
+    std::vector<uint8_t> whole(size_t(20 * 16 * 4));
+    enlargePixelsBilinear(bytes.data(), width, height, size_t(width) * 4, 4, whole.data(), 20, 16, 20 * 4);
+    std::vector<uint8_t> part(size_t(19 * 32 * 4), 0xAB);
+    enlargePixelsBilinear(bytes.data(), width, height, size_t(width) * 4, 4, part.data(), 18, 15, 32 * 4);
+    for (int y = 0; y < 15; ++y) {
+        EXPECT_TRUE(std::equal(part.begin() + y * 128, part.begin() + y * 128 + 18 * 4, whole.begin() + y * 80)) << y;
+        EXPECT_EQ(part[size_t(y) * 128 + 18 * 4], 0xAB) << "nothing past the width";
+    }
+    // Larger than the factor allows, or a factor out of range: nothing.
+    std::vector<uint8_t> untouched(size_t(21 * 17 * 4), 0x11);
+    enlargePixelsBilinear(bytes.data(), width, height, size_t(width) * 4, 4, untouched.data(), 21, 16, 21 * 4);
+    enlargePixelsBilinear(bytes.data(), width, height, size_t(width) * 4, 0, untouched.data(), 5, 4, 21 * 4);
+    enlargePixelsBilinear(bytes.data(), width, height, size_t(width) * 4, kMaxPixelEnlargement + 1, untouched.data(),
+        5, 4, 21 * 4);
+    EXPECT_TRUE(std::all_of(untouched.begin(), untouched.end(), [](uint8_t b) { return b == 0x11; }));
+}
