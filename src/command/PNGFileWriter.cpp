@@ -24,7 +24,8 @@ PNGFileWriter::~PNGFileWriter()
 void PNGFileWriter::write(CGImageRef image, std::string path)
 {
     {
-        std::lock_guard lock(m_mutex);
+        std::unique_lock lock(m_mutex);
+        m_taken.wait(lock, [this] { return m_jobs.size() < m_threads.size(); });
         m_jobs.push_back({ m_count++, std::move(image), std::move(path) });
     }
     m_queued.notify_one();
@@ -48,6 +49,7 @@ void PNGFileWriter::work()
             return;
         Job job = std::move(m_jobs.front());
         m_jobs.pop_front();
+        m_taken.notify_one();
         lock.unlock();
         bool written = CGImageWritePNGFile(job.image, job.path);
         // The picture goes before the next one is taken.

@@ -24,7 +24,9 @@ public:
     PNGFileWriter& operator=(const PNGFileWriter&) = delete;
 
     // Queues the picture for the path; the writer keeps the picture until
-    // its file is written.
+    // its file is written. While as many pictures wait as there are
+    // threads, this waits for one to be taken, so that pictures made faster
+    // than they are compressed do not pile up in memory.
     void write(CGImageRef image, std::string path);
     // Waits until every queued file is written; the position (in the order
     // they were queued) of the first that could not be, or nothing.
@@ -40,6 +42,7 @@ private:
 
     std::mutex m_mutex;
     std::condition_variable m_queued;
+    std::condition_variable m_taken;
     std::condition_variable m_done;
     std::deque<Job> m_jobs;
     size_t m_count { 0 };

@@ -241,7 +241,11 @@ private:
         int width { 0 };
         int height { 0 };
     };
-    static constexpr size_t kContentCacheBudget = size_t(256) << 20;
+    // The pictures a screenshot draws again and again fit many times over;
+    // a desktop of hundreds of windows does not fit whatever the budget
+    // (500 windows of common sizes are about 1.5 GB), and its windows drawn
+    // again for a capture cost less than the memory.
+    static constexpr size_t kContentCacheBudget = size_t(128) << 20;
     GeneratedContent generatedContentLocked(const DesktopWindow& w) const;
     static SurfaceRef drawContent(const GeneratedContent& content);
     SurfaceRef cachedContentLocked(const GeneratedContent& content) const;
