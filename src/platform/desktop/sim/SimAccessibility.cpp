@@ -62,11 +62,7 @@ CGRect SimDesktop::buttonFrameLocked(const DesktopWindow& w, DesktopElement::Kin
 AXError SimDesktop::axCopyAttribute(const DesktopElement& e, const std::string& attribute, DesktopAXValue& value)
 {
     std::lock_guard lock(m_mutex);
-    // Built in one string: this runs for every attribute the system reads.
-    std::string entry;
-    entry.reserve(64);
-    entry.append("AXUIElementCopyAttributeValue ").append(elementText(e)).append(1, ' ').append(attribute);
-    log(std::move(entry));
+    logAttributeRead(e, attribute);
     value = std::monostate {};
     if (AXError error = checkElementLocked(e); error != kAXErrorSuccess)
         return error;

@@ -35,13 +35,32 @@ void SimDesktop::log(std::string entry) const
     std::lock_guard lock(m_mutex);
     if (m_callLog.size() == kCallLogLimit)
         m_callLog.pop_front();
-    m_callLog.push_back(std::move(entry));
+    m_callLog.push_back({ std::move(entry), {}, {} });
+}
+
+void SimDesktop::logAttributeRead(const DesktopElement& element, const std::string& attribute) const
+{
+    std::lock_guard lock(m_mutex);
+    if (m_callLog.size() == kCallLogLimit)
+        m_callLog.pop_front();
+    m_callLog.push_back({ {}, element, attribute });
+}
+
+std::string SimDesktop::LoggedCall::written() const
+{
+    if (!text.empty())
+        return text;
+    return "AXUIElementCopyAttributeValue " + elementText(element) + " " + attribute;
 }
 
 std::vector<std::string> SimDesktop::callLog() const
 {
     std::lock_guard lock(m_mutex);
-    return { m_callLog.begin(), m_callLog.end() };
+    std::vector<std::string> entries;
+    entries.reserve(m_callLog.size());
+    for (const auto& call : m_callLog)
+        entries.push_back(call.written());
+    return entries;
 }
 
 void SimDesktop::clearCallLog()
@@ -53,7 +72,7 @@ void SimDesktop::clearCallLog()
 size_t SimDesktop::countCalls(const std::string& prefix) const
 {
     std::lock_guard lock(m_mutex);
-    return std::count_if(m_callLog.begin(), m_callLog.end(), [&](const std::string& s) { return s.rfind(prefix, 0) == 0; });
+    return std::count_if(m_callLog.begin(), m_callLog.end(), [&](const LoggedCall& call) { return call.written().rfind(prefix, 0) == 0; });
 }
 
 Token SimDesktop::subscribe(Listener listener) { return m_listeners.subscribe(std::move(listener)); }

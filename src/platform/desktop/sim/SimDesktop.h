@@ -213,6 +213,9 @@ private:
     };
 
     void log(std::string entry) const;
+    // An attribute read, written out only when the log is read: the system
+    // reads attributes thousands of times per filter.
+    void logAttributeRead(const DesktopElement& element, const std::string& attribute) const;
     // Sends the signal to a program startApplication started; false when
     // the pid is not one that still runs.
     bool signalStartedProgram(pid_t pid, int signal);
@@ -318,7 +321,14 @@ private:
     CGWindowID m_nextWindowNumber { 1000 };
     CGDirectDisplayID m_nextDisplay { 1 };
     std::vector<std::pair<CGDirectDisplayID, uint32_t>> m_probes;
-    mutable std::deque<std::string> m_callLog;
+    struct LoggedCall {
+        // The whole entry, or empty for an attribute read of the element.
+        std::string text;
+        DesktopElement element;
+        std::string attribute;
+        std::string written() const;
+    };
+    mutable std::deque<LoggedCall> m_callLog;
     std::vector<DesktopInputEvent> m_posted;
     // The keys the person holds, and the keys as the input stream has taken
     // them.
