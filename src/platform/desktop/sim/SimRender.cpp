@@ -400,6 +400,7 @@ DesktopImage SimDesktop::composeLocked(
         cairo_set_source_surface(cr, source, x0, y0);
         cairo_paint_with_alpha(cr, std::clamp(w->alpha, 0.0, 1.0));
         cairo_restore(cr);
+        cairo_surface_destroy(source);
         if (w->pid != kOwnPid) {
             cairo_set_source_rgba(cr, 0, 0, 0, 0.35);
             cairo_set_line_width(cr, 1);
