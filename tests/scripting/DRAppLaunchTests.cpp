@@ -12,7 +12,8 @@
 namespace {
 
 // Applications in data folders of their own: the user's folder has
-// "org.example.Scribble.desktop" (named Scribble), and hides the system
+// "org.example.Scribble.desktop" (named Scribble; it writes its folder and
+// lives a second, so it is still listed when the launch answers), and hides the system
 // folder's "Gone.desktop"; the system folder has "Broken.desktop", whose
 // program does not exist; a program "qv-waiter" is on PATH.
 struct Launching : ::testing::Test {
@@ -26,7 +27,7 @@ struct Launching : ::testing::Test {
         ::setenv("XDG_DATA_DIRS", s.directory.file("system").c_str(), 1);
         ::setenv("PATH", (s.directory.file("bin") + ":" + saved[2].second.value_or("/usr/bin:/bin")).c_str(), 1);
         entry("home/applications/org.example.Scribble.desktop",
-            "[Desktop Entry]\nType=Application\nName=Scribble\nExec=/bin/sh -c \"pwd > launched.txt\" %U\nPath=" + s.directory.path() + "\n");
+            "[Desktop Entry]\nType=Application\nName=Scribble\nExec=/bin/sh -c \"pwd > launched.txt; sleep 1\" %U\nPath=" + s.directory.path() + "\n");
         entry("home/applications/Gone.desktop", "[Desktop Entry]\nType=Application\nName=Gone\nExec=/bin/true\nHidden=true\n");
         entry("system/applications/Gone.desktop", "[Desktop Entry]\nType=Application\nName=Gone\nExec=/bin/true\n");
         entry("system/applications/Broken.desktop", "[Desktop Entry]\nType=Application\nName=Broken\nExec=/nonexistent/broken\n");
