@@ -25,6 +25,15 @@ struct Windows : ::testing::Test {
         s.install("Mouse", DRMouse::exportClass());
     }
     SimDesktop& desktop() { return s.world.desktop(); }
+    // Opens window 31, "Fixed", which cannot be resized, and focuses it.
+    void openFixedWindow(CGRect frame)
+    {
+        auto fixed = scriptTestWindow(101, 31, "Fixed", frame);
+        fixed.resizable = false;
+        desktop().openWindow(fixed);
+        desktop().focusWindow(31);
+        s.world.settle();
+    }
     std::string eval(const std::string& script) { return s.eval(script); }
     // The titles a script expression's windows have, joined by commas.
     std::string titles(const std::string& expression) { return eval("(" + expression + ").map(function (w) { return w.title(); }).join()"); }
@@ -48,13 +57,7 @@ TEST_F(Windows, ReadingAndPlacingAWindow)
 
     // A window that cannot be resized: setFrame tells the move did not
     // reach the rectangle asked for.
-    desktop().openWindow([] {
-        auto w = scriptTestWindow(101, 31, "Fixed", CGRectMake(100, 100, 300, 200));
-        w.resizable = false;
-        return w;
-    }());
-    desktop().focusWindow(31);
-    s.world.settle();
+    openFixedWindow(CGRectMake(100, 100, 300, 200));
     EXPECT_EQ(eval("Window.focused().title() + ' ' + Window.focused().setFrame({x: 0, y: 30, width: 900, height: 600})"), "Fixed false");
     EXPECT_EQ(desktop().window(31)->frame, CGRectMake(0, 30, 300, 200)) << "moved, but kept its size";
     desktop().focusWindow(21);
@@ -77,13 +80,7 @@ TEST_F(Windows, FullScreenFillsTheWholeScreenAndGivesTheFrameBack)
     EXPECT_EQ(eval("w.setFullScreen(true) + ' ' + w.setFullScreen(false) + ' ' + w.isFullScreen()"), "true true false");
     EXPECT_EQ(desktop().window(21)->frame, CGRectMake(600, 100, 400, 300));
 
-    desktop().openWindow([] {
-        auto w = scriptTestWindow(101, 31, "Fixed", CGRectMake(1500, 100, 300, 200));
-        w.resizable = false;
-        return w;
-    }());
-    desktop().focusWindow(31);
-    s.world.settle();
+    openFixedWindow(CGRectMake(1500, 100, 300, 200));
     EXPECT_EQ(eval("Window.focused().setFullScreen(true) + ' ' + Window.focused().isFullScreen()"), "false false");
     EXPECT_EQ(desktop().window(31)->frame, CGRectMake(1500, 100, 300, 200));
 }
