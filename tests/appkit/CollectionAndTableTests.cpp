@@ -159,6 +159,40 @@ TEST_F(GridFixture, NewContentKeepsTheItemsOfTheObjectsThatStay)
     EXPECT_EQ(kept->view()->superview(), nullptr);
 }
 
+TEST_F(GridFixture, TheSameContentSetAgainDrawsNothingAgainAndAChangedOneDrawsWhatChanged)
+{
+    auto window = makeWindow(CGRectMake(0, 0, 1160, 416));
+    auto grid = makeRef<NSCollectionView>(CGRectMake(0, 0, 1160, 416));
+    window->contentView()->addSubview(grid);
+    window->orderFront(nullptr);
+    grid->setMaxNumberOfColumns(4);
+    grid->setItemPrototype(makeRef<Cell>());
+    auto list = entries(6);
+    grid->setContent(Value(list));
+    grid->setSelectionIndexes(makeRef<NSIndexSet>(std::set<NSUInteger> { 1 }));
+    window->displayIfNeeded();
+    ASSERT_FALSE(window->viewsNeedDisplay());
+    auto cell = [&](NSUInteger i) { return std::dynamic_pointer_cast<Cell>(grid->itemAtIndex(i)); };
+    std::vector<size_t> heard;
+    for (NSUInteger i = 0; i < 6; ++i)
+        heard.push_back(cell(i)->selections.size());
+
+    // The list arranged again with the same objects: nothing to draw, and
+    // no item hears of its selection again.
+    grid->setContent(Value(list));
+    EXPECT_FALSE(window->viewsNeedDisplay());
+    for (NSUInteger i = 0; i < 6; ++i)
+        EXPECT_EQ(cell(i)->selections.size(), heard[i]) << i;
+
+    // Two objects trade places: the grid draws again and each item hears
+    // where the selection now lies.
+    auto traded = cell(1);
+    grid->setContent(Value(Value::Array { list[0], list[2], list[1], list[3], list[4], list[5] }));
+    EXPECT_TRUE(window->viewsNeedDisplay());
+    EXPECT_TRUE(grid->itemAtIndex(1)->isSelected());
+    EXPECT_FALSE(traded->isSelected());
+}
+
 TEST_F(GridFixture, AClickSelectsAndWritesTheSelectionBack)
 {
     auto controller = makeRef<NSArrayController>(entries(3));

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <functional>
 
 namespace {
 
@@ -351,6 +352,49 @@ TEST(SimDesktop, WhatLiesBeneathAnOwnWindowIsTheDesktopWithoutItAndWhatIsAboveIt
     EXPECT_FALSE(d->captureBelowOwnWindow(number, CGRectMake(10, 10, 0, 50)));
     d->removeOwnWindow(number);
     EXPECT_FALSE(d->captureBelowOwnWindow(number, area));
+}
+
+TEST(SimDesktop, ShrunkReadsAnswerAsAFirstReadAfterEveryChangeOfTheWindows)
+{
+    // One desktop read again and again (it keeps its windows shrunk between
+    // reads) answers each time what a desktop read for the first time in
+    // the same state answers.
+    using Change = std::function<void(SimDesktop&)>;
+    const std::vector<std::pair<const char*, Change>> changes = {
+        { "unchanged", [](SimDesktop&) {} },
+        { "retitled", [](SimDesktop& d) { d.setWindowTitle(10, "a longer title"); } },
+        { "moved within a block", [](SimDesktop& d) { d.setWindowFrame(11, CGRectMake(51, 60, 400, 300)); } },
+        { "moved by whole blocks", [](SimDesktop& d) { d.setWindowFrame(11, CGRectMake(59, 68, 400, 300)); } },
+        { "moved off the area", [](SimDesktop& d) { d.setWindowFrame(11, CGRectMake(900, 500, 400, 300)); } },
+        { "resized", [](SimDesktop& d) { d.setWindowFrame(20, CGRectMake(100, 90, 333, 251)); } },
+        { "raised", [](SimDesktop& d) { d.focusWindow(10); } },
+        { "minimised", [](SimDesktop& d) { d.setWindowMinimized(20, true); } },
+        { "closed", [](SimDesktop& d) { d.closeWindow(10); } },
+    };
+    auto panelOn = [](SimDesktop& d) {
+        DesktopWindow panel;
+        panel.title = "panel";
+        panel.frame = CGRectMake(120, 100, 300, 200);
+        panel.layer = 1000;
+        CGWindowID number = d.registerOwnWindow(panel);
+        d.orderOwnWindow(number, true);
+        return number;
+    };
+    const CGRect area = CGRectMake(90, 20, 362, 313);
+    auto warm = load(kTwoApps);
+    CGWindowID warmPanel = panelOn(*warm);
+    for (size_t done = 0; done < changes.size(); ++done) {
+        changes[done].second(*warm);
+        auto cold = load(kTwoApps);
+        for (size_t i = 0; i <= done; ++i)
+            changes[i].second(*cold);
+        CGWindowID coldPanel = panelOn(*cold);
+        auto again = warm->captureBelowOwnWindow(warmPanel, area, 4);
+        auto first = cold->captureBelowOwnWindow(coldPanel, area, 4);
+        ASSERT_TRUE(again && first) << changes[done].first;
+        EXPECT_EQ(again->width, first->width) << changes[done].first;
+        EXPECT_TRUE(again->rgba == first->rgba) << changes[done].first;
+    }
 }
 
 TEST(SimDesktop, WhatLiesBeneathReadShrunkAveragesTheBlocksOfTheWholeRead)

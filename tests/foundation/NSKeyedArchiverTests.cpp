@@ -418,6 +418,15 @@ TEST(NSKeyedArchiver, SharedElementsDecodeOnceAndCopiesStayBounded)
     }
     EXPECT_EQ(*v, Value("leaf"));
 
+    // Archived again, the equal arrays are one object each: 10 arrays, the
+    // leaf, "$null" and one class, not the 2^11 objects of the copies.
+    auto again = NSKeyedArchiver::archivedDataWithRootObject(small);
+    ASSERT_TRUE(again);
+    auto archive = NSPropertyListSerialization::propertyListWithData(*again);
+    ASSERT_TRUE(archive);
+    EXPECT_EQ((*archive)["$objects"].count(), 13u);
+    EXPECT_EQ(NSKeyedUnarchiver::unarchiveObjectWithData(*again), small);
+
     LogCapture log;
     std::string error;
     EXPECT_TRUE(NSKeyedUnarchiver::unarchiveObjectWithData(chain(60), &error).isNil());

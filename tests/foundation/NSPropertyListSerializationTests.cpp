@@ -308,6 +308,37 @@ TEST(NSPropertyListSerialization, SharedObjectsReadOnlyWhileTheirCopiesStayBound
     EXPECT_NE(error.find("expands"), std::string::npos) << error;
 }
 
+TEST(NSPropertyListSerialization, BinaryWritingKeepsSharedObjectsSharedAndLongItemsWhole)
+{
+    // What was read shared is written shared: 2^15 - 1 arrays as 15 objects.
+    auto expanded = NSPropertyListSerialization::propertyListWithData(nestedBinaryArrays(15, false, 2));
+    ASSERT_TRUE(expanded);
+    auto written = NSPropertyListSerialization::dataWithPropertyList(*expanded, NSPropertyListBinaryFormat_v1_0);
+    ASSERT_TRUE(written);
+    EXPECT_LT(written->size(), 512u);
+    auto again = NSPropertyListSerialization::propertyListWithData(*written);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(*again, *expanded);
+
+    // Counts past the marker's nibble, integers of every width, text that
+    // needs two UTF-16 units a character, and a thousand equal strings.
+    Value::Array items;
+    for (int64_t number : { int64_t(200), int64_t(70000), int64_t(5000000000), int64_t(-1) })
+        items.push_back(Value(number));
+    items.push_back(Value(std::string(40, 'a')));
+    items.push_back(Value(std::string("ð").append(std::string(20, 'b'))));
+    items.push_back(Value(Value::Bytes(300, 0x5A)));
+    for (int i = 0; i < 1000; ++i)
+        items.push_back(Value("the same text every time"));
+    Value list(items);
+    auto data = NSPropertyListSerialization::dataWithPropertyList(list, NSPropertyListBinaryFormat_v1_0);
+    ASSERT_TRUE(data);
+    EXPECT_LT(data->size(), 4000u);
+    auto back = NSPropertyListSerialization::propertyListWithData(*data);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(*back, list);
+}
+
 TEST(NSPropertyListSerialization, ArchiveReferencesReadAsCFUIDDictionariesAndWriteBack)
 {
     Value withReference(Value::Dictionary { { "root", Value(Value::Dictionary { { "CF$UID", Value(7) } }) } });

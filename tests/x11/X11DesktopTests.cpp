@@ -230,6 +230,26 @@ TEST_F(X11DesktopTest, CapturesShowTheClientsColoursEvenWhereCoveredThroughEithe
     }
 }
 
+// A window far larger than the screen costs at most a screenful to read,
+// through either path, and what is read is its own top-left part.
+TEST_F(X11DesktopTest, AWindowLargerThanTheScreenIsReadOnlyAsFarAsTheScreenReaches)
+{
+    for (bool shared : { true, false }) {
+        SCOPED_TRACE(shared ? "shared memory" : "GetImage");
+        desktop->setSharedMemoryCaptures(shared);
+        uint32_t colour = shared ? 0xc08020 : 0x2080c0;
+        auto huge = client->open(shared ? "Huge (shared)" : "Huge (direct)", colour, 0, 0, 6000, 5000);
+        ASSERT_TRUE(huge);
+        ASSERT_TRUE(runMainUntil([&] { return desktop->window(huge) && desktop->window(huge)->frame.size.width > 1280; }));
+        auto image = desktop->captureWindow(huge);
+        ASSERT_TRUE(image);
+        EXPECT_LE(image->width, 1280);
+        EXPECT_LE(image->height, 800);
+        EXPECT_EQ(pixel(*image, 5, 5), colour);
+        EXPECT_EQ(pixel(*image, image->width - 1, image->height - 1), colour);
+    }
+}
+
 TEST_F(X11DesktopTest, HugeAndMalformedTitlesArriveBoundedAndWellFormed)
 {
     std::string huge(200000, 'x');

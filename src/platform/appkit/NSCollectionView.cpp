@@ -71,8 +71,11 @@ void NSCollectionView::setContent(const Value& content)
         m_items[i]->m_collectionView = nullptr;
         if (m_items[i]->isViewLoaded()) m_items[i]->view()->removeFromSuperview();
     }
+    // The same items in the same places show what they showed: the views
+    // that move, come or go, or change their look, ask to be drawn again.
+    bool same = items == m_items;
     m_items = std::move(items);
-    showItems();
+    showItems(!same);
 }
 
 void NSCollectionView::setBackgroundColors(const std::vector<Ref<NSColor>>& colors)
@@ -144,7 +147,7 @@ void NSCollectionView::reloadData()
     showItems();
 }
 
-void NSCollectionView::showItems()
+void NSCollectionView::showItems(bool redraw)
 {
     std::set<NSUInteger> selection;
     for (NSUInteger i : m_selection)
@@ -161,9 +164,15 @@ void NSCollectionView::showItems()
     for (const auto& item : m_items)
         if (item->isViewLoaded()) views.push_back(item->view());
     setSubviews(views);
-    for (NSUInteger i = 0; i < m_items.size(); ++i)
-        m_items[i]->setSelected(m_selection.count(i) > 0);
-    setNeedsDisplay(true);
+    // Items that stay as they were are not told their selection again: an
+    // item draws its selection anew whenever it hears of it.
+    for (NSUInteger i = 0; i < m_items.size(); ++i) {
+        bool selected = m_selection.count(i) > 0;
+        if (redraw || selected != m_items[i]->isSelected())
+            m_items[i]->setSelected(selected);
+    }
+    if (redraw)
+        setNeedsDisplay(true);
 }
 
 CGRect NSCollectionView::shownRect() const

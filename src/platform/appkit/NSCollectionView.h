@@ -105,8 +105,9 @@ protected:
 private:
     CGSize itemSize() const;
     void tile();
-    // Lays out the items, puts their views in item order and selects them.
-    void showItems();
+    // Lays out the items, puts their views in item order and selects them;
+    // redraw: the items are not those shown before.
+    void showItems(bool redraw = true);
     // What shows of the grid: what its clip view shows, or all of it.
     CGRect shownRect() const;
     // Loads and places the views of the items whose places meet the rect.

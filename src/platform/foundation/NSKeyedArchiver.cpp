@@ -4,6 +4,8 @@
 #include "Log.h"
 #include "PlistSupport.h"
 
+#include <cstring>
+
 using namespace KeyedArchive;
 
 NSKeyedArchiver::NSKeyedArchiver()
@@ -76,7 +78,9 @@ void NSKeyedArchiver::encodeObject(const Value& object, const std::string& key)
 {
     if (!ready("encodeObject:forKey:"))
         return;
+    m_shapesByAddress.emplace_back();
     uint64_t reference = encodeValue(object);
+    m_shapesByAddress.pop_back();
     if (!hasFailed())
         setItem(key, plist_new_uid(reference));
 }
@@ -101,6 +105,70 @@ uint64_t NSKeyedArchiver::classReference(const std::string& className, const std
     uint64_t index = append(description);
     m_classReferences.emplace(className, index);
     return index;
+}
+
+uint64_t NSKeyedArchiver::shapeOf(const Value& value, size_t depth)
+{
+    auto& known = m_shapesByAddress.back();
+    if (auto it = known.find(&value); it != known.end())
+        return it->second;
+    if (depth >= kMaxObjectDepth) {
+        fail("the object graph is nested too deeply");
+        return 0;
+    }
+    auto appendNumber = [](std::string& key, uint64_t number) {
+        key.append(reinterpret_cast<const char*>(&number), sizeof number);
+    };
+    std::string key(1, static_cast<char>(value.type()));
+    switch (value.type()) {
+    case Value::Type::Nil:
+        break;
+    case Value::Type::Bool:
+        key += value.boolValue() ? '1' : '0';
+        break;
+    case Value::Type::Integer:
+        appendNumber(key, static_cast<uint64_t>(value.integerValue()));
+        break;
+    case Value::Type::Double: {
+        double d = value.doubleValue();
+        uint64_t bits;
+        std::memcpy(&bits, &d, sizeof bits);
+        appendNumber(key, bits);
+        break;
+    }
+    case Value::Type::Date: {
+        double d = value.date()->timeIntervalSinceReferenceDate;
+        uint64_t bits;
+        std::memcpy(&bits, &d, sizeof bits);
+        appendNumber(key, bits);
+        break;
+    }
+    case Value::Type::String:
+        key += *value.string();
+        break;
+    case Value::Type::Data: {
+        const auto& bytes = *value.data();
+        key.append(bytes.begin(), bytes.end());
+        break;
+    }
+    case Value::Type::Array:
+        for (const auto& element : *value.array())
+            appendNumber(key, shapeOf(element, depth + 1));
+        break;
+    case Value::Type::Dictionary:
+        for (const auto& [name, element] : *value.dictionary()) {
+            appendNumber(key, name.size());
+            key += name;
+            appendNumber(key, shapeOf(element, depth + 1));
+        }
+        break;
+    case Value::Type::Object:
+        appendNumber(key, reinterpret_cast<uintptr_t>(value.object().get()));
+        break;
+    }
+    uint64_t number = m_shapeNumbers.try_emplace(std::move(key), m_shapeNumbers.size()).first->second;
+    known.emplace(&value, number);
+    return number;
 }
 
 uint64_t NSKeyedArchiver::encodeCollectionObject(
@@ -192,24 +260,9 @@ uint64_t NSKeyedArchiver::encodeValue(const Value& value)
             dict, kClassKey, plist_new_uid(classReference(NSDateClassName, { NSDateClassName, "NSObject" })));
         return index;
     }
-    case Value::Type::Array: {
-        std::vector<const Value*> objects;
-        for (const auto& element : *value.array())
-            objects.push_back(&element);
-        return encodeCollectionObject(NSArrayClassName, {}, objects);
-    }
-    case Value::Type::Dictionary: {
-        std::vector<Value> keyValues;
-        keyValues.reserve(value.dictionary()->size());
-        std::vector<const Value*> keys, objects;
-        for (const auto& [key, element] : *value.dictionary()) {
-            keyValues.emplace_back(key);
-            objects.push_back(&element);
-        }
-        for (const auto& key : keyValues)
-            keys.push_back(&key);
-        return encodeCollectionObject(NSDictionaryClassName, keys, objects);
-    }
+    case Value::Type::Array:
+    case Value::Type::Dictionary:
+        break;
     case Value::Type::Object: {
         auto object = value.object();
         if (auto it = m_objectReferences.find(object); it != m_objectReferences.end())
@@ -232,7 +285,33 @@ uint64_t NSKeyedArchiver::encodeValue(const Value& value)
         return index;
     }
     }
-    return 0;
+
+    uint64_t shape = shapeOf(value, m_depth);
+    if (hasFailed())
+        return 0;
+    if (auto it = m_collectionReferences.find(shape); it != m_collectionReferences.end())
+        return it->second;
+    uint64_t index;
+    if (const auto* array = value.array()) {
+        std::vector<const Value*> objects;
+        for (const auto& element : *array)
+            objects.push_back(&element);
+        index = encodeCollectionObject(NSArrayClassName, {}, objects);
+    } else {
+        std::vector<Value> keyValues;
+        keyValues.reserve(value.dictionary()->size());
+        std::vector<const Value*> keys, objects;
+        for (const auto& [key, element] : *value.dictionary()) {
+            keyValues.emplace_back(key);
+            objects.push_back(&element);
+        }
+        for (const auto& key : keyValues)
+            keys.push_back(&key);
+        index = encodeCollectionObject(NSDictionaryClassName, keys, objects);
+    }
+    if (!hasFailed())
+        m_collectionReferences.emplace(shape, index);
+    return index;
 }
 
 std::optional<Value::Bytes> NSKeyedArchiver::encodedData(std::string* error)

@@ -9,6 +9,7 @@
 #include <optional>
 #include <plist/plist.h>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class NSKeyedArchiver final : public NSCoder {
@@ -39,6 +40,7 @@ private:
     uint64_t append(plist_t node);
     uint64_t encodeValue(const Value& value);
     uint64_t classReference(const std::string& className, const std::vector<std::string>& hierarchy);
+    uint64_t shapeOf(const Value& value, size_t depth);
     uint64_t encodeCollectionObject(
         const std::string& className, const std::vector<const Value*>& keys, const std::vector<const Value*>& objects);
 
@@ -48,6 +50,14 @@ private:
     std::map<Ref<NSObject>, uint64_t> m_objectReferences;
     std::map<std::string, uint64_t> m_stringReferences;
     std::map<std::string, uint64_t> m_classReferences;
+    // Equal arrays and dictionaries are archived once, as equal strings are:
+    // values read from an archive that shared them keep them shared. A
+    // shape numbers content (objects by identity); the addresses it was
+    // worked out for last only as long as the encodeObject call whose value
+    // holds them, hence one table per call.
+    std::unordered_map<std::string, uint64_t> m_shapeNumbers;
+    std::vector<std::unordered_map<const Value*, uint64_t>> m_shapesByAddress;
+    std::map<uint64_t, uint64_t> m_collectionReferences;
     size_t m_depth { 0 };
     bool m_finished { false };
     std::optional<Value::Bytes> m_encoded;

@@ -346,11 +346,7 @@ std::optional<Value::Bytes> serializePropertyList(plist_t node, NSPropertyListFo
     uint32_t length = 0;
     Value::Bytes bytes;
     if (format == NSPropertyListBinaryFormat_v1_0) {
-        plist_to_bin(node, &out, &length);
-        if (out) {
-            bytes.assign(out, out + length);
-            plist_to_bin_free(out);
-        }
+        return writeBinaryPropertyList(node, error);
     } else if (format == NSPropertyListXMLFormat_v1_0) {
         plist_to_xml(node, &out, &length);
         if (out) {
@@ -507,14 +503,8 @@ std::optional<Value> read(plist_t node, size_t depth, std::string* error)
         std::free(bytes);
         return Value(std::move(data));
     }
-    case PLIST_DATE: {
-        int32_t seconds = 0, micro = 0;
-        plist_get_date_val(node, &seconds, &micro);
-        // The library hands out whole seconds rounded toward zero and the
-        // fraction's magnitude.
-        double fraction = micro / 1e6;
-        return Value(NSDate { seconds < 0 ? seconds - fraction : seconds + fraction });
-    }
+    case PLIST_DATE:
+        return Value(NSDate { plistDateValue(node) });
     case PLIST_UID: {
         uint64_t uid = 0;
         plist_get_uid_val(node, &uid);
@@ -585,6 +575,16 @@ std::string plistStringValue(plist_t node)
     std::string result = s ? s : "";
     std::free(s);
     return result;
+}
+
+double plistDateValue(plist_t node)
+{
+    int32_t seconds = 0, micro = 0;
+    plist_get_date_val(node, &seconds, &micro);
+    // The library hands out whole seconds rounded toward zero and the
+    // fraction's magnitude.
+    double fraction = micro / 1e6;
+    return seconds < 0 ? seconds - fraction : seconds + fraction;
 }
 
 bool plistUIDValue(plist_t node, uint64_t* out)

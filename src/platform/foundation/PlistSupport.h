@@ -36,8 +36,13 @@ inline constexpr uint64_t kMaxPropertyListNodes = 1'000'000;
 // sees it. Null and an error on failure.
 PlistPtr parsePropertyListData(const uint8_t* bytes, size_t length, NSPropertyListFormat* format, std::string* error);
 
-// Serializes a tree; nothing and an error when the library produces nothing.
+// Serializes a tree; nothing and an error when it cannot be written.
 std::optional<Value::Bytes> serializePropertyList(plist_t node, NSPropertyListFormat format, std::string* error);
+
+// The binary form, in time linear in the tree: equal objects, containers
+// included, are written once. Refuses a string that is not UTF-8 and
+// nesting deeper than kMaxPropertyListDepth.
+std::optional<Value::Bytes> writeBinaryPropertyList(plist_t root, std::string* error);
 
 // Value to tree and back. The conversion refuses what has no property-list
 // form. UIDs come back as {"CF$UID": n}, and such a one-entry dictionary
@@ -47,6 +52,8 @@ std::optional<Value> valueFromPlist(plist_t node, std::string* error);
 
 // Strings of the tree; the empty string for other node types.
 std::string plistStringValue(plist_t node);
+// A date node's seconds since the reference date.
+double plistDateValue(plist_t node);
 // A keyed-archive reference: a UID node, or its XML form {"CF$UID": n}.
 bool plistUIDValue(plist_t node, uint64_t* out);
 // Integers as signed 64-bit values, the way binary property lists store them.

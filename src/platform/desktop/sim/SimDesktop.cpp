@@ -586,6 +586,7 @@ void SimDesktop::forgetWindowLocked(CGWindowID number)
     m_framesBeforeFullScreen.erase(number);
     m_ownContent.erase(number);
     forgetContentLocked(number);
+    forgetReducedContentLocked(number);
     std::erase(m_order, number);
 }
 

@@ -255,6 +255,12 @@ private:
     void keepContentLocked(const GeneratedContent& content, const SurfaceRef& surface) const;
     void forgetContentLocked(CGWindowID number);
     SurfaceRef contentSurfaceLocked(const DesktopWindow& w) const;
+    // A generated window's picture as a read shrunk by the reduction shows
+    // it (filtered down, its alpha and frame line applied), placed at whole
+    // pixels of the shrunk read whose origin is `origin` on the desktop;
+    // `at` answers where its top-left pixel goes.
+    SurfaceRef reducedContentLocked(const DesktopWindow& w, CGPoint origin, int reduction, CGPoint& at) const;
+    void forgetReducedContentLocked(CGWindowID number) const;
     // The whole frame of the screen the rectangle overlaps most.
     CGRect screenFrameForLocked(const CGRect& frame) const;
     struct SpaceState {
@@ -348,6 +354,22 @@ private:
     };
     mutable std::map<CGWindowID, CachedContent> m_contentCache;
     mutable size_t m_contentCacheBytes { 0 };
+    // Window pictures shrunk for reads of what lies beneath an own window
+    // (the same windows are shrunk again at every opening of a panel): one
+    // per window, kept within kReducedCacheBudget bytes; past it the copies
+    // no read used lately make room first.
+    struct ReducedContent {
+        std::string key;
+        SurfaceRef surface;
+        size_t bytes { 0 };
+        uint64_t lastRead { 0 };
+    };
+    static constexpr size_t kReducedCacheBudget = size_t(48) << 20;
+    mutable std::map<CGWindowID, ReducedContent> m_reducedCache;
+    mutable size_t m_reducedCacheBytes { 0 };
+    mutable uint64_t m_reducedReads { 0 };
+    // The first use stamp of the read under way.
+    mutable uint64_t m_reducedReadStart { 0 };
     // Decoded screen pictures by path and modification time.
     mutable std::map<std::string, std::shared_ptr<cairo_surface_t>> m_pictures;
     DesktopListeners m_listeners;

@@ -179,6 +179,100 @@ SimDesktop::SurfaceRef SimDesktop::contentSurfaceLocked(const DesktopWindow& w) 
     return surface;
 }
 
+namespace {
+
+// A generated window drawn where the context puts its frame's origin: its
+// picture stretched over the frame, then the thin line around it.
+void paintGenerated(cairo_t* cr, cairo_surface_t* generated, const DesktopWindow& w)
+{
+    int width = cairo_image_surface_get_width(generated);
+    int height = cairo_image_surface_get_height(generated);
+    cairo_save(cr);
+    if (width > 0 && height > 0)
+        cairo_scale(cr, w.frame.size.width / width, w.frame.size.height / height);
+    cairo_set_source_surface(cr, generated, 0, 0);
+    cairo_paint_with_alpha(cr, std::clamp(w.alpha, 0.0, 1.0));
+    cairo_restore(cr);
+    cairo_set_source_rgba(cr, 0, 0, 0, 0.35);
+    cairo_set_line_width(cr, 1);
+    cairo_rectangle(cr, 0.5, 0.5, w.frame.size.width - 1, w.frame.size.height - 1);
+    cairo_stroke(cr);
+}
+
+// The largest shrunk copy of one window that is kept (bytes).
+constexpr double kMaxReducedBytes = 16 << 20;
+
+}
+
+SimDesktop::SurfaceRef SimDesktop::reducedContentLocked(
+    const DesktopWindow& w, CGPoint origin, int reduction, CGPoint& at) const
+{
+    const CGRect& frame = w.frame;
+    if (!std::isfinite(frame.origin.x) || !std::isfinite(frame.origin.y) || !std::isfinite(frame.size.width)
+        || !std::isfinite(frame.size.height) || frame.size.width <= 0 || frame.size.height <= 0)
+        return nullptr;
+    // The copy starts a whole shrunk pixel before the window (the filter
+    // reaches a little past its edges), so the window lies in it at an
+    // offset of one to two blocks: that offset is all that makes two reads
+    // of an unchanged window differ.
+    double left = std::floor((frame.origin.x - origin.x) / reduction) - 1;
+    double top = std::floor((frame.origin.y - origin.y) / reduction) - 1;
+    double phaseX = frame.origin.x - origin.x - left * reduction;
+    double phaseY = frame.origin.y - origin.y - top * reduction;
+    double width = std::ceil((phaseX + frame.size.width) / reduction) + 1;
+    double height = std::ceil((phaseY + frame.size.height) / reduction) + 1;
+    if (width * height * 4 > kMaxReducedBytes)
+        return nullptr;
+    at = CGPointMake(left, top);
+    auto content = generatedContentLocked(w);
+    std::string key = stringWithFormat("%s|%d|%.17g|%.17g|%.17g|%.17g|%.17g", content.key.c_str(), reduction,
+        frame.size.width, frame.size.height, phaseX, phaseY, w.alpha);
+    ++m_reducedReads;
+    auto kept = m_reducedCache.find(w.number);
+    if (kept != m_reducedCache.end() && kept->second.key == key) {
+        kept->second.lastRead = m_reducedReads;
+        return kept->second.surface;
+    }
+    SurfaceRef generated = contentSurfaceLocked(w);
+    SurfaceRef surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, int(width), int(height)), cairo_surface_destroy);
+    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS)
+        return nullptr;
+    cairo_t* cr = cairo_create(surface.get());
+    cairo_scale(cr, 1.0 / reduction, 1.0 / reduction);
+    cairo_translate(cr, phaseX, phaseY);
+    paintGenerated(cr, generated.get(), w);
+    cairo_destroy(cr);
+    cairo_surface_flush(surface.get());
+
+    forgetReducedContentLocked(w.number);
+    size_t bytes = size_t(cairo_image_surface_get_stride(surface.get())) * size_t(height);
+    if (m_reducedCacheBytes + bytes > kReducedCacheBudget) {
+        // Copies this read has not used make room, the least lately read first.
+        std::vector<std::pair<uint64_t, CGWindowID>> stale;
+        for (const auto& [number, entry] : m_reducedCache)
+            stale.emplace_back(entry.lastRead, number);
+        std::sort(stale.begin(), stale.end());
+        for (const auto& [lastRead, number] : stale) {
+            if (m_reducedCacheBytes + bytes <= kReducedCacheBudget || lastRead >= m_reducedReadStart)
+                break;
+            forgetReducedContentLocked(number);
+        }
+    }
+    if (m_reducedCacheBytes + bytes <= kReducedCacheBudget) {
+        m_reducedCacheBytes += bytes;
+        m_reducedCache[w.number] = { key, surface, bytes, m_reducedReads };
+    }
+    return surface;
+}
+
+void SimDesktop::forgetReducedContentLocked(CGWindowID number) const
+{
+    if (auto kept = m_reducedCache.find(number); kept != m_reducedCache.end()) {
+        m_reducedCacheBytes -= kept->second.bytes;
+        m_reducedCache.erase(kept);
+    }
+}
+
 DesktopImage SimDesktop::contentLocked(const DesktopWindow& w) const
 {
     if (auto own = m_ownContent.find(w.number); own != m_ownContent.end() && own->second)
@@ -358,24 +452,28 @@ DesktopImage SimDesktop::composeLocked(
         if (w.pid != kOwnPid && w.alpha >= 1)
             subtract(open, innerPixels(w.frame));
     }
+    m_reducedReadStart = m_reducedReads + 1;
     for (auto it = shown.rbegin(); it != shown.rend(); ++it) {
         const DesktopWindow* w = *it;
-        // Generated pictures are kept as surfaces and drawn as they are.
+        // Generated pictures are kept as surfaces and drawn as they are;
+        // shrunk, as kept shrunk copies laid at whole pixels.
         if (auto own = m_ownContent.find(w->number); own == m_ownContent.end() || !own->second) {
+            CGPoint at;
+            if (reduction > 1) {
+                if (auto reduced = reducedContentLocked(*w, area.origin, reduction, at)) {
+                    cairo_save(cr);
+                    cairo_identity_matrix(cr);
+                    cairo_set_source_surface(cr, reduced.get(), at.x, at.y);
+                    cairo_paint(cr);
+                    cairo_restore(cr);
+                    continue;
+                }
+            }
             SurfaceRef generated = contentSurfaceLocked(*w);
-            int width = cairo_image_surface_get_width(generated.get());
-            int height = cairo_image_surface_get_height(generated.get());
             cairo_save(cr);
             cairo_translate(cr, w->frame.origin.x, w->frame.origin.y);
-            if (width > 0 && height > 0)
-                cairo_scale(cr, w->frame.size.width / width, w->frame.size.height / height);
-            cairo_set_source_surface(cr, generated.get(), 0, 0);
-            cairo_paint_with_alpha(cr, std::clamp(w->alpha, 0.0, 1.0));
+            paintGenerated(cr, generated.get(), *w);
             cairo_restore(cr);
-            cairo_set_source_rgba(cr, 0, 0, 0, 0.35);
-            cairo_set_line_width(cr, 1);
-            cairo_rectangle(cr, w->frame.origin.x + 0.5, w->frame.origin.y + 0.5, w->frame.size.width - 1, w->frame.size.height - 1);
-            cairo_stroke(cr);
             continue;
         }
         DesktopImage content = contentLocked(*w);
