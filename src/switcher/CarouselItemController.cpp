@@ -107,6 +107,8 @@ void CarouselItemController::setRepresentedObject(const Value& object)
 void CarouselItemController::setSelected(bool selected)
 {
     auto view = this->view();
+    // The card keeps its picture while its look stays.
+    if (selected == m_selected && view->layer()) return;
     view->setWantsLayer(true);
     if (auto layer = view->layer())
         layer->setBackgroundColor(selected ? NSColor::blackColor()->colorWithAlphaComponent(kSelectedBackgroundAlpha)->CGColor()

@@ -278,6 +278,10 @@ private:
     double m_autoscroll { 0.0 };
     std::map<int64_t, Ref<NSView>> m_itemViews;
     std::set<Ref<NSView>> m_itemViewPool;
+    // The containers a reload took out of the tree, kept until the next
+    // loading of views so that the views the source hands back can be shown
+    // in them again with the images they keep.
+    std::vector<Ref<NSView>> m_retiredContainers;
     std::set<Ref<NSView>> m_placeholderViewPool;
     double m_previousScrollOffset { 0.0 };
     int64_t m_previousItemIndex { 0 };

@@ -160,22 +160,32 @@ void CarouselViewController::reloadCarousel()
     m_shownWindows.clear();
     for (const auto& window : windows())
         m_shownWindows.push_back(window.object().get());
-    dropReleasedCards();
+    dropReleasedCards(true);
 }
 
-void CarouselViewController::dropReleasedCards()
+void CarouselViewController::dropReleasedCards(bool listChanged)
 {
     auto carousel = this->carousel();
     if (!carousel) {
         m_cards.clear();
         return;
     }
+    if (listChanged) {
+        std::set<const NSObject*> listed(m_shownWindows.begin(), m_shownWindows.end());
+        std::erase_if(m_cards, [&listed](const auto& entry) { return !listed.count(entry.first); });
+    }
     std::set<const NSView*> held;
     for (const auto& [index, view] : carousel->itemViews())
         held.insert(view.get());
     for (const auto& view : carousel->itemViewPool())
         held.insert(view.get());
-    std::erase_if(m_cards, [&held](const auto& entry) { return !held.count(entry.first); });
+    std::vector<std::pair<uint64_t, const NSObject*>> spare;
+    for (const auto& [window, card] : m_cards)
+        if (!held.count(card.controller->view().get())) spare.push_back({ card.lastUsed, window });
+    if (spare.size() <= kSpareCards) return;
+    std::sort(spare.begin(), spare.end());
+    for (size_t i = 0; i < spare.size() - kSpareCards; ++i)
+        m_cards.erase(spare[i].second);
 }
 
 int64_t CarouselViewController::numberOfItemsInCarousel(CarouselView&)
@@ -183,17 +193,37 @@ int64_t CarouselViewController::numberOfItemsInCarousel(CarouselView&)
     return static_cast<int64_t>(windows().size());
 }
 
-Ref<NSView> CarouselViewController::carouselViewForItemAtIndex(CarouselView&, int64_t index, Ref<NSView>)
+Ref<NSView> CarouselViewController::carouselViewForItemAtIndex(CarouselView& carousel, int64_t index, Ref<NSView> reusingView)
 {
     auto list = windows();
     if (index < 0 || index >= static_cast<int64_t>(list.size())) return nullptr;
-    dropReleasedCards();
-    auto card = makeRef<CarouselItemController>();
-    auto view = card->view();
-    view->setFrame(CarouselItemController::kCardFrame);
-    card->setRepresentedObject(list[static_cast<size_t>(index)]);
-    m_cards[view.get()] = card;
-    return view;
+    const Value& window = list[static_cast<size_t>(index)];
+    const NSObject* key = window.object().get();
+    // The window's own card, unless it shows at another index right now.
+    if (auto it = m_cards.find(key); it != m_cards.end()) {
+        auto view = it->second.controller->view();
+        int64_t shownAt = carousel.indexOfItemView(view.get());
+        if (shownAt == static_cast<int64_t>(NSNotFound) || shownAt == index) {
+            it->second.lastUsed = ++m_cardClock;
+            // As a new card: the selection marks it again when it is chosen.
+            it->second.controller->setSelected(false);
+            return view;
+        }
+    }
+    // Else the card the carousel offers back, now for this window, or a new
+    // one.
+    auto card = std::dynamic_pointer_cast<CarouselItemController>(getControllerFromView(reusingView));
+    if (card) {
+        std::erase_if(m_cards, [&card](const auto& entry) { return entry.second.controller == card; });
+        card->setSelected(false);
+    } else {
+        card = makeRef<CarouselItemController>();
+        card->view()->setFrame(CarouselItemController::kCardFrame);
+    }
+    card->setRepresentedObject(window);
+    m_cards[key] = { card, ++m_cardClock };
+    dropReleasedCards(false);
+    return card->view();
 }
 
 Ref<NSViewController> CarouselViewController::getControllerFromView(const Ref<NSView>& view)

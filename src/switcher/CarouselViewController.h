@@ -85,8 +85,11 @@ public:
     Ref<CarouselView> carousel() const { return m_carousel.lock(); }
     void setCarousel(const Ref<CarouselView>& carousel) { m_carousel = carousel; }
     bool hasKeyDownMonitor() const { return m_eventMonitor.isActive(); }
-    // The cards' controllers alive now (one per card view the carousel
-    // holds).
+    // Cards of windows that are not in sight kept for when they come back:
+    // at most this many besides those the carousel holds.
+    static constexpr size_t kSpareCards = 16;
+    // The cards' controllers alive now: one per card view the carousel
+    // holds, and up to kSpareCards more of windows still in the list.
     size_t cardControllerCount() const { return m_cards.size(); }
     // The card controller of the view at the index, or null.
     Ref<CarouselItemController> cardAtIndex(int64_t index) const;
@@ -100,8 +103,9 @@ private:
     // One card forward (1) or back (-1) from where stepping starts.
     void stepBy(int64_t direction);
     void reloadCarousel();
-    // Lets go of the controllers of cards the carousel no longer holds.
-    void dropReleasedCards();
+    // Lets go of the cards of windows no longer in the list, and of the
+    // oldest cards the carousel does not hold beyond kSpareCards.
+    void dropReleasedCards(bool listChanged);
     // Where stepping starts: the selected window, else the card in front.
     int64_t stepOrigin() const;
 
@@ -114,7 +118,14 @@ private:
     Weak<CarouselView> m_carousel;
     // The windows the cards were made for, in order, to notice a new order.
     std::vector<const NSObject*> m_shownWindows;
-    std::map<const NSView*, Ref<CarouselItemController>> m_cards;
+    // One card per window, kept across reloads and openings: a card shown
+    // again keeps what it drew and only what changed on it is drawn anew.
+    struct Card {
+        Ref<CarouselItemController> controller;
+        uint64_t lastUsed { 0 };
+    };
+    std::map<const NSObject*, Card> m_cards;
+    uint64_t m_cardClock { 0 };
 };
 
 // A new carousel layout, for the panel's registry of layouts.

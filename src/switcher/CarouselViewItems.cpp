@@ -15,6 +15,12 @@
 
 namespace {
 
+// The view that carries an item view's 3D transform and opacity.
+class CarouselItemContainer final : public NSView {
+public:
+    using NSView::NSView;
+};
+
 int64_t halfUp(int64_t p) { return (p + 1) / 2; }
 
 // A container's layer transform, or all zeros without a layer.
@@ -40,8 +46,10 @@ double depthOf(const CATransform3D& t)
 void CarouselView::reloadData()
 {
     for (const auto& [index, view] : m_itemViews)
-        if (NSView* container = view->superview())
+        if (NSView* container = view->superview()) {
+            m_retiredContainers.push_back(container->selfRef<NSView>());
             container->removeFromSuperview();
+        }
     auto source = dataSource();
     if (!source || !m_contentView)
         return;
@@ -91,6 +99,10 @@ Ref<NSView> CarouselView::loadViewAtIndex(int64_t index, const Ref<NSView>& cont
     }
     if (!view)
         view = makeRef<NSView>();
+    // A view the source keeps for itself may still be in a pool: in use, it
+    // must not be offered for another item.
+    m_itemViewPool.erase(view);
+    m_placeholderViewPool.erase(view);
     setItemView(view, index);
 
     if (container) {
@@ -114,7 +126,7 @@ Ref<NSView> CarouselView::loadViewAtIndex(int64_t index, const Ref<NSView>& cont
             old->removeFromSuperview();
         container->addSubview(view);
     } else {
-        m_contentView->addSubview(containView(view));
+        m_contentView->addSubviewKeepingProjectedImage(containView(view));
     }
     if (NSView* holder = view->superview(); holder && holder->layer())
         holder->layer()->setOpacity(0);
@@ -133,7 +145,26 @@ Ref<NSView> CarouselView::containView(const Ref<NSView>& view)
         frame.size.height = m_itemWidth;
     else
         frame.size.width = m_itemWidth;
-    auto container = makeRef<NSView>(frame);
+    // A view the source hands back after a reload still sits in the
+    // container it was shown in, which keeps the image of the view it last
+    // drew: that container is used again, untouched where nothing changed
+    // (a change of a container out of the tree would throw its image away).
+    NSView* holder = view ? view->superview() : nullptr;
+    if (holder && !holder->superview() && holder->subviews().size() == 1
+        && dynamic_cast<CarouselItemContainer*>(holder) && holder->layer()) {
+        Ref<NSView> container = holder->selfRef<NSView>();
+        if (container->frame().size != frame.size)
+            container->setFrameSize(frame.size);
+        if (container->bounds().size != view->frame().size)
+            container->setBoundsSize(view->frame().size);
+        CGRect inner = container->bounds();
+        CGPoint origin = { (inner.size.width - view->frame().size.width) * 0.5,
+            (inner.size.height - view->frame().size.height) * 0.5 };
+        if (view->frame().origin != origin)
+            view->setFrameOrigin(origin);
+        return container;
+    }
+    auto container = makeRef<CarouselItemContainer>(frame);
     container->setWantsLayer(true);
     if (view) {
         container->setBoundsSize(view->frame().size);
@@ -180,6 +211,7 @@ void CarouselView::loadUnloadViews()
     for (int64_t index : visible)
         if (!m_itemViews.count(index))
             loadViewAtIndex(index);
+    m_retiredContainers.clear();
 }
 
 // MARK: Pools

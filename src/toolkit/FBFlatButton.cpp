@@ -112,6 +112,10 @@ void FBFlatButton::setFont(const Ref<NSFont>& font)
 
 void FBFlatButton::setTitle(const std::string& title)
 {
+    // Bound titles (the number badges) are set again with the same text
+    // whenever their source announces a change: nothing to lay out or draw.
+    if (title == this->title() && !buttonCell().attributedTitle())
+        return;
     NSButton::setTitle(title);
     setupTitleLayer();
 }

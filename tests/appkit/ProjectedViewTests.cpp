@@ -82,6 +82,43 @@ TEST_F(ProjectedView, TheViewIsDrawnAgainOnlyWhenItAsksForIt)
     EXPECT_EQ(at(200, 150), kWhite);
 }
 
+TEST_F(ProjectedView, AddedBackKeepingItsImageItIsDrawnAgainOnlyForAChangeOrAnotherAppearance)
+{
+    const Pixel blue { 0, 0, 255, 255 };
+    auto content = window->contentView();
+    turn(0.3);
+    window->renderedImage();
+    int draws = card->drawCount;
+    // Out of the window and back, as a carousel's reload moves its cards:
+    // the image is shown again as it was.
+    card->removeFromSuperview();
+    EXPECT_EQ(at(200, 150), kWhite);
+    content->addSubviewKeepingProjectedImage(card);
+    EXPECT_EQ(at(200, 150), kRed);
+    EXPECT_EQ(card->drawCount, draws);
+    // A change while out of the window shows when it comes back.
+    card->removeFromSuperview();
+    card->setColor(NSColor::blueColor());
+    window->renderedImage();
+    content->addSubviewKeepingProjectedImage(card);
+    EXPECT_EQ(at(200, 150), blue);
+    EXPECT_EQ(card->drawCount, draws + 1);
+    // So does a new size.
+    card->removeFromSuperview();
+    card->setFrameSize(CGSizeMake(220, 100));
+    content->addSubviewKeepingProjectedImage(card);
+    window->renderedImage();
+    EXPECT_EQ(card->drawCount, draws + 2);
+    // A colour of the system is drawn anew in another appearance.
+    card->setColor(NSColor::textColor());
+    window->setAppearance(NSAppearanceNameAqua);
+    Pixel light = at(210, 150);
+    window->setAppearance(NSAppearanceNameDarkAqua);
+    Pixel dark = at(210, 150);
+    EXPECT_NE(light, dark);
+    EXPECT_EQ(card->drawCount, draws + 4);
+}
+
 TEST_F(ProjectedView, DepthNotSubviewOrderDecidesWhatShowsAndWhatIsHit)
 {
     auto blue = makeRef<ColorView>(CGRectMake(100, 100, 200, 100), NSColor::blueColor());

@@ -57,6 +57,13 @@ struct TwelveWindows : public CarouselLayout {
     }
 };
 
+struct FortyWindows : public CarouselLayout {
+    FortyWindows()
+        : CarouselLayout(40)
+    {
+    }
+};
+
 }
 
 TEST(CarouselLayoutRegistry, LayoutThreeIsTheCarousel)
@@ -260,7 +267,7 @@ TEST_F(CarouselLayout, TheArrowMonitorLivesOnlyWhileTheCarouselShows)
     EXPECT_EQ(harness.selection(), 1u) << "an arrow elsewhere in the application is left alone";
 }
 
-TEST_F(CarouselLayout, CardsLiveAsLongAsTheCarouselHoldsThem)
+TEST_F(CarouselLayout, EachWindowKeepsItsCardUntilItLeavesTheList)
 {
     show();
     auto card = harness.layout->cardAtIndex(2);
@@ -268,17 +275,75 @@ TEST_F(CarouselLayout, CardsLiveAsLongAsTheCarouselHoldsThem)
     auto view = std::dynamic_pointer_cast<KeyAndMouseEventView>(card->view());
     ASSERT_TRUE(view);
     EXPECT_EQ(CarouselViewController::getControllerFromView(view), card);
-    EXPECT_EQ(harness.layout->cardControllerCount(), carousel()->itemViews().size());
+    auto second = harness.layout->cardAtIndex(1);
+    // A reload, then the windows in the opposite order: every window is
+    // shown on the card it had, wherever it now stands.
+    carousel()->reloadData();
+    harness.layout->selectNext();
+    settle();
+    EXPECT_EQ(harness.layout->cardAtIndex(2), card);
+    for (size_t i = 0; i < 5; ++i)
+        harness.windows[i]->setSortOrder(static_cast<int>(10 - i));
+    harness.list->setSortDescriptors({ NSSortDescriptor::sortDescriptorWithKey("sortOrder", true) });
+    settle();
+    ASSERT_EQ(cardWindow(3), harness.windows[1]);
+    EXPECT_EQ(harness.layout->cardAtIndex(3), second);
+    EXPECT_EQ(harness.layout->cardAtIndex(2), card);
+
+    // A window that leaves the list frees its card: the view and its
+    // controller do not hold each other.
     Weak<CarouselItemController> old = card;
     Weak<NSView> oldView = view;
     card.reset();
     view.reset();
-    carousel()->reloadData();
-    harness.layout->selectNext();
+    harness.list->removeObject(Value(harness.windows[2]));
     settle();
     EXPECT_TRUE(old.expired()) << "a card the carousel let go of is freed with its view";
     EXPECT_TRUE(oldView.expired());
-    EXPECT_EQ(harness.layout->cardControllerCount(), carousel()->itemViews().size());
+}
+
+TEST_F(CarouselLayout, AKeptCardShowsItsWindowAsANewCardWould)
+{
+    // The pointer stays where no card passes: it would select the cards it
+    // is over.
+    harness.moveMouse({ 5, 5 });
+    show();
+    auto picture = [&] { return harness.panel->renderedImage().rgba; };
+    auto before = picture();
+    auto second = harness.layout->cardAtIndex(1);
+    // While the panel is away the numbers change; it then opens on the
+    // cards it had, and the selection moves on.
+    harness.hide();
+    harness.windows[0]->setHotkeyIndexText(std::nullopt);
+    harness.windows[3]->setHotkeyIndexText("7");
+    show();
+    EXPECT_EQ(harness.layout->cardAtIndex(1), second);
+    harness.layout->selectNext();
+    settle();
+    auto kept = picture();
+    EXPECT_NE(kept, before);
+    // The same list on new cards.
+    Value::Array content = harness.list->content();
+    harness.list->setContent({});
+    settle();
+    EXPECT_EQ(harness.layout->cardControllerCount(), 0u);
+    harness.list->setContent(content);
+    settle();
+    harness.layout->selectByKey("3");
+    settle();
+    EXPECT_NE(harness.layout->cardAtIndex(1), second);
+    EXPECT_EQ(picture(), kept);
+}
+
+TEST_F(FortyWindows, CardsOutOfSightAreKeptOnlyUpToALimit)
+{
+    show();
+    for (int step = 0; step < 40; ++step) {
+        harness.layout->selectNext();
+        settle();
+        size_t held = carousel()->itemViews().size() + carousel()->itemViewPool().size();
+        ASSERT_LE(harness.layout->cardControllerCount(), held + CarouselViewController::kSpareCards) << step;
+    }
 }
 
 // MARK: Pointer

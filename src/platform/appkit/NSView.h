@@ -171,6 +171,13 @@ public:
     // Repaints what the view's changed layer shows: the view, or for a
     // projected view its superview, keeping the view's image.
     void layerDidChange();
+    // Adds a projected view as a subview keeping the image of its subtree it
+    // was last drawn into, as a compositor keeps a layer's contents when the
+    // layer moves: moving in or out of a window is no change of what the
+    // view shows. The image is still drawn again when something inside asks
+    // for display, when the view's size changes or when it is shown in
+    // another appearance. A view that is not projected is added as usual.
+    void addSubviewKeepingProjectedImage(const Ref<NSView>& view);
 
     // Tracking areas, kept by the view; the window delivers their events.
     void addTrackingArea(const Ref<NSTrackingArea>& area);

@@ -13,6 +13,7 @@
 #include <animation/CATransaction.h>
 #include <animation/LayerGeometry.h>
 #include <graphics/CGColorSpace.h>
+#include <graphics/NSAppearance.h>
 
 #include <algorithm>
 #include <cmath>
@@ -24,6 +25,8 @@ struct NSView::Projection {
     Ref<CALayer> layer;
     bool contentDirty { true };
     CGSize size { 0, 0 };
+    // The appearance the image was drawn in.
+    std::string appearance;
     // The transition of the view's layer last handed to the stand-in.
     Weak<CAAnimation> transition;
 };
@@ -71,8 +74,13 @@ void NSView::layerDidChange()
 bool NSView::invalidateProjection()
 {
     for (NSView* view = this; view; view = view->m_superview) {
-        if (!view->isProjected())
+        if (!view->isProjected()) {
+            // A view that left the plane and came back (its layer changed
+            // while it had no superview) may still keep an image.
+            if (view->m_projection)
+                view->m_projection->contentDirty = true;
             continue;
+        }
         if (!view->m_projection)
             view->m_projection = std::make_shared<Projection>();
         view->m_projection->contentDirty = true;
@@ -104,7 +112,8 @@ Ref<CALayer> NSView::updateProjection(CGAffineTransform superviewToLayer)
         proxy.addAnimation(transition->copy(), kCATransition);
     }
 
-    if (p.contentDirty || p.size != size) {
+    const std::string& appearance = NSAppearanceCurrentDrawingName();
+    if (p.contentDirty || p.size != size || p.appearance != appearance) {
         // A view whose bounds are larger than its frame (content scaled
         // down into it) is drawn at its own size and the image is scaled
         // as a whole when placed, as a compositor scales a layer's
@@ -130,6 +139,7 @@ Ref<CALayer> NSView::updateProjection(CGAffineTransform superviewToLayer)
         proxy.setContents(CGBitmapContextCreateImage(context));
         p.contentDirty = false;
         p.size = size;
+        p.appearance = appearance;
     }
 
     proxy.setBounds(CGRectMake(0, 0, size.width, size.height));
@@ -143,6 +153,20 @@ Ref<CALayer> NSView::updateProjection(CGAffineTransform superviewToLayer)
     proxy.setDoubleSided(shown->isDoubleSided());
     proxy.setHidden(shown->isHidden());
     return p.layer;
+}
+
+void NSView::addSubviewKeepingProjectedImage(const Ref<NSView>& view)
+{
+    if (!view)
+        return;
+    std::shared_ptr<Projection> kept = view->isProjected() && view->m_projection && !view->m_projection->contentDirty
+        ? view->m_projection
+        : nullptr;
+    addSubview(view);
+    // Entering the tree marks the view and its subviews for display, which
+    // would throw the image away; only where it shows needs painting.
+    if (kept && view->m_superview == this && view->m_projection == kept)
+        kept->contentDirty = false;
 }
 
 void NSView::drawProjectedSubviews(const CGContextRef& context, const std::vector<NSView*>& views)
