@@ -303,15 +303,8 @@ void NSVisualEffectView::drawTintedPiece(const CGContextRef& context, CGRect pie
 
 bool NSVisualEffectView::drawTintedBackdrop(const CGContextRef& context, CGRect dirtyRect)
 {
-    if (m_blendingMode != NSVisualEffectBlendingModeBehindWindow || m_maskImage)
-        return false;
-    CGRect rect = desktopRect();
-    if (!CGRectIsNull(rect) && !CGRectEqualToRect(rect, m_backdropFor))
-        readBackdrop();
-    if (!m_backdrop || CGRectIsNull(rect))
-        return false;
-    CGRect area = backdropRectInView(rect, m_backdropArea.size);
-    if (!CGRectContainsRect(area, dirtyRect) || !tintedSmallBackdrop())
+    CGRect area;
+    if (m_maskImage || !backdropAreaInView(area) || !CGRectContainsRect(area, dirtyRect) || !tintedSmallBackdrop())
         return false;
     // The layer's rounded corners cut four corner squares; the rest of its
     // rectangle is whole.
@@ -348,7 +341,7 @@ bool NSVisualEffectView::drawTintedBackdrop(const CGContextRef& context, CGRect 
     return true;
 }
 
-bool NSVisualEffectView::drawBackdrop(NSCompositingOperation operation, const CGRect& covering)
+bool NSVisualEffectView::backdropAreaInView(CGRect& area)
 {
     if (m_blendingMode != NSVisualEffectBlendingModeBehindWindow)
         return false;
@@ -360,10 +353,18 @@ bool NSVisualEffectView::drawBackdrop(NSCompositingOperation operation, const CG
         readBackdrop();
     if (!m_backdrop || CGRectIsNull(rect))
         return false;
+    area = backdropRectInView(rect, m_backdropArea.size);
+    return true;
+}
+
+bool NSVisualEffectView::drawBackdrop(NSCompositingOperation operation, const CGRect& covering)
+{
+    CGRect area;
+    if (!backdropAreaInView(area))
+        return false;
     // Where the backdrop covers all that is drawn, its tinted copy is drawn
     // alone; elsewhere the tint goes over what was drawn (and over the
     // parts of the view the backdrop leaves bare).
-    CGRect area = backdropRectInView(rect, m_backdropArea.size);
     if (CGRectContainsRect(area, covering)) {
         if (const auto& tinted = tintedBackdrop()) {
             tinted->drawInRect(area, CGRectMake(0, 0, area.size.width, area.size.height), operation, 1);
@@ -373,7 +374,8 @@ bool NSVisualEffectView::drawBackdrop(NSCompositingOperation operation, const CG
     // Each pixel of the small backdrop stands for a block of the desktop's
     // pixels from the area's origin.
     CGSize small = m_backdrop->size();
-    CGRect where = backdropRectInView(rect, CGSizeMake(small.width * kBackdropReduction, small.height * kBackdropReduction));
+    CGRect where = backdropRectInView(
+        desktopRect(), CGSizeMake(small.width * kBackdropReduction, small.height * kBackdropReduction));
     m_backdrop->drawInRect(where, CGRectMake(0, 0, small.width, small.height), operation, 1);
     return false;
 }

@@ -83,6 +83,9 @@ private:
     // Draws the backdrop where it lies under the view; with the tint over it
     // (answering true) when it covers the covering rectangle.
     bool drawBackdrop(NSCompositingOperation operation, const CGRect& covering);
+    // Where the backdrop lies in the view's coordinates (read again first
+    // when the view moved on the screen); false when there is none.
+    bool backdropAreaInView(CGRect& area);
     // Where a picture of the backdrop's area drawn at the size lies in the
     // view's coordinates while the view is at desktopRect.
     CGRect backdropRectInView(CGRect desktopRect, CGSize size) const;
