@@ -135,10 +135,13 @@ std::vector<Ref<SWWindow>> printAccessibilityReport(std::ostream& out)
     return records;
 }
 
-// A window model after its start-up scan.
+// The application's window model after its start-up scan. The command's
+// lists, previews and pictures use the very model the application then runs
+// on, so every window is read and captured once, not once for the command
+// and again when the application starts.
 static Ref<WindowManager> startedWindowModel()
 {
-    auto model = WindowManager::create();
+    auto model = WindowManager::sharedInstance();
     RunLoop::main().runUntilIdle();
     return model;
 }
@@ -409,8 +412,7 @@ int runQuorvex(int argc, const char* const* argv, std::ostream& out, std::ostrea
     PlatformInstallDesktop(desktop);
     {
         // The report's records give the previews written; one model serves
-        // the lists and the pictures. Both go before the application starts
-        // its own.
+        // the lists, the pictures and then the application.
         auto reported = printAccessibilityReport(out);
         auto model = startedWindowModel();
         printModelLists(out, model);

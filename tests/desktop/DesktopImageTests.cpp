@@ -28,3 +28,23 @@ TEST(DesktopImage, ARGB32WordsBecomeRGBABytesRowByRow)
     EXPECT_TRUE(DesktopImage::fromARGB32(surface.data(), 0, h, stride).rgba.empty());
     EXPECT_TRUE(DesktopImage::fromARGB32(surface.data(), w, -1, stride).empty());
 }
+
+// Words already in rows of exactly the width convert where they are, to the
+// same bytes as the copy; a buffer of another size gives an empty picture.
+TEST(DesktopImage, ARGB32WordsInPlaceGiveTheSameBytesAsTheCopy)
+{
+    const int w = 37, h = 5;
+    std::vector<uint8_t> words(size_t(w) * h * 4);
+    for (size_t i = 0; i < words.size(); ++i)
+        words[i] = uint8_t(i * 7 + i / 3);
+    auto copied = DesktopImage::fromARGB32(words.data(), w, h, size_t(w) * 4);
+    const uint8_t* buffer = words.data();
+    auto converted = DesktopImage::fromARGB32(std::move(words), w, h);
+    EXPECT_EQ(converted.width, w);
+    EXPECT_EQ(converted.height, h);
+    EXPECT_EQ(converted.rgba, copied.rgba);
+    EXPECT_EQ(converted.rgba.data(), buffer) << "no copy";
+    EXPECT_TRUE(DesktopImage::fromARGB32(std::vector<uint8_t>(w * h * 4 - 4), w, h).empty());
+    EXPECT_TRUE(DesktopImage::fromARGB32(std::vector<uint8_t>(w * h * 4 + 4), w, h).empty());
+    EXPECT_TRUE(DesktopImage::fromARGB32(std::vector<uint8_t>(), 0, 0).empty());
+}

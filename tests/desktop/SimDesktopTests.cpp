@@ -354,6 +354,69 @@ TEST(SimDesktop, WhatLiesBeneathAnOwnWindowIsTheDesktopWithoutItAndWhatIsAboveIt
     EXPECT_FALSE(d->captureBelowOwnWindow(number, area));
 }
 
+TEST(SimDesktop, RepeatedScreenshotsFollowEveryChangeBelowAndAboveTheOwnWindows)
+{
+    // Screenshots and reads beneath a panel keep what the other processes'
+    // windows drew; every change to those windows, or above them, shows in
+    // the next picture, and undoing it gives the first picture again.
+    auto d = load(kTwoApps);
+    DesktopWindow panel;
+    panel.title = "panel";
+    panel.frame = CGRectMake(300, 200, 300, 200);
+    panel.layer = 1000;
+    CGWindowID own = d->registerOwnWindow(panel);
+    panel.number = own;
+    uint8_t red = 255;
+    d->setOwnWindowContent(own, [&] {
+        DesktopImage image;
+        image.width = 300;
+        image.height = 200;
+        for (int i = 0; i < 300 * 200; ++i)
+            image.rgba.insert(image.rgba.end(), { red, 0, 0, 255 });
+        return image;
+    });
+    d->orderOwnWindow(own, true);
+    const CGRect area = CGRectMake(0, 0, 700, 500);
+    auto first = d->screenshot().rgba;
+    auto firstBeneath = d->captureBelowOwnWindow(own, area, 2)->rgba;
+    EXPECT_EQ(d->screenshot().rgba, first) << "nothing changed";
+
+    auto expectChangeShows = [&](const char* change, const std::function<void()>& make, const std::function<void()>& undo,
+                                 bool beneath = true) {
+        make();
+        EXPECT_NE(d->screenshot().rgba, first) << change;
+        if (beneath)
+            EXPECT_NE(d->captureBelowOwnWindow(own, area, 2)->rgba, firstBeneath) << change;
+        undo();
+        EXPECT_EQ(d->screenshot().rgba, first) << change << ", undone";
+        EXPECT_EQ(d->captureBelowOwnWindow(own, area, 2)->rgba, firstBeneath) << change << ", undone";
+    };
+    expectChangeShows(
+        "a window moved", [&] { d->setWindowFrame(10, CGRectMake(10, 40, 400, 300)); },
+        [&] { d->setWindowFrame(10, CGRectMake(0, 30, 400, 300)); });
+    expectChangeShows(
+        "a window resized", [&] { d->setWindowFrame(20, CGRectMake(100, 90, 420, 300)); },
+        [&] { d->setWindowFrame(20, CGRectMake(100, 90, 400, 300)); });
+    expectChangeShows(
+        "a title changed", [&] { d->setWindowTitle(20, "renamed"); }, [&] { d->setWindowTitle(20, "c"); });
+    expectChangeShows(
+        "a window minimised", [&] { d->setWindowMinimized(20, true); }, [&] { d->setWindowMinimized(20, false); });
+    expectChangeShows(
+        "the order changed", [&] { d->activateApplication(1, false); }, [&] { d->activateApplication(2, false); });
+    expectChangeShows(
+        "the own window's content changed", [&] { red = 0; }, [&] { red = 255; }, false);
+    expectChangeShows(
+        "the own window moved", [&] {
+            panel.frame = CGRectMake(320, 220, 300, 200);
+            d->updateOwnWindow(panel);
+        },
+        [&] {
+            panel.frame = CGRectMake(300, 200, 300, 200);
+            d->updateOwnWindow(panel);
+        },
+        false);
+}
+
 TEST(SimDesktop, ShrunkReadsAnswerAsAFirstReadAfterEveryChangeOfTheWindows)
 {
     // One desktop read again and again (it keeps its windows shrunk between

@@ -41,3 +41,15 @@ DesktopImage DesktopImage::fromARGB32(const uint8_t* data, int width, int height
     }
     return image;
 }
+
+DesktopImage DesktopImage::fromARGB32(std::vector<uint8_t>&& words, int width, int height)
+{
+    DesktopImage image;
+    if (width <= 0 || height <= 0 || words.size() != size_t(width) * size_t(height) * 4)
+        return image;
+    image.width = width;
+    image.height = height;
+    image.rgba = std::move(words);
+    swapRedAndBlue(image.rgba.data(), size_t(width) * size_t(height));
+    return image;
+}

@@ -168,6 +168,11 @@ struct DesktopImage {
     // alpha, red, green, blue from the high byte down (Cairo's ARGB32),
     // stride bytes from one row to the next.
     static DesktopImage fromARGB32(const uint8_t* data, int width, int height, size_t stride);
+    // The same from pixels already in rows of exactly width words (as a
+    // drawing made straight into an image's buffer leaves them): converted
+    // where they are, without a copy. An empty image when the size does
+    // not match.
+    static DesktopImage fromARGB32(std::vector<uint8_t>&& words, int width, int height);
 };
 
 // What the desktop tells the services about, as it happens.

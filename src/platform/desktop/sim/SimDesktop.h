@@ -250,7 +250,9 @@ private:
     // again for a capture cost less than the memory.
     static constexpr size_t kContentCacheBudget = size_t(128) << 20;
     GeneratedContent generatedContentLocked(const DesktopWindow& w) const;
-    static SurfaceRef drawContent(const GeneratedContent& content);
+    static void drawContent(const GeneratedContent& content, cairo_surface_t* surface);
+    // Whether the content's picture would be kept, were it drawn now.
+    bool contentFitsLocked(const GeneratedContent& content) const;
     SurfaceRef cachedContentLocked(const GeneratedContent& content) const;
     void keepContentLocked(const GeneratedContent& content, const SurfaceRef& surface) const;
     void forgetContentLocked(CGWindowID number);
@@ -287,6 +289,21 @@ private:
         const CGRect& area, const std::function<bool(const DesktopWindow&)>& include, int reduction = 1) const;
     // A screen's picture file, decoded; null when it cannot be read.
     std::shared_ptr<cairo_surface_t> pictureLocked(const std::string& path) const;
+    // What names a version of a picture file: its path and modification time.
+    static std::string pictureKey(const std::string& path);
+    // The start of a compose's drawing, up to the first window whose content
+    // this process gives: kept, since the windows of other processes mostly
+    // lie below this process's and a run of screenshots or backdrop reads
+    // draws them again unchanged. The key names everything that drawing
+    // depends on; a compose that would draw the same copies the pixels.
+    struct Underlay {
+        std::string key;
+        SurfaceRef surface;
+    };
+    static constexpr size_t kUnderlayCount = 4;
+    static constexpr size_t kUnderlayMostBytes = size_t(32) << 20;
+    SurfaceRef underlayLocked(const std::string& key) const;
+    void keepUnderlayLocked(const std::string& key, cairo_surface_t* drawn) const;
     DesktopInputEvent keyboardEventLocked(uint32_t type, uint16_t keyCode) const;
     std::optional<pid_t> applicationUnderPointLocked(const CGPoint& location) const;
     CGWindowID titleBarUnderPointLocked(const CGPoint& location) const;
@@ -372,6 +389,8 @@ private:
     mutable uint64_t m_reducedReadStart { 0 };
     // Decoded screen pictures by path and modification time.
     mutable std::map<std::string, std::shared_ptr<cairo_surface_t>> m_pictures;
+    // The composes' kept starts, the most recently used first.
+    mutable std::vector<Underlay> m_underlays;
     DesktopListeners m_listeners;
     // The programs startApplication started, shared with the threads that
     // wait for them to end (which may outlive the desktop).

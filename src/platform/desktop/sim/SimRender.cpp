@@ -40,6 +40,44 @@ DesktopImage fromSurface(cairo_surface_t* surface)
         cairo_image_surface_get_height(surface), static_cast<size_t>(cairo_image_surface_get_stride(surface)));
 }
 
+// A Cairo surface that draws straight into the buffer of the image it
+// becomes, so that no copy of its pixels is made when the drawing is done.
+// Its pixels start cleared, as those of Cairo's own surfaces do.
+class ImageCanvas {
+public:
+    ImageCanvas(int width, int height)
+        : m_width(width)
+        , m_height(height)
+    {
+        int stride = cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, width);
+        if (width > 0 && height > 0 && stride == width * 4) {
+            m_pixels.resize(size_t(stride) * size_t(height));
+            m_surface = cairo_image_surface_create_for_data(m_pixels.data(), CAIRO_FORMAT_ARGB32, width, height, stride);
+        } else {
+            m_surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+        }
+    }
+    ~ImageCanvas() { cairo_surface_destroy(m_surface); }
+    ImageCanvas(const ImageCanvas&) = delete;
+    ImageCanvas& operator=(const ImageCanvas&) = delete;
+
+    cairo_surface_t* surface() const { return m_surface; }
+    // The image, once: the surface draws nothing after this.
+    DesktopImage finish()
+    {
+        if (m_pixels.empty() || cairo_surface_status(m_surface) != CAIRO_STATUS_SUCCESS)
+            return fromSurface(m_surface);
+        cairo_surface_finish(m_surface);
+        return DesktopImage::fromARGB32(std::move(m_pixels), m_width, m_height);
+    }
+
+private:
+    int m_width;
+    int m_height;
+    std::vector<uint8_t> m_pixels;
+    cairo_surface_t* m_surface;
+};
+
 void drawWindow(cairo_t* cr, const DesktopWindow& w, const std::string& appName, double width, double height)
 {
     // Every window gets its own hue and stripe angle so that previews can be
@@ -125,14 +163,21 @@ SimDesktop::GeneratedContent SimDesktop::generatedContentLocked(const DesktopWin
     return content;
 }
 
-SimDesktop::SurfaceRef SimDesktop::drawContent(const GeneratedContent& content)
+void SimDesktop::drawContent(const GeneratedContent& content, cairo_surface_t* surface)
 {
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, content.width, content.height);
     cairo_t* cr = cairo_create(surface);
     drawWindow(cr, content.window, content.appName, content.width, content.height);
     cairo_destroy(cr);
     cairo_surface_flush(surface);
-    return SurfaceRef(surface, cairo_surface_destroy);
+}
+
+namespace {
+
+std::shared_ptr<cairo_surface_t> newSurface(int width, int height)
+{
+    return std::shared_ptr<cairo_surface_t>(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height), cairo_surface_destroy);
+}
+
 }
 
 SimDesktop::SurfaceRef SimDesktop::cachedContentLocked(const GeneratedContent& content) const
@@ -141,22 +186,40 @@ SimDesktop::SurfaceRef SimDesktop::cachedContentLocked(const GeneratedContent& c
     return cached != m_contentCache.end() && cached->second.key == content.key ? cached->second.surface : nullptr;
 }
 
-void SimDesktop::keepContentLocked(const GeneratedContent& content, const SurfaceRef& surface) const
+namespace {
+
+size_t surfaceBytes(int width, int height)
+{
+    return size_t(std::max(cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, width), 0)) * size_t(std::max(height, 0));
+}
+
+}
+
+bool SimDesktop::contentFitsLocked(const GeneratedContent& content) const
 {
     CGWindowID number = content.window.number;
     if (!m_windows.count(number))
+        return false;
+    // Pictures are kept while they fit in the budget; past it, a window is
+    // drawn again each time it is asked for. (Dropping the oldest instead
+    // would keep nothing useful when the windows are asked for in turn, as
+    // every scan of the windows does.) A window's older picture goes.
+    size_t kept = m_contentCacheBytes;
+    if (auto stale = m_contentCache.find(number); stale != m_contentCache.end())
+        kept -= stale->second.bytes;
+    return kept + surfaceBytes(content.width, content.height) <= kContentCacheBudget;
+}
+
+void SimDesktop::keepContentLocked(const GeneratedContent& content, const SurfaceRef& surface) const
+{
+    if (!contentFitsLocked(content))
         return;
+    CGWindowID number = content.window.number;
     if (auto stale = m_contentCache.find(number); stale != m_contentCache.end()) {
         m_contentCacheBytes -= stale->second.bytes;
         m_contentCache.erase(stale);
     }
-    // Pictures are kept while they fit in the budget; past it, a window is
-    // drawn again each time it is asked for. (Dropping the oldest instead
-    // would keep nothing useful when the windows are asked for in turn, as
-    // every scan of the windows does.)
-    size_t bytes = size_t(cairo_image_surface_get_stride(surface.get())) * size_t(content.height);
-    if (m_contentCacheBytes + bytes > kContentCacheBudget)
-        return;
+    size_t bytes = surfaceBytes(content.width, content.height);
     m_contentCacheBytes += bytes;
     m_contentCache[number] = { content.key, surface, bytes };
 }
@@ -174,7 +237,8 @@ SimDesktop::SurfaceRef SimDesktop::contentSurfaceLocked(const DesktopWindow& w) 
     auto content = generatedContentLocked(w);
     if (auto cached = cachedContentLocked(content))
         return cached;
-    auto surface = drawContent(content);
+    auto surface = newSurface(content.width, content.height);
+    drawContent(content, surface.get());
     keepContentLocked(content, surface);
     return surface;
 }
@@ -288,13 +352,21 @@ DesktopImage SimDesktop::generatedOrOwnContent(std::unique_lock<std::recursive_m
     // threads draw side by side.
     auto content = generatedContentLocked(w);
     auto surface = cachedContentLocked(content);
+    bool keep = !surface && contentFitsLocked(content);
     lock.unlock();
-    if (!surface) {
-        surface = drawContent(content);
-        lock.lock();
-        keepContentLocked(content, surface);
-        lock.unlock();
+    if (surface)
+        return fromSurface(surface.get());
+    if (!keep) {
+        // A picture that is not kept is drawn straight into the image.
+        ImageCanvas canvas(content.width, content.height);
+        drawContent(content, canvas.surface());
+        return canvas.finish();
     }
+    surface = newSurface(content.width, content.height);
+    drawContent(content, surface.get());
+    lock.lock();
+    keepContentLocked(content, surface);
+    lock.unlock();
     return fromSurface(surface.get());
 }
 
@@ -362,12 +434,17 @@ cairo_surface_t* toSurface(const DesktopImage& image, int x0, int y0, int x1, in
 
 }
 
+std::string SimDesktop::pictureKey(const std::string& path)
+{
+    std::error_code error;
+    auto modified = std::filesystem::last_write_time(path, error);
+    return path + "|" + (error ? std::string("-") : std::to_string(modified.time_since_epoch().count()));
+}
+
 std::shared_ptr<cairo_surface_t> SimDesktop::pictureLocked(const std::string& path) const
 {
     // Decoded once per file version: every screenshot and backdrop shows it.
-    std::error_code error;
-    auto modified = std::filesystem::last_write_time(path, error);
-    std::string key = path + "|" + (error ? std::string("-") : std::to_string(modified.time_since_epoch().count()));
+    std::string key = pictureKey(path);
     if (auto cached = m_pictures.find(key); cached != m_pictures.end())
         return cached->second;
     std::erase_if(m_pictures, [&](const auto& entry) { return entry.first.rfind(path + "|", 0) == 0; });
@@ -381,6 +458,59 @@ std::shared_ptr<cairo_surface_t> SimDesktop::pictureLocked(const std::string& pa
     return kept;
 }
 
+namespace {
+
+// Copies the pixels of one surface onto another of the same size.
+void copyPixels(cairo_surface_t* from, cairo_surface_t* to)
+{
+    cairo_surface_flush(from);
+    cairo_surface_flush(to);
+    size_t bytes = size_t(cairo_image_surface_get_stride(from)) * size_t(cairo_image_surface_get_height(from));
+    std::memcpy(cairo_image_surface_get_data(to), cairo_image_surface_get_data(from), bytes);
+    cairo_surface_mark_dirty(to);
+}
+
+// The bytes of a value, appended to a key.
+template <typename T>
+void appendKey(std::string& key, const T& value)
+{
+    static_assert(std::is_trivially_copyable_v<T>);
+    key.append(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+void appendKey(std::string& key, const std::string& text)
+{
+    appendKey(key, text.size());
+    key += text;
+}
+
+}
+
+SimDesktop::SurfaceRef SimDesktop::underlayLocked(const std::string& key) const
+{
+    auto kept = std::find_if(m_underlays.begin(), m_underlays.end(), [&](const Underlay& u) { return u.key == key; });
+    if (kept == m_underlays.end())
+        return nullptr;
+    std::rotate(m_underlays.begin(), kept, kept + 1);
+    return m_underlays.front().surface;
+}
+
+void SimDesktop::keepUnderlayLocked(const std::string& key, cairo_surface_t* drawn) const
+{
+    int width = cairo_image_surface_get_width(drawn), height = cairo_image_surface_get_height(drawn);
+    if (size_t(cairo_image_surface_get_stride(drawn)) * size_t(height) > kUnderlayMostBytes)
+        return;
+    cairo_surface_t* copy = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+    if (cairo_surface_status(copy) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(copy);
+        return;
+    }
+    copyPixels(drawn, copy);
+    if (m_underlays.size() >= kUnderlayCount)
+        m_underlays.pop_back();
+    m_underlays.insert(m_underlays.begin(), Underlay { key, SurfaceRef(copy, cairo_surface_destroy) });
+}
+
 DesktopImage SimDesktop::composeLocked(
     const CGRect& area, const std::function<bool(const DesktopWindow&)>& include, int reduction) const
 {
@@ -389,17 +519,68 @@ DesktopImage SimDesktop::composeLocked(
     int height = (static_cast<int>(area.size.height) + reduction - 1) / reduction;
     if (width <= 0 || height <= 0)
         return {};
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+
+    // Back to front, lower layers first.
+    std::vector<const DesktopWindow*> visible;
+    for (auto it = m_order.rbegin(); it != m_order.rend(); ++it) {
+        const auto& w = m_windows.at(*it);
+        if (windowOnScreenLocked(w) && w.alpha > 0 && include(w) && CGRectIntersectsRect(w.frame, area))
+            visible.push_back(&w);
+    }
+    std::stable_sort(visible.begin(), visible.end(), [](const DesktopWindow* a, const DesktopWindow* b) { return a->layer < b->layer; });
+    // Only what shows is drawn: from the front, a window that the opaque
+    // windows in front of it cover entirely is left out. Other processes'
+    // windows are opaque; this process's may be translucent.
+    std::vector<const DesktopWindow*> shown;
+    Region open { area };
+    for (auto it = visible.rbegin(); it != visible.rend() && !open.empty(); ++it) {
+        const DesktopWindow& w = **it;
+        if (!touches(open, w.frame))
+            continue;
+        shown.push_back(&w);
+        if (w.pid != kOwnPid && w.alpha >= 1)
+            subtract(open, innerPixels(w.frame));
+    }
+    std::vector<const DesktopWindow*> drawn(shown.rbegin(), shown.rend());
+    auto generated = [this](const DesktopWindow* w) {
+        auto own = m_ownContent.find(w->number);
+        return own == m_ownContent.end() || !own->second;
+    };
+    // The windows drawn before the first whose content this process gives,
+    // and everything else their pixels depend on.
+    size_t underlayCount = std::find_if_not(drawn.begin(), drawn.end(), generated) - drawn.begin();
+    std::string underlayKey;
+    appendKey(underlayKey, area);
+    appendKey(underlayKey, reduction);
+    for (const auto& s : m_screens) {
+        appendKey(underlayKey, s.frame);
+        appendKey(underlayKey, s.visibleFrame);
+        appendKey(underlayKey, s.desktopPicture.empty() ? std::string() : pictureKey(s.desktopPicture));
+    }
+    for (size_t i = 0; i < underlayCount; ++i) {
+        appendKey(underlayKey, drawn[i]->number);
+        appendKey(underlayKey, drawn[i]->frame);
+        appendKey(underlayKey, drawn[i]->alpha);
+        appendKey(underlayKey, generatedContentLocked(*drawn[i]).key);
+    }
+
+    ImageCanvas canvas(width, height);
+    cairo_surface_t* surface = canvas.surface();
+    auto kept = underlayLocked(underlayKey);
+    if (kept)
+        copyPixels(kept.get(), surface);
     cairo_t* cr = cairo_create(surface);
-    cairo_set_source_rgb(cr, 0.05, 0.05, 0.05);
-    cairo_paint(cr);
+    if (!kept) {
+        cairo_set_source_rgb(cr, 0.05, 0.05, 0.05);
+        cairo_paint(cr);
+    }
     // Drawn shrunk, every picture is filtered down to the smaller grid: each
     // pixel averages what its block of the area shows.
     cairo_scale(cr, 1.0 / reduction, 1.0 / reduction);
     cairo_translate(cr, -area.origin.x, -area.origin.y);
 
     for (const auto& s : m_screens) {
-        if (!CGRectIntersectsRect(s.frame, area))
+        if (kept || !CGRectIntersectsRect(s.frame, area))
             continue;
         cairo_save(cr);
         cairo_rectangle(cr, s.frame.origin.x, s.frame.origin.y, s.frame.size.width, s.frame.size.height);
@@ -431,33 +612,14 @@ DesktopImage SimDesktop::composeLocked(
         }
     }
 
-    // Back to front, lower layers first.
-    std::vector<const DesktopWindow*> visible;
-    for (auto it = m_order.rbegin(); it != m_order.rend(); ++it) {
-        const auto& w = m_windows.at(*it);
-        if (windowOnScreenLocked(w) && w.alpha > 0 && include(w) && CGRectIntersectsRect(w.frame, area))
-            visible.push_back(&w);
-    }
-    std::stable_sort(visible.begin(), visible.end(), [](const DesktopWindow* a, const DesktopWindow* b) { return a->layer < b->layer; });
-    // Only what shows is drawn: from the front, a window that the opaque
-    // windows in front of it cover entirely is left out. Other processes'
-    // windows are opaque; this process's may be translucent.
-    std::vector<const DesktopWindow*> shown;
-    Region open { area };
-    for (auto it = visible.rbegin(); it != visible.rend() && !open.empty(); ++it) {
-        const DesktopWindow& w = **it;
-        if (!touches(open, w.frame))
-            continue;
-        shown.push_back(&w);
-        if (w.pid != kOwnPid && w.alpha >= 1)
-            subtract(open, innerPixels(w.frame));
-    }
     m_reducedReadStart = m_reducedReads + 1;
-    for (auto it = shown.rbegin(); it != shown.rend(); ++it) {
-        const DesktopWindow* w = *it;
+    for (size_t i = kept ? underlayCount : 0; i < drawn.size(); ++i) {
+        if (!kept && i == underlayCount)
+            keepUnderlayLocked(underlayKey, surface);
+        const DesktopWindow* w = drawn[i];
         // Generated pictures are kept as surfaces and drawn as they are;
         // shrunk, as kept shrunk copies laid at whole pixels.
-        if (auto own = m_ownContent.find(w->number); own == m_ownContent.end() || !own->second) {
+        if (generated(w)) {
             CGPoint at;
             if (reduction > 1) {
                 if (auto reduced = reducedContentLocked(*w, area.origin, reduction, at)) {
@@ -469,10 +631,10 @@ DesktopImage SimDesktop::composeLocked(
                     continue;
                 }
             }
-            SurfaceRef generated = contentSurfaceLocked(*w);
+            SurfaceRef content = contentSurfaceLocked(*w);
             cairo_save(cr);
             cairo_translate(cr, w->frame.origin.x, w->frame.origin.y);
-            paintGenerated(cr, generated.get(), *w);
+            paintGenerated(cr, content.get(), *w);
             cairo_restore(cr);
             continue;
         }
@@ -506,10 +668,10 @@ DesktopImage SimDesktop::composeLocked(
             cairo_stroke(cr);
         }
     }
+    if (!kept && underlayCount == drawn.size())
+        keepUnderlayLocked(underlayKey, surface);
     cairo_destroy(cr);
-    DesktopImage image = fromSurface(surface);
-    cairo_surface_destroy(surface);
-    return image;
+    return canvas.finish();
 }
 
 DesktopImage SimDesktop::screenshot() const
