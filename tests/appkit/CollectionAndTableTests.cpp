@@ -337,3 +337,47 @@ TEST_F(TableFixture, RowsUnderPointsAndSelection)
     table->scrollRowToVisible(0);
     EXPECT_EQ(scroll->documentVisibleRect(), CGRectMake(0, 0, 800, 90));
 }
+
+TEST_F(TableFixture, NewRowsKeepTheCellsOfTheObjectsThatStayAndShowWhatAFreshTableWould)
+{
+    auto window = makeWindow(CGRectMake(0, 0, 800, 90));
+    window->contentView()->addSubview(scroll);
+    window->orderFront(nullptr);
+    controller->setSelectionIndex(1);
+    window->displayIfNeeded();
+    ASSERT_FALSE(window->viewsNeedDisplay());
+    Value::Array list = controller->arrangedObjects();
+    auto cell = [&](long row) { return std::dynamic_pointer_cast<NSTableCellView>(table->viewAtColumn(0, row)); };
+    auto first = cell(0), second = cell(1), third = cell(2);
+
+    // Arranged again in the same order: nothing is made or drawn again.
+    controller->rearrangeObjects();
+    EXPECT_FALSE(window->viewsNeedDisplay());
+    EXPECT_EQ(cell(1), second);
+
+    // Two rows trade places: their cells go with their objects; the third
+    // row keeps its cell where it is.
+    controller->setContent(Value(Value::Array { list[1], list[0], list[2], list[3], list[4] }));
+    EXPECT_EQ(cell(0), second);
+    EXPECT_EQ(cell(1), first);
+    EXPECT_EQ(cell(2), third);
+    EXPECT_EQ(cell(0)->frame(), CGRectMake(0, 0, 500, 30));
+    EXPECT_EQ(cell(0)->textField->stringValue(), "Entry 1");
+    EXPECT_TRUE(window->viewsNeedDisplay());
+
+    // An object that goes takes its cell along; a new one gets a cell of
+    // its own; the selection past the end goes.
+    controller->setSelectionIndex(4);
+    Weak<NSView> gone = third;
+    third.reset();
+    controller->setContent(Value(Value::Array { list[1], Value(makeRef<Entry>("New")), list[0] }));
+    EXPECT_TRUE(gone.expired());
+    EXPECT_EQ(cell(0), second);
+    EXPECT_EQ(cell(2), first);
+    EXPECT_EQ(cell(1)->textField->stringValue(), "New");
+    EXPECT_EQ(table->numberOfRows(), 3);
+    auto kept = window->renderedImage().rgba;
+    table->reloadData();
+    EXPECT_NE(cell(0), second);
+    EXPECT_EQ(window->renderedImage().rgba, kept);
+}

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 void NSTableColumn::setWidth(CGFloat width)
 {
@@ -109,28 +110,83 @@ void NSTableView::setBackgroundColor(const Ref<NSColor>& color)
     setNeedsDisplay(true);
 }
 
+namespace {
+
+// Whether two rows show the same thing: the same object, or equal plain
+// values.
+bool isSameRowObject(const Value& a, const Value& b)
+{
+    if (a.object() || b.object())
+        return a.object() == b.object();
+    return a == b;
+}
+
+void removeCells(std::vector<Ref<NSView>>& cells)
+{
+    for (const auto& cell : cells)
+        if (cell)
+            cell->removeFromSuperview();
+    cells.clear();
+}
+
+}
+
 void NSTableView::setContent(const Value& content)
 {
+    Value::Array rows = content.array() ? *content.array() : Value::Array {};
+    bool same = rows.size() == m_content.size() && std::equal(rows.begin(), rows.end(), m_content.begin(), isSameRowObject);
     willChangeValueForKey("content");
-    m_content = content.array() ? *content.array() : Value::Array {};
+    Value::Array old = std::exchange(m_content, std::move(rows));
     didChangeValueForKey("content");
-    reloadData();
+    // The same rows in the same order: every cell shows what it showed.
+    if (same)
+        return;
+    // A row whose object is still listed keeps its cells, moved to the
+    // object's new row: only rows that change are made and drawn anew.
+    std::map<const NSObject*, std::vector<Ref<NSView>>> kept;
+    for (size_t row = 0; row < m_cells.size(); ++row) {
+        auto object = row < old.size() ? old[row].object() : nullptr;
+        if (object && !m_cells[row].empty() && !kept.count(object.get()))
+            kept[object.get()] = std::move(m_cells[row]);
+        else
+            removeCells(m_cells[row]);
+    }
+    m_cells.assign(m_content.size(), {});
+    for (size_t row = 0; row < m_content.size(); ++row) {
+        auto object = m_content[row].object();
+        auto it = object ? kept.find(object.get()) : kept.end();
+        if (it == kept.end())
+            continue;
+        m_cells[row] = std::move(it->second);
+        kept.erase(it);
+    }
+    for (auto& [object, cells] : kept)
+        removeCells(cells);
+    if (keepSelectionWithinRows())
+        setNeedsDisplay(true);
+    tile();
 }
 
 void NSTableView::columnsChanged() { reloadData(); }
 
-void NSTableView::reloadData()
+bool NSTableView::keepSelectionWithinRows()
 {
-    for (const auto& row : m_cells)
-        for (const auto& cell : row)
-            if (cell)
-                cell->removeFromSuperview();
-    m_cells.assign(m_content.size(), {});
     std::set<NSUInteger> selection;
     for (NSUInteger i : m_selection)
         if (i < m_content.size())
             selection.insert(i);
+    if (selection == m_selection)
+        return false;
     m_selection = selection;
+    return true;
+}
+
+void NSTableView::reloadData()
+{
+    for (auto& row : m_cells)
+        removeCells(row);
+    m_cells.assign(m_content.size(), {});
+    keepSelectionWithinRows();
     tile();
     setNeedsDisplay(true);
 }
@@ -158,10 +214,7 @@ void NSTableView::loadVisibleCells()
         auto& cells = m_cells[static_cast<size_t>(row)];
         bool shows = row >= first && row < end;
         if (!shows) {
-            for (const auto& cell : cells)
-                if (cell)
-                    cell->removeFromSuperview();
-            cells.clear();
+            removeCells(cells);
             continue;
         }
         if (!cells.empty())

@@ -110,6 +110,8 @@ public:
     void setDelegate(const Ref<NSObject>& delegate) { m_delegate = delegate; }
 
     const Value::Array& content() const { return m_content; }
+    // New rows. A row whose object was listed before keeps its cell views
+    // (moved with it); the same rows in the same order change nothing.
     void setContent(const Value& content);
     long numberOfRows() const { return static_cast<long>(m_content.size()); }
     void reloadData();
@@ -150,6 +152,8 @@ private:
     // The rows that show: [first, end).
     std::pair<long, long> visibleRowRange() const;
     void changeSelection(const std::set<NSUInteger>& selection, bool fromUser);
+    // Drops selected rows past the end; YES when there were any.
+    bool keepSelectionWithinRows();
 
     std::vector<Ref<NSTableColumn>> m_columns;
     std::map<std::string, CellBuilder> m_builders;
