@@ -251,6 +251,17 @@ TEST_F(RenderFixture, AnotherThreadSeesTheLastPaintedFrameAndNeverPaints)
     number = static_cast<CGWindowID>(window->windowNumber());
     // The window is 10 points taller now: the square sits 10 points lower.
     EXPECT_EQ(pixelAt(fromAnotherThread(), 15, 30), kRed);
+
+    // Ordered out and in again with nothing painted between: the other
+    // thread sees at once the frame it showed, whole.
+    world.settle();
+    auto shown = fromAnotherThread();
+    window->orderOut(nullptr);
+    window->orderFront(nullptr);
+    number = static_cast<CGWindowID>(window->windowNumber());
+    auto again = fromAnotherThread();
+    EXPECT_EQ(again.width, shown.width);
+    EXPECT_TRUE(again.rgba == shown.rgba);
 }
 
 TEST_F(RenderFixture, ACaptureOfTheWindowKeepsItsColoursAndSize)

@@ -439,8 +439,10 @@ void NSWindow::syncWithDesktop()
                 return {};
             return DesktopImage::fromARGB32(frame->pixels.data(), frame->width, frame->height, frame->stride);
         });
-        // What was painted while the window was not on the desktop.
-        if (m_backing) {
+        // What was painted while the window was not on the desktop (a window
+        // ordered out and in again without a paint hands over the frame it
+        // showed, kept as it was).
+        if (m_backing && m_paintedUnpublished) {
             {
                 std::lock_guard lock(m_published->mutex);
                 m_published->width = 0;
@@ -1023,6 +1025,7 @@ void NSWindow::displayIfNeeded()
         scheduleAnimationFrame();
     if (m_contentView)
         m_contentView->clearNeedsDisplayRecursively();
+    m_paintedUnpublished = true;
     if (m_number == 0)
         return;
     if (isFlushWindowDisabled()) {
@@ -1068,6 +1071,10 @@ void NSWindow::publishFrame(CGRect dirty)
         frame.pixels.resize(stride * static_cast<size_t>(height));
     }
     std::copy(data + stride * first, data + stride * last, frame.pixels.data() + stride * first);
+    // Every paint not handed over lies in what this one hands over: the
+    // whole frame as the window comes onto the desktop, all that gathered
+    // while flushing was off.
+    m_paintedUnpublished = false;
 }
 
 void NSWindow::display()

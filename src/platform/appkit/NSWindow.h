@@ -402,6 +402,8 @@ private:
     int m_flushDisabled { 0 };
     // Painted while flushing was disabled, in base coordinates.
     CGRect m_unflushed { CGRectNull };
+    // Painted since the frame other threads see was last brought up to date.
+    bool m_paintedUnpublished { false };
     bool m_animationFrameScheduled { false };
     bool m_painting { false };
     // Views painted while their layers animate, to paint at the next frame.
