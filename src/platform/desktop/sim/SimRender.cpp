@@ -3,6 +3,7 @@
 #include "SimDesktop.h"
 
 #include <foundation/Format.h>
+#include <foundation/LargeBuffers.h>
 
 #include <cairo.h>
 
@@ -53,6 +54,7 @@ public:
         int stride = cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, width);
         if (width > 0 && height > 0 && stride == width * 4) {
             size_t bytes = size_t(stride) * size_t(height);
+            reserveLargeBuffer(m_pixels, bytes);
             if (startFrom && cairo_image_surface_get_width(startFrom) == width
                 && cairo_image_surface_get_height(startFrom) == height
                 && cairo_image_surface_get_stride(startFrom) == stride) {
