@@ -62,6 +62,10 @@ void TKStringView::setStringValue(const std::string& value)
 
 void TKStringView::setObjectValue(const Value& value)
 {
+    // A bound title is set again whenever its window announces a change:
+    // the same text is nothing to measure or draw.
+    if (value.type() == objectValue().type() && value == objectValue())
+        return;
     NSTextField::setObjectValue(value);
     setCachedMinSizeToFit(CGSizeZero);
 }
