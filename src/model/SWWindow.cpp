@@ -83,6 +83,9 @@ std::optional<std::string> SWWindow::hotkeyIndexText() const
 
 void SWWindow::setHotkeyIndexText(std::optional<std::string> text)
 {
+    // The same badge again changes nothing: bound badges are not told.
+    if (hotkeyIndexText() == text)
+        return;
     willChangeValueForKey("hotkeyIndexText");
     {
         std::lock_guard lock(m_mutex);

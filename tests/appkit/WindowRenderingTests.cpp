@@ -416,6 +416,59 @@ TEST_F(BehindWindowFixture, WhatLiesBeneathThePanelShowsBlurredThroughIt)
         EXPECT_EQ(pixelAt(back, x, 500), pixelAt(shot, x, 500)) << x;
 }
 
+TEST_F(BehindWindowFixture, TheBackdropDrawnStraightIntoTheWindowIsTheSameAsDrawnThroughAnyClip)
+{
+    // Rounded corners, as the switcher's panel has them.
+    effect->setWantsLayer(true);
+    effect->layer()->setCornerRadius(12);
+    effect->layer()->setMasksToBounds(true);
+    panel->orderFront(nullptr);
+    world.settle();
+    auto whole = panel->renderedCGImage();
+    ASSERT_TRUE(whole);
+    // Drawn into a picture of its own, once plainly and once through a clip
+    // no rectangle describes (a triangle around the whole view).
+    auto drawn = [&](bool triangle) {
+        auto context = CGBitmapContextCreate(nullptr, 200, 200, 8, 0, CGColorSpaceCreateDeviceRGB(),
+            kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little);
+        if (triangle) {
+            CGContextBeginPath(context);
+            CGContextMoveToPoint(context, -10, -10);
+            CGContextAddLineToPoint(context, 500, -10);
+            CGContextAddLineToPoint(context, -10, 500);
+            CGContextClosePath(context);
+            CGContextClip(context);
+        }
+        effect->displayRectIgnoringOpacityInContext(effect->bounds(), context);
+        return context;
+    };
+    auto plain = drawn(false), clipped = drawn(true);
+    int differing = 0, differingClipped = 0;
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 200; ++x) {
+            differing += pixelAt(plain, x, y) != pixelAt(whole, x, y);
+            differingClipped += pixelAt(clipped, x, y) != pixelAt(whole, x, y);
+        }
+    EXPECT_EQ(differing, 0);
+    EXPECT_EQ(differingClipped, 0);
+    // The corners stay rounded: nothing outside them, the tint just inside.
+    EXPECT_EQ(pixelAt(whole, 0, 0).a, 0);
+    EXPECT_EQ(pixelAt(whole, 199, 199).a, 0);
+    EXPECT_EQ(pixelAt(whole, 6, 6).a, 255);
+    EXPECT_EQ(pixelAt(whole, 100, 0).a, 255);
+
+    // A part drawn again alone matches the whole drawn at once.
+    effect->setNeedsDisplayInRect(CGRectMake(3, 7, 41, 29));
+    effect->setNeedsDisplayInRect(CGRectMake(180, 150, 20, 50));
+    panel->displayIfNeeded();
+    auto again = panel->renderedCGImage();
+    differing = 0;
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 200; ++x)
+            differing += pixelAt(again, x, y) != pixelAt(whole, x, y);
+    EXPECT_EQ(differing, 0);
+}
+
 TEST_F(BehindWindowFixture, TheTintOverTheBackdropFollowsTheMaterialAndTheStateAndMovesReadOnce)
 {
     auto reads = [&] { return world.desktop().countCalls("captureBelowOwnWindow"); };

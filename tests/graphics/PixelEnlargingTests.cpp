@@ -69,3 +69,42 @@ TEST(PixelEnlarging, CropsKeepsACopyAtFactorOneAndLeavesSizesOutOfRangeAlone)
         5, 4, 21 * 4);
     EXPECT_TRUE(std::all_of(untouched.begin(), untouched.end(), [](uint8_t b) { return b == 0x11; }));
 }
+
+TEST(PixelEnlarging, APartIsThatPartOfTheWholeEnlargementSmallOrSplitOverThreads)
+{
+    // Large enough that the whole and the big part are done in bands.
+    const int width = 203, height = 151, factor = 4;
+    const int outWidth = width * factor, outHeight = height * factor;
+    auto bytes = randomPicture(width, height, 11);
+    std::vector<uint8_t> whole(size_t(outWidth) * size_t(outHeight) * 4);
+    enlargePixelsBilinear(bytes.data(), width, height, size_t(width) * 4, factor, whole.data(), outWidth, outHeight,
+        size_t(outWidth) * 4);
+    struct Part {
+        int x0, y0, x1, y1;
+    };
+    // Within one block, across block edges at both ends, the far edges, and
+    // most of the picture.
+    for (Part part : { Part { 5, 6, 7, 9 }, Part { 3, 0, 18, 4 }, Part { outWidth - 9, outHeight - 5, outWidth, outHeight },
+             Part { 1, 2, outWidth - 3, outHeight - 1 } }) {
+        int w = part.x1 - part.x0, h = part.y1 - part.y0;
+        // Rows wider than the part: the bytes past it stay as they were.
+        size_t outStride = size_t(w + 2) * 4;
+        std::vector<uint8_t> out(outStride * size_t(h), 0x5A);
+        enlargePixelsBilinearPart(bytes.data(), width, height, size_t(width) * 4, factor, part.x0, part.y0, part.x1,
+            part.y1, out.data(), outStride);
+        int wrong = 0, spilt = 0;
+        for (int y = 0; y < h; ++y) {
+            const uint8_t* row = out.data() + size_t(y) * outStride;
+            const uint8_t* expected = whole.data() + (size_t(part.y0 + y) * size_t(outWidth) + size_t(part.x0)) * 4;
+            wrong += !std::equal(row, row + size_t(w) * 4, expected);
+            spilt += row[size_t(w) * 4] != 0x5A;
+        }
+        EXPECT_EQ(wrong, 0) << part.x0 << "," << part.y0 << " " << w << "x" << h;
+        EXPECT_EQ(spilt, 0);
+    }
+    // A part reaching past the enlarged picture writes nothing.
+    std::vector<uint8_t> untouched(64, 0x11);
+    enlargePixelsBilinearPart(bytes.data(), width, height, size_t(width) * 4, factor, outWidth - 2, 0, outWidth + 1, 1,
+        untouched.data(), 32);
+    EXPECT_TRUE(std::all_of(untouched.begin(), untouched.end(), [](uint8_t b) { return b == 0x11; }));
+}

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <thread>
+#include <vector>
+
 // The bounding box of pixels with any ink, in rows from the top.
 struct Ink {
     long minX { 1 << 30 }, minY { 1 << 30 }, maxX { -1 }, maxY { -1 };
@@ -89,6 +93,31 @@ TEST(NSStringDrawing, MeasuringFollowsTheTextAndFont)
     layout.setMaximumWidth(80, NSLineBreakByTruncatingMiddle);
     EXPECT_LE(layout.size().width, 80);
     EXPECT_NEAR(layout.size().height, i.height, 0.5);
+}
+
+TEST(NSStringDrawing, AKeptMeasureIsAlwaysTheSameTextInTheSameFonts)
+{
+    // Measured once in each font, then again in the other order, from
+    // another thread and after thousands of other texts: always what a
+    // fresh layout measures.
+    const std::vector<NSStringAttributes> fonts = { { NSFont::systemFontOfSize(12), nullptr, 0 },
+        { NSFont::systemFontOfSize(13), nullptr, 0 }, { NSFont::boldSystemFontOfSize(12), nullptr, 0 },
+        { NSFont::fontWithName("Helvetica", 12), nullptr, 1 } };
+    auto fresh = [](const std::string& text, const NSStringAttributes& a) { return TextLayout(text, a).size(); };
+    auto expectFresh = [&](const char* when) {
+        for (size_t i = fonts.size(); i-- > 0;)
+            for (const char* text : { "Mail", "42", "" }) {
+                CGSize kept = sizeWithAttributes(text, fonts[i]);
+                EXPECT_TRUE(CGSizeEqualToSize(kept, fresh(text, fonts[i]))) << when << " font " << i << " \"" << text << "\"";
+            }
+    };
+    for (const auto& font : fonts)
+        sizeWithAttributes("Mail", font);
+    expectFresh("again");
+    std::thread([&] { expectFresh("on another thread"); }).join();
+    for (int i = 0; i < 5000; ++i)
+        sizeWithAttributes(std::to_string(i), fonts[size_t(i) % fonts.size()]);
+    expectFresh("after many others");
 }
 
 TEST(NSStringDrawing, DrawsAtTheOriginInBothSpaces)

@@ -335,6 +335,16 @@ TEST(SWWindow, BadgeTextAnnouncesItsChanges)
     main->setHotkeyIndexText("3");
     EXPECT_EQ(notices, 1);
     EXPECT_EQ(main->valueForKey("hotkeyIndexText"), Value("3"));
+    // The same badge again is no change (a bound badge is not redrawn for
+    // it); an empty badge differs from none.
+    main->setHotkeyIndexText("3");
+    EXPECT_EQ(notices, 1);
+    token = main->addObserver("hotkeyIndexText", 0, [&](const KVOChange&) { ++notices; });
+    main->setHotkeyIndexText(std::string());
+    main->setHotkeyIndexText(std::nullopt);
+    main->setHotkeyIndexText(std::nullopt);
+    EXPECT_EQ(notices, 3);
+    EXPECT_EQ(main->hotkeyIndexText(), std::nullopt);
     main->setSortOrder(10001);
     EXPECT_EQ(main->valueForKey("sortOrder"), Value(10001));
 }

@@ -548,7 +548,9 @@ void NSView::drawSubtree(const CGContextRef& context, CGRect dirty)
 
     CGContextStateSaver saver(context);
     CGContextClipToRect(context, area);
-    clipToLayer(context);
+    bool shapesItself = drawsWithinLayerShape();
+    if (!shapesItself)
+        clipToLayer(context);
     {
         CurrentContextScope scope(context, isFlipped());
         drawLayerBackground(context);
@@ -562,6 +564,8 @@ void NSView::drawSubtree(const CGContextRef& context, CGRect dirty)
         } restore { outer };
         drawRect(area);
     }
+    if (shapesItself)
+        clipToLayer(context);
     std::vector<NSView*> projected;
     auto subviews = m_subviews;
     for (const auto& sub : subviews) {

@@ -263,6 +263,15 @@ protected:
     // from) a visible window.
     static void notifyAppearance(NSView* root, bool appearing, bool done);
     void drawSubtree(const CGContextRef& context, CGRect dirty);
+    // A view that keeps its own drawing within the rounded shape its layer
+    // clips to (masksToBounds) answers true: its drawRect: then runs without
+    // that clip, which still holds for its subviews.
+    virtual bool drawsWithinLayerShape() const { return false; }
+    // The rectangle the layer clips the view's drawing to, in the view's
+    // coordinates, and the size of the corners its rounding takes off;
+    // false when the layer clips nothing.
+    bool layerClipShape(CGRect& rect, CGSize& corner) const;
+    void clipToLayer(const CGContextRef& context);
 
 private:
     static thread_local NSView* t_focusView;
@@ -272,7 +281,6 @@ private:
     void detachFromSuperview(bool needsDisplay);
     void insertSubviewAt(const Ref<NSView>& view, size_t index);
     void drawLayerBackground(const CGContextRef& context);
-    void clipToLayer(const CGContextRef& context);
     void drawLayerForeground(const CGContextRef& context);
     void syncLayerGeometry();
     CGAffineTransform layerToView() const;

@@ -166,6 +166,18 @@ void NSView::clipToLayer(const CGContextRef& context)
     CGContextConcatCTM(context, CGAffineTransformInvert(layerToView()));
 }
 
+bool NSView::layerClipShape(CGRect& rect, CGSize& corner) const
+{
+    if (!m_layer || !m_layer->masksToBounds())
+        return false;
+    CGRect bounds = m_layer->bounds();
+    CGFloat radius = std::max(0.0, std::min({ m_layer->presentationLayer()->cornerRadius(), bounds.size.width / 2, bounds.size.height / 2 }));
+    CGAffineTransform toView = layerToView();
+    rect = CGRectApplyAffineTransform(bounds, toView);
+    corner = CGSizeMake(radius * std::abs(toView.a), radius * std::abs(toView.d));
+    return true;
+}
+
 void NSView::drawLayerForeground(const CGContextRef& context)
 {
     if (!m_layer)

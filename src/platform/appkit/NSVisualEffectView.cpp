@@ -12,6 +12,10 @@
 #include <graphics/PixelEnlarging.h>
 #include <graphics/StackBlur.h>
 
+#include <cairo.h>
+
+#include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace {
@@ -131,6 +135,7 @@ bool NSVisualEffectView::readBackdrop()
         return false;
     m_backdrop = NSImage::imageWithCGImage(image, CGSizeMake(reduced.width, reduced.height));
     m_tintedBackdrop.reset();
+    m_tintedSmall.reset();
     m_backdropArea = area;
     return true;
 }
@@ -144,35 +149,56 @@ CGRect NSVisualEffectView::backdropRectInView(CGRect desktopRect, CGSize size) c
     return CGRectMake(x, y, size.width, size.height);
 }
 
-const Ref<NSImage>& NSVisualEffectView::tintedBackdrop()
+const CGContextRef& NSVisualEffectView::tintedSmallBackdrop()
 {
-    // The tint over the blurred backdrop at the size of the area read, made
-    // once per backdrop and tint: laid over the small copy (blending
-    // commutes with scaling up) and enlarged as the renderer would draw that
-    // copy scaled up, it is then drawn pixel for pixel, one copy of the
-    // view's pixels at each paint instead of a filtered enlargement and a
-    // tint over it.
+    // The tint laid over the small copy: blending commutes with scaling up,
+    // so the enlarged copy is the tinted backdrop as the renderer would draw
+    // the small one scaled up.
     auto tint = tintWhiteAndAlpha();
-    if (m_tintedBackdrop && m_tintedWith == tint)
-        return m_tintedBackdrop;
-    m_tintedBackdrop.reset();
-    auto source = m_backdrop->CGImageForProposedRect(nullptr, nullptr);
+    if (m_tintedSmall && m_tintedSmallWith == tint)
+        return m_tintedSmall;
+    m_tintedSmall.reset();
+    auto source = m_backdrop ? m_backdrop->CGImageForProposedRect(nullptr, nullptr) : nullptr;
     if (!source)
-        return m_tintedBackdrop;
+        return m_tintedSmall;
     size_t width = CGImageGetWidth(source), height = CGImageGetHeight(source);
     auto small = CGBitmapContextCreate(nullptr, width, height, 8, 0, CGColorSpaceCreateDeviceRGB(),
         kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little);
     if (!small)
-        return m_tintedBackdrop;
+        return m_tintedSmall;
     CGRect whole = CGRectMake(0, 0, CGFloat(width), CGFloat(height));
     CGContextDrawImage(small, whole, source);
     CGContextSetFillColorWithColor(small, tintColor()->CGColor());
     CGContextFillRect(small, whole);
+    // Only an opaque backdrop may be written over what lies under the view.
+    const auto* pixels = static_cast<const uint8_t*>(CGBitmapContextGetData(small));
+    size_t stride = CGBitmapContextGetBytesPerRow(small);
+    bool opaque = true;
+    for (size_t y = 0; y < height && opaque; ++y)
+        for (size_t x = 0; x < width; ++x)
+            opaque &= pixels[y * stride + x * 4 + 3] == 255;
+    m_tintedSmall = small;
+    m_tintedSmallOpaque = opaque;
+    m_tintedSmallWith = tint;
+    return m_tintedSmall;
+}
+
+const Ref<NSImage>& NSVisualEffectView::tintedBackdrop()
+{
+    // The tinted backdrop at the size of the area read, enlarged as the
+    // renderer would draw the small one scaled up, drawn pixel for pixel.
+    auto tint = tintWhiteAndAlpha();
+    if (m_tintedBackdrop && m_tintedWith == tint)
+        return m_tintedBackdrop;
+    m_tintedBackdrop.reset();
+    const auto& small = tintedSmallBackdrop();
+    if (!small)
+        return m_tintedBackdrop;
     int areaWidth = int(m_backdropArea.size.width), areaHeight = int(m_backdropArea.size.height);
     std::vector<uint8_t> pixels(size_t(areaWidth) * size_t(areaHeight) * 4);
-    enlargePixelsBilinear(static_cast<const uint8_t*>(CGBitmapContextGetData(small)), int(width), int(height),
-        CGBitmapContextGetBytesPerRow(small), kBackdropReduction, pixels.data(), areaWidth, areaHeight,
-        size_t(areaWidth) * 4);
+    enlargePixelsBilinear(static_cast<const uint8_t*>(CGBitmapContextGetData(small)), int(CGBitmapContextGetWidth(small)),
+        int(CGBitmapContextGetHeight(small)), CGBitmapContextGetBytesPerRow(small), kBackdropReduction, pixels.data(),
+        areaWidth, areaHeight, size_t(areaWidth) * 4);
     auto image = CGImageCreate(size_t(areaWidth), size_t(areaHeight), 8, 32, size_t(areaWidth) * 4,
         CGColorSpaceCreateDeviceRGB(), kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little,
         CGDataProviderCreateWithBytes(std::move(pixels)));
@@ -183,7 +209,139 @@ const Ref<NSImage>& NSVisualEffectView::tintedBackdrop()
     return m_tintedBackdrop;
 }
 
-bool NSVisualEffectView::drawBackdrop(NSCompositingOperation operation, const CGRect& covering)
+namespace {
+
+bool isWhole(CGFloat value) { return std::abs(value - std::round(value)) < 1e-6; }
+
+}
+
+bool NSVisualEffectView::writeTintedPiece(const CGContextRef& context, CGRect area)
+{
+    // Straight into the pixels only where that is what drawing would do: an
+    // opaque copy over whole pixels, plain source-over, nothing but
+    // rectangles clipping.
+    const auto& state = context->gstate();
+    if (!m_tintedSmallOpaque || state.alpha != 1 || state.blendMode != kCGBlendModeNormal || state.shadowColor
+        || state.clipMask)
+        return false;
+    bool written = false;
+    CGContextDrawWithCairo(context, [&](cairo_t* cr) {
+        cairo_surface_t* target = cairo_get_target(cr);
+        if (cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE
+            || cairo_image_surface_get_format(target) != CAIRO_FORMAT_ARGB32)
+            return;
+        cairo_matrix_t m;
+        cairo_get_matrix(cr, &m);
+        // The user space's y grows upwards: the picture's top row lies at
+        // the area's top edge.
+        auto near = [](double a, double b) { return std::abs(a - b) < 1e-9; };
+        if (!near(m.xx, 1) || !near(m.yy, -1) || !near(m.xy, 0) || !near(m.yx, 0))
+            return;
+        double left = m.x0 + CGRectGetMinX(area), top = m.y0 - CGRectGetMaxY(area);
+        if (!isWhole(left) || !isWhole(top))
+            return;
+        cairo_rectangle_list_t* clips = cairo_copy_clip_rectangle_list(cr);
+        bool representable = clips->status == CAIRO_STATUS_SUCCESS;
+        std::vector<CGRect> parts;
+        for (int i = 0; representable && i < clips->num_rectangles; ++i) {
+            const auto& r = clips->rectangles[i];
+            CGRect device = CGRectMake(m.x0 + r.x, m.y0 - r.y - r.height, r.width, r.height);
+            representable = isWhole(device.origin.x) && isWhole(device.origin.y) && isWhole(device.size.width)
+                && isWhole(device.size.height);
+            parts.push_back(device);
+        }
+        cairo_rectangle_list_destroy(clips);
+        if (!representable)
+            return;
+        written = true;
+        int width = cairo_image_surface_get_width(target), height = cairo_image_surface_get_height(target);
+        CGRect picture = CGRectMake(std::round(left), std::round(top), area.size.width, area.size.height);
+        CGRect surface = CGRectMake(0, 0, width, height);
+        cairo_surface_flush(target);
+        auto* data = cairo_image_surface_get_data(target);
+        size_t stride = size_t(cairo_image_surface_get_stride(target));
+        const auto& small = m_tintedSmall;
+        for (CGRect part : parts) {
+            part = CGRectIntersection(CGRectIntersection(CGRectIntegral(part), picture), surface);
+            if (CGRectIsNull(part) || CGRectIsEmpty(part))
+                continue;
+            int x = int(part.origin.x), y = int(part.origin.y);
+            int x0 = x - int(picture.origin.x), y0 = y - int(picture.origin.y);
+            enlargePixelsBilinearPart(static_cast<const uint8_t*>(CGBitmapContextGetData(small)),
+                int(CGBitmapContextGetWidth(small)), int(CGBitmapContextGetHeight(small)),
+                CGBitmapContextGetBytesPerRow(small), kBackdropReduction, x0, y0, x0 + int(part.size.width),
+                y0 + int(part.size.height), data + size_t(y) * stride + size_t(x) * 4, stride);
+            cairo_surface_mark_dirty_rectangle(target, x, y, int(part.size.width), int(part.size.height));
+        }
+    });
+    return written;
+}
+
+void NSVisualEffectView::drawTintedPiece(const CGContextRef& context, CGRect piece, CGRect area)
+{
+    if (writeTintedPiece(context, area))
+        return;
+    // Drawn as an image of the enlarged pixels the piece covers.
+    const auto& small = m_tintedSmall;
+    int x0 = std::clamp(int(std::floor(CGRectGetMinX(piece) - CGRectGetMinX(area))), 0, int(area.size.width));
+    int x1 = std::clamp(int(std::ceil(CGRectGetMaxX(piece) - CGRectGetMinX(area))), x0, int(area.size.width));
+    int y0 = std::clamp(int(std::floor(CGRectGetMaxY(area) - CGRectGetMaxY(piece))), 0, int(area.size.height));
+    int y1 = std::clamp(int(std::ceil(CGRectGetMaxY(area) - CGRectGetMinY(piece))), y0, int(area.size.height));
+    if (x1 <= x0 || y1 <= y0)
+        return;
+    size_t stride = size_t(x1 - x0) * 4;
+    std::vector<uint8_t> pixels(stride * size_t(y1 - y0));
+    enlargePixelsBilinearPart(static_cast<const uint8_t*>(CGBitmapContextGetData(small)),
+        int(CGBitmapContextGetWidth(small)), int(CGBitmapContextGetHeight(small)), CGBitmapContextGetBytesPerRow(small),
+        kBackdropReduction, x0, y0, x1, y1, pixels.data(), stride);
+    auto image = CGImageCreate(size_t(x1 - x0), size_t(y1 - y0), 8, 32, stride, CGColorSpaceCreateDeviceRGB(),
+        kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little, CGDataProviderCreateWithBytes(std::move(pixels)));
+    if (image)
+        CGContextDrawImage(context,
+            CGRectMake(CGRectGetMinX(area) + x0, CGRectGetMaxY(area) - y1, CGFloat(x1 - x0), CGFloat(y1 - y0)), image);
+}
+
+bool NSVisualEffectView::drawTintedBackdrop(const CGContextRef& context, CGRect dirtyRect)
+{
+    CGRect area;
+    if (m_maskImage || !backdropAreaInView(area) || !CGRectContainsRect(area, dirtyRect) || !tintedSmallBackdrop())
+        return false;
+    // The layer's rounded corners cut four corner squares; the rest of its
+    // rectangle is whole.
+    CGRect shape = bounds();
+    CGSize corner = CGSizeZero;
+    bool clipped = layerClipShape(shape, corner);
+    std::vector<std::pair<CGRect, bool>> pieces;
+    if (corner.width > 0 && corner.height > 0) {
+        CGFloat minX = CGRectGetMinX(shape), maxX = CGRectGetMaxX(shape);
+        CGFloat minY = CGRectGetMinY(shape), maxY = CGRectGetMaxY(shape);
+        CGFloat w = corner.width, h = corner.height;
+        pieces = {
+            { CGRectMake(minX + w, minY, shape.size.width - 2 * w, shape.size.height), false },
+            { CGRectMake(minX, minY + h, w, shape.size.height - 2 * h), false },
+            { CGRectMake(maxX - w, minY + h, w, shape.size.height - 2 * h), false },
+            { CGRectMake(minX, minY, w, h), true },
+            { CGRectMake(maxX - w, minY, w, h), true },
+            { CGRectMake(minX, maxY - h, w, h), true },
+            { CGRectMake(maxX - w, maxY - h, w, h), true },
+        };
+    } else {
+        pieces = { { clipped ? shape : bounds(), false } };
+    }
+    for (const auto& [piece, rounded] : pieces) {
+        CGRect part = CGRectIntersection(piece, dirtyRect);
+        if (CGRectIsNull(part) || CGRectIsEmpty(part))
+            continue;
+        CGContextStateSaver saver(context);
+        CGContextClipToRect(context, part);
+        if (rounded)
+            clipToLayer(context);
+        drawTintedPiece(context, part, area);
+    }
+    return true;
+}
+
+bool NSVisualEffectView::backdropAreaInView(CGRect& area)
 {
     if (m_blendingMode != NSVisualEffectBlendingModeBehindWindow)
         return false;
@@ -195,10 +353,18 @@ bool NSVisualEffectView::drawBackdrop(NSCompositingOperation operation, const CG
         readBackdrop();
     if (!m_backdrop || CGRectIsNull(rect))
         return false;
+    area = backdropRectInView(rect, m_backdropArea.size);
+    return true;
+}
+
+bool NSVisualEffectView::drawBackdrop(NSCompositingOperation operation, const CGRect& covering)
+{
+    CGRect area;
+    if (!backdropAreaInView(area))
+        return false;
     // Where the backdrop covers all that is drawn, its tinted copy is drawn
     // alone; elsewhere the tint goes over what was drawn (and over the
     // parts of the view the backdrop leaves bare).
-    CGRect area = backdropRectInView(rect, m_backdropArea.size);
     if (CGRectContainsRect(area, covering)) {
         if (const auto& tinted = tintedBackdrop()) {
             tinted->drawInRect(area, CGRectMake(0, 0, area.size.width, area.size.height), operation, 1);
@@ -208,7 +374,8 @@ bool NSVisualEffectView::drawBackdrop(NSCompositingOperation operation, const CG
     // Each pixel of the small backdrop stands for a block of the desktop's
     // pixels from the area's origin.
     CGSize small = m_backdrop->size();
-    CGRect where = backdropRectInView(rect, CGSizeMake(small.width * kBackdropReduction, small.height * kBackdropReduction));
+    CGRect where = backdropRectInView(
+        desktopRect(), CGSizeMake(small.width * kBackdropReduction, small.height * kBackdropReduction));
     m_backdrop->drawInRect(where, CGRectMake(0, 0, small.width, small.height), operation, 1);
     return false;
 }
@@ -247,6 +414,11 @@ void NSVisualEffectView::drawRect(CGRect dirtyRect)
     auto context = NSGraphicsContext::currentContext();
     if (!context)
         return;
+    if (drawTintedBackdrop(context->CGContext(), dirtyRect))
+        return;
+    // Anything else is drawn within the layer's shape.
+    CGContextStateSaver shape(context->CGContext());
+    clipToLayer(context->CGContext());
     if (!m_maskImage) {
         CGContextSaveGState(context->CGContext());
         CGContextClipToRect(context->CGContext(), dirtyRect);

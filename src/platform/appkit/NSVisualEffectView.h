@@ -8,6 +8,7 @@
 
 #include "NSView.h"
 
+#include <graphics/CGContext.h>
 #include <graphics/NSColor.h>
 #include <graphics/NSImage.h>
 
@@ -82,6 +83,9 @@ private:
     // Draws the backdrop where it lies under the view; with the tint over it
     // (answering true) when it covers the covering rectangle.
     bool drawBackdrop(NSCompositingOperation operation, const CGRect& covering);
+    // Where the backdrop lies in the view's coordinates (read again first
+    // when the view moved on the screen); false when there is none.
+    bool backdropAreaInView(CGRect& area);
     // Where a picture of the backdrop's area drawn at the size lies in the
     // view's coordinates while the view is at desktopRect.
     CGRect backdropRectInView(CGRect desktopRect, CGSize size) const;
@@ -90,6 +94,19 @@ private:
     const Ref<NSImage>& tintedBackdrop();
     // The current tint's white level and alpha.
     std::pair<CGFloat, CGFloat> tintWhiteAndAlpha() const;
+    // The blurred backdrop with the current tint over it at its small size
+    // (Cairo's pixel layout; null when it cannot be made), kept until the
+    // backdrop or the tint changes.
+    const CGContextRef& tintedSmallBackdrop();
+    // Draws the tinted backdrop over the dirty rectangle of the view when it
+    // covers it: enlarged straight into the window's pixels where nothing
+    // but rectangles clips it, through the layer's rounded corners where
+    // they cut it. False when there is no such backdrop to draw.
+    bool drawTintedBackdrop(const CGContextRef& context, CGRect dirtyRect);
+    // One rectangle of it, the enlarged backdrop's origin at area's top-left.
+    void drawTintedPiece(const CGContextRef& context, CGRect piece, CGRect area);
+    bool writeTintedPiece(const CGContextRef& context, CGRect area);
+    bool drawsWithinLayerShape() const override { return true; }
 
     NSVisualEffectMaterial m_material { NSVisualEffectMaterialAppearanceBased };
     NSVisualEffectBlendingMode m_blendingMode { NSVisualEffectBlendingModeBehindWindow };
@@ -102,4 +119,7 @@ private:
     CGRect m_backdropFor { CGRectNull };
     Ref<NSImage> m_tintedBackdrop;
     std::pair<CGFloat, CGFloat> m_tintedWith;
+    CGContextRef m_tintedSmall;
+    bool m_tintedSmallOpaque { false };
+    std::pair<CGFloat, CGFloat> m_tintedSmallWith;
 };

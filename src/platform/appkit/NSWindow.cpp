@@ -12,6 +12,7 @@
 #include "NSVisualEffectView.h"
 #include "NSWindowController.h"
 
+#include <foundation/LargeBuffers.h>
 #include <foundation/MainThread.h>
 #include <desktop/Desktop.h>
 #include <foundation/NSNotificationCenter.h>
@@ -1063,6 +1064,7 @@ void NSWindow::publishFrame(CGRect dirty)
         frame.width = width;
         frame.height = height;
         frame.stride = stride;
+        reserveLargeBuffer(frame.pixels, stride * static_cast<size_t>(height));
         frame.pixels.resize(stride * static_cast<size_t>(height));
     }
     std::copy(data + stride * first, data + stride * last, frame.pixels.data() + stride * first);

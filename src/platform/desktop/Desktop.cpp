@@ -1,5 +1,6 @@
 #include "Desktop.h"
 
+#include <atomic>
 #include <cstring>
 
 #include <cstdio>
@@ -68,10 +69,20 @@ const std::shared_ptr<Desktop>& installedDesktop()
 
 }
 
+namespace {
+
+// The installed desktop as a plain pointer, for the calls that only use it
+// (every accessibility read asks): read without the lock.
+std::atomic<Desktop*> gInstalled { nullptr };
+
+}
+
 Desktop& Desktop::current()
 {
     // No shared copy, so no two atomic counts on every call: the reference
     // is good for as long as the desktop stays installed, as before.
+    if (Desktop* installed = gInstalled.load(std::memory_order_acquire))
+        return *installed;
     std::lock_guard lock(gDesktopMutex);
     return *installedDesktop();
 }
@@ -86,6 +97,7 @@ void Desktop::setCurrent(std::shared_ptr<Desktop> desktop)
 {
     std::lock_guard lock(gDesktopMutex);
     slot() = std::move(desktop);
+    gInstalled.store(slot().get(), std::memory_order_release);
     resubscribe();
 }
 

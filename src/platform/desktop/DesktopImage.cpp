@@ -1,5 +1,6 @@
 #include "DesktopTypes.h"
 
+#include <foundation/LargeBuffers.h>
 #include <foundation/VectorClones.h>
 
 #include <cstring>
@@ -33,7 +34,7 @@ DesktopImage DesktopImage::fromARGB32(const uint8_t* data, int width, int height
     if (width <= 0 || height <= 0)
         return image;
     const size_t rowBytes = size_t(width) * 4;
-    image.rgba.reserve(rowBytes * size_t(height));
+    reserveLargeBuffer(image.rgba, rowBytes * size_t(height));
     for (int y = 0; y < height; ++y) {
         const uint8_t* row = data + stride * size_t(y);
         image.rgba.insert(image.rgba.end(), row, row + rowBytes);

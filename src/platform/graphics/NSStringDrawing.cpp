@@ -4,6 +4,8 @@
 
 #include <cairo.h>
 #include <cmath>
+#include <mutex>
+#include <unordered_map>
 #include <pango/pangocairo.h>
 
 namespace {
@@ -152,9 +154,33 @@ void TextLayout::drawAtPoint(const CGContextRef& context, CGPoint point, bool fl
     });
 }
 
+// The same text in the same font always measures the same (underlines and
+// colours change no size), and short texts are measured again and again:
+// the badges' numbers and the window titles at every opening of the panel.
+// Their sizes are kept, on every thread, up to a bound past which the whole
+// store starts again.
 CGSize sizeWithAttributes(const std::string& text, const NSStringAttributes& attributes)
 {
-    return TextLayout(text, attributes).size();
+    constexpr size_t kKeptSizes = 4096;
+    constexpr size_t kLongestKeptText = 256;
+    if (text.size() > kLongestKeptText)
+        return TextLayout(text, attributes).size();
+    char* font = pango_font_description_to_string(fontOrDefault(attributes)->pangoDescription());
+    std::string key = std::string(font) + '\n' + text;
+    g_free(font);
+    static std::mutex mutex;
+    static std::unordered_map<std::string, CGSize> sizes;
+    {
+        std::lock_guard lock(mutex);
+        if (auto kept = sizes.find(key); kept != sizes.end())
+            return kept->second;
+    }
+    CGSize size = TextLayout(text, attributes).size();
+    std::lock_guard lock(mutex);
+    if (sizes.size() >= kKeptSizes)
+        sizes.clear();
+    sizes.emplace(std::move(key), size);
+    return size;
 }
 
 void drawAtPoint(const std::string& text, CGPoint point, const NSStringAttributes& attributes)

@@ -1,5 +1,7 @@
 #include "PixelEnlarging.h"
 
+#include "ParallelFor.h"
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -30,14 +32,11 @@ void tap(int i, int factor, int& before, unsigned& weight)
     weight = static_cast<unsigned>(((twice - before * step) << kWeightBits) / step);
 }
 
-}
 
-void enlargePixelsBilinear(const uint8_t* in, int width, int height, size_t stride, int factor, uint8_t* out,
-    int outWidth, int outHeight, size_t outStride)
+// The rows y0..y1 of the part, written from out.
+void enlargeRows(const uint8_t* in, int width, int height, size_t stride, int factor, int x0, int x1, int y0, int y1,
+    uint8_t* out, size_t outStride)
 {
-    if (!in || !out || width <= 0 || height <= 0 || factor < 1 || factor > kMaxPixelEnlargement || outWidth <= 0
-        || outHeight <= 0 || outWidth > width * factor || outHeight > height * factor)
-        return;
     const size_t rowBytes = size_t(width) * 4;
     // A row mixed between its two source rows, with one pixel more on each
     // side (the edge pixel again), so every tap reads inside it.
@@ -45,6 +44,9 @@ void enlargePixelsBilinear(const uint8_t* in, int width, int height, size_t stri
     // The output pixels of one phase (the same place within every block of
     // factor pixels) share their offset and weight along the row: each
     // phase is one mix of two runs of the padded row, later interleaved.
+    // Only the blocks the columns reach are mixed.
+    const int firstBlock = x0 / factor, endBlock = (x1 + factor - 1) / factor;
+    const size_t blockCount = size_t(endBlock - firstBlock);
     struct Phase {
         int before;
         unsigned weight;
@@ -53,9 +55,9 @@ void enlargePixelsBilinear(const uint8_t* in, int width, int height, size_t stri
     std::vector<Phase> phases(static_cast<size_t>(factor));
     for (int j = 0; j < factor; ++j) {
         tap(j, factor, phases[size_t(j)].before, phases[size_t(j)].weight);
-        phases[size_t(j)].pixels.resize(size_t(width));
+        phases[size_t(j)].pixels.resize(blockCount);
     }
-    for (int y = 0; y < outHeight; ++y) {
+    for (int y = y0; y < y1; ++y) {
         int above;
         unsigned down;
         tap(y, factor, above, down);
@@ -67,18 +69,55 @@ void enlargePixelsBilinear(const uint8_t* in, int width, int height, size_t stri
         for (auto& phase : phases) {
             // Block k's pixel of this phase mixes source pixels k + before
             // and the one after: padded pixels k + before + 1 and + 2.
-            const uint8_t* first = padded.data() + size_t(phase.before + 1) * 4;
-            mixBytes(first, first + 4, phase.weight, reinterpret_cast<uint8_t*>(phase.pixels.data()), rowBytes);
+            const uint8_t* first = padded.data() + size_t(firstBlock + phase.before + 1) * 4;
+            mixBytes(first, first + 4, phase.weight, reinterpret_cast<uint8_t*>(phase.pixels.data()), blockCount * 4);
         }
-        auto* target = reinterpret_cast<uint32_t*>(out + size_t(y) * outStride);
-        // Whole blocks, then what is left of the last one.
-        int blocks = outWidth / factor;
+        auto* target = reinterpret_cast<uint32_t*>(out + size_t(y - y0) * outStride) - x0;
+        auto pixel = [&](int x) { return phases[size_t(x % factor)].pixels[size_t(x / factor - firstBlock)]; };
+        // The part of a block before the first whole one, the whole blocks,
+        // then what is left.
+        int x = x0;
+        for (; x < x1 && x % factor != 0; ++x)
+            target[x] = pixel(x);
+        int blocks = (x1 - x) / factor;
         for (int j = 0; j < factor; ++j) {
-            const uint32_t* pixels = phases[size_t(j)].pixels.data();
+            const uint32_t* pixels = phases[size_t(j)].pixels.data() + (x / factor - firstBlock);
+            uint32_t* row = target + x + j;
             for (int k = 0; k < blocks; ++k)
-                target[k * factor + j] = pixels[k];
+                row[k * factor] = pixels[k];
         }
-        for (int x = blocks * factor; x < outWidth; ++x)
-            target[x] = phases[size_t(x - blocks * factor)].pixels[size_t(blocks)];
+        for (x += blocks * factor; x < x1; ++x)
+            target[x] = pixel(x);
     }
+}
+
+// Rows per band when a part is split over threads: enough that a band's
+// set-up is small beside its work.
+constexpr int kBandRows = 48;
+// Parts smaller than this many pixels are done on the calling thread.
+constexpr long kParallelPixels = 1 << 17;
+
+}
+
+void enlargePixelsBilinearPart(const uint8_t* in, int width, int height, size_t stride, int factor, int x0, int y0,
+    int x1, int y1, uint8_t* out, size_t outStride)
+{
+    if (!in || !out || width <= 0 || height <= 0 || factor < 1 || factor > kMaxPixelEnlargement || x0 < 0 || y0 < 0
+        || x1 <= x0 || y1 <= y0 || x1 > width * factor || y1 > height * factor)
+        return;
+    if (long(x1 - x0) * long(y1 - y0) < kParallelPixels) {
+        enlargeRows(in, width, height, stride, factor, x0, x1, y0, y1, out, outStride);
+        return;
+    }
+    int bands = (y1 - y0 + kBandRows - 1) / kBandRows;
+    parallelFor(size_t(bands), [&](size_t band) {
+        int first = y0 + int(band) * kBandRows, end = std::min(y1, first + kBandRows);
+        enlargeRows(in, width, height, stride, factor, x0, x1, first, end, out + size_t(first - y0) * outStride, outStride);
+    });
+}
+
+void enlargePixelsBilinear(const uint8_t* in, int width, int height, size_t stride, int factor, uint8_t* out,
+    int outWidth, int outHeight, size_t outStride)
+{
+    enlargePixelsBilinearPart(in, width, height, stride, factor, 0, 0, outWidth, outHeight, out, outStride);
 }

@@ -1,5 +1,7 @@
 #include "PixelStore.h"
 
+#include <foundation/LargeBuffers.h>
+
 #include <cstring>
 #include <new>
 
@@ -21,6 +23,7 @@ PixelStore::PixelStore(const PixelFormat& format, uint8_t* external)
         m_data = external;
         m_external = true;
     } else {
+        reserveLargeBuffer(m_owned, format.byteCount());
         m_owned.assign(format.byteCount(), 0);
         m_data = m_owned.data();
     }
