@@ -63,9 +63,11 @@ void TKStringView::setStringValue(const std::string& value)
 void TKStringView::setObjectValue(const Value& value)
 {
     // A bound title is set again whenever its window announces a change:
-    // the same text is nothing to measure or draw.
-    if (value.type() == objectValue().type() && value == objectValue())
+    // the same text is measured again but not drawn again.
+    if (value.type() == objectValue().type() && value == objectValue()) {
+        setCachedMinSizeToFit(CGSizeZero);
         return;
+    }
     NSTextField::setObjectValue(value);
     setCachedMinSizeToFit(CGSizeZero);
 }

@@ -439,13 +439,17 @@ void NSWindow::syncWithDesktop()
                 return {};
             return DesktopImage::fromARGB32(frame->pixels.data(), frame->width, frame->height, frame->stride);
         });
-        // What was painted while the window was not on the desktop.
+        // What was painted while the window was not on the desktop; but a
+        // frame that changed since is not handed over (it would show what
+        // the window showed before): the first paint, soon, hands over the
+        // whole frame.
         if (m_backing) {
             {
                 std::lock_guard lock(m_published->mutex);
                 m_published->width = 0;
             }
-            publishFrame(CGRectNull);
+            if (!m_backingStale)
+                publishFrame(CGRectNull);
         }
     } else {
         desktop->updateOwnWindow(w);
@@ -543,6 +547,7 @@ void NSWindow::orderFront(const Ref<NSObject>&)
         m_visible = true;
         setFrame(constrained, false);
         layoutIfNeeded();
+        m_backingStale = !CGRectIsNull(m_dirty);
         invalidateRect(CGRectMake(0, 0, m_frame.size.width, m_frame.size.height));
         NSView::notifyAppearance(m_contentView.get(), true, true);
     }
