@@ -135,15 +135,17 @@ std::vector<Ref<SWWindow>> printAccessibilityReport(std::ostream& out)
     return records;
 }
 
-// The application's window model after its start-up scan. The command's
-// lists, previews and pictures use the very model the application then runs
-// on, so every window is read and captured once, not once for the command
-// and again when the application starts.
-static Ref<WindowManager> startedWindowModel()
+// The report, and the application's window model after its start-up scan.
+// The command's lists, previews and pictures use the very model the
+// application then runs on, so every window is read and captured once, not
+// once for the command and again when the application starts. The model's
+// scan and captures run on other threads while the report is printed.
+static std::pair<std::vector<Ref<SWWindow>>, Ref<WindowManager>> reportAndStartedWindowModel(std::ostream& out)
 {
     auto model = WindowManager::sharedInstance();
+    auto reported = printAccessibilityReport(out);
     RunLoop::main().runUntilIdle();
-    return model;
+    return { std::move(reported), model };
 }
 
 void printModelLists(std::ostream& out, const Ref<WindowManager>& model)
@@ -316,8 +318,7 @@ int runOnX11(const std::string& outDirectory, std::ostream& out, std::ostream& e
     out << "X11 display \"" << desktop->connection().displayName() << "\", window manager \""
         << desktop->connection().windowManagerName() << "\"\n";
     {
-        auto reported = printAccessibilityReport(out);
-        auto model = startedWindowModel();
+        auto [reported, model] = reportAndStartedWindowModel(out);
         printModelLists(out, model);
         if (!writePreviews(outDirectory + "/previews", reported, model, out, err))
             return QuorvexSession::OutputError;
@@ -413,8 +414,7 @@ int runQuorvex(int argc, const char* const* argv, std::ostream& out, std::ostrea
     {
         // The report's records give the previews written; one model serves
         // the lists, the pictures and then the application.
-        auto reported = printAccessibilityReport(out);
-        auto model = startedWindowModel();
+        auto [reported, model] = reportAndStartedWindowModel(out);
         printModelLists(out, model);
         if (!writePreviews(outDirectory + "/previews", reported, model, out, err))
             return QuorvexSession::OutputError;

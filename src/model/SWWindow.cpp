@@ -122,8 +122,12 @@ bool SWWindow::isWindowMinimized() const { return numberForKey("AXMinimized").bo
 
 bool SWWindow::isNormalWindow() const
 {
-    auto s = subrole();
-    return !s || *s == "AXStandardWindow";
+    // Read in place (every filter asks for every window): a window without
+    // a subrole it can tell counts as normal.
+    Value subrole;
+    if (AXUIElementCopyAttributeValue(axElementRef(), "AXSubrole", &subrole) != kAXErrorSuccess || !subrole.isString())
+        return true;
+    return *subrole.string() == "AXStandardWindow";
 }
 
 bool SWWindow::isSheet() const { return role() == std::optional<std::string>("AXSheet"); }

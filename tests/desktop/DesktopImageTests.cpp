@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 // Cairo's words (alpha, red, green, blue from the high byte down) become
@@ -47,4 +48,30 @@ TEST(DesktopImage, ARGB32WordsInPlaceGiveTheSameBytesAsTheCopy)
     EXPECT_TRUE(DesktopImage::fromARGB32(std::vector<uint8_t>(w * h * 4 - 4), w, h).empty());
     EXPECT_TRUE(DesktopImage::fromARGB32(std::vector<uint8_t>(w * h * 4 + 4), w, h).empty());
     EXPECT_TRUE(DesktopImage::fromARGB32(std::vector<uint8_t>(), 0, 0).empty());
+}
+
+// Back to words: part of the image, into rows with padding after them, gives
+// the words the image was made from; a part outside the image writes nothing.
+TEST(DesktopImage, PartsGoBackToTheARGB32WordsTheyCameFrom)
+{
+    const int w = 19, h = 6;
+    std::vector<uint8_t> words(size_t(w) * h * 4);
+    for (size_t i = 0; i < words.size(); ++i)
+        words[i] = uint8_t(i * 13 + 5);
+    auto image = DesktopImage::fromARGB32(words.data(), w, h, size_t(w) * 4);
+    const int x0 = 3, y0 = 1, x1 = 17, y1 = 5;
+    const size_t stride = size_t(x1 - x0) * 4 + 12;
+    std::vector<uint8_t> out(stride * size_t(y1 - y0), 0xEE);
+    image.copyARGB32(x0, y0, x1, y1, out.data(), stride);
+    for (int y = y0; y < y1; ++y) {
+        const uint8_t* row = out.data() + stride * size_t(y - y0);
+        EXPECT_TRUE(std::equal(row, row + (x1 - x0) * 4, words.data() + (size_t(y) * w + x0) * 4)) << y;
+        EXPECT_EQ(row[(x1 - x0) * 4], 0xEE) << "padding untouched";
+    }
+    std::vector<uint8_t> untouched(out.size(), 0xEE);
+    out = untouched;
+    image.copyARGB32(-1, 0, 4, 2, out.data(), stride);
+    image.copyARGB32(0, 0, w + 1, 2, out.data(), stride);
+    image.copyARGB32(5, 3, 5, 4, out.data(), stride);
+    EXPECT_EQ(out, untouched);
 }

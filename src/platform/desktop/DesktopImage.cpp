@@ -54,3 +54,16 @@ DesktopImage DesktopImage::fromARGB32(std::vector<uint8_t>&& words, int width, i
     swapRedAndBlue(image.rgba.data(), size_t(width) * size_t(height));
     return image;
 }
+
+// Each row is copied as it is, then its red and blue trade places back.
+void DesktopImage::copyARGB32(int x0, int y0, int x1, int y1, uint8_t* data, size_t stride) const
+{
+    if (x0 < 0 || y0 < 0 || x1 > width || y1 > height || x1 <= x0 || y1 <= y0)
+        return;
+    const size_t rowBytes = size_t(x1 - x0) * 4;
+    for (int y = y0; y < y1; ++y) {
+        uint8_t* row = data + stride * size_t(y - y0);
+        std::memcpy(row, rgba.data() + (size_t(y) * size_t(width) + size_t(x0)) * 4, rowBytes);
+        swapRedAndBlue(row, size_t(x1 - x0));
+    }
+}

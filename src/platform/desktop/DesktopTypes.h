@@ -173,6 +173,9 @@ struct DesktopImage {
     // where they are, without a copy. An empty image when the size does
     // not match.
     static DesktopImage fromARGB32(std::vector<uint8_t>&& words, int width, int height);
+    // The other way: the pixels of columns x0..x1 and rows y0..y1 (within
+    // the image) as ARGB32 words, a row every stride bytes from data.
+    void copyARGB32(int x0, int y0, int x1, int y1, uint8_t* data, size_t stride) const;
 };
 
 // What the desktop tells the services about, as it happens.

@@ -221,8 +221,13 @@ AXError AXUIElementCopyAttributeValue(const AXUIElementRef& element, const std::
     }
     DesktopAXValue raw;
     AXError error = Desktop::current().axCopyAttribute(element->element(), attribute, raw);
-    if (error == kAXErrorSuccess)
-        *value = toValue(raw);
+    if (error == kAXErrorSuccess) {
+        // A text (most answers) moves over instead of being copied.
+        if (auto* text = std::get_if<std::string>(&raw))
+            *value = Value(std::move(*text));
+        else
+            *value = toValue(raw);
+    }
     return error;
 }
 

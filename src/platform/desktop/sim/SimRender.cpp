@@ -3,6 +3,7 @@
 #include "SimDesktop.h"
 
 #include <foundation/Format.h>
+#include <foundation/LargeBuffers.h>
 
 #include <cairo.h>
 
@@ -45,13 +46,24 @@ DesktopImage fromSurface(cairo_surface_t* surface)
 // Its pixels start cleared, as those of Cairo's own surfaces do.
 class ImageCanvas {
 public:
-    ImageCanvas(int width, int height)
+    // With a surface of the same size to start from, its pixels instead.
+    ImageCanvas(int width, int height, cairo_surface_t* startFrom = nullptr)
         : m_width(width)
         , m_height(height)
     {
         int stride = cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, width);
         if (width > 0 && height > 0 && stride == width * 4) {
-            m_pixels.resize(size_t(stride) * size_t(height));
+            size_t bytes = size_t(stride) * size_t(height);
+            reserveLargeBuffer(m_pixels, bytes);
+            if (startFrom && cairo_image_surface_get_width(startFrom) == width
+                && cairo_image_surface_get_height(startFrom) == height
+                && cairo_image_surface_get_stride(startFrom) == stride) {
+                cairo_surface_flush(startFrom);
+                const uint8_t* start = cairo_image_surface_get_data(startFrom);
+                m_pixels.assign(start, start + bytes);
+            } else {
+                m_pixels.resize(bytes);
+            }
             m_surface = cairo_image_surface_create_for_data(m_pixels.data(), CAIRO_FORMAT_ARGB32, width, height, stride);
         } else {
             m_surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
@@ -62,6 +74,9 @@ public:
     ImageCanvas& operator=(const ImageCanvas&) = delete;
 
     cairo_surface_t* surface() const { return m_surface; }
+    // Whether a surface to start from could not be taken as it is (its
+    // pixels are then still to be copied).
+    bool startedFromOther() const { return m_pixels.empty(); }
     // The image, once: the surface draws nothing after this.
     DesktopImage finish()
     {
@@ -420,14 +435,7 @@ cairo_surface_t* toSurface(const DesktopImage& image, int x0, int y0, int x1, in
     if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS)
         return surface;
     cairo_surface_flush(surface);
-    int stride = cairo_image_surface_get_stride(surface);
-    unsigned char* data = cairo_image_surface_get_data(surface);
-    for (int y = y0; y < y1; ++y) {
-        uint32_t* row = reinterpret_cast<uint32_t*>(data + static_cast<size_t>(y - y0) * stride);
-        const uint8_t* in = image.rgba.data() + (static_cast<size_t>(y) * image.width + x0) * 4;
-        for (int x = 0; x < x1 - x0; ++x)
-            row[x] = (uint32_t(in[x * 4 + 3]) << 24) | (uint32_t(in[x * 4]) << 16) | (uint32_t(in[x * 4 + 1]) << 8) | in[x * 4 + 2];
-    }
+    image.copyARGB32(x0, y0, x1, y1, cairo_image_surface_get_data(surface), size_t(cairo_image_surface_get_stride(surface)));
     cairo_surface_mark_dirty(surface);
     return surface;
 }
@@ -564,10 +572,10 @@ DesktopImage SimDesktop::composeLocked(
         appendKey(underlayKey, generatedContentLocked(*drawn[i]).key);
     }
 
-    ImageCanvas canvas(width, height);
-    cairo_surface_t* surface = canvas.surface();
     auto kept = underlayLocked(underlayKey);
-    if (kept)
+    ImageCanvas canvas(width, height, kept.get());
+    cairo_surface_t* surface = canvas.surface();
+    if (kept && canvas.startedFromOther())
         copyPixels(kept.get(), surface);
     cairo_t* cr = cairo_create(surface);
     if (!kept) {
