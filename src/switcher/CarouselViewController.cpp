@@ -149,9 +149,10 @@ CGSize CarouselViewController::getContentSize()
 
 // MARK: Cards
 
-Value::Array CarouselViewController::windows() const
+const Value::Array& CarouselViewController::windows() const
 {
-    return m_arrayController ? m_arrayController->arrangedObjects() : Value::Array {};
+    static const Value::Array none;
+    return m_arrayController ? m_arrayController->arrangedObjects() : none;
 }
 
 void CarouselViewController::reloadCarousel()
@@ -171,8 +172,17 @@ void CarouselViewController::dropReleasedCards(bool listChanged)
         return;
     }
     if (listChanged) {
-        std::set<const NSObject*> listed(m_shownWindows.begin(), m_shownWindows.end());
-        std::erase_if(m_cards, [&listed](const auto& entry) { return !listed.count(entry.first); });
+        // Few cards, a list that may be long: the cards look for their
+        // windows, not the list for its cards.
+        std::set<const NSObject*> unlisted;
+        for (const auto& [window, card] : m_cards)
+            unlisted.insert(window);
+        for (const NSObject* window : m_shownWindows) {
+            if (unlisted.empty()) break;
+            unlisted.erase(window);
+        }
+        for (const NSObject* window : unlisted)
+            m_cards.erase(window);
     }
     std::set<const NSView*> held;
     for (const auto& [index, view] : carousel->itemViews())
@@ -195,9 +205,10 @@ int64_t CarouselViewController::numberOfItemsInCarousel(CarouselView&)
 
 Ref<NSView> CarouselViewController::carouselViewForItemAtIndex(CarouselView& carousel, int64_t index, Ref<NSView> reusingView)
 {
-    auto list = windows();
+    const auto& list = windows();
     if (index < 0 || index >= static_cast<int64_t>(list.size())) return nullptr;
-    const Value& window = list[static_cast<size_t>(index)];
+    // A copy: the list may be arranged anew while the card takes it.
+    const Value window = list[static_cast<size_t>(index)];
     const NSObject* key = window.object().get();
     // The window's own card, unless it shows at another index right now.
     if (auto it = m_cards.find(key); it != m_cards.end()) {

@@ -55,8 +55,9 @@ public:
     void viewWillAppear() override;
     void viewWillDisappear() override;
 
-    // The window records, in the array controller's arranged order.
-    Value::Array windows() const;
+    // The window records, in the array controller's arranged order (the
+    // array controller's own list: read it before anything arranges it anew).
+    const Value::Array& windows() const;
     void performSelect();
     static Ref<NSViewController> getControllerFromView(const Ref<NSView>& view);
     void fixScroll();

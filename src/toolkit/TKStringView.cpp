@@ -62,6 +62,12 @@ void TKStringView::setStringValue(const std::string& value)
 
 void TKStringView::setObjectValue(const Value& value)
 {
+    // A bound title is set again whenever its window announces a change:
+    // the same text is measured again but not drawn again.
+    if (value.type() == objectValue().type() && value == objectValue()) {
+        setCachedMinSizeToFit(CGSizeZero);
+        return;
+    }
     NSTextField::setObjectValue(value);
     setCachedMinSizeToFit(CGSizeZero);
 }

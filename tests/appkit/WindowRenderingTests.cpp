@@ -239,6 +239,18 @@ TEST_F(RenderFixture, AnotherThreadSeesTheLastPaintedFrameAndNeverPaints)
     world.settle();
     EXPECT_EQ(fromAnotherThread().width, 120);
 
+    // Changed while off the desktop and ordered in: until its first paint
+    // another thread sees no frame, not the one of its last showing.
+    window->orderOut(nullptr);
+    red->setHidden(false);
+    window->orderFront(nullptr);
+    number = static_cast<CGWindowID>(window->windowNumber());
+    EXPECT_TRUE(fromAnotherThread().empty());
+    world.settle();
+    EXPECT_EQ(pixelAt(fromAnotherThread(), 15, 30), kRed);
+    red->setHidden(true);
+    world.settle();
+
     // A closed window shows nothing to anyone.
     window->orderOut(nullptr);
     EXPECT_TRUE(fromAnotherThread().empty());

@@ -137,8 +137,13 @@ TEST_F(LabelFixture, TheMinimumSizeIsTheTextsSizeWithAMarginAndIsMeasuredAgainAf
     EXPECT_EQ(label->minSizeToFit(), CGSizeMake(text.width + 6.0, text.height));
 
     label->setCachedMinSizeToFit(marker);
+    label->setNeedsDisplay(false);
     label->setObjectValue(Value("Quorvex window"));
     EXPECT_EQ(label->minSizeToFit(), CGSizeMake(text.width + 6.0, text.height));
+    EXPECT_FALSE(label->needsDisplay()) << "the same text is not drawn again";
+    label->setObjectValue(Value("Quorvex"));
+    EXPECT_TRUE(label->needsDisplay());
+    label->setObjectValue(Value("Quorvex window"));
 
     label->setCachedMinSizeToFit(marker);
     NSStringAttributes big;

@@ -13,11 +13,14 @@
 #include <animation/CATransaction.h>
 #include <animation/LayerGeometry.h>
 #include <graphics/CGColorSpace.h>
+#include <graphics/CGDataProvider.h>
+#include <graphics/CGImage.h>
 #include <graphics/NSAppearance.h>
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 struct NSView::Projection {
     // The stand-in the renderer draws: the view's image under its layer's
@@ -123,9 +126,11 @@ Ref<CALayer> NSView::updateProjection(CGAffineTransform superviewToLayer)
             return std::ceil(std::max(frame, std::min(bounds, frame * kMaxProjectedImageScale)));
         };
         CGSize image = { imageLength(size.width, m_bounds.size.width), imageLength(size.height, m_bounds.size.height) };
-        CGContextRef context = CGBitmapContextCreate(nullptr, static_cast<size_t>(image.width),
-            static_cast<size_t>(image.height), 8, 0, CGColorSpaceCreateDeviceRGB(),
-            kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little);
+        // Drawn into memory that then becomes the image's: no copy.
+        auto width = static_cast<size_t>(image.width), height = static_cast<size_t>(image.height);
+        constexpr CGBitmapInfo kNative = kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little;
+        std::vector<uint8_t> pixels(width * 4 * height);
+        CGContextRef context = CGBitmapContextCreate(pixels.data(), width, height, 8, width * 4, CGColorSpaceCreateDeviceRGB(), kNative);
         if (!context)
             return nullptr;
         // The view's own coordinates onto the image, y up.
@@ -136,7 +141,10 @@ Ref<CALayer> NSView::updateProjection(CGAffineTransform superviewToLayer)
             : CGAffineTransform { sx, 0, 0, sy, -m_bounds.origin.x * sx, -m_bounds.origin.y * sy };
         CGContextConcatCTM(context, toImage);
         drawSubtree(context, m_bounds);
-        proxy.setContents(CGBitmapContextCreateImage(context));
+        CGContextFlush(context);
+        context.reset();
+        proxy.setContents(CGImageCreate(width, height, 8, 32, width * 4, CGColorSpaceCreateDeviceRGB(), kNative,
+            CGDataProviderCreateWithBytes(std::move(pixels))));
         p.contentDirty = false;
         p.size = size;
         p.appearance = appearance;

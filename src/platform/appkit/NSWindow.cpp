@@ -439,15 +439,18 @@ void NSWindow::syncWithDesktop()
                 return {};
             return DesktopImage::fromARGB32(frame->pixels.data(), frame->width, frame->height, frame->stride);
         });
-        // What was painted while the window was not on the desktop (a window
-        // ordered out and in again without a paint hands over the frame it
-        // showed, kept as it was).
-        if (m_backing && m_paintedUnpublished) {
+        // What was painted while the window was not on the desktop. A frame
+        // that changed since is not handed over (it would show what the
+        // window showed before): the first paint, soon, hands over the whole
+        // frame. A window ordered out and in again with nothing painted
+        // between hands over the frame it kept, as it was.
+        if (m_backing && (m_backingStale || m_paintedUnpublished)) {
             {
                 std::lock_guard lock(m_published->mutex);
                 m_published->width = 0;
             }
-            publishFrame(CGRectNull);
+            if (!m_backingStale)
+                publishFrame(CGRectNull);
         }
     } else {
         desktop->updateOwnWindow(w);
@@ -545,6 +548,7 @@ void NSWindow::orderFront(const Ref<NSObject>&)
         m_visible = true;
         setFrame(constrained, false);
         layoutIfNeeded();
+        m_backingStale = !CGRectIsNull(m_dirty);
         invalidateRect(CGRectMake(0, 0, m_frame.size.width, m_frame.size.height));
         NSView::notifyAppearance(m_contentView.get(), true, true);
     }

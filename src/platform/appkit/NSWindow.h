@@ -397,6 +397,9 @@ private:
     // Painting.
     CGContextRef m_backing;
     CGRect m_dirty { CGRectNull };
+    // Whether damage was pending as the window was last ordered in: its
+    // backing then holds a frame that is partly out of date.
+    bool m_backingStale { false };
     bool m_displayScheduled { false };
     bool m_autodisplay { true };
     int m_flushDisabled { 0 };
