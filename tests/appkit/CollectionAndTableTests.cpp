@@ -259,9 +259,11 @@ TEST_F(GridFixture, InAScrollViewOnlyItemsInSightLoadTheirViewsAndTheOthersAsThe
     grid->setFrameSize(CGSizeMake(1200, grid->frame().size.height));
     EXPECT_EQ(grid->numberOfColumns(), 4u);
     CGRect shown = scroll->documentVisibleRect();
-    for (NSUInteger i = 0; i < 40; ++i)
-        if (CGRectIntersectsRect(grid->frameForItemAtIndex(i), shown))
+    for (NSUInteger i = 0; i < 40; ++i) {
+        if (CGRectIntersectsRect(grid->frameForItemAtIndex(i), shown)) {
             EXPECT_TRUE(grid->itemAtIndex(i)->isViewLoaded()) << i;
+        }
+    }
 }
 
 namespace {

@@ -28,6 +28,16 @@ std::shared_ptr<SimDesktop> load(const char* json)
     return d;
 }
 
+// A window of this process above every other, as the switcher's panel is.
+DesktopWindow panelWindow(CGRect frame)
+{
+    DesktopWindow panel;
+    panel.title = "panel";
+    panel.frame = frame;
+    panel.layer = 1000;
+    return panel;
+}
+
 std::vector<CGWindowID> order(SimDesktop& d)
 {
     std::vector<CGWindowID> result;
@@ -321,10 +331,7 @@ TEST(SimDesktop, WhatLiesBeneathAnOwnWindowIsTheDesktopWithoutItAndWhatIsAboveIt
             image.rgba.insert(image.rgba.end(), { r, g, b, 255 });
         return image;
     };
-    DesktopWindow panel;
-    panel.title = "panel";
-    panel.frame = CGRectMake(300, 200, 300, 200);
-    panel.layer = 1000;
+    DesktopWindow panel = panelWindow(CGRectMake(300, 200, 300, 200));
     CGWindowID number = d->registerOwnWindow(panel);
     d->setOwnWindowContent(number, [&] { return solid(300, 200, 255, 0, 0); });
 
@@ -360,10 +367,7 @@ TEST(SimDesktop, RepeatedScreenshotsFollowEveryChangeBelowAndAboveTheOwnWindows)
     // windows drew; every change to those windows, or above them, shows in
     // the next picture, and undoing it gives the first picture again.
     auto d = load(kTwoApps);
-    DesktopWindow panel;
-    panel.title = "panel";
-    panel.frame = CGRectMake(300, 200, 300, 200);
-    panel.layer = 1000;
+    DesktopWindow panel = panelWindow(CGRectMake(300, 200, 300, 200));
     CGWindowID own = d->registerOwnWindow(panel);
     panel.number = own;
     uint8_t red = 255;
@@ -385,8 +389,9 @@ TEST(SimDesktop, RepeatedScreenshotsFollowEveryChangeBelowAndAboveTheOwnWindows)
                                  bool beneath = true) {
         make();
         EXPECT_NE(d->screenshot().rgba, first) << change;
-        if (beneath)
+        if (beneath) {
             EXPECT_NE(d->captureBelowOwnWindow(own, area, 2)->rgba, firstBeneath) << change;
+        }
         undo();
         EXPECT_EQ(d->screenshot().rgba, first) << change << ", undone";
         EXPECT_EQ(d->captureBelowOwnWindow(own, area, 2)->rgba, firstBeneath) << change << ", undone";
@@ -435,10 +440,7 @@ TEST(SimDesktop, ShrunkReadsAnswerAsAFirstReadAfterEveryChangeOfTheWindows)
         { "closed", [](SimDesktop& d) { d.closeWindow(10); } },
     };
     auto panelOn = [](SimDesktop& d) {
-        DesktopWindow panel;
-        panel.title = "panel";
-        panel.frame = CGRectMake(120, 100, 300, 200);
-        panel.layer = 1000;
+        DesktopWindow panel = panelWindow(CGRectMake(120, 100, 300, 200));
         CGWindowID number = d.registerOwnWindow(panel);
         d.orderOwnWindow(number, true);
         return number;
@@ -463,10 +465,7 @@ TEST(SimDesktop, ShrunkReadsAnswerAsAFirstReadAfterEveryChangeOfTheWindows)
 TEST(SimDesktop, WhatLiesBeneathReadShrunkAveragesTheBlocksOfTheWholeRead)
 {
     auto d = load(kTwoApps);
-    DesktopWindow panel;
-    panel.title = "panel";
-    panel.frame = CGRectMake(300, 200, 300, 200);
-    panel.layer = 1000;
+    DesktopWindow panel = panelWindow(CGRectMake(300, 200, 300, 200));
     CGWindowID number = d->registerOwnWindow(panel);
     d->orderOwnWindow(number, true);
     // An area that is no whole number of blocks, across window edges, the

@@ -342,7 +342,11 @@ TEST_F(WindowManagerTest, AnApplicationThatDoesNotAnswerAtStartUpIsLoggedAndTake
 
     // An application launched hung stays frontmost while it recovers: no
     // activation follows, and the next press takes it in.
-    world.desktop().launchApplication(DesktopApp { .pid = 5, .name = "Late", .hung = true }, { window(5, "late") });
+    DesktopApp late;
+    late.pid = 5;
+    late.name = "Late";
+    late.hung = true;
+    world.desktop().launchApplication(late, { window(5, "late") });
     world.settle();
     world.advance(WindowManager::kLaunchRescanDelay);
     EXPECT_EQ(log.count("(pid 5) does not answer"), 1u);

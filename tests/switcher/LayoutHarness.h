@@ -10,6 +10,8 @@
 #include <appkit/NSArrayController.h>
 #include <appkit/NSEvent.h>
 #include <appkit/NSLayoutConstraint.h>
+#include <appkit/NSView.h>
+#include <appkit/NSWindow.h>
 #include <graphics/NSColor.h>
 #include <model/EBEventful.h>
 
