@@ -7,6 +7,7 @@
 
 #include "Unicode.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <unordered_map>
 #include <vector>
@@ -229,12 +230,8 @@ private:
             size_t references = (key->size() - 1) / 8;
             appendMarker(out, kind, kind == 0xD0 ? references / 2 : references);
             const auto* bytes = reinterpret_cast<const uint8_t*>(key->data()) + 1;
-            for (size_t i = 0; i < references; ++i, bytes += 8) {
-                uint64_t reference = 0;
-                for (int b = 0; b < 8; ++b)
-                    reference = (reference << 8) | bytes[b];
-                appendBigEndian(out, reference, referenceWidth);
-            }
+            for (size_t i = 0; i < references; ++i, bytes += 8)
+                appendBigEndian(out, readBigEndian(bytes, 8), referenceWidth);
         }
         uint64_t tableOffset = out.size();
         unsigned offsetWidth = widthOf(tableOffset);

@@ -119,6 +119,11 @@ uint64_t NSKeyedArchiver::shapeOf(const Value& value, size_t depth)
     auto appendNumber = [](std::string& key, uint64_t number) {
         key.append(reinterpret_cast<const char*>(&number), sizeof number);
     };
+    auto appendDouble = [&](std::string& key, double number) {
+        uint64_t bits;
+        std::memcpy(&bits, &number, sizeof bits);
+        appendNumber(key, bits);
+    };
     std::string key(1, static_cast<char>(value.type()));
     switch (value.type()) {
     case Value::Type::Nil:
@@ -129,20 +134,12 @@ uint64_t NSKeyedArchiver::shapeOf(const Value& value, size_t depth)
     case Value::Type::Integer:
         appendNumber(key, static_cast<uint64_t>(value.integerValue()));
         break;
-    case Value::Type::Double: {
-        double d = value.doubleValue();
-        uint64_t bits;
-        std::memcpy(&bits, &d, sizeof bits);
-        appendNumber(key, bits);
+    case Value::Type::Double:
+        appendDouble(key, value.doubleValue());
         break;
-    }
-    case Value::Type::Date: {
-        double d = value.date()->timeIntervalSinceReferenceDate;
-        uint64_t bits;
-        std::memcpy(&bits, &d, sizeof bits);
-        appendNumber(key, bits);
+    case Value::Type::Date:
+        appendDouble(key, value.date()->timeIntervalSinceReferenceDate);
         break;
-    }
     case Value::Type::String:
         key += *value.string();
         break;

@@ -15,14 +15,6 @@ constexpr char kBinaryMagic[] = "bplist00";
 constexpr size_t kBinaryHeaderLength = 8;
 constexpr size_t kBinaryTrailerLength = 32;
 
-uint64_t readBigEndian(const uint8_t* p, size_t n)
-{
-    uint64_t v = 0;
-    for (size_t i = 0; i < n; ++i)
-        v = (v << 8) | p[i];
-    return v;
-}
-
 void setError(std::string* error, const std::string& text)
 {
     if (error)

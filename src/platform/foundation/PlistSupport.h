@@ -31,6 +31,16 @@ inline constexpr size_t kMaxPropertyListDepth = 512;
 // hundred bytes cannot ask for gigabytes.
 inline constexpr uint64_t kMaxPropertyListNodes = 1'000'000;
 
+// An unsigned number of n bytes, most significant first, as binary
+// property lists store their counts, offsets and references.
+inline uint64_t readBigEndian(const uint8_t* p, size_t n)
+{
+    uint64_t v = 0;
+    for (size_t i = 0; i < n; ++i)
+        v = (v << 8) | p[i];
+    return v;
+}
+
 // Parses XML or binary property-list data. Binary data is checked for
 // consistent offsets, reference cycles and nesting depth before the library
 // sees it. Null and an error on failure.

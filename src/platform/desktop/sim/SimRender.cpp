@@ -193,21 +193,18 @@ std::shared_ptr<cairo_surface_t> newSurface(int width, int height)
     return std::shared_ptr<cairo_surface_t>(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height), cairo_surface_destroy);
 }
 
+// The bytes an ARGB32 image surface of this size holds.
+size_t surfaceBytes(int width, int height)
+{
+    return size_t(std::max(cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, width), 0)) * size_t(std::max(height, 0));
+}
+
 }
 
 SimDesktop::SurfaceRef SimDesktop::cachedContentLocked(const GeneratedContent& content) const
 {
     auto cached = m_contentCache.find(content.window.number);
     return cached != m_contentCache.end() && cached->second.key == content.key ? cached->second.surface : nullptr;
-}
-
-namespace {
-
-size_t surfaceBytes(int width, int height)
-{
-    return size_t(std::max(cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, width), 0)) * size_t(std::max(height, 0));
-}
-
 }
 
 bool SimDesktop::contentFitsLocked(const GeneratedContent& content) const
@@ -313,7 +310,7 @@ SimDesktop::SurfaceRef SimDesktop::reducedContentLocked(
         return kept->second.surface;
     }
     SurfaceRef generated = contentSurfaceLocked(w);
-    SurfaceRef surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, int(width), int(height)), cairo_surface_destroy);
+    SurfaceRef surface = newSurface(int(width), int(height));
     if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS)
         return nullptr;
     cairo_t* cr = cairo_create(surface.get());
@@ -324,7 +321,7 @@ SimDesktop::SurfaceRef SimDesktop::reducedContentLocked(
     cairo_surface_flush(surface.get());
 
     forgetReducedContentLocked(w.number);
-    size_t bytes = size_t(cairo_image_surface_get_stride(surface.get())) * size_t(height);
+    size_t bytes = surfaceBytes(int(width), int(height));
     if (m_reducedCacheBytes + bytes > kReducedCacheBudget) {
         // Copies this read has not used make room, the least lately read first.
         std::vector<std::pair<uint64_t, CGWindowID>> stale;
@@ -506,17 +503,15 @@ SimDesktop::SurfaceRef SimDesktop::underlayLocked(const std::string& key) const
 void SimDesktop::keepUnderlayLocked(const std::string& key, cairo_surface_t* drawn) const
 {
     int width = cairo_image_surface_get_width(drawn), height = cairo_image_surface_get_height(drawn);
-    if (size_t(cairo_image_surface_get_stride(drawn)) * size_t(height) > kUnderlayMostBytes)
+    if (surfaceBytes(width, height) > kUnderlayMostBytes)
         return;
-    cairo_surface_t* copy = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
-    if (cairo_surface_status(copy) != CAIRO_STATUS_SUCCESS) {
-        cairo_surface_destroy(copy);
+    SurfaceRef copy = newSurface(width, height);
+    if (cairo_surface_status(copy.get()) != CAIRO_STATUS_SUCCESS)
         return;
-    }
-    copyPixels(drawn, copy);
+    copyPixels(drawn, copy.get());
     if (m_underlays.size() >= kUnderlayCount)
         m_underlays.pop_back();
-    m_underlays.insert(m_underlays.begin(), Underlay { key, SurfaceRef(copy, cairo_surface_destroy) });
+    m_underlays.insert(m_underlays.begin(), Underlay { key, copy });
 }
 
 DesktopImage SimDesktop::composeLocked(
