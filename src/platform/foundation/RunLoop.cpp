@@ -108,12 +108,24 @@ Ref<RunLoopTimer> RunLoop::performAfterDelay(const void* target, const std::stri
 
 void RunLoop::cancelPerforms(const void* target, const std::string& selector)
 {
+    std::vector<Ref<RunLoopTimer>> dropped;
     std::lock_guard lock(m_mutex);
     for (auto& timer : m_timers) {
         if (timer->target == target && (selector.empty() || timer->selector == selector))
             timer->invalidate();
     }
-    std::erase_if(m_timers, [](const Ref<RunLoopTimer>& t) { return !t->isValid(); });
+    dropInvalidTimersLocked(dropped);
+}
+
+// Takes the invalid timers off the list into `dropped`, which the caller
+// destroys after letting go of the lock: an action may hold the last
+// reference to an object whose destructor posts to this loop or cancels its
+// own performs, and the lock is not recursive.
+void RunLoop::dropInvalidTimersLocked(std::vector<Ref<RunLoopTimer>>& dropped)
+{
+    auto kept = std::stable_partition(m_timers.begin(), m_timers.end(), [](const Ref<RunLoopTimer>& t) { return t->isValid(); });
+    dropped.insert(dropped.end(), std::make_move_iterator(kept), std::make_move_iterator(m_timers.end()));
+    m_timers.erase(kept, m_timers.end());
 }
 
 size_t RunLoop::pendingPerformCount(const void* target, const std::string& selector) const
@@ -221,9 +233,10 @@ bool RunLoop::runOnce(const RunLoopMode& mode)
             action();
         }
     }
+    std::vector<Ref<RunLoopTimer>> dropped;
     {
         std::lock_guard lock(m_mutex);
-        std::erase_if(m_timers, [](const Ref<RunLoopTimer>& t) { return !t->isValid(); });
+        dropInvalidTimersLocked(dropped);
     }
     return didWork;
 }
@@ -302,9 +315,14 @@ bool RunLoop::runMode(const RunLoopMode& mode, double limitDate)
     auto clock = Clock::currentShared();
     if (auto* virtualClock = dynamic_cast<VirtualClock*>(clock.get())) {
         if (isMain() && dispatchBackgroundWorkPending()) {
-            std::unique_lock lock(m_mutex);
-            m_wake.wait_for(lock, std::chrono::milliseconds(20), [&] { return m_woken; });
-            m_woken = false;
+            // Background work may post here: wait a little for it, then run
+            // what it posted. The lock is let go first; runOnce takes it, and
+            // a worker finishing a block takes it to wake this loop.
+            {
+                std::unique_lock lock(m_mutex);
+                m_wake.wait_for(lock, std::chrono::milliseconds(20), [&] { return m_woken; });
+                m_woken = false;
+            }
             runOnce(mode);
             return true;
         }

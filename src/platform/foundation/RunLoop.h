@@ -123,6 +123,7 @@ private:
     friend struct RunLoopAccess;
     bool eligible(const std::set<RunLoopMode>& modes, const RunLoopMode& mode) const;
     bool hasWorkLocked(const RunLoopMode& mode, double now) const;
+    void dropInvalidTimersLocked(std::vector<Ref<RunLoopTimer>>& dropped);
     bool runDescriptorSources(const RunLoopMode& mode);
     void waitUntil(double date, const RunLoopMode& mode);
 
