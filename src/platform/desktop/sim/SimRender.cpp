@@ -4,6 +4,7 @@
 
 #include <foundation/Format.h>
 #include <foundation/LargeBuffers.h>
+#include <foundation/ParallelFor.h>
 
 #include <cairo.h>
 
@@ -280,65 +281,119 @@ constexpr double kMaxReducedBytes = 16 << 20;
 
 }
 
-SimDesktop::SurfaceRef SimDesktop::reducedContentLocked(
-    const DesktopWindow& w, CGPoint origin, int reduction, CGPoint& at) const
+std::vector<SimDesktop::ReducedPlacement> SimDesktop::reducedContentsLocked(
+    const std::vector<const DesktopWindow*>& windows, CGPoint origin, int reduction) const
 {
-    const CGRect& frame = w.frame;
-    if (!std::isfinite(frame.origin.x) || !std::isfinite(frame.origin.y) || !std::isfinite(frame.size.width)
-        || !std::isfinite(frame.size.height) || frame.size.width <= 0 || frame.size.height <= 0)
-        return nullptr;
-    // The copy starts a whole shrunk pixel before the window (the filter
-    // reaches a little past its edges), so the window lies in it at an
-    // offset of one to two blocks: that offset is all that makes two reads
-    // of an unchanged window differ.
-    double left = std::floor((frame.origin.x - origin.x) / reduction) - 1;
-    double top = std::floor((frame.origin.y - origin.y) / reduction) - 1;
-    double phaseX = frame.origin.x - origin.x - left * reduction;
-    double phaseY = frame.origin.y - origin.y - top * reduction;
-    double width = std::ceil((phaseX + frame.size.width) / reduction) + 1;
-    double height = std::ceil((phaseY + frame.size.height) / reduction) + 1;
-    if (width * height * 4 > kMaxReducedBytes)
-        return nullptr;
-    at = CGPointMake(left, top);
-    auto content = generatedContentLocked(w);
-    std::string key = stringWithFormat("%s|%d|%.17g|%.17g|%.17g|%.17g|%.17g", content.key.c_str(), reduction,
-        frame.size.width, frame.size.height, phaseX, phaseY, w.alpha);
-    ++m_reducedReads;
-    auto kept = m_reducedCache.find(w.number);
-    if (kept != m_reducedCache.end() && kept->second.key == key) {
-        kept->second.lastRead = m_reducedReads;
-        return kept->second.surface;
+    // A copy still to be made: everything its drawing needs is copied out
+    // of the desktop's state, so that it can be drawn on any thread.
+    struct Missing {
+        size_t index { 0 };
+        std::string key;
+        uint64_t read { 0 };
+        int width { 0 }, height { 0 };
+        double phaseX { 0 }, phaseY { 0 };
+        GeneratedContent content;
+        // Null until drawn when the window's picture is not kept.
+        SurfaceRef generated;
+        bool drewGenerated { false };
+        SurfaceRef surface;
+    };
+    std::vector<ReducedPlacement> placed(windows.size());
+    std::vector<Missing> missing;
+    for (size_t i = 0; i < windows.size(); ++i) {
+        if (!windows[i])
+            continue;
+        const DesktopWindow& w = *windows[i];
+        const CGRect& frame = w.frame;
+        if (!std::isfinite(frame.origin.x) || !std::isfinite(frame.origin.y) || !std::isfinite(frame.size.width)
+            || !std::isfinite(frame.size.height) || frame.size.width <= 0 || frame.size.height <= 0)
+            continue;
+        // The copy starts a whole shrunk pixel before the window (the filter
+        // reaches a little past its edges), so the window lies in it at an
+        // offset of one to two blocks: that offset is all that makes two
+        // reads of an unchanged window differ.
+        double left = std::floor((frame.origin.x - origin.x) / reduction) - 1;
+        double top = std::floor((frame.origin.y - origin.y) / reduction) - 1;
+        double phaseX = frame.origin.x - origin.x - left * reduction;
+        double phaseY = frame.origin.y - origin.y - top * reduction;
+        double width = std::ceil((phaseX + frame.size.width) / reduction) + 1;
+        double height = std::ceil((phaseY + frame.size.height) / reduction) + 1;
+        if (width * height * 4 > kMaxReducedBytes)
+            continue;
+        placed[i].at = CGPointMake(left, top);
+        auto content = generatedContentLocked(w);
+        std::string key = stringWithFormat("%s|%d|%.17g|%.17g|%.17g|%.17g|%.17g", content.key.c_str(), reduction,
+            frame.size.width, frame.size.height, phaseX, phaseY, w.alpha);
+        uint64_t read = ++m_reducedReads;
+        auto kept = m_reducedCache.find(w.number);
+        if (kept != m_reducedCache.end() && kept->second.key == key) {
+            kept->second.lastRead = read;
+            placed[i].surface = kept->second.surface;
+            continue;
+        }
+        Missing& m = missing.emplace_back();
+        m.index = i;
+        m.key = std::move(key);
+        m.read = read;
+        m.width = int(width);
+        m.height = int(height);
+        m.phaseX = phaseX;
+        m.phaseY = phaseY;
+        m.generated = cachedContentLocked(content);
+        m.content = std::move(content);
     }
-    SurfaceRef generated = contentSurfaceLocked(w);
-    SurfaceRef surface = newSurface(int(width), int(height));
-    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS)
-        return nullptr;
-    cairo_t* cr = cairo_create(surface.get());
-    cairo_scale(cr, 1.0 / reduction, 1.0 / reduction);
-    cairo_translate(cr, phaseX, phaseY);
-    paintGenerated(cr, generated.get(), w);
-    cairo_destroy(cr);
-    cairo_surface_flush(surface.get());
+    // Each copy is drawn from its own window's picture into its own surface:
+    // nothing is shared but the pictures read.
+    parallelFor(missing.size(), [&](size_t k) {
+        Missing& m = missing[k];
+        if (!m.generated) {
+            m.generated = newSurface(m.content.width, m.content.height);
+            drawContent(m.content, m.generated.get());
+            m.drewGenerated = true;
+        }
+        SurfaceRef surface = newSurface(m.width, m.height);
+        if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS)
+            return;
+        cairo_t* cr = cairo_create(surface.get());
+        cairo_scale(cr, 1.0 / reduction, 1.0 / reduction);
+        cairo_translate(cr, m.phaseX, m.phaseY);
+        paintGenerated(cr, m.generated.get(), m.content.window);
+        cairo_destroy(cr);
+        cairo_surface_flush(surface.get());
+        m.surface = std::move(surface);
+    });
+    for (auto& m : missing) {
+        if (m.drewGenerated)
+            keepContentLocked(m.content, m.generated);
+        if (!m.surface)
+            continue;
+        placed[m.index].surface = m.surface;
+        keepReducedContentLocked(m.content.window.number, m.key, m.surface, m.read);
+    }
+    return placed;
+}
 
-    forgetReducedContentLocked(w.number);
-    size_t bytes = surfaceBytes(int(width), int(height));
+void SimDesktop::keepReducedContentLocked(
+    CGWindowID number, const std::string& key, const SurfaceRef& surface, uint64_t read) const
+{
+    forgetReducedContentLocked(number);
+    size_t bytes = surfaceBytes(cairo_image_surface_get_width(surface.get()), cairo_image_surface_get_height(surface.get()));
     if (m_reducedCacheBytes + bytes > kReducedCacheBudget) {
         // Copies this read has not used make room, the least lately read first.
         std::vector<std::pair<uint64_t, CGWindowID>> stale;
-        for (const auto& [number, entry] : m_reducedCache)
-            stale.emplace_back(entry.lastRead, number);
+        for (const auto& [kept, entry] : m_reducedCache)
+            stale.emplace_back(entry.lastRead, kept);
         std::sort(stale.begin(), stale.end());
-        for (const auto& [lastRead, number] : stale) {
+        for (const auto& [lastRead, kept] : stale) {
             if (m_reducedCacheBytes + bytes <= kReducedCacheBudget || lastRead >= m_reducedReadStart)
                 break;
-            forgetReducedContentLocked(number);
+            forgetReducedContentLocked(kept);
         }
     }
     if (m_reducedCacheBytes + bytes <= kReducedCacheBudget) {
         m_reducedCacheBytes += bytes;
-        m_reducedCache[w.number] = { key, surface, bytes, m_reducedReads };
+        m_reducedCache[number] = { key, surface, bytes, read };
     }
-    return surface;
 }
 
 void SimDesktop::forgetReducedContentLocked(CGWindowID number) const
@@ -616,16 +671,24 @@ DesktopImage SimDesktop::composeLocked(
     }
 
     m_reducedReadStart = m_reducedReads + 1;
-    for (size_t i = kept ? underlayCount : 0; i < drawn.size(); ++i) {
+    size_t firstDrawn = kept ? underlayCount : 0;
+    std::vector<ReducedPlacement> reducedCopies;
+    if (reduction > 1) {
+        std::vector<const DesktopWindow*> shrunk(drawn.size(), nullptr);
+        for (size_t i = firstDrawn; i < drawn.size(); ++i)
+            if (generated(drawn[i]))
+                shrunk[i] = drawn[i];
+        reducedCopies = reducedContentsLocked(shrunk, area.origin, reduction);
+    }
+    for (size_t i = firstDrawn; i < drawn.size(); ++i) {
         if (!kept && i == underlayCount)
             keepUnderlayLocked(underlayKey, surface);
         const DesktopWindow* w = drawn[i];
         // Generated pictures are kept as surfaces and drawn as they are;
         // shrunk, as kept shrunk copies laid at whole pixels.
         if (generated(w)) {
-            CGPoint at;
             if (reduction > 1) {
-                if (auto reduced = reducedContentLocked(*w, area.origin, reduction, at)) {
+                if (const auto& [reduced, at] = reducedCopies[i]; reduced) {
                     cairo_save(cr);
                     cairo_identity_matrix(cr);
                     cairo_set_source_surface(cr, reduced.get(), at.x, at.y);
