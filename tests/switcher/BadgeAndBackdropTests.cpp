@@ -191,7 +191,7 @@ TEST_F(ViewTest, PreviewsShrunkAheadOnTheKeptThreadsAreTheCopiesCellsTakeWithThe
     auto pixels = [](const Value& value) {
         auto image = value.objectAs<NSImage>();
         auto cg = image ? image->CGImageForProposedRect(nullptr, nullptr) : nullptr;
-        return cg ? cg->dataProvider()->bytes() : std::vector<uint8_t> {};
+        return cg ? CGDataProviderCopyData(cg->dataProvider()) : std::vector<uint8_t> {};
     };
     auto transformer = makeRef<QXImageSizeTransformer>(CGSizeMake(240, 150));
     // Values that are no pictures are passed over.
