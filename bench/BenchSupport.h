@@ -10,6 +10,17 @@
 #include <string>
 #include <vector>
 
+// What BENCHMARK_MAIN does, for programs that set something up first.
+inline int runBenchmarks(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
+
 // Runs the operation and a plain copy of the same number of bytes in turn,
 // and reports both times and their ratio, so that the measurement says how
 // far the operation is from the machine's memory speed in the same run.

@@ -7,6 +7,7 @@
 // server has answered a request sent after it (so the pixels are there).
 // Tab is tapped; between openings Super is released (the panel switches
 // and closes) and the run waits for the keyboard grab to end.
+#include "BenchSupport.h"
 #include "support/TemporaryDirectory.h"
 #include "support/X11Session.h"
 
@@ -169,10 +170,5 @@ int main(int argc, char** argv)
 {
     TemporaryDirectory configHome;
     ::setenv("XDG_CONFIG_HOME", configHome.path().c_str(), 1);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }

@@ -2,6 +2,7 @@
 
 #include "GridCellInterface.h"
 #include "GridCollectionViewItem.h"
+#include "QXImageSizeTransformer.h"
 #include "SwitcherLayoutRegistry.h"
 #include "SwitcherLayoutSupport.h"
 
@@ -14,6 +15,7 @@
 #include <model/DefaultsKeys.h>
 #include <model/EBEventful.h>
 #include <model/NSScreenExtension.h>
+#include <model/SWWindow.h>
 
 #include <cmath>
 
@@ -61,8 +63,24 @@ void GridViewController::setUpBindig()
 {
     auto grid = collectionView();
     if (!grid || !m_arrayController) return;
+    preparePreviewsInSight();
     grid->bind(NSContentBinding, m_arrayController, "arrangedObjects");
     grid->bind(NSSelectionIndexesBinding, m_arrayController, "selectionIndexes");
+}
+
+void GridViewController::preparePreviewsInSight()
+{
+    // The rows the panel shows from the top, the last one maybe in part.
+    CGFloat height = getContentSize().height;
+    auto rows = static_cast<size_t>(std::max(1.0, std::ceil(height / kItemHeight)));
+    const auto& objects = m_arrayController->arrangedObjects();
+    size_t count = std::min(objects.size(), rows * static_cast<size_t>(kColumnCount));
+    std::vector<Value> previews;
+    for (size_t i = 0; i < count; ++i)
+        if (auto window = objects[i].objectAs<SWWindow>()) previews.emplace_back(window->previewImage());
+    auto transformer = dynamicRef<QXImageSizeTransformer>(
+        NSValueTransformer::valueTransformerForName(GridCollectionViewItem::kTransformerName));
+    if (transformer) transformer->prepareTransformedValues(previews);
 }
 
 void GridViewController::viewWillAppear()

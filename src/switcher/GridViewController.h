@@ -46,6 +46,9 @@ public:
     void viewWillDisappear() override;
 
     void setUpBindig();
+    // Shrinks the previews of the cells in sight when the list shows, side
+    // by side, before the cells bind them one by one.
+    void preparePreviewsInSight();
     void setUpKeyDownEventMonitor();
     // Each answers the event to pass on, or null when it used the event.
     Ref<NSEvent> selectUpForEvent(const Ref<NSEvent>& event);

@@ -1,5 +1,8 @@
 #include "QXImageSizeTransformer.h"
 
+#include <foundation/ParallelFor.h>
+#include <graphics/CGImage.h>
+#include <graphics/NSBitmapImageRep.h>
 #include <graphics/NSImage.h>
 #include <toolkit/NSImageTKExtensions.h>
 
@@ -26,6 +29,8 @@ public:
             if (found != m_entries.end() && found->second.source.lock() == image) return found->second.shrunk;
         }
         auto shrunk = NSImageTKExtensions::imageWithSize(image, size);
+        if (shrunk && shrunk != image)
+            prepareForDrawing(*shrunk);
         std::lock_guard lock(m_mutex);
         std::erase_if(m_entries, [](const auto& entry) { return entry.second.source.expired(); });
         // An image that is already of the size comes back as itself: keeping
@@ -34,7 +39,25 @@ public:
         return shrunk;
     }
 
+    bool contains(const Ref<NSImage>& image, CGSize size)
+    {
+        std::lock_guard lock(m_mutex);
+        auto found = m_entries.find({ image.get(), { size.width, size.height } });
+        return found != m_entries.end() && found->second.source.lock() == image;
+    }
+
 private:
+    // Drawing a copy first turns its pixels into an image and a surface to
+    // draw from; that is done here, while the copy is still this thread's
+    // alone, so that a copy made on a kept thread comes ready to draw.
+    static void prepareForDrawing(NSImage& shrunk)
+    {
+        for (const auto& rep : shrunk.representations())
+            if (auto bitmap = dynamicRef<NSBitmapImageRep>(rep))
+                if (auto pixels = bitmap->CGImage())
+                    pixels->cairoSurface();
+    }
+
     using Key = std::pair<const NSImage*, std::pair<CGFloat, CGFloat>>;
     struct Entry {
         Weak<NSImage> source;
@@ -57,6 +80,16 @@ Value QXImageSizeTransformer::transformedValue(const Value& value) const
     auto image = value.objectAs<NSImage>();
     if (!image) return Value();
     return Value(shrunkImages().imageWithSize(image, size()));
+}
+
+void QXImageSizeTransformer::prepareTransformedValues(const std::vector<Value>& values) const
+{
+    CGSize target = size();
+    std::vector<Ref<NSImage>> images;
+    for (const auto& value : values)
+        if (auto image = value.objectAs<NSImage>(); image && !shrunkImages().contains(image, target))
+            images.push_back(image);
+    parallelFor(images.size(), [&](size_t i) { shrunkImages().imageWithSize(images[i], target); });
 }
 
 CGSize QXImageSizeTransformer::size() const

@@ -6,6 +6,7 @@
 #include <foundation/CGGeometry.h>
 
 #include <mutex>
+#include <vector>
 
 class QXImageSizeTransformer : public NSValueTransformer {
 public:
@@ -19,6 +20,10 @@ public:
     bool allowsReverseTransformation() const override { return false; }
     // Nil for nil (or for a value that is not an image).
     Value transformedValue(const Value& value) const override;
+    // Shrinks the images among the values that were not shrunk yet side by
+    // side on the kept threads, so that transforming them later takes the
+    // copies made here (a panel's cells bind their previews one by one).
+    void prepareTransformedValues(const std::vector<Value>& values) const;
 
     CGSize size() const;
     void setSize(CGSize size);

@@ -64,14 +64,15 @@ Ref<NSImage> NSImageStackBlur::stackBlur(const Ref<NSImage>& image, int radius)
             return nullptr;
     }
     try {
-        const std::vector<uint8_t>& pixels = CGImageGetDataProvider(cg)->bytes();
-        std::vector<uint8_t> buffer(pixels.size());
-        stackBlurRGBX(pixels.data(), buffer.data(), w, h, radius);
-        // The blurred buffer becomes the new image's pixels as they are,
-        // without the further copy a bitmap context over it would make.
+        auto pixels = CGImageGetDataProvider(cg)->bytes();
+        // The blur writes every byte of the new image's pixels (exactly the
+        // picture's, whatever the source provider holds beyond it), straight
+        // into them: no cleared buffer first, no further copy.
+        auto blurredBytes = CGDataProviderCreateWithWriter(
+            size_t(w) * size_t(h) * 4, [&](uint8_t* out) { stackBlurRGBX(pixels.data(), out, w, h, radius); });
         auto blurred = CGImageCreate(CGImageGetWidth(cg), CGImageGetHeight(cg), CGImageGetBitsPerComponent(cg),
             CGImageGetBitsPerPixel(cg), CGImageGetBytesPerRow(cg), CGImageGetColorSpace(cg), CGImageGetBitmapInfo(cg),
-            CGDataProviderCreateWithBytes(std::move(buffer)));
+            blurredBytes);
         return imageWithCGImage(blurred);
     } catch (const std::bad_alloc&) {
         return nullptr;

@@ -504,6 +504,42 @@ TEST(SimDesktop, WhatLiesBeneathReadShrunkAveragesTheBlocksOfTheWholeRead)
     EXPECT_EQ(one->rgba, whole->rgba);
 }
 
+TEST(SimDesktop, AShrunkReadShowsTheFrontWindowAsTheExactMeansOfItsBlocksEdgesAndFrameLineIncluded)
+{
+    // The front window lies a number of pixels from the area's origin that
+    // is no whole number of blocks, either way; wherever a block of the read
+    // lies wholly on it, the shrunk read is that block's mean, to the level.
+    for (CGPoint origin : { CGPointMake(3, 2), CGPointMake(0, 0), CGPointMake(1, 3) }) {
+        auto d = load(kTwoApps);
+        DesktopWindow panel = panelWindow(CGRectMake(600, 500, 100, 100));
+        CGWindowID number = d->registerOwnWindow(panel);
+        d->orderOwnWindow(number, true);
+        const CGRect area = CGRectMake(origin.x, origin.y, 640, 480);
+        auto whole = d->captureBelowOwnWindow(number, area);
+        auto shrunk = d->captureBelowOwnWindow(number, area, 4);
+        ASSERT_TRUE(whole && shrunk);
+        const CGRect front = CGRectOffset(CGRectMake(100, 90, 400, 300), -origin.x, -origin.y);
+        int blocks = 0, exact = 0;
+        for (int y = 0; y < shrunk->height; ++y)
+            for (int x = 0; x < shrunk->width; ++x) {
+                if (!CGRectContainsRect(front, CGRectMake(x * 4, y * 4, 4, 4)))
+                    continue;
+                ++blocks;
+                bool same = true;
+                for (size_t c = 0; c < 4; ++c) {
+                    int sum = 0;
+                    for (int dy = 0; dy < 4; ++dy)
+                        for (int dx = 0; dx < 4; ++dx)
+                            sum += pixelAt(*whole, x * 4 + dx, y * 4 + dy)[c];
+                    same = same && pixelAt(*shrunk, x, y)[c] == (sum + 8) / 16;
+                }
+                exact += same ? 1 : 0;
+            }
+        EXPECT_GT(blocks, 7000) << "at " << origin.x << ", " << origin.y;
+        EXPECT_EQ(exact, blocks) << "at " << origin.x << ", " << origin.y;
+    }
+}
+
 TEST(SimDesktop, PartlyCoveredWindowsShowWhereNothingCoversThem)
 {
     auto d = load(kTwoApps);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <stdexcept>
 
 static RGBA drawnPixel(const CGImageRef& image)
 {
@@ -30,6 +31,25 @@ TEST(CGImage, CreationChecksLayoutAndProviderLength)
     EXPECT_EQ(CGImageGetBitsPerComponent(image), 8u);
     EXPECT_EQ(CGDataProviderCopyData(CGImageGetDataProvider(image)).size(), 16u);
     EXPECT_EQ(CGImageGetWidth(nullptr), 0u);
+}
+
+// A provider whose writer fills it holds what was written, and nothing when
+// the writer fails.
+TEST(CGImage, AProviderFilledByItsWriterHoldsWhatItWrote)
+{
+    auto provider = CGDataProviderCreateWithWriter(3 * 2 * 4, [](uint8_t* bytes) {
+        for (size_t i = 0; i < 3 * 2 * 4; ++i)
+            bytes[i] = uint8_t(i % 4 == 3 ? 255 : i * 10);
+    });
+    ASSERT_TRUE(provider);
+    ASSERT_EQ(provider->length(), 24u);
+    auto image = CGImageCreate(3, 2, 8, 32, 12, CGColorSpaceCreateDeviceRGB(), kCGImageAlphaPremultipliedLast, provider);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(pixelAt(image, 2, 1), (RGBA { 200, 210, 220, 255 }));
+    EXPECT_EQ(CGDataProviderCopyData(provider)[5], 50);
+    EXPECT_EQ(CGDataProviderCreateWithWriter(0, [](uint8_t*) {})->length(), 0u);
+    EXPECT_THROW(CGDataProviderCreateWithWriter(16, [](uint8_t*) { throw std::runtime_error("no pixels"); }),
+        std::runtime_error);
 }
 
 TEST(CGImage, EveryLayoutDecodesToTheSameColour)

@@ -173,6 +173,48 @@ TEST_F(ViewTest, ThePreviewTransformerFitsImagesIntoItsSize)
     EXPECT_EQ(transformer->transformedValue(Value(wide)).objectAs<NSImage>()->size(), CGSizeMake(100, 100));
 }
 
+TEST_F(ViewTest, PreviewsShrunkAheadOnTheKeptThreadsAreTheCopiesCellsTakeWithTheSamePixels)
+{
+    // Pictures of many sizes (scaled by other factors than whole ones),
+    // each with its own stripes.
+    auto striped = [](int i) {
+        auto image = NSImage::create(CGSizeMake(400 + 37 * i, 260 + 23 * i));
+        image->lockFocus();
+        NSColor::colorWithDeviceRed(0.1 * (i % 10), 0.5, 1 - 0.08 * i, 1)->setFill();
+        NSBezierPath::fillRect(CGRectMake(0, 0, 400 + 37 * i, 260 + 23 * i));
+        NSColor::blackColor()->setFill();
+        for (int x = i; x < 400 + 37 * i; x += 9 + i)
+            NSBezierPath::fillRect(CGRectMake(x, 0, 3, 260 + 23 * i));
+        image->unlockFocus();
+        return image;
+    };
+    auto pixels = [](const Value& value) {
+        auto image = value.objectAs<NSImage>();
+        auto cg = image ? image->CGImageForProposedRect(nullptr, nullptr) : nullptr;
+        return cg ? CGDataProviderCopyData(cg->dataProvider()) : std::vector<uint8_t> {};
+    };
+    auto transformer = makeRef<QXImageSizeTransformer>(CGSizeMake(240, 150));
+    // Values that are no pictures are passed over.
+    std::vector<Value> values { Value(), Value(std::string("no picture")) };
+    std::vector<Ref<NSImage>> images;
+    for (int i = 0; i < 12; ++i) {
+        images.push_back(striped(i));
+        values.emplace_back(images.back());
+    }
+    values.emplace_back(images.front());
+    transformer->prepareTransformedValues(values);
+    for (int i = 0; i < 12; ++i) {
+        auto prepared = transformer->transformedValue(Value(images[i]));
+        ASSERT_TRUE(prepared.objectAs<NSImage>()) << i;
+        EXPECT_EQ(prepared.objectAs<NSImage>()->size(), CGSizeMake(240, 150)) << i;
+        // An equal picture not seen before is shrunk here, on this thread.
+        auto here = transformer->transformedValue(Value(striped(i)));
+        ASSERT_NE(here.objectAs<NSImage>(), prepared.objectAs<NSImage>()) << i;
+        EXPECT_TRUE(pixels(prepared) == pixels(here)) << "picture " << i << " differs when shrunk ahead";
+        EXPECT_FALSE(pixels(prepared).empty()) << i;
+    }
+}
+
 TEST_F(ViewTest, EveryCellsTransformerSharesThePicturesItShrank)
 {
     auto wide = NSImage::create(CGSizeMake(800, 500));

@@ -210,6 +210,15 @@ TEST(NSImageStackBlur, StackBlurOfImages)
     // A radius larger than the image.
     EXPECT_EQ(pixelsOf(NSImageStackBlur::stackBlur(image, 50)), referenceBlur(pixels, 16, 12, 50));
 
+    // The blurred image holds exactly the picture's bytes, all written, also
+    // when the source's provider holds more than its picture.
+    auto longer = pixels;
+    longer.insert(longer.end(), 64, 0xAB);
+    auto overLonger = NSImage::imageWithCGImage(CGImageCreate(16, 12, 8, 32, 16 * 4, CGColorSpaceCreateDeviceRGB(),
+                                                    kCGImageAlphaPremultipliedLast, CGDataProviderCreateWithBytes(longer)),
+        CGSizeZero);
+    EXPECT_EQ(pixelsOf(NSImageStackBlur::stackBlur(overLonger, 4)), referenceBlur(pixels, 16, 12, 4));
+
     // Images without area come back as they are.
     auto empty = NSImage::create(CGSizeZero);
     EXPECT_EQ(NSImageStackBlur::stackBlur(empty, 5), empty);

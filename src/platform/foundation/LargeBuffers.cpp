@@ -1,5 +1,6 @@
 #include "LargeBuffers.h"
 
+#include <malloc.h>
 #include <sys/mman.h>
 
 namespace {
@@ -22,4 +23,11 @@ void reserveLargeBuffer(std::vector<uint8_t>& buffer, size_t bytes)
         return;
     buffer.reserve(bytes);
     adviseHugePages(buffer.data() + buffer.size(), buffer.capacity() - buffer.size());
+}
+
+void keepLargeBuffersForReuse()
+{
+    mallopt(M_MMAP_THRESHOLD, 64 << 20);
+    mallopt(M_TRIM_THRESHOLD, 256 << 20);
+    mallopt(M_ARENA_MAX, 2);
 }

@@ -1,6 +1,6 @@
 #include "PixelEnlarging.h"
 
-#include "ParallelFor.h"
+#include <foundation/ParallelFor.h>
 
 #include <algorithm>
 #include <cstring>

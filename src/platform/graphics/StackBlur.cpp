@@ -1,6 +1,6 @@
 #include "StackBlur.h"
 
-#include "ParallelFor.h"
+#include <foundation/ParallelFor.h>
 #include "internal/BlurQuotient.h"
 
 #include <foundation/VectorClones.h>

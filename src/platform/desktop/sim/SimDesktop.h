@@ -257,11 +257,19 @@ private:
     void keepContentLocked(const GeneratedContent& content, const SurfaceRef& surface) const;
     void forgetContentLocked(CGWindowID number);
     SurfaceRef contentSurfaceLocked(const DesktopWindow& w) const;
-    // A generated window's picture as a read shrunk by the reduction shows
-    // it (filtered down, its alpha and frame line applied), placed at whole
-    // pixels of the shrunk read whose origin is `origin` on the desktop;
-    // `at` answers where its top-left pixel goes.
-    SurfaceRef reducedContentLocked(const DesktopWindow& w, CGPoint origin, int reduction, CGPoint& at) const;
+    // Generated windows' pictures as a read shrunk by the reduction shows
+    // them (filtered down, their alpha and frame line applied), each placed
+    // at whole pixels of the shrunk read whose origin is `origin` on the
+    // desktop (`at`: where its top-left pixel goes). Kept copies are taken;
+    // the others are made side by side on the kept threads, then kept. A
+    // null window, or one too large to shrink, answers no surface.
+    struct ReducedPlacement {
+        SurfaceRef surface;
+        CGPoint at {};
+    };
+    std::vector<ReducedPlacement> reducedContentsLocked(
+        const std::vector<const DesktopWindow*>& windows, CGPoint origin, int reduction) const;
+    void keepReducedContentLocked(CGWindowID number, const std::string& key, const SurfaceRef& surface, uint64_t read) const;
     void forgetReducedContentLocked(CGWindowID number) const;
     // The whole frame of the screen the rectangle overlaps most.
     CGRect screenFrameForLocked(const CGRect& frame) const;

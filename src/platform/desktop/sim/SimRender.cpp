@@ -4,6 +4,7 @@
 
 #include <foundation/Format.h>
 #include <foundation/LargeBuffers.h>
+#include <foundation/ParallelFor.h>
 
 #include <cairo.h>
 
@@ -278,67 +279,210 @@ void paintGenerated(cairo_t* cr, cairo_surface_t* generated, const DesktopWindow
 // The largest shrunk copy of one window that is kept (bytes).
 constexpr double kMaxReducedBytes = 16 << 20;
 
+// The frame line's alpha as paintGenerated strokes it (0.35 of 255, as the
+// renderer rounds it), laid over a premultiplied byte.
+constexpr unsigned kFrameLineAlpha = 89;
+inline uint8_t underFrameLine(uint8_t byte)
+{
+    unsigned t = byte * (255 - kFrameLineAlpha) + 128;
+    return static_cast<uint8_t>((t + (t >> 8)) >> 8);
 }
 
-SimDesktop::SurfaceRef SimDesktop::reducedContentLocked(
-    const DesktopWindow& w, CGPoint origin, int reduction, CGPoint& at) const
+// What paintGenerated lays for an opaque window whose picture is as large as
+// its frame, at a whole-pixel place, shrunk by averaging: each pixel of the
+// copy is the rounded mean of its block of the window as it lies `phaseX`,
+// `phaseY` pixels into a transparent area, its frame line over its edge
+// pixels. That is what the read's filter stands for, without its cost (the
+// filter reads several times the pixels of each block, and a panel's first
+// read shrinks the large windows under it). The copy's size is the caller's.
+void averageWindowBlocks(cairo_surface_t* picture, int phaseX, int phaseY, int reduction, cairo_surface_t* copy)
 {
-    const CGRect& frame = w.frame;
-    if (!std::isfinite(frame.origin.x) || !std::isfinite(frame.origin.y) || !std::isfinite(frame.size.width)
-        || !std::isfinite(frame.size.height) || frame.size.width <= 0 || frame.size.height <= 0)
-        return nullptr;
-    // The copy starts a whole shrunk pixel before the window (the filter
-    // reaches a little past its edges), so the window lies in it at an
-    // offset of one to two blocks: that offset is all that makes two reads
-    // of an unchanged window differ.
-    double left = std::floor((frame.origin.x - origin.x) / reduction) - 1;
-    double top = std::floor((frame.origin.y - origin.y) / reduction) - 1;
-    double phaseX = frame.origin.x - origin.x - left * reduction;
-    double phaseY = frame.origin.y - origin.y - top * reduction;
-    double width = std::ceil((phaseX + frame.size.width) / reduction) + 1;
-    double height = std::ceil((phaseY + frame.size.height) / reduction) + 1;
-    if (width * height * 4 > kMaxReducedBytes)
-        return nullptr;
-    at = CGPointMake(left, top);
-    auto content = generatedContentLocked(w);
-    std::string key = stringWithFormat("%s|%d|%.17g|%.17g|%.17g|%.17g|%.17g", content.key.c_str(), reduction,
-        frame.size.width, frame.size.height, phaseX, phaseY, w.alpha);
-    ++m_reducedReads;
-    auto kept = m_reducedCache.find(w.number);
-    if (kept != m_reducedCache.end() && kept->second.key == key) {
-        kept->second.lastRead = m_reducedReads;
-        return kept->second.surface;
+    cairo_surface_flush(picture);
+    cairo_surface_flush(copy);
+    const int width = cairo_image_surface_get_width(picture), height = cairo_image_surface_get_height(picture);
+    const size_t stride = size_t(cairo_image_surface_get_stride(picture));
+    const uint8_t* pixels = cairo_image_surface_get_data(picture);
+    const int copyWidth = cairo_image_surface_get_width(copy), copyHeight = cairo_image_surface_get_height(copy);
+    const size_t copyStride = size_t(cairo_image_surface_get_stride(copy));
+    uint8_t* out = cairo_image_surface_get_data(copy);
+    const size_t rowBytes = size_t(width) * 4;
+    const unsigned block = unsigned(reduction * reduction);
+    // Byte sums down the columns of one row of blocks (16 x 16 bytes of 255
+    // fit in 16 bits), with the rows the window's edge rows and columns.
+    std::vector<uint16_t> sums(size_t(copyWidth) * size_t(reduction) * 4);
+    std::vector<uint8_t> edgeRow(rowBytes);
+    for (int by = 0; by < copyHeight; ++by) {
+        std::fill(sums.begin(), sums.end(), 0);
+        for (int dy = 0; dy < reduction; ++dy) {
+            int y = by * reduction + dy - phaseY;
+            if (y < 0 || y >= height)
+                continue;
+            const uint8_t* row = pixels + size_t(y) * stride;
+            if (y == 0 || y == height - 1) {
+                for (size_t i = 0; i < rowBytes; ++i)
+                    edgeRow[i] = underFrameLine(row[i]);
+            } else {
+                std::memcpy(edgeRow.data(), row, rowBytes);
+                for (size_t i : { size_t(0), rowBytes - 4 })
+                    for (size_t c = 0; c < 4; ++c)
+                        edgeRow[i + c] = underFrameLine(row[i + c]);
+            }
+            // The line's alpha joins every byte of the edge that holds alpha
+            // (native ARGB32 keeps it in the word's high byte).
+            auto addAlpha = [&](size_t i) { edgeRow[i + 3] = uint8_t(edgeRow[i + 3] + kFrameLineAlpha); };
+            if (y == 0 || y == height - 1) {
+                for (size_t i = 0; i < rowBytes; i += 4)
+                    addAlpha(i);
+            } else {
+                addAlpha(0);
+                if (rowBytes > 4)
+                    addAlpha(rowBytes - 4);
+            }
+            uint16_t* into = sums.data() + size_t(phaseX) * 4;
+            for (size_t i = 0; i < rowBytes; ++i)
+                into[i] = uint16_t(into[i] + edgeRow[i]);
+        }
+        uint8_t* outRow = out + size_t(by) * copyStride;
+        for (int bx = 0; bx < copyWidth; ++bx) {
+            const uint16_t* from = sums.data() + size_t(bx) * size_t(reduction) * 4;
+            for (int c = 0; c < 4; ++c) {
+                unsigned sum = 0;
+                for (int dx = 0; dx < reduction; ++dx)
+                    sum += from[dx * 4 + c];
+                outRow[bx * 4 + c] = uint8_t((sum + block / 2) / block);
+            }
+        }
     }
-    SurfaceRef generated = contentSurfaceLocked(w);
-    SurfaceRef surface = newSurface(int(width), int(height));
-    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS)
-        return nullptr;
-    cairo_t* cr = cairo_create(surface.get());
-    cairo_scale(cr, 1.0 / reduction, 1.0 / reduction);
-    cairo_translate(cr, phaseX, phaseY);
-    paintGenerated(cr, generated.get(), w);
-    cairo_destroy(cr);
-    cairo_surface_flush(surface.get());
+    cairo_surface_mark_dirty(copy);
+}
 
-    forgetReducedContentLocked(w.number);
-    size_t bytes = surfaceBytes(int(width), int(height));
+// Whether averageWindowBlocks draws the window as paintGenerated would.
+bool averagesExactly(cairo_surface_t* picture, const DesktopWindow& w, double phaseX, double phaseY)
+{
+    return w.alpha >= 1 && cairo_image_surface_get_width(picture) == w.frame.size.width
+        && cairo_image_surface_get_height(picture) == w.frame.size.height && phaseX == std::floor(phaseX)
+        && phaseY == std::floor(phaseY) && w.frame.size.width >= 2 && w.frame.size.height >= 2;
+}
+
+}
+
+std::vector<SimDesktop::ReducedPlacement> SimDesktop::reducedContentsLocked(
+    const std::vector<const DesktopWindow*>& windows, CGPoint origin, int reduction) const
+{
+    // A copy still to be made: everything its drawing needs is copied out
+    // of the desktop's state, so that it can be drawn on any thread.
+    struct Missing {
+        size_t index { 0 };
+        std::string key;
+        uint64_t read { 0 };
+        int width { 0 }, height { 0 };
+        double phaseX { 0 }, phaseY { 0 };
+        GeneratedContent content;
+        // Null until drawn when the window's picture is not kept.
+        SurfaceRef generated;
+        bool drewGenerated { false };
+        SurfaceRef surface;
+    };
+    std::vector<ReducedPlacement> placed(windows.size());
+    std::vector<Missing> missing;
+    for (size_t i = 0; i < windows.size(); ++i) {
+        if (!windows[i])
+            continue;
+        const DesktopWindow& w = *windows[i];
+        const CGRect& frame = w.frame;
+        if (!std::isfinite(frame.origin.x) || !std::isfinite(frame.origin.y) || !std::isfinite(frame.size.width)
+            || !std::isfinite(frame.size.height) || frame.size.width <= 0 || frame.size.height <= 0)
+            continue;
+        // The copy starts a whole shrunk pixel before the window (the filter
+        // reaches a little past its edges), so the window lies in it at an
+        // offset of one to two blocks: that offset is all that makes two
+        // reads of an unchanged window differ.
+        double left = std::floor((frame.origin.x - origin.x) / reduction) - 1;
+        double top = std::floor((frame.origin.y - origin.y) / reduction) - 1;
+        double phaseX = frame.origin.x - origin.x - left * reduction;
+        double phaseY = frame.origin.y - origin.y - top * reduction;
+        double width = std::ceil((phaseX + frame.size.width) / reduction) + 1;
+        double height = std::ceil((phaseY + frame.size.height) / reduction) + 1;
+        if (width * height * 4 > kMaxReducedBytes)
+            continue;
+        placed[i].at = CGPointMake(left, top);
+        auto content = generatedContentLocked(w);
+        std::string key = stringWithFormat("%s|%d|%.17g|%.17g|%.17g|%.17g|%.17g", content.key.c_str(), reduction,
+            frame.size.width, frame.size.height, phaseX, phaseY, w.alpha);
+        uint64_t read = ++m_reducedReads;
+        auto kept = m_reducedCache.find(w.number);
+        if (kept != m_reducedCache.end() && kept->second.key == key) {
+            kept->second.lastRead = read;
+            placed[i].surface = kept->second.surface;
+            continue;
+        }
+        Missing& m = missing.emplace_back();
+        m.index = i;
+        m.key = std::move(key);
+        m.read = read;
+        m.width = int(width);
+        m.height = int(height);
+        m.phaseX = phaseX;
+        m.phaseY = phaseY;
+        m.generated = cachedContentLocked(content);
+        m.content = std::move(content);
+    }
+    // Each copy is drawn from its own window's picture into its own surface:
+    // nothing is shared but the pictures read.
+    parallelFor(missing.size(), [&](size_t k) {
+        Missing& m = missing[k];
+        if (!m.generated) {
+            m.generated = newSurface(m.content.width, m.content.height);
+            drawContent(m.content, m.generated.get());
+            m.drewGenerated = true;
+        }
+        SurfaceRef surface = newSurface(m.width, m.height);
+        if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS)
+            return;
+        if (averagesExactly(m.generated.get(), m.content.window, m.phaseX, m.phaseY)) {
+            averageWindowBlocks(m.generated.get(), int(m.phaseX), int(m.phaseY), reduction, surface.get());
+        } else {
+            cairo_t* cr = cairo_create(surface.get());
+            cairo_scale(cr, 1.0 / reduction, 1.0 / reduction);
+            cairo_translate(cr, m.phaseX, m.phaseY);
+            paintGenerated(cr, m.generated.get(), m.content.window);
+            cairo_destroy(cr);
+            cairo_surface_flush(surface.get());
+        }
+        m.surface = std::move(surface);
+    });
+    for (auto& m : missing) {
+        if (m.drewGenerated)
+            keepContentLocked(m.content, m.generated);
+        if (!m.surface)
+            continue;
+        placed[m.index].surface = m.surface;
+        keepReducedContentLocked(m.content.window.number, m.key, m.surface, m.read);
+    }
+    return placed;
+}
+
+void SimDesktop::keepReducedContentLocked(
+    CGWindowID number, const std::string& key, const SurfaceRef& surface, uint64_t read) const
+{
+    forgetReducedContentLocked(number);
+    size_t bytes = surfaceBytes(cairo_image_surface_get_width(surface.get()), cairo_image_surface_get_height(surface.get()));
     if (m_reducedCacheBytes + bytes > kReducedCacheBudget) {
         // Copies this read has not used make room, the least lately read first.
         std::vector<std::pair<uint64_t, CGWindowID>> stale;
-        for (const auto& [number, entry] : m_reducedCache)
-            stale.emplace_back(entry.lastRead, number);
+        for (const auto& [kept, entry] : m_reducedCache)
+            stale.emplace_back(entry.lastRead, kept);
         std::sort(stale.begin(), stale.end());
-        for (const auto& [lastRead, number] : stale) {
+        for (const auto& [lastRead, kept] : stale) {
             if (m_reducedCacheBytes + bytes <= kReducedCacheBudget || lastRead >= m_reducedReadStart)
                 break;
-            forgetReducedContentLocked(number);
+            forgetReducedContentLocked(kept);
         }
     }
     if (m_reducedCacheBytes + bytes <= kReducedCacheBudget) {
         m_reducedCacheBytes += bytes;
-        m_reducedCache[w.number] = { key, surface, bytes, m_reducedReads };
+        m_reducedCache[number] = { key, surface, bytes, read };
     }
-    return surface;
 }
 
 void SimDesktop::forgetReducedContentLocked(CGWindowID number) const
@@ -616,16 +760,24 @@ DesktopImage SimDesktop::composeLocked(
     }
 
     m_reducedReadStart = m_reducedReads + 1;
-    for (size_t i = kept ? underlayCount : 0; i < drawn.size(); ++i) {
+    size_t firstDrawn = kept ? underlayCount : 0;
+    std::vector<ReducedPlacement> reducedCopies;
+    if (reduction > 1) {
+        std::vector<const DesktopWindow*> shrunk(drawn.size(), nullptr);
+        for (size_t i = firstDrawn; i < drawn.size(); ++i)
+            if (generated(drawn[i]))
+                shrunk[i] = drawn[i];
+        reducedCopies = reducedContentsLocked(shrunk, area.origin, reduction);
+    }
+    for (size_t i = firstDrawn; i < drawn.size(); ++i) {
         if (!kept && i == underlayCount)
             keepUnderlayLocked(underlayKey, surface);
         const DesktopWindow* w = drawn[i];
         // Generated pictures are kept as surfaces and drawn as they are;
         // shrunk, as kept shrunk copies laid at whole pixels.
         if (generated(w)) {
-            CGPoint at;
             if (reduction > 1) {
-                if (auto reduced = reducedContentLocked(*w, area.origin, reduction, at)) {
+                if (const auto& [reduced, at] = reducedCopies[i]; reduced) {
                     cairo_save(cr);
                     cairo_identity_matrix(cr);
                     cairo_set_source_surface(cr, reduced.get(), at.x, at.y);

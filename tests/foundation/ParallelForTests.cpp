@@ -1,4 +1,4 @@
-#include <graphics/ParallelFor.h>
+#include <foundation/ParallelFor.h>
 #include <graphics/internal/BlurQuotient.h>
 
 #include <gtest/gtest.h>
