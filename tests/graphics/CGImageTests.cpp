@@ -225,7 +225,9 @@ TEST(CGImage, BlockAveragesAreTheRoundedMeansForEveryFactor)
 {
     std::mt19937 random(5);
     for (int factor = 1; factor <= CGImage::kMaxReduction; ++factor) {
-        for (auto [w, h] : { std::pair { 3 * factor + 1, 2 * factor + factor / 2 + 1 }, std::pair { 37, 23 } }) {
+        // Also rows of many blocks, so that the vectorised loops run whole.
+        for (auto [w, h] : { std::pair { 3 * factor + 1, 2 * factor + factor / 2 + 1 }, std::pair { 37, 23 },
+                 std::pair { 67 * factor + factor / 2, factor + 1 } }) {
             const size_t stride = size_t(w) * 4 + 12;
             std::vector<uint8_t> in(stride * size_t(h));
             for (auto& byte : in)
