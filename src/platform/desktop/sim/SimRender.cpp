@@ -1,6 +1,7 @@
 // What the simulated window server shows: generated window content and the
 // picture of the whole desktop.
 #include "SimDesktop.h"
+#include "SimShrink.h"
 
 #include <foundation/Format.h>
 #include <foundation/LargeBuffers.h>
@@ -270,7 +271,7 @@ void paintGenerated(cairo_t* cr, cairo_surface_t* generated, const DesktopWindow
     cairo_set_source_surface(cr, generated, 0, 0);
     cairo_paint_with_alpha(cr, std::clamp(w.alpha, 0.0, 1.0));
     cairo_restore(cr);
-    cairo_set_source_rgba(cr, 0, 0, 0, 0.35);
+    cairo_set_source_rgba(cr, 0, 0, 0, kSimFrameLineAlpha);
     cairo_set_line_width(cr, 1);
     cairo_rectangle(cr, 0.5, 0.5, w.frame.size.width - 1, w.frame.size.height - 1);
     cairo_stroke(cr);
@@ -278,83 +279,6 @@ void paintGenerated(cairo_t* cr, cairo_surface_t* generated, const DesktopWindow
 
 // The largest shrunk copy of one window that is kept (bytes).
 constexpr double kMaxReducedBytes = 16 << 20;
-
-// The frame line's alpha as paintGenerated strokes it (0.35 of 255, as the
-// renderer rounds it), laid over a premultiplied byte.
-constexpr unsigned kFrameLineAlpha = 89;
-inline uint8_t underFrameLine(uint8_t byte)
-{
-    unsigned t = byte * (255 - kFrameLineAlpha) + 128;
-    return static_cast<uint8_t>((t + (t >> 8)) >> 8);
-}
-
-// What paintGenerated lays for an opaque window whose picture is as large as
-// its frame, at a whole-pixel place, shrunk by averaging: each pixel of the
-// copy is the rounded mean of its block of the window as it lies `phaseX`,
-// `phaseY` pixels into a transparent area, its frame line over its edge
-// pixels. That is what the read's filter stands for, without its cost (the
-// filter reads several times the pixels of each block, and a panel's first
-// read shrinks the large windows under it). The copy's size is the caller's.
-void averageWindowBlocks(cairo_surface_t* picture, int phaseX, int phaseY, int reduction, cairo_surface_t* copy)
-{
-    cairo_surface_flush(picture);
-    cairo_surface_flush(copy);
-    const int width = cairo_image_surface_get_width(picture), height = cairo_image_surface_get_height(picture);
-    const size_t stride = size_t(cairo_image_surface_get_stride(picture));
-    const uint8_t* pixels = cairo_image_surface_get_data(picture);
-    const int copyWidth = cairo_image_surface_get_width(copy), copyHeight = cairo_image_surface_get_height(copy);
-    const size_t copyStride = size_t(cairo_image_surface_get_stride(copy));
-    uint8_t* out = cairo_image_surface_get_data(copy);
-    const size_t rowBytes = size_t(width) * 4;
-    const unsigned block = unsigned(reduction * reduction);
-    // Byte sums down the columns of one row of blocks (16 x 16 bytes of 255
-    // fit in 16 bits), with the rows the window's edge rows and columns.
-    std::vector<uint16_t> sums(size_t(copyWidth) * size_t(reduction) * 4);
-    std::vector<uint8_t> edgeRow(rowBytes);
-    for (int by = 0; by < copyHeight; ++by) {
-        std::fill(sums.begin(), sums.end(), 0);
-        for (int dy = 0; dy < reduction; ++dy) {
-            int y = by * reduction + dy - phaseY;
-            if (y < 0 || y >= height)
-                continue;
-            const uint8_t* row = pixels + size_t(y) * stride;
-            if (y == 0 || y == height - 1) {
-                for (size_t i = 0; i < rowBytes; ++i)
-                    edgeRow[i] = underFrameLine(row[i]);
-            } else {
-                std::memcpy(edgeRow.data(), row, rowBytes);
-                for (size_t i : { size_t(0), rowBytes - 4 })
-                    for (size_t c = 0; c < 4; ++c)
-                        edgeRow[i + c] = underFrameLine(row[i + c]);
-            }
-            // The line's alpha joins every byte of the edge that holds alpha
-            // (native ARGB32 keeps it in the word's high byte).
-            auto addAlpha = [&](size_t i) { edgeRow[i + 3] = uint8_t(edgeRow[i + 3] + kFrameLineAlpha); };
-            if (y == 0 || y == height - 1) {
-                for (size_t i = 0; i < rowBytes; i += 4)
-                    addAlpha(i);
-            } else {
-                addAlpha(0);
-                if (rowBytes > 4)
-                    addAlpha(rowBytes - 4);
-            }
-            uint16_t* into = sums.data() + size_t(phaseX) * 4;
-            for (size_t i = 0; i < rowBytes; ++i)
-                into[i] = uint16_t(into[i] + edgeRow[i]);
-        }
-        uint8_t* outRow = out + size_t(by) * copyStride;
-        for (int bx = 0; bx < copyWidth; ++bx) {
-            const uint16_t* from = sums.data() + size_t(bx) * size_t(reduction) * 4;
-            for (int c = 0; c < 4; ++c) {
-                unsigned sum = 0;
-                for (int dx = 0; dx < reduction; ++dx)
-                    sum += from[dx * 4 + c];
-                outRow[bx * 4 + c] = uint8_t((sum + block / 2) / block);
-            }
-        }
-    }
-    cairo_surface_mark_dirty(copy);
-}
 
 // Whether averageWindowBlocks draws the window as paintGenerated would.
 bool averagesExactly(cairo_surface_t* picture, const DesktopWindow& w, double phaseX, double phaseY)
@@ -817,7 +741,7 @@ DesktopImage SimDesktop::composeLocked(
         cairo_restore(cr);
         cairo_surface_destroy(source);
         if (w->pid != kOwnPid) {
-            cairo_set_source_rgba(cr, 0, 0, 0, 0.35);
+            cairo_set_source_rgba(cr, 0, 0, 0, kSimFrameLineAlpha);
             cairo_set_line_width(cr, 1);
             cairo_rectangle(cr, w->frame.origin.x + 0.5, w->frame.origin.y + 0.5, w->frame.size.width - 1, w->frame.size.height - 1);
             cairo_stroke(cr);
