@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <future>
+#include <thread>
 
 namespace {
 
@@ -89,6 +91,75 @@ TEST_F(RunLoopThreadTest, AnActionDroppedByTheLoopMayUseTheLoopAsItGoes)
     EXPECT_EQ(loop.pendingBlockCount(), 1u) << "the first post ran, the second waits for the next turn";
     loop.runUntilIdle();
     EXPECT_EQ(loop.pendingBlockCount(), 0u);
+}
+
+TEST_F(RunLoopThreadTest, SyncFromEveryWorkerAtOnceStillFindsAThread)
+{
+    // More blocks than the pool has threads each wait, from a worker, for a
+    // block on a global queue and then for one on a serial queue. Queued
+    // behind the rest, the blocks waited for would find every worker held.
+    Watchdog watchdog("dispatch_sync from every worker at once");
+    auto serial = dispatch_queue_create("test.sync-from-workers");
+    constexpr int kWaiters = 40;
+    std::atomic<int> inner { 0 }, outer { 0 };
+    for (int i = 0; i < kWaiters; ++i) {
+        dispatch_async(globalQueue(), [&, serial] {
+            dispatch_sync(globalQueue(), [&] { ++inner; });
+            dispatch_sync(serial, [&] { ++inner; });
+            ++outer;
+        });
+    }
+    dispatchWaitForBackgroundWork();
+    EXPECT_EQ(outer, kWaiters);
+    EXPECT_EQ(inner, 2 * kWaiters);
+}
+
+TEST_F(RunLoopThreadTest, TheMainThreadWaitingOnWorkersRunsTheMainBlocksTheyWaitFor)
+{
+    // A worker that waits for the main queue while the main thread waits for
+    // the worker: in dispatchWaitForBackgroundWork (as a test's end does) and
+    // in dispatch_sync onto a global queue.
+    Watchdog watchdog("the main thread and a worker waiting on each other");
+    std::vector<std::string> order;
+    std::atomic<dispatch_queue_t> seenOnMain { nullptr };
+    dispatch_async(globalQueue(), [&] {
+        dispatch_sync(dispatch_get_main_queue(), [&] {
+            order.push_back("main block, main thread " + std::to_string(isMainThread()));
+            seenOnMain = dispatch_get_current_queue();
+        });
+    });
+    dispatchWaitForBackgroundWork();
+    dispatch_sync(globalQueue(), [&] {
+        dispatch_sync(dispatch_get_main_queue(), [&] { order.push_back("nested, main thread " + std::to_string(isMainThread())); });
+    });
+    EXPECT_EQ(order, (std::vector<std::string> { "main block, main thread 1", "nested, main thread 1" }));
+    EXPECT_EQ(seenOnMain.load(), dispatch_get_main_queue());
+    EXPECT_EQ(loop.pendingBlockCount(), 2u) << "the posted copies are left, already taken";
+    loop.runUntilIdle();
+    EXPECT_EQ(order.size(), 2u) << "a block waited for runs once";
+}
+
+using DispatchMisuseDeathTest = RunLoopThreadTest;
+
+TEST_F(DispatchMisuseDeathTest, WaitsThatWouldWaitForThemselvesStopNamingTheCall)
+{
+    // The child starts afresh (a forked one would lack the pool's threads).
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    Watchdog watchdog("a wait for itself");
+    auto serial = dispatch_queue_create("test.self-sync");
+    EXPECT_DEATH(
+        {
+            dispatch_sync(serial, [serial] { dispatch_sync(serial, [] { }); });
+        },
+        "dispatch_sync: called from a block on the serial queue \"test.self-sync\" onto that same queue");
+    EXPECT_DEATH(dispatch_sync(globalQueue(), [] { dispatchWaitForBackgroundWork(); }),
+        "dispatchWaitForBackgroundWork: called from a block on a background queue");
+    // A serial queue may wait for another one, and for itself from outside.
+    auto other = dispatch_queue_create("test.other");
+    int ran = 0;
+    dispatch_sync(serial, [&] { dispatch_sync(other, [&] { ++ran; }); });
+    dispatch_sync(serial, [&] { ++ran; });
+    EXPECT_EQ(ran, 2);
 }
 
 } // namespace

@@ -7,23 +7,28 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <string>
 #include <thread>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 class Watchdog {
 public:
     explicit Watchdog(std::string what, double seconds = 30)
         : m_what(std::move(what))
+        // The error output as it is now: a death test sends the program's
+        // error output elsewhere while it waits for its child.
+        , m_errorOutput(::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0))
     {
         m_thread = std::thread([this, seconds] {
             std::unique_lock lock(m_mutex);
             if (m_done.wait_for(lock, std::chrono::duration<double>(seconds), [this] { return m_finished; }))
                 return;
-            std::fprintf(stderr, "HANG: %s has not ended after %g s\n", m_what.c_str(), seconds);
-            std::fflush(stderr);
+            std::string message = "HANG: " + m_what + " has not ended after " + std::to_string(static_cast<int>(seconds)) + " s\n";
+            [[maybe_unused]] auto written = ::write(m_errorOutput >= 0 ? m_errorOutput : STDERR_FILENO, message.data(), message.size());
             std::abort();
         });
     }
@@ -36,6 +41,8 @@ public:
         }
         m_done.notify_all();
         m_thread.join();
+        if (m_errorOutput >= 0)
+            ::close(m_errorOutput);
     }
 
     Watchdog(const Watchdog&) = delete;
@@ -43,6 +50,7 @@ public:
 
 private:
     std::string m_what;
+    int m_errorOutput;
     std::mutex m_mutex;
     std::condition_variable m_done;
     bool m_finished { false };

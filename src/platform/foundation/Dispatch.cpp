@@ -3,18 +3,48 @@
 #include "Clock.h"
 #include "RunLoop.h"
 
+#include <algorithm>
+#include <atomic>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <map>
+#include <memory>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
 
 thread_local dispatch_queue_t tCurrentQueue = nullptr;
+// Whether this thread is one of the pool's workers.
+thread_local bool tIsWorker = false;
+
+[[noreturn]] void stopWithMisuse(const std::string& message)
+{
+    std::fprintf(stderr, "%s\n", message.c_str());
+    std::fflush(stderr);
+    std::abort();
+}
+
+// A block that dispatch_sync waits for. Whoever takes it first runs it (or,
+// when its queue drops it unrun, lets it go) and so ends the wait.
+struct SyncRequest {
+    const std::function<void()>* block { nullptr };
+    std::atomic<bool> taken { false };
+    // Under the pool's mutex.
+    bool finished { false };
+};
 
 // The worker pool behind every queue but the main one. It is never destroyed,
 // so that work still running at exit cannot touch a dead pool.
+//
+// A worker waiting in dispatch_sync holds its thread: when every worker
+// waits so and blocks are queued, the pool starts one more worker (up to
+// kMaxThreads), or the blocks they wait for could never run. The main
+// thread, while it waits for background work, runs the main-queue blocks
+// that other threads wait for; nothing else would run them meanwhile.
 class WorkerPool {
 public:
     static WorkerPool& shared()
@@ -23,13 +53,18 @@ public:
         return *pool;
     }
 
-    void submit(dispatch_queue_t queue, std::function<void()> block)
+    // A block that someone waits for goes first: it frees the waiter.
+    void submit(dispatch_queue_t queue, std::function<void()> block, bool waitedFor = false)
     {
         {
             std::lock_guard lock(m_mutex);
             ensureThreads();
-            m_tasks.push_back({ queue, std::move(block) });
+            if (waitedFor)
+                m_tasks.push_front({ queue, std::move(block) });
+            else
+                m_tasks.push_back({ queue, std::move(block) });
             ++m_outstanding;
+            growIfEveryWorkerWaitsLocked();
         }
         m_work.notify_one();
     }
@@ -42,9 +77,47 @@ public:
 
     void waitIdle()
     {
-        std::unique_lock lock(m_mutex);
-        m_idle.wait(lock, [&] { return m_outstanding == 0; });
+        if (tIsWorker)
+            stopWithMisuse("dispatchWaitForBackgroundWork: called from a block on a background queue, which "
+                           "would wait for itself");
+        waitUntil([this] { return m_outstanding == 0; });
     }
+
+    // A block posted for dispatch_sync: the main thread may also take it
+    // from here while it waits.
+    void addMainRequest(const std::shared_ptr<SyncRequest>& request)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_mainRequests.push_back(request);
+        }
+        m_changed.notify_all();
+    }
+
+    void run(const std::shared_ptr<SyncRequest>& request)
+    {
+        if (request->taken.exchange(true))
+            return;
+        struct Finish {
+            WorkerPool& pool;
+            const std::shared_ptr<SyncRequest>& request;
+            ~Finish() { pool.finish(request); }
+        } finish { *this, request };
+        (*request->block)();
+    }
+
+    void drop(const std::shared_ptr<SyncRequest>& request)
+    {
+        if (request && !request->taken.exchange(true))
+            finish(request);
+    }
+
+    void waitFor(const std::shared_ptr<SyncRequest>& request)
+    {
+        waitUntil([&] { return request->finished; });
+    }
+
+    static constexpr size_t kMaxThreads = 64;
 
 private:
     struct Task {
@@ -52,17 +125,68 @@ private:
         std::function<void()> block;
     };
 
+    void finish(const std::shared_ptr<SyncRequest>& request)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            request->finished = true;
+            std::erase(m_mainRequests, request);
+        }
+        m_changed.notify_all();
+    }
+
+    // Waits until `done` holds; it is checked under the pool's lock.
+    template <class Done>
+    void waitUntil(Done done)
+    {
+        bool serve = isMainThread();
+        std::unique_lock lock(m_mutex);
+        if (tIsWorker) {
+            ++m_waitingWorkers;
+            growIfEveryWorkerWaitsLocked();
+        }
+        for (;;) {
+            m_changed.wait(lock, [&] { return done() || (serve && !m_mainRequests.empty()); });
+            if (done())
+                break;
+            auto requests = m_mainRequests;
+            lock.unlock();
+            {
+                // What runs here is a main-queue block.
+                dispatch_queue_t outer = std::exchange(tCurrentQueue, dispatch_get_main_queue());
+                for (const auto& request : requests)
+                    run(request);
+                tCurrentQueue = outer;
+            }
+            lock.lock();
+        }
+        if (tIsWorker)
+            --m_waitingWorkers;
+    }
+
     void ensureThreads()
     {
         if (!m_threads.empty())
             return;
         unsigned count = std::max(2u, std::min(8u, std::thread::hardware_concurrency()));
         for (unsigned i = 0; i < count; ++i)
-            m_threads.emplace_back([this] { workerLoop(); }).detach();
+            startThreadLocked();
+    }
+
+    void startThreadLocked()
+    {
+        m_threads.emplace_back([this] { workerLoop(); }).detach();
+    }
+
+    void growIfEveryWorkerWaitsLocked()
+    {
+        if (!m_tasks.empty() && m_waitingWorkers == m_threads.size() && m_threads.size() < kMaxThreads)
+            startThreadLocked();
     }
 
     void workerLoop()
     {
+        tIsWorker = true;
         for (;;) {
             Task task;
             {
@@ -81,7 +205,7 @@ private:
                 nowIdle = --m_outstanding == 0;
             }
             if (nowIdle)
-                m_idle.notify_all();
+                m_changed.notify_all();
             // Whatever the block posted, or the end of background work, may
             // be what the main loop waits for.
             RunLoop::main().wakeUp();
@@ -90,10 +214,14 @@ private:
 
     std::mutex m_mutex;
     std::condition_variable m_work;
-    std::condition_variable m_idle;
+    // Background work ended, a dispatch_sync finished, or a main-queue
+    // block that a thread waits for was posted.
+    std::condition_variable m_changed;
     std::deque<Task> m_tasks;
     std::vector<std::thread> m_threads;
     size_t m_outstanding { 0 };
+    size_t m_waitingWorkers { 0 };
+    std::vector<std::shared_ptr<SyncRequest>> m_mainRequests;
 };
 
 class MainQueue final : public DispatchQueue {
@@ -116,6 +244,7 @@ public:
     {
     }
     void async(std::function<void()> block) override { WorkerPool::shared().submit(this, std::move(block)); }
+    void sync(std::function<void()> block) override { WorkerPool::shared().submit(this, std::move(block), true); }
 };
 
 class SerialQueue final : public DispatchQueue {
@@ -124,6 +253,7 @@ public:
         : DispatchQueue(std::move(label), DISPATCH_QUEUE_PRIORITY_DEFAULT)
     {
     }
+    bool isSerial() const override { return true; }
     void async(std::function<void()> block) override
     {
         bool start;
@@ -208,41 +338,31 @@ void dispatch_sync(dispatch_queue_t queue, dispatch_block_t block)
         block();
         return;
     }
-    // The waiter may return the moment it sees the flag, while the block's
-    // thread is still inside notify, so the two share the state rather than
-    // the block reaching into the waiter's stack. The flag is raised when
-    // the posted block is destroyed: after it ran, or when its queue dropped
-    // it unrun (a run loop reset), which must not leave the caller waiting
-    // for ever.
-    struct Completion {
-        std::mutex mutex;
-        std::condition_variable done;
-        bool finished { false };
+    // A serial queue runs one block at a time: the block running on this
+    // thread would wait for itself.
+    if (queue == tCurrentQueue && !queue->isMain() && queue->isSerial())
+        stopWithMisuse("dispatch_sync: called from a block on the serial queue \"" + queue->label()
+            + "\" onto that same queue, which would wait for itself");
+    // The request is shared, not on the waiter's stack: the waiter may
+    // return the moment it sees it finished. If the queue drops the posted
+    // block unrun (a run loop reset), the holder lets the request go, which
+    // must not leave the caller waiting for ever.
+    auto& pool = WorkerPool::shared();
+    auto request = std::make_shared<SyncRequest>();
+    request->block = &block;
+    struct Holder {
+        std::shared_ptr<SyncRequest> request;
+        ~Holder() { WorkerPool::shared().drop(request); }
     };
-    struct Signal {
-        std::shared_ptr<Completion> completion;
-        ~Signal()
-        {
-            if (!completion)
-                return;
-            {
-                std::lock_guard lock(completion->mutex);
-                completion->finished = true;
-            }
-            completion->done.notify_all();
-        }
-    };
-    auto completion = std::make_shared<Completion>();
-    {
-        auto signal = std::make_shared<Signal>();
-        signal->completion = completion;
-        queue->async([signal = std::move(signal), &block]() mutable {
-            block();
-            signal.reset();
-        });
-    }
-    std::unique_lock lock(completion->mutex);
-    completion->done.wait(lock, [&] { return completion->finished; });
+    auto holder = std::make_shared<Holder>();
+    holder->request = request;
+    if (queue->isMain())
+        pool.addMainRequest(request);
+    queue->sync([holder = std::move(holder)]() mutable {
+        WorkerPool::shared().run(holder->request);
+        holder.reset();
+    });
+    pool.waitFor(request);
 }
 
 dispatch_time_t dispatch_time(dispatch_time_t when, int64_t delta)

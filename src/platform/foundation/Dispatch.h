@@ -11,7 +11,11 @@ class DispatchQueue {
 public:
     virtual ~DispatchQueue() = default;
     virtual void async(std::function<void()> block) = 0;
+    // Queues a block that a caller of dispatch_sync waits for; it runs in
+    // the queue's order, but a concurrent queue may start it first.
+    virtual void sync(std::function<void()> block) { async(std::move(block)); }
     virtual bool isMain() const { return false; }
+    virtual bool isSerial() const { return false; }
     const std::string& label() const { return m_label; }
     long priority() const { return m_priority; }
 
@@ -51,7 +55,12 @@ dispatch_queue_t dispatch_get_current_queue();
 
 void dispatch_async(dispatch_queue_t queue, dispatch_block_t block);
 // Runs the block on the queue and waits for it; on the main queue from the
-// main thread it runs at once.
+// main thread it runs at once. A block waited for is never left behind for
+// want of a thread: workers that wait in dispatch_sync do not hold up the
+// pool, and the main thread, while it waits here or in
+// dispatchWaitForBackgroundWork, runs the main-queue blocks other threads
+// wait for. Called from a block on a serial queue onto that same queue (it
+// would wait for itself), it stops the process with a message.
 void dispatch_sync(dispatch_queue_t queue, dispatch_block_t block);
 // A time on the current clock, in nanoseconds; DISPATCH_TIME_NOW is now.
 dispatch_time_t dispatch_time(dispatch_time_t when, int64_t delta);
@@ -69,4 +78,6 @@ void dispatch_once(dispatch_once_t* predicate, F&& block)
 // Whether a global or serial queue still has blocks queued or running.
 bool dispatchBackgroundWorkPending();
 // Blocks until no background block is queued or running (test support).
+// Called from a background block it stops the process (it would wait for
+// itself).
 void dispatchWaitForBackgroundWork();
