@@ -376,11 +376,17 @@ TEST_F(X11DesktopTest, WhatLiesBeneathAnOwnWindowIsReadFromTheScreenUntilTheWind
             green.rgba.insert(green.rgba.end(), { 0, 255, 0, 255 });
         return green;
     });
-    ASSERT_TRUE(runMainUntil([&] { return desktop->window(red) && desktop->window(blue); }));
     // Where the window manager put them: a point of red left of blue, and
-    // blue's middle.
-    CGRect redFrame = desktop->window(red)->frame, blueFrame = desktop->window(blue)->frame;
-    ASSERT_LT(redFrame.origin.x + 10, blueFrame.origin.x);
+    // blue's middle. A window can be listed before the window manager has
+    // placed its frame, so the test waits for the places to settle.
+    CGRect redFrame, blueFrame;
+    ASSERT_TRUE(runMainUntil([&] {
+        if (!desktop->window(red) || !desktop->window(blue))
+            return false;
+        redFrame = desktop->window(red)->frame;
+        blueFrame = desktop->window(blue)->frame;
+        return redFrame.origin.x + 10 < blueFrame.origin.x;
+    })) << "red at " << redFrame.origin.x << ", blue at " << blueFrame.origin.x;
     const CGRect area = CGRectMake(40, 40, 400, 300);
     int redX = int(redFrame.origin.x) + 10 - 40, redY = int(redFrame.origin.y) + 10 - 40;
     int blueX = int(CGRectGetMidX(blueFrame)) - 40, blueY = int(CGRectGetMidY(blueFrame)) - 40;
