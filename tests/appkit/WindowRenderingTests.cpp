@@ -61,6 +61,27 @@ TEST_F(RenderFixture, ViewsLandWhereTheirFlippednessPutsThem)
     EXPECT_EQ(pixelAt(image, 30, 29), kWhite);
 }
 
+TEST_F(RenderFixture, WhereNothingDrawsAWindowIsClearAfterEveryResize)
+{
+    // Without a background the window is clear but for its views, at its
+    // first size and at each new one (a new backing is painted whole).
+    window->setBackgroundColor(nullptr);
+    for (CGSize size : { CGSizeMake(100, 80), CGSizeMake(160, 120), CGSizeMake(90, 70), CGSizeMake(160, 120) }) {
+        window->setContentSize(size);
+        auto image = window->renderedImage();
+        ASSERT_EQ(image.width, size.width);
+        int clear = 0, red = 0;
+        for (int y = 0; y < image.height; ++y)
+            for (int x = 0; x < image.width; ++x) {
+                Pixel p = pixelAt(image, x, y);
+                clear += p == Pixel { 0, 0, 0, 0 } ? 1 : 0;
+                red += p == kRed ? 1 : 0;
+            }
+        EXPECT_EQ(red, 400) << size.width;
+        EXPECT_EQ(clear + red + 400, image.width * image.height) << size.width << ": only the two squares show";
+    }
+}
+
 TEST_F(RenderFixture, HiddenViewsAreNotDrawnAndAlphaBlends)
 {
     red->setHidden(true);
@@ -234,10 +255,12 @@ TEST_F(RenderFixture, AnotherThreadSeesTheLastPaintedFrameAndNeverPaints)
     auto partial = fromAnotherThread();
     EXPECT_EQ(pixelAt(partial, 65, 60), kWhite);
     EXPECT_EQ(pixelAt(partial, 15, 15), kWhite);
-    // And so does a new size.
+    // And so does a new size, whole.
     window->setContentSize(CGSizeMake(120, 90));
     world.settle();
-    EXPECT_EQ(fromAnotherThread().width, 120);
+    auto resized = fromAnotherThread();
+    EXPECT_EQ(resized.width, 120);
+    EXPECT_TRUE(resized.rgba == window->renderedImage().rgba);
 
     // Changed while off the desktop and ordered in: until its first paint
     // another thread sees no frame, not the one of its last showing.

@@ -996,11 +996,14 @@ void NSWindow::displayIfNeeded()
     int height = static_cast<int>(std::ceil(m_frame.size.height));
     if (width <= 0 || height <= 0)
         return;
+    // A new backing starts cleared: its first paint need not clear it again.
+    bool cleared = false;
     if (!m_backing || static_cast<int>(CGBitmapContextGetWidth(m_backing)) != width
         || static_cast<int>(CGBitmapContextGetHeight(m_backing)) != height) {
         m_backing = CGBitmapContextCreate(nullptr, width, height, 8, 0, CGColorSpaceCreateDeviceRGB(),
             kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little);
         m_dirty = CGRectMake(0, 0, width, height);
+        cleared = true;
     }
     if (!m_backing || CGRectIsNull(m_dirty))
         return;
@@ -1009,7 +1012,8 @@ void NSWindow::displayIfNeeded()
     {
         CGContextStateSaver saver(m_backing);
         CGContextClipToRect(m_backing, dirty);
-        CGContextClearRect(m_backing, dirty);
+        if (!cleared)
+            CGContextClearRect(m_backing, dirty);
         if (m_backgroundColor && m_backgroundColor->alphaComponent() > 0) {
             CGContextSetFillColorWithColor(m_backing, m_backgroundColor->CGColor());
             CGContextFillRect(m_backing, dirty);
@@ -1068,11 +1072,17 @@ void NSWindow::publishFrame(CGRect dirty)
         first = std::clamp(static_cast<int>(std::floor(height - CGRectGetMaxY(dirty))), 0, height);
         last = std::clamp(static_cast<int>(std::ceil(height - CGRectGetMinY(dirty))), first, height);
     } else {
+        // A frame of another size is copied whole into memory taken for it
+        // (not cleared first: every byte is written).
         frame.width = width;
         frame.height = height;
         frame.stride = stride;
-        reserveLargeBuffer(frame.pixels, stride * static_cast<size_t>(height));
-        frame.pixels.resize(stride * static_cast<size_t>(height));
+        size_t bytes = stride * static_cast<size_t>(height);
+        frame.pixels.clear();
+        reserveLargeBuffer(frame.pixels, bytes);
+        frame.pixels.assign(data, data + bytes);
+        m_paintedUnpublished = false;
+        return;
     }
     std::copy(data + stride * first, data + stride * last, frame.pixels.data() + stride * first);
     // Every paint not handed over lies in what this one hands over: the
