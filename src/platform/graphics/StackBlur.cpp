@@ -98,6 +98,27 @@ QV_BLUR_STEP(smallStep, SmallRadius)
 QV_BLUR_STEP(largeStep, LargeRadius)
 #undef QV_BLUR_STEP
 
+// Adds a row of samples at a weight to the window sums and to one of its
+// halves, as a pass starts (2r + 1 rows for each piece of work, as much as
+// 2r + 1 steps): vectorised and cloned like the step.
+template <class Half>
+inline __attribute__((always_inline)) void addToWindow(
+    int32_t* __restrict sum, Half* __restrict half, const uint8_t* __restrict samples, int32_t weight, uint32_t lanes)
+{
+    for (uint32_t k = 0; k < lanes; ++k) {
+        sum[k] += samples[k] * weight;
+        half[k] = Half(half[k] + samples[k]);
+    }
+}
+QV_VECTOR_CLONES void addToWindow16(int32_t* sum, int16_t* half, const uint8_t* samples, int32_t weight, uint32_t lanes)
+{
+    addToWindow(sum, half, samples, weight, lanes);
+}
+QV_VECTOR_CLONES void addToWindow32(int32_t* sum, int32_t* half, const uint8_t* samples, int32_t weight, uint32_t lanes)
+{
+    addToWindow(sum, half, samples, weight, lanes);
+}
+
 template <class Radius, bool keepFourth, class... Arguments>
 void step(Arguments... arguments)
 {
@@ -159,16 +180,16 @@ void blurLanes(int from, int to, size_t lanes, int r, Quotient<typename Radius::
     Half* incoming = outgoing + lanes;
 
     // The window around the first step.
-    for (size_t k = 0; k < lanes; ++k)
-        sum[k] = outgoing[k] = incoming[k] = 0;
+    std::fill_n(sum, lanes, 0);
+    std::fill_n(outgoing, 2 * lanes, Half(0));
     for (int i = -r; i <= r; ++i) {
         const uint8_t* p = row(from + i);
         const int32_t weight = r + 1 - std::abs(i);
         Half* half = i > 0 ? incoming : outgoing;
-        for (size_t k = 0; k < lanes; ++k) {
-            sum[k] += p[k] * weight;
-            half[k] = Half(half[k] + p[k]);
-        }
+        if constexpr (sizeof(Half) == 2)
+            addToWindow16(sum, half, p, weight, uint32_t(lanes));
+        else
+            addToWindow32(sum, half, p, weight, uint32_t(lanes));
     }
     for (int y = from; y < to; ++y) {
         const uint8_t *leaving = row(y - r), *middle = row(y + 1), *entering = row(y + r + 1);
@@ -182,8 +203,9 @@ void blurLanes(int from, int to, size_t lanes, int r, Quotient<typename Radius::
 
 // Pixel (x, y) of a height x width matrix of 4-byte pixels, rows srcStride
 // bytes apart, becomes pixel (y, x) of the turned matrix, rows dstStride
-// bytes apart: four by four pixels at a time, turned in vector registers.
-void transposePixels(const uint8_t* src, size_t srcStride, uint8_t* dst, size_t dstStride, size_t height, size_t width)
+// bytes apart: four by four pixels at a time, turned in vector registers
+// (also compiled for recent processors, whose shuffles take three operands).
+QV_VECTOR_CLONES void transposePixels(const uint8_t* src, size_t srcStride, uint8_t* dst, size_t dstStride, size_t height, size_t width)
 {
     using Quad = uint32_t __attribute__((vector_size(16)));
     auto load = [](const uint8_t* p) {
