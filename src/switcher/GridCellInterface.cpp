@@ -20,6 +20,8 @@
 #include <model/WindowPosition.h>
 #include <toolkit/FBFlatButton.h>
 
+#include <array>
+
 namespace {
 
 // MARK: Glyphs of the hover buttons
@@ -81,6 +83,32 @@ Ref<NSImage> roundGlyph(CGFloat side, CGFloat r, CGFloat g, CGFloat b)
     NSBezierPath::bezierPathWithOvalInRect(CGRectMake(0.5, 0.5, side - 1, side - 1))->fill();
     image->unlockFocus();
     return image;
+}
+
+// The hover buttons' glyphs are the same in every cell and never drawn
+// into again: drawn once, on the first cell, and shared (a panel makes a
+// cell per window in sight, and drawing ten small images for each was most
+// of making it).
+struct CellGlyphs {
+    std::array<Ref<NSImage>, 7> positions;
+    Ref<NSImage> close, minimize, maximize;
+};
+
+const CellGlyphs& cellGlyphs()
+{
+    static const CellGlyphs glyphs = [] {
+        CellGlyphs made;
+        const WindowPosition order[] = { WindowPositionLeft30, WindowPositionLeftHalf, WindowPositionLeft60,
+            WindowPositionCenter, WindowPositionRight60, WindowPositionRightHalf, WindowPositionRight30 };
+        for (size_t i = 0; i < made.positions.size(); ++i)
+            made.positions[i] = positionGlyph(order[i]);
+        using namespace GridCellLayout;
+        made.close = roundGlyph(kTrafficLightSide, 1.0, 0.37, 0.34);
+        made.minimize = roundGlyph(kTrafficLightSide, 1.0, 0.74, 0.18);
+        made.maximize = roundGlyph(kTrafficLightSide, 0.16, 0.78, 0.25);
+        return made;
+    }();
+    return glyphs;
 }
 
 Ref<WindowButton> hoverButton(GridCollectionViewItem& item, CGRect frame, long tag, const Ref<NSImage>& glyph)
@@ -146,19 +174,15 @@ void buildGridCollectionViewItemInterface(GridCollectionViewItem& item)
     view->addSubview(title);
 
     auto panel = makeRef<WindowManViewPanel>(kHoverPanelFrame);
-    const std::pair<long, WindowPosition> positions[] = {
-        { GridCollectionViewItem::TagLeft30, WindowPositionLeft30 },
-        { GridCollectionViewItem::TagLeftHalf, WindowPositionLeftHalf },
-        { GridCollectionViewItem::TagLeft60, WindowPositionLeft60 },
-        { GridCollectionViewItem::TagCenter, WindowPositionCenter },
-        { GridCollectionViewItem::TagRight60, WindowPositionRight60 },
-        { GridCollectionViewItem::TagRightHalf, WindowPositionRightHalf },
-        { GridCollectionViewItem::TagRight30, WindowPositionRight30 },
-    };
-    CGFloat step = kHoverPanelFrame.size.width / std::size(positions);
-    for (size_t i = 0; i < std::size(positions); ++i) {
+    // In the order of cellGlyphs().positions.
+    const long positionTags[] = { GridCollectionViewItem::TagLeft30, GridCollectionViewItem::TagLeftHalf,
+        GridCollectionViewItem::TagLeft60, GridCollectionViewItem::TagCenter, GridCollectionViewItem::TagRight60,
+        GridCollectionViewItem::TagRightHalf, GridCollectionViewItem::TagRight30 };
+    const auto& glyphs = cellGlyphs();
+    CGFloat step = kHoverPanelFrame.size.width / std::size(positionTags);
+    for (size_t i = 0; i < std::size(positionTags); ++i) {
         CGRect frame = CGRectMake(step * static_cast<CGFloat>(i), 0, step, kHoverPanelFrame.size.height);
-        panel->addSubview(hoverButton(item, frame, positions[i].first, positionGlyph(positions[i].second)));
+        panel->addSubview(hoverButton(item, frame, positionTags[i], glyphs.positions[i]));
     }
     view->addSubview(panel);
 
@@ -166,12 +190,9 @@ void buildGridCollectionViewItemInterface(GridCollectionViewItem& item)
         return CGRectMake(kTrafficLightOrigin.x + kTrafficLightStep * i, kTrafficLightOrigin.y,
             kTrafficLightSide, kTrafficLightSide);
     };
-    auto close = hoverButton(item, lightFrame(0), GridCollectionViewItem::TagClose,
-        roundGlyph(kTrafficLightSide, 1.0, 0.37, 0.34));
-    auto minimize = hoverButton(item, lightFrame(1), GridCollectionViewItem::TagMinimize,
-        roundGlyph(kTrafficLightSide, 1.0, 0.74, 0.18));
-    auto maximize = hoverButton(item, lightFrame(2), GridCollectionViewItem::TagMaximize,
-        roundGlyph(kTrafficLightSide, 0.16, 0.78, 0.25));
+    auto close = hoverButton(item, lightFrame(0), GridCollectionViewItem::TagClose, glyphs.close);
+    auto minimize = hoverButton(item, lightFrame(1), GridCollectionViewItem::TagMinimize, glyphs.minimize);
+    auto maximize = hoverButton(item, lightFrame(2), GridCollectionViewItem::TagMaximize, glyphs.maximize);
     view->addSubview(close);
     view->addSubview(minimize);
     view->addSubview(maximize);

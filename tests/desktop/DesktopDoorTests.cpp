@@ -2,9 +2,11 @@
 // interface: a backend that is not the simulated desktop gets this
 // process's windows and activation policy the same way.
 #include "support/SimWorld.h"
+#include "support/Watchdog.h"
 
 #include <appkit/NSApplication.h>
 #include <appkit/NSWindow.h>
+#include <desktop/DesktopListeners.h>
 
 namespace {
 
@@ -133,6 +135,22 @@ TEST(DesktopDoor, TheFrameworkAnnouncesItsWindowsAndPolicyToAnyBackend)
     EXPECT_EQ(desktop->announced,
         (std::vector<std::string> { "register Door", "front", "policy 1", "front", "back", "remove" }));
     NSApp().setActivationPolicy(NSApplicationActivationPolicyRegular);
+}
+
+TEST(DesktopListenersTest, AListenerEndedMayEndOtherSubscriptionsAsItGoes)
+{
+    // The listener holds the last reference to something that ends its own
+    // subscription when it goes.
+    Watchdog watchdog("ending a listener that ends another subscription");
+    DesktopListeners listeners;
+    auto held = std::make_shared<Token>();
+    int heard = 0;
+    Token outer = listeners.subscribe([held](const DesktopEvent&) { });
+    *held = listeners.subscribe([&heard](const DesktopEvent&) { ++heard; });
+    held = nullptr;
+    outer.reset();
+    listeners.emit({ DesktopEvent {} });
+    EXPECT_EQ(heard, 0) << "the held subscription ended with the listener holding it";
 }
 
 TEST(DesktopDoorDeathTest, AskingForTheDesktopBeforeOneIsInstalledStopsWithAMessage)

@@ -1,4 +1,5 @@
 #include "support/TestClock.h"
+#include "support/Watchdog.h"
 
 #include <foundation/Foundation.h>
 
@@ -157,6 +158,24 @@ TEST_F(NotificationCenterTest, RemoveAllObserversAlsoDropsQueuedDeliveries)
     RunLoop::main().runUntilIdle();
     EXPECT_TRUE(seen.empty());
     EXPECT_EQ(center.observerCount("N"), 0u);
+}
+
+TEST_F(NotificationCenterTest, AnObserverDroppedWithTheRestMayEndItsOwnObservationsAsItGoes)
+{
+    // The block holds the last reference to an object that ends its
+    // observations in its destructor, as controllers do.
+    struct Observer : NSObject {
+        Token token;
+    };
+    Watchdog watchdog("dropping an observer that ends its observations");
+    auto observer = makeRef<Observer>();
+    auto holding = center.addObserverForName("B", nullptr, nullptr, [observer](const NSNotification&) { });
+    observer->token = center.addObserverForName("A", nullptr, nullptr, [](const NSNotification&) { });
+    std::weak_ptr<Observer> weak = observer;
+    observer = nullptr;
+    center.removeAllObservers();
+    EXPECT_TRUE(weak.expired());
+    EXPECT_EQ(center.observerCount("A") + center.observerCount("B"), 0u);
 }
 
 TEST_F(NotificationCenterTest, DefaultAndDistributedCentresAreSeparate)

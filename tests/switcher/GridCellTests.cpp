@@ -141,6 +141,35 @@ TEST_F(GridCellTest, ClickingTheBadgeLeavesItShowing)
 
 // MARK: Hover buttons
 
+TEST_F(GridCellTest, EveryCellsButtonsShareOneGlyphPerPlaceEachFilledOnItsSide)
+{
+    harness.show();
+    auto glyphOf = [&](size_t cell, long tag) {
+        auto button = dynamicRef<NSButton>(harness.cell(cell)->view()->viewWithTag(tag));
+        return button ? button->image() : nullptr;
+    };
+    // The filled part of a position glyph: white and opaque inside the
+    // screen outline (22 x 14, row 7 from the top).
+    auto filledAt = [](const Ref<NSImage>& glyph, long x) {
+        auto pixels = glyph ? glyph->CGImageForProposedRect(nullptr, nullptr) : nullptr;
+        return pixels && pixelAt(pixels, x, 7).a == 255;
+    };
+    using Item = GridCollectionViewItem;
+    for (long tag : { Item::TagClose, Item::TagMinimize, Item::TagMaximize, Item::TagLeft30, Item::TagLeftHalf,
+             Item::TagLeft60, Item::TagCenter, Item::TagRight60, Item::TagRightHalf, Item::TagRight30 }) {
+        ASSERT_TRUE(glyphOf(0, tag)) << tag;
+        EXPECT_EQ(glyphOf(0, tag), glyphOf(4, tag)) << "tag " << tag << ": drawn again for another cell";
+    }
+    EXPECT_NE(glyphOf(0, Item::TagClose), glyphOf(0, Item::TagMaximize));
+    EXPECT_TRUE(filledAt(glyphOf(0, Item::TagLeft30), 4));
+    EXPECT_FALSE(filledAt(glyphOf(0, Item::TagLeft30), 17));
+    EXPECT_TRUE(filledAt(glyphOf(0, Item::TagRight30), 17));
+    EXPECT_FALSE(filledAt(glyphOf(0, Item::TagRight30), 4));
+    EXPECT_TRUE(filledAt(glyphOf(0, Item::TagLeft60), 11));
+    EXPECT_FALSE(filledAt(glyphOf(0, Item::TagRightHalf), 9));
+    EXPECT_TRUE(filledAt(glyphOf(0, Item::TagRightHalf), 13));
+}
+
 TEST_F(GridCellTest, EachPositionButtonMovesItsWindowThere)
 {
     harness.showAndTrack();

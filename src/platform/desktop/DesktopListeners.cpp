@@ -8,8 +8,14 @@ Token DesktopListeners::subscribe(Listener listener)
     std::weak_ptr<State> weak = m_state;
     return Token([weak, id] {
         if (auto state = weak.lock()) {
+            // The listener goes after the lock is let go: what it holds may
+            // end other subscriptions to these listeners as it goes.
+            std::shared_ptr<Listener> ended;
             std::lock_guard lock(state->mutex);
-            state->entries.erase(id);
+            if (auto it = state->entries.find(id); it != state->entries.end()) {
+                ended = std::move(it->second);
+                state->entries.erase(it);
+            }
         }
     });
 }

@@ -83,8 +83,11 @@ size_t NSNotificationCenter::observerCount(const std::string& name) const
 
 void NSNotificationCenter::removeAllObservers()
 {
+    // The blocks are destroyed after the lock is let go: one may hold the
+    // last reference to an object that ends its own observations as it goes.
+    std::vector<std::shared_ptr<Entry>> dropped;
     std::lock_guard lock(m_state->mutex);
     for (auto& e : m_state->entries)
         e->active = false;
-    m_state->entries.clear();
+    dropped.swap(m_state->entries);
 }

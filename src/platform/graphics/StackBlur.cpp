@@ -203,8 +203,9 @@ void blurLanes(int from, int to, size_t lanes, int r, Quotient<typename Radius::
 
 // Pixel (x, y) of a height x width matrix of 4-byte pixels, rows srcStride
 // bytes apart, becomes pixel (y, x) of the turned matrix, rows dstStride
-// bytes apart: four by four pixels at a time, turned in vector registers.
-void transposePixels(const uint8_t* src, size_t srcStride, uint8_t* dst, size_t dstStride, size_t height, size_t width)
+// bytes apart: four by four pixels at a time, turned in vector registers
+// (also compiled for recent processors, whose shuffles take three operands).
+QV_VECTOR_CLONES void transposePixels(const uint8_t* src, size_t srcStride, uint8_t* dst, size_t dstStride, size_t height, size_t width)
 {
     using Quad = uint32_t __attribute__((vector_size(16)));
     auto load = [](const uint8_t* p) {
