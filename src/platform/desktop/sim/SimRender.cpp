@@ -48,7 +48,8 @@ DesktopImage fromSurface(cairo_surface_t* surface)
 // Its pixels start cleared, as those of Cairo's own surfaces do.
 class ImageCanvas {
 public:
-    // With a surface of the same size to start from, its pixels instead.
+    // With a surface to start from, its pixels instead: taken over byte for
+    // byte when it has the canvas's size, else drawn in at the top left.
     ImageCanvas(int width, int height, cairo_surface_t* startFrom = nullptr)
         : m_width(width)
         , m_height(height)
@@ -63,6 +64,7 @@ public:
                 cairo_surface_flush(startFrom);
                 const uint8_t* start = cairo_image_surface_get_data(startFrom);
                 m_pixels.assign(start, start + bytes);
+                startFrom = nullptr;
             } else {
                 m_pixels.resize(bytes);
             }
@@ -70,15 +72,19 @@ public:
         } else {
             m_surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
         }
+        if (startFrom) {
+            cairo_t* cr = cairo_create(m_surface);
+            cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+            cairo_set_source_surface(cr, startFrom, 0, 0);
+            cairo_paint(cr);
+            cairo_destroy(cr);
+        }
     }
     ~ImageCanvas() { cairo_surface_destroy(m_surface); }
     ImageCanvas(const ImageCanvas&) = delete;
     ImageCanvas& operator=(const ImageCanvas&) = delete;
 
     cairo_surface_t* surface() const { return m_surface; }
-    // Whether a surface to start from could not be taken as it is (its
-    // pixels are then still to be copied).
-    bool startedFromOther() const { return m_pixels.empty(); }
     // The image, once: the surface draws nothing after this.
     DesktopImage finish()
     {
@@ -638,8 +644,6 @@ DesktopImage SimDesktop::composeLocked(
     auto kept = underlayLocked(underlayKey);
     ImageCanvas canvas(width, height, kept.get());
     cairo_surface_t* surface = canvas.surface();
-    if (kept && canvas.startedFromOther())
-        copyPixels(kept.get(), surface);
     cairo_t* cr = cairo_create(surface);
     if (!kept) {
         cairo_set_source_rgb(cr, 0.05, 0.05, 0.05);
