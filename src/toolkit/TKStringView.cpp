@@ -64,11 +64,8 @@ void TKStringView::setObjectValue(const Value& value)
 {
     // A bound title is set again whenever its window announces a change:
     // the same text is measured again but not drawn again.
-    if (value.type() == objectValue().type() && value == objectValue()) {
-        setCachedMinSizeToFit(CGSizeZero);
-        return;
-    }
-    NSTextField::setObjectValue(value);
+    if (value.type() != objectValue().type() || !(value == objectValue()))
+        NSTextField::setObjectValue(value);
     setCachedMinSizeToFit(CGSizeZero);
 }
 
