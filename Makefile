@@ -7,7 +7,7 @@ PACKAGES = cmake ninja-build g++ pkg-config python3 libgtest-dev libgmock-dev \
            libjavascriptcoregtk-4.1-dev libpng-dev desktop-file-utils imagemagick \
            libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-keysyms1-dev \
            libxcb-randr0-dev libxcb-composite0-dev libxcb-damage0-dev \
-           libxcb-shm0-dev libxcb-xtest0-dev xvfb openbox fonts-urw-base35
+           libxcb-shm0-dev libxcb-xtest0-dev libxcb-res0-dev xvfb openbox fonts-urw-base35
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: setup configure build run test bench clean sanitize tsan fuzz

@@ -10,8 +10,12 @@
 #include <desktop/x11/X11Desktop.h>
 #include <foundation/NSUserDefaults.h>
 
+#include <foundation/Unicode.h>
+
 #include <atomic>
+#include <locale.h>
 #include <csignal>
+#include <wctype.h>
 #include <pthread.h>
 #include <thread>
 #include <foundation/Format.h>
@@ -69,19 +73,26 @@ public:
 // closing it, when the desktop starts without a permission.
 constexpr double kPermissionWindowLookSeconds = 5;
 
-// A part of a file name from a text: lower-case letters and digits, every
-// other run of characters one dash, none at either end; at most maxLength
-// characters.
+// A part of a file name from a text: letters (of any script) in lower case
+// and digits, every other run of characters one dash, none at either end;
+// at most maxLength bytes, cut between characters.
 std::string fileNamePart(const std::string& text, size_t maxLength = std::string::npos)
 {
+    static locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
     std::string name;
-    for (unsigned char c : text) {
-        if (name.size() >= maxLength)
-            break;
-        if (std::isalnum(c))
-            name += static_cast<char>(std::tolower(c));
-        else if (!name.empty() && name.back() != '-')
+    for (size_t i = 0; i < text.size();) {
+        auto c = nextCodePoint(text, i);
+        if (c && iswalnum_l(wint_t(*c), locale)) {
+            std::string letter;
+            appendUTF8(letter, char32_t(towlower_l(wint_t(*c), locale)));
+            if (name.size() + letter.size() > maxLength)
+                break;
+            name += letter;
+        } else if (!name.empty() && name.back() != '-') {
+            if (name.size() >= maxLength)
+                break;
             name += '-';
+        }
     }
     if (!name.empty() && name.back() == '-')
         name.pop_back();

@@ -351,6 +351,33 @@ uint32_t X11TestClient::open(const std::string& title, uint32_t rgb, int x, int 
     return static_cast<uint32_t>(std::strtoul(answer->c_str() + 7, nullptr, 10));
 }
 
+uint32_t X11TestClient::openWithoutPid(const std::string& title, uint32_t rgb, int x, int y, int width, int height)
+{
+    char colour[8];
+    std::snprintf(colour, sizeof colour, "%06x", rgb & 0xffffff);
+    auto answer = request("open " + escape(title) + " " + colour + " " + std::to_string(x) + " " + std::to_string(y)
+        + " " + std::to_string(width) + " " + std::to_string(height) + " nopid");
+    if (!answer || answer->rfind("window ", 0) != 0)
+        return 0;
+    return static_cast<uint32_t>(std::strtoul(answer->c_str() + 7, nullptr, 10));
+}
+
+bool X11TestClient::setOldTitle(uint32_t window, const std::string& type, const std::string& bytes)
+{
+    return request("oldtitle " + std::to_string(window) + " " + type + " " + escape(bytes)) == "ok";
+}
+
+bool X11TestClient::setIcon(uint32_t window, const std::vector<IconImage>& images)
+{
+    std::string line = "icon " + std::to_string(window);
+    for (const auto& image : images) {
+        char colour[8];
+        std::snprintf(colour, sizeof colour, "%06x", image.rgb & 0xffffff);
+        line += " " + std::to_string(image.width) + " " + std::to_string(image.height) + " " + colour;
+    }
+    return request(line) == "ok";
+}
+
 bool X11TestClient::setTitle(uint32_t window, const std::string& title)
 {
     return request("title " + std::to_string(window) + " " + escape(title)) == "ok";

@@ -70,14 +70,26 @@ public:
     pid_t pid() const { return m_pid; }
     // Opens a window and waits until it is mapped; its X window id, or 0.
     uint32_t open(const std::string& title, uint32_t rgb, int x, int y, int width, int height, bool dialog = false);
+    // A window without _NET_WM_PID, as many older programs make.
+    uint32_t openWithoutPid(const std::string& title, uint32_t rgb, int x, int y, int width, int height);
     bool setTitle(uint32_t window, const std::string& title);
+    // Leaves only WM_NAME, with the bytes given as of the type ("STRING",
+    // "COMPOUND_TEXT").
+    bool setOldTitle(uint32_t window, const std::string& type, const std::string& bytes);
+    // Sets _NET_WM_ICON to plain images of the sizes and colours.
+    struct IconImage {
+        int width;
+        int height;
+        uint32_t rgb;
+    };
+    bool setIcon(uint32_t window, const std::vector<IconImage>& images);
     bool close(uint32_t window);
     // Stops answering the window manager's pings and close requests.
     bool hang();
     // Becomes the screen's system tray: a window at the rectangle that owns
-    // the tray selection and docks every item that asks, each 24 points
-    // square from its left, printing "docked ID". The tray window's id, or
-    // 0.
+    // the tray selection and docks every item that asks, from its left,
+    // each at the minimum size of its normal hints (one pixel square
+    // without them), printing "docked ID". The tray window's id, or 0.
     uint32_t startTray(int x, int y, int width, int height);
     // Kills the process at once, as a crash would.
     void kill();

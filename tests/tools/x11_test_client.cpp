@@ -1,12 +1,20 @@
 // A small X11 client for the X11 backend's tests: it opens titled windows
 // filled with one colour, as one process, and takes commands on standard
 // input, one per line, answering each with one line on standard output:
-//   open TITLE RRGGBB X Y W H [dialog]  -> "window ID" once the window is mapped
+//   open TITLE RRGGBB X Y W H [dialog] [nopid]
+//                                       -> "window ID" once the window is mapped
+//                                          (nopid: without _NET_WM_PID, as xcalc)
 //   title ID TITLE                      -> "ok"
+//   oldtitle ID TYPE TITLE              -> "ok": only WM_NAME, of the type
+//                                          (STRING, COMPOUND_TEXT), is left
+//   icon ID W H RRGGBB [W H RRGGBB ...] -> "ok": _NET_WM_ICON of plain images
 //   close ID                            -> "ok" (the window is destroyed)
 //   hang                                -> "ok"; pings and close requests go unanswered
 //   tray X Y W H                        -> "tray ID": a system tray at the rectangle
-//                                          that docks the items that ask ("docked ID")
+//                                          that docks the items that ask ("docked ID"),
+//                                          each at the minimum size of its normal
+//                                          hints (one pixel square without), as
+//                                          trays built on the common toolkits do
 //   exit                                -> the process ends
 // TITLE is written with %XX escapes for any byte (%20 for a space), so that
 // titles that are not UTF-8 can be given. A close request from the window
@@ -18,12 +26,14 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -35,7 +45,6 @@ bool gHung = false;
 xcb_window_t gTray = XCB_WINDOW_NONE;
 int gTrayHeight = 0;
 int gTrayNext = 0;
-constexpr int kTrayItemSize = 24;
 
 xcb_atom_t atom(const char* name)
 {
@@ -79,8 +88,17 @@ void setTitle(xcb_window_t window, const std::string& title)
 // and mapped, with the embedded notice.
 void dock(xcb_window_t item)
 {
-    xcb_reparent_window(gConnection, item, gTray, int16_t(gTrayNext), int16_t((gTrayHeight - kTrayItemSize) / 2));
-    uint32_t size[] = { kTrayItemSize, kTrayItemSize };
+    uint32_t width = 1, height = 1;
+    xcb_size_hints_t hints {};
+    if (xcb_icccm_get_wm_normal_hints_reply(gConnection, xcb_icccm_get_wm_normal_hints(gConnection, item), &hints, nullptr)
+        && (hints.flags & XCB_ICCCM_SIZE_HINT_P_MIN_SIZE)) {
+        width = uint32_t(std::max(1, int(hints.min_width)));
+        height = uint32_t(std::max(1, int(hints.min_height)));
+    }
+    // The item comes back to the root, mapped, when the tray ends.
+    xcb_change_save_set(gConnection, XCB_SET_MODE_INSERT, item);
+    xcb_reparent_window(gConnection, item, gTray, int16_t(gTrayNext), int16_t((gTrayHeight - int(height)) / 2));
+    uint32_t size[] = { width, height };
     xcb_configure_window(gConnection, item, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
     xcb_map_window(gConnection, item);
     xcb_client_message_event_t notice {};
@@ -92,7 +110,7 @@ void dock(xcb_window_t item)
     notice.data.data32[3] = gTray;
     xcb_send_event(gConnection, 0, item, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&notice));
     xcb_flush(gConnection);
-    gTrayNext += kTrayItemSize;
+    gTrayNext += int(width);
     answer("docked " + std::to_string(item));
 }
 
@@ -127,7 +145,7 @@ bool pump(xcb_window_t waitingFor)
     return mapped;
 }
 
-xcb_window_t open(const std::string& title, uint32_t colour, int x, int y, int width, int height, bool dialog)
+xcb_window_t open(const std::string& title, uint32_t colour, int x, int y, int width, int height, bool dialog, bool withPid)
 {
     xcb_window_t window = xcb_generate_id(gConnection);
     uint32_t values[] = { colour, XCB_EVENT_MASK_STRUCTURE_NOTIFY };
@@ -138,7 +156,8 @@ xcb_window_t open(const std::string& title, uint32_t colour, int x, int y, int w
     xcb_change_property(gConnection, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
         sizeof(wmClass), wmClass);
     uint32_t pid = getpid();
-    xcb_change_property(gConnection, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &pid);
+    if (withPid)
+        xcb_change_property(gConnection, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &pid);
     xcb_atom_t protocols[] = { atom("WM_DELETE_WINDOW"), atom("_NET_WM_PING") };
     xcb_change_property(
         gConnection, XCB_PROP_MODE_REPLACE, window, atom("WM_PROTOCOLS"), XCB_ATOM_ATOM, 32, 2, protocols);
@@ -191,12 +210,42 @@ void command(const std::string& line)
     std::string verb;
     in >> verb;
     if (verb == "open") {
-        std::string title, colour, kind;
+        std::string title, colour, flag;
         int x, y, width, height;
-        in >> title >> colour >> x >> y >> width >> height >> kind;
+        in >> title >> colour >> x >> y >> width >> height;
+        bool dialog = false, withPid = true;
+        while (in >> flag) {
+            dialog = dialog || flag == "dialog";
+            withPid = withPid && flag != "nopid";
+        }
         xcb_window_t window = open(unescape(title), std::strtoul(colour.c_str(), nullptr, 16), x, y, width, height,
-            kind == "dialog");
+            dialog, withPid);
         answer(window ? "window " + std::to_string(window) : "error");
+    } else if (verb == "oldtitle") {
+        xcb_window_t window;
+        std::string type, title;
+        in >> window >> type >> title;
+        title = unescape(title);
+        xcb_delete_property(gConnection, window, atom("_NET_WM_NAME"));
+        xcb_change_property(gConnection, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME, atom(type.c_str()), 8,
+            title.size(), title.data());
+        xcb_flush(gConnection);
+        answer("ok");
+    } else if (verb == "icon") {
+        xcb_window_t window;
+        in >> window;
+        std::vector<uint32_t> words;
+        int width, height;
+        std::string colour;
+        while (in >> width >> height >> colour) {
+            words.push_back(width);
+            words.push_back(height);
+            words.insert(words.end(), size_t(width) * height, 0xff000000 | std::strtoul(colour.c_str(), nullptr, 16));
+        }
+        xcb_change_property(gConnection, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_ICON"), XCB_ATOM_CARDINAL, 32,
+            words.size(), words.data());
+        xcb_flush(gConnection);
+        answer("ok");
     } else if (verb == "title") {
         xcb_window_t window;
         std::string title;

@@ -26,6 +26,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace {
 
 // A connection of the test's own, as another program on the session.
@@ -120,11 +122,14 @@ TEST_F(X11StatusItem, DocksInTheTrayAndItsMenuOpensAPreferencesWindowThatTakesCl
         EXPECT_FALSE(desktop->isStatusItemDocked(itemWindow));
         EXPECT_FALSE(observer.isViewable(itemWindow)) << "without a tray the item waits out of sight";
 
-        // A tray starts: the item docks, and its window knows where the tray
-        // put it and at what size.
+        // A tray starts: the item docks at the size it asks for (trays go by
+        // its size hints), and its window knows where the tray put it.
+        const CGSize size = item->window()->frame().size;
+        ASSERT_GT(size.width, 1);
+        ASSERT_GT(size.height, 1);
         ASSERT_TRUE(client->startTray(1000, 0, 200, 30));
         EXPECT_EQ(client->readLine(5), "docked " + std::to_string(itemWindow));
-        const CGRect docked = CGRectMake(1000, 3, 24, 24);
+        const CGRect docked = CGRectMake(1000, std::floor((30 - size.height) / 2), size.width, size.height);
         ASSERT_TRUE(runMainUntil([&] {
             return desktop->isStatusItemDocked(itemWindow) && observer.isViewable(itemWindow)
                 && item->window()->frame() == NSScreenFlipRect(docked);
@@ -134,7 +139,7 @@ TEST_F(X11StatusItem, DocksInTheTrayAndItsMenuOpensAPreferencesWindowThatTakesCl
         item.reset();
 
         // A click on the item opens its menu below it, on the server.
-        ASSERT_TRUE(session->fakeClick(1012, 15));
+        ASSERT_TRUE(session->fakeClick(int(CGRectGetMidX(docked)), int(CGRectGetMidY(docked))));
         ASSERT_TRUE(runMainUntil([&] { return NSMenuWindow::current() != nullptr; }));
         auto menu = NSMenuWindow::current();
         EXPECT_EQ(menu->menu(), delegate->statusMenu());
@@ -202,4 +207,27 @@ TEST_F(X11StatusItem, DocksInTheTrayAndItsMenuOpensAPreferencesWindowThatTakesCl
         EXPECT_TRUE(desktop->isConnected());
         NSApp().setDelegate(nullptr);
     }
+}
+
+// The tray that ends hands the item back to the root: it goes out of sight
+// and waits; the next tray docks it again.
+TEST_F(X11StatusItem, GoesWithTheTrayThatEndsAndDocksInTheNext)
+{
+    Observer observer(session->display());
+    auto delegate = makeRef<AppDelegate>();
+    NSApp().setDelegate(delegate);
+    NSUserDefaults::standardUserDefaults()->setBool(false, DefaultsKey::HideMenuBarIcon);
+    delegate->setupStatusMenu();
+    ASSERT_TRUE(delegate->statusItem() && delegate->statusItem()->window());
+    auto itemWindow = static_cast<xcb_window_t>(delegate->statusItem()->window()->windowNumber());
+    for (int tray = 0; tray < 2; ++tray) {
+        SCOPED_TRACE(tray == 0 ? "first tray" : "second tray");
+        auto trayClient = session->launchClient();
+        ASSERT_TRUE(trayClient && trayClient->startTray(1000, 0, 200, 30));
+        EXPECT_EQ(trayClient->readLine(5), "docked " + std::to_string(itemWindow));
+        ASSERT_TRUE(runMainUntil([&] { return desktop->isStatusItemDocked(itemWindow) && observer.isViewable(itemWindow); }));
+        trayClient.reset();
+        EXPECT_TRUE(runMainUntil([&] { return !desktop->isStatusItemDocked(itemWindow) && !observer.isViewable(itemWindow); }));
+    }
+    NSApp().setDelegate(nullptr);
 }

@@ -57,16 +57,18 @@ TEST_F(X11Switcher, SuperTabOpensThePanelAndADigitWithTheReleaseFocusesTheWindow
     client->open("One", 0xff0000, 40, 60, 300, 200);
     client->open("Two", 0x00ff00, 400, 60, 300, 200);
     auto three = client->open("Three", 0x0000ff, 200, 300, 300, 200);
-    ASSERT_TRUE(runMainUntil([&] {
-        auto front = desktop->window(three);
-        return front && front->isMain && desktop->frontmostApplication() == client->pid();
-    }));
     auto isFocused = [&](CGWindowID window) {
         DesktopAXValue value;
         return desktop->axCopyAttribute({ DesktopElement::Kind::Window, client->pid(), window }, "AXFocused", value)
             == kAXErrorSuccess
             && std::get<bool>(value);
     };
+    // The windows are in the order of use once the window manager has
+    // activated the newest.
+    ASSERT_TRUE(runMainUntil([&] {
+        auto front = desktop->window(three);
+        return front && front->isMain && isFocused(three) && desktop->frontmostApplication() == client->pid();
+    }));
     const std::pair<SwitcherLayout, const char*> layouts[] = { { SwitcherLayoutGrid, "grid" },
         { SwitcherLayoutList, "list" }, { SwitcherLayoutListWithoutSecondColumn, "list without its second column" },
         { SwitcherLayoutCarousel, "carousel" } };

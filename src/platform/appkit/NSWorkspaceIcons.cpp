@@ -1,9 +1,13 @@
-// Icons of files and applications, drawn: a rounded square in the
-// application's colour with the first letter of its name.
+// Icons of files and applications: an application's own images where the
+// desktop has them, else drawn: a rounded square in the application's
+// colour with the first letter of its name.
 #include "NSWorkspace.h"
 
 #include <desktop/Desktop.h>
+#include <graphics/CGColorSpace.h>
+#include <graphics/CGDataProvider.h>
 #include <graphics/CGImage.h>
+#include <graphics/NSBitmapImageRep.h>
 #include <graphics/NSImage.h>
 
 #include <cairo.h>
@@ -81,12 +85,44 @@ Ref<NSImage> cachedIcon(uint32_t colour, const std::string& name, bool document)
     return icon;
 }
 
+// An application's own icon: one representation per size it offers, so
+// that a drawing takes the size nearest to its own. Kept while the
+// application keeps the same images.
+Ref<NSImage> ownIcon(const std::shared_ptr<const std::vector<DesktopImage>>& images)
+{
+    static std::mutex mutex;
+    static std::map<const void*, std::pair<std::weak_ptr<const std::vector<DesktopImage>>, Ref<NSImage>>> icons;
+    std::lock_guard lock(mutex);
+    auto& entry = icons[images.get()];
+    if (entry.second && entry.first.lock() == images)
+        return entry.second;
+    // Icons of images that are gone go with them.
+    std::erase_if(icons, [](const auto& e) { return e.second.first.expired() && e.second.second; });
+    auto icon = NSImage::create(CGSizeMake(kIconSide, kIconSide));
+    for (const auto& picture : *images) {
+        if (picture.empty())
+            continue;
+        std::vector<uint8_t> bytes = picture.rgba;
+        auto cg = CGImageCreate(picture.width, picture.height, 8, 32, size_t(picture.width) * 4,
+            CGColorSpaceCreateDeviceRGB(), kCGImageAlphaPremultipliedLast, CGDataProviderCreateWithBytes(std::move(bytes)));
+        auto rep = NSBitmapImageRep::createWithCGImage(cg);
+        rep->setSize(CGSizeMake(kIconSide, kIconSide));
+        icon->addRepresentation(rep);
+    }
+    icons[images.get()] = { images, icon };
+    return icon;
+}
+
 }
 
 Ref<NSImage> NSWorkspace::iconForFile(const std::string& path) const
 {
-    for (const auto& app : Desktop::current().runningApplications())
-        if (!app.bundlePath.empty() && app.bundlePath == path)
-            return cachedIcon(app.iconColor, app.name, false);
+    for (const auto& app : Desktop::current().runningApplications()) {
+        if (app.bundlePath.empty() || app.bundlePath != path)
+            continue;
+        if (app.icons && !app.icons->empty())
+            return ownIcon(app.icons);
+        return cachedIcon(app.iconColor, app.name, false);
+    }
     return cachedIcon(0xdddddd, {}, true);
 }

@@ -6,6 +6,7 @@
 #include <foundation/CGGeometry.h>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <sys/types.h>
@@ -71,6 +72,8 @@ struct DesktopScreen {
     std::string desktopPicture;
 };
 
+struct DesktopImage;
+
 struct DesktopApp {
     pid_t pid { 0 };
     std::string name;
@@ -85,6 +88,10 @@ struct DesktopApp {
     bool agent { false };
     // Colour of the generated icon, 0xRRGGBB.
     uint32_t iconColor { 0x808080 };
+    // The application's own icon where it has one, an image for each size
+    // it offers (premultiplied RGBA); null: the icon is drawn in iconColor.
+    // Shared, since application records are copied often.
+    std::shared_ptr<const std::vector<DesktopImage>> icons;
     double launchDate { 0 };
 };
 

@@ -31,3 +31,5 @@ void keepLargeBuffersForReuse()
     mallopt(M_TRIM_THRESHOLD, 256 << 20);
     mallopt(M_ARENA_MAX, 2);
 }
+
+void returnFreedLargeBuffers() { malloc_trim(0); }

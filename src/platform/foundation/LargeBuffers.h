@@ -27,3 +27,9 @@ void reserveLargeBuffer(std::vector<uint8_t>& buffer, size_t bytes);
 // and the threads share two pools, which keeps the peak lower than a pool
 // per thread does.
 void keepLargeBuffersForReuse();
+
+// Hands the memory that freed pictures left in the allocator back to the
+// system. What keepLargeBuffersForReuse keeps is for the next picture; once
+// windows have gone for good (their captures and previews freed) it would
+// otherwise stay with the process.
+void returnFreedLargeBuffers();

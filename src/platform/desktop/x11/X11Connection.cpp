@@ -5,6 +5,7 @@
 #include <xcb/composite.h>
 #include <xcb/damage.h>
 #include <xcb/randr.h>
+#include <xcb/res.h>
 #include <xcb/shm.h>
 #include <xcb/xtest.h>
 
@@ -107,6 +108,11 @@ bool X11Connection::queryExtensions()
     if (present(&xcb_shm_id)) {
         Owned version(xcb_shm_query_version_reply(m_connection, xcb_shm_query_version(m_connection), nullptr));
         m_shm = static_cast<bool>(version);
+    }
+    if (present(&xcb_res_id)) {
+        Owned version(xcb_res_query_version_reply(m_connection, xcb_res_query_version(m_connection, 1, 2), nullptr));
+        // Client ids came with version 1.2.
+        m_resourceIds = version && (version->server_major > 1 || version->server_minor >= 2);
     }
     if (present(&xcb_test_id)) {
         Owned version(xcb_test_get_version_reply(m_connection, xcb_test_get_version(m_connection, 2, 2), nullptr));

@@ -47,6 +47,8 @@ public:
     uint8_t randrEventBase() const { return m_randrEventBase; }
     bool hasShm() const { return m_shm; }
     bool hasXTest() const { return m_xtest; }
+    // X-Resource 1.2: which process a client is.
+    bool hasResourceIds() const { return m_resourceIds; }
 
     // The window manager's name, as its check window says.
     const std::string& windowManagerName() const { return m_windowManagerName; }
@@ -83,4 +85,5 @@ private:
     uint8_t m_randrEventBase { 0 };
     bool m_shm { false };
     bool m_xtest { false };
+    bool m_resourceIds { false };
 };

@@ -91,6 +91,7 @@ void X11Desktop::start()
     std::vector<DesktopEvent> ignored;
     {
         std::lock_guard lock(m_mutex);
+        m_compoundText = m_x->atom("COMPOUND_TEXT");
         setUpKeyboardLocked();
         setUpStatusAreaLocked();
         refreshScreensLocked();
@@ -204,6 +205,8 @@ void X11Desktop::handleEvent(xcb_generic_event_t* event, std::vector<DesktopEven
                 events.push_back({ DesktopEvent::Kind::AXNotification, client.pid, windowElement(client.pid, client.window),
                     client.minimized ? "AXWindowMiniaturized" : "AXWindowDeminiaturized" });
             }
+        } else if (e->atom == ewmh._NET_WM_ICON) {
+            readIconLocked(client);
         } else if (e->atom == ewmh._NET_WM_DESKTOP || e->atom == ewmh._NET_WM_ALLOWED_ACTIONS
             || e->atom == ewmh._NET_WM_WINDOW_TYPE || e->atom == m_x->wmProtocols()) {
             readClientLocked(client);
@@ -237,6 +240,9 @@ void X11Desktop::handleEvent(xcb_generic_event_t* event, std::vector<DesktopEven
         return;
     case XCB_BUTTON_PRESS:
     case XCB_BUTTON_RELEASE:
+        m_lastInputTime = reinterpret_cast<xcb_button_press_event_t*>(event)->time;
+        translatePointerLocked(event, events, input);
+        return;
     case XCB_MOTION_NOTIFY:
         translatePointerLocked(event, events, input);
         return;
@@ -264,6 +270,7 @@ void X11Desktop::handleEvent(xcb_generic_event_t* event, std::vector<DesktopEven
         return;
     case XCB_KEY_PRESS:
     case XCB_KEY_RELEASE:
+        m_lastInputTime = reinterpret_cast<xcb_key_press_event_t*>(event)->time;
         translateKeyLocked(*reinterpret_cast<xcb_key_press_event_t*>(event), type == XCB_KEY_PRESS, input);
         return;
     default:
@@ -400,8 +407,9 @@ std::vector<DesktopWindow> X11Desktop::windows() const
     // This process's windows lie above the others.
     for (CGWindowID n : m_ownOrder)
         result.push_back(m_ownWindows.at(n).info);
-    for (xcb_window_t w : m_stacking)
-        result.push_back(describeLocked(*m_clients.at(w)));
+    for (xcb_window_t w : m_recent)
+        if (auto* client = clientLocked(w))
+            result.push_back(describeLocked(*client));
     return result;
 }
 
@@ -451,11 +459,25 @@ constexpr uint32_t kStateToggle = 2;
 
 void X11Desktop::requestActivate(xcb_window_t window)
 {
+    xcb_timestamp_t time;
+    xcb_window_t active;
+    std::optional<uint32_t> otherDesktop;
     {
         std::lock_guard lock(m_mutex);
         m_pendingActivation = window;
+        time = m_lastInputTime;
+        active = m_active;
+        if (auto* client = clientLocked(window); client && client->desktop != 0xFFFFFFFF && client->desktop != m_currentDesktop)
+            otherDesktop = client->desktop;
     }
-    sendClientMessage(window, m_x->ewmh()._NET_ACTIVE_WINDOW, kSourcePager, XCB_CURRENT_TIME, XCB_WINDOW_NONE);
+    // A window on another desktop is shown by going there first: a window
+    // manager asked to activate it where it is not shown only marks it as
+    // wanting attention. Both requests carry the time of the key or click
+    // that chose the window, so the window manager takes them for the
+    // user's.
+    if (otherDesktop)
+        sendClientMessage(m_x->root(), m_x->ewmh()._NET_CURRENT_DESKTOP, *otherDesktop, time);
+    sendClientMessage(window, m_x->ewmh()._NET_ACTIVE_WINDOW, kSourcePager, time, active);
     xcb_flush(m_x->connection());
 }
 

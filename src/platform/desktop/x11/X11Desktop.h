@@ -152,6 +152,9 @@ public:
     static constexpr double kPingTimeoutSeconds = 1.0;
     static constexpr double kPingValidSeconds = 2.0;
     void setPingTimes(double timeoutSeconds, double validSeconds);
+    // How long after the last window closed the memory its captures and
+    // previews held goes back to the system.
+    static constexpr double kReturnMemoryDelaySeconds = 2.0;
     // How long a quit waits for the windows to close before it signals.
     static constexpr double kQuitGraceSeconds = 2.0;
 
@@ -187,6 +190,11 @@ private:
     void refreshScreensLocked();
     void refreshCurrentDesktopLocked();
     void readClientLocked(X11Client& client);
+    void returnMemoryOfClosedWindows();
+    pid_t processOfClient(xcb_window_t window);
+    // The application's icon from the window's _NET_WM_ICON (kept when the
+    // window has none).
+    void readIconLocked(const X11Client& client);
     void readGeometryLocked(X11Client& client);
     bool readTitleLocked(X11Client& client);
     bool readStateLocked(X11Client& client);
@@ -244,6 +252,8 @@ private:
     // The system tray (X11DesktopStatusItems.cpp).
     void setUpStatusAreaLocked();
     void dockStatusItemsLocked();
+    void setStatusItemSizeHints(xcb_window_t window, CGSize size);
+    void withdrawLocked(xcb_window_t window);
     bool handleStatusAreaEventLocked(xcb_generic_event_t* event);
     std::optional<DesktopImage> captureOwnWindow(CGWindowID number);
     void showOwnWindowLocked(OwnWindow& window);
@@ -268,6 +278,14 @@ private:
     std::map<xcb_window_t, std::unique_ptr<X11Client>> m_clients;
     // Client windows front to back.
     std::vector<xcb_window_t> m_stacking;
+    // Client windows most recently active first: the order windows are
+    // handed out in. A window that never was active stands where it came
+    // (behind the active one), those known at start in stacking order.
+    std::vector<xcb_window_t> m_recent;
+    // The time of the last key or button event this process took: the
+    // user's action that the requests it leads to carry.
+    xcb_timestamp_t m_lastInputTime { XCB_CURRENT_TIME };
+    xcb_atom_t m_compoundText { XCB_ATOM_NONE };
     std::map<pid_t, App> m_apps;
     std::vector<pid_t> m_launchOrder;
     xcb_window_t m_active { XCB_WINDOW_NONE };

@@ -127,13 +127,11 @@ AXError X11Desktop::axCopyAttribute(const DesktopElement& e, const std::string& 
         if (it == m_apps.end())
             return kAXErrorInvalidUIElement;
         auto windows = [&] {
-            // The windows of the current desktop, minimised ones included.
+            // The windows of every desktop, minimised ones included: a
+            // person switches to a window wherever it is.
             std::vector<DesktopElement> list;
-            for (xcb_window_t w : appWindowsLocked(e.pid)) {
-                const auto& client = *m_clients.at(w);
-                if (client.desktop == 0xFFFFFFFF || client.desktop == m_currentDesktop)
-                    list.push_back(windowElement(client));
-            }
+            for (xcb_window_t w : appWindowsLocked(e.pid))
+                list.push_back(windowElement(*m_clients.at(w)));
             return list;
         };
         auto frontWindow = [&]() -> std::optional<DesktopElement> {

@@ -70,6 +70,7 @@ CGWindowID X11Desktop::registerOwnWindow(DesktopWindow window)
         // XEmbed version 0, mapped once embedded.
         uint32_t info[] = { 0, 1 };
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, m_xembedInfo, m_xembedInfo, 32, 2, info);
+        setStatusItemSizeHints(id, window.frame.size);
     } else if (!panel) {
         // A window the window manager frames: where the application put it
         // (static gravity: the position is the window's own, not its
@@ -120,9 +121,10 @@ void X11Desktop::updateOwnWindow(const DesktopWindow& window)
     // this process's.
     uint32_t values[] = { coordinate(window.frame.origin.x), coordinate(window.frame.origin.y),
         extent(window.frame.size.width), extent(window.frame.size.height) };
-    if (statusItem)
+    if (statusItem) {
+        setStatusItemSizeHints(window.number, window.frame.size);
         xcb_configure_window(c, window.number, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, values + 2);
-    else
+    } else
         xcb_configure_window(c, window.number,
             XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, values);
     xcb_flush(c);
@@ -326,6 +328,21 @@ bool X11Desktop::ownWindowAtLocked(CGPoint location) const
     });
 }
 
+// Takes a window back from the window manager (the withdrawal of the
+// window-manager conventions: unmapped, and a synthetic unmap notice to the
+// root), which then hands it back to the root.
+void X11Desktop::withdrawLocked(xcb_window_t window)
+{
+    xcb_unmap_window(m_x->connection(), window);
+    xcb_unmap_notify_event_t notice {};
+    notice.response_type = XCB_UNMAP_NOTIFY;
+    notice.event = m_x->root();
+    notice.window = window;
+    notice.from_configure = 0;
+    xcb_send_event(m_x->connection(), 0, m_x->root(),
+        XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT, reinterpret_cast<const char*>(&notice));
+}
+
 // Structure events and close requests of this process's windows.
 void X11Desktop::handleOwnWindowEventLocked(xcb_generic_event_t* event, std::vector<DesktopEvent>& events)
 {
@@ -348,11 +365,15 @@ void X11Desktop::handleOwnWindowEventLocked(xcb_generic_event_t* event, std::vec
         auto& own = it->second;
         own.reparented = e->parent != m_x->root();
         if (own.info.statusItem) {
-            own.docked = own.reparented;
-            // A tray that goes hands its items back to the root: the item
-            // waits, out of sight, for the next tray.
-            if (!own.docked)
+            // A tray that goes hands its items back to the root, mapped: the
+            // item waits, out of sight, for the next tray. A window manager
+            // that saw that map may frame the item as a window of its own
+            // (the tray is gone by then): it is withdrawn from it.
+            own.docked = own.reparented && m_trayOwner != XCB_WINDOW_NONE;
+            if (!own.reparented)
                 xcb_unmap_window(m_x->connection(), e->window);
+            else if (!own.docked)
+                withdrawLocked(e->window);
         }
         ownFrameSeenLocked(own, rootFrameLocked(e->window), events);
     } else if (type == XCB_CLIENT_MESSAGE) {

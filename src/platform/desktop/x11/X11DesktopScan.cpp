@@ -8,10 +8,14 @@
 #include "X11Text.h"
 
 #include <foundation/Clock.h>
+#include <foundation/LargeBuffers.h>
+#include <foundation/RunLoop.h>
 
 #include <xcb/randr.h>
+#include <xcb/res.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 
 namespace {
@@ -21,6 +25,16 @@ DesktopElement windowElement(pid_t pid, xcb_window_t window)
     return { DesktopElement::Kind::Window, pid, static_cast<CGWindowID>(window) };
 }
 
+// The type of what the client-id query asks (a client and what to name
+// of it), as the library declares it.
+template <class Function>
+struct QueryArgument;
+template <class Result, class Query>
+struct QueryArgument<Result(xcb_connection_t*, uint32_t, const Query*)> {
+    using type = Query;
+};
+using ClientIdQuery = QueryArgument<decltype(xcb_res_query_client_ids)>::type;
+
 std::string processName(pid_t pid)
 {
     std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
@@ -29,30 +43,68 @@ std::string processName(pid_t pid)
     return name;
 }
 
-// The largest icon we read to find the icon's colour.
-constexpr uint32_t kIconBytes = 64 * 1024;
+// The most of an icon property that is read: a 256-pixel square and the
+// smaller sizes beside it.
+constexpr uint32_t kIconBytes = 2 << 20;
+// Larger images than this are left out: nothing draws icons that large.
+constexpr uint32_t kLargestIconSide = 512;
 
-// The average colour of the first icon of a _NET_WM_ICON property (width,
-// height, then ARGB pixels), weighted by alpha; none when there is no icon.
-std::optional<uint32_t> iconColour(const std::vector<uint32_t>& words)
+// The images of a _NET_WM_ICON property: one after the other, each its
+// width, its height, then its ARGB pixels (alpha not premultiplied) row by
+// row. Reading stops at the first image that does not fit what was read.
+std::vector<DesktopImage> iconImages(const std::vector<uint32_t>& words)
 {
-    if (words.size() < 3)
-        return std::nullopt;
-    uint64_t width = words[0], height = words[1];
-    uint64_t count = std::min<uint64_t>(width * height, words.size() - 2);
+    std::vector<DesktopImage> images;
+    for (size_t i = 0; i + 2 <= words.size();) {
+        uint64_t width = words[i], height = words[i + 1];
+        if (width == 0 || height == 0 || width * height > words.size() - i - 2)
+            break;
+        i += 2;
+        if (width <= kLargestIconSide && height <= kLargestIconSide) {
+            DesktopImage image;
+            image.width = int(width);
+            image.height = int(height);
+            image.rgba.resize(width * height * 4);
+            for (size_t k = 0; k < width * height; ++k) {
+                uint32_t p = words[i + k];
+                uint32_t a = p >> 24;
+                uint8_t* out = image.rgba.data() + k * 4;
+                out[0] = uint8_t((((p >> 16) & 0xff) * a + 127) / 255);
+                out[1] = uint8_t((((p >> 8) & 0xff) * a + 127) / 255);
+                out[2] = uint8_t(((p & 0xff) * a + 127) / 255);
+                out[3] = uint8_t(a);
+            }
+            images.push_back(std::move(image));
+        }
+        i += width * height;
+    }
+    return images;
+}
+
+// The average colour of an icon image (premultiplied), weighted by alpha;
+// none when it is wholly transparent.
+std::optional<uint32_t> iconColour(const DesktopImage& image)
+{
     double r = 0, g = 0, b = 0, weight = 0;
-    for (uint64_t i = 0; i < count; ++i) {
-        uint32_t p = words[2 + i];
-        double a = (p >> 24) / 255.0;
-        r += a * ((p >> 16) & 0xff);
-        g += a * ((p >> 8) & 0xff);
-        b += a * (p & 0xff);
-        weight += a;
+    for (size_t i = 0; i + 3 < image.rgba.size(); i += 4) {
+        r += image.rgba[i];
+        g += image.rgba[i + 1];
+        b += image.rgba[i + 2];
+        weight += image.rgba[i + 3] / 255.0;
     }
     if (weight <= 0)
         return std::nullopt;
     auto c = [&](double v) { return static_cast<uint32_t>(std::clamp(v / weight + 0.5, 0.0, 255.0)); };
     return (c(r) << 16) | (c(g) << 8) | c(b);
+}
+
+// The program file of a process: what stands for an application's bundle
+// on a desktop without bundles.
+std::string programPath(pid_t pid)
+{
+    std::error_code error;
+    auto path = std::filesystem::read_symlink("/proc/" + std::to_string(pid) + "/exe", error);
+    return error ? std::string() : path.string();
 }
 
 }
@@ -66,6 +118,7 @@ void X11Desktop::refreshClientsLocked(std::vector<DesktopEvent>& events)
 
     // Windows that left: destroyed notices, and their applications end
     // with their last window.
+    bool windowsWent = false;
     for (auto it = m_clients.begin(); it != m_clients.end();) {
         if (present.count(it->first)) {
             ++it;
@@ -73,6 +126,7 @@ void X11Desktop::refreshClientsLocked(std::vector<DesktopEvent>& events)
         }
         X11Client gone = *it->second;
         m_captures.erase(gone.window);
+        windowsWent = true;
         it = m_clients.erase(it);
         std::erase(m_stacking, gone.window);
         if (!gone.listed)
@@ -88,6 +142,9 @@ void X11Desktop::refreshClientsLocked(std::vector<DesktopEvent>& events)
             events.push_back({ DesktopEvent::Kind::ApplicationTerminated, gone.pid });
         }
     }
+
+    if (windowsWent)
+        returnMemoryOfClosedWindows();
 
     // Windows that came: watched from now on, read, and announced.
     std::vector<X11Client*> added;
@@ -119,6 +176,32 @@ void X11Desktop::refreshClientsLocked(std::vector<DesktopEvent>& events)
         if (entry != m_clients.end() && entry->second->listed)
             m_stacking.push_back(*it);
     }
+    // The order of use keeps the listed windows: the new ones go behind
+    // the active window, in stacking order, until they are active themselves.
+    std::set<xcb_window_t> listed(m_stacking.begin(), m_stacking.end());
+    std::erase_if(m_recent, [&](xcb_window_t w) { return !listed.count(w); });
+    std::set<xcb_window_t> known(m_recent.begin(), m_recent.end());
+    std::vector<xcb_window_t> fresh;
+    for (xcb_window_t w : m_stacking)
+        if (!known.count(w))
+            fresh.push_back(w);
+    auto at = !m_recent.empty() && m_recent.front() == m_active ? m_recent.begin() + 1 : m_recent.begin();
+    m_recent.insert(at, fresh.begin(), fresh.end());
+    if (auto active = std::find(m_recent.begin(), m_recent.end(), m_active); active != m_recent.end())
+        std::rotate(m_recent.begin(), active, active + 1);
+}
+
+// The captures of the windows that went are freed here, their previews
+// when the services have heard of it; what they held goes back to the
+// system once closing has been quiet for a while (a burst of closes is
+// one return, and a window that comes meanwhile may reuse the memory).
+void X11Desktop::returnMemoryOfClosedWindows()
+{
+    const void* target = this;
+    RunLoop::main().perform([target] {
+        RunLoop::main().cancelPerforms(target, "returnMemory");
+        RunLoop::main().performAfterDelay(target, "returnMemory", kReturnMemoryDelaySeconds, [] { returnFreedLargeBuffers(); });
+    });
 }
 
 void X11Desktop::addApplicationLocked(pid_t pid, const X11Client& first, std::vector<DesktopEvent>& events)
@@ -130,13 +213,47 @@ void X11Desktop::addApplicationLocked(pid_t pid, const X11Client& first, std::ve
         app.info.name = "pid " + std::to_string(pid);
     app.info.bundleId = first.instanceName;
     app.info.launchDate = Clock::current().now();
+    app.info.bundlePath = programPath(pid);
     app.info.iconColor = 0x808080;
-    auto icon = X11PropertyRequest(m_x->connection(), first.window, m_x->ewmh()._NET_WM_ICON, kIconBytes).get();
-    if (auto colour = iconColour(icon.words()))
-        app.info.iconColor = *colour;
     m_apps[pid] = std::move(app);
+    readIconLocked(first);
     m_launchOrder.push_back(pid);
     events.push_back({ DesktopEvent::Kind::ApplicationLaunched, pid });
+}
+
+// The process of the client that made the window, as the server knows it
+// (X-Resource client ids): for windows without _NET_WM_PID (xcalc, xeyes,
+// Tk programs). 0 for a client on another machine, or when the server does
+// not say.
+pid_t X11Desktop::processOfClient(xcb_window_t window)
+{
+    if (!m_x->hasResourceIds())
+        return 0;
+    auto* c = m_x->connection();
+    // One question: the process id of the client that made the window.
+    ClientIdQuery query { window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID };
+    std::unique_ptr<xcb_res_query_client_ids_reply_t, decltype(&free)> reply(
+        xcb_res_query_client_ids_reply(c, xcb_res_query_client_ids(c, 1, &query), nullptr), &free);
+    if (!reply)
+        return 0;
+    // Only the process id was asked for: an answer of four bytes is it.
+    for (auto it = xcb_res_query_client_ids_ids_iterator(reply.get()); it.rem; xcb_res_client_id_value_next(&it))
+        if (it.data->length == 4)
+            return static_cast<pid_t>(*xcb_res_client_id_value_value(it.data));
+    return 0;
+}
+
+void X11Desktop::readIconLocked(const X11Client& client)
+{
+    auto app = m_apps.find(client.pid);
+    if (app == m_apps.end() || client.pid == m_ownPid)
+        return;
+    auto images = iconImages(X11PropertyRequest(m_x->connection(), client.window, m_x->ewmh()._NET_WM_ICON, kIconBytes).get().words());
+    if (images.empty())
+        return;
+    if (auto colour = iconColour(images.front()))
+        app->second.info.iconColor = *colour;
+    app->second.info.icons = std::make_shared<const std::vector<DesktopImage>>(std::move(images));
 }
 
 void X11Desktop::readClientLocked(X11Client& client)
@@ -164,7 +281,7 @@ void X11Desktop::readClientLocked(X11Client& client)
     if (!pidReply.reply)
         return;
     auto pid = pidReply.word();
-    client.pid = pid ? static_cast<pid_t>(*pid) : 0;
+    client.pid = pid ? static_cast<pid_t>(*pid) : processOfClient(w);
     if (wmClass.exists()) {
         std::string both(wmClass.bytes(), wmClass.length());
         auto split = both.find('\0');
@@ -225,6 +342,8 @@ bool X11Desktop::readTitleLocked(X11Client& client)
         title = X11Text::fromUTF8(utf8.bytes(), utf8.length());
     else if (old.exists() && old.type() == m_x->utf8String())
         title = X11Text::fromUTF8(old.bytes(), old.length());
+    else if (old.exists() && old.type() == m_compoundText)
+        title = X11Text::fromCompoundText(old.bytes(), old.length());
     else if (old.exists())
         title = X11Text::fromLatin1(old.bytes(), old.length());
     bool changed = title != client.title;
@@ -283,6 +402,11 @@ void X11Desktop::refreshActiveLocked(std::vector<DesktopEvent>& events)
         return;
     bool changed = window != m_active;
     m_active = window;
+    // Every change of the active window, the window manager's own on a
+    // change of desktop included, brings the window to the front of the
+    // order of use.
+    if (auto at = std::find(m_recent.begin(), m_recent.end(), window); at != m_recent.end())
+        std::rotate(m_recent.begin(), at, at + 1);
     if (window == m_pendingActivation)
         m_pendingActivation = XCB_WINDOW_NONE;
     if (auto* client = clientLocked(window); client && changed) {

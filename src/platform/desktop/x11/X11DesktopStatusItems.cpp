@@ -11,6 +11,11 @@
 
 #include <foundation/Log.h>
 
+#include <xcb/xcb_icccm.h>
+
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 constexpr uint32_t kSystemTrayRequestDock = 0;
@@ -23,6 +28,19 @@ void X11Desktop::setUpStatusAreaLocked()
     m_trayOpcode = m_x->atom("_NET_SYSTEM_TRAY_OPCODE");
     m_xembedInfo = m_x->atom("_XEMBED_INFO");
     m_manager = m_x->atom("MANAGER");
+}
+
+// Trays size an embedded window by its normal hints (an embedder that
+// finds none makes it one pixel square): the item's size is its minimum
+// and its base, so that the tray keeps its whole width.
+void X11Desktop::setStatusItemSizeHints(xcb_window_t window, CGSize size)
+{
+    auto side = [](double v) { return static_cast<int32_t>(std::clamp(std::lround(v), 1L, 32767L)); };
+    xcb_size_hints_t hints {};
+    xcb_icccm_size_hints_set_size(&hints, 0, side(size.width), side(size.height));
+    xcb_icccm_size_hints_set_min_size(&hints, side(size.width), side(size.height));
+    xcb_icccm_size_hints_set_base_size(&hints, side(size.width), side(size.height));
+    xcb_icccm_set_wm_normal_hints(m_x->connection(), window, &hints);
 }
 
 bool X11Desktop::isStatusItemDocked(CGWindowID number) const
