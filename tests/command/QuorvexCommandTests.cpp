@@ -137,6 +137,32 @@ TEST_F(QuorvexCommand, AWindowWithAVeryLongTitleGetsAPreviewAllTheSame)
     EXPECT_TRUE(std::filesystem::exists(dir.file("previews/5-" + std::string(100, 'x') + ".png")));
 }
 
+// Letters of every script stay in a preview's file name, in lower case; a
+// title of letters that do not fit whole is cut between characters.
+TEST_F(QuorvexCommand, PreviewFileNamesKeepTheLettersOfEveryScript)
+{
+    TemporaryDirectory dir;
+    std::string greek;
+    for (int i = 0; i < 60; ++i)
+        greek += "Ω";
+    std::ofstream(dir.file("titles.json")) << R"({ "screens": [ { "frame": [0, 0, 800, 600] } ],
+        "apps": [ { "pid": 7, "name": "Term", "windows": [
+            { "id": 5, "title": "Ünïcødé — 日本語", "frame": [10, 40, 300, 200] },
+            { "id": 6, "title": ")" << greek << R"(", "frame": [20, 50, 300, 200] } ] } ] })";
+    std::ofstream(dir.file("quiet.session")) << "\n";
+    std::string out, err;
+    ASSERT_EQ(run({ "--desktop", dir.file("titles.json").c_str(), "--out", dir.path().c_str(), "--session",
+                  dir.file("quiet.session").c_str() },
+                  out, err),
+        0)
+        << err;
+    EXPECT_TRUE(std::filesystem::exists(dir.file("previews/5-ünïcødé-日本語.png"))) << out;
+    std::string omegas;
+    for (int i = 0; i < 50; ++i)
+        omegas += "ω";
+    EXPECT_TRUE(std::filesystem::exists(dir.file("previews/6-" + omegas + ".png"))) << out;
+}
+
 TEST_F(QuorvexCommand, TheFirstFileThatCannotBeWrittenIsNamedAndTheRunStops)
 {
     // Folders where two panel pictures should go: the first of them in the
