@@ -360,6 +360,14 @@ bool X11TestClient::close(uint32_t window) { return request("close " + std::to_s
 
 bool X11TestClient::hang() { return request("hang") == "ok"; }
 
+int X11TestClient::keyPresses()
+{
+    auto answer = request("keys");
+    if (!answer || answer->rfind("keys ", 0) != 0)
+        return -1;
+    return std::atoi(answer->c_str() + 5);
+}
+
 uint32_t X11TestClient::startTray(int x, int y, int width, int height)
 {
     auto answer = request("tray " + std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(width) + " "

@@ -74,6 +74,9 @@ public:
     bool close(uint32_t window);
     // Stops answering the window manager's pings and close requests.
     bool hang();
+    // How many key presses reached the client's windows so far; -1 when it
+    // does not answer.
+    int keyPresses();
     // Becomes the screen's system tray: a window at the rectangle that owns
     // the tray selection and docks every item that asks, each 24 points
     // square from its left, printing "docked ID". The tray window's id, or
