@@ -368,6 +368,8 @@ int X11TestClient::keyPresses()
     return std::atoi(answer->c_str() + 5);
 }
 
+bool X11TestClient::askBeforeClosing(uint32_t window) { return request("ask " + std::to_string(window)) == "ok"; }
+
 uint32_t X11TestClient::startTray(int x, int y, int width, int height)
 {
     auto answer = request("tray " + std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(width) + " "

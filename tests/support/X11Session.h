@@ -77,6 +77,9 @@ public:
     // How many key presses reached the client's windows so far; -1 when it
     // does not answer.
     int keyPresses();
+    // A close request for the window opens a dialog "Save changes?" and
+    // the client prints "asked ID"; the window stays.
+    bool askBeforeClosing(uint32_t window);
     // Becomes the screen's system tray: a window at the rectangle that owns
     // the tray selection and docks every item that asks, each 24 points
     // square from its left, printing "docked ID". The tray window's id, or
