@@ -4,6 +4,7 @@
 #include "X11ApplicationTest.h"
 
 #include <app/AppController.h>
+#include <appkit/NSRunningApplication.h>
 #include <command/QuorvexSession.h>
 #include <foundation/NSUserDefaults.h>
 #include <model/DefaultsKeys.h>
@@ -111,4 +112,52 @@ TEST_F(X11Switcher, SuperTabOpensThePanelAndADigitWithTheReleaseFocusesTheWindow
         EXPECT_FALSE(desktop->isKeyboardGrabbed());
         EXPECT_EQ(desktop->frontmostApplication(), client->pid());
     }
+}
+
+// Q on the panel quits the selected window's application as a person's quit
+// does: each of its windows is asked to close. An editor with unsaved text
+// answers with a dialog of its own and keeps running, however long it takes
+// the person to answer; only a forced quit ends the process.
+TEST_F(X11Switcher, QAsksTheApplicationToCloseItsWindowsAndOneThatAsksFirstKeepsRunning)
+{
+    auto editor = session->launchClient();
+    ASSERT_TRUE(editor);
+    auto notes = editor->open("Notes", 0xffffff, 40, 60, 300, 200);
+    ASSERT_TRUE(notes && editor->askBeforeClosing(notes));
+    auto front = client->open("Front", 0x00ff00, 400, 60, 300, 200);
+    ASSERT_TRUE(runMainUntil([&] {
+        auto window = desktop->window(front);
+        return window && window->isMain && desktop->frontmostApplication() == client->pid() && desktop->window(notes);
+    }));
+    NSUserDefaults::standardUserDefaults()->setInteger(SwitcherLayoutGrid, DefaultsKey::LayoutType);
+    auto model = WindowManager::create();
+    ASSERT_TRUE(runMainUntil([&] { return model->windows().size() == 2; }));
+    auto controller = AppController::create(model);
+    ASSERT_TRUE(controller);
+    AppControllerSessionHost host(*controller);
+
+    ASSERT_TRUE(session->fakeKey(XK_Super_L, true));
+    ASSERT_TRUE(session->fakeKey(XK_Tab, true));
+    ASSERT_TRUE(session->fakeKey(XK_Tab, false));
+    ASSERT_TRUE(runMainUntil([&] { return host.isPanelVisible() && host.selectedTitle() == "Notes"; }))
+        << host.selectedTitle().value_or("(none)");
+    ASSERT_TRUE(session->fakeKey(XK_q, true));
+    ASSERT_TRUE(session->fakeKey(XK_q, false));
+    // The quit is carried out on the main run loop, which runs meanwhile.
+    std::optional<std::string> answer;
+    EXPECT_TRUE(runMainUntil([&] { return answer || (answer = editor->readLine(0)); }));
+    EXPECT_EQ(answer, "asked " + std::to_string(notes));
+    ASSERT_TRUE(session->fakeKey(XK_Super_L, false));
+
+    // Past any grace a quit might allow, the editor and its window are
+    // still there, and it still answers.
+    EXPECT_FALSE(runMainUntil([&] { return !desktop->application(editor->pid()); }, 4));
+    EXPECT_TRUE(desktop->window(notes));
+    EXPECT_TRUE(editor->setTitle(notes, "Notes (unsaved)"));
+
+    // A forced quit does end it.
+    auto running = NSRunningApplication::runningApplicationWithProcessIdentifier(editor->pid());
+    ASSERT_TRUE(running);
+    EXPECT_TRUE(running->forceTerminate());
+    EXPECT_TRUE(runMainUntil([&] { return !desktop->application(editor->pid()); }));
 }
