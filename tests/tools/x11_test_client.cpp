@@ -3,6 +3,8 @@
 // input, one per line, answering each with one line on standard output:
 //   open TITLE RRGGBB X Y W H [dialog]  -> "window ID" once the window is mapped
 //   title ID TITLE                      -> "ok"
+//   paint ID RRGGBB                     -> "ok" once the server has filled the
+//                                          window with the colour
 //   close ID                            -> "ok" (the window is destroyed)
 //   hang                                -> "ok"; pings and close requests go unanswered
 //   ask ID                              -> "ok"; from then on a close request for the
@@ -235,6 +237,18 @@ void command(const std::string& line)
         in >> window >> title;
         setTitle(window, unescape(title));
         xcb_flush(gConnection);
+        answer("ok");
+    } else if (verb == "paint") {
+        xcb_window_t window;
+        std::string colour;
+        in >> window >> colour;
+        // The window's background becomes the colour and is drawn again, as
+        // a client redrawing its contents would; the server's answer to the
+        // request after it says the pixels are there.
+        uint32_t pixel = std::strtoul(colour.c_str(), nullptr, 16);
+        xcb_change_window_attributes(gConnection, window, XCB_CW_BACK_PIXEL, &pixel);
+        xcb_clear_area(gConnection, 0, window, 0, 0, 0, 0);
+        free(xcb_get_input_focus_reply(gConnection, xcb_get_input_focus(gConnection), nullptr));
         answer("ok");
     } else if (verb == "close") {
         xcb_window_t window;
