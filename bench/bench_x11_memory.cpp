@@ -154,9 +154,10 @@ void BM_X11MemoryAfterWindowsOpenAndClose(benchmark::State& state)
         state.counters["after_MB"] = after;
         state.counters["high_water_MB"] = statusMegabytes("VmHWM");
     }
-    host.reset();
-    controller.reset();
-    model.reset();
+    // The switcher goes before the run loop and the bus it used.
+    host = nullptr;
+    controller = nullptr;
+    model = nullptr;
     dispatchWaitForBackgroundWork();
     RunLoop::main().reset();
     EBEventful::resetForTesting();
