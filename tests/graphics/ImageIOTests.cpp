@@ -1,5 +1,7 @@
 #include "GraphicsTestSupport.h"
 
+#include <png.h>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -111,7 +113,20 @@ TEST(ImageIO, RefusesSizesTheDataCannotHoldBeforeAllocating)
             lying[29 + i] = uint8_t(crc >> (24 - 8 * i));
         return CGImageSourceCreateImageAtIndex(CGImageSourceCreateWithData(lying), 0);
     };
+    auto claimThumbnail = [&](uint32_t width, uint32_t height) {
+        auto lying = small;
+        for (int i = 0; i < 4; ++i) {
+            lying[16 + i] = uint8_t(width >> (24 - 8 * i));
+            lying[20 + i] = uint8_t(height >> (24 - 8 * i));
+        }
+        uint32_t crc = crc32(0, lying.data() + 12, 17);
+        for (int i = 0; i < 4; ++i)
+            lying[29 + i] = uint8_t(crc >> (24 - 8 * i));
+        return CGImageSourceCreateThumbnailAtIndex(CGImageSourceCreateWithData(lying), 0, 100, 100);
+    };
     largestAllocation = 0;
+    EXPECT_FALSE(claimThumbnail(32767, 32767));
+    EXPECT_FALSE(claimThumbnail(8000, 8000));
     EXPECT_FALSE(claim(32767, 32767));
     EXPECT_FALSE(claim(20000, 20000));
     EXPECT_FALSE(claim(8000, 8000));
@@ -143,4 +158,87 @@ TEST(ImageIO, DestinationsWriteFilesAndData)
     auto unwritable = CGImageDestinationCreateWithURL("/nonexistent/dir/x.png", kUTTypePNG, 1);
     CGImageDestinationAddImage(unwritable, image);
     EXPECT_FALSE(CGImageDestinationFinalize(unwritable));
+}
+
+namespace {
+
+// The picture's straight RGBA rows as a PNG file, Adam7-interlaced, or
+// without its alpha channel.
+std::vector<uint8_t> encodePNG(const std::vector<uint8_t>& rgba, uint32_t width, uint32_t height, bool interlaced, bool alpha)
+{
+    std::vector<uint8_t> out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_set_write_fn(
+        png, &out,
+        [](png_structp p, png_bytep bytes, size_t length) {
+            auto* target = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(p));
+            target->insert(target->end(), bytes, bytes + length);
+        },
+        nullptr);
+    png_set_IHDR(png, info, width, height, 8, alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB,
+        interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    std::vector<png_bytep> rows(height);
+    for (uint32_t y = 0; y < height; ++y)
+        rows[y] = const_cast<png_bytep>(rgba.data() + size_t(y) * width * 4);
+    png_set_rows(png, info, rows.data());
+    png_write_png(png, info, alpha ? PNG_TRANSFORM_IDENTITY : PNG_TRANSFORM_STRIP_FILLER_AFTER, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+} // namespace
+
+// A picture several times the size wanted is shrunk while it is decoded, by
+// the largest whole factor that keeps it at least that size: each pixel is
+// the mean of its block weighted by opacity (a transparent pixel lends no
+// colour), and nothing near the whole picture's size is ever allocated. An
+// interlaced file gives the same picture; one without alpha, the plain mean.
+TEST(ImageIO, ThumbnailsAverageBlocksAsTheyDecodeWithoutHoldingTheWholePicture)
+{
+    const uint32_t width = 1200, height = 901;
+    std::vector<uint8_t> rgba(size_t(width) * height * 4);
+    for (uint32_t y = 0; y < height; ++y)
+        for (uint32_t x = 0; x < width; ++x) {
+            uint8_t* p = rgba.data() + (size_t(y) * width + x) * 4;
+            bool hole = x % 3 == 0 && y % 3 == 0;
+            p[0] = uint8_t((x % 3) * 100);
+            p[1] = uint8_t((y % 3) * 60);
+            p[2] = 255;
+            p[3] = hole ? 0 : 255;
+        }
+    auto plain = CGImageCreatePNGData(CGImageCreate(width, height, 8, 32, size_t(width) * 4,
+        CGColorSpaceCreateDeviceRGB(), kCGImageAlphaLast, CGDataProviderCreateWithBytes(std::vector<uint8_t>(rgba))));
+    auto interlaced = encodePNG(rgba, width, height, true, true);
+    auto opaque = encodePNG(rgba, width, height, false, false);
+    for (const auto* file : { &plain, &interlaced, &opaque }) {
+        auto source = CGImageSourceCreateWithData(*file);
+        largestAllocation = 0;
+        auto shrunk = CGImageSourceCreateThumbnailAtIndex(source, 0, 400, 300);
+        ASSERT_TRUE(shrunk);
+        if (file == &plain) {
+            EXPECT_LT(largestAllocation.load(), size_t(width) * height) << "a quarter of the whole picture";
+        }
+        // 3 x 3 blocks, the last row of blocks one row high.
+        EXPECT_EQ(CGImageGetWidth(shrunk), 400u);
+        EXPECT_EQ(CGImageGetHeight(shrunk), 301u);
+        if (file == &opaque) {
+            EXPECT_EQ(CGImageGetAlphaInfo(shrunk), kCGImageAlphaNoneSkipLast);
+            EXPECT_EQ(pixelAt(shrunk, 17, 40), (RGBA { 100, 60, 255, 255 }));
+            EXPECT_EQ(pixelAt(shrunk, 17, 300), (RGBA { 100, 0, 255, 255 }));
+            continue;
+        }
+        EXPECT_EQ(CGImageGetAlphaInfo(shrunk), kCGImageAlphaLast);
+        // Eight opaque pixels of red 0, 0, 100, 100, 100, 200, 200, 200 and
+        // green 60, 120, 0, 60, 120, 0, 60, 120; alpha 8 of 9 at 255.
+        EXPECT_EQ(pixelAt(shrunk, 17, 40), (RGBA { 113, 68, 255, 227 }));
+        // The last row of blocks is the picture's row 900 alone: its hole
+        // and two opaque pixels.
+        EXPECT_EQ(pixelAt(shrunk, 17, 300), (RGBA { 150, 0, 255, 170 }));
+        // A picture no larger than wanted is decoded as it is.
+        auto whole = CGImageSourceCreateThumbnailAtIndex(source, 0, 2000, 2000);
+        ASSERT_TRUE(whole);
+        EXPECT_EQ(CGImageGetWidth(whole), width);
+        EXPECT_EQ(pixelAt(whole, 4, 7), (RGBA { 100, 60, 255, 255 }));
+    }
 }
