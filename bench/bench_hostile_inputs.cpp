@@ -5,6 +5,7 @@
 // screen. Each should cost well under a second; peak_growth_mb is how much
 // the process's peak resident size grew during the benchmark (the pictures
 // run first, so their growth is their own).
+#include "support/EncodedFiles.h"
 #include "support/TemporaryDirectory.h"
 
 #include <foundation/NSKeyedUnarchiver.h>
@@ -15,7 +16,6 @@
 #include <benchmark/benchmark.h>
 
 #include <fstream>
-#include <png.h>
 #include <sys/resource.h>
 
 namespace {
@@ -32,32 +32,13 @@ double peakResidentMB()
 // making it does not raise the peak the benchmark reports.
 std::vector<uint8_t> patternPicture(uint32_t width, uint32_t height)
 {
-    std::vector<uint8_t> out;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    png_set_write_fn(
-        png, &out,
-        [](png_structp p, png_bytep bytes, size_t length) {
-            auto* target = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(p));
-            target->insert(target->end(), bytes, bytes + length);
-        },
-        nullptr);
-    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-        PNG_FILTER_TYPE_DEFAULT);
-    png_set_compression_level(png, 1);
-    png_write_info(png, info);
-    std::vector<uint8_t> row(size_t(width) * 3);
-    for (uint32_t y = 0; y < height; ++y) {
+    return encodePNGRows(width, height, false, false, [width](uint32_t y, uint8_t* row) {
         for (uint32_t x = 0; x < width; ++x) {
             row[x * 3] = uint8_t(x ^ y);
             row[x * 3 + 1] = uint8_t(x + y);
             row[x * 3 + 2] = uint8_t(y);
         }
-        png_write_row(png, row.data());
-    }
-    png_write_end(png, info);
-    png_destroy_write_struct(&png, &info);
-    return out;
+    }, 1);
 }
 
 void desktopPictureForAScreen(benchmark::State& state)
@@ -103,27 +84,11 @@ void settingsFileAtAndPastTheBound(benchmark::State& state)
 }
 BENCHMARK(settingsFileAtAndPastTheBound)->Arg(4000)->Arg(500000)->Unit(benchmark::kMillisecond);
 
-// A keyed archive of arrays each holding the next twice, `levels` deep:
-// 2^levels values when read, refused past the unarchiver's bound.
-Value::Bytes sharedArchive(int levels)
-{
-    Value::Array objects { Value("$null") };
-    for (int i = 1; i <= levels; ++i) {
-        Value next(Value::Dictionary { { "CF$UID", Value(i + 1) } });
-        objects.push_back(Value(Value::Dictionary { { "$class", Value(Value::Dictionary { { "CF$UID", Value(levels + 2) } }) },
-            { "NS.objects", Value(Value::Array { next, next }) } }));
-    }
-    objects.push_back(Value("leaf"));
-    objects.push_back(Value(Value::Dictionary { { "$classname", Value("NSArray") } }));
-    Value archive(Value::Dictionary { { "$archiver", Value("NSKeyedArchiver") }, { "$version", Value(100000) },
-        { "$top", Value(Value::Dictionary { { "root", Value(Value::Dictionary { { "CF$UID", Value(1) } }) } }) },
-        { "$objects", Value(objects) } });
-    return *NSPropertyListSerialization::dataWithPropertyList(archive, NSPropertyListBinaryFormat_v1_0);
-}
-
 void archiveAtAndPastTheBound(benchmark::State& state)
 {
-    auto data = sharedArchive(int(state.range(0)));
+    // Arrays each holding the next twice: 2^levels values when read,
+    // refused past the unarchiver's bound.
+    auto data = sharedArrayArchive(int(state.range(0)));
     for (auto _ : state)
         benchmark::DoNotOptimize(NSKeyedUnarchiver::unarchiveObjectWithData(data));
     state.counters["file_bytes"] = double(data.size());

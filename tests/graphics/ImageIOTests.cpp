@@ -1,12 +1,13 @@
 #include "GraphicsTestSupport.h"
 
-#include <png.h>
+#include <support/EncodedFiles.h>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <random>
 
@@ -102,7 +103,7 @@ TEST(ImageIO, RefusesSizesTheDataCannotHoldBeforeAllocating)
     // The same file with a header that claims 32767 x 32767 (and a correct
     // checksum): refused at once, no 4 GB of pixels.
     auto small = CGImageCreatePNGData(makeImage(4, 4, kCGImageAlphaLast, [](size_t, size_t) { return RGBA {}; }));
-    auto claim = [&](uint32_t width, uint32_t height) {
+    auto lyingHeader = [&](uint32_t width, uint32_t height) {
         auto lying = small;
         for (int i = 0; i < 4; ++i) {
             lying[16 + i] = uint8_t(width >> (24 - 8 * i));
@@ -111,18 +112,13 @@ TEST(ImageIO, RefusesSizesTheDataCannotHoldBeforeAllocating)
         uint32_t crc = crc32(0, lying.data() + 12, 17);
         for (int i = 0; i < 4; ++i)
             lying[29 + i] = uint8_t(crc >> (24 - 8 * i));
-        return CGImageSourceCreateImageAtIndex(CGImageSourceCreateWithData(lying), 0);
+        return CGImageSourceCreateWithData(lying);
+    };
+    auto claim = [&](uint32_t width, uint32_t height) {
+        return CGImageSourceCreateImageAtIndex(lyingHeader(width, height), 0);
     };
     auto claimThumbnail = [&](uint32_t width, uint32_t height) {
-        auto lying = small;
-        for (int i = 0; i < 4; ++i) {
-            lying[16 + i] = uint8_t(width >> (24 - 8 * i));
-            lying[20 + i] = uint8_t(height >> (24 - 8 * i));
-        }
-        uint32_t crc = crc32(0, lying.data() + 12, 17);
-        for (int i = 0; i < 4; ++i)
-            lying[29 + i] = uint8_t(crc >> (24 - 8 * i));
-        return CGImageSourceCreateThumbnailAtIndex(CGImageSourceCreateWithData(lying), 0, 100, 100);
+        return CGImageSourceCreateThumbnailAtIndex(lyingHeader(width, height), 0, 100, 100);
     };
     largestAllocation = 0;
     EXPECT_FALSE(claimThumbnail(32767, 32767));
@@ -160,34 +156,6 @@ TEST(ImageIO, DestinationsWriteFilesAndData)
     EXPECT_FALSE(CGImageDestinationFinalize(unwritable));
 }
 
-namespace {
-
-// The picture's straight RGBA rows as a PNG file, Adam7-interlaced, or
-// without its alpha channel.
-std::vector<uint8_t> encodePNG(const std::vector<uint8_t>& rgba, uint32_t width, uint32_t height, bool interlaced, bool alpha)
-{
-    std::vector<uint8_t> out;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    png_set_write_fn(
-        png, &out,
-        [](png_structp p, png_bytep bytes, size_t length) {
-            auto* target = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(p));
-            target->insert(target->end(), bytes, bytes + length);
-        },
-        nullptr);
-    png_set_IHDR(png, info, width, height, 8, alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB,
-        interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    std::vector<png_bytep> rows(height);
-    for (uint32_t y = 0; y < height; ++y)
-        rows[y] = const_cast<png_bytep>(rgba.data() + size_t(y) * width * 4);
-    png_set_rows(png, info, rows.data());
-    png_write_png(png, info, alpha ? PNG_TRANSFORM_IDENTITY : PNG_TRANSFORM_STRIP_FILLER_AFTER, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return out;
-}
-
-} // namespace
 
 // A picture several times the size wanted is shrunk while it is decoded, by
 // the largest whole factor that keeps it at least that size: each pixel is
@@ -209,8 +177,14 @@ TEST(ImageIO, ThumbnailsAverageBlocksAsTheyDecodeWithoutHoldingTheWholePicture)
         }
     auto plain = CGImageCreatePNGData(CGImageCreate(width, height, 8, 32, size_t(width) * 4,
         CGColorSpaceCreateDeviceRGB(), kCGImageAlphaLast, CGDataProviderCreateWithBytes(std::vector<uint8_t>(rgba))));
-    auto interlaced = encodePNG(rgba, width, height, true, true);
-    auto opaque = encodePNG(rgba, width, height, false, false);
+    auto rowsOf = [&](bool alpha) {
+        return [&rgba, alpha](uint32_t y, uint8_t* row) {
+            for (uint32_t x = 0; x < width; ++x)
+                std::memcpy(row + x * (alpha ? 4 : 3), rgba.data() + (size_t(y) * width + x) * 4, alpha ? 4 : 3);
+        };
+    };
+    auto interlaced = encodePNGRows(width, height, true, true, rowsOf(true));
+    auto opaque = encodePNGRows(width, height, false, false, rowsOf(false));
     for (const auto* file : { &plain, &interlaced, &opaque }) {
         auto source = CGImageSourceCreateWithData(*file);
         largestAllocation = 0;

@@ -21,6 +21,24 @@ void setError(std::string* error, const std::string& text)
         *error = text;
 }
 
+// Calls f with each value of a dictionary node, in the tree's order.
+template <class F>
+void forEachDictionaryValue(plist_t dict, F&& f)
+{
+    plist_dict_iter it = nullptr;
+    plist_dict_new_iter(dict, &it);
+    while (it) {
+        char* key = nullptr;
+        plist_t item = nullptr;
+        plist_dict_next_item(dict, it, &key, &item);
+        std::free(key);
+        if (!item)
+            break;
+        f(item);
+    }
+    std::free(it);
+}
+
 // Walks the object graph of binary data the way the library will, without
 // recursion: every offset and reference in range, no cycles, bounded depth.
 class BinaryPlistChecker {
@@ -94,18 +112,8 @@ public:
             size_t count = children.size() / 2;
             if (count != plist_dict_get_size(node))
                 continue;
-            plist_dict_iter it = nullptr;
-            plist_dict_new_iter(node, &it);
-            for (size_t i = 0; i < count && it; ++i) {
-                char* key = nullptr;
-                plist_t item = nullptr;
-                plist_dict_next_item(node, it, &key, &item);
-                std::free(key);
-                if (!item)
-                    break;
-                pending.emplace_back(children[count + i], item);
-            }
-            std::free(it);
+            size_t i = 0;
+            forEachDictionaryValue(node, [&](plist_t item) { pending.emplace_back(children[count + i++], item); });
         }
     }
 
@@ -417,18 +425,7 @@ uint64_t plistNodeCount(plist_t node, uint64_t limit)
             for (uint32_t i = 0, n = plist_array_get_size(next); i < n; ++i)
                 pending.push_back(plist_array_get_item(next, i));
         } else if (type == PLIST_DICT) {
-            plist_dict_iter it = nullptr;
-            plist_dict_new_iter(next, &it);
-            for (;;) {
-                char* key = nullptr;
-                plist_t item = nullptr;
-                plist_dict_next_item(next, it, &key, &item);
-                std::free(key);
-                if (!item)
-                    break;
-                pending.push_back(item);
-            }
-            std::free(it);
+            forEachDictionaryValue(next, [&](plist_t item) { pending.push_back(item); });
         }
     }
     return count;
