@@ -360,6 +360,8 @@ bool X11TestClient::close(uint32_t window) { return request("close " + std::to_s
 
 bool X11TestClient::hang() { return request("hang") == "ok"; }
 
+bool X11TestClient::askBeforeClosing(uint32_t window) { return request("ask " + std::to_string(window)) == "ok"; }
+
 uint32_t X11TestClient::startTray(int x, int y, int width, int height)
 {
     auto answer = request("tray " + std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(width) + " "

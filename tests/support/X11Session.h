@@ -74,6 +74,9 @@ public:
     bool close(uint32_t window);
     // Stops answering the window manager's pings and close requests.
     bool hang();
+    // A close request for the window opens a dialog "Save changes?" and
+    // the client prints "asked ID"; the window stays.
+    bool askBeforeClosing(uint32_t window);
     // Becomes the screen's system tray: a window at the rectangle that owns
     // the tray selection and docks every item that asks, each 24 points
     // square from its left, printing "docked ID". The tray window's id, or

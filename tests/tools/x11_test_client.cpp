@@ -5,6 +5,10 @@
 //   title ID TITLE                      -> "ok"
 //   close ID                            -> "ok" (the window is destroyed)
 //   hang                                -> "ok"; pings and close requests go unanswered
+//   ask ID                              -> "ok"; from then on a close request for the
+//                                          window opens a dialog "Save changes?" beside
+//                                          it, as an editor with unsaved text does,
+//                                          and prints "asked ID" instead of closing
 //   tray X Y W H                        -> "tray ID": a system tray at the rectangle
 //                                          that docks the items that ask ("docked ID")
 //   exit                                -> the process ends
@@ -22,6 +26,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 
@@ -31,6 +36,8 @@ xcb_connection_t* gConnection;
 xcb_screen_t* gScreen;
 int gScreenNumber = 0;
 bool gHung = false;
+// Windows that ask before they close.
+std::set<xcb_window_t> gAsking;
 // The system tray, when asked to be one, and where its next item goes.
 xcb_window_t gTray = XCB_WINDOW_NONE;
 int gTrayHeight = 0;
@@ -96,6 +103,18 @@ void dock(xcb_window_t item)
     answer("docked " + std::to_string(item));
 }
 
+xcb_window_t create(const std::string& title, uint32_t colour, int x, int y, int width, int height, bool dialog);
+
+// The close request of a window with unsaved work: a dialog comes up and the
+// window stays.
+void askBeforeClosing(xcb_window_t window)
+{
+    xcb_window_t dialog = create("Save changes?", 0xdddddd, 60, 60, 240, 100, true);
+    xcb_icccm_set_wm_transient_for(gConnection, dialog, window);
+    xcb_map_window(gConnection, dialog);
+    answer("asked " + std::to_string(window));
+}
+
 bool pump(xcb_window_t waitingFor)
 {
     bool mapped = false;
@@ -116,6 +135,8 @@ bool pump(xcb_window_t waitingFor)
                 xcb_send_event(gConnection, 0, gScreen->root,
                     XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
                     reinterpret_cast<const char*>(message));
+            } else if (protocol == atom("WM_DELETE_WINDOW") && gAsking.count(message->window)) {
+                askBeforeClosing(message->window);
             } else if (protocol == atom("WM_DELETE_WINDOW")) {
                 xcb_destroy_window(gConnection, message->window);
                 answer("closed " + std::to_string(message->window));
@@ -127,7 +148,8 @@ bool pump(xcb_window_t waitingFor)
     return mapped;
 }
 
-xcb_window_t open(const std::string& title, uint32_t colour, int x, int y, int width, int height, bool dialog)
+// A titled window of this process, not yet mapped.
+xcb_window_t create(const std::string& title, uint32_t colour, int x, int y, int width, int height, bool dialog)
 {
     xcb_window_t window = xcb_generate_id(gConnection);
     uint32_t values[] = { colour, XCB_EVENT_MASK_STRUCTURE_NOTIFY };
@@ -150,6 +172,12 @@ xcb_window_t open(const std::string& title, uint32_t colour, int x, int y, int w
     xcb_icccm_size_hints_set_position(&hints, 1, x, y);
     xcb_icccm_size_hints_set_size(&hints, 1, width, height);
     xcb_icccm_set_wm_normal_hints(gConnection, window, &hints);
+    return window;
+}
+
+xcb_window_t open(const std::string& title, uint32_t colour, int x, int y, int width, int height, bool dialog)
+{
+    xcb_window_t window = create(title, colour, x, y, width, height, dialog);
     xcb_map_window(gConnection, window);
     xcb_flush(gConnection);
     pollfd fd { xcb_get_file_descriptor(gConnection), POLLIN, 0 };
@@ -214,6 +242,11 @@ void command(const std::string& line)
         int x, y, width, height;
         in >> x >> y >> width >> height;
         answer("tray " + std::to_string(startTray(x, y, width, height)));
+    } else if (verb == "ask") {
+        xcb_window_t window;
+        in >> window;
+        gAsking.insert(window);
+        answer("ok");
     } else if (verb == "hang") {
         gHung = true;
         answer("ok");

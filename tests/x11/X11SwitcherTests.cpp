@@ -4,6 +4,7 @@
 #include "X11ApplicationTest.h"
 
 #include <app/AppController.h>
+#include <appkit/NSRunningApplication.h>
 #include <command/QuorvexSession.h>
 #include <foundation/NSUserDefaults.h>
 #include <model/DefaultsKeys.h>
@@ -46,7 +47,32 @@ bool serverShowsWhatWasDrawn(X11Desktop& desktop, CGWindowID window)
 
 }
 
-class X11Switcher : public X11ApplicationTest { };
+class X11Switcher : public X11ApplicationTest {
+protected:
+    // A window model of the session and the switcher on it, once the model
+    // lists that many windows.
+    struct Switcher {
+        Ref<WindowManager> model;
+        Ref<AppController> controller;
+        std::unique_ptr<AppControllerSessionHost> host;
+    };
+    std::optional<Switcher> startSwitcher(size_t windowCount)
+    {
+        Switcher switcher { WindowManager::create(), nullptr, nullptr };
+        if (!runMainUntil([&] { return switcher.model->windows().size() == windowCount; }))
+            return std::nullopt;
+        switcher.controller = AppController::create(switcher.model);
+        if (!switcher.controller)
+            return std::nullopt;
+        switcher.host = std::make_unique<AppControllerSessionHost>(*switcher.controller);
+        return switcher;
+    }
+    // Super held, Tab typed: the panel opens.
+    bool pressSuperTab()
+    {
+        return session->fakeKey(XK_Super_L, true) && session->fakeKey(XK_Tab, true) && session->fakeKey(XK_Tab, false);
+    }
+};
 
 // Every layout (grid, list, list without its second column, carousel)
 // shows the three windows on the server and switches by badge, one after
@@ -79,15 +105,11 @@ TEST_F(X11Switcher, SuperTabOpensThePanelAndADigitWithTheReleaseFocusesTheWindow
                 order.push_back(w);
         ASSERT_EQ(order.size(), 3u);
         ASSERT_TRUE(runMainUntil([&] { return isFocused(order[0].number); }));
-        auto model = WindowManager::create();
-        ASSERT_TRUE(runMainUntil([&] { return model->windows().size() == 3; }));
-        auto controller = AppController::create(model);
-        ASSERT_TRUE(controller);
-        AppControllerSessionHost host(*controller);
+        auto switcher = startSwitcher(3);
+        ASSERT_TRUE(switcher);
+        auto& host = *switcher->host;
 
-        ASSERT_TRUE(session->fakeKey(XK_Super_L, true));
-        ASSERT_TRUE(session->fakeKey(XK_Tab, true));
-        ASSERT_TRUE(session->fakeKey(XK_Tab, false));
+        ASSERT_TRUE(pressSuperTab());
         ASSERT_TRUE(runMainUntil([&] { return host.isPanelVisible() && host.shownCount() == 3; }));
         // The panel is a window of this process on the server, in front,
         // and the keyboard is grabbed while it is up; the user's window
@@ -111,4 +133,48 @@ TEST_F(X11Switcher, SuperTabOpensThePanelAndADigitWithTheReleaseFocusesTheWindow
         EXPECT_FALSE(desktop->isKeyboardGrabbed());
         EXPECT_EQ(desktop->frontmostApplication(), client->pid());
     }
+}
+
+// Q on the panel quits the selected window's application as a person's quit
+// does: each of its windows is asked to close. An editor with unsaved text
+// answers with a dialog of its own and keeps running, however long it takes
+// the person to answer; only a forced quit ends the process.
+TEST_F(X11Switcher, QAsksTheApplicationToCloseItsWindowsAndOneThatAsksFirstKeepsRunning)
+{
+    auto editor = session->launchClient();
+    ASSERT_TRUE(editor);
+    auto notes = editor->open("Notes", 0xffffff, 40, 60, 300, 200);
+    ASSERT_TRUE(notes && editor->askBeforeClosing(notes));
+    auto front = client->open("Front", 0x00ff00, 400, 60, 300, 200);
+    ASSERT_TRUE(runMainUntil([&] {
+        auto window = desktop->window(front);
+        return window && window->isMain && desktop->frontmostApplication() == client->pid() && desktop->window(notes);
+    }));
+    NSUserDefaults::standardUserDefaults()->setInteger(SwitcherLayoutGrid, DefaultsKey::LayoutType);
+    auto switcher = startSwitcher(2);
+    ASSERT_TRUE(switcher);
+    auto& host = *switcher->host;
+
+    ASSERT_TRUE(pressSuperTab());
+    ASSERT_TRUE(runMainUntil([&] { return host.isPanelVisible() && host.selectedTitle() == "Notes"; }))
+        << host.selectedTitle().value_or("(none)");
+    ASSERT_TRUE(session->fakeKey(XK_q, true));
+    ASSERT_TRUE(session->fakeKey(XK_q, false));
+    // The quit is carried out on the main run loop, which runs meanwhile.
+    std::optional<std::string> answer;
+    EXPECT_TRUE(runMainUntil([&] { return answer || (answer = editor->readLine(0)); }));
+    EXPECT_EQ(answer, "asked " + std::to_string(notes));
+    ASSERT_TRUE(session->fakeKey(XK_Super_L, false));
+
+    // Past any grace a quit might allow, the editor and its window are
+    // still there, and it still answers.
+    EXPECT_FALSE(runMainUntil([&] { return !desktop->application(editor->pid()); }, 3));
+    EXPECT_TRUE(desktop->window(notes));
+    EXPECT_TRUE(editor->setTitle(notes, "Notes (unsaved)"));
+
+    // A forced quit does end it.
+    auto running = NSRunningApplication::runningApplicationWithProcessIdentifier(editor->pid());
+    ASSERT_TRUE(running);
+    EXPECT_TRUE(running->forceTerminate());
+    EXPECT_TRUE(runMainUntil([&] { return !desktop->application(editor->pid()); }));
 }

@@ -5,10 +5,12 @@
 #include "X11Property.h"
 #include "X11Keyboard.h"
 
+#include "../DesktopEntry.h"
 #include "../DesktopProcess.h"
 #include "../InputCodes.h"
 
 #include <foundation/Clock.h>
+#include <foundation/Log.h>
 #include <foundation/RunLoop.h>
 
 #include <xcb/composite.h>
@@ -234,6 +236,10 @@ void X11Desktop::handleEvent(xcb_generic_event_t* event, std::vector<DesktopEven
         return;
     case XCB_DESTROY_NOTIFY:
         handleStatusAreaEventLocked(event);
+        return;
+    case XCB_SELECTION_REQUEST:
+    case XCB_SELECTION_CLEAR:
+        handleSwitcherSelectionEventLocked(event, events);
         return;
     case XCB_BUTTON_PRESS:
     case XCB_BUTTON_RELEASE:
@@ -487,6 +493,24 @@ std::optional<DesktopApp> X11Desktop::startApplication(const DesktopLaunchReques
     return desktopAppForLaunch(request, pid);
 }
 
+bool X11Desktop::openURL(const std::string& url)
+{
+    constexpr const char* kOpener = "xdg-open";
+    if (findExecutableOnPath(kOpener).empty()) {
+        NSLog("Cannot open %@: the desktop's opener %@ is not installed (it comes with the package xdg-utils)", url, kOpener);
+        return false;
+    }
+    DesktopLaunchRequest request;
+    request.arguments = { kOpener, url };
+    request.name = kOpener;
+    std::string error;
+    if (!spawnApplicationProcess(request, nullptr, nullptr, &error)) {
+        NSLog("Cannot open %@: %@", url, error);
+        return false;
+    }
+    return true;
+}
+
 std::vector<DesktopDisplaySpaces> X11Desktop::displaySpaces() const
 {
     std::lock_guard lock(m_mutex);
@@ -682,18 +706,12 @@ bool X11Desktop::terminateApplication(pid_t pid, bool force)
     }
     if (force)
         return ::kill(pid, SIGKILL) == 0;
+    // A polite quit only asks: each window gets the window manager's close
+    // request, which reaches the application as WM_DELETE_WINDOW. What it
+    // does then is its own affair (an editor may ask to save first), so no
+    // signal ever follows.
     for (xcb_window_t w : windows)
         requestClose(w);
-    // What has not closed its windows after a while is asked to end.
-    std::weak_ptr<X11Desktop> weak = m_self;
-    RunLoop::main().performAfterDelay(this, "quit", kQuitGraceSeconds, [weak, pid] {
-        auto self = weak.lock();
-        if (!self)
-            return;
-        std::lock_guard lock(self->m_mutex);
-        if (self->m_apps.count(pid) && !self->appWindowsLocked(pid).empty())
-            ::kill(pid, SIGTERM);
-    });
     return true;
 }
 
