@@ -87,6 +87,8 @@ void NSView::frameChanged(CGRect old)
         if (!m_constraints.empty())
             setNeedsLayout(true);
     }
+    if (auto* clip = dynamic_cast<NSClipView*>(m_superview); clip && clip->documentView().get() == this)
+        clip->documentFrameChanged();
     if (m_superview) {
         m_superview->setNeedsDisplayInRect(m_projection || isProjected() || coveredFrame() != m_frame
                 ? m_superview->bounds()

@@ -234,6 +234,18 @@ void X11Desktop::handleEvent(xcb_generic_event_t* event, std::vector<DesktopEven
     case XCB_REPARENT_NOTIFY:
         handleOwnWindowEventLocked(event, events);
         return;
+    case XCB_MAP_NOTIFY: {
+        // A client is on the screen again once the child of the root that
+        // holds it (the window manager's frame) is mapped.
+        auto* e = reinterpret_cast<xcb_map_notify_event_t*>(event);
+        if (e->event != m_x->root())
+            return;
+        std::lock_guard restoreLock(m_restoreMutex);
+        for (const auto& [window, client] : m_clients)
+            if (client->topLevel == e->window && m_restoring.erase(window))
+                m_restored.notify_all();
+        return;
+    }
     case XCB_DESTROY_NOTIFY:
         handleStatusAreaEventLocked(event);
         return;
@@ -475,6 +487,10 @@ void X11Desktop::requestMinimize(xcb_window_t window, bool minimized)
         // map request yet; the state request reaches it either way.
         sendClientMessage(window, ewmh._NET_WM_STATE, kStateRemove, ewmh._NET_WM_STATE_HIDDEN, 0, kSourcePager);
         xcb_map_window(m_x->connection(), window);
+        // A capture asked for now (the switcher refreshes the preview right
+        // after the request) waits until the window manager has mapped it.
+        std::lock_guard lock(m_restoreMutex);
+        m_restoring[window] = steadySeconds() + kRestoreWaitSeconds;
     }
     xcb_flush(m_x->connection());
 }

@@ -191,10 +191,17 @@ private:
         bool hung { false };
     };
     struct Capture {
+        // The last picture read while the window was mapped: what a
+        // minimised window, or one of a hidden application, still shows.
         DesktopImage image;
         bool valid { false };
         uint32_t damage { 0 };
     };
+    // How long a capture of a window that was asked to come back from
+    // minimised waits for the server to map it again.
+    static constexpr double kRestoreWaitSeconds = 1.0;
+    void waitForRestore(xcb_window_t window);
+    std::optional<DesktopImage> keptCaptureLocked(CGWindowID number) const;
 
     void start();
     void pump();
@@ -302,6 +309,12 @@ private:
     uint32_t m_numberOfDesktops { 1 };
     std::vector<DesktopScreen> m_screens;
     std::map<xcb_window_t, Capture> m_captures;
+    // Windows asked to come back from minimised and not mapped yet, with
+    // the steady time until which a capture waits for them. Its own lock:
+    // taken after m_mutex or alone.
+    std::mutex m_restoreMutex;
+    std::condition_variable m_restored;
+    std::map<xcb_window_t, double> m_restoring;
     std::map<CGWindowID, OwnWindow> m_ownWindows;
     ActivationPolicy m_ownPolicy { ActivationPolicy::Regular };
     // Own windows front to back.
