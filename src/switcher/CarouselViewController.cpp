@@ -273,11 +273,10 @@ CATransform3D CarouselViewController::carouselItemTransformForOffset(
 double CarouselViewController::carouselValueForOption(CarouselView& carousel, int64_t option, double withDefault)
 {
     switch (option) {
-    case CarouselOptionWrap: {
-        bool nothingShown = std::none_of(carousel.itemViews().begin(), carousel.itemViews().end(),
-            [](const auto& entry) { return static_cast<bool>(entry.second); });
-        return !windows().empty() && nothingShown ? 0.0 : 1.0;
-    }
+    case CarouselOptionWrap:
+        // Every style wraps, from the first layout pass on: whether a card
+        // happens to be loaded when the pass asks must not decide it.
+        return 1.0;
     case CarouselOptionSpacing:
         return withDefault * kSpacingFactor;
     case CarouselOptionFadeMax:

@@ -72,6 +72,13 @@ void CarouselView::reloadData()
     else if (m_numberOfItems > 0 && !m_wrapEnabled && !m_scrolling
         && m_scrollOffset > static_cast<double>(m_numberOfItems - 1))
         scrollToItemAtIndex(m_numberOfItems - 1, m_numberOfPlaceholders > 0);
+    // The visible items load now, in their places: a row already at the
+    // item it is to show is not scrolled again, and the first picture
+    // after a reload shows its items, not an empty row until the next tick.
+    pushAnimationState(false);
+    loadUnloadViews();
+    transformItemViews();
+    popAnimationState();
 }
 
 // MARK: Loading and unloading

@@ -13,6 +13,7 @@
 #include <foundation/NSUserDefaults.h>
 #include <graphics/NSColor.h>
 #include <graphics/ImageIO.h>
+#include <graphics/NSGraphicsContext.h>
 #include <graphics/NSImage.h>
 #include <model/DefaultsKeys.h>
 #include <model/EBEventful.h>
@@ -48,6 +49,9 @@ struct Background {
     // The last picture file (path, time and size) that could not be read,
     // so that it is named in the log once, not at every showing.
     std::string refused;
+    // The blurred picture under the tint it was last shown with.
+    Ref<NSImage> tinted;
+    Ref<NSColor> tint;
 };
 
 Background& keptBackground()
@@ -313,30 +317,39 @@ void SwitchWindowController::setWindowParams()
             window->setLevel(kFullScreenLevel);
             window->setStyleMask(NSWindowStyleMaskBorderless);
         }
-        if (m_visualEffectView) m_visualEffectView->setHidden(true);
-        setBackgroundImage();
+        // Over the screen's blurred picture; a screen without one shows
+        // what lies beneath the panel blurred, as the floating panel does,
+        // from edge to edge: never the windows beneath, sharp.
+        bool picture = setBackgroundImage();
+        if (m_visualEffectView) {
+            m_visualEffectView->setHidden(picture);
+            if (auto layer = m_visualEffectView->layer()) layer->setCornerRadius(0);
+        }
         setTooltips();
     } else {
         // Level and style mask stay as a full-screen showing left them.
-        if (m_visualEffectView) m_visualEffectView->setHidden(false);
+        if (m_visualEffectView) {
+            m_visualEffectView->setHidden(false);
+            if (auto layer = m_visualEffectView->layer()) layer->setCornerRadius(kCornerRadius);
+        }
         setTooltips();
     }
 }
 
-void SwitchWindowController::setBackgroundImage()
+bool SwitchWindowController::setBackgroundImage()
 {
-    if (!isFullScreen()) return;
+    if (!isFullScreen()) return false;
     auto window = this->window();
     // The picture of the screen the panel is about to fill, at that screen's
     // size: the panel may still be on another screen at this point.
     auto screen = getActualScreen();
-    if (!window || !screen) return;
+    if (!window || !screen) return false;
     auto path = NSWorkspace::sharedWorkspace().desktopImageURLForScreen(screen);
-    if (!path) return;
+    if (!path) return false;
     std::error_code error;
     auto modified = std::filesystem::last_write_time(*path, error).time_since_epoch().count();
     auto bytes = error ? 0 : std::filesystem::file_size(*path, error);
-    if (error) return;
+    if (error) return false;
     CGSize size = screen->frame().size;
     auto& kept = keptBackground();
     if (!kept.blurred || kept.path != *path || kept.modified != modified || kept.bytes != bytes
@@ -353,14 +366,33 @@ void SwitchWindowController::setBackgroundImage()
                       "the full-screen panel shows none",
                     *path, 8192, 8192);
             kept.refused = version;
-            return;
+            return false;
         }
         image->setSize(size);
         auto blurred = NSImageStackBlur::stackBlur(image, kBackgroundBlurRadius);
-        if (!blurred) return;
+        if (!blurred) return false;
         kept = { *path, int64_t(modified), bytes, size, blurred };
     }
-    window->setBackgroundColor(NSColor::colorWithPatternImage(kept.blurred));
+    // Under the theme's tint, as the effect view shows what lies beneath
+    // it: the theme's text stays readable whatever the picture.
+    auto tint = m_visualEffectView ? m_visualEffectView->tintColor() : nullptr;
+    if (!tint) {
+        window->setBackgroundColor(NSColor::colorWithPatternImage(kept.blurred));
+        return true;
+    }
+    if (!kept.tinted || !kept.tint || !kept.tint->isEqual(tint.get())) {
+        auto tinted = kept.blurred->copy();
+        tinted->lockFocus();
+        if (auto context = NSGraphicsContext::currentContext()) {
+            CGContextSetFillColorWithColor(context->CGContext(), tint->CGColor());
+            CGContextFillRect(context->CGContext(), CGRectMake(0, 0, size.width, size.height));
+        }
+        tinted->unlockFocus();
+        kept.tinted = tinted;
+        kept.tint = tint;
+    }
+    window->setBackgroundColor(NSColor::colorWithPatternImage(kept.tinted));
+    return true;
 }
 
 void SwitchWindowController::setSelfSize()

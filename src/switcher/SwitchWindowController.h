@@ -90,7 +90,9 @@ public:
     void setToolTipLabel(const Ref<NSTextField>& label) { m_toolTipLabel = label; }
     void setupWindowAppearance();
     void setWindowParams();
-    void setBackgroundImage();
+    // Makes the screen's blurred desktop picture, under the theme's tint,
+    // the full-screen panel's background; whether the screen has one.
+    bool setBackgroundImage();
     void setSelfSize();
     Ref<NSScreen> getActualScreen() const { return BaseWindow::actualScreen(); }
     int32_t listStyle() const;

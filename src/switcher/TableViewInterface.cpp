@@ -10,6 +10,8 @@
 #include <appkit/NSTextField.h>
 #include <graphics/NSFont.h>
 
+#include <cmath>
+
 namespace {
 
 // The column of the window's icon and title, and the one "LayoutType" 2
@@ -23,7 +25,6 @@ constexpr CGFloat kApplicationColumnWidth = 240;
 constexpr CGFloat kIconSide = 20;
 constexpr CGFloat kCellInset = 12;
 constexpr CGFloat kIconTitleGap = 8;
-constexpr CGFloat kTextHeight = 18;
 constexpr CGFloat kFontSize = 13;
 constexpr CGFloat kBottomMargin = TableViewController::kBottomMargin;
 
@@ -87,7 +88,12 @@ Ref<NSView> makeCell(const Weak<TableViewController>& owner, CGFloat width, bool
         icon->bind(NSValueBinding, cell, "objectValue.appIcon");
         textX += kIconSide + kIconTitleGap;
     }
-    auto text = rowLabel(CGRectMake(textX, (height - kTextHeight) / 2, width - textX - kCellInset, kTextHeight));
+    // The label is one line of its text high, centred on the row as the
+    // icon is: a label draws its text from its top edge, so a taller one
+    // would lift the text above the icon's centre.
+    auto text = rowLabel(CGRectMake(textX, 0, width - textX - kCellInset, 0));
+    CGFloat textHeight = std::ceil(text->cell()->cellSize().height);
+    text->setFrame(CGRectMake(textX, (height - textHeight) / 2, width - textX - kCellInset, textHeight));
     cell->addSubview(text);
     cell->textField = text;
     text->bind(NSValueBinding, cell, keyPath);

@@ -156,43 +156,46 @@ TEST_F(ProjectedView, NothingBehindTheEyeIsDrawnOrHit)
     EXPECT_NE(window->contentView()->hitTest({ 200, 150 }), card);
 }
 
-TEST_F(ProjectedView, BoundsSizedApartScaleTheContentIntoTheFrameInThePlaneAndTurned)
+TEST_F(ProjectedView, BoundsSizedApartGiveTheLayerTheirSizeInThePlaneAndTurned)
 {
-    // Twice as wide inside as its frame, as a carousel slot holds a card:
-    // the blue right half of the content must show in the right half of
-    // the frame, not be cut away at the frame's edge.
+    // Wider inside than its frame, as a carousel slot holds a card: the
+    // layer takes the bounds' size about the frame's centre, and the
+    // content shows there at its own size, neither scaled into the frame
+    // nor cut at its edges.
     const Pixel blue { 0, 0, 255, 255 };
-    auto right = makeRef<ColorView>(CGRectMake(200, 0, 200, 100), NSColor::blueColor());
+    auto right = makeRef<ColorView>(CGRectMake(150, 0, 150, 100), NSColor::blueColor());
     card->addSubview(right);
-    card->setBoundsSize(CGSizeMake(400, 100));
+    card->setBoundsSize(CGSizeMake(300, 100));
     auto content = window->contentView();
-    auto check = [&](const char* stage, int left, int middle, int end) {
+    // left: where the layer's left edge lies in the window.
+    auto check = [&](const char* stage, int left) {
         SCOPED_TRACE(stage);
+        EXPECT_EQ(at(left - 5, 150), kWhite);
         EXPECT_EQ(at(left + 5, 150), kRed);
-        EXPECT_EQ(at(middle - 5, 150), kRed);
-        EXPECT_EQ(at(middle + 5, 150), blue);
-        EXPECT_EQ(at(end - 5, 150), blue);
-        EXPECT_EQ(at(end + 5, 150), kWhite);
-        EXPECT_EQ(content->hitTest({ middle - 5.0, 150 }), card);
-        EXPECT_EQ(content->hitTest({ middle + 5.0, 150 }), right);
-        EXPECT_NE(content->hitTest({ end + 5.0, 150 }), card);
-        // The layer is the frame's surface, so a hit on the layer agrees
-        // with the picture too.
-        EXPECT_EQ(card->layer()->bounds().size, card->frame().size);
+        EXPECT_EQ(at(left + 145, 150), kRed);
+        EXPECT_EQ(at(left + 155, 150), blue);
+        EXPECT_EQ(at(left + 295, 150), blue);
+        EXPECT_EQ(at(left + 305, 150), kWhite);
+        EXPECT_EQ(content->hitTest({ left + 5.0, 150 }), card);
+        EXPECT_EQ(content->hitTest({ left + 155.0, 150 }), right);
+        EXPECT_NE(content->hitTest({ left - 5.0, 150 }), card);
+        EXPECT_NE(content->hitTest({ left + 305.0, 150 }), card);
+        EXPECT_EQ(card->layer()->bounds().size, CGSizeMake(300, 100));
     };
-    check("scaled", 100, 200, 300);
-    // Moving keeps the scale.
+    check("in the plane", 50);
     card->setFrameOrigin({ 60, 100 });
-    EXPECT_EQ(card->bounds().size, CGSizeMake(400, 100));
-    check("moved", 60, 160, 260);
+    EXPECT_EQ(card->bounds().size, CGSizeMake(300, 100));
+    check("moved", 10);
     // Seen in perspective, face on, it is the same picture.
     turn(0);
     ASSERT_TRUE(card->isProjected());
-    check("projected", 60, 160, 260);
-    // Resizing keeps the scale: the blue part stays 100 points wide and
-    // the red content beyond it comes into the wider frame.
-    card->setFrameSize({ 300, 100 });
-    EXPECT_EQ(card->bounds().size, CGSizeMake(600, 100));
-    EXPECT_EQ(at(255, 150), blue);
-    EXPECT_EQ(at(300, 150), kRed);
+    check("projected", 10);
+    // Turned by 60 degrees, the whole layer turns about the frame's centre:
+    // its near (red) edge reaches about 101 points left of it, the far
+    // (blue) one about 60 points right.
+    turn(M_PI / 3);
+    EXPECT_EQ(at(160 - 90, 150), kRed);
+    EXPECT_EQ(at(160 + 50, 150), blue);
+    EXPECT_EQ(at(160 - 112, 150), kWhite);
+    EXPECT_EQ(at(160 + 70, 150), kWhite);
 }

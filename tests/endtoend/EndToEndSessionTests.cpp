@@ -14,6 +14,8 @@
 #include <fstream>
 #include <iostream>
 #include <sstream>
+#include <utility>
+#include <vector>
 #include <sys/wait.h>
 
 namespace {
@@ -39,14 +41,18 @@ class EndToEnd : public ::testing::TestWithParam<std::string> { };
 // Starts the application and plays one session; the process ends with the
 // session's status. The application's objects live once per process, so
 // every session runs in a process of its own.
-[[noreturn]] void playSession(const std::string& name)
+// The settings a person stored before are written first.
+[[noreturn]] void playScript(const std::string& desktop, const std::string& script, const std::string& name,
+    const std::vector<std::pair<std::string, Value>>& stored = {})
 {
-    SimWorld world(readFile(sourceDirectory() + "/tests/endtoend/desktop.json"));
+    SimWorld world(readFile(desktop));
     TemporaryDirectory settings;
     // The login items live in the settings folder too.
     ::setenv("XDG_CONFIG_HOME", settings.path().c_str(), 1);
     NSUserDefaults::setStorageDirectory(settings.path());
     NSUserDefaults::resetStandardUserDefaults();
+    for (const auto& [key, value] : stored)
+        NSUserDefaults::standardUserDefaults()->setObject(value, key);
     EBEventful::resetForTesting();
 
     auto delegate = makeRef<AppDelegate>();
@@ -61,10 +67,16 @@ class EndToEnd : public ::testing::TestWithParam<std::string> { };
     AppControllerSessionHost host(*delegate->appController());
     std::ostringstream out;
     QuorvexSession session(world.desktop(), host, settings.path(), out, std::cerr);
-    std::istringstream script(readFile(sourceDirectory() + "/tests/endtoend/sessions/" + name + ".session"));
-    auto status = session.run(script, name);
+    std::istringstream lines(readFile(script));
+    auto status = session.run(lines, name);
     std::cerr.flush();
     std::_Exit(status);
+}
+
+[[noreturn]] void playSession(const std::string& name)
+{
+    playScript(sourceDirectory() + "/tests/endtoend/desktop.json",
+        sourceDirectory() + "/tests/endtoend/sessions/" + name + ".session", name);
 }
 
 TEST_P(EndToEnd, SessionPasses)
@@ -75,6 +87,25 @@ TEST_P(EndToEnd, SessionPasses)
 
 INSTANTIATE_TEST_SUITE_P(Sessions, EndToEnd,
     ::testing::Values("command-tab", "option-tab", "option-grave", "actions", "list", "list-actions", "carousel", "carousel-actions", "record-shortcut", "launch-at-login", "reopen"));
+
+// The demo session passes whatever the person has stored: it sets what it
+// relies on itself.
+TEST(EndToEndDemo, TheDemoPassesWhateverLayoutIsStored)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const std::vector<std::vector<std::pair<std::string, Value>>> stored = {
+        { { "LayoutType", Value(int64_t(1)) } },
+        { { "LayoutType", Value(int64_t(2)) } },
+        { { "LayoutType", Value(int64_t(3)) }, { "Style3DIndex", Value(int64_t(11)) } },
+        { { "LayoutType", Value(int64_t(0)) }, { "FullScreenMode", Value(true) } },
+    };
+    for (size_t i = 0; i < stored.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EXIT(playScript(sourceDirectory() + "/resources/desktops/demo.json",
+                        sourceDirectory() + "/resources/sessions/demo.session", "demo", stored[i]),
+            ::testing::ExitedWithCode(0), "");
+    }
+}
 
 // The program itself, started twice on one settings folder: a shortcut
 // recorded in the first run is the hotkey of the second.

@@ -185,13 +185,14 @@ TEST(CarouselDrawing, MovingCardsKeepTheirPictureAndAChangedCardShowsAtOnce)
     EXPECT_EQ(after.cardAt({ 440.5, 300.5 }), 3);
 }
 
-TEST(CarouselDrawing, ACardWiderThanItsSlotIsScaledIntoItWholeAndHitOnlyWhereDrawn)
+TEST(CarouselDrawing, ACardWiderThanItsSlotKeepsItsSizeAndIsHitWhereDrawn)
 {
-    // 200-point cards in 100-point slots: each card shows whole at half its
-    // width, its top right marker included, and the front card's slot does
-    // not reach over its neighbours for clicks.
-    CarouselHarness h(10, CarouselTypeCoverFlow);
+    // 200-point cards in 100-point slots, 250 points apart: each card shows
+    // whole at its own size, its top right marker included, with a gap
+    // between neighbours that no click on a card reaches.
+    CarouselHarness h(10, CarouselTypeLinear);
     h.log->width = 100;
+    h.log->options[CarouselOptionSpacing] = 2.5;
     h.carousel->reloadData();
     h.carousel->scrollToItemAtIndex(5, false);
     h.carousel->layOutItemViews();
@@ -204,16 +205,20 @@ TEST(CarouselDrawing, ACardWiderThanItsSlotIsScaledIntoItWholeAndHitOnlyWhereDra
     }
     auto picture = paint(h);
     auto runs = middleRow(picture);
-    ASSERT_EQ(runs.size(), 10u);
-    EXPECT_NEAR(runs[5].width(), 100, 3);
-    EXPECT_NEAR((runs[5].from + runs[5].to) / 2.0, 500, 2);
-    EXPECT_EQ(picture.pixel({ 542.5, 360.5 }), (RGBA { 255, 255, 255, 255 }));
-    EXPECT_EQ(picture.cardAt({ 542.5, 300.5 }), 5);
+    ASSERT_EQ(runs.size(), 5u);
+    EXPECT_EQ(runs[2].index, 5);
+    EXPECT_NEAR(runs[2].width(), 200, 2);
+    EXPECT_NEAR((runs[2].from + runs[2].to) / 2.0, 500, 2);
+    EXPECT_NEAR(runs[3].from - runs[2].to, 50, 2);
+    EXPECT_EQ(picture.pixel({ 585.5, 360.5 }), (RGBA { 255, 255, 255, 255 }));
+    EXPECT_EQ(picture.cardAt({ 585.5, 300.5 }), 5);
 
-    for (size_t i : { 4u, 6u }) {
-        double nearFront = i < 5 ? runs[i].to - 2.5 : runs[i].from + 3.5;
-        EXPECT_EQ(itemHitAt(h, { nearFront, 300.5 }), static_cast<int64_t>(i));
-    }
-    h.click(h.screenPoint({ runs[6].from + 3.0, 300 }));
+    EXPECT_EQ(itemHitAt(h, { 405.5, 300.5 }), 5);
+    EXPECT_EQ(itemHitAt(h, { 594.5, 300.5 }), 5);
+    EXPECT_EQ(itemHitAt(h, { 625.5, 300.5 }), std::nullopt);
+    EXPECT_EQ(itemHitAt(h, { 655.5, 300.5 }), 6);
+    h.click(h.screenPoint({ 655, 300 }));
     EXPECT_EQ(h.log->selected, std::vector<int64_t>({ 6 }));
+    h.click(h.screenPoint({ 625, 300 }));
+    EXPECT_EQ(h.log->selected, std::vector<int64_t>({ 6 })) << "a click between the cards selects nothing";
 }

@@ -1,5 +1,7 @@
 #include "LayoutHarness.h"
 
+#include "support/Pixels.h"
+
 #include <switcher/CarouselItemController.h>
 #include <switcher/CarouselViewController.h>
 #include <switcher/KeyAndMouseEventView.h>
@@ -32,6 +34,13 @@ struct CarouselLayout : public ::testing::Test {
         settle();
     }
     void settle() { world.advance(1); }
+    // The carousel's centre in the panel's content view.
+    CGPoint centre() const
+    {
+        CGRect bounds = carousel()->bounds();
+        return carousel()->convertPointToView(
+            { CGRectGetMidX(bounds), CGRectGetMidY(bounds) }, harness.panel->contentView().get());
+    }
     Ref<SWWindow> cardWindow(int64_t index) const
     {
         auto card = harness.layout->cardAtIndex(index);
@@ -118,6 +127,74 @@ TEST_F(CarouselLayout, AStoredStyleChoosesTheArrangementAndANonsenseOneTheDefaul
     harness.hide();
     show(42);
     EXPECT_EQ(carousel()->type(), CarouselTypeCoverFlow2);
+}
+
+TEST_F(CarouselLayout, EveryStyleWrapsFromItsFirstOpening)
+{
+    // Asked while no card is loaded (a carousel that shows none), the
+    // answer is the same as with cards.
+    harness.layout->setArrayController(harness.list);
+    auto empty = makeRef<CarouselView>(CGRectMake(0, 0, 100, 100));
+    EXPECT_EQ(harness.layout->carouselValueForOption(*empty, CarouselOptionWrap, 0.0), 1.0);
+    for (int64_t style : { CarouselTypeLinear, CarouselTypeCoverFlow, CarouselTypeTimeMachine }) {
+        show(style);
+        EXPECT_TRUE(carousel()->isWrapEnabled()) << style;
+        harness.hide();
+    }
+}
+
+// Whether the window shows one of the layout's cards at a point of the
+// panel's content view, as last painted; which one, or -1.
+static int64_t cardShownAt(const CarouselHarness& harness, CGPoint point, int64_t count)
+{
+    auto hit = harness.panel->contentView()->hitTest(point);
+    for (int64_t i = 0; i < count; ++i) {
+        auto card = harness.layout->cardAtIndex(i);
+        auto view = card ? card->view() : nullptr;
+        if (hit && view && (hit == view || hit->isDescendantOf(view.get())))
+            return i;
+    }
+    return -1;
+}
+
+TEST_F(CarouselLayout, CardsKeepTheirOwnSizeInEveryStyleAndAreHitWhereDrawn)
+{
+    // The pointer stays where no card passes.
+    harness.moveMouse({ 5, 5 });
+    const CGSize card = CarouselItemController::kCardFrame.size;
+    for (int64_t style = 0; style < kCarouselTypeCount; ++style) {
+        SCOPED_TRACE(style);
+        show(style);
+        auto front = carousel()->itemViewAtIndex(1);
+        ASSERT_TRUE(front && front->superview());
+        // The slot is narrower than the card; the container's layer takes
+        // the card's size.
+        EXPECT_EQ(front->superview()->layer()->bounds().size, card);
+        CGPoint centre = this->centre();
+        // Across the front card, from edge to edge, at the height of its
+        // title (Flip 3D turns the cards, so only its middle is checked).
+        double reach = style == CarouselTypeFlip3D ? 100 : card.width / 2 - 8;
+        for (double dx : { -reach, 0.0, reach })
+            EXPECT_EQ(cardShownAt(harness, { centre.x + dx, centre.y - card.height / 2 + 25 }, 5), 1) << dx;
+        harness.hide();
+    }
+    // Linear: full-size cards side by side with a gap between them.
+    show(CarouselTypeLinear);
+    CGPoint centre = this->centre();
+    double pitch = carousel()->itemWidth() * 4.05;
+    EXPECT_EQ(cardShownAt(harness, { centre.x + card.width / 2 + 10, centre.y }, 5), -1) << "the gap";
+    EXPECT_EQ(cardShownAt(harness, { centre.x + pitch - card.width / 2 + 10, centre.y }, 5), 2);
+    EXPECT_EQ(cardShownAt(harness, { centre.x - pitch + card.width / 2 - 10, centre.y }, 5), 0);
+    // The title bar is drawn across the card's width, not squeezed.
+    auto picture = harness.panel->renderedImage();
+    auto luminance = [&](CGPoint p) {
+        CGPoint base = harness.panel->contentView()->convertPointToView(p, nullptr);
+        RGBA px = pixelAt(picture, static_cast<long>(base.x), picture.height - 1 - static_cast<long>(base.y));
+        return (px.r + px.g + px.b) / 3;
+    };
+    double titleRow = centre.y - card.height / 2 + 15;
+    EXPECT_LT(luminance({ centre.x - card.width / 2 + 15, titleRow }), 90);
+    EXPECT_LT(luminance({ centre.x + card.width / 2 - 15, titleRow }), 90);
 }
 
 // MARK: Selection
@@ -344,6 +421,36 @@ TEST_F(FortyWindows, CardsOutOfSightAreKeptOnlyUpToALimit)
         size_t held = carousel()->itemViews().size() + carousel()->itemViewPool().size();
         ASSERT_LE(harness.layout->cardControllerCount(), held + CarouselViewController::kSpareCards) << step;
     }
+}
+
+// MARK: Cards on screen
+
+TEST_F(CarouselLayout, WithoutAnimationEveryOpeningShowsItsCardsAndAClickSelectsOne)
+{
+    sandbox.defaults()->setBool(false, "Animation3D");
+    harness.moveMouse({ 5, 5 });
+    // Twice on the same card (nothing moves the carousel the second time).
+    for (int opening = 0; opening < 2; ++opening) {
+        SCOPED_TRACE(opening);
+        show(CarouselTypeLinear);
+        ASSERT_EQ(harness.selection(), 1u);
+        EXPECT_EQ(cardShownAt(harness, centre(), 5), 1);
+        auto front = harness.layout->cardAtIndex(1);
+        ASSERT_TRUE(front);
+        EXPECT_TRUE(front->isSelected());
+        if (opening == 0)
+            harness.hide();
+    }
+    double pitch = carousel()->itemWidth() * 4.05;
+    harness.click(harness.panel->convertPointToScreen({ centre().x + pitch, centre().y }));
+    EXPECT_EQ(harness.selection(), 2u);
+}
+
+TEST_F(TwoWindows, WithoutAnimationTheFirstCardShowsInFront)
+{
+    sandbox.defaults()->setBool(false, "Animation3D");
+    show(CarouselTypeCoverFlow);
+    EXPECT_EQ(cardShownAt(harness, centre(), 2), 0);
 }
 
 // MARK: Pointer

@@ -226,6 +226,38 @@ TEST_F(ListLayout, RowsShowTheWindowInTheThemesTextColour)
     EXPECT_EQ(cell->textField->textColor(), NSColor::whiteColor()) << "rows already made follow the theme";
 }
 
+TEST_F(ListLayout, ARowsTextIsCentredOnItsIcon)
+{
+    // The light theme: black text on the white panel. Row 3 is not the
+    // selected one.
+    harness.show();
+    auto cell = std::dynamic_pointer_cast<NSTableCellView>(table()->viewAtColumn(0, 3));
+    ASSERT_TRUE(cell && cell->textField && cell->imageView);
+    auto picture = harness.panel->renderedImage();
+    CGRect icon = cell->imageView->convertRectToView(cell->imageView->bounds(), nullptr);
+    CGRect text = cell->textField->convertRectToView(cell->textField->bounds(), nullptr);
+    // The ink of "Window 3" (capitals and digits, nothing below the line),
+    // over the row's height, in the window's pixels from the bottom.
+    CGRect row = cell->convertRectToView(cell->bounds(), nullptr);
+    double top = -1, bottom = -1;
+    for (int y = static_cast<int>(CGRectGetMinY(row)); y < static_cast<int>(CGRectGetMaxY(row)); ++y)
+        for (int x = static_cast<int>(CGRectGetMinX(text)); x < static_cast<int>(CGRectGetMinX(text)) + 60; ++x) {
+            Pixel p = pixelAtBase(picture, { x + 0.5, y + 0.5 });
+            if (p.r + p.g + p.b < 3 * 110) {
+                bottom = bottom < 0 ? y : bottom;
+                top = y + 1;
+                break;
+            }
+        }
+    ASSERT_GT(top, bottom);
+    // The line of text is centred on the icon; the ink of "Window 3" rises
+    // a little above the middle of its line (capitals and the d stand above
+    // the small letters), so its middle may lie up to a pixel and a half
+    // higher, never the three or four of a label taller than its text.
+    EXPECT_NEAR(CGRectGetMidY(text), CGRectGetMidY(icon), 0.5);
+    EXPECT_NEAR((top + bottom) / 2, CGRectGetMidY(icon), 1.5);
+}
+
 // MARK: Mouse and list changes
 
 TEST_F(ListLayout, ThePointerSelectsTheRowUnderIt)

@@ -7,6 +7,7 @@
 #include <foundation/Log.h>
 #include <graphics/CGContext.h>
 #include <services/CGWindow.h>
+#include <switcher/KeyAndMouseEventView.h>
 #include <support/TemporaryDirectory.h>
 #include <graphics/NSBitmapImageRep.h>
 #include <graphics/NSColor.h>
@@ -352,6 +353,106 @@ TEST_F(PanelTest, FullScreenFillsTheScreenOverTheBlurredPicture)
     auto picture = NSImage::imageWithContentsOfFile(*path);
     picture->setSize(kPrimaryScreen.size);
     EXPECT_LT(largestStep(pattern) * 3, largestStep(NSImageStackBlur::normalize(picture)));
+}
+
+// The mean of the colour channels over an image, 0 to 255.
+double meanLevel(const Ref<NSImage>& image)
+{
+    auto cg = NSImageStackBlur::CGImage(image);
+    auto rep = NSBitmapImageRep::createWithCGImage(cg);
+    const uint8_t* data = rep->bitmapData();
+    auto width = static_cast<long>(CGImageGetWidth(cg));
+    auto height = static_cast<long>(CGImageGetHeight(cg));
+    double sum = 0;
+    long n = 0;
+    for (long y = 0; y < height; y += 5)
+        for (long x = 0; x < width; x += 5, ++n) {
+            const uint8_t* p = data + y * rep->bytesPerRow() + x * 4;
+            sum += (p[0] + p[1] + p[2]) / 3.0;
+        }
+    return n ? sum / static_cast<double>(n) : 0;
+}
+
+TEST_F(PanelTest, TheFullScreenPictureTakesTheThemesTint)
+{
+    defaults()->setBool(true, "FullScreenMode");
+    startModel();
+    auto patternIn = [&](SwitcherTheme theme) {
+        defaults()->setInteger(theme, "ThemeIndex");
+        pressHotkey();
+        world.settle();
+        auto pattern = controller->window()->backgroundColor()->patternImage();
+        controller->_hideWindowWhitOutAnimation();
+        releaseModifiers();
+        world.settle();
+        return pattern;
+    };
+    // The demo picture is dark: the light theme's black text needs the
+    // light tint over it, the dark themes' white text a dark one.
+    auto light = patternIn(SwitcherThemeLight);
+    ASSERT_TRUE(light);
+    EXPECT_GT(meanLevel(light), 190);
+    auto dark = patternIn(SwitcherThemeUltraDark);
+    ASSERT_TRUE(dark);
+    EXPECT_LT(meanLevel(dark), 40);
+    EXPECT_EQ(patternIn(SwitcherThemeUltraDark), dark) << "tinted again for the same picture and theme";
+}
+
+TEST_F(PanelTest, OnAScreenWithoutAPictureTheFullScreenPanelBlursWhatLiesBeneath)
+{
+    auto screens = world.desktop().screens();
+    for (const auto& screen : screens)
+        world.desktop().removeScreen(screen.displayID);
+    for (const auto& screen : screens)
+        world.desktop().addScreen(screen.frame, screen.visibleFrame, "");
+    ASSERT_FALSE(NSWorkspace::sharedWorkspace().desktopImageURLForScreen(NSScreen::screens()[0]));
+    defaults()->setInteger(SwitcherLayoutCarousel, "LayoutType");
+    startModel();
+    world.desktop().clearCallLog();
+    pressHotkey();
+    world.settle();
+    EXPECT_EQ(panelFrame(), kPrimaryScreen);
+    auto effect = controller->visualEffectView();
+    EXPECT_FALSE(effect->isHidden());
+    EXPECT_EQ(effect->layer()->cornerRadius(), 0) << "no corner shows the windows beneath";
+    EXPECT_EQ(world.desktop().countCalls("captureBelowOwnWindow"), 1u);
+    ASSERT_TRUE(effect->backdrop());
+    EXPECT_EQ(effect->backdropArea(), CGRectInset(NSScreenFlipRect(kPrimaryScreen),
+        -NSVisualEffectView::kBackdropBlurRadius, -NSVisualEffectView::kBackdropBlurRadius));
+    // Back in the floating panel, the corners are round again.
+    controller->_hideWindowWhitOutAnimation();
+    releaseModifiers();
+    defaults()->setInteger(SwitcherLayoutGrid, "LayoutType");
+    pressHotkey();
+    world.settle();
+    EXPECT_FALSE(effect->isHidden());
+    EXPECT_EQ(effect->layer()->cornerRadius(), SwitchWindowController::kCornerRadius);
+}
+
+TEST_F(PanelTest, TheCarouselsFirstFrameAfterTheHotkeyShowsItsCards)
+{
+    defaults()->setInteger(SwitcherLayoutCarousel, "LayoutType");
+    startModel();
+    for (bool animated : { true, false }) {
+        SCOPED_TRACE(animated);
+        defaults()->setBool(animated, "Animation3D");
+        pressHotkey();
+        // Turn by turn with no time passing, until the panel's first frame
+        // is with the desktop: no timer of the carousel has run yet.
+        auto window = controller->window();
+        auto& loop = RunLoop::main();
+        while (!(window->isVisible() && window->windowNumber() != 0 && !window->viewsNeedDisplay()))
+            ASSERT_TRUE(loop.runOnce());
+        // Hit testing follows what was painted: the front card is there.
+        auto content = window->contentView();
+        auto hit = content->hitTest({ CGRectGetMidX(content->bounds()), CGRectGetMidY(content->bounds()) });
+        while (hit && !std::dynamic_pointer_cast<KeyAndMouseEventView>(hit))
+            hit = hit->superview() ? hit->superview()->selfRef<NSView>() : nullptr;
+        EXPECT_TRUE(hit);
+        controller->_hideWindowWhitOutAnimation();
+        releaseModifiers();
+        world.settle();
+    }
 }
 
 TEST_F(PanelTest, TheDesktopPictureIsReadOncePerChangeOfTheFile)

@@ -63,9 +63,13 @@ void NSView::setBounds(CGRect bounds)
     QV_ASSERT_MAIN_THREAD("NSView::setBounds");
     if (bounds == m_bounds)
         return;
+    bool resized = bounds.size != m_bounds.size;
     m_bounds = bounds;
     syncLayerGeometry();
     setNeedsDisplay(true);
+    // A layer-backed view covers its bounds' size in its superview.
+    if (resized && m_layer && m_superview)
+        m_superview->setNeedsDisplayInRect(m_superview->bounds());
     if (m_window)
         m_window->trackingGeometryChanged();
 }
@@ -86,7 +90,9 @@ void NSView::frameChanged(CGRect old)
     if (auto* clip = dynamic_cast<NSClipView*>(m_superview); clip && clip->documentView().get() == this)
         clip->documentFrameChanged();
     if (m_superview) {
-        m_superview->setNeedsDisplayInRect(m_projection || isProjected() ? m_superview->bounds() : CGRectUnion(old, m_frame));
+        m_superview->setNeedsDisplayInRect(m_projection || isProjected() || coveredFrame() != m_frame
+                ? m_superview->bounds()
+                : CGRectUnion(old, m_frame));
         if (!m_translatesMask || !m_superview->m_constraints.empty())
             m_superview->setNeedsLayout(true);
     } else {
@@ -100,20 +106,31 @@ void NSView::frameChanged(CGRect old)
     }
 }
 
+CGRect NSView::coveredFrame() const
+{
+    if (!m_layer || m_bounds.size == m_frame.size || !(m_bounds.size.width > 0) || !(m_bounds.size.height > 0))
+        return m_frame;
+    CGPoint anchor = m_layer->anchorPoint();
+    return { { m_frame.origin.x + (m_frame.size.width - m_bounds.size.width) * anchor.x,
+                 m_frame.origin.y + (m_frame.size.height - m_bounds.size.height) * anchor.y },
+        m_bounds.size };
+}
+
 CGAffineTransform NSView::transformToSuperview() const
 {
-    CGFloat sx = m_bounds.size.width != 0 ? m_frame.size.width / m_bounds.size.width : 1;
-    CGFloat sy = m_bounds.size.height != 0 ? m_frame.size.height / m_bounds.size.height : 1;
+    CGRect covered = coveredFrame();
+    CGFloat sx = m_bounds.size.width != 0 ? covered.size.width / m_bounds.size.width : 1;
+    CGFloat sy = m_bounds.size.height != 0 ? covered.size.height / m_bounds.size.height : 1;
     bool parentFlipped = m_superview && m_superview->isFlipped();
     CGAffineTransform t;
     t.a = sx;
-    t.tx = m_frame.origin.x - m_bounds.origin.x * sx;
+    t.tx = covered.origin.x - m_bounds.origin.x * sx;
     if (isFlipped() == parentFlipped) {
         t.d = sy;
-        t.ty = m_frame.origin.y - m_bounds.origin.y * sy;
+        t.ty = covered.origin.y - m_bounds.origin.y * sy;
     } else {
         t.d = -sy;
-        t.ty = m_frame.origin.y + m_frame.size.height + m_bounds.origin.y * sy;
+        t.ty = covered.origin.y + covered.size.height + m_bounds.origin.y * sy;
     }
     return t;
 }
@@ -378,7 +395,7 @@ Ref<NSView> NSView::hitTest(CGPoint pointInSuperview)
     if (m_hidden)
         return nullptr;
     bool parentFlipped = m_superview && m_superview->isFlipped();
-    if (!NSMouseInRect(pointInSuperview, m_frame, parentFlipped))
+    if (!NSMouseInRect(pointInSuperview, coveredFrame(), parentFlipped))
         return nullptr;
     CGPoint local = CGPointApplyAffineTransform(pointInSuperview, CGAffineTransformInvert(transformToSuperview()));
     // Projected subviews lie over the others, the nearest at the point first;

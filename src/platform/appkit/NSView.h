@@ -160,9 +160,15 @@ public:
     // of its subtree kept until something inside asks for display. Hit
     // testing follows what was last painted.
     bool isProjected() const;
-    // What a change of this view may touch in its superview: its frame, or
-    // all of the superview for a projected view.
+    // What a change of this view may touch in its superview: what it covers
+    // there (coveredFrame), or all of the superview for a projected view.
     CGRect areaInSuperview() const;
+    // The rectangle of the superview the view's content covers. The frame;
+    // for a layer-backed view, its layer, which takes the view's bounds:
+    // bounds sized apart from the frame give the layer (and the content
+    // shown in it, neither scaled nor cut) their own size about the frame's
+    // anchor point.
+    CGRect coveredFrame() const;
     // A point of the window (base coordinates) in this view's coordinates
     // as the window shows them: carried through the 3D map, as last
     // painted, of every projected view on the way. Nothing when such a view

@@ -94,9 +94,11 @@ void NSView::syncLayerGeometry()
 {
     if (!m_layer)
         return;
-    // The layer is the frame's surface; a view whose bounds are scaled
-    // apart maps its drawing onto it (layerToView).
-    CGRect bounds = CGRectMake(0, 0, m_frame.size.width, m_frame.size.height);
+    // The layer takes the view's bounds (size): bounds sized apart from the
+    // frame make the layer larger or smaller than the frame about its
+    // anchor point, the drawing one to one in it (coveredFrame).
+    CGRect covered = coveredFrame();
+    CGRect bounds = CGRectMake(0, 0, covered.size.width, covered.size.height);
     CGPoint position = { m_frame.origin.x + m_frame.size.width * m_layer->anchorPoint().x,
         m_frame.origin.y + m_frame.size.height * m_layer->anchorPoint().y };
     if (m_layer->bounds() == bounds && m_layer->position() == position)
@@ -114,8 +116,9 @@ CGAffineTransform NSView::layerToView() const
         t = CGAffineTransformTranslate(t, 0, m_bounds.size.height);
         t = CGAffineTransformScale(t, 1, -1);
     }
-    CGFloat sx = m_frame.size.width != 0 ? m_bounds.size.width / m_frame.size.width : 1;
-    CGFloat sy = m_frame.size.height != 0 ? m_bounds.size.height / m_frame.size.height : 1;
+    CGSize covered = coveredFrame().size;
+    CGFloat sx = covered.width != 0 ? m_bounds.size.width / covered.width : 1;
+    CGFloat sy = covered.height != 0 ? m_bounds.size.height / covered.height : 1;
     return CGAffineTransformScale(t, sx, sy);
 }
 

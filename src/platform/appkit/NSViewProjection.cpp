@@ -1,6 +1,6 @@
 // Layer-backed views whose layer transform is not the identity. As on the
 // platform, such a view leaves its superview's plane: its subtree is drawn
-// flat into an image the size of its frame, and the layer renderer places
+// flat into an image the size of its layer, and the layer renderer places
 // that image with the layer's transform (perspective included), position,
 // anchor and opacity, ordering such siblings by depth and cutting away what
 // lies behind the eye. The image is kept and drawn again only when something
@@ -36,10 +36,6 @@ struct NSView::Projection {
 
 namespace {
 
-// How many image pixels per frame point a projected view's image may take
-// when its bounds are larger than its frame.
-constexpr CGFloat kMaxProjectedImageScale = 4;
-
 bool isFinite(const CATransform3D& t)
 {
     for (int r = 0; r < 4; ++r)
@@ -57,7 +53,7 @@ CGRect NSView::areaInSuperview() const
 {
     if (m_superview && (m_projection || isProjected()))
         return m_superview->bounds();
-    return m_frame;
+    return coveredFrame();
 }
 
 void NSView::layerDidChange()
@@ -103,7 +99,8 @@ Ref<CALayer> NSView::updateProjection(CGAffineTransform superviewToLayer)
         p.layer = CALayer::layer();
     Ref<CALayer> shown = m_layer->hasAnimations() ? m_layer->presentationLayer() : m_layer;
     CATransform3D transform = shown->transform();
-    CGSize size = m_frame.size;
+    // The image covers what the layer covers: the view's bounds' size.
+    CGSize size = coveredFrame().size;
     if (!isFinite(transform) || !(size.width > 0) || !(size.height > 0))
         return nullptr;
     CALayer& proxy = *p.layer;
@@ -117,15 +114,7 @@ Ref<CALayer> NSView::updateProjection(CGAffineTransform superviewToLayer)
 
     const std::string& appearance = NSAppearanceCurrentDrawingName();
     if (p.contentDirty || p.size != size || p.appearance != appearance) {
-        // A view whose bounds are larger than its frame (content scaled
-        // down into it) is drawn at its own size and the image is scaled
-        // as a whole when placed, as a compositor scales a layer's
-        // contents: text and lines keep their proportions. Up to a limit,
-        // so that a huge bounds cannot ask for a huge image.
-        auto imageLength = [](CGFloat frame, CGFloat bounds) {
-            return std::ceil(std::max(frame, std::min(bounds, frame * kMaxProjectedImageScale)));
-        };
-        CGSize image = { imageLength(size.width, m_bounds.size.width), imageLength(size.height, m_bounds.size.height) };
+        CGSize image = { std::ceil(size.width), std::ceil(size.height) };
         // Drawn into memory that then becomes the image's: no copy.
         auto width = static_cast<size_t>(image.width), height = static_cast<size_t>(image.height);
         constexpr CGBitmapInfo kNative = kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little;
@@ -153,7 +142,7 @@ Ref<CALayer> NSView::updateProjection(CGAffineTransform superviewToLayer)
     proxy.setBounds(CGRectMake(0, 0, size.width, size.height));
     CGPoint anchor = shown->anchorPoint();
     proxy.setAnchorPoint(anchor);
-    CGPoint position = { m_frame.origin.x + size.width * anchor.x, m_frame.origin.y + size.height * anchor.y };
+    CGPoint position = { m_frame.origin.x + m_frame.size.width * anchor.x, m_frame.origin.y + m_frame.size.height * anchor.y };
     proxy.setPosition(CGPointApplyAffineTransform(position, superviewToLayer));
     proxy.setZPosition(shown->zPosition());
     proxy.setTransform(transform);
@@ -183,7 +172,8 @@ void NSView::drawProjectedSubviews(const CGContextRef& context, const std::vecto
     std::vector<Ref<CALayer>> proxies;
     CATransaction::begin();
     CATransaction::setDisableActions(true);
-    root->setBounds(CGRectMake(0, 0, m_frame.size.width, m_frame.size.height));
+    CGSize covered = coveredFrame().size;
+    root->setBounds(CGRectMake(0, 0, covered.width, covered.height));
     CGAffineTransform toLayer = CGAffineTransformInvert(layerToView());
     for (NSView* view : views) {
         if (auto proxy = view->updateProjection(toLayer))
