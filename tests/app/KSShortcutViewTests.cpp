@@ -221,3 +221,21 @@ TEST_F(Recorder, ACombinationTheSystemUsesIsRefusedWithAnAlertAndRecordingGoesOn
     EXPECT_FALSE(type(kVK_F5));
     EXPECT_TRUE(first->shortcutValue()) << "listening again after the alert";
 }
+
+TEST_F(Recorder, ARecordingThatEndsWhileTheAlertIsUpLeavesTheNextRecorderItsOwnWatch)
+{
+    click(first, 40);
+    // While the alert is up the recorder is disabled (its row changed).
+    NSAlert::queueAnswer(0, [&] { first->setEnabled(false); });
+    EXPECT_FALSE(type(kVK_Space, kCGEventFlagMaskCommand));
+    ASSERT_EQ(NSAlert::shownAlerts().size(), 1u);
+    EXPECT_FALSE(first->isRecording());
+    EXPECT_TRUE(type(kVK_F5)) << "nothing listens for it any more";
+
+    // The next recorder watches its own window losing the keyboard.
+    click(second, 40);
+    ASSERT_TRUE(second->isRecording());
+    window->resignKeyWindow();
+    world.settle();
+    EXPECT_FALSE(second->isRecording());
+}
