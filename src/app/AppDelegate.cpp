@@ -151,6 +151,8 @@ std::vector<std::pair<std::string, Value>> AppDelegate::panelFirstLaunchDefaults
 {
     auto settings = firstLaunchStyle();
     settings.insert(settings.end(), firstLaunchPanel().begin(), firstLaunchPanel().end());
+    // The number badges show while the keyboard shortcuts are on.
+    settings.emplace_back(DefaultsKey::KeyboardShotcuts, Value(true));
     return settings;
 }
 
