@@ -2,6 +2,7 @@
 
 #include "KSShortcutMonitor.h"
 #include "KSShortcutValidator.h"
+#include "KSShortcutView.h"
 
 #include <appkit/NSUserDefaultsController.h>
 #include <foundation/Dispatch.h>
@@ -300,8 +301,11 @@ CGEventRef AppController::handleTappedEvent(CGEventType type, const CGEventRef& 
         return event;
     };
 
-    // Command+Tab (Shift and the other modifiers are not looked at).
-    if (keyCode == kVK_Tab && commandActionEnabled() && NSEventUtilities::commandKeyDownNow()) {
+    // Command+Tab (Shift and the other modifiers are not looked at). While
+    // a shortcut recorder records, the hotkeys rest: Tab goes on to move
+    // the focus, as the recorder lets it.
+    if (keyCode == kVK_Tab && commandActionEnabled() && NSEventUtilities::commandKeyDownNow()
+        && !KSShortcutView::recordingView()) {
         later([](AppController& self) {
             if (auto action = self.m_commandTabAction) action();
         });

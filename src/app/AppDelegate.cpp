@@ -2,7 +2,6 @@
 
 #include <toolkit/VTValueTransformers.h>
 #include "AppController.h"
-#include "BoolTransformer.h"
 #include "GeneralPrefs.h"
 #include "GrantController.h"
 #include "KSPreferencesWindowController.h"
@@ -27,6 +26,7 @@
 #include <model/AccessHelper.h>
 #include <model/DefaultsKeys.h>
 #include <services/AXUIElement.h>
+#include <switcher/BoolTransformer.h>
 
 const char* const AppDelegate::kHomePage = "https://quorvex.example.org/";
 const char* const AppDelegate::kMoreAppsPage = "https://quorvex.example.org/apps";
@@ -151,6 +151,8 @@ std::vector<std::pair<std::string, Value>> AppDelegate::panelFirstLaunchDefaults
 {
     auto settings = firstLaunchStyle();
     settings.insert(settings.end(), firstLaunchPanel().begin(), firstLaunchPanel().end());
+    // The number badges show while the keyboard shortcuts are on.
+    settings.emplace_back(DefaultsKey::KeyboardShotcuts, Value(true));
     return settings;
 }
 
@@ -270,8 +272,10 @@ void AppDelegate::showPrefsPanel()
         window->setToolbarStyle(1);
     }
     NSApp().activateIgnoringOtherApps(true);
+    // Above other applications' windows, but not above the switcher panel
+    // (floating as well, and ordered in front when it opens).
     if (window)
-        window->setLevel(NSModalPanelWindowLevel);
+        window->setLevel(NSFloatingWindowLevel);
     controller->showWindow(nullptr);
     if (window)
         window->center();

@@ -26,7 +26,9 @@ Ref<KSHotKey> KSHotKey::registeredHotKeyWithShortcut(const Ref<KSShortcut>& shor
     return hotKey;
 }
 
-KSHotKey::~KSHotKey()
+KSHotKey::~KSHotKey() { unregisterHotKey(); }
+
+void KSHotKey::unregisterHotKey()
 {
     if (m_hotKeyRef) {
         UnregisterEventHotKey(m_hotKeyRef);

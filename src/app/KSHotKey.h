@@ -26,6 +26,9 @@ public:
     void setAction(std::function<void()> action) { m_action = std::move(action); }
     // Null once unregistered.
     const EventHotKeyRef& hotKeyRef() const { return m_hotKeyRef; }
+    // Gives the combination back to the system; the object keeps its
+    // identifier and action.
+    void unregisterHotKey();
 
     KSHotKey() = default;
 

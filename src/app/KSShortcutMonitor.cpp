@@ -1,6 +1,7 @@
 #include "KSShortcutMonitor.h"
 
 #include <foundation/Dispatch.h>
+#include <foundation/Log.h>
 
 #include <algorithm>
 #include <mutex>
@@ -46,6 +47,8 @@ bool KSShortcutMonitor::registerShortcut(const Ref<KSShortcut>& shortcut, std::f
     if (!hotKey)
         return false;
     hotKey->setAction(std::move(withAction));
+    if (m_suspended)
+        hotKey->unregisterHotKey();
     auto entry = std::find_if(m_hotKeys.begin(), m_hotKeys.end(), [&](const auto& e) { return e.first->isEqual(shortcut.get()); });
     if (entry != m_hotKeys.end())
         entry->second = hotKey;
@@ -68,6 +71,30 @@ bool KSShortcutMonitor::isShortcutRegistered(const Ref<KSShortcut>& shortcut) co
 {
     return shortcut
         && std::any_of(m_hotKeys.begin(), m_hotKeys.end(), [&](const auto& e) { return e.first->isEqual(shortcut.get()); });
+}
+
+void KSShortcutMonitor::setSuspended(bool flag)
+{
+    if (m_suspended == flag)
+        return;
+    m_suspended = flag;
+    if (flag) {
+        for (const auto& [shortcut, hotKey] : m_hotKeys)
+            hotKey->unregisterHotKey();
+        return;
+    }
+    std::erase_if(m_hotKeys, [](auto& entry) {
+        OSStatus status = noErr;
+        auto again = KSHotKey::registeredHotKeyWithShortcut(entry.first, &status);
+        if (!again) {
+            NSLog("The hotkey %@ could not be registered again after recording a shortcut (%d)",
+                entry.first->description(), static_cast<int>(status));
+            return true;
+        }
+        again->setAction(entry.second->action());
+        entry.second = again;
+        return false;
+    });
 }
 
 std::vector<Ref<KSHotKey>> KSShortcutMonitor::hotKeys() const

@@ -28,6 +28,14 @@ public:
     // event is passed on (eventNotHandledErr) to the next handler.
     OSStatus handleEvent(const EventRef& event);
 
+    // While a shortcut recorder records, the hot keys are given back to the
+    // system so that their combinations reach the recorder instead of
+    // running their actions; shortcuts registered meanwhile are checked with
+    // the system and held back too. Resuming registers them all again (one
+    // the system refuses then is logged and dropped).
+    void setSuspended(bool flag);
+    bool isSuspended() const { return m_suspended; }
+
     const EventHandlerRef& eventHandlerRef() const { return m_eventHandlerRef; }
     // The registered hot keys, in registration order.
     std::vector<Ref<KSHotKey>> hotKeys() const;
@@ -38,5 +46,6 @@ private:
     bool installHandler();
 
     EventHandlerRef m_eventHandlerRef;
+    bool m_suspended { false };
     std::vector<std::pair<Ref<KSShortcut>, Ref<KSHotKey>>> m_hotKeys;
 };

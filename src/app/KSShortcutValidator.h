@@ -19,11 +19,11 @@ public:
 
     // Function keys with any modifiers or none; other keys need Command or
     // Control, or Option with Space or Escape (or with any key, see above).
-    bool isShortcutValid(const Ref<KSShortcut>& shortcut) const;
+    virtual bool isShortcutValid(const Ref<KSShortcut>& shortcut) const;
     // An enabled symbolic hot key of the system with the same key and
     // modifiers, or else a key equivalent of the main menu. The explanation,
     // when asked for, says which.
-    bool isShortcutAlreadyTakenBySystem(const Ref<KSShortcut>& shortcut, std::string* explanation) const;
+    virtual bool isShortcutAlreadyTakenBySystem(const Ref<KSShortcut>& shortcut, std::string* explanation) const;
     // A menu item, searched depth-first, whose key equivalent and modifiers
     // are the shortcut's. Items without a key equivalent take no shortcut.
     bool isShortcut(const Ref<KSShortcut>& shortcut, const Ref<NSMenu>& alreadyTakenInMenu, std::string* explanation) const;

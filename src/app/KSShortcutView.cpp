@@ -1,5 +1,7 @@
 #include "KSShortcutView.h"
 
+#include "KSShortcutMonitor.h"
+
 #include <appkit/NSAlert.h>
 #include <appkit/NSBeep.h>
 #include <appkit/NSEvent.h>
@@ -17,6 +19,7 @@ namespace {
 
 constexpr CGFloat kIntrinsicWidth = 120;
 constexpr CGFloat kCellFontSize = 11;
+constexpr CGFloat kHintGlyphFontSize = 14;
 // Announcement priority of the platform's "high" level.
 constexpr long kAnnouncementPriority = 90;
 const std::string kValuesPrefix = "values.";
@@ -331,16 +334,33 @@ void KSShortcutView::drawInRect(CGRect frame, const std::string& title, NSTextAl
     m_shortcutCell->drawWithFrame(frame, this);
 }
 
+void KSShortcutView::drawHintGlyph(const std::string& glyph)
+{
+    // The button's face over the whole bounds, then the glyph in the middle
+    // of the hint area, larger than the title: at the title's size these
+    // glyphs are a few pixels wide, and right-aligned over the bounds they
+    // touch the border.
+    drawInRect(bounds(), {}, NSTextAlignmentRight, NSControlStateValueOff);
+    CGRect hint;
+    getShortcutRect(nullptr, &hint);
+    auto font = m_shortcutCell->font();
+    m_shortcutCell->setFont(NSFont::fontWithName(font ? font->fontName() : std::string(), kHintGlyphFontSize));
+    m_shortcutCell->setTitle(glyph);
+    m_shortcutCell->setAlignment(NSTextAlignmentCenter);
+    m_shortcutCell->drawInteriorWithFrame(hint, this);
+    m_shortcutCell->setFont(font);
+}
+
 void KSShortcutView::drawRect(CGRect)
 {
     CGRect shortcut;
     getShortcutRect(&shortcut, nullptr);
     if (m_recording) {
-        drawInRect(bounds(), "\u238B", NSTextAlignmentRight, NSControlStateValueOff);
+        drawHintGlyph("\u238B");
         drawInRect(shortcut, currentTitle(), NSTextAlignmentCenter, NSControlStateValueOn);
     } else if (m_shortcutValue) {
         if (m_showsDeleteButton)
-            drawInRect(bounds(), "\u2715", NSTextAlignmentRight, NSControlStateValueOff);
+            drawHintGlyph("\u2715");
         drawInRect(shortcut, currentTitle(), NSTextAlignmentCenter, NSControlStateValueOff);
     } else {
         drawInRect(bounds(), currentTitle(), NSTextAlignmentCenter, NSControlStateValueOff);
@@ -448,6 +468,10 @@ void KSShortcutView::setRecording(bool flag)
     resetToolTips();
     activateEventMonitoring(flag);
     activateResignObserver(flag);
+    // The hot keys would take their combinations before the key monitor
+    // sees them (and open the switcher); they rest while this one records.
+    if (auto monitor = KSShortcutMonitor::sharedMonitor())
+        monitor->setSuspended(flag);
     // The shared slot holds the recording view only while it records, so
     // that a recorder that stopped can go away with its window.
     if (!flag && state.recordingView.get() == this)

@@ -104,6 +104,7 @@ private:
     void resetShortcutCellStyle();
     void resetToolTips();
     void drawInRect(CGRect frame, const std::string& title, NSTextAlignment alignment, NSControlStateValue state);
+    void drawHintGlyph(const std::string& glyph);
     void propagateValueForBinding(const Value& value, const std::string& binding);
     static void activateEventMonitoring(bool flag);
     void activateResignObserver(bool flag);

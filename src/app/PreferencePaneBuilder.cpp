@@ -130,8 +130,11 @@ void logMistypedSettings(const std::string& pane, const std::vector<std::pair<st
         // A whole number where a yes-or-no value is expected reads the same.
         if (type == Value::Type::Bool && value.type() == Value::Type::Integer)
             continue;
-        NSLog("%@ preferences: the setting \"%@\" holds %@ (%@), not %@; its control reads it as 0 (off, or the first choice) and the stored value is kept",
-            pane, key, typeName(value.type()), value.description(), typeName(type));
+        // The control and the program read the setting alike; say how.
+        std::string reading = type == Value::Type::Bool ? (defaults->boolForKey(key) ? "on" : "off")
+                                                        : std::to_string(defaults->integerForKey(key));
+        NSLog("%@ preferences: the setting \"%@\" holds %@ (%@), not %@; its control and the program read it as %@, and the stored value is kept until the control changes it",
+            pane, key, typeName(value.type()), value.description(), typeName(type), reading);
     }
 }
 

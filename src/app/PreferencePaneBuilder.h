@@ -54,6 +54,6 @@ private:
 std::optional<Ref<NSImage>> paneImage(const std::string& name);
 
 // The pane's settings whose stored values have the wrong type, each with a
-// log line. The control reads such a value as 0 (off, or the first choice),
-// and the stored value is left as it is until the person changes it.
+// log line that says how the control and the program read it (the same
+// way); the stored value is left as it is until the person changes it.
 void logMistypedSettings(const std::string& pane, const std::vector<std::pair<std::string, Value::Type>>& keys);

@@ -7,19 +7,59 @@
 
 #include <appkit/NSKeyValueBinding.h>
 #include <appkit/NSNib.h>
+#include <foundation/Format.h>
 #include <foundation/NSBundle.h>
 
 namespace {
 constexpr CGFloat kPaneWidth = 560;
+const char* const kRowNames[] = { "All windows", "Windows on screen", "Active application" };
+
+// The validator of one row's recorder: a combination another row's
+// recorder holds is taken, as one of the system's is (two hot keys cannot
+// share it: the second would never be registered). Everything else is the
+// shared validator's answer.
+class RowValidator final : public KSShortcutValidator {
+public:
+    RowValidator(const ShortcutsPrefs& pane, size_t row)
+        : m_pane(pane)
+        , m_row(row)
+    {
+    }
+    bool isShortcutValid(const Ref<KSShortcut>& shortcut) const override
+    {
+        return KSShortcutValidator::sharedValidator()->isShortcutValid(shortcut);
+    }
+    bool isShortcutAlreadyTakenBySystem(const Ref<KSShortcut>& shortcut, std::string* explanation) const override
+    {
+        for (size_t other = 0; other < m_pane.rows().size(); ++other) {
+            auto recorder = m_pane.rows()[other].recorder.lock();
+            if (other == m_row || !recorder || !recorder->shortcutValue() || !recorder->shortcutValue()->isEqual(shortcut.get()))
+                continue;
+            if (explanation)
+                *explanation = stringWithFormat(
+                    ShortcutKitLocalizedString("This shortcut cannot be used because it is already used by the hotkey ‘%@’.",
+                        "Message for alert when shortcut is already used by another hotkey")
+                        .c_str(),
+                    kRowNames[other]);
+            return true;
+        }
+        return KSShortcutValidator::sharedValidator()->isShortcutAlreadyTakenBySystem(shortcut, explanation);
+    }
+
+private:
+    // The pane owns the recorders, which own their validators.
+    const ShortcutsPrefs& m_pane;
+    size_t m_row;
+};
+
 }
 
 static NSNibRegistration shortcutsNib("Shortcuts", [](NSObject& owner) {
     auto& pane = dynamic_cast<ShortcutsPrefs&>(owner);
     auto self = pane.selfRef<NSObject>();
     PreferencePaneBuilder builder(kPaneWidth);
-    const char* labels[] = { "All windows:", "Windows on screen:", "Active application:" };
     for (size_t i = 0; i < pane.rows().size(); ++i) {
-        auto [popUp, recorder] = builder.popUpAndRecorder(labels[i]);
+        auto [popUp, recorder] = builder.popUpAndRecorder(std::string(kRowNames[i]) + ":");
         popUp->setTarget(self);
         popUp->setAction("setState:");
         pane.rows()[i].popUp = popUp;
@@ -69,8 +109,10 @@ void ShortcutsPrefs::viewDidLoad()
             popUp->bind(NSContentValuesBinding, self, "windowKeyArray");
             popUp->bind(NSSelectedIndexBinding, m_defaults, row.indexKey);
         }
-        if (recorder)
+        if (recorder) {
             recorder->setAssociatedUserDefaultsKey(row.customKey);
+            recorder->setShortcutValidator(makeRef<RowValidator>(*this, static_cast<size_t>(&row - m_rows.data())));
+        }
     }
     KSShortcutBinder::sharedBinder()->setBindingOptions(
         { { NSValueTransformerNameBindingOption, Value("KSDictionaryTransformer") } });

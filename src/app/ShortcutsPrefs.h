@@ -33,6 +33,7 @@ public:
     const std::vector<std::string>& windowKeyArray() const { return m_windowKeyArray; }
     // The rows in the order all windows, on-screen windows, active application.
     std::array<Row, 3>& rows() { return m_rows; }
+    const std::array<Row, 3>& rows() const { return m_rows; }
     Ref<NSPopUpButton> allWindowKeysCombo() const { return m_rows[0].popUp.lock(); }
     Ref<KSShortcutView> customAllWindowShortCut() const { return m_rows[0].recorder.lock(); }
     Ref<NSPopUpButton> onScreenKeysCombo() const { return m_rows[1].popUp.lock(); }

@@ -175,6 +175,7 @@ const std::vector<QuorvexSession::Command>& QuorvexSession::commands()
         { "click", &QuorvexSession::click },
         { "type", &QuorvexSession::type },
         { "windowshot", &QuorvexSession::windowshot },
+        { "windowclose", &QuorvexSession::windowclose },
         { "appearance", &QuorvexSession::appearance },
         { "set", &QuorvexSession::set },
         { "expect", &QuorvexSession::expect },

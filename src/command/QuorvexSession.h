@@ -25,6 +25,7 @@
 //   click X Y                  clicks at a screen point (bottom-left origin)
 //   type "TEXT"                types the text on the keyboard
 //   windowshot NAME            the front window of the application to DIR/NAME.png
+//   windowclose                closes the front window with its close button
 //   appearance dark|light      the application's appearance, as dark mode sets it
 //   expect checked "TITLE" | expect unchecked "TITLE"
 //   expect shows "TEXT"        some control of a visible window shows TEXT
@@ -138,6 +139,7 @@ private:
     Status click(const Line& line);
     Status type(const Line& line);
     Status windowshot(const Line& line);
+    Status windowclose(const Line& line);
     Status appearance(const Line& line);
     Status expectChecked(const Line& line);
     Status expectShows(const Line& line);

@@ -240,6 +240,24 @@ QuorvexSession::Status QuorvexSession::windowshot(const Line& t)
     return Passed;
 }
 
+QuorvexSession::Status QuorvexSession::windowclose(const Line& t)
+{
+    if (t.size() != 1)
+        return usage(t, "windowclose");
+    settle();
+    auto windows = visibleWindows();
+    if (windows.empty())
+        return fail(t, "the application shows no window", ExpectationFailed);
+    // The close button of the title bar: the window's own close path, which
+    // asks its delegate first.
+    auto button = windows.front()->standardWindowButton(NSWindowCloseButton);
+    if (!button || !button->isEnabled())
+        return fail(t, "the front window has no close button", ExpectationFailed);
+    button->performClick(nullptr);
+    settle();
+    return Passed;
+}
+
 QuorvexSession::Status QuorvexSession::expectChecked(const Line& t)
 {
     if (t.size() != 3)

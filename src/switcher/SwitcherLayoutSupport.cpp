@@ -1,30 +1,20 @@
 #include "SwitcherLayoutSupport.h"
 
+#include "BoolTransformer.h"
 #include "SwitchViewControllerProtocol.h"
 
+#include <appkit/NSKeyPathObserver.h>
 #include <appkit/NSKeyValueBinding.h>
+#include <appkit/NSUserDefaultsController.h>
 #include <appkit/NSValueTransformer.h>
 #include <appkit/NSScrollView.h>
 #include <appkit/NSView.h>
 #include <appkit/NSWindow.h>
+#include <model/DefaultsKeys.h>
 #include <model/EBEventful.h>
 #include <toolkit/FBFlatButton.h>
 
 #include <algorithm>
-
-namespace {
-
-// YES when a window has no number to show.
-class NoBadgeTransformer : public NSValueTransformer {
-public:
-    std::string transformedValueClass() const override { return "NSNumber"; }
-    Value transformedValue(const Value& value) const override
-    {
-        return Value(value.isNil() || value.stringValue().empty());
-    }
-};
-
-}
 
 bool isLayoutOnScreen(NSViewController& controller)
 {
@@ -47,11 +37,43 @@ void receiveControlArrowKeys(const Ref<NSViewController>& controller)
     });
 }
 
+namespace {
+
+// A transformer's answer is kept until the bound text changes, and the
+// panel keeps its cells (and their badges) from one opening to the next:
+// the badges bound to the keyboard-shortcut switch read their binding again
+// when the switch changes.
+void followKeyboardShortcutsSwitch(FBFlatButton& badge)
+{
+    static auto* badges = new std::vector<Weak<FBFlatButton>>;
+    static auto* token = new Token(NSObserveKeyPath(*NSUserDefaultsController::sharedUserDefaultsController(),
+        std::string("values.") + DefaultsKey::KeyboardShotcuts, 0, [](const KVOChange&) {
+            std::erase_if(*badges, [](const Weak<FBFlatButton>& weak) { return weak.expired(); });
+            for (const auto& weak : *badges) {
+                auto live = weak.lock();
+                Value info = live ? live->infoForBinding(NSHiddenBinding) : Value();
+                if (auto observed = info[NSObservedObjectKey].objectAs<NSObject>())
+                    live->bind(NSHiddenBinding, observed, info[NSObservedKeyPathKey].stringValue(), info[NSOptionsKey]);
+            }
+        }));
+    (void)token;
+    if (badges->size() >= 64 && (badges->size() & (badges->size() - 1)) == 0)
+        std::erase_if(*badges, [](const Weak<FBFlatButton>& weak) { return weak.expired(); });
+    badges->push_back(badge.selfRef<FBFlatButton>());
+}
+
+}
+
 void bindNumberBadge(FBFlatButton& badge, const Ref<NSObject>& owner, const std::string& keyPath)
 {
     badge.bind(NSTitleBinding, owner, keyPath);
+    // The badge is the digit that picks the window: hidden while the
+    // panel's keyboard shortcuts are off, and for a window without one.
+    if (!NSValueTransformer::valueTransformerForName(BoolTransformer::kName))
+        BoolTransformer::registerTransformer();
     badge.bind(NSHiddenBinding, owner, keyPath,
-        Value(Value::Dictionary { { NSValueTransformerBindingOption, Value(makeRef<NoBadgeTransformer>()) } }));
+        Value(Value::Dictionary { { NSValueTransformerNameBindingOption, Value(BoolTransformer::kName) } }));
+    followKeyboardShortcutsSwitch(badge);
 }
 
 void keepScrollViewClearOfBottom(NSScrollView& scroll, CGFloat designedMargin, CGFloat clearance)

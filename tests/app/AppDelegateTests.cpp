@@ -5,6 +5,7 @@
 #include <app/AppDelegate.h>
 #include <app/GrantController.h>
 #include <app/KSPreferencesWindowController.h>
+#include <appkit/NSButton.h>
 #include <appkit/NSApplication.h>
 #include <appkit/NSMenu.h>
 #include <appkit/NSMenuItem.h>
@@ -16,6 +17,7 @@
 #include <foundation/NSTimer.h>
 #include <foundation/NSUserDefaults.h>
 #include <model/EBEventful.h>
+#include <switcher/SwitchWindowController.h>
 
 namespace {
 
@@ -178,8 +180,34 @@ TEST_F(AppDelegateTest, ReopeningWithoutADockIconBringsThePreferencesBack)
     ASSERT_TRUE(window);
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->identifier(), "QX_PREFERENCES");
-    EXPECT_EQ(window->level(), NSModalPanelWindowLevel);
+    EXPECT_EQ(window->level(), NSFloatingWindowLevel);
     EXPECT_EQ(window->title(), "Quorvex");
+}
+
+TEST_F(AppDelegateTest, ThePanelOpensAboveThePreferencesWhichItsCloseButtonCloses)
+{
+    launch();
+    ASSERT_TRUE(delegate->appController());
+    delegate->showPrefsPanel();
+    world.settle();
+    auto prefs = delegate->prefsController()->window();
+    ASSERT_TRUE(prefs && prefs->isVisible());
+    delegate->appController()->handleHotkeys(WindowFilterAll, false);
+    world.settle();
+    auto panel = delegate->appController()->windowController()->window();
+    ASSERT_TRUE(panel->isVisible());
+    auto front = NSApp().orderedWindows();
+    ASSERT_GE(front.size(), 2u);
+    EXPECT_EQ(front[0], panel) << "the panel is drawn above the preferences";
+    EXPECT_EQ(front[1], prefs);
+    panel->orderOut(nullptr);
+
+    // The title bar's close button goes through the window's close path.
+    auto close = prefs->standardWindowButton(NSWindowCloseButton);
+    ASSERT_TRUE(close && close->isEnabled());
+    close->performClick(nullptr);
+    world.settle();
+    EXPECT_FALSE(prefs->isVisible());
 }
 
 TEST_F(AppDelegateTest, EveryPreferencesRequestTellsTheHotkeyController)

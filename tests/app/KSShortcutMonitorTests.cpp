@@ -2,6 +2,7 @@
 
 #include <app/KSShortcutMonitor.h>
 #include <desktop/InputCodes.h>
+#include <foundation/Log.h>
 
 #include <thread>
 
@@ -197,4 +198,34 @@ TEST_F(Monitor, AnotherComponentsHotKeyStillWorksBesideTheKit)
     EXPECT_EQ(passedOn.size(), 1u);
     EXPECT_EQ(runs, 1);
     UnregisterEventHotKey(foreign);
+}
+
+TEST_F(Monitor, SuspendedHotKeysLetTheirKeysThroughAndComeBackWithTheirActions)
+{
+    int runs = 0;
+    monitor->registerShortcut(shortcut(kVK_ANSI_K, kCGEventFlagMaskCommand), [&] { ++runs; });
+    monitor->registerShortcut(shortcut(kVK_ANSI_J, kCGEventFlagMaskCommand), [&] { runs += 10; });
+    monitor->setSuspended(true);
+    EXPECT_TRUE(registeredEventHotKeys().empty());
+    world.desktop().typeKey(kVK_ANSI_K, kCGEventFlagMaskCommand);
+    world.settle();
+    EXPECT_EQ(runs, 0);
+    EXPECT_EQ(keyDownsReceived(kVK_ANSI_K), 1u) << "the key goes on to the application";
+
+    // Registered meanwhile: checked with the system, then held back too.
+    EXPECT_TRUE(monitor->registerShortcut(shortcut(kVK_ANSI_L, kCGEventFlagMaskCommand), [&] { runs += 100; }));
+    EXPECT_TRUE(registeredEventHotKeys().empty());
+    // Someone else takes J while they rest: J is logged and dropped.
+    EventHotKeyRef other;
+    ASSERT_EQ(RegisterEventHotKey(kVK_ANSI_J, cmdKey, { FourCharCode("OTHR"), 1 }, GetEventDispatcherTarget(), 0, &other), noErr);
+    LogCapture log;
+    monitor->setSuspended(false);
+    EXPECT_TRUE(log.contains("could not be registered again"));
+    EXPECT_FALSE(monitor->isShortcutRegistered(shortcut(kVK_ANSI_J, kCGEventFlagMaskCommand)));
+    EXPECT_EQ(monitor->hotKeys().size(), 2u);
+    world.desktop().typeKey(kVK_ANSI_K, kCGEventFlagMaskCommand);
+    world.desktop().typeKey(kVK_ANSI_L, kCGEventFlagMaskCommand);
+    world.settle();
+    EXPECT_EQ(runs, 101);
+    UnregisterEventHotKey(other);
 }

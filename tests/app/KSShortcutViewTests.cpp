@@ -1,4 +1,5 @@
 #include "support/DefaultsSandbox.h"
+#include "support/Pixels.h"
 #include "support/SimWorld.h"
 
 #include <app/KSShortcutView.h>
@@ -11,6 +12,8 @@
 #include <foundation/Log.h>
 #include <foundation/NSKeyedArchiver.h>
 #include <foundation/NSKeyedUnarchiver.h>
+
+#include <tuple>
 
 namespace {
 
@@ -220,4 +223,63 @@ TEST_F(Recorder, ACombinationTheSystemUsesIsRefusedWithAnAlertAndRecordingGoesOn
     EXPECT_FALSE(first->shortcutValue());
     EXPECT_FALSE(type(kVK_F5));
     EXPECT_TRUE(first->shortcutValue()) << "listening again after the alert";
+}
+
+TEST_F(Recorder, ARecordingThatEndsWhileTheAlertIsUpLeavesTheNextRecorderItsOwnWatch)
+{
+    click(first, 40);
+    // While the alert is up the recorder is disabled (its row changed).
+    NSAlert::queueAnswer(0, [&] { first->setEnabled(false); });
+    EXPECT_FALSE(type(kVK_Space, kCGEventFlagMaskCommand));
+    ASSERT_EQ(NSAlert::shownAlerts().size(), 1u);
+    EXPECT_FALSE(first->isRecording());
+    EXPECT_TRUE(type(kVK_F5)) << "nothing listens for it any more";
+
+    // The next recorder watches its own window losing the keyboard.
+    click(second, 40);
+    ASSERT_TRUE(second->isRecording());
+    window->resignKeyWindow();
+    world.settle();
+    EXPECT_FALSE(second->isRecording());
+}
+
+TEST_F(Recorder, TheClearAndCancelGlyphsSitInsideTheHintAreaAtAReadableSize)
+{
+    // The glyph's ink: pixels much darker than the button's face, inside
+    // the view's rows, as image columns.
+    auto ink = [&] {
+        auto image = window->renderedImage();
+        CGRect inWindow = first->convertRectToView(first->bounds(), nullptr);
+        int top = static_cast<int>(window->frame().size.height - CGRectGetMaxY(inWindow)) + 2;
+        int bottom = static_cast<int>(window->frame().size.height - inWindow.origin.y) - 3;
+        int left = -1, right = -1, rows = 0;
+        int x0 = static_cast<int>(CGRectGetMaxX(inWindow) - first->hintButtonWidth());
+        for (int x = x0; x < static_cast<int>(CGRectGetMaxX(inWindow)); ++x)
+            for (int y = top; y <= bottom; ++y) {
+                Pixel p = pixelAt(image, x, y);
+                if (p.r + p.g + p.b < 3 * 110) {
+                    if (left < 0)
+                        left = x;
+                    right = x;
+                    ++rows;
+                }
+            }
+        return std::tuple { left - x0, right - x0, rows };
+    };
+    const CGFloat hint = first->hintButtonWidth();
+    for (bool recording : { true, false }) {
+        if (recording)
+            click(first, 40);
+        else
+            first->setShortcutValue(KSShortcut::shortcutWithKeyCode(kVK_F5, 0));
+        auto [left, right, pixels] = ink();
+        SCOPED_TRACE(recording ? "cancel glyph" : "clear glyph");
+        ASSERT_GE(left, 0) << "some ink in the hint area";
+        EXPECT_GE(right - left + 1, 7) << "wide enough to read";
+        EXPECT_GE(pixels, 14);
+        EXPECT_LE(right, hint - 4) << "clear of the right border";
+        EXPECT_NEAR((left + right) / 2.0, hint / 2, 3) << "in the middle of the hint area";
+        if (recording)
+            EXPECT_FALSE(type(kVK_Escape));
+    }
 }

@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 
 namespace fs = std::filesystem;
@@ -124,6 +125,30 @@ TEST_F(LaunchAtLogin, ABoundCheckboxFollowsAnEntryRemovedByHand)
     std::string kept;
     std::getline(in, kept);
     EXPECT_EQ(kept, "keep me");
+    checkbox->unbind(NSValueBinding);
+}
+
+TEST_F(LaunchAtLogin, ACheckboxStaysOffWhenTheEntryCannotBeWritten)
+{
+    auto checkbox = NSButton::checkboxWithTitle("Launch at login", nullptr, "");
+    checkbox->bind(NSValueBinding, controller, "launchAtLogin");
+    // A file where the folder belongs, then a folder that cannot be read
+    // (a link to itself: no one, not even root, reads through it).
+    auto fileInTheWay = [&] { std::ofstream(folder()) << "keep me"; };
+    auto linkToItself = [&] { fs::create_symlink(folder(), folder()); };
+    for (const auto& breakFolder : { std::function<void()>(fileInTheWay), std::function<void()>(linkToItself) }) {
+        fs::remove_all(folder());
+        breakFolder();
+        world.settle();
+        ASSERT_EQ(checkbox->state(), NSControlStateValueOff);
+        LogCapture log;
+        checkbox->performClick(nullptr);
+        EXPECT_TRUE(log.contains("cannot be added"));
+        EXPECT_FALSE(controller->launchAtLogin());
+        EXPECT_EQ(checkbox->state(), NSControlStateValueOff) << "the box shows what the login items hold";
+        world.settle();
+        EXPECT_EQ(checkbox->state(), NSControlStateValueOff);
+    }
     checkbox->unbind(NSValueBinding);
 }
 

@@ -2,13 +2,13 @@
 #include "support/TemporaryDirectory.h"
 
 #include <app/AppDelegate.h>
-#include <app/BoolTransformer.h>
+#include <switcher/BoolTransformer.h>
 #include <app/GeneralPrefs.h>
 #include <app/KSPreferencesWindowController.h>
 #include <app/ShortcutsPrefs.h>
 #include <app/StylePrefs.h>
 #include <app/UpdatePrefsViewController.h>
-#include <desktop/InputCodes.h>
+#include <appkit/NSAlert.h>
 #include <appkit/NSApplication.h>
 #include <appkit/NSEvent.h>
 #include <appkit/NSMenuWindow.h>
@@ -17,7 +17,9 @@
 #include <appkit/NSWindow.h>
 #include <foundation/Log.h>
 #include <foundation/NSBundle.h>
+#include <foundation/NSKeyedArchiver.h>
 #include <foundation/NSUserDefaults.h>
+#include <desktop/InputCodes.h>
 #include <model/EBEventful.h>
 #include <services/SUUpdater.h>
 
@@ -63,6 +65,17 @@ protected:
         return std::dynamic_pointer_cast<Pane>(controller->selectedViewController());
     }
     Ref<NSUserDefaults> defaults() { return NSUserDefaults::standardUserDefaults(); }
+    static Ref<NSButton> checkbox(const Ref<NSView>& view, const std::string& title)
+    {
+        for (const auto& subview : view->subviews()) {
+            auto button = std::dynamic_pointer_cast<NSButton>(subview);
+            if (button && button->isCheckbox() && button->title() == title)
+                return button;
+            if (auto found = checkbox(subview, title))
+                return found;
+        }
+        return nullptr;
+    }
 
     TemporaryDirectory settings;
     SimWorld world;
@@ -186,6 +199,72 @@ TEST_F(Panes, CheckingForUpdatesFromThePaneUsesTheFeedAsSetNow)
     defaults()->setBool(true, "SUUpdaterChecksForBetaUpdates");
     pane->checkUpates();
     EXPECT_EQ(SUUpdater::sharedUpdater()->checks().back().feedURL, AppDelegate::kBetaFeed);
+}
+
+TEST_F(Panes, ACheckBoxReadsASettingAsTheProgramDoesAndStoresAYesOrNo)
+{
+    // Written by hand as texts: the program reads "true" as on.
+    defaults()->setObject(Value("true"), "SUUpdaterChecksForBetaUpdates");
+    defaults()->setObject(Value("NO"), "CMCheckForUpdatesInBackground");
+    LogCapture log;
+    open();
+    auto pane = show<UpdatePrefsViewController>("UpdatePreferences");
+    ASSERT_TRUE(pane);
+    auto beta = checkbox(pane->view(), "Include beta versions");
+    auto background = checkbox(pane->view(), "Download updates in the background");
+    ASSERT_TRUE(beta && background);
+    EXPECT_EQ(beta->state(), NSControlStateValueOn);
+    EXPECT_EQ(background->state(), NSControlStateValueOff);
+    pane->checkUpates();
+    EXPECT_EQ(SUUpdater::sharedUpdater()->checks().back().feedURL, AppDelegate::kBetaFeed) << "as the box shows";
+    EXPECT_TRUE(log.contains("\"SUUpdaterChecksForBetaUpdates\" holds a text (true), not a yes-or-no value; its control and the program read it as on"));
+    EXPECT_TRUE(log.contains("\"CMCheckForUpdatesInBackground\" holds a text (NO), not a yes-or-no value; its control and the program read it as off"));
+
+    // A click stores a yes-or-no value, not a number.
+    beta->performClick(nullptr);
+    EXPECT_EQ(defaults()->objectForKey("SUUpdaterChecksForBetaUpdates").type(), Value::Type::Bool);
+    EXPECT_FALSE(defaults()->boolForKey("SUUpdaterChecksForBetaUpdates"));
+    background->performClick(nullptr);
+    EXPECT_EQ(defaults()->objectForKey("CMCheckForUpdatesInBackground"), Value(true));
+    EXPECT_EQ(defaults()->objectForKey("CMCheckForUpdatesInBackground").type(), Value::Type::Bool);
+}
+
+TEST_F(Panes, ACombinationAnotherRowHoldsIsRefusedAsATakenOne)
+{
+    open();
+    defaults()->setInteger(3, "AllWindowsHotkeyIndex");
+    defaults()->setObject(Value(*NSKeyedArchiver::archivedDataWithRootObject(
+                              Value(KSShortcut::shortcutWithKeyCode(kVK_ANSI_Grave, kCGEventFlagMaskAlternate)))),
+        "ShowActiveAppWindows");
+    auto pane = show<ShortcutsPrefs>("Shortcuts");
+    ASSERT_TRUE(pane);
+    auto recorder = pane->customAllWindowShortCut();
+    ASSERT_TRUE(recorder->isEnabled());
+    auto held = pane->customActiveAppWindowsShortCut()->shortcutValue();
+    ASSERT_TRUE(held);
+    // As the hotkey controller sets it.
+    KSShortcutValidator::sharedValidator()->setAllowAnyShortcutWithOptionModifier(true);
+    NSAlert::resetRecords();
+    recorder->setRecording(true);
+    EXPECT_FALSE(recorder->handleRecordingEvent(
+        NSEvent::keyEventWithKeyCode(NSEventTypeKeyDown, held->keyCode(), kCGEventFlagMaskAlternate)));
+    auto alerts = NSAlert::shownAlerts();
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].messageText, "The key combination " + held->description() + " cannot be used");
+    EXPECT_EQ(alerts[0].informativeText,
+        "This shortcut cannot be used because it is already used by the hotkey \u2018Active application\u2019.");
+    EXPECT_TRUE(recorder->isRecording());
+    EXPECT_FALSE(recorder->shortcutValue());
+    EXPECT_TRUE(defaults()->objectForKey("ShowAllWindowsCustomKey").isNil());
+
+    // Another combination is taken; the system's own checks still apply.
+    EXPECT_FALSE(recorder->handleRecordingEvent(
+        NSEvent::keyEventWithKeyCode(NSEventTypeKeyDown, kVK_Space, kCGEventFlagMaskCommand)));
+    EXPECT_EQ(NSAlert::shownAlerts().size(), 2u);
+    EXPECT_FALSE(recorder->handleRecordingEvent(
+        NSEvent::keyEventWithKeyCode(NSEventTypeKeyDown, kVK_ANSI_K, kCGEventFlagMaskAlternate)));
+    ASSERT_TRUE(recorder->shortcutValue()) << "Option with any key, as the shared validator allows";
+    EXPECT_FALSE(recorder->isRecording());
 }
 
 TEST(BoolTransformerTest, NoOnlyForTextWhileKeyboardShortcutsAreOn)

@@ -237,6 +237,36 @@ TEST_F(ControlFixture, ToggleButtonsFlipTheirStateAndFeedTheirBinding)
     EXPECT_EQ(push->state(), NSControlStateValueOff);
 }
 
+TEST_F(ControlFixture, ACheckBoxThatIsOnDrawsATickOnItsSquare)
+{
+    auto box = NSButton::checkboxWithTitle("", nullptr, "");
+    box->setFrame(CGRectMake(10, 100, 20, 20));
+    window->contentView()->addSubview(box);
+    // The 14-point square sits 1 point in and in the middle: image columns
+    // 11..24, rows 83..96 (unflipped content, 200 high). Counted inside its
+    // outline.
+    auto count = [&](const std::function<bool(Pixel)>& test, int left, int right) {
+        auto image = window->renderedImage();
+        int n = 0;
+        for (int x = left; x <= right; ++x)
+            for (int y = 85; y <= 94; ++y)
+                n += test(pixelAt(image, x, y));
+        return n;
+    };
+    auto light = [](Pixel p) { return p.r > 200 && p.g > 200 && p.b > 200; };
+    auto accent = [](Pixel p) { return p.b > p.r + 60; };
+    EXPECT_EQ(count(accent, 13, 22), 0) << "off: an empty square";
+    box->setState(NSControlStateValueOn);
+    EXPECT_GT(count(accent, 13, 22), 40) << "on: the accent colour";
+    // A tick, not a solid square: light strokes in the left and the right
+    // half, the short one low, the long one reaching up.
+    EXPECT_GE(count(light, 13, 17), 4);
+    EXPECT_GE(count(light, 18, 22), 6);
+    auto image = window->renderedImage();
+    EXPECT_TRUE(light(pixelAt(image, 21, 86)) || light(pixelAt(image, 21, 87))) << "the long stroke's upper end";
+    EXPECT_FALSE(light(pixelAt(image, 14, 86))) << "no stroke at the upper left";
+}
+
 TEST_F(ControlFixture, ButtonsWithoutTargetReachTheResponderChain)
 {
     auto button = NSButton::buttonWithTitle("Close", nullptr, "close:");

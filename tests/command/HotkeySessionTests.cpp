@@ -189,6 +189,7 @@ protected:
         NSUserDefaults::setStorageDirectory(directory.path());
         NSUserDefaults::resetStandardUserDefaults();
         NSUserDefaults::standardUserDefaults()->setInteger(0, "LayoutType");
+        NSUserDefaults::standardUserDefaults()->setBool(true, "KeyboardShotcuts");
         model = WindowManager::create();
         world.settle();
         world.advance(std::max(WindowManager::kFirstSortOrderDelay, WindowManager::kBadgesDelay));

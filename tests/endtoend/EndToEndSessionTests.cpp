@@ -86,7 +86,7 @@ TEST_P(EndToEnd, SessionPasses)
 }
 
 INSTANTIATE_TEST_SUITE_P(Sessions, EndToEnd,
-    ::testing::Values("command-tab", "option-tab", "option-grave", "actions", "list", "list-actions", "carousel", "carousel-actions", "record-shortcut", "launch-at-login", "reopen"));
+    ::testing::Values("command-tab", "option-tab", "option-grave", "actions", "list", "list-actions", "carousel", "carousel-actions", "record-shortcut", "launch-at-login", "reopen", "recorder-takes-hotkeys"));
 
 // The demo session passes whatever the person has stored: it sets what it
 // relies on itself.

@@ -16,6 +16,7 @@
 namespace {
 
 struct GridCellTest : public ::testing::Test {
+    GridCellTest() { sandbox.defaults()->setBool(true, "KeyboardShotcuts"); }
     SimWorld world { scenarioWithWindows(5) };
     DefaultsSandbox sandbox;
     GridHarness harness { world, 5 };
@@ -111,6 +112,25 @@ TEST_F(GridCellTest, TheCellsShowTheirWindowsTitleBadgeAndShrunkPreview)
     harness.windows[2]->setHotkeyIndexText("7");
     EXPECT_FALSE(cell->badgeBtn()->isHidden());
     EXPECT_EQ(cell->badgeBtn()->title(), "7");
+}
+
+TEST_F(GridCellTest, TheBadgesFollowTheKeyboardShortcutsSwitchAtTheNextOpening)
+{
+    sandbox.defaults()->setBool(true, "KeyboardShotcuts");
+    harness.show();
+    EXPECT_FALSE(harness.cell(2)->badgeBtn()->isHidden());
+    harness.hide();
+    // Turned off in the preferences: the next opening, which keeps the
+    // cells, shows no digits.
+    sandbox.defaults()->setBool(false, "KeyboardShotcuts");
+    harness.layout->setArrayController(harness.list);
+    harness.show();
+    for (size_t i = 0; i < 5; ++i)
+        EXPECT_TRUE(harness.cell(i)->badgeBtn()->isHidden()) << i;
+    // On again, while the panel is up.
+    sandbox.defaults()->setBool(true, "KeyboardShotcuts");
+    EXPECT_FALSE(harness.cell(2)->badgeBtn()->isHidden());
+    EXPECT_EQ(harness.cell(2)->badgeBtn()->title(), "3");
 }
 
 // A cell that comes up shows its window as it is now: every cell captures

@@ -24,6 +24,9 @@ bool isGrey(const Pixel& p, int level, int tolerance = 4)
 // The grid over a window list whose first window is 800 x 300 and the
 // others 600 x 400, in a white panel, saved as PNG and read back.
 struct GridRendering : public ::testing::Test {
+    // The digits show while the keyboard shortcuts are on, as the start-up
+    // writes them.
+    GridRendering() { sandbox.defaults()->setBool(true, "KeyboardShotcuts"); }
     SimWorld world { scenarioWithWindows(5, 875, true) };
     DefaultsSandbox sandbox;
     TemporaryDirectory directory;
@@ -224,6 +227,7 @@ struct GridInPanel : public ::testing::Test {
 
     GridInPanel()
     {
+        sandbox.defaults()->setBool(true, "KeyboardShotcuts");
         EBEventful::resetForTesting();
         model = startModelListingEveryWindow(world, list);
     }

@@ -60,6 +60,9 @@ protected:
     };
     std::optional<Switcher> startSwitcher(size_t windowCount)
     {
+        // The number badges show, as the start-up turns the keyboard
+        // shortcuts on.
+        NSUserDefaults::standardUserDefaults()->setBool(true, DefaultsKey::KeyboardShotcuts);
         Switcher switcher { WindowManager::create(), nullptr, nullptr };
         if (!runMainUntil([&] { return switcher.model->windows().size() == windowCount; }))
             return std::nullopt;

@@ -5,7 +5,11 @@
 
 namespace {
 std::mutex gAlertMutex;
-std::deque<int> gAnswers;
+struct Answer {
+    int buttonIndex;
+    std::function<void()> whileShown;
+};
+std::deque<Answer> gAnswers;
 std::vector<NSAlert::Record> gShown;
 }
 
@@ -40,15 +44,23 @@ NSModalResponse NSAlert::runModal()
 {
     if (m_buttons.empty())
         addButtonWithTitle("OK");
-    std::lock_guard lock(gAlertMutex);
-    int index = 0;
-    if (!gAnswers.empty()) {
-        index = gAnswers.front();
-        gAnswers.pop_front();
+    Answer answer { 0, nullptr };
+    {
+        std::lock_guard lock(gAlertMutex);
+        if (!gAnswers.empty()) {
+            answer = std::move(gAnswers.front());
+            gAnswers.pop_front();
+        }
     }
+    // What happens while the alert is up runs before it is answered, on
+    // this thread, as the modal run would serve it.
+    if (answer.whileShown)
+        answer.whileShown();
+    int index = answer.buttonIndex;
     if (index < 0 || index >= static_cast<int>(m_buttons.size()))
         index = 0;
     NSModalResponse response = m_responses[index];
+    std::lock_guard lock(gAlertMutex);
     gShown.push_back({ m_messageText, m_informativeText, m_buttons, response });
     return response;
 }
@@ -59,10 +71,10 @@ std::vector<NSAlert::Record> NSAlert::shownAlerts()
     return gShown;
 }
 
-void NSAlert::queueAnswer(int buttonIndex)
+void NSAlert::queueAnswer(int buttonIndex, std::function<void()> whileShown)
 {
     std::lock_guard lock(gAlertMutex);
-    gAnswers.push_back(buttonIndex);
+    gAnswers.push_back({ buttonIndex, std::move(whileShown) });
 }
 
 void NSAlert::resetRecords()

@@ -5,6 +5,7 @@
 
 #include <foundation/NSObject.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -44,8 +45,10 @@ public:
         NSModalResponse response;
     };
     static std::vector<Record> shownAlerts();
-    // Queues the answer of the next alert, by button index (0 = first).
-    static void queueAnswer(int buttonIndex);
+    // Queues the answer of the next alert, by button index (0 = first),
+    // and what happens while that alert is up (a timer that fires, a window
+    // that goes away), run before the answer is given.
+    static void queueAnswer(int buttonIndex, std::function<void()> whileShown = nullptr);
     static void resetRecords();
 
 private:

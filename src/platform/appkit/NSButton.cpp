@@ -2,6 +2,7 @@
 
 #include "NSEvent.h"
 
+#include <foundation/NSUserDefaults.h>
 #include <graphics/NSAppearance.h>
 #include <graphics/NSGraphicsContext.h>
 
@@ -44,6 +45,34 @@ void strokeRoundedRect(const CGContextRef& cg, CGRect r, CGFloat radius, const R
 }
 
 NSButtonCell::NSButtonCell() { setAlignment(NSTextAlignmentCenter); }
+
+void NSButtonCell::drawOnMark(const CGContextRef& cg, CGRect box, bool flipped) const
+{
+    auto color = NSColor::alternateSelectedControlTextColor()->colorWithAlphaComponent(isEnabled() ? 1.0 : 0.6);
+    if (m_buttonType == NSButtonTypeRadio) {
+        // A radio button's dot.
+        fillRoundedRect(cg, CGRectInset(box, 4.5, 4.5), kSwitchSide, color);
+        return;
+    }
+    // A check box's tick: a short stroke down to the lower left third, a
+    // long one up to the upper right corner. Points are given from the
+    // box's top edge down.
+    auto at = [&](CGFloat x, CGFloat down) {
+        return CGPointMake(box.origin.x + x, flipped ? box.origin.y + down : CGRectGetMaxY(box) - down);
+    };
+    CGPoint start = at(3.2, 7.2), corner = at(5.8, 10.2), end = at(10.8, 3.6);
+    CGContextSaveGState(cg);
+    CGContextSetStrokeColorWithColor(cg, color->CGColor());
+    CGContextSetLineWidth(cg, 2);
+    CGContextSetLineCap(cg, kCGLineCapRound);
+    CGContextSetLineJoin(cg, kCGLineJoinRound);
+    CGContextBeginPath(cg);
+    CGContextMoveToPoint(cg, start.x, start.y);
+    CGContextAddLineToPoint(cg, corner.x, corner.y);
+    CGContextAddLineToPoint(cg, end.x, end.y);
+    CGContextStrokePath(cg);
+    CGContextRestoreGState(cg);
+}
 
 bool NSButtonCell::togglesState() const
 {
@@ -117,6 +146,8 @@ void NSButtonCell::drawInteriorWithFrame(CGRect frame, NSView* view)
             state() == NSControlStateValueOn ? NSColor::alternateSelectedControlColor() : NSColor::controlBackgroundColor());
         strokeRoundedRect(cg, CGRectInset(box, 0.5, 0.5), m_buttonType == NSButtonTypeRadio ? kSwitchSide / 2 : 3,
             NSColor::grayColor());
+        if (state() == NSControlStateValueOn)
+            drawOnMark(cg, box, flipped);
         content.origin.x += kSwitchSide + kTitleGap + 1;
         content.size.width -= kSwitchSide + kTitleGap + 1;
     }
@@ -269,7 +300,9 @@ void NSButton::performClick(const Ref<NSObject>&)
         return;
     if (buttonCell().togglesState()) {
         setState(state() == NSControlStateValueOn ? NSControlStateValueOff : NSControlStateValueOn);
-        propagateValue(Value(static_cast<int64_t>(state())), NSValueBinding);
+        // A check box holds a yes-or-no value; other buttons their state.
+        propagateValue(isCheckbox() ? Value(state() == NSControlStateValueOn) : Value(static_cast<int64_t>(state())),
+            NSValueBinding);
     }
     sendAction(action(), target());
 }
@@ -303,7 +336,18 @@ void NSButton::mouseUp(const Ref<NSEvent>& event)
         performClick(selfRef<NSObject>());
 }
 
-void NSButton::setObjectValue(const Value& value) { setState(static_cast<NSControlStateValue>(value.integerValue())); }
+bool NSButton::isCheckbox() const { return buttonCell().buttonType() == NSButtonTypeSwitch; }
+
+NSControlStateValue NSButton::stateForValue(const Value& value) const
+{
+    // A check box reads a value as the settings do ("true" is on), so that
+    // it shows what the program reads from the same setting.
+    if (isCheckbox())
+        return NSUserDefaults::boolFromObject(value) ? NSControlStateValueOn : NSControlStateValueOff;
+    return static_cast<NSControlStateValue>(value.integerValue());
+}
+
+void NSButton::setObjectValue(const Value& value) { setState(stateForValue(value)); }
 
 Value NSButton::valueForKey(const std::string& key) const
 {
@@ -319,7 +363,7 @@ void NSButton::setValueForKey(const Value& value, const std::string& key)
     if (key == "title")
         setTitle(value.stringValue());
     else if (key == "state" || key == "value")
-        setState(static_cast<NSControlStateValue>(value.integerValue()));
+        setState(stateForValue(value));
     else
         NSControl::setValueForKey(value, key);
 }

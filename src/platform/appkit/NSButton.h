@@ -66,6 +66,8 @@ public:
 
 private:
     Ref<NSAttributedString> titleText() const;
+    // The tick of a check box that is on, the dot of a radio button.
+    void drawOnMark(const CGContextRef& cg, CGRect box, bool flipped) const;
     NSButtonType m_buttonType { NSButtonTypeMomentaryPushIn };
     NSBezelStyle m_bezelStyle { NSBezelStyleRounded };
     NSCellImagePosition m_imagePosition { NSNoImage };
@@ -107,14 +109,17 @@ public:
     void mouseDown(const Ref<NSEvent>& event) override;
     void mouseDragged(const Ref<NSEvent>& event) override;
     void mouseUp(const Ref<NSEvent>& event) override;
-    // A button's value is its state.
+    // A button's value is its state. A check box reads any value as the
+    // settings read a yes-or-no value, and writes a yes-or-no value.
     void setObjectValue(const Value& value) override;
+    bool isCheckbox() const;
 
     Value valueForKey(const std::string& key) const override;
     void setValueForKey(const Value& value, const std::string& key) override;
 
 private:
     bool containsEvent(const Ref<NSEvent>& event) const;
+    NSControlStateValue stateForValue(const Value& value) const;
     std::string m_keyEquivalent;
     bool m_tracking { false };
 };

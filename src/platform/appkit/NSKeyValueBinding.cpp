@@ -90,8 +90,14 @@ void NSKeyValueBindingCreation::propagateValue(const Value& value, const std::st
     observable->setValueForKeyPath(stored, it->second.keyPath);
     // The write may have unbound this binding.
     it = m_bindings.find(binding);
-    if (it != m_bindings.end())
-        it->second.propagating = false;
+    if (it == m_bindings.end())
+        return;
+    it->second.propagating = false;
+    // The model may have kept another value than the one offered (a write
+    // that failed, a value it corrected): the control shows what it holds.
+    Value held = observable->valueForKeyPath(it->second.keyPath);
+    if (held != stored)
+        apply(binding);
 }
 
 void NSKeyValueBindingCreation::setValueForBinding(const Value& value, const std::string& binding)

@@ -441,9 +441,10 @@ Value NSUserDefaults::valueForKey(const std::string& key) const { return lookup(
 
 void NSUserDefaults::setValueForKey(const Value& value, const std::string& key) { setObject(value, key); }
 
-bool NSUserDefaults::boolForKey(const std::string& key) const
+bool NSUserDefaults::boolForKey(const std::string& key) const { return boolFromObject(lookup(key)); }
+
+bool NSUserDefaults::boolFromObject(const Value& value)
 {
-    Value value = lookup(key);
     switch (value.type()) {
     case Value::Type::Bool:
     case Value::Type::Integer:

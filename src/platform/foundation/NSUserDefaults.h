@@ -63,6 +63,9 @@ public:
     // YES/NO/true/false strings become booleans and numbers, numbers become
     // strings; anything else, and an absent key, reads as NO, 0 or nothing.
     bool boolForKey(const std::string& key) const;
+    // The yes-or-no reading of a stored value that boolForKey gives; a
+    // control bound to a setting reads it the same way.
+    static bool boolFromObject(const Value& value);
     int64_t integerForKey(const std::string& key) const;
     float floatForKey(const std::string& key) const;
     double doubleForKey(const std::string& key) const;

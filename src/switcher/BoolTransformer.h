@@ -7,7 +7,9 @@
 
 class BoolTransformer final : public NSValueTransformer {
 public:
-    // Registers it under its name (done at start-up).
+    static constexpr const char* kName = "BoolTransformer";
+    // Registers it under its name (done at start-up, and by the first
+    // number badge bound to it).
     static void registerTransformer();
     std::string transformedValueClass() const override { return "NSString"; }
     bool allowsReverseTransformation() const override { return false; }
