@@ -367,6 +367,14 @@ bool X11TestClient::close(uint32_t window) { return request("close " + std::to_s
 
 bool X11TestClient::hang() { return request("hang") == "ok"; }
 
+int X11TestClient::keyPresses()
+{
+    auto answer = request("keys");
+    if (!answer || answer->rfind("keys ", 0) != 0)
+        return -1;
+    return std::atoi(answer->c_str() + 5);
+}
+
 bool X11TestClient::askBeforeClosing(uint32_t window) { return request("ask " + std::to_string(window)) == "ok"; }
 
 uint32_t X11TestClient::startTray(int x, int y, int width, int height)

@@ -77,6 +77,9 @@ public:
     bool close(uint32_t window);
     // Stops answering the window manager's pings and close requests.
     bool hang();
+    // How many key presses reached the client's windows so far; -1 when it
+    // does not answer.
+    int keyPresses();
     // A close request for the window opens a dialog "Save changes?" and
     // the client prints "asked ID"; the window stays.
     bool askBeforeClosing(uint32_t window);

@@ -38,6 +38,8 @@ xcb_connection_t* gConnection;
 xcb_screen_t* gScreen;
 int gScreenNumber = 0;
 bool gHung = false;
+// Key presses that reached the client's windows.
+int gKeyPresses = 0;
 // Windows that ask before they close.
 std::set<xcb_window_t> gAsking;
 // The system tray, when asked to be one, and where its next item goes.
@@ -124,6 +126,8 @@ bool pump(xcb_window_t waitingFor)
         uint8_t type = event->response_type & 0x7f;
         if (type == XCB_MAP_NOTIFY && reinterpret_cast<xcb_map_notify_event_t*>(event)->window == waitingFor) {
             mapped = true;
+        } else if (type == XCB_KEY_PRESS) {
+            ++gKeyPresses;
         } else if (type == XCB_CLIENT_MESSAGE && gTray
             && reinterpret_cast<xcb_client_message_event_t*>(event)->type == atom("_NET_SYSTEM_TRAY_OPCODE")) {
             auto* message = reinterpret_cast<xcb_client_message_event_t*>(event);
@@ -154,7 +158,7 @@ bool pump(xcb_window_t waitingFor)
 xcb_window_t create(const std::string& title, uint32_t colour, int x, int y, int width, int height, bool dialog)
 {
     xcb_window_t window = xcb_generate_id(gConnection);
-    uint32_t values[] = { colour, XCB_EVENT_MASK_STRUCTURE_NOTIFY };
+    uint32_t values[] = { colour, XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_KEY_PRESS };
     xcb_create_window(gConnection, XCB_COPY_FROM_PARENT, window, gScreen->root, x, y, width, height, 0,
         XCB_WINDOW_CLASS_INPUT_OUTPUT, gScreen->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, values);
     setTitle(window, title);
@@ -256,6 +260,12 @@ void command(const std::string& line)
         int x, y, width, height;
         in >> x >> y >> width >> height;
         answer("tray " + std::to_string(startTray(x, y, width, height)));
+    } else if (verb == "keys") {
+        // A round trip first: every key the server gave the client before
+        // this request is in hand then.
+        free(xcb_get_input_focus_reply(gConnection, xcb_get_input_focus(gConnection), nullptr));
+        pump(XCB_WINDOW_NONE);
+        answer("keys " + std::to_string(gKeyPresses));
     } else if (verb == "ask") {
         xcb_window_t window;
         in >> window;

@@ -3,6 +3,8 @@
 // picks a window and releasing Super focuses it.
 #include "X11ApplicationTest.h"
 
+#include <support/GridCells.h>
+
 #include <app/AppController.h>
 #include <appkit/NSRunningApplication.h>
 #include <command/QuorvexSession.h>
@@ -72,6 +74,38 @@ protected:
     bool pressSuperTab()
     {
         return session->fakeKey(XK_Super_L, true) && session->fakeKey(XK_Tab, true) && session->fakeKey(XK_Tab, false);
+    }
+    // The switcher with the grid, its panel up over that many windows, the
+    // keyboard taken.
+    std::optional<Switcher> openGridPanel(size_t windowCount)
+    {
+        NSUserDefaults::standardUserDefaults()->setInteger(SwitcherLayoutGrid, DefaultsKey::LayoutType);
+        auto switcher = startSwitcher(windowCount);
+        if (!switcher || !pressSuperTab())
+            return std::nullopt;
+        auto& host = *switcher->host;
+        if (!runMainUntil([&] { return host.isPanelVisible() && host.shownCount() == windowCount; })
+            || !runMainUntil([&] { return desktop->isKeyboardGrabbed(); }))
+            return std::nullopt;
+        return switcher;
+    }
+    bool hasFocus(CGWindowID window)
+    {
+        DesktopAXValue value;
+        for (const auto& w : desktop->windows())
+            if (w.number == window)
+                return desktop->axCopyAttribute({ DesktopElement::Kind::Window, w.pid, window }, "AXFocused", value)
+                    == kAXErrorSuccess
+                    && std::get<bool>(value);
+        return false;
+    }
+    bool tap(uint32_t keySymbol) { return session->fakeKey(keySymbol, true) && session->fakeKey(keySymbol, false); }
+    CGWindowID windowTitled(const std::string& title)
+    {
+        for (const auto& w : desktop->windows())
+            if (w.title == title)
+                return w.number;
+        return 0;
     }
 };
 
@@ -212,4 +246,87 @@ TEST_F(X11Switcher, ThePanelsTranslucentPartsShowWhatLiesBeneath)
     free(reply);
     ASSERT_TRUE(session->fakeKey(XK_Super_L, false));
     ASSERT_TRUE(runMainUntil([&] { return !host.isPanelVisible(); }));
+}
+
+// A window that maps and takes the focus while Super is held leaves the
+// panel up and the keyboard with it: it joins the list with its badge,
+// Tab and the digits still go to the panel and none reaches the new
+// window. Shift pressed then ends the switch as the release would.
+TEST_F(X11Switcher, AWindowThatMapsAndTakesTheFocusWhileThePanelIsUpLeavesThePanelTheKeyboard)
+{
+    client->open("One", 0xff0000, 40, 60, 300, 200);
+    client->open("Two", 0x00ff00, 400, 60, 300, 200);
+    auto three = client->open("Three", 0x0000ff, 200, 300, 300, 200);
+    ASSERT_TRUE(runMainUntil([&] { return hasFocus(three); }));
+    auto switcher = openGridPanel(3);
+    ASSERT_TRUE(switcher);
+    auto* host = switcher->host.get();
+    auto cells = [&] { return gridCells(switcher->controller->windowController()); };
+    // Super went down at the user's window before there was a panel.
+    int typedAtTheWindow = client->keyPresses();
+
+    auto other = session->launchClient();
+    ASSERT_TRUE(other);
+    auto fresh = other->open("Fresh", 0xffff00, 600, 300, 300, 200);
+    ASSERT_TRUE(fresh);
+    ASSERT_TRUE(runMainUntil([&] { return hasFocus(fresh) && host->shownCount() == 4; }));
+    ASSERT_TRUE(runMainUntil([&] { return badgesFollowTheListWithOneHighlight(cells()); })) << describe(cells());
+    EXPECT_TRUE(host->isPanelVisible());
+    EXPECT_TRUE(desktop->isKeyboardGrabbed());
+
+    ASSERT_TRUE(tap(XK_Tab));
+    ASSERT_TRUE(tap(XK_4));
+    auto shown = cells();
+    ASSERT_EQ(shown.size(), 4u);
+    ASSERT_TRUE(runMainUntil([&] { return host->selectedTitle() == shown[3].title; }));
+    ASSERT_TRUE(runMainUntil([&] { return cells()[3].highlighted; })) << describe(cells());
+    EXPECT_EQ(other->keyPresses(), 0);
+    EXPECT_EQ(client->keyPresses(), typedAtTheWindow);
+
+    ASSERT_TRUE(session->fakeKey(XK_Shift_L, true));
+    ASSERT_TRUE(runMainUntil([&] { return !host->isPanelVisible(); }));
+    EXPECT_TRUE(runMainUntil([&] { return hasFocus(windowTitled(shown[3].title)); }));
+    ASSERT_TRUE(session->fakeKey(XK_Shift_L, false));
+    ASSERT_TRUE(session->fakeKey(XK_Super_L, false));
+}
+
+// W closes the highlighted window: the badges are numbered again in the
+// order shown, one cell stays highlighted, and the release switches to
+// that window. Closing the last window of a process ends its application
+// for the window model, which numbers the badges again as well.
+TEST_F(X11Switcher, AfterWTheBadgesAndTheHighlightFollowTheListAndTheReleaseSwitchesToTheHighlightedWindow)
+{
+    client->open("One", 0xff0000, 40, 60, 300, 200);
+    client->open("Two", 0x00ff00, 400, 60, 300, 200);
+    auto other = session->launchClient();
+    ASSERT_TRUE(other);
+    other->open("Solo", 0xffff00, 600, 300, 300, 200);
+    auto three = client->open("Three", 0x0000ff, 200, 300, 300, 200);
+    ASSERT_TRUE(runMainUntil([&] { return hasFocus(three); }));
+    auto switcher = openGridPanel(4);
+    ASSERT_TRUE(switcher);
+    auto* host = switcher->host.get();
+    auto cells = [&] { return gridCells(switcher->controller->windowController()); };
+    ASSERT_TRUE(runMainUntil([&] { return badgesFollowTheListWithOneHighlight(cells()); })) << describe(cells());
+
+    for (const char* closing : { "Solo", "Two" }) {
+        SCOPED_TRACE(closing);
+        auto before = cells();
+        size_t index = std::find_if(before.begin(), before.end(), [&](const GridCell& c) { return c.title == closing; })
+            - before.begin();
+        ASSERT_LT(index, before.size()) << describe(before);
+        ASSERT_TRUE(tap(static_cast<uint32_t>(XK_1 + index)));
+        ASSERT_TRUE(runMainUntil([&] { return host->selectedTitle() == std::string(closing); }));
+        ASSERT_TRUE(tap(XK_w));
+        ASSERT_TRUE(runMainUntil([&] { return host->shownCount() == before.size() - 1; }));
+        ASSERT_TRUE(runMainUntil([&] { return badgesFollowTheListWithOneHighlight(cells()); })) << describe(cells());
+        EXPECT_TRUE(host->isPanelVisible());
+    }
+    auto shown = cells();
+    auto highlighted = std::find_if(shown.begin(), shown.end(), [](const GridCell& c) { return c.highlighted; });
+    ASSERT_NE(highlighted, shown.end());
+    EXPECT_EQ(host->selectedTitle(), highlighted->title);
+    ASSERT_TRUE(session->fakeKey(XK_Super_L, false));
+    ASSERT_TRUE(runMainUntil([&] { return !host->isPanelVisible(); }));
+    EXPECT_TRUE(runMainUntil([&] { return hasFocus(windowTitled(highlighted->title)); })) << highlighted->title;
 }
