@@ -342,7 +342,7 @@ private:
     std::map<xcb_window_t, double> m_restoring;
     std::map<CGWindowID, OwnWindow> m_ownWindows;
     // Paints of own windows run on the main and the event thread.
-    std::mutex m_paintMutex;
+    std::recursive_mutex m_paintMutex;
     std::map<CGWindowID, std::unique_ptr<OwnFrame>> m_ownFrames;
     // Reads of the root window go through one kept segment.
     std::mutex m_rootReadMutex;

@@ -264,13 +264,15 @@ void X11Desktop::paintOwnWindow(CGWindowID number, bool whole)
     thread_local CGWindowID painting = 0;
     if (painting == number)
         return;
+    // One paint at a time from drawing to sending (the main and the event
+    // thread both paint): a frame drawn earlier never lands after a later one.
+    std::lock_guard paintLock(m_paintMutex);
     painting = number;
     DesktopImage image = content();
     painting = 0;
     if (image.empty() || !m_connected)
         return;
     auto* c = m_x->connection();
-    std::lock_guard paintLock(m_paintMutex);
     auto& kept = m_ownFrames[number];
     if (!kept)
         kept = std::make_unique<OwnFrame>();
