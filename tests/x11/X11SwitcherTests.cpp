@@ -21,8 +21,9 @@
 namespace {
 
 // The window's pixels on the server against its drawn content, colour by
-// colour (the server keeps no alpha), on every third pixel of every third
-// row; the window must have been drawn on.
+// colour where the content is opaque (the server keeps no alpha; the
+// translucent parts show what lies beneath), on every third pixel of every
+// third row; the window must have been drawn on.
 bool serverShowsWhatWasDrawn(X11Desktop& desktop, CGWindowID window)
 {
     auto drawn = desktop.captureWindow(window);
@@ -40,7 +41,7 @@ bool serverShowsWhatWasDrawn(X11Desktop& desktop, CGWindowID window)
         for (int x = 0; same && x < drawn->width; x += 3) {
             const uint8_t* want = &drawn->rgba[(size_t(y) * drawn->width + x) * 4];
             const uint8_t* got = &shown[(size_t(y) * drawn->width + x) * 4];
-            same = got[2] == want[0] && got[1] == want[1] && got[0] == want[2];
+            same = want[3] != 255 || (got[2] == want[0] && got[1] == want[1] && got[0] == want[2]);
             drawnOn = drawnOn || want[0] || want[1] || want[2];
         }
     free(reply);
@@ -216,6 +217,40 @@ TEST_F(X11Switcher, QAsksTheApplicationToCloseItsWindowsAndOneThatAsksFirstKeeps
     ASSERT_TRUE(running);
     EXPECT_TRUE(running->forceTerminate());
     EXPECT_TRUE(runMainUntil([&] { return !desktop->application(editor->pid()); }));
+}
+
+// Where the panel is translucent the server shows what the screen showed
+// beneath it before it came up: the blue window under the panel's rounded
+// corner, not black.
+TEST_F(X11Switcher, ThePanelsTranslucentPartsShowWhatLiesBeneath)
+{
+    auto beneath = client->open("Beneath", 0x0000ff, 0, 0, 1280, 800);
+    client->open("Other", 0x00ff00, 100, 100, 200, 150);
+    ASSERT_TRUE(beneath);
+    ASSERT_TRUE(runMainUntil([&] { return desktop->window(beneath) && desktop->frontmostApplication() == client->pid(); }));
+    auto model = WindowManager::create();
+    ASSERT_TRUE(runMainUntil([&] { return model->windows().size() == 2; }));
+    auto controller = AppController::create(model);
+    AppControllerSessionHost host(*controller);
+    ASSERT_TRUE(session->fakeKey(XK_Super_L, true));
+    ASSERT_TRUE(session->fakeKey(XK_Tab, true));
+    ASSERT_TRUE(session->fakeKey(XK_Tab, false));
+    ASSERT_TRUE(runMainUntil([&] { return host.isPanelVisible() && desktop->isKeyboardGrabbed(); }));
+    CGWindowID panel = desktop->windows().front().number;
+    ASSERT_TRUE(runMainUntil([&] { return serverShowsWhatWasDrawn(*desktop, panel); }));
+    auto drawn = desktop->captureWindow(panel);
+    ASSERT_TRUE(drawn);
+    EXPECT_LT(drawn->rgba[3], 255) << "the panel's corner is translucent";
+    auto* c = desktop->connection().connection();
+    auto* reply = xcb_get_image_reply(c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, panel, 0, 0, 1, 1, ~0u), nullptr);
+    ASSERT_TRUE(reply);
+    const uint8_t* corner = xcb_get_image_data(reply);
+    EXPECT_GT(corner[0], 200) << "blue";
+    EXPECT_LT(corner[1], 40);
+    EXPECT_LT(corner[2], 40);
+    free(reply);
+    ASSERT_TRUE(session->fakeKey(XK_Super_L, false));
+    ASSERT_TRUE(runMainUntil([&] { return !host.isPanelVisible(); }));
 }
 
 // A window that maps and takes the focus while Super is held leaves the

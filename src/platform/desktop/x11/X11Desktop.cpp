@@ -156,7 +156,7 @@ void X11Desktop::pump()
             exposed.swap(m_exposed);
         }
         for (CGWindowID n : exposed)
-            paintOwnWindow(n);
+            paintOwnWindow(n, true);
         emit(events);
         for (const auto& e : input)
             sendHardwareInput(e, false);

@@ -9,6 +9,7 @@
 
 #include "../Desktop.h"
 #include "../DesktopListeners.h"
+#include "X11SharedPixels.h"
 
 #include <xcb/xcb.h>
 
@@ -271,6 +272,19 @@ private:
         // Frames asked of the server that it has not confirmed yet: a
         // notice of one of them is this process's own change coming back.
         std::vector<CGRect> requested;
+        // What the screen showed beneath a panel before it was mapped, and
+        // where (root coordinates): its translucent parts are drawn over it.
+        std::shared_ptr<const DesktopImage> beneath;
+        CGRect beneathRect { CGRectNull };
+    };
+    // The pixels of an own window as the server has them: the last frame
+    // sent, in the server's byte order, in a segment the server reads
+    // (or in memory when shared memory cannot be had).
+    struct OwnFrame {
+        X11SharedPixels shared;
+        std::vector<uint8_t> local;
+        int width { 0 };
+        int height { 0 };
     };
     void ownFrameSeenLocked(OwnWindow& window, CGRect frame, std::vector<DesktopEvent>& events);
     CGRect rootFrameLocked(xcb_window_t window);
@@ -287,7 +301,18 @@ private:
     bool handleStatusAreaEventLocked(xcb_generic_event_t* event);
     std::optional<DesktopImage> captureOwnWindow(CGWindowID number);
     void showOwnWindowLocked(OwnWindow& window);
-    void paintOwnWindow(CGWindowID number);
+    // Sends what the window's content draws to the server: the rows that
+    // changed since the last frame, or all of them (`whole`: the server has
+    // no pixels of it, after a map or an exposure).
+    void paintOwnWindow(CGWindowID number, bool whole = false);
+    // Reads the root window's pixels over the rectangle (on the screen) into
+    // an RGBA image; nothing when the server refuses.
+    std::optional<DesktopImage> readRoot(int x, int y, int width, int height);
+    // The screen over the rectangle (root coordinates), the dark of an empty
+    // desktop beyond its edges; nothing when the server refuses.
+    std::optional<DesktopImage> readRootArea(CGRect pixels);
+    // Keeps what the screen shows beneath the window before it is mapped.
+    void readBeneath(CGWindowID number);
     void updateKeyboardGrab();
 
     // Keyboard (X11DesktopKeyboard.cpp).
@@ -334,6 +359,12 @@ private:
     std::condition_variable m_restored;
     std::map<xcb_window_t, double> m_restoring;
     std::map<CGWindowID, OwnWindow> m_ownWindows;
+    // Paints of own windows run on the main and the event thread.
+    std::recursive_mutex m_paintMutex;
+    std::map<CGWindowID, std::unique_ptr<OwnFrame>> m_ownFrames;
+    // Reads of the root window go through one kept segment.
+    std::mutex m_rootReadMutex;
+    X11SharedPixels m_rootPixels;
     ActivationPolicy m_ownPolicy { ActivationPolicy::Regular };
     // Own windows front to back.
     std::vector<CGWindowID> m_ownOrder;

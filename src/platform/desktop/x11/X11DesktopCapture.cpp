@@ -167,6 +167,70 @@ std::optional<DesktopImage> X11Desktop::keptCaptureLocked(CGWindowID number) con
     return it->second.image;
 }
 
+std::optional<DesktopImage> X11Desktop::readRoot(int x, int y, int width, int height)
+{
+    auto* c = m_x->connection();
+    size_t bytes = size_t(width) * height * 4;
+    if (m_sharedMemoryCaptures && m_x->hasShm() && size_t(width) * height >= kSharedMemoryPixels) {
+        std::lock_guard lock(m_rootReadMutex);
+        if (m_rootPixels.reserve(c, bytes)) {
+            std::unique_ptr<xcb_shm_get_image_reply_t, decltype(&free)> reply(
+                xcb_shm_get_image_reply(c,
+                    xcb_shm_get_image(c, m_x->root(), int16_t(x), int16_t(y), uint16_t(width), uint16_t(height), ~0u,
+                        XCB_IMAGE_FORMAT_Z_PIXMAP, m_rootPixels.segment(), 0),
+                    nullptr),
+                &free);
+            if (reply && (reply->depth == 24 || reply->depth == 32) && reply->size >= bytes) {
+                ++m_sharedReads;
+                // The root keeps no alpha: read as a 24-bit window.
+                return imageFromPixels(m_rootPixels.data(), width, height, 24);
+            }
+        }
+    }
+    auto image = readDirect(c, m_x->root(), width, height, x, y);
+    if (image) {
+        ++m_directReads;
+        for (size_t i = 3; i < image->rgba.size(); i += 4)
+            image->rgba[i] = 255;
+    }
+    return image;
+}
+
+std::optional<DesktopImage> X11Desktop::readRootArea(CGRect pixels)
+{
+    int width = int(pixels.size.width), height = int(pixels.size.height);
+    if (width <= 0 || height <= 0 || width > 32767 || height > 32767 || !m_connected)
+        return std::nullopt;
+    CGRect screen = CGRectMake(0, 0, m_x->screen()->width_in_pixels, m_x->screen()->height_in_pixels);
+    CGRect shown = CGRectIntersection(pixels, screen);
+    int sx = 0, sy = 0, sw = 0, sh = 0;
+    if (!CGRectIsNull(shown) && shown.size.width >= 1 && shown.size.height >= 1) {
+        sx = int(shown.origin.x), sy = int(shown.origin.y), sw = int(shown.size.width), sh = int(shown.size.height);
+        // All of it on the screen: the read is the image.
+        if (sw == width && sh == height)
+            return readRoot(sx, sy, sw, sh);
+    }
+    // Beyond the screen's edges the image is the dark of an empty desktop.
+    DesktopImage image;
+    image.width = width;
+    image.height = height;
+    image.rgba.resize(size_t(width) * height * 4);
+    for (size_t i = 0; i < image.rgba.size(); i += 4) {
+        image.rgba[i] = image.rgba[i + 1] = image.rgba[i + 2] = 13;
+        image.rgba[i + 3] = 255;
+    }
+    if (sw == 0)
+        return image;
+    auto part = readRoot(sx, sy, sw, sh);
+    if (!part)
+        return std::nullopt;
+    int left = sx - int(pixels.origin.x), top = sy - int(pixels.origin.y);
+    for (int row = 0; row < sh; ++row)
+        std::copy_n(part->rgba.data() + size_t(row) * sw * 4, size_t(sw) * 4,
+            image.rgba.data() + (size_t(row + top) * width + left) * 4);
+    return image;
+}
+
 std::optional<DesktopImage> X11Desktop::captureBelowOwnWindow(CGWindowID number, const CGRect& area, int)
 {
     {
@@ -178,29 +242,14 @@ std::optional<DesktopImage> X11Desktop::captureBelowOwnWindow(CGWindowID number,
             return std::nullopt;
     }
     CGRect pixels = CGRectIntegral(area);
-    int width = int(pixels.size.width), height = int(pixels.size.height);
-    if (width <= 0 || height <= 0 || width > 32767 || height > 32767)
+    auto image = readRootArea(pixels);
+    if (!image)
         return std::nullopt;
-    CGRect screen = CGRectMake(0, 0, m_x->screen()->width_in_pixels, m_x->screen()->height_in_pixels);
-    CGRect shown = CGRectIntersection(pixels, screen);
-    // Beyond the screen's edges the image is the dark of an empty desktop.
-    DesktopImage image;
-    image.width = width;
-    image.height = height;
-    image.rgba.resize(size_t(width) * height * 4);
-    for (size_t i = 0; i < image.rgba.size(); i += 4) {
-        image.rgba[i] = image.rgba[i + 1] = image.rgba[i + 2] = 13;
-        image.rgba[i + 3] = 255;
+    // Kept for the window's own translucent parts when it comes up.
+    std::lock_guard lock(m_mutex);
+    if (auto it = m_ownWindows.find(number); it != m_ownWindows.end()) {
+        it->second.beneath = std::make_shared<const DesktopImage>(*image);
+        it->second.beneathRect = pixels;
     }
-    if (CGRectIsNull(shown) || shown.size.width < 1 || shown.size.height < 1)
-        return image;
-    int sx = int(shown.origin.x), sy = int(shown.origin.y), sw = int(shown.size.width), sh = int(shown.size.height);
-    auto part = readDirect(m_x->connection(), m_x->root(), sw, sh, sx, sy);
-    if (!part)
-        return std::nullopt;
-    int left = sx - int(pixels.origin.x), top = sy - int(pixels.origin.y);
-    for (int row = 0; row < sh; ++row)
-        std::copy_n(part->rgba.data() + size_t(row) * sw * 4, size_t(sw) * 4,
-            image.rgba.data() + (size_t(row + top) * width + left) * 4);
     return image;
 }

@@ -35,6 +35,8 @@ constexpr int kPopUpMenuLayer = 101;
 // click.
 constexpr double kDoubleClickSeconds = 0.5;
 constexpr double kDoubleClickDistance = 4;
+// The dark of an empty desktop, beyond what could be read of the screen.
+constexpr uint8_t kEmptyDesktopGrey = 13;
 
 }
 
@@ -140,6 +142,10 @@ void X11Desktop::removeOwnWindow(CGWindowID number)
     }
     xcb_destroy_window(m_x->connection(), number);
     xcb_flush(m_x->connection());
+    {
+        std::lock_guard lock(m_paintMutex);
+        m_ownFrames.erase(number);
+    }
     updateKeyboardGrab();
     updatePointerGrab();
 }
@@ -172,9 +178,11 @@ void X11Desktop::orderOwnWindow(CGWindowID number, bool front)
     }
     // A status item is mapped by the tray that embeds it.
     if (statusItem) {
-        paintOwnWindow(number);
+        paintOwnWindow(number, true);
         return;
     }
+    if (!managed)
+        readBeneath(number);
     // The keyboard is taken before the panel shows (the grab waits for the
     // server's answer), so no key typed at the panel on the screen goes to
     // the user's window.
@@ -188,7 +196,29 @@ void X11Desktop::orderOwnWindow(CGWindowID number, bool front)
         requestActivate(number);
     xcb_flush(c);
     updatePointerGrab();
-    paintOwnWindow(number);
+    paintOwnWindow(number, true);
+}
+
+void X11Desktop::readBeneath(CGWindowID number)
+{
+    CGRect frame;
+    {
+        std::lock_guard lock(m_mutex);
+        auto it = m_ownWindows.find(number);
+        if (it == m_ownWindows.end())
+            return;
+        frame = onServer(it->second.info.frame);
+        // Read just before (the backdrop of a translucent view asked for
+        // the same pixels, around the window): nothing to read again.
+        if (it->second.beneath && CGRectContainsRect(it->second.beneathRect, frame))
+            return;
+    }
+    auto image = readRootArea(frame);
+    std::lock_guard lock(m_mutex);
+    if (auto it = m_ownWindows.find(number); it != m_ownWindows.end()) {
+        it->second.beneath = image ? std::make_shared<const DesktopImage>(std::move(*image)) : nullptr;
+        it->second.beneathRect = frame;
+    }
 }
 
 void X11Desktop::ownWindowPainted(CGWindowID number) { paintOwnWindow(number); }
@@ -216,51 +246,124 @@ void X11Desktop::updateKeyboardGrab()
         setFrontmost(active);
 }
 
-void X11Desktop::paintOwnWindow(CGWindowID number)
+void X11Desktop::paintOwnWindow(CGWindowID number, bool whole)
 {
     std::function<DesktopImage()> content;
+    std::shared_ptr<const DesktopImage> beneath;
+    CGRect beneathRect, frame;
     {
         std::lock_guard lock(m_mutex);
         auto it = m_ownWindows.find(number);
         if (it == m_ownWindows.end() || !it->second.shown || !it->second.content)
             return;
         content = it->second.content;
+        beneath = it->second.beneath;
+        beneathRect = it->second.beneathRect;
+        frame = onServer(it->second.info.frame);
     }
     // Drawing the content may paint the window first and ask for it to be
     // put on the server; the call that asked for the content does that.
     thread_local CGWindowID painting = 0;
     if (painting == number)
         return;
+    // One paint at a time from drawing to sending (the main and the event
+    // thread both paint): a frame drawn earlier never lands after a later one.
+    std::lock_guard paintLock(m_paintMutex);
     painting = number;
     DesktopImage image = content();
     painting = 0;
     if (image.empty() || !m_connected)
         return;
-    // The server's 24-bit pixels: blue in the low byte of each word. The
-    // panel is drawn over black where it is translucent.
     auto* c = m_x->connection();
+    auto& kept = m_ownFrames[number];
+    if (!kept)
+        kept = std::make_unique<OwnFrame>();
+    OwnFrame& last = *kept;
     size_t rowBytes = size_t(image.width) * 4;
-    size_t maxBytes = size_t(xcb_get_maximum_request_length(c)) * 4 - 64;
-    int rowsPerRequest = std::max<int>(1, int(maxBytes / rowBytes));
-    xcb_gcontext_t gc = xcb_generate_id(c);
-    xcb_create_gc(c, gc, number, 0, nullptr);
-    // Kept from paint to paint: a fresh buffer costs more than the copy.
-    thread_local std::vector<uint8_t> band;
-    for (int top = 0; top < image.height; top += rowsPerRequest) {
-        int rows = std::min(rowsPerRequest, image.height - top);
-        band.resize(rowBytes * rows);
-        const uint8_t* in = image.rgba.data() + rowBytes * top;
-        for (size_t i = 0; i < size_t(image.width) * rows; ++i) {
-            band[i * 4 + 0] = in[i * 4 + 2];
-            band[i * 4 + 1] = in[i * 4 + 1];
-            band[i * 4 + 2] = in[i * 4 + 0];
-            band[i * 4 + 3] = 0xff;
-        }
-        xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, number, gc, image.width, rows, 0, top, 0, m_x->screen()->root_depth,
-            band.size(), band.data());
+    size_t bytes = rowBytes * image.height;
+    whole = whole || last.width != image.width || last.height != image.height;
+    uint8_t* pixels = nullptr;
+    if (m_x->hasShm() && last.shared.reserve(c, bytes)) {
+        pixels = last.shared.data();
+    } else {
+        last.shared.release();
+        last.local.resize(bytes);
+        pixels = last.local.data();
     }
-    xcb_free_gc(c, gc);
-    xcb_flush(c);
+    last.width = image.width;
+    last.height = image.height;
+    // The server's 24-bit pixels: blue in the low byte of each word. What
+    // the content leaves translucent (premultiplied) is laid over what the
+    // screen showed beneath the window before it came up; where nothing was
+    // read, over the content's own colour made opaque (an empty corner over
+    // the dark of an empty desktop), never over black.
+    int offsetX = 0, offsetY = 0;
+    if (beneath) {
+        offsetX = int(frame.origin.x - beneathRect.origin.x);
+        offsetY = int(frame.origin.y - beneathRect.origin.y);
+    }
+    thread_local std::vector<uint8_t> row;
+    row.resize(rowBytes);
+    int first = image.height, lastRow = -1;
+    for (int y = 0; y < image.height; ++y) {
+        const uint8_t* in = image.rgba.data() + rowBytes * y;
+        int by = y + offsetY;
+        const uint8_t* under = beneath && by >= 0 && by < beneath->height
+            ? beneath->rgba.data() + size_t(by) * beneath->width * 4
+            : nullptr;
+        for (int x = 0; x < image.width; ++x) {
+            const uint8_t* p = in + x * 4;
+            uint8_t* out = row.data() + x * 4;
+            unsigned a = p[3];
+            int bx = x + offsetX;
+            if (a == 255) {
+                out[0] = p[2], out[1] = p[1], out[2] = p[0];
+            } else if (under && bx >= 0 && bx < beneath->width) {
+                const uint8_t* b = under + size_t(bx) * 4;
+                unsigned rest = 255 - a;
+                out[0] = uint8_t(std::min(255u, p[2] + (b[2] * rest + 127) / 255));
+                out[1] = uint8_t(std::min(255u, p[1] + (b[1] * rest + 127) / 255));
+                out[2] = uint8_t(std::min(255u, p[0] + (b[0] * rest + 127) / 255));
+            } else if (a > 0) {
+                out[0] = uint8_t(std::min(255u, p[2] * 255u / a));
+                out[1] = uint8_t(std::min(255u, p[1] * 255u / a));
+                out[2] = uint8_t(std::min(255u, p[0] * 255u / a));
+            } else {
+                out[0] = out[1] = out[2] = kEmptyDesktopGrey;
+            }
+            out[3] = 0xff;
+        }
+        uint8_t* target = pixels + rowBytes * y;
+        if (whole || std::memcmp(target, row.data(), rowBytes) != 0) {
+            std::memcpy(target, row.data(), rowBytes);
+            first = std::min(first, y);
+            lastRow = y;
+        }
+    }
+    if (lastRow >= 0) {
+        // Only the rows from the first to the last that changed travel.
+        xcb_gcontext_t gc = xcb_generate_id(c);
+        xcb_create_gc(c, gc, number, 0, nullptr);
+        int rows = lastRow - first + 1;
+        uint8_t depth = m_x->screen()->root_depth;
+        if (pixels == last.shared.data()) {
+            xcb_shm_put_image(c, number, gc, uint16_t(image.width), uint16_t(image.height), 0, uint16_t(first),
+                uint16_t(image.width), uint16_t(rows), 0, int16_t(first), depth, XCB_IMAGE_FORMAT_Z_PIXMAP, 0,
+                last.shared.segment(), 0);
+        } else {
+            size_t maxBytes = size_t(xcb_get_maximum_request_length(c)) * 4 - 64;
+            int rowsPerRequest = std::max<int>(1, int(maxBytes / rowBytes));
+            for (int top = first; top <= lastRow; top += rowsPerRequest) {
+                int band = std::min(rowsPerRequest, lastRow + 1 - top);
+                xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, number, gc, image.width, band, 0, top, 0, depth,
+                    rowBytes * band, pixels + rowBytes * top);
+            }
+        }
+        xcb_free_gc(c, gc);
+        // The server has read the segment once it answers: the next frame
+        // may be written into it, and the pixels are on the screen.
+        free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    }
     ++m_ownPaints;
 }
 
