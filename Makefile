@@ -35,7 +35,7 @@ build: configure
 	cmake --build $(BUILD)
 
 run: build
-	$(BUILD)/quorvex --session resources/sessions/demo.session $(ARGS)
+	$(BUILD)/quorvex --demo --session resources/sessions/demo.session $(ARGS)
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure --timeout 600 -j$$(nproc)

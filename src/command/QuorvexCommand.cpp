@@ -10,9 +10,11 @@
 #include <desktop/x11/X11Desktop.h>
 #include <foundation/NSUserDefaults.h>
 
+#include "TerminationSignals.h"
+
 #include <atomic>
-#include <csignal>
-#include <pthread.h>
+#include <cstdlib>
+#include <optional>
 #include <thread>
 #include <foundation/Format.h>
 #include <foundation/NSUserDefaults.h>
@@ -55,7 +57,14 @@ std::string rectText(const CGRect& r)
     return stringWithFormat("(%g, %g, %g, %g)", r.origin.x, r.origin.y, r.size.width, r.size.height);
 }
 
-void usage(std::ostream& err) { err << "usage: quorvex [--desktop FILE] [--session FILE] [--out DIR]\n       quorvex --x11 [--out DIR]\n"; }
+void usage(std::ostream& err)
+{
+    err << "usage: quorvex [--x11] [--out DIR]\n"
+           "       quorvex --demo [--desktop FILE] [--session FILE] [--out DIR]\n";
+}
+
+// How long a second start waits for the running switcher to answer.
+constexpr double kReopenAnswerSeconds = 5;
 
 // Answers for a session when no hotkey controller runs (no accessibility).
 class NoPanelHost final : public QuorvexSessionHost {
@@ -293,65 +302,84 @@ bool writePanelPictures(const std::string& directory, const Ref<WindowManager>& 
 
 namespace {
 
-// Runs the system on the X11 session of $DISPLAY until a signal (SIGINT,
-// SIGTERM) stops it or the server goes away; exits 1 in that case, with the
-// settings as they were last written.
-int runOnX11(const std::string& outDirectory, std::ostream& out, std::ostream& err)
+// Runs the system on the X11 session of $DISPLAY as the display's one
+// switcher until a signal (SIGINT, SIGTERM) or the status menu's Quit ends
+// it (status 0) or the server goes away (status 1), with the settings as
+// they were last written. Where a switcher runs already, it is asked to
+// reopen and this start ends. Window previews are written only to an
+// --out folder that was asked for.
+int runOnX11(const std::optional<std::string>& outDirectory, std::ostream& out, std::ostream& err)
 {
-    // The signals wait for one thread of ours instead of ending the process
-    // in the middle of a settings write.
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    sigaddset(&signals, SIGUSR1);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-
     Clock::setCurrent(std::make_shared<SystemClock>());
     std::string error;
+    auto askToReopen = [&]() -> std::optional<int> {
+        switch (X11Desktop::askRunningSwitcherToReopen("", kReopenAnswerSeconds, &error)) {
+        case X11Desktop::ReopenAnswer::NoneRunning:
+            return std::nullopt;
+        case X11Desktop::ReopenAnswer::Reopened:
+            out << "Quorvex is already running on the X display \"" << std::getenv("DISPLAY")
+                << "\": it was asked to reopen.\n";
+            return 0;
+        case X11Desktop::ReopenAnswer::NoDisplay:
+        case X11Desktop::ReopenAnswer::NoAnswer:
+            break;
+        }
+        err << "quorvex: " << error << "\n";
+        return 1;
+    };
+    if (auto status = askToReopen())
+        return *status;
     auto desktop = X11Desktop::connect("", &error);
     if (!desktop) {
         err << "quorvex: " << error << "\n";
         return 1;
     }
+    if (!desktop->claimSwitcherSelection()) {
+        // Another start took the display in the meantime.
+        desktop->stop();
+        auto status = askToReopen();
+        if (!status)
+            err << "quorvex: the X display \"" << desktop->connection().displayName()
+                << "\" has another switcher starting; try again\n";
+        return status.value_or(1);
+    }
     PlatformInstallDesktop(desktop);
+    TerminationSignals signals([](int) { NSApp().terminate(nullptr); });
     out << "X11 display \"" << desktop->connection().displayName() << "\", window manager \""
         << desktop->connection().windowManagerName() << "\"\n";
     {
         auto [reported, model] = reportAndStartedWindowModel(out);
         printModelLists(out, model);
-        if (!writePreviews(outDirectory + "/previews", reported, model, out, err))
+        if (outDirectory && !writePreviews(*outDirectory + "/previews", reported, model, out, err))
             return QuorvexSession::OutputError;
     }
 
     std::atomic<int> status { 0 };
     desktop->setServerLostHandler([&status, &err] {
         RunLoop::main().perform([&status, &err] {
+            if (NSApp().hasTerminated())
+                return;
             err << "quorvex: the connection to the X server was lost; the settings are kept\n";
             status = 1;
-            RunLoop::main().stop();
+            NSApp().terminate(nullptr);
         });
-    });
-    std::thread signalWaiter([&signals] {
-        int signal = 0;
-        sigwait(&signals, &signal);
-        if (signal != SIGUSR1)
-            RunLoop::main().perform([] { RunLoop::main().stop(); });
     });
 
     auto delegate = makeRef<AppDelegate>();
     NSApp().setDelegate(delegate);
     NSApp().finishLaunching();
-    for (const auto& combination : desktop->grabFailures())
-        err << "quorvex: " << combination << " is held by another program; that hotkey does nothing here\n";
-    out << "Quorvex is running on X11: Super+Tab, Control+Tab and Alt+Tab as set in the preferences (Super stands for "
-           "Command, Alt for Option). Stop it with Control+C.\n"
-        << std::flush;
+    if (!NSApp().hasTerminated()) {
+        for (const auto& combination : desktop->grabFailures())
+            err << "quorvex: " << combination << " is held by another program; that hotkey does nothing here\n";
+        out << "Quorvex is running on X11: Super+Tab, Control+Tab and Alt+Tab as set in the preferences (Super stands for "
+               "Command, Alt for Option). Stop it with Control+C.\n"
+            << std::flush;
+    }
+    // Returns at once when the application ended during its launch.
     RunLoop::main().run();
-    pthread_kill(signalWaiter.native_handle(), SIGUSR1);
-    signalWaiter.join();
     NSUserDefaults::standardUserDefaults()->synchronize();
     dispatchWaitForBackgroundWork();
+    desktop->setServerLostHandler(nullptr);
     desktop->stop();
     return status;
 }
@@ -361,18 +389,21 @@ int runOnX11(const std::string& outDirectory, std::ostream& out, std::ostream& e
 int runQuorvex(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
 {
     bool x11 = false;
+    bool demo = false;
     std::string desktopFile;
     std::string sessionFile;
-    std::string outDirectory = "out";
+    std::optional<std::string> chosenOut;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--desktop") == 0 && i + 1 < argc) {
             desktopFile = argv[++i];
         } else if (std::strcmp(argv[i], "--session") == 0 && i + 1 < argc) {
             sessionFile = argv[++i];
         } else if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc) {
-            outDirectory = argv[++i];
+            chosenOut = argv[++i];
         } else if (std::strcmp(argv[i], "--x11") == 0) {
             x11 = true;
+        } else if (std::strcmp(argv[i], "--demo") == 0) {
+            demo = true;
         } else if (std::strcmp(argv[i], "--help") == 0) {
             usage(out);
             return 0;
@@ -383,12 +414,24 @@ int runQuorvex(int argc, const char* const* argv, std::ostream& out, std::ostrea
         }
     }
     if (x11) {
-        if (!desktopFile.empty() || !sessionFile.empty()) {
-            err << "quorvex: --x11 runs on the real session: it takes no --desktop or --session\n";
+        if (demo || !desktopFile.empty() || !sessionFile.empty()) {
+            err << "quorvex: --x11 runs on the real session: it takes no --demo, --desktop or --session\n";
             return QuorvexSession::UsageError;
         }
-        return runOnX11(outDirectory, out, err);
+        return runOnX11(chosenOut, out, err);
     }
+    // Started as a desktop program is (from a terminal, a menu or the
+    // autostart entry at login), it is the switcher on that desktop; the
+    // simulated desktop is asked for by name.
+    if (!demo && desktopFile.empty() && sessionFile.empty()) {
+        const char* display = std::getenv("DISPLAY");
+        if (display && *display)
+            return runOnX11(chosenOut, out, err);
+        err << "quorvex: no X display to run the switcher on ($DISPLAY is not set); \"quorvex --demo\" plays the demo "
+               "on a simulated desktop\n";
+        return 1;
+    }
+    std::string outDirectory = chosenOut.value_or("out");
     std::ifstream sessionStream;
     if (!sessionFile.empty()) {
         std::error_code error;

@@ -388,8 +388,16 @@ QuorvexSession::Status QuorvexSession::launch(const Line& t)
 {
     if (t.size() < 2)
         return usage(t, "launch APP [\"TITLE\" ...]");
-    if (applicationNamed(t[1]))
+    if (auto running = applicationNamed(t[1])) {
+        // Starting this application again, as a person does from a menu or
+        // a terminal, asks the running one to reopen.
+        if (*running == m_desktop.ownProcessIdentifier() && t.size() == 2) {
+            m_desktop.reopenOwnApplication();
+            settle();
+            return Passed;
+        }
         return fail(t, "an application named \"" + t[1] + "\" is running already", ScriptError);
+    }
     DesktopApp app;
     // The desktop file may use these ids already.
     while (m_desktop.application(m_nextPid) || m_nextPid == m_desktop.ownProcessIdentifier())

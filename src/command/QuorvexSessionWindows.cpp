@@ -164,12 +164,18 @@ QuorvexSession::Status QuorvexSession::click(const Line& t)
         if (!end || *end || n < 1)
             return usage(t, "click \"TEXT\" [N] (N from 1)");
     }
+    // An item of the open list is clicked where its menu window shows it; a
+    // click on anything else closes the list first, as it does for a person.
     if (auto open = NSPopUpButton::openPopUp()) {
-        if (open->chooseItemWithTitle(t[1])) {
-            settle();
+        auto menuWindow = open->menuWindow();
+        auto item = open->menu()->itemWithTitle(t[1]);
+        if (menuWindow && item) {
+            CGRect row = menuWindow->screenRectOfItemAtIndex(open->menu()->indexOfItem(item));
+            clickAt(CGPointMake(CGRectGetMidX(row), CGRectGetMidY(row)));
             return Passed;
         }
         open->dismiss();
+        settle();
     }
     if (auto item = findToolbarItem(t[1])) {
         item->performClick();

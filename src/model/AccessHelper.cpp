@@ -22,6 +22,10 @@ void AccessHelper::requestAccessibilityAccess() { openAccessibility(); }
 
 bool AccessHelper::recordScreenGranted()
 {
+    // A desktop without such a permission has granted it: its window list
+    // is no test, and with no other window open it would read as refused.
+    if (!CGScreenRecordingIsGated())
+        return true;
     // The process always sees its own windows' names, so only another
     // application's window can tell whether the permission is granted: the
     // frontmost one on screen, else (only this process's windows showing,

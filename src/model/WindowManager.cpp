@@ -307,13 +307,18 @@ void WindowManager::insertAcceptedWindow(const Ref<SWWindow>& window)
     // accepted again after filtering keeps its order number and badge.
     size_t stored = indexIn(m_allWindows, window);
     Ref<SWWindow> record = stored == SIZE_MAX ? window : m_allWindows[stored];
+    bool added = indexIn(m_windows, record) == SIZE_MAX;
     willChangeValueForKey("windows");
-    if (indexIn(m_windows, record) == SIZE_MAX)
+    if (added)
         m_windows.push_back(record);
     if (stored == SIZE_MAX)
         m_allWindows.push_back(record);
     didChangeValueForKey("windows");
     observeWindow(record);
+    // A window that appears while the panel is up gets its place and badge
+    // there, not only at the next opening.
+    if (added)
+        requestSortAndNumber();
 }
 
 void WindowManager::observeWindow(const Ref<SWWindow>& window)
@@ -331,6 +336,7 @@ void WindowManager::observeWindow(const Ref<SWWindow>& window)
         self->removeWindow(destroyed);
         self->setSortOrder();
         self->requestSetBadges(kBadgesDelay);
+        self->requestSortAndNumber();
     });
     owner->observeNotification("AXWindowMiniaturized", window, [weak](const Ref<SWWindow>&) {
         auto self = weak.lock();
@@ -383,6 +389,7 @@ void WindowManager::removeApplication(const Ref<SWApplication>& app)
                 orphans.push_back(window);
         for (const auto& window : orphans)
             self->removeWindow(window);
+        self->requestSortAndNumber();
     });
 }
 
@@ -541,6 +548,26 @@ void WindowManager::requestSetBadges(double delay)
         if (auto self = weak.lock())
             self->setBadges();
     });
+}
+
+void WindowManager::requestSortAndNumber()
+{
+    cancelPreviousPerformRequestsWithTarget(this, "sortAndNumber");
+    Weak<WindowManager> weak = selfRef<WindowManager>();
+    performAfterDelay("sortAndNumber", 0, [weak] {
+        if (auto self = weak.lock())
+            self->sortAndNumber();
+    });
+}
+
+void WindowManager::sortAndNumber()
+{
+    setSortOrder();
+    setBadges();
+    // The panel arranges its list again in the new order, so that the
+    // badges read 1, 2, 3 ... as the list is shown.
+    if (auto bus = EBEventful::processBus())
+        bus->sendEvent(WindowListChangedEvent, selfRef<NSObject>(), Value());
 }
 
 void WindowManager::requestAddApplication(const Ref<SWApplication>& app, double delay)

@@ -81,6 +81,11 @@ private:
     void takeInAnsweringApplications();
     void requestSetFilter(double delay);
     void requestSetBadges(double delay);
+    // A window joined or left the lists: order numbers and badges again,
+    // and the panel shows the list in that order. Requested once for a
+    // burst of changes made in one turn of the run loop.
+    void requestSortAndNumber();
+    void sortAndNumber();
     void requestAddApplication(const Ref<SWApplication>& app, double delay);
     void noteFrontmost(const Ref<NSRunningApplication>& running);
     // The frontmost application, or the one in front before this process

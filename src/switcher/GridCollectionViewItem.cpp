@@ -81,6 +81,10 @@ void GridCollectionViewItem::viewWillAppear()
         badge->setBorderNormalColor(NSColor::whiteColor());
         badge->setBorderWidth(theme == SwitcherThemeUltraDark ? 2.0 : 0.0);
     }
+    // A cell that comes up shows its window as it is now, not as it was
+    // when the record was made (and a minimised window, never captured
+    // while off the screen, gets its picture).
+    updatePreview();
 }
 
 void GridCollectionViewItem::viewWillDisappear()

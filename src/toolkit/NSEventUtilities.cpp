@@ -95,7 +95,7 @@ NSEventUtilities::MouseTracking NSEventUtilities::trackLeftMouse(
                 break;
         }
         if (queue.empty()) {
-            if (timeOut || !isMouseButtonDown())
+            if (timeOut || !isMouseButtonDown() || RunLoop::main().hasEnded())
                 return answer(MouseTracking::Outcome::Ended, nullptr);
             continue;
         }

@@ -8,7 +8,10 @@
 #include <app/ShortcutsPrefs.h>
 #include <app/StylePrefs.h>
 #include <app/UpdatePrefsViewController.h>
+#include <desktop/InputCodes.h>
 #include <appkit/NSApplication.h>
+#include <appkit/NSEvent.h>
+#include <appkit/NSMenuWindow.h>
 #include <appkit/NSPopUpButton.h>
 #include <appkit/NSStatusBar.h>
 #include <appkit/NSWindow.h>
@@ -204,4 +207,77 @@ TEST(BoolTransformerTest, NoOnlyForTextWhileKeyboardShortcutsAreOn)
         EXPECT_EQ(transformer->transformedValue(Value()), Value(true));
     }
     NSUserDefaults::setStorageDirectory("");
+}
+
+// A pop-up button opens its list as a menu window of its own below it, the
+// chosen item highlighted; the pointer or the arrows and Return choose,
+// Escape and a click elsewhere close it without a choice. Each choice is
+// written at once.
+TEST_F(Panes, APopUpOpensItsListAsAMenuWindowChosenFromByPointerOrKeys)
+{
+    open();
+    auto styles = show<StylePrefs>("StylesPreferences");
+    ASSERT_TRUE(styles);
+    Ref<NSPopUpButton> layout;
+    for (const auto& subview : styles->view()->subviews())
+        if (auto popUp = std::dynamic_pointer_cast<NSPopUpButton>(subview); popUp && popUp->titleOfSelectedItem() == "Grid")
+            layout = popUp;
+    ASSERT_TRUE(layout);
+    auto click = [&](CGPoint point) {
+        NSApp().deliverInputEvent(NSEvent::mouseEventWithType(NSEventTypeLeftMouseDown, point));
+        NSApp().deliverInputEvent(NSEvent::mouseEventWithType(NSEventTypeLeftMouseUp, point));
+        world.settle();
+    };
+    auto key = [&](uint16_t code) {
+        NSApp().deliverInputEvent(NSEvent::keyEventWithKeyCode(NSEventTypeKeyDown, code, 0));
+        world.settle();
+    };
+    CGRect button = layout->window()->convertRectToScreen(layout->convertRectToView(layout->bounds(), nullptr));
+    auto openList = [&] {
+        click(CGPointMake(CGRectGetMidX(button), CGRectGetMidY(button)));
+        auto menu = NSMenuWindow::current();
+        return menu && layout->menuWindow() == menu && menu->window()->isVisible() ? menu : nullptr;
+    };
+    auto middleOf = [](CGRect r) { return CGPointMake(CGRectGetMidX(r), CGRectGetMidY(r)); };
+
+    auto menu = openList();
+    ASSERT_TRUE(menu);
+    CGRect frame = menu->window()->frame();
+    EXPECT_LE(CGRectGetMaxY(frame), CGRectGetMinY(button)) << "below the button";
+    EXPECT_GE(frame.size.width, button.size.width);
+    EXPECT_EQ(menu->window()->level(), NSPopUpMenuWindowLevel);
+    EXPECT_EQ(menu->menu()->numberOfItems(), layout->numberOfItems());
+    EXPECT_EQ(menu->highlightedIndex(), 0) << "the chosen item";
+
+    // By the pointer.
+    click(middleOf(menu->screenRectOfItemAtIndex(3)));
+    EXPECT_FALSE(menu->isOpen());
+    EXPECT_FALSE(menu->window()->isVisible());
+    EXPECT_EQ(defaults()->integerForKey("LayoutType"), 3);
+    EXPECT_EQ(layout->indexOfSelectedItem(), 3);
+
+    // By the keys, from the chosen item on.
+    menu = openList();
+    ASSERT_TRUE(menu);
+    EXPECT_EQ(menu->highlightedIndex(), 3);
+    key(kVK_UpArrow);
+    key(kVK_UpArrow);
+    key(kVK_Return);
+    EXPECT_FALSE(menu->isOpen());
+    EXPECT_EQ(defaults()->integerForKey("LayoutType"), 1);
+
+    // Escape and a click outside choose nothing.
+    menu = openList();
+    ASSERT_TRUE(menu);
+    key(kVK_DownArrow);
+    key(kVK_Escape);
+    EXPECT_FALSE(menu->isOpen());
+    EXPECT_FALSE(layout->isOpen());
+    menu = openList();
+    ASSERT_TRUE(menu);
+    CGRect prefs = layout->window()->frame();
+    click(CGPointMake(CGRectGetMinX(prefs) + 10, CGRectGetMaxY(prefs) - 40));
+    EXPECT_FALSE(menu->isOpen());
+    EXPECT_EQ(defaults()->integerForKey("LayoutType"), 1);
+    EXPECT_EQ(layout->titleOfSelectedItem(), "List");
 }

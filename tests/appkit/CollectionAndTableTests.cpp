@@ -266,6 +266,28 @@ TEST_F(GridFixture, InAScrollViewOnlyItemsInSightLoadTheirViewsAndTheOthersAsThe
     }
 }
 
+// Scrolled to its last row, the grid becomes one row high when it grows
+// wide enough for all its items: the scroll position comes back inside it,
+// and the items show.
+TEST_F(GridFixture, AGridThatBecomesShorterThanItsScrollPositionIsShownFromItsFirstRow)
+{
+    auto scroll = makeRef<NSScrollView>(CGRectMake(0, 0, 840, 208));
+    auto grid = makeRef<NSCollectionView>(CGRectMake(0, 0, 840, 208));
+    scroll->setDocumentView(grid);
+    grid->setItemPrototype(makeRef<Cell>());
+    grid->setContent(Value(entries(4)));
+    ASSERT_EQ(grid->frame().size.height, 2 * 208);
+    grid->scrollRectToVisible(grid->frameForItemAtIndex(3));
+    ASSERT_EQ(scroll->documentVisibleRect().origin.y, 208);
+
+    scroll->setFrame(CGRectMake(0, 0, 1120, 208));
+    grid->setFrameSize(CGSizeMake(1120, grid->frame().size.height));
+    EXPECT_EQ(grid->frame().size.height, 208);
+    EXPECT_EQ(scroll->documentVisibleRect(), CGRectMake(0, 0, 1120, 208));
+    for (NSUInteger i = 0; i < 4; ++i)
+        EXPECT_TRUE(grid->itemAtIndex(i)->isViewLoaded()) << i;
+}
+
 namespace {
 
 class ListDelegate : public NSObject, public NSTableViewDelegate {

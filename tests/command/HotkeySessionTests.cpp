@@ -3,6 +3,7 @@
 // keys, and the switcher panel (with the grid) opens, steps and switches.
 #include "app/HotkeyScenario.h"
 
+#include <support/GridCells.h>
 #include <support/SimWorld.h>
 #include <support/TemporaryDirectory.h>
 
@@ -16,7 +17,9 @@
 #include <model/WindowManager.h>
 #include <switcher/SwitchWindowController.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <sstream>
 
 namespace {
@@ -140,4 +143,80 @@ release all
 expect focus "draft"
 )");
     EXPECT_EQ(run.result, QuorvexSession::Passed) << run.errors;
+}
+
+namespace {
+
+// The application on the hotkey desktop with the grid, typed on line by
+// line, and what its panel shows between the lines.
+class GridWhileWindowsChange : public ::testing::Test {
+protected:
+    GridWhileWindowsChange()
+    {
+        EBEventful::resetForTesting();
+        NSUserDefaults::setStorageDirectory(directory.path());
+        NSUserDefaults::resetStandardUserDefaults();
+        NSUserDefaults::standardUserDefaults()->setInteger(0, "LayoutType");
+        model = WindowManager::create();
+        world.settle();
+        world.advance(std::max(WindowManager::kFirstSortOrderDelay, WindowManager::kBadgesDelay));
+        controller = AppController::create(model);
+        host = std::make_unique<AppControllerSessionHost>(*controller);
+        session = std::make_unique<QuorvexSession>(world.desktop(), *host, directory.path(), out, err);
+    }
+    ~GridWhileWindowsChange() override
+    {
+        if (auto monitor = KSShortcutMonitor::sharedMonitor()) monitor->unregisterAllShortcuts();
+        session.reset();
+        host.reset();
+        controller.reset();
+        model.reset();
+        world.settle();
+        NSUserDefaults::resetStandardUserDefaults();
+        NSUserDefaults::setStorageDirectory("");
+        EBEventful::resetForTesting();
+    }
+    bool type(const std::string& line) { return session->runLine(line, ++lines) == QuorvexSession::Passed; }
+    std::vector<GridCell> cells() { return gridCells(controller->windowController()); }
+
+    SimWorld world { kScenario };
+    TemporaryDirectory directory;
+    Ref<WindowManager> model;
+    Ref<AppController> controller;
+    std::unique_ptr<AppControllerSessionHost> host;
+    std::ostringstream out, err;
+    std::unique_ptr<QuorvexSession> session;
+    size_t lines { 0 };
+};
+
+}
+
+// Without letting the clock run: W closes the selected window, twice, and
+// a window appears, each while the panel is up. The badges read 1..n in the order
+// shown, one cell is highlighted, and the release switches to it.
+TEST_F(GridWhileWindowsChange, TheBadgesAndTheHighlightFollowTheListAfterWAndAfterAWindowAppears)
+{
+    ASSERT_TRUE(type("press cmd+tab"));
+    ASSERT_TRUE(type("tap tab"));
+    ASSERT_TRUE(type("expect selected \"notes\"")) << err.str();
+    EXPECT_TRUE(badgesFollowTheListWithOneHighlight(cells())) << describe(cells());
+
+    ASSERT_TRUE(type("tap w"));
+    ASSERT_TRUE(type("expect count 4")) << err.str();
+    EXPECT_TRUE(badgesFollowTheListWithOneHighlight(cells())) << describe(cells());
+    ASSERT_TRUE(type("tap w"));
+    ASSERT_TRUE(type("expect count 3")) << err.str();
+    EXPECT_TRUE(badgesFollowTheListWithOneHighlight(cells())) << describe(cells());
+
+    // The fourth window makes the grid a cell wider.
+    ASSERT_TRUE(type("open Viewer \"scan\""));
+    ASSERT_TRUE(type("expect count 4")) << err.str();
+    auto shown = cells();
+    EXPECT_TRUE(badgesFollowTheListWithOneHighlight(shown)) << describe(shown);
+    EXPECT_TRUE(std::any_of(shown.begin(), shown.end(), [](const GridCell& c) { return c.title == "scan"; }));
+
+    auto highlighted = std::find_if(shown.begin(), shown.end(), [](const GridCell& c) { return c.highlighted; });
+    ASSERT_NE(highlighted, shown.end());
+    ASSERT_TRUE(type("release cmd"));
+    EXPECT_TRUE(type("expect focus \"" + highlighted->title + "\"")) << err.str();
 }

@@ -76,6 +76,22 @@ TEST_F(QuorvexCommand, TheDemoDesktopReportShowsScreensWindowsAndPermissions)
     EXPECT_NE(out.find("Session finished."), std::string::npos);
 }
 
+// A bare start is the switcher on the person's X11 desktop: with no display
+// it says so and names the demo's command, and writes nothing; the demo
+// and the X11 run are not asked for together.
+TEST_F(QuorvexCommand, ABareStartWithoutADisplayNamesTheDemoAndWritesNothing)
+{
+    TemporaryDirectory dir;
+    std::string out, err;
+    EXPECT_EQ(run({ "--out", dir.path() }, out, err), 1);
+    EXPECT_EQ(err, "quorvex: no X display to run the switcher on ($DISPLAY is not set); \"quorvex --demo\" plays the "
+                   "demo on a simulated desktop\n");
+    EXPECT_EQ(out, "");
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path())) << "no pictures";
+    EXPECT_EQ(run({ "--x11", "--demo" }, out, err), 2);
+    EXPECT_NE(err.find("it takes no --demo"), std::string::npos) << err;
+}
+
 TEST_F(QuorvexCommand, ADesktopFileWithAProblemIsRefusedWithItsReason)
 {
     TemporaryDirectory dir;

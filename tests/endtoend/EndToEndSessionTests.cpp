@@ -74,7 +74,7 @@ TEST_P(EndToEnd, SessionPasses)
 }
 
 INSTANTIATE_TEST_SUITE_P(Sessions, EndToEnd,
-    ::testing::Values("command-tab", "option-tab", "option-grave", "actions", "list", "list-actions", "carousel", "carousel-actions", "record-shortcut", "launch-at-login"));
+    ::testing::Values("command-tab", "option-tab", "option-grave", "actions", "list", "list-actions", "carousel", "carousel-actions", "record-shortcut", "launch-at-login", "reopen"));
 
 // The program itself, started twice on one settings folder: a shortcut
 // recorded in the first run is the hotkey of the second.

@@ -356,9 +356,26 @@ bool X11TestClient::setTitle(uint32_t window, const std::string& title)
     return request("title " + std::to_string(window) + " " + escape(title)) == "ok";
 }
 
+bool X11TestClient::paint(uint32_t window, uint32_t rgb)
+{
+    char colour[8];
+    std::snprintf(colour, sizeof colour, "%06x", rgb & 0xffffff);
+    return request("paint " + std::to_string(window) + " " + colour) == "ok";
+}
+
 bool X11TestClient::close(uint32_t window) { return request("close " + std::to_string(window)) == "ok"; }
 
 bool X11TestClient::hang() { return request("hang") == "ok"; }
+
+int X11TestClient::keyPresses()
+{
+    auto answer = request("keys");
+    if (!answer || answer->rfind("keys ", 0) != 0)
+        return -1;
+    return std::atoi(answer->c_str() + 5);
+}
+
+bool X11TestClient::askBeforeClosing(uint32_t window) { return request("ask " + std::to_string(window)) == "ok"; }
 
 uint32_t X11TestClient::startTray(int x, int y, int width, int height)
 {

@@ -71,9 +71,18 @@ public:
     // Opens a window and waits until it is mapped; its X window id, or 0.
     uint32_t open(const std::string& title, uint32_t rgb, int x, int y, int width, int height, bool dialog = false);
     bool setTitle(uint32_t window, const std::string& title);
+    // Fills the window with another colour, as a client drawing anew; true
+    // once the server has the pixels.
+    bool paint(uint32_t window, uint32_t rgb);
     bool close(uint32_t window);
     // Stops answering the window manager's pings and close requests.
     bool hang();
+    // How many key presses reached the client's windows so far; -1 when it
+    // does not answer.
+    int keyPresses();
+    // A close request for the window opens a dialog "Save changes?" and
+    // the client prints "asked ID"; the window stays.
+    bool askBeforeClosing(uint32_t window);
     // Becomes the screen's system tray: a window at the rectangle that owns
     // the tray selection and docks every item that asks, each 24 points
     // square from its left, printing "docked ID". The tray window's id, or

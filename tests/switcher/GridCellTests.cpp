@@ -1,6 +1,8 @@
 #include "GridHarness.h"
 
 #include <animation/CATextLayer.h>
+#include <graphics/NSBitmapImageRep.h>
+#include <graphics/NSColor.h>
 #include <appkit/NSImageView.h>
 #include <appkit/NSValueTransformer.h>
 #include <model/NSScreenExtension.h>
@@ -109,6 +111,33 @@ TEST_F(GridCellTest, TheCellsShowTheirWindowsTitleBadgeAndShrunkPreview)
     harness.windows[2]->setHotkeyIndexText("7");
     EXPECT_FALSE(cell->badgeBtn()->isHidden());
     EXPECT_EQ(cell->badgeBtn()->title(), "7");
+}
+
+// A cell that comes up shows its window as it is now: every cell captures
+// again, a picture taken long ago is replaced, and a minimised window whose
+// record has no picture gets the faded one.
+TEST_F(GridCellTest, CellsThatComeUpCaptureTheirWindowsAgainMinimisedOnesFaded)
+{
+    harness.windows[4]->minimize();
+    world.settle();
+    auto stale = NSImage::create();
+    for (auto& [index, picture] : { std::pair { 1, stale }, std::pair { 4, Ref<NSImage>() } }) {
+        harness.windows[index]->willChangeValueForKey("previewImage");
+        harness.windows[index]->setPreviewImage(picture);
+        harness.windows[index]->didChangeValueForKey("previewImage");
+    }
+    world.desktop().clearCallLog();
+    harness.show();
+    world.settle();
+    EXPECT_EQ(world.desktop().countCalls("CGWindowListCreateImage"), 5u);
+    EXPECT_TRUE(harness.windows[1]->previewImage());
+    EXPECT_NE(harness.windows[1]->previewImage(), stale);
+    auto faded = harness.windows[4]->previewImage();
+    ASSERT_TRUE(faded) << "the minimised window's picture";
+    auto rep = dynamicRef<NSBitmapImageRep>(faded->representations().front());
+    ASSERT_TRUE(rep);
+    EXPECT_NEAR(rep->colorAtX(rep->pixelsWide() / 2, rep->pixelsHigh() / 2)->alphaComponent(), 0.8, 1.0 / 255);
+    EXPECT_EQ(harness.cell(4)->previewView()->image() != nullptr, true) << "and the cell shows it";
 }
 
 TEST_F(GridCellTest, TheBadgeIsStyledForTheTheme)

@@ -190,6 +190,12 @@ TEST_F(GridRendering, ARearrangedListShowsEveryWindowInItsNewPlace)
     harness.list->setContent(Value(reversed));
     world.settle();
     ASSERT_EQ(harness.selection(), 2u);
+    // Cells that come up capture their windows again: the pictures are
+    // handed over once more, so that each place shows whose picture it has.
+    for (size_t i = 0; i < harness.windows.size(); ++i)
+        handOver(harness.windows[i],
+            solidImage(CGSizeMake(600, 400), NSColor::colorWithDeviceRed(0.2 * double(i), 0, 1, 1)));
+    world.settle();
     auto image = renderPNG();
     for (size_t place = 0; place < 5; ++place) {
         size_t shown = 4 - place;

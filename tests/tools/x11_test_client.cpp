@@ -3,8 +3,14 @@
 // input, one per line, answering each with one line on standard output:
 //   open TITLE RRGGBB X Y W H [dialog]  -> "window ID" once the window is mapped
 //   title ID TITLE                      -> "ok"
+//   paint ID RRGGBB                     -> "ok" once the server has filled the
+//                                          window with the colour
 //   close ID                            -> "ok" (the window is destroyed)
 //   hang                                -> "ok"; pings and close requests go unanswered
+//   ask ID                              -> "ok"; from then on a close request for the
+//                                          window opens a dialog "Save changes?" beside
+//                                          it, as an editor with unsaved text does,
+//                                          and prints "asked ID" instead of closing
 //   tray X Y W H                        -> "tray ID": a system tray at the rectangle
 //                                          that docks the items that ask ("docked ID")
 //   exit                                -> the process ends
@@ -22,6 +28,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 
@@ -31,6 +38,10 @@ xcb_connection_t* gConnection;
 xcb_screen_t* gScreen;
 int gScreenNumber = 0;
 bool gHung = false;
+// Key presses that reached the client's windows.
+int gKeyPresses = 0;
+// Windows that ask before they close.
+std::set<xcb_window_t> gAsking;
 // The system tray, when asked to be one, and where its next item goes.
 xcb_window_t gTray = XCB_WINDOW_NONE;
 int gTrayHeight = 0;
@@ -96,6 +107,18 @@ void dock(xcb_window_t item)
     answer("docked " + std::to_string(item));
 }
 
+xcb_window_t create(const std::string& title, uint32_t colour, int x, int y, int width, int height, bool dialog);
+
+// The close request of a window with unsaved work: a dialog comes up and the
+// window stays.
+void askBeforeClosing(xcb_window_t window)
+{
+    xcb_window_t dialog = create("Save changes?", 0xdddddd, 60, 60, 240, 100, true);
+    xcb_icccm_set_wm_transient_for(gConnection, dialog, window);
+    xcb_map_window(gConnection, dialog);
+    answer("asked " + std::to_string(window));
+}
+
 bool pump(xcb_window_t waitingFor)
 {
     bool mapped = false;
@@ -103,6 +126,8 @@ bool pump(xcb_window_t waitingFor)
         uint8_t type = event->response_type & 0x7f;
         if (type == XCB_MAP_NOTIFY && reinterpret_cast<xcb_map_notify_event_t*>(event)->window == waitingFor) {
             mapped = true;
+        } else if (type == XCB_KEY_PRESS) {
+            ++gKeyPresses;
         } else if (type == XCB_CLIENT_MESSAGE && gTray
             && reinterpret_cast<xcb_client_message_event_t*>(event)->type == atom("_NET_SYSTEM_TRAY_OPCODE")) {
             auto* message = reinterpret_cast<xcb_client_message_event_t*>(event);
@@ -116,6 +141,8 @@ bool pump(xcb_window_t waitingFor)
                 xcb_send_event(gConnection, 0, gScreen->root,
                     XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
                     reinterpret_cast<const char*>(message));
+            } else if (protocol == atom("WM_DELETE_WINDOW") && gAsking.count(message->window)) {
+                askBeforeClosing(message->window);
             } else if (protocol == atom("WM_DELETE_WINDOW")) {
                 xcb_destroy_window(gConnection, message->window);
                 answer("closed " + std::to_string(message->window));
@@ -127,10 +154,11 @@ bool pump(xcb_window_t waitingFor)
     return mapped;
 }
 
-xcb_window_t open(const std::string& title, uint32_t colour, int x, int y, int width, int height, bool dialog)
+// A titled window of this process, not yet mapped.
+xcb_window_t create(const std::string& title, uint32_t colour, int x, int y, int width, int height, bool dialog)
 {
     xcb_window_t window = xcb_generate_id(gConnection);
-    uint32_t values[] = { colour, XCB_EVENT_MASK_STRUCTURE_NOTIFY };
+    uint32_t values[] = { colour, XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_KEY_PRESS };
     xcb_create_window(gConnection, XCB_COPY_FROM_PARENT, window, gScreen->root, x, y, width, height, 0,
         XCB_WINDOW_CLASS_INPUT_OUTPUT, gScreen->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, values);
     setTitle(window, title);
@@ -150,6 +178,12 @@ xcb_window_t open(const std::string& title, uint32_t colour, int x, int y, int w
     xcb_icccm_size_hints_set_position(&hints, 1, x, y);
     xcb_icccm_size_hints_set_size(&hints, 1, width, height);
     xcb_icccm_set_wm_normal_hints(gConnection, window, &hints);
+    return window;
+}
+
+xcb_window_t open(const std::string& title, uint32_t colour, int x, int y, int width, int height, bool dialog)
+{
+    xcb_window_t window = create(title, colour, x, y, width, height, dialog);
     xcb_map_window(gConnection, window);
     xcb_flush(gConnection);
     pollfd fd { xcb_get_file_descriptor(gConnection), POLLIN, 0 };
@@ -204,6 +238,18 @@ void command(const std::string& line)
         setTitle(window, unescape(title));
         xcb_flush(gConnection);
         answer("ok");
+    } else if (verb == "paint") {
+        xcb_window_t window;
+        std::string colour;
+        in >> window >> colour;
+        // The window's background becomes the colour and is drawn again, as
+        // a client redrawing its contents would; the server's answer to the
+        // request after it says the pixels are there.
+        uint32_t pixel = std::strtoul(colour.c_str(), nullptr, 16);
+        xcb_change_window_attributes(gConnection, window, XCB_CW_BACK_PIXEL, &pixel);
+        xcb_clear_area(gConnection, 0, window, 0, 0, 0, 0);
+        free(xcb_get_input_focus_reply(gConnection, xcb_get_input_focus(gConnection), nullptr));
+        answer("ok");
     } else if (verb == "close") {
         xcb_window_t window;
         in >> window;
@@ -214,6 +260,17 @@ void command(const std::string& line)
         int x, y, width, height;
         in >> x >> y >> width >> height;
         answer("tray " + std::to_string(startTray(x, y, width, height)));
+    } else if (verb == "keys") {
+        // A round trip first: every key the server gave the client before
+        // this request is in hand then.
+        free(xcb_get_input_focus_reply(gConnection, xcb_get_input_focus(gConnection), nullptr));
+        pump(XCB_WINDOW_NONE);
+        answer("keys " + std::to_string(gKeyPresses));
+    } else if (verb == "ask") {
+        xcb_window_t window;
+        in >> window;
+        gAsking.insert(window);
+        answer("ok");
     } else if (verb == "hang") {
         gHung = true;
         answer("ok");

@@ -133,7 +133,7 @@ TEST_F(X11DesktopTest, FocusMinimiseMoveAndCloseGoThroughTheWindowManager)
     ASSERT_TRUE(runMainUntil([&] { return desktop->window(two)->minimized; }));
     EXPECT_FALSE(desktop->window(two)->onScreen);
     EXPECT_TRUE(runMainUntil([&] { return saw("AXWindowMiniaturized " + std::to_string(two)); }));
-    EXPECT_FALSE(desktop->captureWindow(two)) << "a minimised window has no pixels";
+    EXPECT_FALSE(desktop->captureWindow(two)) << "a minimised window never read has no picture";
     ASSERT_EQ(desktop->axSetAttribute(element(two), "AXMinimized", false), kAXErrorSuccess);
     ASSERT_TRUE(runMainUntil([&] { return !desktop->window(two)->minimized; }));
     EXPECT_TRUE(runMainUntil([&] { return saw("AXWindowDeminiaturized " + std::to_string(two)); }));
@@ -431,4 +431,41 @@ TEST_F(X11DesktopTest, WhatLiesBeneathAnOwnWindowIsReadFromTheScreenUntilTheWind
     EXPECT_FALSE(desktop->captureBelowOwnWindow(number, area));
     EXPECT_FALSE(desktop->captureBelowOwnWindow(red, area)) << "not one of this process's windows";
     desktop->removeOwnWindow(number);
+}
+
+// A capture shows what the window shows now: a redraw while another window
+// has the focus reaches the next capture. A minimised window keeps the last
+// picture read while it was mapped (one never read has none), and one asked
+// to come back is read as soon as the window manager maps it again.
+TEST_F(X11DesktopTest, CapturesFollowRedrawsAndKeepTheLastPictureWhileMinimised)
+{
+    auto one = client->open("One", 0xff0000, 40, 60, 300, 200);
+    auto two = client->open("Two", 0x00ff00, 400, 60, 300, 200);
+    auto never = client->open("Never read", 0x0000ff, 700, 60, 200, 100);
+    ASSERT_TRUE(one && two && never);
+    ASSERT_TRUE(runMainUntil([&] { return desktop->window(one) && desktop->window(two) && desktop->window(never); }));
+    auto image = desktop->captureWindow(one);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(pixel(*image, 10, 10), 0xff0000u);
+    ASSERT_EQ(desktop->axSetAttribute(element(two), "AXMain", true), kAXErrorSuccess);
+    ASSERT_TRUE(client->paint(one, 0xffff00));
+    EXPECT_TRUE(runMainUntil([&] {
+        auto again = desktop->captureWindow(one);
+        return again && pixel(*again, 10, 10) == 0xffff00u;
+    })) << "the redraw reaches the capture";
+
+    for (auto w : { one, never })
+        ASSERT_EQ(desktop->axSetAttribute(element(w), "AXMinimized", true), kAXErrorSuccess);
+    ASSERT_TRUE(runMainUntil([&] { return desktop->window(one)->minimized && desktop->window(never)->minimized; }));
+    image = desktop->captureWindow(one);
+    ASSERT_TRUE(image) << "a minimised window answers with its last picture";
+    EXPECT_EQ(image->width, 300);
+    EXPECT_EQ(pixel(*image, 10, 10), 0xffff00u);
+    EXPECT_FALSE(desktop->captureWindow(never)) << "nothing was read while it was mapped";
+
+    // Asked to come back, the window is read once mapped, not before.
+    ASSERT_EQ(desktop->axSetAttribute(element(never), "AXMinimized", false), kAXErrorSuccess);
+    image = desktop->captureWindow(never);
+    ASSERT_TRUE(image) << "the capture waits for the window to be mapped";
+    EXPECT_EQ(pixel(*image, 199, 99), 0x0000ffu);
 }

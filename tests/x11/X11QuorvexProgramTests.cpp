@@ -8,9 +8,12 @@
 #include <support/TemporaryDirectory.h>
 #include <support/X11Session.h>
 
+#include <desktop/DesktopEntry.h>
 #include <foundation/Clock.h>
+#include <foundation/NSURL.h>
 #include <foundation/NSUserDefaults.h>
 #include <model/DefaultsKeys.h>
+#include <services/LSSharedFileList.h>
 
 #include <X11/keysym.h>
 #include <xcb/xcb.h>
@@ -53,14 +56,17 @@ std::string readAll(const std::string& path)
 // its errors go to a file. Killed when the test ends without stopping it.
 class QuorvexProcess {
 public:
-    QuorvexProcess(const std::string& display, const std::string& configDirectory, const std::string& workDirectory)
+    // The arguments start with the program; by default it is started with
+    // --x11 and an --out folder in the work folder.
+    QuorvexProcess(const std::string& display, const std::string& configDirectory, const std::string& workDirectory,
+        std::vector<std::string> args = {})
         : m_errorFile(workDirectory + "/stderr")
     {
         int out[2];
         if (pipe2(out, O_CLOEXEC) != 0)
             return;
-        std::string outDirectory = workDirectory + "/out";
-        std::vector<std::string> args { QV_QUORVEX_PROGRAM, "--x11", "--out", outDirectory };
+        if (args.empty())
+            args = { QV_QUORVEX_PROGRAM, "--x11", "--out", workDirectory + "/out" };
         auto env = childEnvironment({ "DISPLAY=" + display, "XDG_CONFIG_HOME=" + configDirectory, "HOME=" + workDirectory });
         std::vector<char*> argv;
         for (auto& a : args)
@@ -177,6 +183,21 @@ public:
         return value;
     }
     uint32_t activeWindow() { return cardinal(m_root, "_NET_ACTIVE_WINDOW"); }
+    // The window manager's clients that belong to the process.
+    std::vector<xcb_window_t> clientsOf(pid_t pid)
+    {
+        auto* reply = xcb_get_property_reply(m_connection,
+            xcb_get_property(m_connection, 0, m_root, atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW, 0, 1024), nullptr);
+        std::vector<xcb_window_t> windows;
+        if (reply && reply->format == 32) {
+            auto* all = static_cast<xcb_window_t*>(xcb_get_property_value(reply));
+            for (int i = 0; i < xcb_get_property_value_length(reply) / 4; ++i)
+                if (cardinal(all[i], "_NET_WM_PID") == uint32_t(pid))
+                    windows.push_back(all[i]);
+        }
+        free(reply);
+        return windows;
+    }
 
     // Hands every event to the handler until the predicate holds, within
     // the time-out; the predicate is asked first and after each event.
@@ -397,4 +418,49 @@ TEST_F(X11QuorvexProgram, ADisplayThatCannotBeOpenedEndsTheRunWithStatusOne)
     EXPECT_NE(quorvex.errors().find("quorvex: cannot open the X display \"" + display + "\""), std::string::npos)
         << quorvex.errors();
     EXPECT_FALSE(std::filesystem::exists(settingsFile())) << "a run that cannot start writes no settings";
+}
+
+// Started as a person's session starts it at login, by the autostart entry
+// that "Launch Quorvex at login" writes, on a desktop with no window open:
+// it runs the switcher at once (no permission window waits for a click) and
+// is the display's one switcher. Starting it again asks the running one to
+// reopen, which without the Dock icon brings up the preferences, and ends
+// with status 0.
+TEST_F(X11QuorvexProgram, ItsLoginEntryRunsTheSwitcherAtOnceAndASecondStartReopensIt)
+{
+    std::string error;
+    auto session = X11Session::start(&error);
+    ASSERT_TRUE(session) << error;
+    RootWatcher watcher(session->display());
+    {
+        std::filesystem::create_directories(config.path() + "/quorvex");
+        auto earlier = NSUserDefaults::defaultsWithFile(settingsFile());
+        earlier->setBool(false, DefaultsKey::ShowIconInDock);
+        earlier->setBool(true, DefaultsKey::HideMenuBarIcon);
+        ASSERT_TRUE(earlier->synchronize());
+    }
+    auto loginItems = makeRef<LSSharedFileList>(config.path() + "/autostart");
+    auto entry = LSSharedFileListInsertItemURL(loginItems, kLSSharedFileListItemBeforeFirst, {}, nullptr,
+        NSURL::fileURLWithPath(QV_QUORVEX_PROGRAM), {}, {});
+    ASSERT_TRUE(entry);
+    auto command = desktopEntryExecArguments(entry->exec());
+    ASSERT_FALSE(command.empty()) << entry->exec();
+
+    QuorvexProcess running(session->display(), config.path(), work.path(), command);
+    ASSERT_TRUE(running.waitForLine("Quorvex is running on X11")) << running.output() << running.errors();
+    EXPECT_NE(running.output().find("Screen Recording: granted"), std::string::npos) << running.output();
+    EXPECT_TRUE(watcher.clientsOf(running.pid()).empty()) << "no window of the switcher is up";
+
+    TemporaryDirectory secondWork;
+    QuorvexProcess second(session->display(), config.path(), secondWork.path(), command);
+    EXPECT_EQ(second.waitForExit(), 0) << second.errors();
+    second.waitForLine("");
+    EXPECT_EQ(second.output(), "Quorvex is already running on the X display \"" + session->display() + "\": it was asked to reopen.\n");
+    EXPECT_EQ(second.errors(), "");
+    EXPECT_TRUE(watcher.waitUntil([&] { return !watcher.clientsOf(running.pid()).empty(); }))
+        << "the preferences window comes up\n" << running.errors();
+
+    running.signal(SIGTERM);
+    EXPECT_EQ(running.waitForExit(), 0) << running.errors();
+    expectNoFault(running.errors());
 }

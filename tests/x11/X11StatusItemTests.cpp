@@ -12,6 +12,7 @@
 #include <appkit/NSApplication.h>
 #include <appkit/NSButton.h>
 #include <appkit/NSMenuWindow.h>
+#include <appkit/NSPopUpButton.h>
 #include <appkit/NSScreen.h>
 #include <appkit/NSStatusBar.h>
 #include <appkit/NSWindow.h>
@@ -202,4 +203,76 @@ TEST_F(X11StatusItem, DocksInTheTrayAndItsMenuOpensAPreferencesWindowThatTakesCl
         EXPECT_TRUE(desktop->isConnected());
         NSApp().setDelegate(nullptr);
     }
+}
+
+// A pop-up button of the preferences opens its list as a menu window on
+// the server, below the button; an item clicked where the server shows it
+// is chosen, and so is one picked with the arrows and Return. Escape closes
+// the list without a choice.
+TEST_F(X11StatusItem, APopUpOfThePreferencesOpensItsListOnTheServerChosenFromByClickAndByKeys)
+{
+    Observer observer(session->display());
+    NSUserDefaults::standardUserDefaults()->setInteger(0, DefaultsKey::LayoutType);
+    auto delegate = makeRef<AppDelegate>();
+    NSApp().setDelegate(delegate);
+    delegate->showPrefsPanel();
+    Ref<NSWindow> prefs;
+    ASSERT_TRUE(runMainUntil([&] {
+        if (!prefs && delegate->prefsController()->isWindowLoaded())
+            prefs = delegate->prefsController()->window();
+        return prefs && prefs->isVisible() && observer.isViewable(static_cast<xcb_window_t>(prefs->windowNumber()))
+            && prefs->isKeyWindow();
+    }));
+    delegate->prefsController()->selectControllerWithIdentifier("StylesPreferences");
+    auto popUp = std::dynamic_pointer_cast<NSPopUpButton>(
+        buttonTitled(delegate->prefsController()->selectedViewController()->view(), "Grid"));
+    ASSERT_TRUE(popUp);
+    auto defaults = NSUserDefaults::standardUserDefaults();
+    auto prefsWindow = static_cast<xcb_window_t>(prefs->windowNumber());
+    auto openList = [&]() -> Ref<NSMenuWindow> {
+        // The button where the server shows it, once the window stands
+        // where its frame says.
+        EXPECT_TRUE(runMainUntil([&] { return prefs->frame() == NSScreenFlipRect(observer.rootFrame(prefsWindow)); }));
+        CGRect shown = observer.rootFrame(prefsWindow);
+        CGPoint inWindow = centre(popUp->convertRectToView(popUp->bounds(), nullptr));
+        if (!session->fakeClick(int(shown.origin.x + inWindow.x), int(CGRectGetMaxY(shown) - inWindow.y)))
+            return nullptr;
+        if (!runMainUntil([&] {
+                auto menu = popUp->menuWindow();
+                return menu && observer.isViewable(static_cast<xcb_window_t>(menu->window()->windowNumber()));
+            }))
+            return nullptr;
+        return popUp->menuWindow();
+    };
+    auto tap = [&](uint32_t symbol) { return session->fakeKey(symbol, true) && session->fakeKey(symbol, false); };
+
+    auto menu = openList();
+    ASSERT_TRUE(menu);
+    auto menuWindow = static_cast<xcb_window_t>(menu->window()->windowNumber());
+    CGRect shownMenu = observer.rootFrame(menuWindow);
+    CGRect button = NSScreenFlipRect(prefs->convertRectToScreen(popUp->convertRectToView(popUp->bounds(), nullptr)));
+    EXPECT_GE(shownMenu.origin.y, CGRectGetMaxY(button) - 1) << "below the button";
+    CGPoint carousel = centre(NSScreenFlipRect(menu->screenRectOfItemAtIndex(3)));
+    ASSERT_TRUE(CGRectContainsPoint(shownMenu, carousel));
+    ASSERT_TRUE(session->fakeClick(int(carousel.x), int(carousel.y)));
+    EXPECT_TRUE(runMainUntil([&] { return defaults->integerForKey(DefaultsKey::LayoutType) == 3 && !observer.isViewable(menuWindow); }));
+    EXPECT_EQ(popUp->titleOfSelectedItem(), "3D Carousel");
+
+    menu = openList();
+    ASSERT_TRUE(menu);
+    menuWindow = static_cast<xcb_window_t>(menu->window()->windowNumber());
+    ASSERT_TRUE(tap(XK_Up));
+    ASSERT_TRUE(tap(XK_Up));
+    ASSERT_TRUE(tap(XK_Return));
+    EXPECT_TRUE(runMainUntil([&] { return defaults->integerForKey(DefaultsKey::LayoutType) == 1 && !observer.isViewable(menuWindow); }));
+
+    menu = openList();
+    ASSERT_TRUE(menu);
+    menuWindow = static_cast<xcb_window_t>(menu->window()->windowNumber());
+    ASSERT_TRUE(tap(XK_Down));
+    ASSERT_TRUE(tap(XK_Escape));
+    EXPECT_TRUE(runMainUntil([&] { return !popUp->isOpen() && !observer.isViewable(menuWindow); }));
+    EXPECT_EQ(defaults->integerForKey(DefaultsKey::LayoutType), 1);
+    prefs->orderOut(nullptr);
+    NSApp().setDelegate(nullptr);
 }

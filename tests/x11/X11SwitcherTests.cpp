@@ -3,7 +3,10 @@
 // picks a window and releasing Super focuses it.
 #include "X11ApplicationTest.h"
 
+#include <support/GridCells.h>
+
 #include <app/AppController.h>
+#include <appkit/NSRunningApplication.h>
 #include <command/QuorvexSession.h>
 #include <foundation/NSUserDefaults.h>
 #include <model/DefaultsKeys.h>
@@ -46,7 +49,64 @@ bool serverShowsWhatWasDrawn(X11Desktop& desktop, CGWindowID window)
 
 }
 
-class X11Switcher : public X11ApplicationTest { };
+class X11Switcher : public X11ApplicationTest {
+protected:
+    // A window model of the session and the switcher on it, once the model
+    // lists that many windows.
+    struct Switcher {
+        Ref<WindowManager> model;
+        Ref<AppController> controller;
+        std::unique_ptr<AppControllerSessionHost> host;
+    };
+    std::optional<Switcher> startSwitcher(size_t windowCount)
+    {
+        Switcher switcher { WindowManager::create(), nullptr, nullptr };
+        if (!runMainUntil([&] { return switcher.model->windows().size() == windowCount; }))
+            return std::nullopt;
+        switcher.controller = AppController::create(switcher.model);
+        if (!switcher.controller)
+            return std::nullopt;
+        switcher.host = std::make_unique<AppControllerSessionHost>(*switcher.controller);
+        return switcher;
+    }
+    // Super held, Tab typed: the panel opens.
+    bool pressSuperTab()
+    {
+        return session->fakeKey(XK_Super_L, true) && session->fakeKey(XK_Tab, true) && session->fakeKey(XK_Tab, false);
+    }
+    // The switcher with the grid, its panel up over that many windows, the
+    // keyboard taken.
+    std::optional<Switcher> openGridPanel(size_t windowCount)
+    {
+        NSUserDefaults::standardUserDefaults()->setInteger(SwitcherLayoutGrid, DefaultsKey::LayoutType);
+        auto switcher = startSwitcher(windowCount);
+        if (!switcher || !pressSuperTab())
+            return std::nullopt;
+        auto& host = *switcher->host;
+        if (!runMainUntil([&] { return host.isPanelVisible() && host.shownCount() == windowCount; })
+            || !runMainUntil([&] { return desktop->isKeyboardGrabbed(); }))
+            return std::nullopt;
+        return switcher;
+    }
+    bool hasFocus(CGWindowID window)
+    {
+        DesktopAXValue value;
+        for (const auto& w : desktop->windows())
+            if (w.number == window)
+                return desktop->axCopyAttribute({ DesktopElement::Kind::Window, w.pid, window }, "AXFocused", value)
+                    == kAXErrorSuccess
+                    && std::get<bool>(value);
+        return false;
+    }
+    bool tap(uint32_t keySymbol) { return session->fakeKey(keySymbol, true) && session->fakeKey(keySymbol, false); }
+    CGWindowID windowTitled(const std::string& title)
+    {
+        for (const auto& w : desktop->windows())
+            if (w.title == title)
+                return w.number;
+        return 0;
+    }
+};
 
 // Every layout (grid, list, list without its second column, carousel)
 // shows the three windows on the server and switches by badge, one after
@@ -79,15 +139,11 @@ TEST_F(X11Switcher, SuperTabOpensThePanelAndADigitWithTheReleaseFocusesTheWindow
                 order.push_back(w);
         ASSERT_EQ(order.size(), 3u);
         ASSERT_TRUE(runMainUntil([&] { return isFocused(order[0].number); }));
-        auto model = WindowManager::create();
-        ASSERT_TRUE(runMainUntil([&] { return model->windows().size() == 3; }));
-        auto controller = AppController::create(model);
-        ASSERT_TRUE(controller);
-        AppControllerSessionHost host(*controller);
+        auto switcher = startSwitcher(3);
+        ASSERT_TRUE(switcher);
+        auto& host = *switcher->host;
 
-        ASSERT_TRUE(session->fakeKey(XK_Super_L, true));
-        ASSERT_TRUE(session->fakeKey(XK_Tab, true));
-        ASSERT_TRUE(session->fakeKey(XK_Tab, false));
+        ASSERT_TRUE(pressSuperTab());
         ASSERT_TRUE(runMainUntil([&] { return host.isPanelVisible() && host.shownCount() == 3; }));
         // The panel is a window of this process on the server, in front,
         // and the keyboard is grabbed while it is up; the user's window
@@ -111,4 +167,131 @@ TEST_F(X11Switcher, SuperTabOpensThePanelAndADigitWithTheReleaseFocusesTheWindow
         EXPECT_FALSE(desktop->isKeyboardGrabbed());
         EXPECT_EQ(desktop->frontmostApplication(), client->pid());
     }
+}
+
+// Q on the panel quits the selected window's application as a person's quit
+// does: each of its windows is asked to close. An editor with unsaved text
+// answers with a dialog of its own and keeps running, however long it takes
+// the person to answer; only a forced quit ends the process.
+TEST_F(X11Switcher, QAsksTheApplicationToCloseItsWindowsAndOneThatAsksFirstKeepsRunning)
+{
+    auto editor = session->launchClient();
+    ASSERT_TRUE(editor);
+    auto notes = editor->open("Notes", 0xffffff, 40, 60, 300, 200);
+    ASSERT_TRUE(notes && editor->askBeforeClosing(notes));
+    auto front = client->open("Front", 0x00ff00, 400, 60, 300, 200);
+    ASSERT_TRUE(runMainUntil([&] {
+        auto window = desktop->window(front);
+        return window && window->isMain && desktop->frontmostApplication() == client->pid() && desktop->window(notes);
+    }));
+    NSUserDefaults::standardUserDefaults()->setInteger(SwitcherLayoutGrid, DefaultsKey::LayoutType);
+    auto switcher = startSwitcher(2);
+    ASSERT_TRUE(switcher);
+    auto& host = *switcher->host;
+
+    ASSERT_TRUE(pressSuperTab());
+    ASSERT_TRUE(runMainUntil([&] { return host.isPanelVisible() && host.selectedTitle() == "Notes"; }))
+        << host.selectedTitle().value_or("(none)");
+    ASSERT_TRUE(session->fakeKey(XK_q, true));
+    ASSERT_TRUE(session->fakeKey(XK_q, false));
+    // The quit is carried out on the main run loop, which runs meanwhile.
+    std::optional<std::string> answer;
+    EXPECT_TRUE(runMainUntil([&] { return answer || (answer = editor->readLine(0)); }));
+    EXPECT_EQ(answer, "asked " + std::to_string(notes));
+    ASSERT_TRUE(session->fakeKey(XK_Super_L, false));
+
+    // Past any grace a quit might allow, the editor and its window are
+    // still there, and it still answers.
+    EXPECT_FALSE(runMainUntil([&] { return !desktop->application(editor->pid()); }, 3));
+    EXPECT_TRUE(desktop->window(notes));
+    EXPECT_TRUE(editor->setTitle(notes, "Notes (unsaved)"));
+
+    // A forced quit does end it.
+    auto running = NSRunningApplication::runningApplicationWithProcessIdentifier(editor->pid());
+    ASSERT_TRUE(running);
+    EXPECT_TRUE(running->forceTerminate());
+    EXPECT_TRUE(runMainUntil([&] { return !desktop->application(editor->pid()); }));
+}
+
+// A window that maps and takes the focus while Super is held leaves the
+// panel up and the keyboard with it: it joins the list with its badge,
+// Tab and the digits still go to the panel and none reaches the new
+// window. Shift pressed then ends the switch as the release would.
+TEST_F(X11Switcher, AWindowThatMapsAndTakesTheFocusWhileThePanelIsUpLeavesThePanelTheKeyboard)
+{
+    client->open("One", 0xff0000, 40, 60, 300, 200);
+    client->open("Two", 0x00ff00, 400, 60, 300, 200);
+    auto three = client->open("Three", 0x0000ff, 200, 300, 300, 200);
+    ASSERT_TRUE(runMainUntil([&] { return hasFocus(three); }));
+    auto switcher = openGridPanel(3);
+    ASSERT_TRUE(switcher);
+    auto* host = switcher->host.get();
+    auto cells = [&] { return gridCells(switcher->controller->windowController()); };
+    // Super went down at the user's window before there was a panel.
+    int typedAtTheWindow = client->keyPresses();
+
+    auto other = session->launchClient();
+    ASSERT_TRUE(other);
+    auto fresh = other->open("Fresh", 0xffff00, 600, 300, 300, 200);
+    ASSERT_TRUE(fresh);
+    ASSERT_TRUE(runMainUntil([&] { return hasFocus(fresh) && host->shownCount() == 4; }));
+    ASSERT_TRUE(runMainUntil([&] { return badgesFollowTheListWithOneHighlight(cells()); })) << describe(cells());
+    EXPECT_TRUE(host->isPanelVisible());
+    EXPECT_TRUE(desktop->isKeyboardGrabbed());
+
+    ASSERT_TRUE(tap(XK_Tab));
+    ASSERT_TRUE(tap(XK_4));
+    auto shown = cells();
+    ASSERT_EQ(shown.size(), 4u);
+    ASSERT_TRUE(runMainUntil([&] { return host->selectedTitle() == shown[3].title; }));
+    ASSERT_TRUE(runMainUntil([&] { return cells()[3].highlighted; })) << describe(cells());
+    EXPECT_EQ(other->keyPresses(), 0);
+    EXPECT_EQ(client->keyPresses(), typedAtTheWindow);
+
+    ASSERT_TRUE(session->fakeKey(XK_Shift_L, true));
+    ASSERT_TRUE(runMainUntil([&] { return !host->isPanelVisible(); }));
+    EXPECT_TRUE(runMainUntil([&] { return hasFocus(windowTitled(shown[3].title)); }));
+    ASSERT_TRUE(session->fakeKey(XK_Shift_L, false));
+    ASSERT_TRUE(session->fakeKey(XK_Super_L, false));
+}
+
+// W closes the highlighted window: the badges are numbered again in the
+// order shown, one cell stays highlighted, and the release switches to
+// that window. Closing the last window of a process ends its application
+// for the window model, which numbers the badges again as well.
+TEST_F(X11Switcher, AfterWTheBadgesAndTheHighlightFollowTheListAndTheReleaseSwitchesToTheHighlightedWindow)
+{
+    client->open("One", 0xff0000, 40, 60, 300, 200);
+    client->open("Two", 0x00ff00, 400, 60, 300, 200);
+    auto other = session->launchClient();
+    ASSERT_TRUE(other);
+    other->open("Solo", 0xffff00, 600, 300, 300, 200);
+    auto three = client->open("Three", 0x0000ff, 200, 300, 300, 200);
+    ASSERT_TRUE(runMainUntil([&] { return hasFocus(three); }));
+    auto switcher = openGridPanel(4);
+    ASSERT_TRUE(switcher);
+    auto* host = switcher->host.get();
+    auto cells = [&] { return gridCells(switcher->controller->windowController()); };
+    ASSERT_TRUE(runMainUntil([&] { return badgesFollowTheListWithOneHighlight(cells()); })) << describe(cells());
+
+    for (const char* closing : { "Solo", "Two" }) {
+        SCOPED_TRACE(closing);
+        auto before = cells();
+        size_t index = std::find_if(before.begin(), before.end(), [&](const GridCell& c) { return c.title == closing; })
+            - before.begin();
+        ASSERT_LT(index, before.size()) << describe(before);
+        ASSERT_TRUE(tap(static_cast<uint32_t>(XK_1 + index)));
+        ASSERT_TRUE(runMainUntil([&] { return host->selectedTitle() == std::string(closing); }));
+        ASSERT_TRUE(tap(XK_w));
+        ASSERT_TRUE(runMainUntil([&] { return host->shownCount() == before.size() - 1; }));
+        ASSERT_TRUE(runMainUntil([&] { return badgesFollowTheListWithOneHighlight(cells()); })) << describe(cells());
+        EXPECT_TRUE(host->isPanelVisible());
+    }
+    auto shown = cells();
+    auto highlighted = std::find_if(shown.begin(), shown.end(), [](const GridCell& c) { return c.highlighted; });
+    ASSERT_NE(highlighted, shown.end());
+    EXPECT_EQ(host->selectedTitle(), highlighted->title);
+    ASSERT_TRUE(session->fakeKey(XK_Super_L, false));
+    ASSERT_TRUE(runMainUntil([&] { return !host->isPanelVisible(); }));
+    EXPECT_TRUE(runMainUntil([&] { return hasFocus(windowTitled(highlighted->title)); })) << highlighted->title;
 }

@@ -45,6 +45,12 @@ NSApplication::NSApplication()
             });
             return;
         }
+        if (event.kind == DesktopEvent::Kind::ApplicationReopened && event.pid == Desktop::current().ownProcessIdentifier()) {
+            // Outside a modal run, as the platform hands its reopen request
+            // to a launched application's event loop.
+            RunLoop::main().perform([this] { if (m_launched) reopen(); }, kCFRunLoopDefaultMode);
+            return;
+        }
         if (event.kind != DesktopEvent::Kind::ApplicationActivated && event.kind != DesktopEvent::Kind::ApplicationHidden)
             return;
         RunLoop::main().perform([this] { activationChanged(isActive()); });

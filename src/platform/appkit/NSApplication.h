@@ -74,7 +74,8 @@ public:
     // The life cycle (NSApplicationLifeCycle.cpp): the launch tells the
     // delegate it finished launching; a reopen (the application launched
     // again, or its Dock icon clicked) asks the delegate; terminate tells
-    // the delegate, marks the application ended and stops the main run loop.
+    // the delegate, marks the application ended and ends every run of the
+    // main run loop (a modal run and the runs around it).
     void finishLaunching();
     bool isRunning() const { return m_launched && !m_terminated; }
     void reopen();
@@ -92,7 +93,8 @@ public:
     // Modal runs: shows the window and runs the main run loop in the modal
     // panel mode until stopModal (or stopModalWithCode, abortModal) ends
     // the innermost run, whose answer it returns. A run that nothing could
-    // ever end (a virtual clock with nothing pending) ends as aborted.
+    // ever end (a virtual clock with nothing pending), and one the
+    // application's termination ends, end as aborted.
     NSModalResponse runModalForWindow(const Ref<NSWindow>& window);
     void stopModal() { stopModalWithCode(NSModalResponseStop); }
     void stopModalWithCode(NSModalResponse code);

@@ -39,5 +39,7 @@ void NSApplication::terminate(const Ref<NSObject>&)
     if (auto d = delegateOf(object))
         d->applicationWillTerminate();
     m_terminated = true;
-    RunLoop::main().stop();
+    // Whatever run is going on (a modal window's, the main one) ends, and
+    // so does every run it is nested in.
+    RunLoop::main().end();
 }

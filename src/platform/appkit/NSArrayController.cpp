@@ -88,14 +88,17 @@ void NSArrayController::arrange(const Value* inserted)
     }
 
     bool selectionChanges = selection != m_selection;
-    willChangeValueForKey("arrangedObjects");
     if (selectionChanges)
         willChangeSelection();
+    willChangeValueForKey("arrangedObjects");
     m_arranged = std::move(arranged);
     m_selection = std::move(selection);
+    // The objects first, then the selection among them: a view bound to
+    // both would otherwise take the new indexes against its old objects
+    // (dropping those past their end) and show the wrong ones selected.
+    didChangeValueForKey("arrangedObjects");
     if (selectionChanges)
         didChangeSelection();
-    didChangeValueForKey("arrangedObjects");
 }
 
 bool NSArrayController::setSelectionIndex(NSUInteger index)

@@ -22,6 +22,9 @@ public:
     CGRect documentVisibleRect() const;
     CGRect documentRect() const;
     void setFrame(CGRect frame) override;
+    // The document was moved or resized: a scroll position that no longer
+    // lies inside it (a document that became shorter) is brought back in.
+    void documentFrameChanged();
 
 private:
     // Tells the document view which part of it shows now.

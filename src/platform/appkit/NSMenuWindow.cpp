@@ -92,7 +92,7 @@ NSMenuWindow::~NSMenuWindow()
 
 Ref<NSMenuWindow> NSMenuWindow::current() { return gCurrent; }
 
-Ref<NSMenuWindow> NSMenuWindow::popUpBelowRect(const Ref<NSMenu>& menu, CGRect anchor)
+Ref<NSMenuWindow> NSMenuWindow::popUpBelowRect(const Ref<NSMenu>& menu, CGRect anchor, CGFloat minimumWidth)
 {
     if (auto open = current())
         open->close();
@@ -101,7 +101,7 @@ Ref<NSMenuWindow> NSMenuWindow::popUpBelowRect(const Ref<NSMenu>& menu, CGRect a
     auto self = makeRef<NSMenuWindow>(menu);
 
     // Rows from the top; the widest title decides the width.
-    CGFloat width = kMinimumWidth;
+    CGFloat width = std::max(kMinimumWidth, std::ceil(minimumWidth));
     CGFloat y = kMargin;
     auto attributes = itemAttributes(NSColor::controlTextColor());
     for (const auto& item : menu->itemArray()) {
@@ -198,8 +198,12 @@ void NSMenuWindow::choose(long index)
         return;
     // The menu goes before the action runs, as a chosen menu does.
     auto keep = selfRef<NSMenuWindow>();
+    auto choice = std::move(m_choiceHandler);
     close();
-    m_menu->performActionForItemAtIndex(index);
+    if (choice)
+        choice(index);
+    else
+        m_menu->performActionForItemAtIndex(index);
 }
 
 // Every mouse and key event of this application passes here first while

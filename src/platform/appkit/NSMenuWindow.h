@@ -20,7 +20,9 @@ public:
     // Opens the menu below (or, where the screen ends, above) a rectangle
     // in screen coordinates (bottom-left origin), such as a status item's
     // window, kept inside that rectangle's screen.
-    static Ref<NSMenuWindow> popUpBelowRect(const Ref<NSMenu>& menu, CGRect anchor);
+    // The menu is at least `minimumWidth` wide (a pop-up button's list is
+    // as wide as the button).
+    static Ref<NSMenuWindow> popUpBelowRect(const Ref<NSMenu>& menu, CGRect anchor, CGFloat minimumWidth = kMinimumWidth);
     // The open menu, or null.
     static Ref<NSMenuWindow> current();
 
@@ -30,12 +32,16 @@ public:
     void close();
     // Called once when the menu closes, chosen from or not.
     void setCloseHandler(std::function<void()> handler) { m_closeHandler = std::move(handler); }
+    // Called with the index of the chosen item, after the menu has closed,
+    // in place of the item's action (a pop-up button's list).
+    void setChoiceHandler(std::function<void(long)> handler) { m_choiceHandler = std::move(handler); }
 
     // Where an item is drawn, in screen coordinates; a null rectangle for
     // an index out of range.
     CGRect screenRectOfItemAtIndex(long index) const;
-    // The highlighted item, -1 for none.
+    // The highlighted item, -1 for none; only an enabled item can be.
     long highlightedIndex() const { return m_highlighted; }
+    void setHighlighted(long index);
 
     // Row heights and margins, in points.
     static constexpr CGFloat kItemHeight = 22;
@@ -51,7 +57,6 @@ private:
     friend class NSMenuView;
     // Item rectangles in the window's flipped content coordinates.
     std::vector<CGRect> m_rows;
-    void setHighlighted(long index);
     long indexAtPoint(CGPoint screenPoint) const;
     void choose(long index);
     Ref<NSEvent> monitor(const Ref<NSEvent>& event);
@@ -60,6 +65,7 @@ private:
     Ref<NSWindow> m_window;
     Token m_monitor;
     std::function<void()> m_closeHandler;
+    std::function<void(long)> m_choiceHandler;
     long m_highlighted { -1 };
     bool m_open { false };
 };

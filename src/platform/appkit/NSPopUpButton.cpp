@@ -1,6 +1,7 @@
 #include "NSPopUpButton.h"
 
 #include "NSKeyValueBinding.h"
+#include "NSWindow.h"
 
 #include <algorithm>
 
@@ -88,10 +89,34 @@ Ref<NSPopUpButton> NSPopUpButton::openPopUp() { return openOne().lock(); }
 
 bool NSPopUpButton::isOpen() const { return openPopUp().get() == this; }
 
+Ref<NSMenuWindow> NSPopUpButton::menuWindow() const { return isOpen() ? m_menuWindow : nullptr; }
+
 void NSPopUpButton::performClick(const Ref<NSObject>&)
 {
-    if (!isEnabled() || numberOfItems() == 0)
+    if (!isEnabled() || numberOfItems() == 0 || !window())
         return;
+    if (auto open = openPopUp())
+        open->dismiss();
+    CGRect anchor = window()->convertRectToScreen(convertRectToView(bounds(), nullptr));
+    auto menuWindow = NSMenuWindow::popUpBelowRect(m_menu, anchor, anchor.size.width);
+    if (!menuWindow)
+        return;
+    Weak<NSPopUpButton> weak = selfRef<NSPopUpButton>();
+    menuWindow->setCloseHandler([weak] {
+        auto self = weak.lock();
+        if (!self)
+            return;
+        if (self->isOpen())
+            openOne().reset();
+        self->m_menuWindow = nullptr;
+    });
+    menuWindow->setChoiceHandler([weak](long index) {
+        if (auto self = weak.lock())
+            self->chooseItemAtIndex(index, false);
+    });
+    // The arrows start from the chosen item, and Return keeps it.
+    menuWindow->setHighlighted(m_selectedIndex);
+    m_menuWindow = menuWindow;
     openOne() = selfRef<NSPopUpButton>();
 }
 
@@ -106,15 +131,19 @@ void NSPopUpButton::mouseUp(const Ref<NSEvent>& event)
 
 void NSPopUpButton::dismiss()
 {
+    if (auto menuWindow = m_menuWindow)
+        menuWindow->close();
     if (isOpen())
         openOne().reset();
 }
 
-bool NSPopUpButton::chooseItemAtIndex(long index)
+bool NSPopUpButton::chooseItemAtIndex(long index) { return chooseItemAtIndex(index, true); }
+
+bool NSPopUpButton::chooseItemAtIndex(long index, bool whileOpen)
 {
-    if (!isOpen() || index < 0 || index >= numberOfItems())
+    if ((whileOpen && !isOpen()) || index < 0 || index >= numberOfItems())
         return false;
-    openOne().reset();
+    dismiss();
     selectItemAtIndex(index);
     propagateValue(Value(static_cast<int64_t>(index)), NSSelectedIndexBinding);
     sendAction(action(), target());

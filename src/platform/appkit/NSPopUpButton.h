@@ -1,12 +1,14 @@
 // Pop-up buttons: a button showing the chosen item of a list. A click opens
-// the list; choosing an item selects it, writes the "selectedIndex" binding
-// back and sends the action. Here an open list draws nothing of its own:
-// whoever plays the person (a test, a session) chooses from it by index or
-// title while it is open.
+// the list as a menu window of its own below the button (drawn as every
+// menu is, the chosen item highlighted); choosing an item with the pointer
+// or with the arrows and Return selects it, writes the "selectedIndex"
+// binding back and sends the action. Escape or a click elsewhere closes
+// the list without a choice.
 #pragma once
 
 #include "NSButton.h"
 #include "NSMenu.h"
+#include "NSMenuWindow.h"
 
 #include <string>
 #include <vector>
@@ -32,6 +34,8 @@ public:
     // The list opened by the last click, while it is open.
     static Ref<NSPopUpButton> openPopUp();
     bool isOpen() const;
+    // The open list's window; null while it is closed.
+    Ref<NSMenuWindow> menuWindow() const;
     // Chooses an item of the open list as a person would; false when the
     // list is closed or no item has the index or title.
     bool chooseItemAtIndex(long index);
@@ -52,8 +56,12 @@ protected:
 
 private:
     void showSelection();
+    // `whileOpen`: only while the list is open (a choice from the menu
+    // window comes after it has closed).
+    bool chooseItemAtIndex(long index, bool whileOpen);
 
     Ref<NSMenu> m_menu;
+    Ref<NSMenuWindow> m_menuWindow;
     long m_selectedIndex { -1 };
     bool m_pullsDown;
 };

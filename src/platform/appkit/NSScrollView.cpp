@@ -36,6 +36,13 @@ void NSClipView::prepareDocument()
         m_documentView->prepareContentInRect(documentVisibleRect());
 }
 
+void NSClipView::documentFrameChanged()
+{
+    CGPoint origin = constrainBoundsRect(bounds()).origin;
+    if (origin != bounds().origin)
+        scrollToPoint(origin);
+}
+
 bool NSClipView::isFlipped() const { return m_documentView && m_documentView->isFlipped(); }
 
 CGRect NSClipView::documentRect() const

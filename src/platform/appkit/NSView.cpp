@@ -83,6 +83,8 @@ void NSView::frameChanged(CGRect old)
         if (!m_constraints.empty())
             setNeedsLayout(true);
     }
+    if (auto* clip = dynamic_cast<NSClipView*>(m_superview); clip && clip->documentView().get() == this)
+        clip->documentFrameChanged();
     if (m_superview) {
         m_superview->setNeedsDisplayInRect(m_projection || isProjected() ? m_superview->bounds() : CGRectUnion(old, m_frame));
         if (!m_translatesMask || !m_superview->m_constraints.empty())

@@ -87,9 +87,11 @@ bool NSWorkspace::openURL(const std::string& url)
 {
     if (url.empty())
         return false;
-    std::lock_guard lock(m_mutex);
-    m_opened.push_back(url);
-    return true;
+    {
+        std::lock_guard lock(m_mutex);
+        m_opened.push_back(url);
+    }
+    return Desktop::current().openURL(url);
 }
 
 std::vector<std::string> NSWorkspace::openedURLs() const

@@ -62,8 +62,9 @@ public:
     Ref<NSRunningApplication> launchApplicationAtURL(
         const Ref<NSURL>& url, NSWorkspaceLaunchOptions options, const Value::Dictionary& configuration, Ref<NSError>* error);
 
-    // Opens a web or mail address. Nothing leaves the machine here: the
-    // address is recorded. False for an empty address.
+    // Opens a web or mail address with the desktop's opener (on the
+    // simulated desktop nothing leaves the machine); every address is
+    // recorded. False for an empty address or one the desktop cannot open.
     bool openURL(const std::string& url);
     std::vector<std::string> openedURLs() const;
     void resetOpenedURLs();

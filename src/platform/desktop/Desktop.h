@@ -33,11 +33,20 @@ public:
     // Asks the user to trust the process; the answer comes later.
     virtual void promptForAccessibility() = 0;
     virtual bool isScreenRecordingGranted() const = 0;
+    // Whether screen recording is a permission here at all. Where it is not
+    // (X11), it is granted, and nothing has to read the window list to find
+    // out, which may hold no other application's window (as at login).
+    virtual bool gatesScreenRecording() const { return true; }
     // Creating a display stream: records the request; false when no stream
     // can be made.
     virtual bool createDisplayStream(CGDirectDisplayID display) = 0;
     // The platform's older global switch for assistive devices.
     virtual bool isAssistiveAccessEnabled() const = 0;
+
+    // Opens a web or mail address with the desktop's own opener; false,
+    // with the reason logged, when it cannot. A desktop of its own making
+    // (the simulated one) has none: the address goes nowhere.
+    virtual bool openURL(const std::string&) { return true; }
 
     // Processes, in launch order.
     virtual pid_t ownProcessIdentifier() const = 0;

@@ -190,6 +190,9 @@ struct DesktopEvent {
         ActiveSpaceChanged,
         ScreensChanged,
         PermissionsChanged,
+        // This process was started again: a person asks the running one to
+        // reopen (pid: this process).
+        ApplicationReopened,
     };
     DesktopEvent() = default;
     DesktopEvent(Kind k, pid_t p = 0)

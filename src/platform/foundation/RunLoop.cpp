@@ -277,7 +277,7 @@ void RunLoop::waitUntil(double date, const RunLoopMode& mode)
         return;
     }
     auto span = std::chrono::duration<double>(std::min(date - now, 3600.0));
-    m_wake.wait_for(lock, span, [&] { return m_woken || m_stopRequested; });
+    m_wake.wait_for(lock, span, [&] { return m_woken || m_stopRequested || m_ended; });
     m_woken = false;
 }
 
@@ -301,7 +301,7 @@ void RunLoop::runFor(double seconds, const RunLoopMode& mode)
     }
     for (;;) {
         runUntilIdle(mode);
-        if (clock->now() >= target)
+        if (clock->now() >= target || hasEnded())
             break;
         auto next = nextTimerDate(mode);
         waitUntil(next ? std::min(*next, target) : target, mode);
@@ -310,6 +310,8 @@ void RunLoop::runFor(double seconds, const RunLoopMode& mode)
 
 bool RunLoop::runMode(const RunLoopMode& mode, double limitDate)
 {
+    if (hasEnded())
+        return false;
     if (runOnce(mode))
         return true;
     auto clock = Clock::currentShared();
@@ -352,7 +354,7 @@ void RunLoop::run()
     for (;;) {
         {
             std::lock_guard lock(m_mutex);
-            if (m_stopRequested) {
+            if (m_stopRequested || m_ended) {
                 m_stopRequested = false;
                 return;
             }
@@ -370,6 +372,22 @@ void RunLoop::stop()
         m_woken = true;
     }
     m_wake.notify_all();
+}
+
+void RunLoop::end()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_ended = true;
+        m_woken = true;
+    }
+    m_wake.notify_all();
+}
+
+bool RunLoop::hasEnded() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_ended;
 }
 
 void RunLoop::wakeUp()
@@ -393,6 +411,7 @@ void RunLoop::reset()
             t->invalidate();
         m_commonModes = { kCFRunLoopDefaultMode, NSEventTrackingRunLoopMode, NSModalPanelRunLoopMode };
         m_stopRequested = false;
+        m_ended = false;
         m_woken = false;
     }
     // The dropped blocks and actions are destroyed outside the lock: what

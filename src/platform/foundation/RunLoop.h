@@ -107,9 +107,17 @@ public:
     // One turn of the loop, blocking until something ran or the limit date.
     // Returns NO when nothing could ever run (virtual clock, nothing pending).
     bool runMode(const RunLoopMode& mode, double limitDate);
-    // Runs in the default mode until stop().
+    // Runs in the default mode until stop() or end().
     void run();
+    // Ends the run in progress (the innermost one).
     void stop();
+    // Ends every run of the loop for good, the one in progress and every
+    // run it is nested in (a modal run, mouse tracking, run()): run()
+    // returns and runMode() answers NO at once from now on, so the code
+    // around each nested run sees it end and returns. Thread-safe; until
+    // reset().
+    void end();
+    bool hasEnded() const;
 
     std::optional<double> nextTimerDate(const RunLoopMode& mode) const;
     void wakeUp();
@@ -140,6 +148,7 @@ private:
     std::vector<RunLoopMode> m_modeStack;
     uint64_t m_sequence { 0 };
     bool m_stopRequested { false };
+    bool m_ended { false };
     bool m_woken { false };
     std::unique_ptr<RunLoopDescriptorSources> m_descriptors;
 };

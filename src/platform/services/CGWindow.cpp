@@ -109,6 +109,8 @@ std::vector<CGWindowID> CGWindowListCreate(CGWindowListOption option, CGWindowID
     return numbers;
 }
 
+bool CGScreenRecordingIsGated() { return Desktop::current().gatesScreenRecording(); }
+
 CGDirectDisplayID CGMainDisplayID() { return Desktop::current().mainDisplay(); }
 
 CGError CGGetDisplaysWithRect(CGRect rect, uint32_t maxDisplays, CGDirectDisplayID* displays, uint32_t* matchingDisplayCount)

@@ -26,6 +26,9 @@ inline const std::string kCGWindowMemoryUsage = "kCGWindowMemoryUsage";
 Value CGWindowListCopyWindowInfo(CGWindowListOption option, CGWindowID relativeToWindow);
 // The numbers of the same selection.
 std::vector<CGWindowID> CGWindowListCreate(CGWindowListOption option, CGWindowID relativeToWindow);
+// Whether the desktop asks for a Screen Recording permission at all; where
+// it does not, every window's name is visible and captures need no grant.
+bool CGScreenRecordingIsGated();
 
 using CGError = int32_t;
 inline constexpr CGError kCGErrorSuccess = 0;

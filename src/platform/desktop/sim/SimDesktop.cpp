@@ -250,6 +250,8 @@ void SimDesktop::setAccessibilityTrusted(bool trusted)
     emit({ { DesktopEvent::Kind::PermissionsChanged } });
 }
 
+void SimDesktop::reopenOwnApplication() { emit({ { DesktopEvent::Kind::ApplicationReopened, kOwnPid } }); }
+
 void SimDesktop::setScreenRecordingGranted(bool granted)
 {
     {

@@ -163,6 +163,9 @@ public:
     void setSymbolicHotKeys(std::vector<DesktopSymbolicHotKey> hotKeys);
     static std::vector<DesktopSymbolicHotKey> defaultSymbolicHotKeys();
     void setAccessibilityTrusted(bool trusted);
+    // This application started again by a person: the running one is
+    // asked to reopen.
+    void reopenOwnApplication();
     void setScreenRecordingGranted(bool granted);
     void setAssistiveAccessEnabled(bool enabled);
     void setDisplayStreamAvailable(bool available);

@@ -5,10 +5,12 @@
 #include "X11Property.h"
 #include "X11Keyboard.h"
 
+#include "../DesktopEntry.h"
 #include "../DesktopProcess.h"
 #include "../InputCodes.h"
 
 #include <foundation/Clock.h>
+#include <foundation/Log.h>
 #include <foundation/RunLoop.h>
 
 #include <xcb/composite.h>
@@ -232,8 +234,24 @@ void X11Desktop::handleEvent(xcb_generic_event_t* event, std::vector<DesktopEven
     case XCB_REPARENT_NOTIFY:
         handleOwnWindowEventLocked(event, events);
         return;
+    case XCB_MAP_NOTIFY: {
+        // A client is on the screen again once the child of the root that
+        // holds it (the window manager's frame) is mapped.
+        auto* e = reinterpret_cast<xcb_map_notify_event_t*>(event);
+        if (e->event != m_x->root())
+            return;
+        std::lock_guard restoreLock(m_restoreMutex);
+        for (const auto& [window, client] : m_clients)
+            if (client->topLevel == e->window && m_restoring.erase(window))
+                m_restored.notify_all();
+        return;
+    }
     case XCB_DESTROY_NOTIFY:
         handleStatusAreaEventLocked(event);
+        return;
+    case XCB_SELECTION_REQUEST:
+    case XCB_SELECTION_CLEAR:
+        handleSwitcherSelectionEventLocked(event, events);
         return;
     case XCB_BUTTON_PRESS:
     case XCB_BUTTON_RELEASE:
@@ -469,6 +487,10 @@ void X11Desktop::requestMinimize(xcb_window_t window, bool minimized)
         // map request yet; the state request reaches it either way.
         sendClientMessage(window, ewmh._NET_WM_STATE, kStateRemove, ewmh._NET_WM_STATE_HIDDEN, 0, kSourcePager);
         xcb_map_window(m_x->connection(), window);
+        // A capture asked for now (the switcher refreshes the preview right
+        // after the request) waits until the window manager has mapped it.
+        std::lock_guard lock(m_restoreMutex);
+        m_restoring[window] = steadySeconds() + kRestoreWaitSeconds;
     }
     xcb_flush(m_x->connection());
 }
@@ -485,6 +507,24 @@ std::optional<DesktopApp> X11Desktop::startApplication(const DesktopLaunchReques
     if (!pid)
         return std::nullopt;
     return desktopAppForLaunch(request, pid);
+}
+
+bool X11Desktop::openURL(const std::string& url)
+{
+    constexpr const char* kOpener = "xdg-open";
+    if (findExecutableOnPath(kOpener).empty()) {
+        NSLog("Cannot open %@: the desktop's opener %@ is not installed (it comes with the package xdg-utils)", url, kOpener);
+        return false;
+    }
+    DesktopLaunchRequest request;
+    request.arguments = { kOpener, url };
+    request.name = kOpener;
+    std::string error;
+    if (!spawnApplicationProcess(request, nullptr, nullptr, &error)) {
+        NSLog("Cannot open %@: %@", url, error);
+        return false;
+    }
+    return true;
 }
 
 std::vector<DesktopDisplaySpaces> X11Desktop::displaySpaces() const
@@ -682,18 +722,12 @@ bool X11Desktop::terminateApplication(pid_t pid, bool force)
     }
     if (force)
         return ::kill(pid, SIGKILL) == 0;
+    // A polite quit only asks: each window gets the window manager's close
+    // request, which reaches the application as WM_DELETE_WINDOW. What it
+    // does then is its own affair (an editor may ask to save first), so no
+    // signal ever follows.
     for (xcb_window_t w : windows)
         requestClose(w);
-    // What has not closed its windows after a while is asked to end.
-    std::weak_ptr<X11Desktop> weak = m_self;
-    RunLoop::main().performAfterDelay(this, "quit", kQuitGraceSeconds, [weak, pid] {
-        auto self = weak.lock();
-        if (!self)
-            return;
-        std::lock_guard lock(self->m_mutex);
-        if (self->m_apps.count(pid) && !self->appWindowsLocked(pid).empty())
-            ::kill(pid, SIGTERM);
-    });
     return true;
 }
 

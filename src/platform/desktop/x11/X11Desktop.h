@@ -34,6 +34,26 @@ public:
     // to the end of the process and a finished thread must still be joined.
     void stop();
 
+    // One switcher per display (see docs/x11-desktop.md). Makes this
+    // process the display's switcher: it owns the selection
+    // _QUORVEX_SWITCHER_S<screen> and answers a second start's request with
+    // an ApplicationReopened event. False when another process owns it.
+    bool claimSwitcherSelection();
+    enum class ReopenAnswer {
+        // The display cannot be opened (the message says why).
+        NoDisplay,
+        // No switcher runs on the display.
+        NoneRunning,
+        // The running switcher took the request.
+        Reopened,
+        // It did not answer in time, or refused.
+        NoAnswer,
+    };
+    // Asks the switcher that runs on the display (empty: $DISPLAY) to
+    // reopen, through a connection of its own; waits for its answer up to
+    // the time-out.
+    static ReopenAnswer askRunningSwitcherToReopen(const std::string& display, double timeoutSeconds, std::string* error);
+
     // Called once, on the event thread, when the connection to the server
     // breaks (the server went away).
     void setServerLostHandler(std::function<void()> handler);
@@ -60,6 +80,7 @@ public:
     bool isAccessibilityTrusted() const override { return true; }
     void promptForAccessibility() override { }
     bool isScreenRecordingGranted() const override { return true; }
+    bool gatesScreenRecording() const override { return false; }
     bool createDisplayStream(CGDirectDisplayID) override { return true; }
     bool isAssistiveAccessEnabled() const override { return true; }
     pid_t ownProcessIdentifier() const override { return m_ownPid; }
@@ -73,6 +94,8 @@ public:
     // Runs the program; it is listed once it shows a window, and the window
     // manager decides whether that window comes to the front.
     std::optional<DesktopApp> startApplication(const DesktopLaunchRequest& request, std::string* error) override;
+    // Runs the desktop's opener, xdg-open, on the address.
+    bool openURL(const std::string& url) override;
     std::vector<DesktopWindow> windows() const override;
     std::optional<DesktopWindow> window(CGWindowID number) const override;
     std::optional<DesktopImage> captureWindow(CGWindowID number) override;
@@ -152,8 +175,6 @@ public:
     static constexpr double kPingTimeoutSeconds = 1.0;
     static constexpr double kPingValidSeconds = 2.0;
     void setPingTimes(double timeoutSeconds, double validSeconds);
-    // How long a quit waits for the windows to close before it signals.
-    static constexpr double kQuitGraceSeconds = 2.0;
 
 private:
     friend struct X11DesktopAccess;
@@ -171,10 +192,17 @@ private:
         bool hung { false };
     };
     struct Capture {
+        // The last picture read while the window was mapped: what a
+        // minimised window, or one of a hidden application, still shows.
         DesktopImage image;
         bool valid { false };
         uint32_t damage { 0 };
     };
+    // How long a capture of a window that was asked to come back from
+    // minimised waits for the server to map it again.
+    static constexpr double kRestoreWaitSeconds = 1.0;
+    void waitForRestore(xcb_window_t window);
+    std::optional<DesktopImage> keptCaptureLocked(CGWindowID number) const;
 
     void start();
     void pump();
@@ -242,6 +270,8 @@ private:
     void handleOwnWindowEventLocked(xcb_generic_event_t* event, std::vector<DesktopEvent>& events);
     void updatePointerGrab();
     bool ownWindowAtLocked(CGPoint location) const;
+    // The switcher's selection (X11DesktopSwitcherSelection.cpp).
+    bool handleSwitcherSelectionEventLocked(xcb_generic_event_t* event, std::vector<DesktopEvent>& events);
     // The system tray (X11DesktopStatusItems.cpp).
     void setUpStatusAreaLocked();
     void dockStatusItemsLocked();
@@ -280,6 +310,12 @@ private:
     uint32_t m_numberOfDesktops { 1 };
     std::vector<DesktopScreen> m_screens;
     std::map<xcb_window_t, Capture> m_captures;
+    // Windows asked to come back from minimised and not mapped yet, with
+    // the steady time until which a capture waits for them. Its own lock:
+    // taken after m_mutex or alone.
+    std::mutex m_restoreMutex;
+    std::condition_variable m_restored;
+    std::map<xcb_window_t, double> m_restoring;
     std::map<CGWindowID, OwnWindow> m_ownWindows;
     ActivationPolicy m_ownPolicy { ActivationPolicy::Regular };
     // Own windows front to back.
@@ -321,6 +357,15 @@ private:
     xcb_atom_t m_manager { XCB_ATOM_NONE };
     xcb_window_t m_trayOwner { XCB_WINDOW_NONE };
     bool m_trayMissingTold { false };
+
+    // The selection that makes this process the display's switcher, the
+    // window that owns it, and the targets a second start converts it to.
+    xcb_atom_t m_switcherSelection { XCB_ATOM_NONE };
+    xcb_atom_t m_reopenTarget { XCB_ATOM_NONE };
+    xcb_atom_t m_selectionTargets { XCB_ATOM_NONE };
+    xcb_atom_t m_nullType { XCB_ATOM_NONE };
+    xcb_window_t m_switcherOwner { XCB_WINDOW_NONE };
+    bool m_ownsSwitcherSelection { false };
 
     std::thread m_thread;
     std::atomic<bool> m_stopping { false };

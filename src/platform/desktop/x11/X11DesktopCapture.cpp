@@ -7,11 +7,13 @@
 #include "X11Client.h"
 #include "X11Connection.h"
 #include "X11Desktop.h"
+#include "X11Property.h"
 
 #include <xcb/damage.h>
 #include <xcb/shm.h>
 
 #include <algorithm>
+#include <chrono>
 
 #include <sys/ipc.h>
 #include <sys/shm.h>
@@ -84,19 +86,34 @@ constexpr size_t kSharedMemoryPixels = 64 * 64;
 
 }
 
+void X11Desktop::waitForRestore(xcb_window_t window)
+{
+    std::unique_lock lock(m_restoreMutex);
+    auto it = m_restoring.find(window);
+    if (it == m_restoring.end())
+        return;
+    double seconds = std::max(0.0, it->second - steadySeconds());
+    m_restored.wait_for(lock, std::chrono::duration<double>(seconds), [&] { return !m_restoring.count(window); });
+    m_restoring.erase(window);
+}
+
 std::optional<DesktopImage> X11Desktop::captureWindow(CGWindowID number)
 {
     if (auto own = captureOwnWindow(number))
         return own;
+    waitForRestore(number);
     auto* c = m_x->connection();
     int width, height;
     {
         std::lock_guard lock(m_mutex);
         auto* client = clientLocked(number);
-        // A minimised window or one on another desktop is unmapped: it has
-        // no pixels to read.
-        if (!client || !onScreenLocked(*client) || !m_connected)
+        if (!client || !m_connected)
             return std::nullopt;
+        // A minimised window or one on another desktop is unmapped: its
+        // pixels are gone from the server, and what it showed last is what
+        // this desktop read while it was mapped.
+        if (!onScreenLocked(*client))
+            return keptCaptureLocked(number);
         width = int(client->frame.size.width);
         height = int(client->frame.size.height);
         if (width <= 0 || height <= 0)
@@ -131,13 +148,23 @@ std::optional<DesktopImage> X11Desktop::captureWindow(CGWindowID number)
     std::lock_guard lock(m_mutex);
     auto it = m_captures.find(number);
     if (!image) {
+        // Unmapped meanwhile (a minimise the mirror has not heard of yet):
+        // the last picture stands.
         if (it != m_captures.end())
             it->second.valid = false;
-        return std::nullopt;
+        return keptCaptureLocked(number);
     }
     if (it != m_captures.end())
         it->second.image = *image;
     return image;
+}
+
+std::optional<DesktopImage> X11Desktop::keptCaptureLocked(CGWindowID number) const
+{
+    auto it = m_captures.find(number);
+    if (it == m_captures.end() || it->second.image.empty())
+        return std::nullopt;
+    return it->second.image;
 }
 
 std::optional<DesktopImage> X11Desktop::captureBelowOwnWindow(CGWindowID number, const CGRect& area, int)

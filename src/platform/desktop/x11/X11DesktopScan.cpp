@@ -277,13 +277,20 @@ void X11Desktop::refreshActiveLocked(std::vector<DesktopEvent>& events)
     pid_t pid = m_frontmost;
     if (auto it = m_clients.find(window); it != m_clients.end() && it->second->pid > 0)
         pid = it->second->pid;
-    // While the panel is up this process stays in front whatever the window
-    // manager repeats about the window that keeps the focus.
-    if (window == m_active && (pid == m_frontmost || m_keyboardGrabbed))
+    // While the panel is up this process stays in front and keeps the
+    // keyboard, whatever takes the focus meanwhile: a window that maps and
+    // is focused, the one the window manager picks after a close. Only a
+    // window this process asked to activate (Return at the panel) brings
+    // its application forward; the others are the active window once the
+    // panel goes.
+    bool requested = window != XCB_WINDOW_NONE && window == m_pendingActivation;
+    if (m_keyboardGrabbed && !requested)
+        pid = m_frontmost;
+    if (window == m_active && pid == m_frontmost && !requested)
         return;
     bool changed = window != m_active;
     m_active = window;
-    if (window == m_pendingActivation)
+    if (requested)
         m_pendingActivation = XCB_WINDOW_NONE;
     if (auto* client = clientLocked(window); client && changed) {
         DesktopElement app { DesktopElement::Kind::Application, client->pid, 0 };
