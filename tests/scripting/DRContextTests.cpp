@@ -267,6 +267,7 @@ TEST_F(Host, ReloadsAskedForWhileLoadingMakeOneMoreLoad)
     // A bounded number of turns: a load that asks for itself would go on for ever.
     for (int turn = 0; turn < 200; ++turn)
         RunLoop::main().runOnce();
+    ASSERT_EQ(s.log.count("Context loaded."), 2u);
     s.world.advance(5);
     EXPECT_EQ(s.log.count("Context loaded."), 2u);
     EXPECT_EQ(s.log.count("Warning: Reload asked for while the configuration loaded"), 1u);
