@@ -257,8 +257,11 @@ int runDirariv(int argc, const char* const* argv, std::ostream& out, std::ostrea
         err << "dirariv: " << error << "\n";
         return 1;
     }
+    // A relative folder is taken from the working folder: the environment
+    // variable it is handed on in ignores relative paths.
     if (!dataDirectory.empty())
-        ::setenv("XDG_DATA_HOME", stringByResolvingSymlinksInPath(dataDirectory).c_str(), 1);
+        ::setenv("XDG_DATA_HOME",
+            stringByResolvingSymlinksInPath(std::filesystem::absolute(stringByExpandingTildeInPath(dataDirectory)).string()).c_str(), 1);
     Clock::setCurrent(std::make_shared<VirtualClock>());
     Desktop::setCurrent(desktop);
     NSApp().finishLaunching();

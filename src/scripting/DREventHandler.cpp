@@ -33,7 +33,11 @@ DREventHandler::DREventHandler(const std::string& event, const JSValue& callback
         NSLog("Warning: Event “%@” not supported.", event);
 }
 
-DREventHandler::~DREventHandler() = default;
+DREventHandler::~DREventHandler()
+{
+    if (isSubscribed())
+        warnCollectedWhileEnabled("Event handler “" + m_name + "”");
+}
 
 void DREventHandler::disable() { m_observer.reset(); }
 

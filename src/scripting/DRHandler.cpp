@@ -1,12 +1,22 @@
 #include "DRHandler.h"
 
+#include <foundation/Log.h>
 #include <javascriptcore/JSExport.h>
 
 DRHandler::DRHandler(const JSValue& callback)
     : m_callback(callback, this)
 {
     if (JSContext* context = callback.context())
-        m_invalidation = context->addInvalidationHandler([this] { contextDidInvalidate(); });
+        m_invalidation = context->addInvalidationHandler([this] {
+            m_contextInvalidated = true;
+            contextDidInvalidate();
+        });
+}
+
+void DRHandler::warnCollectedWhileEnabled(const std::string& description) const
+{
+    if (!m_contextInvalidated)
+        NSLog("Warning: %@ was collected while enabled and no longer works; keep it in a variable.", description);
 }
 
 DRHandler::~DRHandler() = default;

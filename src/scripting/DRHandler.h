@@ -32,8 +32,13 @@ protected:
     // The context that made the handler has gone (the host reloaded): stop
     // everything that could still call back. Called once, at most.
     virtual void contextDidInvalidate() { }
+    // For a handler going away while still enabled: with its context still
+    // there, that means the script kept no reference to it and the
+    // collector took it, which a script author would not notice otherwise.
+    void warnCollectedWhileEnabled(const std::string& description) const;
 
 private:
     JSManagedValue m_callback;
+    bool m_contextInvalidated { false };
     Token m_invalidation;
 };

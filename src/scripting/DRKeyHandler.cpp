@@ -111,6 +111,12 @@ void DRKeyHandler::setup()
 
 DRKeyHandler::~DRKeyHandler()
 {
+    if (m_enabled) {
+        std::string combination;
+        for (const auto& modifier : m_modifiers)
+            combination += modifier + "+";
+        warnCollectedWhileEnabled("Key handler “" + combination + m_key + "”");
+    }
     m_observers.clear();
     disable();
     invalidateTimer();

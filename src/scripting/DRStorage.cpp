@@ -11,18 +11,21 @@
 #include <foundation/NSNotificationCenter.h>
 #include <foundation/NSPathUtilities.h>
 
+#include <cerrno>
 #include <cmath>
 #include <condition_variable>
 #include <cstring>
 #include <filesystem>
 #include <set>
 
-// The latest state waiting to be written, and how many writes are asked for.
+// Whether a write is queued that has not started, and how many writes are
+// asked for.
 struct DRStorage::Writer {
     std::mutex mutex;
     std::condition_variable idle;
-    std::optional<std::string> pendingText;
+    bool queued { false };
     int outstanding { 0 };
+    bool toldNotWritten { false };
 };
 
 namespace {
@@ -118,11 +121,18 @@ bool DRStorage::isValidJSONObject(const Value& value) { return isJSONValue(value
 
 void DRStorage::load()
 {
+    // A write that was interrupted (the process killed) leaves its
+    // temporary file; none is in use before the store is read.
+    removeStaleTemporaryFiles(m_path);
     int error = 0;
     auto contents = readFileContents(m_path, &error);
     if (!contents) {
-        if (error != ENOENT)
-            NSLog("Error: Loading storage failed. (%@)", std::string(std::strerror(error)));
+        // No file (or no folder for it yet) is a first run. Any other
+        // failure may hide the user's data: the file is left alone.
+        if (error != ENOENT && error != ENOTDIR) {
+            m_unreadable = std::strerror(error);
+            NSLog("Error: Loading storage failed. (%@)", *m_unreadable);
+        }
         return;
     }
     JSONError parseError;
@@ -136,18 +146,21 @@ void DRStorage::load()
         return;
     }
     std::lock_guard lock(m_mutex);
-    for (const auto& [key, member] : *value->dictionary())
-        m_storage[key] = member;
+    for (auto& [key, member] : *value->dictionary())
+        m_storage[key] = std::make_shared<const Value>(std::move(member));
 }
 
 void DRStorage::keepUnreadableFileAside()
 {
-    // The next write would replace the file: keep what the user had.
-    std::string aside = m_path + ".unreadable";
+    // The next write would replace the file: keep what the user had. A
+    // linked file is kept beside the file the link leads to, which the next
+    // write makes again, so the link stays.
+    std::string file = atomicWriteTarget(m_path);
+    std::string aside = file + ".unreadable";
     for (int n = 2; std::filesystem::exists(aside); ++n)
-        aside = m_path + ".unreadable-" + std::to_string(n);
+        aside = file + ".unreadable-" + std::to_string(n);
     std::error_code error;
-    std::filesystem::rename(m_path, aside, error);
+    std::filesystem::rename(file, aside, error);
     if (error)
         NSLog("Error: Could not keep unreadable storage file as “%@”. (%@)", aside, error.message());
     else
@@ -160,18 +173,33 @@ void DRStorage::forKeySetObject(const std::string& key, const JSValue& value)
         NSLog("Error: Value for key “%@” is not a valid JSON-object.", key);
         return;
     }
-    setObject(key, value.toValue());
+    // The value as the engine's JSON shows it: a proxy becomes the plain
+    // object or array it stands for, and one that cannot be read (revoked,
+    // or throwing) is refused.
+    JSValueRef exception = nullptr;
+    JSStringRef json = JSValueCreateJSONString(value.contextRef(), value.valueRef(), 0, &exception);
+    std::optional<Value> plain;
+    if (json) {
+        plain = parseJSON(stringFromJSString(json));
+        JSStringRelease(json);
+    }
+    if (exception || !plain) {
+        NSLog("Error: Value for key “%@” is not a valid JSON-object.", key);
+        return;
+    }
+    setObject(key, std::move(*plain));
 }
 
-bool DRStorage::setObject(const std::string& key, const Value& value)
+bool DRStorage::setObject(const std::string& key, Value value)
 {
     if (!isValidJSONObject(value)) {
         NSLog("Error: Value for key “%@” is not a valid JSON-object.", key);
         return false;
     }
+    auto stored = std::make_shared<const Value>(std::move(value));
     {
         std::lock_guard lock(m_mutex);
-        m_storage[key] = value;
+        m_storage[key] = std::move(stored);
     }
     persist();
     return true;
@@ -181,7 +209,7 @@ Value DRStorage::objectForKey(const std::string& key) const
 {
     std::lock_guard lock(m_mutex);
     auto it = m_storage.find(key);
-    return it == m_storage.end() ? Value() : it->second;
+    return it == m_storage.end() ? Value() : *it->second;
 }
 
 void DRStorage::removeObjectForKey(const std::string& key)
@@ -196,7 +224,10 @@ void DRStorage::removeObjectForKey(const std::string& key)
 Value::Dictionary DRStorage::snapshot() const
 {
     std::lock_guard lock(m_mutex);
-    return m_storage;
+    Value::Dictionary copy;
+    for (const auto& [key, value] : m_storage)
+        copy.emplace(key, *value);
+    return copy;
 }
 
 bool DRStorage::ensureStorageDirectory()
@@ -213,29 +244,18 @@ bool DRStorage::ensureStorageDirectory()
 
 void DRStorage::persist()
 {
-    // The state to write is taken now, on the changing thread; the writer
-    // writes the latest state it has been given and skips older ones.
-    std::string text = serializeJSON(Value(snapshot()), true) + "\n";
     {
         std::lock_guard lock(m_writer->mutex);
-        m_writer->pendingText = std::move(text);
+        if (m_writer->queued)
+            return;
+        m_writer->queued = true;
         ++m_writer->outstanding;
+        ++m_pendingWrites;
     }
-    ++m_pendingWrites;
     auto writer = m_writer;
-    std::string path = m_path;
     auto self = selfRef<DRStorage>();
-    dispatch_async(writerQueue(), [writer, path, self] {
-        std::optional<std::string> latest;
-        {
-            std::lock_guard lock(writer->mutex);
-            latest = std::exchange(writer->pendingText, std::nullopt);
-        }
-        if (latest && self->ensureStorageDirectory()) {
-            std::string error;
-            if (!writeFileAtomically(path, Value::Bytes(latest->begin(), latest->end()), &error))
-                NSLog("Error: Persisting storage failed. (%@)", error);
-        }
+    dispatch_async(writerQueue(), [writer, self] {
+        self->writeLatest();
         --self->m_pendingWrites;
         // Also after a failure: a deferred quit waits for this notice.
         NSNotificationCenter::defaultCenter().postNotificationName(DRStorageDidPersistNotification, nullptr);
@@ -245,6 +265,43 @@ void DRStorage::persist()
         }
         writer->idle.notify_all();
     });
+}
+
+void DRStorage::writeLatest()
+{
+    // From here on a change asks for a write of its own.
+    {
+        std::lock_guard lock(m_writer->mutex);
+        m_writer->queued = false;
+    }
+    if (m_unreadable) {
+        bool told = std::exchange(m_writer->toldNotWritten, true);
+        if (!told)
+            NSLog("Warning: Storage is not written to “%@”: the file there could not be read (%@) and is kept as it is. "
+                  "Changes stay in memory for this run.",
+                m_path, *m_unreadable);
+        return;
+    }
+    std::map<std::string, std::shared_ptr<const Value>> members;
+    {
+        std::lock_guard lock(m_mutex);
+        members = m_storage;
+    }
+    // The whole store as one pretty-printed object, written member by
+    // member so that no copy of the values is made.
+    std::string text = "{";
+    for (const auto& [key, value] : members) {
+        text += text.size() == 1 ? "\n  " : ",\n  ";
+        appendJSON(text, Value(key), false);
+        text += ": ";
+        appendJSON(text, *value, true, 1);
+    }
+    text += members.empty() ? "}\n" : "\n}\n";
+    if (!ensureStorageDirectory())
+        return;
+    std::string error;
+    if (!writeFileAtomically(m_path, Value::Bytes(text.begin(), text.end()), &error))
+        NSLog("Error: Persisting storage failed. (%@)", error);
 }
 
 void DRStorage::waitUntilPersisted() const

@@ -2,11 +2,14 @@
 // values under string keys, kept in one file that holds a JSON object,
 // written pretty-printed after every change.
 //
-// Writes go to a temporary file that is renamed over the store, so a failed
-// or interrupted write leaves the previous file whole; they run one at a
-// time on a background queue, each with the state of the change that asked
-// for it, so the file ends with the latest state. A file that cannot be read
-// as an object is kept aside under another name instead of being replaced.
+// A change only marks the store changed; the writing (serialising the whole
+// store included) happens on a background queue, one write at a time, each
+// with the state when it starts, so a burst of changes costs one or two
+// writes and the file ends with the latest state. Writes go to a temporary
+// file that is renamed over the store, so a failed or interrupted write
+// leaves the previous file whole. A file that cannot be parsed as an object
+// is kept aside under another name; one that cannot be read at all is never
+// written over in that run, and changes stay in memory.
 #pragma once
 
 #include <javascriptcore/JSValue.h>
@@ -17,8 +20,10 @@ class JSExportClass;
 #include <foundation/Value.h>
 
 #include <atomic>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 inline const std::string DRStorageDidPersistNotification = "DRStorageDidPersistNotification";
@@ -41,7 +46,7 @@ public:
 
     // Stores a platform value (no script involved); false when JSON cannot
     // represent it.
-    bool setObject(const std::string& key, const Value& value);
+    bool setObject(const std::string& key, Value value);
 
     bool isPersisting() const { return m_pendingWrites.load() > 0; }
     const std::string& path() const { return m_path; }
@@ -60,12 +65,20 @@ public:
 private:
     void load();
     bool ensureStorageDirectory();
+    // Asks for a write, unless one that has not started yet will take the
+    // change.
     void persist();
+    // Runs on the writer queue.
+    void writeLatest();
     void keepUnreadableFileAside();
 
     std::string m_path;
     mutable std::mutex m_mutex;
-    Value::Dictionary m_storage;
+    // Values are shared with a write that is serialising them while a later
+    // change replaces them.
+    std::map<std::string, std::shared_ptr<const Value>> m_storage;
+    // Why the file could not be read, when it could not.
+    std::optional<std::string> m_unreadable;
     // Shared with the writer queue, which may outlive the store.
     struct Writer;
     std::shared_ptr<Writer> m_writer;

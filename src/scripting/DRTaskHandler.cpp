@@ -48,6 +48,13 @@ struct DRTaskHandler::Run {
     int pendingEnds { 3 };
 };
 
+namespace {
+
+constexpr const char* kMaximumTaskOutputText = "32 MB";
+static_assert(kMaximumTaskOutput == 32 * 1024 * 1024, "the log line names the bound");
+
+}
+
 Ref<DRTaskHandler> DRTaskHandler::create(const std::string& path, std::optional<std::vector<std::string>> arguments, JSValue callback)
 {
     auto handler = makeRef<DRTaskHandler>(callback);
@@ -61,7 +68,12 @@ DRTaskHandler::DRTaskHandler(const JSValue& callback)
 {
 }
 
-DRTaskHandler::~DRTaskHandler() { terminate(); }
+DRTaskHandler::~DRTaskHandler()
+{
+    if (m_task && m_task->isRunning())
+        warnCollectedWhileEnabled("Task “" + m_task->launchPath() + "”");
+    terminate();
+}
 
 bool DRTaskHandler::launch(const std::string& path, const std::optional<std::vector<std::string>>& arguments)
 {
@@ -96,15 +108,21 @@ bool DRTaskHandler::launch(const std::string& path, const std::optional<std::vec
         });
         running().add(-1);
     };
-    auto reader = [run, ended](Value::Bytes Run::*buffer) {
-        return [run, ended, buffer](const Value::Bytes& chunk) {
+    auto reader = [run, ended, path](Value::Bytes Run::*buffer, const char* stream) {
+        return [run, ended, buffer, path, stream, told = false](const Value::Bytes& chunk) mutable {
             if (chunk.empty()) {
                 ended();
                 return;
             }
             std::lock_guard lock(run->mutex);
             auto& data = (*run).*buffer;
-            data.insert(data.end(), chunk.begin(), chunk.end());
+            // Reading goes on past the bound, so the program is never
+            // stalled on a full pipe.
+            size_t room = kMaximumTaskOutput - std::min(data.size(), kMaximumTaskOutput);
+            if (room < chunk.size() && !std::exchange(told, true))
+                NSLog("Warning: Task “%@” wrote more than %@ to its %@; only the first %@ are kept.", path,
+                    std::string(kMaximumTaskOutputText), std::string(stream), std::string(kMaximumTaskOutputText));
+            data.insert(data.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(std::min(room, chunk.size())));
         };
     };
     m_task->setTerminationHandler([run, ended](NSTask& task) {
@@ -122,8 +140,8 @@ bool DRTaskHandler::launch(const std::string& path, const std::optional<std::vec
     running().add(1);
     // Reading starts once the launch has closed this side's copies of the
     // writing ends, so the readers see the end of the streams.
-    output->fileHandleForReading()->setReadabilityHandler(reader(&Run::output));
-    error->fileHandleForReading()->setReadabilityHandler(reader(&Run::error));
+    output->fileHandleForReading()->setReadabilityHandler(reader(&Run::output, "output"));
+    error->fileHandleForReading()->setReadabilityHandler(reader(&Run::error, "error output"));
     return true;
 }
 
@@ -133,13 +151,33 @@ void DRTaskHandler::terminate()
         m_task->terminate();
 }
 
-void DRTaskHandler::taskDidTerminate(const Run& run)
+void DRTaskHandler::taskDidTerminate(Run& run)
 {
+    // The bytes are converted once and let go: the handler keeps the only
+    // copy.
+    auto take = [](Value::Bytes& bytes) {
+        std::string text = stringByReplacingInvalidUTF8(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+        Value::Bytes().swap(bytes);
+        return text;
+    };
     m_status = run.status;
-    m_output = stringByReplacingInvalidUTF8(std::string(run.output.begin(), run.output.end()));
-    m_error = stringByReplacingInvalidUTF8(std::string(run.error.begin(), run.error.end()));
+    m_output = take(run.output);
+    m_error = take(run.error);
+    // Reads before the end made script strings of nothing.
+    m_scriptOutput = JSManagedValue();
+    m_scriptError = JSManagedValue();
     m_terminated = true;
     callWithArguments({ Value(selfRef<DRTaskHandler>()) });
+}
+
+JSValue DRTaskHandler::scriptString(JSContextRef context, const std::string& text, JSManagedValue& made) const
+{
+    JSValue value = made.value();
+    if (!value.isEmpty() && JSContextGetGlobalContext(value.contextRef()) == JSContextGetGlobalContext(context))
+        return value;
+    value = JSValue::string(context, text);
+    made = JSManagedValue(value, this);
+    return value;
 }
 
 bool DRTaskHandler::waitForRunningTasks(double seconds)
@@ -160,8 +198,8 @@ const JSExportClass& DRTaskHandler::exportClass()
                                         .constructor("initWithPath:arguments:callback:", &DRTaskHandler::create)
                                         .method("terminate", &DRTaskHandler::terminate)
                                         .property("status", &DRTaskHandler::status)
-                                        .property("output", &DRTaskHandler::output)
-                                        .property("error", &DRTaskHandler::error)
+                                        .property("output", &DRTaskHandler::outputForScript)
+                                        .property("error", &DRTaskHandler::errorForScript)
                                         .adopt(DRIdentifiableJSExport);
     return c;
 }

@@ -1,7 +1,9 @@
 // A program run for a script: new Task(path, arguments, callback). The
 // program is started directly (no shell); when it has exited and both of
 // its output streams have ended, callback(handler) runs on the main run
-// loop with status, output and error set.
+// loop with status, output and error set. Of each stream the first
+// kMaximumTaskOutput bytes are kept (the rest is read and dropped, with a
+// log line); each is made a script string once, however often it is read.
 #pragma once
 
 #include "DRHandler.h"
@@ -13,6 +15,8 @@
 #include <string>
 #include <vector>
 
+inline constexpr size_t kMaximumTaskOutput = 32 * 1024 * 1024;
+
 class DRTaskHandler : public DRHandler {
 public:
     // initWithPath:arguments:callback:. A program that cannot be started is
@@ -23,8 +27,8 @@ public:
 
     const Ref<NSTask>& task() const { return m_task; }
     int status() const { return m_status; }
-    std::string output() const { return m_output; }
-    std::string error() const { return m_error; }
+    const std::string& output() const { return m_output; }
+    const std::string& error() const { return m_error; }
     bool hasTerminated() const { return m_terminated; }
     // Asks the program to end; nothing once it has.
     void terminate();
@@ -43,11 +47,17 @@ protected:
 private:
     struct Run;
     bool launch(const std::string& path, const std::optional<std::vector<std::string>>& arguments);
-    void taskDidTerminate(const Run& run);
+    void taskDidTerminate(Run& run);
+    // The stream as a script string, made at the first read.
+    JSValue scriptString(JSContextRef context, const std::string& text, JSManagedValue& made) const;
+    JSValue outputForScript(JSContextRef context) const { return scriptString(context, m_output, m_scriptOutput); }
+    JSValue errorForScript(JSContextRef context) const { return scriptString(context, m_error, m_scriptError); }
 
     Ref<NSTask> m_task;
     int m_status { 0 };
     std::string m_output;
     std::string m_error;
+    mutable JSManagedValue m_scriptOutput;
+    mutable JSManagedValue m_scriptError;
     bool m_terminated { false };
 };

@@ -32,7 +32,12 @@ DRTimerHandler::DRTimerHandler(double interval, bool repeats, const JSValue& cal
 {
 }
 
-DRTimerHandler::~DRTimerHandler() { stop(); }
+DRTimerHandler::~DRTimerHandler()
+{
+    if (m_timer && m_timer->isValid())
+        warnCollectedWhileEnabled(stringWithFormat("Timer handler (%@ %g s)", std::string(m_repeats ? "every" : "after"), m_interval));
+    stop();
+}
 
 void DRTimerHandler::schedule()
 {

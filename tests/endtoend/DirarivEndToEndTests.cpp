@@ -36,12 +36,20 @@ std::string readFile(const std::string& path)
 
 // Each run hosts the layer in a process of its own: the layer's objects and
 // the application live once per process.
-int playInChild(const std::vector<std::string>& arguments, std::string& output)
+// A home folder (with no XDG_DATA_HOME) and a working folder can be given.
+int playInChild(const std::vector<std::string>& arguments, std::string& output, const std::string& homeFolder = {},
+    const std::string& workingFolder = {})
 {
     TemporaryDirectory capture;
     std::string outPath = capture.file("out.txt");
     pid_t pid = ::fork();
     if (pid == 0) {
+        if (!homeFolder.empty()) {
+            ::setenv("HOME", homeFolder.c_str(), 1);
+            ::unsetenv("XDG_DATA_HOME");
+        }
+        if (!workingFolder.empty() && ::chdir(workingFolder.c_str()) != 0)
+            std::_Exit(99);
         std::ofstream out(outPath);
         std::vector<const char*> argv { "dirariv" };
         for (const auto& a : arguments)
@@ -86,6 +94,20 @@ TEST(DirarivEndToEnd, AKeyShowsAMessageStoresAValueAndAnEditReloads)
     EXPECT_NE(output.find("notification: Exception raised."), std::string::npos) << output;
     EXPECT_NE(output.find("Session finished."), std::string::npos);
     EXPECT_EQ(readFile(home.file("data/Dirariv/storage.json")), "{\n  \"greeting\": \"hello\",\n  \"version\": 2\n}\n");
+}
+
+TEST(DirarivEndToEnd, ARelativeDataFolderIsInTheWorkingFolder)
+{
+    TemporaryDirectory work, home;
+    std::filesystem::copy_file(sourceDirectory() + "/tests/endtoend/dirariv/dirariv.js", work.file("dirariv.js"));
+    std::string output;
+    int status = playInChild({ "--config", "dirariv.js", "--data", "data", "--out", work.path(), "--session",
+                                 sourceDirectory() + "/tests/endtoend/dirariv/reload.session" },
+        output, home.path(), work.path());
+    EXPECT_EQ(status, 0) << output;
+    EXPECT_NE(output.find("Storage: " + work.file("data/Dirariv/storage.json")), std::string::npos) << output;
+    EXPECT_EQ(readFile(work.file("data/Dirariv/storage.json")), "{\n  \"greeting\": \"hello\",\n  \"version\": 2\n}\n");
+    EXPECT_FALSE(std::filesystem::exists(home.file(".local/share/Dirariv"))) << "nothing goes to the home folder";
 }
 
 TEST(DirarivEndToEnd, KeysPutTheFocusedWindowOnAHalfOfItsScreenAndFocusTheNeighbourInADirection)

@@ -442,6 +442,36 @@ TEST_F(NSUserDefaultsTest, ValuesThatCouldNotBeSavedAreDroppedOnLoadAndLeftovers
         Value(Value::Dictionary { { "ThemeIndex", Value(2) }, { "ListStyle", Value(1) } }));
 }
 
+TEST_F(NSUserDefaultsTest, ALinkedFileStaysALinkAndKeepsItsMode)
+{
+    // defaults.plist is a link into a folder of dotfiles (by a relative
+    // path, through a second link), where a killed save left its file.
+    fs::create_directories(m_directory.file("dotfiles"));
+    std::string target = m_directory.file("dotfiles/quorvex.plist");
+    writeFile(target, "<plist><dict><key>ThemeIndex</key><integer>2</integer></dict></plist>");
+    fs::permissions(target, fs::perms(0644));
+    fs::create_symlink("quorvex.plist", m_directory.file("dotfiles/current"));
+    fs::create_symlink("dotfiles/current", filePath());
+    writeFile(m_directory.file("dotfiles/.quorvex.plist.a1B2c3"), "half");
+    auto d = reopened();
+    EXPECT_EQ(d->integerForKey("ThemeIndex"), 2);
+    EXPECT_EQ(directoryEntries(m_directory.file("dotfiles")), (std::vector<std::string> { "current", "quorvex.plist" }));
+    d->setInteger(1, "ListStyle");
+    ASSERT_TRUE(d->synchronize());
+    EXPECT_TRUE(fs::is_symlink(filePath()));
+    EXPECT_TRUE(fs::is_symlink(m_directory.file("dotfiles/current")));
+    EXPECT_EQ(fileContents(target), Value(Value::Dictionary { { "ThemeIndex", Value(2) }, { "ListStyle", Value(1) } }));
+    EXPECT_EQ(fs::status(target).permissions(), fs::perms(0644));
+    EXPECT_EQ(directoryEntries(m_directory.path()), (std::vector<std::string> { "defaults.plist", "dotfiles" }));
+
+    // A link to a file that is not there yet: the save makes the file.
+    fs::remove(target);
+    d->setInteger(2, "ListStyle");
+    ASSERT_TRUE(d->synchronize());
+    EXPECT_TRUE(fs::is_symlink(filePath()));
+    EXPECT_EQ(fileContents(target)["ListStyle"], Value(2));
+}
+
 TEST_F(NSUserDefaultsTest, RefusesValuesTheFileCannotHold)
 {
     auto d = defaults();

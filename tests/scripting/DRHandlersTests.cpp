@@ -62,6 +62,57 @@ TEST_F(Handlers, WindowAndApplicationEventsCarryObjectsScriptsCanUse)
     EXPECT_EQ(observer->observers().count(201), 0u) << "a quit application is no longer observed";
 }
 
+TEST_F(Handlers, WindowsMovedResizedAndFocusedOnTheSimulatedDesktopReachScripts)
+{
+    auto observer = DRAccessibilityObserver::observer();
+    s.world.desktop().launchApplication(scriptTestApp(201, "Editor"));
+    auto draft = s.world.desktop().openWindow(scriptTestWindow(201, 0, "Draft", CGRectMake(100, 100, 400, 300)));
+    auto notes = s.world.desktop().openWindow(scriptTestWindow(201, 0, "Notes", CGRectMake(600, 100, 400, 300)));
+    s.world.settle();
+    eval("var moved = new Event('windowDidMove', function (w) { note('moved ' + w.title()); });"
+         "var resized = new Event('windowDidResize', function (w) { note('resized ' + w.title()); });"
+         "var focused = new Event('windowDidFocus', function (w) { note('focused ' + w.title()); });");
+    s.world.desktop().focusWindow(draft);
+    s.world.settle();
+    EXPECT_EQ(seen(), "focused Draft");
+    clearSeen();
+    s.world.desktop().setWindowFrame(notes, CGRectMake(500, 100, 400, 300));
+    s.world.desktop().setWindowFrame(notes, CGRectMake(500, 100, 300, 200));
+    s.world.desktop().setWindowFrame(notes, CGRectMake(500, 100, 300, 200));
+    s.world.settle();
+    EXPECT_EQ(seen(), "moved Notes|resized Notes") << "one notice per change, none for the same frame";
+    clearSeen();
+    eval("var w = Window.focused(); w.setFrame({x: 0, y: 30, width: 640, height: 480});");
+    s.world.desktop().focusWindow(notes);
+    s.world.desktop().focusWindow(notes);
+    s.world.settle();
+    EXPECT_EQ(seen(), "resized Draft|moved Draft|focused Notes");
+}
+
+// A full collection now (the public call only hints that one is due).
+extern "C" void JSSynchronousGarbageCollectForDebugging(JSContextRef);
+
+TEST_F(Handlers, AHandlerNoScriptKeepsIsCollectedAndNamedWhenStillEnabled)
+{
+    eval("var kept = new Event('appDidLaunch', function () { note('kept'); });"
+         "(function () { for (var i = 0; i < 20; ++i) {"
+         "  new Event('windowDidMove', function () {}); new Timer(60, true, function () {});"
+         "  new Event('appDidHide', function () {}).disable(); } })();");
+    JSSynchronousGarbageCollectForDebugging(s.context->globalContextRef());
+    s.world.settle();
+    // The collector scans the stack conservatively: most, not every one,
+    // of the dropped handlers go at once.
+    EXPECT_GE(s.log.count("Warning: Event handler “windowDidMove” was collected while enabled and no longer works; "
+                          "keep it in a variable."),
+        10u);
+    EXPECT_GE(s.log.count("Warning: Timer handler (every 60 s) was collected while enabled"), 10u);
+    EXPECT_FALSE(s.log.contains("“appDidHide” was collected")) << "a disabled handler is not missed";
+    EXPECT_FALSE(s.log.contains("“appDidLaunch” was collected"));
+    s.world.desktop().launchApplication(scriptTestApp(202, "Kept"));
+    s.world.settle();
+    EXPECT_EQ(seen(), "kept");
+}
+
 TEST_F(Handlers, MouseEventsCarryThePointersPlace)
 {
     auto monitor = DRGlobalEventMonitor::monitor();
@@ -147,6 +198,15 @@ TEST_F(Handlers, TasksCallBackOnceWithStatusAndBothStreams)
          "  function (h) { note(h.output.length + ' ' + h.error.length + ' ' + h.output.charCodeAt(h.output.length - 1)); });");
     ASSERT_TRUE(DRTaskHandler::waitForRunningTasks(30));
     EXPECT_EQ(seen(), "1000001 1000000 65533");
+
+    // More than a task keeps: the first part is kept, once, with a word of
+    // what was dropped; reading it again and again costs nothing more.
+    clearSeen();
+    eval("var huge = new Task('/bin/sh', ['-c', 'head -c 34000000 /dev/zero | tr \"\\\\0\" c; echo end >&2'],"
+         "  function (h) { var n = 0; for (var i = 0; i < 50; ++i) n += h.output.length; note(n / 50 + ' ' + h.error); });");
+    ASSERT_TRUE(DRTaskHandler::waitForRunningTasks(30));
+    EXPECT_EQ(seen(), std::to_string(kMaximumTaskOutput) + " end\n");
+    EXPECT_EQ(s.log.count("Warning: Task “/bin/sh” wrote more than 32 MB to its output; only the first 32 MB are kept."), 1u);
 
     // A program that is not there: logged, never called back.
     clearSeen();

@@ -6,6 +6,9 @@
 
 #include <chrono>
 
+// A full collection now (the public call only hints that one is due).
+extern "C" void JSSynchronousGarbageCollectForDebugging(JSContextRef);
+
 namespace {
 
 class Counter : public NSObject {
@@ -27,6 +30,20 @@ public:
     Value echo(Value v) const { return v; }
     void fail() const { JSContext::currentContext()->setException(JSContext::currentContext()->makeError("failed on purpose")); }
     static std::vector<Ref<Counter>> pair() { return { makeRef<Counter>(1), makeRef<Counter>(2) }; }
+    // count elements: strings, and every tenth an object holding a string
+    // and an array of one.
+    static Value many(double count)
+    {
+        Value::Array list;
+        for (int i = 0; i < static_cast<int>(count); ++i) {
+            std::string text = "element " + std::to_string(i) + std::string(100, '.');
+            if (i % 10)
+                list.emplace_back(text);
+            else
+                list.emplace_back(Value::Dictionary { { "text", text }, { "list", Value::Array { Value(text) } } });
+        }
+        return list;
+    }
     static std::optional<std::string> maybe(bool give) { return give ? std::optional<std::string>("yes") : std::nullopt; }
 
     void keep(JSValue callback) { m_callback = JSManagedValue(callback, this); }
@@ -44,6 +61,7 @@ public:
                                             .method("keep:", &Counter::keep)
                                             .classMethod("pair", &Counter::pair)
                                             .classMethod("maybe:", &Counter::maybe, "perhaps")
+                                            .classMethod("many:", &Counter::many)
                                             .property("value", &Counter::value, &Counter::setValue)
                                             .property("name", &Counter::name, &Counter::setName)
                                             .property("frozen", &Counter::value);
@@ -128,6 +146,26 @@ TEST_F(Bridge, ManagedValuesLiveWithTheirOwnersScriptObject)
     context->invalidate();
     EXPECT_TRUE(survivor->kept().isEmpty()) << "an invalidated context drops its managed values";
     EXPECT_TRUE(context->evaluateScript("1").isEmpty());
+}
+
+TEST_F(Bridge, EveryElementOfALargeArrayOutlivesTheCollectionsWhileItIsMade)
+{
+    // Making 100,000 elements collects several times on the way; an element
+    // the collector could not see would be freed and read back wrong.
+    eval("var made = Counter.many(100000);");
+    JSSynchronousGarbageCollectForDebugging(context->globalContextRef());
+    EXPECT_EQ(eval("var wrong = 0; for (var i = 0; i < made.length; ++i) {"
+                   "  var e = made[i], text = 'element ' + i + '.'.repeat(100);"
+                   "  if (i % 10 ? e !== text : e.text !== text || e.list.length !== 1 || e.list[0] !== text) ++wrong;"
+                   "} made.length + ' ' + wrong"),
+        "100000 0");
+    std::vector<Ref<Counter>> counters;
+    for (int i = 0; i < 20000; ++i)
+        counters.push_back(makeRef<Counter>(i));
+    JSValue list(context->globalContextRef(), JSConvert<std::vector<Ref<Counter>>>::to(context->globalContextRef(), counters));
+    JSSynchronousGarbageCollectForDebugging(context->globalContextRef());
+    EXPECT_EQ(list.property(19999).toObjectOf<Counter>(), counters.back());
+    EXPECT_TRUE(exceptions.empty());
 }
 
 TEST(BridgeTimeLimit, AScriptThatNeverReturnsIsStopped)

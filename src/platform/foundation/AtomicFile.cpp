@@ -4,9 +4,32 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <map>
+#include <mutex>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
+
+// As many links as the system itself follows before giving up.
+constexpr int kMaximumLinkHops = 40;
+
+std::mutex gInjectedMutex;
+std::map<std::string, int>& injectedReadErrors()
+{
+    static auto* errors = new std::map<std::string, int>();
+    return *errors;
+}
+
+int injectedReadError(const std::string& path)
+{
+    std::lock_guard lock(gInjectedMutex);
+    auto& errors = injectedReadErrors();
+    if (errors.empty())
+        return 0;
+    auto it = errors.find(path);
+    return it == errors.end() ? 0 : it->second;
+}
 
 bool writeAll(int fd, const Value::Bytes& data)
 {
@@ -25,9 +48,52 @@ bool writeAll(int fd, const Value::Bytes& data)
 
 }
 
-bool writeFileAtomically(const std::string& path, const Value::Bytes& data, std::string* error)
+std::string atomicWriteTarget(const std::string& path)
 {
     std::filesystem::path target(path);
+    for (int hop = 0; hop < kMaximumLinkHops; ++hop) {
+        std::error_code error;
+        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(target, error)))
+            break;
+        std::filesystem::path next = std::filesystem::read_symlink(target, error);
+        if (error)
+            break;
+        target = next.is_absolute() ? next : target.parent_path() / next;
+    }
+    return target.lexically_normal().string();
+}
+
+namespace {
+
+void removeTemporaryFilesBeside(const std::filesystem::path& target)
+{
+    std::string prefix = "." + target.filename().string() + ".";
+    std::error_code error;
+    std::filesystem::directory_iterator it(target.parent_path().empty() ? "." : target.parent_path(), error);
+    for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
+        std::string name = it->path().filename().string();
+        if (name.size() == prefix.size() + kTemporarySuffixLength && name.starts_with(prefix)
+            && it->is_regular_file(error)) {
+            std::error_code ignored;
+            std::filesystem::remove(it->path(), ignored);
+        }
+    }
+}
+
+}
+
+void removeStaleTemporaryFiles(const std::string& path)
+{
+    // Beside the link too: writes made before the file became a link.
+    std::filesystem::path target(atomicWriteTarget(path));
+    removeTemporaryFilesBeside(target);
+    if (target != std::filesystem::path(path).lexically_normal())
+        removeTemporaryFilesBeside(path);
+}
+
+bool writeFileAtomically(const std::string& path, const Value::Bytes& data, std::string* error)
+{
+    std::filesystem::path target(atomicWriteTarget(path));
     std::filesystem::path directory = target.parent_path();
     if (directory.empty())
         directory = ".";
@@ -39,7 +105,10 @@ bool writeFileAtomically(const std::string& path, const Value::Bytes& data, std:
         return false;
     }
     const char* failedStep = nullptr;
-    if (!writeAll(fd, data))
+    struct stat old;
+    if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode) && ::fchmod(fd, old.st_mode & 07777) != 0)
+        failedStep = "keeping the file's permissions";
+    else if (!writeAll(fd, data))
         failedStep = "writing the temporary file";
     else if (::fsync(fd) != 0)
         failedStep = "flushing the temporary file";
@@ -48,7 +117,7 @@ bool writeFileAtomically(const std::string& path, const Value::Bytes& data, std:
         failedStep = "closing the temporary file";
         savedErrno = errno;
     }
-    if (!failedStep && ::rename(temporary.c_str(), path.c_str()) != 0) {
+    if (!failedStep && ::rename(temporary.c_str(), target.c_str()) != 0) {
         failedStep = "replacing the file";
         savedErrno = errno;
     }
@@ -67,8 +136,22 @@ bool writeFileAtomically(const std::string& path, const Value::Bytes& data, std:
     return true;
 }
 
+void injectReadErrorForTesting(const std::string& path, int errorNumber)
+{
+    std::lock_guard lock(gInjectedMutex);
+    if (errorNumber)
+        injectedReadErrors()[path] = errorNumber;
+    else
+        injectedReadErrors().erase(path);
+}
+
 std::optional<Value::Bytes> readFileContents(const std::string& path, int* errorNumber)
 {
+    if (int injected = injectedReadError(path)) {
+        if (errorNumber)
+            *errorNumber = injected;
+        return std::nullopt;
+    }
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         if (errorNumber)

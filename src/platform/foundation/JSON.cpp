@@ -454,3 +454,5 @@ std::string serializeJSON(const Value& value, bool pretty)
     write(out, value, pretty, 0);
     return out;
 }
+
+void appendJSON(std::string& out, const Value& value, bool pretty, int indent) { write(out, value, pretty, indent); }

@@ -26,3 +26,6 @@ std::optional<Value> parseJSON(const std::string& text, JSONError* error = nullp
 // Writes a value as JSON. Data, dates and objects have no JSON form and are
 // written as null. Keys come out sorted.
 std::string serializeJSON(const Value& value, bool pretty = false);
+// Appends the value's JSON to out; pretty lines are indented as inside
+// this many levels of arrays and objects.
+void appendJSON(std::string& out, const Value& value, bool pretty, int indent = 0);

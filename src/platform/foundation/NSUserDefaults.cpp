@@ -183,7 +183,9 @@ NSUserDefaults::~NSUserDefaults()
 
 void NSUserDefaults::load()
 {
-    removeStaleTemporaryFiles();
+    // An interrupted save leaves its temporary file (".defaults.plist.XXXXXX")
+    // beside the store; they are of no use once the store is read again.
+    removeStaleTemporaryFiles(m_path);
     int readError = 0;
     auto data = readFileContents(m_path, &readError);
     if (!data) {
@@ -224,24 +226,6 @@ void NSUserDefaults::load()
 bool NSUserDefaults::isStorable(const std::string& key, const Value& value, std::string* why)
 {
     return PlistPtr(plistFromValue(Value(Value::Dictionary { { key, value } }), why)) != nullptr;
-}
-
-// An interrupted save leaves its temporary file (".defaults.plist.XXXXXX")
-// beside the store; they are of no use once the store is read again.
-void NSUserDefaults::removeStaleTemporaryFiles() const
-{
-    std::filesystem::path target(m_path);
-    std::string prefix = "." + target.filename().string() + ".";
-    std::error_code error;
-    std::filesystem::directory_iterator it(target.parent_path().empty() ? "." : target.parent_path(), error);
-    for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
-        std::string name = it->path().filename().string();
-        if (name.size() == prefix.size() + kTemporarySuffixLength && name.starts_with(prefix)
-            && it->is_regular_file(error)) {
-            std::error_code ignored;
-            std::filesystem::remove(it->path(), ignored);
-        }
-    }
 }
 
 void NSUserDefaults::moveAside(const std::string& reason)

@@ -101,7 +101,6 @@ public:
 
 private:
     void load();
-    void removeStaleTemporaryFiles() const;
     static bool isStorable(const std::string& key, const Value& value, std::string* why);
     void moveAside(const std::string& reason);
     bool writeFile(const Value::Dictionary& contents, std::string* error) const;

@@ -70,7 +70,13 @@ void buryLater(Ref<NSObject> object)
     if (gGraveyardScheduled)
         return;
     gGraveyardScheduled = true;
-    RunLoop::main().perform([] {
+    // The mark goes with the block, run or dropped unrun (a run loop that is
+    // reset), so a later burial schedules again in either case.
+    auto mark = std::shared_ptr<void>(nullptr, [](void*) {
+        std::lock_guard lock(gGraveyardMutex);
+        gGraveyardScheduled = false;
+    });
+    RunLoop::main().perform([mark] {
         std::vector<Ref<NSObject>> dead;
         {
             std::lock_guard lock(gGraveyardMutex);

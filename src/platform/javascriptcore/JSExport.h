@@ -137,13 +137,10 @@ struct JSConvert<std::vector<T>> {
     }
     static JSValueRef to(JSContextRef c, const std::vector<T>& list)
     {
-        std::vector<JSValueRef> elements;
-        std::vector<JSValue> keep;
-        for (const auto& element : list) {
-            keep.emplace_back(c, JSConvert<T>::to(c, element));
-            elements.push_back(keep.back().valueRef());
-        }
-        return JSObjectMakeArray(c, elements.size(), elements.data(), nullptr);
+        JSArrayBuilder array(c);
+        for (const auto& element : list)
+            array.append(JSConvert<T>::to(c, element));
+        return array.finish();
     }
 };
 
@@ -230,6 +227,18 @@ public:
         };
         p.setter = [setter](JSContextRef c, NSObject& self, JSValueRef v) {
             (static_cast<C&>(self).*setter)(JSConvert<Plain>::from(c, v));
+        };
+        m_properties[name] = std::move(p);
+        return *this;
+    }
+    // A read-only property whose getter makes the script value itself, in
+    // the context that reads it.
+    template <class C>
+    JSExportClass& property(const std::string& name, JSValue (C::*getter)(JSContextRef) const)
+    {
+        Property p;
+        p.getter = [getter](JSContextRef c, NSObject& self) {
+            return JSConvert<JSValue>::to(c, (static_cast<const C&>(self).*getter)(c));
         };
         m_properties[name] = std::move(p);
         return *this;

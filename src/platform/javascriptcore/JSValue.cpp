@@ -86,6 +86,19 @@ void JSValue::release()
     m_value = nullptr;
 }
 
+JSArrayBuilder::JSArrayBuilder(JSContextRef context)
+    : m_array(context, JSObjectMakeArray(context, 0, nullptr, nullptr))
+    , m_object(JSValueToObject(context, m_array.valueRef(), nullptr))
+{
+}
+
+void JSArrayBuilder::append(JSValueRef element)
+{
+    JSObjectSetPropertyAtIndex(m_array.contextRef(), m_object, m_count++, element, nullptr);
+}
+
+JSValueRef JSArrayBuilder::finish() const { return m_array.valueRef(); }
+
 JSValue JSValue::string(JSContextRef context, const std::string& s)
 {
     JSStringRef js = makeJSString(s);
@@ -330,19 +343,21 @@ JSValueRef valueToJS(JSContextRef context, const Value& value)
     case Value::Type::Data:
         return JSValueMakeNull(context);
     case Value::Type::Array: {
-        std::vector<JSValueRef> elements;
+        JSArrayBuilder array(context);
         for (const auto& element : *value.array())
-            elements.push_back(valueToJS(context, element));
-        return JSObjectMakeArray(context, elements.size(), elements.data(), nullptr);
+            array.append(valueToJS(context, element));
+        return array.finish();
     }
     case Value::Type::Dictionary: {
-        JSObjectRef object = JSObjectMake(context, nullptr, nullptr);
+        // Protected while it is filled: making a member may collect.
+        JSValue object(context, JSObjectMake(context, nullptr, nullptr));
+        JSObjectRef objectRef = JSValueToObject(context, object.valueRef(), nullptr);
         for (const auto& [key, member] : *value.dictionary()) {
             JSStringRef name = makeJSString(key);
-            JSObjectSetProperty(context, object, name, valueToJS(context, member), kJSPropertyAttributeNone, nullptr);
+            JSObjectSetProperty(context, objectRef, name, valueToJS(context, member), kJSPropertyAttributeNone, nullptr);
             JSStringRelease(name);
         }
-        return object;
+        return object.valueRef();
     }
     case Value::Type::Object: {
         JSContext* owner = JSContext::fromRef(context);

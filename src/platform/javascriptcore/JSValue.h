@@ -90,6 +90,24 @@ private:
     JSValueRef m_value { nullptr };
 };
 
+// Builds a script array element by element. The engine may collect
+// whenever it makes a value, and it does not see values held only by native
+// code: each element goes into the (protected) array as soon as it is made,
+// so everything made so far stays reachable.
+class JSArrayBuilder {
+public:
+    explicit JSArrayBuilder(JSContextRef context);
+    // Appends an element made just before; nothing may be made between.
+    void append(JSValueRef element);
+    // The array; it stays protected as long as the builder lives.
+    JSValueRef finish() const;
+
+private:
+    JSValue m_array;
+    JSObjectRef m_object;
+    unsigned m_count { 0 };
+};
+
 // Engine strings.
 JSStringRef makeJSString(const std::string& s);
 std::string stringFromJSString(JSStringRef s);

@@ -179,14 +179,14 @@ AXError SimDesktop::axSetAttribute(const DesktopElement& e, const std::string& a
                     return kAXErrorIllegalArgument;
                 if (!w.movable)
                     return kAXErrorAttributeUnsupported;
-                w.frame.origin = *p;
+                setFrameLocked(w, { *p, w.frame.size }, events);
             } else if (attribute == "AXSize") {
                 auto s = std::get_if<CGSize>(&value);
                 if (!s || !std::isfinite(s->width) || !std::isfinite(s->height) || s->width < 0 || s->height < 0)
                     return kAXErrorIllegalArgument;
                 if (!w.resizable)
                     return kAXErrorAttributeUnsupported;
-                w.frame.size = *s;
+                setFrameLocked(w, { w.frame.origin, *s }, events);
             } else if (attribute == "AXMinimized") {
                 bool flag;
                 if (!desktopAXBool(value, flag))
@@ -201,9 +201,9 @@ AXError SimDesktop::axSetAttribute(const DesktopElement& e, const std::string& a
                 if (flag && !w.fullScreen) {
                     // The whole screen it is on, and back to its frame after.
                     m_framesBeforeFullScreen[w.number] = w.frame;
-                    w.frame = screenFrameForLocked(w.frame);
+                    setFrameLocked(w, screenFrameForLocked(w.frame), events);
                 } else if (!flag && w.fullScreen) {
-                    w.frame = m_framesBeforeFullScreen[w.number];
+                    setFrameLocked(w, m_framesBeforeFullScreen[w.number], events);
                     m_framesBeforeFullScreen.erase(w.number);
                 }
                 w.fullScreen = flag;
@@ -289,7 +289,7 @@ AXError SimDesktop::axPerformAction(const DesktopElement& e, const std::string& 
                 return kAXErrorActionUnsupported;
             auto& w = m_windows.at(e.window);
             if (w.resizable)
-                w.frame = usableFrameForLocked(w.frame);
+                setFrameLocked(w, usableFrameForLocked(w.frame), events);
             break;
         }
         case DesktopElement::Kind::Window:

@@ -77,7 +77,38 @@ size_t SimDesktop::countCalls(const std::string& prefix) const
 
 Token SimDesktop::subscribe(Listener listener) { return m_listeners.subscribe(std::move(listener)); }
 
-void SimDesktop::emit(const std::vector<DesktopEvent>& events) { m_listeners.emit(events); }
+void SimDesktop::emit(const std::vector<DesktopEvent>& events)
+{
+    std::vector<DesktopEvent> all = events;
+    {
+        std::lock_guard lock(m_mutex);
+        announceFocusLocked(all);
+    }
+    m_listeners.emit(all);
+}
+
+void SimDesktop::announceFocusLocked(std::vector<DesktopEvent>& events)
+{
+    CGWindowID focused = frontWindowOfAppLocked(m_frontmost).value_or(0);
+    if (focused == m_announcedFocus)
+        return;
+    m_announcedFocus = focused;
+    if (!focused)
+        return;
+    // The element of both notices is the window that now has the focus.
+    const DesktopWindow& w = m_windows.at(focused);
+    events.push_back({ DesktopEvent::Kind::AXNotification, w.pid, windowElement(w), "AXFocusedWindowChanged" });
+    events.push_back({ DesktopEvent::Kind::AXNotification, w.pid, windowElement(w), "AXMainWindowChanged" });
+}
+
+void SimDesktop::setFrameLocked(DesktopWindow& w, const CGRect& frame, std::vector<DesktopEvent>& events)
+{
+    CGRect before = std::exchange(w.frame, frame);
+    if (!CGPointEqualToPoint(before.origin, frame.origin))
+        events.push_back({ DesktopEvent::Kind::AXNotification, w.pid, windowElement(w), "AXWindowMoved" });
+    if (!CGSizeEqualToSize(before.size, frame.size))
+        events.push_back({ DesktopEvent::Kind::AXNotification, w.pid, windowElement(w), "AXWindowResized" });
+}
 
 void SimDesktop::postEvent(const DesktopInputEvent& event)
 {
@@ -653,9 +684,13 @@ void SimDesktop::setWindowTitle(CGWindowID number, const std::optional<std::stri
 
 void SimDesktop::setWindowFrame(CGWindowID number, const CGRect& frame)
 {
-    std::lock_guard lock(m_mutex);
-    if (auto it = m_windows.find(number); it != m_windows.end())
-        it->second.frame = frame;
+    std::vector<DesktopEvent> events;
+    {
+        std::lock_guard lock(m_mutex);
+        if (auto it = m_windows.find(number); it != m_windows.end())
+            setFrameLocked(it->second, frame, events);
+    }
+    emit(events);
 }
 
 void SimDesktop::focusWindow(CGWindowID number)

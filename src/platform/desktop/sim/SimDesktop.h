@@ -231,7 +231,12 @@ private:
     bool signalStartedProgram(pid_t pid, int signal);
     // Lists an application and its windows; false when its pid is taken.
     bool addApplication(const DesktopApp& app, const std::vector<DesktopWindow>& windows, bool activate);
+    // Hands the events to the listeners, after the focus notices a change
+    // of the focused window calls for (as a real desktop posts them).
     void emit(const std::vector<DesktopEvent>& events);
+    void announceFocusLocked(std::vector<DesktopEvent>& events);
+    // Gives the window a new frame, with the notices of its move and resize.
+    void setFrameLocked(DesktopWindow& w, const CGRect& frame, std::vector<DesktopEvent>& events);
     bool windowOnScreenLocked(const DesktopWindow& w) const;
     void forgetWindowLocked(CGWindowID number);
     std::vector<CGWindowID> appWindowsLocked(pid_t pid) const;
@@ -343,6 +348,8 @@ private:
     std::map<std::pair<CGWindowID, std::string>, AXError> m_failingAttributes;
     std::map<CGWindowID, std::function<DesktopImage()>> m_ownContent;
     pid_t m_frontmost { 0 };
+    // The focused window the listeners were last told of.
+    CGWindowID m_announcedFocus { 0 };
     // In the users' order; the main display's current space is
     // m_currentSpace, the others' in m_displayCurrentSpaces.
     std::vector<SpaceState> m_spaces { { 1, 0, false } };

@@ -293,9 +293,10 @@ void X11Desktop::refreshActiveLocked(std::vector<DesktopEvent>& events)
     if (requested)
         m_pendingActivation = XCB_WINDOW_NONE;
     if (auto* client = clientLocked(window); client && changed) {
-        DesktopElement app { DesktopElement::Kind::Application, client->pid, 0 };
-        events.push_back({ DesktopEvent::Kind::AXNotification, client->pid, app, "AXFocusedWindowChanged" });
-        events.push_back({ DesktopEvent::Kind::AXNotification, client->pid, app, "AXMainWindowChanged" });
+        // The element of both notices is the window that now has the focus.
+        auto element = windowElement(client->pid, client->window);
+        events.push_back({ DesktopEvent::Kind::AXNotification, client->pid, element, "AXFocusedWindowChanged" });
+        events.push_back({ DesktopEvent::Kind::AXNotification, client->pid, element, "AXMainWindowChanged" });
     }
     if (pid != m_frontmost && m_apps.count(pid)) {
         m_frontmost = pid;
