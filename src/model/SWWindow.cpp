@@ -203,10 +203,11 @@ bool SWWindow::focusWindow()
     return true;
 }
 
-void SWWindow::activateWindow()
+bool SWWindow::activateWindow()
 {
-    focusWindow();
+    bool focused = focusWindow();
     updatePreview();
+    return focused;
 }
 
 void SWWindow::close()

@@ -63,7 +63,9 @@ public:
 
     // Actions.
     bool focusWindow();
-    void activateWindow();
+    // Focuses the window and refreshes its preview; true when it took the
+    // focus.
+    bool activateWindow();
     void close();
     bool setWindowProperty(const std::string& attribute, const Value& value);
     void setWindowMinimized(bool minimized);

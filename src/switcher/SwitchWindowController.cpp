@@ -8,9 +8,11 @@
 #include <appkit/NSNib.h>
 #include <appkit/NSWorkspace.h>
 #include <foundation/Dispatch.h>
+#include <foundation/Log.h>
 #include <foundation/NSNotificationCenter.h>
 #include <foundation/NSUserDefaults.h>
 #include <graphics/NSColor.h>
+#include <graphics/ImageIO.h>
 #include <graphics/NSImage.h>
 #include <model/DefaultsKeys.h>
 #include <model/EBEventful.h>
@@ -33,6 +35,26 @@ const std::string kOrderOutSelector = "orderOut:";
 constexpr uint32_t kSwitchModifiers = cmdKey | shiftKey | optionKey | controlKey;
 
 Ref<NSUserDefaults> defaults() { return NSUserDefaults::standardUserDefaults(); }
+
+// The blurred desktop picture and what it was made from, kept for every
+// panel of the process (on the main thread): it is decoded, at the screen's
+// size, and blurred again only when the file or the screen's size changes.
+struct Background {
+    std::string path;
+    int64_t modified { 0 };
+    uintmax_t bytes { 0 };
+    CGSize size {};
+    Ref<NSImage> blurred;
+    // The last picture file (path, time and size) that could not be read,
+    // so that it is named in the log once, not at every showing.
+    std::string refused;
+};
+
+Background& keptBackground()
+{
+    static Background background;
+    return background;
+}
 
 }
 
@@ -316,16 +338,29 @@ void SwitchWindowController::setBackgroundImage()
     auto bytes = error ? 0 : std::filesystem::file_size(*path, error);
     if (error) return;
     CGSize size = screen->frame().size;
-    if (!m_background.blurred || m_background.path != *path || m_background.modified != modified
-        || m_background.bytes != bytes || !CGSizeEqualToSize(m_background.size, size)) {
-        auto image = NSImage::imageWithContentsOfFile(*path);
-        if (!image) return;
+    auto& kept = keptBackground();
+    if (!kept.blurred || kept.path != *path || kept.modified != modified || kept.bytes != bytes
+        || !CGSizeEqualToSize(kept.size, size)) {
+        // A picture larger than the screen is shrunk while it is decoded:
+        // the blur draws it at the screen's size anyway.
+        auto decoded = CGImageSourceCreateThumbnailAtIndex(
+            CGImageSourceCreateWithURL(*path), 0, size_t(std::max(1.0, size.width)), size_t(std::max(1.0, size.height)));
+        auto image = NSImage::imageWithCGImage(decoded, CGSizeZero);
+        if (!image) {
+            std::string version = *path + "|" + std::to_string(modified) + "|" + std::to_string(bytes);
+            if (kept.refused != version)
+                NSLog("The desktop picture %@ could not be read (a PNG picture of at most %d x %d pixels is read); "
+                      "the full-screen panel shows none",
+                    *path, 8192, 8192);
+            kept.refused = version;
+            return;
+        }
         image->setSize(size);
         auto blurred = NSImageStackBlur::stackBlur(image, kBackgroundBlurRadius);
         if (!blurred) return;
-        m_background = { *path, int64_t(modified), bytes, size, blurred };
+        kept = { *path, int64_t(modified), bytes, size, blurred };
     }
-    window->setBackgroundColor(NSColor::colorWithPatternImage(m_background.blurred));
+    window->setBackgroundColor(NSColor::colorWithPatternImage(kept.blurred));
 }
 
 void SwitchWindowController::setSelfSize()

@@ -139,6 +139,9 @@ private:
     // Escape: hides the panel and gives the front back to the application
     // (and so the window) that had it when the panel opened.
     void cancel();
+    // Gives the front back to the application that had it when the panel
+    // opened, unless it was hidden or quit since.
+    void returnFocus();
 
     Token m_eventMonitor;
     Ref<NSViewController> m_currentViewController;
@@ -153,14 +156,4 @@ private:
     Ref<NSRunningApplication> m_previousFrontmost;
     Token m_resignKeyObservation;
     Token m_resignMainObservation;
-    // The blurred desktop picture and what it was made from: it is decoded
-    // and blurred again only when the file or the screen's size changes.
-    struct Background {
-        std::string path;
-        int64_t modified { 0 };
-        uintmax_t bytes { 0 };
-        CGSize size {};
-        Ref<NSImage> blurred;
-    };
-    Background m_background;
 };

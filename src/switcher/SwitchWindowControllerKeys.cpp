@@ -111,6 +111,11 @@ void SwitchWindowController::switchAndHide()
 void SwitchWindowController::cancel()
 {
     _hideWindow();
+    returnFocus();
+}
+
+void SwitchWindowController::returnFocus()
+{
     // The front window of that application is the one that had the focus:
     // opening the panel moved no other application's window. One that was
     // hidden or quit from the panel stays so.
@@ -130,8 +135,18 @@ bool SwitchWindowController::performSwitch()
 {
     auto window = selectedWindow();
     if (!window) return true;
-    window->activateWindow();
-    if (!window->isGone()) return true;
+    bool focused = window->activateWindow();
+    if (!window->isGone()) {
+        // An application that does not answer cannot take the focus: leave
+        // it where it was before the panel opened rather than with nothing.
+        if (!focused) {
+            auto app = window->app();
+            NSLog("“%s” did not take the focus for its window (%u); the focus stays where it was",
+                app ? app->appName().value_or("?") : std::string("?"), window->windowID());
+            returnFocus();
+        }
+        return true;
+    }
     NSBeep();
     NSLog("The chosen window (%u) no longer exists; it leaves the list", window->windowID());
     EBEventful::sharedInstance().sendEvent(

@@ -19,6 +19,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <foundation/Log.h>
+#include <functional>
 #include <memory>
 #include <sstream>
 
@@ -31,7 +33,10 @@ struct HotkeySessionRun {
     std::string errors;
 };
 
-HotkeySessionRun runHotkeySession(SimWorld& world, const TemporaryDirectory& directory, const char* text)
+// With between and then: the session goes on with then after between has
+// changed the world.
+HotkeySessionRun runHotkeySession(SimWorld& world, const TemporaryDirectory& directory, const char* text,
+    const std::function<void()>& between = {}, const char* then = nullptr)
 {
     EBEventful::resetForTesting();
     NSUserDefaults::setStorageDirectory(directory.path());
@@ -47,6 +52,11 @@ HotkeySessionRun runHotkeySession(SimWorld& world, const TemporaryDirectory& dir
         QuorvexSession session(world.desktop(), host, directory.path(), out, err);
         std::istringstream script(text);
         run.result = session.run(script, "hotkeys.session");
+        if (between && run.result == QuorvexSession::Passed) {
+            between();
+            std::istringstream rest(then ? then : "");
+            run.result = session.run(rest, "hotkeys.session");
+        }
         run.errors = err.str();
         if (auto monitor = KSShortcutMonitor::sharedMonitor()) monitor->unregisterAllShortcuts();
     }
@@ -143,6 +153,28 @@ release all
 expect focus "draft"
 )");
     EXPECT_EQ(run.result, QuorvexSession::Passed) << run.errors;
+}
+
+// Choosing a window of an application that stopped answering leaves the
+// focus where it was before the panel opened, with a word in the log naming
+// the application, instead of with nobody.
+TEST(HotkeySession, ChoosingAHungApplicationsWindowKeepsTheFocusWhereItWas)
+{
+    SimWorld world { kScenario };
+    TemporaryDirectory directory;
+    LogCapture log;
+    auto run = runHotkeySession(
+        world, directory, R"(
+press cmd+tab
+expect selected "photo"
+)",
+        [&] { world.desktop().setApplicationHung(8, true); }, R"(
+release cmd
+expect panel hidden
+expect focus "draft"
+)");
+    EXPECT_EQ(run.result, QuorvexSession::Passed) << run.errors;
+    EXPECT_EQ(log.count("“Viewer” did not take the focus"), 1u);
 }
 
 namespace {

@@ -109,6 +109,26 @@ TEST(SimDesktop, HidingAndQuittingPassTheFrontToTheNextApplication)
     EXPECT_EQ(d->frontmostApplication(), 2);
 }
 
+// A process id is one process's: a launch with one the desktop already has,
+// its own included, is refused and says so, and opens none of its windows.
+TEST(SimDesktop, ALaunchWithATakenProcessIdIsRefusedAndOpensNothing)
+{
+    auto d = load(kTwoApps);
+    for (pid_t taken : { pid_t(1), d->ownProcessIdentifier() }) {
+        DesktopApp app;
+        app.pid = taken;
+        app.name = "Impostor";
+        DesktopWindow w;
+        w.title = "impostor";
+        w.frame = CGRectMake(0, 0, 100, 100);
+        EXPECT_FALSE(d->launchApplication(app, { w })) << taken;
+        EXPECT_EQ(order(*d), (std::vector<CGWindowID> { 20, 10, 11 })) << taken;
+    }
+    DesktopApp fresh;
+    fresh.pid = 3;
+    EXPECT_TRUE(d->launchApplication(fresh));
+}
+
 TEST(SimDesktop, PicturesGoWithTheirWindowsAndApplications)
 {
     auto d = load(kTwoApps);

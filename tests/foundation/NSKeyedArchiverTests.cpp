@@ -3,6 +3,8 @@
 #include <foundation/NSKeyedUnarchiver.h>
 #include <foundation/NSPropertyListSerialization.h>
 
+#include <support/EncodedFiles.h>
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -371,7 +373,7 @@ TEST(NSKeyedArchiver, RefusesObjectsNestedTooDeeplyInBothDirections)
     // A chain of references written by hand: the property list is flat, the
     // object graph is not.
     Value::Array objects { Value("$null") };
-    const int depth = 5000;
+    const int depth = 300;
     for (int i = 1; i <= depth; ++i) {
         Value::Dictionary object { { "$class", Value(Value::Dictionary { { "CF$UID", Value(depth + 1) } }) } };
         if (i < depth)
@@ -393,21 +395,9 @@ TEST(NSKeyedArchiver, SharedElementsDecodeOnceAndCopiesStayBounded)
     // Arrays that each hold the next one twice: a flat archive of `depth`
     // objects whose values double at every level.
     auto chain = [](int depth) {
-        Value::Array objects { Value("$null") };
-        for (int i = 1; i <= depth; ++i) {
-            Value next(Value::Dictionary { { "CF$UID", Value(i + 1) } });
-            objects.push_back(Value(Value::Dictionary {
-                { "$class", Value(Value::Dictionary { { "CF$UID", Value(depth + 2) } }) },
-                { "NS.objects", Value(Value::Array { next, next }) } }));
-        }
-        objects.push_back(Value("leaf"));
-        objects.push_back(Value(Value::Dictionary { { "$classname", Value("NSArray") } }));
-        Value archive(Value::Dictionary { { "$archiver", Value("NSKeyedArchiver") }, { "$version", Value(100000) },
-            { "$top", Value(Value::Dictionary { { "root", Value(Value::Dictionary { { "CF$UID", Value(1) } }) } }) },
-            { "$objects", Value(objects) } });
-        auto data = NSPropertyListSerialization::dataWithPropertyList(archive, NSPropertyListBinaryFormat_v1_0);
-        EXPECT_TRUE(data);
-        return data.value_or(Value::Bytes {});
+        auto data = sharedArrayArchive(depth);
+        EXPECT_FALSE(data.empty());
+        return data;
     };
     Value small = NSKeyedUnarchiver::unarchiveObjectWithData(chain(10));
     const Value* v = &small;

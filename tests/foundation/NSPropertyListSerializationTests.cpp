@@ -127,6 +127,29 @@ TEST(NSPropertyListSerialization, KeepsSpecialDoublesAndNegativeDatesInBinary)
     EXPECT_EQ(back->at(3).doubleValue(), 1e-300);
 }
 
+// A binary date is a double of seconds: read and written again it stays the
+// same double, fractions of a microsecond included, at every place it is
+// held (in an array, in a dictionary, shared by both).
+TEST(NSPropertyListSerialization, BinaryDatesKeepTheirExactSecondsThroughReadAndWrite)
+{
+    const double seconds[] = { 788918400.123456789, 1.0 / 3, -0.0000015, 700000000.9999996, -100.25, 12345.678901 };
+    Value::Array dates;
+    for (double s : seconds)
+        dates.push_back(Value(NSDate { s }));
+    Value plist(Value::Dictionary { { "list", Value(dates) }, { "one", dates[3] }, { "again", dates[3] } });
+    auto data = NSPropertyListSerialization::dataWithPropertyList(plist, NSPropertyListBinaryFormat_v1_0);
+    ASSERT_TRUE(data);
+    auto back = NSPropertyListSerialization::propertyListWithData(*data);
+    ASSERT_TRUE(back);
+    for (size_t i = 0; i < std::size(seconds); ++i)
+        EXPECT_EQ((*back)["list"].at(i).date()->timeIntervalSinceReferenceDate, seconds[i]) << i;
+    EXPECT_EQ((*back)["again"].date()->timeIntervalSinceReferenceDate, seconds[3]);
+    EXPECT_EQ(*back, plist);
+    auto rewritten = NSPropertyListSerialization::dataWithPropertyList(*back, NSPropertyListBinaryFormat_v1_0);
+    ASSERT_TRUE(rewritten);
+    EXPECT_EQ(*rewritten, *data);
+}
+
 TEST(NSPropertyListSerialization, RefusesWhatHasNoPropertyListForm)
 {
     struct Case {

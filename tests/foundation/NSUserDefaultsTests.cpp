@@ -314,14 +314,49 @@ TEST_F(NSUserDefaultsTest, AnUncreatableDirectoryFailsTheWriteAndKeepsTheValues)
     LogCapture log;
     auto d = NSUserDefaults::defaultsWithFile(blocker + "/quorvex/defaults.plist");
     EXPECT_TRUE(log.lines().empty());
-    d->setBool(true, "FullScreenMode");
-    EXPECT_FALSE(d->synchronize());
-    EXPECT_TRUE(log.contains("cannot be created"));
+    // A fault that lasts is named once, however many saves it fails, and
+    // the first save that works again says so once.
+    for (int i = 0; i < 20; ++i) {
+        d->setInteger(i, "ThemeIndex");
+        d->setBool(true, "FullScreenMode");
+        EXPECT_FALSE(d->synchronize());
+    }
+    EXPECT_EQ(log.count("cannot be created"), 1u);
     EXPECT_TRUE(d->boolForKey("FullScreenMode"));
 
     fs::remove(blocker);
     EXPECT_TRUE(d->synchronize());
+    d->setInteger(30, "ThemeIndex");
+    EXPECT_TRUE(d->synchronize());
+    EXPECT_EQ(log.count("saved to"), 1u);
     EXPECT_EQ(fileContents(blocker + "/quorvex/defaults.plist")["FullScreenMode"], Value(true));
+}
+
+// Settings are small. A file that would build far more objects than
+// settings hold (in either form: the binary one shares one object among
+// many places), or that is larger than any settings file, is moved aside
+// before anything is built from it, and the defaults apply; a file of
+// ordinary settings still reads.
+TEST_F(NSUserDefaultsTest, FilesFarLargerThanSettingsAreRefusedBeforeTheyCostAnything)
+{
+    Value many(Value::Dictionary { { "ThemeIndex", Value(Value::Array(12'000, Value(1))) } });
+    Value huge(Value::Dictionary { { "ThemeIndex", Value(Value::Bytes(1'100'000, 0x5A)) } });
+    std::vector<Value::Bytes> files {
+        *NSPropertyListSerialization::dataWithPropertyList(many, NSPropertyListBinaryFormat_v1_0),
+        *NSPropertyListSerialization::dataWithPropertyList(many, NSPropertyListXMLFormat_v1_0),
+        *NSPropertyListSerialization::dataWithPropertyList(huge, NSPropertyListBinaryFormat_v1_0),
+    };
+    EXPECT_LT(files[0].size(), 40'000u);
+    for (const auto& file : files) {
+        writeFile(filePath(), std::string(file.begin(), file.end()));
+        LogCapture log;
+        EXPECT_TRUE(reopened()->objectForKey("ThemeIndex").isNil()) << file.size();
+        EXPECT_TRUE(log.contains("could not be read")) << file.size();
+    }
+    Value ordinary(Value::Dictionary { { "ThemeIndex", Value(Value::Array(500, Value(1))) } });
+    auto file = *NSPropertyListSerialization::dataWithPropertyList(ordinary, NSPropertyListXMLFormat_v1_0);
+    writeFile(filePath(), std::string(file.begin(), file.end()));
+    EXPECT_EQ(reopened()->objectForKey("ThemeIndex"), ordinary["ThemeIndex"]);
 }
 
 TEST_F(NSUserDefaultsTest, ACorruptFileIsMovedAsideAndTheDefaultsApply)

@@ -1,10 +1,13 @@
 #include "GraphicsTestSupport.h"
 
+#include <support/EncodedFiles.h>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <random>
 
@@ -100,7 +103,7 @@ TEST(ImageIO, RefusesSizesTheDataCannotHoldBeforeAllocating)
     // The same file with a header that claims 32767 x 32767 (and a correct
     // checksum): refused at once, no 4 GB of pixels.
     auto small = CGImageCreatePNGData(makeImage(4, 4, kCGImageAlphaLast, [](size_t, size_t) { return RGBA {}; }));
-    auto claim = [&](uint32_t width, uint32_t height) {
+    auto lyingHeader = [&](uint32_t width, uint32_t height) {
         auto lying = small;
         for (int i = 0; i < 4; ++i) {
             lying[16 + i] = uint8_t(width >> (24 - 8 * i));
@@ -109,9 +112,17 @@ TEST(ImageIO, RefusesSizesTheDataCannotHoldBeforeAllocating)
         uint32_t crc = crc32(0, lying.data() + 12, 17);
         for (int i = 0; i < 4; ++i)
             lying[29 + i] = uint8_t(crc >> (24 - 8 * i));
-        return CGImageSourceCreateImageAtIndex(CGImageSourceCreateWithData(lying), 0);
+        return CGImageSourceCreateWithData(lying);
+    };
+    auto claim = [&](uint32_t width, uint32_t height) {
+        return CGImageSourceCreateImageAtIndex(lyingHeader(width, height), 0);
+    };
+    auto claimThumbnail = [&](uint32_t width, uint32_t height) {
+        return CGImageSourceCreateThumbnailAtIndex(lyingHeader(width, height), 0, 100, 100);
     };
     largestAllocation = 0;
+    EXPECT_FALSE(claimThumbnail(32767, 32767));
+    EXPECT_FALSE(claimThumbnail(8000, 8000));
     EXPECT_FALSE(claim(32767, 32767));
     EXPECT_FALSE(claim(20000, 20000));
     EXPECT_FALSE(claim(8000, 8000));
@@ -143,4 +154,65 @@ TEST(ImageIO, DestinationsWriteFilesAndData)
     auto unwritable = CGImageDestinationCreateWithURL("/nonexistent/dir/x.png", kUTTypePNG, 1);
     CGImageDestinationAddImage(unwritable, image);
     EXPECT_FALSE(CGImageDestinationFinalize(unwritable));
+}
+
+
+// A picture several times the size wanted is shrunk while it is decoded, by
+// the largest whole factor that keeps it at least that size: each pixel is
+// the mean of its block weighted by opacity (a transparent pixel lends no
+// colour), and nothing near the whole picture's size is ever allocated. An
+// interlaced file gives the same picture; one without alpha, the plain mean.
+TEST(ImageIO, ThumbnailsAverageBlocksAsTheyDecodeWithoutHoldingTheWholePicture)
+{
+    const uint32_t width = 1200, height = 901;
+    std::vector<uint8_t> rgba(size_t(width) * height * 4);
+    for (uint32_t y = 0; y < height; ++y)
+        for (uint32_t x = 0; x < width; ++x) {
+            uint8_t* p = rgba.data() + (size_t(y) * width + x) * 4;
+            bool hole = x % 3 == 0 && y % 3 == 0;
+            p[0] = uint8_t((x % 3) * 100);
+            p[1] = uint8_t((y % 3) * 60);
+            p[2] = 255;
+            p[3] = hole ? 0 : 255;
+        }
+    auto plain = CGImageCreatePNGData(CGImageCreate(width, height, 8, 32, size_t(width) * 4,
+        CGColorSpaceCreateDeviceRGB(), kCGImageAlphaLast, CGDataProviderCreateWithBytes(std::vector<uint8_t>(rgba))));
+    auto rowsOf = [&](bool alpha) {
+        return [&rgba, alpha](uint32_t y, uint8_t* row) {
+            for (uint32_t x = 0; x < width; ++x)
+                std::memcpy(row + x * (alpha ? 4 : 3), rgba.data() + (size_t(y) * width + x) * 4, alpha ? 4 : 3);
+        };
+    };
+    auto interlaced = encodePNGRows(width, height, true, true, rowsOf(true));
+    auto opaque = encodePNGRows(width, height, false, false, rowsOf(false));
+    for (const auto* file : { &plain, &interlaced, &opaque }) {
+        auto source = CGImageSourceCreateWithData(*file);
+        largestAllocation = 0;
+        auto shrunk = CGImageSourceCreateThumbnailAtIndex(source, 0, 400, 300);
+        ASSERT_TRUE(shrunk);
+        if (file == &plain) {
+            EXPECT_LT(largestAllocation.load(), size_t(width) * height) << "a quarter of the whole picture";
+        }
+        // 3 x 3 blocks, the last row of blocks one row high.
+        EXPECT_EQ(CGImageGetWidth(shrunk), 400u);
+        EXPECT_EQ(CGImageGetHeight(shrunk), 301u);
+        if (file == &opaque) {
+            EXPECT_EQ(CGImageGetAlphaInfo(shrunk), kCGImageAlphaNoneSkipLast);
+            EXPECT_EQ(pixelAt(shrunk, 17, 40), (RGBA { 100, 60, 255, 255 }));
+            EXPECT_EQ(pixelAt(shrunk, 17, 300), (RGBA { 100, 0, 255, 255 }));
+            continue;
+        }
+        EXPECT_EQ(CGImageGetAlphaInfo(shrunk), kCGImageAlphaLast);
+        // Eight opaque pixels of red 0, 0, 100, 100, 100, 200, 200, 200 and
+        // green 60, 120, 0, 60, 120, 0, 60, 120; alpha 8 of 9 at 255.
+        EXPECT_EQ(pixelAt(shrunk, 17, 40), (RGBA { 113, 68, 255, 227 }));
+        // The last row of blocks is the picture's row 900 alone: its hole
+        // and two opaque pixels.
+        EXPECT_EQ(pixelAt(shrunk, 17, 300), (RGBA { 150, 0, 255, 170 }));
+        // A picture no larger than wanted is decoded as it is.
+        auto whole = CGImageSourceCreateThumbnailAtIndex(source, 0, 2000, 2000);
+        ASSERT_TRUE(whole);
+        EXPECT_EQ(CGImageGetWidth(whole), width);
+        EXPECT_EQ(pixelAt(whole, 4, 7), (RGBA { 100, 60, 255, 255 }));
+    }
 }

@@ -213,7 +213,11 @@ private:
     void launch()
     {
         DesktopApp app;
-        app.pid = m_nextPid++;
+        // A process id the desktop already has (its own, say) would be
+        // refused: the driver would then keep windows that never opened.
+        do
+            app.pid = m_nextPid++;
+        while (m_desktop.application(app.pid));
         app.name = "App" + std::to_string(app.pid);
         bool dashboard = chance(0.1);
         app.bundleId = dashboard ? "com.apple.dashboard.x" : "org.example.app" + std::to_string(app.pid);
@@ -221,7 +225,8 @@ private:
         std::vector<DesktopWindow> list;
         for (int i = pick(4); i > 0; --i)
             list.push_back(makeWindow(app.pid));
-        m_desktop.launchApplication(app, list);
+        if (!m_desktop.launchApplication(app, list))
+            ADD_FAILURE() << "the desktop refused to launch pid " << app.pid;
     }
 
     void quit(pid_t pid)

@@ -4,6 +4,7 @@
 #include <appkit/NSScreen.h>
 #include <appkit/NSVisualEffectView.h>
 #include <appkit/NSWorkspace.h>
+#include <foundation/Log.h>
 #include <graphics/CGContext.h>
 #include <services/CGWindow.h>
 #include <support/TemporaryDirectory.h>
@@ -15,6 +16,7 @@
 #include <chrono>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 namespace {
@@ -391,6 +393,15 @@ TEST_F(PanelTest, TheDesktopPictureIsReadOncePerChangeOfTheFile)
     auto changed = openAndTakePattern();
     ASSERT_TRUE(changed);
     EXPECT_NE(changed, first);
+
+    // A file that is no picture: the log names it once, not at every
+    // opening.
+    std::ofstream(copy, std::ios::trunc) << "not a picture";
+    std::filesystem::last_write_time(copy, std::filesystem::last_write_time(copy) + std::chrono::seconds(2));
+    LogCapture log;
+    for (int i = 0; i < 3; ++i)
+        openAndTakePattern();
+    EXPECT_EQ(log.count("could not be read"), 1u);
 }
 
 TEST_F(PanelTest, FullScreenGoesToTheChosenScreenAtItsSize)

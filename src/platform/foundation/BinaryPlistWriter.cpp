@@ -86,6 +86,11 @@ bool appendString(std::string& out, const char* text, size_t length)
 
 class Writer {
 public:
+    explicit Writer(const PlistExactDates* dates)
+        : m_dates(dates)
+    {
+    }
+
     std::optional<Value::Bytes> write(plist_t root, std::string* error)
     {
         uint64_t top = add(root, 0);
@@ -160,9 +165,14 @@ private:
             appendDouble(bytes, 0x23, value);
             return share(std::move(bytes));
         }
-        case PLIST_DATE:
-            appendDouble(bytes, 0x33, plistDateValue(node));
+        case PLIST_DATE: {
+            double seconds = plistDateValue(node);
+            if (m_dates)
+                if (auto exact = m_dates->find(node); exact != m_dates->end())
+                    seconds = exact->second;
+            appendDouble(bytes, 0x33, seconds);
             return share(std::move(bytes));
+        }
         case PLIST_DATA: {
             uint64_t length = 0;
             const char* data = plist_get_data_ptr(node, &length);
@@ -246,6 +256,7 @@ private:
         return Value::Bytes(out.begin(), out.end());
     }
 
+    const PlistExactDates* m_dates;
     std::vector<const std::string*> m_objects;
     std::unordered_map<std::string, uint64_t> m_numbers;
     std::string m_why;
@@ -253,12 +264,12 @@ private:
 
 } // namespace
 
-std::optional<Value::Bytes> writeBinaryPropertyList(plist_t root, std::string* error)
+std::optional<Value::Bytes> writeBinaryPropertyList(plist_t root, std::string* error, const PlistExactDates* dates)
 {
     if (!root) {
         if (error)
             *error = "there is no property list to write";
         return std::nullopt;
     }
-    return Writer().write(root, error);
+    return Writer(dates).write(root, error);
 }

@@ -78,7 +78,10 @@ NSKeyedUnarchiver::~NSKeyedUnarchiver() { plist_free(m_root); }
 Ref<NSKeyedUnarchiver> NSKeyedUnarchiver::initForReadingFromData(const Value::Bytes& data, std::string* error)
 {
     std::string why;
-    auto tree = parsePropertyListData(data.data(), data.size(), nullptr, &why);
+    // The archives read here are the program's own small objects (its
+    // shortcuts, from the settings): one that expands to more than such
+    // objects hold is refused before it is built.
+    auto tree = parsePropertyListData(data.data(), data.size(), nullptr, &why, nullptr, kMaxSmallPropertyListNodes);
     if (tree) {
         plist_t root = tree.get();
         plist_t objects = nullptr;

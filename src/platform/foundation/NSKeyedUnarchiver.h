@@ -87,8 +87,10 @@ private:
 
     // An archive may refer to one object from many places, and every place
     // gets a copy of it; archives that would build more values than this
-    // are refused instead of growing without bound.
-    static constexpr uint64_t kMaxDecodedValues = 1'000'000;
+    // are refused instead of growing without bound. The archives read are
+    // the program's own small objects, so the bound is far below what
+    // would take a noticeable time to build.
+    static constexpr uint64_t kMaxDecodedValues = 100'000;
 
     plist_t m_root;
     plist_t m_objects;

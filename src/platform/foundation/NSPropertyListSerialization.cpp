@@ -28,17 +28,19 @@ std::optional<Value::Bytes> NSPropertyListSerialization::dataWithPropertyList(
             *error = "property lists are written in the XML or binary format only";
         return std::nullopt;
     }
-    auto tree = plistFromValue(plist, error);
+    PlistExactDates dates;
+    auto tree = plistFromValue(plist, error, &dates);
     if (!tree)
         return std::nullopt;
-    return serializePropertyList(tree.get(), format, error);
+    return serializePropertyList(tree.get(), format, error, &dates);
 }
 
 std::optional<Value> NSPropertyListSerialization::propertyListWithData(
     const Value::Bytes& data, NSPropertyListFormat* format, std::string* error)
 {
-    auto tree = parsePropertyListData(data.data(), data.size(), format, error);
+    PlistExactDates dates;
+    auto tree = parsePropertyListData(data.data(), data.size(), format, error, &dates);
     if (!tree)
         return std::nullopt;
-    return valueFromPlist(tree.get(), error);
+    return valueFromPlist(tree.get(), error, &dates);
 }

@@ -20,6 +20,7 @@
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 const std::string NSUserDefaultsDidChangeNotification = "NSUserDefaultsDidChangeNotification";
@@ -200,8 +201,17 @@ void NSUserDefaults::load()
         }
         return;
     }
+    // Settings are small: a file far larger than any could be is refused
+    // before it is read into anything, as is one that expands to more
+    // objects than settings hold.
+    if (data->size() > kMaxSmallPropertyListBytes) {
+        moveAside("it is larger than " + std::to_string(kMaxSmallPropertyListBytes) + " bytes, far more than settings hold");
+        return;
+    }
     std::string error;
-    auto contents = NSPropertyListSerialization::propertyListWithData(*data, nullptr, &error);
+    PlistExactDates dates;
+    auto tree = parsePropertyListData(data->data(), data->size(), nullptr, &error, &dates, kMaxSmallPropertyListNodes);
+    auto contents = tree ? valueFromPlist(tree.get(), &error, &dates) : std::nullopt;
     if (!contents) {
         moveAside(error);
         return;
@@ -275,15 +285,23 @@ bool NSUserDefaults::synchronize()
     }
     std::string error;
     if (m_unreadable) {
-        NSLog("Could not save the user defaults to %@: the file there could not be read (%@) and is kept. The values "
-              "stay in memory.",
-            m_path, *m_unreadable);
+        if (m_saveFailure != m_unreadable)
+            NSLog("Could not save the user defaults to %@: the file there could not be read (%@) and is kept. The "
+                  "values stay in memory.",
+                m_path, *m_unreadable);
+        m_saveFailure = m_unreadable;
         return false;
     }
     if (!writeFile(snapshot, &error)) {
-        NSLog("Could not save the user defaults to %@: %@. The values stay in memory.", m_path, error);
+        // A fault that lasts fails every save the same way: one line per
+        // cause, not one per change.
+        if (m_saveFailure != error)
+            NSLog("Could not save the user defaults to %@: %@. The values stay in memory.", m_path, error);
+        m_saveFailure = error;
         return false;
     }
+    if (std::exchange(m_saveFailure, std::nullopt))
+        NSLog("The user defaults are saved to %@ again.", m_path);
     std::lock_guard lock(m_mutex);
     m_savedCount = std::max(m_savedCount, count);
     return true;

@@ -119,6 +119,9 @@ private:
     // Held while a snapshot is taken and written, so that writes land in
     // the order their snapshots were taken.
     std::mutex m_writeMutex;
+    // Why the last save failed (guarded by m_writeMutex): a failure is
+    // logged when its cause is new, and a save that works again says so.
+    std::optional<std::string> m_saveFailure;
     Ref<RunLoopTimer> m_saveTimer;
     std::atomic<bool> m_isStandard { false };
     // Why a file that exists could not be read; it is never written over.

@@ -21,13 +21,32 @@ void setError(std::string* error, const std::string& text)
         *error = text;
 }
 
+// Calls f with each value of a dictionary node, in the tree's order.
+template <class F>
+void forEachDictionaryValue(plist_t dict, F&& f)
+{
+    plist_dict_iter it = nullptr;
+    plist_dict_new_iter(dict, &it);
+    while (it) {
+        char* key = nullptr;
+        plist_t item = nullptr;
+        plist_dict_next_item(dict, it, &key, &item);
+        std::free(key);
+        if (!item)
+            break;
+        f(item);
+    }
+    std::free(it);
+}
+
 // Walks the object graph of binary data the way the library will, without
 // recursion: every offset and reference in range, no cycles, bounded depth.
 class BinaryPlistChecker {
 public:
-    BinaryPlistChecker(const uint8_t* data, size_t length)
+    BinaryPlistChecker(const uint8_t* data, size_t length, uint64_t maxNodes)
         : m_data(data)
         , m_length(length)
+        , m_maxNodes(maxNodes)
     {
     }
 
@@ -50,7 +69,52 @@ public:
             why = "the binary property list has an invalid trailer or offset table";
             return false;
         }
+        m_top = top;
         return walk(top, why);
+    }
+
+    // After a successful check and the library's reading of the same data
+    // into root: the exact seconds of every date of that tree, found by
+    // walking the objects and the tree side by side. A container whose size
+    // differs between the two (the library keeps one of two equal keys) is
+    // left out.
+    void exactDates(plist_t root, PlistExactDates& dates) const
+    {
+        if (!m_sawDate || !root)
+            return;
+        std::vector<std::pair<uint64_t, plist_t>> pending { { m_top, root } };
+        std::vector<uint64_t> children;
+        while (!pending.empty()) {
+            auto [object, node] = pending.back();
+            pending.pop_back();
+            uint64_t offset = readBigEndian(m_data + m_tableOffset + object * m_offsetSize, m_offsetSize);
+            uint8_t marker = m_data[offset];
+            plist_type type = plist_get_node_type(node);
+            if (marker == 0x33 && type == PLIST_DATE) {
+                uint64_t bits = readBigEndian(m_data + offset + 1, 8);
+                double seconds;
+                std::memcpy(&seconds, &bits, sizeof seconds);
+                dates[node] = seconds;
+                continue;
+            }
+            bool isContainer = false;
+            if ((marker >> 4 != 0xA || type != PLIST_ARRAY) && (marker >> 4 != 0xD || type != PLIST_DICT))
+                continue;
+            if (!inspect(object, children, isContainer) || !isContainer)
+                continue;
+            if (type == PLIST_ARRAY) {
+                if (children.size() != plist_array_get_size(node))
+                    continue;
+                for (uint32_t i = 0; i < children.size(); ++i)
+                    pending.emplace_back(children[i], plist_array_get_item(node, i));
+                continue;
+            }
+            size_t count = children.size() / 2;
+            if (count != plist_dict_get_size(node))
+                continue;
+            size_t i = 0;
+            forEachDictionaryValue(node, [&](plist_t item) { pending.emplace_back(children[count + i++], item); });
+        }
     }
 
 private:
@@ -111,6 +175,7 @@ private:
         case 0x2:
             return (info == 2 || info == 3) && fits(pos, 1, 1u << info);
         case 0x3:
+            m_sawDate = true;
             return info == 3 && fits(pos, 1, 8);
         case 0x4:
             return readCount(marker, pos, count) && fits(pos, count, 1);
@@ -205,9 +270,8 @@ private:
                 }
                 frame.tallestChild = std::max(frame.tallestChild, height[child]);
                 frame.expanded += expanded[child];
-                if (frame.expanded > kMaxPropertyListNodes) {
-                    why = "the binary property list expands to more than " + std::to_string(kMaxPropertyListNodes)
-                        + " objects";
+                if (frame.expanded > m_maxNodes) {
+                    why = "the binary property list expands to more than " + std::to_string(m_maxNodes) + " objects";
                     return false;
                 }
                 continue;
@@ -220,9 +284,8 @@ private:
             if (!stack.empty()) {
                 stack.back().tallestChild = std::max(stack.back().tallestChild, h);
                 stack.back().expanded += nodes;
-                if (stack.back().expanded > kMaxPropertyListNodes) {
-                    why = "the binary property list expands to more than " + std::to_string(kMaxPropertyListNodes)
-                        + " objects";
+                if (stack.back().expanded > m_maxNodes) {
+                    why = "the binary property list expands to more than " + std::to_string(m_maxNodes) + " objects";
                     return false;
                 }
             }
@@ -232,10 +295,13 @@ private:
 
     const uint8_t* m_data;
     size_t m_length;
+    uint64_t m_maxNodes;
     unsigned m_offsetSize { 0 };
     unsigned m_refSize { 0 };
     uint64_t m_count { 0 };
     uint64_t m_tableOffset { 0 };
+    uint64_t m_top { 0 };
+    mutable bool m_sawDate { false };
 };
 
 bool matchesTag(const uint8_t* data, size_t length, size_t at, const char* name)
@@ -290,7 +356,9 @@ bool looksLikeXML(const uint8_t* data, size_t length)
 
 } // namespace
 
-PlistPtr parsePropertyListData(const uint8_t* bytes, size_t length, NSPropertyListFormat* format, std::string* error)
+PlistPtr parsePropertyListData(
+    const uint8_t* bytes, size_t length, NSPropertyListFormat* format, std::string* error, PlistExactDates* dates,
+    uint64_t maxNodes)
 {
     if (!bytes || length == 0) {
         setError(error, "the data is empty");
@@ -303,11 +371,14 @@ PlistPtr parsePropertyListData(const uint8_t* bytes, size_t length, NSPropertyLi
     plist_t root = nullptr;
     if (length >= kBinaryHeaderLength && std::memcmp(bytes, kBinaryMagic, kBinaryHeaderLength) == 0) {
         std::string why;
-        if (!BinaryPlistChecker(bytes, length).check(why)) {
+        BinaryPlistChecker checker(bytes, length, maxNodes);
+        if (!checker.check(why)) {
             setError(error, why);
             return nullptr;
         }
         plist_from_bin(reinterpret_cast<const char*>(bytes), static_cast<uint32_t>(length), &root);
+        if (dates)
+            checker.exactDates(root, *dates);
         if (format)
             *format = NSPropertyListBinaryFormat_v1_0;
     } else if (looksLikeXML(bytes, length)) {
@@ -327,18 +398,47 @@ PlistPtr parsePropertyListData(const uint8_t* bytes, size_t length, NSPropertyLi
         setError(error, "the data is not a binary or XML property list");
         return nullptr;
     }
-    if (!root)
+    if (!root) {
         setError(error, "the property list data is corrupt");
+        return nullptr;
+    }
+    // XML shares nothing, so its size bounds its tree; a bound below the
+    // general one is checked on the tree itself.
+    if (maxNodes < kMaxPropertyListNodes && plistNodeCount(root, maxNodes) > maxNodes) {
+        plist_free(root);
+        setError(error, "the property list holds more than " + std::to_string(maxNodes) + " objects");
+        return nullptr;
+    }
     return PlistPtr(root);
 }
 
-std::optional<Value::Bytes> serializePropertyList(plist_t node, NSPropertyListFormat format, std::string* error)
+uint64_t plistNodeCount(plist_t node, uint64_t limit)
+{
+    uint64_t count = 0;
+    std::vector<plist_t> pending { node };
+    while (!pending.empty() && count <= limit) {
+        plist_t next = pending.back();
+        pending.pop_back();
+        ++count;
+        plist_type type = plist_get_node_type(next);
+        if (type == PLIST_ARRAY) {
+            for (uint32_t i = 0, n = plist_array_get_size(next); i < n; ++i)
+                pending.push_back(plist_array_get_item(next, i));
+        } else if (type == PLIST_DICT) {
+            forEachDictionaryValue(next, [&](plist_t item) { pending.push_back(item); });
+        }
+    }
+    return count;
+}
+
+std::optional<Value::Bytes> serializePropertyList(
+    plist_t node, NSPropertyListFormat format, std::string* error, const PlistExactDates* dates)
 {
     char* out = nullptr;
     uint32_t length = 0;
     Value::Bytes bytes;
     if (format == NSPropertyListBinaryFormat_v1_0) {
-        return writeBinaryPropertyList(node, error);
+        return writeBinaryPropertyList(node, error, dates);
     } else if (format == NSPropertyListXMLFormat_v1_0) {
         plist_to_xml(node, &out, &length);
         if (out) {
@@ -403,7 +503,7 @@ std::optional<uint64_t> plistUIDFromDictionary(const Value& value)
     return static_cast<uint64_t>(uid.integerValue());
 }
 
-plist_t build(const Value& value, size_t depth, std::string* error)
+plist_t build(const Value& value, size_t depth, std::string* error, PlistExactDates* dates)
 {
     if (depth > kMaxPropertyListDepth) {
         setError(error, "the property list is nested too deeply");
@@ -424,12 +524,17 @@ plist_t build(const Value& value, size_t depth, std::string* error)
         const auto& bytes = *value.data();
         return plist_new_data(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     }
-    case Value::Type::Date:
-        return newDate(value.date()->timeIntervalSinceReferenceDate, error);
+    case Value::Type::Date: {
+        double seconds = value.date()->timeIntervalSinceReferenceDate;
+        plist_t date = newDate(seconds, error);
+        if (date && dates)
+            (*dates)[date] = seconds;
+        return date;
+    }
     case Value::Type::Array: {
         PlistPtr array(plist_new_array());
         for (const auto& element : *value.array()) {
-            plist_t item = build(element, depth + 1, error);
+            plist_t item = build(element, depth + 1, error, dates);
             if (!item)
                 return nullptr;
             plist_array_append_item(array.get(), item);
@@ -444,7 +549,7 @@ plist_t build(const Value& value, size_t depth, std::string* error)
         for (const auto& [key, element] : *value.dictionary()) {
             if (!validString(key, error))
                 return nullptr;
-            plist_t item = build(element, depth + 1, error);
+            plist_t item = build(element, depth + 1, error, dates);
             if (!item)
                 return nullptr;
             plist_dict_set_item(dict.get(), key.c_str(), item);
@@ -461,7 +566,7 @@ plist_t build(const Value& value, size_t depth, std::string* error)
     return nullptr;
 }
 
-std::optional<Value> read(plist_t node, size_t depth, std::string* error)
+std::optional<Value> read(plist_t node, size_t depth, std::string* error, const PlistExactDates* dates)
 {
     if (depth > kMaxPropertyListDepth) {
         setError(error, "the property list is nested too deeply");
@@ -495,8 +600,12 @@ std::optional<Value> read(plist_t node, size_t depth, std::string* error)
         std::free(bytes);
         return Value(std::move(data));
     }
-    case PLIST_DATE:
+    case PLIST_DATE: {
+        if (dates)
+            if (auto exact = dates->find(node); exact != dates->end())
+                return Value(NSDate { exact->second });
         return Value(NSDate { plistDateValue(node) });
+    }
     case PLIST_UID: {
         uint64_t uid = 0;
         plist_get_uid_val(node, &uid);
@@ -507,7 +616,7 @@ std::optional<Value> read(plist_t node, size_t depth, std::string* error)
         uint32_t count = plist_array_get_size(node);
         array.reserve(count);
         for (uint32_t i = 0; i < count; ++i) {
-            auto element = read(plist_array_get_item(node, i), depth + 1, error);
+            auto element = read(plist_array_get_item(node, i), depth + 1, error, dates);
             if (!element)
                 return std::nullopt;
             array.push_back(std::move(*element));
@@ -527,7 +636,7 @@ std::optional<Value> read(plist_t node, size_t depth, std::string* error)
                 std::free(key);
                 break;
             }
-            auto element = read(item, depth + 1, error);
+            auto element = read(item, depth + 1, error, dates);
             if (element && key)
                 dict.emplace(key, std::move(*element));
             else
@@ -547,15 +656,18 @@ std::optional<Value> read(plist_t node, size_t depth, std::string* error)
 
 } // namespace
 
-PlistPtr plistFromValue(const Value& value, std::string* error) { return PlistPtr(build(value, 0, error)); }
+PlistPtr plistFromValue(const Value& value, std::string* error, PlistExactDates* dates)
+{
+    return PlistPtr(build(value, 0, error, dates));
+}
 
-std::optional<Value> valueFromPlist(plist_t node, std::string* error)
+std::optional<Value> valueFromPlist(plist_t node, std::string* error, const PlistExactDates* dates)
 {
     if (!node) {
         setError(error, "there is no property list");
         return std::nullopt;
     }
-    return read(node, 0, error);
+    return read(node, 0, error, dates);
 }
 
 std::string plistStringValue(plist_t node)

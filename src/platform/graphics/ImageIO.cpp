@@ -2,6 +2,9 @@
 
 #include "internal/PixelFormat.h"
 
+#include <foundation/PNGDecoding.h>
+
+#include <algorithm>
 #include <cairo.h>
 #include <cstring>
 #include <fstream>
@@ -12,26 +15,6 @@
 namespace {
 
 constexpr uint8_t kPNGSignature[8] = { 0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n' };
-// Refuse pictures whose decoded pixels would not fit a context anyway.
-constexpr png_uint_32 kMaxDimension = 32767;
-// Larger than any screen or desktop picture (8192 x 8192, 256 MB decoded).
-constexpr uint64_t kMaxPixels = uint64_t(8192) * 8192;
-// Deflate never expands data more than about 1032 to 1, so a file whose
-// header claims more pixels than its bytes could hold is lying.
-constexpr uint64_t kMaxDeflateRatio = 1032;
-
-// Whether the header's size is one the data could really hold and one worth
-// decoding, decided before anything is allocated. Each row is at least one
-// filter byte and one bit per pixel.
-bool plausibleSize(png_uint_32 width, png_uint_32 height, size_t encodedBytes)
-{
-    if (width == 0 || height == 0 || width > kMaxDimension || height > kMaxDimension)
-        return false;
-    if (uint64_t(width) * height > kMaxPixels)
-        return false;
-    uint64_t leastRawBytes = uint64_t(height) * (1 + (uint64_t(width) + 7) / 8);
-    return leastRawBytes <= uint64_t(encodedBytes) * kMaxDeflateRatio;
-}
 
 bool readFile(const std::string& path, std::vector<uint8_t>& out)
 {
@@ -73,7 +56,7 @@ CGImageRef CGImageSourceCreateImageAtIndex(const CGImageSourceRef& source, size_
     const auto& data = source->data();
     if (!png_image_begin_read_from_memory(&image, data.data(), data.size()))
         return nullptr;
-    if (!plausibleSize(image.width, image.height, data.size())) {
+    if (!pngSizeIsPlausible(image.width, image.height, data.size())) {
         png_image_free(&image);
         return nullptr;
     }
@@ -88,6 +71,22 @@ CGImageRef CGImageSourceCreateImageAtIndex(const CGImageSourceRef& source, size_
     png_image_free(&image);
     return CGImageCreate(image.width, image.height, 8, 32, bytesPerRow, CGColorSpaceCreateDeviceRGB(),
         hasAlpha ? kCGImageAlphaLast : kCGImageAlphaNoneSkipLast, CGDataProviderCreateWithBytes(std::move(pixels)));
+}
+
+CGImageRef CGImageSourceCreateThumbnailAtIndex(
+    const CGImageSourceRef& source, size_t index, size_t fitWidth, size_t fitHeight)
+{
+    if (!source || index != 0)
+        return nullptr;
+    const auto& data = source->data();
+    auto clamp = [](size_t side) { return uint32_t(std::min<size_t>(side, kMaxPNGSide)); };
+    auto decoded = decodePNG(data.data(), data.size(), clamp(fitWidth), clamp(fitHeight));
+    if (!decoded)
+        return nullptr;
+    size_t bytesPerRow = size_t(decoded->width) * 4;
+    return CGImageCreate(decoded->width, decoded->height, 8, 32, bytesPerRow, CGColorSpaceCreateDeviceRGB(),
+        decoded->hasAlpha ? kCGImageAlphaLast : kCGImageAlphaNoneSkipLast,
+        CGDataProviderCreateWithBytes(std::move(decoded->rgba)));
 }
 
 namespace {

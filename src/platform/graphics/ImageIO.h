@@ -34,6 +34,12 @@ std::string CGImageSourceGetType(const CGImageSourceRef&);
 // (kCGImageAlphaNoneSkipLast), 8 bits per component. Null for a bad index
 // or data that does not decode.
 CGImageRef CGImageSourceCreateImageAtIndex(const CGImageSourceRef&, size_t index);
+// The image shrunk while it is decoded, by the largest whole factor that
+// leaves it at least fitWidth x fitHeight pixels (each pixel the mean of its
+// block), so a picture many times that size is never held whole. Null as
+// for CGImageSourceCreateImageAtIndex.
+CGImageRef CGImageSourceCreateThumbnailAtIndex(
+    const CGImageSourceRef&, size_t index, size_t fitWidth, size_t fitHeight);
 
 class CGImageDestination {
 public:

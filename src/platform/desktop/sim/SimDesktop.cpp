@@ -476,9 +476,9 @@ bool SimDesktop::terminateApplication(pid_t pid, bool force)
     return true;
 }
 
-void SimDesktop::launchApplication(const DesktopApp& app, const std::vector<DesktopWindow>& windows)
+bool SimDesktop::launchApplication(const DesktopApp& app, const std::vector<DesktopWindow>& windows)
 {
-    addApplication(app, windows, true);
+    return addApplication(app, windows, true);
 }
 
 bool SimDesktop::addApplication(const DesktopApp& app, const std::vector<DesktopWindow>& windows, bool activate)

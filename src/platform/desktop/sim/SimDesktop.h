@@ -101,8 +101,9 @@ public:
     void addScreen(const CGRect& frame, const CGRect& visibleFrame, const std::string& picture = {});
     void removeScreen(CGDirectDisplayID display);
     // Starts an application with its windows (front one first); it becomes
-    // the frontmost application.
-    void launchApplication(const DesktopApp& app, const std::vector<DesktopWindow>& windows = {});
+    // the frontmost application. False, and nothing changes, when the
+    // desktop already has an application with that process id.
+    bool launchApplication(const DesktopApp& app, const std::vector<DesktopWindow>& windows = {});
     void quitApplication(pid_t pid);
     // Waits, in real time and at most the seconds given, until every program
     // started through startApplication has ended; false when one still runs.
@@ -310,8 +311,9 @@ private:
     // factor (its size rounded up).
     DesktopImage composeLocked(
         const CGRect& area, const std::function<bool(const DesktopWindow&)>& include, int reduction = 1) const;
-    // A screen's picture file, decoded; null when it cannot be read.
-    std::shared_ptr<cairo_surface_t> pictureLocked(const std::string& path) const;
+    // A screen's picture file, decoded for a screen of that size; null when
+    // it cannot be read.
+    std::shared_ptr<cairo_surface_t> pictureLocked(const std::string& path, CGSize screen) const;
     // What names a version of a picture file: its path and modification time.
     static std::string pictureKey(const std::string& path);
     // The start of a compose's drawing, up to the first window whose content

@@ -5,6 +5,7 @@
 
 #include <foundation/Format.h>
 #include <foundation/LargeBuffers.h>
+#include <foundation/PNGDecoding.h>
 #include <foundation/ParallelFor.h>
 
 #include <cairo.h>
@@ -13,6 +14,8 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 namespace {
 
@@ -520,19 +523,47 @@ std::string SimDesktop::pictureKey(const std::string& path)
     return path + "|" + (error ? std::string("-") : std::to_string(modified.time_since_epoch().count()));
 }
 
-std::shared_ptr<cairo_surface_t> SimDesktop::pictureLocked(const std::string& path) const
+std::shared_ptr<cairo_surface_t> SimDesktop::pictureLocked(const std::string& path, CGSize screen) const
 {
-    // Decoded once per file version: every screenshot and backdrop shows it.
-    std::string key = pictureKey(path);
+    // Decoded once per file version and screen size, shrunk while it is
+    // decoded to no less than fills the screen: every screenshot and
+    // backdrop shows it, and a picture many times the screen's size is
+    // neither held whole nor scaled down again at every compose.
+    std::string version = pictureKey(path);
+    auto fitWidth = uint32_t(std::clamp(std::ceil(screen.width), 1.0, double(kMaxPNGSide)));
+    auto fitHeight = uint32_t(std::clamp(std::ceil(screen.height), 1.0, double(kMaxPNGSide)));
+    std::string key = version + "|" + std::to_string(fitWidth) + "x" + std::to_string(fitHeight);
     if (auto cached = m_pictures.find(key); cached != m_pictures.end())
         return cached->second;
-    std::erase_if(m_pictures, [&](const auto& entry) { return entry.first.rfind(path + "|", 0) == 0; });
-    cairo_surface_t* picture = cairo_image_surface_create_from_png(path.c_str());
+    std::erase_if(m_pictures, [&](const auto& entry) {
+        return entry.first.rfind(path + "|", 0) == 0 && entry.first.rfind(version + "|", 0) != 0;
+    });
     std::shared_ptr<cairo_surface_t> kept;
-    if (cairo_surface_status(picture) == CAIRO_STATUS_SUCCESS)
-        kept.reset(picture, cairo_surface_destroy);
-    else
-        cairo_surface_destroy(picture);
+    std::ifstream file(path, std::ios::binary);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    if (auto decoded = decodePNG(bytes.data(), bytes.size(), fitWidth, fitHeight)) {
+        cairo_surface_t* picture
+            = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, int(decoded->width), int(decoded->height));
+        if (cairo_surface_status(picture) == CAIRO_STATUS_SUCCESS) {
+            cairo_surface_flush(picture);
+            uint8_t* base = cairo_image_surface_get_data(picture);
+            size_t stride = size_t(cairo_image_surface_get_stride(picture));
+            // Straight RGBA bytes become premultiplied native-endian words.
+            for (uint32_t y = 0; y < decoded->height; ++y) {
+                const uint8_t* from = decoded->rgba.data() + size_t(y) * decoded->width * 4;
+                auto* to = reinterpret_cast<uint32_t*>(base + stride * y);
+                for (uint32_t x = 0; x < decoded->width; ++x, from += 4) {
+                    uint32_t a = from[3];
+                    auto premultiplied = [a](uint32_t c) { return (c * a + 127) / 255; };
+                    to[x] = a << 24 | premultiplied(from[0]) << 16 | premultiplied(from[1]) << 8 | premultiplied(from[2]);
+                }
+            }
+            cairo_surface_mark_dirty(picture);
+            kept.reset(picture, cairo_surface_destroy);
+        } else {
+            cairo_surface_destroy(picture);
+        }
+    }
     m_pictures[key] = kept;
     return kept;
 }
@@ -660,7 +691,7 @@ DesktopImage SimDesktop::composeLocked(
         cairo_save(cr);
         cairo_rectangle(cr, s.frame.origin.x, s.frame.origin.y, s.frame.size.width, s.frame.size.height);
         cairo_clip(cr);
-        auto picture = s.desktopPicture.empty() ? nullptr : pictureLocked(s.desktopPicture);
+        auto picture = s.desktopPicture.empty() ? nullptr : pictureLocked(s.desktopPicture, s.frame.size);
         if (picture) {
             double pw = cairo_image_surface_get_width(picture.get()), ph = cairo_image_surface_get_height(picture.get());
             double scale = std::max(s.frame.size.width / pw, s.frame.size.height / ph);
