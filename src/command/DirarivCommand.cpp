@@ -1,6 +1,7 @@
 #include "DirarivCommand.h"
 
 #include <scripting/DRContext.h>
+#include <scripting/DREventTranslator.h>
 #include <scripting/DRModalWindowController.h>
 #include <scripting/DRStorage.h>
 #include <scripting/DRTaskHandler.h>
@@ -15,6 +16,7 @@
 #include <foundation/Dispatch.h>
 #include <foundation/JSON.h>
 #include <foundation/Log.h>
+#include <foundation/NSNotificationCenter.h>
 #include <foundation/NSPathUtilities.h>
 #include <foundation/RunLoop.h>
 #include <services/NSUserNotification.h>
@@ -210,6 +212,7 @@ QuorvexSessionHost::CommandResult DirarivSessionHost::runCommand(const std::vect
 
 int runDirariv(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
 {
+    setLogProgramName("dirariv");
     std::string desktopFile, configFile, dataDirectory, sessionFile, outDirectory = "out";
     for (int i = 1; i < argc; ++i) {
         auto value = [&](std::string& into) {
@@ -272,6 +275,10 @@ int runDirariv(int argc, const char* const* argv, std::ostream& out, std::ostrea
     out << "Storage: " << host->storage()->path() << "\n";
     host->load();
     RunLoop::main().runUntilIdle();
+    // The layer leaves these two to its host: the scripts' didLaunch and
+    // willTerminate events.
+    NSNotificationCenter::defaultCenter().postNotificationName(DREventDidLaunchNotification, nullptr);
+    RunLoop::main().runUntilIdle();
     printer.flush();
 
     DirarivSessionHost sessionHost(*host, *desktop);
@@ -284,6 +291,8 @@ int runDirariv(int argc, const char* const* argv, std::ostream& out, std::ostrea
         status = session.runLine(line, ++number);
         printer.flush();
     }
+    NSNotificationCenter::defaultCenter().postNotificationName(DREventWillTerminateNotification, nullptr);
+    RunLoop::main().runUntilIdle();
     host->storage()->waitUntilPersisted();
     RunLoop::main().runUntilIdle();
     printer.flush();

@@ -6,6 +6,10 @@
 DRAXUIElement::DRAXUIElement(AXUIElementRef element)
     : m_element(std::move(element))
 {
+    // No attribute read or action waits longer than this for an application
+    // that does not answer.
+    if (m_element)
+        AXUIElementSetMessagingTimeout(m_element, kMessagingTimeout);
 }
 
 Value DRAXUIElement::systemWideValue(const std::string& attribute)

@@ -13,6 +13,9 @@
 
 class DRAXUIElement : public NSObject {
 public:
+    // The messaging time-out set on every wrapped element, in seconds.
+    static constexpr float kMessagingTimeout = 0.5f;
+
     // initWithElement:.
     explicit DRAXUIElement(AXUIElementRef element);
 

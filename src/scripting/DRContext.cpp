@@ -21,6 +21,7 @@
 #include <javascriptcore/JSExport.h>
 
 #include <foundation/AtomicFile.h>
+#include <foundation/Clock.h>
 #include <foundation/Log.h>
 #include <foundation/NSBundle.h>
 #include <foundation/NSNotificationCenter.h>
@@ -81,7 +82,9 @@ struct DRRequire {
             return JSValueMakeUndefined(ctx);
         };
         struct stat info {};
-        if (path.empty() || ::stat(path.c_str(), &info) != 0)
+        // Only a file is evaluated and watched: require(".") would watch the
+        // whole folder and reload at every change in it.
+        if (path.empty() || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
             return fail(stringWithFormat("Require: File “%@” does not exist.", path));
         if (std::find(host->m_evaluating.begin(), host->m_evaluating.end(), path) != host->m_evaluating.end())
             return fail(stringWithFormat("Require: File “%@” is already being loaded.", path));
@@ -128,14 +131,25 @@ std::string DRContext::resolvePrimaryConfigurationPath()
     return stringByExpandingTildeInPath(configurationCandidates().front());
 }
 
-void DRContext::load()
+void DRContext::load() { load(false); }
+
+void DRContext::load(bool merged)
 {
+    if (m_loading) {
+        // Asked for by a script this load evaluates: every such request
+        // makes one load after this one.
+        m_reloadAskedDuringLoad = true;
+        return;
+    }
     if (m_context && JSContext::currentContext() == m_context.get()) {
         // Replacing the context under the script that is running in it
         // would pull its globals away mid-call: load once it has returned.
         scheduleLoad(0);
         return;
     }
+    m_loading = true;
+    m_reloadAskedDuringLoad = false;
+    m_nextExceptionNotice = 0;
     DRPreferences::sharedPreferences().reset();
     resetConfigurationPaths();
     if (!fileExists(m_primaryConfigurationPath))
@@ -143,6 +157,15 @@ void DRContext::load()
     setupContext();
     resetWatcher();
     NSLog("Context loaded.");
+    m_loading = false;
+    if (!std::exchange(m_reloadAskedDuringLoad, false) || merged)
+        return;
+    // A configuration that reloads while it loads would otherwise reload
+    // for ever: the load it asked for runs once, and what that load asks
+    // for is dropped.
+    NSLog("Warning: Reload asked for while the configuration loaded: it loads once more after the load, and a reload asked for "
+          "during that load is dropped.");
+    scheduleLoad(0, true);
 }
 
 void DRContext::shouldTerminate(std::function<void()> reply)
@@ -192,9 +215,9 @@ void DRContext::setupContext()
     if (previous)
         previous->invalidate();
     Weak<DRContext> weak = selfRef<DRContext>();
-    m_context->setExceptionHandler([weak](JSContext&, const JSValue& exception) {
+    m_context->setExceptionHandler([weak](JSContext& context, const JSValue& exception) {
         if (auto host = weak.lock())
-            host->exceptionRaised(exception);
+            host->exceptionRaised(context, exception);
     });
     setupAPI();
     auto& bundle = NSBundle::mainBundle();
@@ -203,9 +226,28 @@ void DRContext::setupContext()
     loadScript(m_primaryConfigurationPath);
 }
 
-void DRContext::exceptionRaised(const JSValue& exception)
+void DRContext::exceptionRaised(JSContext& context, const JSValue& exception)
 {
-    NSLog("%@ (%@:%@)", exception.toString(), exception.property("line").toString(), exception.property("column").toString());
+    // A call stopped by the time limit has no line of its own: the report
+    // names what ran, where, and the limit it passed.
+    std::string termination = context.virtualMachine()->takeTerminationReport();
+    // An exception's text may come from the script's own toString.
+    JSExecutionScope scope(context.globalContextRef(), "the text of an exception");
+    if (!termination.empty()) {
+        termination[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(termination[0])));
+        NSLog("%@ %@", exception.toString(), termination);
+    } else {
+        NSLog("%@ (%@:%@)", exception.toString(), exception.property("line").toString(), exception.property("column").toString());
+    }
+    // Every exception is logged, and each one of a load notifies; after the
+    // load, a handler that throws at every tick of a timer notifies once per
+    // interval, not at every tick.
+    if (!m_loading) {
+        double now = Clock::current().now();
+        if (now < m_nextExceptionNotice)
+            return;
+        m_nextExceptionNotice = now + kExceptionNoticeInterval;
+    }
     DRNotificationHelper::deliver("Exception raised. Refer to the logs for more information.");
 }
 
@@ -246,13 +288,13 @@ void DRContext::resetWatcher()
     });
 }
 
-void DRContext::scheduleLoad(double delay)
+void DRContext::scheduleLoad(double delay, bool merged)
 {
     Weak<DRContext> weak = selfRef<DRContext>();
     cancelPreviousPerformRequestsWithTarget(this, "load");
-    performAfterDelay("load", delay, [weak] {
+    performAfterDelay("load", delay, [weak, merged] {
         if (auto host = weak.lock())
-            host->load();
+            host->load(merged);
     });
 }
 
@@ -284,7 +326,8 @@ void DRContext::loadScript(const std::string& path, JSContext& context)
         NSLog("Error: Could not read file in path “%@” to string. (%@)", path, std::string(std::strerror(error ? error : ENOENT)));
     }
     Ref<NSError> preprocessError;
-    text = DRShebangPreprocessor::process(text, path, &preprocessError);
+    // The command is bounded like the scripts: a load never waits for ever.
+    text = DRShebangPreprocessor::process(text, path, &preprocessError, m_executionTimeLimit);
     if (preprocessError) {
         auto underlying = preprocessError->underlyingError();
         NSLog("Error: Preprocessing failed. (%@)", underlying ? underlying->localizedFailureReason() : std::string());

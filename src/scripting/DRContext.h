@@ -29,6 +29,9 @@ public:
     // A burst of changes to the loaded files reloads once, this long after
     // the last change was reported.
     static constexpr double kReloadDelay = 0.5;
+    // After an exception notice outside a load, further exceptions are only
+    // logged for this many seconds.
+    static constexpr double kExceptionNoticeInterval = 10;
 
     static Ref<DRContext> context();
     DRContext();
@@ -73,9 +76,12 @@ public:
 private:
     friend struct DRRequire;
     void loadScript(const std::string& path, JSContext& context);
-    void exceptionRaised(const JSValue& exception);
-    // One pending load, replacing any other: after the delay, on the run loop.
-    void scheduleLoad(double delay);
+    void exceptionRaised(JSContext& context, const JSValue& exception);
+    // One pending load, replacing any other: after the delay, on the run
+    // loop. A merged load is the one that reloads asked for during a load
+    // make; it makes no further one.
+    void scheduleLoad(double delay, bool merged = false);
+    void load(bool merged);
 
     std::string m_primaryConfigurationPath;
     Ref<JSContext> m_context;
@@ -90,4 +96,7 @@ private:
     // them would never end.
     std::vector<std::string> m_evaluating;
     double m_executionTimeLimit { kDefaultExecutionTimeLimit };
+    bool m_loading { false };
+    double m_nextExceptionNotice { 0 };
+    bool m_reloadAskedDuringLoad { false };
 };

@@ -9,16 +9,10 @@
 
 void DRDirariv::reload()
 {
-    auto delegate = m_delegate.lock();
-    auto* target = dynamic_cast<NSObject*>(delegate.get());
-    if (!delegate || !target)
-        return;
-    Weak<DRContextDelegate> weak = delegate;
-    NSObject::cancelPreviousPerformRequestsWithTarget(target, "load");
-    target->performAfterDelay("load", 0, [weak] {
-        if (auto host = weak.lock())
-            host->load();
-    });
+    // The host decides when: it does not replace the context under the
+    // calling script, and merges what a load asks for into one load after it.
+    if (auto delegate = m_delegate.lock())
+        delegate->load();
 }
 
 void DRDirariv::set(const Value& dictionary) { DRPreferences::sharedPreferences().add(dictionary); }

@@ -20,6 +20,7 @@ public:
     const std::string& notification() const { return m_notification; }
     bool isSubscribed() const { return static_cast<bool>(m_observer); }
     void disable();
+    std::string scriptDescription() const override { return "the callback of Event “" + m_name + "”"; }
 
     static const JSExportClass& exportClass();
 

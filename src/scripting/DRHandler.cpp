@@ -30,7 +30,14 @@ void DRHandler::callWithArguments(const std::vector<Value>& arguments)
     values.reserve(arguments.size());
     for (const auto& argument : arguments)
         values.push_back(JSValue::fromValue(function.contextRef(), argument));
+    JSExecutionScope scope(function.contextRef(), scriptDescription());
     function.call(values);
+}
+
+std::string DRHandler::scriptDescription() const
+{
+    const JSExportClass* exportClass = JSExportClass::classFor(this);
+    return "the callback of a " + (exportClass ? exportClass->name() : std::string("handler"));
 }
 
 const JSExportClass& DRHandler::exportClass()

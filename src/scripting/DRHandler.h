@@ -22,6 +22,9 @@ public:
     // the result is dropped.
     void callWithArguments(const std::vector<Value>& arguments);
     JSValue callback() const { return m_callback.value(); }
+    // What runs when the handler calls back, for the time limit's report:
+    // "the callback of Key “l” (cmd)".
+    virtual std::string scriptDescription() const;
 
     static const JSExportClass& exportClass();
 

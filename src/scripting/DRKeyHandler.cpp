@@ -2,6 +2,7 @@
 
 #include "DRExportProtocols.h"
 #include "DRKeyTranslator.h"
+#include "DRScriptArguments.h"
 
 #include <appkit/NSEvent.h>
 #include <foundation/Log.h>
@@ -58,6 +59,18 @@ void DRKeyHandler::installEventHandler()
 
 Ref<DRKeyHandler> DRKeyHandler::create(const std::string& key, const std::vector<std::string>& modifiers, JSValue callback)
 {
+    // A name where the list belongs ("cmd" for ['cmd']) would otherwise read
+    // as no modifiers and take the plain key from the whole desktop.
+    auto arguments = JSContext::currentArguments();
+    if (arguments.size() > 1 && !arguments[1].isUndefined() && !arguments[1].isNull()) {
+        bool names = arguments[1].isArray();
+        for (uint32_t i = 0, count = names ? arguments[1].property("length").toUInt32() : 0; i < count && names; ++i)
+            names = arguments[1].property(i).isString();
+        if (!names) {
+            DRThrowScriptError("Key", "the argument “modifiers” must be a list of modifier names, such as ['cmd', 'shift'].");
+            return nullptr;
+        }
+    }
     auto handler = makeRef<DRKeyHandler>(key, modifiers, callback);
     handler->setup();
     return handler;
@@ -115,6 +128,14 @@ void DRKeyHandler::contextDidInvalidate()
     // calling into a dropped context, nor hold the combination.
     m_observers.clear();
     disable();
+}
+
+std::string DRKeyHandler::scriptDescription() const
+{
+    std::string modifiers;
+    for (const auto& modifier : m_modifiers)
+        modifiers += (modifiers.empty() ? "" : "+") + modifier;
+    return "the callback of Key “" + m_key + "”" + (modifiers.empty() ? "" : " (" + modifiers + ")");
 }
 
 size_t DRKeyHandler::hashForKeyCombination() const

@@ -41,6 +41,7 @@ public:
     // The key name plus every modifier name: "cmd" and "command" make
     // different combinations although they set the same flag.
     size_t hashForKeyCombination() const;
+    std::string scriptDescription() const override;
     // The key-repeat timer while the key is held.
     const Ref<NSTimer>& timer() const { return m_timer; }
 

@@ -51,7 +51,7 @@ std::string DRShebangPreprocessor::shellQuoted(const std::string& text)
     return quoted + "'";
 }
 
-std::string DRShebangPreprocessor::process(const std::string& text, const std::string& path, Ref<NSError>* error)
+std::string DRShebangPreprocessor::process(const std::string& text, const std::string& path, Ref<NSError>* error, double timeLimit)
 {
     auto command = scanCommand(text);
     if (!command)
@@ -59,9 +59,11 @@ std::string DRShebangPreprocessor::process(const std::string& text, const std::s
     // The path is one quoted word: blanks do not split it and nothing in a
     // file name runs as a command.
     std::string commandLine = *command + " " + shellQuoted(path);
+    // The login shell that tells the search path and the command are each
+    // bounded by the time limit.
     Ref<NSError> taskError;
     std::string output = NSTaskDRExtension::outputFromLaunchedTaskWithEnvironment(
-        { { "PATH", NSTaskDRExtension::searchPath() } }, { "-c", commandLine }, &taskError);
+        { { "PATH", NSTaskDRExtension::searchPath(timeLimit) } }, { "-c", commandLine }, &taskError, timeLimit);
     if (taskError) {
         if (error)
             *error = NSError::errorWithDomain(DRShebangPreprocessorErrorDomain, -1,

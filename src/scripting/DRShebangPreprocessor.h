@@ -24,7 +24,9 @@ public:
     // The text to evaluate: the text itself when it has no command;
     // otherwise the command's output without its own "#!" line, or the
     // empty text with an error when the command fails.
-    static std::string process(const std::string& text, const std::string& path, Ref<NSError>* error);
+    // With a time limit (seconds, 0 for none), a command that has not ended
+    // by then is stopped and fails.
+    static std::string process(const std::string& text, const std::string& path, Ref<NSError>* error, double timeLimit = 0);
     // A word the shell reads back as exactly the text.
     static std::string shellQuoted(const std::string& text);
 };

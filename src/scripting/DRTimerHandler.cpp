@@ -51,6 +51,11 @@ void DRTimerHandler::schedule()
     });
 }
 
+std::string DRTimerHandler::scriptDescription() const
+{
+    return stringWithFormat("the callback of a Timer of %g s%@", m_interval, std::string(m_repeats ? ", repeating" : ""));
+}
+
 void DRTimerHandler::stop()
 {
     if (m_timer)

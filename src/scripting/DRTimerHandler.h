@@ -22,6 +22,7 @@ public:
 
     const Ref<NSTimer>& timer() const { return m_timer; }
     void stop();
+    std::string scriptDescription() const override;
 
     static const JSExportClass& exportClass();
 

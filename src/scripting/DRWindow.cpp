@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <unordered_map>
 
 namespace {
 
@@ -206,17 +207,20 @@ std::vector<Ref<DRWindow>> DRWindow::all(const Value& options) { return filtered
 
 std::vector<Ref<DRWindow>> DRWindow::recent()
 {
-    auto all = windows();
+    // Each window's number is asked once (an accessibility request each),
+    // not once per window of the list: the first window with a number wins.
+    std::unordered_map<CGWindowID, Ref<DRWindow>> byNumber;
+    for (const auto& window : windows())
+        byNumber.emplace(window->identifier(), window);
     std::vector<Ref<DRWindow>> result;
     Value list = CGWindowListCopyWindowInfo(kCGWindowListOptionOnScreenOnly | kCGWindowListExcludeDesktopElements, 0);
     for (size_t i = 0; i < list.count(); ++i) {
         const Value& entry = list.at(i);
         if (entry[kCGWindowLayer].integerValue() != 0 || entry[kCGWindowAlpha].doubleValue() == 0.0)
             continue;
-        auto number = static_cast<CGWindowID>(entry[kCGWindowNumber].integerValue());
-        auto match = std::find_if(all.begin(), all.end(), [&](const auto& w) { return w->identifier() == number; });
-        if (match != all.end())
-            result.push_back(*match);
+        auto match = byNumber.find(static_cast<CGWindowID>(entry[kCGWindowNumber].integerValue()));
+        if (match != byNumber.end())
+            result.push_back(match->second);
     }
     return result;
 }

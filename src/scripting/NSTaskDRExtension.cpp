@@ -2,6 +2,9 @@
 
 #include <services/NSTask.h>
 
+#include <foundation/Format.h>
+
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
@@ -26,13 +29,14 @@ std::string NSTaskDRExtension::shellPath()
     return shell && shell[0] ? shell : kFallbackShell;
 }
 
-std::string NSTaskDRExtension::outputFromLaunchedTaskWithEnvironment(
-    const std::map<std::string, std::string>& environment, const std::vector<std::string>& arguments, Ref<NSError>* error)
+std::string NSTaskDRExtension::outputFromLaunchedTaskWithEnvironment(const std::map<std::string, std::string>& environment,
+    const std::vector<std::string>& arguments, Ref<NSError>* error, double timeLimit)
 {
     auto task = makeRef<NSTask>();
     task->setLaunchPath(shellPath());
     task->setEnvironment(environment);
     task->setArguments(arguments);
+    task->setStartsProcessGroup(timeLimit > 0);
     auto output = NSPipe::pipe();
     auto errors = NSPipe::pipe();
     if (!output || !errors) {
@@ -43,13 +47,13 @@ std::string NSTaskDRExtension::outputFromLaunchedTaskWithEnvironment(
     task->setStandardOutput(output);
     task->setStandardError(errors);
 
-    // Standard error is drained on its own thread while standard output is
-    // read here.
+    // Both streams are drained on threads of their own, so neither can stall
+    // the child, and this thread waits for their ends with the deadline.
     struct Drain {
         std::mutex mutex;
-        std::condition_variable done;
-        Value::Bytes data;
-        bool ended { false };
+        std::condition_variable changed;
+        Value::Bytes data[2];
+        int ended { 0 };
     };
     auto drain = std::make_shared<Drain>();
     std::string launchError;
@@ -58,31 +62,45 @@ std::string NSTaskDRExtension::outputFromLaunchedTaskWithEnvironment(
             *error = taskError(launchError);
         return {};
     }
-    errors->fileHandleForReading()->setReadabilityHandler([drain](const Value::Bytes& chunk) {
-        std::lock_guard lock(drain->mutex);
-        if (chunk.empty())
-            drain->ended = true;
-        else
-            drain->data.insert(drain->data.end(), chunk.begin(), chunk.end());
-        drain->done.notify_all();
-    });
-    std::string standardOutput = text(output->fileHandleForReading()->readDataToEndOfFile());
-    std::string standardError;
+    const Ref<NSPipe>* pipes[2] = { &output, &errors };
+    for (int i = 0; i < 2; ++i)
+        (*pipes[i])->fileHandleForReading()->setReadabilityHandler([drain, i](const Value::Bytes& chunk) {
+            std::lock_guard lock(drain->mutex);
+            if (chunk.empty())
+                ++drain->ended;
+            else
+                drain->data[i].insert(drain->data[i].end(), chunk.begin(), chunk.end());
+            drain->changed.notify_all();
+        });
+    bool inTime = true;
     {
         std::unique_lock lock(drain->mutex);
-        drain->done.wait(lock, [&] { return drain->ended; });
-        standardError = text(drain->data);
+        auto ended = [&] { return drain->ended == 2; };
+        if (timeLimit > 0)
+            inTime = drain->changed.wait_for(lock, std::chrono::duration<double>(timeLimit), ended);
+        else
+            drain->changed.wait(lock, ended);
+    }
+    if (!inTime) {
+        task->killProcessGroup();
+        // A program that left the group may still hold the streams open:
+        // the reading threads keep what they share and end with it.
+        task->waitUntilExit();
+        if (error)
+            *error = taskError(stringWithFormat("The command did not end within %g seconds and was stopped.", timeLimit));
+        return {};
     }
     task->waitUntilExit();
+    std::lock_guard lock(drain->mutex);
     if (error && task->terminationStatus() != 0)
-        *error = taskError(standardError);
-    return standardOutput;
+        *error = taskError(text(drain->data[1]));
+    return text(drain->data[0]);
 }
 
-std::string NSTaskDRExtension::searchPath()
+std::string NSTaskDRExtension::searchPath(double timeLimit)
 {
     Ref<NSError> error;
-    std::string path = outputFromLaunchedTaskWithEnvironment({}, { "-l", "-c", "echo $PATH" }, &error);
+    std::string path = outputFromLaunchedTaskWithEnvironment({}, { "-l", "-c", "echo $PATH" }, &error, timeLimit);
     if (error)
         return {};
     while (!path.empty() && (path.back() == '\n' || path.back() == '\r'))

@@ -17,12 +17,14 @@ public:
     // stall it. Returns standard output (also when the shell failed); when
     // it could not start or exited with a non-zero status, error gets
     // "Task failed." with standard error (or why it could not start) as the
-    // failure reason.
-    static std::string outputFromLaunchedTaskWithEnvironment(
-        const std::map<std::string, std::string>& environment, const std::vector<std::string>& arguments, Ref<NSError>* error);
+    // failure reason. With a time limit (seconds, 0 for none), a shell that
+    // has not ended by then is stopped with everything it started, and that
+    // is the failure.
+    static std::string outputFromLaunchedTaskWithEnvironment(const std::map<std::string, std::string>& environment,
+        const std::vector<std::string>& arguments, Ref<NSError>* error, double timeLimit = 0);
     // The login shell's PATH, without the line break echo ends it with;
-    // empty when the shell fails.
-    static std::string searchPath();
+    // empty when the shell fails (or does not end within the time limit).
+    static std::string searchPath(double timeLimit = 0);
     // The shell that runs commands.
     static std::string shellPath();
 };

@@ -6,9 +6,12 @@
 
 #include <command/DirarivCommand.h>
 
+#include <foundation/Log.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -131,4 +134,49 @@ TEST(DirarivEndToEnd, TheDemoSessionPasses)
         output);
     EXPECT_EQ(status, 0) << output;
     EXPECT_TRUE(std::filesystem::exists(home.file("dirariv-modal.png")));
+}
+
+TEST(DirarivEndToEnd, ScriptsHearTheLaunchAndTheEndAndWarningsNameDirariv)
+{
+    TemporaryDirectory home;
+    std::string config = home.file("dirariv.js");
+    std::ofstream(config) << "var order = [];\n"
+                             "var launched = new Event('didLaunch', function () { order.push('launch'); Dirariv.log('heard launch'); });\n"
+                             "var ending = new Event('willTerminate', function () { order.push('end'); Storage.set('order', order); });\n";
+    std::string session = home.file("empty.session");
+    std::ofstream(session) << "";
+    std::string errors = home.file("stderr.txt");
+    std::string output;
+    int status = 0;
+    {
+        TemporaryDirectory capture;
+        std::string outPath = capture.file("out.txt");
+        pid_t pid = ::fork();
+        if (pid == 0) {
+            // What the program prints on its own, outside its session's log.
+            int fd = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            ::dup2(fd, STDERR_FILENO);
+            std::ofstream out(outPath);
+            std::vector<std::string> arguments { "dirariv", "--config", config, "--data", home.file("data"), "--out", home.path(),
+                "--session", session };
+            std::vector<const char*> argv;
+            for (const auto& a : arguments)
+                argv.push_back(a.c_str());
+            int result = runDirariv(static_cast<int>(argv.size()), argv.data(), out, out);
+            out.flush();
+            NSLog("Warning: after the session.");
+            std::_Exit(result);
+        }
+        int raw = 0;
+        ::waitpid(pid, &raw, 0);
+        status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 100 + WTERMSIG(raw);
+        output = readFile(outPath);
+    }
+    EXPECT_EQ(status, 0) << output;
+    EXPECT_NE(output.find("log: heard launch"), std::string::npos) << output;
+    EXPECT_LT(output.find("Context loaded."), output.find("log: heard launch")) << "after the load";
+    std::string stored = readFile(home.file("data/Dirariv/storage.json"));
+    ASSERT_NE(stored.find("\"end\""), std::string::npos) << "the end is heard before the last write: " << stored;
+    EXPECT_LT(stored.find("\"launch\""), stored.find("\"end\"")) << stored;
+    EXPECT_EQ(readFile(errors), "dirariv: Warning: after the session.\n");
 }

@@ -8,10 +8,16 @@
 #include <scripting/DRStorage.h>
 
 #include <foundation/NSPathUtilities.h>
+#include <foundation/RunLoop.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
+#include <thread>
 
 namespace {
 
@@ -133,8 +139,9 @@ TEST_F(Host, RelativeRequiresFollowTheConfigurationFile)
 TEST_F(Host, AScriptThatNeverReturnsIsStopped)
 {
     writeFile("lib/after.js", "var after = 'ran';");
-    start("Dirariv.log('start'); for (;;) {}");
-    EXPECT_TRUE(s.log.contains("JavaScript execution terminated."));
+    start("Dirariv.log('start');\nfor (;;) {}");
+    EXPECT_TRUE(s.log.contains("JavaScript execution terminated. The script " + s.directory.file(".dirariv.js") +
+        " ran past the time limit of 0.2 s of processor time. (global code() at " + s.directory.file(".dirariv.js") + ":1)"));
     EXPECT_TRUE(s.log.contains("Context loaded."));
     writeFile(".dirariv.js", "var k = new Key('l', ['cmd'], function () { for (;;) {} }); require('lib/after.js');");
     host->load();
@@ -142,6 +149,80 @@ TEST_F(Host, AScriptThatNeverReturnsIsStopped)
     s.world.settle();
     EXPECT_EQ(s.log.count("JavaScript execution terminated."), 2u) << "a callback that never returns is stopped too";
     EXPECT_EQ(eval("after"), "ran");
+}
+
+// Ends the test program when a test hangs, so that a script the time limit
+// fails to stop is a failure with a message, not a run that never ends.
+class HangGuard {
+public:
+    explicit HangGuard(double seconds)
+        : m_thread([this, seconds] {
+            std::unique_lock lock(m_mutex);
+            if (!m_done.wait_for(lock, std::chrono::duration<double>(seconds), [this] { return m_finished; })) {
+                std::fprintf(stderr, "A runaway script was not stopped within %g s.\n", seconds);
+                std::_Exit(1);
+            }
+        })
+    {
+    }
+    ~HangGuard()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_finished = true;
+        }
+        m_done.notify_one();
+        m_thread.join();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_done;
+    bool m_finished { false };
+    std::thread m_thread;
+};
+
+TEST_F(Host, RunawayCallbacksInARowAreEachStoppedAndNamed)
+{
+    HangGuard guard(60);
+    start("var calls = 0;\n"
+          "var k = new Key('l', ['cmd'], function spinKey() { calls++; for (;;) {} });\n"
+          "var t = new Timer(1, true, function spinTimer() { calls++; for (;;) {} });\n"
+          "var e = new Event('mouseDidMove', function spinMove() { calls++; while (true) {} });\n");
+    std::string path = s.directory.file(".dirariv.js");
+    std::vector<std::function<void()>> triggers = {
+        [&] { s.world.desktop().pressKey(kVK_ANSI_L, kCGEventFlagMaskCommand); s.world.desktop().releaseKey(kVK_ANSI_L); },
+        [&] { s.world.advance(1); },
+        [&] {
+            DesktopInputEvent moved;
+            moved.type = kCGEventMouseMoved;
+            moved.location = CGPointMake(100 + s.log.count("terminated"), 100);
+            s.world.desktop().sendHardwareInput(moved, false);
+        },
+    };
+    int expected = 0;
+    for (auto& trigger : triggers) {
+        for (int round = 0; round < 4; ++round) {
+            auto started = std::chrono::steady_clock::now();
+            trigger();
+            s.world.settle();
+            double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+            ++expected;
+            ASSERT_EQ(s.log.count("JavaScript execution terminated."), static_cast<size_t>(expected)) << "call " << expected;
+            // Three times the limit in wall time at most, and time to settle.
+            EXPECT_LT(took, 3 * 0.2 + 2) << "call " << expected;
+        }
+        if (expected == 8)
+            eval("t.stop();");
+    }
+    EXPECT_EQ(eval("calls"), "12");
+    EXPECT_EQ(eval("6 * 7"), "42") << "the host answers after";
+    EXPECT_TRUE(s.log.contains("JavaScript execution terminated. The callback of Key “l” (cmd) ran past the time limit of 0.2 s of processor time. "
+                               "(spinKey() at " + path + ":2)"));
+    EXPECT_TRUE(s.log.contains("The callback of a Timer of 1 s, repeating ran past the time limit of 0.2 s"));
+    EXPECT_TRUE(s.log.contains("The callback of Event “mouseDidMove” ran past the time limit of 0.2 s"));
+    EXPECT_TRUE(s.log.contains("(spinMove() at " + path + ":4)"));
+    EXPECT_FALSE(s.log.contains("undefined:undefined"));
 }
 
 TEST_F(Host, ShebangFilesAreReplacedByTheirOutput)
@@ -160,6 +241,64 @@ TEST_F(Host, ShebangFilesAreReplacedByTheirOutput)
     host->load();
     EXPECT_TRUE(s.log.contains("SyntaxError"));
     EXPECT_TRUE(s.log.contains("Context loaded."));
+}
+
+TEST_F(Host, AShebangCommandThatDoesNotEndIsStoppedWithEverythingItStarted)
+{
+    HangGuard guard(60);
+    // The shell waits for the sleep, which holds the output open too: both
+    // must go for the load to go on.
+    auto started = std::chrono::steady_clock::now();
+    start("#!sleep 30; echo\nvar evaluated = 1;");
+    double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    EXPECT_LT(took, 10) << "stopped at the time limit, not when the command ends";
+    EXPECT_TRUE(s.log.contains("Error: Preprocessing failed. (The command did not end within 0.2 seconds and was stopped.)"));
+    EXPECT_EQ(s.notifications().back(), "Preprocessing failed. Refer to the logs for more information.");
+    EXPECT_EQ(eval("typeof evaluated"), "undefined");
+    EXPECT_TRUE(s.log.contains("Context loaded."));
+}
+
+TEST_F(Host, ReloadsAskedForWhileLoadingMakeOneMoreLoad)
+{
+    writeFile(".dirariv.js", "Dirariv.reload(); Dirariv.reload(); var loads = 1;");
+    host = DRContext::context();
+    host->setExecutionTimeLimit(0.2);
+    host->load();
+    // A bounded number of turns: a load that asks for itself would go on for ever.
+    for (int turn = 0; turn < 200; ++turn)
+        RunLoop::main().runOnce();
+    ASSERT_EQ(s.log.count("Context loaded."), 2u);
+    s.world.advance(5);
+    EXPECT_EQ(s.log.count("Context loaded."), 2u);
+    EXPECT_EQ(s.log.count("Warning: Reload asked for while the configuration loaded"), 1u);
+    EXPECT_EQ(eval("loads"), "1");
+    // A reload asked for outside of a load loads, and its load asks again
+    // once more.
+    eval("Dirariv.reload()");
+    s.world.settle();
+    EXPECT_EQ(s.log.count("Context loaded."), 4u);
+    EXPECT_EQ(s.log.count("Warning: Reload asked for while the configuration loaded"), 2u);
+}
+
+TEST_F(Host, ATimerThatThrowsAtEveryTickNotifiesOncePerInterval)
+{
+    start("var ticks = 0; var t = new Timer(0.1, true, function () { ticks++; null.boom(); });");
+    s.world.advance(30);
+    size_t notices = 0;
+    for (const auto& n : s.notifications())
+        notices += n == "Exception raised. Refer to the logs for more information.";
+    EXPECT_GE(std::stoi(eval("ticks")), 290);
+    EXPECT_GE(s.log.count("TypeError: null is not an object"), 290u) << "every exception is logged";
+    EXPECT_GE(notices, 3u);
+    EXPECT_LE(notices, 4u) << "one notice per " << DRContext::kExceptionNoticeInterval << " s";
+}
+
+TEST_F(Host, RequireTakesFilesOnly)
+{
+    start("var seen; try { require('.'); } catch (e) { seen = e.message; }");
+    EXPECT_EQ(eval("seen"), "Require: File “" + s.directory.path() + "” does not exist.");
+    for (const auto& path : host->watcher()->paths())
+        EXPECT_FALSE(std::filesystem::is_directory(path)) << path << " is watched";
 }
 
 TEST_F(Host, ReloadFromAScriptWaitsForItAndStopsTheOldHandlers)

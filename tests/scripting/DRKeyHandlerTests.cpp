@@ -37,6 +37,22 @@ TEST_F(KeyHandlers, NamesBecomeCodesAndFlags)
     EXPECT_EQ(DRKeyTranslator::keyCodeForKey("nope"), kDRKeyCodeUnknown);
 }
 
+TEST_F(KeyHandlers, ModifiersThatAreNotAListOfNamesAreRefused)
+{
+    s.eval("var errors = [];"
+           "[ 'cmd', ['cmd', 3], { cmd: true } ].forEach(function (m) {"
+           "  try { new Key('a', m, function () { calls.push('a'); }); } catch (e) { errors.push(e.message); } });"
+           "var none = new Key('b', undefined, function () {});");
+    EXPECT_EQ(s.eval("errors.length"), "3");
+    EXPECT_EQ(s.eval("errors[0]"), "Key: the argument “modifiers” must be a list of modifier names, such as ['cmd', 'shift'].");
+    s.world.desktop().pressKey(kVK_ANSI_A, 0);
+    s.world.desktop().releaseKey(kVK_ANSI_A);
+    s.world.settle();
+    EXPECT_EQ(calls(), "") << "no plain a taken from the whole desktop";
+    ASSERT_TRUE(handler("none"));
+    EXPECT_EQ(handler("none")->modifierFlags(), 0u) << "no list at all is no modifiers";
+}
+
 TEST_F(KeyHandlers, TheHandlerEnabledLastWinsItsCombination)
 {
     s.eval("var one = new Key('k', ['cmd'], function () { calls.push('one'); });"

@@ -100,6 +100,33 @@ TEST_F(Windows, AWindowThatIsGoneAnswersEmptyAndRefusesQuietly)
     EXPECT_TRUE(s.exceptions.empty());
 }
 
+TEST_F(Windows, ASlowApplicationIsWaitedForHalfASecondAtMost)
+{
+    eval("var w = Window.focused();");
+    auto timed = [&](const std::string& script) {
+        double before = s.world.clock().now();
+        std::string result = eval(script);
+        return std::make_pair(result, s.world.clock().now() - before);
+    };
+    // Answers within the bound arrive.
+    desktop().setApplicationAnswerDelay(102, 0.3);
+    auto [answer, took] = timed("w.title()");
+    EXPECT_EQ(answer, "Middle");
+    EXPECT_NEAR(took, 0.3, 1e-6);
+    // Later ones do not: each request gives up after half a second, where
+    // the desktop by itself waits longer.
+    desktop().setApplicationAnswerDelay(102, 5);
+    auto [title, waited] = timed("w.title()");
+    EXPECT_EQ(title, "");
+    EXPECT_NEAR(waited, DRAXUIElement::kMessagingTimeout, 1e-6);
+    EXPECT_GT(SimDesktop::kMessagingTimeout, DRAXUIElement::kMessagingTimeout);
+    EXPECT_EQ(timed("w.setTopLeft({x: 5, y: 5})").first, "false");
+    EXPECT_TRUE(s.log.contains("Error: Could not set accessibility attribute “AXPosition” with value"));
+    EXPECT_EQ(desktop().window(21)->frame.origin, CGPointMake(600, 100));
+    desktop().setApplicationAnswerDelay(102, 0);
+    EXPECT_EQ(timed("w.title()").first, "Middle");
+}
+
 TEST_F(Windows, ListsAndTheirFilters)
 {
     EXPECT_EQ(titles("Window.all()"), "Left,Far,Middle");

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 // A full collection now (the public call only hints that one is due).
 extern "C" void JSSynchronousGarbageCollectForDebugging(JSContextRef);
 
@@ -128,6 +130,11 @@ TEST_F(Bridge, ManagedValuesLiveWithTheirOwnersScriptObject)
     ASSERT_TRUE(kept);
     context->garbageCollect();
     EXPECT_EQ(kept->kept().call({}).toString(), "42") << "the owner's script object keeps the function";
+    // Where it keeps it is out of the scripts' reach.
+    EXPECT_EQ(eval("typeof k.__managedValues + ' ' + Reflect.ownKeys(k).length + ' ' + Object.keys(k).length"), "undefined 0 0");
+    eval("k.__managedValues = null; delete k.__managedValues;");
+    context->garbageCollect();
+    EXPECT_EQ(kept->kept().call({}).toString(), "42");
     kept.reset();
     eval("k = null;");
     context->garbageCollect();
@@ -171,6 +178,28 @@ TEST(BridgeTimeLimit, AScriptThatNeverReturnsIsStopped)
     context->evaluateScript("try { for (;;) {} } catch (e) {}");
     EXPECT_NE(seen.find("terminated"), std::string::npos) << seen;
     EXPECT_EQ(context->evaluateScript("6 * 7").toString(), "42") << "the next script runs";
+}
+
+TEST(BridgeTimeLimit, WallTimeStopsAScriptThatGetsLittleProcessorTime)
+{
+    auto machine = std::make_shared<JSVirtualMachine>();
+    machine->setExecutionTimeLimit(1);
+    // A machine so busy that a second of wall time gives the script a
+    // fortieth of a second of processor time.
+    auto started = std::chrono::steady_clock::now();
+    machine->setWallClock([started] { return 40 * std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(); });
+    auto context = JSContext::create(machine);
+    std::string seen;
+    context->setExceptionHandler([&](JSContext&, const JSValue& e) { seen = e.toString(); });
+    {
+        JSExecutionScope scope(context->globalContextRef(), "the busy test");
+        context->evaluateScript("for (;;) {}", "/busy.js");
+    }
+    EXPECT_NE(seen.find("terminated"), std::string::npos) << seen;
+    std::string report = machine->takeTerminationReport();
+    EXPECT_EQ(report.rfind("the busy test ran past the time limit of 1 s (3 s of wall time).", 0), 0u) << report;
+    EXPECT_NE(report.find("/busy.js:1"), std::string::npos) << report;
+    EXPECT_EQ(machine->takeTerminationReport(), "") << "taken once";
 }
 
 }

@@ -328,6 +328,30 @@ TEST_F(X11DesktopTest, AnApplicationThatMissesThePingTimesOut)
     EXPECT_EQ(desktop->axCopyAttribute({ DesktopElement::Kind::Window, healthy->pid(), other }, "AXTitle", value), kAXErrorSuccess);
 }
 
+TEST_F(X11DesktopTest, ARequestWaitsForAHungApplicationNoLongerThanItsMessagingTimeout)
+{
+    auto window = client->open("Slow", 0x123456, 10, 10, 200, 100);
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(runMainUntil([&] { return desktop->window(window).has_value(); }));
+    DesktopAXValue value;
+    ASSERT_EQ(desktop->axCopyAttribute(element(window), "AXTitle", value), kAXErrorSuccess);
+    desktop->setPingTimes(X11Desktop::kPingTimeoutSeconds, 0);
+    ASSERT_TRUE(client->hang());
+    double before = SystemClock().now();
+    {
+        Desktop::MessagingTimeoutScope timeout(0.3);
+        EXPECT_EQ(desktop->axCopyAttribute(element(window), "AXTitle", value), kAXErrorCannotComplete);
+    }
+    double waited = SystemClock().now() - before;
+    EXPECT_GE(waited, 0.25);
+    EXPECT_LT(waited, X11Desktop::kPingTimeoutSeconds) << "the request's own time-out, not the ping's";
+    // Not yet taken for hung: that needs the whole ping time-out.
+    EXPECT_EQ(desktop->axCopyAttribute(element(window), "AXTitle", value), kAXErrorCannotComplete);
+    before = SystemClock().now();
+    EXPECT_EQ(desktop->axCopyAttribute(element(window), "AXPosition", value), kAXErrorCannotComplete);
+    EXPECT_LT(SystemClock().now() - before, 0.25) << "hung now: no more waiting";
+}
+
 TEST_F(X11DesktopTest, TheServerGoingAwayIsReportedOnceAndRequestsFail)
 {
     auto window = client->open("Last", 0xabcdef, 10, 10, 100, 100);

@@ -176,3 +176,17 @@ void Desktop::routeInput(const DesktopInputEvent& event, bool now)
     std::call_once(told, [] { std::fputs("quorvex: input arrived before the input stream was installed\n", stderr); });
 }
 
+
+namespace {
+thread_local double tMessagingTimeout = 0;
+}
+
+double Desktop::messagingTimeout() { return tMessagingTimeout; }
+
+Desktop::MessagingTimeoutScope::MessagingTimeoutScope(double seconds)
+    : m_previous(tMessagingTimeout)
+{
+    tMessagingTimeout = seconds;
+}
+
+Desktop::MessagingTimeoutScope::~MessagingTimeoutScope() { tMessagingTimeout = m_previous; }

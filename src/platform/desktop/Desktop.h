@@ -83,6 +83,21 @@ public:
     virtual bool moveWindowToSpace(CGWindowID number, uint64_t space) = 0;
 
     // Accessibility.
+    // How long the accessibility request being made on this thread may wait
+    // for an application that is slow to answer (seconds); 0 while no
+    // request sets one, and the desktop waits as long as it does by itself.
+    static double messagingTimeout();
+    // Sets the wait of the requests made on this thread while it exists.
+    class MessagingTimeoutScope {
+    public:
+        explicit MessagingTimeoutScope(double seconds);
+        ~MessagingTimeoutScope();
+        MessagingTimeoutScope(const MessagingTimeoutScope&) = delete;
+        MessagingTimeoutScope& operator=(const MessagingTimeoutScope&) = delete;
+
+    private:
+        double m_previous;
+    };
     virtual AXError axCopyAttribute(const DesktopElement&, const std::string& attribute, DesktopAXValue& value) = 0;
     virtual AXError axAttributeNames(const DesktopElement&, std::vector<std::string>& names) = 0;
     virtual AXError axIsAttributeSettable(const DesktopElement&, const std::string& attribute, bool& settable) = 0;

@@ -7,6 +7,13 @@ namespace {
 std::mutex gLogMutex;
 int gCaptureDepth = 0;
 std::vector<std::string> gCaptured;
+std::string gProgramName = "quorvex";
+}
+
+void setLogProgramName(const std::string& name)
+{
+    std::lock_guard lock(gLogMutex);
+    gProgramName = name;
 }
 
 void NSLogString(const std::string& line)
@@ -16,7 +23,7 @@ void NSLogString(const std::string& line)
         gCaptured.push_back(line);
         return;
     }
-    std::fprintf(stderr, "quorvex: %s\n", line.c_str());
+    std::fprintf(stderr, "%s: %s\n", gProgramName.c_str(), line.c_str());
 }
 
 LogCapture::LogCapture()

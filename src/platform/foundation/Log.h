@@ -7,6 +7,9 @@
 #include <vector>
 
 void NSLogString(const std::string& line);
+// The name that labels each printed line ("quorvex: ..."): the running
+// program's own.
+void setLogProgramName(const std::string& name);
 
 template <class... Args>
 void NSLog(const char* format, const Args&... args)

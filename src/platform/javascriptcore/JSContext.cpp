@@ -2,10 +2,15 @@
 
 #include "JSExport.h"
 
+#include <foundation/Format.h>
 #include <foundation/RunLoop.h>
 
+#include <jsc/jsc.h>
+
 #include <algorithm>
+#include <cmath>
 #include <mutex>
+#include <pthread.h>
 
 // The engine exports its execution time limit without declaring it in its
 // public headers; these are its declarations.
@@ -14,6 +19,10 @@ typedef bool (*JSShouldTerminateCallback)(JSContextRef context, void* data);
 JS_EXPORT void JSContextGroupSetExecutionTimeLimit(
     JSContextGroupRef group, double limit, JSShouldTerminateCallback callback, void* data);
 JS_EXPORT void JSContextGroupClearExecutionTimeLimit(JSContextGroupRef group);
+JS_EXPORT JSStringRef JSContextCreateBacktrace(JSContextRef context, unsigned maxStackSize);
+// Properties of objects made with a class that no script can see or reach.
+JS_EXPORT JSValueRef JSObjectGetPrivateProperty(JSContextRef context, JSObjectRef object, JSStringRef name);
+JS_EXPORT bool JSObjectSetPrivateProperty(JSContextRef context, JSObjectRef object, JSStringRef name, JSValueRef value);
 }
 
 struct JSManagedReference {
@@ -268,20 +277,125 @@ struct JSExportRuntime {
     }
 };
 
-JSVirtualMachine::JSVirtualMachine()
-    : m_group(JSContextGroupCreate())
+namespace {
+
+double secondsOf(clockid_t clock)
 {
+    timespec now {};
+    ::clock_gettime(clock, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+// The engine is asked this often (in processor time) whether the running
+// call is over one of its limits.
+constexpr double kWatchdogInterval = 0.05;
+
+// "#0 inner() at /a.js:2\n#1 outer() at /a.js:7" as
+// "inner() at /a.js:2, called from outer() at /a.js:7".
+std::string describeBacktrace(const std::string& backtrace)
+{
+    std::string place;
+    size_t start = 0;
+    while (start < backtrace.size()) {
+        size_t end = backtrace.find('\n', start);
+        std::string frame = backtrace.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        start = end == std::string::npos ? backtrace.size() : end + 1;
+        if (frame.size() > 1 && frame[0] == '#') {
+            size_t blank = frame.find(' ');
+            frame = blank == std::string::npos ? std::string() : frame.substr(blank + 1);
+        }
+        if (frame.empty())
+            continue;
+        place += (place.empty() ? "" : ", called from ") + frame;
+    }
+    return place;
+}
+
+}
+
+JSVirtualMachine::JSVirtualMachine()
+{
+    // By default the engine interrupts a running script with a signal, and
+    // that interruption is lost once the looping code has been compiled by
+    // its top optimising tier: a function that never returns, called a few
+    // times in a row (a held hot key, a repeating timer), was stopped the
+    // first times and then ran for ever. With polling traps every tier checks
+    // for the interruption at loop back edges and calls, so the time limit
+    // holds for every call. The option is read when the first virtual machine
+    // is made, so it is set before that, once for the process.
+    static std::once_flag pollingTraps;
+    std::call_once(pollingTraps, [] { jsc_options_set_boolean("usePollingTraps", TRUE); });
+    m_group = JSContextGroupCreate();
+    m_wallClock = [] { return secondsOf(CLOCK_MONOTONIC); };
 }
 
 JSVirtualMachine::~JSVirtualMachine() { JSContextGroupRelease(m_group); }
 
 void JSVirtualMachine::setExecutionTimeLimit(double seconds)
 {
-    m_limit = seconds > 0 ? seconds : 0;
+    m_limit = seconds > 0 && std::isfinite(seconds) ? seconds : 0;
     if (m_limit > 0)
-        JSContextGroupSetExecutionTimeLimit(m_group, m_limit, [](JSContextRef, void*) { return true; }, nullptr);
+        armWatchdog();
     else
         JSContextGroupClearExecutionTimeLimit(m_group);
+}
+
+void JSVirtualMachine::armWatchdog()
+{
+    JSContextGroupSetExecutionTimeLimit(m_group, std::min(m_limit, kWatchdogInterval), shouldTerminate, this);
+}
+
+// Asked by the engine, on the thread that runs the script, after every
+// interval of processor time the call has run.
+bool JSVirtualMachine::shouldTerminate(JSContextRef context, void* data)
+{
+    auto* machine = static_cast<JSVirtualMachine*>(data);
+    if (machine->m_limit <= 0)
+        return false;
+    double processor = machine->m_depth > 0 ? secondsOf(machine->m_processorClock) - machine->m_startProcessor : machine->m_limit;
+    double wall = machine->m_depth > 0 ? machine->m_wallClock() - machine->m_startWall : 0;
+    std::string limit;
+    if (processor >= machine->m_limit)
+        limit = stringWithFormat("%g s of processor time", machine->m_limit);
+    else if (wall >= kWallTimeFactor * machine->m_limit)
+        limit = stringWithFormat("%g s (%g s of wall time)", machine->m_limit, kWallTimeFactor * machine->m_limit);
+    if (limit.empty()) {
+        // Not yet: the engine asks again after the next interval.
+        machine->armWatchdog();
+        return false;
+    }
+    JSStringRef backtrace = JSContextCreateBacktrace(context, 4);
+    std::string place = describeBacktrace(stringFromJSString(backtrace));
+    if (backtrace)
+        JSStringRelease(backtrace);
+    std::string what = machine->m_label.empty() ? std::string("a script") : machine->m_label;
+    machine->m_terminationReport = what + " ran past the time limit of " + limit + "." + (place.empty() ? "" : " (" + place + ")");
+    return true;
+}
+
+std::string JSVirtualMachine::takeTerminationReport() { return std::exchange(m_terminationReport, {}); }
+
+JSExecutionScope::JSExecutionScope(JSContextRef context, const std::string& label)
+{
+    JSContext* owner = JSContext::fromRef(context);
+    if (!owner)
+        return;
+    m_machine = owner->virtualMachine();
+    auto& machine = *m_machine;
+    if (machine.m_depth++ > 0)
+        return;
+    machine.m_label = label;
+    machine.m_terminationReport.clear();
+    if (::pthread_getcpuclockid(::pthread_self(), &machine.m_processorClock) != 0)
+        machine.m_processorClock = CLOCK_THREAD_CPUTIME_ID;
+    machine.m_startProcessor = secondsOf(machine.m_processorClock);
+    machine.m_startWall = machine.m_wallClock();
+}
+
+JSExecutionScope::~JSExecutionScope()
+{
+    if (m_machine)
+        --m_machine->m_depth;
 }
 
 Ref<JSContext> JSContext::create(Ref<JSVirtualMachine> machine)
@@ -413,14 +527,15 @@ void JSContext::attachManagedReferences(const NSObject* owner, JSObjectRef wrapp
         auto& reference = *it->second;
         if (!reference.isProtected || !reference.alive)
             continue;
-        // The script object keeps the value from now on, in a list the
-        // scripts do not see.
-        JSValue holder(m_context, wrapper);
-        JSValue list = holder.property("__managedValues");
+        // The script object keeps the value from now on, in a private
+        // property that scripts can neither see nor change.
+        JSStringRef name = makeJSString("managedValues");
+        JSValue list(m_context, JSObjectGetPrivateProperty(m_context, wrapper, name));
         if (!list.isArray()) {
             list = JSValue(m_context, JSObjectMakeArray(m_context, 0, nullptr, nullptr));
-            holder.setProperty("__managedValues", list, true);
+            JSObjectSetPrivateProperty(m_context, wrapper, name, list.valueRef());
         }
+        JSStringRelease(name);
         unsigned length = list.property("length").toUInt32();
         JSObjectSetPropertyAtIndex(m_context, JSValueToObject(m_context, list.valueRef(), nullptr), length, reference.value, nullptr);
         JSValueUnprotect(m_context, reference.value);
@@ -435,7 +550,11 @@ JSValue JSContext::evaluateScript(const std::string& script, const std::string& 
     JSStringRef source = makeJSString(script);
     JSStringRef url = sourceURL.empty() ? nullptr : makeJSString(sourceURL);
     JSValueRef exception = nullptr;
-    JSValueRef result = JSEvaluateScript(m_context, source, nullptr, url, 1, &exception);
+    JSValueRef result = nullptr;
+    {
+        JSExecutionScope scope(m_context, sourceURL.empty() ? std::string() : "the script " + sourceURL);
+        result = JSEvaluateScript(m_context, source, nullptr, url, 1, &exception);
+    }
     JSStringRelease(source);
     if (url)
         JSStringRelease(url);

@@ -15,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <time.h>
 #include <vector>
 
 class JSExportClass;
@@ -22,21 +23,62 @@ struct JSManagedReference;
 
 class JSVirtualMachine {
 public:
+    // A call may run this many times its limit in wall time (on a busy
+    // machine the processor time lags behind) before it is stopped.
+    static constexpr double kWallTimeFactor = 3;
+
     JSVirtualMachine();
     ~JSVirtualMachine();
     JSVirtualMachine(const JSVirtualMachine&) = delete;
     JSVirtualMachine& operator=(const JSVirtualMachine&) = delete;
 
     JSContextGroupRef group() const { return m_group; }
-    // Stops any script that runs longer than this many seconds of one call
-    // into the engine; it then ends with an exception that cannot be caught.
+    // Stops any script that runs longer than this many seconds of processor
+    // time, or kWallTimeFactor times as long in wall time, in one call into
+    // the engine; it then ends with an exception that cannot be caught.
     // 0 removes the limit.
     void setExecutionTimeLimit(double seconds);
     double executionTimeLimit() const { return m_limit; }
 
+    // Why the last call was stopped, taken once: what ran (the label of the
+    // outermost JSExecutionScope), where (the script's functions, files and
+    // lines) and which limit it passed. Empty when no call was stopped since
+    // the current outermost call began.
+    std::string takeTerminationReport();
+
+    // Seconds of a monotonic wall clock; tests replace it to stand for a
+    // machine so busy that the script gets little processor time.
+    void setWallClock(std::function<double()> clock) { m_wallClock = std::move(clock); }
+
 private:
-    JSContextGroupRef m_group;
+    friend class JSExecutionScope;
+    static bool shouldTerminate(JSContextRef context, void* machine);
+    void armWatchdog();
+
+    JSContextGroupRef m_group { nullptr };
     double m_limit { 0 };
+    std::function<double()> m_wallClock;
+    // The outermost call into the engine now running.
+    int m_depth { 0 };
+    std::string m_label;
+    double m_startWall { 0 };
+    double m_startProcessor { 0 };
+    clockid_t m_processorClock { CLOCK_THREAD_CPUTIME_ID };
+    std::string m_terminationReport;
+};
+
+// One call from native code into the engine, for the time limit's report:
+// the outermost scope names what runs ("the callback of Key …", a script
+// file) and starts the clocks. Nested scopes only count.
+class JSExecutionScope {
+public:
+    JSExecutionScope(JSContextRef context, const std::string& label);
+    ~JSExecutionScope();
+    JSExecutionScope(const JSExecutionScope&) = delete;
+    JSExecutionScope& operator=(const JSExecutionScope&) = delete;
+
+private:
+    std::shared_ptr<JSVirtualMachine> m_machine;
 };
 
 class JSContext : public std::enable_shared_from_this<JSContext> {

@@ -234,7 +234,11 @@ JSValue JSValue::call(const std::vector<JSValue>& arguments) const
     for (const auto& argument : arguments)
         refs.push_back(argument.m_value ? argument.m_value : JSValueMakeUndefined(m_context));
     JSValueRef exception = nullptr;
-    JSValueRef result = JSObjectCallAsFunction(m_context, function, nullptr, refs.size(), refs.data(), &exception);
+    JSValueRef result = nullptr;
+    {
+        JSExecutionScope scope(m_context, {});
+        result = JSObjectCallAsFunction(m_context, function, nullptr, refs.size(), refs.data(), &exception);
+    }
     if (exception) {
         if (owner)
             owner->reportException(exception);

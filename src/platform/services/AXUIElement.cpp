@@ -132,6 +132,14 @@ bool AXValueGetValue(const AXValueRef& value, AXValueType type, void* valuePtr)
 
 AXValueType AXValueGetType(const AXValueRef& value) { return value ? value->type() : kAXValueIllegalType; }
 
+AXError AXUIElementSetMessagingTimeout(const AXUIElementRef& element, float timeoutInSeconds)
+{
+    if (!element || !std::isfinite(timeoutInSeconds) || timeoutInSeconds < 0)
+        return kAXErrorIllegalArgument;
+    element->m_messagingTimeout = timeoutInSeconds;
+    return kAXErrorSuccess;
+}
+
 AXUIElementRef AXUIElementCreateSystemWide() { return makeRef<AXUIElement>(DesktopElement { DesktopElement::Kind::SystemWide, 0, 0 }); }
 
 AXUIElementRef AXUIElementCreateApplication(pid_t pid)
@@ -220,6 +228,7 @@ AXError AXUIElementCopyAttributeValue(const AXUIElementRef& element, const std::
         return kAXErrorSuccess;
     }
     DesktopAXValue raw;
+    Desktop::MessagingTimeoutScope timeout(element->messagingTimeout());
     AXError error = Desktop::current().axCopyAttribute(element->element(), attribute, raw);
     if (error == kAXErrorSuccess) {
         // A text (most answers) moves over instead of being copied.
@@ -238,6 +247,7 @@ AXError AXUIElementCopyAttributeNames(const AXUIElementRef& element, Value* name
     if (!element || !names)
         return kAXErrorIllegalArgument;
     std::vector<std::string> list;
+    Desktop::MessagingTimeoutScope timeout(element->messagingTimeout());
     AXError error = Desktop::current().axAttributeNames(element->element(), list);
     if (error == kAXErrorSuccess) {
         Value::Array array(list.begin(), list.end());
@@ -289,6 +299,7 @@ AXError AXUIElementIsAttributeSettable(const AXUIElementRef& element, const std:
         *settable = false;
     if (!element || !settable || attribute.empty())
         return kAXErrorIllegalArgument;
+    Desktop::MessagingTimeoutScope timeout(element->messagingTimeout());
     return Desktop::current().axIsAttributeSettable(element->element(), attribute, *settable);
 }
 
@@ -299,6 +310,7 @@ AXError AXUIElementSetAttributeValue(const AXUIElementRef& element, const std::s
     DesktopAXValue raw;
     if (!fromValue(value, raw))
         return kAXErrorIllegalArgument;
+    Desktop::MessagingTimeoutScope timeout(element->messagingTimeout());
     return Desktop::current().axSetAttribute(element->element(), attribute, raw);
 }
 
@@ -306,6 +318,7 @@ AXError AXUIElementPerformAction(const AXUIElementRef& element, const std::strin
 {
     if (!element || action.empty())
         return kAXErrorIllegalArgument;
+    Desktop::MessagingTimeoutScope timeout(element->messagingTimeout());
     return Desktop::current().axPerformAction(element->element(), action);
 }
 
@@ -315,6 +328,7 @@ AXError AXUIElementGetPid(const AXUIElementRef& element, pid_t* pid)
         *pid = 0;
     if (!element || !pid)
         return kAXErrorIllegalArgument;
+    Desktop::MessagingTimeoutScope timeout(element->messagingTimeout());
     return Desktop::current().axProcessIdentifier(element->element(), *pid);
 }
 
@@ -346,6 +360,7 @@ AXError _AXUIElementGetWindow(const AXUIElementRef& element, CGWindowID* number)
         *number = 0;
     if (!element || !number)
         return kAXErrorIllegalArgument;
+    Desktop::MessagingTimeoutScope timeout(element->messagingTimeout());
     return Desktop::current().axWindowNumber(element->element(), *number);
 }
 

@@ -6,6 +6,7 @@
 #include <foundation/NSObject.h>
 #include <foundation/Value.h>
 
+#include <atomic>
 #include <string>
 
 // Core Foundation objects are platform objects here.
@@ -25,9 +26,14 @@ public:
     bool isEqual(const NSObject* other) const override;
     size_t hash() const override;
     std::string description() const override;
+    // How long a request to the element waits for its application (0: as
+    // long as the desktop waits by itself). Not part of its identity.
+    float messagingTimeout() const { return m_messagingTimeout.load(); }
 
 private:
+    friend AXError AXUIElementSetMessagingTimeout(const Ref<AXUIElement>&, float);
     DesktopElement m_element;
+    std::atomic<float> m_messagingTimeout { 0 };
 };
 using AXUIElementRef = Ref<AXUIElement>;
 
@@ -67,6 +73,11 @@ AXValueRef AXValueCreate(AXValueType type, const void* valuePtr);
 // Copies the value out when its type is the one asked for.
 bool AXValueGetValue(const AXValueRef& value, AXValueType type, void* valuePtr);
 AXValueType AXValueGetType(const AXValueRef& value);
+
+// Bounds how long every later request to this element waits for an
+// application that is slow to answer; 0 gives back the desktop's own wait.
+// kAXErrorIllegalArgument for a negative or not finite time.
+AXError AXUIElementSetMessagingTimeout(const AXUIElementRef& element, float timeoutInSeconds);
 
 AXUIElementRef AXUIElementCreateSystemWide();
 AXUIElementRef AXUIElementCreateApplication(pid_t pid);

@@ -114,8 +114,15 @@ bool NSTask::launch(std::string* error)
             envp.push_back(e.data());
         envp.push_back(nullptr);
     }
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    if (m_startsProcessGroup) {
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+        posix_spawnattr_setpgroup(&attributes, 0);
+    }
     pid_t pid = 0;
-    int result = posix_spawn(&pid, m_launchPath.c_str(), &actions, nullptr, argv.data(), m_environment ? envp.data() : environ);
+    int result = posix_spawn(&pid, m_launchPath.c_str(), &actions, &attributes, argv.data(), m_environment ? envp.data() : environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     // The child has its own copies of the writing ends; without closing
     // ours, readers would never see the end of the output.
@@ -162,6 +169,15 @@ void NSTask::terminate()
     std::lock_guard lock(m_mutex);
     if (m_running)
         ::kill(m_pid, SIGTERM);
+}
+
+void NSTask::killProcessGroup()
+{
+    // The group's number stays taken while any member lives, so it cannot
+    // name another program's group even after the child itself has ended.
+    std::lock_guard lock(m_mutex);
+    if (m_launched && m_startsProcessGroup)
+        ::kill(-m_pid, SIGKILL);
 }
 
 void NSTask::waitUntilExit()

@@ -63,6 +63,9 @@ public:
     void setEnvironment(std::map<std::string, std::string> environment) { m_environment = std::move(environment); }
     void setStandardOutput(const Ref<NSPipe>& pipe) { m_standardOutput = pipe; }
     void setStandardError(const Ref<NSPipe>& pipe) { m_standardError = pipe; }
+    // The child leads a process group of its own, so that what it starts can
+    // be stopped with it (killProcessGroup).
+    void setStartsProcessGroup(bool starts) { m_startsProcessGroup = starts; }
     // Runs on a thread of the task's own once the child has exited.
     void setTerminationHandler(std::function<void(NSTask&)> handler);
 
@@ -71,6 +74,9 @@ public:
     bool launch(std::string* error = nullptr);
     // Asks the child to end (SIGTERM).
     void terminate();
+    // Ends the child and every process of its group at once (SIGKILL); only
+    // for a child that leads its own group.
+    void killProcessGroup();
     void waitUntilExit();
     bool isRunning() const;
     pid_t processIdentifier() const { return m_pid; }
@@ -91,5 +97,6 @@ private:
     std::condition_variable m_exited;
     bool m_launched { false };
     bool m_running { false };
+    bool m_startsProcessGroup { false };
     int m_status { 0 };
 };

@@ -5,6 +5,7 @@
 
 #include "../DesktopAccessibility.h"
 
+#include <foundation/Clock.h>
 #include <foundation/Format.h>
 
 #include <algorithm>
@@ -22,6 +23,17 @@ AXError SimDesktop::checkElementLocked(const DesktopElement& e) const
     if (app->second.app.hung) {
         log("timeout " + elementText(e));
         return kAXErrorCannotComplete;
+    }
+    if (app->second.answerDelay > 0) {
+        // The request waits for the slow application, up to its time-out.
+        double wait = Desktop::messagingTimeout() > 0 ? Desktop::messagingTimeout() : kMessagingTimeout;
+        bool answered = app->second.answerDelay <= wait;
+        if (auto* clock = dynamic_cast<VirtualClock*>(&Clock::current()))
+            clock->advance(answered ? app->second.answerDelay : wait);
+        if (!answered) {
+            log("timeout " + elementText(e) + " after " + stringWithFormat("%g", wait) + " s");
+            return kAXErrorCannotComplete;
+        }
     }
     if (app->second.forcedError != kAXErrorSuccess)
         return app->second.forcedError;

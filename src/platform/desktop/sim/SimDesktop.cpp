@@ -536,6 +536,13 @@ void SimDesktop::setApplicationHung(pid_t pid, bool hung)
         it->second.app.hung = hung;
 }
 
+void SimDesktop::setApplicationAnswerDelay(pid_t pid, double seconds)
+{
+    std::lock_guard lock(m_mutex);
+    if (auto it = m_apps.find(pid); it != m_apps.end())
+        it->second.answerDelay = std::isfinite(seconds) && seconds > 0 ? seconds : 0;
+}
+
 void SimDesktop::setApplicationAXError(pid_t pid, AXError error)
 {
     std::lock_guard lock(m_mutex);

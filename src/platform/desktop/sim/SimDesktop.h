@@ -178,6 +178,12 @@ public:
     void setApplicationHung(pid_t pid, bool hung);
     // Every accessibility request to the application fails with the code.
     void setApplicationAXError(pid_t pid, AXError error);
+    // The application answers each accessibility request this many seconds
+    // late (0: at once). A request waits for it up to its messaging
+    // time-out, or kMessagingTimeout when it sets none, then fails with
+    // kAXErrorCannotComplete; the virtual clock moves by the time waited.
+    void setApplicationAnswerDelay(pid_t pid, double seconds);
+    static constexpr double kMessagingTimeout = 1.0;
     // The window's element stops answering while the window stays listed.
     void vanishWindowElement(CGWindowID number);
     // Reads of one attribute of the window fail with the code.
@@ -214,6 +220,7 @@ private:
     struct AppState {
         DesktopApp app;
         AXError forcedError { kAXErrorSuccess };
+        double answerDelay { 0 };
     };
 
     void log(std::string entry) const;

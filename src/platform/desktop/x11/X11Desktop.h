@@ -192,6 +192,7 @@ private:
         // went unanswered.
         double lastPong { -1 };
         uint32_t pendingPing { 0 };
+        double pingSent { 0 };
         bool hung { false };
     };
     struct Capture {

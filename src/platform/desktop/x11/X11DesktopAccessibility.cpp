@@ -48,6 +48,7 @@ bool X11Desktop::answersPing(pid_t pid)
         return true;
     if (!it->second.pendingPing) {
         it->second.pendingPing = ++m_pingSerial;
+        it->second.pingSent = now;
         xcb_client_message_event_t message {};
         message.response_type = XCB_CLIENT_MESSAGE;
         message.format = 32;
@@ -67,10 +68,16 @@ bool X11Desktop::answersPing(pid_t pid)
         auto app = m_apps.find(pid);
         return !m_connected || app == m_apps.end() || app->second.pendingPing != serial;
     };
-    m_pongs.wait_for(lock, std::chrono::duration<double>(m_pingTimeout), answered);
+    // The request's own time-out, when it has one, is the wait; the
+    // application is taken for hung only once the ping has gone unanswered
+    // for the full ping time-out.
+    double wait = Desktop::messagingTimeout() > 0 ? Desktop::messagingTimeout() : m_pingTimeout;
+    m_pongs.wait_for(lock, std::chrono::duration<double>(wait), answered);
     if (answered())
         return true;
-    m_apps.at(pid).hung = true;
+    auto& app = m_apps.at(pid);
+    if (steadySeconds() - app.pingSent >= m_pingTimeout)
+        app.hung = true;
     return false;
 }
 
