@@ -5,6 +5,7 @@
 #include <foundation/NSUserDefaults.h>
 #include <foundation/RunLoop.h>
 
+#include "support/FileSizeLimit.h"
 #include "support/TemporaryDirectory.h"
 
 #include <gtest/gtest.h>
@@ -275,26 +276,16 @@ TEST_F(NSUserDefaultsTest, AFailedWriteKeepsValuesAndTheOldFile)
     auto before = readFile(filePath());
 
     // A file size limit below the new contents makes the write itself fail.
-    struct sigaction ignore {
-    }, previous {};
-    ignore.sa_handler = SIG_IGN;
-    ::sigaction(SIGXFSZ, &ignore, &previous);
-    rlimit oldLimit {};
-    ::getrlimit(RLIMIT_FSIZE, &oldLimit);
-    rlimit small = oldLimit;
-    small.rlim_cur = before.size() + 16;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-
     d->setInteger(2, "ShowOnScreen");
     d->setObject(Value(Value::Bytes(4096, 0xAB)), "ShowAllWindowsCustomKey");
     bool saved;
     {
+        FileSizeLimit limit(before.size() + 16);
+        ASSERT_TRUE(limit.isSet());
         LogCapture log;
         saved = d->synchronize();
         EXPECT_TRUE(log.contains("Could not save the user defaults")) << (log.lines().empty() ? "" : log.lines()[0]);
     }
-    ::setrlimit(RLIMIT_FSIZE, &oldLimit);
-    ::sigaction(SIGXFSZ, &previous, nullptr);
 
     EXPECT_FALSE(saved);
     EXPECT_EQ(readFile(filePath()), before);

@@ -1,6 +1,7 @@
 #include "ScriptTestSupport.h"
 
 #include <scripting/DRStorage.h>
+#include <support/FileSizeLimit.h>
 
 #include <foundation/AtomicFile.h>
 #include <foundation/Dispatch.h>
@@ -172,19 +173,12 @@ TEST_F(Storage, AWriteThatCannotHappenLeavesTheStoreAndTellsTheWaiters)
     std::filesystem::create_directories(s.directory.file("data"));
     write(path, "{\"old\": 1}");
     auto kept = makeRef<DRStorage>(path);
-    struct sigaction ignore {
-    }, previous {};
-    ignore.sa_handler = SIG_IGN;
-    ::sigaction(SIGXFSZ, &ignore, &previous);
-    rlimit oldLimit {};
-    ::getrlimit(RLIMIT_FSIZE, &oldLimit);
-    rlimit small = oldLimit;
-    small.rlim_cur = 8;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    kept->setObject("new", 2);
-    kept->waitUntilPersisted();
-    ::setrlimit(RLIMIT_FSIZE, &oldLimit);
-    ::sigaction(SIGXFSZ, &previous, nullptr);
+    {
+        FileSizeLimit limit(8);
+        ASSERT_TRUE(limit.isSet());
+        kept->setObject("new", 2);
+        kept->waitUntilPersisted();
+    }
     EXPECT_TRUE(s.log.contains("Error: Persisting storage failed. (writing the temporary file failed: File too large)"));
     EXPECT_EQ(contents(path), "{\"old\": 1}") << "a failed write leaves the previous file whole";
     EXPECT_EQ(entries(s.directory.file("data")), std::vector<std::string> { "storage.json" });
