@@ -282,13 +282,22 @@ void X11Desktop::handleEvent(xcb_generic_event_t* event, std::vector<DesktopEven
         }
         return;
     }
-    case XCB_EXPOSE:
-        if (m_ownWindows.count(reinterpret_cast<xcb_expose_event_t*>(event)->window))
-            m_exposed.insert(reinterpret_cast<xcb_expose_event_t*>(event)->window);
+    case XCB_EXPOSE: {
+        auto* e = reinterpret_cast<xcb_expose_event_t*>(event);
+        // An exposure the server reported before it took a whole frame of
+        // the window (the map's, whose paint follows it) needs no paint.
+        if (auto it = m_ownWindows.find(e->window);
+            it != m_ownWindows.end() && int32_t(event->full_sequence - it->second.paintedThrough) > 0)
+            m_exposed.insert(e->window);
         return;
+    }
     case XCB_KEY_PRESS:
     case XCB_KEY_RELEASE:
         m_lastInputTime = reinterpret_cast<xcb_key_press_event_t*>(event)->time;
+        // Without the keyboard grabbed only the grabbed keys come here: one
+        // of them is about to open the panel.
+        if (type == XCB_KEY_PRESS && !m_keyboardGrabbed)
+            beginOpening();
         translateKeyLocked(*reinterpret_cast<xcb_key_press_event_t*>(event), type == XCB_KEY_PRESS, input);
         return;
     default:
@@ -296,7 +305,8 @@ void X11Desktop::handleEvent(xcb_generic_event_t* event, std::vector<DesktopEven
     }
     if (m_x->hasDamage() && type == m_x->damageEventBase() + XCB_DAMAGE_NOTIFY) {
         auto* e = reinterpret_cast<xcb_damage_notify_event_t*>(event);
-        if (auto it = m_captures.find(e->drawable); it != m_captures.end())
+        bool uncovered = std::find(m_uncovering.begin(), m_uncovering.end(), event->full_sequence) != m_uncovering.end();
+        if (auto it = m_captures.find(e->drawable); it != m_captures.end() && !uncovered)
             it->second.valid = false;
         xcb_damage_subtract(m_x->connection(), e->damage, XCB_NONE, XCB_NONE);
     } else if (m_x->hasRandR()

@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <set>
@@ -205,6 +206,11 @@ private:
     // How long a capture of a window that was asked to come back from
     // minimised waits for the server to map it again.
     static constexpr double kRestoreWaitSeconds = 1.0;
+    // From the press of a key this process grabbed (the switcher's) until
+    // the panel's first frame is on the server, captures wait, at most this
+    // long: the server and the processors serve the opening first, and the
+    // previews that come in after it are drawn in the next frames.
+    static constexpr double kOpeningWaitSeconds = 0.25;
     void waitForRestore(xcb_window_t window);
     std::optional<DesktopImage> keptCaptureLocked(CGWindowID number) const;
 
@@ -277,6 +283,10 @@ private:
         // where (root coordinates): its translucent parts are drawn over it.
         std::shared_ptr<const DesktopImage> beneath;
         CGRect beneathRect { CGRectNull };
+        // The sequence of the last request after which the whole window was
+        // sent (or the map, whose first paint follows at once): exposures
+        // the server reported up to it need no paint of their own.
+        uint32_t paintedThrough { 0 };
     };
     // The pixels of an own window as the server has them: the last frame
     // sent, in the server's byte order, in a segment the server reads
@@ -314,7 +324,19 @@ private:
     std::optional<DesktopImage> readRootArea(CGRect pixels);
     // Keeps what the screen shows beneath the window before it is mapped.
     void readBeneath(CGWindowID number);
-    void updateKeyboardGrab();
+    // Takes the keyboard while the panel is up, gives it back after. The
+    // grab is asked for at once (the server takes it before any request
+    // sent after it) and its answer is taken by `finishKeyboardGrab`, so a
+    // panel can be mapped and painted meanwhile.
+    struct KeyboardGrabRequest {
+        bool sent { false };
+        xcb_grab_keyboard_cookie_t grab {};
+        xcb_query_keymap_cookie_t keymap {};
+    };
+    KeyboardGrabRequest requestKeyboardGrabUpdate();
+    KeyboardGrabRequest requestKeyboardGrabLocked();
+    void finishKeyboardGrab(KeyboardGrabRequest request);
+    void updateKeyboardGrab() { finishKeyboardGrab(requestKeyboardGrabUpdate()); }
 
     // Keyboard (X11DesktopKeyboard.cpp).
     void setUpKeyboardLocked();
@@ -353,6 +375,20 @@ private:
     uint32_t m_numberOfDesktops { 1 };
     std::vector<DesktopScreen> m_screens;
     std::map<xcb_window_t, Capture> m_captures;
+    // Requests of this process that uncover other windows (an own window
+    // destroyed or moved): while the server handles one it reports the
+    // windows beneath as damaged, though their pixels did not change. Damage
+    // that carries such a request's sequence leaves their captures valid; a
+    // request that follows at once gives what is drawn after it a later one.
+    void uncoveringLocked(xcb_void_cookie_t request);
+    std::deque<uint32_t> m_uncovering;
+    void beginOpening();
+    void endOpening();
+    void waitForOpening();
+    // Its own lock: taken after m_mutex or alone.
+    std::mutex m_openingMutex;
+    std::condition_variable m_openingEnded;
+    double m_openingUntil { 0 };
     // Windows asked to come back from minimised and not mapped yet, with
     // the steady time until which a capture waits for them. Its own lock:
     // taken after m_mutex or alone.
@@ -363,6 +399,10 @@ private:
     // Paints of own windows run on the main and the event thread.
     std::recursive_mutex m_paintMutex;
     std::map<CGWindowID, std::unique_ptr<OwnFrame>> m_ownFrames;
+    // The pixels of the largest own window that went, for the next one: the
+    // panel is a new window at every opening, and a fresh segment costs the
+    // server and this process a fault on each of its pages.
+    std::unique_ptr<OwnFrame> m_spareFrame;
     // Reads of the root window go through one kept segment.
     std::mutex m_rootReadMutex;
     X11SharedPixels m_rootPixels;

@@ -110,26 +110,53 @@ void X11Desktop::grabHotKeysLocked()
 
 void X11Desktop::setKeyboardGrabbed(bool grabbed)
 {
-    auto* c = m_x->connection();
-    std::vector<DesktopInputEvent> input;
+    KeyboardGrabRequest request;
     {
         std::lock_guard lock(m_mutex);
         if (grabbed == m_keyboardGrabbed)
             return;
         if (!grabbed) {
-            xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
-            xcb_flush(c);
+            xcb_ungrab_keyboard(m_x->connection(), XCB_CURRENT_TIME);
+            xcb_flush(m_x->connection());
             m_keyboardGrabbed = false;
             return;
         }
-        std::unique_ptr<xcb_grab_keyboard_reply_t, decltype(&free)> reply(xcb_grab_keyboard_reply(c,
-            xcb_grab_keyboard(c, 0, m_x->root(), XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC), nullptr),
-            &free);
+        request = requestKeyboardGrabLocked();
+    }
+    finishKeyboardGrab(request);
+}
+
+X11Desktop::KeyboardGrabRequest X11Desktop::requestKeyboardGrabLocked()
+{
+    auto* c = m_x->connection();
+    KeyboardGrabRequest request;
+    if (m_keyboardGrabbed)
+        return request;
+    request.sent = true;
+    request.grab = xcb_grab_keyboard(c, 0, m_x->root(), XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+    // Answered after the grab took hold.
+    request.keymap = xcb_query_keymap(c);
+    xcb_flush(c);
+    // Held from now on as far as this process knows: the answer says
+    // otherwise when the grab fails.
+    m_keyboardGrabbed = true;
+    return request;
+}
+
+void X11Desktop::finishKeyboardGrab(KeyboardGrabRequest request)
+{
+    if (!request.sent)
+        return;
+    auto* c = m_x->connection();
+    std::vector<DesktopInputEvent> input;
+    {
+        std::lock_guard lock(m_mutex);
+        std::unique_ptr<xcb_grab_keyboard_reply_t, decltype(&free)> reply(xcb_grab_keyboard_reply(c, request.grab, nullptr), &free);
         m_keyboardGrabbed = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
         // A modifier released before the grab took hold was never seen:
         // the keys that are down now say which are still held.
         std::unique_ptr<xcb_query_keymap_reply_t, decltype(&free)> keymap(
-            xcb_query_keymap_reply(c, xcb_query_keymap(c), nullptr), &free);
+            xcb_query_keymap_reply(c, request.keymap, nullptr), &free);
         if (keymap) {
             uint64_t flags = m_heldFlags;
             for (size_t i = 0; i < kStateModifierKeys; ++i) {
