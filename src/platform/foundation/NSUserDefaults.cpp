@@ -187,8 +187,15 @@ void NSUserDefaults::load()
     // An interrupted save leaves its temporary file (".defaults.plist.XXXXXX")
     // beside the store; they are of no use once the store is read again.
     removeStaleTemporaryFiles(m_path);
+    // Settings are small: a file far larger than any could be is refused
+    // before it is read into anything, as is one that expands to more
+    // objects than settings hold.
     int readError = 0;
-    auto data = readFileContents(m_path, &readError);
+    auto data = readFileContents(m_path, &readError, kMaxSmallPropertyListBytes);
+    if (readError == EFBIG) {
+        moveAside("it is larger than " + std::to_string(kMaxSmallPropertyListBytes) + " bytes, far more than settings hold");
+        return;
+    }
     if (!data) {
         // No file, or no directory for it yet: a first run. Anything else
         // (no permission, a directory in the way) may still hold the user's
@@ -199,13 +206,6 @@ void NSUserDefaults::load()
                   "changes are kept for this run only.",
                 m_path, *m_unreadable);
         }
-        return;
-    }
-    // Settings are small: a file far larger than any could be is refused
-    // before it is read into anything, as is one that expands to more
-    // objects than settings hold.
-    if (data->size() > kMaxSmallPropertyListBytes) {
-        moveAside("it is larger than " + std::to_string(kMaxSmallPropertyListBytes) + " bytes, far more than settings hold");
         return;
     }
     std::string error;
