@@ -505,6 +505,20 @@ TEST_F(NSUserDefaultsTest, ALinkedFileStaysALinkAndKeepsItsMode)
     ASSERT_TRUE(d->synchronize());
     EXPECT_TRUE(fs::is_symlink(filePath()));
     EXPECT_EQ(fileContents(target)["ListStyle"], Value(2));
+
+    // A damaged file behind the link is moved aside where it lies; the
+    // links stay, and the next save writes the dotfiles' file again.
+    writeFile(target, "<plist><dict><key>Theme");
+    d = reopened();
+    EXPECT_TRUE(d->objectForKey("ListStyle").isNil());
+    d->setInteger(3, "ListStyle");
+    ASSERT_TRUE(d->synchronize());
+    EXPECT_TRUE(fs::is_symlink(filePath()));
+    EXPECT_TRUE(fs::is_symlink(m_directory.file("dotfiles/current")));
+    EXPECT_EQ(fileContents(target), Value(Value::Dictionary { { "ListStyle", Value(3) } }));
+    auto kept = directoryEntries(m_directory.file("dotfiles"));
+    ASSERT_EQ(kept.size(), 3u);
+    EXPECT_EQ(kept[2].rfind("quorvex.plist.corrupt-", 0), 0u) << kept[2];
 }
 
 TEST_F(NSUserDefaultsTest, RefusesValuesTheFileCannotHold)

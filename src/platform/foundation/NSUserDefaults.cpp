@@ -240,12 +240,16 @@ bool NSUserDefaults::isStorable(const std::string& key, const Value& value, std:
 
 void NSUserDefaults::moveAside(const std::string& reason)
 {
-    std::string base = m_path + ".corrupt-" + timestamp();
+    // Where the settings are a link (into a folder of dotfiles), the file
+    // it leads to is moved aside beside itself and the link stays, so the
+    // next save writes that file again.
+    std::string file = atomicWriteTarget(m_path);
+    std::string base = file + ".corrupt-" + timestamp();
     std::string target = base;
     struct stat st;
     for (int n = 2; ::lstat(target.c_str(), &st) == 0; ++n)
         target = base + "-" + std::to_string(n);
-    if (::rename(m_path.c_str(), target.c_str()) == 0) {
+    if (::rename(file.c_str(), target.c_str()) == 0) {
         NSLog("The user defaults file %@ could not be read (%@); it was moved to %@ and the defaults apply.", m_path,
             reason, target);
     } else {
