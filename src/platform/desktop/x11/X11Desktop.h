@@ -11,6 +11,8 @@
 #include "../DesktopListeners.h"
 #include "X11SharedPixels.h"
 
+#include <foundation/Token.h>
+
 #include <xcb/xcb.h>
 
 #include <atomic>
@@ -427,4 +429,6 @@ private:
     std::function<void()> m_serverLost;
 
     DesktopListeners m_listeners;
+    // Last, so that it ends first: its handler reads the members above.
+    Token m_memoryKeeper;
 };
