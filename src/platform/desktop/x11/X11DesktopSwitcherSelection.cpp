@@ -137,7 +137,7 @@ bool X11Desktop::handleSwitcherSelectionEventLocked(xcb_generic_event_t* event, 
         if (!m_ownsSwitcherSelection || e->selection != m_switcherSelection)
             return false;
         m_ownsSwitcherSelection = false;
-        NSLogString("quorvex: another program took the selection " + selectionName(m_x->screenNumber())
+        NSLogString("another program took the selection " + selectionName(m_x->screenNumber())
             + " on the X display \"" + m_x->displayName() + "\"; starting Quorvex again no longer reaches this one");
         return true;
     }
