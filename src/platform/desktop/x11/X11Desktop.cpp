@@ -31,12 +31,17 @@ std::shared_ptr<X11Desktop> X11Desktop::connect(const std::string& display, std:
     desktop->m_ownPid = getpid();
     desktop->m_self = desktop;
     desktop->start();
-    // The segment kept for reads of the screen beneath a panel goes when
-    // the program hands memory back; the next panel makes one again.
+    // The segments kept for reads of the screen beneath a panel and for the
+    // frames of the next panel go when the program hands memory back; the
+    // next panel makes them again.
     X11Desktop* self = desktop.get();
     desktop->m_memoryKeeper = addLargeBufferKeeper([self] {
-        MutexLock lock(self->m_rootReadMutex);
-        self->m_rootPixels.release();
+        {
+            MutexLock lock(self->m_rootReadMutex);
+            self->m_rootPixels.release();
+        }
+        RecursiveMutexLock lock(self->m_paintMutex);
+        self->m_spareFrame.reset();
     });
     return desktop;
 }
