@@ -39,8 +39,7 @@ void X11Desktop::setUpKeyboard()
     void* symbols = allocateKeySymbols(c);
     // Which of the eight modifiers holds Super, Alt and Num Lock on this
     // server.
-    std::unique_ptr<xcb_get_modifier_mapping_reply_t, decltype(&free)> mapping(
-        xcb_get_modifier_mapping_reply(c, xcb_get_modifier_mapping(c), nullptr), &free);
+    auto mapping = m_x->reply(xcb_get_modifier_mapping_reply, xcb_get_modifier_mapping(c));
     {
         MutexLock lock(m_mutex);
         m_keyboard.symbols = symbols;
@@ -154,8 +153,8 @@ void X11Desktop::setKeyboardGrabbed(bool grabbed)
     }
     auto grabCookie = xcb_grab_keyboard(c, 0, m_x->root(), XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
     auto keymapCookie = xcb_query_keymap(c);
-    std::unique_ptr<xcb_grab_keyboard_reply_t, decltype(&free)> reply(xcb_grab_keyboard_reply(c, grabCookie, nullptr), &free);
-    std::unique_ptr<xcb_query_keymap_reply_t, decltype(&free)> keymap(xcb_query_keymap_reply(c, keymapCookie, nullptr), &free);
+    auto reply = m_x->reply(xcb_grab_keyboard_reply, grabCookie);
+    auto keymap = m_x->reply(xcb_query_keymap_reply, keymapCookie);
     std::vector<DesktopInputEvent> input;
     {
         MutexLock lock(m_mutex);
