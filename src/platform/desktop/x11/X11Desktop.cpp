@@ -9,6 +9,7 @@
 #include "../InputCodes.h"
 
 #include <foundation/Clock.h>
+#include <foundation/LargeBuffers.h>
 #include <foundation/Log.h>
 #include <foundation/RunLoop.h>
 
@@ -31,6 +32,13 @@ std::shared_ptr<X11Desktop> X11Desktop::connect(const std::string& display, std:
     desktop->m_ownPid = getpid();
     desktop->m_self = desktop;
     desktop->start();
+    // The segment kept for reads of the screen beneath a panel goes when
+    // the program hands memory back; the next panel makes one again.
+    X11Desktop* self = desktop.get();
+    desktop->m_memoryKeeper = addLargeBufferKeeper([self] {
+        MutexLock lock(self->m_rootReadMutex);
+        self->m_rootPixels.release();
+    });
     return desktop;
 }
 

@@ -13,6 +13,7 @@
 #include "X11SharedPixels.h"
 
 #include <foundation/ThreadSafety.h>
+#include <foundation/Token.h>
 
 #include <xcb/xcb.h>
 
@@ -472,4 +473,6 @@ private:
     std::function<void()> m_serverLost GUARDED_BY(m_mutex);
 
     DesktopListeners m_listeners;
+    // Last, so that it ends first: its handler reads the members above.
+    Token m_memoryKeeper;
 };
