@@ -138,23 +138,46 @@ void X11Desktop::grabHotKeys()
 
 void X11Desktop::setKeyboardGrabbed(bool grabbed)
 {
-    auto* c = m_x->connection();
-    {
-        MutexLock lock(m_mutex);
-        if (grabbed == m_keyboard.grabbed)
-            return;
-        if (!grabbed)
-            m_keyboard.grabbed = false;
-    }
-    if (!grabbed) {
-        xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
-        xcb_flush(c);
+    if (grabbed) {
+        finishKeyboardGrab(requestKeyboardGrab());
         return;
     }
-    auto grabCookie = xcb_grab_keyboard(c, 0, m_x->root(), XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
-    auto keymapCookie = xcb_query_keymap(c);
-    auto reply = m_x->reply(xcb_grab_keyboard_reply, grabCookie);
-    auto keymap = m_x->reply(xcb_query_keymap_reply, keymapCookie);
+    {
+        MutexLock lock(m_mutex);
+        if (!m_keyboard.grabbed)
+            return;
+        m_keyboard.grabbed = false;
+    }
+    xcb_ungrab_keyboard(m_x->connection(), XCB_CURRENT_TIME);
+    xcb_flush(m_x->connection());
+}
+
+X11Desktop::KeyboardGrabRequest X11Desktop::requestKeyboardGrab()
+{
+    {
+        MutexLock lock(m_mutex);
+        if (m_keyboard.grabbed)
+            return {};
+        // Held from now on as far as this process knows: the answer says
+        // otherwise when the grab fails.
+        m_keyboard.grabbed = true;
+    }
+    auto* c = m_x->connection();
+    KeyboardGrabRequest request;
+    request.sent = true;
+    request.grab = xcb_grab_keyboard(c, 0, m_x->root(), XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+    // Answered after the grab took hold.
+    request.keymap = xcb_query_keymap(c);
+    xcb_flush(c);
+    return request;
+}
+
+void X11Desktop::finishKeyboardGrab(KeyboardGrabRequest request)
+{
+    if (!request.sent)
+        return;
+    auto reply = m_x->reply(xcb_grab_keyboard_reply, request.grab);
+    auto keymap = m_x->reply(xcb_query_keymap_reply, request.keymap);
     std::vector<DesktopInputEvent> input;
     {
         MutexLock lock(m_mutex);
