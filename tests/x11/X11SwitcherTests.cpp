@@ -11,7 +11,13 @@
 #include <foundation/NSUserDefaults.h>
 #include <model/DefaultsKeys.h>
 #include <switcher/SwitcherCodes.h>
+#include <model/SWWindow.h>
 #include <model/WindowManager.h>
+#include <switcher/GridCellInterface.h>
+#include <switcher/GridViewController.h>
+#include <switcher/SwitchWindowController.h>
+
+#include <map>
 
 #include <X11/keysym.h>
 #include <desktop/x11/X11Connection.h>
@@ -335,3 +341,111 @@ TEST_F(X11Switcher, AfterWTheBadgesAndTheHighlightFollowTheListAndTheReleaseSwit
     ASSERT_TRUE(runMainUntil([&] { return !host->isPanelVisible(); }));
     EXPECT_TRUE(runMainUntil([&] { return hasFocus(windowTitled(highlighted->title)); })) << highlighted->title;
 }
+
+namespace {
+
+// The switcher on a session of each window manager the tests know.
+class X11SwitcherUnder : public X11Switcher, public ::testing::WithParamInterface<X11Session::WindowManager> {
+protected:
+    X11Session::Options sessionOptions() const override
+    {
+        X11Session::Options options;
+        options.manager = GetParam();
+        return options;
+    }
+};
+
+// Whether the server shows, at the middle of every cell's preview, the
+// colour of that cell's window: every cell lies in the panel where the grid
+// placed it, not pushed onto a row the panel has no room for.
+bool everyCellShowsItsWindow(X11Desktop& desktop, const Ref<SwitchWindowController>& controller,
+    const std::map<std::string, uint32_t>& colours, std::string& trouble)
+{
+    auto grid = std::dynamic_pointer_cast<GridViewController>(controller->currentViewController());
+    auto view = grid ? grid->collectionView() : nullptr;
+    auto window = controller->window();
+    if (!view || !window)
+        return (trouble = "no grid"), false;
+    auto panel = static_cast<xcb_window_t>(window->windowNumber());
+    CGSize size = window->frame().size;
+    auto* c = desktop.connection().connection();
+    std::unique_ptr<xcb_get_geometry_reply_t, decltype(&free)> geometry(
+        xcb_get_geometry_reply(c, xcb_get_geometry(c, panel), nullptr), &free);
+    if (!geometry || geometry->width != size.width || geometry->height != size.height)
+        return (trouble = "the panel is not on the server at its size"), false;
+    std::unique_ptr<xcb_get_image_reply_t, decltype(&free)> image(xcb_get_image_reply(c,
+        xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, panel, 0, 0, uint16_t(size.width), uint16_t(size.height), ~0u), nullptr),
+        &free);
+    if (!image || xcb_get_image_data_length(image.get()) != int(size.width * size.height * 4))
+        return (trouble = "the panel cannot be read"), false;
+    const uint8_t* pixels = xcb_get_image_data(image.get());
+    trouble.clear();
+    for (NSUInteger i = 0; i < view->numberOfItems(); ++i) {
+        auto cell = view->itemAtIndex(i);
+        auto shown = cell ? cell->representedObject().objectAs<SWWindow>() : nullptr;
+        std::string title = shown && shown->title() ? *shown->title() : "";
+        CGRect preview = GridCellLayout::kPreviewFrame;
+        CGPoint base = cell && cell->isViewLoaded()
+            ? cell->view()->convertPointToView({ CGRectGetMidX(preview), CGRectGetMidY(preview) }, nullptr)
+            : CGPoint { -1, -1 };
+        int x = int(std::floor(base.x)), y = int(size.height) - 1 - int(std::floor(base.y));
+        if (x < 0 || y < 0 || x >= size.width || y >= size.height) {
+            trouble += "cell " + std::to_string(i + 1) + " (" + title + ") lies outside the panel; ";
+            continue;
+        }
+        const uint8_t* p = pixels + (size_t(y) * size_t(size.width) + x) * 4;
+        uint32_t want = colours.count(title) ? colours.at(title) : 0;
+        auto near = [](int a, int b) { return std::abs(a - b) <= 12; };
+        if (!near(p[2], (want >> 16) & 0xff) || !near(p[1], (want >> 8) & 0xff) || !near(p[0], want & 0xff)) {
+            char seen[8];
+            std::snprintf(seen, sizeof seen, "%02x%02x%02x", p[2], p[1], p[0]);
+            trouble += "cell " + std::to_string(i + 1) + " (" + title + ") shows " + seen + "; ";
+        }
+    }
+    return trouble.empty();
+}
+
+}
+
+// The grid draws every cell it is sized for as windows come one by one,
+// whatever the window manager: at each opening every window's preview is on
+// the server in its cell, and one panel's sizes from opening to opening
+// leave it room for them all. The first window, alone on the desktop, is
+// listed as well (xfwm4 names it in its client list but leaves the stacking
+// list out until there is a second).
+TEST_P(X11SwitcherUnder, TheGridDrawsEveryCellItIsSizedForAsWindowsCome)
+{
+    NSUserDefaults::standardUserDefaults()->setInteger(SwitcherLayoutGrid, DefaultsKey::LayoutType);
+    NSUserDefaults::standardUserDefaults()->setBool(true, DefaultsKey::KeyboardShotcuts);
+    auto model = WindowManager::create();
+    auto controller = AppController::create(model);
+    ASSERT_TRUE(controller);
+    AppControllerSessionHost host(*controller);
+    const uint32_t colours[] = { 0xff0000, 0x00c000, 0x0000ff, 0xffff00, 0xff00ff, 0x00ffff, 0xff8000, 0x8000ff, 0x008080 };
+    std::map<std::string, uint32_t> colourOf;
+    for (size_t count = 1; count <= std::size(colours); ++count) {
+        SCOPED_TRACE(count);
+        std::string title = "Window " + std::to_string(count);
+        colourOf[title] = colours[count - 1];
+        auto window = client->open(title, colours[count - 1], 30 * int(count), 20 * int(count), 300, 200);
+        ASSERT_TRUE(window);
+        ASSERT_TRUE(runMainUntil([&] { return model->windows().size() == count && hasFocus(window); }))
+            << model->windows().size();
+        ASSERT_TRUE(pressSuperTab());
+        ASSERT_TRUE(runMainUntil(
+            [&] { return host.isPanelVisible() && host.shownCount() == count && desktop->isKeyboardGrabbed(); }));
+        std::string trouble;
+        EXPECT_TRUE(runMainUntil(
+            [&] { return everyCellShowsItsWindow(*desktop, controller->windowController(), colourOf, trouble); }))
+            << trouble;
+        ASSERT_TRUE(tap(XK_Escape));
+        ASSERT_TRUE(session->fakeKey(XK_Super_L, false));
+        ASSERT_TRUE(runMainUntil([&] { return !host.isPanelVisible(); }));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(WindowManagers, X11SwitcherUnder,
+    ::testing::Values(X11Session::WindowManager::Openbox, X11Session::WindowManager::Xfwm4),
+    [](const ::testing::TestParamInfo<X11Session::WindowManager>& info) {
+        return std::string(X11Session::nameOf(info.param));
+    });

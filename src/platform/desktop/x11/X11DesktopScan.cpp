@@ -113,8 +113,17 @@ void X11Desktop::refreshClientsLocked(std::vector<DesktopEvent>& events)
 {
     auto* c = m_x->connection();
     auto& ewmh = m_x->ewmh();
-    auto list = X11PropertyRequest(c, m_x->root(), ewmh._NET_CLIENT_LIST_STACKING, 1 << 20).get().words();
+    X11PropertyRequest stackingRequest(c, m_x->root(), ewmh._NET_CLIENT_LIST_STACKING, 1 << 20);
+    X11PropertyRequest mappingRequest(c, m_x->root(), ewmh._NET_CLIENT_LIST, 1 << 20);
+    auto list = stackingRequest.get().words();
     std::set<xcb_window_t> present(list.begin(), list.end());
+    // A managed window that the stacking list leaves out is listed all the
+    // same, on top (the newest, as the client list runs in the order of
+    // mapping): xfwm4 writes no stacking list for the only window of a
+    // desktop until a second comes.
+    for (xcb_window_t w : mappingRequest.get().words())
+        if (present.insert(w).second)
+            list.push_back(w);
 
     // Windows that left: destroyed notices, and their applications end
     // with their last window.
