@@ -10,7 +10,7 @@ PACKAGES = cmake ninja-build g++ pkg-config python3 libgtest-dev libgmock-dev \
            libxcb-shm0-dev libxcb-xtest0-dev libxcb-res0-dev xvfb openbox fonts-urw-base35
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: setup configure build run test bench clean sanitize tsan fuzz
+.PHONY: setup configure build run test bench clean sanitize tsan thread-safety fuzz
 
 # Build jobs for the sanitizer and fuzz builds (each has a build folder of
 # its own, so the ordinary build is never rebuilt by them).
@@ -67,6 +67,16 @@ tsan: setup
 	cmake --build build-tsan -j$(JOBS)
 	cd build-tsan && TSAN_OPTIONS="suppressions=$(CURDIR)/tests/tsan.supp halt_on_error=1 second_deadlock_stack=1" \
 	  JSC_usePollingTraps=true ctest --output-on-failure -j$(JOBS)
+
+# Clang's thread-safety analysis over the X11 desktop, whose lock rule is
+# written as annotations (what each mutex guards, which functions run with it
+# held and which without): a breach fails the build. Only the X11 sources
+# are compiled.
+X11_OBJECTS = $(patsubst %,CMakeFiles/qv_desktop.dir/%.o,$(wildcard src/platform/desktop/x11/*.cpp))
+thread-safety: setup
+	@command -v clang++ >/dev/null || $(SUDO) apt-get install -y clang
+	@[ -f build-tsa/build.ninja ] || CC=clang CXX=clang++ cmake -S . -B build-tsa -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQV_THREAD_SAFETY=ON
+	cmake --build build-tsa -j$(JOBS) --target $(X11_OBJECTS)
 
 # Runs every fuzz target for FUZZ_TIME seconds (clang's libFuzzer, with
 # AddressSanitizer and UndefinedBehaviorSanitizer). Each starts from its saved

@@ -296,8 +296,12 @@ void WindowManager::watchForTitle(const Ref<SWWindow>& window)
 
 void WindowManager::titleArrived(const Ref<SWWindow>& window)
 {
-    if (indexIn(m_allWindows, window) != SIZE_MAX || !window->title())
+    if (indexIn(m_allWindows, window) != SIZE_MAX)
         return;
+    // A title notice whose title cannot be read (its application stopped
+    // answering) is not the end of it: addWindow notes the application, and
+    // its windows are read again once it answers, even if it stays
+    // frontmost and no activation follows.
     addWindow(window);
 }
 

@@ -17,6 +17,7 @@
 #include <fstream>
 #include <set>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -426,14 +427,22 @@ TEST_F(NSUserDefaultsTest, AFileThatCannotBeReadIsLeftAloneAndNeverWrittenOver)
     writeFile(filePath(), settings);
     fs::permissions(filePath(), fs::perms::none);
     bool canRead = std::ifstream(filePath()).good();
-    for (int round = 0; round < 2; ++round) {
-        if (round == 1) {
-            fs::permissions(filePath(), fs::perms::owner_read | fs::perms::owner_write);
+    // Then a folder, a pipe (which nothing ever writes to) and a link to
+    // a device that never ends, each in the file's place: none holds
+    // settings, and reading one must neither wait nor fill the memory.
+    for (int round = 0; round < 4; ++round) {
+        if (round > 0) {
+            fs::permissions(filePath(), fs::perms::owner_all, fs::perm_options::add);
             fs::remove(filePath());
-            fs::create_directory(filePath());
-        } else if (canRead) {
-            continue;
         }
+        if (round == 1)
+            fs::create_directory(filePath());
+        else if (round == 2)
+            ASSERT_EQ(::mkfifo(filePath().c_str(), 0600), 0);
+        else if (round == 3)
+            fs::create_symlink("/dev/zero", filePath());
+        else if (canRead)
+            continue;
         LogCapture log;
         auto d = reopened();
         EXPECT_TRUE(log.contains("could not be read")) << round;
@@ -443,7 +452,7 @@ TEST_F(NSUserDefaultsTest, AFileThatCannotBeReadIsLeftAloneAndNeverWrittenOver)
         EXPECT_TRUE(d->boolForKey("Animation3D")) << "the change stays for the run";
         EXPECT_EQ(directoryEntries(m_directory.path()), std::vector<std::string> { "defaults.plist" });
     }
-    EXPECT_TRUE(fs::is_directory(filePath()));
+    EXPECT_TRUE(fs::is_symlink(filePath()));
 }
 
 TEST_F(NSUserDefaultsTest, ValuesThatCouldNotBeSavedAreDroppedOnLoadAndLeftoversCleaned)
@@ -496,6 +505,20 @@ TEST_F(NSUserDefaultsTest, ALinkedFileStaysALinkAndKeepsItsMode)
     ASSERT_TRUE(d->synchronize());
     EXPECT_TRUE(fs::is_symlink(filePath()));
     EXPECT_EQ(fileContents(target)["ListStyle"], Value(2));
+
+    // A damaged file behind the link is moved aside where it lies; the
+    // links stay, and the next save writes the dotfiles' file again.
+    writeFile(target, "<plist><dict><key>Theme");
+    d = reopened();
+    EXPECT_TRUE(d->objectForKey("ListStyle").isNil());
+    d->setInteger(3, "ListStyle");
+    ASSERT_TRUE(d->synchronize());
+    EXPECT_TRUE(fs::is_symlink(filePath()));
+    EXPECT_TRUE(fs::is_symlink(m_directory.file("dotfiles/current")));
+    EXPECT_EQ(fileContents(target), Value(Value::Dictionary { { "ListStyle", Value(3) } }));
+    auto kept = directoryEntries(m_directory.file("dotfiles"));
+    ASSERT_EQ(kept.size(), 3u);
+    EXPECT_EQ(kept[2].rfind("quorvex.plist.corrupt-", 0), 0u) << kept[2];
 }
 
 TEST_F(NSUserDefaultsTest, RefusesValuesTheFileCannotHold)

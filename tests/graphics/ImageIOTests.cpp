@@ -8,8 +8,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <new>
 #include <random>
+#include <sys/stat.h>
+#include <unistd.h>
 
 TEST(ImageIO, PNGRoundTripKeepsPixels)
 {
@@ -59,6 +62,13 @@ TEST(ImageIO, BadDataGivesNull)
     }
     EXPECT_FALSE(CGImageSourceCreateImageAtIndex(nullptr, 0));
     EXPECT_FALSE(CGImageSourceCreateWithURL("/nonexistent/picture.png"));
+    // Nor from what only stands where a picture file belongs: a device that
+    // never ends, or a pipe nothing writes to (the read must not wait).
+    EXPECT_FALSE(CGImageSourceCreateWithURL("/dev/zero"));
+    auto pipe = std::filesystem::temp_directory_path() / ("quorvex-picture-pipe-" + std::to_string(::getpid()));
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    EXPECT_FALSE(CGImageSourceCreateWithURL(pipe.string()));
+    std::filesystem::remove(pipe);
 }
 
 // The largest single allocation made since it was last cleared, so a test

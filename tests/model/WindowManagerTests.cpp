@@ -361,6 +361,33 @@ TEST_F(WindowManagerTest, AnApplicationThatDoesNotAnswerAtStartUpIsLoggedAndTake
     EXPECT_EQ(log.count("(pid 5) answers now"), 1u);
 }
 
+TEST_F(WindowManagerTest, ATitleThatCameWhileTheFrontmostApplicationDidNotAnswerIsListedAtTheNextPress)
+{
+    LogCapture log;
+    auto model = startedModel();
+    DesktopWindow untitled = window(2, "");
+    untitled.title = std::nullopt;
+    CGWindowID quiet = world.desktop().openWindow(untitled);
+    world.desktop().focusWindow(20);
+    world.settle();
+    world.advance(WindowManager::kActivationRescanDelay);
+    // The title's notice comes while the application does not answer, so
+    // the title cannot be read; the application recovers while it stays
+    // frontmost, and no activation tells the model.
+    world.desktop().setApplicationHung(2, true);
+    world.desktop().setWindowTitle(quiet, std::string("titled while hung"));
+    world.settle();
+    EXPECT_EQ(log.count("(pid 2) does not answer"), 1u);
+    world.desktop().setApplicationHung(2, false);
+    world.desktop().activateApplication(2, false);
+    world.settle();
+    world.advance(WindowManager::kActivationRescanDelay);
+    model->setFilterType(WindowFilterAll);
+    auto all = ids(model->allWindows());
+    EXPECT_EQ(std::count(all.begin(), all.end(), quiet), 1);
+    EXPECT_EQ(log.count("(pid 2) answers now"), 1u);
+}
+
 TEST_F(WindowManagerTest, AWindowWhoseElementVanishedLeavesTheListsAtTheNextFilter)
 {
     auto model = startedModel();

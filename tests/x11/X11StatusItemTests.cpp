@@ -27,7 +27,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
+#include <thread>
 
 namespace {
 
@@ -79,6 +81,30 @@ public:
         xcb_send_event(m_c, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&message));
         xcb_flush(m_c);
     }
+
+    // A tray for a moment, as a panel that starts and ends at once: a
+    // window of this connection takes the tray's selection, is announced
+    // on the root, and is destroyed.
+    void flashTray()
+    {
+        xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(m_c)).data->root;
+        xcb_window_t tray = xcb_generate_id(m_c);
+        xcb_create_window(m_c, 0, tray, root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+        xcb_atom_t selection = atom("_NET_SYSTEM_TRAY_S0");
+        xcb_set_selection_owner(m_c, tray, selection, XCB_CURRENT_TIME);
+        xcb_client_message_event_t manager {};
+        manager.response_type = XCB_CLIENT_MESSAGE;
+        manager.format = 32;
+        manager.window = root;
+        manager.type = atom("MANAGER");
+        manager.data.data32[1] = selection;
+        manager.data.data32[2] = tray;
+        xcb_send_event(m_c, 0, root, XCB_EVENT_MASK_STRUCTURE_NOTIFY, reinterpret_cast<const char*>(&manager));
+        xcb_destroy_window(m_c, tray);
+        xcb_flush(m_c);
+    }
+    // Waits until the server has carried out this connection's requests.
+    void sync() { free(xcb_get_input_focus_reply(m_c, xcb_get_input_focus(m_c), nullptr)); }
 
 private:
     xcb_atom_t atom(const char* name)
@@ -303,4 +329,29 @@ TEST_F(X11StatusItem, APopUpOfThePreferencesOpensItsListOnTheServerChosenFromByC
     EXPECT_EQ(defaults->integerForKey(DefaultsKey::LayoutType), 1);
     prefs->orderOut(nullptr);
     NSApp().setDelegate(nullptr);
+}
+
+// Requests to the window manager go out from another thread while trays
+// come and go at once (the event thread learns each tray's owner and
+// forgets it): the requests reach the window manager, and, in the
+// thread-sanitizer build, neither thread touches the tray's state unguarded.
+TEST_F(X11StatusItem, RequestsSentWhileTraysComeAndGoTouchNoTrayStateUnguarded)
+{
+    Observer observer(session->display());
+    auto window = client->open("Raised", 0xff0000, 40, 60, 300, 200);
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(runMainUntil([&] { return desktop->window(window).has_value(); }));
+    std::atomic<bool> done { false };
+    std::atomic<int> raised { 0 };
+    std::thread requests([&] {
+        DesktopElement element { DesktopElement::Kind::Window, client->pid(), window };
+        while (!done)
+            raised += desktop->axPerformAction(element, "AXRaise") == kAXErrorSuccess;
+    });
+    for (int tray = 0; tray < 4000; ++tray)
+        observer.flashTray();
+    observer.sync();
+    done = true;
+    requests.join();
+    EXPECT_GT(raised, 0);
 }

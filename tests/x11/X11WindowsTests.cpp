@@ -85,6 +85,8 @@ TEST_F(X11Windows, AWindowOnAnotherDesktopIsListedAndReachedAndTheOrderFollowsTh
     auto here = client->open("Here", 0xff0000, 40, 60, 300, 200);
     auto away = client->open("Away", 0x00ff00, 400, 60, 300, 200);
     ASSERT_TRUE(here && away);
+    // The desktop reads a new window's properties before it lists it.
+    ASSERT_TRUE(runMainUntil([&] { return desktop->window(away).has_value(); }));
     ASSERT_TRUE(desktop->moveWindowToSpace(away, 2));
     ASSERT_TRUE(runMainUntil([&] { return desktop->window(away) && desktop->window(away)->space == 2u; }));
     ASSERT_EQ(desktop->axSetAttribute({ DesktopElement::Kind::Window, client->pid(), here }, "AXMain", true), kAXErrorSuccess);

@@ -145,20 +145,34 @@ void injectReadErrorForTesting(const std::string& path, int errorNumber)
         injectedReadErrors().erase(path);
 }
 
-std::optional<Value::Bytes> readFileContents(const std::string& path, int* errorNumber)
+std::optional<Value::Bytes> readFileContents(const std::string& path, int* errorNumber, size_t maxBytes)
 {
-    if (int injected = injectedReadError(path)) {
+    auto fail = [&](int error) -> std::optional<Value::Bytes> {
         if (errorNumber)
-            *errorNumber = injected;
+            *errorNumber = error;
         return std::nullopt;
+    };
+    if (int injected = injectedReadError(path))
+        return fail(injected);
+    // Opened without waiting: a pipe put where a file belongs would
+    // otherwise block the open until something writes to it.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return fail(errno);
+    // A pipe, a device (a link to /dev/zero never ends) or a folder holds
+    // no file's contents.
+    struct stat info;
+    int notAFile = ::fstat(fd, &info) != 0 ? errno : S_ISREG(info.st_mode) ? 0 : S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+    if (notAFile) {
+        ::close(fd);
+        return fail(notAFile);
     }
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errorNumber)
-            *errorNumber = errno;
-        return std::nullopt;
+    if (uint64_t(info.st_size) > maxBytes) {
+        ::close(fd);
+        return fail(EFBIG);
     }
     Value::Bytes data;
+    data.reserve(size_t(info.st_size));
     uint8_t buffer[65536];
     while (true) {
         ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -167,12 +181,15 @@ std::optional<Value::Bytes> readFileContents(const std::string& path, int* error
                 continue;
             int saved = errno;
             ::close(fd);
-            if (errorNumber)
-                *errorNumber = saved;
-            return std::nullopt;
+            return fail(saved);
         }
         if (n == 0)
             break;
+        // A file that grows while it is read is held to the same bound.
+        if (data.size() + size_t(n) > maxBytes) {
+            ::close(fd);
+            return fail(EFBIG);
+        }
         data.insert(data.end(), buffer, buffer + n);
     }
     ::close(fd);

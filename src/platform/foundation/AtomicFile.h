@@ -4,6 +4,7 @@
 
 #include "Value.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -27,9 +28,13 @@ std::string atomicWriteTarget(const std::string& path);
 // it and beside the file it is a link to.
 void removeStaleTemporaryFiles(const std::string& path);
 
-// The whole contents of a file. Nothing when it cannot be read; errorNumber
-// then holds the reason (ENOENT when there is no such file).
-std::optional<Value::Bytes> readFileContents(const std::string& path, int* errorNumber = nullptr);
+// The whole contents of a regular file (links followed). Nothing when it
+// cannot be read; errorNumber then holds the reason: ENOENT when there is
+// no such file, EISDIR for a folder, EINVAL for anything else that is not
+// a regular file (a pipe, a device), EFBIG for a file of more than
+// maxBytes, which is refused without being read.
+std::optional<Value::Bytes> readFileContents(
+    const std::string& path, int* errorNumber = nullptr, size_t maxBytes = SIZE_MAX);
 
 // Test support: every read of exactly this path fails with errorNumber, as
 // a disk error would, whoever runs it (root reads any file); 0 ends it.

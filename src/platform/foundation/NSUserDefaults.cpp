@@ -187,8 +187,15 @@ void NSUserDefaults::load()
     // An interrupted save leaves its temporary file (".defaults.plist.XXXXXX")
     // beside the store; they are of no use once the store is read again.
     removeStaleTemporaryFiles(m_path);
+    // Settings are small: a file far larger than any could be is refused
+    // before it is read into anything, as is one that expands to more
+    // objects than settings hold.
     int readError = 0;
-    auto data = readFileContents(m_path, &readError);
+    auto data = readFileContents(m_path, &readError, kMaxSmallPropertyListBytes);
+    if (readError == EFBIG) {
+        moveAside("it is larger than " + std::to_string(kMaxSmallPropertyListBytes) + " bytes, far more than settings hold");
+        return;
+    }
     if (!data) {
         // No file, or no directory for it yet: a first run. Anything else
         // (no permission, a directory in the way) may still hold the user's
@@ -199,13 +206,6 @@ void NSUserDefaults::load()
                   "changes are kept for this run only.",
                 m_path, *m_unreadable);
         }
-        return;
-    }
-    // Settings are small: a file far larger than any could be is refused
-    // before it is read into anything, as is one that expands to more
-    // objects than settings hold.
-    if (data->size() > kMaxSmallPropertyListBytes) {
-        moveAside("it is larger than " + std::to_string(kMaxSmallPropertyListBytes) + " bytes, far more than settings hold");
         return;
     }
     std::string error;
@@ -240,12 +240,16 @@ bool NSUserDefaults::isStorable(const std::string& key, const Value& value, std:
 
 void NSUserDefaults::moveAside(const std::string& reason)
 {
-    std::string base = m_path + ".corrupt-" + timestamp();
+    // Where the settings are a link (into a folder of dotfiles), the file
+    // it leads to is moved aside beside itself and the link stays, so the
+    // next save writes that file again.
+    std::string file = atomicWriteTarget(m_path);
+    std::string base = file + ".corrupt-" + timestamp();
     std::string target = base;
     struct stat st;
     for (int n = 2; ::lstat(target.c_str(), &st) == 0; ++n)
         target = base + "-" + std::to_string(n);
-    if (::rename(m_path.c_str(), target.c_str()) == 0) {
+    if (::rename(file.c_str(), target.c_str()) == 0) {
         NSLog("The user defaults file %@ could not be read (%@); it was moved to %@ and the defaults apply.", m_path,
             reason, target);
     } else {

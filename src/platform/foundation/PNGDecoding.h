@@ -14,6 +14,9 @@
 // decoded) or a side longer than 32767 are refused unread.
 inline constexpr uint64_t kMaxPNGPixels = uint64_t(8192) * 8192;
 inline constexpr uint32_t kMaxPNGSide = 32767;
+// Picture files are read whole before they are decoded: a file larger than
+// any picture within those bounds needs (128 MiB) is refused unread.
+inline constexpr size_t kMaxPictureFileBytes = size_t(128) << 20;
 
 // Whether a header's size is one the encoded bytes could really hold and one
 // worth decoding, decided before anything is allocated.

@@ -2,28 +2,19 @@
 
 #include "internal/PixelFormat.h"
 
+#include <foundation/AtomicFile.h>
 #include <foundation/PNGDecoding.h>
 
 #include <algorithm>
 #include <cairo.h>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <png.h>
 
 namespace {
 
 constexpr uint8_t kPNGSignature[8] = { 0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n' };
-
-bool readFile(const std::string& path, std::vector<uint8_t>& out)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
 
 } // namespace
 
@@ -36,10 +27,8 @@ CGImageSourceRef CGImageSourceCreateWithData(const std::vector<uint8_t>& data)
 
 CGImageSourceRef CGImageSourceCreateWithURL(const std::string& path)
 {
-    std::vector<uint8_t> data;
-    if (!readFile(path, data))
-        return nullptr;
-    return CGImageSourceCreateWithData(data);
+    auto data = readFileContents(path, nullptr, kMaxPictureFileBytes);
+    return data ? CGImageSourceCreateWithData(*data) : nullptr;
 }
 
 size_t CGImageSourceGetCount(const CGImageSourceRef& source) { return source ? 1 : 0; }

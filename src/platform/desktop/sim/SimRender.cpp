@@ -3,6 +3,7 @@
 #include "SimDesktop.h"
 #include "SimShrink.h"
 
+#include <foundation/AtomicFile.h>
 #include <foundation/Format.h>
 #include <foundation/LargeBuffers.h>
 #include <foundation/PNGDecoding.h>
@@ -14,8 +15,6 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 namespace {
 
@@ -539,9 +538,8 @@ std::shared_ptr<cairo_surface_t> SimDesktop::pictureLocked(const std::string& pa
         return entry.first.rfind(path + "|", 0) == 0 && entry.first.rfind(version + "|", 0) != 0;
     });
     std::shared_ptr<cairo_surface_t> kept;
-    std::ifstream file(path, std::ios::binary);
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (auto decoded = decodePNG(bytes.data(), bytes.size(), fitWidth, fitHeight)) {
+    auto bytes = readFileContents(path, nullptr, kMaxPictureFileBytes);
+    if (auto decoded = bytes ? decodePNG(bytes->data(), bytes->size(), fitWidth, fitHeight) : std::nullopt) {
         cairo_surface_t* picture
             = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, int(decoded->width), int(decoded->height));
         if (cairo_surface_status(picture) == CAIRO_STATUS_SUCCESS) {

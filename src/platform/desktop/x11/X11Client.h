@@ -1,6 +1,8 @@
 // One client window of the X11 session as the desktop mirrors it.
 #pragma once
 
+#include "../DesktopTypes.h"
+
 #include <foundation/CGGeometry.h>
 
 #include <xcb/xcb.h>
@@ -29,7 +31,7 @@ struct X11Client {
     // From the window type: "AXStandardWindow", "AXDialog" or
     // "AXFloatingWindow".
     std::string subrole { "AXStandardWindow" };
-    // _NET_WM_DESKTOP; 0xFFFFFFFF: every desktop.
+    // _NET_WM_DESKTOP, or kAllDesktops.
     uint32_t desktop { 0 };
     // What the window manager allows (all when it does not say).
     bool canClose { true };
@@ -45,6 +47,15 @@ struct X11Client {
     std::string className;
 };
 
+// The desktop of a window that shows on every desktop (_NET_WM_DESKTOP).
+constexpr uint32_t kAllDesktops = 0xFFFFFFFF;
+
 // A desktop number as a space: desktop n is space n + 1, every desktop is
 // space 0.
-inline uint64_t spaceOfDesktop(uint32_t desktop) { return desktop == 0xFFFFFFFF ? 0 : uint64_t(desktop) + 1; }
+inline uint64_t spaceOfDesktop(uint32_t desktop) { return desktop == kAllDesktops ? 0 : uint64_t(desktop) + 1; }
+
+// The accessibility element of a window of the process.
+inline DesktopElement windowElement(pid_t pid, xcb_window_t window)
+{
+    return { DesktopElement::Kind::Window, pid, static_cast<CGWindowID>(window) };
+}

@@ -7,7 +7,6 @@
 #include <xcb/randr.h>
 #include <xcb/res.h>
 #include <xcb/shm.h>
-#include <xcb/xtest.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -60,8 +59,7 @@ std::unique_ptr<X11Connection> X11Connection::open(const std::string& display, s
     if (!xcb_ewmh_init_atoms_replies(&x->m_ewmh, xcb_ewmh_init_atoms(x->m_connection, &x->m_ewmh), nullptr))
         return fail("the X display \"" + x->m_displayName + "\" does not answer");
     x->m_ewmhReady = true;
-    x->m_wmDeleteWindow = x->atom("WM_DELETE_WINDOW");
-    x->m_wmState = x->atom("WM_STATE");
+    x->internAtoms();
     x->queryExtensions();
     if (auto problem = x->checkWindowManager())
         return fail(*problem);
@@ -79,7 +77,33 @@ X11Connection::~X11Connection()
 xcb_atom_t X11Connection::atom(const std::string& name)
 {
     Owned reply(xcb_intern_atom_reply(m_connection, xcb_intern_atom(m_connection, 0, name.size(), name.c_str()), nullptr));
-    return reply ? reply->atom : XCB_ATOM_NONE;
+    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+}
+
+void X11Connection::internAtoms()
+{
+    std::string screen = std::to_string(m_screenNumber);
+    std::pair<xcb_atom_t*, std::string> wanted[] = {
+        { &m_atoms.wmDeleteWindow, "WM_DELETE_WINDOW" },
+        { &m_atoms.wmChangeState, "WM_CHANGE_STATE" },
+        { &m_atoms.compoundText, "COMPOUND_TEXT" },
+        { &m_atoms.manager, "MANAGER" },
+        { &m_atoms.traySelection, "_NET_SYSTEM_TRAY_S" + screen },
+        { &m_atoms.trayOpcode, "_NET_SYSTEM_TRAY_OPCODE" },
+        { &m_atoms.xembedInfo, "_XEMBED_INFO" },
+        { &m_atoms.switcherSelection, switcherSelectionName(m_screenNumber) },
+        { &m_atoms.reopenTarget, kReopenTargetName },
+        { &m_atoms.targets, "TARGETS" },
+        { &m_atoms.null, "NULL" },
+    };
+    // Every question travels at once; the answers are read after.
+    std::vector<xcb_intern_atom_cookie_t> cookies;
+    for (const auto& [atom, name] : wanted)
+        cookies.push_back(xcb_intern_atom(m_connection, 0, name.size(), name.c_str()));
+    for (size_t i = 0; i < cookies.size(); ++i) {
+        Owned reply(xcb_intern_atom_reply(m_connection, cookies[i], nullptr));
+        *wanted[i].first = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    }
 }
 
 bool X11Connection::queryExtensions()
@@ -113,10 +137,6 @@ bool X11Connection::queryExtensions()
         Owned version(xcb_res_query_version_reply(m_connection, xcb_res_query_version(m_connection, 1, 2), nullptr));
         // Client ids came with version 1.2.
         m_resourceIds = version && (version->server_major > 1 || version->server_minor >= 2);
-    }
-    if (present(&xcb_test_id)) {
-        Owned version(xcb_test_get_version_reply(m_connection, xcb_test_get_version(m_connection, 2, 2), nullptr));
-        m_xtest = static_cast<bool>(version);
     }
     return true;
 }

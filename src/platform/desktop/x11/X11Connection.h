@@ -29,15 +29,35 @@ public:
     xcb_window_t root() const { return m_screen->root; }
     int screenNumber() const { return m_screenNumber; }
     const std::string& displayName() const { return m_displayName; }
-    // Whether the connection broke (the server went away).
-    bool hasError() const { return xcb_connection_has_error(m_connection) != 0; }
 
-    // Atoms the EWMH helper does not hold.
-    xcb_atom_t atom(const std::string& name);
+    // Atoms the EWMH helper does not hold, looked up once as the connection
+    // opens (so they are read from any thread without a lock).
+    struct Atoms {
+        xcb_atom_t wmDeleteWindow { XCB_ATOM_NONE };
+        xcb_atom_t wmChangeState { XCB_ATOM_NONE };
+        xcb_atom_t compoundText { XCB_ATOM_NONE };
+        // A manager selection's announcement on the root window.
+        xcb_atom_t manager { XCB_ATOM_NONE };
+        // The system tray: its selection _NET_SYSTEM_TRAY_S<screen>, its
+        // requests and an embedded window's XEmbed information.
+        xcb_atom_t traySelection { XCB_ATOM_NONE };
+        xcb_atom_t trayOpcode { XCB_ATOM_NONE };
+        xcb_atom_t xembedInfo { XCB_ATOM_NONE };
+        // The switcher's selection (see switcherSelectionName), the target
+        // that asks it to reopen, and the standard targets and empty type of
+        // a selection's answers.
+        xcb_atom_t switcherSelection { XCB_ATOM_NONE };
+        xcb_atom_t reopenTarget { XCB_ATOM_NONE };
+        xcb_atom_t targets { XCB_ATOM_NONE };
+        xcb_atom_t null { XCB_ATOM_NONE };
+    };
+    const Atoms& atoms() const { return m_atoms; }
     xcb_atom_t utf8String() const { return m_ewmh.UTF8_STRING; }
     xcb_atom_t wmProtocols() const { return m_ewmh.WM_PROTOCOLS; }
-    xcb_atom_t wmDeleteWindow() const { return m_wmDeleteWindow; }
-    xcb_atom_t wmState() const { return m_wmState; }
+    // The selection that the display's running switcher owns, and the
+    // target a second start converts it to.
+    static std::string switcherSelectionName(int screen) { return "_QUORVEX_SWITCHER_S" + std::to_string(screen); }
+    static constexpr const char* kReopenTargetName = "_QUORVEX_REOPEN";
 
     // Extensions, as the server offers them.
     bool hasComposite() const { return m_composite; }
@@ -46,7 +66,6 @@ public:
     bool hasRandR() const { return m_randr; }
     uint8_t randrEventBase() const { return m_randrEventBase; }
     bool hasShm() const { return m_shm; }
-    bool hasXTest() const { return m_xtest; }
     // X-Resource 1.2: which process a client is.
     bool hasResourceIds() const { return m_resourceIds; }
 
@@ -66,6 +85,8 @@ public:
 private:
     X11Connection() = default;
     bool queryExtensions();
+    void internAtoms();
+    xcb_atom_t atom(const std::string& name);
     std::optional<std::string> checkWindowManager();
 
     xcb_connection_t* m_connection { nullptr };
@@ -74,8 +95,7 @@ private:
     xcb_screen_t* m_screen { nullptr };
     int m_screenNumber { 0 };
     std::string m_displayName;
-    xcb_atom_t m_wmDeleteWindow { XCB_ATOM_NONE };
-    xcb_atom_t m_wmState { XCB_ATOM_NONE };
+    Atoms m_atoms;
     std::vector<xcb_atom_t> m_supported;
     std::string m_windowManagerName;
     bool m_composite { false };
@@ -84,6 +104,5 @@ private:
     bool m_randr { false };
     uint8_t m_randrEventBase { 0 };
     bool m_shm { false };
-    bool m_xtest { false };
     bool m_resourceIds { false };
 };

@@ -1,6 +1,5 @@
 #include "X11Desktop.h"
 
-#include "X11Client.h"
 #include "X11Connection.h"
 #include "X11Property.h"
 #include "X11Keyboard.h"
@@ -21,15 +20,6 @@
 #include <csignal>
 #include <unistd.h>
 
-namespace {
-
-DesktopElement windowElement(pid_t pid, xcb_window_t window)
-{
-    return { DesktopElement::Kind::Window, pid, static_cast<CGWindowID>(window) };
-}
-
-}
-
 std::shared_ptr<X11Desktop> X11Desktop::connect(const std::string& display, std::string* error)
 {
     auto x = X11Connection::open(display, error);
@@ -46,8 +36,9 @@ std::shared_ptr<X11Desktop> X11Desktop::connect(const std::string& display, std:
 X11Desktop::~X11Desktop()
 {
     stop();
-    if (m_keySymbols)
-        releaseKeySymbols(m_keySymbols);
+    MutexLock lock(m_mutex);
+    if (m_keyboard.symbols)
+        releaseKeySymbols(m_keyboard.symbols);
 }
 
 void X11Desktop::stop()
@@ -56,7 +47,7 @@ void X11Desktop::stop()
     if (m_thread.joinable()) {
         // Wakes the event thread with a message to a window of our own.
         if (m_connected) {
-            sendClientMessage(m_wakeWindow, XCB_ATOM_NOTICE, 0);
+            sendClientMessageTo(m_wakeWindow, XCB_ATOM_NOTICE, 0);
             xcb_flush(m_x->connection());
         }
         m_thread.join();
@@ -73,7 +64,7 @@ void X11Desktop::start()
     own.iconColor = 0x3b6fd8;
     own.launchDate = Clock::current().now();
     {
-        std::lock_guard lock(m_mutex);
+        MutexLock lock(m_mutex);
         m_apps[m_ownPid].info = own;
         m_launchOrder.push_back(m_ownPid);
     }
@@ -91,23 +82,19 @@ void X11Desktop::start()
         xcb_randr_select_input(c, m_x->root(), XCB_RANDR_NOTIFY_MASK_SCREEN_CHANGE | XCB_RANDR_NOTIFY_MASK_CRTC_CHANGE
                 | XCB_RANDR_NOTIFY_MASK_OUTPUT_CHANGE);
     std::vector<DesktopEvent> ignored;
-    {
-        std::lock_guard lock(m_mutex);
-        m_compoundText = m_x->atom("COMPOUND_TEXT");
-        setUpKeyboardLocked();
-        setUpStatusAreaLocked();
-        refreshScreensLocked();
-        refreshCurrentDesktopLocked();
-        refreshClientsLocked(ignored);
-        refreshActiveLocked(ignored);
-    }
+    setUpKeyboard();
+    findTray();
+    refreshScreens();
+    refreshCurrentDesktop();
+    refreshClients(ignored);
+    refreshActive(ignored);
     xcb_flush(c);
     m_thread = std::thread([this] { pump(); });
 }
 
 void X11Desktop::setServerLostHandler(std::function<void()> handler)
 {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     m_serverLost = std::move(handler);
 }
 
@@ -115,8 +102,8 @@ bool X11Desktop::isConnected() const { return m_connected; }
 
 std::vector<std::string> X11Desktop::grabFailures() const
 {
-    std::lock_guard lock(m_mutex);
-    return m_grabFailures;
+    MutexLock lock(m_mutex);
+    return m_keyboard.grabFailures;
 }
 
 // The event thread.
@@ -130,7 +117,7 @@ void X11Desktop::pump()
             m_connected = false;
             std::function<void()> lost;
             {
-                std::lock_guard lock(m_mutex);
+                MutexLock lock(m_mutex);
                 lost = m_serverLost;
                 m_pongs.notify_all();
             }
@@ -152,7 +139,7 @@ void X11Desktop::pump()
         xcb_flush(c);
         std::set<CGWindowID> exposed;
         {
-            std::lock_guard lock(m_mutex);
+            MutexLock lock(m_mutex);
             exposed.swap(m_exposed);
         }
         for (CGWindowID n : exposed)
@@ -167,143 +154,198 @@ void X11Desktop::pump()
 void X11Desktop::handleEvent(xcb_generic_event_t* event, std::vector<DesktopEvent>& events, std::vector<DesktopInputEvent>& input)
 {
     uint8_t type = event->response_type & 0x7f;
-    auto& ewmh = m_x->ewmh();
-    std::lock_guard lock(m_mutex);
     switch (type) {
     case 0:
         // A request about a window that went away between two requests: the
         // window leaves the mirror with the next client list.
         return;
-    case XCB_PROPERTY_NOTIFY: {
-        auto* e = reinterpret_cast<xcb_property_notify_event_t*>(event);
-        if (e->window == m_x->root()) {
-            if (e->atom == ewmh._NET_CLIENT_LIST_STACKING || e->atom == ewmh._NET_CLIENT_LIST) {
-                refreshClientsLocked(events);
-            } else if (e->atom == ewmh._NET_ACTIVE_WINDOW) {
-                refreshActiveLocked(events);
-            } else if (e->atom == ewmh._NET_CURRENT_DESKTOP) {
-                refreshCurrentDesktopLocked();
-                events.push_back({ DesktopEvent::Kind::ActiveSpaceChanged });
-            } else if (e->atom == ewmh._NET_NUMBER_OF_DESKTOPS) {
-                refreshCurrentDesktopLocked();
-            } else if (e->atom == ewmh._NET_WORKAREA) {
-                refreshScreensLocked();
-                events.push_back({ DesktopEvent::Kind::ScreensChanged });
-            }
-            return;
-        }
-        auto it = m_clients.find(e->window);
-        if (it == m_clients.end() || !it->second->listed)
-            return;
-        X11Client& client = *it->second;
-        if (e->atom == ewmh._NET_WM_NAME || e->atom == XCB_ATOM_WM_NAME) {
-            if (readTitleLocked(client))
-                events.push_back({ DesktopEvent::Kind::AXNotification, client.pid, windowElement(client.pid, client.window), "AXTitleChanged" });
-        } else if (e->atom == ewmh._NET_WM_STATE) {
-            bool wasMinimized = client.minimized;
-            readStateLocked(client);
-            if (wasMinimized != client.minimized) {
-                m_captures[client.window].valid = false;
-                events.push_back({ DesktopEvent::Kind::AXNotification, client.pid, windowElement(client.pid, client.window),
-                    client.minimized ? "AXWindowMiniaturized" : "AXWindowDeminiaturized" });
-            }
-        } else if (e->atom == ewmh._NET_WM_ICON) {
-            readIconLocked(client);
-        } else if (e->atom == ewmh._NET_WM_DESKTOP || e->atom == ewmh._NET_WM_ALLOWED_ACTIONS
-            || e->atom == ewmh._NET_WM_WINDOW_TYPE || e->atom == m_x->wmProtocols()) {
-            readClientLocked(client);
-        }
+    case XCB_PROPERTY_NOTIFY:
+        handlePropertyNotify(*reinterpret_cast<xcb_property_notify_event_t*>(event), events);
         return;
-    }
-    case XCB_CONFIGURE_NOTIFY: {
-        handleOwnWindowEventLocked(event, events);
-        auto* e = reinterpret_cast<xcb_configure_notify_event_t*>(event);
-        // A client or the frame the window manager put around it moved.
-        for (auto& [window, client] : m_clients) {
-            if (!client->listed || (window != e->window && client->topLevel != e->window))
-                continue;
-            CGRect before = client->frame;
-            readGeometryLocked(*client);
-            auto element = windowElement(client->pid, window);
-            if (!CGPointEqualToPoint(before.origin, client->frame.origin))
-                events.push_back({ DesktopEvent::Kind::AXNotification, client->pid, element, "AXWindowMoved" });
-            if (!CGSizeEqualToSize(before.size, client->frame.size)) {
-                m_captures[window].valid = false;
-                events.push_back({ DesktopEvent::Kind::AXNotification, client->pid, element, "AXWindowResized" });
-            }
-        }
+    case XCB_CONFIGURE_NOTIFY:
+        handleOwnWindowEvent(event, events);
+        handleConfigureNotify(*reinterpret_cast<xcb_configure_notify_event_t*>(event), events);
         return;
-    }
     case XCB_REPARENT_NOTIFY:
-        handleOwnWindowEventLocked(event, events);
+        handleOwnWindowEvent(event, events);
         return;
-    case XCB_MAP_NOTIFY: {
-        // A client is on the screen again once the child of the root that
-        // holds it (the window manager's frame) is mapped.
-        auto* e = reinterpret_cast<xcb_map_notify_event_t*>(event);
-        if (e->event != m_x->root())
-            return;
-        std::lock_guard restoreLock(m_restoreMutex);
-        for (const auto& [window, client] : m_clients)
-            if (client->topLevel == e->window && m_restoring.erase(window))
-                m_restored.notify_all();
+    case XCB_MAP_NOTIFY:
+        handleMapNotify(*reinterpret_cast<xcb_map_notify_event_t*>(event));
         return;
-    }
     case XCB_DESTROY_NOTIFY:
-        handleStatusAreaEventLocked(event);
+        handleStatusAreaEvent(event);
         return;
     case XCB_SELECTION_REQUEST:
     case XCB_SELECTION_CLEAR:
-        handleSwitcherSelectionEventLocked(event, events);
+        handleSwitcherSelectionEvent(event, events);
         return;
     case XCB_BUTTON_PRESS:
-    case XCB_BUTTON_RELEASE:
+    case XCB_BUTTON_RELEASE: {
+        MutexLock lock(m_mutex);
         m_lastInputTime = reinterpret_cast<xcb_button_press_event_t*>(event)->time;
         translatePointerLocked(event, events, input);
         return;
-    case XCB_MOTION_NOTIFY:
+    }
+    case XCB_MOTION_NOTIFY: {
+        MutexLock lock(m_mutex);
         translatePointerLocked(event, events, input);
         return;
-    case XCB_CLIENT_MESSAGE: {
-        if (handleStatusAreaEventLocked(event))
-            return;
-        handleOwnWindowEventLocked(event, events);
-        auto* e = reinterpret_cast<xcb_client_message_event_t*>(event);
-        // An application's answer to a ping comes back to the root window.
-        if (e->type == m_x->wmProtocols() && e->data.data32[0] == ewmh._NET_WM_PING && e->window == m_x->root()) {
-            for (auto& [pid, app] : m_apps) {
-                if (app.pendingPing && app.pendingPing == e->data.data32[1]) {
-                    app.pendingPing = 0;
-                    app.hung = false;
-                    app.lastPong = steadySeconds();
-                }
-            }
-            m_pongs.notify_all();
-        }
-        return;
     }
-    case XCB_EXPOSE:
+    case XCB_CLIENT_MESSAGE:
+        if (handleStatusAreaEvent(event))
+            return;
+        handleOwnWindowEvent(event, events);
+        handlePong(*reinterpret_cast<xcb_client_message_event_t*>(event));
+        return;
+    case XCB_EXPOSE: {
+        MutexLock lock(m_mutex);
         if (m_ownWindows.count(reinterpret_cast<xcb_expose_event_t*>(event)->window))
             m_exposed.insert(reinterpret_cast<xcb_expose_event_t*>(event)->window);
         return;
+    }
     case XCB_KEY_PRESS:
-    case XCB_KEY_RELEASE:
+    case XCB_KEY_RELEASE: {
+        MutexLock lock(m_mutex);
         m_lastInputTime = reinterpret_cast<xcb_key_press_event_t*>(event)->time;
         translateKeyLocked(*reinterpret_cast<xcb_key_press_event_t*>(event), type == XCB_KEY_PRESS, input);
         return;
+    }
     default:
         break;
     }
     if (m_x->hasDamage() && type == m_x->damageEventBase() + XCB_DAMAGE_NOTIFY) {
         auto* e = reinterpret_cast<xcb_damage_notify_event_t*>(event);
-        if (auto it = m_captures.find(e->drawable); it != m_captures.end())
-            it->second.valid = false;
+        {
+            MutexLock lock(m_mutex);
+            if (auto it = m_captures.find(e->drawable); it != m_captures.end())
+                it->second.valid = false;
+        }
         xcb_damage_subtract(m_x->connection(), e->damage, XCB_NONE, XCB_NONE);
     } else if (m_x->hasRandR()
         && (type == m_x->randrEventBase() + XCB_RANDR_SCREEN_CHANGE_NOTIFY || type == m_x->randrEventBase() + XCB_RANDR_NOTIFY)) {
-        refreshScreensLocked();
+        refreshScreens();
         events.push_back({ DesktopEvent::Kind::ScreensChanged });
     }
+}
+
+void X11Desktop::handlePropertyNotify(const xcb_property_notify_event_t& e, std::vector<DesktopEvent>& events)
+{
+    auto& ewmh = m_x->ewmh();
+    if (e.window == m_x->root()) {
+        if (e.atom == ewmh._NET_CLIENT_LIST_STACKING || e.atom == ewmh._NET_CLIENT_LIST) {
+            refreshClients(events);
+        } else if (e.atom == ewmh._NET_ACTIVE_WINDOW) {
+            refreshActive(events);
+        } else if (e.atom == ewmh._NET_CURRENT_DESKTOP) {
+            refreshCurrentDesktop();
+            events.push_back({ DesktopEvent::Kind::ActiveSpaceChanged });
+        } else if (e.atom == ewmh._NET_NUMBER_OF_DESKTOPS) {
+            refreshCurrentDesktop();
+        } else if (e.atom == ewmh._NET_WORKAREA) {
+            refreshScreens();
+            events.push_back({ DesktopEvent::Kind::ScreensChanged });
+        }
+        return;
+    }
+    bool title = e.atom == ewmh._NET_WM_NAME || e.atom == XCB_ATOM_WM_NAME;
+    bool state = e.atom == ewmh._NET_WM_STATE;
+    bool icon = e.atom == ewmh._NET_WM_ICON;
+    bool hints = e.atom == ewmh._NET_WM_DESKTOP || e.atom == ewmh._NET_WM_ALLOWED_ACTIONS
+        || e.atom == ewmh._NET_WM_WINDOW_TYPE || e.atom == m_x->wmProtocols();
+    if (!title && !state && !icon && !hints)
+        return;
+    auto client = listedClient(e.window);
+    if (!client)
+        return;
+    if (icon) {
+        auto images = readIcon(client->window);
+        MutexLock lock(m_mutex);
+        setIconLocked(client->pid, std::move(images));
+        return;
+    }
+    uint32_t currentDesktop = 0;
+    if (hints) {
+        MutexLock lock(m_mutex);
+        currentDesktop = m_currentDesktop;
+    }
+    bool wasMinimized = client->minimized;
+    bool titleChanged = title && readTitle(*client);
+    if (state)
+        readState(*client);
+    if (hints)
+        readClient(*client, currentDesktop);
+    MutexLock lock(m_mutex);
+    if (!storeClientLocked(*client))
+        return;
+    auto element = windowElement(client->pid, client->window);
+    if (titleChanged)
+        events.push_back({ DesktopEvent::Kind::AXNotification, client->pid, element, "AXTitleChanged" });
+    if (state && wasMinimized != client->minimized) {
+        m_captures[client->window].valid = false;
+        events.push_back({ DesktopEvent::Kind::AXNotification, client->pid, element,
+            client->minimized ? "AXWindowMiniaturized" : "AXWindowDeminiaturized" });
+    }
+}
+
+void X11Desktop::handleConfigureNotify(const xcb_configure_notify_event_t& e, std::vector<DesktopEvent>& events)
+{
+    // A client or the frame the window manager put around it moved.
+    std::vector<X11Client> moved;
+    {
+        MutexLock lock(m_mutex);
+        for (const auto& [window, client] : m_clients)
+            if (client->listed && (window == e.window || client->topLevel == e.window))
+                moved.push_back(*client);
+    }
+    if (moved.empty())
+        return;
+    std::vector<CGRect> before;
+    for (auto& client : moved) {
+        before.push_back(client.frame);
+        readGeometry(client);
+    }
+    MutexLock lock(m_mutex);
+    for (size_t i = 0; i < moved.size(); ++i) {
+        const auto& client = moved[i];
+        if (!storeClientLocked(client))
+            continue;
+        auto element = windowElement(client.pid, client.window);
+        if (!CGPointEqualToPoint(before[i].origin, client.frame.origin))
+            events.push_back({ DesktopEvent::Kind::AXNotification, client.pid, element, "AXWindowMoved" });
+        if (!CGSizeEqualToSize(before[i].size, client.frame.size)) {
+            m_captures[client.window].valid = false;
+            events.push_back({ DesktopEvent::Kind::AXNotification, client.pid, element, "AXWindowResized" });
+        }
+    }
+}
+
+void X11Desktop::handleMapNotify(const xcb_map_notify_event_t& e)
+{
+    // A client is on the screen again once the child of the root that
+    // holds it (the window manager's frame) is mapped.
+    if (e.event != m_x->root())
+        return;
+    MutexLock lock(m_mutex);
+    MutexLock restoreLock(m_restoreMutex);
+    for (const auto& [window, client] : m_clients)
+        if (client->topLevel == e.window && m_restoring.erase(window))
+            m_restored.notify_all();
+}
+
+void X11Desktop::handlePong(const xcb_client_message_event_t& e)
+{
+    // An application's answer to a ping comes back to the root window.
+    if (e.type != m_x->wmProtocols() || e.data.data32[0] != m_x->ewmh()._NET_WM_PING || e.window != m_x->root())
+        return;
+    MutexLock lock(m_mutex);
+    for (auto& [pid, app] : m_apps) {
+        if (app.pendingPing && app.pendingPing == e.data.data32[1]) {
+            app.pendingPing = 0;
+            app.hung = false;
+            app.lastPong = steadySeconds();
+        }
+    }
+    m_pongs.notify_all();
 }
 
 Token X11Desktop::subscribe(Listener listener) { return m_listeners.subscribe(std::move(listener)); }
@@ -314,13 +356,13 @@ void X11Desktop::emit(const std::vector<DesktopEvent>& events) { m_listeners.emi
 
 std::vector<DesktopScreen> X11Desktop::screens() const
 {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     return m_screens;
 }
 
 CGDirectDisplayID X11Desktop::mainDisplay() const
 {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     return m_screens.empty() ? 0 : m_screens.front().displayID;
 }
 
@@ -351,7 +393,7 @@ uint32_t X11Desktop::pressedMouseButtons() const
 
 std::vector<DesktopApp> X11Desktop::runningApplications() const
 {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     std::vector<DesktopApp> result;
     for (pid_t pid : m_launchOrder)
         result.push_back(m_apps.at(pid).info);
@@ -360,7 +402,7 @@ std::vector<DesktopApp> X11Desktop::runningApplications() const
 
 std::optional<DesktopApp> X11Desktop::application(pid_t pid) const
 {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     auto it = m_apps.find(pid);
     if (it == m_apps.end())
         return std::nullopt;
@@ -369,7 +411,7 @@ std::optional<DesktopApp> X11Desktop::application(pid_t pid) const
 
 pid_t X11Desktop::frontmostApplication() const
 {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     return m_frontmost;
 }
 
@@ -392,7 +434,7 @@ bool X11Desktop::onScreenLocked(const X11Client& client) const
 {
     auto app = m_apps.find(client.pid);
     bool hidden = app != m_apps.end() && app->second.info.hidden;
-    return !client.minimized && !hidden && (client.desktop == 0xFFFFFFFF || client.desktop == m_currentDesktop);
+    return !client.minimized && !hidden && (client.desktop == kAllDesktops || client.desktop == m_currentDesktop);
 }
 
 DesktopWindow X11Desktop::describeLocked(const X11Client& client) const
@@ -419,7 +461,7 @@ DesktopWindow X11Desktop::describeLocked(const X11Client& client) const
 
 std::vector<DesktopWindow> X11Desktop::windows() const
 {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     std::vector<DesktopWindow> result;
     result.reserve(m_ownOrder.size() + m_stacking.size());
     // This process's windows lie above the others.
@@ -433,7 +475,7 @@ std::vector<DesktopWindow> X11Desktop::windows() const
 
 std::optional<DesktopWindow> X11Desktop::window(CGWindowID number) const
 {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     if (auto own = m_ownWindows.find(number); own != m_ownWindows.end())
         return own->second.info;
     auto* client = clientLocked(number);
@@ -456,12 +498,22 @@ void X11Desktop::sendClientMessage(xcb_window_t window, xcb_atom_t type, uint32_
     message.data.data32[2] = d2;
     message.data.data32[3] = d3;
     message.data.data32[4] = d4;
-    // The window manager hears requests on the root; the wake window and a
-    // system tray are told directly.
-    bool toRoot = window != m_wakeWindow && window != m_trayOwner;
-    xcb_send_event(m_x->connection(), 0, toRoot ? m_x->root() : window,
-        toRoot ? XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT : 0,
-        reinterpret_cast<const char*>(&message));
+    // The window manager hears requests on the root.
+    xcb_send_event(m_x->connection(), 0, m_x->root(),
+        XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT, reinterpret_cast<const char*>(&message));
+}
+
+void X11Desktop::sendClientMessageTo(xcb_window_t window, xcb_atom_t type, uint32_t d0, uint32_t d1, uint32_t d2)
+{
+    xcb_client_message_event_t message {};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = window;
+    message.type = type;
+    message.data.data32[0] = d0;
+    message.data.data32[1] = d1;
+    message.data.data32[2] = d2;
+    xcb_send_event(m_x->connection(), 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&message));
 }
 
 namespace {
@@ -481,11 +533,11 @@ void X11Desktop::requestActivate(xcb_window_t window)
     xcb_window_t active;
     std::optional<uint32_t> otherDesktop;
     {
-        std::lock_guard lock(m_mutex);
+        MutexLock lock(m_mutex);
         m_pendingActivation = window;
         time = m_lastInputTime;
         active = m_active;
-        if (auto* client = clientLocked(window); client && client->desktop != 0xFFFFFFFF && client->desktop != m_currentDesktop)
+        if (auto* client = clientLocked(window); client && client->desktop != kAllDesktops && client->desktop != m_currentDesktop)
             otherDesktop = client->desktop;
     }
     // A window on another desktop is shown by going there first: a window
@@ -503,7 +555,7 @@ void X11Desktop::requestMinimize(xcb_window_t window, bool minimized)
 {
     auto& ewmh = m_x->ewmh();
     if (minimized) {
-        sendClientMessage(window, m_x->atom("WM_CHANGE_STATE"), kIconicState);
+        sendClientMessage(window, m_x->atoms().wmChangeState, kIconicState);
     } else {
         // A window manager that is still hiding the window may not see a
         // map request yet; the state request reaches it either way.
@@ -511,7 +563,7 @@ void X11Desktop::requestMinimize(xcb_window_t window, bool minimized)
         xcb_map_window(m_x->connection(), window);
         // A capture asked for now (the switcher refreshes the preview right
         // after the request) waits until the window manager has mapped it.
-        std::lock_guard lock(m_restoreMutex);
+        MutexLock lock(m_restoreMutex);
         m_restoring[window] = steadySeconds() + kRestoreWaitSeconds;
     }
     xcb_flush(m_x->connection());
@@ -551,7 +603,7 @@ bool X11Desktop::openURL(const std::string& url)
 
 std::vector<DesktopDisplaySpaces> X11Desktop::displaySpaces() const
 {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     DesktopDisplaySpaces all { m_screens.empty() ? 0 : m_screens.front().displayID, {}, spaceOfDesktop(m_currentDesktop) };
     for (uint32_t desktop = 0; desktop < m_numberOfDesktops; ++desktop)
         all.spaces.push_back({ spaceOfDesktop(desktop), false });
@@ -560,17 +612,18 @@ std::vector<DesktopDisplaySpaces> X11Desktop::displaySpaces() const
 
 uint64_t X11Desktop::activeSpace() const
 {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     return spaceOfDesktop(m_currentDesktop);
 }
 
 bool X11Desktop::moveWindowToSpace(CGWindowID number, uint64_t space)
 {
-    std::lock_guard lock(m_mutex);
-    const X11Client* client = clientLocked(number);
-    if (!client || !client->listed || space < 1 || space > m_numberOfDesktops)
-        return false;
-    sendClientMessage(client->window, m_x->ewmh()._NET_WM_DESKTOP, static_cast<uint32_t>(space - 1), kSourcePager);
+    {
+        MutexLock lock(m_mutex);
+        if (!clientLocked(number) || space < 1 || space > m_numberOfDesktops)
+            return false;
+    }
+    sendClientMessage(number, m_x->ewmh()._NET_WM_DESKTOP, static_cast<uint32_t>(space - 1), kSourcePager);
     xcb_flush(m_x->connection());
     return true;
 }
@@ -642,7 +695,7 @@ bool X11Desktop::activateApplication(pid_t pid, bool frontWindowOnly)
 {
     std::vector<xcb_window_t> windows;
     {
-        std::lock_guard lock(m_mutex);
+        MutexLock lock(m_mutex);
         if (!m_apps.count(pid))
             return false;
         windows = appWindowsLocked(pid);
@@ -660,7 +713,7 @@ bool X11Desktop::activateApplication(pid_t pid, bool frontWindowOnly)
         // front (focusing a window sets it main, then brings its process
         // forward) stays the one in front, though the window manager has
         // not stacked it yet.
-        std::lock_guard lock(m_mutex);
+        MutexLock lock(m_mutex);
         auto pending = m_clients.find(m_pendingActivation);
         if (frontWindowOnly && pending != m_clients.end() && pending->second->pid == pid)
             return true;
@@ -677,7 +730,7 @@ bool X11Desktop::activateApplication(pid_t pid, bool frontWindowOnly)
 void X11Desktop::setFrontmost(pid_t pid)
 {
     {
-        std::lock_guard lock(m_mutex);
+        MutexLock lock(m_mutex);
         if (m_frontmost == pid || !m_apps.count(pid))
             return;
         m_frontmost = pid;
@@ -687,32 +740,31 @@ void X11Desktop::setFrontmost(pid_t pid)
 
 bool X11Desktop::hideApplication(pid_t pid)
 {
-    std::vector<DesktopEvent> events;
+    std::set<xcb_window_t> windows;
     {
-        std::lock_guard lock(m_mutex);
+        MutexLock lock(m_mutex);
         auto it = m_apps.find(pid);
         if (it == m_apps.end() || pid == m_ownPid)
             return false;
         if (it->second.info.hidden)
             return true;
         it->second.info.hidden = true;
-        for (xcb_window_t w : appWindowsLocked(pid)) {
-            if (m_clients.at(w)->minimized)
-                continue;
-            it->second.hiddenWindows.insert(w);
-            requestMinimize(w, true);
-        }
-        events.push_back({ DesktopEvent::Kind::ApplicationHidden, pid });
+        for (xcb_window_t w : appWindowsLocked(pid))
+            if (!m_clients.at(w)->minimized)
+                windows.insert(w);
+        it->second.hiddenWindows = windows;
     }
-    emit(events);
+    for (xcb_window_t w : windows)
+        requestMinimize(w, true);
+    emit({ { DesktopEvent::Kind::ApplicationHidden, pid } });
     return true;
 }
 
 bool X11Desktop::unhideApplication(pid_t pid)
 {
-    std::vector<DesktopEvent> events;
+    std::vector<xcb_window_t> windows;
     {
-        std::lock_guard lock(m_mutex);
+        MutexLock lock(m_mutex);
         auto it = m_apps.find(pid);
         if (it == m_apps.end() || pid == m_ownPid)
             return false;
@@ -721,11 +773,12 @@ bool X11Desktop::unhideApplication(pid_t pid)
         it->second.info.hidden = false;
         for (xcb_window_t w : it->second.hiddenWindows)
             if (m_clients.count(w))
-                requestMinimize(w, false);
+                windows.push_back(w);
         it->second.hiddenWindows.clear();
-        events.push_back({ DesktopEvent::Kind::ApplicationUnhidden, pid });
     }
-    emit(events);
+    for (xcb_window_t w : windows)
+        requestMinimize(w, false);
+    emit({ { DesktopEvent::Kind::ApplicationUnhidden, pid } });
     return true;
 }
 
@@ -737,7 +790,7 @@ bool X11Desktop::terminateApplication(pid_t pid, bool force)
         return false;
     std::vector<xcb_window_t> windows;
     {
-        std::lock_guard lock(m_mutex);
+        MutexLock lock(m_mutex);
         if (!m_apps.count(pid))
             return false;
         windows = appWindowsLocked(pid);
@@ -777,27 +830,27 @@ pid_t X11Desktop::deliverInput(const DesktopInputEvent& event)
     // up), and to this process while its menu is open. Pointer events go to
     // this process over its windows and while its menu holds the pointer
     // (the one that took a press also takes the drags and the release).
-    std::lock_guard lock(m_mutex);
-    pid_t overOwn = m_pointerGrabbed || ownWindowAtLocked(event.location) ? m_ownPid : m_frontmost;
+    MutexLock lock(m_mutex);
+    pid_t overOwn = m_pointer.grabbed || ownWindowAtLocked(event.location) ? m_ownPid : m_frontmost;
     switch (event.type) {
     case kCGEventKeyDown:
     case kCGEventKeyUp:
     case kCGEventFlagsChanged:
-        return m_pointerGrabbed ? m_ownPid : m_frontmost;
+        return m_pointer.grabbed ? m_ownPid : m_frontmost;
     case kCGEventLeftMouseDown:
     case kCGEventRightMouseDown:
     case kCGEventOtherMouseDown:
-        m_mouseDownReceiver = overOwn;
+        m_pointer.mouseDownReceiver = overOwn;
         return overOwn;
     case kCGEventLeftMouseDragged:
     case kCGEventRightMouseDragged:
     case kCGEventOtherMouseDragged:
-        return m_mouseDownReceiver ? m_mouseDownReceiver : overOwn;
+        return m_pointer.mouseDownReceiver ? m_pointer.mouseDownReceiver : overOwn;
     case kCGEventLeftMouseUp:
     case kCGEventRightMouseUp:
     case kCGEventOtherMouseUp: {
-        pid_t receiver = m_mouseDownReceiver ? m_mouseDownReceiver : overOwn;
-        m_mouseDownReceiver = 0;
+        pid_t receiver = m_pointer.mouseDownReceiver ? m_pointer.mouseDownReceiver : overOwn;
+        m_pointer.mouseDownReceiver = 0;
         return receiver;
     }
     default:

@@ -9,19 +9,20 @@
 
 #include "../Desktop.h"
 #include "../DesktopListeners.h"
+#include "X11Client.h"
 #include "X11SharedPixels.h"
+
+#include <foundation/ThreadSafety.h>
 
 #include <xcb/xcb.h>
 
 #include <atomic>
 #include <condition_variable>
 #include <map>
-#include <mutex>
 #include <set>
 #include <thread>
 
 class X11Connection;
-struct X11Client;
 
 class X11Desktop final : public Desktop {
 public:
@@ -181,9 +182,37 @@ public:
     static constexpr double kReturnMemoryDelaySeconds = 2.0;
 
 private:
-    friend struct X11DesktopAccess;
     X11Desktop() = default;
 
+    // Threads and locks.
+    //
+    // Three kinds of caller: the main thread (the application framework:
+    // this process's windows, the keyboard grab that follows the panel, the
+    // registered hot keys, the switcher's selection), any thread for the
+    // queries, accessibility, actions and captures of `Desktop` (previews
+    // and scripts run on background queues), and the event thread (`pump`),
+    // which reads the server's events into the mirror, paints own windows
+    // the server exposed, and hands events and input on.
+    //
+    // m_mutex guards every member marked GUARDED_BY(m_mutex): the mirror of
+    // the session (clients, applications, the active window, desktops,
+    // screens, captures), this process's own windows, and the keyboard,
+    // pointer, tray and selection state. It is held only while that state is
+    // read or written: never across a round trip to the server (what a
+    // reply brings is read with the lock let go and stored under it after),
+    // never while listeners run or input enters the stream, and never around
+    // a request to the window manager: the `request*` functions take the
+    // lock themselves where they read the mirror, so they are called without
+    // it (EXCLUDES), as is every function without the `Locked` suffix. Only
+    // the event thread (and `start`, before it runs) changes the clients,
+    // the tray's owner and the active window, so what it read before a round
+    // trip is still current after it. Members without a mark are set before
+    // the event thread starts and only read after (m_x, m_ownPid,
+    // m_wakeWindow), or are atomic.
+    //
+    // The other locks: m_restoreMutex is taken alone or after m_mutex;
+    // m_paintMutex is taken before m_mutex (content drawn under it may ask
+    // the desktop anything), never after; m_rootReadMutex is taken alone.
     struct App {
         DesktopApp info;
         // Windows this desktop minimised to hide the application.
@@ -205,50 +234,68 @@ private:
     // How long a capture of a window that was asked to come back from
     // minimised waits for the server to map it again.
     static constexpr double kRestoreWaitSeconds = 1.0;
-    void waitForRestore(xcb_window_t window);
-    std::optional<DesktopImage> keptCaptureLocked(CGWindowID number) const;
+    void waitForRestore(xcb_window_t window) EXCLUDES(m_restoreMutex);
+    std::optional<DesktopImage> keptCaptureLocked(CGWindowID number) const REQUIRES(m_mutex);
 
-    void start();
-    void pump();
-    void handleEvent(xcb_generic_event_t* event, std::vector<DesktopEvent>& events, std::vector<DesktopInputEvent>& input);
-    void emit(const std::vector<DesktopEvent>& events);
-    void setFrontmost(pid_t pid);
+    void start() EXCLUDES(m_mutex);
+    void pump() EXCLUDES(m_mutex);
+    // The event thread's handlers, one per kind of event.
+    void handleEvent(xcb_generic_event_t* event, std::vector<DesktopEvent>& events, std::vector<DesktopInputEvent>& input)
+        EXCLUDES(m_mutex);
+    void handlePropertyNotify(const xcb_property_notify_event_t& e, std::vector<DesktopEvent>& events) EXCLUDES(m_mutex);
+    void handleConfigureNotify(const xcb_configure_notify_event_t& e, std::vector<DesktopEvent>& events) EXCLUDES(m_mutex);
+    void handleMapNotify(const xcb_map_notify_event_t& e) EXCLUDES(m_mutex);
+    void handlePong(const xcb_client_message_event_t& e) EXCLUDES(m_mutex);
+    void emit(const std::vector<DesktopEvent>& events) EXCLUDES(m_mutex);
+    void setFrontmost(pid_t pid) EXCLUDES(m_mutex);
 
-    // Reading the session into the mirror (X11DesktopScan.cpp).
-    void refreshClientsLocked(std::vector<DesktopEvent>& events);
-    void refreshActiveLocked(std::vector<DesktopEvent>& events);
-    void refreshScreensLocked();
-    void refreshCurrentDesktopLocked();
-    void readClientLocked(X11Client& client);
-    void returnMemoryOfClosedWindows();
+    // Reading the session into the mirror (X11DesktopScan.cpp): the
+    // server is read without the lock, and what it said stored under it.
+    void refreshClients(std::vector<DesktopEvent>& events) EXCLUDES(m_mutex);
+    void refreshActive(std::vector<DesktopEvent>& events) EXCLUDES(m_mutex);
+    void refreshScreens() EXCLUDES(m_mutex);
+    void refreshCurrentDesktop() EXCLUDES(m_mutex);
+    // A copy of the listed client of the window, for reading the server
+    // into; none when the mirror does not list it.
+    std::optional<X11Client> listedClient(xcb_window_t window) EXCLUDES(m_mutex);
+    // Puts what was read of a client into the mirror (while it still has
+    // the window); the mirror's client, or null.
+    X11Client* storeClientLocked(const X11Client& client) REQUIRES(m_mutex);
+    // Reading one client window's properties (no guarded state).
+    void readClient(X11Client& client, uint32_t currentDesktop);
+    bool readTitle(X11Client& client);
+    bool readState(X11Client& client);
+    void readGeometry(X11Client& client);
     pid_t processOfClient(xcb_window_t window);
-    // The application's icon from the window's _NET_WM_ICON (kept when the
-    // window has none).
-    void readIconLocked(const X11Client& client);
-    void readGeometryLocked(X11Client& client);
-    bool readTitleLocked(X11Client& client);
-    bool readStateLocked(X11Client& client);
-    void addApplicationLocked(pid_t pid, const X11Client& first, std::vector<DesktopEvent>& events);
-    DesktopWindow describeLocked(const X11Client& client) const;
-    bool onScreenLocked(const X11Client& client) const;
-    const X11Client* clientLocked(CGWindowID number) const;
-    std::vector<xcb_window_t> appWindowsLocked(pid_t pid) const;
+    // The application's icon images from the window's _NET_WM_ICON.
+    std::vector<DesktopImage> readIcon(xcb_window_t window);
+    void setIconLocked(pid_t pid, std::vector<DesktopImage> images) REQUIRES(m_mutex);
+    static void applyIcon(App& app, std::vector<DesktopImage> images);
+    // An application as its first window describes it.
+    App describeApplication(const X11Client& first);
+    void returnMemoryOfClosedWindows();
+    DesktopWindow describeLocked(const X11Client& client) const REQUIRES(m_mutex);
+    bool onScreenLocked(const X11Client& client) const REQUIRES(m_mutex);
+    const X11Client* clientLocked(CGWindowID number) const REQUIRES(m_mutex);
+    std::vector<xcb_window_t> appWindowsLocked(pid_t pid) const REQUIRES(m_mutex);
 
-    // Requests to the window manager.
+    // Requests to the window manager: a client message on the root, and
+    // one straight to a window of another client (the tray) or our own.
     void sendClientMessage(xcb_window_t window, xcb_atom_t type, uint32_t d0, uint32_t d1 = 0, uint32_t d2 = 0,
         uint32_t d3 = 0, uint32_t d4 = 0);
-    void requestActivate(xcb_window_t window);
-    void requestMinimize(xcb_window_t window, bool minimized);
+    void sendClientMessageTo(xcb_window_t window, xcb_atom_t type, uint32_t d0, uint32_t d1 = 0, uint32_t d2 = 0);
+    void requestActivate(xcb_window_t window) EXCLUDES(m_mutex);
+    void requestMinimize(xcb_window_t window, bool minimized) EXCLUDES(m_mutex);
     // Asks the window manager to show the window full screen, or not.
-    void requestFullScreen(xcb_window_t window, bool fullScreen);
-    void requestClose(xcb_window_t window);
-    void requestFrame(xcb_window_t window, std::optional<CGPoint> origin, std::optional<CGSize> size);
-    void requestRaise(xcb_window_t window);
-    void requestMaximize(xcb_window_t window);
+    void requestFullScreen(xcb_window_t window, bool fullScreen) EXCLUDES(m_mutex);
+    void requestClose(xcb_window_t window) EXCLUDES(m_mutex);
+    void requestFrame(xcb_window_t window, std::optional<CGPoint> origin, std::optional<CGSize> size) EXCLUDES(m_mutex);
+    void requestRaise(xcb_window_t window) EXCLUDES(m_mutex);
+    void requestMaximize(xcb_window_t window) EXCLUDES(m_mutex);
 
     // Accessibility (X11DesktopAccessibility.cpp).
-    AXError checkElement(const DesktopElement& e);
-    bool answersPing(pid_t pid);
+    AXError checkElement(const DesktopElement& e) EXCLUDES(m_mutex);
+    bool answersPing(pid_t pid) EXCLUDES(m_mutex);
 
     // Own windows (X11DesktopOwnWindows.cpp).
     // What this process hears of its own windows: paints, structure,
@@ -287,134 +334,134 @@ private:
         int width { 0 };
         int height { 0 };
     };
-    void ownFrameSeenLocked(OwnWindow& window, CGRect frame, std::vector<DesktopEvent>& events);
-    CGRect rootFrameLocked(xcb_window_t window);
-    void handleOwnWindowEventLocked(xcb_generic_event_t* event, std::vector<DesktopEvent>& events);
-    void updatePointerGrab();
-    bool ownWindowAtLocked(CGPoint location) const;
+    void ownFrameSeenLocked(OwnWindow& window, CGRect frame, std::vector<DesktopEvent>& events) REQUIRES(m_mutex);
+    // Where the server shows the window, in root coordinates.
+    CGRect rootFrame(xcb_window_t window);
+    void handleOwnWindowEvent(xcb_generic_event_t* event, std::vector<DesktopEvent>& events) EXCLUDES(m_mutex);
+    void updatePointerGrab() EXCLUDES(m_mutex);
+    bool ownWindowAtLocked(CGPoint location) const REQUIRES(m_mutex);
     // The switcher's selection (X11DesktopSwitcherSelection.cpp).
-    bool handleSwitcherSelectionEventLocked(xcb_generic_event_t* event, std::vector<DesktopEvent>& events);
-    // The system tray (X11DesktopStatusItems.cpp).
-    void setUpStatusAreaLocked();
-    void dockStatusItemsLocked();
+    bool handleSwitcherSelectionEvent(xcb_generic_event_t* event, std::vector<DesktopEvent>& events) EXCLUDES(m_mutex);
+    // The system tray (X11DesktopStatusItems.cpp). The event thread (and
+    // `start`) learns the tray's owner; items dock with the one it knows.
+    void findTray() EXCLUDES(m_mutex);
+    void dockStatusItems() EXCLUDES(m_mutex);
     void setStatusItemSizeHints(xcb_window_t window, CGSize size);
-    void withdrawLocked(xcb_window_t window);
-    bool handleStatusAreaEventLocked(xcb_generic_event_t* event);
-    std::optional<DesktopImage> captureOwnWindow(CGWindowID number);
-    void showOwnWindowLocked(OwnWindow& window);
+    void withdraw(xcb_window_t window);
+    bool handleStatusAreaEvent(xcb_generic_event_t* event) EXCLUDES(m_mutex);
+    std::optional<DesktopImage> captureOwnWindow(CGWindowID number) EXCLUDES(m_mutex);
     // Sends what the window's content draws to the server: the rows that
     // changed since the last frame, or all of them (`whole`: the server has
     // no pixels of it, after a map or an exposure).
-    void paintOwnWindow(CGWindowID number, bool whole = false);
+    void paintOwnWindow(CGWindowID number, bool whole = false) EXCLUDES(m_mutex);
     // Reads the root window's pixels over the rectangle (on the screen) into
     // an RGBA image; nothing when the server refuses.
-    std::optional<DesktopImage> readRoot(int x, int y, int width, int height);
+    std::optional<DesktopImage> readRoot(int x, int y, int width, int height) EXCLUDES(m_rootReadMutex);
     // The screen over the rectangle (root coordinates), the dark of an empty
     // desktop beyond its edges; nothing when the server refuses.
     std::optional<DesktopImage> readRootArea(CGRect pixels);
     // Keeps what the screen shows beneath the window before it is mapped.
-    void readBeneath(CGWindowID number);
-    void updateKeyboardGrab();
+    void readBeneath(CGWindowID number) EXCLUDES(m_mutex);
+    void updateKeyboardGrab() EXCLUDES(m_mutex);
 
     // Keyboard (X11DesktopKeyboard.cpp).
-    void setUpKeyboardLocked();
-    void grabHotKeysLocked();
-    void translateKeyLocked(const xcb_key_press_event_t& event, bool press, std::vector<DesktopInputEvent>& input);
-    void syncModifiersLocked(uint64_t flags, std::vector<DesktopInputEvent>& input);
-    uint64_t flagsOfStateLocked(uint16_t state) const;
+    void setUpKeyboard() EXCLUDES(m_mutex);
+    void findModifiersLocked(xcb_get_modifier_mapping_reply_t& mapping) REQUIRES(m_mutex);
+    void grabHotKeys() EXCLUDES(m_mutex);
+    void translateKeyLocked(const xcb_key_press_event_t& event, bool press, std::vector<DesktopInputEvent>& input)
+        REQUIRES(m_mutex);
+    void syncModifiersLocked(uint64_t flags, std::vector<DesktopInputEvent>& input) REQUIRES(m_mutex);
+    uint64_t flagsOfStateLocked(uint16_t state) const REQUIRES(m_mutex);
     // Pointer events of this process's windows (and of its pointer grab).
-    void translatePointerLocked(
-        xcb_generic_event_t* event, std::vector<DesktopEvent>& events, std::vector<DesktopInputEvent>& input);
+    void translatePointerLocked(xcb_generic_event_t* event, std::vector<DesktopEvent>& events,
+        std::vector<DesktopInputEvent>& input) REQUIRES(m_mutex);
 
     std::unique_ptr<X11Connection> m_x;
     std::weak_ptr<X11Desktop> m_self;
     pid_t m_ownPid { 0 };
-    mutable std::mutex m_mutex;
+    mutable Mutex m_mutex;
     std::condition_variable m_pongs;
-    std::map<xcb_window_t, std::unique_ptr<X11Client>> m_clients;
+    std::map<xcb_window_t, std::unique_ptr<X11Client>> m_clients GUARDED_BY(m_mutex);
     // Client windows front to back.
-    std::vector<xcb_window_t> m_stacking;
+    std::vector<xcb_window_t> m_stacking GUARDED_BY(m_mutex);
     // Client windows most recently active first: the order windows are
     // handed out in. A window that never was active stands where it came
     // (behind the active one), those known at start in stacking order.
-    std::vector<xcb_window_t> m_recent;
+    std::vector<xcb_window_t> m_recent GUARDED_BY(m_mutex);
     // The time of the last key or button event this process took: the
     // user's action that the requests it leads to carry.
-    xcb_timestamp_t m_lastInputTime { XCB_CURRENT_TIME };
-    xcb_atom_t m_compoundText { XCB_ATOM_NONE };
-    std::map<pid_t, App> m_apps;
-    std::vector<pid_t> m_launchOrder;
-    xcb_window_t m_active { XCB_WINDOW_NONE };
+    xcb_timestamp_t m_lastInputTime GUARDED_BY(m_mutex) { XCB_CURRENT_TIME };
+    std::map<pid_t, App> m_apps GUARDED_BY(m_mutex);
+    std::vector<pid_t> m_launchOrder GUARDED_BY(m_mutex);
+    xcb_window_t m_active GUARDED_BY(m_mutex) { XCB_WINDOW_NONE };
     // The window last asked to become active, until it is.
-    xcb_window_t m_pendingActivation { XCB_WINDOW_NONE };
-    pid_t m_frontmost { 0 };
-    uint32_t m_currentDesktop { 0 };
+    xcb_window_t m_pendingActivation GUARDED_BY(m_mutex) { XCB_WINDOW_NONE };
+    pid_t m_frontmost GUARDED_BY(m_mutex) { 0 };
+    uint32_t m_currentDesktop GUARDED_BY(m_mutex) { 0 };
     // _NET_NUMBER_OF_DESKTOPS (1 when the window manager does not say).
-    uint32_t m_numberOfDesktops { 1 };
-    std::vector<DesktopScreen> m_screens;
-    std::map<xcb_window_t, Capture> m_captures;
+    uint32_t m_numberOfDesktops GUARDED_BY(m_mutex) { 1 };
+    std::vector<DesktopScreen> m_screens GUARDED_BY(m_mutex);
+    std::map<xcb_window_t, Capture> m_captures GUARDED_BY(m_mutex);
     // Windows asked to come back from minimised and not mapped yet, with
-    // the steady time until which a capture waits for them. Its own lock:
-    // taken after m_mutex or alone.
-    std::mutex m_restoreMutex;
+    // the steady time until which a capture waits for them.
+    Mutex m_restoreMutex;
     std::condition_variable m_restored;
-    std::map<xcb_window_t, double> m_restoring;
-    std::map<CGWindowID, OwnWindow> m_ownWindows;
+    std::map<xcb_window_t, double> m_restoring GUARDED_BY(m_restoreMutex);
+    std::map<CGWindowID, OwnWindow> m_ownWindows GUARDED_BY(m_mutex);
     // Paints of own windows run on the main and the event thread.
-    std::recursive_mutex m_paintMutex;
-    std::map<CGWindowID, std::unique_ptr<OwnFrame>> m_ownFrames;
+    RecursiveMutex m_paintMutex;
+    std::map<CGWindowID, std::unique_ptr<OwnFrame>> m_ownFrames GUARDED_BY(m_paintMutex);
     // Reads of the root window go through one kept segment.
-    std::mutex m_rootReadMutex;
-    X11SharedPixels m_rootPixels;
-    ActivationPolicy m_ownPolicy { ActivationPolicy::Regular };
+    Mutex m_rootReadMutex;
+    X11SharedPixels m_rootPixels GUARDED_BY(m_rootReadMutex);
     // Own windows front to back.
-    std::vector<CGWindowID> m_ownOrder;
+    std::vector<CGWindowID> m_ownOrder GUARDED_BY(m_mutex);
     // Own windows the server asked to paint again.
-    std::set<CGWindowID> m_exposed;
-    uint32_t m_pingSerial { 0 };
-    double m_pingTimeout { kPingTimeoutSeconds };
-    double m_pingValid { kPingValidSeconds };
+    std::set<CGWindowID> m_exposed GUARDED_BY(m_mutex);
+    uint32_t m_pingSerial GUARDED_BY(m_mutex) { 0 };
+    double m_pingTimeout GUARDED_BY(m_mutex) { kPingTimeoutSeconds };
+    double m_pingValid GUARDED_BY(m_mutex) { kPingValidSeconds };
 
-    // Keyboard: modifier masks of the X server, the keys as the input
-    // stream took them, and the grabbed combinations.
-    uint16_t m_superMask { XCB_MOD_MASK_4 };
-    uint16_t m_altMask { XCB_MOD_MASK_1 };
-    uint16_t m_numLockMask { XCB_MOD_MASK_2 };
-    void* m_keySymbols { nullptr };
-    uint64_t m_heldFlags { 0 };
-    std::set<uint16_t> m_heldKeys;
-    uint64_t m_modifierFlags { 0 };
-    std::set<uint16_t> m_keysDown;
-    std::vector<std::string> m_grabFailures;
-    std::vector<DesktopSymbolicHotKey> m_registeredHotKeys;
-    bool m_keyboardGrabbed { false };
+    // The keyboard: modifier masks of the X server, its key symbols (read
+    // whole at start, so a lookup never asks the server), the keys as the
+    // input stream took them, and the grabbed combinations.
+    struct Keyboard {
+        uint16_t superMask { XCB_MOD_MASK_4 };
+        uint16_t altMask { XCB_MOD_MASK_1 };
+        uint16_t numLockMask { XCB_MOD_MASK_2 };
+        void* symbols { nullptr };
+        uint64_t heldFlags { 0 };
+        std::set<uint16_t> heldKeys;
+        uint64_t modifierFlags { 0 };
+        std::set<uint16_t> keysDown;
+        std::vector<std::string> grabFailures;
+        std::vector<DesktopSymbolicHotKey> registeredHotKeys;
+        bool grabbed { false };
+    };
+    Keyboard m_keyboard GUARDED_BY(m_mutex);
 
-    // Pointer: whether a menu holds it, where the last press went, and the
-    // clicks counted for double clicks.
-    bool m_pointerGrabbed { false };
-    pid_t m_mouseDownReceiver { 0 };
-    double m_lastClickTime { -1 };
-    CGPoint m_lastClickPoint;
-    uint8_t m_lastClickButton { 0 };
-    int64_t m_clickCount { 0 };
+    // The pointer: whether a menu holds it, where the last press went, and
+    // the clicks counted for double clicks.
+    struct Pointer {
+        bool grabbed { false };
+        pid_t mouseDownReceiver { 0 };
+        double lastClickTime { -1 };
+        CGPoint lastClickPoint;
+        uint8_t lastClickButton { 0 };
+        int64_t clickCount { 0 };
+    };
+    Pointer m_pointer GUARDED_BY(m_mutex);
 
-    // The system tray: its selection, the window that owns it, and whether
-    // its absence was told.
-    xcb_atom_t m_traySelection { XCB_ATOM_NONE };
-    xcb_atom_t m_trayOpcode { XCB_ATOM_NONE };
-    xcb_atom_t m_xembedInfo { XCB_ATOM_NONE };
-    xcb_atom_t m_manager { XCB_ATOM_NONE };
-    xcb_window_t m_trayOwner { XCB_WINDOW_NONE };
-    bool m_trayMissingTold { false };
+    // The system tray: the window that owns its selection, and whether its
+    // absence was told.
+    struct Tray {
+        xcb_window_t owner { XCB_WINDOW_NONE };
+        bool missingTold { false };
+    };
+    Tray m_tray GUARDED_BY(m_mutex);
 
-    // The selection that makes this process the display's switcher, the
-    // window that owns it, and the targets a second start converts it to.
-    xcb_atom_t m_switcherSelection { XCB_ATOM_NONE };
-    xcb_atom_t m_reopenTarget { XCB_ATOM_NONE };
-    xcb_atom_t m_selectionTargets { XCB_ATOM_NONE };
-    xcb_atom_t m_nullType { XCB_ATOM_NONE };
-    xcb_window_t m_switcherOwner { XCB_WINDOW_NONE };
-    bool m_ownsSwitcherSelection { false };
+    // Whether this process owns the switcher's selection.
+    bool m_ownsSwitcherSelection GUARDED_BY(m_mutex) { false };
 
     std::thread m_thread;
     std::atomic<bool> m_stopping { false };
@@ -424,7 +471,7 @@ private:
     std::atomic<uint64_t> m_directReads { 0 };
     std::atomic<bool> m_connected { true };
     xcb_window_t m_wakeWindow { XCB_WINDOW_NONE };
-    std::function<void()> m_serverLost;
+    std::function<void()> m_serverLost GUARDED_BY(m_mutex);
 
     DesktopListeners m_listeners;
 };

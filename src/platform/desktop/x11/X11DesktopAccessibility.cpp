@@ -11,25 +11,16 @@
 
 #include <cmath>
 
-namespace {
-
-DesktopElement windowElement(const X11Client& client)
-{
-    return { DesktopElement::Kind::Window, client.pid, static_cast<CGWindowID>(client.window) };
-}
-
-}
-
 void X11Desktop::setPingTimes(double timeoutSeconds, double validSeconds)
 {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     m_pingTimeout = timeoutSeconds;
     m_pingValid = validSeconds;
 }
 
 bool X11Desktop::answersPing(pid_t pid)
 {
-    std::unique_lock lock(m_mutex);
+    MutexLock lock(m_mutex);
     auto it = m_apps.find(pid);
     if (it == m_apps.end() || pid == m_ownPid)
         return true;
@@ -49,22 +40,14 @@ bool X11Desktop::answersPing(pid_t pid)
     if (!it->second.pendingPing) {
         it->second.pendingPing = ++m_pingSerial;
         it->second.pingSent = now;
-        xcb_client_message_event_t message {};
-        message.response_type = XCB_CLIENT_MESSAGE;
-        message.format = 32;
-        message.window = target;
-        message.type = m_x->wmProtocols();
-        message.data.data32[0] = m_x->ewmh()._NET_WM_PING;
-        message.data.data32[1] = it->second.pendingPing;
-        message.data.data32[2] = target;
-        xcb_send_event(m_x->connection(), 0, target, 0, reinterpret_cast<const char*>(&message));
+        sendClientMessageTo(target, m_x->wmProtocols(), m_x->ewmh()._NET_WM_PING, it->second.pendingPing, target);
         xcb_flush(m_x->connection());
     }
     // A hung application is asked again, but nobody waits for it.
     if (it->second.hung)
         return false;
     uint32_t serial = it->second.pendingPing;
-    auto answered = [&] {
+    auto answered = [&]() REQUIRES(m_mutex) {
         auto app = m_apps.find(pid);
         return !m_connected || app == m_apps.end() || app->second.pendingPing != serial;
     };
@@ -72,7 +55,7 @@ bool X11Desktop::answersPing(pid_t pid)
     // application is taken for hung only once the ping has gone unanswered
     // for the full ping time-out.
     double wait = Desktop::messagingTimeout() > 0 ? Desktop::messagingTimeout() : m_pingTimeout;
-    m_pongs.wait_for(lock, std::chrono::duration<double>(wait), answered);
+    m_pongs.wait_for(lock.native(), std::chrono::duration<double>(wait), answered);
     if (answered())
         return true;
     auto& app = m_apps.at(pid);
@@ -88,7 +71,7 @@ AXError X11Desktop::checkElement(const DesktopElement& e)
     if (!m_connected)
         return kAXErrorCannotComplete;
     {
-        std::lock_guard lock(m_mutex);
+        MutexLock lock(m_mutex);
         if (!m_apps.count(e.pid))
             return kAXErrorInvalidUIElement;
     }
@@ -96,7 +79,7 @@ AXError X11Desktop::checkElement(const DesktopElement& e)
         return kAXErrorCannotComplete;
     if (e.kind == DesktopElement::Kind::Application)
         return kAXErrorSuccess;
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     auto* client = clientLocked(e.window);
     if (!client || client->pid != e.pid)
         return kAXErrorInvalidUIElement;
@@ -109,7 +92,7 @@ AXError X11Desktop::checkElement(const DesktopElement& e)
 
 bool X11Desktop::axElementIsValid(const DesktopElement& e) const
 {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     if (e.kind == DesktopElement::Kind::SystemWide)
         return true;
     if (!m_apps.count(e.pid))
@@ -125,7 +108,7 @@ AXError X11Desktop::axCopyAttribute(const DesktopElement& e, const std::string& 
     value = std::monostate {};
     if (AXError error = checkElement(e); error != kAXErrorSuccess)
         return error;
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     switch (e.kind) {
     case DesktopElement::Kind::SystemWide:
         return desktopAXSystemWideAttribute(m_frontmost, attribute, value);
@@ -133,19 +116,20 @@ AXError X11Desktop::axCopyAttribute(const DesktopElement& e, const std::string& 
         auto it = m_apps.find(e.pid);
         if (it == m_apps.end())
             return kAXErrorInvalidUIElement;
-        auto windows = [&] {
+        // Called before the lock is let go.
+        auto windows = [&]() REQUIRES(m_mutex) {
             // The windows of every desktop, minimised ones included: a
             // person switches to a window wherever it is.
             std::vector<DesktopElement> list;
             for (xcb_window_t w : appWindowsLocked(e.pid))
-                list.push_back(windowElement(*m_clients.at(w)));
+                list.push_back(windowElement(e.pid, w));
             return list;
         };
-        auto frontWindow = [&]() -> std::optional<DesktopElement> {
+        auto frontWindow = [&]() REQUIRES(m_mutex) -> std::optional<DesktopElement> {
             auto windows = appWindowsLocked(e.pid);
             if (windows.empty())
                 return std::nullopt;
-            return windowElement(*m_clients.at(windows.front()));
+            return windowElement(e.pid, windows.front());
         };
         return desktopAXApplicationAttribute(
             { it->second.info, m_frontmost == e.pid, windows, frontWindow }, attribute, value);
@@ -183,7 +167,7 @@ AXError X11Desktop::axIsAttributeSettable(const DesktopElement& e, const std::st
     settable = false;
     if (AXError error = checkElement(e); error != kAXErrorSuccess)
         return error;
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     if (e.kind != DesktopElement::Kind::Window)
         return desktopAXAttributeSettable(e.kind, nullptr, attribute, settable);
     auto* client = clientLocked(e.window);
@@ -215,7 +199,7 @@ AXError X11Desktop::axSetAttribute(const DesktopElement& e, const std::string& a
     xcb_window_t window = e.window;
     bool movable, resizable;
     {
-        std::lock_guard lock(m_mutex);
+        MutexLock lock(m_mutex);
         auto* client = clientLocked(e.window);
         if (!client)
             return kAXErrorInvalidUIElement;
@@ -270,7 +254,7 @@ AXError X11Desktop::axPerformAction(const DesktopElement& e, const std::string& 
     xcb_window_t window = e.window;
     bool resizable;
     {
-        std::lock_guard lock(m_mutex);
+        MutexLock lock(m_mutex);
         auto* client = clientLocked(e.window);
         if (!client && e.kind != DesktopElement::Kind::Application)
             return kAXErrorInvalidUIElement;

@@ -88,12 +88,13 @@ constexpr size_t kSharedMemoryPixels = 64 * 64;
 
 void X11Desktop::waitForRestore(xcb_window_t window)
 {
-    std::unique_lock lock(m_restoreMutex);
+    MutexLock lock(m_restoreMutex);
     auto it = m_restoring.find(window);
     if (it == m_restoring.end())
         return;
     double seconds = std::max(0.0, it->second - steadySeconds());
-    m_restored.wait_for(lock, std::chrono::duration<double>(seconds), [&] { return !m_restoring.count(window); });
+    m_restored.wait_for(lock.native(), std::chrono::duration<double>(seconds),
+        [&]() REQUIRES(m_restoreMutex) { return !m_restoring.count(window); });
     m_restoring.erase(window);
 }
 
@@ -105,7 +106,7 @@ std::optional<DesktopImage> X11Desktop::captureWindow(CGWindowID number)
     auto* c = m_x->connection();
     int width, height;
     {
-        std::lock_guard lock(m_mutex);
+        MutexLock lock(m_mutex);
         auto* client = clientLocked(number);
         if (!client || !m_connected)
             return std::nullopt;
@@ -145,7 +146,7 @@ std::optional<DesktopImage> X11Desktop::captureWindow(CGWindowID number)
         if (image)
             ++m_directReads;
     }
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     auto it = m_captures.find(number);
     if (!image) {
         // Unmapped meanwhile (a minimise the mirror has not heard of yet):
@@ -172,7 +173,7 @@ std::optional<DesktopImage> X11Desktop::readRoot(int x, int y, int width, int he
     auto* c = m_x->connection();
     size_t bytes = size_t(width) * height * 4;
     if (m_sharedMemoryCaptures && m_x->hasShm() && size_t(width) * height >= kSharedMemoryPixels) {
-        std::lock_guard lock(m_rootReadMutex);
+        MutexLock lock(m_rootReadMutex);
         if (m_rootPixels.reserve(c, bytes)) {
             std::unique_ptr<xcb_shm_get_image_reply_t, decltype(&free)> reply(
                 xcb_shm_get_image_reply(c,
@@ -234,7 +235,7 @@ std::optional<DesktopImage> X11Desktop::readRootArea(CGRect pixels)
 std::optional<DesktopImage> X11Desktop::captureBelowOwnWindow(CGWindowID number, const CGRect& area, int)
 {
     {
-        std::lock_guard lock(m_mutex);
+        MutexLock lock(m_mutex);
         auto it = m_ownWindows.find(number);
         // The screen shows what lies beneath a window of this process only
         // until the window is up: then it shows the window.
@@ -246,7 +247,7 @@ std::optional<DesktopImage> X11Desktop::captureBelowOwnWindow(CGWindowID number,
     if (!image)
         return std::nullopt;
     // Kept for the window's own translucent parts when it comes up.
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     if (auto it = m_ownWindows.find(number); it != m_ownWindows.end()) {
         it->second.beneath = std::make_shared<const DesktopImage>(*image);
         it->second.beneathRect = pixels;

@@ -33,105 +33,137 @@ std::vector<DesktopSymbolicHotKey> X11Desktop::defaultSymbolicHotKeys()
 
 std::vector<DesktopSymbolicHotKey> X11Desktop::symbolicHotKeys() const { return defaultSymbolicHotKeys(); }
 
-void X11Desktop::setUpKeyboardLocked()
+void X11Desktop::setUpKeyboard()
 {
     auto* c = m_x->connection();
-    m_keySymbols = allocateKeySymbols(c);
+    void* symbols = allocateKeySymbols(c);
     // Which of the eight modifiers holds Super, Alt and Num Lock on this
     // server.
     std::unique_ptr<xcb_get_modifier_mapping_reply_t, decltype(&free)> mapping(
         xcb_get_modifier_mapping_reply(c, xcb_get_modifier_mapping(c), nullptr), &free);
-    if (mapping) {
-        xcb_keycode_t* codes = xcb_get_modifier_mapping_keycodes(mapping.get());
-        int perModifier = mapping->keycodes_per_modifier;
-        uint16_t super = 0, alt = 0, numLock = 0;
-        for (int modifier = 3; modifier < 8; ++modifier) {
-            for (int i = 0; i < perModifier; ++i) {
-                xcb_keysym_t symbol = keySymbolOf(m_keySymbols, codes[modifier * perModifier + i]);
-                if (symbol == XK_Super_L || symbol == XK_Super_R)
-                    super |= 1 << modifier;
-                else if (symbol == XK_Alt_L || symbol == XK_Alt_R || symbol == XK_Meta_L)
-                    alt |= 1 << modifier;
-                else if (symbol == XK_Num_Lock)
-                    numLock |= 1 << modifier;
-            }
-        }
-        if (super)
-            m_superMask = super;
-        if (alt)
-            m_altMask = alt;
-        m_numLockMask = numLock;
+    {
+        MutexLock lock(m_mutex);
+        m_keyboard.symbols = symbols;
+        if (mapping)
+            findModifiersLocked(*mapping);
     }
-    grabHotKeysLocked();
+    grabHotKeys();
+}
+
+void X11Desktop::findModifiersLocked(xcb_get_modifier_mapping_reply_t& mapping)
+{
+    xcb_keycode_t* codes = xcb_get_modifier_mapping_keycodes(&mapping);
+    int perModifier = mapping.keycodes_per_modifier;
+    uint16_t super = 0, alt = 0, numLock = 0;
+    for (int modifier = 3; modifier < 8; ++modifier) {
+        for (int i = 0; i < perModifier; ++i) {
+            xcb_keysym_t symbol = keySymbolOf(m_keyboard.symbols, codes[modifier * perModifier + i]);
+            if (symbol == XK_Super_L || symbol == XK_Super_R)
+                super |= 1 << modifier;
+            else if (symbol == XK_Alt_L || symbol == XK_Alt_R || symbol == XK_Meta_L)
+                alt |= 1 << modifier;
+            else if (symbol == XK_Num_Lock)
+                numLock |= 1 << modifier;
+        }
+    }
+    if (super)
+        m_keyboard.superMask = super;
+    if (alt)
+        m_keyboard.altMask = alt;
+    m_keyboard.numLockMask = numLock;
 }
 
 void X11Desktop::setRegisteredHotKeys(std::vector<DesktopSymbolicHotKey> hotKeys)
 {
-    std::lock_guard lock(m_mutex);
-    m_registeredHotKeys = std::move(hotKeys);
-    grabHotKeysLocked();
+    {
+        MutexLock lock(m_mutex);
+        m_keyboard.registeredHotKeys = std::move(hotKeys);
+    }
+    grabHotKeys();
 }
 
-void X11Desktop::grabHotKeysLocked()
+void X11Desktop::grabHotKeys()
 {
+    // What to grab: each combination's key codes and modifiers, worked out
+    // under the lock; the grabs go to the server without it.
+    struct Grab {
+        std::string name;
+        uint16_t modifiers;
+        std::vector<xcb_keycode_t> codes;
+    };
+    std::vector<Grab> grabs;
+    uint16_t numLockMask;
+    {
+        MutexLock lock(m_mutex);
+        std::vector<DesktopSymbolicHotKey> wanted;
+        for (const auto& hotKey : defaultSymbolicHotKeys())
+            if (hotKey.enabled)
+                wanted.push_back(hotKey);
+        wanted.insert(wanted.end(), m_keyboard.registeredHotKeys.begin(), m_keyboard.registeredHotKeys.end());
+        for (const auto& hotKey : wanted) {
+            uint16_t modifiers = 0;
+            if (hotKey.modifiers & cmdKey)
+                modifiers |= m_keyboard.superMask;
+            if (hotKey.modifiers & shiftKey)
+                modifiers |= XCB_MOD_MASK_SHIFT;
+            if (hotKey.modifiers & optionKey)
+                modifiers |= m_keyboard.altMask;
+            if (hotKey.modifiers & controlKey)
+                modifiers |= XCB_MOD_MASK_CONTROL;
+            grabs.push_back({ X11Keyboard::combinationName(hotKey.keyCode, hotKey.modifiers), modifiers,
+                keyCodesOf(m_keyboard.symbols, X11Keyboard::symbolOfKeyCode(hotKey.keyCode)) });
+        }
+        numLockMask = m_keyboard.numLockMask;
+    }
     auto* c = m_x->connection();
     xcb_ungrab_key(c, XCB_GRAB_ANY, m_x->root(), XCB_MOD_MASK_ANY);
-    m_grabFailures.clear();
-    std::vector<DesktopSymbolicHotKey> wanted;
-    for (const auto& hotKey : defaultSymbolicHotKeys())
-        if (hotKey.enabled)
-            wanted.push_back(hotKey);
-    wanted.insert(wanted.end(), m_registeredHotKeys.begin(), m_registeredHotKeys.end());
     // Caps Lock and Num Lock do not change a combination.
-    const uint16_t locks[] = { 0, XCB_MOD_MASK_LOCK, m_numLockMask, uint16_t(XCB_MOD_MASK_LOCK | m_numLockMask) };
-    for (const auto& hotKey : wanted) {
-        uint16_t modifiers = 0;
-        if (hotKey.modifiers & cmdKey)
-            modifiers |= m_superMask;
-        if (hotKey.modifiers & shiftKey)
-            modifiers |= XCB_MOD_MASK_SHIFT;
-        if (hotKey.modifiers & optionKey)
-            modifiers |= m_altMask;
-        if (hotKey.modifiers & controlKey)
-            modifiers |= XCB_MOD_MASK_CONTROL;
+    const uint16_t locks[] = { 0, XCB_MOD_MASK_LOCK, numLockMask, uint16_t(XCB_MOD_MASK_LOCK | numLockMask) };
+    std::vector<std::string> failures;
+    for (const auto& grab : grabs) {
         bool taken = false;
-        for (xcb_keycode_t code : keyCodesOf(m_keySymbols, X11Keyboard::symbolOfKeyCode(hotKey.keyCode))) {
+        for (xcb_keycode_t code : grab.codes) {
             for (uint16_t lock : locks) {
-                auto cookie = xcb_grab_key_checked(c, 1, m_x->root(), modifiers | lock, code, XCB_GRAB_MODE_ASYNC,
+                auto cookie = xcb_grab_key_checked(c, 1, m_x->root(), grab.modifiers | lock, code, XCB_GRAB_MODE_ASYNC,
                     XCB_GRAB_MODE_ASYNC);
                 if (!m_x->check(cookie))
                     taken = true;
             }
         }
         if (taken)
-            m_grabFailures.push_back(X11Keyboard::combinationName(hotKey.keyCode, hotKey.modifiers));
+            failures.push_back(grab.name);
     }
+    MutexLock lock(m_mutex);
+    m_keyboard.grabFailures = std::move(failures);
 }
 
 void X11Desktop::setKeyboardGrabbed(bool grabbed)
 {
     auto* c = m_x->connection();
+    {
+        MutexLock lock(m_mutex);
+        if (grabbed == m_keyboard.grabbed)
+            return;
+        if (!grabbed)
+            m_keyboard.grabbed = false;
+    }
+    if (!grabbed) {
+        xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
+        xcb_flush(c);
+        return;
+    }
+    auto grabCookie = xcb_grab_keyboard(c, 0, m_x->root(), XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+    auto keymapCookie = xcb_query_keymap(c);
+    std::unique_ptr<xcb_grab_keyboard_reply_t, decltype(&free)> reply(xcb_grab_keyboard_reply(c, grabCookie, nullptr), &free);
+    std::unique_ptr<xcb_query_keymap_reply_t, decltype(&free)> keymap(xcb_query_keymap_reply(c, keymapCookie, nullptr), &free);
     std::vector<DesktopInputEvent> input;
     {
-        std::lock_guard lock(m_mutex);
-        if (grabbed == m_keyboardGrabbed)
-            return;
-        if (!grabbed) {
-            xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
-            xcb_flush(c);
-            m_keyboardGrabbed = false;
-            return;
-        }
-        std::unique_ptr<xcb_grab_keyboard_reply_t, decltype(&free)> reply(xcb_grab_keyboard_reply(c,
-            xcb_grab_keyboard(c, 0, m_x->root(), XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC), nullptr),
-            &free);
-        m_keyboardGrabbed = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
+        MutexLock lock(m_mutex);
+        m_keyboard.grabbed = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
         // A modifier released before the grab took hold was never seen:
         // the keys that are down now say which are still held.
-        std::unique_ptr<xcb_query_keymap_reply_t, decltype(&free)> keymap(
-            xcb_query_keymap_reply(c, xcb_query_keymap(c), nullptr), &free);
         if (keymap) {
-            uint64_t flags = m_heldFlags;
+            uint64_t flags = m_keyboard.heldFlags;
             for (size_t i = 0; i < kStateModifierKeys; ++i) {
                 const auto& key = kModifierKeys[i];
                 if (!(flags & key.flag))
@@ -141,7 +173,7 @@ void X11Desktop::setKeyboardGrabbed(bool grabbed)
                                                                  : key.keyCode == kVK_Shift ? kVK_RightShift
                                                                  : key.keyCode == kVK_Option ? kVK_RightOption
                                                                                                      : kVK_RightControl) })
-                    for (xcb_keycode_t code : keyCodesOf(m_keySymbols, X11Keyboard::symbolOfKeyCode(virtualKey)))
+                    for (xcb_keycode_t code : keyCodesOf(m_keyboard.symbols, X11Keyboard::symbolOfKeyCode(virtualKey)))
                         down = down || (keymap->keys[code / 8] & (1 << (code % 8)));
                 if (!down)
                     flags &= ~key.flag;
@@ -155,8 +187,8 @@ void X11Desktop::setKeyboardGrabbed(bool grabbed)
 
 bool X11Desktop::isKeyboardGrabbed() const
 {
-    std::lock_guard lock(m_mutex);
-    return m_keyboardGrabbed;
+    MutexLock lock(m_mutex);
+    return m_keyboard.grabbed;
 }
 
 void X11Desktop::syncModifiersLocked(uint64_t flags, std::vector<DesktopInputEvent>& input)
@@ -164,36 +196,36 @@ void X11Desktop::syncModifiersLocked(uint64_t flags, std::vector<DesktopInputEve
     for (size_t i = 0; i < kStateModifierKeys; ++i) {
         const auto& key = kModifierKeys[i];
         bool want = flags & key.flag;
-        if (want == bool(m_heldFlags & key.flag))
+        if (want == bool(m_keyboard.heldFlags & key.flag))
             continue;
-        m_heldFlags = want ? (m_heldFlags | key.flag) : (m_heldFlags & ~key.flag);
+        m_keyboard.heldFlags = want ? (m_keyboard.heldFlags | key.flag) : (m_keyboard.heldFlags & ~key.flag);
         DesktopInputEvent e;
         e.type = kCGEventFlagsChanged;
         e.keyCode = key.keyCode;
-        e.flags = m_heldFlags;
+        e.flags = m_keyboard.heldFlags;
         e.timestamp = Clock::current().now();
-        KeyboardState::apply(e, m_heldFlags, m_heldKeys);
+        KeyboardState::apply(e, m_keyboard.heldFlags, m_keyboard.heldKeys);
         input.push_back(e);
     }
 }
 
 uint64_t X11Desktop::flagsOfStateLocked(uint16_t state) const
 {
-    uint64_t flags = m_heldFlags & kCGEventFlagMaskAlphaShift;
+    uint64_t flags = m_keyboard.heldFlags & kCGEventFlagMaskAlphaShift;
     if (state & XCB_MOD_MASK_SHIFT)
         flags |= kCGEventFlagMaskShift;
     if (state & XCB_MOD_MASK_CONTROL)
         flags |= kCGEventFlagMaskControl;
-    if (state & m_altMask)
+    if (state & m_keyboard.altMask)
         flags |= kCGEventFlagMaskAlternate;
-    if (state & m_superMask)
+    if (state & m_keyboard.superMask)
         flags |= kCGEventFlagMaskCommand;
     return flags;
 }
 
 void X11Desktop::translateKeyLocked(const xcb_key_press_event_t& event, bool press, std::vector<DesktopInputEvent>& input)
 {
-    auto code = X11Keyboard::keyCodeOfSymbol(keySymbolOf(m_keySymbols, event.detail));
+    auto code = X11Keyboard::keyCodeOfSymbol(keySymbolOf(m_keyboard.symbols, event.detail));
     if (!code)
         return;
     // The state is the modifiers before this event.
@@ -207,35 +239,35 @@ void X11Desktop::translateKeyLocked(const xcb_key_press_event_t& event, bool pre
         if (*code == kVK_CapsLock) {
             if (!press)
                 return;
-            m_heldFlags ^= kCGEventFlagMaskAlphaShift;
+            m_keyboard.heldFlags ^= kCGEventFlagMaskAlphaShift;
         } else {
-            m_heldFlags = press ? (m_heldFlags | *flag) : (m_heldFlags & ~*flag);
+            m_keyboard.heldFlags = press ? (m_keyboard.heldFlags | *flag) : (m_keyboard.heldFlags & ~*flag);
         }
         e.type = kCGEventFlagsChanged;
-        e.flags = m_heldFlags;
+        e.flags = m_keyboard.heldFlags;
     } else {
         e.type = press ? kCGEventKeyDown : kCGEventKeyUp;
-        e.flags = m_heldFlags | deviceFlagsOfKey(*code);
-        e.autorepeat = press && m_heldKeys.count(*code);
+        e.flags = m_keyboard.heldFlags | deviceFlagsOfKey(*code);
+        e.autorepeat = press && m_keyboard.heldKeys.count(*code);
     }
-    KeyboardState::apply(e, m_heldFlags, m_heldKeys);
+    KeyboardState::apply(e, m_keyboard.heldFlags, m_keyboard.heldKeys);
     input.push_back(e);
 }
 
 void X11Desktop::takeInput(const DesktopInputEvent& event)
 {
-    std::lock_guard lock(m_mutex);
-    KeyboardState::apply(event, m_modifierFlags, m_keysDown);
+    MutexLock lock(m_mutex);
+    KeyboardState::apply(event, m_keyboard.modifierFlags, m_keyboard.keysDown);
 }
 
 uint64_t X11Desktop::keyboardModifierFlags() const
 {
-    std::lock_guard lock(m_mutex);
-    return m_modifierFlags;
+    MutexLock lock(m_mutex);
+    return m_keyboard.modifierFlags;
 }
 
 std::vector<uint16_t> X11Desktop::pressedKeyCodes() const
 {
-    std::lock_guard lock(m_mutex);
-    return { m_keysDown.begin(), m_keysDown.end() };
+    MutexLock lock(m_mutex);
+    return { m_keyboard.keysDown.begin(), m_keyboard.keysDown.end() };
 }

@@ -42,8 +42,7 @@ constexpr uint8_t kEmptyDesktopGrey = 13;
 
 void X11Desktop::setOwnActivationPolicy(ActivationPolicy policy)
 {
-    std::lock_guard lock(m_mutex);
-    m_ownPolicy = policy;
+    MutexLock lock(m_mutex);
     m_apps[m_ownPid].info.policy = policy;
 }
 
@@ -71,7 +70,8 @@ CGWindowID X11Desktop::registerOwnWindow(DesktopWindow window)
     } else if (statusItem) {
         // XEmbed version 0, mapped once embedded.
         uint32_t info[] = { 0, 1 };
-        xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, m_xembedInfo, m_xembedInfo, 32, 2, info);
+        xcb_atom_t xembedInfo = m_x->atoms().xembedInfo;
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, xembedInfo, xembedInfo, 32, 2, info);
         setStatusItemSizeHints(id, window.frame.size);
     } else if (!panel) {
         // A window the window manager frames: where the application put it
@@ -83,7 +83,7 @@ CGWindowID X11Desktop::registerOwnWindow(DesktopWindow window)
         xcb_icccm_size_hints_set_size(&hints, 1, int32_t(window.frame.size.width), int32_t(window.frame.size.height));
         xcb_icccm_size_hints_set_win_gravity(&hints, XCB_GRAVITY_STATIC);
         xcb_icccm_set_wm_normal_hints(c, id, &hints);
-        xcb_atom_t protocols[] = { m_x->wmDeleteWindow() };
+        xcb_atom_t protocols[] = { m_x->atoms().wmDeleteWindow };
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, m_x->wmProtocols(), XCB_ATOM_ATOM, 32, 1, protocols);
         xcb_atom_t type = m_x->ewmh()._NET_WM_WINDOW_TYPE_NORMAL;
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, m_x->ewmh()._NET_WM_WINDOW_TYPE, XCB_ATOM_ATOM, 32, 1, &type);
@@ -91,13 +91,15 @@ CGWindowID X11Desktop::registerOwnWindow(DesktopWindow window)
     xcb_flush(c);
     window.number = id;
     window.pid = m_ownPid;
-    std::lock_guard lock(m_mutex);
-    auto& own = m_ownWindows[id];
-    own.info = window;
-    own.panel = panel;
-    own.popUp = popUp;
+    {
+        MutexLock lock(m_mutex);
+        auto& own = m_ownWindows[id];
+        own.info = window;
+        own.panel = panel;
+        own.popUp = popUp;
+    }
     if (statusItem)
-        dockStatusItemsLocked();
+        dockStatusItems();
     return id;
 }
 
@@ -106,7 +108,7 @@ void X11Desktop::updateOwnWindow(const DesktopWindow& window)
     auto* c = m_x->connection();
     bool statusItem;
     {
-        std::lock_guard lock(m_mutex);
+        MutexLock lock(m_mutex);
         auto it = m_ownWindows.find(window.number);
         if (it == m_ownWindows.end())
             return;
@@ -135,7 +137,7 @@ void X11Desktop::updateOwnWindow(const DesktopWindow& window)
 void X11Desktop::removeOwnWindow(CGWindowID number)
 {
     {
-        std::lock_guard lock(m_mutex);
+        MutexLock lock(m_mutex);
         if (!m_ownWindows.erase(number))
             return;
         std::erase(m_ownOrder, number);
@@ -143,7 +145,7 @@ void X11Desktop::removeOwnWindow(CGWindowID number)
     xcb_destroy_window(m_x->connection(), number);
     xcb_flush(m_x->connection());
     {
-        std::lock_guard lock(m_paintMutex);
+        RecursiveMutexLock lock(m_paintMutex);
         m_ownFrames.erase(number);
     }
     updateKeyboardGrab();
@@ -152,7 +154,7 @@ void X11Desktop::removeOwnWindow(CGWindowID number)
 
 void X11Desktop::setOwnWindowContent(CGWindowID number, std::function<DesktopImage()> content)
 {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     if (auto it = m_ownWindows.find(number); it != m_ownWindows.end())
         it->second.content = std::move(content);
 }
@@ -162,7 +164,7 @@ void X11Desktop::orderOwnWindow(CGWindowID number, bool front)
     auto* c = m_x->connection();
     bool statusItem, managed;
     {
-        std::lock_guard lock(m_mutex);
+        MutexLock lock(m_mutex);
         auto it = m_ownWindows.find(number);
         if (it == m_ownWindows.end())
             return;
@@ -203,7 +205,7 @@ void X11Desktop::readBeneath(CGWindowID number)
 {
     CGRect frame;
     {
-        std::lock_guard lock(m_mutex);
+        MutexLock lock(m_mutex);
         auto it = m_ownWindows.find(number);
         if (it == m_ownWindows.end())
             return;
@@ -214,7 +216,7 @@ void X11Desktop::readBeneath(CGWindowID number)
             return;
     }
     auto image = readRootArea(frame);
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     if (auto it = m_ownWindows.find(number); it != m_ownWindows.end()) {
         it->second.beneath = image ? std::make_shared<const DesktopImage>(std::move(*image)) : nullptr;
         it->second.beneathRect = frame;
@@ -227,7 +229,7 @@ void X11Desktop::updateKeyboardGrab()
 {
     bool panelUp;
     {
-        std::lock_guard lock(m_mutex);
+        MutexLock lock(m_mutex);
         panelUp = std::any_of(m_ownWindows.begin(), m_ownWindows.end(),
             [](const auto& entry) { return entry.second.shown && entry.second.panel && entry.second.info.layer > 0; });
     }
@@ -238,7 +240,7 @@ void X11Desktop::updateKeyboardGrab()
     // (a switch to the window that already had it changes nothing there).
     pid_t active = 0;
     {
-        std::lock_guard lock(m_mutex);
+        MutexLock lock(m_mutex);
         if (auto* client = clientLocked(m_active))
             active = client->pid;
     }
@@ -252,7 +254,7 @@ void X11Desktop::paintOwnWindow(CGWindowID number, bool whole)
     std::shared_ptr<const DesktopImage> beneath;
     CGRect beneathRect, frame;
     {
-        std::lock_guard lock(m_mutex);
+        MutexLock lock(m_mutex);
         auto it = m_ownWindows.find(number);
         if (it == m_ownWindows.end() || !it->second.shown || !it->second.content)
             return;
@@ -268,7 +270,7 @@ void X11Desktop::paintOwnWindow(CGWindowID number, bool whole)
         return;
     // One paint at a time from drawing to sending (the main and the event
     // thread both paint): a frame drawn earlier never lands after a later one.
-    std::lock_guard paintLock(m_paintMutex);
+    RecursiveMutexLock paintLock(m_paintMutex);
     painting = number;
     DesktopImage image = content();
     painting = 0;
@@ -371,7 +373,7 @@ std::optional<DesktopImage> X11Desktop::captureOwnWindow(CGWindowID number)
 {
     std::function<DesktopImage()> content;
     {
-        std::lock_guard lock(m_mutex);
+        MutexLock lock(m_mutex);
         auto it = m_ownWindows.find(number);
         if (it == m_ownWindows.end())
             return std::nullopt;
@@ -384,7 +386,7 @@ std::optional<DesktopImage> X11Desktop::captureOwnWindow(CGWindowID number)
 
 // MARK: Where this process's windows are
 
-CGRect X11Desktop::rootFrameLocked(xcb_window_t window)
+CGRect X11Desktop::rootFrame(xcb_window_t window)
 {
     auto* c = m_x->connection();
     auto geometryCookie = xcb_get_geometry(c, window);
@@ -416,7 +418,7 @@ void X11Desktop::ownFrameSeenLocked(OwnWindow& window, CGRect frame, std::vector
         return;
     requested.clear();
     window.info.frame = frame;
-    DesktopElement element { DesktopElement::Kind::Window, m_ownPid, window.info.number };
+    auto element = windowElement(m_ownPid, window.info.number);
     if (!CGPointEqualToPoint(before.origin, frame.origin))
         events.push_back({ DesktopEvent::Kind::AXNotification, m_ownPid, element, "AXWindowMoved" });
     if (!CGSizeEqualToSize(before.size, frame.size))
@@ -434,7 +436,7 @@ bool X11Desktop::ownWindowAtLocked(CGPoint location) const
 // Takes a window back from the window manager (the withdrawal of the
 // window-manager conventions: unmapped, and a synthetic unmap notice to the
 // root), which then hands it back to the root.
-void X11Desktop::withdrawLocked(xcb_window_t window)
+void X11Desktop::withdraw(xcb_window_t window)
 {
     xcb_unmap_window(m_x->connection(), window);
     xcb_unmap_notify_event_t notice {};
@@ -447,43 +449,64 @@ void X11Desktop::withdrawLocked(xcb_window_t window)
 }
 
 // Structure events and close requests of this process's windows.
-void X11Desktop::handleOwnWindowEventLocked(xcb_generic_event_t* event, std::vector<DesktopEvent>& events)
+void X11Desktop::handleOwnWindowEvent(xcb_generic_event_t* event, std::vector<DesktopEvent>& events)
 {
     uint8_t type = event->response_type & 0x7f;
     if (type == XCB_CONFIGURE_NOTIFY) {
         auto* e = reinterpret_cast<xcb_configure_notify_event_t*>(event);
-        auto it = m_ownWindows.find(e->window);
-        // The panel and menus lie where this process put them.
-        if (it == m_ownWindows.end() || e->event != e->window || it->second.panel)
-            return;
+        bool reparented;
+        {
+            MutexLock lock(m_mutex);
+            auto it = m_ownWindows.find(e->window);
+            // The panel and menus lie where this process put them.
+            if (it == m_ownWindows.end() || e->event != e->window || it->second.panel)
+                return;
+            reparented = it->second.reparented;
+        }
         // On the root the numbers are root coordinates; in a frame or a tray
         // the server is asked.
-        CGRect frame = it->second.reparented ? rootFrameLocked(e->window) : CGRectMake(e->x, e->y, e->width, e->height);
-        ownFrameSeenLocked(it->second, frame, events);
+        CGRect frame = reparented ? rootFrame(e->window) : CGRectMake(e->x, e->y, e->width, e->height);
+        MutexLock lock(m_mutex);
+        if (auto it = m_ownWindows.find(e->window); it != m_ownWindows.end())
+            ownFrameSeenLocked(it->second, frame, events);
     } else if (type == XCB_REPARENT_NOTIFY) {
         auto* e = reinterpret_cast<xcb_reparent_notify_event_t*>(event);
-        auto it = m_ownWindows.find(e->window);
-        if (it == m_ownWindows.end() || e->event != e->window)
+        if (e->event != e->window)
             return;
-        auto& own = it->second;
-        own.reparented = e->parent != m_x->root();
-        if (own.info.statusItem) {
-            // A tray that goes hands its items back to the root, mapped: the
-            // item waits, out of sight, for the next tray. A window manager
-            // that saw that map may frame the item as a window of its own
-            // (the tray is gone by then): it is withdrawn from it.
-            own.docked = own.reparented && m_trayOwner != XCB_WINDOW_NONE;
-            if (!own.reparented)
-                xcb_unmap_window(m_x->connection(), e->window);
-            else if (!own.docked)
-                withdrawLocked(e->window);
+        bool unmap = false, withdrawn = false;
+        {
+            MutexLock lock(m_mutex);
+            auto it = m_ownWindows.find(e->window);
+            if (it == m_ownWindows.end())
+                return;
+            auto& own = it->second;
+            own.reparented = e->parent != m_x->root();
+            if (own.info.statusItem) {
+                // A tray that goes hands its items back to the root, mapped:
+                // the item waits, out of sight, for the next tray. A window
+                // manager that saw that map may frame the item as a window of
+                // its own (the tray is gone by then): it is withdrawn from it.
+                own.docked = own.reparented && m_tray.owner != XCB_WINDOW_NONE;
+                unmap = !own.reparented;
+                withdrawn = own.reparented && !own.docked;
+            }
         }
-        ownFrameSeenLocked(own, rootFrameLocked(e->window), events);
+        if (unmap)
+            xcb_unmap_window(m_x->connection(), e->window);
+        else if (withdrawn)
+            withdraw(e->window);
+        CGRect frame = rootFrame(e->window);
+        MutexLock lock(m_mutex);
+        if (auto it = m_ownWindows.find(e->window); it != m_ownWindows.end())
+            ownFrameSeenLocked(it->second, frame, events);
     } else if (type == XCB_CLIENT_MESSAGE) {
         auto* e = reinterpret_cast<xcb_client_message_event_t*>(event);
-        if (e->type == m_x->wmProtocols() && e->data.data32[0] == m_x->wmDeleteWindow() && m_ownWindows.count(e->window))
-            events.push_back({ DesktopEvent::Kind::AXNotification, m_ownPid,
-                DesktopElement { DesktopElement::Kind::Window, m_ownPid, e->window }, kDesktopCloseRequestNotification });
+        if (e->type != m_x->wmProtocols() || e->data.data32[0] != m_x->atoms().wmDeleteWindow)
+            return;
+        MutexLock lock(m_mutex);
+        if (m_ownWindows.count(e->window))
+            events.push_back({ DesktopEvent::Kind::AXNotification, m_ownPid, windowElement(m_ownPid, e->window),
+                kDesktopCloseRequestNotification });
     }
 }
 
@@ -492,22 +515,24 @@ void X11Desktop::handleOwnWindowEventLocked(xcb_generic_event_t* event, std::vec
 void X11Desktop::updatePointerGrab()
 {
     auto* c = m_x->connection();
-    std::lock_guard lock(m_mutex);
     xcb_window_t menu = XCB_WINDOW_NONE;
-    for (CGWindowID n : m_ownOrder) {
-        const auto& own = m_ownWindows.at(n);
-        if (own.shown && own.popUp) {
-            menu = n;
-            break;
+    {
+        MutexLock lock(m_mutex);
+        for (CGWindowID n : m_ownOrder) {
+            const auto& own = m_ownWindows.at(n);
+            if (own.shown && own.popUp) {
+                menu = n;
+                break;
+            }
         }
-    }
-    if (!menu) {
-        if (m_pointerGrabbed) {
-            xcb_ungrab_pointer(c, XCB_CURRENT_TIME);
-            xcb_flush(c);
+        if (!menu) {
+            if (m_pointer.grabbed) {
+                xcb_ungrab_pointer(c, XCB_CURRENT_TIME);
+                xcb_flush(c);
+            }
+            m_pointer.grabbed = false;
+            return;
         }
-        m_pointerGrabbed = false;
-        return;
     }
     // Events over this process's windows are reported for them; the others
     // (a click elsewhere) for the menu.
@@ -517,7 +542,8 @@ void X11Desktop::updatePointerGrab()
             XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, XCB_WINDOW_NONE, XCB_CURSOR_NONE, XCB_CURRENT_TIME),
         nullptr),
         &free);
-    m_pointerGrabbed = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
+    MutexLock lock(m_mutex);
+    m_pointer.grabbed = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
 }
 
 void X11Desktop::translatePointerLocked(
@@ -561,14 +587,14 @@ void X11Desktop::translatePointerLocked(
         return;
     if (press) {
         double now = out.timestamp;
-        bool again = button == m_lastClickButton && now - m_lastClickTime <= kDoubleClickSeconds
-            && std::hypot(out.location.x - m_lastClickPoint.x, out.location.y - m_lastClickPoint.y) <= kDoubleClickDistance;
-        m_clickCount = again ? m_clickCount + 1 : 1;
-        m_lastClickTime = now;
-        m_lastClickPoint = out.location;
-        m_lastClickButton = button;
+        bool again = button == m_pointer.lastClickButton && now - m_pointer.lastClickTime <= kDoubleClickSeconds
+            && std::hypot(out.location.x - m_pointer.lastClickPoint.x, out.location.y - m_pointer.lastClickPoint.y) <= kDoubleClickDistance;
+        m_pointer.clickCount = again ? m_pointer.clickCount + 1 : 1;
+        m_pointer.lastClickTime = now;
+        m_pointer.lastClickPoint = out.location;
+        m_pointer.lastClickButton = button;
     }
-    out.clickState = m_clickCount;
+    out.clickState = m_pointer.clickCount;
     switch (button) {
     case 1:
         out.type = press ? kCGEventLeftMouseDown : kCGEventLeftMouseUp;

@@ -1,6 +1,7 @@
 // Reading the X11 session into the desktop's mirror: the client list, each
 // client's properties and geometry, the active window, the desktops and the
-// screens. Called with the desktop's lock held.
+// screens. Run by the event thread (and at start): the server is read with
+// the desktop's lock let go, and what it said is stored under the lock.
 #include "X11Client.h"
 #include "X11Connection.h"
 #include "X11Desktop.h"
@@ -19,11 +20,6 @@
 #include <fstream>
 
 namespace {
-
-DesktopElement windowElement(pid_t pid, xcb_window_t window)
-{
-    return { DesktopElement::Kind::Window, pid, static_cast<CGWindowID>(window) };
-}
 
 // The type of what the client-id query asks (a client and what to name
 // of it), as the library declares it.
@@ -109,22 +105,61 @@ std::string programPath(pid_t pid)
 
 }
 
-void X11Desktop::refreshClientsLocked(std::vector<DesktopEvent>& events)
+void X11Desktop::refreshClients(std::vector<DesktopEvent>& events)
 {
     auto* c = m_x->connection();
     auto& ewmh = m_x->ewmh();
     X11PropertyRequest stackingRequest(c, m_x->root(), ewmh._NET_CLIENT_LIST_STACKING, 1 << 20);
     X11PropertyRequest mappingRequest(c, m_x->root(), ewmh._NET_CLIENT_LIST, 1 << 20);
     auto list = stackingRequest.get().words();
-    std::set<xcb_window_t> present(list.begin(), list.end());
     // A managed window that the stacking list leaves out is listed all the
     // same, on top (the newest, as the client list runs in the order of
     // mapping): xfwm4 writes no stacking list for the only window of a
     // desktop until a second comes.
-    for (xcb_window_t w : mappingRequest.get().words())
-        if (present.insert(w).second)
-            list.push_back(w);
+    {
+        std::set<xcb_window_t> stacked(list.begin(), list.end());
+        for (xcb_window_t w : mappingRequest.get().words())
+            if (stacked.insert(w).second)
+                list.push_back(w);
+    }
 
+    // Windows that came: watched from now on, and read.
+    std::set<xcb_window_t> present(list.begin(), list.end());
+    std::vector<X11Client> added;
+    std::set<xcb_window_t> own;
+    // The applications that keep a window (the others end below).
+    std::set<pid_t> staying { m_ownPid };
+    uint32_t currentDesktop;
+    {
+        MutexLock lock(m_mutex);
+        for (xcb_window_t w : list) {
+            if (m_clients.count(w))
+                continue;
+            added.push_back({});
+            added.back().window = w;
+            if (m_ownWindows.count(w))
+                own.insert(w);
+        }
+        for (const auto& [window, client] : m_clients)
+            if (client->listed && present.count(window))
+                staying.insert(client->pid);
+        currentDesktop = m_currentDesktop;
+    }
+    for (auto& client : added) {
+        uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+        if (own.count(client.window))
+            mask |= kOwnWindowEvents;
+        xcb_change_window_attributes(c, client.window, XCB_CW_EVENT_MASK, &mask);
+    }
+    // The applications of the new windows, described by their first one.
+    std::map<pid_t, App> newApps;
+    for (auto& client : added) {
+        readClient(client, currentDesktop);
+        if (client.listed && !staying.count(client.pid) && !newApps.count(client.pid))
+            newApps[client.pid] = describeApplication(client);
+    }
+
+    MutexLock lock(m_mutex);
     // Windows that left: destroyed notices, and their applications end
     // with their last window.
     bool windowsWent = false;
@@ -155,27 +190,18 @@ void X11Desktop::refreshClientsLocked(std::vector<DesktopEvent>& events)
     if (windowsWent)
         returnMemoryOfClosedWindows();
 
-    // Windows that came: watched from now on, read, and announced.
-    std::vector<X11Client*> added;
-    for (xcb_window_t w : list) {
-        if (m_clients.count(w))
+    // Windows that came: announced.
+    for (auto& client : added) {
+        auto& stored = m_clients[client.window];
+        stored = std::make_unique<X11Client>(std::move(client));
+        if (!stored->listed)
             continue;
-        uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
-        if (m_ownWindows.count(w))
-            mask |= kOwnWindowEvents;
-        xcb_change_window_attributes(c, w, XCB_CW_EVENT_MASK, &mask);
-        auto client = std::make_unique<X11Client>();
-        client->window = w;
-        added.push_back(client.get());
-        m_clients[w] = std::move(client);
-    }
-    for (auto* client : added) {
-        readClientLocked(*client);
-        if (!client->listed)
-            continue;
-        if (!m_apps.count(client->pid))
-            addApplicationLocked(client->pid, *client, events);
-        events.push_back({ DesktopEvent::Kind::AXNotification, client->pid, windowElement(client->pid, client->window), "AXWindowCreated" });
+        if (!m_apps.count(stored->pid)) {
+            m_apps[stored->pid] = std::move(newApps[stored->pid]);
+            m_launchOrder.push_back(stored->pid);
+            events.push_back({ DesktopEvent::Kind::ApplicationLaunched, stored->pid });
+        }
+        events.push_back({ DesktopEvent::Kind::AXNotification, stored->pid, windowElement(stored->pid, stored->window), "AXWindowCreated" });
     }
 
     // The stacking list runs bottom to top.
@@ -200,6 +226,22 @@ void X11Desktop::refreshClientsLocked(std::vector<DesktopEvent>& events)
         std::rotate(m_recent.begin(), active, active + 1);
 }
 
+std::optional<X11Client> X11Desktop::listedClient(xcb_window_t window)
+{
+    MutexLock lock(m_mutex);
+    auto* client = clientLocked(window);
+    return client ? std::optional<X11Client>(*client) : std::nullopt;
+}
+
+X11Client* X11Desktop::storeClientLocked(const X11Client& client)
+{
+    auto it = m_clients.find(client.window);
+    if (it == m_clients.end())
+        return nullptr;
+    *it->second = client;
+    return it->second.get();
+}
+
 // The captures of the windows that went are freed here, their previews
 // when the services have heard of it; what they held goes back to the
 // system once closing has been quiet for a while (a burst of closes is
@@ -213,8 +255,9 @@ void X11Desktop::returnMemoryOfClosedWindows()
     });
 }
 
-void X11Desktop::addApplicationLocked(pid_t pid, const X11Client& first, std::vector<DesktopEvent>& events)
+X11Desktop::App X11Desktop::describeApplication(const X11Client& first)
 {
+    pid_t pid = first.pid;
     App app;
     app.info.pid = pid;
     app.info.name = !first.className.empty() ? first.className : processName(pid);
@@ -224,10 +267,8 @@ void X11Desktop::addApplicationLocked(pid_t pid, const X11Client& first, std::ve
     app.info.launchDate = Clock::current().now();
     app.info.bundlePath = programPath(pid);
     app.info.iconColor = 0x808080;
-    m_apps[pid] = std::move(app);
-    readIconLocked(first);
-    m_launchOrder.push_back(pid);
-    events.push_back({ DesktopEvent::Kind::ApplicationLaunched, pid });
+    applyIcon(app, readIcon(first.window));
+    return app;
 }
 
 // The process of the client that made the window, as the server knows it
@@ -252,20 +293,29 @@ pid_t X11Desktop::processOfClient(xcb_window_t window)
     return 0;
 }
 
-void X11Desktop::readIconLocked(const X11Client& client)
+std::vector<DesktopImage> X11Desktop::readIcon(xcb_window_t window)
 {
-    auto app = m_apps.find(client.pid);
-    if (app == m_apps.end() || client.pid == m_ownPid)
-        return;
-    auto images = iconImages(X11PropertyRequest(m_x->connection(), client.window, m_x->ewmh()._NET_WM_ICON, kIconBytes).get().words());
+    return iconImages(X11PropertyRequest(m_x->connection(), window, m_x->ewmh()._NET_WM_ICON, kIconBytes).get().words());
+}
+
+// The icon stays when the window has none.
+void X11Desktop::applyIcon(App& app, std::vector<DesktopImage> images)
+{
     if (images.empty())
         return;
     if (auto colour = iconColour(images.front()))
-        app->second.info.iconColor = *colour;
-    app->second.info.icons = std::make_shared<const std::vector<DesktopImage>>(std::move(images));
+        app.info.iconColor = *colour;
+    app.info.icons = std::make_shared<const std::vector<DesktopImage>>(std::move(images));
 }
 
-void X11Desktop::readClientLocked(X11Client& client)
+void X11Desktop::setIconLocked(pid_t pid, std::vector<DesktopImage> images)
+{
+    auto app = m_apps.find(pid);
+    if (app != m_apps.end() && pid != m_ownPid)
+        applyIcon(app->second, std::move(images));
+}
+
+void X11Desktop::readClient(X11Client& client, uint32_t currentDesktop)
 {
     auto* c = m_x->connection();
     auto& ewmh = m_x->ewmh();
@@ -318,7 +368,7 @@ void X11Desktop::readClientLocked(X11Client& client)
         break;
     }
     client.takesPing = std::find(protocols.begin(), protocols.end(), ewmh._NET_WM_PING) != protocols.end();
-    client.takesDelete = std::find(protocols.begin(), protocols.end(), m_x->wmDeleteWindow()) != protocols.end();
+    client.takesDelete = std::find(protocols.begin(), protocols.end(), m_x->atoms().wmDeleteWindow) != protocols.end();
     if (actions.exists()) {
         auto allowed = actions.words();
         auto has = [&](xcb_atom_t a) { return std::find(allowed.begin(), allowed.end(), a) != allowed.end(); };
@@ -328,18 +378,18 @@ void X11Desktop::readClientLocked(X11Client& client)
         client.canMove = has(ewmh._NET_WM_ACTION_MOVE);
         client.canResize = has(ewmh._NET_WM_ACTION_RESIZE);
     }
-    client.desktop = desktop.value_or(m_currentDesktop);
+    client.desktop = desktop.value_or(currentDesktop);
     // Windows without a process cannot be grouped into an application;
     // this process's own windows are listed as its own.
     client.listed = shown && client.pid > 0 && client.pid != m_ownPid;
     if (!client.listed)
         return;
-    readTitleLocked(client);
-    readStateLocked(client);
-    readGeometryLocked(client);
+    readTitle(client);
+    readState(client);
+    readGeometry(client);
 }
 
-bool X11Desktop::readTitleLocked(X11Client& client)
+bool X11Desktop::readTitle(X11Client& client)
 {
     auto* c = m_x->connection();
     X11PropertyRequest netName(c, client.window, m_x->ewmh()._NET_WM_NAME, X11Text::kMaxTitleBytes + 4);
@@ -351,7 +401,7 @@ bool X11Desktop::readTitleLocked(X11Client& client)
         title = X11Text::fromUTF8(utf8.bytes(), utf8.length());
     else if (old.exists() && old.type() == m_x->utf8String())
         title = X11Text::fromUTF8(old.bytes(), old.length());
-    else if (old.exists() && old.type() == m_compoundText)
+    else if (old.exists() && old.type() == m_x->atoms().compoundText)
         title = X11Text::fromCompoundText(old.bytes(), old.length());
     else if (old.exists())
         title = X11Text::fromLatin1(old.bytes(), old.length());
@@ -360,7 +410,7 @@ bool X11Desktop::readTitleLocked(X11Client& client)
     return changed;
 }
 
-bool X11Desktop::readStateLocked(X11Client& client)
+bool X11Desktop::readState(X11Client& client)
 {
     auto& ewmh = m_x->ewmh();
     auto state = X11PropertyRequest(m_x->connection(), client.window, ewmh._NET_WM_STATE, 256).get().words();
@@ -372,7 +422,7 @@ bool X11Desktop::readStateLocked(X11Client& client)
     return before != client.minimized;
 }
 
-void X11Desktop::readGeometryLocked(X11Client& client)
+void X11Desktop::readGeometry(X11Client& client)
 {
     auto* c = m_x->connection();
     auto geometryCookie = xcb_get_geometry(c, client.window);
@@ -398,10 +448,11 @@ void X11Desktop::readGeometryLocked(X11Client& client)
     client.topLevel = w;
 }
 
-void X11Desktop::refreshActiveLocked(std::vector<DesktopEvent>& events)
+void X11Desktop::refreshActive(std::vector<DesktopEvent>& events)
 {
     auto active = X11PropertyRequest(m_x->connection(), m_x->root(), m_x->ewmh()._NET_ACTIVE_WINDOW, 4).get().word();
     xcb_window_t window = active.value_or(XCB_WINDOW_NONE);
+    MutexLock lock(m_mutex);
     pid_t pid = m_frontmost;
     if (auto it = m_clients.find(window); it != m_clients.end() && it->second->pid > 0)
         pid = it->second->pid;
@@ -412,7 +463,7 @@ void X11Desktop::refreshActiveLocked(std::vector<DesktopEvent>& events)
     // its application forward; the others are the active window once the
     // panel goes.
     bool requested = window != XCB_WINDOW_NONE && window == m_pendingActivation;
-    if (m_keyboardGrabbed && !requested)
+    if (m_keyboard.grabbed && !requested)
         pid = m_frontmost;
     if (window == m_active && pid == m_frontmost && !requested)
         return;
@@ -437,15 +488,18 @@ void X11Desktop::refreshActiveLocked(std::vector<DesktopEvent>& events)
     }
 }
 
-void X11Desktop::refreshCurrentDesktopLocked()
+void X11Desktop::refreshCurrentDesktop()
 {
     X11PropertyRequest currentRequest(m_x->connection(), m_x->root(), m_x->ewmh()._NET_CURRENT_DESKTOP, 4);
     X11PropertyRequest numberRequest(m_x->connection(), m_x->root(), m_x->ewmh()._NET_NUMBER_OF_DESKTOPS, 4);
-    m_currentDesktop = currentRequest.get().word().value_or(0);
-    m_numberOfDesktops = std::max<uint32_t>(numberRequest.get().word().value_or(1), 1);
+    uint32_t current = currentRequest.get().word().value_or(0);
+    uint32_t number = std::max<uint32_t>(numberRequest.get().word().value_or(1), 1);
+    MutexLock lock(m_mutex);
+    m_currentDesktop = current;
+    m_numberOfDesktops = number;
 }
 
-void X11Desktop::refreshScreensLocked()
+void X11Desktop::refreshScreens()
 {
     auto* c = m_x->connection();
     std::vector<DesktopScreen> screens;
@@ -471,8 +525,9 @@ void X11Desktop::refreshScreensLocked()
         screens.push_back(s);
     }
     // The work area leaves out the panels and docks; each screen's usable
-    // frame is its part of it.
+    // frame is its part of the current desktop's.
     auto area = X11PropertyRequest(c, m_x->root(), m_x->ewmh()._NET_WORKAREA, 4096).get().words();
+    MutexLock lock(m_mutex);
     std::optional<CGRect> workArea;
     if (area.size() >= 4 * (size_t(m_currentDesktop) + 1)) {
         size_t i = 4 * m_currentDesktop;

@@ -5,7 +5,9 @@
 // window into its own and maps it (the window's _XEMBED_INFO asks to be
 // mapped). A tray that starts later announces itself with a MANAGER message
 // on the root window, and the waiting items dock then. Without a tray the
-// items wait out of sight and one line says so.
+// items wait out of sight and one line says so. The event thread (and the
+// start) keeps the tray's owner: it reads it on every announcement and
+// forgets it when the window goes.
 #include "X11Connection.h"
 #include "X11Desktop.h"
 
@@ -22,12 +24,21 @@ constexpr uint32_t kSystemTrayRequestDock = 0;
 
 }
 
-void X11Desktop::setUpStatusAreaLocked()
+void X11Desktop::findTray()
 {
-    m_traySelection = m_x->atom("_NET_SYSTEM_TRAY_S" + std::to_string(m_x->screenNumber()));
-    m_trayOpcode = m_x->atom("_NET_SYSTEM_TRAY_OPCODE");
-    m_xembedInfo = m_x->atom("_XEMBED_INFO");
-    m_manager = m_x->atom("MANAGER");
+    auto* c = m_x->connection();
+    std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&free)> reply(
+        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, m_x->atoms().traySelection), nullptr), &free);
+    xcb_window_t owner = reply ? reply->owner : xcb_window_t(XCB_WINDOW_NONE);
+    if (owner) {
+        // The tray's end is watched, so that the items wait for the next
+        // one (and what the client list watches of a tray that is a client
+        // stays).
+        uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
+        xcb_change_window_attributes(c, owner, XCB_CW_EVENT_MASK, &mask);
+    }
+    MutexLock lock(m_mutex);
+    m_tray.owner = owner;
 }
 
 // Trays size an embedded window by its normal hints (an embedder that
@@ -45,62 +56,64 @@ void X11Desktop::setStatusItemSizeHints(xcb_window_t window, CGSize size)
 
 bool X11Desktop::isStatusItemDocked(CGWindowID number) const
 {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     auto it = m_ownWindows.find(number);
     return it != m_ownWindows.end() && it->second.docked;
 }
 
-void X11Desktop::dockStatusItemsLocked()
+void X11Desktop::dockStatusItems()
 {
-    auto* c = m_x->connection();
-    std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&free)> owner(
-        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, m_traySelection), nullptr), &free);
-    m_trayOwner = owner ? owner->owner : XCB_WINDOW_NONE;
-    bool waiting = false;
-    for (const auto& [number, own] : m_ownWindows)
-        waiting = waiting || (own.info.statusItem && !own.docked);
-    if (!waiting)
-        return;
-    if (!m_trayOwner) {
-        if (!m_trayMissingTold) {
-            m_trayMissingTold = true;
-            NSLogString("quorvex: no system tray runs on the X display \"" + m_x->displayName()
-                + "\" (nothing owns _NET_SYSTEM_TRAY_S" + std::to_string(m_x->screenNumber())
-                + "), so the status menu and the preferences window it opens are not shown; start a panel with a "
-                  "system tray (notification area) and the status item appears there");
-        }
-        return;
+    std::vector<CGWindowID> waiting;
+    xcb_window_t owner;
+    bool tell = false;
+    {
+        MutexLock lock(m_mutex);
+        owner = m_tray.owner;
+        for (const auto& [number, own] : m_ownWindows)
+            if (own.info.statusItem && !own.docked)
+                waiting.push_back(number);
+        if (waiting.empty())
+            return;
+        tell = !owner && !m_tray.missingTold;
+        if (tell)
+            m_tray.missingTold = true;
     }
-    // The tray's end is watched, so that the items wait for the next one
-    // (and what the client list watches of a tray that is a client stays).
-    uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
-    xcb_change_window_attributes(c, m_trayOwner, XCB_CW_EVENT_MASK, &mask);
-    for (const auto& [number, own] : m_ownWindows) {
-        if (!own.info.statusItem || own.docked)
-            continue;
-        sendClientMessage(m_trayOwner, m_trayOpcode, XCB_CURRENT_TIME, kSystemTrayRequestDock, number);
+    if (tell) {
+        NSLogString("quorvex: no system tray runs on the X display \"" + m_x->displayName()
+            + "\" (nothing owns _NET_SYSTEM_TRAY_S" + std::to_string(m_x->screenNumber())
+            + "), so the status menu and the preferences window it opens are not shown; start a panel with a "
+              "system tray (notification area) and the status item appears there");
     }
-    xcb_flush(c);
+    if (!owner)
+        return;
+    for (CGWindowID number : waiting)
+        sendClientMessageTo(owner, m_x->atoms().trayOpcode, XCB_CURRENT_TIME, kSystemTrayRequestDock, number);
+    xcb_flush(m_x->connection());
 }
 
 // A tray that starts, or the tray that goes. True when the event was the
 // tray's.
-bool X11Desktop::handleStatusAreaEventLocked(xcb_generic_event_t* event)
+bool X11Desktop::handleStatusAreaEvent(xcb_generic_event_t* event)
 {
     uint8_t type = event->response_type & 0x7f;
     if (type == XCB_CLIENT_MESSAGE) {
         auto* e = reinterpret_cast<xcb_client_message_event_t*>(event);
-        if (e->type != m_manager || e->format != 32 || e->data.data32[1] != m_traySelection)
+        if (e->type != m_x->atoms().manager || e->format != 32 || e->data.data32[1] != m_x->atoms().traySelection)
             return false;
-        m_trayMissingTold = false;
-        dockStatusItemsLocked();
+        {
+            MutexLock lock(m_mutex);
+            m_tray.missingTold = false;
+        }
+        findTray();
+        dockStatusItems();
         return true;
     }
     if (type == XCB_DESTROY_NOTIFY) {
         auto* e = reinterpret_cast<xcb_destroy_notify_event_t*>(event);
-        if (!m_trayOwner || e->window != m_trayOwner)
+        MutexLock lock(m_mutex);
+        if (!m_tray.owner || e->window != m_tray.owner)
             return false;
-        m_trayOwner = XCB_WINDOW_NONE;
+        m_tray.owner = XCB_WINDOW_NONE;
         for (auto& [number, own] : m_ownWindows)
             if (own.info.statusItem)
                 own.docked = false;

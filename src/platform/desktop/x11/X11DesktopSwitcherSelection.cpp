@@ -18,10 +18,6 @@
 
 namespace {
 
-constexpr const char* kReopenTarget = "_QUORVEX_REOPEN";
-
-std::string selectionName(int screen) { return "_QUORVEX_SWITCHER_S" + std::to_string(screen); }
-
 xcb_atom_t internAtom(xcb_connection_t* c, const std::string& name)
 {
     std::unique_ptr<xcb_intern_atom_reply_t, decltype(&free)> reply(
@@ -59,8 +55,8 @@ X11Desktop::ReopenAnswer X11Desktop::askRunningSwitcherToReopen(const std::strin
         xcb_screen_next(&roots);
     if (!roots.data)
         return fail(ReopenAnswer::NoDisplay, "the X display \"" + displayName + "\" has no screen " + std::to_string(screen));
-    xcb_atom_t selection = internAtom(c, selectionName(screen));
-    xcb_atom_t target = internAtom(c, kReopenTarget);
+    xcb_atom_t selection = internAtom(c, X11Connection::switcherSelectionName(screen));
+    xcb_atom_t target = internAtom(c, X11Connection::kReopenTargetName);
     if (selectionOwner(c, selection) == XCB_WINDOW_NONE)
         return ReopenAnswer::NoneRunning;
 
@@ -98,63 +94,74 @@ X11Desktop::ReopenAnswer X11Desktop::askRunningSwitcherToReopen(const std::strin
 bool X11Desktop::claimSwitcherSelection()
 {
     auto* c = m_x->connection();
-    std::lock_guard lock(m_mutex);
-    m_switcherSelection = m_x->atom(selectionName(m_x->screenNumber()));
-    m_reopenTarget = m_x->atom(kReopenTarget);
-    m_selectionTargets = m_x->atom("TARGETS");
-    m_nullType = m_x->atom("NULL");
-    m_switcherOwner = xcb_generate_id(c);
-    xcb_create_window(c, 0, m_switcherOwner, m_x->root(), -1, -1, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
-        XCB_COPY_FROM_PARENT, 0, nullptr);
+    const auto& atoms = m_x->atoms();
+    xcb_window_t owner = xcb_generate_id(c);
+    xcb_create_window(c, 0, owner, m_x->root(), -1, -1, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0,
+        nullptr);
     // Only a free selection is taken: a switcher that runs keeps it.
-    if (selectionOwner(c, m_switcherSelection) != XCB_WINDOW_NONE)
+    if (selectionOwner(c, atoms.switcherSelection) != XCB_WINDOW_NONE)
         return false;
-    xcb_set_selection_owner(c, m_switcherOwner, m_switcherSelection, XCB_CURRENT_TIME);
+    // Owned from before the server hands it over, so that no request that
+    // comes at once goes unanswered.
+    {
+        MutexLock lock(m_mutex);
+        m_ownsSwitcherSelection = true;
+    }
+    xcb_set_selection_owner(c, owner, atoms.switcherSelection, XCB_CURRENT_TIME);
     // Two starts at once: the server settles which one owns it.
-    if (selectionOwner(c, m_switcherSelection) != m_switcherOwner)
+    if (selectionOwner(c, atoms.switcherSelection) != owner) {
+        MutexLock lock(m_mutex);
+        m_ownsSwitcherSelection = false;
         return false;
+    }
     // Announced on the root window, as a manager selection is.
     xcb_client_message_event_t message {};
     message.response_type = XCB_CLIENT_MESSAGE;
     message.format = 32;
     message.window = m_x->root();
-    message.type = m_manager;
+    message.type = atoms.manager;
     message.data.data32[0] = XCB_CURRENT_TIME;
-    message.data.data32[1] = m_switcherSelection;
-    message.data.data32[2] = m_switcherOwner;
+    message.data.data32[1] = atoms.switcherSelection;
+    message.data.data32[2] = owner;
     xcb_send_event(c, 0, m_x->root(), XCB_EVENT_MASK_STRUCTURE_NOTIFY, reinterpret_cast<const char*>(&message));
     xcb_flush(c);
-    m_ownsSwitcherSelection = true;
     return true;
 }
 
-bool X11Desktop::handleSwitcherSelectionEventLocked(xcb_generic_event_t* event, std::vector<DesktopEvent>& events)
+bool X11Desktop::handleSwitcherSelectionEvent(xcb_generic_event_t* event, std::vector<DesktopEvent>& events)
 {
     auto* c = m_x->connection();
+    const auto& atoms = m_x->atoms();
     uint8_t type = event->response_type & 0x7f;
     if (type == XCB_SELECTION_CLEAR) {
         auto* e = reinterpret_cast<xcb_selection_clear_event_t*>(event);
-        if (!m_ownsSwitcherSelection || e->selection != m_switcherSelection)
-            return false;
-        m_ownsSwitcherSelection = false;
-        NSLogString("quorvex: another program took the selection " + selectionName(m_x->screenNumber())
+        {
+            MutexLock lock(m_mutex);
+            if (!m_ownsSwitcherSelection || e->selection != atoms.switcherSelection)
+                return false;
+            m_ownsSwitcherSelection = false;
+        }
+        NSLogString("quorvex: another program took the selection " + X11Connection::switcherSelectionName(m_x->screenNumber())
             + " on the X display \"" + m_x->displayName() + "\"; starting Quorvex again no longer reaches this one");
         return true;
     }
     if (type != XCB_SELECTION_REQUEST)
         return false;
     auto* e = reinterpret_cast<xcb_selection_request_event_t*>(event);
-    if (!m_ownsSwitcherSelection || e->selection != m_switcherSelection)
-        return false;
+    {
+        MutexLock lock(m_mutex);
+        if (!m_ownsSwitcherSelection || e->selection != atoms.switcherSelection)
+            return false;
+    }
     // An old requestor names no property; the target stands in for it.
     xcb_atom_t property = e->property == XCB_ATOM_NONE ? e->target : e->property;
-    if (e->target == m_reopenTarget) {
+    if (e->target == atoms.reopenTarget) {
         // A conversion done for its side effect answers with an empty
         // property of the type NULL.
-        xcb_change_property(c, XCB_PROP_MODE_REPLACE, e->requestor, property, m_nullType, 32, 0, nullptr);
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, e->requestor, property, atoms.null, 32, 0, nullptr);
         events.push_back({ DesktopEvent::Kind::ApplicationReopened, m_ownPid });
-    } else if (e->target == m_selectionTargets) {
-        xcb_atom_t targets[] = { m_selectionTargets, m_reopenTarget };
+    } else if (e->target == atoms.targets) {
+        xcb_atom_t targets[] = { atoms.targets, atoms.reopenTarget };
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, e->requestor, property, XCB_ATOM_ATOM, 32, 2, targets);
     } else {
         property = XCB_ATOM_NONE;

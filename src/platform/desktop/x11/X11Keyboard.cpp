@@ -85,7 +85,15 @@ std::string combinationName(uint16_t keyCode, uint32_t carbonModifiers)
 
 }
 
-void* allocateKeySymbols(xcb_connection_t* connection) { return xcb_key_symbols_alloc(connection); }
+void* allocateKeySymbols(xcb_connection_t* connection)
+{
+    auto* symbols = xcb_key_symbols_alloc(connection);
+    // The first lookup reads the server's whole table: done here, so that
+    // every later one only reads memory.
+    if (symbols)
+        xcb_key_symbols_get_keysym(symbols, xcb_get_setup(connection)->min_keycode, 0);
+    return symbols;
+}
 
 void releaseKeySymbols(void* symbols) { xcb_key_symbols_free(static_cast<xcb_key_symbols_t*>(symbols)); }
 

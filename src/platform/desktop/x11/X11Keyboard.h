@@ -25,7 +25,8 @@ std::string combinationName(uint16_t keyCode, uint32_t carbonModifiers);
 
 }
 
-// Key symbol tables of a connection, released with releaseKeySymbols.
+// Key symbol tables of a connection, read from the server when allocated,
+// released with releaseKeySymbols.
 void* allocateKeySymbols(xcb_connection_t* connection);
 void releaseKeySymbols(void* symbols);
 xcb_keysym_t keySymbolOf(void* symbols, xcb_keycode_t keyCode);
