@@ -259,6 +259,73 @@ TEST_F(X11Switcher, ThePanelsTranslucentPartsShowWhatLiesBeneath)
     ASSERT_TRUE(runMainUntil([&] { return !host.isPanelVisible(); }));
 }
 
+// The carousel fills the screen: where its cards leave the screen free it
+// shows the desktop beneath (here a blue window) blurred under the dark
+// theme's tint, as the simulated desktop shows its picture, never black.
+TEST_F(X11Switcher, TheFullScreenCarouselShowsTheDesktopBeneathBlurredAndTinted)
+{
+    NSUserDefaults::standardUserDefaults()->setInteger(SwitcherThemeDark, DefaultsKey::ThemeIndex);
+    NSUserDefaults::standardUserDefaults()->setInteger(SwitcherLayoutCarousel, DefaultsKey::LayoutType);
+    auto beneath = client->open("Beneath", 0x0000ff, 0, 0, 1280, 800);
+    auto other = client->open("Other", 0x00ff00, 100, 100, 200, 150);
+    ASSERT_TRUE(beneath && other);
+    ASSERT_TRUE(runMainUntil([&] { return hasFocus(other); }));
+    auto switcher = startSwitcher(2);
+    ASSERT_TRUE(switcher);
+    ASSERT_TRUE(pressSuperTab());
+    ASSERT_TRUE(runMainUntil([&] { return switcher->host->isPanelVisible() && desktop->isKeyboardGrabbed(); }));
+    auto window = switcher->controller->windowController()->window();
+    EXPECT_EQ(window->frame().size, CGSizeMake(1280, 800));
+    auto panel = static_cast<CGWindowID>(window->windowNumber());
+    ASSERT_TRUE(runMainUntil([&] { return serverShowsWhatWasDrawn(*desktop, panel); }));
+    auto* c = desktop->connection().connection();
+    std::unique_ptr<xcb_get_image_reply_t, decltype(&free)> reply(
+        xcb_get_image_reply(c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, panel, 1000, 100, 1, 1, ~0u), nullptr), &free);
+    ASSERT_TRUE(reply);
+    const uint8_t* pixel = xcb_get_image_data(reply.get());
+    // Blue under white at 0.16, alpha 0.82: about (33, 33, 79).
+    EXPECT_NEAR(pixel[2], 33, 6) << "red";
+    EXPECT_NEAR(pixel[1], 33, 6) << "green";
+    EXPECT_NEAR(pixel[0], 79, 6) << "blue";
+    ASSERT_TRUE(session->fakeKey(XK_Super_L, false));
+    ASSERT_TRUE(runMainUntil([&] { return !switcher->host->isPanelVisible(); }));
+}
+
+// A panel that grows while it is up has read nothing of what lies beneath
+// the part it grew by (the screen shows the panel itself by then): there
+// its translucent parts lie over the theme's colour made opaque, also the
+// empty rounded corner, which a light panel must not show nearly black.
+TEST_F(X11Switcher, WhereNothingBeneathWasReadThePanelShowsItsThemesOpaqueColour)
+{
+    NSUserDefaults::standardUserDefaults()->setInteger(SwitcherThemeLight, DefaultsKey::ThemeIndex);
+    client->open("One", 0xff0000, 40, 60, 300, 200);
+    client->open("Two", 0x00ff00, 400, 60, 300, 200);
+    auto three = client->open("Three", 0x0000ff, 200, 300, 300, 200);
+    ASSERT_TRUE(runMainUntil([&] { return hasFocus(three); }));
+    auto switcher = openGridPanel(3);
+    ASSERT_TRUE(switcher);
+    auto window = switcher->controller->windowController()->window();
+    CGFloat narrow = window->frame().size.width;
+    auto other = session->launchClient();
+    ASSERT_TRUE(other && other->open("Fourth", 0xffff00, 600, 300, 300, 200));
+    ASSERT_TRUE(runMainUntil([&] { return switcher->host->shownCount() == 4 && window->frame().size.width > narrow; }));
+    auto panel = static_cast<CGWindowID>(window->windowNumber());
+    ASSERT_TRUE(runMainUntil([&] { return serverShowsWhatWasDrawn(*desktop, panel); }));
+    auto drawn = desktop->captureWindow(panel);
+    ASSERT_TRUE(drawn);
+    EXPECT_EQ(drawn->rgba[3], 0) << "the corner is empty";
+    auto* c = desktop->connection().connection();
+    std::unique_ptr<xcb_get_image_reply_t, decltype(&free)> reply(
+        xcb_get_image_reply(c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, panel, 0, 0, 1, 1, ~0u), nullptr), &free);
+    ASSERT_TRUE(reply);
+    const uint8_t* corner = xcb_get_image_data(reply.get());
+    // The light material: white at 0.96.
+    for (int channel = 0; channel < 3; ++channel)
+        EXPECT_NEAR(corner[channel], 245, 2) << channel;
+    ASSERT_TRUE(session->fakeKey(XK_Super_L, false));
+    ASSERT_TRUE(runMainUntil([&] { return !switcher->host->isPanelVisible(); }));
+}
+
 // A window that maps and takes the focus while Super is held leaves the
 // panel up and the keyboard with it: it joins the list with its badge,
 // Tab and the digits still go to the panel and none reaches the new

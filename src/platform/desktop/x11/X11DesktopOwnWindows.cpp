@@ -252,6 +252,7 @@ void X11Desktop::paintOwnWindow(CGWindowID number, bool whole)
 {
     std::function<DesktopImage()> content;
     std::shared_ptr<const DesktopImage> beneath;
+    std::optional<uint32_t> backdropColor;
     CGRect beneathRect, frame;
     {
         MutexLock lock(m_mutex);
@@ -260,6 +261,7 @@ void X11Desktop::paintOwnWindow(CGWindowID number, bool whole)
             return;
         content = it->second.content;
         beneath = it->second.beneath;
+        backdropColor = it->second.info.backdropColor;
         beneathRect = it->second.beneathRect;
         frame = onServer(it->second.info.frame);
     }
@@ -297,8 +299,12 @@ void X11Desktop::paintOwnWindow(CGWindowID number, bool whole)
     // The server's 24-bit pixels: blue in the low byte of each word. What
     // the content leaves translucent (premultiplied) is laid over what the
     // screen showed beneath the window before it came up; where nothing was
-    // read, over the content's own colour made opaque (an empty corner over
-    // the dark of an empty desktop), never over black.
+    // read (the part a panel grew by while up), over the opaque colour of
+    // the window's material (the theme's), or for a window without one over
+    // the content's own colour made opaque (an empty corner over the dark
+    // of an empty desktop): never over black.
+    const uint8_t fallback[4] = { uint8_t(backdropColor.value_or(0) >> 16), uint8_t(backdropColor.value_or(0) >> 8),
+        uint8_t(backdropColor.value_or(0)), 255 };
     int offsetX = 0, offsetY = 0;
     if (beneath) {
         offsetX = int(frame.origin.x - beneathRect.origin.x);
@@ -320,8 +326,9 @@ void X11Desktop::paintOwnWindow(CGWindowID number, bool whole)
             int bx = x + offsetX;
             if (a == 255) {
                 out[0] = p[2], out[1] = p[1], out[2] = p[0];
-            } else if (under && bx >= 0 && bx < beneath->width) {
-                const uint8_t* b = under + size_t(bx) * 4;
+            } else if (const uint8_t* b = under && bx >= 0 && bx < beneath->width ? under + size_t(bx) * 4
+                           : backdropColor                                     ? fallback
+                                                                               : nullptr) {
                 unsigned rest = 255 - a;
                 out[0] = uint8_t(std::min(255u, p[2] + (b[2] * rest + 127) / 255));
                 out[1] = uint8_t(std::min(255u, p[1] + (b[1] * rest + 127) / 255));
