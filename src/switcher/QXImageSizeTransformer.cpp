@@ -1,5 +1,6 @@
 #include "QXImageSizeTransformer.h"
 
+#include <foundation/LargeBuffers.h>
 #include <foundation/ParallelFor.h>
 #include <graphics/CGImage.h>
 #include <graphics/NSBitmapImageRep.h>
@@ -16,9 +17,13 @@ namespace {
 // shrunk again and again; shrinking a window-sized picture costs milliseconds.
 // The shrunk copy is kept for as long as its source image lives. A preview is
 // never drawn into once it is handed over (a new capture is a new image), so
-// the copy stays true to its source.
+// the copy stays true to its source. Copies of sources that died go at the
+// next copy made, or when the program hands memory back (the windows closed
+// and no panel came since).
 class ShrunkImageCache {
 public:
+    ShrunkImageCache() { m_keeper = addLargeBufferKeeper([this] { forgetDeadSources(); }); }
+
     Ref<NSImage> imageWithSize(const Ref<NSImage>& image, CGSize size)
     {
         Key key { image.get(), { size.width, size.height } };
@@ -32,7 +37,7 @@ public:
         if (shrunk && shrunk != image)
             prepareForDrawing(*shrunk);
         std::lock_guard lock(m_mutex);
-        std::erase_if(m_entries, [](const auto& entry) { return entry.second.source.expired(); });
+        forgetDeadSourcesLocked();
         // An image that is already of the size comes back as itself: keeping
         // it here would keep it alive.
         if (shrunk && shrunk != image) m_entries[key] = { image, shrunk };
@@ -47,6 +52,16 @@ public:
     }
 
 private:
+    void forgetDeadSources()
+    {
+        std::lock_guard lock(m_mutex);
+        forgetDeadSourcesLocked();
+    }
+    void forgetDeadSourcesLocked()
+    {
+        std::erase_if(m_entries, [](const auto& entry) { return entry.second.source.expired(); });
+    }
+
     // Drawing a copy first turns its pixels into an image and a surface to
     // draw from; that is done here, while the copy is still this thread's
     // alone, so that a copy made on a kept thread comes ready to draw.
@@ -65,12 +80,14 @@ private:
     };
     std::mutex m_mutex;
     std::map<Key, Entry> m_entries;
+    Token m_keeper;
 };
 
 ShrunkImageCache& shrunkImages()
 {
-    static ShrunkImageCache cache;
-    return cache;
+    // Never destroyed: the memory keeper it registers lives as long.
+    static auto* cache = new ShrunkImageCache;
+    return *cache;
 }
 
 }

@@ -11,6 +11,8 @@
 #include <app/KSShortcutMonitor.h>
 #include <command/QuorvexSession.h>
 #include <appkit/NSArrayController.h>
+#include <appkit/NSImageView.h>
+#include <foundation/LargeBuffers.h>
 #include <foundation/NSUserDefaults.h>
 #include <model/EBEventful.h>
 #include <model/SWWindow.h>
@@ -252,4 +254,52 @@ TEST_F(GridWhileWindowsChange, TheBadgesAndTheHighlightFollowTheListAfterWAndAft
     ASSERT_NE(highlighted, shown.end());
     ASSERT_TRUE(type("release cmd"));
     EXPECT_TRUE(type("expect focus \"" + highlighted->title + "\"")) << err.str();
+}
+
+// What the panel keeps only to be quicker next time goes when the program
+// hands memory back: the hidden panel's frame (the next opening paints it
+// whole, the same picture), and the shrunk previews of windows that closed
+// (their cells went with the windows).
+TEST_F(GridWhileWindowsChange, WhatTheHiddenPanelAndClosedWindowsKeptGoesWhenMemoryIsHandedBack)
+{
+    ASSERT_TRUE(type("press cmd+tab"));
+    world.advance(1);
+    auto panel = controller->windowController()->window();
+    ASSERT_TRUE(panel);
+    DesktopImage before = panel->renderedImage();
+    ASSERT_TRUE(type("tap escape"));
+    ASSERT_TRUE(type("release all"));
+    ASSERT_TRUE(type("expect panel hidden")) << err.str();
+    EXPECT_TRUE(panel->keepsFrame());
+    returnFreedLargeBuffers();
+    EXPECT_FALSE(panel->keepsFrame());
+
+    ASSERT_TRUE(type("press cmd+tab"));
+    world.advance(1);
+    DesktopImage after = panel->renderedImage();
+    EXPECT_EQ(after.width, before.width);
+    EXPECT_EQ(after.height, before.height);
+    EXPECT_TRUE(after.rgba == before.rgba);
+    std::vector<Weak<NSObject>> cells, shrunk;
+    auto grid = std::dynamic_pointer_cast<GridViewController>(controller->windowController()->currentViewController());
+    ASSERT_TRUE(grid && grid->collectionView());
+    for (NSUInteger i = 0; i < grid->collectionView()->numberOfItems(); ++i) {
+        auto cell = std::dynamic_pointer_cast<GridCollectionViewItem>(grid->collectionView()->itemAtIndex(i));
+        ASSERT_TRUE(cell && cell->previewView() && cell->previewView()->image());
+        cells.push_back(cell);
+        shrunk.push_back(cell->previewView()->image());
+    }
+    ASSERT_EQ(cells.size(), 5u);
+    ASSERT_TRUE(type("tap escape"));
+    ASSERT_TRUE(type("release all"));
+
+    for (pid_t pid : { 7, 8, 9 })
+        world.desktop().quitApplication(pid);
+    world.advance(1);
+    auto expired = [](const std::vector<Weak<NSObject>>& list) {
+        return std::all_of(list.begin(), list.end(), [](const auto& weak) { return weak.expired(); });
+    };
+    EXPECT_TRUE(expired(cells));
+    returnFreedLargeBuffers();
+    EXPECT_TRUE(expired(shrunk));
 }

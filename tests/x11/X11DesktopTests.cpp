@@ -469,3 +469,82 @@ TEST_F(X11DesktopTest, CapturesFollowRedrawsAndKeepTheLastPictureWhileMinimised)
     ASSERT_TRUE(image) << "the capture waits for the window to be mapped";
     EXPECT_EQ(pixel(*image, 199, 99), 0x0000ffu);
 }
+
+// A panel that maps is sent once: the exposure of its map is covered by the
+// frame painted after it. A panel that goes uncovers the windows beneath it
+// without changing their pixels (the server reports them damaged all the
+// same): their captures stay valid, while a window that really draws again
+// is read again.
+TEST_F(X11DesktopTest, AMappedPanelIsSentOnceAndWhatItUncoversIsNotReadAgainUnlessItDraws)
+{
+    auto red = client->open("Under the panel", 0xff0000, 60, 60, 300, 200);
+    // Focused, away from the panel: the window that is activated again when
+    // the panel goes (and may draw then).
+    auto focused = client->open("Focused", 0x0000ff, 700, 60, 200, 100);
+    ASSERT_TRUE(red && focused);
+    ASSERT_TRUE(runMainUntil([&] { return desktop->window(red) && desktop->window(focused); }));
+    ASSERT_EQ(desktop->axSetAttribute(element(focused), "AXMain", true), kAXErrorSuccess);
+    DesktopAXValue value;
+    ASSERT_TRUE(runMainUntil([&] {
+        return desktop->axCopyAttribute(element(focused), "AXFocused", value) == kAXErrorSuccess && std::get<bool>(value);
+    }));
+    ASSERT_TRUE(runMainUntil([&] {
+        auto image = desktop->captureWindow(red);
+        return image && pixel(*image, 150, 100) == 0xff0000u;
+    }));
+    // The event thread has handled everything the server sent before it
+    // announces a new title.
+    std::mutex titleMutex;
+    std::string announced;
+    auto token = desktop->subscribe([&](const DesktopEvent& e) {
+        if (e.kind != DesktopEvent::Kind::AXNotification || e.notification != "AXTitleChanged")
+            return;
+        auto w = desktop->window(focused);
+        std::lock_guard lock(titleMutex);
+        announced = w ? w->title.value_or("") : "";
+    });
+    int settles = 0;
+    auto settle = [&] {
+        std::string title = "Settled " + std::to_string(++settles);
+        return client->setTitle(focused, title) && runMainUntil([&] {
+            std::lock_guard lock(titleMutex);
+            return announced == title;
+        });
+    };
+    DesktopWindow panel;
+    panel.title = "panel";
+    panel.frame = CGRectMake(40, 40, 400, 300);
+    panel.layer = 1000;
+    panel.subrole = "AXSystemDialog";
+    CGWindowID number = desktop->registerOwnWindow(panel);
+    desktop->setOwnWindowContent(number, [] {
+        DesktopImage green;
+        green.width = 400;
+        green.height = 300;
+        for (int i = 0; i < 400 * 300; ++i)
+            green.rgba.insert(green.rgba.end(), { 0, 255, 0, 255 });
+        return green;
+    });
+    ASSERT_TRUE(settle());
+    ASSERT_TRUE(desktop->captureWindow(red));
+    uint64_t paints = desktop->ownWindowPaintCount();
+    desktop->orderOwnWindow(number, true);
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(desktop->ownWindowPaintCount(), paints + 1) << "the map's exposure sent the panel again";
+
+    auto reads = desktop->captureReads();
+    ASSERT_TRUE(desktop->captureWindow(red));
+    desktop->removeOwnWindow(number);
+    ASSERT_TRUE(settle());
+    auto image = desktop->captureWindow(red);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(pixel(*image, 150, 100), 0xff0000u);
+    auto after = desktop->captureReads();
+    EXPECT_EQ(after.shared + after.direct, reads.shared + reads.direct) << "read again after the panel went";
+
+    ASSERT_TRUE(client->paint(red, 0xffff00));
+    EXPECT_TRUE(runMainUntil([&] {
+        auto again = desktop->captureWindow(red);
+        return again && pixel(*again, 150, 100) == 0xffff00u;
+    })) << "a redraw reaches the capture";
+}

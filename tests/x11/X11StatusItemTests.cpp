@@ -144,8 +144,9 @@ TEST_F(X11StatusItem, DocksInTheTrayAndItsMenuOpensAPreferencesWindowThatTakesCl
         auto item = delegate->statusItem();
         ASSERT_TRUE(item && item->window());
         auto itemWindow = static_cast<xcb_window_t>(item->window()->windowNumber());
-        const std::string missing = "quorvex: no system tray runs on the X display \"" + session->display() + "\"";
+        const std::string missing = "no system tray runs on the X display \"" + session->display() + "\"";
         EXPECT_EQ(log.count(missing), 1u) << (log.lines().empty() ? "" : log.lines().back());
+        EXPECT_EQ(log.count("quorvex: "), 0u) << "the log puts the program's name before every line itself";
         EXPECT_FALSE(desktop->isStatusItemDocked(itemWindow));
         EXPECT_FALSE(observer.isViewable(itemWindow)) << "without a tray the item waits out of sight";
 

@@ -6,6 +6,7 @@
 #include "NSWindowController.h"
 
 #include <desktop/Desktop.h>
+#include <foundation/LargeBuffers.h>
 #include <foundation/NSNotificationCenter.h>
 #include <foundation/RunLoop.h>
 
@@ -28,6 +29,12 @@ NSApplication::NSApplication()
     setActionHandler("orderFrontStandardAboutPanel:",
         [this](const Ref<NSObject>& sender) { orderFrontStandardAboutPanel(sender); });
     setActionHandler("terminate:", [this](const Ref<NSObject>& sender) { terminate(sender); });
+    // Windows that are not shown let go of their frames when the program
+    // hands memory back (their next showing paints them whole).
+    m_frameKeeper = addLargeBufferKeeper([this] {
+        for (const auto& window : windows())
+            window->releaseKeptFrame();
+    });
     m_desktopSubscription = Desktop::subscribeToCurrent([this](const DesktopEvent& event) {
         if (event.kind == DesktopEvent::Kind::AXNotification && event.element.kind == DesktopElement::Kind::Window
             && (event.notification == "AXWindowMoved" || event.notification == "AXWindowResized")

@@ -180,6 +180,7 @@ private:
     bool m_terminated { false };
     bool m_wasActive { false };
     Token m_desktopSubscription;
+    Token m_frameKeeper;
 };
 
 // The shared application (NSApp).

@@ -1110,6 +1110,19 @@ void NSWindow::publishFrame(CGRect dirty)
     m_paintedUnpublished = false;
 }
 
+void NSWindow::releaseKeptFrame()
+{
+    QV_ASSERT_MAIN_THREAD("NSWindow::releaseKeptFrame");
+    // Paints gathered while flushing is off live only in the backing.
+    if (m_visible || m_painting || isFlushWindowDisabled())
+        return;
+    m_backing = nullptr;
+    std::lock_guard lock(m_published->mutex);
+    m_published->width = m_published->height = 0;
+    m_published->stride = 0;
+    std::vector<uint8_t>().swap(m_published->pixels);
+}
+
 void NSWindow::display()
 {
     invalidateRect(CGRectMake(0, 0, m_frame.size.width, m_frame.size.height));

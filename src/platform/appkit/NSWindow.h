@@ -332,6 +332,12 @@ public:
     CGImageRef renderedCGImage();
     // Writes the painted content as PNG; false when that fails.
     bool writeRenderedPNG(const std::string& path);
+    // Lets go of the frame a window that is not shown keeps for its next
+    // showing (its backing and the copy other threads read); that showing
+    // then paints it whole, as the first one did. Nothing while shown.
+    void releaseKeptFrame();
+    // Whether the window holds a painted frame (its backing).
+    bool keepsFrame() const { return static_cast<bool>(m_backing); }
 
     // Key-value coding ("title", "identifier", "alphaValue", "visible").
     Value valueForKey(const std::string& key) const override;

@@ -5,8 +5,11 @@
 // for huge pages where a buffer covers whole ones turns that into a few.
 #pragma once
 
+#include "Token.h"
+
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 // Advises huge pages for the whole huge pages within the bytes (nothing for
@@ -24,12 +27,21 @@ void reserveLargeBuffer(std::vector<uint8_t>& buffer, size_t bytes);
 // system to clear and map its pages (most of a capture's cost, and of a
 // panel's first frame). Called once at start-up, before any thread starts:
 // freed memory is then kept for the next picture instead, up to a bound,
-// and the threads share two pools, which keeps the peak lower than a pool
-// per thread does.
+// and the threads share one pool: that keeps the peak lower than a pool per
+// thread does, and lets returnFreedLargeBuffers hand back all that is free
+// (the allocator never gives back the top of a second pool's heap while the
+// bound is this high; tens of megabytes stayed there).
 void keepLargeBuffersForReuse();
 
 // Hands the memory that freed pictures left in the allocator back to the
 // system. What keepLargeBuffersForReuse keeps is for the next picture; once
 // windows have gone for good (their captures and previews freed) it would
-// otherwise stay with the process.
+// otherwise stay with the process. First every keeper (below) lets go of
+// what it holds only to be quicker next time. Main thread only.
 void returnFreedLargeBuffers();
+
+// Registers a keeper of large buffers that only make the next use quicker
+// (the frames of windows not shown, copies of pictures whose originals are
+// gone): returnFreedLargeBuffers calls it, on the main thread, before the
+// memory goes back. The registration ends with the token.
+[[nodiscard]] Token addLargeBufferKeeper(std::function<void()> letGo);

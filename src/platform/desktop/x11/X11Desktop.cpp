@@ -9,6 +9,7 @@
 #include "../InputCodes.h"
 
 #include <foundation/Clock.h>
+#include <foundation/LargeBuffers.h>
 #include <foundation/Log.h>
 #include <foundation/RunLoop.h>
 
@@ -30,6 +31,18 @@ std::shared_ptr<X11Desktop> X11Desktop::connect(const std::string& display, std:
     desktop->m_ownPid = getpid();
     desktop->m_self = desktop;
     desktop->start();
+    // The segments kept for reads of the screen beneath a panel and for the
+    // frames of the next panel go when the program hands memory back; the
+    // next panel makes them again.
+    X11Desktop* self = desktop.get();
+    desktop->m_memoryKeeper = addLargeBufferKeeper([self] {
+        {
+            MutexLock lock(self->m_rootReadMutex);
+            self->m_rootPixels.release();
+        }
+        RecursiveMutexLock lock(self->m_paintMutex);
+        self->m_spareFrame.reset();
+    });
     return desktop;
 }
 
@@ -198,15 +211,23 @@ void X11Desktop::handleEvent(xcb_generic_event_t* event, std::vector<DesktopEven
         handlePong(*reinterpret_cast<xcb_client_message_event_t*>(event));
         return;
     case XCB_EXPOSE: {
+        auto* e = reinterpret_cast<xcb_expose_event_t*>(event);
         MutexLock lock(m_mutex);
-        if (m_ownWindows.count(reinterpret_cast<xcb_expose_event_t*>(event)->window))
-            m_exposed.insert(reinterpret_cast<xcb_expose_event_t*>(event)->window);
+        // An exposure the server reported before it took a whole frame of
+        // the window (the map's, whose paint follows it) needs no paint.
+        if (auto it = m_ownWindows.find(e->window);
+            it != m_ownWindows.end() && int32_t(event->full_sequence - it->second.paintedThrough) > 0)
+            m_exposed.insert(e->window);
         return;
     }
     case XCB_KEY_PRESS:
     case XCB_KEY_RELEASE: {
         MutexLock lock(m_mutex);
         m_lastInputTime = reinterpret_cast<xcb_key_press_event_t*>(event)->time;
+        // Without the keyboard grabbed only the grabbed keys come here: one
+        // of them is about to open the panel.
+        if (type == XCB_KEY_PRESS && !m_keyboard.grabbed)
+            beginOpening();
         translateKeyLocked(*reinterpret_cast<xcb_key_press_event_t*>(event), type == XCB_KEY_PRESS, input);
         return;
     }
@@ -217,7 +238,8 @@ void X11Desktop::handleEvent(xcb_generic_event_t* event, std::vector<DesktopEven
         auto* e = reinterpret_cast<xcb_damage_notify_event_t*>(event);
         {
             MutexLock lock(m_mutex);
-            if (auto it = m_captures.find(e->drawable); it != m_captures.end())
+            bool uncovered = std::find(m_uncovering.begin(), m_uncovering.end(), event->full_sequence) != m_uncovering.end();
+            if (auto it = m_captures.find(e->drawable); it != m_captures.end() && !uncovered)
                 it->second.valid = false;
         }
         xcb_damage_subtract(m_x->connection(), e->damage, XCB_NONE, XCB_NONE);

@@ -13,11 +13,13 @@
 #include "X11SharedPixels.h"
 
 #include <foundation/ThreadSafety.h>
+#include <foundation/Token.h>
 
 #include <xcb/xcb.h>
 
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <map>
 #include <set>
 #include <thread>
@@ -212,7 +214,8 @@ private:
     //
     // The other locks: m_restoreMutex is taken alone or after m_mutex;
     // m_paintMutex is taken before m_mutex (content drawn under it may ask
-    // the desktop anything), never after; m_rootReadMutex is taken alone.
+    // the desktop anything), never after; m_rootReadMutex and
+    // m_openingMutex are taken alone or after m_mutex.
     struct App {
         DesktopApp info;
         // Windows this desktop minimised to hide the application.
@@ -234,6 +237,14 @@ private:
     // How long a capture of a window that was asked to come back from
     // minimised waits for the server to map it again.
     static constexpr double kRestoreWaitSeconds = 1.0;
+    // From the press of a key this process grabbed (the switcher's) until
+    // the panel's first frame is on the server, captures wait, at most this
+    // long: the server and the processors serve the opening first, and the
+    // previews that come in after it are drawn in the next frames.
+    static constexpr double kOpeningWaitSeconds = 0.25;
+    void beginOpening() EXCLUDES(m_openingMutex);
+    void endOpening() EXCLUDES(m_openingMutex);
+    void waitForOpening() EXCLUDES(m_openingMutex);
     void waitForRestore(xcb_window_t window) EXCLUDES(m_restoreMutex);
     std::optional<DesktopImage> keptCaptureLocked(CGWindowID number) const REQUIRES(m_mutex);
 
@@ -324,6 +335,10 @@ private:
         // where (root coordinates): its translucent parts are drawn over it.
         std::shared_ptr<const DesktopImage> beneath;
         CGRect beneathRect { CGRectNull };
+        // The sequence of the last request after which the whole window was
+        // sent (or the map, whose first paint follows at once): exposures
+        // the server reported up to it need no paint of their own.
+        uint32_t paintedThrough { 0 };
     };
     // The pixels of an own window as the server has them: the last frame
     // sent, in the server's byte order, in a segment the server reads
@@ -362,7 +377,26 @@ private:
     std::optional<DesktopImage> readRootArea(CGRect pixels);
     // Keeps what the screen shows beneath the window before it is mapped.
     void readBeneath(CGWindowID number) EXCLUDES(m_mutex);
-    void updateKeyboardGrab() EXCLUDES(m_mutex);
+    // Takes the keyboard while the panel is up, gives it back after. The
+    // grab is asked for at once (the server takes it before any request
+    // sent after it) and its answer is taken by `finishKeyboardGrab`, so a
+    // panel can be mapped and painted meanwhile.
+    struct KeyboardGrabRequest {
+        bool sent { false };
+        xcb_grab_keyboard_cookie_t grab {};
+        xcb_query_keymap_cookie_t keymap {};
+    };
+    KeyboardGrabRequest requestKeyboardGrabUpdate() EXCLUDES(m_mutex);
+    KeyboardGrabRequest requestKeyboardGrab() EXCLUDES(m_mutex);
+    void finishKeyboardGrab(KeyboardGrabRequest request) EXCLUDES(m_mutex);
+    void updateKeyboardGrab() EXCLUDES(m_mutex) { finishKeyboardGrab(requestKeyboardGrabUpdate()); }
+    // Requests of this process that uncover other windows (an own window
+    // destroyed or moved), before they are sent: while the server handles
+    // one it reports the windows beneath as damaged, though their pixels did
+    // not change. Damage that carries such a request's sequence leaves their
+    // captures valid; a request that follows at once gives what is drawn
+    // after it a later one.
+    void uncovering(xcb_void_cookie_t request) EXCLUDES(m_mutex);
 
     // Keyboard (X11DesktopKeyboard.cpp).
     void setUpKeyboard() EXCLUDES(m_mutex);
@@ -402,6 +436,10 @@ private:
     uint32_t m_numberOfDesktops GUARDED_BY(m_mutex) { 1 };
     std::vector<DesktopScreen> m_screens GUARDED_BY(m_mutex);
     std::map<xcb_window_t, Capture> m_captures GUARDED_BY(m_mutex);
+    std::deque<uint32_t> m_uncovering GUARDED_BY(m_mutex);
+    Mutex m_openingMutex;
+    std::condition_variable m_openingEnded;
+    double m_openingUntil GUARDED_BY(m_openingMutex) { 0 };
     // Windows asked to come back from minimised and not mapped yet, with
     // the steady time until which a capture waits for them.
     Mutex m_restoreMutex;
@@ -411,6 +449,10 @@ private:
     // Paints of own windows run on the main and the event thread.
     RecursiveMutex m_paintMutex;
     std::map<CGWindowID, std::unique_ptr<OwnFrame>> m_ownFrames GUARDED_BY(m_paintMutex);
+    // The pixels of the largest own window that went, for the next one: the
+    // panel is a new window at every opening, and a fresh segment costs the
+    // server and this process a fault on each of its pages.
+    std::unique_ptr<OwnFrame> m_spareFrame GUARDED_BY(m_paintMutex);
     // Reads of the root window go through one kept segment.
     Mutex m_rootReadMutex;
     X11SharedPixels m_rootPixels GUARDED_BY(m_rootReadMutex);
@@ -474,4 +516,6 @@ private:
     std::function<void()> m_serverLost GUARDED_BY(m_mutex);
 
     DesktopListeners m_listeners;
+    // Last, so that it ends first: its handler reads the members above.
+    Token m_memoryKeeper;
 };

@@ -7,10 +7,13 @@
 #include "X11Client.h"
 #include "X11Connection.h"
 #include "X11Desktop.h"
+#include "X11Pixels.h"
 #include "X11Property.h"
 
 #include <xcb/damage.h>
 #include <xcb/shm.h>
+
+#include <foundation/RunLoop.h>
 
 #include <algorithm>
 #include <chrono>
@@ -28,15 +31,7 @@ DesktopImage imageFromPixels(const uint8_t* data, int width, int height, uint8_t
     image.width = width;
     image.height = height;
     image.rgba.resize(size_t(width) * height * 4);
-    size_t count = size_t(width) * height;
-    for (size_t i = 0; i < count; ++i) {
-        const uint8_t* p = data + i * 4;
-        uint8_t* out = image.rgba.data() + i * 4;
-        out[0] = p[2];
-        out[1] = p[1];
-        out[2] = p[0];
-        out[3] = depth == 32 ? p[3] : 255;
-    }
+    X11Pixels::serverToRGBA(data, image.rgba.data(), size_t(width) * height, depth == 32);
     return image;
 }
 
@@ -98,6 +93,31 @@ void X11Desktop::waitForRestore(xcb_window_t window)
     m_restoring.erase(window);
 }
 
+void X11Desktop::beginOpening()
+{
+    MutexLock lock(m_openingMutex);
+    m_openingUntil = steadySeconds() + kOpeningWaitSeconds;
+}
+
+void X11Desktop::endOpening()
+{
+    MutexLock lock(m_openingMutex);
+    m_openingUntil = 0;
+    m_openingEnded.notify_all();
+}
+
+void X11Desktop::waitForOpening()
+{
+    // The main thread is the one that opens the panel.
+    if (isMainThread())
+        return;
+    MutexLock lock(m_openingMutex);
+    double seconds = m_openingUntil - steadySeconds();
+    if (seconds > 0)
+        m_openingEnded.wait_for(lock.native(), std::chrono::duration<double>(seconds),
+            [&]() REQUIRES(m_openingMutex) { return m_openingUntil == 0; });
+}
+
 std::optional<DesktopImage> X11Desktop::captureWindow(CGWindowID number)
 {
     if (auto own = captureOwnWindow(number))
@@ -135,6 +155,7 @@ std::optional<DesktopImage> X11Desktop::captureWindow(CGWindowID number)
         // stale again.
         capture.valid = m_x->hasDamage();
     }
+    waitForOpening();
     std::optional<DesktopImage> image;
     if (m_sharedMemoryCaptures && m_x->hasShm() && size_t(width) * height >= kSharedMemoryPixels) {
         image = readShared(c, number, width, height);

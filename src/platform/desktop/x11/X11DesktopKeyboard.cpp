@@ -139,23 +139,47 @@ void X11Desktop::grabHotKeys()
 
 void X11Desktop::setKeyboardGrabbed(bool grabbed)
 {
-    auto* c = m_x->connection();
-    {
-        MutexLock lock(m_mutex);
-        if (grabbed == m_keyboard.grabbed)
-            return;
-        if (!grabbed)
-            m_keyboard.grabbed = false;
-    }
-    if (!grabbed) {
-        xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
-        xcb_flush(c);
+    if (grabbed) {
+        finishKeyboardGrab(requestKeyboardGrab());
         return;
     }
-    auto grabCookie = xcb_grab_keyboard(c, 0, m_x->root(), XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
-    auto keymapCookie = xcb_query_keymap(c);
-    std::unique_ptr<xcb_grab_keyboard_reply_t, decltype(&free)> reply(xcb_grab_keyboard_reply(c, grabCookie, nullptr), &free);
-    std::unique_ptr<xcb_query_keymap_reply_t, decltype(&free)> keymap(xcb_query_keymap_reply(c, keymapCookie, nullptr), &free);
+    {
+        MutexLock lock(m_mutex);
+        if (!m_keyboard.grabbed)
+            return;
+        m_keyboard.grabbed = false;
+    }
+    xcb_ungrab_keyboard(m_x->connection(), XCB_CURRENT_TIME);
+    xcb_flush(m_x->connection());
+}
+
+X11Desktop::KeyboardGrabRequest X11Desktop::requestKeyboardGrab()
+{
+    {
+        MutexLock lock(m_mutex);
+        if (m_keyboard.grabbed)
+            return {};
+        // Held from now on as far as this process knows: the answer says
+        // otherwise when the grab fails.
+        m_keyboard.grabbed = true;
+    }
+    auto* c = m_x->connection();
+    KeyboardGrabRequest request;
+    request.sent = true;
+    request.grab = xcb_grab_keyboard(c, 0, m_x->root(), XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+    // Answered after the grab took hold.
+    request.keymap = xcb_query_keymap(c);
+    xcb_flush(c);
+    return request;
+}
+
+void X11Desktop::finishKeyboardGrab(KeyboardGrabRequest request)
+{
+    if (!request.sent)
+        return;
+    auto* c = m_x->connection();
+    std::unique_ptr<xcb_grab_keyboard_reply_t, decltype(&free)> reply(xcb_grab_keyboard_reply(c, request.grab, nullptr), &free);
+    std::unique_ptr<xcb_query_keymap_reply_t, decltype(&free)> keymap(xcb_query_keymap_reply(c, request.keymap, nullptr), &free);
     std::vector<DesktopInputEvent> input;
     {
         MutexLock lock(m_mutex);

@@ -7,6 +7,7 @@
 #include "X11Client.h"
 #include "X11Connection.h"
 #include "X11Desktop.h"
+#include "X11Pixels.h"
 
 #include "../InputCodes.h"
 
@@ -128,9 +129,10 @@ void X11Desktop::updateOwnWindow(const DesktopWindow& window)
     if (statusItem) {
         setStatusItemSizeHints(window.number, window.frame.size);
         xcb_configure_window(c, window.number, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, values + 2);
-    } else
-        xcb_configure_window(c, window.number,
-            XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, values);
+    } else {
+        uncovering(xcb_configure_window(c, window.number,
+            XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, values));
+    }
     xcb_flush(c);
 }
 
@@ -142,14 +144,34 @@ void X11Desktop::removeOwnWindow(CGWindowID number)
             return;
         std::erase(m_ownOrder, number);
     }
-    xcb_destroy_window(m_x->connection(), number);
+    uncovering(xcb_destroy_window(m_x->connection(), number));
     xcb_flush(m_x->connection());
     {
         RecursiveMutexLock lock(m_paintMutex);
-        m_ownFrames.erase(number);
+        if (auto it = m_ownFrames.find(number); it != m_ownFrames.end()) {
+            auto& frame = it->second;
+            if (!m_spareFrame || frame->shared.size() > m_spareFrame->shared.size()) {
+                frame->width = frame->height = 0;
+                m_spareFrame = std::move(frame);
+            }
+            m_ownFrames.erase(it);
+        }
     }
     updateKeyboardGrab();
     updatePointerGrab();
+}
+
+void X11Desktop::uncovering(xcb_void_cookie_t request)
+{
+    // Not sent yet (nothing flushed): the damage it brings cannot be read
+    // before its sequence is known.
+    {
+        MutexLock lock(m_mutex);
+        m_uncovering.push_back(request.sequence);
+        if (m_uncovering.size() > 16)
+            m_uncovering.pop_front();
+    }
+    xcb_no_operation(m_x->connection());
 }
 
 void X11Desktop::setOwnWindowContent(CGWindowID number, std::function<DesktopImage()> content)
@@ -183,15 +205,25 @@ void X11Desktop::orderOwnWindow(CGWindowID number, bool front)
         paintOwnWindow(number, true);
         return;
     }
-    if (!managed)
+    if (!managed) {
+        beginOpening();
         readBeneath(number);
-    // The keyboard is taken before the panel shows (the grab waits for the
-    // server's answer), so no key typed at the panel on the screen goes to
-    // the user's window.
-    updateKeyboardGrab();
+    }
+    // The keyboard is taken before the panel shows (the server takes the
+    // grab before the map), so no key typed at the panel on the screen goes
+    // to the user's window; its answer is awaited once the panel is painted.
+    auto grab = requestKeyboardGrabUpdate();
     uint32_t mode = front ? XCB_STACK_MODE_ABOVE : XCB_STACK_MODE_BELOW;
     xcb_configure_window(c, number, XCB_CONFIG_WINDOW_STACK_MODE, &mode);
-    xcb_map_window(c, number);
+    // The whole window is painted below, after the map: what the map
+    // exposes is covered by it. (Not flushed yet: the exposure cannot be
+    // read before this is known.)
+    auto map = xcb_map_window(c, number);
+    {
+        MutexLock lock(m_mutex);
+        if (auto it = m_ownWindows.find(number); it != m_ownWindows.end())
+            it->second.paintedThrough = map.sequence;
+    }
     // A window of this process brought to the front takes the focus, as a
     // person expects of a window they opened (the preferences window).
     if (managed && front)
@@ -199,6 +231,9 @@ void X11Desktop::orderOwnWindow(CGWindowID number, bool front)
     xcb_flush(c);
     updatePointerGrab();
     paintOwnWindow(number, true);
+    if (!managed)
+        endOpening();
+    finishKeyboardGrab(grab);
 }
 
 void X11Desktop::readBeneath(CGWindowID number)
@@ -225,7 +260,7 @@ void X11Desktop::readBeneath(CGWindowID number)
 
 void X11Desktop::ownWindowPainted(CGWindowID number) { paintOwnWindow(number); }
 
-void X11Desktop::updateKeyboardGrab()
+X11Desktop::KeyboardGrabRequest X11Desktop::requestKeyboardGrabUpdate()
 {
     bool panelUp;
     {
@@ -233,9 +268,9 @@ void X11Desktop::updateKeyboardGrab()
         panelUp = std::any_of(m_ownWindows.begin(), m_ownWindows.end(),
             [](const auto& entry) { return entry.second.shown && entry.second.panel && entry.second.info.layer > 0; });
     }
-    setKeyboardGrabbed(panelUp);
     if (panelUp)
-        return;
+        return requestKeyboardGrab();
+    setKeyboardGrabbed(false);
     // With the panel gone the window that has the X focus is in front again
     // (a switch to the window that already had it changes nothing there).
     pid_t active = 0;
@@ -246,6 +281,7 @@ void X11Desktop::updateKeyboardGrab()
     }
     if (active)
         setFrontmost(active);
+    return {};
 }
 
 void X11Desktop::paintOwnWindow(CGWindowID number, bool whole)
@@ -279,12 +315,14 @@ void X11Desktop::paintOwnWindow(CGWindowID number, bool whole)
     if (image.empty() || !m_connected)
         return;
     auto* c = m_x->connection();
+    size_t rowBytes = size_t(image.width) * 4;
+    size_t bytes = rowBytes * image.height;
     auto& kept = m_ownFrames[number];
+    if (!kept && m_spareFrame && m_spareFrame->shared.size() >= bytes)
+        kept = std::move(m_spareFrame);
     if (!kept)
         kept = std::make_unique<OwnFrame>();
     OwnFrame& last = *kept;
-    size_t rowBytes = size_t(image.width) * 4;
-    size_t bytes = rowBytes * image.height;
     whole = whole || last.width != image.width || last.height != image.height;
     uint8_t* pixels = nullptr;
     if (m_x->hasShm() && last.shared.reserve(c, bytes)) {
@@ -296,13 +334,12 @@ void X11Desktop::paintOwnWindow(CGWindowID number, bool whole)
     }
     last.width = image.width;
     last.height = image.height;
-    // The server's 24-bit pixels: blue in the low byte of each word. What
-    // the content leaves translucent (premultiplied) is laid over what the
-    // screen showed beneath the window before it came up; where nothing was
-    // read (the part a panel grew by while up), over the opaque colour of
-    // the window's material (the theme's), or for a window without one over
-    // the content's own colour made opaque (an empty corner over the dark
-    // of an empty desktop): never over black.
+    // Opaque rows go straight to the server's byte order; translucent ones
+    // are laid over what the screen showed beneath the window before it
+    // came up; where nothing was read (the part a panel grew by while up),
+    // over the opaque colour of the window's material (the theme's), or for
+    // a window without one over the content's own colour made opaque (an
+    // empty corner over the dark of an empty desktop): never over black.
     const uint8_t fallback[4] = { uint8_t(backdropColor.value_or(0) >> 16), uint8_t(backdropColor.value_or(0) >> 8),
         uint8_t(backdropColor.value_or(0)), 255 };
     int offsetX = 0, offsetY = 0;
@@ -319,29 +356,11 @@ void X11Desktop::paintOwnWindow(CGWindowID number, bool whole)
         const uint8_t* under = beneath && by >= 0 && by < beneath->height
             ? beneath->rgba.data() + size_t(by) * beneath->width * 4
             : nullptr;
-        for (int x = 0; x < image.width; ++x) {
-            const uint8_t* p = in + x * 4;
-            uint8_t* out = row.data() + x * 4;
-            unsigned a = p[3];
-            int bx = x + offsetX;
-            if (a == 255) {
-                out[0] = p[2], out[1] = p[1], out[2] = p[0];
-            } else if (const uint8_t* b = under && bx >= 0 && bx < beneath->width ? under + size_t(bx) * 4
-                           : backdropColor                                     ? fallback
-                                                                               : nullptr) {
-                unsigned rest = 255 - a;
-                out[0] = uint8_t(std::min(255u, p[2] + (b[2] * rest + 127) / 255));
-                out[1] = uint8_t(std::min(255u, p[1] + (b[1] * rest + 127) / 255));
-                out[2] = uint8_t(std::min(255u, p[0] + (b[0] * rest + 127) / 255));
-            } else if (a > 0) {
-                out[0] = uint8_t(std::min(255u, p[2] * 255u / a));
-                out[1] = uint8_t(std::min(255u, p[1] * 255u / a));
-                out[2] = uint8_t(std::min(255u, p[0] * 255u / a));
-            } else {
-                out[0] = out[1] = out[2] = kEmptyDesktopGrey;
-            }
-            out[3] = 0xff;
-        }
+        if (X11Pixels::rowIsOpaque(in, image.width))
+            X11Pixels::opaqueToServer(in, row.data(), image.width);
+        else
+            X11Pixels::blendToServer(in, row.data(), image.width, under, offsetX, beneath ? beneath->width : 0,
+                kEmptyDesktopGrey, backdropColor ? fallback : nullptr);
         uint8_t* target = pixels + rowBytes * y;
         if (whole || std::memcmp(target, row.data(), rowBytes) != 0) {
             std::memcpy(target, row.data(), rowBytes);
@@ -355,8 +374,9 @@ void X11Desktop::paintOwnWindow(CGWindowID number, bool whole)
         xcb_create_gc(c, gc, number, 0, nullptr);
         int rows = lastRow - first + 1;
         uint8_t depth = m_x->screen()->root_depth;
+        xcb_void_cookie_t sent;
         if (pixels == last.shared.data()) {
-            xcb_shm_put_image(c, number, gc, uint16_t(image.width), uint16_t(image.height), 0, uint16_t(first),
+            sent = xcb_shm_put_image(c, number, gc, uint16_t(image.width), uint16_t(image.height), 0, uint16_t(first),
                 uint16_t(image.width), uint16_t(rows), 0, int16_t(first), depth, XCB_IMAGE_FORMAT_Z_PIXMAP, 0,
                 last.shared.segment(), 0);
         } else {
@@ -364,11 +384,16 @@ void X11Desktop::paintOwnWindow(CGWindowID number, bool whole)
             int rowsPerRequest = std::max<int>(1, int(maxBytes / rowBytes));
             for (int top = first; top <= lastRow; top += rowsPerRequest) {
                 int band = std::min(rowsPerRequest, lastRow + 1 - top);
-                xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, number, gc, image.width, band, 0, top, 0, depth,
+                sent = xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, number, gc, image.width, band, 0, top, 0, depth,
                     rowBytes * band, pixels + rowBytes * top);
             }
         }
         xcb_free_gc(c, gc);
+        if (first == 0 && lastRow == image.height - 1) {
+            MutexLock lock(m_mutex);
+            if (auto it = m_ownWindows.find(number); it != m_ownWindows.end())
+                it->second.paintedThrough = sent.sequence;
+        }
         // The server has read the segment once it answers: the next frame
         // may be written into it, and the pixels are on the screen.
         free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));

@@ -79,7 +79,7 @@ void X11Desktop::dockStatusItems()
             m_tray.missingTold = true;
     }
     if (tell) {
-        NSLogString("quorvex: no system tray runs on the X display \"" + m_x->displayName()
+        NSLogString("no system tray runs on the X display \"" + m_x->displayName()
             + "\" (nothing owns _NET_SYSTEM_TRAY_S" + std::to_string(m_x->screenNumber())
             + "), so the status menu and the preferences window it opens are not shown; start a panel with a "
               "system tray (notification area) and the status item appears there");

@@ -141,7 +141,7 @@ bool X11Desktop::handleSwitcherSelectionEvent(xcb_generic_event_t* event, std::v
                 return false;
             m_ownsSwitcherSelection = false;
         }
-        NSLogString("quorvex: another program took the selection " + X11Connection::switcherSelectionName(m_x->screenNumber())
+        NSLogString("another program took the selection " + X11Connection::switcherSelectionName(m_x->screenNumber())
             + " on the X display \"" + m_x->displayName() + "\"; starting Quorvex again no longer reaches this one");
         return true;
     }
