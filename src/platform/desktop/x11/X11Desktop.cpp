@@ -16,6 +16,7 @@
 #include <xcb/composite.h>
 #include <xcb/damage.h>
 #include <xcb/randr.h>
+#include <xcb/xcb_icccm.h>
 
 #include <algorithm>
 #include <csignal>
@@ -166,11 +167,14 @@ void X11Desktop::pump()
 
 void X11Desktop::handleEvent(xcb_generic_event_t* event, std::vector<DesktopEvent>& events, std::vector<DesktopInputEvent>& input)
 {
-    uint8_t type = event->response_type & 0x7f;
+    uint8_t type = eventType(event);
     switch (type) {
     case 0:
-        // A request about a window that went away between two requests: the
-        // window leaves the mirror with the next client list.
+        // An error of a request sent without waiting for its answer. One
+        // about a window that went away between two requests is expected
+        // (the window leaves the mirror with the next client list); any
+        // other is told.
+        m_x->noteError(reinterpret_cast<xcb_generic_error_t*>(event));
         return;
     case XCB_PROPERTY_NOTIFY:
         handlePropertyNotify(*reinterpret_cast<xcb_property_notify_event_t*>(event), events);
@@ -390,17 +394,13 @@ CGDirectDisplayID X11Desktop::mainDisplay() const
 
 CGPoint X11Desktop::mouseLocation() const
 {
-    auto* c = m_x->connection();
-    std::unique_ptr<xcb_query_pointer_reply_t, decltype(&free)> reply(
-        xcb_query_pointer_reply(c, xcb_query_pointer(c, m_x->root()), nullptr), &free);
+    auto reply = m_x->reply(xcb_query_pointer_reply, xcb_query_pointer(m_x->connection(), m_x->root()));
     return reply ? CGPoint { double(reply->root_x), double(reply->root_y) } : CGPoint {};
 }
 
 uint32_t X11Desktop::pressedMouseButtons() const
 {
-    auto* c = m_x->connection();
-    std::unique_ptr<xcb_query_pointer_reply_t, decltype(&free)> reply(
-        xcb_query_pointer_reply(c, xcb_query_pointer(c, m_x->root()), nullptr), &free);
+    auto reply = m_x->reply(xcb_query_pointer_reply, xcb_query_pointer(m_x->connection(), m_x->root()));
     if (!reply)
         return 0;
     uint32_t buttons = 0;
@@ -506,47 +506,25 @@ std::optional<DesktopWindow> X11Desktop::window(CGWindowID number) const
     return describeLocked(*client);
 }
 
-// Requests to the window manager.
-
-void X11Desktop::sendClientMessage(xcb_window_t window, xcb_atom_t type, uint32_t d0, uint32_t d1, uint32_t d2, uint32_t d3, uint32_t d4)
-{
-    xcb_client_message_event_t message {};
-    message.response_type = XCB_CLIENT_MESSAGE;
-    message.format = 32;
-    message.window = window;
-    message.type = type;
-    message.data.data32[0] = d0;
-    message.data.data32[1] = d1;
-    message.data.data32[2] = d2;
-    message.data.data32[3] = d3;
-    message.data.data32[4] = d4;
-    // The window manager hears requests on the root.
-    xcb_send_event(m_x->connection(), 0, m_x->root(),
-        XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT, reinterpret_cast<const char*>(&message));
-}
-
-void X11Desktop::sendClientMessageTo(xcb_window_t window, xcb_atom_t type, uint32_t d0, uint32_t d1, uint32_t d2)
-{
-    xcb_client_message_event_t message {};
-    message.response_type = XCB_CLIENT_MESSAGE;
-    message.format = 32;
-    message.window = window;
-    message.type = type;
-    message.data.data32[0] = d0;
-    message.data.data32[1] = d1;
-    message.data.data32[2] = d2;
-    xcb_send_event(m_x->connection(), 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&message));
-}
+// Requests to the window manager: the helper library's EWMH requests, each
+// marked as coming from a pager (XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER), which
+// acts for the user.
 
 namespace {
-// The source of a request in the window manager's messages: a pager, which
-// acts for the user.
-constexpr uint32_t kSourcePager = 2;
-constexpr uint32_t kIconicState = 3;
-constexpr uint32_t kStaticGravity = 10;
-constexpr uint32_t kStateRemove = 0;
-constexpr uint32_t kStateAdd = 1;
-constexpr uint32_t kStateToggle = 2;
+constexpr auto kSourcePager = XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER;
+}
+
+void X11Desktop::sendClientMessageTo(xcb_window_t window, xcb_atom_t type, uint32_t d0, uint32_t d1, uint32_t d2, uint32_t mask)
+{
+    xcb_client_message_event_t message {};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = window;
+    message.type = type;
+    message.data.data32[0] = d0;
+    message.data.data32[1] = d1;
+    message.data.data32[2] = d2;
+    xcb_send_event(m_x->connection(), 0, window, mask, reinterpret_cast<const char*>(&message));
 }
 
 void X11Desktop::requestActivate(xcb_window_t window)
@@ -567,9 +545,10 @@ void X11Desktop::requestActivate(xcb_window_t window)
     // wanting attention. Both requests carry the time of the key or click
     // that chose the window, so the window manager takes them for the
     // user's.
+    int screen = m_x->screenNumber();
     if (otherDesktop)
-        sendClientMessage(m_x->root(), m_x->ewmh()._NET_CURRENT_DESKTOP, *otherDesktop, time);
-    sendClientMessage(window, m_x->ewmh()._NET_ACTIVE_WINDOW, kSourcePager, time, active);
+        xcb_ewmh_request_change_current_desktop(&m_x->ewmh(), screen, *otherDesktop, time);
+    xcb_ewmh_request_change_active_window(&m_x->ewmh(), screen, window, kSourcePager, time, active);
     xcb_flush(m_x->connection());
 }
 
@@ -577,11 +556,14 @@ void X11Desktop::requestMinimize(xcb_window_t window, bool minimized)
 {
     auto& ewmh = m_x->ewmh();
     if (minimized) {
-        sendClientMessage(window, m_x->atoms().wmChangeState, kIconicState);
+        // The ICCCM's request to iconify.
+        uint32_t iconic = XCB_ICCCM_WM_STATE_ICONIC;
+        xcb_ewmh_send_client_message(m_x->connection(), window, m_x->root(), m_x->atoms().wmChangeState, sizeof iconic, &iconic);
     } else {
         // A window manager that is still hiding the window may not see a
         // map request yet; the state request reaches it either way.
-        sendClientMessage(window, ewmh._NET_WM_STATE, kStateRemove, ewmh._NET_WM_STATE_HIDDEN, 0, kSourcePager);
+        xcb_ewmh_request_change_wm_state(&ewmh, m_x->screenNumber(), window, XCB_EWMH_WM_STATE_REMOVE,
+            ewmh._NET_WM_STATE_HIDDEN, XCB_ATOM_NONE, kSourcePager);
         xcb_map_window(m_x->connection(), window);
         // A capture asked for now (the switcher refreshes the preview right
         // after the request) waits until the window manager has mapped it.
@@ -593,7 +575,81 @@ void X11Desktop::requestMinimize(xcb_window_t window, bool minimized)
 
 void X11Desktop::requestClose(xcb_window_t window)
 {
-    sendClientMessage(window, m_x->ewmh()._NET_CLOSE_WINDOW, XCB_CURRENT_TIME, kSourcePager);
+    xcb_ewmh_request_close_window(&m_x->ewmh(), m_x->screenNumber(), window, XCB_CURRENT_TIME, kSourcePager);
+    xcb_flush(m_x->connection());
+}
+
+bool X11Desktop::moveWindowToSpace(CGWindowID number, uint64_t space)
+{
+    {
+        MutexLock lock(m_mutex);
+        if (!clientLocked(number) || space < 1 || space > m_numberOfDesktops)
+            return false;
+    }
+    xcb_ewmh_request_change_wm_desktop(&m_x->ewmh(), m_x->screenNumber(), number, static_cast<uint32_t>(space - 1), kSourcePager);
+    xcb_flush(m_x->connection());
+    return true;
+}
+
+void X11Desktop::requestFrame(xcb_window_t window, std::optional<CGPoint> origin, std::optional<CGSize> size)
+{
+    auto& ewmh = m_x->ewmh();
+    uint32_t x = origin ? x11Coordinate(origin->x) : 0, y = origin ? x11Coordinate(origin->y) : 0;
+    uint32_t width = size ? x11Extent(size->width) : 0, height = size ? x11Extent(size->height) : 0;
+    if (m_x->supports(ewmh._NET_MOVERESIZE_WINDOW)) {
+        // Static gravity: the position is the client's own, without the
+        // decorations.
+        int flags = 0;
+        if (origin)
+            flags |= XCB_EWMH_MOVERESIZE_WINDOW_X | XCB_EWMH_MOVERESIZE_WINDOW_Y;
+        if (size)
+            flags |= XCB_EWMH_MOVERESIZE_WINDOW_WIDTH | XCB_EWMH_MOVERESIZE_WINDOW_HEIGHT;
+        xcb_ewmh_request_moveresize_window(&ewmh, m_x->screenNumber(), window, XCB_GRAVITY_STATIC, kSourcePager,
+            static_cast<xcb_ewmh_moveresize_window_opt_flags_t>(flags), x, y, width, height);
+    } else {
+        uint16_t mask = 0;
+        uint32_t values[4];
+        int n = 0;
+        if (origin) {
+            mask |= XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y;
+            values[n++] = x;
+            values[n++] = y;
+        }
+        if (size) {
+            mask |= XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT;
+            values[n++] = width;
+            values[n++] = height;
+        }
+        xcb_configure_window(m_x->connection(), window, mask, values);
+    }
+    xcb_flush(m_x->connection());
+}
+
+void X11Desktop::requestRaise(xcb_window_t window)
+{
+    if (m_x->supports(m_x->ewmh()._NET_RESTACK_WINDOW)) {
+        xcb_ewmh_request_restack_window(&m_x->ewmh(), m_x->screenNumber(), window, XCB_WINDOW_NONE, XCB_STACK_MODE_ABOVE);
+    } else {
+        uint32_t above = XCB_STACK_MODE_ABOVE;
+        xcb_configure_window(m_x->connection(), window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+    }
+    xcb_flush(m_x->connection());
+}
+
+void X11Desktop::requestFullScreen(xcb_window_t window, bool fullScreen)
+{
+    auto& ewmh = m_x->ewmh();
+    xcb_ewmh_request_change_wm_state(&ewmh, m_x->screenNumber(), window,
+        fullScreen ? XCB_EWMH_WM_STATE_ADD : XCB_EWMH_WM_STATE_REMOVE, ewmh._NET_WM_STATE_FULLSCREEN, XCB_ATOM_NONE,
+        kSourcePager);
+    xcb_flush(m_x->connection());
+}
+
+void X11Desktop::requestMaximize(xcb_window_t window)
+{
+    auto& ewmh = m_x->ewmh();
+    xcb_ewmh_request_change_wm_state(&ewmh, m_x->screenNumber(), window, XCB_EWMH_WM_STATE_TOGGLE,
+        ewmh._NET_WM_STATE_MAXIMIZED_HORZ, ewmh._NET_WM_STATE_MAXIMIZED_VERT, kSourcePager);
     xcb_flush(m_x->connection());
 }
 
@@ -636,79 +692,6 @@ uint64_t X11Desktop::activeSpace() const
 {
     MutexLock lock(m_mutex);
     return spaceOfDesktop(m_currentDesktop);
-}
-
-bool X11Desktop::moveWindowToSpace(CGWindowID number, uint64_t space)
-{
-    {
-        MutexLock lock(m_mutex);
-        if (!clientLocked(number) || space < 1 || space > m_numberOfDesktops)
-            return false;
-    }
-    sendClientMessage(number, m_x->ewmh()._NET_WM_DESKTOP, static_cast<uint32_t>(space - 1), kSourcePager);
-    xcb_flush(m_x->connection());
-    return true;
-}
-
-void X11Desktop::requestFrame(xcb_window_t window, std::optional<CGPoint> origin, std::optional<CGSize> size)
-{
-    auto& ewmh = m_x->ewmh();
-    auto clamp = [](double v) { return static_cast<uint32_t>(static_cast<int32_t>(std::clamp(v, -32768.0, 32767.0))); };
-    if (m_x->supports(ewmh._NET_MOVERESIZE_WINDOW)) {
-        // Static gravity: the position is the client's own, without the
-        // decorations.
-        uint32_t flags = kStaticGravity | (kSourcePager << 12);
-        if (origin)
-            flags |= (1 << 8) | (1 << 9);
-        if (size)
-            flags |= (1 << 10) | (1 << 11);
-        sendClientMessage(window, ewmh._NET_MOVERESIZE_WINDOW, flags, origin ? clamp(origin->x) : 0,
-            origin ? clamp(origin->y) : 0, size ? clamp(std::max(1.0, size->width)) : 0,
-            size ? clamp(std::max(1.0, size->height)) : 0);
-    } else {
-        uint16_t mask = 0;
-        uint32_t values[4];
-        int n = 0;
-        if (origin) {
-            mask |= XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y;
-            values[n++] = clamp(origin->x);
-            values[n++] = clamp(origin->y);
-        }
-        if (size) {
-            mask |= XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT;
-            values[n++] = clamp(std::max(1.0, size->width));
-            values[n++] = clamp(std::max(1.0, size->height));
-        }
-        xcb_configure_window(m_x->connection(), window, mask, values);
-    }
-    xcb_flush(m_x->connection());
-}
-
-void X11Desktop::requestRaise(xcb_window_t window)
-{
-    auto& ewmh = m_x->ewmh();
-    if (m_x->supports(ewmh._NET_RESTACK_WINDOW)) {
-        sendClientMessage(window, ewmh._NET_RESTACK_WINDOW, kSourcePager, XCB_WINDOW_NONE, XCB_STACK_MODE_ABOVE);
-    } else {
-        uint32_t above = XCB_STACK_MODE_ABOVE;
-        xcb_configure_window(m_x->connection(), window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
-    }
-    xcb_flush(m_x->connection());
-}
-
-void X11Desktop::requestFullScreen(xcb_window_t window, bool fullScreen)
-{
-    sendClientMessage(window, m_x->ewmh()._NET_WM_STATE, fullScreen ? kStateAdd : kStateRemove, m_x->ewmh()._NET_WM_STATE_FULLSCREEN,
-        0, kSourcePager);
-    xcb_flush(m_x->connection());
-}
-
-void X11Desktop::requestMaximize(xcb_window_t window)
-{
-    auto& ewmh = m_x->ewmh();
-    sendClientMessage(window, ewmh._NET_WM_STATE, kStateToggle, ewmh._NET_WM_STATE_MAXIMIZED_HORZ,
-        ewmh._NET_WM_STATE_MAXIMIZED_VERT, kSourcePager);
-    xcb_flush(m_x->connection());
 }
 
 // Applications.

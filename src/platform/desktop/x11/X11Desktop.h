@@ -290,11 +290,11 @@ private:
     const X11Client* clientLocked(CGWindowID number) const REQUIRES(m_mutex);
     std::vector<xcb_window_t> appWindowsLocked(pid_t pid) const REQUIRES(m_mutex);
 
-    // Requests to the window manager: a client message on the root, and
-    // one straight to a window of another client (the tray) or our own.
-    void sendClientMessage(xcb_window_t window, xcb_atom_t type, uint32_t d0, uint32_t d1 = 0, uint32_t d2 = 0,
-        uint32_t d3 = 0, uint32_t d4 = 0);
-    void sendClientMessageTo(xcb_window_t window, xcb_atom_t type, uint32_t d0, uint32_t d1 = 0, uint32_t d2 = 0);
+    // Requests to the window manager, through the helper library. A client
+    // message straight to a window (the tray, a client's ping, the wake
+    // window), heard by whoever selected `mask` on it (nothing: its owner).
+    void sendClientMessageTo(xcb_window_t window, xcb_atom_t type, uint32_t d0, uint32_t d1 = 0, uint32_t d2 = 0,
+        uint32_t mask = XCB_EVENT_MASK_NO_EVENT);
     void requestActivate(xcb_window_t window) EXCLUDES(m_mutex);
     void requestMinimize(xcb_window_t window, bool minimized) EXCLUDES(m_mutex);
     // Asks the window manager to show the window full screen, or not.
@@ -350,8 +350,6 @@ private:
         int height { 0 };
     };
     void ownFrameSeenLocked(OwnWindow& window, CGRect frame, std::vector<DesktopEvent>& events) REQUIRES(m_mutex);
-    // Where the server shows the window, in root coordinates.
-    CGRect rootFrame(xcb_window_t window);
     void handleOwnWindowEvent(xcb_generic_event_t* event, std::vector<DesktopEvent>& events) EXCLUDES(m_mutex);
     void updatePointerGrab() EXCLUDES(m_mutex);
     bool ownWindowAtLocked(CGPoint location) const REQUIRES(m_mutex);

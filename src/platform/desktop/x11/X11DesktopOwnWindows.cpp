@@ -21,13 +21,11 @@
 
 namespace {
 
-uint32_t coordinate(double v) { return static_cast<uint32_t>(static_cast<int32_t>(std::clamp(v, -32768.0, 32767.0))); }
-uint32_t extent(double v) { return static_cast<uint32_t>(std::clamp(v, 1.0, 32767.0)); }
 // A frame as the server keeps it: whole pixels, as the requests send it.
 CGRect onServer(CGRect frame)
 {
-    return CGRectMake(int32_t(coordinate(frame.origin.x)), int32_t(coordinate(frame.origin.y)),
-        extent(frame.size.width), extent(frame.size.height));
+    return CGRectMake(int32_t(x11Coordinate(frame.origin.x)), int32_t(x11Coordinate(frame.origin.y)),
+        x11Extent(frame.size.width), x11Extent(frame.size.height));
 }
 
 // The level of the application framework's pop-up menus.
@@ -55,8 +53,8 @@ CGWindowID X11Desktop::registerOwnWindow(DesktopWindow window)
     bool panel = !statusItem && window.subrole && *window.subrole == "AXSystemDialog";
     bool popUp = panel && window.layer == kPopUpMenuLayer;
     uint32_t values[] = { XCB_BACK_PIXMAP_NONE, panel ? 1u : 0u, kOwnWindowEvents };
-    xcb_create_window(c, XCB_COPY_FROM_PARENT, id, m_x->root(), coordinate(window.frame.origin.x),
-        coordinate(window.frame.origin.y), extent(window.frame.size.width), extent(window.frame.size.height), 0,
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, id, m_x->root(), x11Coordinate(window.frame.origin.x),
+        x11Coordinate(window.frame.origin.y), x11Extent(window.frame.size.width), x11Extent(window.frame.size.height), 0,
         XCB_WINDOW_CLASS_INPUT_OUTPUT, m_x->screen()->root_visual,
         XCB_CW_BACK_PIXMAP | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
     std::string title = window.title.value_or("Quorvex");
@@ -124,8 +122,8 @@ void X11Desktop::updateOwnWindow(const DesktopWindow& window)
     }
     // Where a status item lies is the tray's choice; only its width is
     // this process's.
-    uint32_t values[] = { coordinate(window.frame.origin.x), coordinate(window.frame.origin.y),
-        extent(window.frame.size.width), extent(window.frame.size.height) };
+    uint32_t values[] = { x11Coordinate(window.frame.origin.x), x11Coordinate(window.frame.origin.y),
+        x11Extent(window.frame.size.width), x11Extent(window.frame.size.height) };
     if (statusItem) {
         setStatusItemSizeHints(window.number, window.frame.size);
         xcb_configure_window(c, window.number, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, values + 2);
@@ -396,7 +394,7 @@ void X11Desktop::paintOwnWindow(CGWindowID number, bool whole)
         }
         // The server has read the segment once it answers: the next frame
         // may be written into it, and the pixels are on the screen.
-        free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+        m_x->reply(xcb_get_input_focus_reply, xcb_get_input_focus(c));
     }
     ++m_ownPaints;
 }
@@ -417,19 +415,6 @@ std::optional<DesktopImage> X11Desktop::captureOwnWindow(CGWindowID number)
 }
 
 // MARK: Where this process's windows are
-
-CGRect X11Desktop::rootFrame(xcb_window_t window)
-{
-    auto* c = m_x->connection();
-    auto geometryCookie = xcb_get_geometry(c, window);
-    auto translateCookie = xcb_translate_coordinates(c, window, m_x->root(), 0, 0);
-    std::unique_ptr<xcb_get_geometry_reply_t, decltype(&free)> geometry(xcb_get_geometry_reply(c, geometryCookie, nullptr), &free);
-    std::unique_ptr<xcb_translate_coordinates_reply_t, decltype(&free)> origin(
-        xcb_translate_coordinates_reply(c, translateCookie, nullptr), &free);
-    if (!geometry || !origin)
-        return CGRectNull;
-    return CGRectMake(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
-}
 
 // The server says where one of this process's windows is. A frame this
 // process asked for is its own change coming back (and every change it asked
@@ -483,7 +468,7 @@ void X11Desktop::withdraw(xcb_window_t window)
 // Structure events and close requests of this process's windows.
 void X11Desktop::handleOwnWindowEvent(xcb_generic_event_t* event, std::vector<DesktopEvent>& events)
 {
-    uint8_t type = event->response_type & 0x7f;
+    uint8_t type = eventType(event);
     if (type == XCB_CONFIGURE_NOTIFY) {
         auto* e = reinterpret_cast<xcb_configure_notify_event_t*>(event);
         bool reparented;
@@ -497,7 +482,7 @@ void X11Desktop::handleOwnWindowEvent(xcb_generic_event_t* event, std::vector<De
         }
         // On the root the numbers are root coordinates; in a frame or a tray
         // the server is asked.
-        CGRect frame = reparented ? rootFrame(e->window) : CGRectMake(e->x, e->y, e->width, e->height);
+        CGRect frame = reparented ? m_x->rootFrame(e->window) : CGRectMake(e->x, e->y, e->width, e->height);
         MutexLock lock(m_mutex);
         if (auto it = m_ownWindows.find(e->window); it != m_ownWindows.end())
             ownFrameSeenLocked(it->second, frame, events);
@@ -527,7 +512,7 @@ void X11Desktop::handleOwnWindowEvent(xcb_generic_event_t* event, std::vector<De
             xcb_unmap_window(m_x->connection(), e->window);
         else if (withdrawn)
             withdraw(e->window);
-        CGRect frame = rootFrame(e->window);
+        CGRect frame = m_x->rootFrame(e->window);
         MutexLock lock(m_mutex);
         if (auto it = m_ownWindows.find(e->window); it != m_ownWindows.end())
             ownFrameSeenLocked(it->second, frame, events);
@@ -568,12 +553,9 @@ void X11Desktop::updatePointerGrab()
     }
     // Events over this process's windows are reported for them; the others
     // (a click elsewhere) for the menu.
-    std::unique_ptr<xcb_grab_pointer_reply_t, decltype(&free)> reply(xcb_grab_pointer_reply(c,
-        xcb_grab_pointer(c, 1, menu,
-            XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_POINTER_MOTION,
-            XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, XCB_WINDOW_NONE, XCB_CURSOR_NONE, XCB_CURRENT_TIME),
-        nullptr),
-        &free);
+    auto reply = m_x->reply(xcb_grab_pointer_reply,
+        xcb_grab_pointer(c, 1, menu, XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_POINTER_MOTION,
+            XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, XCB_WINDOW_NONE, XCB_CURSOR_NONE, XCB_CURRENT_TIME));
     MutexLock lock(m_mutex);
     m_pointer.grabbed = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
 }
@@ -581,7 +563,7 @@ void X11Desktop::updatePointerGrab()
 void X11Desktop::translatePointerLocked(
     xcb_generic_event_t* event, std::vector<DesktopEvent>& events, std::vector<DesktopInputEvent>& input)
 {
-    uint8_t type = event->response_type & 0x7f;
+    uint8_t type = eventType(event);
     // Button and motion events share their layout.
     auto* e = reinterpret_cast<xcb_button_press_event_t*>(event);
     DesktopInputEvent out;

@@ -27,8 +27,7 @@ constexpr uint32_t kSystemTrayRequestDock = 0;
 void X11Desktop::findTray()
 {
     auto* c = m_x->connection();
-    std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&free)> reply(
-        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, m_x->atoms().traySelection), nullptr), &free);
+    auto reply = m_x->reply(xcb_get_selection_owner_reply, xcb_get_selection_owner(c, m_x->atoms().traySelection));
     xcb_window_t owner = reply ? reply->owner : xcb_window_t(XCB_WINDOW_NONE);
     if (owner) {
         // The tray's end is watched, so that the items wait for the next
@@ -46,7 +45,7 @@ void X11Desktop::findTray()
 // and its base, so that the tray keeps its whole width.
 void X11Desktop::setStatusItemSizeHints(xcb_window_t window, CGSize size)
 {
-    auto side = [](double v) { return static_cast<int32_t>(std::clamp(std::lround(v), 1L, 32767L)); };
+    auto side = [](double v) { return static_cast<int32_t>(x11Extent(std::round(v))); };
     xcb_size_hints_t hints {};
     xcb_icccm_size_hints_set_size(&hints, 0, side(size.width), side(size.height));
     xcb_icccm_size_hints_set_min_size(&hints, side(size.width), side(size.height));
@@ -95,7 +94,7 @@ void X11Desktop::dockStatusItems()
 // tray's.
 bool X11Desktop::handleStatusAreaEvent(xcb_generic_event_t* event)
 {
-    uint8_t type = event->response_type & 0x7f;
+    uint8_t type = eventType(event);
     if (type == XCB_CLIENT_MESSAGE) {
         auto* e = reinterpret_cast<xcb_client_message_event_t*>(event);
         if (e->type != m_x->atoms().manager || e->format != 32 || e->data.data32[1] != m_x->atoms().traySelection)

@@ -20,15 +20,13 @@ namespace {
 
 xcb_atom_t internAtom(xcb_connection_t* c, const std::string& name)
 {
-    std::unique_ptr<xcb_intern_atom_reply_t, decltype(&free)> reply(
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, name.size(), name.c_str()), nullptr), &free);
+    X11Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, name.size(), name.c_str()), nullptr));
     return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
 xcb_window_t selectionOwner(xcb_connection_t* c, xcb_atom_t selection)
 {
-    std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&free)> reply(
-        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), nullptr), &free);
+    X11Reply<xcb_get_selection_owner_reply_t> reply(xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), nullptr));
     return reply ? reply->owner : xcb_window_t(XCB_WINDOW_NONE);
 }
 
@@ -69,7 +67,7 @@ X11Desktop::ReopenAnswer X11Desktop::askRunningSwitcherToReopen(const std::strin
     double deadline = SystemClock().now() + timeoutSeconds;
     for (;;) {
         while (auto* event = xcb_poll_for_event(c)) {
-            bool answered = (event->response_type & 0x7f) == XCB_SELECTION_NOTIFY
+            bool answered = eventType(event) == XCB_SELECTION_NOTIFY
                 && reinterpret_cast<xcb_selection_notify_event_t*>(event)->requestor == requestor;
             bool refused = answered && reinterpret_cast<xcb_selection_notify_event_t*>(event)->property == XCB_ATOM_NONE;
             free(event);
@@ -115,15 +113,8 @@ bool X11Desktop::claimSwitcherSelection()
         return false;
     }
     // Announced on the root window, as a manager selection is.
-    xcb_client_message_event_t message {};
-    message.response_type = XCB_CLIENT_MESSAGE;
-    message.format = 32;
-    message.window = m_x->root();
-    message.type = atoms.manager;
-    message.data.data32[0] = XCB_CURRENT_TIME;
-    message.data.data32[1] = atoms.switcherSelection;
-    message.data.data32[2] = owner;
-    xcb_send_event(c, 0, m_x->root(), XCB_EVENT_MASK_STRUCTURE_NOTIFY, reinterpret_cast<const char*>(&message));
+    sendClientMessageTo(m_x->root(), atoms.manager, XCB_CURRENT_TIME, atoms.switcherSelection, owner,
+        XCB_EVENT_MASK_STRUCTURE_NOTIFY);
     xcb_flush(c);
     return true;
 }
@@ -132,7 +123,7 @@ bool X11Desktop::handleSwitcherSelectionEvent(xcb_generic_event_t* event, std::v
 {
     auto* c = m_x->connection();
     const auto& atoms = m_x->atoms();
-    uint8_t type = event->response_type & 0x7f;
+    uint8_t type = eventType(event);
     if (type == XCB_SELECTION_CLEAR) {
         auto* e = reinterpret_cast<xcb_selection_clear_event_t*>(event);
         {
