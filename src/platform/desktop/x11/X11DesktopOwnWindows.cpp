@@ -34,8 +34,6 @@ constexpr int kPopUpMenuLayer = 101;
 // click.
 constexpr double kDoubleClickSeconds = 0.5;
 constexpr double kDoubleClickDistance = 4;
-// The dark of an empty desktop, beyond what could be read of the screen.
-constexpr uint8_t kEmptyDesktopGrey = 13;
 
 }
 
@@ -358,7 +356,7 @@ void X11Desktop::paintOwnWindow(CGWindowID number, bool whole)
             X11Pixels::opaqueToServer(in, row.data(), image.width);
         else
             X11Pixels::blendToServer(in, row.data(), image.width, under, offsetX, beneath ? beneath->width : 0,
-                kEmptyDesktopGrey, backdropColor ? fallback : nullptr);
+                X11Pixels::kEmptyDesktopGrey, backdropColor ? fallback : nullptr);
         uint8_t* target = pixels + rowBytes * y;
         if (whole || std::memcmp(target, row.data(), rowBytes) != 0) {
             std::memcpy(target, row.data(), rowBytes);

@@ -9,6 +9,9 @@
 
 namespace X11Pixels {
 
+// The dark of an empty desktop, beyond what could be read of the screen.
+constexpr uint8_t kEmptyDesktopGrey = 13;
+
 // Whether every pixel of a row of RGBA is opaque.
 bool rowIsOpaque(const uint8_t* rgba, int width);
 // An opaque RGBA row in the server's order.
