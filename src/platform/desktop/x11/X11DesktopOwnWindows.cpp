@@ -284,6 +284,7 @@ void X11Desktop::paintOwnWindow(CGWindowID number, bool whole)
 {
     std::function<DesktopImage()> content;
     std::shared_ptr<const DesktopImage> beneath;
+    std::optional<uint32_t> backdropColor;
     CGRect beneathRect, frame;
     {
         MutexLock lock(m_mutex);
@@ -292,6 +293,7 @@ void X11Desktop::paintOwnWindow(CGWindowID number, bool whole)
             return;
         content = it->second.content;
         beneath = it->second.beneath;
+        backdropColor = it->second.info.backdropColor;
         beneathRect = it->second.beneathRect;
         frame = onServer(it->second.info.frame);
     }
@@ -330,7 +332,12 @@ void X11Desktop::paintOwnWindow(CGWindowID number, bool whole)
     last.height = image.height;
     // Opaque rows go straight to the server's byte order; translucent ones
     // are laid over what the screen showed beneath the window before it
-    // came up, never over black.
+    // came up; where nothing was read (the part a panel grew by while up),
+    // over the opaque colour of the window's material (the theme's), or for
+    // a window without one over the content's own colour made opaque (an
+    // empty corner over the dark of an empty desktop): never over black.
+    const uint8_t fallback[4] = { uint8_t(backdropColor.value_or(0) >> 16), uint8_t(backdropColor.value_or(0) >> 8),
+        uint8_t(backdropColor.value_or(0)), 255 };
     int offsetX = 0, offsetY = 0;
     if (beneath) {
         offsetX = int(frame.origin.x - beneathRect.origin.x);
@@ -348,8 +355,8 @@ void X11Desktop::paintOwnWindow(CGWindowID number, bool whole)
         if (X11Pixels::rowIsOpaque(in, image.width))
             X11Pixels::opaqueToServer(in, row.data(), image.width);
         else
-            X11Pixels::blendToServer(
-                in, row.data(), image.width, under, offsetX, beneath ? beneath->width : 0, X11Pixels::kEmptyDesktopGrey);
+            X11Pixels::blendToServer(in, row.data(), image.width, under, offsetX, beneath ? beneath->width : 0,
+                X11Pixels::kEmptyDesktopGrey, backdropColor ? fallback : nullptr);
         uint8_t* target = pixels + rowBytes * y;
         if (whole || std::memcmp(target, row.data(), rowBytes) != 0) {
             std::memcpy(target, row.data(), rowBytes);
