@@ -7,10 +7,12 @@
 #include <support/SimWorld.h>
 #include <support/X11Session.h>
 
+#include <desktop/x11/X11Connection.h>
 #include <desktop/x11/X11Desktop.h>
 #include <desktop/x11/X11Text.h>
 #include <foundation/Clock.h>
 #include <foundation/Dispatch.h>
+#include <foundation/Log.h>
 #include <foundation/RunLoop.h>
 
 #include <gtest/gtest.h>
@@ -364,6 +366,29 @@ TEST_F(X11DesktopTest, TheServerGoingAwayIsReportedOnceAndRequestsFail)
     DesktopAXValue value;
     EXPECT_EQ(desktop->axCopyAttribute(element(window), "AXTitle", value), kAXErrorCannotComplete);
     EXPECT_FALSE(desktop->captureWindow(window));
+}
+
+// The server's errors of this process's requests are told, once per kind
+// (here: a window of a depth the screen lacks, asked twice); one about a
+// window that went away between two requests is expected and not told.
+TEST_F(X11DesktopTest, TheServersErrorsAreToldOnceExceptThoseOfAWindowThatWentAway)
+{
+    LogCapture log;
+    auto* c = desktop->connection().connection();
+    xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    for (int i = 0; i < 2; ++i)
+        xcb_create_window(c, 99, xcb_generate_id(c), root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+            XCB_COPY_FROM_PARENT, 0, nullptr);
+    xcb_window_t gone = xcb_generate_id(c);
+    xcb_create_window(c, 0, gone, root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+    xcb_destroy_window(c, gone);
+    xcb_map_window(c, gone);
+    // Last, an error of another kind: once it is told, the others were read.
+    xcb_delete_property(c, root, XCB_ATOM_NONE);
+    xcb_flush(c);
+    ASSERT_TRUE(runMainUntil([&] { return log.contains("BadAtom to request 19 "); })) << ::testing::PrintToString(log.lines());
+    EXPECT_EQ(log.count("to request 1 ("), 1u) << ::testing::PrintToString(log.lines());
+    EXPECT_FALSE(log.contains("BadWindow"));
 }
 
 TEST(X11DesktopConnect, NamesWhatIsMissing)

@@ -2,6 +2,8 @@
 
 #include "X11Text.h"
 
+#include <foundation/Log.h>
+
 #include <xcb/composite.h>
 #include <xcb/damage.h>
 #include <xcb/randr.h>
@@ -14,17 +16,10 @@
 
 namespace {
 
-template<typename Reply>
-struct Owned {
-    Reply* reply;
-    explicit Owned(Reply* r)
-        : reply(r)
-    {
-    }
-    ~Owned() { free(reply); }
-    Reply* operator->() const { return reply; }
-    explicit operator bool() const { return reply != nullptr; }
-};
+// The names of the core protocol's errors, by code.
+constexpr const char* kErrorNames[] = { nullptr, "BadRequest", "BadValue", "BadWindow", "BadPixmap", "BadAtom",
+    "BadCursor", "BadFont", "BadMatch", "BadDrawable", "BadAccess", "BadAlloc", "BadColormap", "BadGContext",
+    "BadIDChoice", "BadName", "BadLength", "BadImplementation" };
 
 }
 
@@ -76,8 +71,8 @@ X11Connection::~X11Connection()
 
 xcb_atom_t X11Connection::atom(const std::string& name)
 {
-    Owned reply(xcb_intern_atom_reply(m_connection, xcb_intern_atom(m_connection, 0, name.size(), name.c_str()), nullptr));
-    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    auto answer = reply(xcb_intern_atom_reply, xcb_intern_atom(m_connection, 0, name.size(), name.c_str()));
+    return answer ? answer->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
 void X11Connection::internAtoms()
@@ -101,40 +96,44 @@ void X11Connection::internAtoms()
     for (const auto& [atom, name] : wanted)
         cookies.push_back(xcb_intern_atom(m_connection, 0, name.size(), name.c_str()));
     for (size_t i = 0; i < cookies.size(); ++i) {
-        Owned reply(xcb_intern_atom_reply(m_connection, cookies[i], nullptr));
-        *wanted[i].first = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+        auto answer = reply(xcb_intern_atom_reply, cookies[i]);
+        *wanted[i].first = answer ? answer->atom : xcb_atom_t(XCB_ATOM_NONE);
     }
 }
 
 bool X11Connection::queryExtensions()
 {
-    auto present = [&](xcb_extension_t* extension) {
+    auto present = [&](xcb_extension_t* extension, const char* name) {
         auto* data = xcb_get_extension_data(m_connection, extension);
-        return data && data->present ? data : nullptr;
+        if (!data || !data->present)
+            return static_cast<const xcb_query_extension_reply_t*>(nullptr);
+        m_extensionOpcodes.push_back({ data->major_opcode, name });
+        return data;
     };
-    if (present(&xcb_composite_id)) {
-        Owned version(xcb_composite_query_version_reply(
-            m_connection, xcb_composite_query_version(m_connection, 0, 4), nullptr));
+    if (present(&xcb_composite_id, "Composite")) {
+        auto version = reply(xcb_composite_query_version_reply, xcb_composite_query_version(m_connection, 0, 4));
         // Naming a window's pixmap needs version 0.2.
         m_composite = version && (version->major_version > 0 || version->minor_version >= 2);
     }
-    if (auto* data = present(&xcb_damage_id)) {
-        Owned version(xcb_damage_query_version_reply(m_connection, xcb_damage_query_version(m_connection, 1, 1), nullptr));
+    if (auto* data = present(&xcb_damage_id, "DAMAGE")) {
+        auto version = reply(xcb_damage_query_version_reply, xcb_damage_query_version(m_connection, 1, 1));
         m_damage = static_cast<bool>(version);
         m_damageEventBase = data->first_event;
+        m_damageFirstError = data->first_error;
     }
-    if (auto* data = present(&xcb_randr_id)) {
-        Owned version(xcb_randr_query_version_reply(m_connection, xcb_randr_query_version(m_connection, 1, 5), nullptr));
+    if (auto* data = present(&xcb_randr_id, "RANDR")) {
+        auto version = reply(xcb_randr_query_version_reply, xcb_randr_query_version(m_connection, 1, 5));
         // Monitors came with version 1.5.
         m_randr = version && (version->major_version > 1 || version->minor_version >= 5);
         m_randrEventBase = data->first_event;
     }
-    if (present(&xcb_shm_id)) {
-        Owned version(xcb_shm_query_version_reply(m_connection, xcb_shm_query_version(m_connection), nullptr));
+    if (auto* data = present(&xcb_shm_id, "MIT-SHM")) {
+        m_shmOpcode = data->major_opcode;
+        auto version = reply(xcb_shm_query_version_reply, xcb_shm_query_version(m_connection));
         m_shm = static_cast<bool>(version);
     }
-    if (present(&xcb_res_id)) {
-        Owned version(xcb_res_query_version_reply(m_connection, xcb_res_query_version(m_connection, 1, 2), nullptr));
+    if (present(&xcb_res_id, "X-Resource")) {
+        auto version = reply(xcb_res_query_version_reply, xcb_res_query_version(m_connection, 1, 2));
         // Client ids came with version 1.2.
         m_resourceIds = version && (version->server_major > 1 || version->server_minor >= 2);
     }
@@ -180,6 +179,17 @@ std::optional<std::string> X11Connection::checkWindowManager()
     return std::nullopt;
 }
 
+CGRect X11Connection::rootFrame(xcb_window_t window)
+{
+    auto geometryCookie = xcb_get_geometry(m_connection, window);
+    auto translateCookie = xcb_translate_coordinates(m_connection, window, root(), 0, 0);
+    auto geometry = reply(xcb_get_geometry_reply, geometryCookie);
+    auto origin = reply(xcb_translate_coordinates_reply, translateCookie);
+    if (!geometry || !origin)
+        return CGRectNull;
+    return CGRectMake(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
+}
+
 bool X11Connection::supports(xcb_atom_t hint) const
 {
     return hint != XCB_ATOM_NONE && std::find(m_supported.begin(), m_supported.end(), hint) != m_supported.end();
@@ -193,4 +203,40 @@ bool X11Connection::check(xcb_void_cookie_t cookie, uint8_t* errorCode)
     bool ok = e == nullptr;
     free(e);
     return ok;
+}
+
+bool X11Connection::isWindowGoneError(const xcb_generic_error_t& error) const
+{
+    switch (error.error_code) {
+    case XCB_WINDOW:
+    case XCB_DRAWABLE:
+        return true;
+    case XCB_MATCH:
+        // The pixels of a window that was unmapped meanwhile.
+        return error.major_code == XCB_GET_IMAGE
+            || (m_shm && error.major_code == m_shmOpcode && error.minor_code == XCB_SHM_GET_IMAGE);
+    default:
+        // A window's damage ends with the window.
+        return m_damage && error.error_code == m_damageFirstError + XCB_DAMAGE_BAD_DAMAGE;
+    }
+}
+
+void X11Connection::noteError(const xcb_generic_error_t* error)
+{
+    if (!error || isWindowGoneError(*error))
+        return;
+    {
+        MutexLock lock(m_errorsMutex);
+        if (!m_reportedErrors.insert({ error->error_code, error->major_code }).second)
+            return;
+    }
+    std::string name = error->error_code < std::size(kErrorNames) && kErrorNames[error->error_code]
+        ? kErrorNames[error->error_code]
+        : "error " + std::to_string(error->error_code);
+    std::string request = std::to_string(error->major_code);
+    for (const auto& [opcode, extension] : m_extensionOpcodes)
+        if (opcode == error->major_code)
+            request = std::string(extension) + " " + std::to_string(error->minor_code);
+    NSLogString("the X server refused a request of this process: " + name + " to request " + request
+        + " (resource " + std::to_string(error->resource_id) + "); later errors of this kind are not reported");
 }

@@ -4,13 +4,30 @@
 // window manager runs. XCB connections may be used from several threads.
 #pragma once
 
+#include "X11Reply.h"
+
+#include <foundation/CGGeometry.h>
+#include <foundation/ThreadSafety.h>
+
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
+
+// Numbers as the protocol carries them: a coordinate in 16 signed bits, an
+// extent from 1 to 32767.
+inline uint32_t x11Coordinate(double v) { return static_cast<uint32_t>(static_cast<int32_t>(std::clamp(v, -32768.0, 32767.0))); }
+inline uint32_t x11Extent(double v) { return static_cast<uint32_t>(std::clamp(v, 1.0, 32767.0)); }
+
+// The type of an event, without the bit that marks one another client sent.
+inline uint8_t eventType(const xcb_generic_event_t* event) { return event->response_type & ~0x80; }
 
 class X11Connection {
 public:
@@ -71,12 +88,36 @@ public:
 
     // The window manager's name, as its check window says.
     const std::string& windowManagerName() const { return m_windowManagerName; }
+    // Where the server shows the window, in root coordinates; null when the
+    // window is gone.
+    CGRect rootFrame(xcb_window_t window);
+
     // Whether the window manager says it supports the hint.
     bool supports(xcb_atom_t hint) const;
 
     // Sends a request and waits for it to be carried out; false with the
     // error's code when the server refused it.
     bool check(xcb_void_cookie_t cookie, uint8_t* errorCode = nullptr);
+
+    // The server's errors of this connection's requests. Those of a window
+    // that went away between two requests (a client that ended, a window
+    // unmapped while its pixels were read) are expected and ignored; any
+    // other says the server refused something this process asked (a window
+    // it could not make, an image it could not take) and is logged, once
+    // per kind of error and request. From any thread.
+    void noteError(const xcb_generic_error_t* error) EXCLUDES(m_errorsMutex);
+    bool isWindowGoneError(const xcb_generic_error_t& error) const;
+    // Waits for the reply of a request (`function` is the request's reply
+    // function, as xcb_get_geometry_reply), owned; its error is noted.
+    template <class Function, class Cookie>
+    auto reply(Function function, Cookie cookie)
+    {
+        xcb_generic_error_t* error = nullptr;
+        auto* answer = function(m_connection, cookie, &error);
+        noteError(error);
+        std::free(error);
+        return X11Reply<std::remove_pointer_t<decltype(answer)>>(answer);
+    }
 
     // The hints this desktop cannot do without; a window manager that lacks
     // one is named in the message of `open`.
@@ -103,6 +144,13 @@ private:
     uint8_t m_damageEventBase { 0 };
     bool m_randr { false };
     uint8_t m_randrEventBase { 0 };
+    uint8_t m_damageFirstError { 0 };
+    uint8_t m_shmOpcode { 0 };
+    // The extensions' request codes, for the errors' messages.
+    std::vector<std::pair<uint8_t, const char*>> m_extensionOpcodes;
+    Mutex m_errorsMutex;
+    // The kinds of error logged: error code and request code.
+    std::set<std::pair<uint8_t, uint8_t>> m_reportedErrors GUARDED_BY(m_errorsMutex);
     bool m_shm { false };
     bool m_resourceIds { false };
 };

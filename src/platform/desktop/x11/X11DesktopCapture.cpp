@@ -36,8 +36,9 @@ DesktopImage imageFromPixels(const uint8_t* data, int width, int height, uint8_t
 }
 
 // Reads through a shared memory segment; nothing when it cannot.
-std::optional<DesktopImage> readShared(xcb_connection_t* c, xcb_window_t window, int width, int height)
+std::optional<DesktopImage> readShared(X11Connection& x, xcb_window_t window, int width, int height)
 {
+    auto* c = x.connection();
     size_t size = size_t(width) * height * 4;
     int id = shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
     if (id < 0)
@@ -50,10 +51,8 @@ std::optional<DesktopImage> readShared(xcb_connection_t* c, xcb_window_t window,
     std::optional<DesktopImage> image;
     xcb_shm_seg_t segment = xcb_generate_id(c);
     xcb_shm_attach(c, segment, id, 0);
-    std::unique_ptr<xcb_shm_get_image_reply_t, decltype(&free)> reply(
-        xcb_shm_get_image_reply(c,
-            xcb_shm_get_image(c, window, 0, 0, width, height, ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, segment, 0), nullptr),
-        &free);
+    auto reply = x.reply(xcb_shm_get_image_reply,
+        xcb_shm_get_image(c, window, 0, 0, width, height, ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, segment, 0));
     if (reply && (reply->depth == 24 || reply->depth == 32) && reply->size >= size)
         image = imageFromPixels(static_cast<const uint8_t*>(memory), width, height, reply->depth);
     xcb_shm_detach(c, segment);
@@ -62,17 +61,18 @@ std::optional<DesktopImage> readShared(xcb_connection_t* c, xcb_window_t window,
     return image;
 }
 
-std::optional<DesktopImage> readDirect(xcb_connection_t* c, xcb_window_t window, int width, int height, int x = 0, int y = 0)
+// `opaque`: read as a 24-bit window whatever the depth (the root keeps no
+// alpha).
+std::optional<DesktopImage> readDirect(X11Connection& connection, xcb_window_t window, int width, int height, int x = 0,
+    int y = 0, bool opaque = false)
 {
-    std::unique_ptr<xcb_get_image_reply_t, decltype(&free)> reply(
-        xcb_get_image_reply(c,
-            xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, window, int16_t(x), int16_t(y), uint16_t(width), uint16_t(height), ~0u),
-            nullptr),
-        &free);
+    auto reply = connection.reply(xcb_get_image_reply,
+        xcb_get_image(connection.connection(), XCB_IMAGE_FORMAT_Z_PIXMAP, window, int16_t(x), int16_t(y), uint16_t(width),
+            uint16_t(height), ~0u));
     if (!reply || (reply->depth != 24 && reply->depth != 32)
         || size_t(xcb_get_image_data_length(reply.get())) < size_t(width) * height * 4)
         return std::nullopt;
-    return imageFromPixels(xcb_get_image_data(reply.get()), width, height, reply->depth);
+    return imageFromPixels(xcb_get_image_data(reply.get()), width, height, opaque ? 24 : reply->depth);
 }
 
 // Captures smaller than this go without shared memory: setting a segment up
@@ -158,12 +158,12 @@ std::optional<DesktopImage> X11Desktop::captureWindow(CGWindowID number)
     waitForOpening();
     std::optional<DesktopImage> image;
     if (m_sharedMemoryCaptures && m_x->hasShm() && size_t(width) * height >= kSharedMemoryPixels) {
-        image = readShared(c, number, width, height);
+        image = readShared(*m_x, number, width, height);
         if (image)
             ++m_sharedReads;
     }
     if (!image) {
-        image = readDirect(c, number, width, height);
+        image = readDirect(*m_x, number, width, height);
         if (image)
             ++m_directReads;
     }
@@ -196,12 +196,9 @@ std::optional<DesktopImage> X11Desktop::readRoot(int x, int y, int width, int he
     if (m_sharedMemoryCaptures && m_x->hasShm() && size_t(width) * height >= kSharedMemoryPixels) {
         MutexLock lock(m_rootReadMutex);
         if (m_rootPixels.reserve(c, bytes)) {
-            std::unique_ptr<xcb_shm_get_image_reply_t, decltype(&free)> reply(
-                xcb_shm_get_image_reply(c,
-                    xcb_shm_get_image(c, m_x->root(), int16_t(x), int16_t(y), uint16_t(width), uint16_t(height), ~0u,
-                        XCB_IMAGE_FORMAT_Z_PIXMAP, m_rootPixels.segment(), 0),
-                    nullptr),
-                &free);
+            auto reply = m_x->reply(xcb_shm_get_image_reply,
+                xcb_shm_get_image(c, m_x->root(), int16_t(x), int16_t(y), uint16_t(width), uint16_t(height), ~0u,
+                    XCB_IMAGE_FORMAT_Z_PIXMAP, m_rootPixels.segment(), 0));
             if (reply && (reply->depth == 24 || reply->depth == 32) && reply->size >= bytes) {
                 ++m_sharedReads;
                 // The root keeps no alpha: read as a 24-bit window.
@@ -209,12 +206,9 @@ std::optional<DesktopImage> X11Desktop::readRoot(int x, int y, int width, int he
             }
         }
     }
-    auto image = readDirect(c, m_x->root(), width, height, x, y);
-    if (image) {
+    auto image = readDirect(*m_x, m_x->root(), width, height, x, y, true);
+    if (image)
         ++m_directReads;
-        for (size_t i = 3; i < image->rgba.size(); i += 4)
-            image->rgba[i] = 255;
-    }
     return image;
 }
 
@@ -238,7 +232,7 @@ std::optional<DesktopImage> X11Desktop::readRootArea(CGRect pixels)
     image.height = height;
     image.rgba.resize(size_t(width) * height * 4);
     for (size_t i = 0; i < image.rgba.size(); i += 4) {
-        image.rgba[i] = image.rgba[i + 1] = image.rgba[i + 2] = 13;
+        image.rgba[i] = image.rgba[i + 1] = image.rgba[i + 2] = X11Pixels::kEmptyDesktopGrey;
         image.rgba[i + 3] = 255;
     }
     if (sw == 0)

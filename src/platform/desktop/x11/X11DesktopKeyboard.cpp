@@ -39,8 +39,7 @@ void X11Desktop::setUpKeyboard()
     void* symbols = allocateKeySymbols(c);
     // Which of the eight modifiers holds Super, Alt and Num Lock on this
     // server.
-    std::unique_ptr<xcb_get_modifier_mapping_reply_t, decltype(&free)> mapping(
-        xcb_get_modifier_mapping_reply(c, xcb_get_modifier_mapping(c), nullptr), &free);
+    auto mapping = m_x->reply(xcb_get_modifier_mapping_reply, xcb_get_modifier_mapping(c));
     {
         MutexLock lock(m_mutex);
         m_keyboard.symbols = symbols;
@@ -177,9 +176,8 @@ void X11Desktop::finishKeyboardGrab(KeyboardGrabRequest request)
 {
     if (!request.sent)
         return;
-    auto* c = m_x->connection();
-    std::unique_ptr<xcb_grab_keyboard_reply_t, decltype(&free)> reply(xcb_grab_keyboard_reply(c, request.grab, nullptr), &free);
-    std::unique_ptr<xcb_query_keymap_reply_t, decltype(&free)> keymap(xcb_query_keymap_reply(c, request.keymap, nullptr), &free);
+    auto reply = m_x->reply(xcb_grab_keyboard_reply, request.grab);
+    auto keymap = m_x->reply(xcb_query_keymap_reply, request.keymap);
     std::vector<DesktopInputEvent> input;
     {
         MutexLock lock(m_mutex);

@@ -21,13 +21,11 @@
 
 namespace {
 
-uint32_t coordinate(double v) { return static_cast<uint32_t>(static_cast<int32_t>(std::clamp(v, -32768.0, 32767.0))); }
-uint32_t extent(double v) { return static_cast<uint32_t>(std::clamp(v, 1.0, 32767.0)); }
 // A frame as the server keeps it: whole pixels, as the requests send it.
 CGRect onServer(CGRect frame)
 {
-    return CGRectMake(int32_t(coordinate(frame.origin.x)), int32_t(coordinate(frame.origin.y)),
-        extent(frame.size.width), extent(frame.size.height));
+    return CGRectMake(int32_t(x11Coordinate(frame.origin.x)), int32_t(x11Coordinate(frame.origin.y)),
+        x11Extent(frame.size.width), x11Extent(frame.size.height));
 }
 
 // The level of the application framework's pop-up menus.
@@ -36,8 +34,6 @@ constexpr int kPopUpMenuLayer = 101;
 // click.
 constexpr double kDoubleClickSeconds = 0.5;
 constexpr double kDoubleClickDistance = 4;
-// The dark of an empty desktop, beyond what could be read of the screen.
-constexpr uint8_t kEmptyDesktopGrey = 13;
 
 }
 
@@ -55,8 +51,8 @@ CGWindowID X11Desktop::registerOwnWindow(DesktopWindow window)
     bool panel = !statusItem && window.subrole && *window.subrole == "AXSystemDialog";
     bool popUp = panel && window.layer == kPopUpMenuLayer;
     uint32_t values[] = { XCB_BACK_PIXMAP_NONE, panel ? 1u : 0u, kOwnWindowEvents };
-    xcb_create_window(c, XCB_COPY_FROM_PARENT, id, m_x->root(), coordinate(window.frame.origin.x),
-        coordinate(window.frame.origin.y), extent(window.frame.size.width), extent(window.frame.size.height), 0,
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, id, m_x->root(), x11Coordinate(window.frame.origin.x),
+        x11Coordinate(window.frame.origin.y), x11Extent(window.frame.size.width), x11Extent(window.frame.size.height), 0,
         XCB_WINDOW_CLASS_INPUT_OUTPUT, m_x->screen()->root_visual,
         XCB_CW_BACK_PIXMAP | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
     std::string title = window.title.value_or("Quorvex");
@@ -124,8 +120,8 @@ void X11Desktop::updateOwnWindow(const DesktopWindow& window)
     }
     // Where a status item lies is the tray's choice; only its width is
     // this process's.
-    uint32_t values[] = { coordinate(window.frame.origin.x), coordinate(window.frame.origin.y),
-        extent(window.frame.size.width), extent(window.frame.size.height) };
+    uint32_t values[] = { x11Coordinate(window.frame.origin.x), x11Coordinate(window.frame.origin.y),
+        x11Extent(window.frame.size.width), x11Extent(window.frame.size.height) };
     if (statusItem) {
         setStatusItemSizeHints(window.number, window.frame.size);
         xcb_configure_window(c, window.number, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, values + 2);
@@ -288,6 +284,7 @@ void X11Desktop::paintOwnWindow(CGWindowID number, bool whole)
 {
     std::function<DesktopImage()> content;
     std::shared_ptr<const DesktopImage> beneath;
+    std::optional<uint32_t> backdropColor;
     CGRect beneathRect, frame;
     {
         MutexLock lock(m_mutex);
@@ -296,6 +293,7 @@ void X11Desktop::paintOwnWindow(CGWindowID number, bool whole)
             return;
         content = it->second.content;
         beneath = it->second.beneath;
+        backdropColor = it->second.info.backdropColor;
         beneathRect = it->second.beneathRect;
         frame = onServer(it->second.info.frame);
     }
@@ -334,7 +332,12 @@ void X11Desktop::paintOwnWindow(CGWindowID number, bool whole)
     last.height = image.height;
     // Opaque rows go straight to the server's byte order; translucent ones
     // are laid over what the screen showed beneath the window before it
-    // came up, never over black.
+    // came up; where nothing was read (the part a panel grew by while up),
+    // over the opaque colour of the window's material (the theme's), or for
+    // a window without one over the content's own colour made opaque (an
+    // empty corner over the dark of an empty desktop): never over black.
+    const uint8_t fallback[4] = { uint8_t(backdropColor.value_or(0) >> 16), uint8_t(backdropColor.value_or(0) >> 8),
+        uint8_t(backdropColor.value_or(0)), 255 };
     int offsetX = 0, offsetY = 0;
     if (beneath) {
         offsetX = int(frame.origin.x - beneathRect.origin.x);
@@ -352,8 +355,8 @@ void X11Desktop::paintOwnWindow(CGWindowID number, bool whole)
         if (X11Pixels::rowIsOpaque(in, image.width))
             X11Pixels::opaqueToServer(in, row.data(), image.width);
         else
-            X11Pixels::blendToServer(
-                in, row.data(), image.width, under, offsetX, beneath ? beneath->width : 0, kEmptyDesktopGrey);
+            X11Pixels::blendToServer(in, row.data(), image.width, under, offsetX, beneath ? beneath->width : 0,
+                X11Pixels::kEmptyDesktopGrey, backdropColor ? fallback : nullptr);
         uint8_t* target = pixels + rowBytes * y;
         if (whole || std::memcmp(target, row.data(), rowBytes) != 0) {
             std::memcpy(target, row.data(), rowBytes);
@@ -389,7 +392,7 @@ void X11Desktop::paintOwnWindow(CGWindowID number, bool whole)
         }
         // The server has read the segment once it answers: the next frame
         // may be written into it, and the pixels are on the screen.
-        free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+        m_x->reply(xcb_get_input_focus_reply, xcb_get_input_focus(c));
     }
     ++m_ownPaints;
 }
@@ -410,19 +413,6 @@ std::optional<DesktopImage> X11Desktop::captureOwnWindow(CGWindowID number)
 }
 
 // MARK: Where this process's windows are
-
-CGRect X11Desktop::rootFrame(xcb_window_t window)
-{
-    auto* c = m_x->connection();
-    auto geometryCookie = xcb_get_geometry(c, window);
-    auto translateCookie = xcb_translate_coordinates(c, window, m_x->root(), 0, 0);
-    std::unique_ptr<xcb_get_geometry_reply_t, decltype(&free)> geometry(xcb_get_geometry_reply(c, geometryCookie, nullptr), &free);
-    std::unique_ptr<xcb_translate_coordinates_reply_t, decltype(&free)> origin(
-        xcb_translate_coordinates_reply(c, translateCookie, nullptr), &free);
-    if (!geometry || !origin)
-        return CGRectNull;
-    return CGRectMake(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
-}
 
 // The server says where one of this process's windows is. A frame this
 // process asked for is its own change coming back (and every change it asked
@@ -474,65 +464,63 @@ void X11Desktop::withdraw(xcb_window_t window)
 }
 
 // Structure events and close requests of this process's windows.
-void X11Desktop::handleOwnWindowEvent(xcb_generic_event_t* event, std::vector<DesktopEvent>& events)
+void X11Desktop::handleOwnWindowConfigured(const xcb_configure_notify_event_t& e, std::vector<DesktopEvent>& events)
 {
-    uint8_t type = event->response_type & 0x7f;
-    if (type == XCB_CONFIGURE_NOTIFY) {
-        auto* e = reinterpret_cast<xcb_configure_notify_event_t*>(event);
-        bool reparented;
-        {
-            MutexLock lock(m_mutex);
-            auto it = m_ownWindows.find(e->window);
-            // The panel and menus lie where this process put them.
-            if (it == m_ownWindows.end() || e->event != e->window || it->second.panel)
-                return;
-            reparented = it->second.reparented;
-        }
-        // On the root the numbers are root coordinates; in a frame or a tray
-        // the server is asked.
-        CGRect frame = reparented ? rootFrame(e->window) : CGRectMake(e->x, e->y, e->width, e->height);
+    bool reparented;
+    {
         MutexLock lock(m_mutex);
-        if (auto it = m_ownWindows.find(e->window); it != m_ownWindows.end())
-            ownFrameSeenLocked(it->second, frame, events);
-    } else if (type == XCB_REPARENT_NOTIFY) {
-        auto* e = reinterpret_cast<xcb_reparent_notify_event_t*>(event);
-        if (e->event != e->window)
+        auto it = m_ownWindows.find(e.window);
+        // The panel and menus lie where this process put them.
+        if (it == m_ownWindows.end() || e.event != e.window || it->second.panel)
             return;
-        bool unmap = false, withdrawn = false;
-        {
-            MutexLock lock(m_mutex);
-            auto it = m_ownWindows.find(e->window);
-            if (it == m_ownWindows.end())
-                return;
-            auto& own = it->second;
-            own.reparented = e->parent != m_x->root();
-            if (own.info.statusItem) {
-                // A tray that goes hands its items back to the root, mapped:
-                // the item waits, out of sight, for the next tray. A window
-                // manager that saw that map may frame the item as a window of
-                // its own (the tray is gone by then): it is withdrawn from it.
-                own.docked = own.reparented && m_tray.owner != XCB_WINDOW_NONE;
-                unmap = !own.reparented;
-                withdrawn = own.reparented && !own.docked;
-            }
-        }
-        if (unmap)
-            xcb_unmap_window(m_x->connection(), e->window);
-        else if (withdrawn)
-            withdraw(e->window);
-        CGRect frame = rootFrame(e->window);
-        MutexLock lock(m_mutex);
-        if (auto it = m_ownWindows.find(e->window); it != m_ownWindows.end())
-            ownFrameSeenLocked(it->second, frame, events);
-    } else if (type == XCB_CLIENT_MESSAGE) {
-        auto* e = reinterpret_cast<xcb_client_message_event_t*>(event);
-        if (e->type != m_x->wmProtocols() || e->data.data32[0] != m_x->atoms().wmDeleteWindow)
-            return;
-        MutexLock lock(m_mutex);
-        if (m_ownWindows.count(e->window))
-            events.push_back({ DesktopEvent::Kind::AXNotification, m_ownPid, windowElement(m_ownPid, e->window),
-                kDesktopCloseRequestNotification });
+        reparented = it->second.reparented;
     }
+    // On the root the numbers are root coordinates; in a frame or a tray
+    // the server is asked.
+    CGRect frame = reparented ? m_x->rootFrame(e.window) : CGRectMake(e.x, e.y, e.width, e.height);
+    MutexLock lock(m_mutex);
+    if (auto it = m_ownWindows.find(e.window); it != m_ownWindows.end())
+        ownFrameSeenLocked(it->second, frame, events);
+}
+
+void X11Desktop::handleReparentNotify(const xcb_reparent_notify_event_t& e, std::vector<DesktopEvent>& events)
+{
+    if (e.event != e.window)
+        return;
+    bool unmap = false, withdrawn = false;
+    {
+        MutexLock lock(m_mutex);
+        auto it = m_ownWindows.find(e.window);
+        if (it == m_ownWindows.end())
+            return;
+        auto& own = it->second;
+        own.reparented = e.parent != m_x->root();
+        if (own.info.statusItem) {
+            // A tray that goes hands its items back to the root, mapped:
+            // the item waits, out of sight, for the next tray. A window
+            // manager that saw that map may frame the item as a window of
+            // its own (the tray is gone by then): it is withdrawn from it.
+            own.docked = own.reparented && m_tray.owner != XCB_WINDOW_NONE;
+            unmap = !own.reparented;
+            withdrawn = own.reparented && !own.docked;
+        }
+    }
+    if (unmap)
+        xcb_unmap_window(m_x->connection(), e.window);
+    else if (withdrawn)
+        withdraw(e.window);
+    CGRect frame = m_x->rootFrame(e.window);
+    MutexLock lock(m_mutex);
+    if (auto it = m_ownWindows.find(e.window); it != m_ownWindows.end())
+        ownFrameSeenLocked(it->second, frame, events);
+}
+
+void X11Desktop::handleCloseRequest(xcb_window_t window, std::vector<DesktopEvent>& events)
+{
+    MutexLock lock(m_mutex);
+    if (m_ownWindows.count(window))
+        events.push_back({ DesktopEvent::Kind::AXNotification, m_ownPid, windowElement(m_ownPid, window),
+            kDesktopCloseRequestNotification });
 }
 
 // MARK: The pointer
@@ -561,43 +549,37 @@ void X11Desktop::updatePointerGrab()
     }
     // Events over this process's windows are reported for them; the others
     // (a click elsewhere) for the menu.
-    std::unique_ptr<xcb_grab_pointer_reply_t, decltype(&free)> reply(xcb_grab_pointer_reply(c,
-        xcb_grab_pointer(c, 1, menu,
-            XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_POINTER_MOTION,
-            XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, XCB_WINDOW_NONE, XCB_CURSOR_NONE, XCB_CURRENT_TIME),
-        nullptr),
-        &free);
+    auto reply = m_x->reply(xcb_grab_pointer_reply,
+        xcb_grab_pointer(c, 1, menu, XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_POINTER_MOTION,
+            XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, XCB_WINDOW_NONE, XCB_CURSOR_NONE, XCB_CURRENT_TIME));
     MutexLock lock(m_mutex);
     m_pointer.grabbed = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
 }
 
-void X11Desktop::translatePointerLocked(
-    xcb_generic_event_t* event, std::vector<DesktopEvent>& events, std::vector<DesktopInputEvent>& input)
+void X11Desktop::translatePointerLocked(uint8_t type, const xcb_button_press_event_t& e, std::vector<DesktopEvent>& events,
+    std::vector<DesktopInputEvent>& input)
 {
-    uint8_t type = event->response_type & 0x7f;
-    // Button and motion events share their layout.
-    auto* e = reinterpret_cast<xcb_button_press_event_t*>(event);
     DesktopInputEvent out;
-    out.location = { double(e->root_x), double(e->root_y) };
+    out.location = { double(e.root_x), double(e.root_y) };
     out.timestamp = Clock::current().now();
-    out.flags = flagsOfStateLocked(e->state);
+    out.flags = flagsOfStateLocked(e.state);
     // A window the tray or the window manager moved without a word: where
     // the pointer is in it says where it is.
-    if (auto it = m_ownWindows.find(e->event); it != m_ownWindows.end() && !it->second.panel && type != XCB_MOTION_NOTIFY) {
-        CGPoint origin { double(e->root_x - e->event_x), double(e->root_y - e->event_y) };
+    if (auto it = m_ownWindows.find(e.event); it != m_ownWindows.end() && !it->second.panel && type != XCB_MOTION_NOTIFY) {
+        CGPoint origin { double(e.root_x - e.event_x), double(e.root_y - e.event_y) };
         CGRect frame = onServer(it->second.info.frame);
         if (!CGPointEqualToPoint(origin, frame.origin))
             ownFrameSeenLocked(it->second, { origin, frame.size }, events);
     }
     if (type == XCB_MOTION_NOTIFY) {
-        out.type = (e->state & XCB_BUTTON_MASK_1) ? kCGEventLeftMouseDragged
-            : (e->state & XCB_BUTTON_MASK_3)      ? kCGEventRightMouseDragged
+        out.type = (e.state & XCB_BUTTON_MASK_1) ? kCGEventLeftMouseDragged
+            : (e.state & XCB_BUTTON_MASK_3)      ? kCGEventRightMouseDragged
                                                   : kCGEventMouseMoved;
         input.push_back(out);
         return;
     }
     bool press = type == XCB_BUTTON_PRESS;
-    uint8_t button = e->detail;
+    uint8_t button = e.detail;
     if (button >= 4 && button <= 7) {
         // Wheel steps: one line each, up and left positive.
         if (!press)

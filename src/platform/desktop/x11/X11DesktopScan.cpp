@@ -109,7 +109,19 @@ void X11Desktop::refreshClients(std::vector<DesktopEvent>& events)
 {
     auto* c = m_x->connection();
     auto& ewmh = m_x->ewmh();
-    auto list = X11PropertyRequest(c, m_x->root(), ewmh._NET_CLIENT_LIST_STACKING, 1 << 20).get().words();
+    X11PropertyRequest stackingRequest(*m_x, m_x->root(), ewmh._NET_CLIENT_LIST_STACKING, 1 << 20);
+    X11PropertyRequest mappingRequest(*m_x, m_x->root(), ewmh._NET_CLIENT_LIST, 1 << 20);
+    auto list = stackingRequest.get().words();
+    // A managed window that the stacking list leaves out is listed all the
+    // same, on top (the newest, as the client list runs in the order of
+    // mapping): xfwm4 writes no stacking list for the only window of a
+    // desktop until a second comes.
+    {
+        std::set<xcb_window_t> stacked(list.begin(), list.end());
+        for (xcb_window_t w : mappingRequest.get().words())
+            if (stacked.insert(w).second)
+                list.push_back(w);
+    }
 
     // Windows that came: watched from now on, and read.
     std::set<xcb_window_t> present(list.begin(), list.end());
@@ -270,8 +282,7 @@ pid_t X11Desktop::processOfClient(xcb_window_t window)
     auto* c = m_x->connection();
     // One question: the process id of the client that made the window.
     ClientIdQuery query { window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID };
-    std::unique_ptr<xcb_res_query_client_ids_reply_t, decltype(&free)> reply(
-        xcb_res_query_client_ids_reply(c, xcb_res_query_client_ids(c, 1, &query), nullptr), &free);
+    auto reply = m_x->reply(xcb_res_query_client_ids_reply, xcb_res_query_client_ids(c, 1, &query));
     if (!reply)
         return 0;
     // Only the process id was asked for: an answer of four bytes is it.
@@ -283,7 +294,7 @@ pid_t X11Desktop::processOfClient(xcb_window_t window)
 
 std::vector<DesktopImage> X11Desktop::readIcon(xcb_window_t window)
 {
-    return iconImages(X11PropertyRequest(m_x->connection(), window, m_x->ewmh()._NET_WM_ICON, kIconBytes).get().words());
+    return iconImages(X11PropertyRequest(*m_x, window, m_x->ewmh()._NET_WM_ICON, kIconBytes).get().words());
 }
 
 // The icon stays when the window has none.
@@ -305,16 +316,15 @@ void X11Desktop::setIconLocked(pid_t pid, std::vector<DesktopImage> images)
 
 void X11Desktop::readClient(X11Client& client, uint32_t currentDesktop)
 {
-    auto* c = m_x->connection();
     auto& ewmh = m_x->ewmh();
     xcb_window_t w = client.window;
-    X11PropertyRequest pidRequest(c, w, ewmh._NET_WM_PID, 4);
-    X11PropertyRequest classRequest(c, w, XCB_ATOM_WM_CLASS, 1024);
-    X11PropertyRequest typeRequest(c, w, ewmh._NET_WM_WINDOW_TYPE, 64);
-    X11PropertyRequest transientRequest(c, w, XCB_ATOM_WM_TRANSIENT_FOR, 4);
-    X11PropertyRequest protocolsRequest(c, w, m_x->wmProtocols(), 64);
-    X11PropertyRequest actionsRequest(c, w, ewmh._NET_WM_ALLOWED_ACTIONS, 256);
-    X11PropertyRequest desktopRequest(c, w, ewmh._NET_WM_DESKTOP, 4);
+    X11PropertyRequest pidRequest(*m_x, w, ewmh._NET_WM_PID, 4);
+    X11PropertyRequest classRequest(*m_x, w, XCB_ATOM_WM_CLASS, 1024);
+    X11PropertyRequest typeRequest(*m_x, w, ewmh._NET_WM_WINDOW_TYPE, 64);
+    X11PropertyRequest transientRequest(*m_x, w, XCB_ATOM_WM_TRANSIENT_FOR, 4);
+    X11PropertyRequest protocolsRequest(*m_x, w, m_x->wmProtocols(), 64);
+    X11PropertyRequest actionsRequest(*m_x, w, ewmh._NET_WM_ALLOWED_ACTIONS, 256);
+    X11PropertyRequest desktopRequest(*m_x, w, ewmh._NET_WM_DESKTOP, 4);
 
     auto pidReply = pidRequest.get();
     auto wmClass = classRequest.get();
@@ -379,9 +389,8 @@ void X11Desktop::readClient(X11Client& client, uint32_t currentDesktop)
 
 bool X11Desktop::readTitle(X11Client& client)
 {
-    auto* c = m_x->connection();
-    X11PropertyRequest netName(c, client.window, m_x->ewmh()._NET_WM_NAME, X11Text::kMaxTitleBytes + 4);
-    X11PropertyRequest oldName(c, client.window, XCB_ATOM_WM_NAME, X11Text::kMaxTitleBytes + 4);
+    X11PropertyRequest netName(*m_x, client.window, m_x->ewmh()._NET_WM_NAME, X11Text::kMaxTitleBytes + 4);
+    X11PropertyRequest oldName(*m_x, client.window, XCB_ATOM_WM_NAME, X11Text::kMaxTitleBytes + 4);
     auto utf8 = netName.get();
     auto old = oldName.get();
     std::optional<std::string> title;
@@ -401,7 +410,7 @@ bool X11Desktop::readTitle(X11Client& client)
 bool X11Desktop::readState(X11Client& client)
 {
     auto& ewmh = m_x->ewmh();
-    auto state = X11PropertyRequest(m_x->connection(), client.window, ewmh._NET_WM_STATE, 256).get().words();
+    auto state = X11PropertyRequest(*m_x, client.window, ewmh._NET_WM_STATE, 256).get().words();
     auto has = [&](xcb_atom_t a) { return std::find(state.begin(), state.end(), a) != state.end(); };
     bool before = client.minimized;
     client.minimized = has(ewmh._NET_WM_STATE_HIDDEN);
@@ -413,20 +422,16 @@ bool X11Desktop::readState(X11Client& client)
 void X11Desktop::readGeometry(X11Client& client)
 {
     auto* c = m_x->connection();
-    auto geometryCookie = xcb_get_geometry(c, client.window);
-    auto translateCookie = xcb_translate_coordinates(c, client.window, m_x->root(), 0, 0);
-    std::unique_ptr<xcb_get_geometry_reply_t, decltype(&free)> geometry(xcb_get_geometry_reply(c, geometryCookie, nullptr), &free);
-    std::unique_ptr<xcb_translate_coordinates_reply_t, decltype(&free)> origin(
-        xcb_translate_coordinates_reply(c, translateCookie, nullptr), &free);
-    if (!geometry || !origin)
+    CGRect frame = m_x->rootFrame(client.window);
+    if (CGRectIsNull(frame))
         return;
-    client.frame = CGRectMake(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
+    client.frame = frame;
     if (client.topLevel != XCB_WINDOW_NONE)
         return;
     // The frame the window manager put around the client, found once.
     xcb_window_t w = client.window;
     for (int depth = 0; depth < 8; ++depth) {
-        std::unique_ptr<xcb_query_tree_reply_t, decltype(&free)> tree(xcb_query_tree_reply(c, xcb_query_tree(c, w), nullptr), &free);
+        auto tree = m_x->reply(xcb_query_tree_reply, xcb_query_tree(c, w));
         if (!tree)
             return;
         if (tree->parent == m_x->root() || tree->parent == XCB_WINDOW_NONE)
@@ -438,7 +443,7 @@ void X11Desktop::readGeometry(X11Client& client)
 
 void X11Desktop::refreshActive(std::vector<DesktopEvent>& events)
 {
-    auto active = X11PropertyRequest(m_x->connection(), m_x->root(), m_x->ewmh()._NET_ACTIVE_WINDOW, 4).get().word();
+    auto active = X11PropertyRequest(*m_x, m_x->root(), m_x->ewmh()._NET_ACTIVE_WINDOW, 4).get().word();
     xcb_window_t window = active.value_or(XCB_WINDOW_NONE);
     MutexLock lock(m_mutex);
     pid_t pid = m_frontmost;
@@ -478,8 +483,8 @@ void X11Desktop::refreshActive(std::vector<DesktopEvent>& events)
 
 void X11Desktop::refreshCurrentDesktop()
 {
-    X11PropertyRequest currentRequest(m_x->connection(), m_x->root(), m_x->ewmh()._NET_CURRENT_DESKTOP, 4);
-    X11PropertyRequest numberRequest(m_x->connection(), m_x->root(), m_x->ewmh()._NET_NUMBER_OF_DESKTOPS, 4);
+    X11PropertyRequest currentRequest(*m_x, m_x->root(), m_x->ewmh()._NET_CURRENT_DESKTOP, 4);
+    X11PropertyRequest numberRequest(*m_x, m_x->root(), m_x->ewmh()._NET_NUMBER_OF_DESKTOPS, 4);
     uint32_t current = currentRequest.get().word().value_or(0);
     uint32_t number = std::max<uint32_t>(numberRequest.get().word().value_or(1), 1);
     MutexLock lock(m_mutex);
@@ -492,8 +497,7 @@ void X11Desktop::refreshScreens()
     auto* c = m_x->connection();
     std::vector<DesktopScreen> screens;
     if (m_x->hasRandR()) {
-        std::unique_ptr<xcb_randr_get_monitors_reply_t, decltype(&free)> monitors(
-            xcb_randr_get_monitors_reply(c, xcb_randr_get_monitors(c, m_x->root(), 1), nullptr), &free);
+        auto monitors = m_x->reply(xcb_randr_get_monitors_reply, xcb_randr_get_monitors(c, m_x->root(), 1));
         if (monitors) {
             for (auto it = xcb_randr_get_monitors_monitors_iterator(monitors.get()); it.rem; xcb_randr_monitor_info_next(&it)) {
                 DesktopScreen s;
@@ -514,7 +518,7 @@ void X11Desktop::refreshScreens()
     }
     // The work area leaves out the panels and docks; each screen's usable
     // frame is its part of the current desktop's.
-    auto area = X11PropertyRequest(c, m_x->root(), m_x->ewmh()._NET_WORKAREA, 4096).get().words();
+    auto area = X11PropertyRequest(*m_x, m_x->root(), m_x->ewmh()._NET_WORKAREA, 4096).get().words();
     MutexLock lock(m_mutex);
     std::optional<CGRect> workArea;
     if (area.size() >= 4 * (size_t(m_currentDesktop) + 1)) {

@@ -27,8 +27,7 @@ constexpr uint32_t kSystemTrayRequestDock = 0;
 void X11Desktop::findTray()
 {
     auto* c = m_x->connection();
-    std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&free)> reply(
-        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, m_x->atoms().traySelection), nullptr), &free);
+    auto reply = m_x->reply(xcb_get_selection_owner_reply, xcb_get_selection_owner(c, m_x->atoms().traySelection));
     xcb_window_t owner = reply ? reply->owner : xcb_window_t(XCB_WINDOW_NONE);
     if (owner) {
         // The tray's end is watched, so that the items wait for the next
@@ -46,7 +45,7 @@ void X11Desktop::findTray()
 // and its base, so that the tray keeps its whole width.
 void X11Desktop::setStatusItemSizeHints(xcb_window_t window, CGSize size)
 {
-    auto side = [](double v) { return static_cast<int32_t>(std::clamp(std::lround(v), 1L, 32767L)); };
+    auto side = [](double v) { return static_cast<int32_t>(x11Extent(std::round(v))); };
     xcb_size_hints_t hints {};
     xcb_icccm_size_hints_set_size(&hints, 0, side(size.width), side(size.height));
     xcb_icccm_size_hints_set_min_size(&hints, side(size.width), side(size.height));
@@ -91,33 +90,25 @@ void X11Desktop::dockStatusItems()
     xcb_flush(m_x->connection());
 }
 
-// A tray that starts, or the tray that goes. True when the event was the
-// tray's.
-bool X11Desktop::handleStatusAreaEvent(xcb_generic_event_t* event)
+// A tray that starts announces itself: the items dock in it.
+void X11Desktop::handleTrayStarted()
 {
-    uint8_t type = event->response_type & 0x7f;
-    if (type == XCB_CLIENT_MESSAGE) {
-        auto* e = reinterpret_cast<xcb_client_message_event_t*>(event);
-        if (e->type != m_x->atoms().manager || e->format != 32 || e->data.data32[1] != m_x->atoms().traySelection)
-            return false;
-        {
-            MutexLock lock(m_mutex);
-            m_tray.missingTold = false;
-        }
-        findTray();
-        dockStatusItems();
-        return true;
-    }
-    if (type == XCB_DESTROY_NOTIFY) {
-        auto* e = reinterpret_cast<xcb_destroy_notify_event_t*>(event);
+    {
         MutexLock lock(m_mutex);
-        if (!m_tray.owner || e->window != m_tray.owner)
-            return false;
-        m_tray.owner = XCB_WINDOW_NONE;
-        for (auto& [number, own] : m_ownWindows)
-            if (own.info.statusItem)
-                own.docked = false;
-        return true;
+        m_tray.missingTold = false;
     }
-    return false;
+    findTray();
+    dockStatusItems();
+}
+
+// The tray that goes: its items wait for the next one.
+void X11Desktop::handleDestroyNotify(const xcb_destroy_notify_event_t& e)
+{
+    MutexLock lock(m_mutex);
+    if (!m_tray.owner || e.window != m_tray.owner)
+        return;
+    m_tray.owner = XCB_WINDOW_NONE;
+    for (auto& [number, own] : m_ownWindows)
+        if (own.info.statusItem)
+            own.docked = false;
 }

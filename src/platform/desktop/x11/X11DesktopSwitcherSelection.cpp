@@ -20,15 +20,13 @@ namespace {
 
 xcb_atom_t internAtom(xcb_connection_t* c, const std::string& name)
 {
-    std::unique_ptr<xcb_intern_atom_reply_t, decltype(&free)> reply(
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, name.size(), name.c_str()), nullptr), &free);
+    X11Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, name.size(), name.c_str()), nullptr));
     return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
 xcb_window_t selectionOwner(xcb_connection_t* c, xcb_atom_t selection)
 {
-    std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&free)> reply(
-        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), nullptr), &free);
+    X11Reply<xcb_get_selection_owner_reply_t> reply(xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), nullptr));
     return reply ? reply->owner : xcb_window_t(XCB_WINDOW_NONE);
 }
 
@@ -69,7 +67,7 @@ X11Desktop::ReopenAnswer X11Desktop::askRunningSwitcherToReopen(const std::strin
     double deadline = SystemClock().now() + timeoutSeconds;
     for (;;) {
         while (auto* event = xcb_poll_for_event(c)) {
-            bool answered = (event->response_type & 0x7f) == XCB_SELECTION_NOTIFY
+            bool answered = eventType(event) == XCB_SELECTION_NOTIFY
                 && reinterpret_cast<xcb_selection_notify_event_t*>(event)->requestor == requestor;
             bool refused = answered && reinterpret_cast<xcb_selection_notify_event_t*>(event)->property == XCB_ATOM_NONE;
             free(event);
@@ -115,64 +113,54 @@ bool X11Desktop::claimSwitcherSelection()
         return false;
     }
     // Announced on the root window, as a manager selection is.
-    xcb_client_message_event_t message {};
-    message.response_type = XCB_CLIENT_MESSAGE;
-    message.format = 32;
-    message.window = m_x->root();
-    message.type = atoms.manager;
-    message.data.data32[0] = XCB_CURRENT_TIME;
-    message.data.data32[1] = atoms.switcherSelection;
-    message.data.data32[2] = owner;
-    xcb_send_event(c, 0, m_x->root(), XCB_EVENT_MASK_STRUCTURE_NOTIFY, reinterpret_cast<const char*>(&message));
+    sendClientMessageTo(m_x->root(), atoms.manager, XCB_CURRENT_TIME, atoms.switcherSelection, owner,
+        XCB_EVENT_MASK_STRUCTURE_NOTIFY);
     xcb_flush(c);
     return true;
 }
 
-bool X11Desktop::handleSwitcherSelectionEvent(xcb_generic_event_t* event, std::vector<DesktopEvent>& events)
+// Another program took the selection.
+void X11Desktop::handleSelectionClear(const xcb_selection_clear_event_t& e)
+{
+    {
+        MutexLock lock(m_mutex);
+        if (!m_ownsSwitcherSelection || e.selection != m_x->atoms().switcherSelection)
+            return;
+        m_ownsSwitcherSelection = false;
+    }
+    NSLogString("another program took the selection " + X11Connection::switcherSelectionName(m_x->screenNumber())
+        + " on the X display \"" + m_x->displayName() + "\"; starting Quorvex again no longer reaches this one");
+}
+
+// A second start asks this one to reopen (or what targets it converts to).
+void X11Desktop::handleSelectionRequest(const xcb_selection_request_event_t& e, std::vector<DesktopEvent>& events)
 {
     auto* c = m_x->connection();
     const auto& atoms = m_x->atoms();
-    uint8_t type = event->response_type & 0x7f;
-    if (type == XCB_SELECTION_CLEAR) {
-        auto* e = reinterpret_cast<xcb_selection_clear_event_t*>(event);
-        {
-            MutexLock lock(m_mutex);
-            if (!m_ownsSwitcherSelection || e->selection != atoms.switcherSelection)
-                return false;
-            m_ownsSwitcherSelection = false;
-        }
-        NSLogString("another program took the selection " + X11Connection::switcherSelectionName(m_x->screenNumber())
-            + " on the X display \"" + m_x->displayName() + "\"; starting Quorvex again no longer reaches this one");
-        return true;
-    }
-    if (type != XCB_SELECTION_REQUEST)
-        return false;
-    auto* e = reinterpret_cast<xcb_selection_request_event_t*>(event);
     {
         MutexLock lock(m_mutex);
-        if (!m_ownsSwitcherSelection || e->selection != atoms.switcherSelection)
-            return false;
+        if (!m_ownsSwitcherSelection || e.selection != atoms.switcherSelection)
+            return;
     }
     // An old requestor names no property; the target stands in for it.
-    xcb_atom_t property = e->property == XCB_ATOM_NONE ? e->target : e->property;
-    if (e->target == atoms.reopenTarget) {
+    xcb_atom_t property = e.property == XCB_ATOM_NONE ? e.target : e.property;
+    if (e.target == atoms.reopenTarget) {
         // A conversion done for its side effect answers with an empty
         // property of the type NULL.
-        xcb_change_property(c, XCB_PROP_MODE_REPLACE, e->requestor, property, atoms.null, 32, 0, nullptr);
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, e.requestor, property, atoms.null, 32, 0, nullptr);
         events.push_back({ DesktopEvent::Kind::ApplicationReopened, m_ownPid });
-    } else if (e->target == atoms.targets) {
+    } else if (e.target == atoms.targets) {
         xcb_atom_t targets[] = { atoms.targets, atoms.reopenTarget };
-        xcb_change_property(c, XCB_PROP_MODE_REPLACE, e->requestor, property, XCB_ATOM_ATOM, 32, 2, targets);
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, e.requestor, property, XCB_ATOM_ATOM, 32, 2, targets);
     } else {
         property = XCB_ATOM_NONE;
     }
     xcb_selection_notify_event_t notify {};
     notify.response_type = XCB_SELECTION_NOTIFY;
-    notify.time = e->time;
-    notify.requestor = e->requestor;
-    notify.selection = e->selection;
-    notify.target = e->target;
+    notify.time = e.time;
+    notify.requestor = e.requestor;
+    notify.selection = e.selection;
+    notify.target = e.target;
     notify.property = property;
-    xcb_send_event(c, 0, e->requestor, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&notify));
-    return true;
+    xcb_send_event(c, 0, e.requestor, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&notify));
 }

@@ -2,17 +2,17 @@
 // later, so that many reads travel to the server together.
 #pragma once
 
+#include "X11Connection.h"
+
 #include <xcb/xcb.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 struct X11PropertyReply {
-    std::unique_ptr<xcb_get_property_reply_t, decltype(&free)> reply { nullptr, &free };
+    X11Reply<xcb_get_property_reply_t> reply;
     // False when the window is gone or the property is absent.
     bool exists() const { return reply && reply->type != XCB_ATOM_NONE; }
     xcb_atom_t type() const { return reply ? reply->type : xcb_atom_t(XCB_ATOM_NONE); }
@@ -36,22 +36,16 @@ struct X11PropertyReply {
 class X11PropertyRequest {
 public:
     // Asks for at most `maxBytes` of the property.
-    X11PropertyRequest(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property, uint32_t maxBytes = 1 << 16)
-        : m_connection(c)
-        , m_cookie(xcb_get_property(c, 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, (maxBytes + 3) / 4))
+    X11PropertyRequest(X11Connection& x, xcb_window_t window, xcb_atom_t property, uint32_t maxBytes = 1 << 16)
+        : m_x(x)
+        , m_cookie(xcb_get_property(x.connection(), 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, (maxBytes + 3) / 4))
     {
     }
-    X11PropertyReply get()
-    {
-        X11PropertyReply r;
-        xcb_generic_error_t* error = nullptr;
-        r.reply.reset(xcb_get_property_reply(m_connection, m_cookie, &error));
-        free(error);
-        return r;
-    }
+    // The answer; an error (other than the window's being gone) is noted.
+    X11PropertyReply get() { return { m_x.reply(xcb_get_property_reply, m_cookie) }; }
 
 private:
-    xcb_connection_t* m_connection;
+    X11Connection& m_x;
     xcb_get_property_cookie_t m_cookie;
 };
 

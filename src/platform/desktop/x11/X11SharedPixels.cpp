@@ -1,10 +1,10 @@
 #include "X11SharedPixels.h"
 
+#include "X11Reply.h"
+
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
-#include <cstdlib>
-#include <memory>
 
 X11SharedPixels::~X11SharedPixels() { release(); }
 
@@ -39,8 +39,7 @@ bool X11SharedPixels::reserve(xcb_connection_t* c, size_t bytes)
     if (memory == reinterpret_cast<void*>(-1))
         return false;
     xcb_shm_seg_t segment = xcb_generate_id(c);
-    std::unique_ptr<xcb_generic_error_t, decltype(&free)> error(
-        xcb_request_check(c, xcb_shm_attach_checked(c, segment, id, 0)), &free);
+    X11Reply<xcb_generic_error_t> error(xcb_request_check(c, xcb_shm_attach_checked(c, segment, id, 0)));
     if (error) {
         shmdt(memory);
         return false;
