@@ -17,6 +17,7 @@
 #include <switcher/GridViewController.h>
 #include <switcher/SwitchWindowController.h>
 
+#include <array>
 #include <map>
 
 #include <X11/keysym.h>
@@ -97,6 +98,29 @@ protected:
             || !runMainUntil([&] { return desktop->isKeyboardGrabbed(); }))
             return std::nullopt;
         return switcher;
+    }
+    // The grid's panel up over three windows of the client, One, Two and
+    // Three, the last one focused.
+    std::optional<Switcher> openGridOverThreeWindows()
+    {
+        client->open("One", 0xff0000, 40, 60, 300, 200);
+        client->open("Two", 0x00ff00, 400, 60, 300, 200);
+        auto three = client->open("Three", 0x0000ff, 200, 300, 300, 200);
+        if (!runMainUntil([&] { return hasFocus(three); }))
+            return std::nullopt;
+        return openGridPanel(3);
+    }
+    // One pixel of a window as the server shows it: red, green, blue.
+    std::array<int, 3> serverPixel(CGWindowID window, int x, int y)
+    {
+        auto* c = desktop->connection().connection();
+        std::unique_ptr<xcb_get_image_reply_t, decltype(&free)> reply(
+            xcb_get_image_reply(c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, window, int16_t(x), int16_t(y), 1, 1, ~0u), nullptr),
+            &free);
+        if (!reply || xcb_get_image_data_length(reply.get()) < 4)
+            return { -1, -1, -1 };
+        const uint8_t* p = xcb_get_image_data(reply.get());
+        return { p[2], p[1], p[0] };
     }
     bool hasFocus(CGWindowID window)
     {
@@ -247,14 +271,10 @@ TEST_F(X11Switcher, ThePanelsTranslucentPartsShowWhatLiesBeneath)
     auto drawn = desktop->captureWindow(panel);
     ASSERT_TRUE(drawn);
     EXPECT_LT(drawn->rgba[3], 255) << "the panel's corner is translucent";
-    auto* c = desktop->connection().connection();
-    auto* reply = xcb_get_image_reply(c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, panel, 0, 0, 1, 1, ~0u), nullptr);
-    ASSERT_TRUE(reply);
-    const uint8_t* corner = xcb_get_image_data(reply);
-    EXPECT_GT(corner[0], 200) << "blue";
+    auto corner = serverPixel(panel, 0, 0);
+    EXPECT_GT(corner[2], 200) << "blue";
     EXPECT_LT(corner[1], 40);
-    EXPECT_LT(corner[2], 40);
-    free(reply);
+    EXPECT_LT(corner[0], 40);
     ASSERT_TRUE(session->fakeKey(XK_Super_L, false));
     ASSERT_TRUE(runMainUntil([&] { return !host.isPanelVisible(); }));
 }
@@ -278,15 +298,11 @@ TEST_F(X11Switcher, TheFullScreenCarouselShowsTheDesktopBeneathBlurredAndTinted)
     EXPECT_EQ(window->frame().size, CGSizeMake(1280, 800));
     auto panel = static_cast<CGWindowID>(window->windowNumber());
     ASSERT_TRUE(runMainUntil([&] { return serverShowsWhatWasDrawn(*desktop, panel); }));
-    auto* c = desktop->connection().connection();
-    std::unique_ptr<xcb_get_image_reply_t, decltype(&free)> reply(
-        xcb_get_image_reply(c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, panel, 1000, 100, 1, 1, ~0u), nullptr), &free);
-    ASSERT_TRUE(reply);
-    const uint8_t* pixel = xcb_get_image_data(reply.get());
+    auto pixel = serverPixel(panel, 1000, 100);
     // Blue under white at 0.16, alpha 0.82: about (33, 33, 79).
-    EXPECT_NEAR(pixel[2], 33, 6) << "red";
+    EXPECT_NEAR(pixel[0], 33, 6) << "red";
     EXPECT_NEAR(pixel[1], 33, 6) << "green";
-    EXPECT_NEAR(pixel[0], 79, 6) << "blue";
+    EXPECT_NEAR(pixel[2], 79, 6) << "blue";
     ASSERT_TRUE(session->fakeKey(XK_Super_L, false));
     ASSERT_TRUE(runMainUntil([&] { return !switcher->host->isPanelVisible(); }));
 }
@@ -298,11 +314,7 @@ TEST_F(X11Switcher, TheFullScreenCarouselShowsTheDesktopBeneathBlurredAndTinted)
 TEST_F(X11Switcher, WhereNothingBeneathWasReadThePanelShowsItsThemesOpaqueColour)
 {
     NSUserDefaults::standardUserDefaults()->setInteger(SwitcherThemeLight, DefaultsKey::ThemeIndex);
-    client->open("One", 0xff0000, 40, 60, 300, 200);
-    client->open("Two", 0x00ff00, 400, 60, 300, 200);
-    auto three = client->open("Three", 0x0000ff, 200, 300, 300, 200);
-    ASSERT_TRUE(runMainUntil([&] { return hasFocus(three); }));
-    auto switcher = openGridPanel(3);
+    auto switcher = openGridOverThreeWindows();
     ASSERT_TRUE(switcher);
     auto window = switcher->controller->windowController()->window();
     CGFloat narrow = window->frame().size.width;
@@ -314,11 +326,7 @@ TEST_F(X11Switcher, WhereNothingBeneathWasReadThePanelShowsItsThemesOpaqueColour
     auto drawn = desktop->captureWindow(panel);
     ASSERT_TRUE(drawn);
     EXPECT_EQ(drawn->rgba[3], 0) << "the corner is empty";
-    auto* c = desktop->connection().connection();
-    std::unique_ptr<xcb_get_image_reply_t, decltype(&free)> reply(
-        xcb_get_image_reply(c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, panel, 0, 0, 1, 1, ~0u), nullptr), &free);
-    ASSERT_TRUE(reply);
-    const uint8_t* corner = xcb_get_image_data(reply.get());
+    auto corner = serverPixel(panel, 0, 0);
     // The light material: white at 0.96.
     for (int channel = 0; channel < 3; ++channel)
         EXPECT_NEAR(corner[channel], 245, 2) << channel;
@@ -332,11 +340,7 @@ TEST_F(X11Switcher, WhereNothingBeneathWasReadThePanelShowsItsThemesOpaqueColour
 // window. Shift pressed then ends the switch as the release would.
 TEST_F(X11Switcher, AWindowThatMapsAndTakesTheFocusWhileThePanelIsUpLeavesThePanelTheKeyboard)
 {
-    client->open("One", 0xff0000, 40, 60, 300, 200);
-    client->open("Two", 0x00ff00, 400, 60, 300, 200);
-    auto three = client->open("Three", 0x0000ff, 200, 300, 300, 200);
-    ASSERT_TRUE(runMainUntil([&] { return hasFocus(three); }));
-    auto switcher = openGridPanel(3);
+    auto switcher = openGridOverThreeWindows();
     ASSERT_TRUE(switcher);
     auto* host = switcher->host.get();
     auto cells = [&] { return gridCells(switcher->controller->windowController()); };
