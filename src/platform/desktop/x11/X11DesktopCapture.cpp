@@ -195,7 +195,7 @@ std::optional<DesktopImage> X11Desktop::readRoot(int x, int y, int width, int he
     size_t bytes = size_t(width) * height * 4;
     if (m_sharedMemoryCaptures && m_x->hasShm() && size_t(width) * height >= kSharedMemoryPixels) {
         MutexLock lock(m_rootReadMutex);
-        if (m_rootPixels.reserve(c, bytes)) {
+        if (m_rootPixels.reserve(*m_x, bytes)) {
             auto reply = m_x->reply(xcb_shm_get_image_reply,
                 xcb_shm_get_image(c, m_x->root(), int16_t(x), int16_t(y), uint16_t(width), uint16_t(height), ~0u,
                     XCB_IMAGE_FORMAT_Z_PIXMAP, m_rootPixels.segment(), 0));

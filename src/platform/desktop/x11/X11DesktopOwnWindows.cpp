@@ -321,7 +321,7 @@ void X11Desktop::paintOwnWindow(CGWindowID number, bool whole)
     OwnFrame& last = *kept;
     whole = whole || last.width != image.width || last.height != image.height;
     uint8_t* pixels = nullptr;
-    if (m_x->hasShm() && last.shared.reserve(c, bytes)) {
+    if (m_x->hasShm() && last.shared.reserve(*m_x, bytes)) {
         pixels = last.shared.data();
     } else {
         last.shared.release();
