@@ -372,6 +372,33 @@ TEST_F(X11Switcher, AWindowThatMapsAndTakesTheFocusWhileThePanelIsUpLeavesThePan
     ASSERT_TRUE(session->fakeKey(XK_Super_L, false));
 }
 
+// Super+Tab at once after a window maps: the window manager focuses the
+// new window while the panel opens, before the keyboard is grabbed. That
+// focus comes after the press, so it does not close the panel either.
+TEST_F(X11Switcher, AWindowFocusedAsThePanelOpensLeavesThePanelUp)
+{
+    client->open("One", 0xff0000, 40, 60, 300, 200);
+    auto two = client->open("Two", 0x00ff00, 400, 60, 300, 200);
+    ASSERT_TRUE(runMainUntil([&] { return hasFocus(two); }));
+    NSUserDefaults::standardUserDefaults()->setInteger(SwitcherLayoutGrid, DefaultsKey::LayoutType);
+    auto switcher = startSwitcher(2);
+    ASSERT_TRUE(switcher);
+    auto* host = switcher->host.get();
+    for (int round = 0; round < 6; ++round) {
+        auto other = session->launchClient();
+        ASSERT_TRUE(other);
+        auto fresh = other->open("Fresh " + std::to_string(round), 0xffff00, 600, 300, 300, 200);
+        ASSERT_TRUE(fresh && pressSuperTab());
+        ASSERT_TRUE(runMainUntil([&] { return hasFocus(fresh) && host->isPanelVisible() && desktop->isKeyboardGrabbed(); }))
+            << round;
+        EXPECT_FALSE(runMainUntil([&] { return !host->isPanelVisible(); }, 0.5))
+            << "round " << round << ": the new window's focus closed the panel";
+        ASSERT_TRUE(tap(XK_Escape));
+        ASSERT_TRUE(session->fakeKey(XK_Super_L, false));
+        ASSERT_TRUE(runMainUntil([&] { return !host->isPanelVisible(); })) << round;
+    }
+}
+
 // W closes the highlighted window: the badges are numbered again in the
 // order shown, one cell stays highlighted, and the release switches to
 // that window. Closing the last window of a process ends its application

@@ -492,7 +492,13 @@ private:
         std::vector<std::string> grabFailures;
         std::vector<DesktopSymbolicHotKey> registeredHotKeys;
         bool grabbed { false };
+        // From a press of the switcher's keys until the panel's grab is
+        // answered (at most this steady time), the panel is on its way.
+        double openingUntil { 0 };
     };
+    // How long a press of the switcher's keys counts as opening the panel
+    // when no grab follows it.
+    static constexpr double kOpeningSeconds = 2.0;
     Keyboard m_keyboard GUARDED_BY(m_mutex);
 
     // The pointer: whether a menu holds it, where the last press went, and

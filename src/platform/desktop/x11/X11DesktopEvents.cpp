@@ -258,8 +258,10 @@ void X11Desktop::handleKeyEvent(bool press, const xcb_key_press_event_t& e, std:
     m_lastInputTime = e.time;
     // Without the keyboard grabbed only the grabbed keys come here: one of
     // them is about to open the panel.
-    if (press && !m_keyboard.grabbed)
+    if (press && !m_keyboard.grabbed) {
         beginOpening();
+        m_keyboard.openingUntil = steadySeconds() + kOpeningSeconds;
+    }
     translateKeyLocked(e, press, input);
 }
 

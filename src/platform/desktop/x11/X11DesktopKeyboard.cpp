@@ -182,6 +182,7 @@ void X11Desktop::finishKeyboardGrab(KeyboardGrabRequest request)
     {
         MutexLock lock(m_mutex);
         m_keyboard.grabbed = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
+        m_keyboard.openingUntil = 0;
         // A modifier released before the grab took hold was never seen:
         // the keys that are down now say which are still held.
         if (keymap) {

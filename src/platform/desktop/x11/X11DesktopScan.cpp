@@ -170,6 +170,11 @@ void X11Desktop::refreshClients(std::vector<DesktopEvent>& events)
         }
         X11Client gone = *it->second;
         m_captures.erase(gone.window);
+        // The server hands a window's id out again once its client is
+        // gone: an activation that never came must not make another
+        // client's window count as asked for.
+        if (gone.window == m_pendingActivation)
+            m_pendingActivation = XCB_WINDOW_NONE;
         windowsWent = true;
         it = m_clients.erase(it);
         std::erase(m_stacking, gone.window);
@@ -454,9 +459,12 @@ void X11Desktop::refreshActive(std::vector<DesktopEvent>& events)
     // is focused, the one the window manager picks after a close. Only a
     // window this process asked to activate (Return at the panel) brings
     // its application forward; the others are the active window once the
-    // panel goes.
+    // panel goes. The same holds from the press that opens the panel: the
+    // window manager may focus a window that mapped just before it while
+    // the panel is still on its way to the screen.
     bool requested = window != XCB_WINDOW_NONE && window == m_pendingActivation;
-    if (m_keyboard.grabbed && !requested)
+    bool panelHoldsFront = m_keyboard.grabbed || m_keyboard.openingUntil > steadySeconds();
+    if (panelHoldsFront && !requested)
         pid = m_frontmost;
     if (window == m_active && pid == m_frontmost && !requested)
         return;
