@@ -9,6 +9,7 @@
 #include "WindowPosition.h"
 
 #include <appkit/NSScreen.h>
+#include <graphics/CGImage.h>
 
 #include <atomic>
 #include <functional>
@@ -133,6 +134,18 @@ private:
     // after a newer one has been stored is dropped (its notices still go).
     std::atomic<uint64_t> m_previewRequests { 0 };
     uint64_t m_storedPreviewRequest { 0 };
+    // The last picture a capture made and what it was made from: a capture
+    // of an unchanged window hands the same picture over again, so that what
+    // is drawn from it (the grid's shrunk copy, kept with the picture) is
+    // not made again on the main thread at every opening.
+    struct LastPicture {
+        CGImageRef source;
+        CGSize bounds;
+        bool faded { false };
+        Ref<NSImage> picture;
+    };
+    mutable std::mutex m_lastPictureMutex;
+    mutable LastPicture m_lastPicture;
     std::optional<std::string> m_hotkeyIndexText;
     Value m_windowDict;
 };

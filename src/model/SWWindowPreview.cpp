@@ -55,6 +55,20 @@ int previewReduction(size_t width, size_t height)
 
 }
 
+namespace {
+
+// Whether two images hold the same pixels in the same layout.
+bool samePixels(const CGImage& a, const CGImage& b)
+{
+    if (a.width() != b.width() || a.height() != b.height() || a.bytesPerRow() != b.bytesPerRow()
+        || a.bitmapInfo() != b.bitmapInfo() || !a.dataProvider() || !b.dataProvider())
+        return false;
+    auto x = a.dataProvider()->bytes(), y = b.dataProvider()->bytes();
+    return x.size() == y.size() && std::equal(x.begin(), x.end(), y.begin());
+}
+
+}
+
 Ref<NSImage> SWWindow::generatePreviewImage() const
 {
     CGWindowID number = windowID();
@@ -68,9 +82,7 @@ Ref<NSImage> SWWindow::generatePreviewImage() const
     // the capture; the full-size capture goes when this returns.
     CGSize bounds = CGSizeMake(double(captured->width()), double(captured->height()));
     int factor = previewReduction(captured->width(), captured->height());
-    auto kept = factor > 1 ? CGImageCreateReducedCopy(captured, factor) : nullptr;
-    auto picture = NSImage::create();
-    picture->addRepresentation(NSBitmapImageRep::createWithCGImage(kept ? kept : captured));
+    auto kept = factor > 1 ? CGImageCreateReducedCopy(captured, factor) : captured;
     captured = nullptr;
     // Minimised windows and those of hidden applications show faded (made
     // at the kept copy's size, then given the window's).
@@ -80,6 +92,14 @@ Ref<NSImage> SWWindow::generatePreviewImage() const
         auto application = app();
         faded = application && application->isHidden();
     }
+    {
+        std::lock_guard lock(m_lastPictureMutex);
+        const auto& last = m_lastPicture;
+        if (last.picture && last.faded == faded && CGSizeEqualToSize(last.bounds, bounds) && samePixels(*last.source, *kept))
+            return last.picture;
+    }
+    auto picture = NSImage::create();
+    picture->addRepresentation(NSBitmapImageRep::createWithCGImage(kept));
     if (faded)
         picture = NSImageTKExtensions::imageWithAlpha(picture, kHiddenPreviewAlpha);
     if (!picture)
@@ -87,5 +107,7 @@ Ref<NSImage> SWWindow::generatePreviewImage() const
     for (const auto& rep : picture->representations())
         rep->setSize(bounds);
     picture->setSize(bounds);
+    std::lock_guard lock(m_lastPictureMutex);
+    m_lastPicture = { kept, bounds, faded, picture };
     return picture;
 }

@@ -160,6 +160,16 @@ TEST(ViewLayout, AnchorsPlaceAViewInTopDownSpace)
     window->setFrame(CGRectMake(100, 100, 400, 250), false);
     window->layoutIfNeeded();
     EXPECT_EQ(child->frame(), CGRectMake(0, -20, 400, 250));
+    // Exactly, after any number of resizes (as the switcher panel's at
+    // every opening): the content view's bounds follow its frame without a
+    // rounding error, so a child sized to hold three 280-point columns is
+    // never a hair too narrow for them (600 to 880 once gave 879.99...).
+    for (CGFloat width : { 600.0, 880.0, 40.0, 1160.0, 600.0, 880.0, 320.0, 1160.0 }) {
+        window->setFrame(CGRectMake(0, 0, width, 248), false);
+        window->layoutIfNeeded();
+        EXPECT_EQ(content->bounds().size.width, width);
+        EXPECT_EQ(child->frame().size.width, width);
+    }
 
     // Removing the view drops its constraints.
     child->removeFromSuperview();

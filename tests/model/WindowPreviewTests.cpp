@@ -218,3 +218,35 @@ TEST(WindowPreview, ALargeWindowsPreviewKeepsItsSizeOverAnAveragedCopy)
     EXPECT_LE(miniRep->pixelsHigh(), 300);
     EXPECT_NEAR(middleAlpha(mini->previewImage()), 0.8, 1.0 / 255);
 }
+
+// A capture of an unchanged window hands over the picture made before (what
+// is drawn from it is kept with it); one whose pixels changed, or that must
+// show faded now, makes a new one.
+TEST(WindowPreview, AnUnchangedWindowKeepsItsPictureAndAChangedOneGetsANewOne)
+{
+    SimWorld world(kScenario);
+    auto w = record(10);
+    world.settle();
+    auto first = w->previewImage();
+    ASSERT_TRUE(first);
+    int notices = 0;
+    auto token = w->addObserver("previewImage", 0, [&](const KVOChange&) { ++notices; });
+    w->updatePreview();
+    world.settle();
+    EXPECT_EQ(notices, 1) << "a refresh announces as before";
+    EXPECT_EQ(w->previewImage(), first) << "the same pixels, the same picture";
+
+    world.desktop().setWindowTitle(10, "another title, drawn in the window");
+    w->updatePreview();
+    world.settle();
+    auto retitled = w->previewImage();
+    ASSERT_TRUE(retitled);
+    EXPECT_NE(retitled, first);
+
+    world.desktop().setWindowMinimized(10, true);
+    w->updatePreview();
+    world.settle();
+    ASSERT_TRUE(w->previewImage());
+    EXPECT_NE(w->previewImage(), retitled) << "the same pixels, but faded now";
+    EXPECT_NEAR(middleAlpha(w->previewImage()), 0.8, 0.01);
+}

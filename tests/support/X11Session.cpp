@@ -45,6 +45,19 @@ constexpr const char* kOpenboxConfig = R"(<?xml version="1.0" encoding="UTF-8"?>
 </openbox_config>
 )";
 
+// Shortcuts for xfwm4 in place of its defaults (`override`): none on Tab,
+// so that it holds neither Super+Tab nor Alt+Tab, which the tests type.
+constexpr const char* kXfwm4Shortcuts = R"(<?xml version="1.0" encoding="UTF-8"?>
+<channel name="xfce4-keyboard-shortcuts" version="1.0">
+  <property name="xfwm4" type="empty">
+    <property name="custom" type="empty">
+      <property name="override" type="bool" value="true"/>
+      <property name="Escape" type="string" value="cancel_key"/>
+    </property>
+  </property>
+</channel>
+)";
+
 int millisecondsUntil(double deadline)
 {
     double left = deadline - SystemClock().now();
@@ -54,8 +67,11 @@ int millisecondsUntil(double deadline)
 // Starts a program with the given descriptors as its standard input and
 // output (-1: /dev/null) and the environment's DISPLAY set. The child dies
 // with this process.
+// With ownGroup the child leads a process group of its own, for what it
+// starts in turn to be stopped with it.
 pid_t spawn(const std::vector<std::string>& arguments, const std::string& display, int in, int out,
-    const std::string& logFile, const std::vector<int>& keep = {})
+    const std::string& logFile, const std::vector<int>& keep = {},
+    const std::vector<std::pair<std::string, std::string>>& environment = {}, bool ownGroup = false)
 {
     pid_t parent = getpid();
     pid_t pid = fork();
@@ -64,6 +80,10 @@ pid_t spawn(const std::vector<std::string>& arguments, const std::string& displa
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (getppid() != parent)
         _exit(127);
+    if (ownGroup)
+        setpgid(0, 0);
+    for (const auto& [name, value] : environment)
+        setenv(name.c_str(), value.c_str(), 1);
     int null = ::open("/dev/null", O_RDWR);
     dup2(in >= 0 ? in : null, STDIN_FILENO);
     dup2(out >= 0 ? out : null, STDOUT_FILENO);
@@ -83,22 +103,44 @@ pid_t spawn(const std::vector<std::string>& arguments, const std::string& displa
 }
 
 // Stops a child: a polite signal, then a kill when it does not go in time.
-void stop(pid_t& pid)
+// A child that leads a group of its own takes the group with it: what is
+// left of it once the child has gone is killed.
+void stop(pid_t& pid, bool group = false)
 {
     if (pid <= 0)
         return;
+    pid_t target = group ? -pid : pid;
     int fd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
-    ::kill(pid, SIGTERM);
+    ::kill(target, SIGTERM);
     if (fd >= 0) {
         pollfd p { fd, POLLIN, 0 };
         if (poll(&p, 1, kStopMilliseconds) <= 0)
-            ::kill(pid, SIGKILL);
+            ::kill(target, SIGKILL);
         ::close(fd);
     } else {
-        ::kill(pid, SIGKILL);
+        ::kill(target, SIGKILL);
     }
     waitpid(pid, nullptr, 0);
+    if (group)
+        ::kill(target, SIGKILL);
     pid = 0;
+}
+
+// Whether a program of that name is on the PATH.
+bool installed(const std::string& program)
+{
+    const char* path = getenv("PATH");
+    std::string folders = path ? path : "/usr/bin:/bin";
+    for (size_t start = 0; start <= folders.size();) {
+        size_t end = folders.find(':', start);
+        if (end == std::string::npos)
+            end = folders.size();
+        std::string candidate = folders.substr(start, end - start) + "/" + program;
+        if (access(candidate.c_str(), X_OK) == 0)
+            return true;
+        start = end + 1;
+    }
+    return false;
 }
 
 // Reads one line from a descriptor into the buffer, within the deadline.
@@ -138,6 +180,23 @@ std::string escape(const std::string& text)
 
 }
 
+const char* X11Session::nameOf(WindowManager manager)
+{
+    return manager == WindowManager::Xfwm4 ? "xfwm4" : "openbox";
+}
+
+std::string X11Session::missingProgramsFor(WindowManager manager)
+{
+    std::vector<std::string> needed { nameOf(manager) };
+    if (manager == WindowManager::Xfwm4)
+        needed.push_back("dbus-run-session");
+    std::string missing;
+    for (const auto& program : needed)
+        if (!installed(program))
+            missing += (missing.empty() ? "" : " and ") + program;
+    return missing.empty() ? std::string() : missing + " not installed";
+}
+
 std::unique_ptr<X11Session> X11Session::start(const Options& options, std::string* error)
 {
     auto fail = [&](const std::string& message) -> std::unique_ptr<X11Session> {
@@ -169,12 +228,32 @@ std::unique_ptr<X11Session> X11Session::start(const Options& options, std::strin
     session->m_display = ":" + *number;
 
     if (options.windowManager) {
-        std::string config = session->m_configDirectory + "/rc.xml";
-        std::ofstream(config) << kOpenboxConfig;
-        session->m_windowManager = spawn({ "openbox", "--sm-disable", "--config-file", config }, session->m_display,
-            -1, -1, session->m_configDirectory + "/openbox.log");
+        const char* name = nameOf(options.manager);
+        std::string log = session->m_configDirectory + "/" + name + ".log";
+        if (options.manager == WindowManager::Xfwm4) {
+            // Its settings come from a folder of its own (nothing of the
+            // machine's: no other configuration folders), the shortcuts
+            // above among them; no accessibility bus is started.
+            std::string home = session->m_configDirectory + "/config";
+            std::string channels = home + "/xfce4/xfconf/xfce-perchannel-xml";
+            std::string none = session->m_configDirectory + "/no-config";
+            std::error_code ignored;
+            std::filesystem::create_directories(channels, ignored);
+            std::filesystem::create_directories(none, ignored);
+            std::ofstream(channels + "/xfce4-keyboard-shortcuts.xml") << kXfwm4Shortcuts;
+            session->m_windowManager = spawn({ "dbus-run-session", "--", "xfwm4", "--compositor=on", "--sm-client-disable" },
+                session->m_display, -1, -1, log, {},
+                { { "XDG_CONFIG_HOME", home }, { "XDG_CONFIG_DIRS", none }, { "NO_AT_BRIDGE", "1" } }, true);
+            session->m_windowManagerGroup = true;
+        } else {
+            std::string config = session->m_configDirectory + "/rc.xml";
+            std::ofstream(config) << kOpenboxConfig;
+            session->m_windowManager
+                = spawn({ "openbox", "--sm-disable", "--config-file", config }, session->m_display, -1, -1, log);
+        }
         if (!session->waitForWindowManager(kStartSeconds))
-            return fail("openbox did not start on " + session->m_display + " (is the openbox package installed?)");
+            return fail(std::string(name) + " did not start on " + session->m_display + " (is the " + name
+                + " package installed?)");
     }
     return session;
 }
@@ -237,7 +316,7 @@ bool X11Session::fakeClick(int x, int y, uint8_t button)
 X11Session::~X11Session()
 {
     m_keyboard.reset();
-    stop(m_windowManager);
+    stop(m_windowManager, m_windowManagerGroup);
     stop(m_server);
     if (!m_configDirectory.empty()) {
         std::error_code ignored;
@@ -247,11 +326,11 @@ X11Session::~X11Session()
 
 void X11Session::makeCurrent() const { setenv("DISPLAY", m_display.c_str(), 1); }
 
-void X11Session::stopWindowManager() { stop(m_windowManager); }
+void X11Session::stopWindowManager() { stop(m_windowManager, m_windowManagerGroup); }
 
 void X11Session::stopServer()
 {
-    stop(m_windowManager);
+    stop(m_windowManager, m_windowManagerGroup);
     stop(m_server);
 }
 

@@ -1,5 +1,5 @@
 // A private X11 session for tests and benchmarks: an Xvfb server on a free
-// display, an EWMH window manager (openbox) and test clients that open
+// display, an EWMH window manager (openbox, or xfwm4) and test clients that open
 // titled, coloured windows (tests/tools/x11_test_client.cpp). Everything it
 // starts is stopped when it goes, whatever the result, and dies with the
 // test process if that is killed. Nothing here sleeps: every wait is for an
@@ -17,12 +17,26 @@ class X11TestClient;
 
 class X11Session {
 public:
+    enum class WindowManager {
+        // A configuration without key or mouse bindings.
+        Openbox,
+        // In a session bus of its own (it needs one), with its own
+        // composition on, and shortcuts without its Tab bindings, so
+        // that Super+Tab and Alt+Tab are free for the switcher.
+        Xfwm4,
+    };
     struct Options {
         int width { 1280 };
         int height { 800 };
         // Start the window manager.
         bool windowManager { true };
+        WindowManager manager { WindowManager::Openbox };
     };
+
+    // Why the window manager cannot run on this machine (a program that is
+    // not installed), for a test to name as it skips; empty when it can.
+    static std::string missingProgramsFor(WindowManager manager);
+    static const char* nameOf(WindowManager manager);
 
     // Starts the server (and the window manager); null with the reason in
     // `error` when something is missing or does not start in time.
@@ -59,6 +73,9 @@ private:
     std::string m_display;
     pid_t m_server { 0 };
     pid_t m_windowManager { 0 };
+    // The window manager leads a process group of its own (with its
+    // session bus), which stops as a whole.
+    bool m_windowManagerGroup { false };
     std::string m_configDirectory;
     struct Keyboard;
     std::unique_ptr<Keyboard> m_keyboard;

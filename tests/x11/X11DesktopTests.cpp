@@ -55,6 +55,27 @@ uint32_t pixel(const DesktopImage& image, int x, int y)
     return (uint32_t(p.r) << 16) | (uint32_t(p.g) << 8) | uint32_t(p.b);
 }
 
+// A panel of this process (above the others, not yet shown) drawn in green.
+CGWindowID registerGreenPanel(X11Desktop& desktop, CGRect frame)
+{
+    DesktopWindow panel;
+    panel.title = "panel";
+    panel.frame = frame;
+    panel.layer = 1000;
+    panel.subrole = "AXSystemDialog";
+    CGWindowID number = desktop.registerOwnWindow(panel);
+    int width = int(frame.size.width), height = int(frame.size.height);
+    desktop.setOwnWindowContent(number, [width, height] {
+        DesktopImage green;
+        green.width = width;
+        green.height = height;
+        for (int i = 0; i < width * height; ++i)
+            green.rgba.insert(green.rgba.end(), { 0, 255, 0, 255 });
+        return green;
+    });
+    return number;
+}
+
 }
 
 TEST_F(X11DesktopTest, ListsClientWindowsFrontToBackGroupedByProcess)
@@ -411,20 +432,7 @@ TEST_F(X11DesktopTest, WhatLiesBeneathAnOwnWindowIsReadFromTheScreenUntilTheWind
     auto red = client->open("Red beneath", 0xff0000, 50, 50, 300, 200);
     auto blue = client->open("Blue beneath", 0x0000ff, 200, 100, 300, 200);
     ASSERT_TRUE(red && blue);
-    DesktopWindow panel;
-    panel.title = "panel";
-    panel.frame = CGRectMake(100, 80, 200, 100);
-    panel.layer = 1000;
-    panel.subrole = "AXSystemDialog";
-    CGWindowID number = desktop->registerOwnWindow(panel);
-    desktop->setOwnWindowContent(number, [] {
-        DesktopImage green;
-        green.width = 200;
-        green.height = 100;
-        for (int i = 0; i < 200 * 100; ++i)
-            green.rgba.insert(green.rgba.end(), { 0, 255, 0, 255 });
-        return green;
-    });
+    CGWindowID number = registerGreenPanel(*desktop, CGRectMake(100, 80, 200, 100));
     // Where the window manager put them: a point of red left of blue, and
     // blue's middle. A window can be listed before the window manager has
     // placed its frame, so the test waits for the places to settle.
@@ -536,20 +544,7 @@ TEST_F(X11DesktopTest, AMappedPanelIsSentOnceAndWhatItUncoversIsNotReadAgainUnle
             return announced == title;
         });
     };
-    DesktopWindow panel;
-    panel.title = "panel";
-    panel.frame = CGRectMake(40, 40, 400, 300);
-    panel.layer = 1000;
-    panel.subrole = "AXSystemDialog";
-    CGWindowID number = desktop->registerOwnWindow(panel);
-    desktop->setOwnWindowContent(number, [] {
-        DesktopImage green;
-        green.width = 400;
-        green.height = 300;
-        for (int i = 0; i < 400 * 300; ++i)
-            green.rgba.insert(green.rgba.end(), { 0, 255, 0, 255 });
-        return green;
-    });
+    CGWindowID number = registerGreenPanel(*desktop, CGRectMake(40, 40, 400, 300));
     ASSERT_TRUE(settle());
     ASSERT_TRUE(desktop->captureWindow(red));
     uint64_t paints = desktop->ownWindowPaintCount();

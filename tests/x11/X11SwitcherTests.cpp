@@ -11,7 +11,14 @@
 #include <foundation/NSUserDefaults.h>
 #include <model/DefaultsKeys.h>
 #include <switcher/SwitcherCodes.h>
+#include <model/SWWindow.h>
 #include <model/WindowManager.h>
+#include <switcher/GridCellInterface.h>
+#include <switcher/GridViewController.h>
+#include <switcher/SwitchWindowController.h>
+
+#include <array>
+#include <map>
 
 #include <X11/keysym.h>
 #include <desktop/x11/X11Connection.h>
@@ -91,6 +98,29 @@ protected:
             || !runMainUntil([&] { return desktop->isKeyboardGrabbed(); }))
             return std::nullopt;
         return switcher;
+    }
+    // The grid's panel up over three windows of the client, One, Two and
+    // Three, the last one focused.
+    std::optional<Switcher> openGridOverThreeWindows()
+    {
+        client->open("One", 0xff0000, 40, 60, 300, 200);
+        client->open("Two", 0x00ff00, 400, 60, 300, 200);
+        auto three = client->open("Three", 0x0000ff, 200, 300, 300, 200);
+        if (!runMainUntil([&] { return hasFocus(three); }))
+            return std::nullopt;
+        return openGridPanel(3);
+    }
+    // One pixel of a window as the server shows it: red, green, blue.
+    std::array<int, 3> serverPixel(CGWindowID window, int x, int y)
+    {
+        auto* c = desktop->connection().connection();
+        std::unique_ptr<xcb_get_image_reply_t, decltype(&free)> reply(
+            xcb_get_image_reply(c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, window, int16_t(x), int16_t(y), 1, 1, ~0u), nullptr),
+            &free);
+        if (!reply || xcb_get_image_data_length(reply.get()) < 4)
+            return { -1, -1, -1 };
+        const uint8_t* p = xcb_get_image_data(reply.get());
+        return { p[2], p[1], p[0] };
     }
     bool hasFocus(CGWindowID window)
     {
@@ -241,16 +271,67 @@ TEST_F(X11Switcher, ThePanelsTranslucentPartsShowWhatLiesBeneath)
     auto drawn = desktop->captureWindow(panel);
     ASSERT_TRUE(drawn);
     EXPECT_LT(drawn->rgba[3], 255) << "the panel's corner is translucent";
-    auto* c = desktop->connection().connection();
-    auto* reply = xcb_get_image_reply(c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, panel, 0, 0, 1, 1, ~0u), nullptr);
-    ASSERT_TRUE(reply);
-    const uint8_t* corner = xcb_get_image_data(reply);
-    EXPECT_GT(corner[0], 200) << "blue";
+    auto corner = serverPixel(panel, 0, 0);
+    EXPECT_GT(corner[2], 200) << "blue";
     EXPECT_LT(corner[1], 40);
-    EXPECT_LT(corner[2], 40);
-    free(reply);
+    EXPECT_LT(corner[0], 40);
     ASSERT_TRUE(session->fakeKey(XK_Super_L, false));
     ASSERT_TRUE(runMainUntil([&] { return !host.isPanelVisible(); }));
+}
+
+// The carousel fills the screen: where its cards leave the screen free it
+// shows the desktop beneath (here a blue window) blurred under the dark
+// theme's tint, as the simulated desktop shows its picture, never black.
+TEST_F(X11Switcher, TheFullScreenCarouselShowsTheDesktopBeneathBlurredAndTinted)
+{
+    NSUserDefaults::standardUserDefaults()->setInteger(SwitcherThemeDark, DefaultsKey::ThemeIndex);
+    NSUserDefaults::standardUserDefaults()->setInteger(SwitcherLayoutCarousel, DefaultsKey::LayoutType);
+    auto beneath = client->open("Beneath", 0x0000ff, 0, 0, 1280, 800);
+    auto other = client->open("Other", 0x00ff00, 100, 100, 200, 150);
+    ASSERT_TRUE(beneath && other);
+    ASSERT_TRUE(runMainUntil([&] { return hasFocus(other); }));
+    auto switcher = startSwitcher(2);
+    ASSERT_TRUE(switcher);
+    ASSERT_TRUE(pressSuperTab());
+    ASSERT_TRUE(runMainUntil([&] { return switcher->host->isPanelVisible() && desktop->isKeyboardGrabbed(); }));
+    auto window = switcher->controller->windowController()->window();
+    EXPECT_EQ(window->frame().size, CGSizeMake(1280, 800));
+    auto panel = static_cast<CGWindowID>(window->windowNumber());
+    ASSERT_TRUE(runMainUntil([&] { return serverShowsWhatWasDrawn(*desktop, panel); }));
+    auto pixel = serverPixel(panel, 1000, 100);
+    // Blue under white at 0.16, alpha 0.82: about (33, 33, 79).
+    EXPECT_NEAR(pixel[0], 33, 6) << "red";
+    EXPECT_NEAR(pixel[1], 33, 6) << "green";
+    EXPECT_NEAR(pixel[2], 79, 6) << "blue";
+    ASSERT_TRUE(session->fakeKey(XK_Super_L, false));
+    ASSERT_TRUE(runMainUntil([&] { return !switcher->host->isPanelVisible(); }));
+}
+
+// A panel that grows while it is up has read nothing of what lies beneath
+// the part it grew by (the screen shows the panel itself by then): there
+// its translucent parts lie over the theme's colour made opaque, also the
+// empty rounded corner, which a light panel must not show nearly black.
+TEST_F(X11Switcher, WhereNothingBeneathWasReadThePanelShowsItsThemesOpaqueColour)
+{
+    NSUserDefaults::standardUserDefaults()->setInteger(SwitcherThemeLight, DefaultsKey::ThemeIndex);
+    auto switcher = openGridOverThreeWindows();
+    ASSERT_TRUE(switcher);
+    auto window = switcher->controller->windowController()->window();
+    CGFloat narrow = window->frame().size.width;
+    auto other = session->launchClient();
+    ASSERT_TRUE(other && other->open("Fourth", 0xffff00, 600, 300, 300, 200));
+    ASSERT_TRUE(runMainUntil([&] { return switcher->host->shownCount() == 4 && window->frame().size.width > narrow; }));
+    auto panel = static_cast<CGWindowID>(window->windowNumber());
+    ASSERT_TRUE(runMainUntil([&] { return serverShowsWhatWasDrawn(*desktop, panel); }));
+    auto drawn = desktop->captureWindow(panel);
+    ASSERT_TRUE(drawn);
+    EXPECT_EQ(drawn->rgba[3], 0) << "the corner is empty";
+    auto corner = serverPixel(panel, 0, 0);
+    // The light material: white at 0.96.
+    for (int channel = 0; channel < 3; ++channel)
+        EXPECT_NEAR(corner[channel], 245, 2) << channel;
+    ASSERT_TRUE(session->fakeKey(XK_Super_L, false));
+    ASSERT_TRUE(runMainUntil([&] { return !switcher->host->isPanelVisible(); }));
 }
 
 // A window that maps and takes the focus while Super is held leaves the
@@ -259,11 +340,7 @@ TEST_F(X11Switcher, ThePanelsTranslucentPartsShowWhatLiesBeneath)
 // window. Shift pressed then ends the switch as the release would.
 TEST_F(X11Switcher, AWindowThatMapsAndTakesTheFocusWhileThePanelIsUpLeavesThePanelTheKeyboard)
 {
-    client->open("One", 0xff0000, 40, 60, 300, 200);
-    client->open("Two", 0x00ff00, 400, 60, 300, 200);
-    auto three = client->open("Three", 0x0000ff, 200, 300, 300, 200);
-    ASSERT_TRUE(runMainUntil([&] { return hasFocus(three); }));
-    auto switcher = openGridPanel(3);
+    auto switcher = openGridOverThreeWindows();
     ASSERT_TRUE(switcher);
     auto* host = switcher->host.get();
     auto cells = [&] { return gridCells(switcher->controller->windowController()); };
@@ -335,3 +412,111 @@ TEST_F(X11Switcher, AfterWTheBadgesAndTheHighlightFollowTheListAndTheReleaseSwit
     ASSERT_TRUE(runMainUntil([&] { return !host->isPanelVisible(); }));
     EXPECT_TRUE(runMainUntil([&] { return hasFocus(windowTitled(highlighted->title)); })) << highlighted->title;
 }
+
+namespace {
+
+// The switcher on a session of each window manager the tests know.
+class X11SwitcherUnder : public X11Switcher, public ::testing::WithParamInterface<X11Session::WindowManager> {
+protected:
+    X11Session::Options sessionOptions() const override
+    {
+        X11Session::Options options;
+        options.manager = GetParam();
+        return options;
+    }
+};
+
+// Whether the server shows, at the middle of every cell's preview, the
+// colour of that cell's window: every cell lies in the panel where the grid
+// placed it, not pushed onto a row the panel has no room for.
+bool everyCellShowsItsWindow(X11Desktop& desktop, const Ref<SwitchWindowController>& controller,
+    const std::map<std::string, uint32_t>& colours, std::string& trouble)
+{
+    auto grid = std::dynamic_pointer_cast<GridViewController>(controller->currentViewController());
+    auto view = grid ? grid->collectionView() : nullptr;
+    auto window = controller->window();
+    if (!view || !window)
+        return (trouble = "no grid"), false;
+    auto panel = static_cast<xcb_window_t>(window->windowNumber());
+    CGSize size = window->frame().size;
+    auto* c = desktop.connection().connection();
+    std::unique_ptr<xcb_get_geometry_reply_t, decltype(&free)> geometry(
+        xcb_get_geometry_reply(c, xcb_get_geometry(c, panel), nullptr), &free);
+    if (!geometry || geometry->width != size.width || geometry->height != size.height)
+        return (trouble = "the panel is not on the server at its size"), false;
+    std::unique_ptr<xcb_get_image_reply_t, decltype(&free)> image(xcb_get_image_reply(c,
+        xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, panel, 0, 0, uint16_t(size.width), uint16_t(size.height), ~0u), nullptr),
+        &free);
+    if (!image || xcb_get_image_data_length(image.get()) != int(size.width * size.height * 4))
+        return (trouble = "the panel cannot be read"), false;
+    const uint8_t* pixels = xcb_get_image_data(image.get());
+    trouble.clear();
+    for (NSUInteger i = 0; i < view->numberOfItems(); ++i) {
+        auto cell = view->itemAtIndex(i);
+        auto shown = cell ? cell->representedObject().objectAs<SWWindow>() : nullptr;
+        std::string title = shown && shown->title() ? *shown->title() : "";
+        CGRect preview = GridCellLayout::kPreviewFrame;
+        CGPoint base = cell && cell->isViewLoaded()
+            ? cell->view()->convertPointToView({ CGRectGetMidX(preview), CGRectGetMidY(preview) }, nullptr)
+            : CGPoint { -1, -1 };
+        int x = int(std::floor(base.x)), y = int(size.height) - 1 - int(std::floor(base.y));
+        if (x < 0 || y < 0 || x >= size.width || y >= size.height) {
+            trouble += "cell " + std::to_string(i + 1) + " (" + title + ") lies outside the panel; ";
+            continue;
+        }
+        const uint8_t* p = pixels + (size_t(y) * size_t(size.width) + x) * 4;
+        uint32_t want = colours.count(title) ? colours.at(title) : 0;
+        auto near = [](int a, int b) { return std::abs(a - b) <= 12; };
+        if (!near(p[2], (want >> 16) & 0xff) || !near(p[1], (want >> 8) & 0xff) || !near(p[0], want & 0xff)) {
+            char seen[8];
+            std::snprintf(seen, sizeof seen, "%02x%02x%02x", p[2], p[1], p[0]);
+            trouble += "cell " + std::to_string(i + 1) + " (" + title + ") shows " + seen + "; ";
+        }
+    }
+    return trouble.empty();
+}
+
+}
+
+// The grid draws every cell it is sized for as windows come one by one,
+// whatever the window manager: at each opening every window's preview is on
+// the server in its cell, and one panel's sizes from opening to opening
+// leave it room for them all. The first window, alone on the desktop, is
+// listed as well (xfwm4 names it in its client list but leaves the stacking
+// list out until there is a second).
+TEST_P(X11SwitcherUnder, TheGridDrawsEveryCellItIsSizedForAsWindowsCome)
+{
+    NSUserDefaults::standardUserDefaults()->setInteger(SwitcherLayoutGrid, DefaultsKey::LayoutType);
+    NSUserDefaults::standardUserDefaults()->setBool(true, DefaultsKey::KeyboardShotcuts);
+    auto model = WindowManager::create();
+    auto controller = AppController::create(model);
+    ASSERT_TRUE(controller);
+    AppControllerSessionHost host(*controller);
+    const uint32_t colours[] = { 0xff0000, 0x00c000, 0x0000ff, 0xffff00, 0xff00ff, 0x00ffff, 0xff8000, 0x8000ff, 0x008080 };
+    std::map<std::string, uint32_t> colourOf;
+    for (size_t count = 1; count <= std::size(colours); ++count) {
+        SCOPED_TRACE(count);
+        std::string title = "Window " + std::to_string(count);
+        colourOf[title] = colours[count - 1];
+        auto window = client->open(title, colours[count - 1], 30 * int(count), 20 * int(count), 300, 200);
+        ASSERT_TRUE(window);
+        ASSERT_TRUE(runMainUntil([&] { return model->windows().size() == count && hasFocus(window); }))
+            << model->windows().size();
+        ASSERT_TRUE(pressSuperTab());
+        ASSERT_TRUE(runMainUntil(
+            [&] { return host.isPanelVisible() && host.shownCount() == count && desktop->isKeyboardGrabbed(); }));
+        std::string trouble;
+        EXPECT_TRUE(runMainUntil(
+            [&] { return everyCellShowsItsWindow(*desktop, controller->windowController(), colourOf, trouble); }))
+            << trouble;
+        ASSERT_TRUE(tap(XK_Escape));
+        ASSERT_TRUE(session->fakeKey(XK_Super_L, false));
+        ASSERT_TRUE(runMainUntil([&] { return !host.isPanelVisible(); }));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(WindowManagers, X11SwitcherUnder,
+    ::testing::Values(X11Session::WindowManager::Openbox, X11Session::WindowManager::Xfwm4),
+    [](const ::testing::TestParamInfo<X11Session::WindowManager>& info) {
+        return std::string(X11Session::nameOf(info.param));
+    });

@@ -45,9 +45,13 @@ void NSView::setFrame(CGRect frame)
     m_frame = frame;
     // The bounds keep their scale to the frame: a view whose bounds were
     // sized apart (its content scaled into the frame) stays scaled when it
-    // moves or is resized. An axis that had no size follows the frame.
+    // moves or is resized. An axis that had no size, or whose bounds are as
+    // long as the frame, follows the frame exactly: scaling by the ratio of
+    // the lengths would leave it a rounding error short (880 points after
+    // 600 becomes 879.99999999999989), which then counts as less than
+    // room for what it was sized to hold.
     auto follow = [](CGFloat bounds, CGFloat oldFrame, CGFloat newFrame) {
-        return oldFrame != 0 && bounds != 0 ? bounds * (newFrame / oldFrame) : newFrame;
+        return oldFrame != 0 && bounds != 0 && bounds != oldFrame ? bounds * (newFrame / oldFrame) : newFrame;
     };
     m_bounds.size = { follow(m_bounds.size.width, old.size.width, frame.size.width),
         follow(m_bounds.size.height, old.size.height, frame.size.height) };

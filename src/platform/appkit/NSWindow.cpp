@@ -88,6 +88,23 @@ void captureBackdrops(NSView& view)
     forEachShownEffectView(view, [](NSVisualEffectView& effect) { effect.captureBackdrop(); });
 }
 
+// The colour of the first shown material that blends with what lies behind
+// the window, opaque: what the window's translucent parts lie over where
+// nothing of what lies beneath it can be had.
+std::optional<uint32_t> backdropColorOf(NSView& content)
+{
+    std::optional<uint32_t> colour;
+    forEachShownEffectView(content, [&](NSVisualEffectView& effect) {
+        if (colour || effect.blendingMode() != NSVisualEffectBlendingModeBehindWindow)
+            return;
+        CGFloat r, g, b;
+        effect.tintColor()->getRed(&r, &g, &b, nullptr);
+        auto byte = [](CGFloat v) { return static_cast<uint32_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255)); };
+        colour = (byte(r) << 16) | (byte(g) << 8) | byte(b);
+    });
+    return colour;
+}
+
 Ref<NSScreen> screenAtPoint(CGPoint p)
 {
     for (const auto& s : NSScreen::screens())
@@ -418,6 +435,8 @@ void NSWindow::syncWithDesktop()
     w.statusItem = m_statusItemWindow;
     if (!(m_styleMask & NSWindowStyleMaskTitled))
         w.subrole = "AXSystemDialog";
+    if (m_contentView)
+        w.backdropColor = backdropColorOf(*m_contentView);
     if (m_number == 0) {
         m_number = desktop->registerOwnWindow(w);
         std::weak_ptr<bool> alive = m_alive;

@@ -147,6 +147,11 @@ struct DesktopWindow {
     // Whether the window currently shows on screen (not minimised, its
     // application not hidden, on the current space).
     bool onScreen { false };
+    // One of this process's windows: the opaque colour (0xRRGGBB) its
+    // translucent parts lie over where the desktop has nothing of what lay
+    // beneath it, the colour of the material it blends with what lies
+    // behind it. None: its content's own colour made opaque.
+    std::optional<uint32_t> backdropColor;
 };
 
 // A desktop space (a virtual desktop). Its identifier is never 0: a window

@@ -197,7 +197,11 @@ bool X11Connection::supports(xcb_atom_t hint) const
 
 bool X11Connection::check(xcb_void_cookie_t cookie, uint8_t* errorCode)
 {
-    xcb_generic_error_t* e = xcb_request_check(m_connection, cookie);
+    xcb_generic_error_t* e;
+    {
+        MutexLock turn(m_replyTurn);
+        e = xcb_request_check(m_connection, cookie);
+    }
     if (errorCode)
         *errorCode = e ? e->error_code : 0;
     bool ok = e == nullptr;

@@ -97,7 +97,7 @@ public:
 
     // Sends a request and waits for it to be carried out; false with the
     // error's code when the server refused it.
-    bool check(xcb_void_cookie_t cookie, uint8_t* errorCode = nullptr);
+    bool check(xcb_void_cookie_t cookie, uint8_t* errorCode = nullptr) EXCLUDES(m_replyTurn);
 
     // The server's errors of this connection's requests. Those of a window
     // that went away between two requests (a client that ended, a window
@@ -110,10 +110,14 @@ public:
     // Waits for the reply of a request (`function` is the request's reply
     // function, as xcb_get_geometry_reply), owned; its error is noted.
     template <class Function, class Cookie>
-    auto reply(Function function, Cookie cookie)
+    auto reply(Function function, Cookie cookie) EXCLUDES(m_replyTurn)
     {
         xcb_generic_error_t* error = nullptr;
-        auto* answer = function(m_connection, cookie, &error);
+        decltype(function(m_connection, cookie, &error)) answer;
+        {
+            MutexLock turn(m_replyTurn);
+            answer = function(m_connection, cookie, &error);
+        }
         noteError(error);
         std::free(error);
         return X11Reply<std::remove_pointer_t<decltype(answer)>>(answer);
@@ -131,6 +135,12 @@ private:
     std::optional<std::string> checkWindowManager();
 
     xcb_connection_t* m_connection { nullptr };
+    // Replies are waited for one thread at a time. When the server goes away
+    // while two threads wait for replies, the library can hand the reading
+    // back and forth between them for ever (both spin, neither learns that
+    // the connection is gone), so the program never ends; taken only around
+    // the wait, after any other lock.
+    Mutex m_replyTurn;
     xcb_ewmh_connection_t m_ewmh {};
     bool m_ewmhReady { false };
     xcb_screen_t* m_screen { nullptr };

@@ -15,6 +15,7 @@
 #include <foundation/ThreadSafety.h>
 #include <foundation/Token.h>
 
+#include <xcb/damage.h>
 #include <xcb/xcb.h>
 
 #include <atomic>
@@ -250,13 +251,22 @@ private:
 
     void start() EXCLUDES(m_mutex);
     void pump() EXCLUDES(m_mutex);
-    // The event thread's handlers, one per kind of event.
+    // The event thread (X11DesktopEvents.cpp): `handleEvent` hands each
+    // event to the handler of its type; a client message goes by its own
+    // type to the tray's, an own window's close request or a ping's answer.
     void handleEvent(xcb_generic_event_t* event, std::vector<DesktopEvent>& events, std::vector<DesktopInputEvent>& input)
         EXCLUDES(m_mutex);
     void handlePropertyNotify(const xcb_property_notify_event_t& e, std::vector<DesktopEvent>& events) EXCLUDES(m_mutex);
     void handleConfigureNotify(const xcb_configure_notify_event_t& e, std::vector<DesktopEvent>& events) EXCLUDES(m_mutex);
     void handleMapNotify(const xcb_map_notify_event_t& e) EXCLUDES(m_mutex);
-    void handlePong(const xcb_client_message_event_t& e) EXCLUDES(m_mutex);
+    void handleClientMessage(const xcb_client_message_event_t& e, std::vector<DesktopEvent>& events) EXCLUDES(m_mutex);
+    void handlePong(uint32_t serial) EXCLUDES(m_mutex);
+    void handlePointerEvent(uint8_t type, const xcb_button_press_event_t& e, std::vector<DesktopEvent>& events,
+        std::vector<DesktopInputEvent>& input) EXCLUDES(m_mutex);
+    void handleKeyEvent(bool press, const xcb_key_press_event_t& e, std::vector<DesktopInputEvent>& input) EXCLUDES(m_mutex);
+    // `sequence`: the event's full sequence number.
+    void handleExpose(const xcb_expose_event_t& e, uint32_t sequence) EXCLUDES(m_mutex);
+    void handleDamageNotify(const xcb_damage_notify_event_t& e, uint32_t sequence) EXCLUDES(m_mutex);
     void emit(const std::vector<DesktopEvent>& events) EXCLUDES(m_mutex);
     void setFrontmost(pid_t pid) EXCLUDES(m_mutex);
 
@@ -290,7 +300,8 @@ private:
     const X11Client* clientLocked(CGWindowID number) const REQUIRES(m_mutex);
     std::vector<xcb_window_t> appWindowsLocked(pid_t pid) const REQUIRES(m_mutex);
 
-    // Requests to the window manager, through the helper library. A client
+    // Requests to the window manager, through the helper library
+    // (X11DesktopRequests.cpp). A client
     // message straight to a window (the tray, a client's ping, the wake
     // window), heard by whoever selected `mask` on it (nothing: its owner).
     void sendClientMessageTo(xcb_window_t window, xcb_atom_t type, uint32_t d0, uint32_t d1 = 0, uint32_t d2 = 0,
@@ -350,18 +361,22 @@ private:
         int height { 0 };
     };
     void ownFrameSeenLocked(OwnWindow& window, CGRect frame, std::vector<DesktopEvent>& events) REQUIRES(m_mutex);
-    void handleOwnWindowEvent(xcb_generic_event_t* event, std::vector<DesktopEvent>& events) EXCLUDES(m_mutex);
+    void handleOwnWindowConfigured(const xcb_configure_notify_event_t& e, std::vector<DesktopEvent>& events) EXCLUDES(m_mutex);
+    void handleReparentNotify(const xcb_reparent_notify_event_t& e, std::vector<DesktopEvent>& events) EXCLUDES(m_mutex);
+    void handleCloseRequest(xcb_window_t window, std::vector<DesktopEvent>& events) EXCLUDES(m_mutex);
     void updatePointerGrab() EXCLUDES(m_mutex);
     bool ownWindowAtLocked(CGPoint location) const REQUIRES(m_mutex);
     // The switcher's selection (X11DesktopSwitcherSelection.cpp).
-    bool handleSwitcherSelectionEvent(xcb_generic_event_t* event, std::vector<DesktopEvent>& events) EXCLUDES(m_mutex);
+    void handleSelectionRequest(const xcb_selection_request_event_t& e, std::vector<DesktopEvent>& events) EXCLUDES(m_mutex);
+    void handleSelectionClear(const xcb_selection_clear_event_t& e) EXCLUDES(m_mutex);
     // The system tray (X11DesktopStatusItems.cpp). The event thread (and
     // `start`) learns the tray's owner; items dock with the one it knows.
     void findTray() EXCLUDES(m_mutex);
     void dockStatusItems() EXCLUDES(m_mutex);
     void setStatusItemSizeHints(xcb_window_t window, CGSize size);
     void withdraw(xcb_window_t window);
-    bool handleStatusAreaEvent(xcb_generic_event_t* event) EXCLUDES(m_mutex);
+    void handleTrayStarted() EXCLUDES(m_mutex);
+    void handleDestroyNotify(const xcb_destroy_notify_event_t& e) EXCLUDES(m_mutex);
     std::optional<DesktopImage> captureOwnWindow(CGWindowID number) EXCLUDES(m_mutex);
     // Sends what the window's content draws to the server: the rows that
     // changed since the last frame, or all of them (`whole`: the server has
@@ -405,7 +420,7 @@ private:
     void syncModifiersLocked(uint64_t flags, std::vector<DesktopInputEvent>& input) REQUIRES(m_mutex);
     uint64_t flagsOfStateLocked(uint16_t state) const REQUIRES(m_mutex);
     // Pointer events of this process's windows (and of its pointer grab).
-    void translatePointerLocked(xcb_generic_event_t* event, std::vector<DesktopEvent>& events,
+    void translatePointerLocked(uint8_t type, const xcb_button_press_event_t& e, std::vector<DesktopEvent>& events,
         std::vector<DesktopInputEvent>& input) REQUIRES(m_mutex);
 
     std::unique_ptr<X11Connection> m_x;

@@ -61,7 +61,10 @@ std::optional<DesktopImage> readShared(X11Connection& x, xcb_window_t window, in
     return image;
 }
 
-std::optional<DesktopImage> readDirect(X11Connection& connection, xcb_window_t window, int width, int height, int x = 0, int y = 0)
+// `opaque`: read as a 24-bit window whatever the depth (the root keeps no
+// alpha).
+std::optional<DesktopImage> readDirect(X11Connection& connection, xcb_window_t window, int width, int height, int x = 0,
+    int y = 0, bool opaque = false)
 {
     auto reply = connection.reply(xcb_get_image_reply,
         xcb_get_image(connection.connection(), XCB_IMAGE_FORMAT_Z_PIXMAP, window, int16_t(x), int16_t(y), uint16_t(width),
@@ -69,7 +72,7 @@ std::optional<DesktopImage> readDirect(X11Connection& connection, xcb_window_t w
     if (!reply || (reply->depth != 24 && reply->depth != 32)
         || size_t(xcb_get_image_data_length(reply.get())) < size_t(width) * height * 4)
         return std::nullopt;
-    return imageFromPixels(xcb_get_image_data(reply.get()), width, height, reply->depth);
+    return imageFromPixels(xcb_get_image_data(reply.get()), width, height, opaque ? 24 : reply->depth);
 }
 
 // Captures smaller than this go without shared memory: setting a segment up
@@ -192,7 +195,7 @@ std::optional<DesktopImage> X11Desktop::readRoot(int x, int y, int width, int he
     size_t bytes = size_t(width) * height * 4;
     if (m_sharedMemoryCaptures && m_x->hasShm() && size_t(width) * height >= kSharedMemoryPixels) {
         MutexLock lock(m_rootReadMutex);
-        if (m_rootPixels.reserve(c, bytes)) {
+        if (m_rootPixels.reserve(*m_x, bytes)) {
             auto reply = m_x->reply(xcb_shm_get_image_reply,
                 xcb_shm_get_image(c, m_x->root(), int16_t(x), int16_t(y), uint16_t(width), uint16_t(height), ~0u,
                     XCB_IMAGE_FORMAT_Z_PIXMAP, m_rootPixels.segment(), 0));
@@ -203,12 +206,9 @@ std::optional<DesktopImage> X11Desktop::readRoot(int x, int y, int width, int he
             }
         }
     }
-    auto image = readDirect(*m_x, m_x->root(), width, height, x, y);
-    if (image) {
+    auto image = readDirect(*m_x, m_x->root(), width, height, x, y, true);
+    if (image)
         ++m_directReads;
-        for (size_t i = 3; i < image->rgba.size(); i += 4)
-            image->rgba[i] = 255;
-    }
     return image;
 }
 
@@ -232,7 +232,7 @@ std::optional<DesktopImage> X11Desktop::readRootArea(CGRect pixels)
     image.height = height;
     image.rgba.resize(size_t(width) * height * 4);
     for (size_t i = 0; i < image.rgba.size(); i += 4) {
-        image.rgba[i] = image.rgba[i + 1] = image.rgba[i + 2] = 13;
+        image.rgba[i] = image.rgba[i + 1] = image.rgba[i + 2] = X11Pixels::kEmptyDesktopGrey;
         image.rgba[i + 3] = 255;
     }
     if (sw == 0)

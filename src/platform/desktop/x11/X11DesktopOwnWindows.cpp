@@ -34,8 +34,6 @@ constexpr int kPopUpMenuLayer = 101;
 // click.
 constexpr double kDoubleClickSeconds = 0.5;
 constexpr double kDoubleClickDistance = 4;
-// The dark of an empty desktop, beyond what could be read of the screen.
-constexpr uint8_t kEmptyDesktopGrey = 13;
 
 }
 
@@ -286,6 +284,7 @@ void X11Desktop::paintOwnWindow(CGWindowID number, bool whole)
 {
     std::function<DesktopImage()> content;
     std::shared_ptr<const DesktopImage> beneath;
+    std::optional<uint32_t> backdropColor;
     CGRect beneathRect, frame;
     {
         MutexLock lock(m_mutex);
@@ -294,6 +293,7 @@ void X11Desktop::paintOwnWindow(CGWindowID number, bool whole)
             return;
         content = it->second.content;
         beneath = it->second.beneath;
+        backdropColor = it->second.info.backdropColor;
         beneathRect = it->second.beneathRect;
         frame = onServer(it->second.info.frame);
     }
@@ -321,7 +321,7 @@ void X11Desktop::paintOwnWindow(CGWindowID number, bool whole)
     OwnFrame& last = *kept;
     whole = whole || last.width != image.width || last.height != image.height;
     uint8_t* pixels = nullptr;
-    if (m_x->hasShm() && last.shared.reserve(c, bytes)) {
+    if (m_x->hasShm() && last.shared.reserve(*m_x, bytes)) {
         pixels = last.shared.data();
     } else {
         last.shared.release();
@@ -332,7 +332,12 @@ void X11Desktop::paintOwnWindow(CGWindowID number, bool whole)
     last.height = image.height;
     // Opaque rows go straight to the server's byte order; translucent ones
     // are laid over what the screen showed beneath the window before it
-    // came up, never over black.
+    // came up; where nothing was read (the part a panel grew by while up),
+    // over the opaque colour of the window's material (the theme's), or for
+    // a window without one over the content's own colour made opaque (an
+    // empty corner over the dark of an empty desktop): never over black.
+    const uint8_t fallback[4] = { uint8_t(backdropColor.value_or(0) >> 16), uint8_t(backdropColor.value_or(0) >> 8),
+        uint8_t(backdropColor.value_or(0)), 255 };
     int offsetX = 0, offsetY = 0;
     if (beneath) {
         offsetX = int(frame.origin.x - beneathRect.origin.x);
@@ -350,8 +355,8 @@ void X11Desktop::paintOwnWindow(CGWindowID number, bool whole)
         if (X11Pixels::rowIsOpaque(in, image.width))
             X11Pixels::opaqueToServer(in, row.data(), image.width);
         else
-            X11Pixels::blendToServer(
-                in, row.data(), image.width, under, offsetX, beneath ? beneath->width : 0, kEmptyDesktopGrey);
+            X11Pixels::blendToServer(in, row.data(), image.width, under, offsetX, beneath ? beneath->width : 0,
+                X11Pixels::kEmptyDesktopGrey, backdropColor ? fallback : nullptr);
         uint8_t* target = pixels + rowBytes * y;
         if (whole || std::memcmp(target, row.data(), rowBytes) != 0) {
             std::memcpy(target, row.data(), rowBytes);
@@ -459,65 +464,63 @@ void X11Desktop::withdraw(xcb_window_t window)
 }
 
 // Structure events and close requests of this process's windows.
-void X11Desktop::handleOwnWindowEvent(xcb_generic_event_t* event, std::vector<DesktopEvent>& events)
+void X11Desktop::handleOwnWindowConfigured(const xcb_configure_notify_event_t& e, std::vector<DesktopEvent>& events)
 {
-    uint8_t type = eventType(event);
-    if (type == XCB_CONFIGURE_NOTIFY) {
-        auto* e = reinterpret_cast<xcb_configure_notify_event_t*>(event);
-        bool reparented;
-        {
-            MutexLock lock(m_mutex);
-            auto it = m_ownWindows.find(e->window);
-            // The panel and menus lie where this process put them.
-            if (it == m_ownWindows.end() || e->event != e->window || it->second.panel)
-                return;
-            reparented = it->second.reparented;
-        }
-        // On the root the numbers are root coordinates; in a frame or a tray
-        // the server is asked.
-        CGRect frame = reparented ? m_x->rootFrame(e->window) : CGRectMake(e->x, e->y, e->width, e->height);
+    bool reparented;
+    {
         MutexLock lock(m_mutex);
-        if (auto it = m_ownWindows.find(e->window); it != m_ownWindows.end())
-            ownFrameSeenLocked(it->second, frame, events);
-    } else if (type == XCB_REPARENT_NOTIFY) {
-        auto* e = reinterpret_cast<xcb_reparent_notify_event_t*>(event);
-        if (e->event != e->window)
+        auto it = m_ownWindows.find(e.window);
+        // The panel and menus lie where this process put them.
+        if (it == m_ownWindows.end() || e.event != e.window || it->second.panel)
             return;
-        bool unmap = false, withdrawn = false;
-        {
-            MutexLock lock(m_mutex);
-            auto it = m_ownWindows.find(e->window);
-            if (it == m_ownWindows.end())
-                return;
-            auto& own = it->second;
-            own.reparented = e->parent != m_x->root();
-            if (own.info.statusItem) {
-                // A tray that goes hands its items back to the root, mapped:
-                // the item waits, out of sight, for the next tray. A window
-                // manager that saw that map may frame the item as a window of
-                // its own (the tray is gone by then): it is withdrawn from it.
-                own.docked = own.reparented && m_tray.owner != XCB_WINDOW_NONE;
-                unmap = !own.reparented;
-                withdrawn = own.reparented && !own.docked;
-            }
-        }
-        if (unmap)
-            xcb_unmap_window(m_x->connection(), e->window);
-        else if (withdrawn)
-            withdraw(e->window);
-        CGRect frame = m_x->rootFrame(e->window);
-        MutexLock lock(m_mutex);
-        if (auto it = m_ownWindows.find(e->window); it != m_ownWindows.end())
-            ownFrameSeenLocked(it->second, frame, events);
-    } else if (type == XCB_CLIENT_MESSAGE) {
-        auto* e = reinterpret_cast<xcb_client_message_event_t*>(event);
-        if (e->type != m_x->wmProtocols() || e->data.data32[0] != m_x->atoms().wmDeleteWindow)
-            return;
-        MutexLock lock(m_mutex);
-        if (m_ownWindows.count(e->window))
-            events.push_back({ DesktopEvent::Kind::AXNotification, m_ownPid, windowElement(m_ownPid, e->window),
-                kDesktopCloseRequestNotification });
+        reparented = it->second.reparented;
     }
+    // On the root the numbers are root coordinates; in a frame or a tray
+    // the server is asked.
+    CGRect frame = reparented ? m_x->rootFrame(e.window) : CGRectMake(e.x, e.y, e.width, e.height);
+    MutexLock lock(m_mutex);
+    if (auto it = m_ownWindows.find(e.window); it != m_ownWindows.end())
+        ownFrameSeenLocked(it->second, frame, events);
+}
+
+void X11Desktop::handleReparentNotify(const xcb_reparent_notify_event_t& e, std::vector<DesktopEvent>& events)
+{
+    if (e.event != e.window)
+        return;
+    bool unmap = false, withdrawn = false;
+    {
+        MutexLock lock(m_mutex);
+        auto it = m_ownWindows.find(e.window);
+        if (it == m_ownWindows.end())
+            return;
+        auto& own = it->second;
+        own.reparented = e.parent != m_x->root();
+        if (own.info.statusItem) {
+            // A tray that goes hands its items back to the root, mapped:
+            // the item waits, out of sight, for the next tray. A window
+            // manager that saw that map may frame the item as a window of
+            // its own (the tray is gone by then): it is withdrawn from it.
+            own.docked = own.reparented && m_tray.owner != XCB_WINDOW_NONE;
+            unmap = !own.reparented;
+            withdrawn = own.reparented && !own.docked;
+        }
+    }
+    if (unmap)
+        xcb_unmap_window(m_x->connection(), e.window);
+    else if (withdrawn)
+        withdraw(e.window);
+    CGRect frame = m_x->rootFrame(e.window);
+    MutexLock lock(m_mutex);
+    if (auto it = m_ownWindows.find(e.window); it != m_ownWindows.end())
+        ownFrameSeenLocked(it->second, frame, events);
+}
+
+void X11Desktop::handleCloseRequest(xcb_window_t window, std::vector<DesktopEvent>& events)
+{
+    MutexLock lock(m_mutex);
+    if (m_ownWindows.count(window))
+        events.push_back({ DesktopEvent::Kind::AXNotification, m_ownPid, windowElement(m_ownPid, window),
+            kDesktopCloseRequestNotification });
 }
 
 // MARK: The pointer
@@ -553,33 +556,30 @@ void X11Desktop::updatePointerGrab()
     m_pointer.grabbed = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
 }
 
-void X11Desktop::translatePointerLocked(
-    xcb_generic_event_t* event, std::vector<DesktopEvent>& events, std::vector<DesktopInputEvent>& input)
+void X11Desktop::translatePointerLocked(uint8_t type, const xcb_button_press_event_t& e, std::vector<DesktopEvent>& events,
+    std::vector<DesktopInputEvent>& input)
 {
-    uint8_t type = eventType(event);
-    // Button and motion events share their layout.
-    auto* e = reinterpret_cast<xcb_button_press_event_t*>(event);
     DesktopInputEvent out;
-    out.location = { double(e->root_x), double(e->root_y) };
+    out.location = { double(e.root_x), double(e.root_y) };
     out.timestamp = Clock::current().now();
-    out.flags = flagsOfStateLocked(e->state);
+    out.flags = flagsOfStateLocked(e.state);
     // A window the tray or the window manager moved without a word: where
     // the pointer is in it says where it is.
-    if (auto it = m_ownWindows.find(e->event); it != m_ownWindows.end() && !it->second.panel && type != XCB_MOTION_NOTIFY) {
-        CGPoint origin { double(e->root_x - e->event_x), double(e->root_y - e->event_y) };
+    if (auto it = m_ownWindows.find(e.event); it != m_ownWindows.end() && !it->second.panel && type != XCB_MOTION_NOTIFY) {
+        CGPoint origin { double(e.root_x - e.event_x), double(e.root_y - e.event_y) };
         CGRect frame = onServer(it->second.info.frame);
         if (!CGPointEqualToPoint(origin, frame.origin))
             ownFrameSeenLocked(it->second, { origin, frame.size }, events);
     }
     if (type == XCB_MOTION_NOTIFY) {
-        out.type = (e->state & XCB_BUTTON_MASK_1) ? kCGEventLeftMouseDragged
-            : (e->state & XCB_BUTTON_MASK_3)      ? kCGEventRightMouseDragged
+        out.type = (e.state & XCB_BUTTON_MASK_1) ? kCGEventLeftMouseDragged
+            : (e.state & XCB_BUTTON_MASK_3)      ? kCGEventRightMouseDragged
                                                   : kCGEventMouseMoved;
         input.push_back(out);
         return;
     }
     bool press = type == XCB_BUTTON_PRESS;
-    uint8_t button = e->detail;
+    uint8_t button = e.detail;
     if (button >= 4 && button <= 7) {
         // Wheel steps: one line each, up and left positive.
         if (!press)

@@ -109,7 +109,19 @@ void X11Desktop::refreshClients(std::vector<DesktopEvent>& events)
 {
     auto* c = m_x->connection();
     auto& ewmh = m_x->ewmh();
-    auto list = X11PropertyRequest(*m_x, m_x->root(), ewmh._NET_CLIENT_LIST_STACKING, 1 << 20).get().words();
+    X11PropertyRequest stackingRequest(*m_x, m_x->root(), ewmh._NET_CLIENT_LIST_STACKING, 1 << 20);
+    X11PropertyRequest mappingRequest(*m_x, m_x->root(), ewmh._NET_CLIENT_LIST, 1 << 20);
+    auto list = stackingRequest.get().words();
+    // A managed window that the stacking list leaves out is listed all the
+    // same, on top (the newest, as the client list runs in the order of
+    // mapping): xfwm4 writes no stacking list for the only window of a
+    // desktop until a second comes.
+    {
+        std::set<xcb_window_t> stacked(list.begin(), list.end());
+        for (xcb_window_t w : mappingRequest.get().words())
+            if (stacked.insert(w).second)
+                list.push_back(w);
+    }
 
     // Windows that came: watched from now on, and read.
     std::set<xcb_window_t> present(list.begin(), list.end());

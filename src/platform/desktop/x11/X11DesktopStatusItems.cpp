@@ -90,33 +90,25 @@ void X11Desktop::dockStatusItems()
     xcb_flush(m_x->connection());
 }
 
-// A tray that starts, or the tray that goes. True when the event was the
-// tray's.
-bool X11Desktop::handleStatusAreaEvent(xcb_generic_event_t* event)
+// A tray that starts announces itself: the items dock in it.
+void X11Desktop::handleTrayStarted()
 {
-    uint8_t type = eventType(event);
-    if (type == XCB_CLIENT_MESSAGE) {
-        auto* e = reinterpret_cast<xcb_client_message_event_t*>(event);
-        if (e->type != m_x->atoms().manager || e->format != 32 || e->data.data32[1] != m_x->atoms().traySelection)
-            return false;
-        {
-            MutexLock lock(m_mutex);
-            m_tray.missingTold = false;
-        }
-        findTray();
-        dockStatusItems();
-        return true;
-    }
-    if (type == XCB_DESTROY_NOTIFY) {
-        auto* e = reinterpret_cast<xcb_destroy_notify_event_t*>(event);
+    {
         MutexLock lock(m_mutex);
-        if (!m_tray.owner || e->window != m_tray.owner)
-            return false;
-        m_tray.owner = XCB_WINDOW_NONE;
-        for (auto& [number, own] : m_ownWindows)
-            if (own.info.statusItem)
-                own.docked = false;
-        return true;
+        m_tray.missingTold = false;
     }
-    return false;
+    findTray();
+    dockStatusItems();
+}
+
+// The tray that goes: its items wait for the next one.
+void X11Desktop::handleDestroyNotify(const xcb_destroy_notify_event_t& e)
+{
+    MutexLock lock(m_mutex);
+    if (!m_tray.owner || e.window != m_tray.owner)
+        return;
+    m_tray.owner = XCB_WINDOW_NONE;
+    for (auto& [number, own] : m_ownWindows)
+        if (own.info.statusItem)
+            own.docked = false;
 }

@@ -119,51 +119,48 @@ bool X11Desktop::claimSwitcherSelection()
     return true;
 }
 
-bool X11Desktop::handleSwitcherSelectionEvent(xcb_generic_event_t* event, std::vector<DesktopEvent>& events)
+// Another program took the selection.
+void X11Desktop::handleSelectionClear(const xcb_selection_clear_event_t& e)
+{
+    {
+        MutexLock lock(m_mutex);
+        if (!m_ownsSwitcherSelection || e.selection != m_x->atoms().switcherSelection)
+            return;
+        m_ownsSwitcherSelection = false;
+    }
+    NSLogString("another program took the selection " + X11Connection::switcherSelectionName(m_x->screenNumber())
+        + " on the X display \"" + m_x->displayName() + "\"; starting Quorvex again no longer reaches this one");
+}
+
+// A second start asks this one to reopen (or what targets it converts to).
+void X11Desktop::handleSelectionRequest(const xcb_selection_request_event_t& e, std::vector<DesktopEvent>& events)
 {
     auto* c = m_x->connection();
     const auto& atoms = m_x->atoms();
-    uint8_t type = eventType(event);
-    if (type == XCB_SELECTION_CLEAR) {
-        auto* e = reinterpret_cast<xcb_selection_clear_event_t*>(event);
-        {
-            MutexLock lock(m_mutex);
-            if (!m_ownsSwitcherSelection || e->selection != atoms.switcherSelection)
-                return false;
-            m_ownsSwitcherSelection = false;
-        }
-        NSLogString("another program took the selection " + X11Connection::switcherSelectionName(m_x->screenNumber())
-            + " on the X display \"" + m_x->displayName() + "\"; starting Quorvex again no longer reaches this one");
-        return true;
-    }
-    if (type != XCB_SELECTION_REQUEST)
-        return false;
-    auto* e = reinterpret_cast<xcb_selection_request_event_t*>(event);
     {
         MutexLock lock(m_mutex);
-        if (!m_ownsSwitcherSelection || e->selection != atoms.switcherSelection)
-            return false;
+        if (!m_ownsSwitcherSelection || e.selection != atoms.switcherSelection)
+            return;
     }
     // An old requestor names no property; the target stands in for it.
-    xcb_atom_t property = e->property == XCB_ATOM_NONE ? e->target : e->property;
-    if (e->target == atoms.reopenTarget) {
+    xcb_atom_t property = e.property == XCB_ATOM_NONE ? e.target : e.property;
+    if (e.target == atoms.reopenTarget) {
         // A conversion done for its side effect answers with an empty
         // property of the type NULL.
-        xcb_change_property(c, XCB_PROP_MODE_REPLACE, e->requestor, property, atoms.null, 32, 0, nullptr);
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, e.requestor, property, atoms.null, 32, 0, nullptr);
         events.push_back({ DesktopEvent::Kind::ApplicationReopened, m_ownPid });
-    } else if (e->target == atoms.targets) {
+    } else if (e.target == atoms.targets) {
         xcb_atom_t targets[] = { atoms.targets, atoms.reopenTarget };
-        xcb_change_property(c, XCB_PROP_MODE_REPLACE, e->requestor, property, XCB_ATOM_ATOM, 32, 2, targets);
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, e.requestor, property, XCB_ATOM_ATOM, 32, 2, targets);
     } else {
         property = XCB_ATOM_NONE;
     }
     xcb_selection_notify_event_t notify {};
     notify.response_type = XCB_SELECTION_NOTIFY;
-    notify.time = e->time;
-    notify.requestor = e->requestor;
-    notify.selection = e->selection;
-    notify.target = e->target;
+    notify.time = e.time;
+    notify.requestor = e.requestor;
+    notify.selection = e.selection;
+    notify.target = e.target;
     notify.property = property;
-    xcb_send_event(c, 0, e->requestor, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&notify));
-    return true;
+    xcb_send_event(c, 0, e.requestor, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&notify));
 }

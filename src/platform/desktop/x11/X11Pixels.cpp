@@ -26,7 +26,7 @@ QV_VECTOR_CLONES void opaqueToServer(const uint8_t* __restrict rgba, uint8_t* __
 }
 
 void blendToServer(const uint8_t* rgba, uint8_t* row, int width, const uint8_t* under, int offset, int underWidth,
-    uint8_t emptyGrey)
+    uint8_t emptyGrey, const uint8_t* backdrop)
 {
     for (int x = 0; x < width; ++x) {
         const uint8_t* p = rgba + size_t(x) * 4;
@@ -35,8 +35,7 @@ void blendToServer(const uint8_t* rgba, uint8_t* row, int width, const uint8_t* 
         int bx = x + offset;
         if (a == 255) {
             out[0] = p[2], out[1] = p[1], out[2] = p[0];
-        } else if (under && bx >= 0 && bx < underWidth) {
-            const uint8_t* b = under + size_t(bx) * 4;
+        } else if (const uint8_t* b = under && bx >= 0 && bx < underWidth ? under + size_t(bx) * 4 : backdrop) {
             unsigned rest = 255 - a;
             out[0] = uint8_t(std::min(255u, p[2] + (b[2] * rest + 127) / 255));
             out[1] = uint8_t(std::min(255u, p[1] + (b[1] * rest + 127) / 255));

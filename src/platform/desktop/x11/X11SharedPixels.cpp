@@ -1,6 +1,6 @@
 #include "X11SharedPixels.h"
 
-#include "X11Reply.h"
+#include "X11Connection.h"
 
 #include <sys/ipc.h>
 #include <sys/shm.h>
@@ -22,8 +22,9 @@ void X11SharedPixels::release()
     m_segment = 0;
 }
 
-bool X11SharedPixels::reserve(xcb_connection_t* c, size_t bytes)
+bool X11SharedPixels::reserve(X11Connection& x, size_t bytes)
 {
+    xcb_connection_t* c = x.connection();
     if (m_memory && m_connection == c && m_size >= bytes)
         return true;
     release();
@@ -39,8 +40,7 @@ bool X11SharedPixels::reserve(xcb_connection_t* c, size_t bytes)
     if (memory == reinterpret_cast<void*>(-1))
         return false;
     xcb_shm_seg_t segment = xcb_generate_id(c);
-    X11Reply<xcb_generic_error_t> error(xcb_request_check(c, xcb_shm_attach_checked(c, segment, id, 0)));
-    if (error) {
+    if (!x.check(xcb_shm_attach_checked(c, segment, id, 0))) {
         shmdt(memory);
         return false;
     }

@@ -10,6 +10,8 @@
 #include <cstddef>
 #include <cstdint>
 
+class X11Connection;
+
 class X11SharedPixels {
 public:
     X11SharedPixels() = default;
@@ -19,7 +21,7 @@ public:
 
     // Makes room for at least `bytes`, attached on the server; false when
     // the system or the server refuses a segment.
-    bool reserve(xcb_connection_t* c, size_t bytes);
+    bool reserve(X11Connection& x, size_t bytes);
     // Gives the segment back (detached from the server).
     void release();
 
