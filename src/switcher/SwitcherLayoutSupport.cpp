@@ -45,21 +45,31 @@ namespace {
 // when the switch changes.
 void followKeyboardShortcutsSwitch(FBFlatButton& badge)
 {
-    static auto* badges = new std::vector<Weak<FBFlatButton>>;
-    static auto* token = new Token(NSObserveKeyPath(*NSUserDefaultsController::sharedUserDefaultsController(),
-        std::string("values.") + DefaultsKey::KeyboardShotcuts, 0, [](const KVOChange&) {
-            std::erase_if(*badges, [](const Weak<FBFlatButton>& weak) { return weak.expired(); });
-            for (const auto& weak : *badges) {
-                auto live = weak.lock();
-                Value info = live ? live->infoForBinding(NSHiddenBinding) : Value();
-                if (auto observed = info[NSObservedObjectKey].objectAs<NSObject>())
-                    live->bind(NSHiddenBinding, observed, info[NSObservedKeyPathKey].stringValue(), info[NSOptionsKey]);
-            }
-        }));
-    (void)token;
-    if (badges->size() >= 64 && (badges->size() & (badges->size() - 1)) == 0)
-        std::erase_if(*badges, [](const Weak<FBFlatButton>& weak) { return weak.expired(); });
-    badges->push_back(badge.selfRef<FBFlatButton>());
+    // Kept for the life of the process, in one object that stays reachable:
+    // an observation's token held only by a pointer nothing reads was
+    // dropped by the optimiser and counted as a leak.
+    struct Followers {
+        std::vector<Weak<FBFlatButton>> badges;
+        Token observation;
+    };
+    static auto* followers = [] {
+        auto* made = new Followers;
+        made->observation = NSObserveKeyPath(*NSUserDefaultsController::sharedUserDefaultsController(),
+            std::string("values.") + DefaultsKey::KeyboardShotcuts, 0, [made](const KVOChange&) {
+                std::erase_if(made->badges, [](const Weak<FBFlatButton>& weak) { return weak.expired(); });
+                for (const auto& weak : made->badges) {
+                    auto live = weak.lock();
+                    Value info = live ? live->infoForBinding(NSHiddenBinding) : Value();
+                    if (auto observed = info[NSObservedObjectKey].objectAs<NSObject>())
+                        live->bind(NSHiddenBinding, observed, info[NSObservedKeyPathKey].stringValue(), info[NSOptionsKey]);
+                }
+            });
+        return made;
+    }();
+    auto& badges = followers->badges;
+    if (badges.size() >= 64 && (badges.size() & (badges.size() - 1)) == 0)
+        std::erase_if(badges, [](const Weak<FBFlatButton>& weak) { return weak.expired(); });
+    badges.push_back(badge.selfRef<FBFlatButton>());
 }
 
 }
