@@ -35,19 +35,30 @@ CGPoint centredOrigin(CGSize size, CGRect visible)
         std::floor(visible.origin.y + (visible.size.height - size.height) / 2) };
 }
 
+// An image's pixels, four bytes each, for reading.
+struct ImagePixels {
+    explicit ImagePixels(const Ref<NSImage>& image)
+    {
+        auto cg = NSImageStackBlur::CGImage(image);
+        rep = NSBitmapImageRep::createWithCGImage(cg);
+        width = static_cast<long>(CGImageGetWidth(cg));
+        height = static_cast<long>(CGImageGetHeight(cg));
+    }
+    const uint8_t* at(long x, long y) const { return rep->bitmapData() + y * rep->bytesPerRow() + x * 4; }
+    Ref<NSBitmapImageRep> rep;
+    long width { 0 };
+    long height { 0 };
+};
+
 // The largest difference between horizontally neighbouring pixels of an
 // image, over the colour channels: a blurred picture has far smaller steps.
 int largestStep(const Ref<NSImage>& image)
 {
-    auto cg = NSImageStackBlur::CGImage(image);
-    auto rep = NSBitmapImageRep::createWithCGImage(cg);
-    const uint8_t* data = rep->bitmapData();
-    auto width = static_cast<long>(CGImageGetWidth(cg));
-    auto height = static_cast<long>(CGImageGetHeight(cg));
+    ImagePixels pixels(image);
     int step = 0;
-    for (long y = 0; y < height; y += 7)
-        for (long x = 1; x < width; ++x) {
-            const uint8_t* p = data + y * rep->bytesPerRow() + x * 4;
+    for (long y = 0; y < pixels.height; y += 7)
+        for (long x = 1; x < pixels.width; ++x) {
+            const uint8_t* p = pixels.at(x, y);
             int difference = 0;
             for (int c = 0; c < 3; ++c)
                 difference += std::abs(int(p[c]) - int(p[c - 4]));
@@ -358,16 +369,12 @@ TEST_F(PanelTest, FullScreenFillsTheScreenOverTheBlurredPicture)
 // The mean of the colour channels over an image, 0 to 255.
 double meanLevel(const Ref<NSImage>& image)
 {
-    auto cg = NSImageStackBlur::CGImage(image);
-    auto rep = NSBitmapImageRep::createWithCGImage(cg);
-    const uint8_t* data = rep->bitmapData();
-    auto width = static_cast<long>(CGImageGetWidth(cg));
-    auto height = static_cast<long>(CGImageGetHeight(cg));
+    ImagePixels pixels(image);
     double sum = 0;
     long n = 0;
-    for (long y = 0; y < height; y += 5)
-        for (long x = 0; x < width; x += 5, ++n) {
-            const uint8_t* p = data + y * rep->bytesPerRow() + x * 4;
+    for (long y = 0; y < pixels.height; y += 5)
+        for (long x = 0; x < pixels.width; x += 5, ++n) {
+            const uint8_t* p = pixels.at(x, y);
             sum += (p[0] + p[1] + p[2]) / 3.0;
         }
     return n ? sum / static_cast<double>(n) : 0;
