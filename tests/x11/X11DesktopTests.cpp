@@ -10,6 +10,7 @@
 #include <desktop/x11/X11Connection.h>
 #include <desktop/x11/X11Desktop.h>
 #include <desktop/x11/X11Text.h>
+#include <graphics/CGImage.h>
 #include <foundation/Clock.h>
 #include <foundation/Dispatch.h>
 #include <foundation/Log.h>
@@ -71,7 +72,7 @@ CGWindowID registerGreenPanel(X11Desktop& desktop, CGRect frame)
         green.height = height;
         for (int i = 0; i < width * height; ++i)
             green.rgba.insert(green.rgba.end(), { 0, 255, 0, 255 });
-        return green;
+        return DesktopFrame::of(green);
     });
     return number;
 }
@@ -459,6 +460,25 @@ TEST_F(X11DesktopTest, WhatLiesBeneathAnOwnWindowIsReadFromTheScreenUntilTheWind
     auto corner = desktop->captureBelowOwnWindow(number, CGRectMake(-20, -20, 100, 100));
     ASSERT_TRUE(corner);
     EXPECT_EQ(pixel(*corner, 5, 5), 0x0d0d0du);
+    // Asked shrunk, the answer is the full picture averaged in blocks, to
+    // the byte (partial blocks at the right and bottom, across the edges of
+    // the windows and of the screen), opaque.
+    for (CGRect odd : { CGRectMake(37, 41, 403, 298), CGRectMake(-9, -6, 103, 90) }) {
+        for (int factor : { 4, 7 }) {
+            auto full = desktop->captureBelowOwnWindow(number, odd);
+            auto shrunk = desktop->captureBelowOwnWindow(number, odd, factor);
+            ASSERT_TRUE(full && shrunk);
+            DesktopImage averaged;
+            averaged.width = (full->width + factor - 1) / factor;
+            averaged.height = (full->height + factor - 1) / factor;
+            averaged.rgba.resize(size_t(averaged.width) * averaged.height * 4);
+            averagePixelBlocks(full->rgba.data(), full->width, full->height, size_t(full->width) * 4, factor,
+                averaged.rgba.data(), size_t(averaged.width) * 4);
+            EXPECT_EQ(shrunk->width, averaged.width) << factor;
+            EXPECT_EQ(shrunk->height, averaged.height) << factor;
+            EXPECT_TRUE(shrunk->rgba == averaged.rgba) << "shrunk by " << factor << " at " << odd.origin.x;
+        }
+    }
     // Once the window is up the screen shows it, not what lies beneath.
     desktop->orderOwnWindow(number, true);
     EXPECT_FALSE(desktop->captureBelowOwnWindow(number, area));

@@ -160,7 +160,7 @@ public:
     CGWindowID registerOwnWindow(DesktopWindow window) override;
     void updateOwnWindow(const DesktopWindow& window) override;
     void removeOwnWindow(CGWindowID number) override;
-    void setOwnWindowContent(CGWindowID number, std::function<DesktopImage()> content) override;
+    void setOwnWindowContent(CGWindowID number, std::function<DesktopFrame()> content) override;
     void orderOwnWindow(CGWindowID number, bool front) override;
     // The window painted: its pixels go to the server.
     void ownWindowPainted(CGWindowID number) override;
@@ -326,9 +326,17 @@ private:
     static constexpr uint32_t kOwnWindowEvents = XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRUCTURE_NOTIFY
         | XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_POINTER_MOTION
         | XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_KEY_RELEASE;
+    // Pixels read from the screen in the server's order (32-bit words, blue
+    // in the low byte, the high byte unused), rows of `width` words.
+    struct ScreenPixels {
+        int width { 0 };
+        int height { 0 };
+        std::vector<uint8_t> bytes;
+        const uint8_t* row(int y) const { return bytes.data() + size_t(y) * size_t(width) * 4; }
+    };
     struct OwnWindow {
         DesktopWindow info;
-        std::function<DesktopImage()> content;
+        std::function<DesktopFrame()> content;
         bool shown { false };
         // Placed by this desktop over the others (override-redirect), never
         // focused: the switcher panel and menus.
@@ -344,7 +352,7 @@ private:
         std::vector<CGRect> requested;
         // What the screen showed beneath a panel before it was mapped, and
         // where (root coordinates): its translucent parts are drawn over it.
-        std::shared_ptr<const DesktopImage> beneath;
+        std::shared_ptr<const ScreenPixels> beneath;
         CGRect beneathRect { CGRectNull };
         // The sequence of the last request after which the whole window was
         // sent (or the map, whose first paint follows at once): exposures
@@ -382,12 +390,13 @@ private:
     // changed since the last frame, or all of them (`whole`: the server has
     // no pixels of it, after a map or an exposure).
     void paintOwnWindow(CGWindowID number, bool whole = false) EXCLUDES(m_mutex);
-    // Reads the root window's pixels over the rectangle (on the screen) into
-    // an RGBA image; nothing when the server refuses.
-    std::optional<DesktopImage> readRoot(int x, int y, int width, int height) EXCLUDES(m_rootReadMutex);
+    // Reads the root window's pixels over the rectangle (on the screen), in
+    // the server's order, into rows `stride` bytes apart; false when the
+    // server refuses.
+    bool readRoot(int x, int y, int width, int height, uint8_t* out, size_t stride) EXCLUDES(m_rootReadMutex);
     // The screen over the rectangle (root coordinates), the dark of an empty
     // desktop beyond its edges; nothing when the server refuses.
-    std::optional<DesktopImage> readRootArea(CGRect pixels);
+    std::optional<ScreenPixels> readRootArea(CGRect pixels);
     // Keeps what the screen shows beneath the window before it is mapped.
     void readBeneath(CGWindowID number) EXCLUDES(m_mutex);
     // Takes the keyboard while the panel is up, gives it back after. The

@@ -170,7 +170,7 @@ void X11Desktop::uncovering(xcb_void_cookie_t request)
     xcb_no_operation(m_x->connection());
 }
 
-void X11Desktop::setOwnWindowContent(CGWindowID number, std::function<DesktopImage()> content)
+void X11Desktop::setOwnWindowContent(CGWindowID number, std::function<DesktopFrame()> content)
 {
     MutexLock lock(m_mutex);
     if (auto it = m_ownWindows.find(number); it != m_ownWindows.end())
@@ -249,7 +249,7 @@ void X11Desktop::readBeneath(CGWindowID number)
     auto image = readRootArea(frame);
     MutexLock lock(m_mutex);
     if (auto it = m_ownWindows.find(number); it != m_ownWindows.end()) {
-        it->second.beneath = image ? std::make_shared<const DesktopImage>(std::move(*image)) : nullptr;
+        it->second.beneath = image ? std::make_shared<const ScreenPixels>(std::move(*image)) : nullptr;
         it->second.beneathRect = frame;
     }
 }
@@ -282,8 +282,8 @@ X11Desktop::KeyboardGrabRequest X11Desktop::requestKeyboardGrabUpdate()
 
 void X11Desktop::paintOwnWindow(CGWindowID number, bool whole)
 {
-    std::function<DesktopImage()> content;
-    std::shared_ptr<const DesktopImage> beneath;
+    std::function<DesktopFrame()> content;
+    std::shared_ptr<const ScreenPixels> beneath;
     std::optional<uint32_t> backdropColor;
     CGRect beneathRect, frame;
     {
@@ -306,7 +306,7 @@ void X11Desktop::paintOwnWindow(CGWindowID number, bool whole)
     // thread both paint): a frame drawn earlier never lands after a later one.
     RecursiveMutexLock paintLock(m_paintMutex);
     painting = number;
-    DesktopImage image = content();
+    DesktopFrame image = content();
     painting = 0;
     if (image.empty() || !m_connected)
         return;
@@ -330,14 +330,14 @@ void X11Desktop::paintOwnWindow(CGWindowID number, bool whole)
     }
     last.width = image.width;
     last.height = image.height;
-    // Opaque rows go straight to the server's byte order; translucent ones
-    // are laid over what the screen showed beneath the window before it
-    // came up; where nothing was read (the part a panel grew by while up),
-    // over the opaque colour of the window's material (the theme's), or for
-    // a window without one over the content's own colour made opaque (an
+    // Opaque rows are the server's pixels as drawn; translucent ones are
+    // laid over what the screen showed beneath the window before it came
+    // up; where nothing was read (the part a panel grew by while up), over
+    // the opaque colour of the window's material (the theme's), or for a
+    // window without one over the content's own colour made opaque (an
     // empty corner over the dark of an empty desktop): never over black.
-    const uint8_t fallback[4] = { uint8_t(backdropColor.value_or(0) >> 16), uint8_t(backdropColor.value_or(0) >> 8),
-        uint8_t(backdropColor.value_or(0)), 255 };
+    const uint8_t fallback[4] = { uint8_t(backdropColor.value_or(0)), uint8_t(backdropColor.value_or(0) >> 8),
+        uint8_t(backdropColor.value_or(0) >> 16), 255 };
     int offsetX = 0, offsetY = 0;
     if (beneath) {
         offsetX = int(frame.origin.x - beneathRect.origin.x);
@@ -347,19 +347,17 @@ void X11Desktop::paintOwnWindow(CGWindowID number, bool whole)
     row.resize(rowBytes);
     int first = image.height, lastRow = -1;
     for (int y = 0; y < image.height; ++y) {
-        const uint8_t* in = image.rgba.data() + rowBytes * y;
-        int by = y + offsetY;
-        const uint8_t* under = beneath && by >= 0 && by < beneath->height
-            ? beneath->rgba.data() + size_t(by) * beneath->width * 4
-            : nullptr;
-        if (X11Pixels::rowIsOpaque(in, image.width))
-            X11Pixels::opaqueToServer(in, row.data(), image.width);
-        else
-            X11Pixels::blendToServer(in, row.data(), image.width, under, offsetX, beneath ? beneath->width : 0,
+        const uint8_t* out = image.row(y);
+        if (!X11Pixels::rowIsOpaque(out, image.width)) {
+            int by = y + offsetY;
+            const uint8_t* under = beneath && by >= 0 && by < beneath->height ? beneath->row(by) : nullptr;
+            X11Pixels::blendToServer(out, row.data(), image.width, under, offsetX, beneath ? beneath->width : 0,
                 X11Pixels::kEmptyDesktopGrey, backdropColor ? fallback : nullptr);
+            out = row.data();
+        }
         uint8_t* target = pixels + rowBytes * y;
-        if (whole || std::memcmp(target, row.data(), rowBytes) != 0) {
-            std::memcpy(target, row.data(), rowBytes);
+        if (whole || std::memcmp(target, out, rowBytes) != 0) {
+            std::memcpy(target, out, rowBytes);
             first = std::min(first, y);
             lastRow = y;
         }
@@ -399,7 +397,7 @@ void X11Desktop::paintOwnWindow(CGWindowID number, bool whole)
 
 std::optional<DesktopImage> X11Desktop::captureOwnWindow(CGWindowID number)
 {
-    std::function<DesktopImage()> content;
+    std::function<DesktopFrame()> content;
     {
         MutexLock lock(m_mutex);
         auto it = m_ownWindows.find(number);
@@ -409,7 +407,7 @@ std::optional<DesktopImage> X11Desktop::captureOwnWindow(CGWindowID number)
     }
     if (!content)
         return DesktopImage {};
-    return content();
+    return content().image();
 }
 
 // MARK: Where this process's windows are
