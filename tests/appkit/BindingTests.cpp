@@ -9,6 +9,8 @@
 #include <appkit/NSViewController.h>
 #include <appkit/NSWindowController.h>
 
+#include <map>
+
 namespace {
 
 // A model object with observable keys.
@@ -181,6 +183,60 @@ TEST(ValueTransformers, TheBuiltInNamesAndReverseRules)
     EXPECT_EQ(isNil->transformedValue(Value()), Value(true));
     EXPECT_EQ(isNil->reverseTransformedValue(Value(true)), Value());
     EXPECT_FALSE(NSValueTransformer::valueTransformerForName("NoSuchTransformer"));
+}
+
+// Several descriptors: later ones break the earlier ones' ties, a key path
+// that ends in nil sorts first, a comparator and descending order apply,
+// an empty slot is skipped, and full ties keep the order given. Each
+// object's key is read once per sort however many comparisons it takes
+// part in (a read can ask another process).
+TEST(SortDescriptors, LaterKeysBreakTiesInOrderAndEachObjectsKeyIsReadOnce)
+{
+    class Counted : public Person {
+    public:
+        using Person::Person;
+        Value valueForKey(const std::string& key) const override
+        {
+            ++reads[key];
+            return Person::valueForKey(key);
+        }
+        mutable std::map<std::string, int> reads;
+    };
+    std::vector<Ref<Counted>> all;
+    for (const auto& [name, age] : std::vector<std::pair<std::string, int>> {
+             { "d", 2 }, { "a", 1 }, { "c", 2 }, { "b", 1 }, { "e", 2 }, { "c", 2 }, { "f", 0 } })
+        all.push_back(makeRef<Counted>(name, age));
+    all[0]->setValueForKey(Value(all[1]), "partner");
+    all[2]->setValueForKey(Value(all[3]), "partner");
+    Value::Array input;
+    for (const auto& p : all)
+        input.push_back(Value(p));
+    auto namesOf = [](const Value::Array& sorted) {
+        std::string names;
+        for (const auto& v : sorted)
+            names += v.objectAs<Person>()->valueForKey("name").stringValue();
+        return names;
+    };
+    auto byLength = [](const Value& x, const Value& y) {
+        auto n = x.stringValue().size(), m = y.stringValue().size();
+        return n < m ? NSOrderedAscending : n > m ? NSOrderedDescending : NSOrderedSame;
+    };
+
+    for (const auto& p : all)
+        p->reads.clear();
+    auto sorted = sortedArrayUsingDescriptors(input, { NSSortDescriptor::sortDescriptorWithKey("age", false), nullptr,
+        NSSortDescriptor::sortDescriptorWithKey("name", true, byLength), NSSortDescriptor::sortDescriptorWithKey("name", true) });
+    for (const auto& p : all) {
+        EXPECT_EQ(p->reads["age"], 1);
+        EXPECT_LE(p->reads["name"], 2) << "one read per descriptor that uses it";
+    }
+    EXPECT_EQ(namesOf(sorted), "ccdeabf");
+    // The two "c" are equal by every key: they keep their order.
+    EXPECT_EQ(sorted[0].objectAs<Person>(), all[2]);
+    // Nil (no partner) first; then the partners' ages.
+    EXPECT_EQ(namesOf(sortedArrayUsingDescriptors(input, { NSSortDescriptor::sortDescriptorWithKey("partner.age", true) })),
+        "abecfdc");
+    EXPECT_EQ(namesOf(sortedArrayUsingDescriptors(input, {})), "dacbecf");
 }
 
 TEST(ArrayController, SortsAndTracksTheSelectionByTheRules)

@@ -473,12 +473,16 @@ bool X11TestClient::close(uint32_t window) { return request("close " + std::to_s
 
 bool X11TestClient::hang() { return request("hang") == "ok"; }
 
-int X11TestClient::keyPresses()
+int X11TestClient::keyPresses() { return countAnswer("keys"); }
+
+int X11TestClient::pings() { return countAnswer("pings"); }
+
+int X11TestClient::countAnswer(const std::string& verb)
 {
-    auto answer = request("keys");
-    if (!answer || answer->rfind("keys ", 0) != 0)
+    auto answer = request(verb);
+    if (!answer || answer->rfind(verb + " ", 0) != 0)
         return -1;
-    return std::atoi(answer->c_str() + 5);
+    return std::atoi(answer->c_str() + verb.size() + 1);
 }
 
 bool X11TestClient::askBeforeClosing(uint32_t window) { return request("ask " + std::to_string(window)) == "ok"; }

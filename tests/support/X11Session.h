@@ -109,6 +109,9 @@ public:
     // How many key presses reached the client's windows so far; -1 when it
     // does not answer.
     int keyPresses();
+    // How many pings reached the client so far (answered or not); -1 when
+    // it does not answer.
+    int pings();
     // A close request for the window opens a dialog "Save changes?" and
     // the client prints "asked ID"; the window stays.
     bool askBeforeClosing(uint32_t window);
@@ -125,6 +128,8 @@ public:
 private:
     friend class X11Session;
     std::optional<std::string> request(const std::string& line);
+    // The number a request answers as "VERB N"; -1 without an answer.
+    int countAnswer(const std::string& verb);
     pid_t m_pid { 0 };
     int m_in { -1 };
     int m_out { -1 };

@@ -50,6 +50,8 @@ int gScreenNumber = 0;
 bool gHung = false;
 // Key presses that reached the client's windows.
 int gKeyPresses = 0;
+// The window manager's pings that reached the client, answered or not.
+int gPings = 0;
 // Windows that ask before they close.
 std::set<xcb_window_t> gAsking;
 // The system tray, when asked to be one, and where its next item goes.
@@ -152,10 +154,13 @@ bool pump(xcb_window_t waitingFor)
             auto* message = reinterpret_cast<xcb_client_message_event_t*>(event);
             if (message->data.data32[1] == 0) // SYSTEM_TRAY_REQUEST_DOCK
                 dock(message->data.data32[2]);
-        } else if (type == XCB_CLIENT_MESSAGE && !gHung) {
+        } else if (type == XCB_CLIENT_MESSAGE && gHung) {
+            gPings += reinterpret_cast<xcb_client_message_event_t*>(event)->data.data32[0] == atom("_NET_WM_PING");
+        } else if (type == XCB_CLIENT_MESSAGE) {
             auto* message = reinterpret_cast<xcb_client_message_event_t*>(event);
             xcb_atom_t protocol = message->data.data32[0];
             if (protocol == atom("_NET_WM_PING")) {
+                ++gPings;
                 message->window = gScreen->root;
                 xcb_send_event(gConnection, 0, gScreen->root,
                     XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
@@ -316,6 +321,10 @@ void command(const std::string& line)
         free(xcb_get_input_focus_reply(gConnection, xcb_get_input_focus(gConnection), nullptr));
         pump(XCB_WINDOW_NONE);
         answer("keys " + std::to_string(gKeyPresses));
+    } else if (verb == "pings") {
+        free(xcb_get_input_focus_reply(gConnection, xcb_get_input_focus(gConnection), nullptr));
+        pump(XCB_WINDOW_NONE);
+        answer("pings " + std::to_string(gPings));
     } else if (verb == "ask") {
         xcb_window_t window;
         in >> window;

@@ -124,6 +124,48 @@ TEST_F(X11DesktopTest, ListsClientWindowsFrontToBackGroupedByProcess)
     EXPECT_EQ(desktop->runningApplications().size(), 3u);
 }
 
+// Each application's main window is its front one in the stacking order,
+// whatever the other applications' windows between them, and follows the
+// window manager's restacking and the closing of windows; the list, the
+// single window and the application's AXMainWindow agree on it.
+TEST_F(X11DesktopTest, EachApplicationsMainWindowFollowsItsFrontWindow)
+{
+    auto other = session->launchClient();
+    ASSERT_TRUE(other);
+    auto a1 = client->open("A one", 0xff0000, 20, 40, 200, 150);
+    auto b1 = other->open("B one", 0x00ff00, 260, 40, 200, 150);
+    auto a2 = client->open("A two", 0x0000ff, 500, 40, 200, 150);
+    auto b2 = other->open("B two", 0xffff00, 740, 40, 200, 150);
+    ASSERT_TRUE(a1 && b1 && a2 && b2);
+    ASSERT_TRUE(runMainUntil([&] { return desktop->window(b2).has_value() && desktop->window(a2).has_value(); }));
+    // The main windows, "A-title B-title", when every way of asking agrees.
+    auto mains = [&] {
+        std::string result;
+        for (pid_t pid : { client->pid(), other->pid() }) {
+            std::vector<std::string> listed;
+            for (const auto& w : desktop->windows())
+                if (w.pid == pid && w.isMain && desktop->window(w.number)->isMain)
+                    listed.push_back(w.title.value_or(""));
+            DesktopAXValue value;
+            if (listed.size() != 1
+                || desktop->axCopyAttribute({ DesktopElement::Kind::Application, pid, 0 }, "AXMainWindow", value) != kAXErrorSuccess
+                || desktop->window(std::get<DesktopElement>(value).window)->title != listed.front())
+                return std::string("disagree");
+            result += (result.empty() ? "" : " ") + listed.front();
+        }
+        return result;
+    };
+    EXPECT_TRUE(runMainUntil([&] { return mains() == "A two B two"; })) << mains();
+    ASSERT_EQ(desktop->axSetAttribute(element(a1), "AXMain", true), kAXErrorSuccess);
+    EXPECT_TRUE(runMainUntil([&] { return mains() == "A one B two"; })) << mains();
+    ASSERT_EQ(desktop->axSetAttribute({ DesktopElement::Kind::Window, other->pid(), b1 }, "AXMain", true), kAXErrorSuccess);
+    EXPECT_TRUE(runMainUntil([&] { return mains() == "A one B one"; })) << mains();
+    ASSERT_TRUE(client->close(a1));
+    EXPECT_TRUE(runMainUntil([&] { return mains() == "A two B one"; })) << mains();
+    ASSERT_TRUE(other->close(b1));
+    EXPECT_TRUE(runMainUntil([&] { return mains() == "A two B two"; })) << mains();
+}
+
 TEST_F(X11DesktopTest, FocusMinimiseMoveAndCloseGoThroughTheWindowManager)
 {
     auto one = client->open("One", 0xff0000, 40, 60, 300, 200);
@@ -373,6 +415,46 @@ TEST_F(X11DesktopTest, ARequestWaitsForAHungApplicationNoLongerThanItsMessagingT
     before = SystemClock().now();
     EXPECT_EQ(desktop->axCopyAttribute(element(window), "AXPosition", value), kAXErrorCannotComplete);
     EXPECT_LT(SystemClock().now() - before, 0.25) << "hung now: no more waiting";
+}
+
+// A request that has to ping asks every application whose answer has gone
+// stale at the same time, so a pass over many applications waits for about
+// one answer instead of one after another. The answers count for the
+// requests that follow, and a hung application among those asked holds up
+// nobody else.
+TEST_F(X11DesktopTest, OnePingAsksEveryApplicationWhoseAnswerIsStale)
+{
+    auto first = client->open("First", 0x123456, 10, 10, 200, 100);
+    auto answering = session->launchClient();
+    auto hung = session->launchClient();
+    ASSERT_TRUE(first && answering && hung);
+    auto second = answering->open("Second", 0x654321, 300, 10, 200, 100);
+    auto third = hung->open("Third", 0x336699, 600, 10, 200, 100);
+    ASSERT_TRUE(runMainUntil([&] { return desktop->window(first) && desktop->window(second) && desktop->window(third); }));
+    int firstPings = client->pings(), secondPings = answering->pings(), thirdPings = hung->pings();
+    ASSERT_GE(firstPings, 0);
+    desktop->setPingTimes(X11Desktop::kPingTimeoutSeconds, 60);
+    ASSERT_TRUE(hung->hang());
+
+    DesktopAXValue value;
+    double before = SystemClock().now();
+    EXPECT_EQ(desktop->axCopyAttribute(element(first), "AXTitle", value), kAXErrorSuccess);
+    EXPECT_LT(SystemClock().now() - before, X11Desktop::kPingTimeoutSeconds) << "no wait for the hung application";
+    EXPECT_TRUE(runMainUntil([&] { return answering->pings() == secondPings + 1 && hung->pings() == thirdPings + 1; }))
+        << "asked with the first: " << answering->pings() - secondPings << " and " << hung->pings() - thirdPings;
+    EXPECT_EQ(client->pings(), firstPings + 1);
+
+    EXPECT_EQ(desktop->axCopyAttribute({ DesktopElement::Kind::Window, answering->pid(), second }, "AXTitle", value),
+        kAXErrorSuccess);
+    EXPECT_EQ(answering->pings(), secondPings + 1) << "its answer to the first ping still counts";
+    {
+        Desktop::MessagingTimeoutScope timeout(0.2);
+        EXPECT_EQ(desktop->axCopyAttribute({ DesktopElement::Kind::Window, hung->pid(), third }, "AXTitle", value),
+            kAXErrorCannotComplete);
+    }
+    EXPECT_EQ(hung->pings(), thirdPings + 1) << "an unanswered ping is not sent again";
+    EXPECT_EQ(desktop->axCopyAttribute(element(first), "AXTitle", value), kAXErrorSuccess);
+    EXPECT_EQ(client->pings(), firstPings + 1);
 }
 
 TEST_F(X11DesktopTest, TheServerGoingAwayIsReportedOnceAndRequestsFail)

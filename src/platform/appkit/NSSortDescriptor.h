@@ -26,6 +26,10 @@ public:
     // Compares the two values' key paths (the values themselves for an
     // empty key), reversed when descending.
     NSComparisonResult compareObject(const Value& a, const Value& b) const;
+    // The two halves of compareObject: the value compared for an object,
+    // and the comparison of two such values.
+    Value keyValueOf(const Value& object) const;
+    NSComparisonResult compareKeyValues(const Value& x, const Value& y) const;
 
 private:
     std::string m_key;

@@ -190,11 +190,21 @@ const X11Client* X11Desktop::clientLocked(CGWindowID number) const
 
 std::vector<xcb_window_t> X11Desktop::appWindowsLocked(pid_t pid) const
 {
-    std::vector<xcb_window_t> result;
+    auto it = m_appStacking.find(pid);
+    return it == m_appStacking.end() ? std::vector<xcb_window_t> {} : it->second;
+}
+
+xcb_window_t X11Desktop::frontWindowOfAppLocked(pid_t pid) const
+{
+    auto it = m_appStacking.find(pid);
+    return it == m_appStacking.end() || it->second.empty() ? xcb_window_t(XCB_WINDOW_NONE) : it->second.front();
+}
+
+void X11Desktop::indexStackingLocked()
+{
+    m_appStacking.clear();
     for (xcb_window_t w : m_stacking)
-        if (m_clients.at(w)->pid == pid)
-            result.push_back(w);
-    return result;
+        m_appStacking[m_clients.at(w)->pid].push_back(w);
 }
 
 bool X11Desktop::onScreenLocked(const X11Client& client) const
@@ -220,8 +230,7 @@ DesktopWindow X11Desktop::describeLocked(const X11Client& client) const
     w.hasZoomButton = client.canMaximize;
     w.movable = client.canMove;
     w.resizable = client.canResize;
-    auto windows = appWindowsLocked(client.pid);
-    w.isMain = !windows.empty() && windows.front() == client.window;
+    w.isMain = frontWindowOfAppLocked(client.pid) == client.window;
     w.onScreen = onScreenLocked(client);
     return w;
 }

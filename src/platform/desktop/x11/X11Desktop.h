@@ -24,6 +24,7 @@
 #include <map>
 #include <set>
 #include <thread>
+#include <unordered_map>
 
 class X11Connection;
 
@@ -298,7 +299,15 @@ private:
     DesktopWindow describeLocked(const X11Client& client) const REQUIRES(m_mutex);
     bool onScreenLocked(const X11Client& client) const REQUIRES(m_mutex);
     const X11Client* clientLocked(CGWindowID number) const REQUIRES(m_mutex);
+    // An application's client windows front to back, and the front one
+    // (XCB_WINDOW_NONE when it has none): read from the index below.
     std::vector<xcb_window_t> appWindowsLocked(pid_t pid) const REQUIRES(m_mutex);
+    // The window an application's ping goes to (XCB_WINDOW_NONE when none
+    // of its windows takes part), and sending it.
+    xcb_window_t pingTargetLocked(pid_t pid) const REQUIRES(m_mutex);
+    void sendPingLocked(App& app, xcb_window_t target, double now) REQUIRES(m_mutex);
+    xcb_window_t frontWindowOfAppLocked(pid_t pid) const REQUIRES(m_mutex);
+    void indexStackingLocked() REQUIRES(m_mutex);
 
     // Requests to the window manager, through the helper library
     // (X11DesktopRequests.cpp). A client
@@ -431,6 +440,10 @@ private:
     std::map<xcb_window_t, std::unique_ptr<X11Client>> m_clients GUARDED_BY(m_mutex);
     // Client windows front to back.
     std::vector<xcb_window_t> m_stacking GUARDED_BY(m_mutex);
+    // m_stacking split by process, so that describing every window costs
+    // no walk of the whole list per window. Made again whenever m_stacking
+    // or a client's process changes.
+    std::unordered_map<pid_t, std::vector<xcb_window_t>> m_appStacking GUARDED_BY(m_mutex);
     // Client windows most recently active first: the order windows are
     // handed out in. A window that never was active stands where it came
     // (behind the active one), those known at start in stacking order.

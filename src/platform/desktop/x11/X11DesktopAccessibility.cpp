@@ -18,6 +18,23 @@ void X11Desktop::setPingTimes(double timeoutSeconds, double validSeconds)
     m_pingValid = validSeconds;
 }
 
+xcb_window_t X11Desktop::pingTargetLocked(pid_t pid) const
+{
+    // An application none of whose windows takes part in the ping cannot be
+    // asked.
+    for (xcb_window_t w : appWindowsLocked(pid))
+        if (m_clients.at(w)->takesPing)
+            return w;
+    return XCB_WINDOW_NONE;
+}
+
+void X11Desktop::sendPingLocked(App& app, xcb_window_t target, double now)
+{
+    app.pendingPing = ++m_pingSerial;
+    app.pingSent = now;
+    sendClientMessageTo(target, m_x->wmProtocols(), m_x->ewmh()._NET_WM_PING, app.pendingPing, target);
+}
+
 bool X11Desktop::answersPing(pid_t pid)
 {
     MutexLock lock(m_mutex);
@@ -25,22 +42,26 @@ bool X11Desktop::answersPing(pid_t pid)
     if (it == m_apps.end() || pid == m_ownPid)
         return true;
     double now = steadySeconds();
-    if (it->second.lastPong >= 0 && now - it->second.lastPong < m_pingValid)
+    auto answerIsCurrent = [&](const App& app) REQUIRES(m_mutex) {
+        return app.lastPong >= 0 && now - app.lastPong < m_pingValid;
+    };
+    if (answerIsCurrent(it->second))
         return true;
-    // An application none of whose windows takes part in the ping cannot be
-    // asked, and counts as answering.
-    xcb_window_t target = XCB_WINDOW_NONE;
-    for (xcb_window_t w : appWindowsLocked(pid))
-        if (m_clients.at(w)->takesPing) {
-            target = w;
-            break;
-        }
+    // An application that cannot be asked counts as answering.
+    xcb_window_t target = pingTargetLocked(pid);
     if (target == XCB_WINDOW_NONE)
         return true;
     if (!it->second.pendingPing) {
-        it->second.pendingPing = ++m_pingSerial;
-        it->second.pingSent = now;
-        sendClientMessageTo(target, m_x->wmProtocols(), m_x->ewmh()._NET_WM_PING, it->second.pendingPing, target);
+        sendPingLocked(it->second, target, now);
+        // Every other application whose answer is as old is asked in the
+        // same breath: a pass over the window list asks about each in turn,
+        // and would otherwise wait for one answer after another.
+        for (auto& [other, app] : m_apps) {
+            if (other == pid || other == m_ownPid || app.pendingPing || answerIsCurrent(app))
+                continue;
+            if (xcb_window_t otherTarget = pingTargetLocked(other); otherTarget != XCB_WINDOW_NONE)
+                sendPingLocked(app, otherTarget, now);
+        }
         xcb_flush(m_x->connection());
     }
     // A hung application is asked again, but nobody waits for it.
@@ -126,10 +147,10 @@ AXError X11Desktop::axCopyAttribute(const DesktopElement& e, const std::string& 
             return list;
         };
         auto frontWindow = [&]() REQUIRES(m_mutex) -> std::optional<DesktopElement> {
-            auto windows = appWindowsLocked(e.pid);
-            if (windows.empty())
+            xcb_window_t front = frontWindowOfAppLocked(e.pid);
+            if (front == XCB_WINDOW_NONE)
                 return std::nullopt;
-            return windowElement(e.pid, windows.front());
+            return windowElement(e.pid, front);
         };
         return desktopAXApplicationAttribute(
             { it->second.info, m_frontmost == e.pid, windows, frontWindow }, attribute, value);

@@ -216,6 +216,7 @@ void X11Desktop::refreshClients(std::vector<DesktopEvent>& events)
         if (entry != m_clients.end() && entry->second->listed)
             m_stacking.push_back(*it);
     }
+    indexStackingLocked();
     // The order of use keeps the listed windows: the new ones go behind
     // the active window, in stacking order, until they are active themselves.
     std::set<xcb_window_t> listed(m_stacking.begin(), m_stacking.end());
@@ -243,7 +244,10 @@ X11Client* X11Desktop::storeClientLocked(const X11Client& client)
     auto it = m_clients.find(client.window);
     if (it == m_clients.end())
         return nullptr;
+    bool movedProcess = it->second->pid != client.pid;
     *it->second = client;
+    if (movedProcess)
+        indexStackingLocked();
     return it->second.get();
 }
 
