@@ -651,6 +651,7 @@ TEST_F(X11DesktopTest, AMappedPanelIsSentOnceAndWhatItUncoversIsNotReadAgainUnle
     ASSERT_TRUE(desktop->captureWindow(red));
     uint64_t paints = desktop->ownWindowPaintCount();
     desktop->orderOwnWindow(number, true);
+    ASSERT_TRUE(runMainUntil([&] { return desktop->ownWindowPaintCount() > paints; }));
     ASSERT_TRUE(settle());
     EXPECT_EQ(desktop->ownWindowPaintCount(), paints + 1) << "the map's exposure sent the panel again";
 
@@ -669,4 +670,36 @@ TEST_F(X11DesktopTest, AMappedPanelIsSentOnceAndWhatItUncoversIsNotReadAgainUnle
         auto again = desktop->captureWindow(red);
         return again && pixel(*again, 150, 100) == 0xffff00u;
     })) << "a redraw reaches the capture";
+}
+
+// A panel ordered in is mapped once the main thread's current work is done;
+// one taken away before then never shows, and the keyboard it asked for is
+// let go, while the next panel is mapped, painted and given the keyboard.
+TEST_F(X11DesktopTest, APanelTakenAwayBeforeItsMapNeverShowsAndLeavesTheKeyboardFree)
+{
+    uint64_t paints = desktop->ownWindowPaintCount();
+    CGWindowID gone = registerGreenPanel(*desktop, CGRectMake(40, 40, 200, 100));
+    desktop->orderOwnWindow(gone, true);
+    desktop->removeOwnWindow(gone);
+    CGWindowID next = registerGreenPanel(*desktop, CGRectMake(60, 60, 200, 100));
+    desktop->orderOwnWindow(next, true);
+    ASSERT_TRUE(runMainUntil([&] { return desktop->ownWindowPaintCount() > paints; }));
+    EXPECT_EQ(desktop->ownWindowPaintCount(), paints + 1);
+    EXPECT_TRUE(desktop->isKeyboardGrabbed());
+    auto* c = desktop->connection().connection();
+    std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&free)> shown(
+        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, next), nullptr), &free);
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->map_state, XCB_MAP_STATE_VIEWABLE);
+
+    desktop->removeOwnWindow(next);
+    CGWindowID last = registerGreenPanel(*desktop, CGRectMake(80, 80, 200, 100));
+    desktop->orderOwnWindow(last, true);
+    desktop->removeOwnWindow(last);
+    ASSERT_TRUE(runMainUntil([&] { return !desktop->isKeyboardGrabbed(); }));
+    // A request answered after whatever the taken-away panel left queued.
+    free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    RunLoop::main().runUntilIdle();
+    EXPECT_FALSE(desktop->isKeyboardGrabbed()) << "the answer to a grab of a panel that never showed took the keyboard";
+    EXPECT_EQ(desktop->ownWindowPaintCount(), paints + 1);
 }

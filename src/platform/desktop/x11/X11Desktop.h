@@ -367,6 +367,9 @@ private:
         // sent (or the map, whose first paint follows at once): exposures
         // the server reported up to it need no paint of their own.
         uint32_t paintedThrough { 0 };
+        // Ordered in, to be mapped and painted once the main thread's
+        // current work is done (`mapPendingWindow`).
+        bool mapPending { false };
     };
     // The pixels of an own window as the server has them: the last frame
     // sent, in the server's byte order, in a segment the server reads
@@ -428,6 +431,16 @@ private:
     // captures valid; a request that follows at once gives what is drawn
     // after it a later one.
     void uncovering(xcb_void_cookie_t request) EXCLUDES(m_mutex);
+    // A window ordered in, waiting for its map: what the map then does.
+    // Main thread only.
+    struct PendingMap {
+        CGWindowID number { 0 };
+        bool front { true };
+        bool managed { false };
+        KeyboardGrabRequest grab;
+        bool beganOpening { false };
+    };
+    void mapPendingWindow() EXCLUDES(m_mutex);
 
     // Keyboard (X11DesktopKeyboard.cpp).
     void setUpKeyboard() EXCLUDES(m_mutex);
@@ -465,6 +478,10 @@ private:
     xcb_window_t m_active GUARDED_BY(m_mutex) { XCB_WINDOW_NONE };
     // The window last asked to become active, until it is.
     xcb_window_t m_pendingActivation GUARDED_BY(m_mutex) { XCB_WINDOW_NONE };
+    // A window asked to come to the front, then superseded by this process
+    // activating itself (the panel opened again right after a switch)
+    // before the window manager focused it.
+    xcb_window_t m_supersededActivation GUARDED_BY(m_mutex) { XCB_WINDOW_NONE };
     pid_t m_frontmost GUARDED_BY(m_mutex) { 0 };
     uint32_t m_currentDesktop GUARDED_BY(m_mutex) { 0 };
     // _NET_NUMBER_OF_DESKTOPS (1 when the window manager does not say).
@@ -488,6 +505,10 @@ private:
     // panel is a new window at every opening, and a fresh segment costs the
     // server and this process a fault on each of its pages.
     std::unique_ptr<OwnFrame> m_spareFrame GUARDED_BY(m_paintMutex);
+    std::optional<PendingMap> m_pendingMap;
+    bool m_pendingMapScheduled { false };
+    // Lets a block queued on the main run loop know the desktop is gone.
+    std::shared_ptr<bool> m_lifetime { std::make_shared<bool>(true) };
     // Reads of the root window go through one kept segment.
     Mutex m_rootReadMutex;
     X11SharedPixels m_rootPixels GUARDED_BY(m_rootReadMutex);

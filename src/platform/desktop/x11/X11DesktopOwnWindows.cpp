@@ -12,6 +12,7 @@
 #include "../InputCodes.h"
 
 #include <foundation/Clock.h>
+#include <foundation/RunLoop.h>
 
 #include <xcb/xcb_icccm.h>
 
@@ -140,6 +141,9 @@ void X11Desktop::removeOwnWindow(CGWindowID number)
             return;
         std::erase(m_ownOrder, number);
     }
+    // Taken away before it was mapped: its map is dropped.
+    if (m_pendingMap && m_pendingMap->number == number)
+        mapPendingWindow();
     uncovering(xcb_destroy_window(m_x->connection(), number));
     xcb_flush(m_x->connection());
     {
@@ -180,12 +184,13 @@ void X11Desktop::setOwnWindowContent(CGWindowID number, std::function<DesktopFra
 void X11Desktop::orderOwnWindow(CGWindowID number, bool front)
 {
     auto* c = m_x->connection();
-    bool statusItem, managed;
+    bool statusItem, managed, orderingIn;
     {
         MutexLock lock(m_mutex);
         auto it = m_ownWindows.find(number);
         if (it == m_ownWindows.end())
             return;
+        orderingIn = !it->second.shown;
         it->second.shown = true;
         it->second.info.onScreen = true;
         statusItem = it->second.info.statusItem;
@@ -201,6 +206,10 @@ void X11Desktop::orderOwnWindow(CGWindowID number, bool front)
         paintOwnWindow(number, true);
         return;
     }
+    // Another window waiting for its map goes first: the two show in the
+    // order they were asked for.
+    if (m_pendingMap && m_pendingMap->number != number)
+        mapPendingWindow();
     if (!managed) {
         beginOpening();
         readBeneath(number);
@@ -211,25 +220,87 @@ void X11Desktop::orderOwnWindow(CGWindowID number, bool front)
     auto grab = requestKeyboardGrabUpdate();
     uint32_t mode = front ? XCB_STACK_MODE_ABOVE : XCB_STACK_MODE_BELOW;
     xcb_configure_window(c, number, XCB_CONFIG_WINDOW_STACK_MODE, &mode);
+    xcb_flush(c);
+    PendingMap pending { number, front, managed, grab };
+    if (m_pendingMap && m_pendingMap->number == number) {
+        // Ordered again before it was shown: the first grab request is the
+        // one awaited (a second finds the keyboard taken and sends none).
+        pending.grab = m_pendingMap->grab;
+        pending.beganOpening = m_pendingMap->beganOpening;
+    }
+    pending.beganOpening = pending.beganOpening || !managed;
+    m_pendingMap = pending;
+    // A window ordered in on the main thread is mapped and painted once the
+    // work that ordered it in is done (as a window server shows a window
+    // with the first frame drawn after it), so the first frame on the
+    // screen is the finished one: the switcher selects its second window
+    // right after it orders the panel in.
+    if (orderingIn && isMainThread()) {
+        {
+            MutexLock lock(m_mutex);
+            m_ownWindows.at(number).mapPending = true;
+        }
+        if (!m_pendingMapScheduled) {
+            m_pendingMapScheduled = true;
+            std::weak_ptr<bool> alive = m_lifetime;
+            RunLoop::main().perform([this, alive] {
+                if (alive.expired())
+                    return;
+                m_pendingMapScheduled = false;
+                mapPendingWindow();
+            });
+        }
+        return;
+    }
+    mapPendingWindow();
+}
+
+void X11Desktop::mapPendingWindow()
+{
+    if (!m_pendingMap)
+        return;
+    PendingMap pending = *m_pendingMap;
+    m_pendingMap.reset();
+    auto* c = m_x->connection();
+    bool shown;
+    {
+        MutexLock lock(m_mutex);
+        auto it = m_ownWindows.find(pending.number);
+        shown = it != m_ownWindows.end() && it->second.shown;
+        if (it != m_ownWindows.end())
+            it->second.mapPending = false;
+    }
+    if (!shown) {
+        // Taken away before it was shown: the grab's answers describe a
+        // panel that never came (the keyboard was let go since), so they
+        // are dropped unread.
+        if (pending.grab.sent) {
+            xcb_discard_reply(c, pending.grab.grab.sequence);
+            xcb_discard_reply(c, pending.grab.keymap.sequence);
+        }
+        if (pending.beganOpening)
+            endOpening();
+        return;
+    }
     // The whole window is painted below, after the map: what the map
     // exposes is covered by it. (Not flushed yet: the exposure cannot be
     // read before this is known.)
-    auto map = xcb_map_window(c, number);
+    auto map = xcb_map_window(c, pending.number);
     {
         MutexLock lock(m_mutex);
-        if (auto it = m_ownWindows.find(number); it != m_ownWindows.end())
+        if (auto it = m_ownWindows.find(pending.number); it != m_ownWindows.end())
             it->second.paintedThrough = map.sequence;
     }
     // A window of this process brought to the front takes the focus, as a
     // person expects of a window they opened (the preferences window).
-    if (managed && front)
-        requestActivate(number);
+    if (pending.managed && pending.front)
+        requestActivate(pending.number);
     xcb_flush(c);
     updatePointerGrab();
-    paintOwnWindow(number, true);
-    if (!managed)
+    paintOwnWindow(pending.number, true);
+    if (pending.beganOpening)
         endOpening();
-    finishKeyboardGrab(grab);
+    finishKeyboardGrab(pending.grab);
 }
 
 void X11Desktop::readBeneath(CGWindowID number)
@@ -274,6 +345,7 @@ X11Desktop::KeyboardGrabRequest X11Desktop::requestKeyboardGrabUpdate()
         MutexLock lock(m_mutex);
         if (auto* client = clientLocked(m_active))
             active = client->pid;
+        m_supersededActivation = XCB_WINDOW_NONE;
     }
     if (active)
         setFrontmost(active);
@@ -289,7 +361,8 @@ void X11Desktop::paintOwnWindow(CGWindowID number, bool whole)
     {
         MutexLock lock(m_mutex);
         auto it = m_ownWindows.find(number);
-        if (it == m_ownWindows.end() || !it->second.shown || !it->second.content)
+        // A window waiting for its map is painted whole right after it.
+        if (it == m_ownWindows.end() || !it->second.shown || it->second.mapPending || !it->second.content)
             return;
         content = it->second.content;
         beneath = it->second.beneath;
