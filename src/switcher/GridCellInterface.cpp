@@ -136,6 +136,20 @@ public:
     }
 };
 
+// The cell's preview. Its pictures are the transformer's shrunk copies,
+// which nothing draws into once made (a new capture makes a new copy): the
+// same copy handed again, as every refresh of an unchanged window does,
+// shows the same pixels and is not drawn again.
+class GridPreviewView : public NSImageView {
+public:
+    using NSImageView::NSImageView;
+    bool showsValue(const Value& value) const override
+    {
+        auto held = objectValue().objectAs<NSImage>();
+        return (held && held == value.objectAs<NSImage>()) || NSImageView::showsValue(value);
+    }
+};
+
 Value transformerOptions(const std::string& name)
 {
     return Value(Value::Dictionary { { NSValueTransformerNameBindingOption, Value(name) } });
@@ -149,7 +163,7 @@ void buildGridCollectionViewItemInterface(GridCollectionViewItem& item)
     auto self = item.selfRef<NSObject>();
     auto view = makeRef<NSView>(CGRect { {}, kCellSize });
 
-    auto preview = makeRef<NSImageView>(kPreviewFrame);
+    auto preview = makeRef<GridPreviewView>(kPreviewFrame);
     preview->setImageScaling(NSImageScaleProportionallyDown);
     view->addSubview(preview);
 

@@ -112,6 +112,36 @@ TEST_F(ControlFixture, LabelsAlignTheirTextAndTakeTheirColour)
     EXPECT_NEAR((midLeft + midRight) / 2.0, 150, 6);
 }
 
+// Bindings hand a control its value again at every announcement: only a
+// value that reads or looks different is drawn again, and an image view
+// still draws a picture handed again (it may have been drawn into).
+TEST_F(ControlFixture, AControlHandedTheValueItShowsIsNotDrawnAgain)
+{
+    auto label = NSTextField::labelWithString("Quorvex");
+    auto number = NSTextField::labelWithString("");
+    auto picture = makeRef<NSImageView>(CGRectMake(0, 0, 40, 40));
+    auto image = solidImage(40, 40, 0, 0, 1);
+    number->setIntegerValue(1);
+    picture->setImage(image);
+    for (const auto& view : std::vector<Ref<NSView>> { label, number, picture })
+        window->contentView()->addSubview(view);
+    auto drawnAgain = [&](const Ref<NSView>& view, const std::function<void()>& change) {
+        window->displayIfNeeded();
+        change();
+        return view->needsDisplay();
+    };
+    EXPECT_FALSE(drawnAgain(label, [&] { label->setStringValue("Quorvex"); }));
+    EXPECT_TRUE(drawnAgain(label, [&] { label->setStringValue("Quorvex 2"); }));
+    EXPECT_EQ(label->stringValue(), "Quorvex 2");
+    EXPECT_FALSE(drawnAgain(number, [&] { number->setIntegerValue(1); }));
+    EXPECT_TRUE(drawnAgain(number, [&] { number->setObjectValue(Value(1.0)); })) << "1.0 reads otherwise";
+    // Text with attributes gives way to the plain text of the same letters.
+    label->setAttributedStringValue(makeRef<NSAttributedString>("Quorvex 2"));
+    EXPECT_TRUE(drawnAgain(label, [&] { label->setStringValue("Quorvex 2"); }));
+    EXPECT_FALSE(label->cell()->hasAttributedStringValue());
+    EXPECT_TRUE(drawnAgain(picture, [&] { picture->setImage(image); }));
+}
+
 TEST_F(ControlFixture, TruncationKeepsTheTextInsideAndPicksTheEnd)
 {
     const std::string text = "WWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWW..........";

@@ -160,6 +160,43 @@ TEST_F(GridCellTest, CellsThatComeUpCaptureTheirWindowsAgainMinimisedOnesFaded)
     EXPECT_EQ(harness.cell(4)->previewView()->image() != nullptr, true) << "and the cell shows it";
 }
 
+// Every cell that comes up refreshes its window, and a refresh announces the
+// picture and the title even when the capture came out the same: the panel
+// must not be drawn again for that, but a new picture or title is drawn.
+TEST_F(GridCellTest, ARefreshThatChangesNothingDrawsNothingAndAChangeIsDrawn)
+{
+    harness.show();
+    world.settle();
+    auto cell = harness.cell(2);
+    auto& window = harness.windows[2];
+    auto shown = cell->previewView()->image();
+    ASSERT_TRUE(shown);
+    auto announce = [&](const char* key) {
+        harness.panel->displayIfNeeded();
+        window->willChangeValueForKey(key);
+        window->didChangeValueForKey(key);
+    };
+    announce("previewImage");
+    announce("title");
+    EXPECT_FALSE(harness.panel->viewsNeedDisplay());
+    EXPECT_EQ(cell->previewView()->image(), shown);
+
+    window->updatePreview();
+    world.settle();
+    EXPECT_EQ(cell->previewView()->image(), shown) << "an unchanged window keeps its shrunk copy";
+
+    world.desktop().setWindowTitle(102, "Renamed");
+    announce("title");
+    EXPECT_TRUE(cell->titleLabel()->needsDisplay());
+    EXPECT_EQ(cell->titleLabel()->stringValue(), "Renamed");
+    harness.panel->displayIfNeeded();
+    window->willChangeValueForKey("previewImage");
+    window->setPreviewImage(NSImage::create(CGSizeMake(64, 40)));
+    window->didChangeValueForKey("previewImage");
+    EXPECT_TRUE(cell->previewView()->needsDisplay());
+    EXPECT_NE(cell->previewView()->image(), shown);
+}
+
 TEST_F(GridCellTest, TheBadgeIsStyledForTheTheme)
 {
     sandbox.defaults()->setInteger(SwitcherThemeUltraDark, "ThemeIndex");

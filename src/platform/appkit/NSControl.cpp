@@ -23,12 +23,36 @@ bool NSControl::sendAction(const std::string& action, const Ref<NSObject>& targe
     return NSApp().sendAction(action, target, selfRef<NSObject>());
 }
 
+bool NSControl::showsValue(const Value& value) const
+{
+    // A plain value equal to the one the cell holds, of the same kind (1
+    // and 1.0 read differently), leaves the cell as it is: unless text with
+    // attributes stands in for it, which a new value replaces.
+    const Value& held = m_cell->objectValue();
+    if (m_cell->hasAttributedStringValue() || value.type() != held.type())
+        return false;
+    switch (value.type()) {
+    case Value::Type::Nil:
+    case Value::Type::Bool:
+    case Value::Type::Integer:
+    case Value::Type::Double:
+    case Value::Type::String:
+        return value == held;
+    default:
+        return false;
+    }
+}
+
 void NSControl::setObjectValue(const Value& value)
 {
+    // Bindings hand a control its value again whenever the model announces
+    // a change, mostly of something else: the same value draws nothing new.
+    bool unchanged = showsValue(value);
     willChangeValueForKey("objectValue");
     m_cell->setObjectValue(value);
     didChangeValueForKey("objectValue");
-    setNeedsDisplay(true);
+    if (!unchanged)
+        setNeedsDisplay(true);
 }
 
 void NSControl::setAttributedStringValue(const Ref<NSAttributedString>& text)

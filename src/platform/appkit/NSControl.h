@@ -27,6 +27,10 @@ public:
 
     const Value& objectValue() const { return m_cell->objectValue(); }
     virtual void setObjectValue(const Value& value);
+    // Whether the cell already holds value so that setting it changes
+    // nothing drawn: the same plain value (nil, a number of the same kind,
+    // the same text).
+    virtual bool showsValue(const Value& value) const;
     std::string stringValue() const { return m_cell->stringValue(); }
     virtual void setStringValue(const std::string& value) { setObjectValue(Value(value)); }
     int64_t integerValue() const { return m_cell->integerValue(); }

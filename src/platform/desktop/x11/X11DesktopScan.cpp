@@ -466,9 +466,15 @@ void X11Desktop::refreshActive(std::vector<DesktopEvent>& events)
     // the panel is still on its way to the screen.
     bool requested = window != XCB_WINDOW_NONE && window == m_pendingActivation;
     bool panelHoldsFront = m_keyboard.grabbed || m_keyboard.openingUntil > steadySeconds();
-    if (panelHoldsFront && !requested)
+    bool superseded = window != XCB_WINDOW_NONE && window == m_supersededActivation;
+    if (window != XCB_WINDOW_NONE && !superseded)
+        m_supersededActivation = XCB_WINDOW_NONE;
+    if ((panelHoldsFront && !requested) || superseded)
         pid = m_frontmost;
-    if (window == m_active && pid == m_frontmost && !requested)
+    // The same window announced again (the window manager may say so
+    // twice) moves nothing: it does not take the front back from this
+    // process, which activated itself since.
+    if (window == m_active && (pid == m_frontmost || m_frontmost == m_ownPid) && !requested)
         return;
     bool changed = window != m_active;
     m_active = window;
