@@ -86,7 +86,7 @@ public:
         announced.push_back("remove");
         d->removeOwnWindow(n);
     }
-    void setOwnWindowContent(CGWindowID n, std::function<DesktopImage()> c) override
+    void setOwnWindowContent(CGWindowID n, std::function<DesktopFrame()> c) override
     {
         d->setOwnWindowContent(n, std::move(c));
     }

@@ -353,7 +353,7 @@ TEST(SimDesktop, WhatLiesBeneathAnOwnWindowIsTheDesktopWithoutItAndWhatIsAboveIt
     };
     DesktopWindow panel = panelWindow(CGRectMake(300, 200, 300, 200));
     CGWindowID number = d->registerOwnWindow(panel);
-    d->setOwnWindowContent(number, [&] { return solid(300, 200, 255, 0, 0); });
+    d->setOwnWindowContent(number, [&] { return DesktopFrame::of(solid(300, 200, 255, 0, 0)); });
 
     // Read as the window comes to the front, and again once it shows.
     expectDesktopBeforeIn(d->captureBelowOwnWindow(number, area), "before it is ordered in");
@@ -366,7 +366,7 @@ TEST(SimDesktop, WhatLiesBeneathAnOwnWindowIsTheDesktopWithoutItAndWhatIsAboveIt
     above.frame = CGRectMake(250, 150, 400, 300);
     above.layer = 2000;
     CGWindowID top = d->registerOwnWindow(above);
-    d->setOwnWindowContent(top, [&] { return solid(400, 300, 0, 0, 255); });
+    d->setOwnWindowContent(top, [&] { return DesktopFrame::of(solid(400, 300, 0, 0, 255)); });
     d->orderOwnWindow(top, true);
     expectDesktopBeforeIn(d->captureBelowOwnWindow(number, area), "under a window of a higher level");
     // The panel is beneath that one.
@@ -397,7 +397,7 @@ TEST(SimDesktop, RepeatedScreenshotsFollowEveryChangeBelowAndAboveTheOwnWindows)
         image.height = 200;
         for (int i = 0; i < 300 * 200; ++i)
             image.rgba.insert(image.rgba.end(), { red, 0, 0, 255 });
-        return image;
+        return DesktopFrame::of(image);
     });
     d->orderOwnWindow(own, true);
     const CGRect area = CGRectMake(0, 0, 700, 500);

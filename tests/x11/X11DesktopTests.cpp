@@ -10,6 +10,7 @@
 #include <desktop/x11/X11Connection.h>
 #include <desktop/x11/X11Desktop.h>
 #include <desktop/x11/X11Text.h>
+#include <graphics/CGImage.h>
 #include <foundation/Clock.h>
 #include <foundation/Dispatch.h>
 #include <foundation/Log.h>
@@ -71,7 +72,7 @@ CGWindowID registerGreenPanel(X11Desktop& desktop, CGRect frame)
         green.height = height;
         for (int i = 0; i < width * height; ++i)
             green.rgba.insert(green.rgba.end(), { 0, 255, 0, 255 });
-        return green;
+        return DesktopFrame::of(green);
     });
     return number;
 }
@@ -541,6 +542,25 @@ TEST_F(X11DesktopTest, WhatLiesBeneathAnOwnWindowIsReadFromTheScreenUntilTheWind
     auto corner = desktop->captureBelowOwnWindow(number, CGRectMake(-20, -20, 100, 100));
     ASSERT_TRUE(corner);
     EXPECT_EQ(pixel(*corner, 5, 5), 0x0d0d0du);
+    // Asked shrunk, the answer is the full picture averaged in blocks, to
+    // the byte (partial blocks at the right and bottom, across the edges of
+    // the windows and of the screen), opaque.
+    for (CGRect odd : { CGRectMake(37, 41, 403, 298), CGRectMake(-9, -6, 103, 90) }) {
+        for (int factor : { 4, 7 }) {
+            auto full = desktop->captureBelowOwnWindow(number, odd);
+            auto shrunk = desktop->captureBelowOwnWindow(number, odd, factor);
+            ASSERT_TRUE(full && shrunk);
+            DesktopImage averaged;
+            averaged.width = (full->width + factor - 1) / factor;
+            averaged.height = (full->height + factor - 1) / factor;
+            averaged.rgba.resize(size_t(averaged.width) * averaged.height * 4);
+            averagePixelBlocks(full->rgba.data(), full->width, full->height, size_t(full->width) * 4, factor,
+                averaged.rgba.data(), size_t(averaged.width) * 4);
+            EXPECT_EQ(shrunk->width, averaged.width) << factor;
+            EXPECT_EQ(shrunk->height, averaged.height) << factor;
+            EXPECT_TRUE(shrunk->rgba == averaged.rgba) << "shrunk by " << factor << " at " << odd.origin.x;
+        }
+    }
     // Once the window is up the screen shows it, not what lies beneath.
     desktop->orderOwnWindow(number, true);
     EXPECT_FALSE(desktop->captureBelowOwnWindow(number, area));
@@ -631,6 +651,7 @@ TEST_F(X11DesktopTest, AMappedPanelIsSentOnceAndWhatItUncoversIsNotReadAgainUnle
     ASSERT_TRUE(desktop->captureWindow(red));
     uint64_t paints = desktop->ownWindowPaintCount();
     desktop->orderOwnWindow(number, true);
+    ASSERT_TRUE(runMainUntil([&] { return desktop->ownWindowPaintCount() > paints; }));
     ASSERT_TRUE(settle());
     EXPECT_EQ(desktop->ownWindowPaintCount(), paints + 1) << "the map's exposure sent the panel again";
 
@@ -649,4 +670,36 @@ TEST_F(X11DesktopTest, AMappedPanelIsSentOnceAndWhatItUncoversIsNotReadAgainUnle
         auto again = desktop->captureWindow(red);
         return again && pixel(*again, 150, 100) == 0xffff00u;
     })) << "a redraw reaches the capture";
+}
+
+// A panel ordered in is mapped once the main thread's current work is done;
+// one taken away before then never shows, and the keyboard it asked for is
+// let go, while the next panel is mapped, painted and given the keyboard.
+TEST_F(X11DesktopTest, APanelTakenAwayBeforeItsMapNeverShowsAndLeavesTheKeyboardFree)
+{
+    uint64_t paints = desktop->ownWindowPaintCount();
+    CGWindowID gone = registerGreenPanel(*desktop, CGRectMake(40, 40, 200, 100));
+    desktop->orderOwnWindow(gone, true);
+    desktop->removeOwnWindow(gone);
+    CGWindowID next = registerGreenPanel(*desktop, CGRectMake(60, 60, 200, 100));
+    desktop->orderOwnWindow(next, true);
+    ASSERT_TRUE(runMainUntil([&] { return desktop->ownWindowPaintCount() > paints; }));
+    EXPECT_EQ(desktop->ownWindowPaintCount(), paints + 1);
+    EXPECT_TRUE(desktop->isKeyboardGrabbed());
+    auto* c = desktop->connection().connection();
+    std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&free)> shown(
+        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, next), nullptr), &free);
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->map_state, XCB_MAP_STATE_VIEWABLE);
+
+    desktop->removeOwnWindow(next);
+    CGWindowID last = registerGreenPanel(*desktop, CGRectMake(80, 80, 200, 100));
+    desktop->orderOwnWindow(last, true);
+    desktop->removeOwnWindow(last);
+    ASSERT_TRUE(runMainUntil([&] { return !desktop->isKeyboardGrabbed(); }));
+    // A request answered after whatever the taken-away panel left queued.
+    free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    RunLoop::main().runUntilIdle();
+    EXPECT_FALSE(desktop->isKeyboardGrabbed()) << "the answer to a grab of a panel that never showed took the keyboard";
+    EXPECT_EQ(desktop->ownWindowPaintCount(), paints + 1);
 }

@@ -9,6 +9,7 @@
 #include <appkit/NSRunningApplication.h>
 #include <command/QuorvexSession.h>
 #include <foundation/NSUserDefaults.h>
+#include <foundation/RunLoop.h>
 #include <model/DefaultsKeys.h>
 #include <switcher/SwitcherCodes.h>
 #include <model/SWWindow.h>
@@ -131,6 +132,23 @@ protected:
                     == kAXErrorSuccess
                     && std::get<bool>(value);
         return false;
+    }
+    // The window the window manager says has the focus.
+    CGWindowID activeOnServer()
+    {
+        auto* c = desktop->connection().connection();
+        static const char name[] = "_NET_ACTIVE_WINDOW";
+        std::unique_ptr<xcb_intern_atom_reply_t, decltype(&free)> atom(
+            xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof name - 1, name), nullptr), &free);
+        if (!atom)
+            return 0;
+        std::unique_ptr<xcb_get_property_reply_t, decltype(&free)> reply(
+            xcb_get_property_reply(c,
+                xcb_get_property(c, 0, desktop->connection().root(), atom->atom, XCB_ATOM_WINDOW, 0, 1), nullptr),
+            &free);
+        if (!reply || xcb_get_property_value_length(reply.get()) < 4)
+            return 0;
+        return *static_cast<const uint32_t*>(xcb_get_property_value(reply.get()));
     }
     bool tap(uint32_t keySymbol) { return session->fakeKey(keySymbol, true) && session->fakeKey(keySymbol, false); }
     CGWindowID windowTitled(const std::string& title)
@@ -438,6 +456,75 @@ TEST_F(X11Switcher, AfterWTheBadgesAndTheHighlightFollowTheListAndTheReleaseSwit
     ASSERT_TRUE(session->fakeKey(XK_Super_L, false));
     ASSERT_TRUE(runMainUntil([&] { return !host->isPanelVisible(); }));
     EXPECT_TRUE(runMainUntil([&] { return hasFocus(windowTitled(highlighted->title)); })) << highlighted->title;
+}
+
+// The first frame of an opening that reaches the screen is the finished
+// one: the highlight already lies on the second window (the switcher selects
+// it right after it orders the panel in), not on the first for a frame.
+TEST_F(X11Switcher, TheFirstFrameOnTheScreenHighlightsTheSecondWindow)
+{
+    client->open("One", 0xff0000, 40, 60, 300, 200);
+    client->open("Two", 0x00ff00, 400, 60, 300, 200);
+    auto three = client->open("Three", 0x0000ff, 200, 300, 300, 200);
+    ASSERT_TRUE(runMainUntil([&] { return hasFocus(three); }));
+    NSUserDefaults::standardUserDefaults()->setInteger(SwitcherLayoutGrid, DefaultsKey::LayoutType);
+    auto switcher = startSwitcher(3);
+    ASSERT_TRUE(switcher);
+    uint64_t paints = desktop->ownWindowPaintCount();
+    ASSERT_TRUE(pressSuperTab());
+    ASSERT_TRUE(runMainUntil([&] { return desktop->ownWindowPaintCount() > paints; }));
+    // How much darker each cell's background is than the panel's margin
+    // just above it, as the server shows them now: the highlight darkens
+    // the cell it lies on.
+    auto panel = switcher->controller->windowController();
+    auto window = panel->window();
+    auto grid = std::dynamic_pointer_cast<GridViewController>(panel->currentViewController());
+    ASSERT_TRUE(window && grid && grid->collectionView());
+    std::vector<int> darker;
+    for (NSUInteger i = 0; i < 3; ++i) {
+        auto cell = grid->collectionView()->itemAtIndex(i)->view();
+        CGRect frame = cell->convertRectToView(cell->bounds(), nullptr);
+        int top = int(window->frame().size.height - CGRectGetMaxY(frame));
+        auto inside = serverPixel(CGWindowID(window->windowNumber()), int(frame.origin.x) + 12, top + 12);
+        auto above = serverPixel(CGWindowID(window->windowNumber()), int(frame.origin.x) + 12, top - 8);
+        darker.push_back(above[0] + above[1] + above[2] - inside[0] - inside[1] - inside[2]);
+    }
+    auto cells = gridCells(panel);
+    ASSERT_EQ(cells.size(), 3u);
+    EXPECT_TRUE(cells[1].highlighted) << describe(cells);
+    EXPECT_GT(darker[1], darker[0] + 50) << "the first frame shows another highlight";
+    EXPECT_GT(darker[1], darker[2] + 50) << "the first frame shows another highlight";
+    ASSERT_TRUE(session->fakeKey(XK_Super_L, false));
+    ASSERT_TRUE(runMainUntil([&] { return !switcher->host->isPanelVisible(); }));
+}
+
+// Super released and Super+Tab typed again at once: the window the switch
+// brings forward is focused while the new panel opens. It becomes the
+// active window, and the new panel stays up until its own release.
+TEST_F(X11Switcher, ThePanelOpenedAgainRightAfterASwitchStaysUp)
+{
+    auto switcher = openGridOverThreeWindows();
+    ASSERT_TRUE(switcher);
+    auto* host = switcher->host.get();
+    ASSERT_TRUE(runMainUntil([&] { return host->selectedTitle().has_value(); }));
+    CGWindowID one = windowTitled("One");
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        CGWindowID target = windowTitled(host->selectedTitle().value_or(""));
+        ASSERT_TRUE(session->fakeKey(XK_Super_L, false) && pressSuperTab());
+        ASSERT_TRUE(runMainUntil([&] { return activeOnServer() == target && desktop->isKeyboardGrabbed(); }));
+        // The event thread has handled the focus change once it announces
+        // a title set after it; the main thread then handles what followed.
+        std::string title = "One " + std::to_string(round);
+        ASSERT_TRUE(client->setTitle(one, title));
+        ASSERT_TRUE(runMainUntil([&] { return windowTitled(title) == one; }));
+        RunLoop::main().runUntilIdle();
+        ASSERT_TRUE(host->isPanelVisible()) << "the focus of the last switch closed the new panel";
+    }
+    std::string last = host->selectedTitle().value_or("");
+    ASSERT_TRUE(session->fakeKey(XK_Super_L, false));
+    ASSERT_TRUE(runMainUntil([&] { return !host->isPanelVisible(); }));
+    EXPECT_TRUE(runMainUntil([&] { return hasFocus(windowTitled(last)); })) << last;
 }
 
 namespace {

@@ -442,13 +442,14 @@ void NSWindow::syncWithDesktop()
         std::weak_ptr<bool> alive = m_alive;
         std::weak_ptr<PublishedFrame> published = m_published;
         NSWindow* self = this;
-        desktop->setOwnWindowContent(static_cast<CGWindowID>(m_number), [self, alive, published]() -> DesktopImage {
-            // Only the main thread paints; another thread (a capture on a
-            // background queue) sees the frame painted last.
+        desktop->setOwnWindowContent(static_cast<CGWindowID>(m_number), [self, alive, published]() -> DesktopFrame {
+            // Only the main thread paints, and it reads the backing itself;
+            // another thread (a capture on a background queue) gets a copy
+            // of the frame painted last.
             if (isMainThread()) {
                 if (alive.expired())
                     return {};
-                return self->renderedImage();
+                return self->renderedFrame();
             }
             auto frame = published.lock();
             if (!frame)
@@ -456,7 +457,7 @@ void NSWindow::syncWithDesktop()
             std::lock_guard lock(frame->mutex);
             if (frame->pixels.empty())
                 return {};
-            return DesktopImage::fromARGB32(frame->pixels.data(), frame->width, frame->height, frame->stride);
+            return DesktopFrame::copyOf(frame->pixels.data(), frame->width, frame->height, frame->stride);
         });
         // What was painted while the window was not on the desktop. A frame
         // that changed since is not handed over (it would show what the
@@ -1135,15 +1136,17 @@ CGImageRef NSWindow::renderedCGImage()
     return m_backing ? CGBitmapContextCreateImage(m_backing) : nullptr;
 }
 
-DesktopImage NSWindow::renderedImage()
+DesktopFrame NSWindow::renderedFrame()
 {
     displayIfNeeded();
     if (!m_backing)
         return {};
-    return DesktopImage::fromARGB32(static_cast<const uint8_t*>(CGBitmapContextGetData(m_backing)),
+    return { static_cast<const uint8_t*>(CGBitmapContextGetData(m_backing)),
         static_cast<int>(CGBitmapContextGetWidth(m_backing)), static_cast<int>(CGBitmapContextGetHeight(m_backing)),
-        CGBitmapContextGetBytesPerRow(m_backing));
+        CGBitmapContextGetBytesPerRow(m_backing), m_backing };
 }
+
+DesktopImage NSWindow::renderedImage() { return renderedFrame().image(); }
 
 bool NSWindow::writeRenderedPNG(const std::string& path)
 {

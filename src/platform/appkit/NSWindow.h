@@ -327,7 +327,9 @@ public:
     CGRect dirtyRect() const { return m_dirty; }
     void layoutIfNeeded();
 
-    // The painted content (after any pending paint), RGBA premultiplied.
+    // The painted content (after any pending paint): the backing's own
+    // pixels (held by the frame), or an RGBA premultiplied copy.
+    DesktopFrame renderedFrame();
     DesktopImage renderedImage();
     CGImageRef renderedCGImage();
     // Writes the painted content as PNG; false when that fails.

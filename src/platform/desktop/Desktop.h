@@ -121,12 +121,13 @@ public:
     // all others) and gets its number; an update changes its title, frame,
     // level, buttons and main status; the content function hands out what
     // the window shows, on any thread (the desktop calls it when it
-    // composites or captures the window). Calls about a number that is not
-    // one of this process's windows do nothing.
+    // composites or captures the window), as the drawing keeps it (see
+    // DesktopFrame), so that the desktop copies the pixels only once. Calls
+    // about a number that is not one of this process's windows do nothing.
     virtual CGWindowID registerOwnWindow(DesktopWindow window) = 0;
     virtual void updateOwnWindow(const DesktopWindow& window) = 0;
     virtual void removeOwnWindow(CGWindowID number) = 0;
-    virtual void setOwnWindowContent(CGWindowID number, std::function<DesktopImage()> content) = 0;
+    virtual void setOwnWindowContent(CGWindowID number, std::function<DesktopFrame()> content) = 0;
     // Puts one of this process's windows in front of every window, or
     // behind them all.
     virtual void orderOwnWindow(CGWindowID number, bool front) = 0;

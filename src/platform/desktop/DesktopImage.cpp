@@ -67,3 +67,31 @@ void DesktopImage::copyARGB32(int x0, int y0, int x1, int y1, uint8_t* data, siz
         swapRedAndBlue(row, size_t(x1 - x0));
     }
 }
+
+DesktopImage DesktopFrame::image() const
+{
+    if (empty())
+        return {};
+    return DesktopImage::fromARGB32(pixels, width, height, stride);
+}
+
+DesktopFrame DesktopFrame::of(const DesktopImage& image)
+{
+    if (image.empty())
+        return {};
+    auto words = std::make_shared<std::vector<uint8_t>>(image.rgba.size());
+    image.copyARGB32(0, 0, image.width, image.height, words->data(), size_t(image.width) * 4);
+    return { words->data(), image.width, image.height, size_t(image.width) * 4, words };
+}
+
+DesktopFrame DesktopFrame::copyOf(const uint8_t* data, int width, int height, size_t stride)
+{
+    if (!data || width <= 0 || height <= 0)
+        return {};
+    auto words = std::make_shared<std::vector<uint8_t>>();
+    const size_t rowBytes = size_t(width) * 4;
+    reserveLargeBuffer(*words, rowBytes * size_t(height));
+    for (int y = 0; y < height; ++y)
+        words->insert(words->end(), data + stride * size_t(y), data + stride * size_t(y) + rowBytes);
+    return { words->data(), width, height, rowBytes, words };
+}

@@ -190,6 +190,29 @@ struct DesktopImage {
     void copyARGB32(int x0, int y0, int x1, int y1, uint8_t* data, size_t stride) const;
 };
 
+// A window's picture as its drawing keeps it, handed over without a copy:
+// 32-bit words holding alpha, red, green, blue from the high byte down
+// (Cairo's ARGB32, premultiplied; blue, green, red, alpha in memory on this
+// little-endian machine), `stride` bytes from one row to the next. `owner`
+// keeps the memory alive; the pixels are read before the drawing goes on
+// (by the caller of the content function, on its thread).
+struct DesktopFrame {
+    const uint8_t* pixels { nullptr };
+    int width { 0 };
+    int height { 0 };
+    size_t stride { 0 };
+    std::shared_ptr<const void> owner;
+    bool empty() const { return !pixels || width <= 0 || height <= 0; }
+    const uint8_t* row(int y) const { return pixels + stride * size_t(y); }
+
+    // The picture as RGBA (a copy).
+    DesktopImage image() const;
+    // A frame holding its own copy of the pixels: of an RGBA image, or of
+    // ARGB32 rows.
+    static DesktopFrame of(const DesktopImage& image);
+    static DesktopFrame copyOf(const uint8_t* data, int width, int height, size_t stride);
+};
+
 // What the desktop tells the services about, as it happens.
 struct DesktopEvent {
     enum class Kind {

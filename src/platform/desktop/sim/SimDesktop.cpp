@@ -778,7 +778,7 @@ void SimDesktop::removeOwnWindow(CGWindowID number)
     emit(events);
 }
 
-void SimDesktop::setOwnWindowContent(CGWindowID number, std::function<DesktopImage()> content)
+void SimDesktop::setOwnWindowContent(CGWindowID number, std::function<DesktopFrame()> content)
 {
     std::lock_guard lock(m_mutex);
     m_ownContent[number] = std::move(content);

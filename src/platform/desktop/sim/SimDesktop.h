@@ -82,7 +82,7 @@ public:
     CGWindowID registerOwnWindow(DesktopWindow window) override;
     void updateOwnWindow(const DesktopWindow& window) override;
     void removeOwnWindow(CGWindowID number) override;
-    void setOwnWindowContent(CGWindowID number, std::function<DesktopImage()> content) override;
+    void setOwnWindowContent(CGWindowID number, std::function<DesktopFrame()> content) override;
     void orderOwnWindow(CGWindowID number, bool front) override;
     // Composed as the screenshot is, at the reduced size when asked (the
     // window pictures drawn shrunk, each pixel averaging its block), logged
@@ -301,9 +301,11 @@ private:
     uint64_t currentSpaceOfDisplayLocked(CGDirectDisplayID display) const;
     bool spaceIsShownLocked(uint64_t space) const;
     void giveDisplaysSpacesLocked();
-    DesktopImage contentLocked(const DesktopWindow& w) const;
-    // As contentLocked, but a generated picture is drawn and copied with
-    // the lock let go (it is held on entry and may not be on return).
+    // What one of this process's windows shows, as its drawing keeps it.
+    DesktopFrame ownContentLocked(const DesktopWindow& w) const;
+    // What a window shows: this process's window's pixels, or a generated
+    // picture drawn and copied with the lock let go (it is held on entry
+    // and may not be on return).
     DesktopImage generatedOrOwnContent(std::unique_lock<std::recursive_mutex>& lock, const DesktopWindow& w) const;
     // The screens and the included windows within the area (whole pixels),
     // as the desktop shows them; windows hidden by opaque ones in front of
@@ -348,7 +350,7 @@ private:
     std::set<CGWindowID> m_vanished;
     std::map<CGWindowID, CGRect> m_framesBeforeFullScreen;
     std::map<std::pair<CGWindowID, std::string>, AXError> m_failingAttributes;
-    std::map<CGWindowID, std::function<DesktopImage()>> m_ownContent;
+    std::map<CGWindowID, std::function<DesktopFrame()>> m_ownContent;
     pid_t m_frontmost { 0 };
     // The focused window the listeners were last told of.
     CGWindowID m_announcedFocus { 0 };

@@ -425,17 +425,17 @@ void SimDesktop::forgetReducedContentLocked(CGWindowID number) const
     }
 }
 
-DesktopImage SimDesktop::contentLocked(const DesktopWindow& w) const
+DesktopFrame SimDesktop::ownContentLocked(const DesktopWindow& w) const
 {
     if (auto own = m_ownContent.find(w.number); own != m_ownContent.end() && own->second)
         return own->second();
-    return fromSurface(contentSurfaceLocked(w).get());
+    return {};
 }
 
 DesktopImage SimDesktop::generatedOrOwnContent(std::unique_lock<std::recursive_mutex>& lock, const DesktopWindow& w) const
 {
     if (auto own = m_ownContent.find(w.number); own != m_ownContent.end() && own->second)
-        return own->second();
+        return own->second().image();
     // Drawing and copying run outside the lock, so captures on several
     // threads draw side by side.
     auto content = generatedContentLocked(w);
@@ -501,16 +501,12 @@ CGRect innerPixels(const CGRect& frame)
     return right > left && bottom > top ? CGRectMake(left, top, right - left, bottom - top) : CGRectNull;
 }
 
-// The part of an image between columns x0..x1 and rows y0..y1 as a surface.
-cairo_surface_t* toSurface(const DesktopImage& image, int x0, int y0, int x1, int y1)
+// The part of a frame between columns x0..x1 and rows y0..y1 as a surface
+// over the frame's own pixels (the frame is held while it is drawn).
+cairo_surface_t* toSurface(const DesktopFrame& frame, int x0, int y0, int x1, int y1)
 {
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, x1 - x0, y1 - y0);
-    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS)
-        return surface;
-    cairo_surface_flush(surface);
-    image.copyARGB32(x0, y0, x1, y1, cairo_image_surface_get_data(surface), size_t(cairo_image_surface_get_stride(surface)));
-    cairo_surface_mark_dirty(surface);
-    return surface;
+    return cairo_image_surface_create_for_data(const_cast<uint8_t*>(frame.row(y0)) + size_t(x0) * 4, CAIRO_FORMAT_ARGB32,
+        x1 - x0, y1 - y0, int(frame.stride));
 }
 
 }
@@ -750,10 +746,10 @@ DesktopImage SimDesktop::composeLocked(
             cairo_restore(cr);
             continue;
         }
-        DesktopImage content = contentLocked(*w);
+        DesktopFrame content = ownContentLocked(*w);
         if (content.empty())
             continue;
-        // At one pixel per point only the part inside the area is copied.
+        // At one pixel per point only the part inside the area is drawn.
         int x0 = 0, y0 = 0, x1 = content.width, y1 = content.height;
         if (content.width == w->frame.size.width && content.height == w->frame.size.height) {
             CGRect part = CGRectIntersection(CGRectOffset(area, -w->frame.origin.x, -w->frame.origin.y),

@@ -313,6 +313,17 @@ bool X11Desktop::activateApplication(pid_t pid, bool frontWindowOnly)
         windows = appWindowsLocked(pid);
     }
     if (pid == m_ownPid) {
+        // The latest activation asked for wins: a window asked for before
+        // (the last switch) that the window manager focuses only now
+        // becomes the active window without bringing its application in
+        // front of this process.
+        {
+            MutexLock lock(m_mutex);
+            if (m_pendingActivation != XCB_WINDOW_NONE) {
+                m_supersededActivation = m_pendingActivation;
+                m_pendingActivation = XCB_WINDOW_NONE;
+            }
+        }
         // This process becomes frontmost for the input stream while the X
         // focus stays with the user's window: the panel takes no focus.
         setFrontmost(m_ownPid);

@@ -161,7 +161,7 @@ public:
     CGWindowID registerOwnWindow(DesktopWindow window) override;
     void updateOwnWindow(const DesktopWindow& window) override;
     void removeOwnWindow(CGWindowID number) override;
-    void setOwnWindowContent(CGWindowID number, std::function<DesktopImage()> content) override;
+    void setOwnWindowContent(CGWindowID number, std::function<DesktopFrame()> content) override;
     void orderOwnWindow(CGWindowID number, bool front) override;
     // The window painted: its pixels go to the server.
     void ownWindowPainted(CGWindowID number) override;
@@ -335,9 +335,17 @@ private:
     static constexpr uint32_t kOwnWindowEvents = XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRUCTURE_NOTIFY
         | XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_POINTER_MOTION
         | XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_KEY_RELEASE;
+    // Pixels read from the screen in the server's order (32-bit words, blue
+    // in the low byte, the high byte unused), rows of `width` words.
+    struct ScreenPixels {
+        int width { 0 };
+        int height { 0 };
+        std::vector<uint8_t> bytes;
+        const uint8_t* row(int y) const { return bytes.data() + size_t(y) * size_t(width) * 4; }
+    };
     struct OwnWindow {
         DesktopWindow info;
-        std::function<DesktopImage()> content;
+        std::function<DesktopFrame()> content;
         bool shown { false };
         // Placed by this desktop over the others (override-redirect), never
         // focused: the switcher panel and menus.
@@ -353,12 +361,15 @@ private:
         std::vector<CGRect> requested;
         // What the screen showed beneath a panel before it was mapped, and
         // where (root coordinates): its translucent parts are drawn over it.
-        std::shared_ptr<const DesktopImage> beneath;
+        std::shared_ptr<const ScreenPixels> beneath;
         CGRect beneathRect { CGRectNull };
         // The sequence of the last request after which the whole window was
         // sent (or the map, whose first paint follows at once): exposures
         // the server reported up to it need no paint of their own.
         uint32_t paintedThrough { 0 };
+        // Ordered in, to be mapped and painted once the main thread's
+        // current work is done (`mapPendingWindow`).
+        bool mapPending { false };
     };
     // The pixels of an own window as the server has them: the last frame
     // sent, in the server's byte order, in a segment the server reads
@@ -391,12 +402,13 @@ private:
     // changed since the last frame, or all of them (`whole`: the server has
     // no pixels of it, after a map or an exposure).
     void paintOwnWindow(CGWindowID number, bool whole = false) EXCLUDES(m_mutex);
-    // Reads the root window's pixels over the rectangle (on the screen) into
-    // an RGBA image; nothing when the server refuses.
-    std::optional<DesktopImage> readRoot(int x, int y, int width, int height) EXCLUDES(m_rootReadMutex);
+    // Reads the root window's pixels over the rectangle (on the screen), in
+    // the server's order, into rows `stride` bytes apart; false when the
+    // server refuses.
+    bool readRoot(int x, int y, int width, int height, uint8_t* out, size_t stride) EXCLUDES(m_rootReadMutex);
     // The screen over the rectangle (root coordinates), the dark of an empty
     // desktop beyond its edges; nothing when the server refuses.
-    std::optional<DesktopImage> readRootArea(CGRect pixels);
+    std::optional<ScreenPixels> readRootArea(CGRect pixels);
     // Keeps what the screen shows beneath the window before it is mapped.
     void readBeneath(CGWindowID number) EXCLUDES(m_mutex);
     // Takes the keyboard while the panel is up, gives it back after. The
@@ -419,6 +431,16 @@ private:
     // captures valid; a request that follows at once gives what is drawn
     // after it a later one.
     void uncovering(xcb_void_cookie_t request) EXCLUDES(m_mutex);
+    // A window ordered in, waiting for its map: what the map then does.
+    // Main thread only.
+    struct PendingMap {
+        CGWindowID number { 0 };
+        bool front { true };
+        bool managed { false };
+        KeyboardGrabRequest grab;
+        bool beganOpening { false };
+    };
+    void mapPendingWindow() EXCLUDES(m_mutex);
 
     // Keyboard (X11DesktopKeyboard.cpp).
     void setUpKeyboard() EXCLUDES(m_mutex);
@@ -456,6 +478,10 @@ private:
     xcb_window_t m_active GUARDED_BY(m_mutex) { XCB_WINDOW_NONE };
     // The window last asked to become active, until it is.
     xcb_window_t m_pendingActivation GUARDED_BY(m_mutex) { XCB_WINDOW_NONE };
+    // A window asked to come to the front, then superseded by this process
+    // activating itself (the panel opened again right after a switch)
+    // before the window manager focused it.
+    xcb_window_t m_supersededActivation GUARDED_BY(m_mutex) { XCB_WINDOW_NONE };
     pid_t m_frontmost GUARDED_BY(m_mutex) { 0 };
     uint32_t m_currentDesktop GUARDED_BY(m_mutex) { 0 };
     // _NET_NUMBER_OF_DESKTOPS (1 when the window manager does not say).
@@ -479,6 +505,10 @@ private:
     // panel is a new window at every opening, and a fresh segment costs the
     // server and this process a fault on each of its pages.
     std::unique_ptr<OwnFrame> m_spareFrame GUARDED_BY(m_paintMutex);
+    std::optional<PendingMap> m_pendingMap;
+    bool m_pendingMapScheduled { false };
+    // Lets a block queued on the main run loop know the desktop is gone.
+    std::shared_ptr<bool> m_lifetime { std::make_shared<bool>(true) };
     // Reads of the root window go through one kept segment.
     Mutex m_rootReadMutex;
     X11SharedPixels m_rootPixels GUARDED_BY(m_rootReadMutex);

@@ -13,10 +13,12 @@
 #include <xcb/damage.h>
 #include <xcb/shm.h>
 
+#include <foundation/LargeBuffers.h>
 #include <foundation/RunLoop.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 
 #include <sys/ipc.h>
 #include <sys/shm.h>
@@ -61,18 +63,15 @@ std::optional<DesktopImage> readShared(X11Connection& x, xcb_window_t window, in
     return image;
 }
 
-// `opaque`: read as a 24-bit window whatever the depth (the root keeps no
-// alpha).
-std::optional<DesktopImage> readDirect(X11Connection& connection, xcb_window_t window, int width, int height, int x = 0,
-    int y = 0, bool opaque = false)
+std::optional<DesktopImage> readDirect(X11Connection& connection, xcb_window_t window, int width, int height)
 {
     auto reply = connection.reply(xcb_get_image_reply,
-        xcb_get_image(connection.connection(), XCB_IMAGE_FORMAT_Z_PIXMAP, window, int16_t(x), int16_t(y), uint16_t(width),
-            uint16_t(height), ~0u));
+        xcb_get_image(connection.connection(), XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0, 0, uint16_t(width), uint16_t(height),
+            ~0u));
     if (!reply || (reply->depth != 24 && reply->depth != 32)
         || size_t(xcb_get_image_data_length(reply.get())) < size_t(width) * height * 4)
         return std::nullopt;
-    return imageFromPixels(xcb_get_image_data(reply.get()), width, height, opaque ? 24 : reply->depth);
+    return imageFromPixels(xcb_get_image_data(reply.get()), width, height, reply->depth);
 }
 
 // Captures smaller than this go without shared memory: setting a segment up
@@ -189,10 +188,14 @@ std::optional<DesktopImage> X11Desktop::keptCaptureLocked(CGWindowID number) con
     return it->second.image;
 }
 
-std::optional<DesktopImage> X11Desktop::readRoot(int x, int y, int width, int height)
+bool X11Desktop::readRoot(int x, int y, int width, int height, uint8_t* out, size_t stride)
 {
     auto* c = m_x->connection();
-    size_t bytes = size_t(width) * height * 4;
+    const size_t rowBytes = size_t(width) * 4, bytes = rowBytes * height;
+    auto copyRows = [&](const uint8_t* from) {
+        for (int row = 0; row < height; ++row)
+            std::memcpy(out + stride * size_t(row), from + rowBytes * size_t(row), rowBytes);
+    };
     if (m_sharedMemoryCaptures && m_x->hasShm() && size_t(width) * height >= kSharedMemoryPixels) {
         MutexLock lock(m_rootReadMutex);
         if (m_rootPixels.reserve(*m_x, bytes)) {
@@ -201,53 +204,57 @@ std::optional<DesktopImage> X11Desktop::readRoot(int x, int y, int width, int he
                     XCB_IMAGE_FORMAT_Z_PIXMAP, m_rootPixels.segment(), 0));
             if (reply && (reply->depth == 24 || reply->depth == 32) && reply->size >= bytes) {
                 ++m_sharedReads;
-                // The root keeps no alpha: read as a 24-bit window.
-                return imageFromPixels(m_rootPixels.data(), width, height, 24);
+                copyRows(m_rootPixels.data());
+                return true;
             }
         }
     }
-    auto image = readDirect(*m_x, m_x->root(), width, height, x, y, true);
-    if (image)
-        ++m_directReads;
-    return image;
+    auto reply = m_x->reply(xcb_get_image_reply,
+        xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, m_x->root(), int16_t(x), int16_t(y), uint16_t(width), uint16_t(height),
+            ~0u));
+    if (!reply || (reply->depth != 24 && reply->depth != 32) || size_t(xcb_get_image_data_length(reply.get())) < bytes)
+        return false;
+    ++m_directReads;
+    copyRows(xcb_get_image_data(reply.get()));
+    return true;
 }
 
-std::optional<DesktopImage> X11Desktop::readRootArea(CGRect pixels)
+std::optional<X11Desktop::ScreenPixels> X11Desktop::readRootArea(CGRect pixels)
 {
     int width = int(pixels.size.width), height = int(pixels.size.height);
     if (width <= 0 || height <= 0 || width > 32767 || height > 32767 || !m_connected)
         return std::nullopt;
+    ScreenPixels image;
+    image.width = width;
+    image.height = height;
+    const size_t stride = size_t(width) * 4;
+    reserveLargeBuffer(image.bytes, stride * height);
     CGRect screen = CGRectMake(0, 0, m_x->screen()->width_in_pixels, m_x->screen()->height_in_pixels);
     CGRect shown = CGRectIntersection(pixels, screen);
     int sx = 0, sy = 0, sw = 0, sh = 0;
     if (!CGRectIsNull(shown) && shown.size.width >= 1 && shown.size.height >= 1) {
         sx = int(shown.origin.x), sy = int(shown.origin.y), sw = int(shown.size.width), sh = int(shown.size.height);
-        // All of it on the screen: the read is the image.
-        if (sw == width && sh == height)
-            return readRoot(sx, sy, sw, sh);
+        // All of it on the screen: read straight into the image.
+        if (sw == width && sh == height) {
+            image.bytes.resize(stride * height);
+            if (!readRoot(sx, sy, sw, sh, image.bytes.data(), stride))
+                return std::nullopt;
+            return image;
+        }
     }
     // Beyond the screen's edges the image is the dark of an empty desktop.
-    DesktopImage image;
-    image.width = width;
-    image.height = height;
-    image.rgba.resize(size_t(width) * height * 4);
-    for (size_t i = 0; i < image.rgba.size(); i += 4) {
-        image.rgba[i] = image.rgba[i + 1] = image.rgba[i + 2] = X11Pixels::kEmptyDesktopGrey;
-        image.rgba[i + 3] = 255;
-    }
+    const uint8_t grey[4] = { X11Pixels::kEmptyDesktopGrey, X11Pixels::kEmptyDesktopGrey, X11Pixels::kEmptyDesktopGrey, 255 };
+    for (size_t i = 0; i < size_t(width) * height; ++i)
+        image.bytes.insert(image.bytes.end(), grey, grey + 4);
     if (sw == 0)
         return image;
-    auto part = readRoot(sx, sy, sw, sh);
-    if (!part)
-        return std::nullopt;
     int left = sx - int(pixels.origin.x), top = sy - int(pixels.origin.y);
-    for (int row = 0; row < sh; ++row)
-        std::copy_n(part->rgba.data() + size_t(row) * sw * 4, size_t(sw) * 4,
-            image.rgba.data() + (size_t(row + top) * width + left) * 4);
+    if (!readRoot(sx, sy, sw, sh, image.bytes.data() + stride * top + size_t(left) * 4, stride))
+        return std::nullopt;
     return image;
 }
 
-std::optional<DesktopImage> X11Desktop::captureBelowOwnWindow(CGWindowID number, const CGRect& area, int)
+std::optional<DesktopImage> X11Desktop::captureBelowOwnWindow(CGWindowID number, const CGRect& area, int reduction)
 {
     {
         MutexLock lock(m_mutex);
@@ -258,13 +265,26 @@ std::optional<DesktopImage> X11Desktop::captureBelowOwnWindow(CGWindowID number,
             return std::nullopt;
     }
     CGRect pixels = CGRectIntegral(area);
-    auto image = readRootArea(pixels);
-    if (!image)
+    auto read = readRootArea(pixels);
+    if (!read)
         return std::nullopt;
-    // Kept for the window's own translucent parts when it comes up.
+    // Kept as read for the window's own translucent parts when it comes up;
+    // the caller gets an RGBA copy, shrunk when asked (averaged from the
+    // server's pixels: the full-size RGBA picture is never made).
+    auto beneath = std::make_shared<const ScreenPixels>(std::move(*read));
+    DesktopImage image;
+    int factor = reduction >= 2 && reduction <= X11Pixels::kMaxBlock ? reduction : 1;
+    image.width = (beneath->width + factor - 1) / factor;
+    image.height = (beneath->height + factor - 1) / factor;
+    image.rgba.resize(size_t(image.width) * image.height * 4);
+    if (factor > 1)
+        X11Pixels::averageBlocksToRGBA(
+            beneath->bytes.data(), beneath->width, beneath->height, size_t(beneath->width) * 4, factor, image.rgba.data());
+    else
+        X11Pixels::serverToRGBA(beneath->bytes.data(), image.rgba.data(), size_t(image.width) * image.height, false);
     MutexLock lock(m_mutex);
     if (auto it = m_ownWindows.find(number); it != m_ownWindows.end()) {
-        it->second.beneath = std::make_shared<const DesktopImage>(*image);
+        it->second.beneath = std::move(beneath);
         it->second.beneathRect = pixels;
     }
     return image;

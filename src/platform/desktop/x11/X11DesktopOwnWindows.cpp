@@ -12,6 +12,7 @@
 #include "../InputCodes.h"
 
 #include <foundation/Clock.h>
+#include <foundation/RunLoop.h>
 
 #include <xcb/xcb_icccm.h>
 
@@ -140,6 +141,9 @@ void X11Desktop::removeOwnWindow(CGWindowID number)
             return;
         std::erase(m_ownOrder, number);
     }
+    // Taken away before it was mapped: its map is dropped.
+    if (m_pendingMap && m_pendingMap->number == number)
+        mapPendingWindow();
     uncovering(xcb_destroy_window(m_x->connection(), number));
     xcb_flush(m_x->connection());
     {
@@ -170,7 +174,7 @@ void X11Desktop::uncovering(xcb_void_cookie_t request)
     xcb_no_operation(m_x->connection());
 }
 
-void X11Desktop::setOwnWindowContent(CGWindowID number, std::function<DesktopImage()> content)
+void X11Desktop::setOwnWindowContent(CGWindowID number, std::function<DesktopFrame()> content)
 {
     MutexLock lock(m_mutex);
     if (auto it = m_ownWindows.find(number); it != m_ownWindows.end())
@@ -180,12 +184,13 @@ void X11Desktop::setOwnWindowContent(CGWindowID number, std::function<DesktopIma
 void X11Desktop::orderOwnWindow(CGWindowID number, bool front)
 {
     auto* c = m_x->connection();
-    bool statusItem, managed;
+    bool statusItem, managed, orderingIn;
     {
         MutexLock lock(m_mutex);
         auto it = m_ownWindows.find(number);
         if (it == m_ownWindows.end())
             return;
+        orderingIn = !it->second.shown;
         it->second.shown = true;
         it->second.info.onScreen = true;
         statusItem = it->second.info.statusItem;
@@ -201,6 +206,10 @@ void X11Desktop::orderOwnWindow(CGWindowID number, bool front)
         paintOwnWindow(number, true);
         return;
     }
+    // Another window waiting for its map goes first: the two show in the
+    // order they were asked for.
+    if (m_pendingMap && m_pendingMap->number != number)
+        mapPendingWindow();
     if (!managed) {
         beginOpening();
         readBeneath(number);
@@ -211,25 +220,87 @@ void X11Desktop::orderOwnWindow(CGWindowID number, bool front)
     auto grab = requestKeyboardGrabUpdate();
     uint32_t mode = front ? XCB_STACK_MODE_ABOVE : XCB_STACK_MODE_BELOW;
     xcb_configure_window(c, number, XCB_CONFIG_WINDOW_STACK_MODE, &mode);
+    xcb_flush(c);
+    PendingMap pending { number, front, managed, grab };
+    if (m_pendingMap && m_pendingMap->number == number) {
+        // Ordered again before it was shown: the first grab request is the
+        // one awaited (a second finds the keyboard taken and sends none).
+        pending.grab = m_pendingMap->grab;
+        pending.beganOpening = m_pendingMap->beganOpening;
+    }
+    pending.beganOpening = pending.beganOpening || !managed;
+    m_pendingMap = pending;
+    // A window ordered in on the main thread is mapped and painted once the
+    // work that ordered it in is done (as a window server shows a window
+    // with the first frame drawn after it), so the first frame on the
+    // screen is the finished one: the switcher selects its second window
+    // right after it orders the panel in.
+    if (orderingIn && isMainThread()) {
+        {
+            MutexLock lock(m_mutex);
+            m_ownWindows.at(number).mapPending = true;
+        }
+        if (!m_pendingMapScheduled) {
+            m_pendingMapScheduled = true;
+            std::weak_ptr<bool> alive = m_lifetime;
+            RunLoop::main().perform([this, alive] {
+                if (alive.expired())
+                    return;
+                m_pendingMapScheduled = false;
+                mapPendingWindow();
+            });
+        }
+        return;
+    }
+    mapPendingWindow();
+}
+
+void X11Desktop::mapPendingWindow()
+{
+    if (!m_pendingMap)
+        return;
+    PendingMap pending = *m_pendingMap;
+    m_pendingMap.reset();
+    auto* c = m_x->connection();
+    bool shown;
+    {
+        MutexLock lock(m_mutex);
+        auto it = m_ownWindows.find(pending.number);
+        shown = it != m_ownWindows.end() && it->second.shown;
+        if (it != m_ownWindows.end())
+            it->second.mapPending = false;
+    }
+    if (!shown) {
+        // Taken away before it was shown: the grab's answers describe a
+        // panel that never came (the keyboard was let go since), so they
+        // are dropped unread.
+        if (pending.grab.sent) {
+            xcb_discard_reply(c, pending.grab.grab.sequence);
+            xcb_discard_reply(c, pending.grab.keymap.sequence);
+        }
+        if (pending.beganOpening)
+            endOpening();
+        return;
+    }
     // The whole window is painted below, after the map: what the map
     // exposes is covered by it. (Not flushed yet: the exposure cannot be
     // read before this is known.)
-    auto map = xcb_map_window(c, number);
+    auto map = xcb_map_window(c, pending.number);
     {
         MutexLock lock(m_mutex);
-        if (auto it = m_ownWindows.find(number); it != m_ownWindows.end())
+        if (auto it = m_ownWindows.find(pending.number); it != m_ownWindows.end())
             it->second.paintedThrough = map.sequence;
     }
     // A window of this process brought to the front takes the focus, as a
     // person expects of a window they opened (the preferences window).
-    if (managed && front)
-        requestActivate(number);
+    if (pending.managed && pending.front)
+        requestActivate(pending.number);
     xcb_flush(c);
     updatePointerGrab();
-    paintOwnWindow(number, true);
-    if (!managed)
+    paintOwnWindow(pending.number, true);
+    if (pending.beganOpening)
         endOpening();
-    finishKeyboardGrab(grab);
+    finishKeyboardGrab(pending.grab);
 }
 
 void X11Desktop::readBeneath(CGWindowID number)
@@ -249,7 +320,7 @@ void X11Desktop::readBeneath(CGWindowID number)
     auto image = readRootArea(frame);
     MutexLock lock(m_mutex);
     if (auto it = m_ownWindows.find(number); it != m_ownWindows.end()) {
-        it->second.beneath = image ? std::make_shared<const DesktopImage>(std::move(*image)) : nullptr;
+        it->second.beneath = image ? std::make_shared<const ScreenPixels>(std::move(*image)) : nullptr;
         it->second.beneathRect = frame;
     }
 }
@@ -274,6 +345,7 @@ X11Desktop::KeyboardGrabRequest X11Desktop::requestKeyboardGrabUpdate()
         MutexLock lock(m_mutex);
         if (auto* client = clientLocked(m_active))
             active = client->pid;
+        m_supersededActivation = XCB_WINDOW_NONE;
     }
     if (active)
         setFrontmost(active);
@@ -282,14 +354,15 @@ X11Desktop::KeyboardGrabRequest X11Desktop::requestKeyboardGrabUpdate()
 
 void X11Desktop::paintOwnWindow(CGWindowID number, bool whole)
 {
-    std::function<DesktopImage()> content;
-    std::shared_ptr<const DesktopImage> beneath;
+    std::function<DesktopFrame()> content;
+    std::shared_ptr<const ScreenPixels> beneath;
     std::optional<uint32_t> backdropColor;
     CGRect beneathRect, frame;
     {
         MutexLock lock(m_mutex);
         auto it = m_ownWindows.find(number);
-        if (it == m_ownWindows.end() || !it->second.shown || !it->second.content)
+        // A window waiting for its map is painted whole right after it.
+        if (it == m_ownWindows.end() || !it->second.shown || it->second.mapPending || !it->second.content)
             return;
         content = it->second.content;
         beneath = it->second.beneath;
@@ -306,7 +379,7 @@ void X11Desktop::paintOwnWindow(CGWindowID number, bool whole)
     // thread both paint): a frame drawn earlier never lands after a later one.
     RecursiveMutexLock paintLock(m_paintMutex);
     painting = number;
-    DesktopImage image = content();
+    DesktopFrame image = content();
     painting = 0;
     if (image.empty() || !m_connected)
         return;
@@ -330,14 +403,14 @@ void X11Desktop::paintOwnWindow(CGWindowID number, bool whole)
     }
     last.width = image.width;
     last.height = image.height;
-    // Opaque rows go straight to the server's byte order; translucent ones
-    // are laid over what the screen showed beneath the window before it
-    // came up; where nothing was read (the part a panel grew by while up),
-    // over the opaque colour of the window's material (the theme's), or for
-    // a window without one over the content's own colour made opaque (an
+    // Opaque rows are the server's pixels as drawn; translucent ones are
+    // laid over what the screen showed beneath the window before it came
+    // up; where nothing was read (the part a panel grew by while up), over
+    // the opaque colour of the window's material (the theme's), or for a
+    // window without one over the content's own colour made opaque (an
     // empty corner over the dark of an empty desktop): never over black.
-    const uint8_t fallback[4] = { uint8_t(backdropColor.value_or(0) >> 16), uint8_t(backdropColor.value_or(0) >> 8),
-        uint8_t(backdropColor.value_or(0)), 255 };
+    const uint8_t fallback[4] = { uint8_t(backdropColor.value_or(0)), uint8_t(backdropColor.value_or(0) >> 8),
+        uint8_t(backdropColor.value_or(0) >> 16), 255 };
     int offsetX = 0, offsetY = 0;
     if (beneath) {
         offsetX = int(frame.origin.x - beneathRect.origin.x);
@@ -347,19 +420,17 @@ void X11Desktop::paintOwnWindow(CGWindowID number, bool whole)
     row.resize(rowBytes);
     int first = image.height, lastRow = -1;
     for (int y = 0; y < image.height; ++y) {
-        const uint8_t* in = image.rgba.data() + rowBytes * y;
-        int by = y + offsetY;
-        const uint8_t* under = beneath && by >= 0 && by < beneath->height
-            ? beneath->rgba.data() + size_t(by) * beneath->width * 4
-            : nullptr;
-        if (X11Pixels::rowIsOpaque(in, image.width))
-            X11Pixels::opaqueToServer(in, row.data(), image.width);
-        else
-            X11Pixels::blendToServer(in, row.data(), image.width, under, offsetX, beneath ? beneath->width : 0,
+        const uint8_t* out = image.row(y);
+        if (!X11Pixels::rowIsOpaque(out, image.width)) {
+            int by = y + offsetY;
+            const uint8_t* under = beneath && by >= 0 && by < beneath->height ? beneath->row(by) : nullptr;
+            X11Pixels::blendToServer(out, row.data(), image.width, under, offsetX, beneath ? beneath->width : 0,
                 X11Pixels::kEmptyDesktopGrey, backdropColor ? fallback : nullptr);
+            out = row.data();
+        }
         uint8_t* target = pixels + rowBytes * y;
-        if (whole || std::memcmp(target, row.data(), rowBytes) != 0) {
-            std::memcpy(target, row.data(), rowBytes);
+        if (whole || std::memcmp(target, out, rowBytes) != 0) {
+            std::memcpy(target, out, rowBytes);
             first = std::min(first, y);
             lastRow = y;
         }
@@ -399,7 +470,7 @@ void X11Desktop::paintOwnWindow(CGWindowID number, bool whole)
 
 std::optional<DesktopImage> X11Desktop::captureOwnWindow(CGWindowID number)
 {
-    std::function<DesktopImage()> content;
+    std::function<DesktopFrame()> content;
     {
         MutexLock lock(m_mutex);
         auto it = m_ownWindows.find(number);
@@ -409,7 +480,7 @@ std::optional<DesktopImage> X11Desktop::captureOwnWindow(CGWindowID number)
     }
     if (!content)
         return DesktopImage {};
-    return content();
+    return content().image();
 }
 
 // MARK: Where this process's windows are
