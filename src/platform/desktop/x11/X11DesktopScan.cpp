@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <unordered_set>
 
 namespace {
 
@@ -116,15 +117,12 @@ void X11Desktop::refreshClients(std::vector<DesktopEvent>& events)
     // same, on top (the newest, as the client list runs in the order of
     // mapping): xfwm4 writes no stacking list for the only window of a
     // desktop until a second comes.
-    {
-        std::set<xcb_window_t> stacked(list.begin(), list.end());
-        for (xcb_window_t w : mappingRequest.get().words())
-            if (stacked.insert(w).second)
-                list.push_back(w);
-    }
+    std::unordered_set<xcb_window_t> present(list.begin(), list.end());
+    for (xcb_window_t w : mappingRequest.get().words())
+        if (present.insert(w).second)
+            list.push_back(w);
 
     // Windows that came: watched from now on, and read.
-    std::set<xcb_window_t> present(list.begin(), list.end());
     std::vector<X11Client> added;
     std::set<xcb_window_t> own;
     // The applications that keep a window (the others end below).
@@ -219,9 +217,9 @@ void X11Desktop::refreshClients(std::vector<DesktopEvent>& events)
     indexStackingLocked();
     // The order of use keeps the listed windows: the new ones go behind
     // the active window, in stacking order, until they are active themselves.
-    std::set<xcb_window_t> listed(m_stacking.begin(), m_stacking.end());
+    std::unordered_set<xcb_window_t> listed(m_stacking.begin(), m_stacking.end());
     std::erase_if(m_recent, [&](xcb_window_t w) { return !listed.count(w); });
-    std::set<xcb_window_t> known(m_recent.begin(), m_recent.end());
+    std::unordered_set<xcb_window_t> known(m_recent.begin(), m_recent.end());
     std::vector<xcb_window_t> fresh;
     for (xcb_window_t w : m_stacking)
         if (!known.count(w))
