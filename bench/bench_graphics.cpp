@@ -6,6 +6,7 @@
 #include <toolkit/NSImageTKExtensions.h>
 
 #include <graphics/Graphics.h>
+#include <graphics/PixelEnlarging.h>
 
 #include "BenchSupport.h"
 
@@ -55,9 +56,25 @@ void BM_ThumbnailFrom1920x1080(benchmark::State& state)
     });
 }
 
+// The panel's backdrop: kept blurred at a quarter of its size and enlarged
+// into the frame at every opening (a grid panel of 100 windows).
+void BM_EnlargeBackdropFourTimes(benchmark::State& state)
+{
+    const int w = 290, h = 249, factor = 4;
+    auto small = randomOpaquePixels(size_t(w), size_t(h));
+    std::vector<uint8_t> out(size_t(w * factor) * size_t(h * factor) * 4);
+    runBesideMemcpy(state, out.size(), [&] {
+        enlargePixelsBilinearPart(small.data(), w, h, size_t(w) * 4, factor, 0, 0, w * factor, h * factor, out.data(),
+            size_t(w * factor) * 4);
+        benchmark::DoNotOptimize(out.data());
+    });
+}
+
 } // namespace
 
 BENCHMARK(BM_StackBlurDesktopRadius20)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ThumbnailFrom1920x1080)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+BENCHMARK(BM_EnlargeBackdropFourTimes)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 BENCHMARK_MAIN();

@@ -142,6 +142,58 @@ TEST_F(ControlFixture, AControlHandedTheValueItShowsIsNotDrawnAgain)
     EXPECT_TRUE(drawnAgain(picture, [&] { picture->setImage(image); }));
 }
 
+// A label keeps the layout of the text it drew for its next draw: after
+// every change of what it draws (text, colour, font, ranges with their own
+// attributes, those changed in place, width, line breaks) it must look
+// exactly like a label given the same steps afresh.
+TEST_F(ControlFixture, ALabelDrawnAgainLooksLikeANewLabelAfterEveryChange)
+{
+    using Step = std::function<void(NSTextField&)>;
+    auto blueRun = [](NSTextField& label, NSRange range) {
+        auto text = label.attributedStringValue();
+        NSStringAttributes blue;
+        blue.foregroundColor = NSColor::blueColor();
+        blue.underlineStyle = 1;
+        text->addAttributes(blue, range);
+        label.setAttributedStringValue(text);
+    };
+    std::vector<Step> steps = {
+        [](NSTextField& l) { l.setStringValue("A window title"); },
+        [](NSTextField& l) { l.setTextColor(NSColor::redColor()); },
+        [](NSTextField& l) { l.setFont(NSFont::boldSystemFontOfSize(18)); },
+        [](NSTextField& l) {
+            l.setAttributedStringValue(makeRef<NSAttributedString>(
+                l.stringValue(), NSStringAttributes { NSFont::systemFontOfSize(16), NSColor::blackColor() }));
+        },
+        [&](NSTextField& l) { blueRun(l, { 0, 3 }); },
+        // The same text object, changed where it is.
+        [&](NSTextField& l) { blueRun(l, { 9, 5 }); },
+        [](NSTextField& l) {
+            l.setLineBreakMode(NSLineBreakByTruncatingTail);
+            l.setFrameSize(CGSizeMake(90, 30));
+        },
+        [](NSTextField& l) { l.setLineBreakMode(NSLineBreakByTruncatingHead); },
+    };
+    auto newLabel = [] {
+        auto label = NSTextField::labelWithString("");
+        label->setFrame(CGRectMake(0, 100, 300, 30));
+        return label;
+    };
+    auto kept = newLabel();
+    window->contentView()->addSubview(kept);
+    for (size_t n = 0; n < steps.size(); ++n) {
+        steps[n](*kept);
+        auto drawn = window->renderedImage();
+        auto fresh = makeWindow(CGRectMake(100, 100, 300, 200));
+        fresh->setBackgroundColor(NSColor::whiteColor());
+        auto label = newLabel();
+        for (size_t i = 0; i <= n; ++i)
+            steps[i](*label);
+        fresh->contentView()->addSubview(label);
+        EXPECT_EQ(drawn.rgba, fresh->renderedImage().rgba) << "after step " << n;
+    }
+}
+
 TEST_F(ControlFixture, TruncationKeepsTheTextInsideAndPicksTheEnd)
 {
     const std::string text = "WWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWW..........";

@@ -108,3 +108,42 @@ TEST(PixelEnlarging, APartIsThatPartOfTheWholeEnlargementSmallOrSplitOverThreads
         untouched.data(), 32);
     EXPECT_TRUE(std::all_of(untouched.begin(), untouched.end(), [](uint8_t b) { return b == 0x11; }));
 }
+
+// Every byte exactly as mixing the two source rows, then the two pixels of
+// that row, each rounded to a byte, gives; for widths of odd and even block
+// counts and parts that start and end inside blocks.
+TEST(PixelEnlarging, EveryByteIsTheRowMixThenThePixelMixRounded)
+{
+    auto tap = [](int i, int factor, int& before, int& weight) {
+        int twice = 2 * i + 1 - factor;
+        before = twice >= 0 ? twice / (2 * factor) : -((-twice + 2 * factor - 1) / (2 * factor));
+        weight = ((twice - before * 2 * factor) * 256) / (2 * factor);
+    };
+    auto mix = [](int a, int b, int weight) { return (a * (256 - weight) + b * weight + 128) >> 8; };
+    for (int factor : { 3, 4 })
+        for (int width : { 1, 2, 7, 10 }) {
+            const int height = 5, outWidth = width * factor, outHeight = height * factor;
+            auto bytes = randomPicture(width, height, unsigned(width * factor));
+            auto at = [&](int x, int y, int c) {
+                return int(bytes[(size_t(std::clamp(y, 0, height - 1)) * size_t(width) + size_t(std::clamp(x, 0, width - 1))) * 4
+                    + size_t(c)]);
+            };
+            const int x0 = std::min(1, outWidth - 1), x1 = outWidth - (outWidth > 2 ? 1 : 0);
+            std::vector<uint8_t> out(size_t(x1 - x0) * size_t(outHeight) * 4);
+            enlargePixelsBilinearPart(bytes.data(), width, height, size_t(width) * 4, factor, x0, 0, x1, outHeight,
+                out.data(), size_t(x1 - x0) * 4);
+            int wrong = 0;
+            for (int y = 0; y < outHeight; ++y)
+                for (int x = x0; x < x1; ++x) {
+                    int above, down, left, across;
+                    tap(y, factor, above, down);
+                    tap(x, factor, left, across);
+                    for (int c = 0; c < 4; ++c) {
+                        int first = mix(at(left, above, c), at(left, above + 1, c), down);
+                        int second = mix(at(left + 1, above, c), at(left + 1, above + 1, c), down);
+                        wrong += out[(size_t(y) * size_t(x1 - x0) + size_t(x - x0)) * 4 + size_t(c)] != mix(first, second, across);
+                    }
+                }
+            EXPECT_EQ(wrong, 0) << "factor " << factor << ", width " << width;
+        }
+}

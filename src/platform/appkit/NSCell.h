@@ -94,4 +94,10 @@ private:
     std::string m_title;
     bool m_enabled { true };
     bool m_highlighted { false };
+    // The layout of the text last drawn, for the next draw of the same text
+    // in the same attributes and width on the same thread: laying text out
+    // costs more than drawing it, and a panel's labels are drawn again with
+    // the same text at every opening.
+    struct KeptTextLayout;
+    mutable std::shared_ptr<KeptTextLayout> m_keptLayout;
 };

@@ -49,6 +49,48 @@ void insertColour(PangoAttrList* list, const Ref<NSColor>& colour, guint start, 
     pango_attr_list_insert(list, alpha);
 }
 
+// What a context was last brought to for drawing: the linear part of the
+// transform and the font options of the cairo context and its surface.
+struct DrawingState {
+    double xx, yx, xy, yy;
+    cairo_font_options_t* options;
+    ~DrawingState() { cairo_font_options_destroy(options); }
+};
+
+GQuark drawingStateQuark()
+{
+    static GQuark quark = g_quark_from_static_string("qv-drawing-state");
+    return quark;
+}
+
+// Brings the layout's context to the drawing's transform and surface, as
+// pango_cairo_update_layout does; but a context already brought there is left
+// as it is. Pango counts every update as a change, after which every layout
+// of the context is laid out again: for each label once to measure it and
+// once more to draw it.
+void updateLayoutForDrawing(cairo_t* cr, PangoLayout* layout)
+{
+    PangoContext* context = pango_layout_get_context(layout);
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    cairo_font_options_t* options = cairo_font_options_create();
+    cairo_get_font_options(cr, options);
+    cairo_font_options_t* surface = cairo_font_options_create();
+    cairo_surface_get_font_options(cairo_get_target(cr), surface);
+    cairo_font_options_merge(options, surface);
+    cairo_font_options_destroy(surface);
+    auto* last = static_cast<DrawingState*>(g_object_get_qdata(G_OBJECT(context), drawingStateQuark()));
+    if (last && last->xx == m.xx && last->yx == m.yx && last->xy == m.xy && last->yy == m.yy
+        && cairo_font_options_equal(last->options, options)) {
+        cairo_font_options_destroy(options);
+        return;
+    }
+    pango_cairo_update_layout(cr, layout);
+    g_object_set_qdata_full(G_OBJECT(context), drawingStateQuark(),
+        new DrawingState { m.xx, m.yx, m.xy, m.yy, options },
+        [](gpointer state) { delete static_cast<DrawingState*>(state); });
+}
+
 } // namespace
 
 TextLayout::TextLayout(const std::string& text, const NSStringAttributes& attributes)
@@ -146,7 +188,7 @@ void TextLayout::drawAtPoint(const CGContextRef& context, CGPoint point, bool fl
         cairo_push_group(cr);
         cairo_set_source_rgba(cr, colour->redComponent(), colour->greenComponent(), colour->blueComponent(),
             colour->alphaComponent());
-        pango_cairo_update_layout(cr, m_layout);
+        updateLayoutForDrawing(cr, m_layout);
         pango_cairo_show_layout(cr, m_layout);
         cairo_pop_group_to_source(cr);
         context->paintSource();

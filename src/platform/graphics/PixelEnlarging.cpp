@@ -1,6 +1,7 @@
 #include "PixelEnlarging.h"
 
 #include <foundation/ParallelFor.h>
+#include <foundation/VectorClones.h>
 
 #include <algorithm>
 #include <cstring>
@@ -32,6 +33,43 @@ void tap(int i, int factor, int& before, unsigned& weight)
     weight = static_cast<unsigned>(((twice - before * step) << kWeightBits) / step);
 }
 
+// Eight bytes or pixels, each byte widened for mixing.
+using Bytes32 = uint8_t __attribute__((vector_size(32)));
+using Wide32 = uint16_t __attribute__((vector_size(64)));
+
+// Enlarging four times, block k's pixels mix padded pixels k and k + 1 (the
+// first two of the block) and k + 1 and k + 2 (the last two), with the
+// weights of the four phases. Two blocks are made at once from the eight
+// padded pixels from k on: each output byte is mixed as mixBytes mixes it.
+// Reads padded pixels firstBlock .. firstBlock + blocks + 5.
+QV_VECTOR_CLONES void enlargeBlocksFourTimes(
+    const uint8_t* padded, int firstBlock, size_t blocks, const unsigned* weights, uint8_t* out)
+{
+    Wide32 take;
+    for (int i = 0; i < 32; ++i)
+        take[i] = static_cast<uint16_t>(weights[(i / 4) % 4]);
+    const Wide32 keep = kWeightOne - take;
+    const uint8_t* in = padded + size_t(firstBlock) * 4;
+    for (size_t k = 0; k + 2 <= blocks; k += 2) {
+        Bytes32 source;
+        std::memcpy(&source, in + k * 4, sizeof source);
+        Bytes32 first = __builtin_shuffle(source,
+            Bytes32 { 0, 1, 2, 3, 0, 1, 2, 3, 4, 5, 6, 7, 4, 5, 6, 7, 4, 5, 6, 7, 4, 5, 6, 7, 8, 9, 10, 11, 8, 9, 10, 11 });
+        Bytes32 second = __builtin_shuffle(source,
+            Bytes32 { 4, 5, 6, 7, 4, 5, 6, 7, 8, 9, 10, 11, 8, 9, 10, 11, 8, 9, 10, 11, 8, 9, 10, 11, 12, 13, 14, 15, 12,
+                13, 14, 15 });
+        Wide32 mixed = (__builtin_convertvector(first, Wide32) * keep + __builtin_convertvector(second, Wide32) * take
+                           + kWeightOne / 2)
+            >> kWeightBits;
+        Bytes32 result = __builtin_convertvector(mixed, Bytes32);
+        std::memcpy(out + k * 16, &result, sizeof result);
+    }
+    if (blocks % 2) {
+        size_t k = blocks - 1;
+        for (int j = 0; j < 4; ++j)
+            mixBytes(in + (k + size_t(j / 2)) * 4, in + (k + size_t(j / 2) + 1) * 4, weights[j], out + k * 16 + size_t(j) * 4, 4);
+    }
+}
 
 // The rows y0..y1 of the part, written from out.
 void enlargeRows(const uint8_t* in, int width, int height, size_t stride, int factor, int x0, int x1, int y0, int y1,
@@ -39,8 +77,9 @@ void enlargeRows(const uint8_t* in, int width, int height, size_t stride, int fa
 {
     const size_t rowBytes = size_t(width) * 4;
     // A row mixed between its two source rows, with one pixel more on each
-    // side (the edge pixel again), so every tap reads inside it.
-    std::vector<uint8_t> padded(rowBytes + 8);
+    // side (the edge pixel again), so every tap reads inside it; and room
+    // for the whole vectors the four times enlargement reads past its end.
+    std::vector<uint8_t> padded(rowBytes + 8 + 32);
     // The output pixels of one phase (the same place within every block of
     // factor pixels) share their offset and weight along the row: each
     // phase is one mix of two runs of the padded row, later interleaved.
@@ -57,6 +96,14 @@ void enlargeRows(const uint8_t* in, int width, int height, size_t stride, int fa
         tap(j, factor, phases[size_t(j)].before, phases[size_t(j)].weight);
         phases[size_t(j)].pixels.resize(blockCount);
     }
+    // Four times, the phases' taps are the pixel before the block's and the
+    // block's own (the first two phases) and the block's own and the next.
+    unsigned fourWeights[4];
+    bool fourTimes = factor == 4;
+    for (int j = 0; j < 4 && fourTimes; ++j) {
+        fourWeights[j] = phases[size_t(j)].weight;
+        fourTimes = phases[size_t(j)].before == (j < 2 ? -1 : 0);
+    }
     for (int y = y0; y < y1; ++y) {
         int above;
         unsigned down;
@@ -66,13 +113,31 @@ void enlargeRows(const uint8_t* in, int width, int height, size_t stride, int fa
         mixBytes(upper, lower, down, padded.data() + 4, rowBytes);
         std::memcpy(padded.data(), padded.data() + 4, 4);
         std::memcpy(padded.data() + 4 + rowBytes, padded.data() + rowBytes, 4);
+        auto* target = reinterpret_cast<uint32_t*>(out + size_t(y - y0) * outStride) - x0;
+        if (fourTimes) {
+            // Whole blocks at once, the pixels of parts of blocks at the ends
+            // one by one.
+            auto single = [&](int x) {
+                int j = x % 4;
+                const uint8_t* first = padded.data() + size_t(x / 4 + phases[size_t(j)].before + 1) * 4;
+                mixBytes(first, first + 4, fourWeights[j], reinterpret_cast<uint8_t*>(target + x), 4);
+            };
+            int x = x0;
+            for (; x < x1 && x % 4 != 0; ++x)
+                single(x);
+            int wholeBlocks = (x1 - x) / 4;
+            enlargeBlocksFourTimes(
+                padded.data(), x / 4, size_t(wholeBlocks), fourWeights, reinterpret_cast<uint8_t*>(target + x));
+            for (x += wholeBlocks * 4; x < x1; ++x)
+                single(x);
+            continue;
+        }
         for (auto& phase : phases) {
             // Block k's pixel of this phase mixes source pixels k + before
             // and the one after: padded pixels k + before + 1 and + 2.
             const uint8_t* first = padded.data() + size_t(firstBlock + phase.before + 1) * 4;
             mixBytes(first, first + 4, phase.weight, reinterpret_cast<uint8_t*>(phase.pixels.data()), blockCount * 4);
         }
-        auto* target = reinterpret_cast<uint32_t*>(out + size_t(y - y0) * outStride) - x0;
         auto pixel = [&](int x) { return phases[size_t(x % factor)].pixels[size_t(x / factor - firstBlock)]; };
         // The part of a block before the first whole one, the whole blocks,
         // then what is left.
