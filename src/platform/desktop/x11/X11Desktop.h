@@ -327,6 +327,10 @@ private:
     // Accessibility (X11DesktopAccessibility.cpp).
     AXError checkElement(const DesktopElement& e) EXCLUDES(m_mutex);
     bool answersPing(pid_t pid) EXCLUDES(m_mutex);
+    // The same with the lock held (by `lock`, which a wait for the ping's
+    // answer lets go meanwhile).
+    AXError checkElementLocked(const DesktopElement& e, MutexLock& lock) REQUIRES(m_mutex);
+    bool answersPingLocked(pid_t pid, MutexLock& lock) REQUIRES(m_mutex);
 
     // Own windows (X11DesktopOwnWindows.cpp).
     // What this process hears of its own windows: paints, structure,
