@@ -381,6 +381,44 @@ TEST(SimDesktop, WhatLiesBeneathAnOwnWindowIsTheDesktopWithoutItAndWhatIsAboveIt
     EXPECT_FALSE(d->captureBelowOwnWindow(number, area));
 }
 
+TEST(SimDesktop, AnOwnWindowIsDrawnFromItsFramesRowsWhateverTheirStride)
+{
+    // The window's frame is handed over as drawn: rows with padding after
+    // them (which must never show), each pixel its own colour. Wholly in a
+    // screenshot, and in a read beneath a window above it that starts
+    // inside it, every pixel lands where it belongs.
+    auto d = load(kTwoApps);
+    const int width = 64, height = 48;
+    const size_t stride = width * 4 + 24;
+    auto words = std::make_shared<std::vector<uint8_t>>(stride * height, 0xff);
+    auto colour = [](int x, int y) { return Pixel { uint8_t(x * 3), uint8_t(y * 5), uint8_t((x + y) & 0x7f), 255 }; };
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            Pixel p = colour(x, y);
+            uint8_t* word = words->data() + stride * y + size_t(x) * 4;
+            word[0] = p.b, word[1] = p.g, word[2] = p.r, word[3] = 255;
+        }
+    CGWindowID own = d->registerOwnWindow(panelWindow(CGRectMake(300, 200, width, height)));
+    d->setOwnWindowContent(own, [words] { return DesktopFrame { words->data(), width, height, stride, words }; });
+    d->orderOwnWindow(own, true);
+    auto shot = d->screenshot();
+    DesktopWindow cover = panelWindow(CGRectMake(0, 0, 500, 400));
+    cover.layer = 2000;
+    CGWindowID top = d->registerOwnWindow(cover);
+    auto beneath = d->captureBelowOwnWindow(top, CGRectMake(310, 205, 100, 100));
+    ASSERT_TRUE(beneath);
+    int misplaced = 0;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            misplaced += pixelAt(shot, 300 + x, 200 + y) != colour(x, y);
+            if (x >= 10 && y >= 5)
+                misplaced += pixelAt(*beneath, x - 10, y - 5) != colour(x, y);
+        }
+    EXPECT_EQ(misplaced, 0);
+    EXPECT_EQ(DesktopFrame::copyOf(words->data(), width, height, stride).image().rgba, d->windowContent(own).rgba)
+        << "a copy of the frame and the window's picture hold the same pixels";
+}
+
 TEST(SimDesktop, RepeatedScreenshotsFollowEveryChangeBelowAndAboveTheOwnWindows)
 {
     // Screenshots and reads beneath a panel keep what the other processes'
