@@ -13,6 +13,7 @@ Ref<SWAccessibilityElement> SWAccessibilityElement::elementWithAXElement(const A
 
 SWAccessibilityElement::SWAccessibilityElement(AXUIElementRef element)
     : m_element(std::move(element))
+    , m_elementHash(CFHash(m_element))
 {
 }
 

@@ -59,7 +59,14 @@ public:
     pid_t processIdentifier() const;
 
     const AXUIElementRef& axElementRef() const { return m_element; }
-    void setAxElementRef(AXUIElementRef element) { m_element = std::move(element); }
+    void setAxElementRef(AXUIElementRef element)
+    {
+        m_element = std::move(element);
+        m_elementHash = CFHash(m_element);
+    }
+    // The element's hash, kept: equal records have equal ones, so a search
+    // through a long list compares these first.
+    size_t elementHash() const { return m_elementHash; }
 
     static constexpr long kMaxArrayValues = 100;
     static constexpr CGSize kDefaultFrameThreshold { 25, 25 };
@@ -70,4 +77,5 @@ protected:
 
 private:
     AXUIElementRef m_element;
+    size_t m_elementHash;
 };

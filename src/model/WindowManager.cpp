@@ -177,8 +177,9 @@ void WindowManager::scanRunningApplications()
 
 size_t WindowManager::indexIn(const std::vector<Ref<SWWindow>>& list, const Ref<SWWindow>& window) const
 {
+    size_t hash = window->elementHash();
     for (size_t i = 0; i < list.size(); ++i)
-        if (sameRecord(list[i], window))
+        if (list[i]->elementHash() == hash && sameRecord(list[i], window))
             return i;
     return SIZE_MAX;
 }

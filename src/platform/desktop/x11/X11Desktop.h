@@ -327,6 +327,10 @@ private:
     // Accessibility (X11DesktopAccessibility.cpp).
     AXError checkElement(const DesktopElement& e) EXCLUDES(m_mutex);
     bool answersPing(pid_t pid) EXCLUDES(m_mutex);
+    // The same with the lock held (by `lock`, which a wait for the ping's
+    // answer lets go meanwhile).
+    AXError checkElementLocked(const DesktopElement& e, MutexLock& lock) REQUIRES(m_mutex);
+    bool answersPingLocked(pid_t pid, MutexLock& lock) REQUIRES(m_mutex);
 
     // Own windows (X11DesktopOwnWindows.cpp).
     // What this process hears of its own windows: paints, structure,
@@ -402,10 +406,11 @@ private:
     // changed since the last frame, or all of them (`whole`: the server has
     // no pixels of it, after a map or an exposure).
     void paintOwnWindow(CGWindowID number, bool whole = false) EXCLUDES(m_mutex);
-    // Reads the root window's pixels over the rectangle (on the screen), in
-    // the server's order, into rows `stride` bytes apart; false when the
-    // server refuses.
-    bool readRoot(int x, int y, int width, int height, uint8_t* out, size_t stride) EXCLUDES(m_rootReadMutex);
+    // Reads the root window's pixels over the rectangle (on the screen) and
+    // hands them, in the server's order (rows of `width` words), to `take`
+    // where they arrived (no copy); false when the server refuses.
+    bool readRoot(int x, int y, int width, int height, const std::function<void(const uint8_t*)>& take)
+        EXCLUDES(m_rootReadMutex);
     // The screen over the rectangle (root coordinates), the dark of an empty
     // desktop beyond its edges; nothing when the server refuses.
     std::optional<ScreenPixels> readRootArea(CGRect pixels);

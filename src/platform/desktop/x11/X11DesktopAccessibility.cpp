@@ -38,6 +38,11 @@ void X11Desktop::sendPingLocked(App& app, xcb_window_t target, double now)
 bool X11Desktop::answersPing(pid_t pid)
 {
     MutexLock lock(m_mutex);
+    return answersPingLocked(pid, lock);
+}
+
+bool X11Desktop::answersPingLocked(pid_t pid, MutexLock& lock)
+{
     auto it = m_apps.find(pid);
     if (it == m_apps.end() || pid == m_ownPid)
         return true;
@@ -87,20 +92,22 @@ bool X11Desktop::answersPing(pid_t pid)
 
 AXError X11Desktop::checkElement(const DesktopElement& e)
 {
+    MutexLock lock(m_mutex);
+    return checkElementLocked(e, lock);
+}
+
+AXError X11Desktop::checkElementLocked(const DesktopElement& e, MutexLock& lock)
+{
     if (e.kind == DesktopElement::Kind::SystemWide)
         return kAXErrorSuccess;
     if (!m_connected)
         return kAXErrorCannotComplete;
-    {
-        MutexLock lock(m_mutex);
-        if (!m_apps.count(e.pid))
-            return kAXErrorInvalidUIElement;
-    }
-    if (!answersPing(e.pid))
+    if (!m_apps.count(e.pid))
+        return kAXErrorInvalidUIElement;
+    if (!answersPingLocked(e.pid, lock))
         return kAXErrorCannotComplete;
     if (e.kind == DesktopElement::Kind::Application)
         return kAXErrorSuccess;
-    MutexLock lock(m_mutex);
     auto* client = clientLocked(e.window);
     if (!client || client->pid != e.pid)
         return kAXErrorInvalidUIElement;
@@ -127,9 +134,11 @@ bool X11Desktop::axElementIsValid(const DesktopElement& e) const
 AXError X11Desktop::axCopyAttribute(const DesktopElement& e, const std::string& attribute, DesktopAXValue& value)
 {
     value = std::monostate {};
-    if (AXError error = checkElement(e); error != kAXErrorSuccess)
-        return error;
+    // One hold of the lock for the check and the answer: the capture
+    // threads take it often while previews are read.
     MutexLock lock(m_mutex);
+    if (AXError error = checkElementLocked(e, lock); error != kAXErrorSuccess)
+        return error;
     switch (e.kind) {
     case DesktopElement::Kind::SystemWide:
         return desktopAXSystemWideAttribute(m_frontmost, attribute, value);
@@ -186,9 +195,9 @@ AXError X11Desktop::axAttributeNames(const DesktopElement& e, std::vector<std::s
 AXError X11Desktop::axIsAttributeSettable(const DesktopElement& e, const std::string& attribute, bool& settable)
 {
     settable = false;
-    if (AXError error = checkElement(e); error != kAXErrorSuccess)
-        return error;
     MutexLock lock(m_mutex);
+    if (AXError error = checkElementLocked(e, lock); error != kAXErrorSuccess)
+        return error;
     if (e.kind != DesktopElement::Kind::Window)
         return desktopAXAttributeSettable(e.kind, nullptr, attribute, settable);
     auto* client = clientLocked(e.window);

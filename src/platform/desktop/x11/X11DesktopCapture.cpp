@@ -188,14 +188,10 @@ std::optional<DesktopImage> X11Desktop::keptCaptureLocked(CGWindowID number) con
     return it->second.image;
 }
 
-bool X11Desktop::readRoot(int x, int y, int width, int height, uint8_t* out, size_t stride)
+bool X11Desktop::readRoot(int x, int y, int width, int height, const std::function<void(const uint8_t*)>& take)
 {
     auto* c = m_x->connection();
-    const size_t rowBytes = size_t(width) * 4, bytes = rowBytes * height;
-    auto copyRows = [&](const uint8_t* from) {
-        for (int row = 0; row < height; ++row)
-            std::memcpy(out + stride * size_t(row), from + rowBytes * size_t(row), rowBytes);
-    };
+    const size_t bytes = size_t(width) * 4 * height;
     if (m_sharedMemoryCaptures && m_x->hasShm() && size_t(width) * height >= kSharedMemoryPixels) {
         MutexLock lock(m_rootReadMutex);
         if (m_rootPixels.reserve(*m_x, bytes)) {
@@ -204,7 +200,7 @@ bool X11Desktop::readRoot(int x, int y, int width, int height, uint8_t* out, siz
                     XCB_IMAGE_FORMAT_Z_PIXMAP, m_rootPixels.segment(), 0));
             if (reply && (reply->depth == 24 || reply->depth == 32) && reply->size >= bytes) {
                 ++m_sharedReads;
-                copyRows(m_rootPixels.data());
+                take(m_rootPixels.data());
                 return true;
             }
         }
@@ -215,7 +211,7 @@ bool X11Desktop::readRoot(int x, int y, int width, int height, uint8_t* out, siz
     if (!reply || (reply->depth != 24 && reply->depth != 32) || size_t(xcb_get_image_data_length(reply.get())) < bytes)
         return false;
     ++m_directReads;
-    copyRows(xcb_get_image_data(reply.get()));
+    take(xcb_get_image_data(reply.get()));
     return true;
 }
 
@@ -227,17 +223,16 @@ std::optional<X11Desktop::ScreenPixels> X11Desktop::readRootArea(CGRect pixels)
     ScreenPixels image;
     image.width = width;
     image.height = height;
-    const size_t stride = size_t(width) * 4;
-    reserveLargeBuffer(image.bytes, stride * height);
+    const size_t stride = size_t(width) * 4, bytes = stride * height;
+    reserveLargeBuffer(image.bytes, bytes);
     CGRect screen = CGRectMake(0, 0, m_x->screen()->width_in_pixels, m_x->screen()->height_in_pixels);
     CGRect shown = CGRectIntersection(pixels, screen);
     int sx = 0, sy = 0, sw = 0, sh = 0;
     if (!CGRectIsNull(shown) && shown.size.width >= 1 && shown.size.height >= 1) {
         sx = int(shown.origin.x), sy = int(shown.origin.y), sw = int(shown.size.width), sh = int(shown.size.height);
-        // All of it on the screen: read straight into the image.
+        // All of it on the screen: the read is the image (one copy).
         if (sw == width && sh == height) {
-            image.bytes.resize(stride * height);
-            if (!readRoot(sx, sy, sw, sh, image.bytes.data(), stride))
+            if (!readRoot(sx, sy, sw, sh, [&](const uint8_t* read) { image.bytes.assign(read, read + bytes); }))
                 return std::nullopt;
             return image;
         }
@@ -249,7 +244,12 @@ std::optional<X11Desktop::ScreenPixels> X11Desktop::readRootArea(CGRect pixels)
     if (sw == 0)
         return image;
     int left = sx - int(pixels.origin.x), top = sy - int(pixels.origin.y);
-    if (!readRoot(sx, sy, sw, sh, image.bytes.data() + stride * top + size_t(left) * 4, stride))
+    auto place = [&](const uint8_t* read) {
+        for (int row = 0; row < sh; ++row)
+            std::memcpy(image.bytes.data() + stride * size_t(top + row) + size_t(left) * 4, read + size_t(sw) * 4 * row,
+                size_t(sw) * 4);
+    };
+    if (!readRoot(sx, sy, sw, sh, place))
         return std::nullopt;
     return image;
 }

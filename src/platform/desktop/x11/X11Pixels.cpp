@@ -55,43 +55,89 @@ QV_VECTOR_CLONES void serverToRGBA(const uint8_t* __restrict server, uint8_t* __
 
 namespace {
 
-// Adds a row of bytes to the column sums (16 rows of 255 still fit).
-QV_VECTOR_CLONES void addRow(uint16_t* __restrict sums, const uint8_t* __restrict row, size_t bytes)
+// Sums a band of rows of bytes down their columns (16 rows of 255 still
+// fit): four rows a pass, so that the sums are stored less often.
+QV_VECTOR_CLONES void sumColumns(uint16_t* __restrict sums, const uint8_t* const* rows, int count, size_t bytes)
 {
-    for (size_t i = 0; i < bytes; ++i)
-        sums[i] = uint16_t(sums[i] + row[i]);
+    for (int k = 0; k < count; k += 4) {
+        const uint8_t* __restrict a = rows[k];
+        const uint8_t* __restrict b = rows[std::min(k + 1, count - 1)];
+        const uint8_t* __restrict c = rows[std::min(k + 2, count - 1)];
+        const uint8_t* __restrict d = rows[std::min(k + 3, count - 1)];
+        // Rows past the band's end are the last row again, weighed 0.
+        const uint16_t wb = k + 1 < count, wc = k + 2 < count, wd = k + 3 < count, keep = k > 0;
+        for (size_t i = 0; i < bytes; ++i)
+            sums[i] = uint16_t(sums[i] * keep + a[i] + b[i] * wb + c[i] * wc + d[i] * wd);
+    }
+}
+
+// The rounded means of `count` blocks of `across` columns, four sums a
+// column, in the same order. The division is a multiplication by the
+// reciprocal: (sum + ½) / n in single precision lies less than ½ / n from
+// the exact quotient for sums below 2¹⁶, so its whole part is exact.
+template <int F>
+inline __attribute__((always_inline)) void blockMeans(
+    uint8_t* __restrict out, const uint16_t* __restrict columns, int count, int across, unsigned n)
+{
+    const int width = F ? F : across;
+    const float inverse = 1.0f / float(n);
+    const float half = float(n / 2) + 0.5f;
+    for (int x = 0; x < count; ++x)
+        for (int c = 0; c < 4; ++c) {
+            unsigned sum = 0;
+            for (int i = 0; i < width; ++i)
+                sum += columns[size_t(x * width + i) * 4 + c];
+            out[size_t(x) * 4 + c] = uint8_t(int32_t((float(sum) + half) * inverse));
+        }
+}
+
+// The shrink the backdrop asks for (a quarter) with a fixed loop shape the
+// compiler vectorises; any other factor with a loop of its length.
+QV_VECTOR_CLONES void meansOfBlocks(uint8_t* out, const uint16_t* columns, int count, int factor, unsigned n)
+{
+    if (factor == 4)
+        blockMeans<4>(out, columns, count, 4, n);
+    else
+        blockMeans<0>(out, columns, count, factor, n);
+}
+
+// Blue and red trade places; the pixel is made opaque.
+QV_VECTOR_CLONES void toOpaqueRGBA(uint8_t* pixels, size_t count)
+{
+    for (size_t i = 0; i < count; ++i) {
+        uint32_t p;
+        std::memcpy(&p, pixels + i * 4, 4);
+        p = (p & 0x0000FF00u) | ((p >> 16) & 0xFFu) | ((p & 0xFFu) << 16) | 0xFF000000u;
+        std::memcpy(pixels + i * 4, &p, 4);
+    }
 }
 
 }
 
 // Each band of `factor` rows is summed down its columns, reading the source
-// once in order; the blocks' sums across, at most 16 x 16 x 255, are then
-// divided with rounding, and blue and red trade places on the way out.
+// once in order; the blocks across are then averaged in the server's order,
+// and each row of the result turned into RGBA.
 void averageBlocksToRGBA(const uint8_t* server, int width, int height, size_t stride, int factor, uint8_t* rgba)
 {
     if (!server || !rgba || width < 1 || height < 1 || factor < 1 || factor > kMaxBlock)
         return;
     const int reducedWidth = (width + factor - 1) / factor;
+    const int fullBlocks = width / factor, lastColumns = width - fullBlocks * factor;
     const size_t rowBytes = size_t(width) * 4;
     std::vector<uint16_t> columns(rowBytes);
-    uint8_t* out = rgba;
     for (int top = 0; top < height; top += factor) {
         const int rows = std::min(factor, height - top);
-        std::fill(columns.begin(), columns.end(), uint16_t(0));
+        const uint8_t* band[kMaxBlock];
         for (int k = 0; k < rows; ++k)
-            addRow(columns.data(), server + stride * size_t(top + k), rowBytes);
-        for (int bx = 0; bx < reducedWidth; ++bx, out += 4) {
-            const int left = bx * factor, across = std::min(factor, width - left);
-            const unsigned count = unsigned(across * rows);
-            unsigned sum[3] = {};
-            for (int i = 0; i < across; ++i)
-                for (int c = 0; c < 3; ++c)
-                    sum[c] += columns[size_t(left + i) * 4 + c];
-            out[0] = uint8_t((sum[2] + count / 2) / count);
-            out[1] = uint8_t((sum[1] + count / 2) / count);
-            out[2] = uint8_t((sum[0] + count / 2) / count);
-            out[3] = 0xff;
-        }
+            band[k] = server + stride * size_t(top + k);
+        sumColumns(columns.data(), band, rows, rowBytes);
+        uint8_t* out = rgba + size_t(top / factor) * size_t(reducedWidth) * 4;
+        meansOfBlocks(out, columns.data(), fullBlocks, factor, unsigned(factor * rows));
+        // The narrower block at the right edge.
+        if (lastColumns)
+            meansOfBlocks(out + size_t(fullBlocks) * 4, columns.data() + size_t(fullBlocks * factor) * 4, 1, lastColumns,
+                unsigned(lastColumns * rows));
+        toOpaqueRGBA(out, size_t(reducedWidth));
     }
 }
 
