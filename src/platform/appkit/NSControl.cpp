@@ -31,16 +31,11 @@ bool NSControl::showsValue(const Value& value) const
     const Value& held = m_cell->objectValue();
     if (m_cell->hasAttributedStringValue() || value.type() != held.type())
         return false;
-    switch (value.type()) {
-    case Value::Type::Nil:
-    case Value::Type::Bool:
-    case Value::Type::Integer:
-    case Value::Type::Double:
-    case Value::Type::String:
-        return value == held;
-    default:
-        return false;
-    }
+    using Type = Value::Type;
+    Type type = value.type();
+    bool plain = type == Type::Nil || type == Type::Bool || type == Type::Integer || type == Type::Double
+        || type == Type::String;
+    return plain && value == held;
 }
 
 void NSControl::setObjectValue(const Value& value)
