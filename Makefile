@@ -61,12 +61,16 @@ sanitize: setup
 # engine interrupts a script that runs too long with a signal; ThreadSanitizer
 # holds signals back until the thread calls into the C library, which a
 # compiled script loop never does, so the engine is told to poll for the
-# interruption instead (JSC_usePollingTraps).
+# interruption instead (JSC_usePollingTraps). For the same reason its
+# collector, which stops the script's thread with a signal to scan its stack
+# while collecting beside it, would wait for that thread for ever: the
+# collector is told to collect on the script's own thread
+# (JSC_useConcurrentGC=false).
 tsan: setup
 	@[ -f build-tsan/build.ninja ] || cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_TSAN=ON
 	cmake --build build-tsan -j$(JOBS)
 	cd build-tsan && TSAN_OPTIONS="suppressions=$(CURDIR)/tests/tsan.supp halt_on_error=1 second_deadlock_stack=1" \
-	  JSC_usePollingTraps=true ctest --output-on-failure -j$(JOBS)
+	  JSC_usePollingTraps=true JSC_useConcurrentGC=false ctest --output-on-failure -j$(JOBS)
 
 # Clang's thread-safety analysis over the X11 desktop, whose lock rule is
 # written as annotations (what each mutex guards, which functions run with it
