@@ -5,6 +5,9 @@
 #include <services/CarbonEvents.h>
 #include <services/EventStream.h>
 
+#include <atomic>
+#include <thread>
+
 namespace {
 
 constexpr pid_t kEditor = 7;
@@ -402,4 +405,44 @@ TEST(EventTap, TheWindowServerCanDisableATapForUserInput)
     world.desktop().typeKey(kVK_ANSI_Q);
     world.settle();
     EXPECT_EQ(tap.seen.size(), 1u) << "only the notice";
+}
+
+// Input routed from another thread (an X11 desktop's event thread) while the
+// program installs another desktop: the desktop that goes is never let go
+// on the routing thread, which it would have to stop (and cannot from
+// itself).
+TEST(EventStream, ADesktopReplacedWhileAnotherThreadRoutesInputGoesOnTheMainThread)
+{
+    SimWorld world(kScenario);
+    std::atomic<bool> stop { false };
+    std::atomic<int> elsewhere { 0 };
+    std::atomic<int> routed { 0 };
+    const auto main = std::this_thread::get_id();
+    auto install = [&] {
+        Desktop::setCurrent(std::shared_ptr<Desktop>(new SimDesktop(), [&, main](Desktop* desktop) {
+            if (std::this_thread::get_id() != main)
+                ++elsewhere;
+            delete desktop;
+        }));
+    };
+    install();
+    std::thread routing([&] {
+        // Events a desktop posts travel the installed desktop's stream.
+        SimDesktop sender;
+        DesktopInputEvent key;
+        key.type = kCGEventKeyDown;
+        key.keyCode = kVK_ANSI_A;
+        while (!stop) {
+            sender.postEvent(key);
+            ++routed;
+        }
+    });
+    while (routed == 0)
+        std::this_thread::yield();
+    for (int round = 0; round < 2000; ++round)
+        install();
+    stop = true;
+    routing.join();
+    SimWorld::installEmptyDesktop();
+    EXPECT_EQ(elsewhere, 0);
 }

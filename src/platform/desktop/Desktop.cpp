@@ -87,7 +87,7 @@ Desktop& Desktop::current()
     return *installedDesktop();
 }
 
-std::shared_ptr<Desktop> Desktop::currentShared()
+std::weak_ptr<Desktop> Desktop::currentWeak()
 {
     std::lock_guard lock(gDesktopMutex);
     return installedDesktop();

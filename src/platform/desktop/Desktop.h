@@ -20,7 +20,10 @@ public:
     // The installed desktop. Asking for it before one is installed is a
     // programming error: the process stops with a message.
     static Desktop& current();
-    static std::shared_ptr<Desktop> currentShared();
+    // The installed desktop without a strong reference: a thread of the
+    // desktop's own (its event thread) that held one could end up dropping
+    // the last reference, and the desktop cannot stop that thread from it.
+    static std::weak_ptr<Desktop> currentWeak();
     static void setCurrent(std::shared_ptr<Desktop>);
 
     // Screens, the primary one first.

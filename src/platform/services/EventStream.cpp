@@ -70,7 +70,9 @@ void EventStream::route(const DesktopInputEvent& record, bool now)
     auto flight = std::make_shared<InFlight>();
     flight->event = makeRef<CGEvent>(record);
     flight->enteredAt = record.tapLocation;
-    auto desktop = Desktop::currentShared();
+    // Only the desktop's identity: routing runs on the desktop's event
+    // thread, which must never hold the last reference to it.
+    auto desktop = Desktop::currentWeak();
     bool carryNow = false;
     bool schedule = false;
     {

@@ -232,7 +232,8 @@ private:
     struct Capture {
         // The last picture read while the window was mapped: what a
         // minimised window, or one of a hidden application, still shows.
-        DesktopImage image;
+        // Shared, so that it is copied for a caller without the lock held.
+        std::shared_ptr<const DesktopImage> image;
         bool valid { false };
         uint32_t damage { 0 };
     };
@@ -248,7 +249,7 @@ private:
     void endOpening() EXCLUDES(m_openingMutex);
     void waitForOpening() EXCLUDES(m_openingMutex);
     void waitForRestore(xcb_window_t window) EXCLUDES(m_restoreMutex);
-    std::optional<DesktopImage> keptCaptureLocked(CGWindowID number) const REQUIRES(m_mutex);
+    std::shared_ptr<const DesktopImage> keptCaptureLocked(CGWindowID number) const REQUIRES(m_mutex);
 
     void start() EXCLUDES(m_mutex);
     void pump() EXCLUDES(m_mutex);

@@ -123,37 +123,50 @@ std::optional<DesktopImage> X11Desktop::captureWindow(CGWindowID number)
         return own;
     waitForRestore(number);
     auto* c = m_x->connection();
-    int width, height;
+    // A picture kept from before is copied for the caller once the lock is
+    // let go (a window's picture is large; the other threads wait for the
+    // lock meanwhile).
+    auto copyOf = [](const std::shared_ptr<const DesktopImage>& kept) -> std::optional<DesktopImage> {
+        if (!kept)
+            return std::nullopt;
+        return *kept;
+    };
+    std::shared_ptr<const DesktopImage> kept;
+    int width = 0, height = 0;
+    bool read = false;
     {
         MutexLock lock(m_mutex);
         auto* client = clientLocked(number);
         if (!client || !m_connected)
             return std::nullopt;
-        // A minimised window or one on another desktop is unmapped: its
-        // pixels are gone from the server, and what it showed last is what
-        // this desktop read while it was mapped.
-        if (!onScreenLocked(*client))
-            return keptCaptureLocked(number);
-        width = int(client->frame.size.width);
-        height = int(client->frame.size.height);
-        if (width <= 0 || height <= 0)
-            return std::nullopt;
-        // A window larger than the screen is read only as far as the screen
-        // could show it (from its top-left corner): a capture never costs
-        // more than a screenful.
-        width = std::min(width, int(m_x->screen()->width_in_pixels));
-        height = std::min(height, int(m_x->screen()->height_in_pixels));
-        auto& capture = m_captures[number];
-        if (capture.valid && capture.image.width == width && capture.image.height == height)
-            return capture.image;
-        if (m_x->hasDamage() && !capture.damage) {
-            capture.damage = xcb_generate_id(c);
-            xcb_damage_create(c, capture.damage, number, XCB_DAMAGE_REPORT_LEVEL_NON_EMPTY);
+        if (!onScreenLocked(*client)) {
+            // A minimised window or one on another desktop is unmapped: its
+            // pixels are gone from the server, and what it showed last is
+            // what this desktop read while it was mapped.
+            kept = keptCaptureLocked(number);
+        } else if (client->frame.size.width >= 1 && client->frame.size.height >= 1) {
+            // A window larger than the screen is read only as far as the
+            // screen could show it (from its top-left corner): a capture
+            // never costs more than a screenful.
+            width = std::min(int(client->frame.size.width), int(m_x->screen()->width_in_pixels));
+            height = std::min(int(client->frame.size.height), int(m_x->screen()->height_in_pixels));
+            auto& capture = m_captures[number];
+            if (capture.valid && capture.image && capture.image->width == width && capture.image->height == height) {
+                kept = capture.image;
+            } else {
+                if (m_x->hasDamage() && !capture.damage) {
+                    capture.damage = xcb_generate_id(c);
+                    xcb_damage_create(c, capture.damage, number, XCB_DAMAGE_REPORT_LEVEL_NON_EMPTY);
+                }
+                // Damage that arrives while the pixels travel makes this
+                // capture stale again.
+                capture.valid = m_x->hasDamage();
+                read = true;
+            }
         }
-        // Damage that arrives while the pixels travel makes this capture
-        // stale again.
-        capture.valid = m_x->hasDamage();
     }
+    if (!read)
+        return copyOf(kept);
     waitForOpening();
     std::optional<DesktopImage> image;
     if (m_sharedMemoryCaptures && m_x->hasShm() && size_t(width) * height >= kSharedMemoryPixels) {
@@ -166,25 +179,28 @@ std::optional<DesktopImage> X11Desktop::captureWindow(CGWindowID number)
         if (image)
             ++m_directReads;
     }
-    MutexLock lock(m_mutex);
-    auto it = m_captures.find(number);
-    if (!image) {
-        // Unmapped meanwhile (a minimise the mirror has not heard of yet):
-        // the last picture stands.
-        if (it != m_captures.end())
-            it->second.valid = false;
-        return keptCaptureLocked(number);
+    std::shared_ptr<const DesktopImage> fresh = image ? std::make_shared<const DesktopImage>(std::move(*image)) : nullptr;
+    {
+        MutexLock lock(m_mutex);
+        auto it = m_captures.find(number);
+        if (!fresh) {
+            // Unmapped meanwhile (a minimise the mirror has not heard of
+            // yet): the last picture stands.
+            if (it != m_captures.end())
+                it->second.valid = false;
+            kept = keptCaptureLocked(number);
+        } else if (it != m_captures.end()) {
+            it->second.image = fresh;
+        }
     }
-    if (it != m_captures.end())
-        it->second.image = *image;
-    return image;
+    return copyOf(fresh ? fresh : kept);
 }
 
-std::optional<DesktopImage> X11Desktop::keptCaptureLocked(CGWindowID number) const
+std::shared_ptr<const DesktopImage> X11Desktop::keptCaptureLocked(CGWindowID number) const
 {
     auto it = m_captures.find(number);
-    if (it == m_captures.end() || it->second.image.empty())
-        return std::nullopt;
+    if (it == m_captures.end() || !it->second.image || it->second.image->empty())
+        return nullptr;
     return it->second.image;
 }
 
