@@ -81,12 +81,22 @@ CGWindowID registerGreenPanel(X11Desktop& desktop, CGRect frame)
 
 TEST_F(X11DesktopTest, ListsClientWindowsFrontToBackGroupedByProcess)
 {
-    auto dialog = client->open("Question", 0x0000ff, 100, 400, 200, 120, true);
-    auto one = client->open("One", 0xff0000, 40, 60, 300, 200);
-    auto two = client->open("Two", 0x00ff00, 400, 60, 320, 240);
-    ASSERT_TRUE(one && two && dialog);
     // Each new window goes in front of the others once the window manager
-    // has stacked it.
+    // has stacked and focused it (opened one after the other: windows that
+    // come at once may be focused faster than the active window is read,
+    // and one never seen active stands behind those that were).
+    auto inFront = [&](const std::string& title) {
+        return runMainUntil([&] {
+            auto titles = titlesFrontToBack();
+            return !titles.empty() && titles.front() == title;
+        });
+    };
+    auto dialog = client->open("Question", 0x0000ff, 100, 400, 200, 120, true);
+    ASSERT_TRUE(dialog && inFront("Question"));
+    auto one = client->open("One", 0xff0000, 40, 60, 300, 200);
+    ASSERT_TRUE(one && inFront("One"));
+    auto two = client->open("Two", 0x00ff00, 400, 60, 320, 240);
+    ASSERT_TRUE(two);
     const std::vector<std::string> expected { "Two", "One", "Question" };
     EXPECT_TRUE(runMainUntil([&] { return titlesFrontToBack() == expected; })) << ::testing::PrintToString(titlesFrontToBack());
 
