@@ -512,7 +512,6 @@ private:
     // server and this process a fault on each of its pages.
     std::unique_ptr<OwnFrame> m_spareFrame GUARDED_BY(m_paintMutex);
     std::optional<PendingMap> m_pendingMap;
-    bool m_pendingMapScheduled { false };
     // Lets a block queued on the main run loop know the desktop is gone.
     std::shared_ptr<bool> m_lifetime { std::make_shared<bool>(true) };
     // Reads of the root window go through one kept segment.

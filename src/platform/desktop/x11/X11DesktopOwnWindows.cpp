@@ -221,14 +221,15 @@ void X11Desktop::orderOwnWindow(CGWindowID number, bool front)
     uint32_t mode = front ? XCB_STACK_MODE_ABOVE : XCB_STACK_MODE_BELOW;
     xcb_configure_window(c, number, XCB_CONFIG_WINDOW_STACK_MODE, &mode);
     xcb_flush(c);
-    PendingMap pending { number, front, managed, grab };
-    if (m_pendingMap && m_pendingMap->number == number) {
+    // A map already waiting is this window's (another's went above), and
+    // its block is queued.
+    bool queued = m_pendingMap.has_value();
+    PendingMap pending { number, front, managed, grab, !managed };
+    if (queued) {
         // Ordered again before it was shown: the first grab request is the
         // one awaited (a second finds the keyboard taken and sends none).
         pending.grab = m_pendingMap->grab;
-        pending.beganOpening = m_pendingMap->beganOpening;
     }
-    pending.beganOpening = pending.beganOpening || !managed;
     m_pendingMap = pending;
     // A window ordered in on the main thread is mapped and painted once the
     // work that ordered it in is done (as a window server shows a window
@@ -240,14 +241,11 @@ void X11Desktop::orderOwnWindow(CGWindowID number, bool front)
             MutexLock lock(m_mutex);
             m_ownWindows.at(number).mapPending = true;
         }
-        if (!m_pendingMapScheduled) {
-            m_pendingMapScheduled = true;
+        if (!queued) {
             std::weak_ptr<bool> alive = m_lifetime;
             RunLoop::main().perform([this, alive] {
-                if (alive.expired())
-                    return;
-                m_pendingMapScheduled = false;
-                mapPendingWindow();
+                if (!alive.expired())
+                    mapPendingWindow();
             });
         }
         return;
