@@ -6,13 +6,18 @@
 #include <support/SimWorld.h>
 #include <support/X11Session.h>
 
+#include <desktop/x11/X11Connection.h>
 #include <desktop/x11/X11Desktop.h>
 #include <foundation/Clock.h>
 #include <foundation/Dispatch.h>
 #include <foundation/RunLoop.h>
 #include <model/EBEventful.h>
 
+#include <xcb/xcb.h>
+
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 class X11ApplicationTest : public ::testing::Test {
 protected:
@@ -48,6 +53,29 @@ protected:
         client.reset();
         session.reset();
         Clock::setCurrent(nullptr);
+    }
+
+    // The window the window manager says has the focus, read from the
+    // server.
+    xcb_window_t activeWindow() const
+    {
+        auto* c = desktop->connection().connection();
+        auto* reply = xcb_get_property_reply(c,
+            xcb_get_property(c, 0, rootWindow(), atom("_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW, 0, 1), nullptr);
+        xcb_window_t window = reply && xcb_get_property_value_length(reply) == 4
+            ? *static_cast<xcb_window_t*>(xcb_get_property_value(reply))
+            : XCB_WINDOW_NONE;
+        free(reply);
+        return window;
+    }
+    xcb_window_t rootWindow() const { return xcb_setup_roots_iterator(xcb_get_setup(desktop->connection().connection())).data->root; }
+    xcb_atom_t atom(const char* name) const
+    {
+        auto* c = desktop->connection().connection();
+        auto* reply = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, strlen(name), name), nullptr);
+        xcb_atom_t a = reply ? reply->atom : XCB_ATOM_NONE;
+        free(reply);
+        return a;
     }
 
     std::unique_ptr<X11Session> session;

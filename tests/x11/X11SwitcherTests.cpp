@@ -133,23 +133,6 @@ protected:
                     && std::get<bool>(value);
         return false;
     }
-    // The window the window manager says has the focus.
-    CGWindowID activeOnServer()
-    {
-        auto* c = desktop->connection().connection();
-        static const char name[] = "_NET_ACTIVE_WINDOW";
-        std::unique_ptr<xcb_intern_atom_reply_t, decltype(&free)> atom(
-            xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof name - 1, name), nullptr), &free);
-        if (!atom)
-            return 0;
-        std::unique_ptr<xcb_get_property_reply_t, decltype(&free)> reply(
-            xcb_get_property_reply(c,
-                xcb_get_property(c, 0, desktop->connection().root(), atom->atom, XCB_ATOM_WINDOW, 0, 1), nullptr),
-            &free);
-        if (!reply || xcb_get_property_value_length(reply.get()) < 4)
-            return 0;
-        return *static_cast<const uint32_t*>(xcb_get_property_value(reply.get()));
-    }
     bool tap(uint32_t keySymbol) { return session->fakeKey(keySymbol, true) && session->fakeKey(keySymbol, false); }
     CGWindowID windowTitled(const std::string& title)
     {
@@ -512,7 +495,7 @@ TEST_F(X11Switcher, ThePanelOpenedAgainRightAfterASwitchStaysUp)
         SCOPED_TRACE(round);
         CGWindowID target = windowTitled(host->selectedTitle().value_or(""));
         ASSERT_TRUE(session->fakeKey(XK_Super_L, false) && pressSuperTab());
-        ASSERT_TRUE(runMainUntil([&] { return activeOnServer() == target && desktop->isKeyboardGrabbed(); }));
+        ASSERT_TRUE(runMainUntil([&] { return activeWindow() == target && desktop->isKeyboardGrabbed(); }));
         // The event thread has handled the focus change once it announces
         // a title set after it; the main thread then handles what followed.
         std::string title = "One " + std::to_string(round);

@@ -29,17 +29,6 @@ protected:
                 titles.push_back(w.title.value_or("(none)"));
         return titles;
     }
-    xcb_window_t activeWindow() const
-    {
-        auto* c = desktop->connection().connection();
-        auto* reply = xcb_get_property_reply(c,
-            xcb_get_property(c, 0, rootWindow(), atom("_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW, 0, 1), nullptr);
-        xcb_window_t window = reply && xcb_get_property_value_length(reply) == 4
-            ? *static_cast<xcb_window_t*>(xcb_get_property_value(reply))
-            : XCB_WINDOW_NONE;
-        free(reply);
-        return window;
-    }
     // Asks the window manager for another desktop, as a pager does.
     void switchDesktop(uint32_t desktopNumber) const
     {
@@ -62,16 +51,6 @@ protected:
         return std::get<std::vector<DesktopElement>>(value);
     }
 
-private:
-    xcb_window_t rootWindow() const { return xcb_setup_roots_iterator(xcb_get_setup(desktop->connection().connection())).data->root; }
-    xcb_atom_t atom(const char* name) const
-    {
-        auto* c = desktop->connection().connection();
-        auto* reply = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, strlen(name), name), nullptr);
-        xcb_atom_t a = reply ? reply->atom : XCB_ATOM_NONE;
-        free(reply);
-        return a;
-    }
 };
 
 }
