@@ -7,6 +7,7 @@
 #include <support/SimWorld.h>
 #include <support/X11Session.h>
 
+#include <desktop/InputCodes.h>
 #include <desktop/x11/X11Connection.h>
 #include <desktop/x11/X11Desktop.h>
 #include <desktop/x11/X11Text.h>
@@ -16,6 +17,7 @@
 #include <foundation/Log.h>
 #include <foundation/RunLoop.h>
 
+#include <X11/keysym.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -765,6 +767,64 @@ TEST_F(X11DesktopTest, APanelIsMappedWhenOrderedInAndShowsWhatLayBeneathUntilIts
     EXPECT_EQ(serverPixel(rootWindow(), x, y), redPixel);
     ASSERT_TRUE(runMainUntil([&] { return desktop->ownWindowPaintCount() > paints; }));
     EXPECT_TRUE(runMainUntil([&] { return serverPixel(rootWindow(), x, y) == greenPixel; }));
+    desktop->removeOwnWindow(panel);
+}
+
+// At the press of a grabbed key the screen beneath the last panel is asked
+// for again: a read of the same area soon after takes those pixels; a read
+// of another area, or one long after the press, reads the screen as it is.
+TEST_F(X11DesktopTest, TheScreenReadAtAKeysPressServesOnlyTheSameAreaSoonAfter)
+{
+    auto red = client->open("Red beneath the press", 0xff0000, 50, 50, 300, 200);
+    ASSERT_TRUE(red);
+    CGRect frame;
+    ASSERT_TRUE(runMainUntil([&] {
+        if (!desktop->window(red))
+            return false;
+        frame = desktop->window(red)->frame;
+        return serverPixel(rootWindow(), int(frame.origin.x) + 40, int(frame.origin.y) + 40) == std::array { 255, 0, 0 };
+    }));
+    const CGRect area = CGRectMake(frame.origin.x + 10, frame.origin.y + 10, 200, 120);
+    const CGRect other = CGRectOffset(area, 30, 20);
+    CGWindowID panel = registerGreenPanel(*desktop, area);
+    desktop->setRegisteredHotKeys({ { 1, kVK_F5, 0, true, "read test" } });
+    auto press = [&] { return session->fakeKey(XK_F5, true) && session->fakeKey(XK_F5, false); };
+    auto colourAt = [&](CGRect rect, int x, int y) {
+        auto image = desktop->captureBelowOwnWindow(panel, rect);
+        return image ? pixel(*image, x, y) : 0x123456u;
+    };
+    auto wait = [](double seconds) { runMainUntil([] { return false; }, seconds); };
+    ASSERT_EQ(colourAt(area, 50, 50), 0xff0000u);
+
+    // Soon after the press, the same area comes from the read at the press.
+    auto before = desktop->captureReads().atPress;
+    ASSERT_TRUE(press());
+    EXPECT_TRUE(runMainUntil([&] { return colourAt(area, 50, 50) == 0xff0000u && desktop->captureReads().atPress > before; }));
+
+    // Another area soon after the press: read as it is, and the press's
+    // read is gone.
+    before = desktop->captureReads().atPress;
+    ASSERT_TRUE(press());
+    wait(0.05);
+    auto shifted = desktop->captureBelowOwnWindow(panel, other);
+    ASSERT_TRUE(shifted);
+    EXPECT_EQ(shifted->width, int(other.size.width));
+    EXPECT_EQ(pixel(*shifted, 10, 10), 0xff0000u);
+    EXPECT_EQ(colourAt(area, 50, 50), 0xff0000u);
+    EXPECT_EQ(desktop->captureReads().atPress, before);
+
+    // Long after the press the screen has changed: what it shows now.
+    ASSERT_TRUE(press());
+    wait(0.05);
+    auto blue = client->open("Blue over the read", 0x0000ff, int(area.origin.x), int(area.origin.y), 250, 160);
+    ASSERT_TRUE(blue);
+    ASSERT_TRUE(runMainUntil([&] {
+        return serverPixel(rootWindow(), int(area.origin.x) + 50, int(area.origin.y) + 50) == std::array { 0, 0, 255 };
+    }));
+    wait(0.3);
+    before = desktop->captureReads().atPress;
+    EXPECT_EQ(colourAt(area, 50, 50), 0x0000ffu);
+    EXPECT_EQ(desktop->captureReads().atPress, before);
     desktop->removeOwnWindow(panel);
 }
 

@@ -44,6 +44,13 @@ std::shared_ptr<X11Desktop> X11Desktop::connect(const std::string& display, std:
             MutexLock lock(self->m_captureReadMutex);
             self->m_capturePixels.release();
         }
+        {
+            MutexLock lock(self->m_rootAtPressMutex);
+            if (self->m_rootAtPress)
+                xcb_discard_reply(self->m_x->connection(), self->m_rootAtPress->cookie.sequence);
+            self->m_rootAtPress.reset();
+            self->m_rootAtPressPixels.release();
+        }
         RecursiveMutexLock lock(self->m_paintMutex);
         self->m_spareFrame.reset();
     });

@@ -110,13 +110,16 @@ public:
     std::optional<DesktopImage> captureBelowOwnWindow(CGWindowID number, const CGRect& area, int reduction = 1) override;
     // How captures read pixels: through shared memory where the server
     // offers it (the default), or always with GetImage; and how many reads
-    // each way took. For tests of both paths: there is no user setting.
+    // each way took (`atPress`: of the shared ones, reads of the screen
+    // served by the one asked for at a key's press). For tests of both
+    // paths: there is no user setting.
     void setSharedMemoryCaptures(bool allowed) { m_sharedMemoryCaptures = allowed; }
     struct CaptureReads {
         uint64_t shared { 0 };
         uint64_t direct { 0 };
+        uint64_t atPress { 0 };
     };
-    CaptureReads captureReads() const { return { m_sharedReads, m_directReads }; }
+    CaptureReads captureReads() const { return { m_sharedReads, m_directReads, m_readsAtPress }; }
     AXError axCopyAttribute(const DesktopElement&, const std::string& attribute, DesktopAXValue& value) override;
     AXError axAttributeNames(const DesktopElement&, std::vector<std::string>& names) override;
     AXError axIsAttributeSettable(const DesktopElement&, const std::string& attribute, bool& settable) override;
@@ -416,6 +419,14 @@ private:
     // The screen over the rectangle (root coordinates), the dark of an empty
     // desktop beyond its edges; nothing when the server refuses.
     std::optional<ScreenPixels> readRootArea(CGRect pixels);
+    // At the press of a grabbed key the area of the screen read last (what
+    // lay beneath the last panel) is asked for again, without waiting: the
+    // next panel most often lies where the last one did, and its read then
+    // finds the pixels arrived instead of waiting for the server at the
+    // start of the opening. A read of another area, or one long after the
+    // press, drops them.
+    void readRootAgainAtPress() EXCLUDES(m_rootAtPressMutex);
+    bool takeRootReadAtPress(CGRect rect, const std::function<void(const uint8_t*)>& take) EXCLUDES(m_rootAtPressMutex);
     // Keeps what the screen shows beneath the window before it is mapped.
     void readBeneath(CGWindowID number) EXCLUDES(m_mutex);
     // Takes the keyboard while the panel is up, gives it back after. The
@@ -523,6 +534,17 @@ private:
     X11SharedPixels m_rootPixels GUARDED_BY(m_rootReadMutex);
     Mutex m_captureReadMutex;
     X11SharedPixels m_capturePixels GUARDED_BY(m_captureReadMutex);
+    struct RootReadAtPress {
+        xcb_shm_get_image_cookie_t cookie {};
+        CGRect rect { CGRectNull };
+        double sentAt { 0 };
+    };
+    Mutex m_rootAtPressMutex;
+    std::optional<RootReadAtPress> m_rootAtPress GUARDED_BY(m_rootAtPressMutex);
+    X11SharedPixels m_rootAtPressPixels GUARDED_BY(m_rootAtPressMutex);
+    CGRect m_lastRootRead GUARDED_BY(m_rootAtPressMutex) { CGRectNull };
+    // A grabbed key was pressed in the event thread's current batch.
+    bool m_grabbedKeyPressed { false };
     // Own windows front to back.
     std::vector<CGWindowID> m_ownOrder GUARDED_BY(m_mutex);
     // Own windows the server asked to paint again.
@@ -584,6 +606,7 @@ private:
     std::atomic<bool> m_sharedMemoryCaptures { true };
     std::atomic<uint64_t> m_sharedReads { 0 };
     std::atomic<uint64_t> m_directReads { 0 };
+    std::atomic<uint64_t> m_readsAtPress { 0 };
     std::atomic<bool> m_connected { true };
     xcb_window_t m_wakeWindow { XCB_WINDOW_NONE };
     std::function<void()> m_serverLost GUARDED_BY(m_mutex);

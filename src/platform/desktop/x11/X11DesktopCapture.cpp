@@ -209,11 +209,57 @@ std::shared_ptr<const DesktopImage> X11Desktop::keptCaptureLocked(CGWindowID num
     return it->second.image;
 }
 
+void X11Desktop::readRootAgainAtPress()
+{
+    auto* c = m_x->connection();
+    MutexLock lock(m_rootAtPressMutex);
+    if (m_rootAtPress)
+        xcb_discard_reply(c, m_rootAtPress->cookie.sequence);
+    m_rootAtPress.reset();
+    if (CGRectIsNull(m_lastRootRead) || !m_sharedMemoryCaptures || !m_x->hasShm() || !m_connected)
+        return;
+    const CGRect& r = m_lastRootRead;
+    // The screen may have shrunk since.
+    if (r.origin.x + r.size.width > m_x->screen()->width_in_pixels
+        || r.origin.y + r.size.height > m_x->screen()->height_in_pixels)
+        return;
+    if (!m_rootAtPressPixels.reserve(*m_x, size_t(r.size.width) * size_t(r.size.height) * 4))
+        return;
+    auto cookie = xcb_shm_get_image(c, m_x->root(), int16_t(r.origin.x), int16_t(r.origin.y), uint16_t(r.size.width),
+        uint16_t(r.size.height), ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, m_rootAtPressPixels.segment(), 0);
+    m_rootAtPress = RootReadAtPress { cookie, r, steadySeconds() };
+}
+
+bool X11Desktop::takeRootReadAtPress(CGRect rect, const std::function<void(const uint8_t*)>& take)
+{
+    MutexLock lock(m_rootAtPressMutex);
+    m_lastRootRead = rect;
+    if (!m_rootAtPress)
+        return false;
+    auto asked = *std::exchange(m_rootAtPress, std::nullopt);
+    // What the screen showed at a press is what lies beneath the panel it
+    // opens, not what it shows a while later.
+    if (!CGRectEqualToRect(asked.rect, rect) || steadySeconds() - asked.sentAt > kOpeningWaitSeconds) {
+        xcb_discard_reply(m_x->connection(), asked.cookie.sequence);
+        return false;
+    }
+    const size_t bytes = size_t(rect.size.width) * size_t(rect.size.height) * 4;
+    auto reply = m_x->reply(xcb_shm_get_image_reply, asked.cookie);
+    if (!reply || (reply->depth != 24 && reply->depth != 32) || reply->size < bytes)
+        return false;
+    ++m_sharedReads;
+    ++m_readsAtPress;
+    take(m_rootAtPressPixels.data());
+    return true;
+}
+
 bool X11Desktop::readRoot(int x, int y, int width, int height, const std::function<void(const uint8_t*)>& take)
 {
     auto* c = m_x->connection();
     const size_t bytes = size_t(width) * 4 * height;
     if (m_sharedMemoryCaptures && m_x->hasShm() && size_t(width) * height >= kSharedMemoryPixels) {
+        if (takeRootReadAtPress(CGRectMake(x, y, width, height), take))
+            return true;
         MutexLock lock(m_rootReadMutex);
         if (m_rootPixels.reserve(*m_x, bytes)) {
             auto reply = m_x->reply(xcb_shm_get_image_reply,

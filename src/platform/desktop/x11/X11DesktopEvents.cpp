@@ -40,6 +40,8 @@ void X11Desktop::pump()
         } while (!m_stopping && (event = xcb_poll_for_event(c)));
         if (m_stopping)
             return;
+        if (std::exchange(m_grabbedKeyPressed, false))
+            readRootAgainAtPress();
         xcb_flush(c);
         std::set<CGWindowID> exposed;
         {
@@ -261,6 +263,7 @@ void X11Desktop::handleKeyEvent(bool press, const xcb_key_press_event_t& e, std:
     if (press && !m_keyboard.grabbed) {
         beginOpening();
         m_keyboard.openingUntil = steadySeconds() + kOpeningSeconds;
+        m_grabbedKeyPressed = true;
     }
     translateKeyLocked(e, press, input);
 }

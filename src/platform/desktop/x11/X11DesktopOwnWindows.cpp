@@ -314,9 +314,11 @@ void X11Desktop::mapPendingWindow()
     xcb_flush(c);
     updatePointerGrab();
     paintOwnWindow(pending.number, true);
+    // The grab's answer came before the paint's: taken before the captures
+    // held back by the opening go on and wait for the server in its stead.
+    finishKeyboardGrab(pending.grab);
     if (pending.beganOpening)
         endOpening();
-    finishKeyboardGrab(pending.grab);
 }
 
 void X11Desktop::readBeneath(CGWindowID number)
