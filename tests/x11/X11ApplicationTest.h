@@ -17,7 +17,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
+#include <memory>
 
 class X11ApplicationTest : public ::testing::Test {
 protected:
@@ -67,6 +69,18 @@ protected:
             : XCB_WINDOW_NONE;
         free(reply);
         return window;
+    }
+    // One pixel of a window as the server shows it: red, green, blue.
+    std::array<int, 3> serverPixel(xcb_window_t window, int x, int y) const
+    {
+        auto* c = desktop->connection().connection();
+        std::unique_ptr<xcb_get_image_reply_t, decltype(&free)> reply(
+            xcb_get_image_reply(c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, window, int16_t(x), int16_t(y), 1, 1, ~0u), nullptr),
+            &free);
+        if (!reply || xcb_get_image_data_length(reply.get()) < 4)
+            return { -1, -1, -1 };
+        const uint8_t* p = xcb_get_image_data(reply.get());
+        return { p[2], p[1], p[0] };
     }
     xcb_window_t rootWindow() const { return xcb_setup_roots_iterator(xcb_get_setup(desktop->connection().connection())).data->root; }
     xcb_atom_t atom(const char* name) const

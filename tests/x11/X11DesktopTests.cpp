@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <thread>
 
 namespace {
 
@@ -304,6 +305,50 @@ TEST_F(X11DesktopTest, CapturesShowTheClientsColoursEvenWhereCoveredThroughEithe
         EXPECT_EQ(after.shared - before.shared, shared ? 2u : 0u);
         EXPECT_EQ(after.direct - before.direct, shared ? 1u : 3u);
     }
+}
+
+// Captures run on many threads at once and go through one segment shared
+// with the server: each gets its own window's picture, whatever its size.
+TEST_F(X11DesktopTest, CapturesReadAtOnceEachShowTheirOwnWindow)
+{
+    constexpr int kWindows = 10;
+    std::vector<uint32_t> windows, colours;
+    std::vector<CGSize> sizes;
+    for (int i = 0; i < kWindows; ++i) {
+        colours.push_back(uint32_t(25 * i) << 16 | uint32_t(250 - 25 * i) << 8 | 0x40);
+        sizes.push_back(CGSizeMake(90 + 37 * i, 70 + 23 * i));
+        auto window = client->open("At once " + std::to_string(i), colours.back(), 30 + 40 * i, 40 + 20 * i,
+            int(sizes.back().width), int(sizes.back().height));
+        ASSERT_TRUE(window);
+        windows.push_back(window);
+    }
+    ASSERT_TRUE(runMainUntil([&] {
+        return std::all_of(windows.begin(), windows.end(), [&](uint32_t w) { return desktop->window(w).has_value(); });
+    }));
+    auto before = desktop->captureReads();
+    std::vector<std::optional<DesktopImage>> images(kWindows);
+    std::atomic<int> ready { 0 };
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kWindows; ++i) {
+        threads.emplace_back([&, i] {
+            ++ready;
+            while (ready < kWindows)
+                std::this_thread::yield();
+            images[i] = desktop->captureWindow(windows[i]);
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    for (int i = 0; i < kWindows; ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_TRUE(images[i]);
+        const auto& image = *images[i];
+        ASSERT_EQ(image.width, int(sizes[i].width));
+        ASSERT_EQ(image.height, int(sizes[i].height));
+        for (auto [x, y] : { std::pair { 0, 0 }, { image.width / 2, image.height / 2 }, { image.width - 1, image.height - 1 } })
+            EXPECT_EQ(pixel(image, x, y), colours[i]) << x << "," << y;
+    }
+    EXPECT_EQ(desktop->captureReads().shared - before.shared, unsigned(kWindows));
 }
 
 // A window far larger than the screen costs at most a screenful to read,
@@ -690,6 +735,39 @@ TEST_F(X11DesktopTest, AMappedPanelIsSentOnceAndWhatItUncoversIsNotReadAgainUnle
 // A panel ordered in is mapped once the main thread's current work is done;
 // one taken away before then never shows, and the keyboard it asked for is
 // let go, while the next panel is mapped, painted and given the keyboard.
+// A panel is mapped as soon as it is ordered in, so that the server's share
+// of the map is done while its frame is finished; until that frame is
+// painted the screen shows what lay beneath the panel, never an empty
+// window.
+TEST_F(X11DesktopTest, APanelIsMappedWhenOrderedInAndShowsWhatLayBeneathUntilItsFrameIsPainted)
+{
+    auto red = client->open("Red under the panel", 0xff0000, 50, 50, 300, 200);
+    ASSERT_TRUE(red);
+    CGRect frame;
+    int x = 0, y = 0;
+    const std::array<int, 3> redPixel { 255, 0, 0 }, greenPixel { 0, 255, 0 };
+    ASSERT_TRUE(runMainUntil([&] {
+        if (!desktop->window(red))
+            return false;
+        frame = desktop->window(red)->frame;
+        x = int(frame.origin.x) + 40, y = int(frame.origin.y) + 40;
+        return serverPixel(rootWindow(), x, y) == redPixel;
+    }));
+    uint64_t paints = desktop->ownWindowPaintCount();
+    CGWindowID panel = registerGreenPanel(*desktop, CGRectMake(frame.origin.x + 20, frame.origin.y + 20, 120, 80));
+    desktop->orderOwnWindow(panel, true);
+    auto* c = desktop->connection().connection();
+    std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&free)> attributes(
+        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, panel), nullptr), &free);
+    ASSERT_TRUE(attributes);
+    EXPECT_EQ(attributes->map_state, XCB_MAP_STATE_VIEWABLE);
+    EXPECT_EQ(desktop->ownWindowPaintCount(), paints);
+    EXPECT_EQ(serverPixel(rootWindow(), x, y), redPixel);
+    ASSERT_TRUE(runMainUntil([&] { return desktop->ownWindowPaintCount() > paints; }));
+    EXPECT_TRUE(runMainUntil([&] { return serverPixel(rootWindow(), x, y) == greenPixel; }));
+    desktop->removeOwnWindow(panel);
+}
+
 TEST_F(X11DesktopTest, APanelTakenAwayBeforeItsMapNeverShowsAndLeavesTheKeyboardFree)
 {
     uint64_t paints = desktop->ownWindowPaintCount();

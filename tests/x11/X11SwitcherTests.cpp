@@ -111,18 +111,6 @@ protected:
             return std::nullopt;
         return openGridPanel(3);
     }
-    // One pixel of a window as the server shows it: red, green, blue.
-    std::array<int, 3> serverPixel(CGWindowID window, int x, int y)
-    {
-        auto* c = desktop->connection().connection();
-        std::unique_ptr<xcb_get_image_reply_t, decltype(&free)> reply(
-            xcb_get_image_reply(c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, window, int16_t(x), int16_t(y), 1, 1, ~0u), nullptr),
-            &free);
-        if (!reply || xcb_get_image_data_length(reply.get()) < 4)
-            return { -1, -1, -1 };
-        const uint8_t* p = xcb_get_image_data(reply.get());
-        return { p[2], p[1], p[0] };
-    }
     bool hasFocus(CGWindowID window)
     {
         DesktopAXValue value;

@@ -31,14 +31,18 @@ std::shared_ptr<X11Desktop> X11Desktop::connect(const std::string& display, std:
     desktop->m_ownPid = getpid();
     desktop->m_self = desktop;
     desktop->start();
-    // The segments kept for reads of the screen beneath a panel and for the
-    // frames of the next panel go when the program hands memory back; the
-    // next panel makes them again.
+    // The segments kept for reads of the screen beneath a panel, for
+    // captures and for the frames of the next panel go when the program
+    // hands memory back; the next read or panel makes them again.
     X11Desktop* self = desktop.get();
     desktop->m_memoryKeeper = addLargeBufferKeeper([self] {
         {
             MutexLock lock(self->m_rootReadMutex);
             self->m_rootPixels.release();
+        }
+        {
+            MutexLock lock(self->m_captureReadMutex);
+            self->m_capturePixels.release();
         }
         RecursiveMutexLock lock(self->m_paintMutex);
         self->m_spareFrame.reset();

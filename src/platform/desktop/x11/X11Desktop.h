@@ -248,6 +248,7 @@ private:
     void beginOpening() EXCLUDES(m_openingMutex);
     void endOpening() EXCLUDES(m_openingMutex);
     void waitForOpening() EXCLUDES(m_openingMutex);
+    bool openingUnderway() EXCLUDES(m_openingMutex);
     void waitForRestore(xcb_window_t window) EXCLUDES(m_restoreMutex);
     std::shared_ptr<const DesktopImage> keptCaptureLocked(CGWindowID number) const REQUIRES(m_mutex);
 
@@ -445,6 +446,8 @@ private:
         bool managed { false };
         KeyboardGrabRequest grab;
         bool beganOpening { false };
+        // Sent ahead of the first frame (a panel's map).
+        bool mapped { false };
     };
     void mapPendingWindow() EXCLUDES(m_mutex);
 
@@ -514,9 +517,12 @@ private:
     std::optional<PendingMap> m_pendingMap;
     // Lets a block queued on the main run loop know the desktop is gone.
     std::shared_ptr<bool> m_lifetime { std::make_shared<bool>(true) };
-    // Reads of the root window go through one kept segment.
+    // Reads of the root window go through one kept segment, and captures of
+    // client windows through another.
     Mutex m_rootReadMutex;
     X11SharedPixels m_rootPixels GUARDED_BY(m_rootReadMutex);
+    Mutex m_captureReadMutex;
+    X11SharedPixels m_capturePixels GUARDED_BY(m_captureReadMutex);
     // Own windows front to back.
     std::vector<CGWindowID> m_ownOrder GUARDED_BY(m_mutex);
     // Own windows the server asked to paint again.

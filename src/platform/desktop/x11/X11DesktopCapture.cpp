@@ -20,9 +20,6 @@
 #include <chrono>
 #include <cstring>
 
-#include <sys/ipc.h>
-#include <sys/shm.h>
-
 namespace {
 
 // Pixels as the server answers them for a 24- or 32-bit window: 32-bit
@@ -37,30 +34,19 @@ DesktopImage imageFromPixels(const uint8_t* data, int width, int height, uint8_t
     return image;
 }
 
-// Reads through a shared memory segment; nothing when it cannot.
-std::optional<DesktopImage> readShared(X11Connection& x, xcb_window_t window, int width, int height)
+// Reads through the kept shared memory segment; nothing when it cannot.
+std::optional<DesktopImage> readShared(
+    X11Connection& x, X11SharedPixels& pixels, xcb_window_t window, int width, int height)
 {
     auto* c = x.connection();
     size_t size = size_t(width) * height * 4;
-    int id = shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
-    if (id < 0)
+    if (!pixels.reserve(x, size))
         return std::nullopt;
-    void* memory = shmat(id, nullptr, 0);
-    // The segment goes when the last one detaches.
-    shmctl(id, IPC_RMID, nullptr);
-    if (memory == reinterpret_cast<void*>(-1))
-        return std::nullopt;
-    std::optional<DesktopImage> image;
-    xcb_shm_seg_t segment = xcb_generate_id(c);
-    xcb_shm_attach(c, segment, id, 0);
     auto reply = x.reply(xcb_shm_get_image_reply,
-        xcb_shm_get_image(c, window, 0, 0, width, height, ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, segment, 0));
-    if (reply && (reply->depth == 24 || reply->depth == 32) && reply->size >= size)
-        image = imageFromPixels(static_cast<const uint8_t*>(memory), width, height, reply->depth);
-    xcb_shm_detach(c, segment);
-    xcb_flush(c);
-    shmdt(memory);
-    return image;
+        xcb_shm_get_image(c, window, 0, 0, width, height, ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, pixels.segment(), 0));
+    if (!reply || (reply->depth != 24 && reply->depth != 32) || reply->size < size)
+        return std::nullopt;
+    return imageFromPixels(pixels.data(), width, height, reply->depth);
 }
 
 std::optional<DesktopImage> readDirect(X11Connection& connection, xcb_window_t window, int width, int height)
@@ -105,9 +91,17 @@ void X11Desktop::endOpening()
     m_openingEnded.notify_all();
 }
 
-void X11Desktop::waitForOpening()
+bool X11Desktop::openingUnderway()
 {
     // The main thread is the one that opens the panel.
+    if (isMainThread())
+        return false;
+    MutexLock lock(m_openingMutex);
+    return m_openingUntil > steadySeconds();
+}
+
+void X11Desktop::waitForOpening()
+{
     if (isMainThread())
         return;
     MutexLock lock(m_openingMutex);
@@ -167,17 +161,28 @@ std::optional<DesktopImage> X11Desktop::captureWindow(CGWindowID number)
     }
     if (!read)
         return copyOf(kept);
-    waitForOpening();
+    // One read at a time, through one kept segment: the server reads one
+    // window at a time anyway, and a fresh segment for each capture cost
+    // both sides a fault on each of its pages (an opening's first captures
+    // of every window kept the server busy for seconds). A read that waited
+    // for its turn into the start of an opening waits for the opening too.
     std::optional<DesktopImage> image;
-    if (m_sharedMemoryCaptures && m_x->hasShm() && size_t(width) * height >= kSharedMemoryPixels) {
-        image = readShared(*m_x, number, width, height);
-        if (image)
-            ++m_sharedReads;
-    }
-    if (!image) {
-        image = readDirect(*m_x, number, width, height);
-        if (image)
-            ++m_directReads;
+    for (;;) {
+        waitForOpening();
+        MutexLock lock(m_captureReadMutex);
+        if (openingUnderway())
+            continue;
+        if (m_sharedMemoryCaptures && m_x->hasShm() && size_t(width) * height >= kSharedMemoryPixels) {
+            image = readShared(*m_x, m_capturePixels, number, width, height);
+            if (image)
+                ++m_sharedReads;
+        }
+        if (!image) {
+            image = readDirect(*m_x, number, width, height);
+            if (image)
+                ++m_directReads;
+        }
+        break;
     }
     std::shared_ptr<const DesktopImage> fresh = image ? std::make_shared<const DesktopImage>(std::move(*image)) : nullptr;
     {

@@ -227,8 +227,10 @@ void X11Desktop::orderOwnWindow(CGWindowID number, bool front)
     PendingMap pending { number, front, managed, grab, !managed };
     if (queued) {
         // Ordered again before it was shown: the first grab request is the
-        // one awaited (a second finds the keyboard taken and sends none).
+        // one awaited (a second finds the keyboard taken and sends none);
+        // a map sent ahead is not sent again.
         pending.grab = m_pendingMap->grab;
+        pending.mapped = m_pendingMap->mapped;
     }
     m_pendingMap = pending;
     // A window ordered in on the main thread is mapped and painted once the
@@ -237,9 +239,25 @@ void X11Desktop::orderOwnWindow(CGWindowID number, bool front)
     // screen is the finished one: the switcher selects its second window
     // right after it orders the panel in.
     if (orderingIn && isMainThread()) {
+        // A panel's map goes out at once: the server's share of it (the
+        // clipping of every window the panel covers, long with many
+        // windows) is done while this thread finishes the frame. Without a
+        // background of its own the window shows what lay beneath it until
+        // that frame is painted. (The exposure the map brings is covered
+        // by that paint.)
+        std::optional<xcb_void_cookie_t> map;
+        if (!managed && !queued)
+            map = xcb_map_window(c, number);
         {
             MutexLock lock(m_mutex);
-            m_ownWindows.at(number).mapPending = true;
+            auto& own = m_ownWindows.at(number);
+            own.mapPending = true;
+            if (map)
+                own.paintedThrough = map->sequence;
+        }
+        if (map) {
+            m_pendingMap->mapped = true;
+            xcb_flush(c);
         }
         if (!queued) {
             std::weak_ptr<bool> alive = m_lifetime;
@@ -283,8 +301,8 @@ void X11Desktop::mapPendingWindow()
     // The whole window is painted below, after the map: what the map
     // exposes is covered by it. (Not flushed yet: the exposure cannot be
     // read before this is known.)
-    auto map = xcb_map_window(c, pending.number);
-    {
+    if (!pending.mapped) {
+        auto map = xcb_map_window(c, pending.number);
         MutexLock lock(m_mutex);
         if (auto it = m_ownWindows.find(pending.number); it != m_ownWindows.end())
             it->second.paintedThrough = map.sequence;
