@@ -249,12 +249,24 @@ TEST_F(RenderFixture, AnotherThreadSeesTheLastPaintedFrameAndNeverPaints)
     EXPECT_EQ(blue->drawCount, blueDraws + 1);
     EXPECT_EQ(pixelAt(fromAnotherThread(), 15, 15), kWhite);
 
-    // A paint of a small part reaches the other thread as well.
+    // A paint of a small part reaches the other thread as well, and so do
+    // two paints of parts far apart with no look between them.
     blue->setHidden(true);
     world.settle();
     auto partial = fromAnotherThread();
     EXPECT_EQ(pixelAt(partial, 65, 60), kWhite);
     EXPECT_EQ(pixelAt(partial, 15, 15), kWhite);
+    red->setHidden(false);
+    world.settle();
+    blue->setHidden(false);
+    world.settle();
+    auto both = fromAnotherThread();
+    EXPECT_EQ(pixelAt(both, 15, 15), kRed);
+    EXPECT_EQ(pixelAt(both, 65, 60), kBlue);
+    EXPECT_TRUE(both.rgba == window->renderedImage().rgba);
+    red->setHidden(true);
+    blue->setHidden(true);
+    world.settle();
     // And so does a new size, whole.
     window->setContentSize(CGSizeMake(120, 90));
     world.settle();
@@ -548,6 +560,52 @@ TEST_F(BehindWindowFixture, TheTintOverTheBackdropFollowsTheMaterialAndTheStateA
     world.settle();
     EXPECT_EQ(reads(), 2u);
     EXPECT_EQ(effect->backdropArea(), CGRectMake(870, 370, 260, 260));
+}
+
+TEST_F(BehindWindowFixture, ABackdropReadAgainShowsWhatLiesBeneathNowAndOnlyTheLastTwoAreKept)
+{
+    // The panel opens over the edge at 400, 450 and 350 (the window beneath
+    // resized), and the shot across the panel each time.
+    auto open = [&](CGFloat edge) {
+        world.desktop().setWindowFrame(10, CGRectMake(0, 25, edge, 875));
+        world.settle();
+        panel->orderFront(nullptr);
+        world.settle();
+        auto shot = world.desktop().screenshot();
+        panel->orderOut(nullptr);
+        world.settle();
+        return std::make_pair(effect->backdrop(), shot);
+    };
+    auto row = [](const DesktopImage& shot) {
+        std::vector<uint32_t> pixels;
+        for (int x = 300; x < 500; ++x)
+            for (int y : { 410, 500, 590 })
+                pixels.push_back(pixelAt(shot, x, y).r | pixelAt(shot, x, y).g << 8 | pixelAt(shot, x, y).b << 16);
+        return pixels;
+    };
+    auto [at400, shot400] = open(400);
+    auto [at450, shot450] = open(450);
+    ASSERT_TRUE(at400 && at450);
+    EXPECT_NE(at450, at400);
+    EXPECT_NE(row(shot450), row(shot400)) << "the edge moved beneath the panel";
+    // Back to a screen read before: the same backdrop, drawn the same.
+    auto [again400, againShot400] = open(400);
+    EXPECT_EQ(again400, at400);
+    EXPECT_EQ(row(againShot400), row(shot400));
+    // A third screen pushes out the oldest: 450 is blurred again, alike.
+    auto [at350, shot350] = open(350);
+    EXPECT_NE(row(shot350), row(shot400));
+    auto [again450, againShot450] = open(450);
+    EXPECT_NE(again450, at450);
+    EXPECT_EQ(row(againShot450), row(shot450));
+    // The tint kept with a backdrop follows a material changed meanwhile
+    // (the one before was tinted anew already).
+    effect->setMaterial(NSVisualEffectMaterialLight);
+    auto [light450, lightShot450] = open(450);
+    EXPECT_GT(pixelAt(lightShot450, 400, 500).r, pixelAt(shot450, 400, 500).r + 100);
+    auto [light350, lightShot350] = open(350);
+    EXPECT_EQ(light350, at350);
+    EXPECT_GT(pixelAt(lightShot350, 400, 500).r, pixelAt(shot350, 400, 500).r + 100);
 }
 
 TEST_F(BehindWindowFixture, OnlyViewsThatBlendBehindTheirShownWindowReadTheDesktop)

@@ -128,15 +128,40 @@ bool NSVisualEffectView::readBackdrop()
     } else {
         return false;
     }
+    m_tintedBackdrop.reset();
+    if (takeKeptBackdrop(reduced)) {
+        m_backdropArea = area;
+        return true;
+    }
+    KeptBackdrop kept { reduced.width, reduced.height, reduced.rgba, nullptr, nullptr, false, {} };
     stackBlurRGBX(reduced.rgba.data(), reduced.width, reduced.height, kBackdropBlurRadius / kBackdropReduction);
     auto image = CGImageCreate(size_t(reduced.width), size_t(reduced.height), 8, 32, size_t(reduced.width) * 4,
         CGColorSpaceCreateDeviceRGB(), kCGImageAlphaPremultipliedLast, CGDataProviderCreateWithBytes(std::move(reduced.rgba)));
     if (!image)
         return false;
     m_backdrop = NSImage::imageWithCGImage(image, CGSizeMake(reduced.width, reduced.height));
-    m_tintedBackdrop.reset();
     m_tintedSmall.reset();
     m_backdropArea = area;
+    kept.backdrop = m_backdrop;
+    m_kept.insert(m_kept.begin(), std::move(kept));
+    if (m_kept.size() > kKeptBackdrops)
+        m_kept.pop_back();
+    return true;
+}
+
+bool NSVisualEffectView::takeKeptBackdrop(const DesktopImage& reduced)
+{
+    auto same = std::find_if(m_kept.begin(), m_kept.end(), [&](const KeptBackdrop& kept) {
+        return kept.width == reduced.width && kept.height == reduced.height && kept.read == reduced.rgba;
+    });
+    if (same == m_kept.end())
+        return false;
+    std::rotate(m_kept.begin(), same, same + 1);
+    const auto& kept = m_kept.front();
+    m_backdrop = kept.backdrop;
+    m_tintedSmall = kept.tintedSmall;
+    m_tintedSmallOpaque = kept.tintedSmallOpaque;
+    m_tintedSmallWith = kept.tintedSmallWith;
     return true;
 }
 
@@ -180,6 +205,12 @@ const CGContextRef& NSVisualEffectView::tintedSmallBackdrop()
     m_tintedSmall = small;
     m_tintedSmallOpaque = opaque;
     m_tintedSmallWith = tint;
+    if (!m_kept.empty() && m_kept.front().backdrop == m_backdrop) {
+        auto& kept = m_kept.front();
+        kept.tintedSmall = small;
+        kept.tintedSmallOpaque = opaque;
+        kept.tintedSmallWith = tint;
+    }
     return m_tintedSmall;
 }
 

@@ -8,11 +8,13 @@
 
 #include "NSView.h"
 
+#include <desktop/DesktopTypes.h>
 #include <graphics/CGContext.h>
 #include <graphics/NSColor.h>
 #include <graphics/NSImage.h>
 
 #include <utility>
+#include <vector>
 
 using NSVisualEffectMaterial = long;
 inline constexpr NSVisualEffectMaterial NSVisualEffectMaterialAppearanceBased = 0;
@@ -122,4 +124,22 @@ private:
     CGContextRef m_tintedSmall;
     bool m_tintedSmallOpaque { false };
     std::pair<CGFloat, CGFloat> m_tintedSmallWith;
+    // The last backdrops read (the newest first), each with the small read
+    // it was blurred from and its tinted copy. Switching back and forth
+    // between two windows shows the same two screens beneath the panel
+    // again and again: a read equal to one of them takes its copies instead
+    // of blurring and tinting again.
+    struct KeptBackdrop {
+        int width { 0 };
+        int height { 0 };
+        std::vector<uint8_t> read;
+        Ref<NSImage> backdrop;
+        CGContextRef tintedSmall;
+        bool tintedSmallOpaque { false };
+        std::pair<CGFloat, CGFloat> tintedSmallWith;
+    };
+    static constexpr size_t kKeptBackdrops = 2;
+    std::vector<KeptBackdrop> m_kept;
+    // Takes a kept backdrop equal to the small read; false when none is.
+    bool takeKeptBackdrop(const DesktopImage& reduced);
 };

@@ -455,6 +455,7 @@ void NSWindow::syncWithDesktop()
             if (!frame)
                 return {};
             std::lock_guard lock(frame->mutex);
+            frame->catchUp();
             if (frame->pixels.empty())
                 return {};
             return DesktopFrame::copyOf(frame->pixels.data(), frame->width, frame->height, frame->stride);
@@ -467,6 +468,7 @@ void NSWindow::syncWithDesktop()
         if (m_backing && (m_backingStale || m_paintedUnpublished)) {
             {
                 std::lock_guard lock(m_published->mutex);
+                m_published->forgetPainted();
                 m_published->width = 0;
             }
             if (!m_backingStale)
@@ -1016,10 +1018,19 @@ void NSWindow::displayIfNeeded()
     int height = static_cast<int>(std::ceil(m_frame.size.height));
     if (width <= 0 || height <= 0)
         return;
+    bool resized = !m_backing || static_cast<int>(CGBitmapContextGetWidth(m_backing)) != width
+        || static_cast<int>(CGBitmapContextGetHeight(m_backing)) != height;
+    if (!resized && CGRectIsNull(m_dirty))
+        return;
+    {
+        // Rows other threads have not been handed yet are taken from the
+        // backing before it changes or goes.
+        std::lock_guard lock(m_published->mutex);
+        m_published->catchUp();
+    }
     // A new backing starts cleared: its first paint need not clear it again.
     bool cleared = false;
-    if (!m_backing || static_cast<int>(CGBitmapContextGetWidth(m_backing)) != width
-        || static_cast<int>(CGBitmapContextGetHeight(m_backing)) != height) {
+    if (resized) {
         m_backing = CGBitmapContextCreate(nullptr, width, height, 8, 0, CGColorSpaceCreateDeviceRGB(),
             kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little);
         m_dirty = CGRectMake(0, 0, width, height);
@@ -1076,39 +1087,63 @@ void NSWindow::enableFlushWindow()
     Desktop::current().ownWindowPainted(static_cast<CGWindowID>(m_number));
 }
 
-// Copies the rows just painted to the frame other threads see, into memory
-// kept from frame to frame: a paint of a small part copies only that part.
+// Hands the rows just painted to the frame other threads see; they are
+// copied from the backing, into memory kept from frame to frame, when first
+// needed: a paint of a small part copies only that part.
 void NSWindow::publishFrame(CGRect dirty)
 {
     int width = static_cast<int>(CGBitmapContextGetWidth(m_backing));
     int height = static_cast<int>(CGBitmapContextGetHeight(m_backing));
     size_t stride = CGBitmapContextGetBytesPerRow(m_backing);
-    const auto* data = static_cast<const uint8_t*>(CGBitmapContextGetData(m_backing));
     auto& frame = *m_published;
     std::lock_guard lock(frame.mutex);
-    int first = 0, last = height;
-    if (frame.width == width && frame.height == height && frame.stride == stride) {
+    if (frame.width == width && frame.height == height && frame.stride == stride && !frame.wholePainted) {
         // Rows count from the top; the window's coordinates from the bottom.
-        first = std::clamp(static_cast<int>(std::floor(height - CGRectGetMaxY(dirty))), 0, height);
-        last = std::clamp(static_cast<int>(std::ceil(height - CGRectGetMinY(dirty))), first, height);
+        int first = std::clamp(static_cast<int>(std::floor(height - CGRectGetMaxY(dirty))), 0, height);
+        int last = std::clamp(static_cast<int>(std::ceil(height - CGRectGetMinY(dirty))), first, height);
+        if (frame.painted && frame.lastPainted > frame.firstPainted) {
+            first = std::min(first, frame.firstPainted);
+            last = std::max(last, frame.lastPainted);
+        }
+        frame.firstPainted = first;
+        frame.lastPainted = last;
     } else {
-        // A frame of another size is copied whole into memory taken for it
-        // (not cleared first: every byte is written).
+        // A frame of another size is taken whole.
         frame.width = width;
         frame.height = height;
         frame.stride = stride;
-        size_t bytes = stride * static_cast<size_t>(height);
-        frame.pixels.clear();
-        reserveLargeBuffer(frame.pixels, bytes);
-        frame.pixels.assign(data, data + bytes);
-        m_paintedUnpublished = false;
-        return;
+        frame.wholePainted = true;
     }
-    std::copy(data + stride * first, data + stride * last, frame.pixels.data() + stride * first);
+    frame.painted = m_backing;
     // Every paint not handed over lies in what this one hands over: the
     // whole frame as the window comes onto the desktop, all that gathered
     // while flushing was off.
     m_paintedUnpublished = false;
+}
+
+void NSWindow::PublishedFrame::catchUp()
+{
+    if (!painted)
+        return;
+    const auto* data = static_cast<const uint8_t*>(CGBitmapContextGetData(painted));
+    if (wholePainted) {
+        // Memory taken for the new size, not cleared first: every byte is
+        // written.
+        size_t bytes = stride * static_cast<size_t>(height);
+        pixels.clear();
+        reserveLargeBuffer(pixels, bytes);
+        pixels.assign(data, data + bytes);
+    } else {
+        std::copy(data + stride * firstPainted, data + stride * lastPainted, pixels.data() + stride * firstPainted);
+    }
+    forgetPainted();
+}
+
+void NSWindow::PublishedFrame::forgetPainted()
+{
+    painted = nullptr;
+    firstPainted = lastPainted = 0;
+    wholePainted = false;
 }
 
 void NSWindow::releaseKeptFrame()
@@ -1117,8 +1152,9 @@ void NSWindow::releaseKeptFrame()
     // Paints gathered while flushing is off live only in the backing.
     if (m_visible || m_painting || isFlushWindowDisabled())
         return;
-    m_backing = nullptr;
     std::lock_guard lock(m_published->mutex);
+    m_published->forgetPainted();
+    m_backing = nullptr;
     m_published->width = m_published->height = 0;
     m_published->stride = 0;
     std::vector<uint8_t>().swap(m_published->pixels);

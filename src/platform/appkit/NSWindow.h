@@ -424,12 +424,25 @@ private:
     std::shared_ptr<bool> m_alive { std::make_shared<bool>(true) };
     // The last painted frame, for the desktop to show and capture from
     // threads other than the main one, which must not paint the window.
+    // Its rows are copied from the backing only when another thread asks
+    // or before the main thread paints the backing again: a frame handed to
+    // the desktop on the main thread is not copied on its way to the screen.
     struct PublishedFrame {
         std::mutex mutex;
         int width { 0 };
         int height { 0 };
         size_t stride { 0 };
         std::vector<uint8_t> pixels;
+        // The backing that holds rows painted since (first to last, or the
+        // whole frame at a new size), unchanged until they are copied.
+        CGContextRef painted;
+        int firstPainted { 0 };
+        int lastPainted { 0 };
+        bool wholePainted { false };
+        // Copies the rows painted since into pixels (the mutex held).
+        void catchUp();
+        // Drops the frame, or only the rows painted since (the mutex held).
+        void forgetPainted();
     };
     void publishFrame(CGRect dirty);
     // The content view's frame: the whole window below the toolbar's strip.

@@ -1,5 +1,6 @@
 #include "X11Pixels.h"
 
+#include <foundation/ParallelFor.h>
 #include <foundation/VectorClones.h>
 
 #include <algorithm>
@@ -116,29 +117,35 @@ QV_VECTOR_CLONES void toOpaqueRGBA(uint8_t* pixels, size_t count)
 
 // Each band of `factor` rows is summed down its columns, reading the source
 // once in order; the blocks across are then averaged in the server's order,
-// and each row of the result turned into RGBA.
+// and each row of the result turned into RGBA. The rows of the result are
+// made in runs spread over the cores (a panel's backdrop is read while a
+// person waits for the panel).
 void averageBlocksToRGBA(const uint8_t* server, int width, int height, size_t stride, int factor, uint8_t* rgba)
 {
     if (!server || !rgba || width < 1 || height < 1 || factor < 1 || factor > kMaxBlock)
         return;
-    const int reducedWidth = (width + factor - 1) / factor;
+    const int reducedWidth = (width + factor - 1) / factor, reducedHeight = (height + factor - 1) / factor;
     const int fullBlocks = width / factor, lastColumns = width - fullBlocks * factor;
     const size_t rowBytes = size_t(width) * 4;
-    std::vector<uint16_t> columns(rowBytes);
-    for (int top = 0; top < height; top += factor) {
-        const int rows = std::min(factor, height - top);
-        const uint8_t* band[kMaxBlock];
-        for (int k = 0; k < rows; ++k)
-            band[k] = server + stride * size_t(top + k);
-        sumColumns(columns.data(), band, rows, rowBytes);
-        uint8_t* out = rgba + size_t(top / factor) * size_t(reducedWidth) * 4;
-        meansOfBlocks(out, columns.data(), fullBlocks, factor, unsigned(factor * rows));
-        // The narrower block at the right edge.
-        if (lastColumns)
-            meansOfBlocks(out + size_t(fullBlocks) * 4, columns.data() + size_t(fullBlocks * factor) * 4, 1, lastColumns,
-                unsigned(lastColumns * rows));
-        toOpaqueRGBA(out, size_t(reducedWidth));
-    }
+    constexpr int kRowsARun = 16;
+    parallelFor(size_t(reducedHeight + kRowsARun - 1) / kRowsARun, [&](size_t run) {
+        std::vector<uint16_t> columns(rowBytes);
+        const int first = int(run) * kRowsARun, end = std::min(reducedHeight, first + kRowsARun);
+        for (int top = first * factor; top < end * factor; top += factor) {
+            const int rows = std::min(factor, height - top);
+            const uint8_t* band[kMaxBlock];
+            for (int k = 0; k < rows; ++k)
+                band[k] = server + stride * size_t(top + k);
+            sumColumns(columns.data(), band, rows, rowBytes);
+            uint8_t* out = rgba + size_t(top / factor) * size_t(reducedWidth) * 4;
+            meansOfBlocks(out, columns.data(), fullBlocks, factor, unsigned(factor * rows));
+            // The narrower block at the right edge.
+            if (lastColumns)
+                meansOfBlocks(out + size_t(fullBlocks) * 4, columns.data() + size_t(fullBlocks * factor) * 4, 1,
+                    lastColumns, unsigned(lastColumns * rows));
+            toOpaqueRGBA(out, size_t(reducedWidth));
+        }
+    });
 }
 
 }
