@@ -814,11 +814,11 @@ void NSWindow::sendEvent(const Ref<NSEvent>& event)
 
 // MARK: Tracking areas
 
-void NSWindow::trackMouse(const Ref<NSEvent>& event, bool topmost)
+void NSWindow::trackMouse(const Ref<NSEvent>& event, bool topmost, std::optional<CGPoint> pointer)
 {
     if (!m_contentView)
         return;
-    CGPoint screenPoint = event ? event->locationInScreen() : NSEvent::mouseLocation();
+    CGPoint screenPoint = event ? event->locationInScreen() : pointer ? *pointer : NSEvent::mouseLocation();
     CGPoint base = convertPointFromScreen(screenPoint);
     bool moved = event && (event->type() == NSEventTypeMouseMoved || event->type() == NSEventTypeLeftMouseDragged);
     bool dragging = event && event->type() == NSEventTypeLeftMouseDragged;
@@ -905,8 +905,10 @@ void NSWindow::trackingGeometryChanged()
 
 void NSWindow::recheckTracking()
 {
-    auto top = NSApp().windowAtScreenPoint(NSEvent::mouseLocation());
-    trackMouse(nullptr, top.get() == this);
+    // Read once: on X11 each read is a round trip to the server.
+    CGPoint pointer = NSEvent::mouseLocation();
+    auto top = NSApp().windowAtScreenPoint(pointer);
+    trackMouse(nullptr, top.get() == this, pointer);
 }
 
 void NSWindow::trackingAreaRemoved(NSTrackingArea*) { }

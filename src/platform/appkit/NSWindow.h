@@ -19,6 +19,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 class NSButton;
@@ -364,7 +365,9 @@ private:
     void scheduleDisplay();
     void scheduleAnimationFrame();
     void postNotification(const std::string& name);
-    void trackMouse(const Ref<NSEvent>& event, bool topmost);
+    // `pointer`: where the pointer is on the screen when there is no event
+    // (read by the caller).
+    void trackMouse(const Ref<NSEvent>& event, bool topmost, std::optional<CGPoint> pointer = std::nullopt);
     void resetTracking();
     void recheckTracking();
 
