@@ -93,8 +93,10 @@ public:
         auto start = SteadyClock::now();
         session->fakeKey(XK_Tab, true);
         // Tapped, as a person does: a Tab held while the panel comes up
-        // would repeat and move the selection.
-        session->fakeKey(XK_Tab, false);
+        // would repeat and move the selection. The release is not waited
+        // for: this thread is the program's main thread, which a person's
+        // keyboard never holds up while the server is busy with the panel.
+        session->fakeKey(XK_Tab, false, X11Session::Sent::Queued);
         if (!runMainUntil([&] { return host->isPanelVisible() && desktop->ownWindowPaintCount() > paints; }, kStepSeconds))
             return -1;
         auto* c = desktop->connection().connection();

@@ -282,9 +282,13 @@ xcb_connection_t* X11Session::inputConnection()
 
 namespace {
 
-bool fakeInput(xcb_connection_t* c, uint8_t type, uint8_t detail, int16_t x = 0, int16_t y = 0)
+bool fakeInput(xcb_connection_t* c, uint8_t type, uint8_t detail, int16_t x = 0, int16_t y = 0, bool wait = true)
 {
     xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    if (!wait) {
+        xcb_test_fake_input(c, type, detail, XCB_CURRENT_TIME, root, x, y, 0);
+        return xcb_flush(c) > 0;
+    }
     auto cookie = xcb_test_fake_input_checked(c, type, detail, XCB_CURRENT_TIME, root, x, y, 0);
     xcb_generic_error_t* error = xcb_request_check(c, cookie);
     free(error);
@@ -293,7 +297,7 @@ bool fakeInput(xcb_connection_t* c, uint8_t type, uint8_t detail, int16_t x = 0,
 
 }
 
-bool X11Session::fakeKey(uint32_t keySymbol, bool press)
+bool X11Session::fakeKey(uint32_t keySymbol, bool press, Sent sent)
 {
     auto* c = inputConnection();
     if (!c)
@@ -303,7 +307,7 @@ bool X11Session::fakeKey(uint32_t keySymbol, bool press)
     free(codes);
     if (code == XCB_NO_SYMBOL)
         return false;
-    return fakeInput(c, press ? XCB_KEY_PRESS : XCB_KEY_RELEASE, code);
+    return fakeInput(c, press ? XCB_KEY_PRESS : XCB_KEY_RELEASE, code, 0, 0, sent == Sent::Waiting);
 }
 
 bool X11Session::fakeClick(int x, int y, uint8_t button)

@@ -58,8 +58,12 @@ public:
     void stopServer();
 
     // Presses or releases the key of an X key symbol through XTest, as a
-    // person at the keyboard would.
-    bool fakeKey(uint32_t keySymbol, bool press);
+    // person at the keyboard would; by default returns once the server has
+    // taken it (`Sent::Waiting`), or at once (`Sent::Queued`: the caller's
+    // thread goes on while the server is busy, as a person's keyboard never
+    // holds up the program it types into).
+    enum class Sent { Waiting, Queued };
+    bool fakeKey(uint32_t keySymbol, bool press, Sent sent = Sent::Waiting);
     // Moves the pointer to the point of the root window and clicks the
     // button there (1 left, 3 right) through XTest.
     bool fakeClick(int x, int y, uint8_t button = 1);

@@ -828,6 +828,80 @@ TEST_F(X11DesktopTest, TheScreenReadAtAKeysPressServesOnlyTheSameAreaSoonAfter)
     desktop->removeOwnWindow(panel);
 }
 
+// The last panel's window is kept: the next press of a grabbed key maps it
+// (the server clips the windows beneath while the panel is built), showing
+// what lies beneath until the next panel takes it and paints; a press that
+// brings no panel has it go down again, and a panel placed elsewhere takes
+// it unmapped, to be mapped where it belongs.
+TEST_F(X11DesktopTest, ThePanelsWindowIsKeptForTheNextAndMappedAtTheKeysPress)
+{
+    auto red = client->open("Red beneath the kept panel", 0xff0000, 50, 50, 300, 200);
+    ASSERT_TRUE(red);
+    CGRect frame;
+    const std::array<int, 3> redPixel { 255, 0, 0 }, greenPixel { 0, 255, 0 };
+    ASSERT_TRUE(runMainUntil([&] {
+        if (!desktop->window(red))
+            return false;
+        frame = desktop->window(red)->frame;
+        return serverPixel(rootWindow(), int(frame.origin.x) + 40, int(frame.origin.y) + 40) == redPixel;
+    }));
+    const CGRect area = CGRectMake(frame.origin.x + 20, frame.origin.y + 20, 120, 80);
+    const int x = int(area.origin.x) + 30, y = int(area.origin.y) + 30;
+    auto* c = desktop->connection().connection();
+    auto mapState = [&](xcb_window_t window) {
+        std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&free)> attributes(
+            xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr), &free);
+        return attributes ? attributes->map_state : -1;
+    };
+    auto show = [&](CGRect where) {
+        uint64_t paints = desktop->ownWindowPaintCount();
+        CGWindowID panel = registerGreenPanel(*desktop, where);
+        desktop->orderOwnWindow(panel, true);
+        EXPECT_TRUE(runMainUntil([&] { return desktop->ownWindowPaintCount() > paints; }));
+        return panel;
+    };
+    desktop->setRegisteredHotKeys({ { 1, kVK_F5, 0, true, "kept panel test" } });
+    auto press = [&] { return session->fakeKey(XK_F5, true) && session->fakeKey(XK_F5, false); };
+
+    CGWindowID first = show(area);
+    desktop->removeOwnWindow(first);
+    ASSERT_TRUE(runMainUntil([&] { return mapState(first) == XCB_MAP_STATE_UNMAPPED; }));
+    ASSERT_TRUE(press());
+    ASSERT_TRUE(runMainUntil([&] { return mapState(first) == XCB_MAP_STATE_VIEWABLE; }));
+    EXPECT_EQ(serverPixel(rootWindow(), x, y), redPixel) << "the kept window shows what lies beneath";
+    uint64_t paints = desktop->ownWindowPaintCount();
+    CGWindowID second = registerGreenPanel(*desktop, area);
+    EXPECT_EQ(second, first);
+    desktop->orderOwnWindow(second, true);
+    EXPECT_EQ(desktop->ownWindowPaintCount(), paints);
+    EXPECT_EQ(serverPixel(rootWindow(), x, y), redPixel);
+    EXPECT_TRUE(runMainUntil([&] { return serverPixel(rootWindow(), x, y) == greenPixel; }));
+    EXPECT_EQ(desktop->ownWindowPaintCount(), paints + 1) << "painted once, after the first frame was done";
+    desktop->removeOwnWindow(second);
+
+    // A press that brings no panel.
+    ASSERT_TRUE(runMainUntil([&] { return mapState(first) == XCB_MAP_STATE_UNMAPPED; }));
+    ASSERT_TRUE(press());
+    ASSERT_TRUE(runMainUntil([&] { return mapState(first) == XCB_MAP_STATE_VIEWABLE; }));
+    EXPECT_TRUE(runMainUntil([&] { return mapState(first) == XCB_MAP_STATE_UNMAPPED; }));
+
+    // A panel elsewhere, after a press: the kept window goes down before
+    // it moves.
+    ASSERT_TRUE(press());
+    ASSERT_TRUE(runMainUntil([&] { return mapState(first) == XCB_MAP_STATE_VIEWABLE; }));
+    CGRect elsewhere = CGRectOffset(area, 60, 40);
+    CGWindowID third = registerGreenPanel(*desktop, elsewhere);
+    EXPECT_EQ(third, first);
+    EXPECT_EQ(mapState(third), XCB_MAP_STATE_UNMAPPED);
+    paints = desktop->ownWindowPaintCount();
+    desktop->orderOwnWindow(third, true);
+    EXPECT_TRUE(runMainUntil([&] { return desktop->ownWindowPaintCount() > paints; }));
+    EXPECT_TRUE(runMainUntil([&] {
+        return serverPixel(rootWindow(), int(elsewhere.origin.x) + 100, int(elsewhere.origin.y) + 70) == greenPixel;
+    }));
+    desktop->removeOwnWindow(third);
+}
+
 TEST_F(X11DesktopTest, APanelTakenAwayBeforeItsMapNeverShowsAndLeavesTheKeyboardFree)
 {
     uint64_t paints = desktop->ownWindowPaintCount();

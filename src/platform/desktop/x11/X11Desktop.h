@@ -379,7 +379,29 @@ private:
         // Ordered in, to be mapped and painted once the main thread's
         // current work is done (`mapPendingWindow`).
         bool mapPending { false };
+        // Mapped before it was ordered in (a kept panel window mapped at
+        // the hotkey's press).
+        bool mappedAhead { false };
     };
+    // The window of the last panel, kept unmapped for the next one. The
+    // press of a grabbed key maps it at once (after asking for the screen
+    // beneath it): the server clips the windows beneath (long with many
+    // windows) while this process builds the panel, and the window shows
+    // what lay beneath it until its first frame. A press that brings no
+    // panel has it unmapped again.
+    struct SparePanel {
+        xcb_window_t window { XCB_WINDOW_NONE };
+        CGRect frame { CGRectNull };
+        bool mapped { false };
+        uint32_t mapSequence { 0 };
+        uint64_t generation { 0 };
+    };
+    std::optional<SparePanel> takeSparePanel() EXCLUDES(m_mutex);
+    CGWindowID reuseSparePanel(const SparePanel& spare, DesktopWindow window, const std::string& title) EXCLUDES(m_mutex);
+    void mapSparePanel() EXCLUDES(m_mutex);
+    void unmapUnclaimedSparePanel(uint64_t generation) EXCLUDES(m_mutex);
+    // How long a spare panel mapped at a press waits for its panel.
+    static constexpr double kUnclaimedSpareSeconds = 0.1;
     // The pixels of an own window as the server has them: the last frame
     // sent, in the server's byte order, in a segment the server reads
     // (or in memory when shared memory cannot be had).
@@ -526,6 +548,8 @@ private:
     // server and this process a fault on each of its pages.
     std::unique_ptr<OwnFrame> m_spareFrame GUARDED_BY(m_paintMutex);
     std::optional<PendingMap> m_pendingMap;
+    SparePanel m_sparePanel GUARDED_BY(m_mutex);
+    uint64_t m_sparePanelMaps GUARDED_BY(m_mutex) { 0 };
     // Lets a block queued on the main run loop know the desktop is gone.
     std::shared_ptr<bool> m_lifetime { std::make_shared<bool>(true) };
     // Reads of the root window go through one kept segment, and captures of

@@ -3,7 +3,10 @@
 // the input to the stream.
 #include "X11Connection.h"
 #include "X11Desktop.h"
+#include "X11Keyboard.h"
 #include "X11Property.h"
+
+#include "../KeyboardState.h"
 
 #include <foundation/RunLoop.h>
 
@@ -40,8 +43,10 @@ void X11Desktop::pump()
         } while (!m_stopping && (event = xcb_poll_for_event(c)));
         if (m_stopping)
             return;
-        if (std::exchange(m_grabbedKeyPressed, false))
+        if (std::exchange(m_grabbedKeyPressed, false)) {
             readRootAgainAtPress();
+            mapSparePanel();
+        }
         xcb_flush(c);
         std::set<CGWindowID> exposed;
         {
@@ -263,7 +268,10 @@ void X11Desktop::handleKeyEvent(bool press, const xcb_key_press_event_t& e, std:
     if (press && !m_keyboard.grabbed) {
         beginOpening();
         m_keyboard.openingUntil = steadySeconds() + kOpeningSeconds;
-        m_grabbedKeyPressed = true;
+        // The hotkey's own key, not a modifier held before it, is what
+        // brings the panel.
+        auto code = X11Keyboard::keyCodeOfSymbol(keySymbolOf(m_keyboard.symbols, e.detail));
+        m_grabbedKeyPressed = code && !KeyboardState::modifierFlagOfKey(*code);
     }
     translateKeyLocked(e, press, input);
 }

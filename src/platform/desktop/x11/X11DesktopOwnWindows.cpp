@@ -47,16 +47,20 @@ void X11Desktop::setOwnActivationPolicy(ActivationPolicy policy)
 CGWindowID X11Desktop::registerOwnWindow(DesktopWindow window)
 {
     auto* c = m_x->connection();
-    xcb_window_t id = xcb_generate_id(c);
     bool statusItem = window.statusItem;
     bool panel = !statusItem && window.subrole && *window.subrole == "AXSystemDialog";
     bool popUp = panel && window.layer == kPopUpMenuLayer;
+    std::string title = window.title.value_or("Quorvex");
+    if (panel && !popUp) {
+        if (auto spare = takeSparePanel())
+            return reuseSparePanel(*spare, window, title);
+    }
+    xcb_window_t id = xcb_generate_id(c);
     uint32_t values[] = { XCB_BACK_PIXMAP_NONE, panel ? 1u : 0u, kOwnWindowEvents };
     xcb_create_window(c, XCB_COPY_FROM_PARENT, id, m_x->root(), x11Coordinate(window.frame.origin.x),
         x11Coordinate(window.frame.origin.y), x11Extent(window.frame.size.width), x11Extent(window.frame.size.height), 0,
         XCB_WINDOW_CLASS_INPUT_OUTPUT, m_x->screen()->root_visual,
         XCB_CW_BACK_PIXMAP | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
-    std::string title = window.title.value_or("Quorvex");
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, m_x->ewmh()._NET_WM_NAME, m_x->utf8String(), 8, title.size(), title.data());
     static const char wmClass[] = "quorvex\0Quorvex";
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, sizeof wmClass, wmClass);
@@ -101,6 +105,95 @@ CGWindowID X11Desktop::registerOwnWindow(DesktopWindow window)
     return id;
 }
 
+CGWindowID X11Desktop::reuseSparePanel(const SparePanel& spare, DesktopWindow window, const std::string& title)
+{
+    auto* c = m_x->connection();
+    xcb_window_t id = spare.window;
+    bool moved = !CGRectEqualToRect(spare.frame, window.frame);
+    bool mapped = spare.mapped;
+    if (moved) {
+        // Moved while mapped, the window would show the screen it copied
+        // where it lay, out of place, until its frame is painted: it goes
+        // down first and is mapped as a new panel is.
+        if (mapped)
+            uncovering(xcb_unmap_window(c, id));
+        mapped = false;
+        uint32_t values[] = { x11Coordinate(window.frame.origin.x), x11Coordinate(window.frame.origin.y),
+            x11Extent(window.frame.size.width), x11Extent(window.frame.size.height) };
+        xcb_configure_window(
+            c, id, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, values);
+    }
+    auto titled = xcb_change_property(
+        c, XCB_PROP_MODE_REPLACE, id, m_x->ewmh()._NET_WM_NAME, m_x->utf8String(), 8, title.size(), title.data());
+    window.number = id;
+    window.pid = m_ownPid;
+    {
+        MutexLock lock(m_mutex);
+        auto& own = m_ownWindows[id];
+        own.info = window;
+        own.panel = true;
+        if (moved)
+            own.requested.push_back(onServer(window.frame));
+        own.mappedAhead = mapped;
+        // Exposures of the window's last life, still on their way, need no
+        // paint: only those after its map now do.
+        own.paintedThrough = mapped ? spare.mapSequence : titled.sequence;
+    }
+    xcb_flush(c);
+    return id;
+}
+
+std::optional<X11Desktop::SparePanel> X11Desktop::takeSparePanel()
+{
+    MutexLock lock(m_mutex);
+    if (!m_sparePanel.window)
+        return std::nullopt;
+    return std::exchange(m_sparePanel, SparePanel {});
+}
+
+void X11Desktop::mapSparePanel()
+{
+    uint64_t generation;
+    {
+        MutexLock lock(m_mutex);
+        if (!m_sparePanel.window || m_sparePanel.mapped || !m_connected)
+            return;
+        auto* c = m_x->connection();
+        // On top: other windows came up since it was last shown.
+        uint32_t mode = XCB_STACK_MODE_ABOVE;
+        xcb_configure_window(c, m_sparePanel.window, XCB_CONFIG_WINDOW_STACK_MODE, &mode);
+        m_sparePanel.mapSequence = xcb_map_window(c, m_sparePanel.window).sequence;
+        m_sparePanel.mapped = true;
+        generation = m_sparePanel.generation = ++m_sparePanelMaps;
+    }
+    // Unmapped again unless a panel took it by then (the press's input is
+    // handed to the main thread first).
+    std::weak_ptr<bool> alive = m_lifetime;
+    RunLoop::main().perform([this, alive, generation] {
+        if (alive.expired())
+            return;
+        RunLoop::main().performAfterDelay(this, "unmapUnclaimedSparePanel", kUnclaimedSpareSeconds, [this, alive, generation] {
+            if (!alive.expired())
+                unmapUnclaimedSparePanel(generation);
+        });
+    });
+}
+
+void X11Desktop::unmapUnclaimedSparePanel(uint64_t generation)
+{
+    xcb_window_t window;
+    {
+        MutexLock lock(m_mutex);
+        if (!m_sparePanel.window || !m_sparePanel.mapped || m_sparePanel.generation != generation)
+            return;
+        window = m_sparePanel.window;
+        m_sparePanel.mapped = false;
+        m_sparePanel.mapSequence = 0;
+    }
+    uncovering(xcb_unmap_window(m_x->connection(), window));
+    xcb_flush(m_x->connection());
+}
+
 void X11Desktop::updateOwnWindow(const DesktopWindow& window)
 {
     auto* c = m_x->connection();
@@ -135,17 +228,36 @@ void X11Desktop::updateOwnWindow(const DesktopWindow& window)
 
 void X11Desktop::removeOwnWindow(CGWindowID number)
 {
+    bool keep;
+    CGRect frame;
     {
         MutexLock lock(m_mutex);
-        if (!m_ownWindows.erase(number))
+        auto it = m_ownWindows.find(number);
+        if (it == m_ownWindows.end())
             return;
+        // A panel's window is kept for the next panel.
+        keep = it->second.panel && !it->second.popUp;
+        frame = it->second.info.frame;
+        m_ownWindows.erase(it);
         std::erase(m_ownOrder, number);
     }
     // Taken away before it was mapped: its map is dropped.
     if (m_pendingMap && m_pendingMap->number == number)
         mapPendingWindow();
-    uncovering(xcb_destroy_window(m_x->connection(), number));
-    xcb_flush(m_x->connection());
+    auto* c = m_x->connection();
+    if (keep) {
+        uncovering(xcb_unmap_window(c, number));
+        SparePanel last;
+        {
+            MutexLock lock(m_mutex);
+            last = std::exchange(m_sparePanel, SparePanel { number, frame });
+        }
+        if (last.window)
+            uncovering(xcb_destroy_window(c, last.window));
+    } else {
+        uncovering(xcb_destroy_window(c, number));
+    }
+    xcb_flush(c);
     {
         RecursiveMutexLock lock(m_paintMutex);
         if (auto it = m_ownFrames.find(number); it != m_ownFrames.end()) {
@@ -184,13 +296,14 @@ void X11Desktop::setOwnWindowContent(CGWindowID number, std::function<DesktopFra
 void X11Desktop::orderOwnWindow(CGWindowID number, bool front)
 {
     auto* c = m_x->connection();
-    bool statusItem, managed, orderingIn;
+    bool statusItem, managed, orderingIn, mappedAhead;
     {
         MutexLock lock(m_mutex);
         auto it = m_ownWindows.find(number);
         if (it == m_ownWindows.end())
             return;
         orderingIn = !it->second.shown;
+        mappedAhead = std::exchange(it->second.mappedAhead, false);
         it->second.shown = true;
         it->second.info.onScreen = true;
         statusItem = it->second.info.statusItem;
@@ -224,7 +337,7 @@ void X11Desktop::orderOwnWindow(CGWindowID number, bool front)
     // A map already waiting is this window's (another's went above), and
     // its block is queued.
     bool queued = m_pendingMap.has_value();
-    PendingMap pending { number, front, managed, grab, !managed };
+    PendingMap pending { number, front, managed, grab, !managed, mappedAhead };
     if (queued) {
         // Ordered again before it was shown: the first grab request is the
         // one awaited (a second finds the keyboard taken and sends none);
@@ -246,7 +359,7 @@ void X11Desktop::orderOwnWindow(CGWindowID number, bool front)
         // that frame is painted. (The exposure the map brings is covered
         // by that paint.)
         std::optional<xcb_void_cookie_t> map;
-        if (!managed && !queued)
+        if (!managed && !queued && !mappedAhead)
             map = xcb_map_window(c, number);
         {
             MutexLock lock(m_mutex);
@@ -317,8 +430,16 @@ void X11Desktop::mapPendingWindow()
     // The grab's answer came before the paint's: taken before the captures
     // held back by the opening go on and wait for the server in its stead.
     finishKeyboardGrab(pending.grab);
-    if (pending.beganOpening)
-        endOpening();
+    if (pending.beganOpening) {
+        // The captures held back go on once the main thread's work of this
+        // turn is done: what it still asks of the server (where the
+        // pointer is, for the panel's tracking) comes first.
+        std::weak_ptr<bool> alive = m_lifetime;
+        RunLoop::main().perform([this, alive] {
+            if (!alive.expired())
+                endOpening();
+        });
+    }
 }
 
 void X11Desktop::readBeneath(CGWindowID number)
