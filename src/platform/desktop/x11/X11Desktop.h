@@ -397,7 +397,6 @@ private:
         uint64_t generation { 0 };
     };
     std::optional<SparePanel> takeSparePanel() EXCLUDES(m_mutex);
-    CGWindowID reuseSparePanel(const SparePanel& spare, DesktopWindow window, const std::string& title) EXCLUDES(m_mutex);
     void mapSparePanel() EXCLUDES(m_mutex);
     void unmapUnclaimedSparePanel(uint64_t generation) EXCLUDES(m_mutex);
     // How long a spare panel mapped at a press waits for its panel.

@@ -51,46 +51,66 @@ CGWindowID X11Desktop::registerOwnWindow(DesktopWindow window)
     bool panel = !statusItem && window.subrole && *window.subrole == "AXSystemDialog";
     bool popUp = panel && window.layer == kPopUpMenuLayer;
     std::string title = window.title.value_or("Quorvex");
-    if (panel && !popUp) {
-        if (auto spare = takeSparePanel())
-            return reuseSparePanel(*spare, window, title);
+    // A panel takes the last panel's window where one is kept.
+    std::optional<SparePanel> spare;
+    if (panel && !popUp)
+        spare = takeSparePanel();
+    bool moved = spare && !CGRectEqualToRect(spare->frame, window.frame);
+    bool mappedAhead = spare && spare->mapped && !moved;
+    xcb_window_t id;
+    if (spare) {
+        id = spare->window;
+        if (moved) {
+            // Moved while mapped, the window would show the screen it copied
+            // where it lay, out of place, until its frame is painted: it
+            // goes down first and is mapped as a new panel is.
+            if (spare->mapped)
+                uncovering(xcb_unmap_window(c, id));
+            uint32_t place[] = { x11Coordinate(window.frame.origin.x), x11Coordinate(window.frame.origin.y),
+                x11Extent(window.frame.size.width), x11Extent(window.frame.size.height) };
+            xcb_configure_window(
+                c, id, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, place);
+        }
+    } else {
+        id = xcb_generate_id(c);
+        uint32_t values[] = { XCB_BACK_PIXMAP_NONE, panel ? 1u : 0u, kOwnWindowEvents };
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, id, m_x->root(), x11Coordinate(window.frame.origin.x),
+            x11Coordinate(window.frame.origin.y), x11Extent(window.frame.size.width), x11Extent(window.frame.size.height),
+            0, XCB_WINDOW_CLASS_INPUT_OUTPUT, m_x->screen()->root_visual,
+            XCB_CW_BACK_PIXMAP | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
     }
-    xcb_window_t id = xcb_generate_id(c);
-    uint32_t values[] = { XCB_BACK_PIXMAP_NONE, panel ? 1u : 0u, kOwnWindowEvents };
-    xcb_create_window(c, XCB_COPY_FROM_PARENT, id, m_x->root(), x11Coordinate(window.frame.origin.x),
-        x11Coordinate(window.frame.origin.y), x11Extent(window.frame.size.width), x11Extent(window.frame.size.height), 0,
-        XCB_WINDOW_CLASS_INPUT_OUTPUT, m_x->screen()->root_visual,
-        XCB_CW_BACK_PIXMAP | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, m_x->ewmh()._NET_WM_NAME, m_x->utf8String(), 8, title.size(), title.data());
-    static const char wmClass[] = "quorvex\0Quorvex";
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, sizeof wmClass, wmClass);
-    uint32_t pid = static_cast<uint32_t>(m_ownPid);
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, m_x->ewmh()._NET_WM_PID, XCB_ATOM_CARDINAL, 32, 1, &pid);
-    if (popUp) {
-        xcb_atom_t type = m_x->ewmh()._NET_WM_WINDOW_TYPE_POPUP_MENU;
-        xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, m_x->ewmh()._NET_WM_WINDOW_TYPE, XCB_ATOM_ATOM, 32, 1, &type);
-    } else if (statusItem) {
-        // XEmbed version 0, mapped once embedded.
-        uint32_t info[] = { 0, 1 };
-        xcb_atom_t xembedInfo = m_x->atoms().xembedInfo;
-        xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, xembedInfo, xembedInfo, 32, 2, info);
-        setStatusItemSizeHints(id, window.frame.size);
-    } else if (!panel) {
-        // A window the window manager frames: where the application put it
-        // (static gravity: the position is the window's own, not its
-        // frame's), closed through the close request, not by killing this
-        // process's connection.
-        xcb_size_hints_t hints {};
-        xcb_icccm_size_hints_set_position(&hints, 1, int32_t(window.frame.origin.x), int32_t(window.frame.origin.y));
-        xcb_icccm_size_hints_set_size(&hints, 1, int32_t(window.frame.size.width), int32_t(window.frame.size.height));
-        xcb_icccm_size_hints_set_win_gravity(&hints, XCB_GRAVITY_STATIC);
-        xcb_icccm_set_wm_normal_hints(c, id, &hints);
-        xcb_atom_t protocols[] = { m_x->atoms().wmDeleteWindow };
-        xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, m_x->wmProtocols(), XCB_ATOM_ATOM, 32, 1, protocols);
-        xcb_atom_t type = m_x->ewmh()._NET_WM_WINDOW_TYPE_NORMAL;
-        xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, m_x->ewmh()._NET_WM_WINDOW_TYPE, XCB_ATOM_ATOM, 32, 1, &type);
+    auto titled = xcb_change_property(
+        c, XCB_PROP_MODE_REPLACE, id, m_x->ewmh()._NET_WM_NAME, m_x->utf8String(), 8, title.size(), title.data());
+    if (!spare) {
+        static const char wmClass[] = "quorvex\0Quorvex";
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, sizeof wmClass, wmClass);
+        uint32_t pid = static_cast<uint32_t>(m_ownPid);
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, m_x->ewmh()._NET_WM_PID, XCB_ATOM_CARDINAL, 32, 1, &pid);
+        if (popUp) {
+            xcb_atom_t type = m_x->ewmh()._NET_WM_WINDOW_TYPE_POPUP_MENU;
+            xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, m_x->ewmh()._NET_WM_WINDOW_TYPE, XCB_ATOM_ATOM, 32, 1, &type);
+        } else if (statusItem) {
+            // XEmbed version 0, mapped once embedded.
+            uint32_t info[] = { 0, 1 };
+            xcb_atom_t xembedInfo = m_x->atoms().xembedInfo;
+            xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, xembedInfo, xembedInfo, 32, 2, info);
+            setStatusItemSizeHints(id, window.frame.size);
+        } else if (!panel) {
+            // A window the window manager frames: where the application put it
+            // (static gravity: the position is the window's own, not its
+            // frame's), closed through the close request, not by killing this
+            // process's connection.
+            xcb_size_hints_t hints {};
+            xcb_icccm_size_hints_set_position(&hints, 1, int32_t(window.frame.origin.x), int32_t(window.frame.origin.y));
+            xcb_icccm_size_hints_set_size(&hints, 1, int32_t(window.frame.size.width), int32_t(window.frame.size.height));
+            xcb_icccm_size_hints_set_win_gravity(&hints, XCB_GRAVITY_STATIC);
+            xcb_icccm_set_wm_normal_hints(c, id, &hints);
+            xcb_atom_t protocols[] = { m_x->atoms().wmDeleteWindow };
+            xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, m_x->wmProtocols(), XCB_ATOM_ATOM, 32, 1, protocols);
+            xcb_atom_t type = m_x->ewmh()._NET_WM_WINDOW_TYPE_NORMAL;
+            xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, m_x->ewmh()._NET_WM_WINDOW_TYPE, XCB_ATOM_ATOM, 32, 1, &type);
+        }
     }
-    xcb_flush(c);
     window.number = id;
     window.pid = m_ownPid;
     {
@@ -99,47 +119,18 @@ CGWindowID X11Desktop::registerOwnWindow(DesktopWindow window)
         own.info = window;
         own.panel = panel;
         own.popUp = popUp;
-    }
-    if (statusItem)
-        dockStatusItems();
-    return id;
-}
-
-CGWindowID X11Desktop::reuseSparePanel(const SparePanel& spare, DesktopWindow window, const std::string& title)
-{
-    auto* c = m_x->connection();
-    xcb_window_t id = spare.window;
-    bool moved = !CGRectEqualToRect(spare.frame, window.frame);
-    bool mapped = spare.mapped;
-    if (moved) {
-        // Moved while mapped, the window would show the screen it copied
-        // where it lay, out of place, until its frame is painted: it goes
-        // down first and is mapped as a new panel is.
-        if (mapped)
-            uncovering(xcb_unmap_window(c, id));
-        mapped = false;
-        uint32_t values[] = { x11Coordinate(window.frame.origin.x), x11Coordinate(window.frame.origin.y),
-            x11Extent(window.frame.size.width), x11Extent(window.frame.size.height) };
-        xcb_configure_window(
-            c, id, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, values);
-    }
-    auto titled = xcb_change_property(
-        c, XCB_PROP_MODE_REPLACE, id, m_x->ewmh()._NET_WM_NAME, m_x->utf8String(), 8, title.size(), title.data());
-    window.number = id;
-    window.pid = m_ownPid;
-    {
-        MutexLock lock(m_mutex);
-        auto& own = m_ownWindows[id];
-        own.info = window;
-        own.panel = true;
-        if (moved)
-            own.requested.push_back(onServer(window.frame));
-        own.mappedAhead = mapped;
-        // Exposures of the window's last life, still on their way, need no
-        // paint: only those after its map now do.
-        own.paintedThrough = mapped ? spare.mapSequence : titled.sequence;
+        if (spare) {
+            if (moved)
+                own.requested.push_back(onServer(window.frame));
+            own.mappedAhead = mappedAhead;
+            // Exposures of the window's last life, still on their way, need
+            // no paint: only those after its map now do.
+            own.paintedThrough = mappedAhead ? spare->mapSequence : titled.sequence;
+        }
     }
     xcb_flush(c);
+    if (statusItem)
+        dockStatusItems();
     return id;
 }
 
