@@ -606,6 +606,11 @@ TEST_F(BehindWindowFixture, ABackdropReadAgainShowsWhatLiesBeneathNowAndOnlyTheL
     auto [light350, lightShot350] = open(350);
     EXPECT_EQ(light350, at350);
     EXPECT_GT(pixelAt(lightShot350, 400, 500).r, pixelAt(shot350, 400, 500).r + 100);
+    // Memory handed back while the panel is hidden takes the kept ones too.
+    panel->releaseKeptFrame();
+    auto [after350, afterShot350] = open(350);
+    EXPECT_NE(after350, light350);
+    EXPECT_EQ(row(afterShot350), row(lightShot350));
 }
 
 TEST_F(BehindWindowFixture, OnlyViewsThatBlendBehindTheirShownWindowReadTheDesktop)

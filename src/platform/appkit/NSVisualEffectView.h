@@ -75,6 +75,9 @@ public:
     // shows (top-left origin), which reaches the blur radius past the view.
     const Ref<NSImage>& backdrop() const { return m_backdrop; }
     CGRect backdropArea() const { return m_backdropArea; }
+    // Lets go of the backdrops kept for the screens read before (the window
+    // is hidden and the program hands memory back); the current one stays.
+    void letGoOfKeptBackdrops() { std::vector<KeptBackdrop>().swap(m_kept); }
 
 private:
     // The view's rectangle on the desktop (top-left origin), or null when it

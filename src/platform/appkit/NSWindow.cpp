@@ -1160,6 +1160,8 @@ void NSWindow::releaseKeptFrame()
     m_published->width = m_published->height = 0;
     m_published->stride = 0;
     std::vector<uint8_t>().swap(m_published->pixels);
+    if (m_contentView)
+        forEachShownEffectView(*m_contentView, [](NSVisualEffectView& effect) { effect.letGoOfKeptBackdrops(); });
 }
 
 void NSWindow::display()
