@@ -902,6 +902,63 @@ TEST_F(X11DesktopTest, ThePanelsWindowIsKeptForTheNextAndMappedAtTheKeysPress)
     desktop->removeOwnWindow(third);
 }
 
+// From a hotkey's press until the panel's first frame is on the server,
+// captures wait, whether the window must be read or its picture is kept:
+// the server and the processors serve the opening first.
+TEST_F(X11DesktopTest, CapturesWaitForThePanelsFirstFrameWhetherReadOrKept)
+{
+    auto kept = client->open("Kept picture", 0xff0000, 50, 50, 200, 150);
+    auto unread = client->open("Never read", 0x0000ff, 300, 50, 200, 150);
+    ASSERT_TRUE(kept && unread);
+    ASSERT_TRUE(runMainUntil([&] { return desktop->window(kept) && desktop->window(unread); }));
+    const CGRect area = CGRectMake(100, 300, 120, 80);
+    uint64_t paints = desktop->ownWindowPaintCount();
+    CGWindowID last = registerGreenPanel(*desktop, area);
+    desktop->orderOwnWindow(last, true);
+    ASSERT_TRUE(runMainUntil([&] { return desktop->ownWindowPaintCount() > paints; }));
+    desktop->removeOwnWindow(last);
+    auto* c = desktop->connection().connection();
+    auto viewable = [&] {
+        std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&free)> attributes(
+            xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, last), nullptr), &free);
+        return attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+    };
+    ASSERT_TRUE(runMainUntil([&] { return !viewable(); }));
+    // Kept once the window has drawn: a capture that reads nothing.
+    auto reads = [&] { return desktop->captureReads().shared + desktop->captureReads().direct; };
+    ASSERT_TRUE(runMainUntil([&] {
+        auto before = reads();
+        return desktop->captureWindow(kept) && reads() == before;
+    }));
+
+    // The kept window mapped at the press says the desktop took the press.
+    desktop->setRegisteredHotKeys({ { 1, kVK_F5, 0, true, "opening test" } });
+    ASSERT_TRUE(session->fakeKey(XK_F5, true) && session->fakeKey(XK_F5, false));
+    ASSERT_TRUE(runMainUntil(viewable));
+    CGWindowID panel = registerGreenPanel(*desktop, area);
+    paints = desktop->ownWindowPaintCount();
+    std::atomic<uint64_t> paintsSeen[2] { { 0 }, { 0 } };
+    std::atomic<bool> done[2] { { false }, { false } };
+    std::vector<std::thread> captures;
+    for (int i : { 0, 1 }) {
+        captures.emplace_back([&, i] {
+            EXPECT_TRUE(desktop->captureWindow(i == 0 ? kept : unread));
+            paintsSeen[i] = desktop->ownWindowPaintCount();
+            done[i] = true;
+        });
+    }
+    runMainUntil([] { return false; }, 0.03);
+    EXPECT_FALSE(done[0]) << "a kept picture was handed out during the opening";
+    EXPECT_FALSE(done[1]) << "a window was read during the opening";
+    desktop->orderOwnWindow(panel, true);
+    EXPECT_TRUE(runMainUntil([&] { return done[0] && done[1]; }));
+    for (auto& thread : captures)
+        thread.join();
+    EXPECT_GT(paintsSeen[0], paints);
+    EXPECT_GT(paintsSeen[1], paints);
+    desktop->removeOwnWindow(panel);
+}
+
 TEST_F(X11DesktopTest, APanelTakenAwayBeforeItsMapNeverShowsAndLeavesTheKeyboardFree)
 {
     uint64_t paints = desktop->ownWindowPaintCount();

@@ -45,6 +45,10 @@ std::shared_ptr<X11Desktop> X11Desktop::connect(const std::string& display, std:
             self->m_capturePixels.release();
         }
         {
+            MutexLock lock(self->m_spareScreenBytes->mutex);
+            std::vector<uint8_t>().swap(self->m_spareScreenBytes->bytes);
+        }
+        {
             MutexLock lock(self->m_rootAtPressMutex);
             if (self->m_rootAtPress)
                 xcb_discard_reply(self->m_x->connection(), self->m_rootAtPress->cookie.sequence);

@@ -248,8 +248,10 @@ private:
     // long: the server and the processors serve the opening first, and the
     // previews that come in after it are drawn in the next frames.
     static constexpr double kOpeningWaitSeconds = 0.25;
-    void beginOpening() EXCLUDES(m_openingMutex);
-    void endOpening() EXCLUDES(m_openingMutex);
+    // An opening ends only by its own end: one ended late (after its frame,
+    // once the main thread's turn is done) never ends the next.
+    uint64_t beginOpening() EXCLUDES(m_openingMutex);
+    void endOpening(uint64_t opening) EXCLUDES(m_openingMutex);
     void waitForOpening() EXCLUDES(m_openingMutex);
     bool openingUnderway() EXCLUDES(m_openingMutex);
     void waitForRestore(xcb_window_t window) EXCLUDES(m_restoreMutex);
@@ -352,6 +354,17 @@ private:
         std::vector<uint8_t> bytes;
         const uint8_t* row(int y) const { return bytes.data() + size_t(y) * size_t(width) * 4; }
     };
+    // The bytes of the last screen read let go, for the next read: a read
+    // beneath a panel is megabytes, and fresh memory for it cost a fault on
+    // each page at every opening.
+    struct SpareScreenBytes {
+        Mutex mutex;
+        std::vector<uint8_t> bytes GUARDED_BY(mutex);
+    };
+    std::shared_ptr<SpareScreenBytes> m_spareScreenBytes { std::make_shared<SpareScreenBytes>() };
+    // Shares a read whose bytes go back to the spare when the last holder
+    // lets go.
+    std::shared_ptr<const ScreenPixels> keepScreenPixels(ScreenPixels pixels);
     struct OwnWindow {
         DesktopWindow info;
         std::function<DesktopFrame()> content;
@@ -477,7 +490,8 @@ private:
         bool front { true };
         bool managed { false };
         KeyboardGrabRequest grab;
-        bool beganOpening { false };
+        // The opening it began (`beginOpening`), if any.
+        uint64_t opening { 0 };
         // Sent ahead of the first frame (a panel's map).
         bool mapped { false };
     };
@@ -533,6 +547,7 @@ private:
     Mutex m_openingMutex;
     std::condition_variable m_openingEnded;
     double m_openingUntil GUARDED_BY(m_openingMutex) { 0 };
+    uint64_t m_openings GUARDED_BY(m_openingMutex) { 0 };
     // Windows asked to come back from minimised and not mapped yet, with
     // the steady time until which a capture waits for them.
     Mutex m_restoreMutex;

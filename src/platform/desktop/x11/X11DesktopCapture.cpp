@@ -78,15 +78,18 @@ void X11Desktop::waitForRestore(xcb_window_t window)
     m_restoring.erase(window);
 }
 
-void X11Desktop::beginOpening()
+uint64_t X11Desktop::beginOpening()
 {
     MutexLock lock(m_openingMutex);
     m_openingUntil = steadySeconds() + kOpeningWaitSeconds;
+    return ++m_openings;
 }
 
-void X11Desktop::endOpening()
+void X11Desktop::endOpening(uint64_t opening)
 {
     MutexLock lock(m_openingMutex);
+    if (opening != m_openings)
+        return;
     m_openingUntil = 0;
     m_openingEnded.notify_all();
 }
@@ -159,8 +162,14 @@ std::optional<DesktopImage> X11Desktop::captureWindow(CGWindowID number)
             }
         }
     }
-    if (!read)
+    if (!read) {
+        // A kept picture waits for an opening too: copying it (and the
+        // preview made from the copy) takes processor time the opening
+        // needs, for every cell of the panel at once.
+        if (kept)
+            waitForOpening();
         return copyOf(kept);
+    }
     // One read at a time, through one kept segment: the server reads one
     // window at a time anyway, and a fresh segment for each capture cost
     // both sides a fault on each of its pages (an opening's first captures
@@ -282,6 +291,19 @@ bool X11Desktop::readRoot(int x, int y, int width, int height, const std::functi
     return true;
 }
 
+std::shared_ptr<const X11Desktop::ScreenPixels> X11Desktop::keepScreenPixels(ScreenPixels pixels)
+{
+    std::weak_ptr<SpareScreenBytes> spare = m_spareScreenBytes;
+    return std::shared_ptr<const ScreenPixels>(new ScreenPixels(std::move(pixels)), [spare](const ScreenPixels* gone) {
+        std::unique_ptr<ScreenPixels> owned(const_cast<ScreenPixels*>(gone));
+        if (auto kept = spare.lock()) {
+            MutexLock lock(kept->mutex);
+            if (owned->bytes.capacity() > kept->bytes.capacity())
+                kept->bytes.swap(owned->bytes);
+        }
+    });
+}
+
 std::optional<X11Desktop::ScreenPixels> X11Desktop::readRootArea(CGRect pixels)
 {
     int width = int(pixels.size.width), height = int(pixels.size.height);
@@ -290,6 +312,11 @@ std::optional<X11Desktop::ScreenPixels> X11Desktop::readRootArea(CGRect pixels)
     ScreenPixels image;
     image.width = width;
     image.height = height;
+    {
+        MutexLock lock(m_spareScreenBytes->mutex);
+        image.bytes.swap(m_spareScreenBytes->bytes);
+    }
+    image.bytes.clear();
     const size_t stride = size_t(width) * 4, bytes = stride * height;
     reserveLargeBuffer(image.bytes, bytes);
     CGRect screen = CGRectMake(0, 0, m_x->screen()->width_in_pixels, m_x->screen()->height_in_pixels);
@@ -338,7 +365,7 @@ std::optional<DesktopImage> X11Desktop::captureBelowOwnWindow(CGWindowID number,
     // Kept as read for the window's own translucent parts when it comes up;
     // the caller gets an RGBA copy, shrunk when asked (averaged from the
     // server's pixels: the full-size RGBA picture is never made).
-    auto beneath = std::make_shared<const ScreenPixels>(std::move(*read));
+    auto beneath = keepScreenPixels(std::move(*read));
     DesktopImage image;
     int factor = reduction >= 2 && reduction <= X11Pixels::kMaxBlock ? reduction : 1;
     image.width = (beneath->width + factor - 1) / factor;

@@ -314,8 +314,9 @@ void X11Desktop::orderOwnWindow(CGWindowID number, bool front)
     // order they were asked for.
     if (m_pendingMap && m_pendingMap->number != number)
         mapPendingWindow();
+    uint64_t opening = 0;
     if (!managed) {
-        beginOpening();
+        opening = beginOpening();
         readBeneath(number);
     }
     // The keyboard is taken before the panel shows (the server takes the
@@ -328,7 +329,7 @@ void X11Desktop::orderOwnWindow(CGWindowID number, bool front)
     // A map already waiting is this window's (another's went above), and
     // its block is queued.
     bool queued = m_pendingMap.has_value();
-    PendingMap pending { number, front, managed, grab, !managed, mappedAhead };
+    PendingMap pending { number, front, managed, grab, opening, mappedAhead };
     if (queued) {
         // Ordered again before it was shown: the first grab request is the
         // one awaited (a second finds the keyboard taken and sends none);
@@ -398,8 +399,8 @@ void X11Desktop::mapPendingWindow()
             xcb_discard_reply(c, pending.grab.grab.sequence);
             xcb_discard_reply(c, pending.grab.keymap.sequence);
         }
-        if (pending.beganOpening)
-            endOpening();
+        if (pending.opening)
+            endOpening(pending.opening);
         return;
     }
     // The whole window is painted below, after the map: what the map
@@ -421,14 +422,14 @@ void X11Desktop::mapPendingWindow()
     // The grab's answer came before the paint's: taken before the captures
     // held back by the opening go on and wait for the server in its stead.
     finishKeyboardGrab(pending.grab);
-    if (pending.beganOpening) {
+    if (pending.opening) {
         // The captures held back go on once the main thread's work of this
         // turn is done: what it still asks of the server (where the
         // pointer is, for the panel's tracking) comes first.
         std::weak_ptr<bool> alive = m_lifetime;
-        RunLoop::main().perform([this, alive] {
+        RunLoop::main().perform([this, alive, opening = pending.opening] {
             if (!alive.expired())
-                endOpening();
+                endOpening(opening);
         });
     }
 }
@@ -450,7 +451,7 @@ void X11Desktop::readBeneath(CGWindowID number)
     auto image = readRootArea(frame);
     MutexLock lock(m_mutex);
     if (auto it = m_ownWindows.find(number); it != m_ownWindows.end()) {
-        it->second.beneath = image ? std::make_shared<const ScreenPixels>(std::move(*image)) : nullptr;
+        it->second.beneath = image ? keepScreenPixels(std::move(*image)) : nullptr;
         it->second.beneathRect = frame;
     }
 }
