@@ -12,6 +12,7 @@
 #include "../InputCodes.h"
 
 #include <foundation/Clock.h>
+#include <foundation/ParallelFor.h>
 #include <foundation/RunLoop.h>
 
 #include <xcb/xcb_icccm.h>
@@ -547,24 +548,37 @@ void X11Desktop::paintOwnWindow(CGWindowID number, bool whole)
         offsetX = int(frame.origin.x - beneathRect.origin.x);
         offsetY = int(frame.origin.y - beneathRect.origin.y);
     }
-    thread_local std::vector<uint8_t> row;
-    row.resize(rowBytes);
+    // In runs of rows over the cores (a panel's frame is megabytes), each
+    // run noting the first and last of its rows that changed.
+    constexpr int kRowsARun = 32;
+    size_t runs = size_t(image.height + kRowsARun - 1) / kRowsARun;
+    std::vector<std::pair<int, int>> changed(runs, { image.height, -1 });
+    parallelFor(runs, [&](size_t run) {
+        thread_local std::vector<uint8_t> row;
+        row.resize(rowBytes);
+        int top = int(run) * kRowsARun, bottom = std::min(image.height, top + kRowsARun);
+        auto& [firstChanged, lastChanged] = changed[run];
+        for (int y = top; y < bottom; ++y) {
+            const uint8_t* out = image.row(y);
+            if (!X11Pixels::rowIsOpaque(out, image.width)) {
+                int by = y + offsetY;
+                const uint8_t* under = beneath && by >= 0 && by < beneath->height ? beneath->row(by) : nullptr;
+                X11Pixels::blendToServer(out, row.data(), image.width, under, offsetX, beneath ? beneath->width : 0,
+                    X11Pixels::kEmptyDesktopGrey, backdropColor ? fallback : nullptr);
+                out = row.data();
+            }
+            uint8_t* target = pixels + rowBytes * y;
+            if (whole || std::memcmp(target, out, rowBytes) != 0) {
+                std::memcpy(target, out, rowBytes);
+                firstChanged = std::min(firstChanged, y);
+                lastChanged = y;
+            }
+        }
+    });
     int first = image.height, lastRow = -1;
-    for (int y = 0; y < image.height; ++y) {
-        const uint8_t* out = image.row(y);
-        if (!X11Pixels::rowIsOpaque(out, image.width)) {
-            int by = y + offsetY;
-            const uint8_t* under = beneath && by >= 0 && by < beneath->height ? beneath->row(by) : nullptr;
-            X11Pixels::blendToServer(out, row.data(), image.width, under, offsetX, beneath ? beneath->width : 0,
-                X11Pixels::kEmptyDesktopGrey, backdropColor ? fallback : nullptr);
-            out = row.data();
-        }
-        uint8_t* target = pixels + rowBytes * y;
-        if (whole || std::memcmp(target, out, rowBytes) != 0) {
-            std::memcpy(target, out, rowBytes);
-            first = std::min(first, y);
-            lastRow = y;
-        }
+    for (const auto& [firstChanged, lastChanged] : changed) {
+        first = std::min(first, firstChanged);
+        lastRow = std::max(lastRow, lastChanged);
     }
     if (lastRow >= 0) {
         // Only the rows from the first to the last that changed travel.
