@@ -453,7 +453,7 @@ private:
     // The screen over the rectangle (root coordinates), the dark of an empty
     // desktop beyond its edges; nothing when the server refuses.
     std::optional<ScreenPixels> readRootArea(CGRect pixels);
-    // At the press of a grabbed key the area of the screen read last (what
+    // At the press of the switcher's hotkey the area of the screen read last (what
     // lay beneath the last panel) is asked for again, without waiting: the
     // next panel most often lies where the last one did, and its read then
     // finds the pixels arrived instead of waiting for the server at the
@@ -499,6 +499,10 @@ private:
 
     // Keyboard (X11DesktopKeyboard.cpp).
     void setUpKeyboard() EXCLUDES(m_mutex);
+    // The server's modifier mask of a combination's modifiers.
+    uint16_t serverModifiersLocked(uint32_t modifiers) const REQUIRES(m_mutex);
+    // Whether a key event is a press of one of the switcher's hotkeys.
+    bool isSwitcherHotKeyLocked(const xcb_key_press_event_t& event) const REQUIRES(m_mutex);
     void findModifiersLocked(xcb_get_modifier_mapping_reply_t& mapping) REQUIRES(m_mutex);
     void grabHotKeys() EXCLUDES(m_mutex);
     void translateKeyLocked(const xcb_key_press_event_t& event, bool press, std::vector<DesktopInputEvent>& input)
@@ -581,8 +585,8 @@ private:
     std::optional<RootReadAtPress> m_rootAtPress GUARDED_BY(m_rootAtPressMutex);
     X11SharedPixels m_rootAtPressPixels GUARDED_BY(m_rootAtPressMutex);
     CGRect m_lastRootRead GUARDED_BY(m_rootAtPressMutex) { CGRectNull };
-    // A grabbed key was pressed in the event thread's current batch.
-    bool m_grabbedKeyPressed { false };
+    // The switcher's hotkey was pressed in the event thread's current batch.
+    bool m_switcherKeyPressed { false };
     // Own windows front to back.
     std::vector<CGWindowID> m_ownOrder GUARDED_BY(m_mutex);
     // Own windows the server asked to paint again.

@@ -3,10 +3,7 @@
 // the input to the stream.
 #include "X11Connection.h"
 #include "X11Desktop.h"
-#include "X11Keyboard.h"
 #include "X11Property.h"
-
-#include "../KeyboardState.h"
 
 #include <foundation/RunLoop.h>
 
@@ -43,7 +40,7 @@ void X11Desktop::pump()
         } while (!m_stopping && (event = xcb_poll_for_event(c)));
         if (m_stopping)
             return;
-        if (std::exchange(m_grabbedKeyPressed, false)) {
+        if (std::exchange(m_switcherKeyPressed, false)) {
             readRootAgainAtPress();
             mapSparePanel();
         }
@@ -268,10 +265,9 @@ void X11Desktop::handleKeyEvent(bool press, const xcb_key_press_event_t& e, std:
     if (press && !m_keyboard.grabbed) {
         beginOpening();
         m_keyboard.openingUntil = steadySeconds() + kOpeningSeconds;
-        // The hotkey's own key, not a modifier held before it, is what
-        // brings the panel.
-        auto code = X11Keyboard::keyCodeOfSymbol(keySymbolOf(m_keyboard.symbols, e.detail));
-        m_grabbedKeyPressed = code && !KeyboardState::modifierFlagOfKey(*code);
+        // The switcher's own keys bring the panel; another program's
+        // hotkey (a script's) gets nothing ahead for a panel.
+        m_switcherKeyPressed = isSwitcherHotKeyLocked(e);
     }
     translateKeyLocked(e, press, input);
 }

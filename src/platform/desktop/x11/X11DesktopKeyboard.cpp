@@ -100,16 +100,8 @@ void X11Desktop::grabHotKeys()
                 wanted.push_back(hotKey);
         wanted.insert(wanted.end(), m_keyboard.registeredHotKeys.begin(), m_keyboard.registeredHotKeys.end());
         for (const auto& hotKey : wanted) {
-            uint16_t modifiers = 0;
-            if (hotKey.modifiers & cmdKey)
-                modifiers |= m_keyboard.superMask;
-            if (hotKey.modifiers & shiftKey)
-                modifiers |= XCB_MOD_MASK_SHIFT;
-            if (hotKey.modifiers & optionKey)
-                modifiers |= m_keyboard.altMask;
-            if (hotKey.modifiers & controlKey)
-                modifiers |= XCB_MOD_MASK_CONTROL;
-            grabs.push_back({ X11Keyboard::combinationName(hotKey.keyCode, hotKey.modifiers), modifiers,
+            grabs.push_back({ X11Keyboard::combinationName(hotKey.keyCode, hotKey.modifiers),
+                serverModifiersLocked(hotKey.modifiers),
                 keyCodesOf(m_keyboard.symbols, X11Keyboard::symbolOfKeyCode(hotKey.keyCode)) });
         }
         numLockMask = m_keyboard.numLockMask;
@@ -134,6 +126,33 @@ void X11Desktop::grabHotKeys()
     }
     MutexLock lock(m_mutex);
     m_keyboard.grabFailures = std::move(failures);
+}
+
+uint16_t X11Desktop::serverModifiersLocked(uint32_t modifiers) const
+{
+    uint16_t mask = 0;
+    if (modifiers & cmdKey)
+        mask |= m_keyboard.superMask;
+    if (modifiers & shiftKey)
+        mask |= XCB_MOD_MASK_SHIFT;
+    if (modifiers & optionKey)
+        mask |= m_keyboard.altMask;
+    if (modifiers & controlKey)
+        mask |= XCB_MOD_MASK_CONTROL;
+    return mask;
+}
+
+bool X11Desktop::isSwitcherHotKeyLocked(const xcb_key_press_event_t& event) const
+{
+    auto code = X11Keyboard::keyCodeOfSymbol(keySymbolOf(m_keyboard.symbols, event.detail));
+    if (!code)
+        return false;
+    for (const auto& hotKey : defaultSymbolicHotKeys()) {
+        uint16_t modifiers = serverModifiersLocked(hotKey.modifiers);
+        if (hotKey.enabled && hotKey.keyCode == *code && (event.state & modifiers) == modifiers)
+            return true;
+    }
+    return false;
 }
 
 void X11Desktop::setKeyboardGrabbed(bool grabbed)
