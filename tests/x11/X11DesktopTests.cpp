@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 namespace {
@@ -944,6 +945,7 @@ TEST_F(X11DesktopTest, CapturesWaitForThePanelsFirstFrameWhetherReadOrKept)
     // The kept window mapped at the press says the desktop took the press.
     ASSERT_TRUE(pressSwitcherHotKey());
     ASSERT_TRUE(runMainUntil(viewable));
+    auto pressed = std::chrono::steady_clock::now();
     CGWindowID panel = registerGreenPanel(*desktop, area);
     paints = desktop->ownWindowPaintCount();
     std::atomic<uint64_t> paintsSeen[2] { { 0 }, { 0 } };
@@ -957,14 +959,21 @@ TEST_F(X11DesktopTest, CapturesWaitForThePanelsFirstFrameWhetherReadOrKept)
         });
     }
     runMainUntil([] { return false; }, 0.03);
-    EXPECT_FALSE(done[0]) << "a kept picture was handed out during the opening";
-    EXPECT_FALSE(done[1]) << "a window was read during the opening";
+    // (An opening holds captures back 0.25 s at most: a machine that took
+    // longer to get here says nothing.)
+    bool timely = std::chrono::steady_clock::now() - pressed < std::chrono::milliseconds(200);
+    if (timely) {
+        EXPECT_FALSE(done[0]) << "a kept picture was handed out during the opening";
+        EXPECT_FALSE(done[1]) << "a window was read during the opening";
+    }
     desktop->orderOwnWindow(panel, true);
     EXPECT_TRUE(runMainUntil([&] { return done[0] && done[1]; }));
     for (auto& thread : captures)
         thread.join();
-    EXPECT_GT(paintsSeen[0], paints);
-    EXPECT_GT(paintsSeen[1], paints);
+    if (timely) {
+        EXPECT_GT(paintsSeen[0], paints);
+        EXPECT_GT(paintsSeen[1], paints);
+    }
     desktop->removeOwnWindow(panel);
 }
 
