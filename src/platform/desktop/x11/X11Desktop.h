@@ -412,8 +412,9 @@ private:
     std::optional<SparePanel> takeSparePanel() EXCLUDES(m_mutex);
     void mapSparePanel() EXCLUDES(m_mutex);
     void unmapUnclaimedSparePanel(uint64_t generation) EXCLUDES(m_mutex);
-    // How long a spare panel mapped at a press waits for its panel.
-    static constexpr double kUnclaimedSpareSeconds = 0.1;
+    // How long a spare panel mapped at a press waits for its panel: as long
+    // as captures wait for a panel's first frame.
+    static constexpr double kUnclaimedSpareSeconds = kOpeningWaitSeconds;
     // The pixels of an own window as the server has them: the last frame
     // sent, in the server's byte order, in a segment the server reads
     // (or in memory when shared memory cannot be had).
