@@ -397,11 +397,11 @@ private:
         bool mappedAhead { false };
     };
     // The window of the last panel, kept unmapped for the next one. The
-    // press of a grabbed key maps it at once (after asking for the screen
-    // beneath it): the server clips the windows beneath (long with many
-    // windows) while this process builds the panel, and the window shows
-    // what lay beneath it until its first frame. A press that brings no
-    // panel has it unmapped again.
+    // press of one of the switcher's hotkeys maps it at once (after asking
+    // for the screen beneath it): the server clips the windows beneath
+    // (long with many windows) while this process builds the panel, and
+    // the window shows what lay beneath it until its first frame. A press
+    // that brings no panel has it unmapped again.
     struct SparePanel {
         xcb_window_t window { XCB_WINDOW_NONE };
         CGRect frame { CGRectNull };
@@ -454,12 +454,12 @@ private:
     // The screen over the rectangle (root coordinates), the dark of an empty
     // desktop beyond its edges; nothing when the server refuses.
     std::optional<ScreenPixels> readRootArea(CGRect pixels);
-    // At the press of the switcher's hotkey the area of the screen read last (what
-    // lay beneath the last panel) is asked for again, without waiting: the
-    // next panel most often lies where the last one did, and its read then
-    // finds the pixels arrived instead of waiting for the server at the
-    // start of the opening. A read of another area, or one long after the
-    // press, drops them.
+    // At the press of one of the switcher's hotkeys the area of the screen
+    // read last (what lay beneath the last panel) is asked for again,
+    // without waiting: the next panel most often lies where the last one
+    // did, and its read then finds the pixels arrived instead of waiting
+    // for the server at the start of the opening. A read of another area,
+    // or one long after the press, drops them.
     void readRootAgainAtPress() EXCLUDES(m_rootAtPressMutex);
     bool takeRootReadAtPress(CGRect rect, const std::function<void(const uint8_t*)>& take) EXCLUDES(m_rootAtPressMutex);
     // Keeps what the screen shows beneath the window before it is mapped.
