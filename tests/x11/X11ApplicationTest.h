@@ -13,6 +13,7 @@
 #include <foundation/RunLoop.h>
 #include <model/EBEventful.h>
 
+#include <X11/keysym.h>
 #include <xcb/xcb.h>
 
 #include <gtest/gtest.h>
@@ -69,6 +70,11 @@ protected:
             : XCB_WINDOW_NONE;
         free(reply);
         return window;
+    }
+    // Super held, Tab typed: the switcher's hotkey (Super stays down).
+    bool pressSuperTab()
+    {
+        return session->fakeKey(XK_Super_L, true) && session->fakeKey(XK_Tab, true) && session->fakeKey(XK_Tab, false);
     }
     // One pixel of a window as the server shows it: red, green, blue.
     std::array<int, 3> serverPixel(xcb_window_t window, int x, int y) const

@@ -54,11 +54,7 @@ protected:
     DesktopElement element(uint32_t window) const { return { DesktopElement::Kind::Window, client->pid(), window }; }
     // Super+Tab typed and let go, as a person opens and closes the
     // switcher (nothing here opens a panel for it).
-    bool pressSwitcherHotKey()
-    {
-        return session->fakeKey(XK_Super_L, true) && session->fakeKey(XK_Tab, true) && session->fakeKey(XK_Tab, false)
-            && session->fakeKey(XK_Super_L, false);
-    }
+    bool pressSwitcherHotKey() { return pressSuperTab() && session->fakeKey(XK_Super_L, false); }
 };
 
 uint32_t pixel(const DesktopImage& image, int x, int y)

@@ -81,11 +81,6 @@ protected:
         switcher.host = std::make_unique<AppControllerSessionHost>(*switcher.controller);
         return switcher;
     }
-    // Super held, Tab typed: the panel opens.
-    bool pressSuperTab()
-    {
-        return session->fakeKey(XK_Super_L, true) && session->fakeKey(XK_Tab, true) && session->fakeKey(XK_Tab, false);
-    }
     // The switcher with the grid, its panel up over that many windows, the
     // keyboard taken.
     std::optional<Switcher> openGridPanel(size_t windowCount)
